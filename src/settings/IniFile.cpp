@@ -1,0 +1,241 @@
+#include "settings/IniFile.h"
+
+#include "shared/AtomicFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace gw {
+
+namespace {
+bool sameName(const QByteArray& a, const QString& b)
+{
+    return QString::fromUtf8(a).compare(b.trimmed(), Qt::CaseInsensitive) == 0;
+}
+
+QByteArray oneLine(QByteArray value)
+{
+    // A value is one line: a line break inside would split the entry.
+    value.replace('\r', ' ');
+    value.replace('\n', ' ');
+    return value;
+}
+} // namespace
+
+IniFile::IniFile(const QString& path) : m_path(path)
+{
+    load();
+}
+
+bool IniFile::load(QString* error)
+{
+    m_sections.clear();
+    m_sections.push_back(Section{});
+    QFile file(m_path);
+    if (!file.exists())
+        return true;
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = QStringLiteral("Cannot read file \"%1\": %2").arg(QFileInfo(m_path).absoluteFilePath(), file.errorString());
+        return false;
+    }
+    const QByteArray all = file.readAll();
+    const QList<QByteArray> rows = all.split('\n');
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        QByteArray raw = rows[i];
+        if (i == rows.size() - 1 && raw.isEmpty())
+            break; // the file ended with a line break
+        if (raw.endsWith('\r'))
+            raw.chop(1);
+        const QByteArray trimmed = raw.trimmed();
+        if (trimmed.startsWith('[') && trimmed.contains(']')) {
+            Section s;
+            s.rawHeader = raw;
+            s.name = trimmed.mid(1, trimmed.indexOf(']') - 1).trimmed();
+            m_sections.push_back(std::move(s));
+            continue;
+        }
+        Line line;
+        line.raw = raw;
+        const qsizetype eq = raw.indexOf('=');
+        if (eq > 0 && !trimmed.startsWith(';')) {
+            line.key = raw.left(eq).trimmed();
+            line.value = raw.mid(eq + 1).trimmed();
+        }
+        m_sections.back().lines.push_back(std::move(line));
+    }
+    return true;
+}
+
+bool IniFile::save(QString* error) const
+{
+    QByteArray out;
+    for (const Section& s : m_sections) {
+        if (!s.rawHeader.isEmpty())
+            out += s.rawHeader + "\r\n";
+        for (const Line& l : s.lines)
+            out += l.raw + "\r\n";
+    }
+    return writeFileAtomically(m_path, out, error);
+}
+
+IniFile::Section* IniFile::findSection(const QString& name)
+{
+    for (size_t i = 1; i < m_sections.size(); ++i)
+        if (sameName(m_sections[i].name, name))
+            return &m_sections[i];
+    return nullptr;
+}
+
+const IniFile::Section* IniFile::findSection(const QString& name) const
+{
+    return const_cast<IniFile*>(this)->findSection(name);
+}
+
+const IniFile::Line* IniFile::findLine(const QString& section, const QString& key) const
+{
+    const Section* s = findSection(section);
+    if (!s)
+        return nullptr;
+    for (const Line& l : s->lines)
+        if (!l.key.isEmpty() && sameName(l.key, key))
+            return &l;
+    return nullptr;
+}
+
+bool IniFile::hasSection(const QString& section) const
+{
+    return findSection(section) != nullptr;
+}
+
+bool IniFile::hasKey(const QString& section, const QString& key) const
+{
+    return findLine(section, key) != nullptr;
+}
+
+QStringList IniFile::keys(const QString& section) const
+{
+    QStringList result;
+    if (const Section* s = findSection(section))
+        for (const Line& l : s->lines)
+            if (!l.key.isEmpty())
+                result << QString::fromUtf8(l.key);
+    return result;
+}
+
+QStringList IniFile::sections() const
+{
+    QStringList result;
+    for (size_t i = 1; i < m_sections.size(); ++i)
+        result << QString::fromUtf8(m_sections[i].name);
+    return result;
+}
+
+QByteArray IniFile::readBytes(const QString& section, const QString& key, const QByteArray& def) const
+{
+    const Line* l = findLine(section, key);
+    return l ? l->value.left(MaxValueLength) : def;
+}
+
+QString IniFile::readString(const QString& section, const QString& key, const QString& def) const
+{
+    const Line* l = findLine(section, key);
+    return l ? QString::fromUtf8(l->value).left(MaxValueLength) : def;
+}
+
+bool IniFile::parseInteger(const QString& text, int* value)
+{
+    QString t = text.trimmed();
+    bool ok = false;
+    qint64 v = 0;
+    if (t.startsWith(QLatin1Char('$')) && t.size() > 1) {
+        v = static_cast<qint64>(t.mid(1).toULongLong(&ok, 16));
+        ok = ok && v <= 0xFFFFFFFFLL;
+        v = static_cast<qint32>(static_cast<quint32>(v));
+    } else if (t.size() > 2 && t.at(0) == QLatin1Char('0') && (t.at(1) == QLatin1Char('x') || t.at(1) == QLatin1Char('X'))) {
+        v = static_cast<qint64>(t.mid(2).toULongLong(&ok, 16));
+        ok = ok && v <= 0xFFFFFFFFLL;
+        v = static_cast<qint32>(static_cast<quint32>(v));
+    } else {
+        v = t.toLongLong(&ok, 10);
+        ok = ok && v >= INT32_MIN && v <= INT32_MAX && !t.startsWith(QLatin1Char('+'));
+    }
+    if (ok && value)
+        *value = static_cast<int>(v);
+    return ok;
+}
+
+int IniFile::readInteger(const QString& section, const QString& key, int def) const
+{
+    const Line* l = findLine(section, key);
+    int v = 0;
+    return (l && parseInteger(QString::fromUtf8(l->value), &v)) ? v : def;
+}
+
+bool IniFile::readBool(const QString& section, const QString& key, bool def) const
+{
+    return readInteger(section, key, def ? 1 : 0) != 0;
+}
+
+void IniFile::writeBytes(const QString& section, const QString& key, const QByteArray& value)
+{
+    const QByteArray v = oneLine(value);
+    Section* s = findSection(section);
+    if (!s) {
+        m_sections.push_back(Section{});
+        s = &m_sections.back();
+        s->name = section.toUtf8();
+        s->rawHeader = "[" + s->name + "]";
+    }
+    for (Line& l : s->lines) {
+        if (!l.key.isEmpty() && sameName(l.key, key)) {
+            l.value = v;
+            l.raw = l.key + "=" + v;
+            return;
+        }
+    }
+    Line line;
+    line.key = key.toUtf8();
+    line.value = v;
+    line.raw = line.key + "=" + v;
+    // New entries go after the last entry, before trailing blank lines.
+    auto pos = s->lines.end();
+    while (pos != s->lines.begin() && (pos - 1)->raw.trimmed().isEmpty())
+        --pos;
+    s->lines.insert(pos, std::move(line));
+}
+
+void IniFile::writeString(const QString& section, const QString& key, const QString& value)
+{
+    writeBytes(section, key, value.toUtf8());
+}
+
+void IniFile::writeInteger(const QString& section, const QString& key, int value)
+{
+    writeBytes(section, key, QByteArray::number(value));
+}
+
+void IniFile::writeBool(const QString& section, const QString& key, bool value)
+{
+    writeBytes(section, key, value ? "1" : "0");
+}
+
+void IniFile::deleteKey(const QString& section, const QString& key)
+{
+    Section* s = findSection(section);
+    if (!s)
+        return;
+    std::erase_if(s->lines, [&](const Line& l) { return !l.key.isEmpty() && sameName(l.key, key); });
+}
+
+void IniFile::eraseSection(const QString& section)
+{
+    for (size_t i = 1; i < m_sections.size(); ++i) {
+        if (sameName(m_sections[i].name, section)) {
+            m_sections.erase(m_sections.begin() + static_cast<std::ptrdiff_t>(i));
+            --i;
+        }
+    }
+}
+
+} // namespace gw

@@ -1,0 +1,69 @@
+#pragma once
+// An INI file with the rules of the classic profile routines: section and key names match
+// without regard to case, a value is one line and reads back at most 2047 characters,
+// a section is erased whole, and entries nobody writes stay where they are.
+// The file is 8-bit bytes; text values are UTF-8. Changes are kept in memory until save(),
+// which replaces the file at once so it is never left half written.
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+namespace gw {
+
+class IniFile
+{
+public:
+    static constexpr int MaxValueLength = 2047;
+
+    explicit IniFile(const QString& path);
+
+    // Reads the file; a missing file is an empty one and no error.
+    bool load(QString* error = nullptr);
+    bool save(QString* error = nullptr) const;
+    const QString& path() const { return m_path; }
+
+    bool hasSection(const QString& section) const;
+    bool hasKey(const QString& section, const QString& key) const;
+    // Keys of a section in file order, as written in the file.
+    QStringList keys(const QString& section) const;
+    QStringList sections() const;
+
+    QByteArray readBytes(const QString& section, const QString& key, const QByteArray& def) const;
+    QString readString(const QString& section, const QString& key, const QString& def) const;
+    // Decimal; "$" hex; "0x" hex when longer than two characters; anything else is `def`.
+    int readInteger(const QString& section, const QString& key, int def) const;
+    bool readBool(const QString& section, const QString& key, bool def) const;
+
+    void writeBytes(const QString& section, const QString& key, const QByteArray& value);
+    void writeString(const QString& section, const QString& key, const QString& value);
+    void writeInteger(const QString& section, const QString& key, int value);
+    void writeBool(const QString& section, const QString& key, bool value);
+    void deleteKey(const QString& section, const QString& key);
+    void eraseSection(const QString& section);
+
+    static bool parseInteger(const QString& text, int* value);
+
+private:
+    struct Line
+    {
+        QByteArray raw;   // as found in the file, or as last written
+        QByteArray key;   // empty for comments and other lines
+        QByteArray value;
+    };
+    struct Section
+    {
+        QByteArray rawHeader; // empty for the lines before the first section
+        QByteArray name;
+        std::vector<Line> lines;
+    };
+
+    Section* findSection(const QString& name);
+    const Section* findSection(const QString& name) const;
+    const Line* findLine(const QString& section, const QString& key) const;
+
+    QString m_path;
+    std::vector<Section> m_sections;
+};
+
+} // namespace gw

@@ -1,0 +1,136 @@
+#include "shared/Dialogs.h"
+
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <stdexcept>
+
+namespace gw {
+
+namespace {
+QMessageBox::Icon iconFor(MessageKind kind)
+{
+    switch (kind) {
+    case MessageKind::Warning: return QMessageBox::Warning;
+    case MessageKind::Information: return QMessageBox::Information;
+    case MessageKind::Confirmation: return QMessageBox::Question;
+    case MessageKind::Error: return QMessageBox::Critical;
+    }
+    return QMessageBox::NoIcon;
+}
+} // namespace
+
+void QtDialogs::message(MessageKind kind, const QString& text)
+{
+    QMessageBox box(iconFor(kind), QStringLiteral("Globewall"), text, QMessageBox::Ok, m_parent);
+    box.exec();
+}
+
+bool QtDialogs::askYesNo(MessageKind kind, const QString& text)
+{
+    QMessageBox box(iconFor(kind), QStringLiteral("Globewall"), text, QMessageBox::Yes | QMessageBox::No, m_parent);
+    return box.exec() == QMessageBox::Yes;
+}
+
+QString QtDialogs::toQtFilter(const QString& filter)
+{
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList out;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString patterns = QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' '));
+        const QString& desc = parts[i];
+        out << (desc.contains(QLatin1Char('(')) ? desc.left(desc.indexOf(QLatin1Char('('))).trimmed() : desc)
+                   + QStringLiteral(" (") + patterns + QLatin1Char(')');
+    }
+    return out.join(QStringLiteral(";;"));
+}
+
+static QString runFileDialog(QWidget* parent, const FileDialogRequest& r, QFileDialog::AcceptMode mode)
+{
+    QFileDialog dialog(parent, r.title);
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dialog.setNameFilter(QtDialogs::toQtFilter(r.filter));
+    dialog.setDefaultSuffix(r.defaultExtension);
+    if (!r.startFolder.isEmpty())
+        dialog.setDirectory(r.startFolder);
+    if (!r.proposedFile.isEmpty())
+        dialog.selectFile(r.proposedFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+QString QtDialogs::getOpenFile(const FileDialogRequest& request)
+{
+    return runFileDialog(m_parent, request, QFileDialog::AcceptOpen);
+}
+
+QString QtDialogs::getSaveFile(const FileDialogRequest& request)
+{
+    return runFileDialog(m_parent, request, QFileDialog::AcceptSave);
+}
+
+std::optional<QColor> QtDialogs::chooseColor(const QColor& initial)
+{
+    const QColor c = QColorDialog::getColor(initial, m_parent);
+    if (!c.isValid())
+        return std::nullopt;
+    return c;
+}
+
+void ScriptedDialogs::message(MessageKind kind, const QString& text)
+{
+    asked.push_back({QStringLiteral("message"), kind, text, {}});
+}
+
+bool ScriptedDialogs::askYesNo(MessageKind kind, const QString& text)
+{
+    asked.push_back({QStringLiteral("yesno"), kind, text, {}});
+    if (m_yesNo.empty())
+        throw std::logic_error("unexpected question: " + text.toStdString());
+    const bool a = m_yesNo.front();
+    m_yesNo.pop_front();
+    return a;
+}
+
+QString ScriptedDialogs::getOpenFile(const FileDialogRequest& request)
+{
+    asked.push_back({QStringLiteral("open"), MessageKind::Information, request.title, request});
+    if (m_files.empty())
+        throw std::logic_error("unexpected open dialog: " + request.title.toStdString());
+    const QString f = m_files.front();
+    m_files.pop_front();
+    return f;
+}
+
+QString ScriptedDialogs::getSaveFile(const FileDialogRequest& request)
+{
+    asked.push_back({QStringLiteral("save"), MessageKind::Information, request.title, request});
+    if (m_files.empty())
+        throw std::logic_error("unexpected save dialog: " + request.title.toStdString());
+    const QString f = m_files.front();
+    m_files.pop_front();
+    return f;
+}
+
+std::optional<QColor> ScriptedDialogs::chooseColor(const QColor&)
+{
+    asked.push_back({QStringLiteral("color"), MessageKind::Information, {}, {}});
+    if (m_colors.empty())
+        throw std::logic_error("unexpected colour dialog");
+    const auto c = m_colors.front();
+    m_colors.pop_front();
+    return c;
+}
+
+QStringList ScriptedDialogs::messages() const
+{
+    QStringList out;
+    for (const Asked& a : asked)
+        if (a.what == QLatin1String("message") || a.what == QLatin1String("yesno"))
+            out << a.text;
+    return out;
+}
+
+} // namespace gw

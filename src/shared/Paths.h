@@ -1,0 +1,15 @@
+#pragma once
+#include <QString>
+
+namespace gw {
+
+// Folder of settings and logs, with a final "/": the program's own folder when it is writable
+// (a portable install), else $XDG_CONFIG_HOME/Globewall/ (created when missing).
+QString programDir();
+// Override for tests.
+void setProgramDir(const QString& dir);
+
+// Folder part of a path with its final "/", or empty when the path has none.
+QString folderOf(const QString& path);
+
+} // namespace gw

@@ -1,0 +1,99 @@
+#include "settings/IniFile.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+using namespace gw;
+
+TEST(IniFile, NamesMatchWithoutCaseAndValuesAreTrimmed)
+{
+    gwtest::TempDir dir;
+    const QString p = dir.write(QStringLiteral("g.ini"), "[Time]\r\nHow often = 1\r\nTime 0=07:30\n[CONFIG]\nFile=/usr/bin/xplanet\n");
+    IniFile ini(p);
+    EXPECT_EQ(ini.readInteger(QStringLiteral("time"), QStringLiteral("How Often"), -1), 1);
+    EXPECT_EQ(ini.readString(QStringLiteral("Time"), QStringLiteral("TIME 0"), QString()), QStringLiteral("07:30"));
+    EXPECT_EQ(ini.readString(QStringLiteral("Config"), QStringLiteral("file"), QString()), QStringLiteral("/usr/bin/xplanet"));
+    EXPECT_EQ(ini.readString(QStringLiteral("Config"), QStringLiteral("missing"), QStringLiteral("def")), QStringLiteral("def"));
+}
+
+TEST(IniFile, IntegerRules)
+{
+    struct Case { const char* label; const char* text; int expected; };
+    const Case cases[] = {
+        {"decimal", "42", 42},
+        {"negative", "-1", -1},
+        {"dollar hex", "$FF", 255},
+        {"0x hex", "0x1A", 26},
+        {"0X hex upper", "0X1a", 26},
+        {"0x alone is not a number", "0x", 7},
+        {"dollar alone", "$", 7},
+        {"word", "abc", 7},
+        {"empty", "", 7},
+        {"decimal with junk", "12a", 7},
+        {"out of range", "99999999999", 7},
+        {"full 32-bit hex wraps", "$FFFFFFFF", -1},
+    };
+    for (const Case& c : cases) {
+        gwtest::TempDir dir;
+        IniFile ini(dir.write(QStringLiteral("i.ini"), QByteArray("[S]\nk=") + c.text + "\n"));
+        EXPECT_EQ(ini.readInteger(QStringLiteral("S"), QStringLiteral("k"), 7), c.expected) << c.label;
+    }
+}
+
+TEST(IniFile, LongValuesReadBackTo2047Characters)
+{
+    gwtest::TempDir dir;
+    IniFile ini(dir.file(QStringLiteral("l.ini")));
+    ini.writeString(QStringLiteral("S"), QStringLiteral("k"), QString(3000, QLatin1Char('x')));
+    ASSERT_TRUE(ini.save());
+    IniFile again(ini.path());
+    EXPECT_EQ(again.readString(QStringLiteral("S"), QStringLiteral("k"), QString()).size(), 2047);
+}
+
+TEST(IniFile, UnwrittenEntriesStayAndErasedSectionsGoWhole)
+{
+    gwtest::TempDir dir;
+    const QString p = dir.write(QStringLiteral("k.ini"),
+                                "; hand comment\n[Config]\nUser Agent=Custom\nFile=a\n[Satellites]\nSatellite 0=iss\n"
+                                "[Downloaded Files]\nhttp://x/a=1.1.2026\n");
+    IniFile ini(p);
+    ini.writeString(QStringLiteral("config"), QStringLiteral("FILE"), QStringLiteral("b"));
+    ini.writeString(QStringLiteral("Config"), QStringLiteral("Para"), QStringLiteral("-x"));
+    ini.eraseSection(QStringLiteral("satellites"));
+    ini.writeString(QStringLiteral("Satellites"), QStringLiteral("Satellite 0"), QStringLiteral("hst"));
+    ASSERT_TRUE(ini.save());
+    const QByteArray text = gwtest::readFile(p);
+    EXPECT_TRUE(text.startsWith("; hand comment\r\n[Config]\r\nUser Agent=Custom\r\nFile=b\r\nPara=-x\r\n"))
+        << "an existing key keeps its spelling; new keys go to the end of the section\n"
+        << text.toStdString();
+    EXPECT_TRUE(text.contains("[Downloaded Files]\r\nhttp://x/a=1.1.2026\r\n"));
+    EXPECT_TRUE(text.contains("[Satellites]\r\nSatellite 0=hst\r\n"));
+    EXPECT_EQ(IniFile(p).keys(QStringLiteral("Config")), (QStringList{"User Agent", "File", "Para"}));
+}
+
+TEST(IniFile, BytesComeBackExactlyAndLineBreaksCannotSplitAnEntry)
+{
+    gwtest::TempDir dir;
+    IniFile ini(dir.file(QStringLiteral("b.ini")));
+    QByteArray binary;
+    for (int c = 0x21; c < 256; ++c)
+        if (c != '=')
+            binary += static_cast<char>(c);
+    ini.writeBytes(QStringLiteral("S"), QStringLiteral("bin"), binary);
+    ini.writeString(QStringLiteral("S"), QStringLiteral("two"), QStringLiteral("a\nb"));
+    ASSERT_TRUE(ini.save());
+    IniFile again(ini.path());
+    EXPECT_EQ(again.readBytes(QStringLiteral("S"), QStringLiteral("bin"), {}), binary);
+    EXPECT_EQ(again.readString(QStringLiteral("S"), QStringLiteral("two"), {}), QStringLiteral("a b"));
+    EXPECT_EQ(again.keys(QStringLiteral("S")).size(), 2);
+}
+
+TEST(IniFile, MissingFileIsEmptyAndNoError)
+{
+    gwtest::TempDir dir;
+    IniFile ini(dir.file(QStringLiteral("none.ini")));
+    QString error;
+    EXPECT_TRUE(ini.load(&error));
+    EXPECT_TRUE(ini.sections().isEmpty());
+    EXPECT_FALSE(ini.hasKey(QStringLiteral("Config"), QStringLiteral("File")));
+}
