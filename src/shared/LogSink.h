@@ -20,3 +20,25 @@ public:
 };
 
 } // namespace gw
+
+namespace gw {
+
+// The renderer message window: blocks of lines appended after each render.
+class MessageWindowSink
+{
+public:
+    virtual ~MessageWindowSink() = default;
+    virtual void appendLines(const QStringList& lines) = 0;
+    virtual void showWindow() = 0;
+};
+
+class MemoryMessageWindow : public MessageWindowSink
+{
+public:
+    void appendLines(const QStringList& l) override { lines << l; }
+    void showWindow() override { ++shown; }
+    QStringList lines;
+    int shown = 0;
+};
+
+} // namespace gw
