@@ -1,0 +1,90 @@
+#include "renderer/ParameterList.h"
+
+#include "renderer/RendererLayout.h"
+#include "settings/ControlCatalogue.h"
+#include "settings/SettingsAccess.h"
+
+#include <QFileInfo>
+
+namespace gw {
+
+namespace {
+
+QString signedNumber(int value)
+{
+    // Written from the 64-bit value so that INT_MIN keeps its digits.
+    const qint64 v = value;
+    return (v < 0 ? QStringLiteral("-") : QStringLiteral("+")) + QString::number(v < 0 ? -v : v);
+}
+
+QString projectionEntry(const QString& projection, QRandomGenerator& random)
+{
+    if (projection == QLatin1String("multiple bodies"))
+        return QString();
+    if (projection == QLatin1String("random")) {
+        // Among the real projections: every entry except "random" and "multiple bodies".
+        const QStringList& entries = projectionList();
+        const int pick = static_cast<int>(random.bounded(static_cast<quint32>(entries.size() - 2)));
+        return QStringLiteral("-projection ") + entries.at(pick);
+    }
+    return QStringLiteral("-projection ") + projection;
+}
+
+} // namespace
+
+QString centerEntry(int x, int y)
+{
+    return QStringLiteral("-center ") + signedNumber(x) + signedNumber(y);
+}
+
+QStringList GenParameterListFromNewEasy(const SettingsAccess& s, const RendererLayout& layout,
+                                        QRandomGenerator& random)
+{
+    QStringList list;
+    const QString config = s.text(QStringLiteral("ddbConfig"));
+    if (!config.isEmpty())
+        list << QStringLiteral("-config ") + config;
+    list << QStringLiteral("-num_times 1");
+    list << QStringLiteral("-body ") + s.text(QStringLiteral("ddbViewBody"));
+    list << QStringLiteral("-radius ") + QString::number(s.integer(QStringLiteral("seRadius2")));
+
+    if (s.checked(QStringLiteral("cbBackImage"))) {
+        const QString name = s.text(QStringLiteral("edtBackImage"));
+        // A file, not the images folder itself when the name is empty.
+        if (QFileInfo(layout.imagesFolder() + name).isFile())
+            list << QStringLiteral("-background ") + name;
+    }
+
+    if (s.checked(QStringLiteral("rbLatLon")))
+        list << QStringLiteral("-lat ") + QString::number(s.integer(QStringLiteral("seLat"))) + QStringLiteral(" -lon ")
+                    + QString::number(s.integer(QStringLiteral("seLon")));
+    if (s.checked(QStringLiteral("rbOrigin")))
+        list << QStringLiteral("-origin ")
+                    + (s.checked(QStringLiteral("cbOriginOpposite")) ? QStringLiteral("-") : QString())
+                    + s.text(QStringLiteral("cbOrigin"));
+    if (s.checked(QStringLiteral("rbRandomViewpoint")))
+        list << QStringLiteral("-random");
+    if (s.checked(QStringLiteral("cbViewLabel")))
+        list << QStringLiteral("-label");
+
+    if (s.checked(QStringLiteral("cbUseTempDir"))) {
+        QString folder = layout.rendererFolder();
+        if (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
+            folder.chop(1);
+        // The only quoted value: the launcher groups it into one argument.
+        list << QStringLiteral("-tmpdir \"") + folder + QLatin1Char('"');
+    }
+    if (s.checked(QStringLiteral("cbSaveDesktopFile")))
+        list << QStringLiteral("-save_desktop_file");
+
+    const QString projection = projectionEntry(s.text(QStringLiteral("cbProjektion")), random);
+    if (!projection.isEmpty())
+        list << projection;
+
+    list << QStringLiteral("-rotate ") + QString::number(s.integer(QStringLiteral("seRotate")));
+    if (s.checked(QStringLiteral("cbCenter")))
+        list << centerEntry(s.integer(QStringLiteral("seCenterX")), s.integer(QStringLiteral("seCenterY")));
+    return list;
+}
+
+} // namespace gw
