@@ -119,6 +119,18 @@ const QVector<ControlSpec>& controlCatalogue()
         {QStringLiteral("BatteryDetection"), K::HiddenBool, true},
         {QStringLiteral("UserAgent"), K::HiddenText, QString()},
         {QStringLiteral("HttpProtocolVersion"), K::HiddenText, QStringLiteral("HTTP/1.1")},
+
+        // Not settings: controls of the "XPlanet Configuration" tab that show and edit the
+        // renderer's own configuration file. They are never read from or written to the
+        // settings file; they are listed so the window and MemorySettings know them.
+        edit("map"),
+        edit("night_map"),
+        edit("cloud_map"),
+        check("cbDrawOrbit"),
+        spin("seMagnify", 1),
+        {QStringLiteral("BodyColor"), K::Colour, 0},
+        {QStringLiteral("OrbitColor"), K::Colour, 0},
+        list("mBodyText", K::Memo),
     };
     return table;
 }
