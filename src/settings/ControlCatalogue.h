@@ -32,7 +32,7 @@ struct ControlSpec
     QVariant windowDefault; // bool, int, QString or QStringList
     int minValue = 0;       // spin edits; MinValue == MaxValue means unbounded
     int maxValue = 0;
-    QString radioGroup;     // radio buttons of one group share this
+    QString radioGroup = {}; // radio buttons of one group share this
 };
 
 const QVector<ControlSpec>& controlCatalogue();
