@@ -1,0 +1,60 @@
+#include "timesync/TimeSync.h"
+
+#include "settings/SettingsAccess.h"
+#include "timesync/OffsetText.h"
+
+namespace gw {
+
+TimeSync::TimeSync(SettingsAccess& settings, LogSink& timeLog, ClockSetter& setter, const Clock& clock,
+                   QObject* parent)
+    : QObject(parent), m_settings(settings), m_timeLog(timeLog), m_sntp(clock, setter, this)
+{
+    m_sntp.setPort(DefaultPort);
+    m_sntp.setReceiveTimeout(DefaultReceiveTimeout);
+}
+
+void TimeSync::overridePortAndTimeoutForTests(int port, int receiveTimeoutMs)
+{
+    m_port = port;
+    m_receiveTimeout = receiveTimeoutMs;
+}
+
+void TimeSync::btnCheckTimeServerClick()
+{
+    // A click that arrives while a synchronisation waits for its reply is ignored, and it must
+    // not touch the running one's host either: the running one logs that host when it ends.
+    if (m_sntp.Active())
+        return;
+
+    QString host;
+    for (const CheckItem& item : m_settings.checkItems(QStringLiteral("cbTimeServer"))) {
+        if (item.checked) {
+            host = item.text;
+            break;
+        }
+    }
+    m_sntp.setHost(host);
+    if (host.isEmpty())
+        return;
+    m_sntp.setPort(m_port);
+    m_sntp.setReceiveTimeout(m_receiveTimeout);
+    const QString where = host + QLatin1Char(':') + QString::number(m_port);
+
+    try {
+        const TDateTime serverTime = m_sntp.query();
+        const TDateTime offset = m_sntp.offset();
+        // The line shows the first exchange; the clock is set from the second.
+        if (m_sntp.SyncTime())
+            m_timeLog.appendLine(DateTimeToStr(serverTime) + QStringLiteral(" (") + TimeOffsetText(offset)
+                                 + QStringLiteral(") - ") + where);
+        else
+            m_timeLog.appendLine(QStringLiteral("Could not synchronize time"));
+    } catch (...) {
+        // No dialog: the log line is the whole report, and the clock stays as it was.
+        m_sntp.setActive(false);
+        m_timeLog.appendLine(QStringLiteral("Error getting Time from ") + where);
+    }
+    m_sntp.setActive(false);
+}
+
+} // namespace gw
