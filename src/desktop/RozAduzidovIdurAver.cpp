@@ -1,0 +1,253 @@
+#include "desktop/RozAduzidovIdurAver.h"
+
+#include <QCursor>
+#include <QMenu>
+#include <QWidget>
+#include <algorithm>
+
+namespace gw {
+
+namespace {
+// A timer of 0 ms would keep the event loop busy; the platform's timers never went below 10 ms.
+constexpr int kShortestTimerMs = 10;
+} // namespace
+
+RozAduzidovIdurAver::RozAduzidovIdurAver(QObject* parent)
+    : QObject(parent)
+    , m_globe(makeDrehenderGlobus())
+    , m_percent(makeGlobusProzent())
+    , m_list(&m_globe)
+    , m_hint(QStringLiteral("Globewall by Quillmoor"))
+    , m_defaultIcon(makeDefaultTrayIcon())
+{
+    m_trayIcon.setToolTip(m_hint);
+    m_trayIcon.setIcon(m_defaultIcon);
+    m_shownKey = m_defaultIcon.cacheKey();
+    m_timer.setInterval(std::max(m_frameSpeed, kShortestTimerMs));
+    connect(&m_timer, &QTimer::timeout, this, &RozAduzidovIdurAver::step);
+    connect(&m_trayIcon, &QSystemTrayIcon::activated, this, &RozAduzidovIdurAver::activated);
+}
+
+RozAduzidovIdurAver::~RozAduzidovIdurAver()
+{
+    m_timer.stop();
+    m_trayIcon.hide();
+}
+
+void RozAduzidovIdurAver::setIconList(const ImageList* list)
+{
+    m_list = list;
+    if (m_frameIndex > 0 && list && list->count() >= m_frameIndex + 1) {
+        m_current = list->image(m_frameIndex);
+        showImage();
+    }
+    if (m_animate)
+        startAnimation();
+}
+
+void RozAduzidovIdurAver::setFrameIndex(int n)
+{
+    if (n < 0) {
+        m_frameIndex = -1;
+        m_current = QIcon();
+        showImage();
+        return;
+    }
+    // A selection that fails leaves the frame shown before, so FrameIndex always names it.
+    if (!m_list)
+        throw ETrayIconError(
+            QStringLiteral("Tray icon animation frame number frame %1 unable to be shown because of nil imagelist component")
+                .arg(n));
+    if (n >= m_list->count())
+        throw ETrayIconError(
+            QStringLiteral("Tray icon animation frame number %1 unable to be shown.  %2 frames are present in the imagelist.")
+                .arg(n)
+                .arg(m_list->count()));
+    m_frameIndex = n;
+    m_current = m_list->image(n);
+    showImage();
+}
+
+void RozAduzidovIdurAver::setFirstFrame(int value)
+{
+    value = std::max(value, 0);
+    value = m_list ? std::min(value, std::max(m_list->count() - 1, 0)) : 0;
+    m_firstFrame = value;
+    m_lastFrame = std::max(m_lastFrame, m_firstFrame);
+}
+
+void RozAduzidovIdurAver::setLastFrame(int value)
+{
+    value = std::max(value, m_firstFrame);
+    if (m_list) {
+        value = std::max(std::min(value, m_list->count() - 1), 0);
+        m_firstFrame = std::min(m_firstFrame, value);
+    } else {
+        value = 0;
+    }
+    m_lastFrame = value;
+}
+
+void RozAduzidovIdurAver::setFrameSpeed(int ms)
+{
+    m_frameSpeed = std::clamp(ms, 0, MaxFrameSpeed);
+    m_timer.setInterval(std::max(m_frameSpeed, kShortestTimerMs));
+}
+
+void RozAduzidovIdurAver::setAnimate(bool on)
+{
+    m_animate = on;
+    if (on) {
+        startAnimation();
+        return;
+    }
+    m_timer.stop();
+    if (m_animOffMode == aoffFirstFrame && m_list && m_firstFrame < m_list->count())
+        setFrameIndex(m_firstFrame);
+    else if (m_animOffMode == aoffRestoreIcon)
+        setFrameIndex(-1);
+}
+
+void RozAduzidovIdurAver::startAnimation()
+{
+    if (m_list) {
+        const int count = m_list->count();
+        if (m_animOnMode == aonFirstFrame) {
+            if (m_firstFrame < count)
+                setFrameIndex(m_firstFrame);
+        } else if (m_frameIndex == -1) {
+            if (count > 0)
+                setFrameIndex(0);
+        } else if (count > m_frameIndex) {
+            setFrameIndex(m_frameIndex);
+        }
+    }
+    m_timer.start();
+}
+
+int RozAduzidovIdurAver::NextFrame(int n) const
+{
+    if (!m_list || m_list->count() == 0)
+        return -1;
+    const int count = m_list->count();
+    if (m_firstFrame > 0 || m_lastFrame > 0) {
+        // Bounds beyond the list (left from a longer list) are brought into it for this step only.
+        const int first = std::min(m_firstFrame, count - 1);
+        const int last = std::max(std::min(m_lastFrame, count - 1), first);
+        return (n < first || n > last) ? first : n;
+    }
+    return (n < 0 || n > count - 1) ? 0 : n;
+}
+
+void RozAduzidovIdurAver::step()
+{
+    if (!(m_iconsShown & icoTray) || !m_list)
+        return;
+    int next = m_frameIndex;
+    if (next >= 0)
+        next = NextFrame(next + 1);
+    setFrameIndex(next); // NextFrame only names frames the list holds
+    emit FrameAdvance();
+}
+
+void RozAduzidovIdurAver::setHint(const QString& hint)
+{
+    m_hint = hint.left(HintLength);
+    m_trayIcon.setToolTip(m_hint);
+}
+
+void RozAduzidovIdurAver::setIconsShown(IconPlaces places)
+{
+    m_iconsShown = places;
+    m_trayIcon.setVisible(places.testFlag(icoTray));
+}
+
+bool RozAduzidovIdurAver::HideTaskbarBtn() const
+{
+    return m_mainWindow ? m_mainWindow->isHidden() : false;
+}
+
+void RozAduzidovIdurAver::setHideTaskbarBtn(bool hide)
+{
+    if (!m_mainWindow || hide == HideTaskbarBtn())
+        return;
+    if (hide)
+        m_mainWindow->hide();
+    else
+        m_mainWindow->show();
+}
+
+void RozAduzidovIdurAver::setRightClickPopup(QMenu* menu)
+{
+    m_rightClickPopup = menu;
+    m_trayIcon.setContextMenu(menu);
+}
+
+void RozAduzidovIdurAver::setIcon(const QIcon& icon)
+{
+    m_icon = icon;
+    showImage();
+}
+
+QIcon RozAduzidovIdurAver::currentImage() const
+{
+    if (!m_current.isNull())
+        return m_current;
+    if (!m_icon.isNull())
+        return m_icon;
+    return m_defaultIcon;
+}
+
+void RozAduzidovIdurAver::showImage()
+{
+    // The scheduler selects the same frame every five seconds; only a change reaches the tray.
+    const QIcon icon = currentImage();
+    if (icon.cacheKey() == m_shownKey)
+        return;
+    m_shownKey = icon.cacheKey();
+    m_trayIcon.setIcon(icon);
+}
+
+TrayList RozAduzidovIdurAver::iconList() const
+{
+    return m_list == &m_percent ? TrayList::Percent : TrayList::Globe;
+}
+
+void RozAduzidovIdurAver::setIconList(TrayList list)
+{
+    setIconList(list == TrayList::Percent ? &m_percent : &m_globe);
+}
+
+int RozAduzidovIdurAver::imageCount() const
+{
+    return m_list ? m_list->count() : 0;
+}
+
+void RozAduzidovIdurAver::activated(QSystemTrayIcon::ActivationReason reason)
+{
+    if (!m_enabled)
+        return;
+    switch (reason) {
+    case QSystemTrayIcon::Trigger:
+        emit Click(Qt::LeftButton);
+        if (m_leftClickPopup)
+            m_leftClickPopup->popup(QCursor::pos());
+        break;
+    case QSystemTrayIcon::DoubleClick:
+        emit DblClick(Qt::LeftButton);
+        break;
+    case QSystemTrayIcon::MiddleClick:
+        emit Click(Qt::MiddleButton);
+        if (m_rightClickPopup)
+            m_rightClickPopup->popup(QCursor::pos());
+        break;
+    case QSystemTrayIcon::Context:
+        // The context menu (RightClickPopup) is opened by the tray icon itself.
+        emit Click(Qt::RightButton);
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace gw

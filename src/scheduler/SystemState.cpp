@@ -1,0 +1,110 @@
+#include "scheduler/SystemState.h"
+
+#include "scheduler/ScreensaverQuery.h"
+#include "settings/SettingsAccess.h"
+#include "shared/Error.h"
+#include "shared/Paths.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace gw {
+
+namespace {
+
+QString readAttribute(const QString& folder, const char* name)
+{
+    QFile f(folder + QLatin1Char('/') + QLatin1String(name));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromLatin1(f.readAll()).trimmed();
+}
+
+bool isExternalSupply(const QString& type)
+{
+    // Older kernels name USB chargers by kind: "USB_DCP", "USB_C", "USB_PD", ...
+    return type == QLatin1String("Mains") || type.startsWith(QLatin1String("USB"));
+}
+
+} // namespace
+
+bool powerSupplyOnBattery(const QString& root)
+{
+    const QDir dir(root);
+    bool externalSupplyKnown = false;
+    bool batteryPresent = false;
+    bool batteryFedFromOutside = false;
+    const QStringList entries = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::System, QDir::Name);
+    for (const QString& entry : entries) {
+        const QString folder = dir.filePath(entry);
+        // Batteries of a mouse or a keyboard say nothing about how the computer is powered.
+        if (readAttribute(folder, "scope") == QLatin1String("Device"))
+            continue;
+        const QString type = readAttribute(folder, "type");
+        if (isExternalSupply(type)) {
+            externalSupplyKnown = true;
+            if (readAttribute(folder, "online") == QLatin1String("1"))
+                return false;
+        } else if (type == QLatin1String("Battery")) {
+            const QString present = readAttribute(folder, "present");
+            if (!present.isEmpty() && present != QLatin1String("1"))
+                continue; // an empty battery bay
+            batteryPresent = true;
+            const QString status = readAttribute(folder, "status");
+            if (status == QLatin1String("Charging") || status == QLatin1String("Full")
+                || status == QLatin1String("Not charging"))
+                batteryFedFromOutside = true;
+        }
+    }
+    if (!batteryPresent)
+        return false;
+    // Some boards report no mains supply at all; then only the battery can tell.
+    if (!externalSupplyKnown && batteryFedFromOutside)
+        return false;
+    return true;
+}
+
+SystemState::SystemState(const SettingsAccess& settings, const Clock& clock, QString powerSupplyRoot,
+                         ScreensaverQuery screensaverQuery)
+    : m_settings(settings)
+    , m_clock(clock)
+    , m_powerSupplyRoot(powerSupplyRoot.isEmpty() ? QStringLiteral("/sys/class/power_supply") : std::move(powerSupplyRoot))
+    , m_screensaverQuery(screensaverQuery ? std::move(screensaverQuery) : ScreensaverQuery(&platformScreensaverActive))
+{
+}
+
+bool SystemState::RunningOnBattery()
+{
+    if (!m_settings.checked(QStringLiteral("BatteryDetection")))
+        return false;
+    if (!powerSupplyOnBattery(m_powerSupplyRoot))
+        return false;
+    WriteToLog(programDir() + QStringLiteral("Globewall.battery.log"),
+               DateTimeToStr(m_clock.now()) + QStringLiteral(": Running on Battery"));
+    return true;
+}
+
+bool SystemState::ScreensaverRunning()
+{
+    if (!m_settings.checked(QStringLiteral("ScreensaverDetection")))
+        return false;
+    if (!m_screensaverQuery())
+        return false;
+    WriteToLog(programDir() + QStringLiteral("Globewall.ScreenSaver.log"),
+               DateTimeToStr(m_clock.now()) + QStringLiteral(": Screensaver is active"));
+    return true;
+}
+
+void SystemState::WriteToLog(const QString& file, const QString& line) const
+{
+    if (m_settings.integer(QStringLiteral("DebugLevel")) <= 0)
+        return;
+    QFile f(file);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Append))
+        throw Error(QStringLiteral("Cannot open file \"%1\". %2").arg(file, f.errorString()));
+    const QByteArray bytes = line.toLocal8Bit() + '\n';
+    if (f.write(bytes) != bytes.size() || !f.flush())
+        throw Error(QStringLiteral("Cannot write file \"%1\". %2").arg(file, f.errorString()));
+}
+
+} // namespace gw

@@ -1,0 +1,46 @@
+#pragma once
+// The two questions the scheduler asks before it starts anything: is the computer on battery,
+// and is a screensaver running. Both can be switched off by hidden settings, and both write a
+// diagnostic line when the answer is yes and "DebugLevel" is above 0.
+#include "shared/Clock.h"
+
+#include <QString>
+#include <functional>
+
+namespace gw {
+
+class SettingsAccess;
+
+// Power state read from a power-supply folder laid out like /sys/class/power_supply.
+// On mains when any "Mains" or "USB" supply is online, or when no battery is found: a
+// computer without a battery must never count as running on battery, or nothing would start.
+bool powerSupplyOnBattery(const QString& root);
+
+class SystemState
+{
+public:
+    using ScreensaverQuery = std::function<bool()>;
+
+    // `powerSupplyRoot` empty: /sys/class/power_supply. `screensaverQuery` empty: the
+    // session's screensaver service, else the X11 screen-saver extension (platformScreensaverActive).
+    SystemState(const SettingsAccess& settings, const Clock& clock, QString powerSupplyRoot = {},
+                ScreensaverQuery screensaverQuery = {});
+    virtual ~SystemState() = default;
+
+    virtual bool RunningOnBattery();
+    virtual bool ScreensaverRunning();
+
+    // Appends `line` to `file` (created when missing) when "DebugLevel" is above 0.
+    // Throws gw::Error when the file cannot be written.
+    void WriteToLog(const QString& file, const QString& line) const;
+
+    const QString& powerSupplyRoot() const { return m_powerSupplyRoot; }
+
+private:
+    const SettingsAccess& m_settings;
+    const Clock& m_clock;
+    QString m_powerSupplyRoot;
+    ScreensaverQuery m_screensaverQuery;
+};
+
+} // namespace gw

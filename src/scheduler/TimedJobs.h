@@ -1,0 +1,20 @@
+#pragma once
+// The work the scheduler starts. The window fills it with the renderer launch and the three
+// timed download jobs; tests hand in counting fakes.
+
+namespace gw {
+
+class TimedJobs
+{
+public:
+    virtual ~TimedJobs() = default;
+    // Renders once and returns when the renderer has ended.
+    virtual void StartXPlanet() = 0;
+    // Each download job begins with a reachability test and returns its result
+    // (true when the network was reachable, or when no test was made).
+    virtual bool cloudIntervalJob() = 0;
+    virtual bool cloudFixedTimeJob() = 0;
+    virtual bool listJob() = 0;
+};
+
+} // namespace gw
