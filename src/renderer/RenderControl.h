@@ -1,0 +1,114 @@
+#pragma once
+// One render of the outside renderer (StartXPlanet) and the operations around it: running a
+// file after a download, stopping a running child, choosing the renderer and the file run
+// before each render, and opening the renderer's readme. The main window owns one instance,
+// forwards its buttons and tray entries here, and reads settings through SettingsAccess.
+#include "renderer/AppExec.h"
+#include "renderer/RendererLayout.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+namespace gw {
+
+class Clock;
+class Dialogs;
+class LogSink;
+class MessageWindowSink;
+class SettingsAccess;
+class TrayImage;
+struct AppState;
+
+class RenderControl : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Who asked for a render. A render the user asked for always asks for a missing renderer;
+    // a render of the scheduler or a download job asks once, and after the user cancelled that
+    // question stays quiet until another renderer is chosen, so timer ticks never pile up
+    // dialogs in front of the user.
+    enum class Trigger { Background, User };
+
+    using Callback = std::function<void()>;
+    using FileOpener = std::function<bool(const QString& path)>;
+
+    RenderControl(SettingsAccess& settings, AppState& state, LogSink& log, MessageWindowSink& messages,
+                  Dialogs& dialogs, TrayImage& tray, const Clock& clock, Callback restoreTransparency = {},
+                  QObject* parent = nullptr);
+    ~RenderControl() override;
+
+    // One render; launcher errors (EAppExec...) reach the caller. Does nothing while a render
+    // already runs.
+    void StartXPlanet(Trigger trigger = Trigger::Background);
+    // Runs `path` without arguments, hidden, and waits. While another launch waits, this one
+    // gets a launcher of its own, so the waiting one is never disturbed.
+    void ExecuteFile(const QString& path);
+
+    // "Render now" and the tray's "render now": a render unless a download or render runs.
+    void btnExecuteClick();
+    void pmStartNowClick();
+    // "kill XPlanet now": ends every child waited for, with its process group. The close
+    // handler of the main window calls it too.
+    void pmKillNowClick();
+    bool killEnabled() const { return m_killEnabled; }
+
+    // Choose the renderer; true when one was chosen. May propose a new cloud destination.
+    bool btnAppFileClick();
+    void btnExecuteBeforeClick();
+    // Opens the renderer's readme with the desktop's default program (a compressed readme is
+    // unpacked into the cache folder first). Nothing is tested or reported.
+    void btnInfoClick();
+
+    TAppExec& AppExec1() { return m_exec; }
+    RendererLayout layout() const;
+
+    // Seams: the home folder of the renderer folders, the program's own file, the cache
+    // folder for the unpacked readme, the way a file is opened.
+    void setHome(const QString& home) { m_home = home; }
+    void setProgramFile(const QString& path) { m_programFile = path; }
+    void setCacheFolder(const QString& folder) { m_cacheFolder = folder; }
+    void setFileOpener(FileOpener opener) { m_opener = std::move(opener); }
+
+signals:
+    // pmKillNow is enabled only while a render runs.
+    void killEnabledChanged(bool enabled);
+    // The hint of edtAppFile follows its text when a renderer is chosen.
+    void appFileHintChanged(const QString& text);
+
+private:
+    class RenderScope;
+    class LaunchScope;
+
+    bool renderOnce(Trigger trigger);
+    TAppExec& freeLauncher(std::unique_ptr<TAppExec>& spare);
+    void applyPriority(TAppExec& exec) const;
+    void setKillEnabled(bool on);
+    void stopAnimationUnlessOthersWait();
+    QString unpackedReadme(const QString& gzFile) const;
+
+    SettingsAccess& m_settings;
+    AppState& m_state;
+    LogSink& m_log;
+    MessageWindowSink& m_messages;
+    Dialogs& m_dialogs;
+    TrayImage& m_tray;
+    const Clock& m_clock;
+    Callback m_restoreTransparency;
+
+    TAppExec m_exec;                 // AppExec1
+    QList<TAppExec*> m_launching;    // every launcher in a launch now (AppExec1 or a spare)
+    bool m_killEnabled = false;
+    QString m_declinedAppFile;       // renderer path the user declined to replace
+    bool m_hasDeclined = false;
+
+    QString m_home;
+    QString m_programFile;
+    QString m_cacheFolder;
+    FileOpener m_opener;
+};
+
+} // namespace gw
