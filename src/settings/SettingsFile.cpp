@@ -1,0 +1,560 @@
+#include "settings/SettingsFile.h"
+
+#include "settings/ControlCatalogue.h"
+#include "settings/Defaults.h"
+#include "settings/IniFile.h"
+#include "settings/SettingsKeys.h"
+#include "shared/Error.h"
+#include "shared/Scramble.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QStringDecoder>
+#include <QVariant>
+
+#include <algorithm>
+
+namespace gw {
+
+namespace sf = settingsfile;
+
+namespace {
+
+enum class Kind {
+    Text,
+    Integer,
+    Bool,
+    CheckWhenTrue, // a radio button: true checks it, false leaves its group alone
+    Colour,
+    Password,
+};
+
+// Defaults that depend on the machine rather than on the file.
+enum class Dynamic { None, CloudDestination, HalfScreenWidth, HalfScreenHeight };
+
+struct Entry
+{
+    QString key;
+    QString control;
+    Kind kind;
+    QVariant def = {};
+    Dynamic dynamic = Dynamic::None;
+};
+
+Entry text(const char* key, const char* control, const QString& def = QString())
+{
+    return {QString::fromLatin1(key), QString::fromLatin1(control), Kind::Text, def};
+}
+Entry integer(const char* key, const char* control, int def, Dynamic dynamic = Dynamic::None)
+{
+    return {QString::fromLatin1(key), QString::fromLatin1(control), Kind::Integer, def, dynamic};
+}
+Entry boolean(const char* key, const char* control, bool def)
+{
+    return {QString::fromLatin1(key), QString::fromLatin1(control), Kind::Bool, def};
+}
+Entry radio(const char* key, const char* control)
+{
+    return {QString::fromLatin1(key), QString::fromLatin1(control), Kind::CheckWhenTrue, false};
+}
+
+const QString MasterSwitch = QStringLiteral("Globewallenabled");
+const QString AppFile = QStringLiteral("edtAppFile");
+
+// Section "Config" in writing order ("Config File" aside, it belongs to the base file).
+const QVector<Entry>& configEntries()
+{
+    static const QVector<Entry> table = {
+        text("File", "edtAppFile"),
+        text("Para", "edtParameter"),
+        integer("StartEvery", "SpinEdit", 600),
+        boolean("Start Minimized", "cbStartMinimized", false),
+        boolean("Start every x sec", "cbStartEveryXsec", true),
+        boolean("Start App at start", "cbLaunchAtStart", false),
+        text("Web Adress", "edtWebAdress"),
+        {QStringLiteral("Destination"), QStringLiteral("edtFileDestination"), Kind::Text, QString(),
+         Dynamic::CloudDestination},
+        boolean("Download from HTTP", "cbDownload", false),
+        boolean("Hide launched App", "cbHideApp", true),
+        boolean("Use Proxy", "cbUseProxy", false),
+        text("Proxy", "edtProxy"),
+        text("Proxy Port", "edtProxyPort"),
+        text("Proxy Username", "edtProxyName"),
+        {QStringLiteral("Proxy Password"), QStringLiteral("edtProxyPasswd"), Kind::Password, QString()},
+        boolean("Priority Idle", "rbIdle", false),
+        boolean("Priority Normal", "rbNormal", true),
+        boolean("Priority High", "rbHigh", false),
+        boolean("Transparent at Start", "cbMakeTransAtStart", true),
+        boolean("Restore transparency", "cbRestoreTrans", false),
+        boolean("Start XPlanet after Download", "cbStartAfterDownload", true),
+        {QStringLiteral("Icon Font Color"), QStringLiteral("ColorDialog"), Kind::Colour, 16777215},
+        boolean("Globewall enabled", "Globewallenabled", true),
+        boolean("auto time synchronization", "cbAdjustTime", false),
+        boolean("Execute File after download", "cbExecuteFileAfterDownload", false),
+        text("File after download", "edtExecuteFileAfterDownload"),
+        boolean("Check for new file", "cbCheckForNewFile", false),
+        integer("Check for new file every", "seCheckForNewFiles", 30),
+        boolean("Check for updates every day", "cbCheckForUpdate", true),
+        integer("Check extra downloads x times per day", "seDownloadChecksPerDay", 1),
+        boolean("Execute file before rendering", "cbExecuteBefore", false),
+        text("Execute filename before rendering", "edtExecuteBefore"),
+        boolean("check MD5 of Cloudfile", "cbUseMD5ForCloudDownload", true),
+        text("Server to ping", "PingServer", defaults::PingServer),
+        boolean("don`t run on Battery", "cbDontUseOnBattery", true),
+        boolean("Use Temp dir for image", "cbUseTempDir", false),
+        boolean("Save Desktop File", "cbSaveDesktopFile", false),
+    };
+    return table;
+}
+
+// Read only: these are changed by editing the file by hand.
+const QVector<Entry>& debugEntries()
+{
+    static const QVector<Entry> table = {
+        integer("Debug level", "DebugLevel", 0),
+        boolean("Screensaver detection", "ScreensaverDetection", true),
+        boolean("Battery detection", "BatteryDetection", true),
+    };
+    return table;
+}
+
+const QVector<Entry>& parameterSelectionEntries()
+{
+    static const QVector<Entry> table = {
+        boolean("Back image checked", "cbBackImage", false),
+        text("Back image", "edtBackImage"),
+        text("Projection", "cbProjektion", QStringLiteral("orthographic")),
+        integer("Rotate", "seRotate", 0),
+        boolean("Center", "cbCenter", false),
+        integer("Center X", "seCenterX", 0, Dynamic::HalfScreenWidth),
+        integer("Center Y", "seCenterY", 0, Dynamic::HalfScreenHeight),
+        boolean("Use parameter from string", "rbStringParameter", false),
+    };
+    return table;
+}
+
+// Section "New Parameter" in writing order.
+const QVector<Entry>& newParameterEntries()
+{
+    static const QVector<Entry> table = {
+        text("Body", "ddbBodyTarget", QStringLiteral("earth")),
+        text("View body", "ddbViewBody", QStringLiteral("earth")),
+        integer("Radius", "seRadius2", 45),
+        text("Config", "ddbConfig", QStringLiteral("default")),
+        integer("Latitude", "seLat", 0),
+        integer("Longitude", "seLon", 0),
+        radio("LatitudeLongitude", "rbLatLon"),
+        radio("view origin", "rbOrigin"),
+        text("origin body", "cbOrigin", QStringLiteral("sun")),
+        boolean("opposite origin", "cbOriginOpposite", false),
+        radio("origin above", "rbOriginAbove"),
+        radio("origin below", "rbOriginBelow"),
+        radio("random viewpoint", "rbRandomViewpoint"),
+        boolean("label", "cbViewLabel", false),
+    };
+    return table;
+}
+
+const Entry& entryFor(const QVector<Entry>& table, const QString& control)
+{
+    const auto it = std::find_if(table.begin(), table.end(), [&](const Entry& e) { return e.control == control; });
+    Q_ASSERT(it != table.end());
+    return *it;
+}
+
+QSize primaryScreenSize()
+{
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return QSize(0, 0);
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->size() : QSize(0, 0);
+}
+
+QString canonical(const QString& path)
+{
+    const QFileInfo info(path);
+    const QString real = info.canonicalFilePath();
+    return real.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : real;
+}
+
+// The file as it is now, so that a save keeps every entry it does not write. A file that exists
+// but cannot be read must not be replaced by one holding only our entries.
+IniFile readForSave(const QString& path)
+{
+    IniFile ini(path);
+    QString error;
+    if (!ini.load(&error))
+        throw Error(error);
+    return ini;
+}
+
+void commit(const IniFile& ini)
+{
+    QString error;
+    if (!ini.save(&error))
+        throw Error(error);
+}
+
+// "0," or "1," followed by the row: the column is the integer before the first comma, the row
+// the integer formed by up to three characters after it.
+bool parseGridKey(const QString& key, int* column, int* row)
+{
+    const qsizetype comma = key.indexOf(QLatin1Char(','));
+    if (comma < 0)
+        return false;
+    return IniFile::parseInteger(key.left(comma), column) && IniFile::parseInteger(key.mid(comma + 1, 3), row);
+}
+
+} // namespace
+
+SettingsFile::SettingsFile(SettingsAccess& settings, SettingsFileHooks& hooks, const QString& programDir)
+    : m_settings(settings), m_hooks(hooks), m_programDir(programDir)
+{
+    if (!m_programDir.isEmpty() && !m_programDir.endsWith(QLatin1Char('/')))
+        m_programDir += QLatin1Char('/');
+}
+
+QString SettingsFile::baseFile() const
+{
+    return m_programDir + sf::BaseFileName;
+}
+
+// A relative name is taken to lie in the program folder, where the base file lies.
+QString SettingsFile::resolve(const QString& fileName) const
+{
+    return QFileInfo(fileName).isRelative() ? m_programDir + fileName : fileName;
+}
+
+void SettingsFile::showConfigFileName()
+{
+    m_hooks.configFileLabelChanged(QStringLiteral("Current Config File: ") + QFileInfo(m_configFileName).fileName());
+}
+
+/*
+ * The proxy password is the UTF-8 form of its text, scrambled by Crypt. Most scrambled forms
+ * are stored as they are, which keeps files written by earlier versions loadable. A few cannot
+ * live in a one-line value: a zero byte (from 0x9C), CR or LF (from 0x91, 0x96), and blanks or
+ * control characters at either end, which the reader trims. Those are stored as "!" followed by
+ * the scrambled bytes in upper-case hex. No plain stored form begins with "!": that would
+ * unscramble to 0xBD, a UTF-8 continuation byte, which never starts valid UTF-8.
+ */
+QByteArray SettingsFile::storedPassword(const QString& password)
+{
+    const QByteArray scrambled = Crypt(password.toUtf8());
+    if (scrambled.isEmpty())
+        return scrambled;
+    auto isBlank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+    const bool keepsAsIs = !scrambled.contains('\0') && !scrambled.contains('\r') && !scrambled.contains('\n')
+        && !isBlank(scrambled.front()) && !isBlank(scrambled.back()) && scrambled.front() != '!';
+    return keepsAsIs ? scrambled : QByteArray("!") + scrambled.toHex().toUpper();
+}
+
+QString SettingsFile::passwordFromStored(const QByteArray& stored)
+{
+    QByteArray scrambled = stored;
+    const QByteArray hex = stored.mid(1);
+    const bool isHex = !hex.isEmpty() && hex.size() % 2 == 0
+        && std::all_of(hex.begin(), hex.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); });
+    if (stored.startsWith('!') && isHex)
+        scrambled = QByteArray::fromHex(hex);
+    const QByteArray bytes = Crypt(scrambled);
+    // Files from a system whose passwords were not UTF-8 still give every character back.
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString decoded = utf8(bytes);
+    return utf8.hasError() ? QString::fromLatin1(bytes) : decoded;
+}
+
+namespace {
+
+class EntryIo
+{
+public:
+    EntryIo(SettingsAccess& settings, SettingsFileHooks& hooks) : m_settings(settings), m_hooks(hooks) {}
+
+    void load(const IniFile& ini, const QString& section, const Entry& e)
+    {
+        switch (e.kind) {
+        case Kind::Text:
+            m_settings.setText(e.control, ini.readString(section, e.key, defaultText(e)));
+            break;
+        case Kind::Integer:
+            m_settings.setInteger(e.control, ini.readInteger(section, e.key, defaultInteger(e)));
+            break;
+        case Kind::Bool:
+            m_settings.setChecked(e.control, ini.readBool(section, e.key, e.def.toBool()));
+            break;
+        case Kind::CheckWhenTrue:
+            if (ini.readBool(section, e.key, false))
+                m_settings.setChecked(e.control, true);
+            break;
+        case Kind::Colour: {
+            const int colour = ini.readInteger(section, e.key, e.def.toInt());
+            m_settings.setInteger(e.control, colour);
+            m_hooks.iconFontColorChanged(colour);
+            break;
+        }
+        case Kind::Password:
+            m_settings.setText(e.control, SettingsFile::passwordFromStored(ini.readBytes(section, e.key, {})));
+            break;
+        }
+    }
+
+    void save(IniFile& ini, const QString& section, const Entry& e) const
+    {
+        switch (e.kind) {
+        case Kind::Text:
+            ini.writeString(section, e.key, m_settings.text(e.control));
+            break;
+        case Kind::Integer:
+        case Kind::Colour:
+            ini.writeInteger(section, e.key, m_settings.integer(e.control));
+            break;
+        case Kind::Bool:
+        case Kind::CheckWhenTrue:
+            ini.writeBool(section, e.key, m_settings.checked(e.control));
+            break;
+        case Kind::Password:
+            ini.writeBytes(section, e.key, SettingsFile::storedPassword(m_settings.text(e.control)));
+            break;
+        }
+    }
+
+private:
+    QString defaultText(const Entry& e) const
+    {
+        return e.dynamic == Dynamic::CloudDestination ? m_hooks.defaultCloudDestination() : e.def.toString();
+    }
+    int defaultInteger(const Entry& e) const
+    {
+        switch (e.dynamic) {
+        case Dynamic::HalfScreenWidth:
+            return primaryScreenSize().width() / 2;
+        case Dynamic::HalfScreenHeight:
+            return primaryScreenSize().height() / 2;
+        default:
+            return e.def.toInt();
+        }
+    }
+
+    SettingsAccess& m_settings;
+    SettingsFileHooks& m_hooks;
+};
+
+// Clears ConfigLoading even when a hook throws, so the configuration editor is not left muted.
+class FlagGuard
+{
+public:
+    explicit FlagGuard(bool& flag) : m_flag(flag) { m_flag = true; }
+    ~FlagGuard() { m_flag = false; }
+    FlagGuard(const FlagGuard&) = delete;
+    FlagGuard& operator=(const FlagGuard&) = delete;
+
+private:
+    bool& m_flag;
+};
+
+QStringList readIndexedLines(const IniFile& ini, const QString& section, const QString& prefix, int count)
+{
+    QStringList lines;
+    for (int i = 0; i < count; ++i)
+        lines << ini.readString(section, prefix + QString::number(i), QString());
+    return lines;
+}
+
+} // namespace
+
+void SettingsFile::IniLoad(const QString& fileName)
+{
+    if (!fileName.isEmpty()) {
+        m_configFileName = resolve(fileName);
+    } else {
+        const IniFile base(baseFile());
+        const QString named = base.readString(sf::Config, sf::ConfigFileKey, baseFile());
+        // An empty name would leave the program without a settings file: use the base file.
+        m_configFileName = named.isEmpty() ? baseFile() : resolve(named);
+    }
+    showConfigFileName();
+
+    const IniFile ini(m_configFileName);
+    loadConfigSection(ini);
+    loadLists(ini);
+    loadDownloadGrid(ini);
+    EntryIo io(m_settings, m_hooks);
+    for (const Entry& e : parameterSelectionEntries())
+        io.load(ini, sf::ParameterSelection, e);
+    m_settings.setLines(QStringLiteral("mSatfiles"),
+                        readIndexedLines(ini, sf::Satellites, QStringLiteral("Satellite "),
+                                         static_cast<int>(ini.keys(sf::Satellites).size())));
+    m_settings.setLines(QStringLiteral("mMarkerfiles"),
+                        readIndexedLines(ini, sf::Markerfiles, QStringLiteral("Markerfile "),
+                                         static_cast<int>(ini.keys(sf::Markerfiles).size())));
+    io.load(ini, sf::Config, entryFor(configEntries(), AppFile));
+
+    loadParameters(ini);
+    m_settingsLoaded = true;
+
+    m_hooks.detectAutostart();
+    if (m_settings.checked(QStringLiteral("cbMakeTransAtStart")))
+        m_hooks.btnMakeBGTransparentClick();
+    m_hooks.edtParameterChange();
+    m_hooks.cbProjektionChange();
+}
+
+void SettingsFile::loadConfigSection(const IniFile& ini)
+{
+    EntryIo io(m_settings, m_hooks);
+    for (const Entry& e : configEntries()) {
+        // The renderer path is read after the lists, the master switch last of all.
+        if (e.control == AppFile || e.control == MasterSwitch)
+            continue;
+        if (e.control == QLatin1String("cbUseTempDir"))
+            for (const Entry& d : debugEntries())
+                io.load(ini, sf::Debug, d);
+        io.load(ini, sf::Config, e);
+    }
+    m_settings.setText(QStringLiteral("UserAgent"),
+                       ini.readString(sf::Config, QStringLiteral("User Agent"), m_settings.text(QStringLiteral("UserAgent"))));
+    // Exactly "HTTP/1.0" selects HTTP 1.0; anything else, lower case included, is HTTP 1.1.
+    const QString http10 = QStringLiteral("HTTP/1.0");
+    const QString protocol = ini.readString(sf::Config, QStringLiteral("HTTP Protocol Version"), QString());
+    m_settings.setText(QStringLiteral("HttpProtocolVersion"), protocol == http10 ? http10 : QStringLiteral("HTTP/1.1"));
+
+    const bool enabled = ini.readBool(sf::Config, QStringLiteral("Globewall enabled"), true);
+    if (enabled != m_settings.checked(MasterSwitch)) {
+        m_hooks.GlobewallenabledClick();
+        if (enabled != m_settings.checked(MasterSwitch))
+            m_settings.setChecked(MasterSwitch, enabled);
+    }
+}
+
+void SettingsFile::loadLists(const IniFile& ini)
+{
+    // A negative count leaves the list as it is, so the window's default server survives.
+    const int timeCount = ini.readInteger(sf::Time, QStringLiteral("How often"), -1);
+    if (timeCount >= 0)
+        m_settings.setLines(QStringLiteral("mTime"), readIndexedLines(ini, sf::Time, QStringLiteral("Time "),
+                                                                      std::min(timeCount, MaxListEntries - 1) + 1));
+
+    const int serverCount = ini.readInteger(sf::TimeServer, QStringLiteral("Count"), -1);
+    if (serverCount >= 0) {
+        QVector<CheckItem> servers;
+        for (int i = 0; i <= std::min(serverCount, MaxListEntries - 1); ++i)
+            servers.push_back({ini.readString(sf::TimeServer, QStringLiteral("Server  ") + QString::number(i), QString()),
+                               ini.readBool(sf::TimeServer, QStringLiteral("Checked ") + QString::number(i), false)});
+        m_settings.setCheckItems(QStringLiteral("cbTimeServer"), servers);
+    }
+}
+
+void SettingsFile::loadDownloadGrid(const IniFile& ini)
+{
+    const QString grid = QStringLiteral("sgDownloadFiles");
+    for (const QString& key : ini.keys(sf::Download)) {
+        int column = 0;
+        int row = 0;
+        if (!parseGridKey(key, &column, &row))
+            continue; // no defined meaning; a hand-written note, perhaps
+        if (column < 0 || column >= GridColumns || row < 1 || row >= GridRows)
+            continue;
+        m_settings.setCell(grid, column, row, ini.readString(sf::Download, key, QString()));
+    }
+}
+
+void SettingsFile::loadParameters(const IniFile& ini)
+{
+    EntryIo io(m_settings, m_hooks);
+    const auto& table = newParameterEntries();
+    {
+        FlagGuard loading(m_configLoading);
+        m_hooks.getConfigs();
+        io.load(ini, sf::NewParameter, entryFor(table, QStringLiteral("ddbConfig")));
+        io.load(ini, sf::NewParameter, entryFor(table, QStringLiteral("ddbBodyTarget")));
+        io.load(ini, sf::NewParameter, entryFor(table, QStringLiteral("ddbViewBody")));
+        m_hooks.ddbConfigChange();
+
+        for (const Entry& e : table) {
+            if (e.control == QLatin1String("ddbConfig") || e.control == QLatin1String("ddbBodyTarget")
+                || e.control == QLatin1String("ddbViewBody"))
+                continue;
+            io.load(ini, sf::NewParameter, e);
+            if (e.control == QLatin1String("cbOrigin")) {
+                // The origin list offers the bodies; the loaded text stays whatever it is.
+                const QString origin = m_settings.text(e.control);
+                m_settings.setLines(e.control, m_settings.lines(QStringLiteral("ddbBodyTarget")));
+                m_settings.setText(e.control, origin);
+            }
+        }
+    }
+}
+
+void SettingsFile::IniSave(const QString& fileName)
+{
+    const QString base = baseFile();
+    const QString target = fileName.isEmpty() ? base : resolve(fileName);
+    const bool targetIsBase = canonical(target) == canonical(base);
+
+    IniFile current = readForSave(target);
+    if (targetIsBase)
+        current.writeString(sf::Config, sf::ConfigFileKey, target);
+    saveInto(current);
+    commit(current);
+
+    // The base file names the new file only once that file holds the settings, so a refused
+    // write never leaves the next start pointing at a file without them.
+    m_configFileName = target;
+    showConfigFileName();
+    if (!targetIsBase) {
+        IniFile baseIni = readForSave(base);
+        baseIni.writeString(sf::Config, sf::ConfigFileKey, target);
+        commit(baseIni);
+    }
+}
+
+void SettingsFile::saveInto(IniFile& ini) const
+{
+    EntryIo io(m_settings, m_hooks);
+    for (const Entry& e : configEntries())
+        io.save(ini, sf::Config, e);
+
+    const QStringList times = m_settings.lines(QStringLiteral("mTime"));
+    ini.eraseSection(sf::Time);
+    ini.writeInteger(sf::Time, QStringLiteral("How often"), static_cast<int>(times.size()) - 1);
+    for (qsizetype i = 0; i < times.size(); ++i)
+        ini.writeString(sf::Time, QStringLiteral("Time ") + QString::number(i), times[i]);
+
+    const QVector<CheckItem> servers = m_settings.checkItems(QStringLiteral("cbTimeServer"));
+    ini.eraseSection(sf::TimeServer);
+    ini.writeInteger(sf::TimeServer, QStringLiteral("Count"), static_cast<int>(servers.size()) - 1);
+    for (qsizetype i = 0; i < servers.size(); ++i) {
+        ini.writeString(sf::TimeServer, QStringLiteral("Server  ") + QString::number(i), servers[i].text);
+        ini.writeBool(sf::TimeServer, QStringLiteral("Checked ") + QString::number(i), servers[i].checked);
+    }
+
+    const QString grid = QStringLiteral("sgDownloadFiles");
+    ini.eraseSection(sf::Download);
+    for (int row = 1; row < GridRows; ++row) {
+        for (int column = 0; column < GridColumns; ++column) {
+            const QString cell = m_settings.cell(grid, column, row);
+            if (!cell.isEmpty())
+                ini.writeString(sf::Download, QString::number(column) + QLatin1Char(',') + QString::number(row), cell);
+        }
+    }
+
+    for (const Entry& e : parameterSelectionEntries())
+        io.save(ini, sf::ParameterSelection, e);
+
+    ini.eraseSection(sf::Satellites);
+    const QStringList satellites = m_settings.lines(QStringLiteral("mSatfiles"));
+    for (qsizetype i = 0; i < satellites.size(); ++i)
+        ini.writeString(sf::Satellites, QStringLiteral("Satellite ") + QString::number(i), satellites[i]);
+    ini.eraseSection(sf::Markerfiles);
+    const QStringList markers = m_settings.lines(QStringLiteral("mMarkerfiles"));
+    for (qsizetype i = 0; i < markers.size(); ++i)
+        ini.writeString(sf::Markerfiles, QStringLiteral("Markerfile ") + QString::number(i), markers[i]);
+
+    for (const Entry& e : newParameterEntries())
+        io.save(ini, sf::NewParameter, e);
+}
+
+} // namespace gw

@@ -1,0 +1,77 @@
+#pragma once
+// The settings file: IniLoad copies the settings of an INI file into the controls, IniSave
+// copies them back. The base file "Globewall.ini" in the program folder names the current
+// settings file (by default itself), so "Save config as ..." survives a restart.
+#include "settings/SettingsAccess.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace gw {
+
+class IniFile;
+
+// The steps of IniLoad that call into other parts of the program; the defaults do nothing.
+class SettingsFileHooks
+{
+public:
+    virtual ~SettingsFileHooks() = default;
+    virtual void configFileLabelChanged(const QString& /*caption*/) {} // lbConfigFileName caption
+    // Called when the stored master switch differs from `Globewallenabled`. When the switch
+    // still differs afterwards, the loader sets it itself, so the stored value always wins.
+    virtual void GlobewallenabledClick() {}
+    virtual void getConfigs() {}
+    virtual void ddbConfigChange() {}
+    virtual void detectAutostart() {}
+    virtual void btnMakeBGTransparentClick() {}
+    virtual void edtParameterChange() {}
+    virtual void cbProjektionChange() {}
+    virtual void iconFontColorChanged(int /*colour*/) {}
+    // The cloud map's destination when the file has none (the renderer's images folder).
+    virtual QString defaultCloudDestination() { return QString(); }
+};
+
+class SettingsFile
+{
+public:
+    SettingsFile(SettingsAccess& settings, SettingsFileHooks& hooks, const QString& programDir);
+
+    // Empty: the current settings file is the one the base file names.
+    void IniLoad(const QString& fileName);
+    // Non-empty: that file becomes the current settings file and the base file records it.
+    // Empty: the base file becomes the current settings file. Every file is replaced at once;
+    // a refused write throws gw::Error naming the file and changes nothing.
+    void IniSave(const QString& fileName);
+
+    QString baseFile() const; // programDir + "Globewall.ini"
+    const QString& ConfigFileName() const { return m_configFileName; }
+    void setConfigFileName(const QString& fileName) { m_configFileName = fileName; }
+    bool SettingsLoaded() const { return m_settingsLoaded; }
+    bool ConfigLoading() const { return m_configLoading; }
+
+    // Limit on the entries of the time list and the server list taken from a file, so a
+    // hand-edited count cannot make the program fill memory with empty lines.
+    static constexpr int MaxListEntries = 10000;
+
+    // How the proxy password is kept in a one-line value; see SettingsFile.cpp.
+    static QByteArray storedPassword(const QString& password);
+    static QString passwordFromStored(const QByteArray& stored);
+
+private:
+    QString resolve(const QString& fileName) const;
+    void showConfigFileName();
+    void loadConfigSection(const IniFile& ini);
+    void loadLists(const IniFile& ini);
+    void loadDownloadGrid(const IniFile& ini);
+    void loadParameters(const IniFile& ini);
+    void saveInto(IniFile& ini) const;
+
+    SettingsAccess& m_settings;
+    SettingsFileHooks& m_hooks;
+    QString m_programDir;
+    QString m_configFileName;
+    bool m_settingsLoaded = false;
+    bool m_configLoading = false;
+};
+
+} // namespace gw
