@@ -39,7 +39,10 @@ bool IniFile::load(QString* error)
             *error = QStringLiteral("Cannot read file \"%1\": %2").arg(QFileInfo(m_path).absoluteFilePath(), file.errorString());
         return false;
     }
-    const QByteArray all = file.readAll();
+    QByteArray all = file.readAll();
+    // Some editors put a UTF-8 byte order mark first; it would hide the first section's header.
+    if (all.startsWith("\xEF\xBB\xBF"))
+        all.remove(0, 3);
     const QList<QByteArray> rows = all.split('\n');
     for (qsizetype i = 0; i < rows.size(); ++i) {
         QByteArray raw = rows[i];

@@ -39,8 +39,9 @@ public:
     // Empty: the current settings file is the one the base file names.
     void IniLoad(const QString& fileName);
     // Non-empty: that file becomes the current settings file and the base file records it.
-    // Empty: the base file becomes the current settings file. Every file is replaced at once;
-    // a refused write throws gw::Error naming the file and changes nothing.
+    // Empty: the base file becomes the current settings file. Each file is replaced at once, the
+    // settings before the base file's record of them; a refused write throws gw::Error naming
+    // the file, and the files not yet written stay as they were.
     void IniSave(const QString& fileName);
 
     QString baseFile() const; // programDir + "Globewall.ini"

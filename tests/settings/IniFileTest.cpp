@@ -97,3 +97,13 @@ TEST(IniFile, MissingFileIsEmptyAndNoError)
     EXPECT_TRUE(ini.sections().isEmpty());
     EXPECT_FALSE(ini.hasKey(QStringLiteral("Config"), QStringLiteral("File")));
 }
+
+TEST(IniFile, ByteOrderMarkDoesNotHideTheFirstSection)
+{
+    gwtest::TempDir dir;
+    IniFile ini(dir.write(QStringLiteral("bom.ini"), "\xEF\xBB\xBF[Config]\r\nFile=x\r\n"));
+    EXPECT_EQ(ini.readString(QStringLiteral("Config"), QStringLiteral("File"), QString()), QStringLiteral("x"));
+    ini.writeString(QStringLiteral("Config"), QStringLiteral("File"), QStringLiteral("y"));
+    ASSERT_TRUE(ini.save());
+    EXPECT_EQ(gwtest::readFile(ini.path()), QByteArray("[Config]\r\nFile=y\r\n")) << "one section, no second header";
+}
