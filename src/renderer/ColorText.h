@@ -1,0 +1,24 @@
+#pragma once
+// Colour text of the renderer's configuration files: "{red,green,blue}". A colour value holds
+// red in the lowest byte, then green, then blue.
+#include <QColor>
+#include <QString>
+
+namespace gw {
+
+// "{r,g,b}" from a colour value; bytes above blue are ignored.
+QString ColorToStr(int color);
+
+// The colour value of a colour text. Throws gw::Error with the conversion error message when a
+// component is not a whole number (blanks in front are allowed, behind not, as xplanet reads
+// it: "{28 ,82,110}" is refused) or lies outside 0..255.
+int StrToColor(const QString& text);
+
+// A whole number as the configuration keys hold it: blanks in front and a sign allowed, nothing
+// behind. Throws gw::Error "'text' is not a valid integer value" otherwise.
+int parseWholeNumber(const QString& text);
+
+QColor colorToQColor(int color);
+int qColorToColor(const QColor& color);
+
+} // namespace gw

@@ -1,0 +1,229 @@
+#include "renderer/MarkerSatelliteFiles.h"
+
+#include "renderer/ConfigEditor.h"
+#include "settings/SettingsAccess.h"
+#include "shared/AtomicFile.h"
+#include "shared/Dialogs.h"
+#include "shared/Error.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace gw {
+
+namespace {
+
+const QString kMarkers = QStringLiteral("mMarkerfiles");
+const QString kSatellites = QStringLiteral("mSatfiles");
+const QString kAllFiles = QStringLiteral("all files (*.*)|*.*");
+
+QString withoutSlash(QString folder)
+{
+    if (folder.endsWith(QLatin1Char('/')))
+        folder.chop(1);
+    return folder;
+}
+
+bool isCatalogueNumber(QByteArrayView field)
+{
+    if (field.isEmpty())
+        return false;
+    for (char c : field)
+        if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z')))
+            return false;
+    return true;
+}
+
+} // namespace
+
+MarkerSatelliteFiles::MarkerSatelliteFiles(SettingsAccess& settings, Dialogs& dialogs, ConfigEditor& config,
+                                           StartFileWithExtension startFile)
+    : m_settings(settings)
+    , m_dialogs(dialogs)
+    , m_config(config)
+    , m_startFile(std::move(startFile))
+{
+}
+
+bool MarkerSatelliteFiles::liesDirectlyIn(const QString& file, const QString& folder) const
+{
+    const QFileInfo info(file);
+    const QString chosenFolder = QDir::cleanPath(info.absolutePath());
+    const QString expected = QDir::cleanPath(folder);
+    if (chosenFolder.toUpper() == expected.toUpper())
+        return true;
+    // The same folder reached through a symbolic link (a linked home folder, say).
+    const QString canonical = QFileInfo(chosenFolder).canonicalFilePath();
+    return !canonical.isEmpty() && canonical == QFileInfo(expected).canonicalFilePath();
+}
+
+void MarkerSatelliteFiles::addEntry(const QString& list, const QString& key, const QString& name)
+{
+    QStringList entries = m_settings.lines(list);
+    if (entries.contains(name))
+        return;
+    entries << name;
+    m_settings.setLines(list, entries);
+    m_config.changeConfigParameter(m_settings.text(QStringLiteral("ddbBodyTarget")), key, entries);
+}
+
+void MarkerSatelliteFiles::btnChoosMarkerfileClick()
+{
+    const QString folder = withoutSlash(m_config.layout().markersFolder());
+    FileDialogRequest request;
+    request.title = QStringLiteral("select Markerfile");
+    request.filter = kAllFiles;
+    request.startFolder = folder;
+    const QString chosen = m_dialogs.getOpenFile(request);
+    if (chosen.isEmpty())
+        return;
+    if (!liesDirectlyIn(chosen, folder)) {
+        m_dialogs.message(MessageKind::Warning,
+                          QStringLiteral("The Marker-File must be in the default directory (") + folder + QLatin1Char(')'));
+        return;
+    }
+    addEntry(kMarkers, QStringLiteral("marker_file"), QFileInfo(chosen).fileName());
+}
+
+void MarkerSatelliteFiles::btnChooseSatelliteClick()
+{
+    const QString folder = withoutSlash(m_config.layout().satellitesFolder());
+    FileDialogRequest request;
+    request.title = QStringLiteral("select Satfile (Filename without .tle)");
+    request.filter = kAllFiles;
+    request.startFolder = folder;
+    const QString chosen = m_dialogs.getOpenFile(request);
+    if (chosen.isEmpty())
+        return;
+    if (!liesDirectlyIn(chosen, folder)) {
+        m_dialogs.message(MessageKind::Warning,
+                          QStringLiteral("The Sat-File must be in the default directory (") + folder + QLatin1Char(')'));
+        return;
+    }
+    if (!QFileInfo::exists(chosen + QStringLiteral(".tle"))) {
+        m_dialogs.message(MessageKind::Warning, QStringLiteral("There must be also a .tle file to the Sat-File"));
+        return;
+    }
+    addEntry(kSatellites, QStringLiteral("satellite_file"), QFileInfo(chosen).fileName());
+}
+
+void MarkerSatelliteFiles::removeRows(const QString& list, const QString& key, const QList<int>& selectedRows)
+{
+    if (selectedRows.isEmpty())
+        return;
+    const QStringList entries = m_settings.lines(list);
+    QStringList kept;
+    for (int i = 0; i < entries.size(); ++i)
+        if (!selectedRows.contains(i))
+            kept << entries.at(i);
+    m_settings.setLines(list, kept);
+    m_config.changeConfigParameter(m_settings.text(QStringLiteral("ddbBodyTarget")), key, kept);
+}
+
+void MarkerSatelliteFiles::btnRemoveMarkerfileClick(const QList<int>& selectedRows)
+{
+    removeRows(kMarkers, QStringLiteral("marker_file"), selectedRows);
+}
+
+void MarkerSatelliteFiles::btnRemoveSatelliteClick(const QList<int>& selectedRows)
+{
+    removeRows(kSatellites, QStringLiteral("satellite_file"), selectedRows);
+}
+
+MarkerSatelliteFiles::MouseDownResult MarkerSatelliteFiles::listMouseDown(bool rightButton, int rowUnderPointer)
+{
+    if (!rightButton)
+        return {};
+    return {true, rowUnderPointer < 0 ? -1 : rowUnderPointer, rowUnderPointer >= 0};
+}
+
+void MarkerSatelliteFiles::openInEditor(const QString& list, const QString& folder, const QString& notOne,
+                                        const QList<int>& selectedRows)
+{
+    const QStringList entries = m_settings.lines(list);
+    if (selectedRows.size() != 1 || selectedRows.first() < 0 || selectedRows.first() >= entries.size()) {
+        m_dialogs.message(MessageKind::Information, notOne);
+        return;
+    }
+    if (m_startFile)
+        m_startFile(folder + entries.at(selectedRows.first()), QStringLiteral("txt"));
+}
+
+void MarkerSatelliteFiles::Openineditor1Click(const QList<int>& selectedRows)
+{
+    openInEditor(kMarkers, m_config.layout().markersFolder(), QStringLiteral("Select one of the markerfiles"),
+                 selectedRows);
+}
+
+void MarkerSatelliteFiles::Openineditor2Click(const QList<int>& selectedRows)
+{
+    openInEditor(kSatellites, m_config.layout().satellitesFolder(), QStringLiteral("Select one of the satellites"),
+                 selectedRows);
+}
+
+QString MarkerSatelliteFiles::firstCatalogueNumber(const QByteArray& tle)
+{
+    QList<QByteArray> lines = tle.split('\n');
+    for (QByteArray& line : lines)
+        if (line.endsWith('\r'))
+            line.chop(1);
+    // A satellite is a line 1 ("1 NNNNN...") directly followed by its line 2 ("2 NNNNN...").
+    for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
+        const QByteArray& one = lines.at(i);
+        if (one.size() < 7 || !one.startsWith("1 ") || !lines.at(i + 1).startsWith("2 "))
+            continue;
+        const QByteArray number = one.mid(2, 5).trimmed();
+        if (isCatalogueNumber(number))
+            return QString::fromLatin1(number);
+    }
+    return QStringLiteral("0");
+}
+
+QByteArray MarkerSatelliteFiles::satelliteFileText(const QString& catalogueNumber, const QString& picture)
+{
+    QByteArray text;
+    for (const char* line : {"#", "# This is an automatic generated Satfile from Globewall", "#",
+                             "# See the xplanet readme.txt for all possible options", "#", ""}) {
+        text += line;
+        text += "\r\n";
+    }
+    text += catalogueNumber.toLatin1() + " image=" + QFile::encodeName(picture) + " transparent={0,0,0} color=red\r\n";
+    text += "\r\n";
+    return text;
+}
+
+void MarkerSatelliteFiles::GenerateSatFile(const QString& tleFile)
+{
+    const QString name = QFileInfo(tleFile).fileName();
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    // Without an extension the satellite file would be the TLE file itself.
+    if (dot <= 0)
+        return;
+    const QString satFile = tleFile.left(tleFile.size() - (name.size() - dot));
+    if (QFileInfo::exists(satFile) || QFileInfo(satFile).isSymLink())
+        return;
+
+    const QString pictureFolder = withoutSlash(m_config.layout().satelliteImagesFolder());
+    QString picture;
+    do {
+        FileDialogRequest request;
+        request.title = QStringLiteral("Please choose a Sat picture...");
+        request.proposedFile = QStringLiteral("sat.png");
+        request.filter = QStringLiteral("PNG Files (*.png)|*.png");
+        request.startFolder = pictureFolder;
+        picture = m_dialogs.getOpenFile(request);
+        if (picture.isEmpty())
+            return; // the user gave up: no satellite file
+    } while (!liesDirectlyIn(picture, pictureFolder));
+
+    QFile tle(tleFile);
+    const QByteArray elements = tle.open(QIODevice::ReadOnly) ? tle.readAll() : QByteArray();
+    QString error;
+    if (!writeFileAtomically(satFile, satelliteFileText(firstCatalogueNumber(elements), QFileInfo(picture).fileName()),
+                             &error))
+        throw Error(error);
+    m_settings.setLines(kSatellites, m_settings.lines(kSatellites) << QFileInfo(satFile).fileName());
+}
+
+} // namespace gw
