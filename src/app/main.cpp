@@ -1,8 +1,40 @@
-#include <QApplication>
+// Process start: one instance per user, the three windows, and a clean end on window close,
+// SIGTERM, SIGINT and the end of the desktop session.
+#include "app/GlobewallApplication.h"
+#include "app/ShutdownSignals.h"
+#include "app/SingleInstance.h"
+#include "app/TForm1.h"
+#include "app/TForm2.h"
+#include "app/TFormCheckForUpdate.h"
+
+#include <QSessionManager>
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Globewall"));
-    return 0;
+    // A second start ends at once, silently, before it touches the display or any file.
+    gw::SingleInstance instance;
+    if (!instance.acquire())
+        return 0;
+
+    GlobewallApplication app(argc, argv);
+    gw::ShutdownSignals shutdown;
+
+    TForm1 form1;
+    app.errorReport().setDialogs(&form1.dialogs());
+    TFormCheckForUpdate formCheckForUpdate(&form1);
+    TForm2 form2(&form1);
+    form1.setMessageWindow(&form2);
+
+    QObject::connect(&form1, &TForm1::closed, &app, &QCoreApplication::quit);
+    QObject::connect(&shutdown, &gw::ShutdownSignals::requested, &form1, [&form1] { form1.close(); });
+    // At the end of the session the settings are saved as on a close.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &form1, [&form1](QSessionManager&) { form1.close(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &form1, [&form1] {
+        if (!form1.isClosed())
+            form1.close();
+    });
+
+    const int code = app.exec();
+    form2.close();
+    return code;
 }

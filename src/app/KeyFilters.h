@@ -1,0 +1,30 @@
+#pragma once
+// Character filters of the time list and the proxy port. They look at typed characters only:
+// keys without text (arrows, Delete) and control characters (Tab, Escape, Ctrl+C/V) pass,
+// and text put in by the settings loader is never checked.
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+namespace gw {
+
+// mTimeKeyPress: the digits, ":", backspace and Enter.
+bool mTimeKeyPress(const QString& typed);
+// edtProxyPortKeyPress: the digits and backspace.
+bool edtProxyPortKeyPress(const QString& typed);
+
+// Drops the key presses for which `passes` answers false.
+class KeyPressFilter : public QObject
+{
+public:
+    KeyPressFilter(std::function<bool(const QString&)> passes, QObject* parent);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    std::function<bool(const QString&)> m_passes;
+};
+
+} // namespace gw

@@ -1,0 +1,585 @@
+#include "app/TForm1.h"
+
+#include "app/AppIcon.h"
+#include "app/KeyFilters.h"
+#include "app/SpinEdit.h"
+#include "app/TransferLog.h"
+#include "app/TrayIconShell.h"
+#include "app/WidgetSettings.h"
+#include "app/WindowPlacement.h"
+#include "renderer/RendererLayout.h"
+#include "settings/ControlCatalogue.h"
+#include "settings/Defaults.h"
+#include "shared/DateTime.h"
+#include "shared/Endpoints.h"
+#include "shared/Error.h"
+#include "shared/Paths.h"
+
+#include "ui_TForm1.h"
+
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QProgressBar>
+#include <QScreen>
+#include <QShortcut>
+#include <QStandardPaths>
+#include <QTimer>
+
+namespace {
+const QString Version = QStringLiteral(GLOBEWALL_VERSION);
+const QString Grid = QStringLiteral("sgDownloadFiles");
+
+// A fallback until main() attaches the real message window, so nothing dereferences null.
+gw::MemoryMessageWindow& unattachedMessageWindow()
+{
+    static gw::MemoryMessageWindow w;
+    return w;
+}
+} // namespace
+
+TForm1::TForm1() : TForm1(Options()) {}
+
+TForm1::TForm1(Options options)
+    : QMainWindow(nullptr)
+    , m_ui(std::make_unique<Ui::TForm1>())
+    , m_options(std::move(options))
+    , m_clock(m_options.clock ? m_options.clock : &m_systemClock)
+    , m_qtDialogs(this)
+    , m_dialogs(m_options.dialogs ? m_options.dialogs : &m_qtDialogs)
+    , m_errors(m_dialogs)
+{
+    m_ui->setupUi(this);
+    formLoad();
+    m_programDir = gw::programDir();
+    m_settings = std::make_unique<gw::WidgetSettings>(this, m_ui->lbIconText);
+    m_settingsFile = std::make_unique<gw::SettingsFile>(*m_settings, *this, m_programDir);
+
+    m_centralTimer = new QTimer(this);
+    m_centralTimer->setObjectName(QStringLiteral("CentralTimer"));
+    m_centralTimer->setInterval(5000);
+    m_timer2 = new QTimer(this);
+    m_timer2->setObjectName(QStringLiteral("Timer2"));
+    m_timer2->setInterval(200);
+    m_timer2->setSingleShot(true);
+    m_timerDoubleClick = new QTimer(this);
+    m_timerDoubleClick->setObjectName(QStringLiteral("TimerDoubleClick"));
+    m_timerDoubleClick->setInterval(500);
+
+    buildMenus();
+    buildStatusBar();
+    m_transferLog = std::make_unique<gw::TransferLog>(m_ui->mTransfer, m_statusPanel1);
+    if (m_options.showTray)
+        m_tray = new gw::TrayIconShell(m_popupMenu1, [this] { run([this] { toggleWindow(); }); }, this);
+    connectCommands();
+
+    if (m_options.attach)
+        m_options.attach(*this);
+    if (m_options.runCreation) {
+        FormShow();
+        m_timer2->start();
+    }
+}
+
+TForm1::~TForm1() = default;
+
+// The state the designer cannot express: item lists from the one table of bodies and
+// projections, the spin edits' ranges from the control table, the grid's shape.
+void TForm1::formLoad()
+{
+    setWindowIcon(gw::globewallIcon());
+    m_ui->ddbBodyTarget->addItems(gw::bodyList());
+    m_ui->cbProjektion->addItems(gw::projectionList());
+    gw::WidgetSettings::setComboText(m_ui->ddbBodyTarget, QStringLiteral("earth"));
+    gw::WidgetSettings::setComboText(m_ui->cbProjektion, QStringLiteral("orthographic"));
+
+    for (gw::SpinEdit* spin : findChildren<gw::SpinEdit*>())
+        if (const gw::ControlSpec* spec = gw::findControl(spin->objectName()))
+            spin->setBounds(spec->minValue, spec->maxValue);
+
+    auto* server = new QListWidgetItem(gw::defaults::TimeServer, m_ui->cbTimeServer);
+    server->setFlags(server->flags() | Qt::ItemIsUserCheckable);
+    server->setCheckState(Qt::Unchecked);
+
+    QTableWidget* grid = m_ui->sgDownloadFiles;
+    grid->setColumnCount(gw::GridColumns);
+    grid->setRowCount(gw::GridRows - 1);
+    for (int c = 0; c < gw::GridColumns; ++c)
+        grid->setHorizontalHeaderItem(c, new QTableWidgetItem(QString()));
+    grid->verticalHeader()->hide();
+    grid->installEventFilter(this);
+
+    m_ui->mTime->installEventFilter(new gw::KeyPressFilter(gw::mTimeKeyPress, m_ui->mTime));
+    m_ui->edtProxyPort->installEventFilter(new gw::KeyPressFilter(gw::edtProxyPortKeyPress, m_ui->edtProxyPort));
+
+    m_ui->imgDesktopIcon->setPixmap(gw::globewallIcon().pixmap(24, 24));
+    QPalette black = m_ui->pnIconPreview->palette();
+    black.setColor(QPalette::Window, Qt::black);
+    m_ui->pnIconPreview->setPalette(black);
+}
+
+void TForm1::buildMenus()
+{
+    auto separator = [](QMenu* menu, const char* name) {
+        QAction* a = menu->addSeparator();
+        a->setObjectName(QString::fromLatin1(name));
+    };
+    m_popupMenu1 = new QMenu(this);
+    m_popupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    m_popupMenu1->addAction(m_ui->pmRestoreWindow);
+    separator(m_popupMenu1, "N4");
+    m_popupMenu1->addAction(m_ui->pmStartNow);
+    m_popupMenu1->addAction(m_ui->pmDownloadfromHTTPnow);
+    separator(m_popupMenu1, "N5");
+    m_popupMenu1->addAction(m_ui->pmKillNow);
+    separator(m_popupMenu1, "N2");
+    m_popupMenu1->addAction(m_ui->pmMakeDesktopIconBackgroundtransparent);
+    separator(m_popupMenu1, "N3");
+    m_popupMenu1->addAction(m_ui->Globewallenabled);
+    separator(m_popupMenu1, "N1");
+    m_popupMenu1->addAction(m_ui->pmClose);
+
+    m_pmMarker = new QMenu(this);
+    m_pmMarker->setObjectName(QStringLiteral("pmMarker"));
+    m_pmMarker->addActions({m_ui->Openineditor1, m_ui->Deletefromlist1});
+    m_pmSatellite = new QMenu(this);
+    m_pmSatellite->setObjectName(QStringLiteral("pmSatellite"));
+    m_pmSatellite->addActions({m_ui->Openineditor2, m_ui->Deletefromlist2});
+    m_pmTimeServer = new QMenu(this);
+    m_pmTimeServer->setObjectName(QStringLiteral("pmTimeServer"));
+    m_pmTimeServer->addActions({m_ui->Edit1, m_ui->Copy2, m_ui->Delete1});
+}
+
+// Panel 0, 120 pixels, holds the download progress bar; panel 1 the last log line.
+void TForm1::buildStatusBar()
+{
+    auto* panel0 = new QWidget(m_ui->StatusBar1);
+    panel0->setObjectName(QStringLiteral("StatusPanel0"));
+    panel0->setFixedWidth(120);
+    auto* layout = new QHBoxLayout(panel0);
+    layout->setContentsMargins(1, 2, 1, 1);
+    m_progressBar = new QProgressBar(panel0);
+    m_progressBar->setObjectName(QStringLiteral("ProgressBar"));
+    m_progressBar->setRange(0, 100);
+    m_progressBar->setValue(0);
+    m_progressBar->setTextVisible(false);
+    m_progressBar->setMaximumHeight(14);
+    layout->addWidget(m_progressBar);
+    m_statusPanel1 = new QLabel(m_ui->StatusBar1);
+    m_statusPanel1->setObjectName(QStringLiteral("StatusPanel1"));
+    m_ui->StatusBar1->addWidget(panel0);
+    m_ui->StatusBar1->addWidget(m_statusPanel1, 1);
+}
+
+void TForm1::connectCommands()
+{
+    auto on = [this](auto* sender, auto signal, void (TForm1::*handler)()) {
+        connect(sender, signal, this, [this, handler] { run([this, handler] { (this->*handler)(); }); });
+    };
+    on(m_ui->btnMinimize, &QPushButton::clicked, &TForm1::btnMinimizeClick);
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, [this] { run([this] { btnMinimizeClick(); }); });
+    on(m_ui->btnClose, &QPushButton::clicked, &TForm1::btnCloseClick);
+    on(m_ui->pmClose, &QAction::triggered, &TForm1::btnCloseClick);
+    on(m_ui->pmRestoreWindow, &QAction::triggered, &TForm1::pmRestoreWindowClick);
+    on(m_ui->btnIniSave, &QPushButton::clicked, &TForm1::btnIniSaveClick);
+    on(m_ui->btnIniSave2, &QPushButton::clicked, &TForm1::btnIniSaveClick);
+    on(m_ui->btIniSaveAs, &QPushButton::clicked, &TForm1::btIniSaveAsClick);
+    on(m_ui->btnIniSaveAs2, &QPushButton::clicked, &TForm1::btIniSaveAsClick);
+    on(m_ui->btnIniLoad, &QPushButton::clicked, &TForm1::btnIniLoadClick);
+    on(m_ui->btnIniLoad2, &QPushButton::clicked, &TForm1::btnIniLoadClick);
+    on(m_ui->btnMakeBGTransparent, &QPushButton::clicked, &TForm1::btnMakeBGTransparentClick);
+    on(m_ui->pmMakeDesktopIconBackgroundtransparent, &QAction::triggered, &TForm1::btnMakeBGTransparentClick);
+    on(m_timer2, &QTimer::timeout, &TForm1::Timer2Timer);
+    connect(m_centralTimer, &QTimer::timeout, this, [this] { run([this] { call(m_hooks.CentralTimerTimer); }); });
+
+    // The menu item checks itself when chosen; only the consequences remain to be done.
+    connect(m_ui->Globewallenabled, &QAction::triggered, this, [this](bool on) {
+        run([this, on] {
+            if (m_hooks.trayIconCross)
+                m_hooks.trayIconCross(!on);
+        });
+    });
+
+    // An edit field's change event fires on every change, also by code; a combo box's only
+    // when the user changes it.
+    on(m_ui->edtParameter, &QLineEdit::textChanged, &TForm1::edtParameterChange);
+    connect(m_ui->edtWebAdress, &QLineEdit::textChanged, this, [this] { run([this] { call(m_hooks.edtWebAdressChange); }); });
+    auto userChange = [this](QComboBox* combo, void (TForm1::*handler)()) {
+        connect(combo, &QComboBox::activated, this, [this, handler] { run([this, handler] { (this->*handler)(); }); });
+        if (combo->lineEdit())
+            connect(combo->lineEdit(), &QLineEdit::textEdited, this,
+                    [this, handler] { run([this, handler] { (this->*handler)(); }); });
+    };
+    userChange(m_ui->cbProjektion, &TForm1::cbProjektionChange);
+    userChange(m_ui->ddbConfig, &TForm1::ddbConfigChange);
+}
+
+gw::SettingsAccess& TForm1::settings()
+{
+    return *m_settings;
+}
+
+gw::LogSink& TForm1::transferLog()
+{
+    return *m_transferLog;
+}
+
+gw::MessageWindowSink& TForm1::messageWindow()
+{
+    return m_messageWindow ? *m_messageWindow : unattachedMessageWindow();
+}
+
+void TForm1::setStatusText(const QString& text)
+{
+    m_statusPanel1->setText(text);
+}
+
+QString TForm1::statusText() const
+{
+    return m_statusPanel1->text();
+}
+
+// ---------------------------------------------------------------------------------------
+// Creation, in the order the later steps rely on: the settings are loaded (9) before the
+// defaults of 10 and 17 are filled in, and 17 uses the renderer path settled in 10.
+void TForm1::FormShow()
+{
+    // 1. Nothing runs yet.
+    m_state.DownloadBusy = false;
+    m_state.RenderBusy = false;
+    m_state.TimedDownloadBusy = false;
+    m_state.PingBusy = false;
+    // 2. The renderer configuration's line lists.
+    call(m_hooks.createConfigLines);
+    // 3. The view body can be any body but "default".
+    m_settings->setLines(QStringLiteral("ddbViewBody"), m_settings->lines(QStringLiteral("ddbBodyTarget")).mid(1));
+    // 4. No settings file until the load settles it.
+    m_programDir = gw::programDir();
+    m_settingsFile->setConfigFileName(QString());
+    m_transferLog->setLogFile(m_programDir + QStringLiteral("Globewall.log"));
+    // 5. Minimise and restore reach Minimieren and RestoreWindow through changeEvent().
+    // 6.
+    m_ui->lbVersion->setText(QStringLiteral("v") + Version + QLatin1Char(' '));
+    // 7. The settings file may replace it.
+    m_settings->setText(QStringLiteral("UserAgent"), QStringLiteral("Mozilla/3.0 (Globewall v") + Version + QStringLiteral(" )"));
+    // 8.
+    if (m_tray)
+        m_tray->show();
+    // 9. An error while loading is shown and creation goes on, so the window is complete.
+    run([this] { m_settingsFile->IniLoad(QString()); });
+    // 10. The renderer: one beside the program, else the one on PATH.
+    if (m_settings->text(QStringLiteral("edtAppFile")).isEmpty()) {
+        const QString beside = m_programDir + QStringLiteral("xplanet");
+        const QFileInfo info(beside);
+        QString app = beside;
+        if (!(info.isFile() && info.isExecutable())) {
+            const QString onPath = QStandardPaths::findExecutable(QStringLiteral("xplanet"));
+            if (!onPath.isEmpty())
+                app = onPath;
+        }
+        m_settings->setText(QStringLiteral("edtAppFile"), app);
+    }
+    // The renderer's own folders, so the first render and the default downloads need no question.
+    QString folderError;
+    if (!gw::RendererLayout(m_settings->text(QStringLiteral("edtAppFile"))).ensureFolders(&folderError))
+        run([&] { m_transferLog->appendLine(gw::DateTimeToStr(m_clock->now()) + QStringLiteral(" - Error. ") + folderError); });
+    // 11. The window cannot be made smaller than it is now.
+    m_minWindowWidth = width();
+    m_minWindowHeight = height();
+    setMinimumSize(m_minWindowWidth, m_minWindowHeight);
+    // 12. The progress bar sits in panel 0 (buildStatusBar).
+    // 13.
+    m_ui->PageControl->setCurrentIndex(0);
+    m_ui->PageControlParameter->setCurrentIndex(0);
+    // 14. Parked below the desktop until the start-up step places it.
+    move(x(), gw::ParkedTop);
+    m_parked = true;
+    // 15.
+    call(m_hooks.resetTimeServerEditing);
+    m_state.MD5RetryCount = 0;
+    // 16.
+    QTableWidget* grid = m_ui->sgDownloadFiles;
+    const int rowHeight = grid->fontMetrics().height() + 4;
+    grid->verticalHeader()->setMinimumSectionSize(rowHeight);
+    grid->verticalHeader()->setDefaultSectionSize(rowHeight);
+    m_settings->setCell(Grid, 0, 0, QStringLiteral("HTTP Address (Source)"));
+    m_settings->setCell(Grid, 1, 0, QStringLiteral("Filename and path (Destination)"));
+    // 17. Looks at the base file, not at the current settings file.
+    if (!QFileInfo::exists(m_settingsFile->baseFile()))
+        firstStartEntries();
+    // 18.
+    m_state.LastRenderTime = 0;
+    m_state.LastCloudCheckTime = 0;
+    m_state.LastFileCheckTime = 0;
+    // 19.
+    call(m_hooks.setupTrayAnimation);
+}
+
+void TForm1::firstStartEntries()
+{
+    const gw::RendererLayout layout(m_settings->text(QStringLiteral("edtAppFile")));
+    m_settings->setCell(Grid, 0, 1, gw::endpoints::quakeList());
+    m_settings->setCell(Grid, 1, 1, layout.markersFolder() + QStringLiteral("quake.asc"));
+    m_settings->setCell(Grid, 0, 2, gw::endpoints::tleList());
+    m_settings->setCell(Grid, 1, 2, layout.satellitesFolder() + QStringLiteral("iss.tle"));
+    m_settings->setLines(QStringLiteral("mSatfiles"), m_settings->lines(QStringLiteral("mSatfiles")) << QStringLiteral("iss"));
+    m_settings->setLines(QStringLiteral("mMarkerfiles"), m_settings->lines(QStringLiteral("mMarkerfiles"))
+                                                              << QStringLiteral("earth") << QStringLiteral("quake.marker"));
+}
+
+// The start-up step, once, 200 ms after the event loop started.
+void TForm1::Timer2Timer()
+{
+    m_timer2->stop();
+    const bool minimised = m_settings->checked(QStringLiteral("cbStartMinimized"));
+    if (minimised)
+        Minimieren();
+    centreOnDesktop(true);
+    // The window is first shown here, placed, so it never flashes at a wrong place and a
+    // minimised start never shows it at all.
+    if (!minimised)
+        RestoreWindow();
+    call(m_hooks.edtWebAdressChange);
+
+    const gw::TDateTime now = m_clock->now();
+    if (!m_settings->checked(QStringLiteral("cbLaunchAtStart")))
+        m_state.LastRenderTime = now;
+    const int perDay = m_settings->integer(QStringLiteral("seDownloadChecksPerDay"));
+    if (perDay > 0)
+        m_state.LastFileCheckTime = now + 0.00138888888888 - 1.0 / perDay;
+    m_state.LastCloudCheckTime = now - (m_settings->integer(QStringLiteral("seCheckForNewFiles")) - 1) * gw::OneMinute;
+
+    m_centralTimer->start();
+    if (m_settings->checked(QStringLiteral("cbMakeTransAtStart")))
+        btnMakeBGTransparentClick();
+}
+
+// ---------------------------------------------------------------------------------------
+// Placement, minimise and restore.
+QRect TForm1::desktop() const
+{
+    const QScreen* s = QGuiApplication::primaryScreen();
+    return s ? s->geometry() : QRect(0, 0, 0, 0);
+}
+
+void TForm1::centreOnDesktop(bool clampToZero)
+{
+    const QRect d = desktop();
+    move(d.topLeft() + gw::centredPosition(d.size(), frameGeometry().size(), clampToZero));
+    m_parked = false;
+}
+
+bool TForm1::isParked() const
+{
+    const QRect d = desktop();
+    return m_parked || frameGeometry().top() > d.y() + d.height();
+}
+
+bool TForm1::trayAvailable() const
+{
+    return m_options.trayAvailable ? *m_options.trayAvailable : (m_tray && gw::TrayIconShell::available());
+}
+
+bool TForm1::inTray() const
+{
+    return m_inTray || isHidden() || isMinimized();
+}
+
+void TForm1::btnMinimizeClick()
+{
+    Minimieren();
+}
+
+// Minimised, the program lives in the notification area only. Without a notification area
+// the window is minimised as usual, so it can always come back.
+void TForm1::Minimieren()
+{
+    m_inTray = true;
+    if (trayAvailable())
+        hide();
+    else
+        showMinimized();
+}
+
+void TForm1::RestoreWindow()
+{
+    m_inTray = false;
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+}
+
+void TForm1::pmRestoreWindowClick()
+{
+    if (isParked())
+        centreOnDesktop(false);
+    RestoreWindow();
+}
+
+void TForm1::toggleWindow()
+{
+    if (inTray()) {
+        if (isParked())
+            centreOnDesktop(false);
+        RestoreWindow();
+    } else {
+        Minimieren();
+    }
+}
+
+void TForm1::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    // The window's own minimise box goes to the tray too; after the state change has settled.
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && !m_inTray)
+        QTimer::singleShot(0, this, [this] {
+            if (isMinimized() && !m_inTray)
+                run([this] { Minimieren(); });
+        });
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_ui->sgDownloadFiles && event->type() == QEvent::Resize)
+        FormResize();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TForm1::FormResize()
+{
+    QTableWidget* grid = m_ui->sgDownloadFiles;
+    const int w = qMax(0, (grid->width() - 24) / 2);
+    grid->horizontalHeader()->setDefaultSectionSize(w);
+    for (int c = 0; c < grid->columnCount(); ++c)
+        grid->setColumnWidth(c, w);
+}
+
+// ---------------------------------------------------------------------------------------
+// Shut-down.
+void TForm1::btnCloseClick()
+{
+    close();
+}
+
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    if (m_closed) {
+        event->accept();
+        return;
+    }
+    // 1. A failed save is shown and the window stays open; the user can close it again.
+    if (!m_errors.guard([this] { m_settingsFile->IniSave(m_settingsFile->ConfigFileName()); })) {
+        event->ignore();
+        return;
+    }
+    // 2. The taskbar entry comes back with the next window; nothing to do here.
+    m_inTray = false;
+    // 3, 4.
+    run([this] { call(m_hooks.closeHttp); });
+    run([this] { call(m_hooks.pmKillNowClick); });
+    m_centralTimer->stop();
+    m_timer2->stop();
+    if (m_tray)
+        m_tray->hide();
+    m_closed = true;
+    event->accept();
+    emit closed();
+}
+
+// ---------------------------------------------------------------------------------------
+// Settings commands.
+namespace {
+gw::FileDialogRequest configDialog(const QString& title, const QString& current)
+{
+    gw::FileDialogRequest r;
+    r.title = title;
+    r.proposedFile = current;
+    r.filter = QStringLiteral("ini-File (*.ini)|*.ini");
+    r.defaultExtension = QStringLiteral("ini");
+    r.startFolder = gw::folderOf(current);
+    return r;
+}
+} // namespace
+
+void TForm1::btnIniSaveClick()
+{
+    m_settingsFile->IniSave(m_settingsFile->ConfigFileName());
+}
+
+void TForm1::btIniSaveAsClick()
+{
+    const QString file = m_dialogs->getSaveFile(configDialog(QStringLiteral("Save Config as..."), m_settingsFile->ConfigFileName()));
+    if (file.isEmpty())
+        return;
+    m_settingsFile->IniSave(file);
+}
+
+// The base file is not written here; it records the new name at the next save.
+void TForm1::btnIniLoadClick()
+{
+    const QString file = m_dialogs->getOpenFile(configDialog(QStringLiteral("Open Config as..."), m_settingsFile->ConfigFileName()));
+    if (file.isEmpty())
+        return;
+    m_settingsFile->setConfigFileName(file);
+    m_settingsFile->IniLoad(file);
+}
+
+// ---------------------------------------------------------------------------------------
+// The steps of the settings load.
+void TForm1::configFileLabelChanged(const QString& caption)
+{
+    m_ui->lbConfigFileName->setText(caption);
+}
+
+void TForm1::GlobewallenabledClick()
+{
+    QAction* sw = m_ui->Globewallenabled;
+    sw->setChecked(!sw->isChecked());
+    if (m_hooks.trayIconCross)
+        m_hooks.trayIconCross(!sw->isChecked());
+}
+
+void TForm1::getConfigs()
+{
+    call(m_hooks.getConfigs);
+}
+
+void TForm1::ddbConfigChange()
+{
+    call(m_hooks.ddbConfigChange);
+}
+
+void TForm1::detectAutostart()
+{
+    call(m_hooks.detectAutostart);
+}
+
+void TForm1::btnMakeBGTransparentClick()
+{
+    call(m_hooks.btnMakeBGTransparentClick);
+}
+
+// The field's hint always mirrors its text.
+void TForm1::edtParameterChange()
+{
+    m_ui->edtParameter->setToolTip(m_ui->edtParameter->text());
+}
+
+void TForm1::cbProjektionChange()
+{
+    call(m_hooks.cbProjektionChange);
+}
+
+void TForm1::iconFontColorChanged(int colour)
+{
+    m_settings->setInteger(QStringLiteral("ColorDialog"), colour);
+}
+
+QString TForm1::defaultCloudDestination()
+{
+    return gw::RendererLayout(m_settings->text(QStringLiteral("edtAppFile"))).defaultCloudDestination();
+}

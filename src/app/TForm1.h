@@ -1,0 +1,191 @@
+#pragma once
+// The main window: every setting as a control, the commands, the timers and the tray menu.
+// It is the composition root: creation, the start-up step, minimise/restore, shut-down and
+// the settings commands live here; the logic of each subsystem lives in its own library and
+// is reached through the hooks below.
+#include "app/ErrorReport.h"
+#include "settings/SettingsFile.h"
+#include "shared/AppState.h"
+#include "shared/Clock.h"
+#include "shared/Dialogs.h"
+#include "shared/LogSink.h"
+
+#include <QMainWindow>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QTimer;
+
+namespace Ui {
+class TForm1;
+}
+
+namespace gw {
+class TransferLog;
+class TrayIconShell;
+class WidgetSettings;
+} // namespace gw
+
+// The steps of creation, start-up and shut-down that belong to other subsystems. An empty
+// hook does nothing.
+struct FormHooks
+{
+    std::function<void()> createConfigLines;         // creation step 2
+    std::function<void()> resetTimeServerEditing;    // creation step 15
+    std::function<void()> setupTrayAnimation;        // creation step 19
+    std::function<void()> getConfigs;                // settings load
+    std::function<void()> ddbConfigChange;           // settings load, and the user's choice of ddbConfig
+    std::function<void()> detectAutostart;           // settings load
+    std::function<void()> cbProjektionChange;        // settings load, and the user's choice of cbProjektion
+    std::function<void()> btnMakeBGTransparentClick; // settings load, start-up step
+    std::function<void(bool)> trayIconCross;         // the master switch changed (true: now off)
+    std::function<void()> edtWebAdressChange;        // start-up step, and every change of edtWebAdress
+    std::function<void()> CentralTimerTimer;         // every tick of CentralTimer
+    std::function<void()> closeHttp;                 // shut-down step 3
+    std::function<void()> pmKillNowClick;            // shut-down step 4
+};
+
+class TForm1 : public QMainWindow, public gw::SettingsFileHooks
+{
+    Q_OBJECT
+
+public:
+    struct Options
+    {
+        const gw::Clock* clock = nullptr; // default: the system clock
+        gw::Dialogs* dialogs = nullptr;   // default: real dialogs over this window
+        // Called after the controls exist and before creation runs, so the other subsystems
+        // can attach themselves and fill the hooks that the settings load calls.
+        std::function<void(TForm1&)> attach;
+        bool runCreation = true;          // false: the window as designed, before FormShow
+        bool showTray = true;
+        std::optional<bool> trayAvailable; // default: ask the desktop at each minimise
+    };
+
+    TForm1();
+    explicit TForm1(Options options);
+    ~TForm1() override;
+
+    // What the other subsystems' wiring needs.
+    gw::SettingsAccess& settings();
+    gw::AppState& state() { return m_state; }
+    gw::LogSink& transferLog();
+    gw::MessageWindowSink& messageWindow();
+    void setMessageWindow(gw::MessageWindowSink* window) { m_messageWindow = window; }
+    gw::Dialogs& dialogs() { return *m_dialogs; }
+    const gw::Clock& clock() const { return *m_clock; }
+    gw::ErrorReport& errorReport() { return m_errors; }
+    gw::SettingsFile& settingsFile() { return *m_settingsFile; }
+    Ui::TForm1* ui() { return m_ui.get(); }
+    FormHooks& hooks() { return m_hooks; }
+    QTimer* CentralTimer() const { return m_centralTimer; }
+    QTimer* Timer2() const { return m_timer2; }
+    QTimer* TimerDoubleClick() const { return m_timerDoubleClick; }
+    QMenu* PopupMenu1() const { return m_popupMenu1; }
+    QMenu* pmMarker() const { return m_pmMarker; }
+    QMenu* pmSatellite() const { return m_pmSatellite; }
+    QMenu* pmTimeServer() const { return m_pmTimeServer; }
+    QProgressBar* ProgressBar() const { return m_progressBar; }
+    // Panel 1 of the status bar: the last log line, or a download's progress.
+    void setStatusText(const QString& text);
+    QString statusText() const;
+    const QString& ProgramDir() const { return m_programDir; }
+    int MinWindowWidth() const { return m_minWindowWidth; }
+    int MinWindowHeight() const { return m_minWindowHeight; }
+    bool isClosed() const { return m_closed; }
+
+    // Creation (runs from the constructor), the start-up step and the window commands.
+    void FormShow();
+    void Timer2Timer();
+    void btnMinimizeClick();
+    void Minimieren();
+    void RestoreWindow();
+    void pmRestoreWindowClick();
+    void toggleWindow();      // the tray's double click
+    bool inTray() const;      // minimised to the notification area
+    bool isParked() const;
+    void FormResize();
+    void btnCloseClick();
+
+    // Settings commands.
+    void btnIniSaveClick();
+    void btIniSaveAsClick();
+    void btnIniLoadClick();
+
+    // gw::SettingsFileHooks
+    void configFileLabelChanged(const QString& caption) override;
+    void GlobewallenabledClick() override;
+    void getConfigs() override;
+    void ddbConfigChange() override;
+    void detectAutostart() override;
+    void btnMakeBGTransparentClick() override;
+    void edtParameterChange() override;
+    void cbProjektionChange() override;
+    void iconFontColorChanged(int colour) override;
+    QString defaultCloudDestination() override;
+
+signals:
+    // The window has closed for good (settings saved); the event loop should end.
+    void closed();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void formLoad();
+    void buildMenus();
+    void buildStatusBar();
+    void connectCommands();
+    void firstStartEntries();
+    QRect desktop() const;
+    void centreOnDesktop(bool clampToZero);
+    bool trayAvailable() const;
+    // Runs a handler; what it throws is shown by the general error handler.
+    template <class F>
+    void run(F&& f)
+    {
+        m_errors.guard(std::forward<F>(f));
+    }
+    static void call(const std::function<void()>& hook)
+    {
+        if (hook)
+            hook();
+    }
+
+    std::unique_ptr<Ui::TForm1> m_ui;
+    Options m_options;
+    gw::SystemClock m_systemClock;
+    const gw::Clock* m_clock;
+    gw::QtDialogs m_qtDialogs;
+    gw::Dialogs* m_dialogs;
+    gw::ErrorReport m_errors;
+    gw::AppState m_state;
+    FormHooks m_hooks;
+    std::unique_ptr<gw::WidgetSettings> m_settings;
+    std::unique_ptr<gw::SettingsFile> m_settingsFile;
+    std::unique_ptr<gw::TransferLog> m_transferLog;
+    gw::MessageWindowSink* m_messageWindow = nullptr;
+    gw::TrayIconShell* m_tray = nullptr;
+    QTimer* m_centralTimer = nullptr;
+    QTimer* m_timer2 = nullptr;
+    QTimer* m_timerDoubleClick = nullptr;
+    QMenu* m_popupMenu1 = nullptr;
+    QMenu* m_pmMarker = nullptr;
+    QMenu* m_pmSatellite = nullptr;
+    QMenu* m_pmTimeServer = nullptr;
+    QProgressBar* m_progressBar = nullptr;
+    QLabel* m_statusPanel1 = nullptr;
+    QString m_programDir;
+    int m_minWindowWidth = 0;
+    int m_minWindowHeight = 0;
+    bool m_parked = false;
+    bool m_inTray = false;
+    bool m_closed = false;
+};

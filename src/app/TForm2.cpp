@@ -1,0 +1,55 @@
+#include "app/TForm2.h"
+
+#include <QGuiApplication>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+TForm2::TForm2(QWidget* mainWindow) : QWidget(nullptr, Qt::Window), m_mainWindow(mainWindow)
+{
+    setObjectName(QStringLiteral("TForm2"));
+    setWindowTitle(QStringLiteral("XPlanet messages"));
+    resize(311, 283);
+
+    m_output = new QPlainTextEdit(this);
+    m_output->setObjectName(QStringLiteral("mDebugOutput"));
+    m_output->setReadOnly(true);
+    m_output->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_output->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+
+    m_close = new QPushButton(QStringLiteral("Close"), this);
+    m_close->setObjectName(QStringLiteral("btnCloseDebugWindow"));
+    connect(m_close, &QPushButton::clicked, this, &TForm2::btnCloseDebugWindowClick);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->setSpacing(4);
+    layout->addWidget(m_output, 1);
+    layout->addWidget(m_close, 0, Qt::AlignHCenter);
+}
+
+void TForm2::appendLines(const QStringList& lines)
+{
+    for (const QString& l : lines)
+        m_output->appendPlainText(l);
+}
+
+void TForm2::showWindow()
+{
+    QRect area = screen() ? screen()->availableGeometry() : QRect();
+    QPoint centre = m_mainWindow ? m_mainWindow->frameGeometry().center() : area.center();
+    // The main window may still be parked below the desktop: then centre on the desktop.
+    if (area.isValid() && !area.contains(centre))
+        centre = area.center();
+    QRect r = frameGeometry();
+    r.moveCenter(centre);
+    move(r.topLeft());
+    show();
+    raise();
+}
+
+void TForm2::btnCloseDebugWindowClick()
+{
+    hide();
+}
