@@ -1,0 +1,168 @@
+// The SNTP client against a fake server on loopback: what it returns, what it believes, and
+// that nothing unusable ever reaches the clock.
+#include "FakeSntpServer.h"
+#include "support/Printers.h"
+#include "shared/Error.h"
+#include "timesync/SntpClient.h"
+
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace gw;
+using gwtest::FakeSntpServer;
+using gwtest::RecordingClockSetter;
+using Reply = FakeSntpServer::Reply;
+
+namespace {
+constexpr double kSecond = 1.0 / 86400.0;
+
+class SntpClientTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(server.listen()) << "fake server on loopback";
+        client.setHost(QStringLiteral("127.0.0.1"));
+        client.setPort(server.port());
+        client.setReceiveTimeout(300);
+    }
+
+    ManualClock clock{toDateTime(QDateTime(QDate(2026, 12, 6), QTime(14, 31, 7)))};
+    RecordingClockSetter setter;
+    FakeSntpServer server{clock};
+    SntpClient client{clock, setter};
+};
+} // namespace
+
+TEST_F(SntpClientTest, QueryReturnsTheServerTimeAndTheOffset)
+{
+    server.setOffsetsSeconds({-1.5});
+    const TDateTime t = client.query();
+    EXPECT_NEAR(t, clock.now() - 1.5 * kSecond, 0.001 * kSecond) << "server's transmit time, local";
+    EXPECT_DOUBLE_EQ(client.offsetMicros(), -1500000.0) << "server minus local";
+    EXPECT_TRUE(client.Active()) << "active until deactivated";
+    EXPECT_TRUE(setter.asked.isEmpty()) << "a query alone never sets the clock";
+    client.setActive(false);
+    EXPECT_FALSE(client.Active());
+    ASSERT_EQ(server.requests(), 1);
+    EXPECT_EQ(static_cast<quint8>(server.received[0].at(0)), 0x1B) << "version 3, client mode";
+}
+
+TEST_F(SntpClientTest, SyncTimeSetsTheClockFromItsOwnExchange)
+{
+    server.setOffsetsSeconds({-1.5, 2.0});
+    client.query();
+    ASSERT_TRUE(client.SyncTime());
+    ASSERT_EQ(server.requests(), 2) << "the synchronise step asks again";
+    ASSERT_EQ(setter.asked.size(), 1);
+    EXPECT_EQ(setter.asked[0], clock.nowUtc().addMSecs(2000)) << "corrected by the second offset";
+    EXPECT_DOUBLE_EQ(client.offsetMicros(), 2000000.0) << "the offset is the last query's";
+}
+
+TEST_F(SntpClientTest, ARefusedClockIsNotSet)
+{
+    setter.allow = false;
+    EXPECT_FALSE(client.SyncTime());
+    EXPECT_EQ(setter.asked.size(), 1);
+}
+
+TEST_F(SntpClientTest, UnusableRepliesGiveZeroAndNeverSetTheClock)
+{
+    struct Case
+    {
+        const char* label;
+        Reply reply;
+    };
+    const Case cases[] = {
+        {"no answer", Reply::Silent},
+        {"leap indicator 3", Reply::Leap3},
+        {"stratum 0", Reply::Stratum0},
+        {"stratum 16", Reply::Stratum16},
+        {"zero transmit time", Reply::ZeroTransmit},
+        {"zero receive time", Reply::ZeroReceive},
+        {"short packet", Reply::Short},
+        {"wrong mode", Reply::WrongMode},
+        {"wrong originate time", Reply::WrongOriginate},
+    };
+    server.setOffsetsSeconds({3.0});
+    for (const Case& c : cases) {
+        server.setReply(c.reply);
+        EXPECT_EQ(client.query(), 0.0) << c.label;
+        EXPECT_EQ(client.offset(), 0.0) << c.label << ": no offset without a usable reply";
+        EXPECT_FALSE(client.SyncTime()) << c.label;
+        EXPECT_TRUE(setter.asked.isEmpty()) << c.label;
+    }
+}
+
+TEST_F(SntpClientTest, RepliesToOtherRequestsOrFromOtherPortsAreIgnored)
+{
+    struct Case
+    {
+        const char* label;
+        Reply reply;
+    };
+    const Case cases[] = {
+        {"a stale reply before the right one", Reply::StaleThenAnswer},
+        {"a forged reply from another port before the right one", Reply::ForeignThenAnswer},
+    };
+    server.setOffsetsSeconds({0.25});
+    for (const Case& c : cases) {
+        server.setReply(c.reply);
+        EXPECT_NE(client.query(), 0.0) << c.label;
+        EXPECT_DOUBLE_EQ(client.offsetMicros(), 250000.0) << c.label << ": the decoy's hour was not believed";
+    }
+}
+
+TEST_F(SntpClientTest, HostsThatDoNotResolveThrow)
+{
+    const char* hosts[] = {"nonexistent.invalid", "NonExistent.Invalid.", "invalid", ""};
+    for (const char* host : hosts) {
+        client.setHost(QString::fromLatin1(host));
+        EXPECT_THROW(client.query(), Error) << '"' << host << '"';
+        EXPECT_THROW(client.SyncTime(), Error) << '"' << host << '"';
+    }
+    EXPECT_EQ(server.requests(), 0);
+    EXPECT_TRUE(setter.asked.isEmpty());
+}
+
+TEST_F(SntpClientTest, ABadPortThrows)
+{
+    for (int port : {0, -1, 65536}) {
+        client.setPort(port);
+        EXPECT_THROW(client.query(), Error) << port;
+    }
+}
+
+TEST_F(SntpClientTest, TheWindowKeepsWorkingWhileAQueryWaits)
+{
+    server.setReply(Reply::Silent);
+    bool timerRan = false;
+    bool secondQueryRefused = false;
+    QTimer::singleShot(20, [&] {
+        timerRan = true;
+        try {
+            client.query();
+        } catch (const Error&) {
+            secondQueryRefused = true;
+        }
+    });
+    EXPECT_EQ(client.query(), 0.0);
+    EXPECT_TRUE(timerRan) << "events were dispatched during the wait";
+    EXPECT_TRUE(secondQueryRefused) << "a nested query is refused, not interleaved";
+    EXPECT_EQ(server.requests(), 1);
+}
+
+TEST(SntpClientNames, ReservedInvalidNames)
+{
+    struct Case
+    {
+        const char* host;
+        bool reserved;
+    };
+    const Case cases[] = {
+        {"nonexistent.invalid", true}, {"a.b.INVALID", true}, {"invalid.", true},
+        {"invalid.example.org", false}, {"myinvalid", false}, {"pool.ntp.org", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(SntpClient::isReservedInvalidName(QString::fromLatin1(c.host)), c.reserved) << c.host;
+}
