@@ -12,7 +12,8 @@ ConfigLines parseConfigText(const QByteArray& bytes)
 {
     ConfigLines config;
     // A byte-order mark stays part of the first line, like every other byte.
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QStringDecoder utf8(QStringDecoder::Utf8,
+                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     QString text = utf8.decode(bytes);
     if (utf8.hasError()) {
         // Not UTF-8: take the bytes one to one so they come back unchanged.

@@ -79,8 +79,8 @@ void MarkerSatelliteFiles::btnChoosMarkerfileClick()
     if (chosen.isEmpty())
         return;
     if (!liesDirectlyIn(chosen, folder)) {
-        m_dialogs.message(MessageKind::Warning,
-                          QStringLiteral("The Marker-File must be in the default directory (") + folder + QLatin1Char(')'));
+        m_dialogs.message(MessageKind::Warning, QStringLiteral("The Marker-File must be in the default directory (") +
+                                                    folder + QLatin1Char(')'));
         return;
     }
     addEntry(kMarkers, QStringLiteral("marker_file"), QFileInfo(chosen).fileName());
@@ -97,8 +97,8 @@ void MarkerSatelliteFiles::btnChooseSatelliteClick()
     if (chosen.isEmpty())
         return;
     if (!liesDirectlyIn(chosen, folder)) {
-        m_dialogs.message(MessageKind::Warning,
-                          QStringLiteral("The Sat-File must be in the default directory (") + folder + QLatin1Char(')'));
+        m_dialogs.message(MessageKind::Warning, QStringLiteral("The Sat-File must be in the default directory (") +
+                                                    folder + QLatin1Char(')'));
         return;
     }
     if (!QFileInfo::exists(chosen + QStringLiteral(".tle"))) {

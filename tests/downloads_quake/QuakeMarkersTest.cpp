@@ -21,8 +21,8 @@ QByteArray sample() { return gwtest::readFile(gwtest::testData(QStringLiteral("q
 // One record in the list's fixed columns.
 QByteArray record(const char* lat, char ns, const char* lon, char ew, const char* mag, const char* region)
 {
-    return QByteArray("24/01/01 12:00:00") + QByteArray(lat).rightJustified(7) + ns + QByteArray(lon).rightJustified(7) +
-           ew + "  10.0 " + QByteArray(mag).leftJustified(3) + "   A  " + region;
+    return QByteArray("24/01/01 12:00:00") + QByteArray(lat).rightJustified(7) + ns +
+           QByteArray(lon).rightJustified(7) + ew + "  10.0 " + QByteArray(mag).leftJustified(3) + "   A  " + region;
 }
 
 QByteArray convert(const gwtest::TempDir& dir, const QByteArray& input)
@@ -107,7 +107,9 @@ TEST(QuakeMarkers, HemisphereLettersSignTheDegrees)
 TEST(QuakeMarkers, RegionTextPassesThroughUnchanged)
 {
     gwtest::TempDir dir;
-    const QByteArray out = convert(dir, "yy/mm/dd hh:mm:ss\n" + record("1.0", 'N', "2.0", 'E', " 6", "  \"Ki\xC3\xBC\" ISLANDS  "));
+    const QByteArray region = "  \"Ki\xC3\xBC\" ISLANDS  ";
+    const QByteArray out =
+        convert(dir, "yy/mm/dd hh:mm:ss\n" + record("1.0", 'N', "2.0", 'E', " 6", region.constData()));
     EXPECT_EQ(out, QByteArray("1.0 2.0 \"  \"Ki\xC3\xBC\" ISLANDS   (6)\" color=green\r\n"));
 }
 

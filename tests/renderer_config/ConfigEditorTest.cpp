@@ -289,7 +289,8 @@ TEST_F(ConfigTab, BytesOutsideUtf8SurviveAnEdit)
     const QByteArray latin1 = "# Gr\xFC\xDF" "e\n[earth]\nmap=a.jpg\n[moon]\nmap=M\xF6nd.jpg\n";
     select(QStringLiteral("cfg"), latin1);
     settings.setText(QStringLiteral("map"), QStringLiteral("b.jpg"));
-    EXPECT_EQ(gwtest::readFile(tarn()), QByteArray("# Gr\xFC\xDF" "e\r\n[earth]\r\nmap=b.jpg\r\n[moon]\r\nmap=M\xF6nd.jpg\r\n"));
+    EXPECT_EQ(gwtest::readFile(tarn()),
+              QByteArray("# Gr\xFC\xDF" "e\r\n[earth]\r\nmap=b.jpg\r\n[moon]\r\nmap=M\xF6nd.jpg\r\n"));
 
     select(QStringLiteral("utf8"), "[earth]\nmap=Erde_\xC3\xBC.jpg\n");
     EXPECT_EQ(settings.text(QStringLiteral("map")), QStringLiteral("Erde_\u00FC.jpg"));

@@ -158,7 +158,8 @@ TEST_F(Lists, EditFileOpensExactlyOneSelectedEntryAsText)
 
     files.Openineditor1Click({1});
     files.Openineditor2Click({0});
-    EXPECT_EQ(started, (QStringList{markers() + QStringLiteral("quake.marker|txt"), satellites() + QStringLiteral("iss|txt")}));
+    EXPECT_EQ(started, (QStringList{markers() + QStringLiteral("quake.marker|txt"),
+                                    satellites() + QStringLiteral("iss|txt")}));
 }
 
 TEST_F(Lists, ALaunchErrorOfTheEditorReachesTheCaller)
