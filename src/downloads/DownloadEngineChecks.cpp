@@ -1,0 +1,118 @@
+// DownloadEngine: the freshness check, the records, the MD5 check and the reachability test.
+#include "downloads/DownloadEngine.h"
+
+#include "downloads/DownloadRecords.h"
+#include "downloads/Md5.h"
+#include "downloads/TransferDisplay.h"
+#include "settings/SettingsAccess.h"
+#include "shared/AppState.h"
+#include "shared/Clock.h"
+#include "shared/Endpoints.h"
+#include "shared/Paths.h"
+
+#include <QFile>
+
+namespace gw {
+
+namespace {
+const QString kHeadLogName = QStringLiteral("Globewall.HeadRequest.log");
+}
+
+void DownloadEngine::writeHeadLog(const QString& entry)
+{
+    if (m_settings.integer(QStringLiteral("DebugLevel")) <= 0)
+        return;
+    QFile file(programDir() + kHeadLogName);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Append))
+        file.write(entry.toUtf8() + '\n');
+}
+
+void DownloadEngine::headError(const QString& url, const HttpResponse& response)
+{
+    const QString text = failureText(response);
+    if (!text.contains(QLatin1String("200 OK")))
+        log(QStringLiteral(" - Error downloading file (") + text + QLatin1Char(')'));
+    m_display.setBusyCursor(false);
+    writeHeadLog(DateTimeToStr(m_clock.now()) + QStringLiteral(": ") + url + QStringLiteral("\r\n")
+                 + response.statusLine);
+}
+
+bool DownloadEngine::AlreadyDownloaded(const QString& url, QString* lastModifiedText)
+{
+    m_display.setBusyCursor(true);
+    ApplyProxySettings();
+    configureClient();
+    const HttpResponse response = m_http.head(url, {QByteArrayLiteral("Cache-Control: no-cache"),
+                                                    QByteArrayLiteral("Pragma: no-cache")});
+    if (!response.ok)
+        headError(url, response);
+
+    bool result = true;
+    QString text; // nothing to record for an address the server did not answer with 200
+    if (response.statusCode == 200) {
+        const TDateTime modified = response.lastModified.isValid() ? toDateTime(response.lastModified.toLocalTime()) : 0;
+        text = DateTimeToStr(modified);
+        if (modified == 0) {
+            result = false;
+        } else {
+            writeHeadLog(DateTimeToStr(m_clock.now()) + QStringLiteral(": ") + url + QStringLiteral("\r\n")
+                         + QString::fromLatin1(response.rawHeaders));
+            result = m_records.recorded(url) == text;
+        }
+    }
+    if (lastModifiedText)
+        *lastModifiedText = text;
+    m_display.setBusyCursor(false);
+    return result;
+}
+
+void DownloadEngine::DateTimeDownloadedFile(const QString& url, const QString& text)
+{
+    m_records.DateTimeDownloadedFile(url, text);
+}
+
+bool DownloadEngine::VerifyMD5(const QString& fileName)
+{
+    const QString checksumFile = md5::checksumFileFor(fileName);
+    if (!DownloadFile(endpoints::cloudMapMd5(), checksumFile, true))
+        return true; // an unreachable sum does not hold the map back
+
+    const QString hex = md5::fileDigestHex(fileName);
+    const QByteArray firstLine = md5::readFirstLine(checksumFile);
+    QFile::remove(checksumFile);
+    if (hex == md5::expectedDigest(firstLine)) {
+        log(QStringLiteral(" - Correct MD5 sum (") + hex + QLatin1Char(')'));
+        return true;
+    }
+    log(QStringLiteral(" - Error wrong MD5 sum (") + hex + QLatin1Char(')'));
+    return false;
+}
+
+bool DownloadEngine::PingReply()
+{
+    BusyGuard busy(m_state.PingBusy);
+    const QString server = m_settings.text(QStringLiteral("PingServer")).trimmed();
+    if (server.contains(QLatin1Char('#')))
+        return true;
+    // Behind a proxy the proxy is what must answer. A proxy switched on without a host is
+    // no proxy at all for the transfers, so the ping server is asked then.
+    QString host = server;
+    if (m_settings.checked(QStringLiteral("cbUseProxy"))) {
+        const QString proxy = m_settings.text(QStringLiteral("edtProxy")).trimmed();
+        if (!proxy.isEmpty())
+            host = proxy;
+    }
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        switch (m_pinger.ping(host, m_pingTimeoutMs)) {
+        case PingResult::Reply:
+            return true;
+        case PingResult::Error:
+            return false;
+        case PingResult::NoReply:
+            break;
+        }
+    }
+    return false;
+}
+
+} // namespace gw

@@ -1,0 +1,308 @@
+#include "downloads/HttpClient.h"
+
+#include "downloads/WorkerWait.h"
+
+#include <QIODevice>
+
+#include <curl/curl.h>
+
+#include <mutex>
+
+namespace gw {
+
+namespace {
+
+void initCurlOnce()
+{
+    // curl_global_init is not safe against other threads starting up; the first client is
+    // made on the main thread before any transfer runs.
+    static const bool done = [] {
+        curl_global_init(CURL_GLOBAL_DEFAULT);
+        return true;
+    }();
+    (void)done;
+}
+
+QByteArray withoutLineEnd(QByteArray line)
+{
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    return line;
+}
+
+} // namespace
+
+struct HttpClient::Share
+{
+    CURLSH* handle = nullptr;
+    std::mutex locks[CURL_LOCK_DATA_LAST];
+
+    static void lock(CURL*, curl_lock_data data, curl_lock_access, void* self)
+    {
+        static_cast<Share*>(self)->locks[data].lock();
+    }
+    static void unlock(CURL*, curl_lock_data data, void* self)
+    {
+        static_cast<Share*>(self)->locks[data].unlock();
+    }
+
+    Share()
+    {
+        handle = curl_share_init();
+        if (!handle)
+            return;
+        curl_share_setopt(handle, CURLSHOPT_LOCKFUNC, &Share::lock);
+        curl_share_setopt(handle, CURLSHOPT_UNLOCKFUNC, &Share::unlock);
+        curl_share_setopt(handle, CURLSHOPT_USERDATA, this);
+        curl_share_setopt(handle, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
+        curl_share_setopt(handle, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
+    }
+    ~Share()
+    {
+        if (handle)
+            curl_share_cleanup(handle);
+    }
+};
+
+// State of one request. The worker thread owns the header fields until the transfer is over;
+// the counters are read by the waiting thread for the progress signals.
+struct HttpClient::Transfer
+{
+    CURL* handle = nullptr;
+    QIODevice* sink = nullptr;
+    std::atomic<bool> cancel{false};
+    std::atomic<bool> begun{false};
+    std::atomic<qint64> expected{0};
+    std::atomic<qint64> received{0};
+    bool writeFailed = false;
+    bool inHeaders = false;
+    QByteArray statusLine;
+    QByteArray rawHeaders;
+    char errorBuffer[CURL_ERROR_SIZE] = {};
+
+    static size_t onHeader(char* data, size_t size, size_t count, void* self)
+    {
+        auto* t = static_cast<Transfer*>(self);
+        const size_t bytes = size * count;
+        const QByteArray line(data, static_cast<qsizetype>(bytes));
+        if (line.startsWith("HTTP/")) {
+            // Each answer (a redirect, a proxy's tunnel reply, the final one) starts afresh,
+            // so what is left at the end belongs to the last answer.
+            t->statusLine = withoutLineEnd(line).trimmed();
+            t->rawHeaders.clear();
+            t->inHeaders = true;
+        } else if (line.trimmed().isEmpty()) {
+            t->inHeaders = false;
+        } else if (t->inHeaders) {
+            t->rawHeaders += withoutLineEnd(line) + "\r\n";
+        }
+        return bytes;
+    }
+
+    static size_t onWrite(char* data, size_t size, size_t count, void* self)
+    {
+        auto* t = static_cast<Transfer*>(self);
+        const size_t bytes = size * count;
+        long code = 0;
+        curl_easy_getinfo(t->handle, CURLINFO_RESPONSE_CODE, &code);
+        if (code < 200 || code > 299)
+            return bytes; // an error page is not the file
+        if (!t->begun.load()) {
+            curl_off_t length = -1;
+            curl_easy_getinfo(t->handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+            t->expected.store(length > 0 ? static_cast<qint64>(length) : 0);
+            t->begun.store(true);
+        }
+        if (!t->sink || t->sink->write(data, static_cast<qint64>(bytes)) != static_cast<qint64>(bytes)) {
+            t->writeFailed = true;
+            return 0;
+        }
+        t->received.fetch_add(static_cast<qint64>(bytes));
+        return bytes;
+    }
+
+    static int onProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+    {
+        return static_cast<Transfer*>(self)->cancel.load() ? 1 : 0;
+    }
+};
+
+HttpClient::HttpClient(QObject* parent) : QObject(parent), m_userAgent(defaultUserAgent())
+{
+    initCurlOnce();
+    m_share = std::make_unique<Share>();
+}
+
+HttpClient::~HttpClient() = default;
+
+QString HttpClient::defaultUserAgent()
+{
+    return QStringLiteral("Mozilla/3.0 (Globewall v" GLOBEWALL_VERSION " )");
+}
+
+HttpResponse HttpClient::get(const QString& url, QIODevice* sink, const QList<QByteArray>& extraHeaders)
+{
+    return perform(url, sink, false, extraHeaders);
+}
+
+HttpResponse HttpClient::head(const QString& url, const QList<QByteArray>& extraHeaders)
+{
+    return perform(url, nullptr, true, extraHeaders);
+}
+
+void HttpClient::abort()
+{
+    for (std::atomic<bool>* flag : std::as_const(m_cancelFlags))
+        flag->store(true);
+}
+
+HttpResponse HttpClient::perform(const QString& url, QIODevice* sink, bool headOnly,
+                                 const QList<QByteArray>& extraHeaders)
+{
+    HttpResponse response;
+    Transfer t;
+    t.sink = sink;
+    t.handle = curl_easy_init();
+    if (!t.handle) {
+        response.failure = HttpFailure::Transport;
+        response.errorText = QStringLiteral("the HTTP library could not start a transfer");
+        return response;
+    }
+    CURL* h = t.handle;
+
+    // Each request gets its own handle and connection (a nested request during the wait of
+    // another one is possible); only the cookies and the name cache are shared.
+    const QByteArray urlBytes = url.toUtf8();
+    const QByteArray agent = m_userAgent.toUtf8();
+    const QByteArray proxyHost = m_proxy.host.toUtf8();
+    const QByteArray proxyUser = m_proxy.user.toUtf8();
+    const QByteArray proxyPassword = m_proxy.password.toUtf8();
+    curl_slist* headers = curl_slist_append(nullptr, "Accept: text/html, */*");
+    for (const QByteArray& extra : extraHeaders)
+        headers = curl_slist_append(headers, extra.constData());
+
+    curl_easy_setopt(h, CURLOPT_URL, urlBytes.constData());
+    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, t.errorBuffer);
+    curl_easy_setopt(h, CURLOPT_USERAGENT, agent.constData());
+    curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers);
+    curl_easy_setopt(h, CURLOPT_HTTP_VERSION, m_http10 ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
+    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(h, CURLOPT_MAXREDIRS, static_cast<long>(m_maxRedirects));
+    curl_easy_setopt(h, CURLOPT_COOKIEFILE, ""); // cookie engine on, in memory only
+    if (m_share->handle)
+        curl_easy_setopt(h, CURLOPT_SHARE, m_share->handle);
+    curl_easy_setopt(h, CURLOPT_FORBID_REUSE, 1L);
+    curl_easy_setopt(h, CURLOPT_FILETIME, 1L);
+    curl_easy_setopt(h, CURLOPT_BUFFERSIZE, 128L * 1024L);
+    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, m_timeouts.connectMs);
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, m_timeouts.lowSpeedBytesPerSecond);
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, m_timeouts.lowSpeedSeconds);
+
+    // The settings file is the only configuration: proxy variables of the environment are
+    // never consulted, and no host bypasses a configured proxy.
+    curl_easy_setopt(h, CURLOPT_NOPROXY, "");
+    if (!m_proxy.host.isEmpty()) {
+        curl_easy_setopt(h, CURLOPT_PROXY, proxyHost.constData());
+        curl_easy_setopt(h, CURLOPT_PROXYPORT, static_cast<long>(m_proxy.port));
+        curl_easy_setopt(h, CURLOPT_PROXYTYPE, static_cast<long>(CURLPROXY_HTTP));
+        if (m_proxy.basicAuth && (!m_proxy.user.isEmpty() || !m_proxy.password.isEmpty())) {
+            // Basic alone makes the credentials go with the first request.
+            curl_easy_setopt(h, CURLOPT_PROXYAUTH, static_cast<long>(CURLAUTH_BASIC));
+            curl_easy_setopt(h, CURLOPT_PROXYUSERNAME, proxyUser.constData());
+            curl_easy_setopt(h, CURLOPT_PROXYPASSWORD, proxyPassword.constData());
+        }
+    } else {
+        curl_easy_setopt(h, CURLOPT_PROXY, "");
+    }
+
+    curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &Transfer::onHeader);
+    curl_easy_setopt(h, CURLOPT_HEADERDATA, &t);
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &Transfer::onWrite);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, &t);
+    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &Transfer::onProgress);
+    curl_easy_setopt(h, CURLOPT_XFERINFODATA, &t);
+    if (headOnly)
+        curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
+
+    ++m_running;
+    m_cancelFlags.append(&t.cancel);
+
+    bool beganEmitted = false;
+    qint64 reported = -1;
+    auto pump = [&] {
+        if (headOnly)
+            return;
+        if (!beganEmitted && t.begun.load()) {
+            beganEmitted = true;
+            emit transferBegin(t.expected.load());
+        }
+        const qint64 now = t.received.load();
+        if (beganEmitted && now != reported) {
+            reported = now;
+            emit transferProgress(now);
+        }
+    };
+
+    CURLcode rc = CURLE_OK;
+    WorkerWaitOptions wait;
+    wait.tick = pump;
+    wait.requestStop = [&t] { t.cancel.store(true); };
+    runWhileProcessingEvents([&] { rc = curl_easy_perform(h); }, wait);
+
+    m_cancelFlags.removeOne(&t.cancel);
+    --m_running;
+
+    long code = 0;
+    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &code);
+    if (code == 0)
+        curl_easy_getinfo(h, CURLINFO_HTTP_CONNECTCODE, &code);
+    curl_off_t fileTime = -1;
+    curl_easy_getinfo(h, CURLINFO_FILETIME_T, &fileTime);
+
+    response.statusCode = static_cast<int>(code);
+    response.statusLine = QString::fromLatin1(t.statusLine);
+    response.rawHeaders = t.rawHeaders;
+    if (fileTime >= 0)
+        response.lastModified = QDateTime::fromSecsSinceEpoch(static_cast<qint64>(fileTime), Qt::UTC);
+    response.expectedSize = t.expected.load();
+    response.received = t.received.load();
+
+    switch (rc) {
+    case CURLE_OK:
+        response.ok = code >= 200 && code <= 299;
+        if (!response.ok)
+            response.failure = HttpFailure::HttpStatus;
+        break;
+    case CURLE_OPERATION_TIMEDOUT:
+        response.failure = HttpFailure::TimedOut;
+        break;
+    case CURLE_ABORTED_BY_CALLBACK:
+        response.failure = HttpFailure::Cancelled;
+        break;
+    case CURLE_WRITE_ERROR:
+        response.failure = t.writeFailed ? HttpFailure::WriteError : HttpFailure::Transport;
+        break;
+    default:
+        response.failure = HttpFailure::Transport;
+        break;
+    }
+    if (rc != CURLE_OK)
+        response.errorText = QString::fromUtf8(t.errorBuffer[0] ? t.errorBuffer : curl_easy_strerror(rc));
+
+    curl_easy_cleanup(h);
+    curl_slist_free_all(headers);
+
+    // A whole body of 0 bytes still begins and ends, like any other.
+    if (!headOnly && response.ok && !t.begun.load())
+        t.begun.store(true);
+    pump();
+    if (beganEmitted)
+        emit transferEnd(response.ok);
+    return response;
+}
+
+} // namespace gw

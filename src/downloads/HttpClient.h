@@ -1,0 +1,109 @@
+#pragma once
+// HTTP GET into a file and HEAD on libcurl. The transfer runs on a worker thread while the
+// caller waits in a local event loop, so the window stays responsive; the progress signals
+// arrive on the caller's thread, throttled. Every request is answered with an HttpResponse.
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <memory>
+
+class QIODevice;
+
+namespace gw {
+
+struct ProxySettings
+{
+    bool basicAuth = false; // preemptive basic authentication toward the proxy
+    QString host;           // empty: no proxy
+    int port = 80;
+    QString user;
+    QString password;
+};
+
+// Limits that keep a dead or stalled server from holding a transfer for good.
+struct HttpTimeouts
+{
+    long connectMs = 30000;
+    long lowSpeedBytesPerSecond = 1; // below this rate ...
+    long lowSpeedSeconds = 60;       // ... for this long, the transfer gives up
+};
+
+enum class HttpFailure {
+    None,
+    Transport,   // no connection, broken connection, refused protocol, too many redirects
+    HttpStatus,  // the last answer was not a 2xx status
+    TimedOut,    // connect time-out or the low-speed limit
+    WriteError,  // the body could not be written
+    Cancelled,   // abort() or the application quit
+};
+
+struct HttpResponse
+{
+    bool ok = false;             // a 2xx answer arrived whole
+    HttpFailure failure = HttpFailure::None;
+    int statusCode = 0;          // of the last response, 0 when none arrived
+    QString statusLine;          // the last response's status line, e.g. "HTTP/1.1 404 Not Found"
+    QByteArray rawHeaders;       // the last response's header lines, each ending with CR LF
+    QDateTime lastModified;      // UTC; invalid when the answer carried none
+    qint64 expectedSize = 0;     // Content-Length of the body, 0 when unknown
+    qint64 received = 0;         // body bytes written
+    QString errorText;           // libcurl's explanation of a failure
+};
+
+class HttpClient : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit HttpClient(QObject* parent = nullptr);
+    ~HttpClient() override;
+
+    // "Mozilla/3.0 (Globewall v<file version> )": the agent used while the settings name none.
+    static QString defaultUserAgent();
+
+    void setUserAgent(const QString& agent) { m_userAgent = agent; }
+    QString userAgent() const { return m_userAgent; }
+    void setHttp10(bool on) { m_http10 = on; }
+    bool http10() const { return m_http10; }
+    void setProxy(const ProxySettings& proxy) { m_proxy = proxy; }
+    const ProxySettings& proxy() const { return m_proxy; }
+    void setTimeouts(const HttpTimeouts& t) { m_timeouts = t; }
+    const HttpTimeouts& timeouts() const { return m_timeouts; }
+    void setMaxRedirects(int n) { m_maxRedirects = n; }
+
+    // GET `url`; the body of a 2xx answer is written to `sink` (open for writing).
+    // `sink` belongs to the transfer until the call returns.
+    HttpResponse get(const QString& url, QIODevice* sink, const QList<QByteArray>& extraHeaders = {});
+    HttpResponse head(const QString& url, const QList<QByteArray>& extraHeaders = {});
+
+    // Ends every transfer now running (they fail as Cancelled).
+    void abort();
+    int runningTransfers() const { return m_running; }
+
+signals:
+    // The body of the final answer begins; `expected` is its announced size (0 when unknown).
+    void transferBegin(qint64 expected);
+    void transferProgress(qint64 received);
+    // The transfer ended; `complete` is true when the whole body arrived.
+    void transferEnd(bool complete);
+
+private:
+    struct Transfer;
+    HttpResponse perform(const QString& url, QIODevice* sink, bool headOnly, const QList<QByteArray>& extraHeaders);
+
+    QString m_userAgent;
+    bool m_http10 = false;
+    ProxySettings m_proxy;
+    HttpTimeouts m_timeouts;
+    int m_maxRedirects = 15;
+    int m_running = 0;
+    QList<std::atomic<bool>*> m_cancelFlags;
+    struct Share;
+    std::unique_ptr<Share> m_share; // cookies shared by all transfers of this client
+};
+
+} // namespace gw
