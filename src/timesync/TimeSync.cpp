@@ -7,7 +7,7 @@ namespace gw {
 
 TimeSync::TimeSync(SettingsAccess& settings, LogSink& timeLog, ClockSetter& setter, const Clock& clock,
                    QObject* parent)
-    : QObject(parent), m_settings(settings), m_timeLog(timeLog), m_sntp(clock, setter, this)
+    : QObject(parent), m_settings(settings), m_timeLog(timeLog), m_sntp(clock, setter)
 {
     m_sntp.setPort(DefaultPort);
     m_sntp.setReceiveTimeout(DefaultReceiveTimeout);

@@ -70,7 +70,7 @@ TEST(NtpReply, OnlyASaneAnswerToOurRequestIsUsable)
     {
         const char* label;
         std::function<void(ntp::Packet&)> change;
-        int chop;
+        int chop; // negative: bytes appended
         ntp::Verdict expected;
     };
     const Case cases[] = {
@@ -79,6 +79,7 @@ TEST(NtpReply, OnlyASaneAnswerToOurRequestIsUsable)
         {"stratum 15", [](ntp::Packet& p) { p.stratum = 15; }, 0, ntp::Verdict::Usable},
         {"version 4 reply", [](ntp::Packet& p) { p.version = 4; }, 0, ntp::Verdict::Usable},
         {"leap second announced (LI 1)", [](ntp::Packet& p) { p.leap = 1; }, 0, ntp::Verdict::Usable},
+        {"key identifier and digest appended", [](ntp::Packet&) {}, -20, ntp::Verdict::Usable},
         {"47 bytes", [](ntp::Packet&) {}, 1, ntp::Verdict::Short},
         {"empty datagram", [](ntp::Packet&) {}, 48, ntp::Verdict::Short},
         {"leap indicator 3", [](ntp::Packet& p) { p.leap = 3; }, 0, ntp::Verdict::Alarm},
@@ -98,28 +99,11 @@ TEST(NtpReply, OnlyASaneAnswerToOurRequestIsUsable)
         ntp::Packet p = good;
         c.change(p);
         QByteArray wire = ntp::encode(p);
-        wire.chop(c.chop);
+        if (c.chop >= 0)
+            wire.chop(c.chop);
+        else
+            wire.append(QByteArray(-c.chop, 'x'));
         EXPECT_EQ(ntp::check(wire, sent, nullptr), c.expected) << c.label;
     }
 }
 
-TEST(NtpReply, DecodesWhatWasEncodedAndIgnoresTrailingBytes)
-{
-    ntp::Packet p;
-    p.leap = 2;
-    p.version = 4;
-    p.mode = ntp::ModeServer;
-    p.stratum = 7;
-    p.originate = 0x1111222233334444ULL;
-    p.receive = 0x5555666677778888ULL;
-    p.transmit = 0x99990000AAAABBBBULL;
-    // Extension fields or a key identifier may follow the 48 bytes.
-    const QByteArray wire = ntp::encode(p) + QByteArray(20, 'x');
-    ntp::Packet back;
-    EXPECT_EQ(ntp::check(wire, p.originate, &back), ntp::Verdict::Usable);
-    EXPECT_EQ(back.leap, 2);
-    EXPECT_EQ(back.version, 4);
-    EXPECT_EQ(back.stratum, 7);
-    EXPECT_EQ(back.receive, p.receive);
-    EXPECT_EQ(back.transmit, p.transmit);
-}

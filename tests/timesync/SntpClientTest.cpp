@@ -48,52 +48,6 @@ TEST_F(SntpClientTest, QueryReturnsTheServerTimeAndTheOffset)
     EXPECT_EQ(static_cast<quint8>(server.received[0].at(0)), 0x1B) << "version 3, client mode";
 }
 
-TEST_F(SntpClientTest, SyncTimeSetsTheClockFromItsOwnExchange)
-{
-    server.setOffsetsSeconds({-1.5, 2.0});
-    client.query();
-    ASSERT_TRUE(client.SyncTime());
-    ASSERT_EQ(server.requests(), 2) << "the synchronise step asks again";
-    ASSERT_EQ(setter.asked.size(), 1);
-    EXPECT_EQ(setter.asked[0], clock.nowUtc().addMSecs(2000)) << "corrected by the second offset";
-    EXPECT_DOUBLE_EQ(client.offsetMicros(), 2000000.0) << "the offset is the last query's";
-}
-
-TEST_F(SntpClientTest, ARefusedClockIsNotSet)
-{
-    setter.allow = false;
-    EXPECT_FALSE(client.SyncTime());
-    EXPECT_EQ(setter.asked.size(), 1);
-}
-
-TEST_F(SntpClientTest, UnusableRepliesGiveZeroAndNeverSetTheClock)
-{
-    struct Case
-    {
-        const char* label;
-        Reply reply;
-    };
-    const Case cases[] = {
-        {"no answer", Reply::Silent},
-        {"leap indicator 3", Reply::Leap3},
-        {"stratum 0", Reply::Stratum0},
-        {"stratum 16", Reply::Stratum16},
-        {"zero transmit time", Reply::ZeroTransmit},
-        {"zero receive time", Reply::ZeroReceive},
-        {"short packet", Reply::Short},
-        {"wrong mode", Reply::WrongMode},
-        {"wrong originate time", Reply::WrongOriginate},
-    };
-    server.setOffsetsSeconds({3.0});
-    for (const Case& c : cases) {
-        server.setReply(c.reply);
-        EXPECT_EQ(client.query(), 0.0) << c.label;
-        EXPECT_EQ(client.offset(), 0.0) << c.label << ": no offset without a usable reply";
-        EXPECT_FALSE(client.SyncTime()) << c.label;
-        EXPECT_TRUE(setter.asked.isEmpty()) << c.label;
-    }
-}
-
 TEST_F(SntpClientTest, RepliesToOtherRequestsOrFromOtherPortsAreIgnored)
 {
     struct Case
@@ -159,6 +113,7 @@ TEST(SntpClientNames, ReservedInvalidNames)
         const char* host;
         bool reserved;
     };
+    // Refused without asking anyone; a real name that merely contains the word must pass.
     const Case cases[] = {
         {"nonexistent.invalid", true}, {"a.b.INVALID", true}, {"invalid.", true},
         {"invalid.example.org", false}, {"myinvalid", false}, {"pool.ntp.org", false},

@@ -100,6 +100,7 @@ TEST_F(TimeSyncTest, NoUsableAnswerIsOneLineAndTheClockUntouched)
         {"stratum 0", Reply::Stratum0},
         {"stratum 16", Reply::Stratum16},
         {"zero transmit time", Reply::ZeroTransmit},
+        {"zero receive time", Reply::ZeroReceive},
         {"short packet", Reply::Short},
         {"wrong mode", Reply::WrongMode},
         {"wrong originate time", Reply::WrongOriginate},
