@@ -14,8 +14,8 @@
 namespace gw {
 
 namespace {
-// The query is local and quick; a hung helper must not freeze the window for long.
-constexpr int QueryTimeoutMs = 5000;
+    // The query is local and quick; a hung helper must not freeze the window for long.
+    constexpr int QueryTimeoutMs = 5000;
 } // namespace
 
 QString XdgDesktopLauncher::defaultApplication(const QString& mimeType)
@@ -25,7 +25,7 @@ QString XdgDesktopLauncher::defaultApplication(const QString& mimeType)
         return QString();
     QProcess query;
     query.setProcessChannelMode(QProcess::SeparateChannels);
-    query.start(tool, {QStringLiteral("query"), QStringLiteral("default"), mimeType});
+    query.start(tool, { QStringLiteral("query"), QStringLiteral("default"), mimeType });
     if (!query.waitForFinished(QueryTimeoutMs)) {
         query.kill();
         query.waitForFinished(1000);
@@ -56,7 +56,7 @@ QStringList applicationFolders()
     QString dirs = qEnvironmentVariable("XDG_DATA_DIRS");
     if (dirs.isEmpty())
         dirs = QStringLiteral("/usr/local/share:/usr/share");
-    QStringList folders = {home + QStringLiteral("/applications")};
+    QStringList folders = { home + QStringLiteral("/applications") };
     for (const QString& dir : dirs.split(QLatin1Char(':'), Qt::SkipEmptyParts))
         folders << dir + QStringLiteral("/applications");
     return folders;
@@ -67,7 +67,7 @@ QString findDesktopFile(const QString& desktopId, const QStringList& folders)
     // An ID names a file inside the application folders, never a path of its own.
     if (desktopId.isEmpty() || desktopId.contains(QLatin1Char('/')) || desktopId.startsWith(QLatin1Char('.')))
         return QString();
-    QStringList names = {desktopId};
+    QStringList names = { desktopId };
     QString name = desktopId;
     for (qsizetype dash = name.indexOf(QLatin1Char('-')); dash > 0; dash = name.indexOf(QLatin1Char('-'), dash + 1)) {
         name[dash] = QLatin1Char('/');
@@ -108,7 +108,7 @@ QStringList defaultCommandFor(DesktopLauncher& launcher, const QString& mimeType
         return {};
     QStringList command = commandForTarget(entry->exec, target);
     if (!command.isEmpty() && entry->terminal)
-        command = QStringList{QStringLiteral("x-terminal-emulator"), QStringLiteral("-e")} + command;
+        command = QStringList { QStringLiteral("x-terminal-emulator"), QStringLiteral("-e") } + command;
     return command;
 }
 

@@ -6,40 +6,40 @@ namespace gw {
 
 namespace {
 
-bool isTargetCode(QChar c)
-{
-    return c == QLatin1Char('f') || c == QLatin1Char('F') || c == QLatin1Char('u') || c == QLatin1Char('U');
-}
-
-// Position where the command is cut: before the first %f %F %u %U, or before the quote of a
-// quoted one ("%u"); -1 when there is none.
-qsizetype targetCodePosition(const QString& exec)
-{
-    for (qsizetype i = 0; i + 1 < exec.size(); ++i) {
-        if (exec.at(i) != QLatin1Char('%'))
-            continue;
-        const QChar next = exec.at(i + 1);
-        if (next == QLatin1Char('%')) {
-            ++i; // a literal percent sign
-            continue;
-        }
-        if (!isTargetCode(next))
-            continue;
-        const bool quoted = i > 0 && exec.at(i - 1) == QLatin1Char('"') && i + 2 < exec.size()
-                            && exec.at(i + 2) == QLatin1Char('"');
-        return quoted ? i - 1 : i;
+    bool isTargetCode(QChar c)
+    {
+        return c == QLatin1Char('f') || c == QLatin1Char('F') || c == QLatin1Char('u') || c == QLatin1Char('U');
     }
-    return -1;
-}
 
-// Field codes that stand for the entry's icon, name, location or are deprecated: an
-// argument made of one of them alone is dropped.
-bool isDroppedCode(const QString& arg)
-{
-    static const QStringList codes = {"%i", "%c", "%k", "%d", "%D", "%n", "%N", "%v", "%m",
-                                      "%f", "%F", "%u", "%U"};
-    return codes.contains(arg);
-}
+    // Position where the command is cut: before the first %f %F %u %U, or before the quote of a
+    // quoted one ("%u"); -1 when there is none.
+    qsizetype targetCodePosition(const QString& exec)
+    {
+        for (qsizetype i = 0; i + 1 < exec.size(); ++i) {
+            if (exec.at(i) != QLatin1Char('%'))
+                continue;
+            const QChar next = exec.at(i + 1);
+            if (next == QLatin1Char('%')) {
+                ++i; // a literal percent sign
+                continue;
+            }
+            if (!isTargetCode(next))
+                continue;
+            const bool quoted = i > 0 && exec.at(i - 1) == QLatin1Char('"') && i + 2 < exec.size()
+                && exec.at(i + 2) == QLatin1Char('"');
+            return quoted ? i - 1 : i;
+        }
+        return -1;
+    }
+
+    // Field codes that stand for the entry's icon, name, location or are deprecated: an
+    // argument made of one of them alone is dropped.
+    bool isDroppedCode(const QString& arg)
+    {
+        static const QStringList codes
+            = { "%i", "%c", "%k", "%d", "%D", "%n", "%N", "%v", "%m", "%f", "%F", "%u", "%U" };
+        return codes.contains(arg);
+    }
 
 } // namespace
 
@@ -55,11 +55,21 @@ QString unescapeDesktopValue(const QString& value)
         }
         const QChar n = value.at(++i);
         switch (n.unicode()) {
-        case 's': out += QLatin1Char(' '); break;
-        case 'n': out += QLatin1Char('\n'); break;
-        case 't': out += QLatin1Char('\t'); break;
-        case 'r': out += QLatin1Char('\r'); break;
-        case '\\': out += QLatin1Char('\\'); break;
+        case 's':
+            out += QLatin1Char(' ');
+            break;
+        case 'n':
+            out += QLatin1Char('\n');
+            break;
+        case 't':
+            out += QLatin1Char('\t');
+            break;
+        case 'r':
+            out += QLatin1Char('\r');
+            break;
+        case '\\':
+            out += QLatin1Char('\\');
+            break;
         default: // not a string escape: kept for the Exec quoting rules
             out += c;
             out += n;
@@ -112,7 +122,7 @@ QStringList splitExecArguments(const QString& exec)
             if (c == QLatin1Char('"')) {
                 quoted = false;
             } else if (c == QLatin1Char('\\') && i + 1 < exec.size()
-                       && QStringLiteral("\"`$\\").contains(exec.at(i + 1))) {
+                && QStringLiteral("\"`$\\").contains(exec.at(i + 1))) {
                 current += exec.at(++i);
             } else {
                 current += c;

@@ -9,7 +9,7 @@ namespace gw {
 
 struct DesktopEntry
 {
-    QString exec;          // the Exec value, its string escapes resolved
+    QString exec; // the Exec value, its string escapes resolved
     bool terminal = false; // Terminal=true: the program needs a terminal window
 };
 

@@ -12,11 +12,11 @@
 namespace gw {
 
 namespace {
-QString canonical(const QString& path)
-{
-    const QString c = QFileInfo(path).canonicalFilePath();
-    return c.isEmpty() ? QFileInfo(path).absoluteFilePath() : c;
-}
+    QString canonical(const QString& path)
+    {
+        const QString c = QFileInfo(path).canonicalFilePath();
+        return c.isEmpty() ? QFileInfo(path).absoluteFilePath() : c;
+    }
 } // namespace
 
 TZavAduva::TZavAduva(QObject* parent)

@@ -10,25 +10,25 @@ namespace gw {
 
 namespace {
 
-QString signedNumber(int value)
-{
-    // Written from the 64-bit value so that INT_MIN keeps its digits.
-    const qint64 v = value;
-    return (v < 0 ? QStringLiteral("-") : QStringLiteral("+")) + QString::number(v < 0 ? -v : v);
-}
-
-QString projectionEntry(const QString& projection, QRandomGenerator& random)
-{
-    if (projection == QLatin1String("multiple bodies"))
-        return QString();
-    if (projection == QLatin1String("random")) {
-        // Among the real projections: every entry except "random" and "multiple bodies".
-        const QStringList& entries = projectionList();
-        const int pick = static_cast<int>(random.bounded(static_cast<quint32>(entries.size() - 2)));
-        return QStringLiteral("-projection ") + entries.at(pick);
+    QString signedNumber(int value)
+    {
+        // Written from the 64-bit value so that INT_MIN keeps its digits.
+        const qint64 v = value;
+        return (v < 0 ? QStringLiteral("-") : QStringLiteral("+")) + QString::number(v < 0 ? -v : v);
     }
-    return QStringLiteral("-projection ") + projection;
-}
+
+    QString projectionEntry(const QString& projection, QRandomGenerator& random)
+    {
+        if (projection == QLatin1String("multiple bodies"))
+            return QString();
+        if (projection == QLatin1String("random")) {
+            // Among the real projections: every entry except "random" and "multiple bodies".
+            const QStringList& entries = projectionList();
+            const int pick = static_cast<int>(random.bounded(static_cast<quint32>(entries.size() - 2)));
+            return QStringLiteral("-projection ") + entries.at(pick);
+        }
+        return QStringLiteral("-projection ") + projection;
+    }
 
 } // namespace
 
@@ -37,8 +37,7 @@ QString centerEntry(int x, int y)
     return QStringLiteral("-center ") + signedNumber(x) + signedNumber(y);
 }
 
-QStringList GenParameterListFromNewEasy(const SettingsAccess& s, const RendererLayout& layout,
-                                        QRandomGenerator& random)
+QStringList GenParameterListFromNewEasy(const SettingsAccess& s, const RendererLayout& layout, QRandomGenerator& random)
 {
     QStringList list;
     const QString config = s.text(QStringLiteral("ddbConfig"));
@@ -57,11 +56,11 @@ QStringList GenParameterListFromNewEasy(const SettingsAccess& s, const RendererL
 
     if (s.checked(QStringLiteral("rbLatLon")))
         list << QStringLiteral("-lat ") + QString::number(s.integer(QStringLiteral("seLat"))) + QStringLiteral(" -lon ")
-                    + QString::number(s.integer(QStringLiteral("seLon")));
+                + QString::number(s.integer(QStringLiteral("seLon")));
     if (s.checked(QStringLiteral("rbOrigin")))
         list << QStringLiteral("-origin ")
-                    + (s.checked(QStringLiteral("cbOriginOpposite")) ? QStringLiteral("-") : QString())
-                    + s.text(QStringLiteral("cbOrigin"));
+                + (s.checked(QStringLiteral("cbOriginOpposite")) ? QStringLiteral("-") : QString())
+                + s.text(QStringLiteral("cbOrigin"));
     if (s.checked(QStringLiteral("rbRandomViewpoint")))
         list << QStringLiteral("-random");
     if (s.checked(QStringLiteral("cbViewLabel")))

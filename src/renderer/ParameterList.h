@@ -12,7 +12,7 @@ class SettingsAccess;
 // settings and tests whether the background picture exists; nothing else. `random` draws the
 // projection for "random" (the default generator is seeded by the system).
 QStringList GenParameterListFromNewEasy(const SettingsAccess& settings, const RendererLayout& layout,
-                                        QRandomGenerator& random = *QRandomGenerator::global());
+    QRandomGenerator& random = *QRandomGenerator::global());
 
 // The "-center " entry: each coordinate with its sign, "+" for zero and above.
 QString centerEntry(int x, int y);

@@ -7,7 +7,7 @@
 
 namespace gw {
 
-inline constexpr QSize ProjectionPictureSize{240, 180};
+inline constexpr QSize ProjectionPictureSize { 240, 180 };
 
 // Registers the compiled-in pictures; the program calls it once before the first picture is
 // shown (resources of a static library are not registered by themselves).

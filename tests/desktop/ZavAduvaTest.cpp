@@ -1,5 +1,5 @@
-#include "desktop/DefaultApplication.h"
 #include "desktop/ZavAduva.h"
+#include "desktop/DefaultApplication.h"
 #include "shared/Error.h"
 
 #include "support/TempDir.h"
@@ -29,7 +29,7 @@ class RecordingLauncher : public XdgDesktopLauncher
 public:
     bool startDetached(const QString& program, const QStringList& arguments) override
     {
-        starts.push_back({program, arguments});
+        starts.push_back({ program, arguments });
         return startSucceeds;
     }
     void openUrl(const QUrl& url) override { urls << url.toString(); }
@@ -46,10 +46,10 @@ class DesktopTree : public ::testing::Test
 protected:
     DesktopTree()
     {
-        const QList<QByteArray> names = {"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS",      "XDG_DATA_HOME",
-                                         "XDG_DATA_DIRS",   "XDG_CURRENT_DESKTOP", "XDG_MENU_PREFIX"};
+        const QList<QByteArray> names = { "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_DATA_HOME", "XDG_DATA_DIRS",
+            "XDG_CURRENT_DESKTOP", "XDG_MENU_PREFIX" };
         for (const QByteArray& n : names)
-            m_saved.push_back({n, qgetenv(n.constData()), qEnvironmentVariableIsSet(n.constData())});
+            m_saved.push_back({ n, qgetenv(n.constData()), qEnvironmentVariableIsSet(n.constData()) });
         qputenv("XDG_CONFIG_HOME", m_dir.file(QStringLiteral("config")).toLocal8Bit());
         qputenv("XDG_CONFIG_DIRS", m_dir.file(QStringLiteral("etc")).toLocal8Bit());
         qputenv("XDG_DATA_HOME", m_dir.file(QStringLiteral("data")).toLocal8Bit());
@@ -77,8 +77,8 @@ protected:
     void install(const QString& id, const QString& mimeType, const QString& exec, bool terminal = false)
     {
         gwtest::writeFile(m_dir.file(QStringLiteral("data/applications/") + id),
-                          "[Desktop Entry]\nType=Application\nName=Test\nExec=" + exec.toUtf8() + "\nMimeType="
-                              + mimeType.toUtf8() + ";\n" + (terminal ? "Terminal=true\n" : ""));
+            "[Desktop Entry]\nType=Application\nName=Test\nExec=" + exec.toUtf8() + "\nMimeType=" + mimeType.toUtf8()
+                + ";\n" + (terminal ? "Terminal=true\n" : ""));
         m_defaults += mimeType.toUtf8() + "=" + id.toUtf8() + "\n";
         gwtest::writeFile(m_dir.file(QStringLiteral("config/mimeapps.list")), "[Default Applications]\n" + m_defaults);
     }
@@ -87,8 +87,9 @@ protected:
     QString argumentWriter(const QString& output)
     {
         const QString path = m_dir.file(QStringLiteral("write-args"));
-        gwtest::writeFile(path, "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"" + output.toUtf8()
-                                    + ".part\"\nmv \"" + output.toUtf8() + ".part\" \"" + output.toUtf8() + "\"\n");
+        gwtest::writeFile(path,
+            "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"" + output.toUtf8() + ".part\"\nmv \""
+                + output.toUtf8() + ".part\" \"" + output.toUtf8() + "\"\n");
         QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         return path;
     }
@@ -118,12 +119,13 @@ TEST_F(DesktopTree, BrowserStartBuildsTheBrowserCommand)
     };
     const QString url = QStringLiteral("http://www.example.org/a b?x=1&y=\"2\"");
     const QVector<Case> cases = {
-        {"quoted placeholder: cut before it", QStringLiteral("/bin/true --new-window \"%u\" --private"),
-         {"/bin/true", "--new-window", url}},
-        {"bare placeholder", QStringLiteral("/bin/true %U"), {"/bin/true", url}},
-        {"no placeholder: address appended", QStringLiteral("/bin/true -a"), {"/bin/true", "-a", url}},
-        {"program path with a blank", QStringLiteral("\"/opt/my browser/run\" %u"), {"/opt/my browser/run", url}},
-        {"program for a terminal", QStringLiteral("/bin/true %u"), {"x-terminal-emulator", "-e", "/bin/true", url}, true},
+        { "quoted placeholder: cut before it", QStringLiteral("/bin/true --new-window \"%u\" --private"),
+            { "/bin/true", "--new-window", url } },
+        { "bare placeholder", QStringLiteral("/bin/true %U"), { "/bin/true", url } },
+        { "no placeholder: address appended", QStringLiteral("/bin/true -a"), { "/bin/true", "-a", url } },
+        { "program path with a blank", QStringLiteral("\"/opt/my browser/run\" %u"), { "/opt/my browser/run", url } },
+        { "program for a terminal", QStringLiteral("/bin/true %u"), { "x-terminal-emulator", "-e", "/bin/true", url },
+            true },
     };
     for (const Case& c : cases) {
         m_launcher.starts.clear();
@@ -141,7 +143,7 @@ TEST_F(DesktopTree, StartFileWithExtensionPicksTheTypeOfTheFirstThreeLetters)
 {
     install(QStringLiteral("plain.desktop"), QStringLiteral("text/plain"), QStringLiteral("/bin/true --plain %f"));
     install(QStringLiteral("tex.desktop"), mimeTypeForExtension(QStringLiteral("tex")),
-            QStringLiteral("/bin/true --tex %f"));
+        QStringLiteral("/bin/true --tex %f"));
     const QString file = QStringLiteral("/home/u/.xplanet/markers/my quakes");
     struct Case
     {
@@ -150,9 +152,9 @@ TEST_F(DesktopTree, StartFileWithExtensionPicksTheTypeOfTheFirstThreeLetters)
         QString option;
     };
     const QVector<Case> cases = {
-        {"txt", QStringLiteral("txt"), QStringLiteral("--plain")},
-        {"TXT as txt", QStringLiteral("TXT"), QStringLiteral("--plain")},
-        {"text as tex", QStringLiteral("text"), QStringLiteral("--tex")},
+        { "txt", QStringLiteral("txt"), QStringLiteral("--plain") },
+        { "TXT as txt", QStringLiteral("TXT"), QStringLiteral("--plain") },
+        { "text as tex", QStringLiteral("text"), QStringLiteral("--tex") },
     };
     TZavAduva zav(m_launcher);
     for (const Case& c : cases) {
@@ -160,7 +162,7 @@ TEST_F(DesktopTree, StartFileWithExtensionPicksTheTypeOfTheFirstThreeLetters)
         zav.StartFileWithExtension(file, c.extension);
         ASSERT_EQ(m_launcher.starts.size(), 1) << c.label;
         EXPECT_EQ(m_launcher.starts.front().program, QStringLiteral("/bin/true")) << c.label;
-        EXPECT_EQ(m_launcher.starts.front().arguments, QStringList({c.option, file})) << c.label;
+        EXPECT_EQ(m_launcher.starts.front().arguments, QStringList({ c.option, file })) << c.label;
     }
 }
 
@@ -172,12 +174,13 @@ TEST_F(DesktopTree, NoHandlerStartsNothingAndReportsNothing)
     EXPECT_NO_THROW(zav.StartFileWithExtension(QStringLiteral("/tmp/x"), QStringLiteral("txt"))) << "no default editor";
 
     // A default that names an entry nobody installed.
-    gwtest::writeFile(m_dir.file(QStringLiteral("config/mimeapps.list")),
-                      "[Default Applications]\ntext/plain=gone.desktop\n");
+    gwtest::writeFile(
+        m_dir.file(QStringLiteral("config/mimeapps.list")), "[Default Applications]\ntext/plain=gone.desktop\n");
     EXPECT_NO_THROW(zav.StartFileWithExtension(QStringLiteral("/tmp/x"), QStringLiteral("txt"))) << "entry missing";
 
     install(QStringLiteral("empty.desktop"), QStringLiteral("text/plain"), QStringLiteral("%f"));
-    EXPECT_NO_THROW(zav.StartFileWithExtension(QStringLiteral("/tmp/x"), QStringLiteral("txt"))) << "entry without program";
+    EXPECT_NO_THROW(zav.StartFileWithExtension(QStringLiteral("/tmp/x"), QStringLiteral("txt")))
+        << "entry without program";
     EXPECT_TRUE(m_launcher.starts.isEmpty());
 }
 
@@ -206,7 +209,7 @@ TEST_F(DesktopTree, RealStartPassesThePathAsOneArgument)
 {
     const QString output = m_dir.file(QStringLiteral("args.out"));
     install(QStringLiteral("writer.desktop"), QStringLiteral("text/plain"),
-            QStringLiteral("\"") + argumentWriter(output) + QStringLiteral("\" --open %F"));
+        QStringLiteral("\"") + argumentWriter(output) + QStringLiteral("\" --open %F"));
     TZavAduva zav; // the desktop's own launcher: a real detached start
     const QString file = QStringLiteral("/tmp/a b; $(touch /tmp/never)");
     zav.StartFileWithExtension(file, QStringLiteral("txt"));
@@ -220,7 +223,7 @@ TEST_F(DesktopTree, RealStartPassesThePathAsOneArgument)
         << "no shell in between, one argument";
 
     install(QStringLiteral("writer.desktop"), QStringLiteral("text/plain"),
-            m_dir.file(QStringLiteral("not-there")) + QStringLiteral(" %f"));
+        m_dir.file(QStringLiteral("not-there")) + QStringLiteral(" %f"));
     try {
         zav.StartFileWithExtension(file, QStringLiteral("txt"));
         ADD_FAILURE() << "a missing program must raise the error";

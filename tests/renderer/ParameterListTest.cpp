@@ -6,7 +6,6 @@
 
 #include <QDir>
 #include <QSet>
-#include <functional>
 #include <gtest/gtest.h>
 
 using namespace gw;
@@ -29,8 +28,12 @@ void example(MemorySettings& s)
 }
 
 const QStringList kExample = {
-    QStringLiteral("-config default"),  QStringLiteral("-num_times 1"),           QStringLiteral("-body earth"),
-    QStringLiteral("-radius 45"),       QStringLiteral("-lat 10 -lon 20"),        QStringLiteral("-projection orthographic"),
+    QStringLiteral("-config default"),
+    QStringLiteral("-num_times 1"),
+    QStringLiteral("-body earth"),
+    QStringLiteral("-radius 45"),
+    QStringLiteral("-lat 10 -lon 20"),
+    QStringLiteral("-projection orthographic"),
     QStringLiteral("-rotate 0"),
 };
 
@@ -83,104 +86,69 @@ TEST_F(ParameterList, DocumentedExampleGivesSevenEntries)
 TEST_F(ParameterList, EdgeCases)
 {
     const QString folder = m_home.path() + QStringLiteral("/.xplanet");
+    // Changes to the example: a bool ticks or selects, an int sets a spin box, a text an edit.
+    using Changes = QVector<QPair<const char*, QVariant>>;
+    const QVariant on = true;
     struct Case
     {
         const char* label;
-        std::function<void(MemorySettings&)> change;
+        Changes changes;
         QStringList expected;
     };
     const QVector<Case> cases = {
-        {"empty config: no -config, -num_times first",
-         [](MemorySettings& s) { s.setText(QStringLiteral("ddbConfig"), QString()); }, removed(0)},
-        {"background ticked, file missing: left out silently",
-         [](MemorySettings& s) {
-             s.setChecked(QStringLiteral("cbBackImage"), true);
-             s.setText(QStringLiteral("edtBackImage"), QStringLiteral("nebula.jpg"));
-         },
-         kExample},
-        {"background ticked, file present: the bare name as entered",
-         [](MemorySettings& s) {
-             s.setChecked(QStringLiteral("cbBackImage"), true);
-             s.setText(QStringLiteral("edtBackImage"), QStringLiteral("stars.jpg"));
-         },
-         inserted(4, {QStringLiteral("-background stars.jpg")})},
-        {"background present but not ticked",
-         [](MemorySettings& s) { s.setText(QStringLiteral("edtBackImage"), QStringLiteral("stars.jpg")); }, kExample},
-        {"background ticked with an empty name: the images folder is not a picture",
-         [](MemorySettings& s) { s.setChecked(QStringLiteral("cbBackImage"), true); }, kExample},
-        {"origin viewpoint",
-         [](MemorySettings& s) { s.setChecked(QStringLiteral("rbOrigin"), true); },
-         replaced(4, QStringLiteral("-origin sun"))},
-        {"origin viewpoint, opposite",
-         [](MemorySettings& s) {
-             s.setChecked(QStringLiteral("rbOrigin"), true);
-             s.setChecked(QStringLiteral("cbOriginOpposite"), true);
-             s.setText(QStringLiteral("cbOrigin"), QStringLiteral("moon"));
-         },
-         replaced(4, QStringLiteral("-origin -moon"))},
-        {"opposite ticked without the origin viewpoint adds nothing",
-         [](MemorySettings& s) { s.setChecked(QStringLiteral("cbOriginOpposite"), true); }, kExample},
-        {"random viewpoint",
-         [](MemorySettings& s) { s.setChecked(QStringLiteral("rbRandomViewpoint"), true); },
-         replaced(4, QStringLiteral("-random"))},
-        {"no viewpoint selected: no -lat, -origin or -random",
-         [](MemorySettings& s) { s.setChecked(QStringLiteral("rbLatLon"), false); }, removed(4)},
-        {"negative latitude",
-         [](MemorySettings& s) { s.setInteger(QStringLiteral("seLat"), -30); },
-         replaced(4, QStringLiteral("-lat -30 -lon 20"))},
-        {"label, temporary folder and saved file, in that order",
-         [](MemorySettings& s) {
-             s.setChecked(QStringLiteral("cbViewLabel"), true);
-             s.setChecked(QStringLiteral("cbUseTempDir"), true);
-             s.setChecked(QStringLiteral("cbSaveDesktopFile"), true);
-         },
-         inserted(5, {QStringLiteral("-label"), QStringLiteral("-tmpdir \"") + folder + QStringLiteral("\""),
-                      QStringLiteral("-save_desktop_file")})},
-        {"multiple bodies: no -projection",
-         [](MemorySettings& s) { s.setText(QStringLiteral("cbProjektion"), QStringLiteral("multiple bodies")); },
-         removed(5)},
-        {"typed projection passed on unchanged",
-         [](MemorySettings& s) { s.setText(QStringLiteral("cbProjektion"), QStringLiteral("tsc")); },
-         replaced(5, QStringLiteral("-projection tsc"))},
-        {"projection words compare with case: MULTIPLE BODIES is typed text",
-         [](MemorySettings& s) { s.setText(QStringLiteral("cbProjektion"), QStringLiteral("MULTIPLE BODIES")); },
-         replaced(5, QStringLiteral("-projection MULTIPLE BODIES"))},
-        {"centre (0, 0)",
-         [](MemorySettings& s) { s.setChecked(QStringLiteral("cbCenter"), true); },
-         inserted(7, {QStringLiteral("-center +0+0")})},
-        {"centre (-5, 7)",
-         [](MemorySettings& s) {
-             s.setChecked(QStringLiteral("cbCenter"), true);
-             s.setInteger(QStringLiteral("seCenterX"), -5);
-             s.setInteger(QStringLiteral("seCenterY"), 7);
-         },
-         inserted(7, {QStringLiteral("-center -5+7")})},
-        {"centre (100, -20)",
-         [](MemorySettings& s) {
-             s.setChecked(QStringLiteral("cbCenter"), true);
-             s.setInteger(QStringLiteral("seCenterX"), 100);
-             s.setInteger(QStringLiteral("seCenterY"), -20);
-         },
-         inserted(7, {QStringLiteral("-center +100-20")})},
-        {"centre values set but not ticked",
-         [](MemorySettings& s) { s.setInteger(QStringLiteral("seCenterX"), 100); }, kExample},
-        {"non-numeric radius reads as 0",
-         [](MemorySettings& s) { s.setText(QStringLiteral("seRadius2"), QStringLiteral("4x5")); },
-         replaced(3, QStringLiteral("-radius 0"))},
-        {"empty radius reads as 0",
-         [](MemorySettings& s) { s.setText(QStringLiteral("seRadius2"), QString()); },
-         replaced(3, QStringLiteral("-radius 0"))},
-        {"empty view body still gives -body",
-         [](MemorySettings& s) { s.setText(QStringLiteral("ddbViewBody"), QString()); },
-         replaced(2, QStringLiteral("-body "))},
-        {"rotation at its upper bound",
-         [](MemorySettings& s) { s.setInteger(QStringLiteral("seRotate"), 360); },
-         replaced(6, QStringLiteral("-rotate 360"))},
+        { "empty config: no -config, -num_times first", { { "ddbConfig", QString() } }, removed(0) },
+        { "background ticked, file missing: left out silently",
+            { { "cbBackImage", on }, { "edtBackImage", QStringLiteral("nebula.jpg") } }, kExample },
+        { "background ticked, file present: the bare name as entered",
+            { { "cbBackImage", on }, { "edtBackImage", QStringLiteral("stars.jpg") } },
+            inserted(4, { QStringLiteral("-background stars.jpg") }) },
+        { "background present but not ticked", { { "edtBackImage", QStringLiteral("stars.jpg") } }, kExample },
+        { "background ticked with an empty name: the images folder is not a picture", { { "cbBackImage", on } },
+            kExample },
+        { "origin viewpoint", { { "rbOrigin", on } }, replaced(4, QStringLiteral("-origin sun")) },
+        { "origin viewpoint, opposite",
+            { { "rbOrigin", on }, { "cbOriginOpposite", on }, { "cbOrigin", QStringLiteral("moon") } },
+            replaced(4, QStringLiteral("-origin -moon")) },
+        { "opposite ticked without the origin viewpoint adds nothing", { { "cbOriginOpposite", on } }, kExample },
+        { "random viewpoint", { { "rbRandomViewpoint", on } }, replaced(4, QStringLiteral("-random")) },
+        { "no viewpoint selected: no -lat, -origin or -random", { { "rbLatLon", false } }, removed(4) },
+        { "negative latitude", { { "seLat", -30 } }, replaced(4, QStringLiteral("-lat -30 -lon 20")) },
+        { "label, temporary folder and saved file, in that order",
+            { { "cbViewLabel", on }, { "cbUseTempDir", on }, { "cbSaveDesktopFile", on } },
+            inserted(5,
+                { QStringLiteral("-label"), QStringLiteral("-tmpdir \"") + folder + QStringLiteral("\""),
+                    QStringLiteral("-save_desktop_file") }) },
+        { "multiple bodies: no -projection", { { "cbProjektion", QStringLiteral("multiple bodies") } }, removed(5) },
+        { "typed projection passed on unchanged", { { "cbProjektion", QStringLiteral("tsc") } },
+            replaced(5, QStringLiteral("-projection tsc")) },
+        { "projection words compare with case: MULTIPLE BODIES is typed text",
+            { { "cbProjektion", QStringLiteral("MULTIPLE BODIES") } },
+            replaced(5, QStringLiteral("-projection MULTIPLE BODIES")) },
+        { "centre (0, 0)", { { "cbCenter", on } }, inserted(7, { QStringLiteral("-center +0+0") }) },
+        { "centre (-5, 7)", { { "cbCenter", on }, { "seCenterX", -5 }, { "seCenterY", 7 } },
+            inserted(7, { QStringLiteral("-center -5+7") }) },
+        { "centre (100, -20)", { { "cbCenter", on }, { "seCenterX", 100 }, { "seCenterY", -20 } },
+            inserted(7, { QStringLiteral("-center +100-20") }) },
+        { "centre values set but not ticked", { { "seCenterX", 100 } }, kExample },
+        { "non-numeric radius reads as 0", { { "seRadius2", QStringLiteral("4x5") } },
+            replaced(3, QStringLiteral("-radius 0")) },
+        { "empty radius reads as 0", { { "seRadius2", QString() } }, replaced(3, QStringLiteral("-radius 0")) },
+        { "empty view body still gives -body", { { "ddbViewBody", QString() } },
+            replaced(2, QStringLiteral("-body ")) },
+        { "rotation at its upper bound", { { "seRotate", 360 } }, replaced(6, QStringLiteral("-rotate 360")) },
     };
     for (const Case& c : cases) {
         MemorySettings s;
         example(s);
-        c.change(s);
+        for (const auto& [name, value] : c.changes) {
+            const QString control = QString::fromLatin1(name);
+            if (value.typeId() == QMetaType::Bool)
+                s.setChecked(control, value.toBool());
+            else if (value.typeId() == QMetaType::Int)
+                s.setInteger(control, value.toInt());
+            else
+                s.setText(control, value.toString());
+        }
         EXPECT_EQ(GenParameterListFromNewEasy(s, m_layout), c.expected) << c.label;
     }
 }
@@ -192,7 +160,8 @@ TEST_F(ParameterList, TemporaryFolderIsQuotedWithoutItsFinalSlash)
     const RendererLayout layout(kAppFile, home);
     m_settings.setChecked(QStringLiteral("cbUseTempDir"), true);
     const QStringList list = GenParameterListFromNewEasy(m_settings, layout);
-    EXPECT_TRUE(list.contains(QStringLiteral("-tmpdir \"") + home + QStringLiteral("/.xplanet\""))) << list.join('|').toStdString();
+    EXPECT_TRUE(list.contains(QStringLiteral("-tmpdir \"") + home + QStringLiteral("/.xplanet\"")))
+        << list.join('|').toStdString();
 }
 
 TEST_F(ParameterList, CentreKeepsTheDigitsOfTheExtremes)
@@ -204,10 +173,14 @@ TEST_F(ParameterList, RandomProjectionDrawsEveryRealProjectionAndNothingElse)
 {
     m_settings.setText(QStringLiteral("cbProjektion"), QStringLiteral("random"));
     const QSet<QString> real = {
-        QStringLiteral("-projection ancient"),   QStringLiteral("-projection azimuthal"),
-        QStringLiteral("-projection hemisphere"), QStringLiteral("-projection lambert"),
-        QStringLiteral("-projection mercator"),  QStringLiteral("-projection mollweide"),
-        QStringLiteral("-projection peters"),    QStringLiteral("-projection orthographic"),
+        QStringLiteral("-projection ancient"),
+        QStringLiteral("-projection azimuthal"),
+        QStringLiteral("-projection hemisphere"),
+        QStringLiteral("-projection lambert"),
+        QStringLiteral("-projection mercator"),
+        QStringLiteral("-projection mollweide"),
+        QStringLiteral("-projection peters"),
+        QStringLiteral("-projection orthographic"),
         QStringLiteral("-projection rectangular"),
     };
     QRandomGenerator seeded(20230321);

@@ -39,16 +39,16 @@ TEST(ProjectionPictures, EntryShownAfterAChange)
         int expected;
     };
     const QVector<Case> cases = {
-        {"an entry picked from the list", QStringLiteral("mercator"), 4, 4},
-        {"the last entry", QStringLiteral("multiple bodies"), 10, 10},
-        {"typed in another letter case", QStringLiteral("Mercator"), -1, 4},
-        {"typed with a blank inside", QStringLiteral("MULTIPLE BODIES"), -1, 10},
-        {"typed over a selected entry", QStringLiteral("peters"), 7, 6},
-        {"typed text of no entry", QStringLiteral("tsc"), -1, -1},
-        {"typed text of no entry over a selection", QStringLiteral("orthographi"), 7, -1},
-        {"empty text", QString(), -1, -1},
-        {"text with blanks around is not an entry", QStringLiteral(" lambert"), -1, -1},
-        {"selection outside the list", QStringLiteral("lambert"), 42, 3},
+        { "an entry picked from the list", QStringLiteral("mercator"), 4, 4 },
+        { "the last entry", QStringLiteral("multiple bodies"), 10, 10 },
+        { "typed in another letter case", QStringLiteral("Mercator"), -1, 4 },
+        { "typed with a blank inside", QStringLiteral("MULTIPLE BODIES"), -1, 10 },
+        { "typed over a selected entry", QStringLiteral("peters"), 7, 6 },
+        { "typed text of no entry", QStringLiteral("tsc"), -1, -1 },
+        { "typed text of no entry over a selection", QStringLiteral("orthographi"), 7, -1 },
+        { "empty text", QString(), -1, -1 },
+        { "text with blanks around is not an entry", QStringLiteral(" lambert"), -1, -1 },
+        { "selection outside the list", QStringLiteral("lambert"), 42, 3 },
     };
     for (const Case& c : cases)
         EXPECT_EQ(projectionEntryFor(c.text, c.selected), c.expected) << c.label;
