@@ -1,0 +1,116 @@
+// How much a render through StartXPlanet costs over starting the same xplanet command
+// directly. Both run in the same process, alternating which goes first, on a private X
+// server; the table shows each round and the median ratio (target: at most 1.10).
+//
+//   bench_render [rounds]
+#include "renderer/CommandLine.h"
+#include "renderer/RenderControl.h"
+#include "settings/MemorySettings.h"
+#include "shared/AppState.h"
+#include "shared/Clock.h"
+#include "shared/Dialogs.h"
+#include "shared/LogSink.h"
+#include "shared/TrayImage.h"
+#include "support/XvfbFixture.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+class QuietTray : public gw::TrayImage
+{
+public:
+    gw::TrayList iconList() const override { return gw::TrayList::Globe; }
+    void setIconList(gw::TrayList) override {}
+    int imageCount() const override { return 26; }
+    int frameIndex() const override { return 0; }
+    void setFrameIndex(int) override {}
+    bool animate() const override { return false; }
+    void setAnimate(bool) override {}
+};
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int rounds = argc > 1 ? std::max(1, atoi(argv[1])) : 15;
+
+    gwtest::XvfbServer xvfb;
+    if (!xvfb.start()) {
+        std::fprintf(stderr, "no X server: %s\n", qPrintable(xvfb.error()));
+        return 1;
+    }
+    QTemporaryDir home;
+    qputenv("DISPLAY", xvfb.display().toLocal8Bit());
+    qputenv("HOME", home.path().toLocal8Bit());
+
+    gw::MemorySettings settings;
+    settings.setText("edtAppFile", "/usr/bin/xplanet");
+    settings.setText("ddbViewBody", "earth");
+    gw::AppState state;
+    gw::MemoryLog log;
+    gw::MemoryMessageWindow messages;
+    gw::ScriptedDialogs dialogs;
+    QuietTray tray;
+    gw::SystemClock clock;
+    gw::RenderControl render(settings, state, log, messages, dialogs, tray, clock);
+    render.setHome(home.path());
+
+    // One render first: it creates the renderer folder and gives the arguments.
+    render.StartXPlanet();
+    const QStringList params = render.AppExec1().ExeParams();
+    const QStringList args = gw::splitArguments(params.join(' '));
+    const QString folder = render.layout().rendererFolder();
+
+    auto timeRender = [&] {
+        QElapsedTimer t;
+        t.start();
+        render.StartXPlanet();
+        return t.nsecsElapsed() / 1e6;
+    };
+    auto timeDirect = [&] {
+        QElapsedTimer t;
+        t.start();
+        QProcess xplanet;
+        xplanet.setWorkingDirectory(folder);
+        xplanet.setProcessChannelMode(QProcess::MergedChannels);
+        xplanet.start("/usr/bin/xplanet", args);
+        xplanet.waitForFinished(-1);
+        xplanet.readAll();
+        return t.nsecsElapsed() / 1e6;
+    };
+
+    std::printf("%-6s %14s %12s %8s\n", "round", "StartXPlanet", "direct", "ratio");
+    std::vector<double> ratios;
+    for (int i = 0; i < rounds; ++i) {
+        double viaRender = 0;
+        double direct = 0;
+        if (i % 2 == 0) {
+            viaRender = timeRender();
+            direct = timeDirect();
+        } else {
+            direct = timeDirect();
+            viaRender = timeRender();
+        }
+        ratios.push_back(viaRender / direct);
+        std::printf("%-6d %11.1f ms %9.1f ms %8.3f\n", i + 1, viaRender, direct, ratios.back());
+    }
+    std::printf("median ratio StartXPlanet / direct: %.3f (target <= 1.10)\n", median(ratios));
+    return 0;
+}
