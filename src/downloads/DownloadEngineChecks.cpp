@@ -8,9 +8,11 @@
 #include "shared/AppState.h"
 #include "shared/Clock.h"
 #include "shared/Endpoints.h"
+#include "shared/Error.h"
 #include "shared/Paths.h"
 
 #include <QFile>
+#include <QScopeGuard>
 
 namespace gw {
 
@@ -22,9 +24,14 @@ void DownloadEngine::writeHeadLog(const QString& entry)
 {
     if (m_settings.integer(QStringLiteral("DebugLevel")) <= 0)
         return;
-    QFile file(programDir() + kHeadLogName);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Append))
-        file.write(entry.toUtf8() + '\n');
+    // Written like the scheduler's diagnostic logs: a log that cannot be written is an error.
+    const QString path = programDir() + kHeadLogName;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        throw Error(QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString()));
+    const QByteArray bytes = entry.toLocal8Bit() + '\n';
+    if (file.write(bytes) != bytes.size() || !file.flush())
+        throw Error(QStringLiteral("Cannot write file \"%1\". %2").arg(path, file.errorString()));
 }
 
 void DownloadEngine::headError(const QString& url, const HttpResponse& response)
@@ -40,6 +47,7 @@ void DownloadEngine::headError(const QString& url, const HttpResponse& response)
 bool DownloadEngine::AlreadyDownloaded(const QString& url, QString* lastModifiedText)
 {
     m_display.setBusyCursor(true);
+    auto cursorBack = qScopeGuard([this] { m_display.setBusyCursor(false); });
     ApplyProxySettings();
     configureClient();
     const HttpResponse response = m_http.head(url, {QByteArrayLiteral("Cache-Control: no-cache"),
@@ -62,7 +70,6 @@ bool DownloadEngine::AlreadyDownloaded(const QString& url, QString* lastModified
     }
     if (lastModifiedText)
         *lastModifiedText = text;
-    m_display.setBusyCursor(false);
     return result;
 }
 
