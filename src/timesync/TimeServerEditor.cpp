@@ -18,6 +18,8 @@ TimeServerEditor::TimeServerEditor(const TimeServerWidgets& widgets,
 {
     if (!m_w.cbTimeServer || !m_w.edtTimeServer)
         throw Error(QStringLiteral("The time-server editor needs its list and its edit field"));
+    if (m_w.pmTimeServer && m_w.pmTimeServer->actions().size() < 3)
+        throw Error(QStringLiteral("The time-server menu needs the items Edit, Copy and Delete"));
 
     QListWidget* list = m_w.cbTimeServer;
     // Entries change only through this editor, never through Qt's in-place editor.
@@ -27,11 +29,17 @@ TimeServerEditor::TimeServerEditor(const TimeServerWidgets& widgets,
     if (m_w.PageControl)
         m_w.PageControl->installEventFilter(this);
 
-    m_menu = new QMenu(list);
-    connect(m_menu->addAction(QStringLiteral("Edit")), &QAction::triggered, this, &TimeServerEditor::Edit1Click);
-    connect(m_menu->addAction(QStringLiteral("Copy")), &QAction::triggered, this, &TimeServerEditor::Copy2Click);
-    connect(m_menu->addAction(QStringLiteral("Delete")), &QAction::triggered, this,
-            &TimeServerEditor::Delete1Click);
+    m_menu = m_w.pmTimeServer;
+    if (!m_menu) {
+        m_menu = new QMenu(list);
+        m_menu->addAction(QStringLiteral("Edit"));
+        m_menu->addAction(QStringLiteral("Copy"));
+        m_menu->addAction(QStringLiteral("Delete"));
+    }
+    const QList<QAction*> actions = m_menu->actions();
+    connect(actions.at(0), &QAction::triggered, this, &TimeServerEditor::Edit1Click);
+    connect(actions.at(1), &QAction::triggered, this, &TimeServerEditor::Copy2Click);
+    connect(actions.at(2), &QAction::triggered, this, &TimeServerEditor::Delete1Click);
     list->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(list, &QWidget::customContextMenuRequested, this, [this, list](const QPoint& pos) {
         // X11 asks for the menu on the button press, before any release: the menu acts on the
@@ -47,7 +55,11 @@ TimeServerEditor::TimeServerEditor(const TimeServerWidgets& widgets,
                 &TimeServerEditor::btnCancelTimeServerClick);
     if (m_w.lbTimeServer) {
         m_w.lbTimeServer->setCursor(Qt::PointingHandCursor);
-        m_w.lbTimeServer->installEventFilter(this);
+        // A link label of the window announces its clicks; a plain label is watched instead.
+        if (m_w.lbTimeServer->metaObject()->indexOfSignal("clicked()") >= 0)
+            connect(m_w.lbTimeServer, SIGNAL(clicked()), this, SLOT(lbTimeServerClick()));
+        else
+            m_w.lbTimeServer->installEventFilter(this);
     }
 }
 

@@ -23,13 +23,15 @@ struct TimeServerWidgets
     QAbstractButton* btnCancelTimeServer = nullptr; // optional: "Cancel"
     QLabel* lbTimeServer = nullptr;                // optional: "List of Timeserver"
     QWidget* PageControl = nullptr;                // optional: its mouse releases move the point too
+    QMenu* pmTimeServer = nullptr;                 // optional: the list's menu, actions Edit, Copy, Delete
 };
 
 class TimeServerEditor : public QObject
 {
     Q_OBJECT
 public:
-    // `browserStart` opens an address in the default web browser.
+    // `browserStart` opens an address in the default web browser. Without pmTimeServer the
+    // editor makes the context menu itself.
     TimeServerEditor(const TimeServerWidgets& widgets, std::function<void(const QString&)> browserStart,
                      QObject* parent = nullptr);
 
@@ -38,6 +40,8 @@ public:
     QString TimeServerEditText() const { return m_editText; }
     QPoint LastMouseUpPoint() const { return m_lastMouseUp; }
     QMenu* contextMenu() const { return m_menu; }
+    // Start-up: back to add mode.
+    void resetEditing() { m_editIndex = -1; }
 
     // The public page that lists NTP servers.
     static QString timeServerListUrl();

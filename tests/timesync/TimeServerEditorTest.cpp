@@ -1,6 +1,7 @@
 // The time-server list edited in place, on real widgets (offscreen), driven by real mouse and
 // key events where the window would get them.
 #include "support/Printers.h"
+#include "shared/Error.h"
 #include "timesync/TimeServerEditor.h"
 
 #include <QApplication>
@@ -288,3 +289,47 @@ TEST_F(TimeServerEditorTest, ReleasesOnThePageControlMoveThePointAndTheLabelOpen
     QTest::mouseClick(label, Qt::LeftButton);
     EXPECT_EQ(opened, QStringList{TimeServerEditor::timeServerListUrl()});
 }
+
+namespace {
+// Stands in for the window's link label, which announces its clicks itself.
+class ClickLabel : public QLabel
+{
+    Q_OBJECT
+signals:
+    void clicked();
+};
+} // namespace
+
+TEST(TimeServerEditorWithWindowParts, UsesTheWindowsMenuAndTheLabelsOwnClicks)
+{
+    QListWidget list;
+    QLineEdit edit;
+    ClickLabel label;
+    QMenu menu;
+    for (const char* caption : {"Edit", "Copy", "Delete"})
+        menu.addAction(QString::fromLatin1(caption));
+    new QListWidgetItem(QStringLiteral("x"), &list);
+    list.resize(200, 200);
+    list.show();
+    QStringList opened;
+    TimeServerEditor editor(TimeServerWidgets{&list, &edit, nullptr, nullptr, &label, nullptr, &menu},
+                            [&](const QString& url) { opened << url; });
+
+    EXPECT_EQ(editor.contextMenu(), &menu);
+    QTest::mouseRelease(list.viewport(), Qt::LeftButton, {}, list.visualItemRect(list.item(0)).center());
+    menu.actions().at(1)->trigger();
+    EXPECT_EQ(list.count(), 2) << "Copy through the window's menu";
+
+    QTest::mouseClick(&label, Qt::LeftButton);
+    EXPECT_TRUE(opened.isEmpty()) << "a release alone does not open the page twice";
+    emit label.clicked();
+    EXPECT_EQ(opened.size(), 1);
+
+    QMenu tooShort;
+    tooShort.addAction(QStringLiteral("Edit"));
+    EXPECT_THROW(TimeServerEditor(TimeServerWidgets{&list, &edit, nullptr, nullptr, nullptr, nullptr, &tooShort},
+                                  [](const QString&) {}),
+                 Error);
+}
+
+#include "TimeServerEditorTest.moc"
