@@ -55,6 +55,16 @@ void SpinEdit::setCurrentValue(int v)
         lineEdit()->setText(shown);
 }
 
+QString SpinEdit::textFromValue(int value) const
+{
+    return QString::number(value);
+}
+
+int SpinEdit::valueFromText(const QString& text) const
+{
+    return spinClamp(spinValueFromText(text, m_min), m_min, m_max);
+}
+
 void SpinEdit::setRawText(const QString& text)
 {
     lineEdit()->setText(text);

@@ -30,6 +30,11 @@ public:
     // non-number cases).
     void setRawText(const QString& text);
 
+protected:
+    // Plain digits, whatever the locale: no group separators, so the text reads back.
+    QString textFromValue(int value) const override;
+    int valueFromText(const QString& text) const override;
+
 private:
     void applyRange();
 

@@ -24,7 +24,7 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QScreen>
-#include <QShortcut>
+#include <QKeyEvent>
 #include <QStandardPaths>
 #include <QTimer>
 
@@ -179,8 +179,6 @@ void TForm1::connectCommands()
         connect(sender, signal, this, [this, handler] { run([this, handler] { (this->*handler)(); }); });
     };
     on(m_ui->btnMinimize, &QPushButton::clicked, &TForm1::btnMinimizeClick);
-    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    connect(escape, &QShortcut::activated, this, [this] { run([this] { btnMinimizeClick(); }); });
     on(m_ui->btnClose, &QPushButton::clicked, &TForm1::btnCloseClick);
     on(m_ui->pmClose, &QAction::triggered, &TForm1::btnCloseClick);
     on(m_ui->pmRestoreWindow, &QAction::triggered, &TForm1::pmRestoreWindowClick);
@@ -335,13 +333,13 @@ void TForm1::Timer2Timer()
 {
     m_timer2->stop();
     const bool minimised = m_settings->checked(QStringLiteral("cbStartMinimized"));
+    // The window is first shown here, still parked below the desktop, and centred once its
+    // frame is known; a minimised start never shows it at all.
     if (minimised)
         Minimieren();
-    centreOnDesktop(true);
-    // The window is first shown here, placed, so it never flashes at a wrong place and a
-    // minimised start never shows it at all.
-    if (!minimised)
+    else
         RestoreWindow();
+    centreOnDesktop(true);
     call(m_hooks.edtWebAdressChange);
 
     const gw::TDateTime now = m_clock->now();
@@ -413,22 +411,33 @@ void TForm1::RestoreWindow()
     activateWindow();
 }
 
+// Shown first (a parked window is below the desktop, so nothing flashes), then centred with
+// its frame known.
 void TForm1::pmRestoreWindowClick()
 {
-    if (isParked())
-        centreOnDesktop(false);
+    const bool parked = isParked();
     RestoreWindow();
+    if (parked)
+        centreOnDesktop(false);
 }
 
 void TForm1::toggleWindow()
 {
-    if (inTray()) {
-        if (isParked())
-            centreOnDesktop(false);
-        RestoreWindow();
-    } else {
+    if (inTray())
+        pmRestoreWindowClick();
+    else
         Minimieren();
+}
+
+// Escape minimises, as the "Minimize" button does, unless the focused control used the key.
+void TForm1::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        run([this] { btnMinimizeClick(); });
+        return;
     }
+    QMainWindow::keyPressEvent(event);
 }
 
 void TForm1::changeEvent(QEvent* event)

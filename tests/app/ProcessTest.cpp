@@ -1,0 +1,127 @@
+// The built program as a process: one instance per user, and SIGTERM or SIGINT closes it the
+// normal way, so the settings are saved. Each test runs a private copy of the binary, so its
+// program folder (where the settings go) is private and writable.
+#include "support/TempDir.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+namespace {
+
+class ProgramCopy
+{
+public:
+    ProgramCopy()
+    {
+        const QString built = QStringLiteral(GW_BINARY_DIR "/src/app/Globewall");
+        m_binary = dir.file(QStringLiteral("bin/Globewall"));
+        QDir().mkpath(dir.file(QStringLiteral("bin")));
+        QDir().mkpath(dir.file(QStringLiteral("home")));
+        QDir().mkpath(dir.file(QStringLiteral("runtime")));
+        QFile::setPermissions(dir.file(QStringLiteral("runtime")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        m_copied = QFile::copy(built, m_binary);
+        QFile::setPermissions(m_binary, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+    bool copied() const { return m_copied; }
+    QString programFile(const QString& name) const { return dir.file(QStringLiteral("bin/") + name); }
+
+    void start(QProcess& p) const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("HOME"), dir.file(QStringLiteral("home")));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.file(QStringLiteral("home/.config")));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.file(QStringLiteral("runtime")));
+        p.setProcessEnvironment(env);
+        p.start(m_binary, {});
+    }
+
+    // Waits until the first instance has run its creation (it makes the renderer folders).
+    bool waitUntilCreated(QProcess& p) const
+    {
+        const QString marker = dir.file(QStringLiteral("home/.xplanet/satellites"));
+        QElapsedTimer watchdog;
+        watchdog.start();
+        while (!QFileInfo(marker).isDir()) {
+            if (p.state() == QProcess::NotRunning || watchdog.elapsed() > 60000)
+                return false;
+            p.waitForReadyRead(50);
+        }
+        return true;
+    }
+
+    // Every file below the test folder with its size and modification time.
+    QStringList snapshot() const
+    {
+        QStringList out;
+        QDirIterator it(dir.path(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QFileInfo fi(it.next());
+            out << fi.filePath() + QLatin1Char(' ') + QString::number(fi.size()) + QLatin1Char(' ')
+                    + QString::number(fi.lastModified().toMSecsSinceEpoch());
+        }
+        out.sort();
+        return out;
+    }
+
+    gwtest::TempDir dir;
+
+private:
+    QString m_binary;
+    bool m_copied = false;
+};
+
+} // namespace
+
+TEST(Process, SecondInstanceEndsAtOnceAndChangesNothing)
+{
+    ProgramCopy copy;
+    ASSERT_TRUE(copy.copied());
+    QProcess first;
+    copy.start(first);
+    ASSERT_TRUE(copy.waitUntilCreated(first)) << first.readAllStandardError().toStdString();
+    const QStringList before = copy.snapshot();
+
+    QProcess second;
+    copy.start(second);
+    ASSERT_TRUE(second.waitForFinished(30000));
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_TRUE(second.readAllStandardOutput().isEmpty()) << "silently";
+    EXPECT_TRUE(second.readAllStandardError().isEmpty()) << "silently";
+    EXPECT_EQ(first.state(), QProcess::Running) << "the first goes on";
+    EXPECT_EQ(copy.snapshot(), before) << "nothing written";
+    EXPECT_FALSE(QFileInfo::exists(copy.programFile(QStringLiteral("Globewall.ini"))));
+
+    first.terminate();
+    ASSERT_TRUE(first.waitForFinished(30000));
+}
+
+TEST(Process, TerminationSignalsSaveTheSettings)
+{
+    for (int signo : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(signo == SIGTERM ? "SIGTERM" : "SIGINT");
+        ProgramCopy copy;
+        ASSERT_TRUE(copy.copied());
+        QProcess p;
+        copy.start(p);
+        ASSERT_TRUE(copy.waitUntilCreated(p)) << p.readAllStandardError().toStdString();
+        ::kill(static_cast<pid_t>(p.processId()), signo);
+        ASSERT_TRUE(p.waitForFinished(30000));
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit) << "ended by its own close, not by the signal";
+        EXPECT_EQ(p.exitCode(), 0);
+        const QByteArray ini = gwtest::readFile(copy.programFile(QStringLiteral("Globewall.ini")));
+        EXPECT_TRUE(ini.contains("[Config]")) << ini.toStdString();
+        EXPECT_TRUE(ini.contains("StartEvery=600"));
+    }
+}

@@ -1,0 +1,122 @@
+// Process-level pieces: the single-instance lock, the general error handler, the centring.
+#include "support/TempDir.h"
+#include "app/ErrorReport.h"
+#include "app/SingleInstance.h"
+#include "app/WindowPlacement.h"
+#include "shared/Dialogs.h"
+#include "shared/Error.h"
+
+#include <QFileInfo>
+#include <gtest/gtest.h>
+#include <stdexcept>
+
+TEST(SingleInstance, SecondHolderIsRefusedUntilTheFirstEnds)
+{
+    gwtest::TempDir dir;
+    const QString lock = dir.file(QStringLiteral("Globewall"));
+    auto first = std::make_unique<gw::SingleInstance>(lock);
+    ASSERT_TRUE(first->acquire());
+    EXPECT_TRUE(first->held());
+    EXPECT_EQ(QFileInfo(lock).permissions() & (QFile::ReadOther | QFile::WriteOther), QFile::Permissions());
+    {
+        gw::SingleInstance second(lock);
+        EXPECT_FALSE(second.acquire()) << "the lock is held";
+    }
+    first.reset();
+    gw::SingleInstance third(lock);
+    EXPECT_TRUE(third.acquire()) << "a stale lock file does not block a new start";
+}
+
+TEST(SingleInstance, LockFileNamedGlobewallInTheRuntimeFolder)
+{
+    const QByteArray old = qgetenv("XDG_RUNTIME_DIR");
+    gwtest::TempDir dir;
+    qputenv("XDG_RUNTIME_DIR", dir.path().toLocal8Bit());
+    EXPECT_EQ(gw::SingleInstance::defaultLockFile(), dir.file(QStringLiteral("Globewall")));
+    qunsetenv("XDG_RUNTIME_DIR");
+    EXPECT_TRUE(gw::SingleInstance::defaultLockFile().startsWith(QStringLiteral("/tmp/Globewall-")));
+    EXPECT_TRUE(gw::SingleInstance::defaultLockFile().endsWith(QStringLiteral(".lock")));
+    qputenv("XDG_RUNTIME_DIR", old);
+}
+
+TEST(SingleInstance, UnopenableLockFileDoesNotStopTheProgram)
+{
+    gwtest::TempDir dir;
+    const QString plain = dir.write(QStringLiteral("plain"), "x");
+    gw::SingleInstance guard(plain + QStringLiteral("/Globewall"));
+    EXPECT_TRUE(guard.acquire());
+    EXPECT_FALSE(guard.held());
+}
+
+TEST(ErrorReport, ShowsTheTextAndTheProgramGoesOn)
+{
+    gw::ScriptedDialogs dialogs;
+    gw::ErrorReport report(&dialogs);
+    struct Case
+    {
+        const char* label;
+        std::function<void()> body;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {"program error", [] { throw gw::Error(QStringLiteral("Could not write the file /x/Globewall.ini")); },
+         "Could not write the file /x/Globewall.ini"},
+        {"standard exception", [] { throw std::runtime_error("bad conversion"); }, "bad conversion"},
+        {"anything else", [] { throw 42; }, "Unknown error"},
+    };
+    for (const Case& c : cases) {
+        dialogs.asked.clear();
+        EXPECT_FALSE(report.guard(c.body)) << c.label;
+        ASSERT_EQ(dialogs.asked.size(), 1u) << c.label;
+        EXPECT_EQ(dialogs.asked[0].kind, gw::MessageKind::Error) << c.label;
+        EXPECT_EQ(dialogs.asked[0].text, QString::fromLatin1(c.shown)) << c.label;
+    }
+    dialogs.asked.clear();
+    EXPECT_TRUE(report.guard([] {}));
+    EXPECT_TRUE(dialogs.asked.empty()) << "no error, no message";
+}
+
+TEST(ErrorReport, AFailingMessageBoxDoesNotThrowOnward)
+{
+    struct BrokenDialogs : gw::ScriptedDialogs
+    {
+        void message(gw::MessageKind, const QString&) override { throw std::runtime_error("no display"); }
+    } dialogs;
+    gw::ErrorReport report(&dialogs);
+    EXPECT_NO_THROW(report.guard([] { throw gw::Error(QStringLiteral("x")); }));
+}
+
+TEST(WindowPlacement, HalvesRoundToEven)
+{
+    struct Case
+    {
+        double x;
+        int rounded;
+    };
+    const Case cases[] = {{271.5, 272}, {270.5, 270}, {0.5, 0}, {1.5, 2}, {-0.5, 0}, {-1.5, -2}, {-2.5, -2},
+                          {3.25, 3}, {3.75, 4}, {-3.75, -4}, {7.0, 7}};
+    for (const Case& c : cases)
+        EXPECT_EQ(gw::roundHalfEven(c.x), c.rounded) << c.x;
+}
+
+TEST(WindowPlacement, CentredPosition)
+{
+    struct Case
+    {
+        const char* label;
+        QSize desktop;
+        QSize window;
+        bool clamp;
+        QPoint expected;
+    };
+    const Case cases[] = {
+        {"even sizes", {1024, 768}, {480, 582}, true, {272, 93}},
+        {"odd window width, half goes up to even", {1024, 768}, {481, 582}, true, {272, 93}},
+        {"odd window width, half goes down to even", {1024, 768}, {483, 581}, true, {270, 94}},
+        {"odd desktop and window", {1023, 767}, {480, 582}, true, {272, 92}},
+        {"window wider than the desktop, clamped", {640, 480}, {800, 582}, true, {0, 0}},
+        {"window wider than the desktop, not clamped", {640, 480}, {801, 583}, false, {-80, -52}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(gw::centredPosition(c.desktop, c.window, c.clamp), c.expected) << c.label;
+}
