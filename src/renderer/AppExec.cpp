@@ -9,7 +9,6 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QProcess>
-#include <QStandardPaths>
 
 #include <cerrno>
 #include <cstring>
@@ -160,8 +159,10 @@ QString TAppExec::ErrorText(int code)
     return code >= 32 ? QStringLiteral("No error") : QString();
 }
 
-// The file a command line names: a path with "/" as given (relative to the folder run in),
-// a bare name in the folder run in first, then on PATH. `code` gets the table entry on failure.
+// The file a command line names: a path with "/" as given (relative to the folder run in), a
+// bare name in the folder run in. PATH is not searched: a file run after a download is given
+// by its bare name, and when it is missing that must fail, not start a namesake from PATH.
+// `code` gets the table entry on failure.
 QString TAppExec::resolveProgram(const QString& program, const QString& folder, int* code) const
 {
     QString path;
@@ -169,17 +170,10 @@ QString TAppExec::resolveProgram(const QString& program, const QString& folder, 
         *code = CodeFileNotFound;
         return {};
     }
-    if (program.contains(QLatin1Char('/'))) {
-        path = QDir::isAbsolutePath(program) ? program : folder + program;
-    } else if (QFileInfo(folder + program).isFile()) {
+    if (QDir::isAbsolutePath(program))
+        path = program;
+    else
         path = folder + program;
-    } else {
-        path = QStandardPaths::findExecutable(program);
-        if (path.isEmpty()) {
-            *code = CodeFileNotFound;
-            return {};
-        }
-    }
     const QFileInfo info(path);
     if (!info.exists()) {
         *code = QFileInfo(info.absolutePath()).isDir() ? CodeFileNotFound : CodePathNotFound;

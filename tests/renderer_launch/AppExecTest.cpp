@@ -112,6 +112,7 @@ TEST_F(AppExecTest, StartFailuresGiveTheNearestTableEntryAndLeaveNoFiles)
     } cases[] = {
         {"missing file in an existing folder", folder + "/nosuch", 2, "File was not found"},
         {"bare name found nowhere", "globewall-no-such-program", 2, "File was not found"},
+        {"bare name missing here is not taken from PATH", "sh", 2, "File was not found"},
         {"empty name", "", 2, "File was not found"},
         {"file in a missing folder", folder + "/missing/xplanet", 3, "Path was not found"},
         {"a folder", folder + "/adir", 5,
