@@ -114,6 +114,12 @@ void TForm1::formLoad()
     m_ui->mTime->installEventFilter(new gw::KeyPressFilter(gw::mTimeKeyPress, m_ui->mTime));
     m_ui->edtProxyPort->installEventFilter(new gw::KeyPressFilter(gw::edtProxyPortKeyPress, m_ui->edtProxyPort));
 
+    // The addresses live in one place; the labels show them as they are.
+    m_ui->lbWWW->setText(gw::endpoints::programHome());
+    m_ui->lbEMail->setText(gw::endpoints::programEmail());
+    m_ui->lbXplanetHome->setText(gw::endpoints::rendererHome());
+    m_ui->btnCheckForUpdate->setToolTip(QStringLiteral("visit \"") + gw::endpoints::programHome() + QLatin1Char('"'));
+
     m_ui->imgDesktopIcon->setPixmap(gw::globewallIcon().pixmap(24, 24));
     QPalette black = m_ui->pnIconPreview->palette();
     black.setColor(QPalette::Window, Qt::black);
@@ -497,98 +503,4 @@ void TForm1::closeEvent(QCloseEvent* event)
     m_closed = true;
     event->accept();
     emit closed();
-}
-
-// ---------------------------------------------------------------------------------------
-// Settings commands.
-namespace {
-gw::FileDialogRequest configDialog(const QString& title, const QString& current)
-{
-    gw::FileDialogRequest r;
-    r.title = title;
-    r.proposedFile = current;
-    r.filter = QStringLiteral("ini-File (*.ini)|*.ini");
-    r.defaultExtension = QStringLiteral("ini");
-    r.startFolder = gw::folderOf(current);
-    return r;
-}
-} // namespace
-
-void TForm1::btnIniSaveClick()
-{
-    m_settingsFile->IniSave(m_settingsFile->ConfigFileName());
-}
-
-void TForm1::btIniSaveAsClick()
-{
-    const QString file = m_dialogs->getSaveFile(configDialog(QStringLiteral("Save Config as..."), m_settingsFile->ConfigFileName()));
-    if (file.isEmpty())
-        return;
-    m_settingsFile->IniSave(file);
-}
-
-// The base file is not written here; it records the new name at the next save.
-void TForm1::btnIniLoadClick()
-{
-    const QString file = m_dialogs->getOpenFile(configDialog(QStringLiteral("Open Config as..."), m_settingsFile->ConfigFileName()));
-    if (file.isEmpty())
-        return;
-    m_settingsFile->setConfigFileName(file);
-    m_settingsFile->IniLoad(file);
-}
-
-// ---------------------------------------------------------------------------------------
-// The steps of the settings load.
-void TForm1::configFileLabelChanged(const QString& caption)
-{
-    m_ui->lbConfigFileName->setText(caption);
-}
-
-void TForm1::GlobewallenabledClick()
-{
-    QAction* sw = m_ui->Globewallenabled;
-    sw->setChecked(!sw->isChecked());
-    if (m_hooks.trayIconCross)
-        m_hooks.trayIconCross(!sw->isChecked());
-}
-
-void TForm1::getConfigs()
-{
-    call(m_hooks.getConfigs);
-}
-
-void TForm1::ddbConfigChange()
-{
-    call(m_hooks.ddbConfigChange);
-}
-
-void TForm1::detectAutostart()
-{
-    call(m_hooks.detectAutostart);
-}
-
-void TForm1::btnMakeBGTransparentClick()
-{
-    call(m_hooks.btnMakeBGTransparentClick);
-}
-
-// The field's hint always mirrors its text.
-void TForm1::edtParameterChange()
-{
-    m_ui->edtParameter->setToolTip(m_ui->edtParameter->text());
-}
-
-void TForm1::cbProjektionChange()
-{
-    call(m_hooks.cbProjektionChange);
-}
-
-void TForm1::iconFontColorChanged(int colour)
-{
-    m_settings->setInteger(QStringLiteral("ColorDialog"), colour);
-}
-
-QString TForm1::defaultCloudDestination()
-{
-    return gw::RendererLayout(m_settings->text(QStringLiteral("edtAppFile"))).defaultCloudDestination();
 }
