@@ -12,7 +12,10 @@ class Dialogs;
 class ErrorReport
 {
 public:
-    explicit ErrorReport(Dialogs* dialogs = nullptr) : m_dialogs(dialogs) {}
+    explicit ErrorReport(Dialogs* dialogs = nullptr)
+        : m_dialogs(dialogs)
+    {
+    }
     void setDialogs(Dialogs* dialogs) { m_dialogs = dialogs; }
 
     // The text of the exception being handled; call inside a catch block.
@@ -22,8 +25,7 @@ public:
     void show(const QString& text);
 
     // Runs f; an exception is shown and swallowed. True when f ended normally.
-    template <class F>
-    bool guard(F&& f) noexcept
+    template <class F> bool guard(F&& f) noexcept
     {
         try {
             f();

@@ -1,6 +1,7 @@
 #include "app/GlobewallApplication.h"
 
-GlobewallApplication::GlobewallApplication(int& argc, char** argv) : QApplication(argc, argv)
+GlobewallApplication::GlobewallApplication(int& argc, char** argv)
+    : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("Globewall"));
     setApplicationDisplayName(QStringLiteral("Globewall"));

@@ -5,26 +5,26 @@
 namespace gw {
 
 namespace {
-constexpr QChar Backspace(0x08);
-constexpr QChar Enter(0x0D);
+    constexpr QChar Backspace(0x08);
+    constexpr QChar Enter(0x0D);
 
-// A control character other than backspace and Enter is a command, not typed text.
-bool isCommand(QChar c)
-{
-    return c != Backspace && c != Enter && (c.unicode() < 0x20 || c.unicode() == 0x7F);
-}
-
-bool passes(const QString& typed, QStringView allowed, bool enterAllowed)
-{
-    if (typed.isEmpty())
-        return true;
-    for (QChar c : typed) {
-        if (isCommand(c) || c == Backspace || (enterAllowed && c == Enter) || allowed.contains(c))
-            continue;
-        return false;
+    // A control character other than backspace and Enter is a command, not typed text.
+    bool isCommand(QChar c)
+    {
+        return c != Backspace && c != Enter && (c.unicode() < 0x20 || c.unicode() == 0x7F);
     }
-    return true;
-}
+
+    bool passes(const QString& typed, QStringView allowed, bool enterAllowed)
+    {
+        if (typed.isEmpty())
+            return true;
+        for (QChar c : typed) {
+            if (isCommand(c) || c == Backspace || (enterAllowed && c == Enter) || allowed.contains(c))
+                continue;
+            return false;
+        }
+        return true;
+    }
 } // namespace
 
 bool mTimeKeyPress(const QString& typed)

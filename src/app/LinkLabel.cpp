@@ -4,7 +4,8 @@
 
 namespace gw {
 
-LinkLabel::LinkLabel(QWidget* parent) : QLabel(parent)
+LinkLabel::LinkLabel(QWidget* parent)
+    : QLabel(parent)
 {
     setCursor(Qt::PointingHandCursor);
     QFont f = font();

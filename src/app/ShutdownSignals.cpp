@@ -10,19 +10,20 @@
 namespace gw {
 
 namespace {
-int g_pipe[2] = {-1, -1};
+    int g_pipe[2] = { -1, -1 };
 
-extern "C" void onShutdownSignal(int signo)
-{
-    const int saved = errno;
-    const unsigned char b = static_cast<unsigned char>(signo);
-    // Async-signal-safe; a full pipe just drops the byte, one pending request is enough.
-    [[maybe_unused]] const ssize_t n = ::write(g_pipe[1], &b, 1);
-    errno = saved;
-}
+    extern "C" void onShutdownSignal(int signo)
+    {
+        const int saved = errno;
+        const unsigned char b = static_cast<unsigned char>(signo);
+        // Async-signal-safe; a full pipe just drops the byte, one pending request is enough.
+        [[maybe_unused]] const ssize_t n = ::write(g_pipe[1], &b, 1);
+        errno = saved;
+    }
 } // namespace
 
-ShutdownSignals::ShutdownSignals(QObject* parent) : QObject(parent)
+ShutdownSignals::ShutdownSignals(QObject* parent)
+    : QObject(parent)
 {
     if (g_pipe[0] < 0 && ::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return;

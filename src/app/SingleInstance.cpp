@@ -10,7 +10,10 @@
 
 namespace gw {
 
-SingleInstance::SingleInstance(const QString& lockFile) : m_path(lockFile) {}
+SingleInstance::SingleInstance(const QString& lockFile)
+    : m_path(lockFile)
+{
+}
 
 SingleInstance::~SingleInstance()
 {

@@ -7,7 +7,8 @@
 
 namespace gw {
 
-SpinEdit::SpinEdit(QWidget* parent) : QSpinBox(parent)
+SpinEdit::SpinEdit(QWidget* parent)
+    : QSpinBox(parent)
 {
     applyRange();
 }

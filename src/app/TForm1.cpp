@@ -21,10 +21,10 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QProgressBar>
 #include <QScreen>
-#include <QKeyEvent>
 #include <QStandardPaths>
 #include <QTimer>
 
@@ -40,7 +40,10 @@ gw::MemoryMessageWindow& unattachedMessageWindow()
 }
 } // namespace
 
-TForm1::TForm1() : TForm1(Options()) {}
+TForm1::TForm1()
+    : TForm1(Options())
+{
+}
 
 TForm1::TForm1(Options options)
     : QMainWindow(nullptr)
@@ -72,7 +75,8 @@ TForm1::TForm1(Options options)
     buildStatusBar();
     m_transferLog = std::make_unique<gw::TransferLog>(m_ui->mTransfer, m_statusPanel1);
     if (m_options.showTray)
-        m_tray = new gw::TrayIconShell(m_popupMenu1, [this] { run([this] { toggleWindow(); }); }, this);
+        m_tray = new gw::TrayIconShell(
+            m_popupMenu1, [this] { run([this] { toggleWindow(); }); }, this);
     connectCommands();
 
     if (m_options.attach)
@@ -149,13 +153,13 @@ void TForm1::buildMenus()
 
     m_pmMarker = new QMenu(this);
     m_pmMarker->setObjectName(QStringLiteral("pmMarker"));
-    m_pmMarker->addActions({m_ui->Openineditor1, m_ui->Deletefromlist1});
+    m_pmMarker->addActions({ m_ui->Openineditor1, m_ui->Deletefromlist1 });
     m_pmSatellite = new QMenu(this);
     m_pmSatellite->setObjectName(QStringLiteral("pmSatellite"));
-    m_pmSatellite->addActions({m_ui->Openineditor2, m_ui->Deletefromlist2});
+    m_pmSatellite->addActions({ m_ui->Openineditor2, m_ui->Deletefromlist2 });
     m_pmTimeServer = new QMenu(this);
     m_pmTimeServer->setObjectName(QStringLiteral("pmTimeServer"));
-    m_pmTimeServer->addActions({m_ui->Edit1, m_ui->Copy2, m_ui->Delete1});
+    m_pmTimeServer->addActions({ m_ui->Edit1, m_ui->Copy2, m_ui->Delete1 });
 }
 
 // Panel 0, 120 pixels, holds the download progress bar; panel 1 the last log line.
@@ -210,12 +214,13 @@ void TForm1::connectCommands()
     // An edit field's change event fires on every change, also by code; a combo box's only
     // when the user changes it.
     on(m_ui->edtParameter, &QLineEdit::textChanged, &TForm1::edtParameterChange);
-    connect(m_ui->edtWebAdress, &QLineEdit::textChanged, this, [this] { run([this] { call(m_hooks.edtWebAdressChange); }); });
+    connect(m_ui->edtWebAdress, &QLineEdit::textChanged, this,
+        [this] { run([this] { call(m_hooks.edtWebAdressChange); }); });
     auto userChange = [this](QComboBox* combo, void (TForm1::*handler)()) {
         connect(combo, &QComboBox::activated, this, [this, handler] { run([this, handler] { (this->*handler)(); }); });
         if (combo->lineEdit())
             connect(combo->lineEdit(), &QLineEdit::textEdited, this,
-                    [this, handler] { run([this, handler] { (this->*handler)(); }); });
+                [this, handler] { run([this, handler] { (this->*handler)(); }); });
     };
     userChange(m_ui->cbProjektion, &TForm1::cbProjektionChange);
     userChange(m_ui->ddbConfig, &TForm1::ddbConfigChange);
@@ -268,7 +273,8 @@ void TForm1::FormShow()
     // 6.
     m_ui->lbVersion->setText(QStringLiteral("v") + Version + QLatin1Char(' '));
     // 7. The settings file may replace it.
-    m_settings->setText(QStringLiteral("UserAgent"), QStringLiteral("Mozilla/3.0 (Globewall v") + Version + QStringLiteral(" )"));
+    m_settings->setText(
+        QStringLiteral("UserAgent"), QStringLiteral("Mozilla/3.0 (Globewall v") + Version + QStringLiteral(" )"));
     // 8.
     if (m_tray)
         m_tray->show();
@@ -289,7 +295,9 @@ void TForm1::FormShow()
     // The renderer's own folders, so the first render and the default downloads need no question.
     QString folderError;
     if (!gw::RendererLayout(m_settings->text(QStringLiteral("edtAppFile"))).ensureFolders(&folderError))
-        run([&] { m_transferLog->appendLine(gw::DateTimeToStr(m_clock->now()) + QStringLiteral(" - Error. ") + folderError); });
+        run([&] {
+            m_transferLog->appendLine(gw::DateTimeToStr(m_clock->now()) + QStringLiteral(" - Error. ") + folderError);
+        });
     // 11. The window cannot be made smaller than it is now.
     m_minWindowWidth = width();
     m_minWindowHeight = height();
@@ -329,9 +337,10 @@ void TForm1::firstStartEntries()
     m_settings->setCell(Grid, 1, 1, layout.markersFolder() + QStringLiteral("quake.asc"));
     m_settings->setCell(Grid, 0, 2, gw::endpoints::tleList());
     m_settings->setCell(Grid, 1, 2, layout.satellitesFolder() + QStringLiteral("iss.tle"));
-    m_settings->setLines(QStringLiteral("mSatfiles"), m_settings->lines(QStringLiteral("mSatfiles")) << QStringLiteral("iss"));
-    m_settings->setLines(QStringLiteral("mMarkerfiles"), m_settings->lines(QStringLiteral("mMarkerfiles"))
-                                                              << QStringLiteral("earth") << QStringLiteral("quake.marker"));
+    m_settings->setLines(
+        QStringLiteral("mSatfiles"), m_settings->lines(QStringLiteral("mSatfiles")) << QStringLiteral("iss"));
+    m_settings->setLines(QStringLiteral("mMarkerfiles"),
+        m_settings->lines(QStringLiteral("mMarkerfiles")) << QStringLiteral("earth") << QStringLiteral("quake.marker"));
 }
 
 // The start-up step, once, 200 ms after the event loop started.

@@ -35,19 +35,19 @@ class WidgetSettings;
 // hook does nothing.
 struct FormHooks
 {
-    std::function<void()> createConfigLines;         // creation step 2
-    std::function<void()> resetTimeServerEditing;    // creation step 15
-    std::function<void()> setupTrayAnimation;        // creation step 19
-    std::function<void()> getConfigs;                // settings load
-    std::function<void()> ddbConfigChange;           // settings load, and the user's choice of ddbConfig
-    std::function<void()> detectAutostart;           // settings load
-    std::function<void()> cbProjektionChange;        // settings load, and the user's choice of cbProjektion
+    std::function<void()> createConfigLines; // creation step 2
+    std::function<void()> resetTimeServerEditing; // creation step 15
+    std::function<void()> setupTrayAnimation; // creation step 19
+    std::function<void()> getConfigs; // settings load
+    std::function<void()> ddbConfigChange; // settings load, and the user's choice of ddbConfig
+    std::function<void()> detectAutostart; // settings load
+    std::function<void()> cbProjektionChange; // settings load, and the user's choice of cbProjektion
     std::function<void()> btnMakeBGTransparentClick; // settings load, start-up step
-    std::function<void(bool)> trayIconCross;         // the master switch changed (true: now off)
-    std::function<void()> edtWebAdressChange;        // start-up step, and every change of edtWebAdress
-    std::function<void()> CentralTimerTimer;         // every tick of CentralTimer
-    std::function<void()> closeHttp;                 // shut-down step 3
-    std::function<void()> pmKillNowClick;            // shut-down step 4
+    std::function<void(bool)> trayIconCross; // the master switch changed (true: now off)
+    std::function<void()> edtWebAdressChange; // start-up step, and every change of edtWebAdress
+    std::function<void()> CentralTimerTimer; // every tick of CentralTimer
+    std::function<void()> closeHttp; // shut-down step 3
+    std::function<void()> pmKillNowClick; // shut-down step 4
 };
 
 class TForm1 : public QMainWindow, public gw::SettingsFileHooks
@@ -58,11 +58,11 @@ public:
     struct Options
     {
         const gw::Clock* clock = nullptr; // default: the system clock
-        gw::Dialogs* dialogs = nullptr;   // default: real dialogs over this window
+        gw::Dialogs* dialogs = nullptr; // default: real dialogs over this window
         // Called after the controls exist and before creation runs, so the other subsystems
         // can attach themselves and fill the hooks that the settings load calls.
         std::function<void(TForm1&)> attach;
-        bool runCreation = true;          // false: the window as designed, before FormShow
+        bool runCreation = true; // false: the window as designed, before FormShow
         bool showTray = true;
         std::optional<bool> trayAvailable; // default: ask the desktop at each minimise
     };
@@ -106,8 +106,8 @@ public:
     void Minimieren();
     void RestoreWindow();
     void pmRestoreWindowClick();
-    void toggleWindow();      // the tray's double click
-    bool inTray() const;      // minimised to the notification area
+    void toggleWindow(); // the tray's double click
+    bool inTray() const; // minimised to the notification area
     bool isParked() const;
     void FormResize();
     void btnCloseClick();
@@ -149,11 +149,7 @@ private:
     void centreOnDesktop(bool clampToZero);
     bool trayAvailable() const;
     // Runs a handler; what it throws is shown by the general error handler.
-    template <class F>
-    void run(F&& f)
-    {
-        m_errors.guard(std::forward<F>(f));
-    }
+    template <class F> void run(F&& f) { m_errors.guard(std::forward<F>(f)); }
     static void call(const std::function<void()>& hook)
     {
         if (hook)

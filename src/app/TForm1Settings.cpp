@@ -30,7 +30,8 @@ void TForm1::btnIniSaveClick()
 
 void TForm1::btIniSaveAsClick()
 {
-    const QString file = m_dialogs->getSaveFile(configDialog(QStringLiteral("Save Config as..."), m_settingsFile->ConfigFileName()));
+    const QString file
+        = m_dialogs->getSaveFile(configDialog(QStringLiteral("Save Config as..."), m_settingsFile->ConfigFileName()));
     if (file.isEmpty())
         return;
     m_settingsFile->IniSave(file);
@@ -39,7 +40,8 @@ void TForm1::btIniSaveAsClick()
 // The base file is not written here; it records the new name at the next save.
 void TForm1::btnIniLoadClick()
 {
-    const QString file = m_dialogs->getOpenFile(configDialog(QStringLiteral("Open Config as..."), m_settingsFile->ConfigFileName()));
+    const QString file
+        = m_dialogs->getOpenFile(configDialog(QStringLiteral("Open Config as..."), m_settingsFile->ConfigFileName()));
     if (file.isEmpty())
         return;
     m_settingsFile->setConfigFileName(file);

@@ -6,7 +6,9 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-TForm2::TForm2(QWidget* mainWindow) : QWidget(nullptr, Qt::Window), m_mainWindow(mainWindow)
+TForm2::TForm2(QWidget* mainWindow)
+    : QWidget(nullptr, Qt::Window)
+    , m_mainWindow(mainWindow)
 {
     setObjectName(QStringLiteral("TForm2"));
     setWindowTitle(QStringLiteral("XPlanet messages"));

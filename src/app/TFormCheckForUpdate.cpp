@@ -1,6 +1,7 @@
 #include "app/TFormCheckForUpdate.h"
 
-TFormCheckForUpdate::TFormCheckForUpdate(QWidget* parent) : QDialog(parent)
+TFormCheckForUpdate::TFormCheckForUpdate(QWidget* parent)
+    : QDialog(parent)
 {
     setObjectName(QStringLiteral("TFormCheckForUpdate"));
     setWindowTitle(QStringLiteral("Checking for Update..."));

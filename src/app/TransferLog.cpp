@@ -9,7 +9,11 @@
 
 namespace gw {
 
-TransferLog::TransferLog(QPlainTextEdit* memo, QLabel* statusPanel) : m_memo(memo), m_status(statusPanel) {}
+TransferLog::TransferLog(QPlainTextEdit* memo, QLabel* statusPanel)
+    : m_memo(memo)
+    , m_status(statusPanel)
+{
+}
 
 void TransferLog::appendLine(const QString& line)
 {

@@ -17,31 +17,32 @@
 namespace gw {
 
 namespace {
-// The icon text colour; the sample label lbIconText shows it.
-const QString IconColour = QStringLiteral("ColorDialog");
+    // The icon text colour; the sample label lbIconText shows it.
+    const QString IconColour = QStringLiteral("ColorDialog");
 
-// The trailing line break of a memo does not make a line of its own, so a list written
-// with setLines reads back unchanged, an empty last entry included.
-QStringList memoLines(const QString& text)
-{
-    if (text.isEmpty())
-        return {};
-    QStringList l = text.split(QLatin1Char('\n'));
-    if (l.last().isEmpty())
-        l.removeLast();
-    return l;
-}
+    // The trailing line break of a memo does not make a line of its own, so a list written
+    // with setLines reads back unchanged, an empty last entry included.
+    QStringList memoLines(const QString& text)
+    {
+        if (text.isEmpty())
+            return {};
+        QStringList l = text.split(QLatin1Char('\n'));
+        if (l.last().isEmpty())
+            l.removeLast();
+        return l;
+    }
 
-QString memoText(const QStringList& lines)
-{
-    QString t = lines.join(QLatin1Char('\n'));
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        t += QLatin1Char('\n');
-    return t;
-}
+    QString memoText(const QStringList& lines)
+    {
+        QString t = lines.join(QLatin1Char('\n'));
+        if (!lines.isEmpty() && lines.last().isEmpty())
+            t += QLatin1Char('\n');
+        return t;
+    }
 } // namespace
 
-WidgetSettings::WidgetSettings(QObject* form, QLabel* iconTextLabel) : m_iconText(iconTextLabel)
+WidgetSettings::WidgetSettings(QObject* form, QLabel* iconTextLabel)
+    : m_iconText(iconTextLabel)
 {
     const QList<QObject*> all = form->findChildren<QObject*>();
     for (QObject* o : all)
@@ -257,7 +258,7 @@ QVector<CheckItem> WidgetSettings::checkItems(const QString& name) const
         wrongKind(name, "a check list");
     QVector<CheckItem> out;
     for (int i = 0; i < l->count(); ++i)
-        out.push_back({l->item(i)->text(), l->item(i)->checkState() == Qt::Checked});
+        out.push_back({ l->item(i)->text(), l->item(i)->checkState() == Qt::Checked });
     return out;
 }
 

@@ -24,7 +24,7 @@ QPoint centredPosition(const QSize& desktop, const QSize& window, bool clampToZe
         left = left < 0 ? 0 : left;
         top = top < 0 ? 0 : top;
     }
-    return {left, top};
+    return { left, top };
 }
 
 } // namespace gw

@@ -27,8 +27,10 @@ int main(int argc, char** argv)
 
     QObject::connect(&form1, &TForm1::closed, &app, &QCoreApplication::quit);
     QObject::connect(&shutdown, &gw::ShutdownSignals::requested, &form1, [&form1] { form1.close(); });
-    // At the end of the session the settings are saved as on a close.
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &form1, [&form1](QSessionManager&) { form1.close(); });
+    // At the end of the desktop session the settings are saved; the session then ends the
+    // process (SIGTERM, which closes the window the normal way) or quits the application.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &form1,
+        [&form1](QSessionManager&) { form1.errorReport().guard([&form1] { form1.btnIniSaveClick(); }); });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &form1, [&form1] {
         if (!form1.isClosed())
             form1.close();

@@ -1,11 +1,11 @@
 #pragma once
 // A main window on a private program folder and a private home folder, with scripted dialogs
 // and a manual clock.
-#include "support/TempDir.h"
 #include "app/TForm1.h"
 #include "shared/Clock.h"
 #include "shared/Dialogs.h"
 #include "shared/Paths.h"
+#include "support/TempDir.h"
 
 #include <QByteArray>
 #include <memory>
@@ -54,7 +54,7 @@ public:
     TempDir program;
     TempDir homeDir;
     gw::ScriptedDialogs dialogs;
-    gw::ManualClock clock{46000.5};
+    gw::ManualClock clock { 46000.5 };
     std::unique_ptr<TForm1> form;
 
 private:

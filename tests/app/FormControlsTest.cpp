@@ -29,23 +29,31 @@ namespace {
 bool hasKind(QObject* o, ControlKind kind)
 {
     switch (kind) {
-    case ControlKind::CheckBox: return qobject_cast<QCheckBox*>(o);
-    case ControlKind::RadioButton: return qobject_cast<QRadioButton*>(o);
-    case ControlKind::Edit: return qobject_cast<QLineEdit*>(o);
-    case ControlKind::SpinEdit: return qobject_cast<gw::SpinEdit*>(o);
+    case ControlKind::CheckBox:
+        return qobject_cast<QCheckBox*>(o);
+    case ControlKind::RadioButton:
+        return qobject_cast<QRadioButton*>(o);
+    case ControlKind::Edit:
+        return qobject_cast<QLineEdit*>(o);
+    case ControlKind::SpinEdit:
+        return qobject_cast<gw::SpinEdit*>(o);
     case ControlKind::ComboBox: {
         auto* c = qobject_cast<QComboBox*>(o);
         return c && c->isEditable(); // a combo box's text may be any text
     }
-    case ControlKind::Memo: return qobject_cast<QPlainTextEdit*>(o);
+    case ControlKind::Memo:
+        return qobject_cast<QPlainTextEdit*>(o);
     case ControlKind::ListBox:
-    case ControlKind::CheckListBox: return qobject_cast<QListWidget*>(o);
-    case ControlKind::StringGrid: return qobject_cast<QTableWidget*>(o);
+    case ControlKind::CheckListBox:
+        return qobject_cast<QListWidget*>(o);
+    case ControlKind::StringGrid:
+        return qobject_cast<QTableWidget*>(o);
     case ControlKind::MenuCheck: {
         auto* a = qobject_cast<QAction*>(o);
         return a && a->isCheckable();
     }
-    default: return false;
+    default:
+        return false;
     }
 }
 
@@ -95,7 +103,7 @@ TEST(FormControls, EveryTableControlExistsWithItsKindAndWindowDefault)
         case ControlKind::CheckListBox: {
             QVector<gw::CheckItem> expected;
             for (const QString& t : spec.windowDefault.toStringList())
-                expected.push_back({t, false});
+                expected.push_back({ t, false });
             EXPECT_EQ(s.checkItems(spec.name), expected);
             break;
         }
@@ -121,11 +129,11 @@ TEST(FormControls, WindowShapeAndPages)
     EXPECT_LE(need.width(), 481) << "layout wider than the window";
     EXPECT_LE(need.height(), 582) << "layout taller than the window";
 
-    const QStringList pages = {"General", "Parameter", "Download settings", "Time Sync"};
+    const QStringList pages = { "General", "Parameter", "Download settings", "Time Sync" };
     ASSERT_EQ(ui->PageControl->count(), pages.size());
     for (int i = 0; i < pages.size(); ++i)
         EXPECT_EQ(ui->PageControl->tabText(i), pages[i]) << "page " << i;
-    const QStringList inner = {"Settings", "XPlanet Configuration", "Additional command line parameter"};
+    const QStringList inner = { "Settings", "XPlanet Configuration", "Additional command line parameter" };
     ASSERT_EQ(ui->PageControlParameter->count(), inner.size());
     for (int i = 0; i < inner.size(); ++i)
         EXPECT_EQ(ui->PageControlParameter->tabText(i), inner[i]) << "sub-page " << i;
@@ -149,30 +157,30 @@ TEST(FormControls, CaptionsWithExactSpacingAndHints)
         const char* expected;
     };
     const Case cases[] = {
-        {"btnDownloadCloudNow", "text", "Download now   *"},
-        {"btnDownloadTleNow", "text", "Download now   *"},
-        {"cbDownload", "text", "download cloud file timer  *"},
-        {"rbLatLon", "text", "Latitude  /  Longitude"},
-        {"btIniSaveAs", "text", "Save config as ..."},
-        {"btnIniSaveAs2", "text", "Save config as ..."},
-        {"btnAppFile", "text", ">>"},
-        {"lbForceDownload", "text", "* = Force download"},
-        {"gbStartup", "title", "Globewall at Startup"},
-        {"gbPriority", "title", "Process priority"},
-        {"gbDownloadFiles", "title", "TLE Files (and other files)"},
-        {"lbTimeServerCaption", "text", "TimeServer (only the first checked Server will be used)"},
-        {"btnIniSave", "toolTip", "Save you configuration right now. Normaly it will be saved at program end."},
-        {"btnIniSave2", "toolTip", "Save you configuration right now. Normaly it will be saved at program end."},
-        {"mTime", "toolTip", "You must enter the time in 24 Hour format with hh:mm"},
-        {"edtFileDestination", "toolTip", "Path and Filename for the downloaded File"},
-        {"btnCheckDownloads", "toolTip", "Download the File from the web."},
-        {"btnMakeBGTransparent", "toolTip", "make the Windows Desktop Icon Text transparent"},
-        {"btnIconTextColor", "toolTip", "select the textcolor for the transparent desktop icons"},
-        {"gbStartup", "toolTip", "launch Globewall at Windows start"},
-        {"gbPriority", "toolTip", "set the priority of the Application from low to high"},
-        {"lbWWW", "toolTip", "visit the Globewall Homepage"},
-        {"lbEMail", "toolTip", "send Email"},
-        {"lbXplanetHome", "toolTip", "visit the XPlanet Homepage"},
+        { "btnDownloadCloudNow", "text", "Download now   *" },
+        { "btnDownloadTleNow", "text", "Download now   *" },
+        { "cbDownload", "text", "download cloud file timer  *" },
+        { "rbLatLon", "text", "Latitude  /  Longitude" },
+        { "btIniSaveAs", "text", "Save config as ..." },
+        { "btnIniSaveAs2", "text", "Save config as ..." },
+        { "btnAppFile", "text", ">>" },
+        { "lbForceDownload", "text", "* = Force download" },
+        { "gbStartup", "title", "Globewall at Startup" },
+        { "gbPriority", "title", "Process priority" },
+        { "gbDownloadFiles", "title", "TLE Files (and other files)" },
+        { "lbTimeServerCaption", "text", "TimeServer (only the first checked Server will be used)" },
+        { "btnIniSave", "toolTip", "Save you configuration right now. Normaly it will be saved at program end." },
+        { "btnIniSave2", "toolTip", "Save you configuration right now. Normaly it will be saved at program end." },
+        { "mTime", "toolTip", "You must enter the time in 24 Hour format with hh:mm" },
+        { "edtFileDestination", "toolTip", "Path and Filename for the downloaded File" },
+        { "btnCheckDownloads", "toolTip", "Download the File from the web." },
+        { "btnMakeBGTransparent", "toolTip", "make the Windows Desktop Icon Text transparent" },
+        { "btnIconTextColor", "toolTip", "select the textcolor for the transparent desktop icons" },
+        { "gbStartup", "toolTip", "launch Globewall at Windows start" },
+        { "gbPriority", "toolTip", "set the priority of the Application from low to high" },
+        { "lbWWW", "toolTip", "visit the Globewall Homepage" },
+        { "lbEMail", "toolTip", "send Email" },
+        { "lbXplanetHome", "toolTip", "visit the XPlanet Homepage" },
     };
     for (const Case& c : cases) {
         QObject* o = form.findChild<QObject*>(QString::fromLatin1(c.name));
@@ -186,10 +194,10 @@ TEST(FormControls, TrayMenuHoldsItsItemsInOrder)
     gwtest::AppRig rig;
     TForm1& form = rig.create(false);
     const QList<QAction*> items = form.PopupMenu1()->actions();
-    const QStringList names = {"pmRestoreWindow", "N4", "pmStartNow", "pmDownloadfromHTTPnow", "N5", "pmKillNow", "N2",
-                               "pmMakeDesktopIconBackgroundtransparent", "N3", "Globewallenabled", "N1", "pmClose"};
-    const QStringList captions = {"show Window", "", "render now", "check all downloads", "", "kill XPlanet now", "",
-                                  "make Icontext transparent", "", "Globewall enabled", "", "close"};
+    const QStringList names = { "pmRestoreWindow", "N4", "pmStartNow", "pmDownloadfromHTTPnow", "N5", "pmKillNow", "N2",
+        "pmMakeDesktopIconBackgroundtransparent", "N3", "Globewallenabled", "N1", "pmClose" };
+    const QStringList captions = { "show Window", "", "render now", "check all downloads", "", "kill XPlanet now", "",
+        "make Icontext transparent", "", "Globewall enabled", "", "close" };
     ASSERT_EQ(items.size(), names.size());
     for (int i = 0; i < items.size(); ++i) {
         EXPECT_EQ(items[i]->objectName(), names[i]) << "item " << i;

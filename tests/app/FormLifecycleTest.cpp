@@ -61,80 +61,86 @@ TEST(FirstStart, EverySettingTakesItsDefaultWhenNoFileExists)
     };
     const QSize screen = screenSize();
     const Case cases[] = {
-        {"cbStartEveryXsec", true},
-        {"SpinEdit", 600},
-        {"cbCheckForNewFile", false},
-        {"seCheckForNewFiles", 30},
-        {"cbStartMinimized", false},
-        {"cbLaunchAtStart", false},
-        {"cbStartAfterDownload", true},
-        {"cbMakeTransAtStart", true},
-        {"cbRestoreTrans", false},
-        {"cbHideApp", true},
-        {"cbDontUseOnBattery", true},
-        {"cbExecuteBefore", false},
-        {"edtExecuteBefore", QString()},
-        {"rbIdle", false},
-        {"rbNormal", true},
-        {"rbHigh", false},
-        {"ColorDialog", 16777215},
-        {"Globewallenabled", true},
-        {"ddbConfig", QStringLiteral("default")},
-        {"seRadius2", 45},
-        {"ddbViewBody", QStringLiteral("earth")},
-        {"rbLatLon", true},
-        {"rbOrigin", false},
-        {"rbRandomViewpoint", false},
-        {"seLat", 0},
-        {"seLon", 0},
-        {"cbOrigin", QStringLiteral("sun")},
-        {"cbOriginOpposite", false},
-        {"rbOriginAbove", true},
-        {"rbOriginBelow", false},
-        {"cbBackImage", false},
-        {"edtBackImage", QString()},
-        {"cbProjektion", QStringLiteral("orthographic")},
-        {"seRotate", 0},
-        {"cbViewLabel", false},
-        {"cbCenter", false},
-        {"seCenterX", screen.width() / 2},
-        {"seCenterY", screen.height() / 2},
-        {"cbUseTempDir", false},
-        {"cbSaveDesktopFile", false},
-        {"ddbBodyTarget", QStringLiteral("earth")},
-        {"rbStringParameter", false},
-        {"edtParameter", QString()},
-        {"cbUseProxy", false},
-        {"edtProxy", QString()},
-        {"edtProxyPort", QString()},
-        {"edtProxyName", QString()},
-        {"edtProxyPasswd", QString()},
-        {"edtWebAdress", QString()},
-        {"edtFileDestination", rig.home() + QStringLiteral("/.xplanet/images/clouds_2048.jpg")},
-        {"cbDownload", false},
-        {"cbExecuteFileAfterDownload", false},
-        {"edtExecuteFileAfterDownload", QString()},
-        {"cbUseMD5ForCloudDownload", true},
-        {"cbCheckForUpdate", true},
-        {"seDownloadChecksPerDay", 1},
-        {"cbAdjustTime", false},
-        {"PingServer", gw::defaults::PingServer},
-        {"DebugLevel", 0},
-        {"ScreensaverDetection", true},
-        {"BatteryDetection", true},
-        {"UserAgent", QStringLiteral("Mozilla/3.0 (Globewall v" GLOBEWALL_VERSION " )")},
-        {"HttpProtocolVersion", QStringLiteral("HTTP/1.1")},
+        { "cbStartEveryXsec", true },
+        { "SpinEdit", 600 },
+        { "cbCheckForNewFile", false },
+        { "seCheckForNewFiles", 30 },
+        { "cbStartMinimized", false },
+        { "cbLaunchAtStart", false },
+        { "cbStartAfterDownload", true },
+        { "cbMakeTransAtStart", true },
+        { "cbRestoreTrans", false },
+        { "cbHideApp", true },
+        { "cbDontUseOnBattery", true },
+        { "cbExecuteBefore", false },
+        { "edtExecuteBefore", QString() },
+        { "rbIdle", false },
+        { "rbNormal", true },
+        { "rbHigh", false },
+        { "ColorDialog", 16777215 },
+        { "Globewallenabled", true },
+        { "ddbConfig", QStringLiteral("default") },
+        { "seRadius2", 45 },
+        { "ddbViewBody", QStringLiteral("earth") },
+        { "rbLatLon", true },
+        { "rbOrigin", false },
+        { "rbRandomViewpoint", false },
+        { "seLat", 0 },
+        { "seLon", 0 },
+        { "cbOrigin", QStringLiteral("sun") },
+        { "cbOriginOpposite", false },
+        { "rbOriginAbove", true },
+        { "rbOriginBelow", false },
+        { "cbBackImage", false },
+        { "edtBackImage", QString() },
+        { "cbProjektion", QStringLiteral("orthographic") },
+        { "seRotate", 0 },
+        { "cbViewLabel", false },
+        { "cbCenter", false },
+        { "seCenterX", screen.width() / 2 },
+        { "seCenterY", screen.height() / 2 },
+        { "cbUseTempDir", false },
+        { "cbSaveDesktopFile", false },
+        { "ddbBodyTarget", QStringLiteral("earth") },
+        { "rbStringParameter", false },
+        { "edtParameter", QString() },
+        { "cbUseProxy", false },
+        { "edtProxy", QString() },
+        { "edtProxyPort", QString() },
+        { "edtProxyName", QString() },
+        { "edtProxyPasswd", QString() },
+        { "edtWebAdress", QString() },
+        { "edtFileDestination", rig.home() + QStringLiteral("/.xplanet/images/clouds_2048.jpg") },
+        { "cbDownload", false },
+        { "cbExecuteFileAfterDownload", false },
+        { "edtExecuteFileAfterDownload", QString() },
+        { "cbUseMD5ForCloudDownload", true },
+        { "cbCheckForUpdate", true },
+        { "seDownloadChecksPerDay", 1 },
+        { "cbAdjustTime", false },
+        { "PingServer", gw::defaults::PingServer },
+        { "DebugLevel", 0 },
+        { "ScreensaverDetection", true },
+        { "BatteryDetection", true },
+        { "UserAgent", QStringLiteral("Mozilla/3.0 (Globewall v" GLOBEWALL_VERSION " )") },
+        { "HttpProtocolVersion", QStringLiteral("HTTP/1.1") },
     };
     for (const Case& c : cases) {
         const QString name = QString::fromLatin1(c.name);
         switch (c.expected.typeId()) {
-        case QMetaType::Bool: EXPECT_EQ(s.checked(name), c.expected.toBool()) << c.name; break;
-        case QMetaType::Int: EXPECT_EQ(s.integer(name), c.expected.toInt()) << c.name; break;
-        default: EXPECT_EQ(s.text(name), c.expected.toString()) << c.name;
+        case QMetaType::Bool:
+            EXPECT_EQ(s.checked(name), c.expected.toBool()) << c.name;
+            break;
+        case QMetaType::Int:
+            EXPECT_EQ(s.integer(name), c.expected.toInt()) << c.name;
+            break;
+        default:
+            EXPECT_EQ(s.text(name), c.expected.toString()) << c.name;
         }
     }
     EXPECT_TRUE(s.lines(QStringLiteral("mTime")).isEmpty());
-    EXPECT_EQ(s.checkItems(QStringLiteral("cbTimeServer")), (QVector<gw::CheckItem>{{gw::defaults::TimeServer, false}}))
+    EXPECT_EQ(
+        s.checkItems(QStringLiteral("cbTimeServer")), (QVector<gw::CheckItem> { { gw::defaults::TimeServer, false } }))
         << "the window's server entry stays when the file has no list";
     EXPECT_EQ(s.lines(QStringLiteral("ddbViewBody")), gw::bodyList().mid(1)) << "every body but \"default\"";
 }
@@ -156,15 +162,15 @@ TEST(FirstStart, EntriesLabelsAndRendererFolders)
     EXPECT_TRUE(s.cell(grid, 0, 2).endsWith(QStringLiteral("/NORAD/elements/stations.txt")));
     EXPECT_EQ(s.cell(grid, 1, 2), xplanet + QStringLiteral("satellites/iss.tle"));
     EXPECT_EQ(s.cell(grid, 0, 3), QString()) << "only two rows";
-    EXPECT_EQ(s.lines(QStringLiteral("mSatfiles")), QStringList{QStringLiteral("iss")});
-    EXPECT_EQ(s.lines(QStringLiteral("mMarkerfiles")), (QStringList{"earth", "quake.marker"}));
+    EXPECT_EQ(s.lines(QStringLiteral("mSatfiles")), QStringList { QStringLiteral("iss") });
+    EXPECT_EQ(s.lines(QStringLiteral("mMarkerfiles")), (QStringList { "earth", "quake.marker" }));
 
     EXPECT_EQ(form.ui()->lbConfigFileName->text(), QStringLiteral("Current Config File: Globewall.ini"));
     EXPECT_EQ(form.ui()->lbVersion->text(), QStringLiteral("v" GLOBEWALL_VERSION " "));
     EXPECT_EQ(form.settingsFile().ConfigFileName(), rig.programFile(QStringLiteral("Globewall.ini")));
     EXPECT_TRUE(form.settingsFile().SettingsLoaded());
 
-    for (const char* sub : {"config", "images", "markers", "satellites"})
+    for (const char* sub : { "config", "images", "markers", "satellites" })
         EXPECT_TRUE(QFileInfo(xplanet + QString::fromLatin1(sub)).isDir()) << sub << " created at start-up";
     EXPECT_TRUE(QDir(rig.program.path()).entryList(QDir::Files).isEmpty()) << "nothing written before the first save";
     EXPECT_EQ(form.minimumSize(), QSize(481, 582)) << "the size at creation is the minimum";
@@ -179,14 +185,16 @@ TEST(FirstStart, RendererPathFollowsProgramFolderThenPath)
         const QString beside = rig.programFile(QStringLiteral("xplanet"));
         gwtest::writeFile(beside, "#!/bin/sh\n");
         QFile::setPermissions(beside, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        EXPECT_EQ(rig.create().settings().text(QStringLiteral("edtAppFile")), beside) << "an executable beside the program wins";
+        EXPECT_EQ(rig.create().settings().text(QStringLiteral("edtAppFile")), beside)
+            << "an executable beside the program wins";
     }
     {
         gwtest::AppRig rig;
         gwtest::writeFile(rig.programFile(QStringLiteral("xplanet")), "not executable");
         const QString onPath = QStandardPaths::findExecutable(QStringLiteral("xplanet"));
         const QString expected = onPath.isEmpty() ? rig.programFile(QStringLiteral("xplanet")) : onPath;
-        EXPECT_EQ(rig.create().settings().text(QStringLiteral("edtAppFile")), expected) << "a plain file is passed over";
+        EXPECT_EQ(rig.create().settings().text(QStringLiteral("edtAppFile")), expected)
+            << "a plain file is passed over";
     }
     {
         gwtest::AppRig rig;
@@ -203,8 +211,10 @@ TEST(FirstStart, FirstSaveWritesTheBaseFileReadableByItsOwnerOnly)
     ASSERT_TRUE(form.close());
     const QString base = rig.programFile(QStringLiteral("Globewall.ini"));
     ASSERT_TRUE(QFileInfo::exists(base));
-    EXPECT_EQ(QFileInfo(base).permissions() & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther),
-              QFile::Permissions()) << "it holds the proxy password";
+    EXPECT_EQ(
+        QFileInfo(base).permissions() & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther),
+        QFile::Permissions())
+        << "it holds the proxy password";
     EXPECT_EQ(readIni(base, "Config", "Config File"), base);
     EXPECT_EQ(readIni(base, "Config", "StartEvery"), QStringLiteral("600"));
     EXPECT_EQ(readIni(base, "Download", "0,1"), gw::endpoints::quakeList());
@@ -244,15 +254,16 @@ TEST(Creation, HooksRunInTheirStepsAndAnErrorInTheLoadIsShown)
         h.edtWebAdressChange = record("edtWebAdressChange");
     };
     TForm1& form = rig.create(std::move(o));
-    EXPECT_EQ(calls, (QStringList{"createConfigLines", "getConfigs", "resetTimeServerEditing", "setupTrayAnimation"}))
+    EXPECT_EQ(
+        calls, (QStringList { "createConfigLines", "getConfigs", "resetTimeServerEditing", "setupTrayAnimation" }))
         << "the load stops at the failing step; creation goes on";
     EXPECT_TRUE(rig.dialogs.messages().contains(QStringLiteral("Cannot read the configuration folder")));
-    EXPECT_EQ(form.settings().lines(QStringLiteral("mSatfiles")), QStringList{QStringLiteral("iss")})
+    EXPECT_EQ(form.settings().lines(QStringLiteral("mSatfiles")), QStringList { QStringLiteral("iss") })
         << "the steps after the load still ran";
 
     calls.clear();
     form.Timer2Timer();
-    EXPECT_EQ(calls, (QStringList{"edtWebAdressChange", "transparent"}));
+    EXPECT_EQ(calls, (QStringList { "edtWebAdressChange", "transparent" }));
 }
 
 TEST(Creation, StoredMasterSwitchOffTurnsTheSwitchOff)
@@ -264,11 +275,11 @@ TEST(Creation, StoredMasterSwitchOffTurnsTheSwitchOff)
     o.attach = [&crosses](TForm1& f) { f.hooks().trayIconCross = [&crosses](bool c) { crosses << c; }; };
     TForm1& form = rig.create(std::move(o));
     EXPECT_FALSE(form.ui()->Globewallenabled->isChecked());
-    EXPECT_EQ(crosses, QList<bool>{true}) << "the crossed globe, once";
+    EXPECT_EQ(crosses, QList<bool> { true }) << "the crossed globe, once";
 
     form.ui()->Globewallenabled->trigger();
     EXPECT_TRUE(form.ui()->Globewallenabled->isChecked()) << "the menu item switches back on";
-    EXPECT_EQ(crosses, (QList<bool>{true, false}));
+    EXPECT_EQ(crosses, (QList<bool> { true, false }));
 }
 
 TEST(Creation, ParameterHintMirrorsItsText)
@@ -287,20 +298,20 @@ TEST(StartupStep, SeedsTheSchedulerTimesAndStartsTheScheduler)
     {
         const char* label;
         QByteArray ini;
-        double render;   // offset from now, or NaN for 0
+        double render; // offset from now, or NaN for 0
         double file;
         double cloud;
     };
     const double now = 46000.5;
     const double nan = std::nan("");
     const Case cases[] = {
-        {"defaults", "", 0, 0.00138888888888 - 1.0, -29 * gw::OneMinute},
-        {"launch at start renders at the first tick", "[Config]\nStart App at start=1\n", nan, 0.00138888888888 - 1.0,
-         -29 * gw::OneMinute},
-        {"four checks a day", "[Config]\nCheck extra downloads x times per day=4\nCheck for new file every=5\n", 0,
-         0.00138888888888 - 0.25, -4 * gw::OneMinute},
-        {"no periodic check leaves the time at 0", "[Config]\nCheck extra downloads x times per day=0\n", 0, nan,
-         -29 * gw::OneMinute},
+        { "defaults", "", 0, 0.00138888888888 - 1.0, -29 * gw::OneMinute },
+        { "launch at start renders at the first tick", "[Config]\nStart App at start=1\n", nan, 0.00138888888888 - 1.0,
+            -29 * gw::OneMinute },
+        { "four checks a day", "[Config]\nCheck extra downloads x times per day=4\nCheck for new file every=5\n", 0,
+            0.00138888888888 - 0.25, -4 * gw::OneMinute },
+        { "no periodic check leaves the time at 0", "[Config]\nCheck extra downloads x times per day=0\n", 0, nan,
+            -29 * gw::OneMinute },
     };
     for (const Case& c : cases) {
         gwtest::AppRig rig;
@@ -331,8 +342,8 @@ TEST(StartupStep, CentresAndShowsTheWindow)
     EXPECT_TRUE(form.isVisible());
     EXPECT_FALSE(form.isParked());
     const QRect d = QGuiApplication::primaryScreen()->geometry();
-    EXPECT_EQ(form.frameGeometry().topLeft(),
-              d.topLeft() + gw::centredPosition(d.size(), form.frameGeometry().size(), true));
+    EXPECT_EQ(
+        form.frameGeometry().topLeft(), d.topLeft() + gw::centredPosition(d.size(), form.frameGeometry().size(), true));
 }
 
 TEST(StartupStep, MinimisedStartNeverShowsTheWindow)
@@ -427,7 +438,8 @@ TEST(Close, SavesTheSettingsThenRunsTheShutDownSteps)
     const QString base = rig.programFile(QStringLiteral("Globewall.ini"));
     TForm1::Options o = rig.options();
     o.attach = [&](TForm1& f) {
-        f.hooks().closeHttp = [&] { calls << (QFileInfo::exists(base) ? QStringLiteral("http after save") : QStringLiteral("http")); };
+        f.hooks().closeHttp
+            = [&] { calls << (QFileInfo::exists(base) ? QStringLiteral("http after save") : QStringLiteral("http")); };
         f.hooks().pmKillNowClick = [&] { calls << QStringLiteral("kill"); };
     };
     TForm1& form = rig.create(std::move(o));
@@ -440,7 +452,7 @@ TEST(Close, SavesTheSettingsThenRunsTheShutDownSteps)
     EXPECT_TRUE(form.isClosed());
     EXPECT_TRUE(closedSignal);
     EXPECT_FALSE(form.CentralTimer()->isActive()) << "no tick after the end";
-    EXPECT_EQ(calls, (QStringList{"http after save", "kill"}));
+    EXPECT_EQ(calls, (QStringList { "http after save", "kill" }));
     EXPECT_EQ(readIni(base, "Config", "StartEvery"), QStringLiteral("1234"));
 }
 
@@ -503,6 +515,7 @@ TEST(SettingsCommands, SaveAsLoadAndCancel)
 
     form.settings().setInteger(QStringLiteral("SpinEdit"), 43);
     form.ui()->btnIniSave2->click();
-    EXPECT_EQ(readIni(third, "Config", "StartEvery"), QStringLiteral("43")) << "\"Save config\" writes the current file";
+    EXPECT_EQ(readIni(third, "Config", "StartEvery"), QStringLiteral("43"))
+        << "\"Save config\" writes the current file";
     EXPECT_TRUE(rig.dialogs.allAnswersUsed());
 }

@@ -21,7 +21,7 @@ struct TransferLogFile : ::testing::Test
     gwtest::TempDir dir;
     QPlainTextEdit memo;
     QLabel panel;
-    gw::TransferLog log{&memo, &panel};
+    gw::TransferLog log { &memo, &panel };
     QString file = dir.file(QStringLiteral("Globewall.log"));
 
     TransferLogFile() { log.setLogFile(file); }
@@ -37,7 +37,7 @@ TEST_F(TransferLogFile, FirstLineCreatesTheFileThenLinesAreAppended)
         << "a new file gets the whole memo";
     log.appendLine(QStringLiteral("07.12.2026 10:00:05 - second"));
     EXPECT_EQ(gwtest::readFile(file),
-              QByteArray("earlier line\n07.12.2026 10:00:00 - first\n07.12.2026 10:00:05 - second\n"));
+        QByteArray("earlier line\n07.12.2026 10:00:00 - first\n07.12.2026 10:00:05 - second\n"));
     EXPECT_EQ(panel.text(), QStringLiteral("07.12.2026 10:00:05 - second")) << "panel 1 shows the last line";
 }
 
@@ -83,9 +83,10 @@ TEST(TransferLogOfTheWindow, WritesBesideTheProgram)
 {
     gwtest::AppRig rig;
     TForm1& form = rig.create();
-    form.transferLog().appendLine(QStringLiteral("07.12.2026 10:00:00 - Error. Can not connect to the internet. Waiting for next try."));
+    form.transferLog().appendLine(
+        QStringLiteral("07.12.2026 10:00:00 - Error. Can not connect to the internet. Waiting for next try."));
     EXPECT_EQ(gwtest::readFile(rig.programFile(QStringLiteral("Globewall.log"))),
-              QByteArray("07.12.2026 10:00:00 - Error. Can not connect to the internet. Waiting for next try.\n"));
+        QByteArray("07.12.2026 10:00:00 - Error. Can not connect to the internet. Waiting for next try.\n"));
     EXPECT_TRUE(form.statusText().endsWith(QStringLiteral("Waiting for next try.")));
     EXPECT_TRUE(form.ui()->mTransfer->toPlainText().endsWith(QStringLiteral("Waiting for next try.")));
 }
@@ -97,7 +98,7 @@ TEST(MessageWindow, KeepsItsContentWhenClosedAndShownAgain)
     TForm2 window(&main);
     EXPECT_EQ(window.windowTitle(), QStringLiteral("XPlanet messages"));
     EXPECT_EQ(window.size(), QSize(311, 283));
-    window.appendLines({QStringLiteral("Parameter:"), QStringLiteral("-body earth")});
+    window.appendLines({ QStringLiteral("Parameter:"), QStringLiteral("-body earth") });
     window.showWindow();
     EXPECT_TRUE(window.isVisible());
     // Placed before its first show, when its frame is not yet known: within the frame's width.
@@ -106,7 +107,7 @@ TEST(MessageWindow, KeepsItsContentWhenClosedAndShownAgain)
 
     window.findChild<QPushButton*>(QStringLiteral("btnCloseDebugWindow"))->click();
     EXPECT_FALSE(window.isVisible());
-    window.appendLines({QStringLiteral("Output:")});
+    window.appendLines({ QStringLiteral("Output:") });
     window.showWindow();
     EXPECT_EQ(window.mDebugOutput()->toPlainText(), QStringLiteral("Parameter:\n-body earth\nOutput:"));
     EXPECT_TRUE(window.mDebugOutput()->isReadOnly());
@@ -132,18 +133,18 @@ TEST(KeyFilters, TypedCharactersOnly)
         bool port;
     };
     const Case cases[] = {
-        {"digit", QStringLiteral("7"), true, true},
-        {"colon", QStringLiteral(":"), true, false},
-        {"letter", QStringLiteral("a"), false, false},
-        {"minus", QStringLiteral("-"), false, false},
-        {"blank", QStringLiteral(" "), false, false},
-        {"hash", QStringLiteral("#"), false, false},
-        {"backspace", QString(QChar(8)), true, true},
-        {"Enter", QString(QChar(13)), true, false},
-        {"no text (arrow keys)", QString(), true, true},
-        {"Ctrl+V is a command, not text", QString(QChar(22)), true, true},
-        {"Escape", QString(QChar(27)), true, true},
-        {"non-ASCII digit", QString(QChar(0x0663)), false, false},
+        { "digit", QStringLiteral("7"), true, true },
+        { "colon", QStringLiteral(":"), true, false },
+        { "letter", QStringLiteral("a"), false, false },
+        { "minus", QStringLiteral("-"), false, false },
+        { "blank", QStringLiteral(" "), false, false },
+        { "hash", QStringLiteral("#"), false, false },
+        { "backspace", QString(QChar(8)), true, true },
+        { "Enter", QString(QChar(13)), true, false },
+        { "no text (arrow keys)", QString(), true, true },
+        { "Ctrl+V is a command, not text", QString(QChar(22)), true, true },
+        { "Escape", QString(QChar(27)), true, true },
+        { "non-ASCII digit", QString(QChar(0x0663)), false, false },
     };
     for (const Case& c : cases) {
         EXPECT_EQ(gw::mTimeKeyPress(c.typed), c.time) << "time list: " << c.label;

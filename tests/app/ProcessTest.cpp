@@ -27,7 +27,8 @@ public:
         QDir().mkpath(dir.file(QStringLiteral("bin")));
         QDir().mkpath(dir.file(QStringLiteral("home")));
         QDir().mkpath(dir.file(QStringLiteral("runtime")));
-        QFile::setPermissions(dir.file(QStringLiteral("runtime")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(
+            dir.file(QStringLiteral("runtime")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         m_copied = QFile::copy(built, m_binary);
         QFile::setPermissions(m_binary, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
@@ -64,7 +65,8 @@ public:
     QStringList snapshot() const
     {
         QStringList out;
-        QDirIterator it(dir.path(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+        QDirIterator it(
+            dir.path(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
         while (it.hasNext()) {
             const QFileInfo fi(it.next());
             out << fi.filePath() + QLatin1Char(' ') + QString::number(fi.size()) + QLatin1Char(' ')
@@ -109,7 +111,7 @@ TEST(Process, SecondInstanceEndsAtOnceAndChangesNothing)
 
 TEST(Process, TerminationSignalsSaveTheSettings)
 {
-    for (int signo : {SIGTERM, SIGINT}) {
+    for (int signo : { SIGTERM, SIGINT }) {
         SCOPED_TRACE(signo == SIGTERM ? "SIGTERM" : "SIGINT");
         ProgramCopy copy;
         ASSERT_TRUE(copy.copied());

@@ -1,10 +1,10 @@
 // Process-level pieces: the single-instance lock, the general error handler, the centring.
-#include "support/TempDir.h"
 #include "app/ErrorReport.h"
 #include "app/SingleInstance.h"
 #include "app/WindowPlacement.h"
 #include "shared/Dialogs.h"
 #include "shared/Error.h"
+#include "support/TempDir.h"
 
 #include <QFileInfo>
 #include <gtest/gtest.h>
@@ -59,10 +59,10 @@ TEST(ErrorReport, ShowsTheTextAndTheProgramGoesOn)
         const char* shown;
     };
     const Case cases[] = {
-        {"program error", [] { throw gw::Error(QStringLiteral("Could not write the file /x/Globewall.ini")); },
-         "Could not write the file /x/Globewall.ini"},
-        {"standard exception", [] { throw std::runtime_error("bad conversion"); }, "bad conversion"},
-        {"anything else", [] { throw 42; }, "Unknown error"},
+        { "program error", [] { throw gw::Error(QStringLiteral("Could not write the file /x/Globewall.ini")); },
+            "Could not write the file /x/Globewall.ini" },
+        { "standard exception", [] { throw std::runtime_error("bad conversion"); }, "bad conversion" },
+        { "anything else", [] { throw 42; }, "Unknown error" },
     };
     for (const Case& c : cases) {
         dialogs.asked.clear();
@@ -93,8 +93,8 @@ TEST(WindowPlacement, HalvesRoundToEven)
         double x;
         int rounded;
     };
-    const Case cases[] = {{271.5, 272}, {270.5, 270}, {0.5, 0}, {1.5, 2}, {-0.5, 0}, {-1.5, -2}, {-2.5, -2},
-                          {3.25, 3}, {3.75, 4}, {-3.75, -4}, {7.0, 7}};
+    const Case cases[] = { { 271.5, 272 }, { 270.5, 270 }, { 0.5, 0 }, { 1.5, 2 }, { -0.5, 0 }, { -1.5, -2 },
+        { -2.5, -2 }, { 3.25, 3 }, { 3.75, 4 }, { -3.75, -4 }, { 7.0, 7 } };
     for (const Case& c : cases)
         EXPECT_EQ(gw::roundHalfEven(c.x), c.rounded) << c.x;
 }
@@ -110,12 +110,12 @@ TEST(WindowPlacement, CentredPosition)
         QPoint expected;
     };
     const Case cases[] = {
-        {"even sizes", {1024, 768}, {480, 582}, true, {272, 93}},
-        {"odd window width, half goes up to even", {1024, 768}, {481, 582}, true, {272, 93}},
-        {"odd window width, half goes down to even", {1024, 768}, {483, 581}, true, {270, 94}},
-        {"odd desktop and window", {1023, 767}, {480, 582}, true, {272, 92}},
-        {"window wider than the desktop, clamped", {640, 480}, {800, 582}, true, {0, 0}},
-        {"window wider than the desktop, not clamped", {640, 480}, {801, 583}, false, {-80, -52}},
+        { "even sizes", { 1024, 768 }, { 480, 582 }, true, { 272, 93 } },
+        { "odd window width, half goes up to even", { 1024, 768 }, { 481, 582 }, true, { 272, 93 } },
+        { "odd window width, half goes down to even", { 1024, 768 }, { 483, 581 }, true, { 270, 94 } },
+        { "odd desktop and window", { 1023, 767 }, { 480, 582 }, true, { 272, 92 } },
+        { "window wider than the desktop, clamped", { 640, 480 }, { 800, 582 }, true, { 0, 0 } },
+        { "window wider than the desktop, not clamped", { 640, 480 }, { 801, 583 }, false, { -80, -52 } },
     };
     for (const Case& c : cases)
         EXPECT_EQ(gw::centredPosition(c.desktop, c.window, c.clamp), c.expected) << c.label;

@@ -1,8 +1,8 @@
 // The rules of the settings on the real widgets: spin-edit bounds and the non-number rule,
 // radio groups, memo lines, combo texts, the grid's header row, the colour, bad names.
+#include "app/WidgetSettings.h"
 #include "AppRig.h"
 #include "app/SpinEdit.h"
-#include "app/WidgetSettings.h"
 #include "settings/ControlCatalogue.h"
 #include "shared/Error.h"
 #include "ui_TForm1.h"
@@ -37,19 +37,19 @@ TEST_F(SpinEditRules, SetValuesGoToTheNearestBoundUnlessUnbounded)
         int reads;
     };
     const Case cases[] = {
-        {"stored 3 is used as 5", "seCheckForNewFiles", 3, 5},
-        {"stored 2000 is used as 1000", "seCheckForNewFiles", 2000, 1000},
-        {"lower bound kept", "seCheckForNewFiles", 5, 5},
-        {"upper bound kept", "seCheckForNewFiles", 1000, 1000},
-        {"unbounded zero", "SpinEdit", 0, 0},
-        {"unbounded negative", "SpinEdit", -7, -7},
-        {"unbounded int minimum", "SpinEdit", INT_MIN, INT_MIN},
-        {"unbounded int maximum", "SpinEdit", INT_MAX, INT_MAX},
-        {"checks per day above range", "seDownloadChecksPerDay", 3000, 2880},
-        {"checks per day zero", "seDownloadChecksPerDay", 0, 0},
-        {"rotate below range", "seRotate", -1, 0},
-        {"rotate above range", "seRotate", 361, 360},
-        {"latitude unbounded", "seLat", -95, -95},
+        { "stored 3 is used as 5", "seCheckForNewFiles", 3, 5 },
+        { "stored 2000 is used as 1000", "seCheckForNewFiles", 2000, 1000 },
+        { "lower bound kept", "seCheckForNewFiles", 5, 5 },
+        { "upper bound kept", "seCheckForNewFiles", 1000, 1000 },
+        { "unbounded zero", "SpinEdit", 0, 0 },
+        { "unbounded negative", "SpinEdit", -7, -7 },
+        { "unbounded int minimum", "SpinEdit", INT_MIN, INT_MIN },
+        { "unbounded int maximum", "SpinEdit", INT_MAX, INT_MAX },
+        { "checks per day above range", "seDownloadChecksPerDay", 3000, 2880 },
+        { "checks per day zero", "seDownloadChecksPerDay", 0, 0 },
+        { "rotate below range", "seRotate", -1, 0 },
+        { "rotate above range", "seRotate", 361, 360 },
+        { "latitude unbounded", "seLat", -95, -95 },
     };
     for (const Case& c : cases) {
         s.setInteger(QString::fromLatin1(c.control), c.set);
@@ -67,17 +67,17 @@ TEST_F(SpinEditRules, TextThatIsNotAWholeNumberReadsAsMinValue)
         int reads;
     };
     const Case cases[] = {
-        {"empty", "SpinEdit", "", 0},
-        {"lone minus", "SpinEdit", "-", 0},
-        {"letters", "SpinEdit", "abc", 0},
-        {"number with trailing letters", "SpinEdit", "12x", 0},
-        {"fraction", "SpinEdit", "1.5", 0},
-        {"beyond 32 bits", "SpinEdit", "99999999999", 0},
-        {"blanks around a number", "SpinEdit", " 42 ", 42},
-        {"negative number", "SpinEdit", "-42", -42},
-        {"empty, minimum 5", "seCheckForNewFiles", "", 5},
-        {"lone minus, minimum 5", "seCheckForNewFiles", "-", 5},
-        {"typed 3 while the minimum is 5", "seCheckForNewFiles", "3", 5},
+        { "empty", "SpinEdit", "", 0 },
+        { "lone minus", "SpinEdit", "-", 0 },
+        { "letters", "SpinEdit", "abc", 0 },
+        { "number with trailing letters", "SpinEdit", "12x", 0 },
+        { "fraction", "SpinEdit", "1.5", 0 },
+        { "beyond 32 bits", "SpinEdit", "99999999999", 0 },
+        { "blanks around a number", "SpinEdit", " 42 ", 42 },
+        { "negative number", "SpinEdit", "-42", -42 },
+        { "empty, minimum 5", "seCheckForNewFiles", "", 5 },
+        { "lone minus, minimum 5", "seCheckForNewFiles", "-", 5 },
+        { "typed 3 while the minimum is 5", "seCheckForNewFiles", "3", 5 },
     };
     for (const Case& c : cases) {
         s.setText(QString::fromLatin1(c.control), QString::fromLatin1(c.text));
@@ -137,12 +137,12 @@ TEST_F(SettingValues, MemoLinesComeBackAsWritten)
 {
     const QList<QStringList> cases = {
         {},
-        {"07:30"},
-        {"07:30", "19:30"},
-        {"07:30", ""},
-        {""},
-        {"", "07:30"},
-        {"a", "", "b"},
+        { "07:30" },
+        { "07:30", "19:30" },
+        { "07:30", "" },
+        { "" },
+        { "", "07:30" },
+        { "a", "", "b" },
     };
     for (const QStringList& lines : cases) {
         s.setLines(QStringLiteral("mTime"), lines);
@@ -150,7 +150,7 @@ TEST_F(SettingValues, MemoLinesComeBackAsWritten)
     }
     // What a user types: the break after the last line does not make a line.
     s.setText(QStringLiteral("mTime"), QStringLiteral("07:30\n19:30\n"));
-    EXPECT_EQ(s.lines(QStringLiteral("mTime")), (QStringList{"07:30", "19:30"}));
+    EXPECT_EQ(s.lines(QStringLiteral("mTime")), (QStringList { "07:30", "19:30" }));
 }
 
 TEST_F(SettingValues, ComboTextSelectsOnlyAnExactItem)
@@ -171,14 +171,15 @@ TEST_F(SettingValues, ComboTextSelectsOnlyAnExactItem)
 
 TEST_F(SettingValues, CheckListAndListBox)
 {
-    const QVector<gw::CheckItem> servers = {{"a.example", false}, {"b.example", true}, {"", true}, {"a.example", false}};
+    const QVector<gw::CheckItem> servers
+        = { { "a.example", false }, { "b.example", true }, { "", true }, { "a.example", false } };
     s.setCheckItems(QStringLiteral("cbTimeServer"), servers);
     EXPECT_EQ(s.checkItems(QStringLiteral("cbTimeServer")), servers) << "duplicates and empty texts are kept";
     s.setCheckItems(QStringLiteral("cbTimeServer"), {});
     EXPECT_TRUE(s.checkItems(QStringLiteral("cbTimeServer")).isEmpty());
 
-    s.setLines(QStringLiteral("mSatfiles"), {"iss", "", "iss"});
-    EXPECT_EQ(s.lines(QStringLiteral("mSatfiles")), (QStringList{"iss", "", "iss"}));
+    s.setLines(QStringLiteral("mSatfiles"), { "iss", "", "iss" });
+    EXPECT_EQ(s.lines(QStringLiteral("mSatfiles")), (QStringList { "iss", "", "iss" }));
 }
 
 TEST_F(SettingValues, GridRowZeroIsTheHeaderRow)
@@ -189,7 +190,8 @@ TEST_F(SettingValues, GridRowZeroIsTheHeaderRow)
     EXPECT_EQ(form.ui()->sgDownloadFiles->horizontalHeaderItem(0)->text(), QStringLiteral("Source"));
     EXPECT_EQ(s.cell(grid, 0, 0), QStringLiteral("Source"));
     s.setCell(grid, 1, 49, QStringLiteral("/last"));
-    EXPECT_EQ(form.ui()->sgDownloadFiles->item(48, 1)->text(), QStringLiteral("/last")) << "row 49 is the last table row";
+    EXPECT_EQ(form.ui()->sgDownloadFiles->item(48, 1)->text(), QStringLiteral("/last"))
+        << "row 49 is the last table row";
     EXPECT_EQ(s.cell(grid, 1, 49), QStringLiteral("/last"));
     EXPECT_EQ(s.cell(grid, 1, 48), QString());
     EXPECT_EQ(s.cell(grid, 2, 1), QString()) << "reading outside the grid gives nothing";
