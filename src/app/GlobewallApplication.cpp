@@ -1,10 +1,13 @@
 #include "app/GlobewallApplication.h"
 
+#include "app/AppIcon.h"
+
 GlobewallApplication::GlobewallApplication(int& argc, char** argv)
     : QApplication(argc, argv)
 {
+    // The title; no separate display name, which the platform would append to every caption.
     setApplicationName(QStringLiteral("Globewall"));
-    setApplicationDisplayName(QStringLiteral("Globewall"));
+    setWindowIcon(gw::globewallIcon());
     // The program lives in the tray; only closing the main window ends it.
     setQuitOnLastWindowClosed(false);
 }
