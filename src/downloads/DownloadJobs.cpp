@@ -1,0 +1,336 @@
+#include "downloads/DownloadJobs.h"
+
+#include "downloads/DownloadEngine.h"
+#include "downloads/QuakeMarkers.h"
+#include "renderer/RendererLayout.h"
+#include "settings/SettingsAccess.h"
+#include "shared/AppState.h"
+#include "shared/Clock.h"
+#include "shared/DateTime.h"
+#include "shared/Dialogs.h"
+#include "shared/Endpoints.h"
+#include "shared/LogSink.h"
+#include "shared/Paths.h"
+
+#include <QFileInfo>
+#include <QScopeGuard>
+
+namespace gw {
+
+namespace {
+
+const QString kGrid = QStringLiteral("sgDownloadFiles");
+const QString kWebAdress = QStringLiteral("edtWebAdress");
+const QString kFileDestination = QStringLiteral("edtFileDestination");
+const QString kExecuteAfter = QStringLiteral("edtExecuteFileAfterDownload");
+
+} // namespace
+
+DownloadJobs::DownloadJobs(SettingsAccess& settings, AppState& state, LogSink& transferLog, Dialogs& dialogs,
+                           const Clock& clock, DownloadEngine& engine, Actions actions, QObject* parent)
+    : QObject(parent), m_settings(settings), m_state(state), m_log(transferLog), m_dialogs(dialogs),
+      m_clock(clock), m_engine(engine), m_actions(std::move(actions))
+{
+}
+
+// ---- helpers ------------------------------------------------------------------------------
+
+QString DownloadJobs::extensionOf(const QString& path)
+{
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    return dot > slash ? path.mid(dot) : QString();
+}
+
+QString DownloadJobs::markerFileFor(const QString& destination)
+{
+    const QString extension = extensionOf(destination);
+    return destination.left(destination.size() - extension.size()) + QStringLiteral(".marker");
+}
+
+QString DownloadJobs::lastPartOf(const QString& source)
+{
+    const qsizetype cut = std::max(source.lastIndexOf(QLatin1Char('/')), source.lastIndexOf(QLatin1Char('\\')));
+    return source.mid(cut + 1);
+}
+
+bool DownloadJobs::fileExists(const QString& path)
+{
+    return !path.isEmpty() && QFileInfo(path).isFile();
+}
+
+// Source and destination are read together, so what is fetched, recorded and converted is
+// one item even when the user edits the fields while a transfer waits.
+DownloadJobs::Item DownloadJobs::cloudItem() const
+{
+    return {m_settings.text(kWebAdress), m_settings.text(kFileDestination)};
+}
+
+int DownloadJobs::listRows() const
+{
+    return m_settings.rowCount(kGrid);
+}
+
+bool DownloadJobs::listItem(int row, Item* item) const
+{
+    item->source = m_settings.cell(kGrid, 0, row);
+    item->destination = m_settings.cell(kGrid, 1, row);
+    return !item->source.isEmpty() && !item->destination.isEmpty();
+}
+
+bool DownloadJobs::fresh(const QString& url, QString* lastModifiedText)
+{
+    return m_engine.AlreadyDownloaded(url, lastModifiedText);
+}
+
+bool DownloadJobs::fetch(const Item& item)
+{
+    return m_engine.DownloadFile(item.source, item.destination, false);
+}
+
+// The check made just before the download gave the text; a check without a 200 answer gave
+// none, and then the record stays as it was rather than taking another item's date.
+void DownloadJobs::record(const QString& url, const QString& lastModifiedText)
+{
+    m_engine.DateTimeDownloadedFile(url, lastModifiedText);
+}
+
+// Only the built-in earthquake address, compared exactly: another list in the same format
+// under another address is the user's to convert.
+void DownloadJobs::convertQuakeList(const Item& item)
+{
+    if (item.source == endpoints::quakeList())
+        ConvertAscQuakeToMarker(item.destination, markerFileFor(item.destination));
+}
+
+void DownloadJobs::runProgram()
+{
+    if (!m_settings.checked(QStringLiteral("cbExecuteFileAfterDownload")))
+        return;
+    const QString file = m_settings.text(kExecuteAfter);
+    if (fileExists(file) && m_actions.executeFile)
+        m_actions.executeFile(file);
+}
+
+void DownloadJobs::startRendererUnlessBusy()
+{
+    if (m_settings.checked(QStringLiteral("cbStartAfterDownload")) && !m_state.DownloadBusy && !m_state.RenderBusy)
+        StartXPlanet();
+}
+
+void DownloadJobs::synchronizeTime()
+{
+    if (m_settings.checked(QStringLiteral("cbAdjustTime")) && m_actions.synchronizeTime)
+        m_actions.synchronizeTime();
+}
+
+void DownloadJobs::logUpToDate(const QString& destination)
+{
+    m_log.appendLine(DateTimeToStr(m_clock.now()) + QStringLiteral(" - Success: local copy of ")
+                     + destination.mid(destination.lastIndexOf(QLatin1Char('/')) + 1)
+                     + QStringLiteral(" still up to date"));
+}
+
+bool DownloadJobs::manualJobsBlocked() const
+{
+    return m_state.DownloadBusy || m_state.RenderBusy;
+}
+
+// ---- timed jobs ---------------------------------------------------------------------------
+
+void DownloadJobs::StartXPlanet()
+{
+    if (m_actions.startXPlanet)
+        m_actions.startXPlanet();
+}
+
+bool DownloadJobs::cloudIntervalJob()
+{
+    if (!m_engine.PingReply())
+        return false;
+    BusyGuard busy(m_state.TimedDownloadBusy);
+    const Item cloud = cloudItem();
+    QString lastModified;
+    // A fresh map is not fetched even when its file is missing: the interval check looks at
+    // the server only.
+    if (fresh(cloud.source, &lastModified)) {
+        m_state.LastCloudCheckTime = m_clock.now();
+        return true;
+    }
+    // A failed download leaves LastCloudCheckTime alone, so the next tick tries again.
+    if (fetch(cloud)) {
+        m_state.LastCloudCheckTime = m_clock.now();
+        record(cloud.source, lastModified);
+        synchronizeTime();
+        runProgram();
+        startRendererUnlessBusy();
+    }
+    return true;
+}
+
+bool DownloadJobs::cloudFixedTimeJob()
+{
+    if (!m_engine.PingReply())
+        return false;
+    const Item cloud = cloudItem();
+    QString ignored;
+    fresh(cloud.source, &ignored); // forced: the check only reports
+    // No record: the next interval check compares the server with the last recorded date.
+    if (fetch(cloud)) {
+        m_state.CloudTimeDue = false;
+        synchronizeTime();
+        runProgram();
+        startRendererUnlessBusy();
+    }
+    return true;
+}
+
+bool DownloadJobs::listJob()
+{
+    if (!m_engine.PingReply())
+        return false;
+    BusyGuard busy(m_state.TimedDownloadBusy);
+    // The list counts as gone through also when an error ends it early; otherwise the error
+    // would come back at every tick instead of once per period.
+    auto checked = qScopeGuard([this] { m_state.LastFileCheckTime = m_clock.now(); });
+    for (int row = 1; row < listRows(); ++row) {
+        Item item;
+        if (!listItem(row, &item))
+            continue;
+        QString lastModified;
+        if (fresh(item.source, &lastModified) && fileExists(item.destination))
+            continue;
+        if (!fetch(item))
+            continue;
+        record(item.source, lastModified);
+        convertQuakeList(item);
+    }
+    return true;
+}
+
+// ---- commands -----------------------------------------------------------------------------
+
+void DownloadJobs::btnCheckDownloadsClick()
+{
+    if (manualJobsBlocked())
+        return;
+
+    bool cloudDownloaded = false;
+    const Item cloud = cloudItem();
+    QString cloudModified;
+    if (fresh(cloud.source, &cloudModified) && fileExists(cloud.destination)) {
+        logUpToDate(cloud.destination);
+    } else if (fetch(cloud)) {
+        record(cloud.source, cloudModified);
+        cloudDownloaded = true;
+    }
+
+    for (int row = 1; row < listRows(); ++row) {
+        Item item;
+        if (!listItem(row, &item))
+            continue;
+        QString lastModified;
+        if (fresh(item.source, &lastModified) && fileExists(item.destination)) {
+            logUpToDate(item.destination);
+            continue;
+        }
+        if (!fetch(item))
+            continue;
+        m_state.LastFileCheckTime = m_clock.now();
+        record(item.source, lastModified);
+        convertQuakeList(item);
+    }
+
+    // A new list item alone is no reason to render: only a new cloud map changes the picture.
+    if (cloudDownloaded) {
+        runProgram();
+        if (m_settings.checked(QStringLiteral("cbStartAfterDownload")))
+            StartXPlanet();
+    }
+}
+
+void DownloadJobs::btnDownloadCloudNowClick()
+{
+    if (manualJobsBlocked())
+        return;
+    const Item cloud = cloudItem();
+    QString lastModified;
+    fresh(cloud.source, &lastModified); // forced: only the date to record
+    if (!fetch(cloud))
+        return;
+    m_state.LastCloudCheckTime = m_clock.now();
+    record(cloud.source, lastModified);
+    runProgram();
+}
+
+void DownloadJobs::btnDownloadTleNowClick()
+{
+    if (manualJobsBlocked())
+        return;
+    for (int row = 1; row < listRows(); ++row) {
+        Item item;
+        if (!listItem(row, &item))
+            continue;
+        QString lastModified;
+        fresh(item.source, &lastModified); // forced: only the date to record
+        if (!fetch(item))
+            continue;
+        m_state.LastFileCheckTime = m_clock.now();
+        record(item.source, lastModified);
+        convertQuakeList(item);
+        // Exactly ".tle": the satellite file takes the name without it.
+        if (extensionOf(item.destination) == QLatin1String(".tle") && m_actions.generateSatFile)
+            m_actions.generateSatFile(item.destination);
+    }
+}
+
+void DownloadJobs::btnExecuteFileNowClick()
+{
+    // Not tested for existence: a missing file is reported by the launcher.
+    if (m_actions.executeFile)
+        m_actions.executeFile(m_settings.text(kExecuteAfter));
+}
+
+void DownloadJobs::btnChooseExecuteFileClick()
+{
+    const QString current = m_settings.text(kExecuteAfter);
+    FileDialogRequest request;
+    request.title = QStringLiteral("Choose file to execute after download");
+    request.proposedFile = current;
+    // Programs and scripts here mostly have no extension: "*.*" misses them, so any file is
+    // offered too, and no extension is added to a typed name.
+    request.filter = QStringLiteral("Executable (*.exe,*.com,*.bat)|*.exe;*.com;*.bat|All files (*.*)|*.*")
+                     + QStringLiteral("|Any file (*)|*");
+    request.startFolder = folderOf(current);
+    const QString chosen = m_dialogs.getOpenFile(request);
+    if (!chosen.isEmpty())
+        m_settings.setText(kExecuteAfter, chosen);
+}
+
+void DownloadJobs::edtWebAdressChange()
+{
+    if (!m_actions.settingsLoaded || !m_actions.settingsLoaded())
+        return;
+    const QString destination = m_settings.text(kFileDestination);
+    // The change event comes with every keystroke: a destination proposed here follows the
+    // address as it is typed; one the user wrote or loaded is never touched.
+    const bool proposedHere = !m_proposedDestination.isEmpty() && destination == m_proposedDestination;
+    if (!destination.isEmpty() && !proposedHere)
+        return;
+    const QString name = lastPartOf(m_settings.text(kWebAdress));
+    // No file name yet (an empty address, or one ending in "/"): a folder is no destination.
+    const QString proposal =
+        name.isEmpty() ? QString()
+                       : RendererLayout(m_settings.text(QStringLiteral("edtAppFile")), m_home).imagesFolder() + name;
+    m_proposedDestination = proposal;
+    if (proposal != destination)
+        m_settings.setText(kFileDestination, proposal);
+}
+
+void DownloadJobs::Label4Click()
+{
+    if (m_actions.openBrowser)
+        m_actions.openBrowser(endpoints::cloudsPage());
+}
+
+} // namespace gw

@@ -1,0 +1,108 @@
+#pragma once
+// What is downloaded, by which trigger, and what follows a successful download. Two kinds of
+// item: the cloud map (edtWebAdress into edtFileDestination) and the rows of the download list
+// sgDownloadFiles. The scheduler starts the three timed jobs; the buttons of the "Download
+// settings" page start the others. After a download, by job: the server's date is recorded,
+// the earthquake list becomes a marker file, a TLE file gets a satellite file, the clock is
+// synchronised, the program chosen for after downloads runs and the renderer starts.
+#include "scheduler/TimedJobs.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+namespace gw {
+
+struct AppState;
+class Clock;
+class Dialogs;
+class DownloadEngine;
+class LogSink;
+class SettingsAccess;
+
+class DownloadJobs : public QObject, public TimedJobs
+{
+    Q_OBJECT
+
+public:
+    // What the jobs start in other parts of the program. An empty action does nothing;
+    // an empty settingsLoaded counts as "not loaded yet".
+    struct Actions
+    {
+        std::function<void()> startXPlanet;                  // one render, as the scheduler starts it
+        std::function<void(const QString&)> executeFile;     // runs a file and waits
+        std::function<void(const QString&)> generateSatFile; // satellite file for a TLE file
+        std::function<void()> synchronizeTime;               // the click of btnCheckTimeServer
+        std::function<void(const QString&)> openBrowser;     // a web page in the default browser
+        std::function<bool()> settingsLoaded;                // the first settings load has finished
+    };
+
+    DownloadJobs(SettingsAccess& settings, AppState& state, LogSink& transferLog, Dialogs& dialogs,
+                 const Clock& clock, DownloadEngine& engine, Actions actions, QObject* parent = nullptr);
+
+    // TimedJobs: the render is forwarded; each download job returns its reachability result.
+    void StartXPlanet() override;
+    bool cloudIntervalJob() override;
+    bool cloudFixedTimeJob() override;
+    bool listJob() override;
+
+    // "Check downloads" and the tray's "check all downloads".
+    void btnCheckDownloadsClick();
+    // The two "Download now   *" buttons: forced, no freshness check.
+    void btnDownloadCloudNowClick();
+    void btnDownloadTleNowClick();
+    // "now": runs the file chosen for after downloads, whether it exists or not.
+    void btnExecuteFileNowClick();
+    // "...": chooses that file.
+    void btnChooseExecuteFileClick();
+    // Every change of edtWebAdress: proposes a destination in the renderer's images folder.
+    void edtWebAdressChange();
+    // The label "Web Address (Source)": the clouds page of the renderer's web site.
+    void Label4Click();
+
+    // Seam: the home folder that holds the renderer folder (empty: the user's home).
+    void setHome(const QString& home) { m_home = home; }
+
+    // The destination with its extension replaced by ".marker" (appended when it has none).
+    static QString markerFileFor(const QString& destination);
+    // The extension of a path's file name, with its dot; empty when it has none.
+    static QString extensionOf(const QString& path);
+    // The part of a source address behind its last "/" or "\".
+    static QString lastPartOf(const QString& source);
+
+private:
+    struct Item
+    {
+        QString source;
+        QString destination;
+    };
+
+    Item cloudItem() const;
+    // The list row, or nothing when its source or destination cell is empty.
+    bool listItem(int row, Item* item) const;
+    int listRows() const;
+
+    bool fresh(const QString& url, QString* lastModifiedText);
+    bool fetch(const Item& item);
+    void record(const QString& url, const QString& lastModifiedText);
+    void convertQuakeList(const Item& item);
+    void runProgram();
+    void startRendererUnlessBusy();
+    void synchronizeTime();
+    void logUpToDate(const QString& destination);
+    bool manualJobsBlocked() const;
+    static bool fileExists(const QString& path);
+
+    SettingsAccess& m_settings;
+    AppState& m_state;
+    LogSink& m_log;
+    Dialogs& m_dialogs;
+    const Clock& m_clock;
+    DownloadEngine& m_engine;
+    Actions m_actions;
+    QString m_home;
+    QString m_proposedDestination; // the destination edtWebAdressChange filled in last
+};
+
+} // namespace gw
