@@ -1,0 +1,443 @@
+#include "update/TFormCheckForUpdate.h"
+
+#include "ui_TFormCheckForUpdate.h"
+
+#include "downloads/DownloadEngine.h"
+#include "settings/SettingsAccess.h"
+#include "shared/AppState.h"
+#include "shared/Clock.h"
+#include "shared/Dialogs.h"
+#include "shared/Endpoints.h"
+#include "shared/Error.h"
+#include "shared/NumberText.h"
+#include "shared/Paths.h"
+#include "update/UpdateGlobe.h"
+#include "update/UpdateInfo.h"
+
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QScopeGuard>
+#include <QScreen>
+#include <QShowEvent>
+#include <QTextBlockFormat>
+#include <QTextCursor>
+
+#include <climits>
+#include <cmath>
+
+namespace gw {
+
+namespace {
+
+const QString kUserAgent = QStringLiteral("Mozilla/3.0 (compatible; Globewall update check)");
+const QByteArray kNoCache = QByteArrayLiteral("Cache-Control: no-cache");
+const QString kTemporaryName = QStringLiteral("globewall.tmp");
+const QString kUpdatesName = QStringLiteral("updates.ini");
+
+} // namespace
+
+TFormCheckForUpdate::TFormCheckForUpdate(SettingsAccess& settings, Dialogs& dialogs, const Clock& clock,
+                                         QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
+                          | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      m_ui(std::make_unique<Ui::TFormCheckForUpdate>()),
+      m_settings(settings),
+      m_dialogs(dialogs),
+      m_clock(clock),
+      m_fileVersion(QStringLiteral(GLOBEWALL_VERSION)),
+      m_frames(drawUpdateGlobeFrames(FrameCount, FrameSize))
+{
+    m_ui->setupUi(this);
+    setObjectName(QStringLiteral("TFormCheckForUpdate"));
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    m_errorHandler = [this](const QString& text) { m_dialogs.message(MessageKind::Error, text); };
+    m_http.setUserAgent(kUserAgent);
+
+    m_ui->BetaVersion->hide();
+    m_ui->btnOK->hide();
+    m_ui->btnCancel->hide();
+    m_ui->btnClose->hide();
+
+    // The message area reads as part of the dialog: bold, centred, on the dialog's colour.
+    QFont bold = m_ui->Memo->font();
+    bold.setBold(true);
+    m_ui->Memo->setFont(bold);
+    QPalette palette = m_ui->Memo->palette();
+    palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+    m_ui->Memo->setPalette(palette);
+
+    if (!m_frames.isEmpty())
+        m_ui->Image1->setPixmap(m_frames.first());
+
+    connect(m_ui->btnOK, &QPushButton::clicked, this, &TFormCheckForUpdate::btnOKClick);
+    connect(m_ui->btnCancel, &QPushButton::clicked, this, &TFormCheckForUpdate::btnCancelClick);
+    connect(m_ui->btnClose, &QPushButton::clicked, this, &TFormCheckForUpdate::btnCloseClick);
+    connect(&m_timer1, &QTimer::timeout, this, &TFormCheckForUpdate::Timer1Timer);
+    connect(&m_http, &HttpClient::transferBegin, this, &TFormCheckForUpdate::HTTPWorkBegin);
+    connect(&m_http, &HttpClient::transferProgress, this, &TFormCheckForUpdate::HTTPWork);
+    connect(&m_http, &HttpClient::transferEnd, this, &TFormCheckForUpdate::HTTPWorkEnd);
+}
+
+TFormCheckForUpdate::~TFormCheckForUpdate() = default;
+
+QLabel* TFormCheckForUpdate::BetaVersion() const
+{
+    return m_ui->BetaVersion;
+}
+
+QString TFormCheckForUpdate::statusText() const
+{
+    return m_ui->StatusBar->currentMessage();
+}
+
+void TFormCheckForUpdate::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (event->spontaneous())
+        return; // the window came back from being minimised: no new check
+    FormShow();
+    // Activation is not reported on every platform; the check starts once the dialog's own
+    // event loop runs, whichever comes first.
+    QMetaObject::invokeMethod(this, &TFormCheckForUpdate::FormActivate, Qt::QueuedConnection);
+}
+
+void TFormCheckForUpdate::changeEvent(QEvent* event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        QMetaObject::invokeMethod(this, &TFormCheckForUpdate::FormActivate, Qt::QueuedConnection);
+}
+
+void TFormCheckForUpdate::FormShow()
+{
+    m_ui->lbVersion->setText(QStringLiteral("Globewall Version ") + m_fileVersion + QLatin1Char(' ')
+                             + m_ui->BetaVersion->text());
+    // "Close" and "Cancel" may still show from the previous check.
+    m_ui->btnOK->hide();
+    m_ui->btnCancel->hide();
+    m_ui->btnClose->hide();
+    m_updateAbort = false;
+    m_closed = false;
+    m_checkedThisShow = false;
+    m_updateFrameIndex = 0;
+    m_timer1.setInterval(3000 / FrameCount);
+    m_timer1.start();
+    // Four empty lines: the search line becomes the fifth, two below a failure text.
+    setMemo({QString(), QString(), QString(), QString()});
+    setStatus(QString());
+    setProgress(0);
+    if (const QScreen* s = screen()) {
+        adjustSize();
+        move(s->availableGeometry().center() - rect().center());
+    }
+}
+
+void TFormCheckForUpdate::FormActivate()
+{
+    if (m_checkedThisShow || !isVisible())
+        return;
+    m_checkedThisShow = true;
+    // The check runs from the event loop; its errors end here and are reported, not thrown into Qt.
+    try {
+        StartLookingForUpdate();
+    } catch (const Error& e) {
+        m_errorHandler(e.message());
+    } catch (const std::exception& e) {
+        m_errorHandler(QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        m_errorHandler(QStringLiteral("Unknown error during the update check"));
+    }
+}
+
+void TFormCheckForUpdate::StartLookingForUpdate()
+{
+    // However the check ends (an error included), the user can close the dialog.
+    auto finally = qScopeGuard([this] { endCheck(); });
+
+    setStatus(QStringLiteral("searching for new version..."));
+    setMemo(m_memo + QStringList{QStringLiteral("searching for new version...")});
+    if (m_updateAbort)
+        return;
+
+    const QString iniPath = programDir() + kUpdatesName;
+    if (!DownloadFromWeb(endpoints::updateInfo(), iniPath, false))
+        return;
+
+    const UpdateInfo info = UpdateInfo::read(iniPath);
+    if (!info.URL2.isEmpty())
+        DownloadFromWeb(info.URL2, QString(), true);
+    if (!info.URL3.isEmpty())
+        DownloadFromWeb(info.URL3, QString(), true);
+
+    if (!isNewerRelease(info.Version, info.Beta, m_fileVersion, m_ui->BetaVersion->text())) {
+        setMemo({QString(), QStringLiteral("no new version available"), QString()});
+        setStatus(QString());
+        return;
+    }
+
+    setStatus(QStringLiteral("found new version ") + info.Version + QLatin1Char(' ') + info.Beta);
+    setMemo({QString(), QStringLiteral("Found new version on ") + hostOf(endpoints::hosts().program), QString(),
+             QStringLiteral("Version: ") + info.Version + QLatin1Char(' ') + info.Beta,
+             QStringLiteral("From: ") + info.Date, QString(), info.Description, QString(),
+             QStringLiteral("download this file?")});
+    if (!GetOK()) {
+        setMemo({QString(), QStringLiteral("You can donwload the file from:"), QString(),
+                 hostOf(endpoints::hosts().program)});
+        return;
+    }
+
+    FileDialogRequest request;
+    request.title = QStringLiteral("Save new Globewall to...");
+    request.proposedFile = proposedFileName(info.URL1);
+    request.filter = QStringLiteral("All-Files (*.*)|*.*");
+    request.defaultExtension = proposedExtension(request.proposedFile);
+    const QString chosen = m_dialogs.getSaveFile(request);
+    if (chosen.isEmpty()) {
+        setMemo({QString(), QStringLiteral("try again later")});
+        return;
+    }
+
+    setStatus(QStringLiteral("downloading..."));
+    setMemoLine(2, QStringLiteral("downloading ") + QFileInfo(chosen).fileName());
+    if (DownloadFromWeb(info.URL1, chosen, false)) {
+        setMemo({QString(), QStringLiteral("download completed"), QString(),
+                 QStringLiteral("Close Globewall now and replace it by the new version")});
+        setStatus(QString());
+    }
+}
+
+void TFormCheckForUpdate::endCheck()
+{
+    m_ui->btnClose->show();
+    m_ui->btnClose->setFocus();
+    setStatus(QString());
+}
+
+bool TFormCheckForUpdate::DownloadFromWeb(const QString& url, const QString& destination, bool silent)
+{
+    m_ui->btnCancel->show();
+    const QString temporary = programDir() + kTemporaryName;
+    const QString target = destination.isEmpty() ? temporary : destination;
+    auto always = qScopeGuard([&] {
+        m_eventsAttached = true;
+        setProgress(0);
+        if (target == temporary)
+            QFile::remove(temporary);
+        m_ui->btnCancel->hide();
+    });
+    if (m_closed)
+        return false; // the dialog is gone: nothing more is fetched
+
+    // The body goes to a file beside the destination that replaces it only when complete, so
+    // a failed or cancelled transfer neither leaves a partial file nor spoils the one there.
+    QSaveFile file(target);
+    file.setDirectWriteFallback(true); // a writable file in a folder that is not
+    if (!file.open(QIODevice::WriteOnly)) {
+        if (!silent)
+            setMemoLine(2, QStringLiteral("Error creating file ") + target);
+        return false;
+    }
+    SetProxy();
+    m_eventsAttached = !silent;
+    const HttpResponse response = m_http.get(url, &file, {kNoCache});
+    QString failure;
+    if (!response.ok)
+        failure = DownloadEngine::failureText(response);
+    else if (!file.commit())
+        failure = QStringLiteral("Error writing file ") + target;
+    if (failure.isEmpty())
+        return true;
+    if (!silent)
+        setMemoLine(2, m_updateAbort ? QStringLiteral("download aborted") : failure);
+    return false;
+}
+
+void TFormCheckForUpdate::SetProxy()
+{
+    ProxySettings proxy = m_http.proxy();
+    if (!m_settings.checked(QStringLiteral("cbUseProxy"))) {
+        m_http.setProxy(ProxySettings{});
+        return;
+    }
+    proxy.basicAuth = true;
+    const QString host = m_settings.text(QStringLiteral("edtProxy")).trimmed();
+    if (!host.isEmpty())
+        proxy.host = host;
+    const QString port = m_settings.text(QStringLiteral("edtProxyPort"));
+    if (!port.isEmpty()) {
+        bool ok = false;
+        const int value = port.trimmed().toInt(&ok);
+        if (!ok)
+            throw Error(QLatin1Char('\'') + port + QStringLiteral("' is not a valid integer value"));
+        if (value < 1 || value > 65535)
+            throw Error(QLatin1Char('\'') + port + QStringLiteral("' is not a valid port number"));
+        proxy.port = value;
+    }
+    const QString user = m_settings.text(QStringLiteral("edtProxyName"));
+    if (!user.isEmpty())
+        proxy.user = user;
+    const QString password = m_settings.text(QStringLiteral("edtProxyPasswd"));
+    if (!password.isEmpty())
+        proxy.password = password;
+    m_http.setProxy(proxy);
+}
+
+bool TFormCheckForUpdate::GetOK()
+{
+    m_updateOkPressed = false;
+    m_updateAbort = false;
+    if (m_closed)
+        return false;
+    m_ui->btnOK->show();
+    m_ui->btnCancel->show();
+    m_ui->btnOK->setFocus();
+    QEventLoop loop;
+    m_waitLoop = &loop;
+    while (!m_updateOkPressed && !m_updateAbort && !m_closed)
+        loop.exec();
+    m_waitLoop = nullptr;
+    m_ui->btnOK->hide();
+    m_ui->btnCancel->hide();
+    return m_updateOkPressed;
+}
+
+void TFormCheckForUpdate::btnOKClick()
+{
+    m_updateOkPressed = true;
+    if (m_waitLoop)
+        m_waitLoop->quit();
+}
+
+void TFormCheckForUpdate::btnCancelClick()
+{
+    m_updateAbort = true;
+    m_http.abort();
+    if (m_waitLoop)
+        m_waitLoop->quit();
+}
+
+void TFormCheckForUpdate::btnCloseClick()
+{
+    m_updateAbort = true;
+    close();
+}
+
+void TFormCheckForUpdate::done(int result)
+{
+    // Closed in whatever way (the close box and Escape too): a running transfer and a pending
+    // question end at once, or the check would go on behind a hidden dialog.
+    m_updateAbort = true;
+    m_closed = true;
+    m_http.abort();
+    if (m_waitLoop)
+        m_waitLoop->quit();
+    m_timer1.stop();
+    QDialog::done(result);
+}
+
+void TFormCheckForUpdate::Timer1Timer()
+{
+    if (m_frames.isEmpty())
+        return;
+    if (m_updateFrameIndex >= m_frames.size())
+        m_updateFrameIndex = 0;
+    m_ui->Image1->setPixmap(m_frames.at(m_updateFrameIndex));
+    ++m_updateFrameIndex;
+}
+
+void TFormCheckForUpdate::HTTPWorkBegin(qint64 expected)
+{
+    if (!m_eventsAttached)
+        return;
+    setProgressMax(expected);
+    m_updateDownloadStart = m_clock.now();
+}
+
+void TFormCheckForUpdate::HTTPWork(qint64 received)
+{
+    if (!m_eventsAttached)
+        return;
+    if (m_progressMax == 0)
+        setProgressMax(1);
+    setProgress(received);
+    setStatus(QString::number(received) + QLatin1Char('/') + QString::number(m_progressMax));
+}
+
+void TFormCheckForUpdate::HTTPWorkEnd(bool complete)
+{
+    // A transfer that broke off is no success, whatever arrived of it.
+    if (!m_eventsAttached || !complete)
+        return;
+    const TDateTime now = m_clock.now();
+    setStatus(successText(now, m_progressMax, DownloadEngine::elapsedSeconds(m_updateDownloadStart, now)));
+}
+
+QString TFormCheckForUpdate::successText(TDateTime now, qint64 bytes, double seconds)
+{
+    if (seconds <= 0)
+        seconds = 0.001;
+    const auto roundedSeconds = static_cast<qint64>(std::nearbyint(seconds));
+    const double rate = static_cast<double>(bytes) / 1024.0 / seconds;
+    return DateTimeToStr(now) + QStringLiteral(" - Success: ") + QString::number(bytes) + QStringLiteral(" byte in ")
+           + FormatInt(roundedSeconds, 3, QStringLiteral(" ")) + QStringLiteral(" sec. (")
+           + FormatFloat(4, 2, QStringLiteral(" "), rate) + QStringLiteral(" kb/s)");
+}
+
+void TFormCheckForUpdate::setMemo(const QStringList& lines)
+{
+    m_memo = lines;
+    m_ui->Memo->setPlainText(lines.join(QLatin1Char('\n')));
+    QTextCursor all(m_ui->Memo->document());
+    all.select(QTextCursor::Document);
+    QTextBlockFormat centred;
+    centred.setAlignment(Qt::AlignHCenter);
+    all.mergeBlockFormat(centred);
+}
+
+void TFormCheckForUpdate::setMemoLine(int index, const QString& text)
+{
+    QStringList lines = m_memo;
+    while (lines.size() <= index)
+        lines.append(QString());
+    lines[index] = text;
+    setMemo(lines);
+}
+
+void TFormCheckForUpdate::setStatus(const QString& text)
+{
+    if (text.isEmpty())
+        m_ui->StatusBar->clearMessage();
+    else
+        m_ui->StatusBar->showMessage(text);
+}
+
+void TFormCheckForUpdate::setProgressMax(qint64 max)
+{
+    m_progressMax = max;
+    // The bar counts in int; a bigger size is shown in coarser steps.
+    m_ui->pbDownload->setMaximum(static_cast<int>(qMin<qint64>(max, INT_MAX)));
+}
+
+void TFormCheckForUpdate::setProgress(qint64 position)
+{
+    const qint64 max = qMax<qint64>(m_progressMax, 1);
+    position = qBound<qint64>(0, position, max);
+    const int shown = max <= INT_MAX ? static_cast<int>(position)
+                                      : static_cast<int>(static_cast<double>(position) / max * INT_MAX);
+    m_ui->pbDownload->setValue(shown);
+}
+
+bool btnCheckForUpdateClick(AppState& state, TFormCheckForUpdate& dialog)
+{
+    if (state.DownloadBusy)
+        return false;
+    BusyGuard busy(state.DownloadBusy);
+    dialog.BetaVersion()->clear();
+    dialog.exec();
+    return true;
+}
+
+} // namespace gw
