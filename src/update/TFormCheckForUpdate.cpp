@@ -47,6 +47,7 @@ TFormCheckForUpdate::TFormCheckForUpdate(SettingsAccess& settings, Dialogs& dial
       m_dialogs(dialogs),
       m_clock(clock),
       m_fileVersion(QStringLiteral(GLOBEWALL_VERSION)),
+      m_timer1(this),
       m_frames(drawUpdateGlobeFrames(FrameCount, FrameSize))
 {
     m_ui->setupUi(this);
@@ -55,6 +56,7 @@ TFormCheckForUpdate::TFormCheckForUpdate(SettingsAccess& settings, Dialogs& dial
 
     m_errorHandler = [this](const QString& text) { m_dialogs.message(MessageKind::Error, text); };
     m_http.setUserAgent(kUserAgent);
+    m_timer1.setObjectName(QStringLiteral("Timer1"));
 
     m_ui->BetaVersion->hide();
     m_ui->btnOK->hide();

@@ -1,0 +1,238 @@
+// The update check when things go wrong: unreachable or failing servers, "Cancel" and the
+// close box during a transfer, a destination that cannot be created, and the proxy settings.
+#include "ServerProcess.h"
+#include "UpdateRig.h"
+
+#include "shared/Error.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+using namespace gwtest;
+
+namespace {
+
+const QString kSearching = QStringLiteral("searching for new version...");
+
+// A server announcing a newer release at "/globewall_1_2.zip", answered by `release`.
+void announce(HttpFaultServer& server, HttpFaultServer::Handler release)
+{
+    server.route("/soft/updates.ini", HttpFaultServer::answer("HTTP/1.1 200 OK",
+                                                              updatesIni("1.2", "", server.url("/globewall_1_2.zip").toUtf8())));
+    server.route("/globewall_1_2.zip", std::move(release));
+}
+
+} // namespace
+
+TEST(UpdateFailure, UpdateInfoCannotBeFetched)
+{
+    HttpFaultServer server;
+    ASSERT_TRUE(server.start());
+    server.route("/missing/soft/updates.ini", HttpFaultServer::answer("HTTP/1.1 404 Not Found", "<html>gone</html>"));
+    server.route("/broken/soft/updates.ini", [](HttpFaultServer::Exchange& x) { x.reset(); });
+
+    struct Case
+    {
+        const char* label;
+        QString host;
+        QString failure;
+    };
+    const Case cases[] = {
+        {"nothing listens", "http://127.0.0.1:" + QString::number(freeLoopbackPort()), "not connected"},
+        {"status 404", server.url("/missing"), "HTTP/1.1 404 Not Found"},
+        {"reset before any answer", server.url("/broken"), "not connected"},
+    };
+    for (const Case& c : cases) {
+        UpdateRig rig(c.host);
+        writeFile(rig.file("updates.ini"), "[Globewall]\r\nVersion=1.0\r\n");
+        const Seen seen = rig.run();
+        EXPECT_FALSE(seen.watchdogFired) << c.label;
+        EXPECT_FALSE(seen.asked) << c.label;
+        EXPECT_TRUE(seen.closeOffered) << c.label;
+        // Four empty lines at show; the failure stands two lines above the search line.
+        EXPECT_EQ(seen.finalMemo, (QStringList{"", "", c.failure, "", kSearching})) << c.label;
+        EXPECT_EQ(readFile(rig.file("updates.ini")), "[Globewall]\r\nVersion=1.0\r\n")
+            << c.label << ": the last good copy stays";
+        EXPECT_FALSE(rig.state.DownloadBusy) << c.label;
+    }
+}
+
+TEST(UpdateFailure, ReleaseTransferStopped)
+{
+    struct Case
+    {
+        const char* label;
+        Plan plan;
+        QString line2; // empty: the dialog is gone, nothing to read
+    };
+    const Case cases[] = {
+        {"server answers 404", {Reply::Ok, false, false}, "HTTP/1.1 404 Not Found"},
+        {"Cancel during the transfer", {Reply::Ok, true, false}, "download aborted"},
+        {"close box during the transfer", {Reply::Ok, false, true}, ""},
+    };
+    for (const Case& c : cases) {
+        HttpFaultServer server;
+        ASSERT_TRUE(server.start());
+        if (c.line2.startsWith("HTTP/"))
+            announce(server, HttpFaultServer::answer("HTTP/1.1 404 Not Found", "no such release"));
+        else
+            announce(server, [](HttpFaultServer::Exchange& x) {
+                x.send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + QByteArray(1000, 'z'));
+                x.stall(20000);
+            });
+        UpdateRig rig(server.url(""));
+        const QString destination = rig.file("globewall_1_2.zip");
+        writeFile(destination, "the release from last year");
+        rig.dialogs.queueFile(destination);
+
+        const Seen seen = rig.run(c.plan);
+        EXPECT_FALSE(seen.watchdogFired) << c.label;
+        EXPECT_FALSE(rig.state.DownloadBusy) << c.label;
+        EXPECT_EQ(readFile(destination), "the release from last year") << c.label << ": the old file survives";
+        EXPECT_EQ(QDir(rig.dir.path()).entryList(QDir::Files), (QStringList{"globewall_1_2.zip", "updates.ini"}))
+            << c.label << ": no partial file left";
+        if (c.line2.isEmpty()) {
+            EXPECT_FALSE(seen.closeOffered) << c.label;
+            continue;
+        }
+        EXPECT_TRUE(seen.closeOffered) << c.label;
+        ASSERT_EQ(seen.finalMemo.size(), seen.questionMemo.size()) << c.label;
+        QStringList expected = seen.questionMemo;
+        expected[2] = c.line2;
+        EXPECT_EQ(seen.finalMemo, expected) << c.label;
+    }
+}
+
+TEST(UpdateFailure, CloseBoxDuringTheQuestion)
+{
+    HttpFaultServer server;
+    ASSERT_TRUE(server.start());
+    announce(server, HttpFaultServer::answer("HTTP/1.1 200 OK", "zip"));
+    UpdateRig rig(server.url(""));
+    const Seen seen = rig.run({Reply::CloseBox});
+    EXPECT_TRUE(seen.asked);
+    EXPECT_FALSE(seen.watchdogFired) << "the wait ends with the dialog";
+    EXPECT_FALSE(rig.state.DownloadBusy);
+    EXPECT_TRUE(rig.dialogs.asked.empty()) << "no save dialog";
+    EXPECT_EQ(server.count("/globewall_1_2.zip"), 0);
+}
+
+TEST(UpdateFailure, DestinationCannotBeCreated)
+{
+    HttpFaultServer server;
+    ASSERT_TRUE(server.start());
+    announce(server, HttpFaultServer::answer("HTTP/1.1 200 OK", "zip"));
+    UpdateRig rig(server.url(""));
+    const QString destination = rig.file("no such folder/globewall_1_2.zip");
+    rig.dialogs.queueFile(destination);
+    const Seen seen = rig.run({Reply::Ok});
+    EXPECT_TRUE(seen.closeOffered) << "the user can still close the dialog";
+    EXPECT_EQ(seen.finalMemo.value(2), "Error creating file " + destination);
+    EXPECT_EQ(server.count("/globewall_1_2.zip"), 0) << "no transfer without a file";
+    EXPECT_TRUE(rig.errors.isEmpty());
+}
+
+TEST(UpdateFailure, SetProxyCopiesTheMainWindowsFields)
+{
+    UpdateRig rig("http://127.0.0.1:1");
+    auto fill = [&](bool use, const QString& host, const QString& port, const QString& user, const QString& password) {
+        rig.settings.setChecked("cbUseProxy", use);
+        rig.settings.setText("edtProxy", host);
+        rig.settings.setText("edtProxyPort", port);
+        rig.settings.setText("edtProxyName", user);
+        rig.settings.setText("edtProxyPasswd", password);
+        rig.form->SetProxy();
+        return rig.form->http().proxy();
+    };
+
+    gw::ProxySettings p = fill(true, "proxy.lan", "3128", "anna", "pw");
+    EXPECT_TRUE(p.basicAuth) << "all fields";
+    EXPECT_EQ(p.host, "proxy.lan") << "all fields";
+    EXPECT_EQ(p.port, 3128) << "all fields";
+    EXPECT_EQ(p.user, "anna") << "all fields";
+    EXPECT_EQ(p.password, "pw") << "all fields";
+
+    p = fill(true, "", "", "", "");
+    EXPECT_EQ(p.host, "proxy.lan") << "empty fields keep the previous values";
+    EXPECT_EQ(p.port, 3128) << "empty fields keep the previous values";
+    EXPECT_EQ(p.user, "anna") << "empty fields keep the previous values";
+    EXPECT_EQ(p.password, "pw") << "empty fields keep the previous values";
+
+    p = fill(false, "other.lan", "8080", "bob", "x");
+    EXPECT_FALSE(p.basicAuth) << "proxy off";
+    EXPECT_TRUE(p.host.isEmpty()) << "proxy off";
+    EXPECT_EQ(p.port, 80) << "proxy off";
+    EXPECT_TRUE(p.user.isEmpty() && p.password.isEmpty()) << "proxy off";
+
+    struct Bad
+    {
+        const char* label;
+        QString port;
+        QString message;
+    };
+    const Bad bad[] = {
+        {"letters", "8o80", "'8o80' is not a valid integer value"},
+        {"beyond the last port", "70000", "'70000' is not a valid port number"},
+    };
+    for (const Bad& b : bad) {
+        try {
+            fill(true, "proxy.lan", b.port, "", "");
+            ADD_FAILURE() << b.label << ": no error";
+        } catch (const gw::Error& e) {
+            EXPECT_EQ(e.message(), b.message) << b.label;
+        }
+    }
+}
+
+TEST(UpdateFailure, NonNumericProxyPortEndsTheCheck)
+{
+    HttpFaultServer server;
+    ASSERT_TRUE(server.start());
+    announce(server, HttpFaultServer::answer("HTTP/1.1 200 OK", "zip"));
+    UpdateRig rig(server.url(""));
+    rig.settings.setChecked("cbUseProxy", true);
+    rig.settings.setText("edtProxy", "127.0.0.1");
+    rig.settings.setText("edtProxyPort", "80a");
+    const Seen seen = rig.run();
+    EXPECT_EQ(rig.errors, QStringList{"'80a' is not a valid integer value"}) << "reported once";
+    EXPECT_TRUE(seen.closeOffered);
+    EXPECT_TRUE(server.requests().isEmpty()) << "stopped before the transfer";
+    EXPECT_TRUE(QDir(rig.dir.path()).entryList(QDir::Files).isEmpty()) << "no empty updates.ini left";
+}
+
+TEST(UpdateFailure, ProxyReachesTheDialogsClient)
+{
+    HttpFaultServer server;
+    ASSERT_TRUE(server.start());
+    server.route("/soft/updates.ini", HttpFaultServer::answer("HTTP/1.1 200 OK", updatesIni("1.1.3.68", "")));
+    TinyproxyFixture proxy("globe", "s3cret");
+    ASSERT_TRUE(proxy.start()) << proxy.error().toStdString();
+
+    struct Case
+    {
+        const char* label;
+        QString user, password;
+        QStringList memo;
+    };
+    const Case cases[] = {
+        {"right credentials", "globe", "s3cret", {"", "no new version available", ""}},
+        {"wrong password", "globe", "wrong", {"", "", "HTTP/1.0 401 Unauthorized", "", kSearching}},
+        {"no credentials", "", "", {"", "", "HTTP/1.0 407 Proxy Authentication Required", "", kSearching}},
+    };
+    for (const Case& c : cases) {
+        UpdateRig rig(server.url(""));
+        rig.settings.setChecked("cbUseProxy", true);
+        rig.settings.setText("edtProxy", "127.0.0.1");
+        rig.settings.setText("edtProxyPort", QString::number(proxy.port()));
+        rig.settings.setText("edtProxyName", c.user);
+        rig.settings.setText("edtProxyPasswd", c.password);
+        const qsizetype before = server.requests().size();
+        const Seen seen = rig.run();
+        EXPECT_EQ(seen.finalMemo, c.memo) << c.label;
+        const QList<SeenRequest> arrived = server.requests().mid(before);
+        EXPECT_EQ(arrived.size(), c.user.isEmpty() || c.password == "wrong" ? 0 : 1) << c.label;
+        for (const SeenRequest& r : arrived)
+            EXPECT_TRUE(r.hasHeader("Via")) << c.label << ": came through the proxy";
+    }
+}
