@@ -1,12 +1,12 @@
 #include "desktop/TrayFrames.h"
 
 #include <QFont>
-#include <QFontMetricsF>
 #include <QHash>
 #include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QTransform>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -242,25 +242,23 @@ QImage drawBatteryImage(int size)
     QImage img = transparentImage(size);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
-    p.setRenderHint(QPainter::TextAntialiasing);
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setBold(true);
-    const QString word = QStringLiteral("Bat");
-    // The largest type whose word fits across the icon.
-    int pixels = size;
-    for (; pixels > 4; --pixels) {
-        font.setPixelSize(pixels);
-        if (QFontMetricsF(font).horizontalAdvance(word) <= size - 1.0)
-            break;
-    }
-    font.setPixelSize(pixels);
-    const QFontMetricsF fm(font);
-    QPainterPath path;
-    const double x = (size - fm.horizontalAdvance(word)) / 2.0;
-    const double baseline = (size + fm.capHeight()) / 2.0;
-    path.addText(QPointF(x, baseline), font, word);
+    font.setPixelSize(64);
+    QPainterPath word;
+    word.addText(QPointF(0, 0), font, QStringLiteral("Bat"));
+    // The word stretched across the icon: at 16 pixels type of the usual shape would be unreadable.
+    const QRectF from = word.boundingRect();
+    const double pen = std::max(1.0, size / 16.0);
+    const double height = size * 0.62;
+    const QRectF to(pen / 2, (size - height) / 2, size - pen, height);
+    QTransform t;
+    t.translate(to.left(), to.top());
+    t.scale(to.width() / from.width(), to.height() / from.height());
+    t.translate(-from.left(), -from.top());
+    const QPainterPath path = t.map(word);
     // A dark edge keeps yellow readable on light and dark panels alike.
-    p.setPen(QPen(QColor(40, 30, 0, 220), std::max(1.0, size / 16.0), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setPen(QPen(QColor(40, 30, 0, 220), pen, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     p.setBrush(QColor(255, 221, 0));
     p.drawPath(path);
     p.setPen(Qt::NoPen);
