@@ -124,8 +124,12 @@ void DownloadJobs::synchronizeTime()
         m_actions.synchronizeTime();
 }
 
-void DownloadJobs::logUpToDate(const QString& destination)
+// A check the server did not answer also counts as fresh, but its error line is already in
+// the log: "up to date" would report a failure as a success.
+void DownloadJobs::logUpToDate(const QString& destination, const QString& lastModifiedText)
 {
+    if (lastModifiedText.isEmpty())
+        return;
     m_log.appendLine(DateTimeToStr(m_clock.now()) + QStringLiteral(" - Success: local copy of ")
                      + destination.mid(destination.lastIndexOf(QLatin1Char('/')) + 1)
                      + QStringLiteral(" still up to date"));
@@ -219,7 +223,7 @@ void DownloadJobs::btnCheckDownloadsClick()
     const Item cloud = cloudItem();
     QString cloudModified;
     if (fresh(cloud.source, &cloudModified) && fileExists(cloud.destination)) {
-        logUpToDate(cloud.destination);
+        logUpToDate(cloud.destination, cloudModified);
     } else if (fetch(cloud)) {
         record(cloud.source, cloudModified);
         cloudDownloaded = true;
@@ -231,7 +235,7 @@ void DownloadJobs::btnCheckDownloadsClick()
             continue;
         QString lastModified;
         if (fresh(item.source, &lastModified) && fileExists(item.destination)) {
-            logUpToDate(item.destination);
+            logUpToDate(item.destination, lastModified);
             continue;
         }
         if (!fetch(item))

@@ -90,7 +90,7 @@ private:
     void runProgram();
     void startRendererUnlessBusy();
     void synchronizeTime();
-    void logUpToDate(const QString& destination);
+    void logUpToDate(const QString& destination, const QString& lastModifiedText);
     bool manualJobsBlocked() const;
     static bool fileExists(const QString& path);
 

@@ -258,3 +258,25 @@ TEST(JobFailure, ErrorsEndTheJobButClearTheBusyFlag)
         EXPECT_FALSE(QFile::exists(rig.tleFile())) << "list: the rest of the run is not carried out";
     }
 }
+
+// A check that gets no answer counts as fresh, but is not reported as "still up to date".
+TEST(JobFailure, CheckDownloadsWithTheServerDown)
+{
+    JobsRig rig;
+    HttpFaultServer closed;
+    ASSERT_TRUE(closed.start());
+    const QString host = closed.url(QString());
+    closed.stop();
+    for (const QString& f : {rig.cloudFile(), rig.quakeFile(), rig.tleFile()})
+        writeFile(f, "old");
+    rig.settings.setText("edtWebAdress", host + "/clouds_2000.jpg");
+    rig.setRow(1, host + "/quake.asc", rig.quakeFile());
+    rig.setRow(2, host + "/stations.txt", rig.tleFile());
+
+    rig.jobs.btnCheckDownloadsClick();
+    EXPECT_EQ(rig.linesContaining(" - Error downloading file (not connected)"), 3) << rig.logText();
+    EXPECT_EQ(rig.linesContaining("still up to date"), 0) << rig.logText();
+    for (const QString& f : {rig.cloudFile(), rig.quakeFile(), rig.tleFile()})
+        EXPECT_EQ(readFile(f), "old") << f.toStdString();
+    EXPECT_EQ(rig.calls.renders, 0);
+}
