@@ -1,6 +1,7 @@
 #include "app/KeyFilters.h"
 
 #include <QKeyEvent>
+#include <QWidget>
 
 namespace gw {
 
@@ -49,6 +50,39 @@ bool KeyPressFilter::eventFilter(QObject* watched, QEvent* event)
         const auto* key = static_cast<QKeyEvent*>(event);
         if (!m_passes(key->text()))
             return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+SpinEditKeyUp::SpinEditKeyUp(QWidget* box)
+    : QObject(box)
+    , m_box(box)
+{
+}
+
+QWidget* SpinEditKeyUp::nextInTabOrder(QWidget* from)
+{
+    QWidget* window = from->window();
+    for (QWidget* w = from->nextInFocusChain(); w && w != from; w = w->nextInFocusChain()) {
+        // The box's own inner editor follows it in the chain.
+        if (from->isAncestorOf(w))
+            continue;
+        if ((w->focusPolicy() & Qt::TabFocus) && w->isEnabled() && w->isVisibleTo(window) && !w->focusProxy())
+            return w;
+    }
+    return nullptr;
+}
+
+bool SpinEditKeyUp::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_box && (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease)) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            if (event->type() == QEvent::KeyRelease && !key->isAutoRepeat())
+                if (QWidget* next = nextInTabOrder(m_box))
+                    next->setFocus(Qt::TabFocusReason);
+            return true;
+        }
     }
     return QObject::eventFilter(watched, event);
 }

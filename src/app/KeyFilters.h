@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QString>
 
+class QWidget;
+
 #include <functional>
 
 namespace gw {
@@ -25,6 +27,23 @@ protected:
 
 private:
     std::function<bool(const QString&)> m_passes;
+};
+
+// The render interval box: Enter moves the focus to the next control in tab order, and the
+// key goes no further (the press neither, so nothing else acts on it).
+class SpinEditKeyUp : public QObject
+{
+public:
+    explicit SpinEditKeyUp(QWidget* box);
+
+    // The control after `from` in tab order that can take the focus; null when there is none.
+    static QWidget* nextInTabOrder(QWidget* from);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QWidget* m_box;
 };
 
 } // namespace gw

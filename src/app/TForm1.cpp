@@ -7,13 +7,31 @@
 #include "app/TrayIconShell.h"
 #include "app/WidgetSettings.h"
 #include "app/WindowPlacement.h"
+#include "desktop/Autostart.h"
+#include "desktop/IconText.h"
+#include "desktop/RozAduzidovIdurAver.h"
+#include "desktop/TrayHandlers.h"
+#include "desktop/ZavAduva.h"
+#include "downloads/DownloadEngine.h"
+#include "downloads/DownloadJobs.h"
+#include "downloads/DownloadRecords.h"
+#include "downloads/TransferDisplay.h"
+#include "renderer/ConfigEditor.h"
+#include "renderer/MarkerSatelliteFiles.h"
+#include "renderer/RenderControl.h"
 #include "renderer/RendererLayout.h"
+#include "scheduler/CentralScheduler.h"
+#include "scheduler/ScreensaverQuery.h"
+#include "scheduler/SystemState.h"
 #include "settings/ControlCatalogue.h"
 #include "settings/Defaults.h"
 #include "shared/DateTime.h"
 #include "shared/Endpoints.h"
 #include "shared/Error.h"
 #include "shared/Paths.h"
+#include "timesync/ClockSetter.h"
+#include "timesync/TimeServerEditor.h"
+#include "timesync/TimeSync.h"
 
 #include "ui_TForm1.h"
 
@@ -74,6 +92,8 @@ TForm1::TForm1(Options options)
     buildMenus();
     buildStatusBar();
     m_transferLog = std::make_unique<gw::TransferLog>(m_ui->mTransfer, m_statusPanel1);
+    wireTray();
+    wireRender();
     if (m_options.showTray)
         m_tray = new gw::TrayIconShell(
             m_popupMenu1, [this] { run([this] { toggleWindow(); }); }, this);

@@ -16,7 +16,9 @@
 #include <memory>
 #include <optional>
 
+class QComboBox;
 class QLabel;
+class QListWidget;
 class QMenu;
 class QProgressBar;
 class QTimer;
@@ -26,8 +28,29 @@ class TForm1;
 }
 
 namespace gw {
+class Autostart;
+class CentralScheduler;
+class ClockSetter;
+class ConfigEditor;
+class DesktopLauncher;
+class DownloadEngine;
+class DownloadJobs;
+class DownloadRecords;
+class IconText;
+class MarkerSatelliteFiles;
+class RenderControl;
+class RozAduzidovIdurAver;
+class ScreensaverMessageLog;
+class SystemState;
+class TFormCheckForUpdate;
+class TimeServerEditor;
+class TimeSync;
+class TransferDisplay;
 class TransferLog;
+class TrayHandlers;
 class TrayIconShell;
+class TrayWindowControl;
+class TZavAduva;
 class WidgetSettings;
 } // namespace gw
 
@@ -65,6 +88,15 @@ public:
         bool runCreation = true; // false: the window as designed, before FormShow
         bool showTray = true;
         std::optional<bool> trayAvailable; // default: ask the desktop at each minimise
+        // The only way to the computer's clock; default: the real one (it needs the right to
+        // set the time). Tests always hand in a fake.
+        gw::ClockSetter* clockSetter = nullptr;
+        // What opens web pages, mail and text files; default: the desktop's own defaults.
+        gw::DesktopLauncher* launcher = nullptr;
+        // The power-supply folder (default /sys/class/power_supply) and the screensaver
+        // question (default: the session's screensaver service, else the X server).
+        QString powerSupplyRoot;
+        std::function<bool()> screensaverQuery;
     };
 
     TForm1();
@@ -99,6 +131,24 @@ public:
     int MinWindowHeight() const { return m_minWindowHeight; }
     bool isClosed() const { return m_closed; }
 
+    // The subsystems the window owns, each wired to its controls by a TForm1<Subsystem>.cpp.
+    gw::RozAduzidovIdurAver& TrayIcon() { return *m_trayIcon; }
+    gw::TrayHandlers& trayHandlers() { return *m_trayHandlers; }
+    gw::TZavAduva& ZavAduva1() { return *m_zavAduva; }
+    gw::RenderControl& render() { return *m_render; }
+    gw::Autostart& autostart() { return *m_autostart; }
+    gw::IconText& iconText() { return *m_iconText; }
+    gw::ConfigEditor& configEditor() { return *m_configEditor; }
+    gw::MarkerSatelliteFiles& markerSatelliteFiles() { return *m_markerSatelliteFiles; }
+    gw::TimeSync& timeSync() { return *m_timeSync; }
+    gw::TimeServerEditor& timeServerEditor() { return *m_timeServerEditor; }
+    gw::DownloadEngine& downloadEngine() { return *m_downloadEngine; }
+    gw::DownloadJobs& downloadJobs() { return *m_downloadJobs; }
+    gw::SystemState& systemState() { return *m_systemState; }
+    gw::CentralScheduler& scheduler() { return *m_scheduler; }
+    // The update dialog is a window of its own, created after this one.
+    void setUpdateDialog(gw::TFormCheckForUpdate* dialog) { m_updateDialog = dialog; }
+
     // Creation (runs from the constructor), the start-up step and the window commands.
     void FormShow();
     void Timer2Timer();
@@ -111,6 +161,12 @@ public:
     bool isParked() const;
     void FormResize();
     void btnCloseClick();
+    void btnCheckForUpdateClick();
+
+    // The link labels.
+    void lbWWWClick();
+    void lbEMailClick();
+    void lbXplanetHomeClick();
 
     // Settings commands.
     void btnIniSaveClick();
@@ -148,6 +204,23 @@ private:
     QRect desktop() const;
     void centreOnDesktop(bool clampToZero);
     bool trayAvailable() const;
+    // The wiring of each subsystem, in the order the later ones need the earlier.
+    void wireTray();
+    void wireDesktop();
+    void wireRender();
+    void wireConfig();
+    void wireTimeSync();
+    void wireDownloads();
+    void wireScheduler();
+    void wireUpdate();
+    // Runs `handler` for every `signal` of `sender`; what it throws goes to the error report.
+    template <class Sender, class Signal, class Handler> void on(Sender* sender, Signal signal, Handler handler)
+    {
+        connect(sender, signal, this, [this, handler] { run(handler); });
+    }
+    // The same for a combo box changed by the user (a choice or typing), not by code.
+    template <class Handler> void onUserChange(QComboBox* combo, Handler handler);
+    void listMouseDown(QListWidget* list, QMenu* menu, const QPoint& pos, Qt::MouseButton button);
     // Runs a handler; what it throws is shown by the general error handler.
     template <class F> void run(F&& f) { m_errors.guard(std::forward<F>(f)); }
     static void call(const std::function<void()>& hook)
@@ -180,6 +253,30 @@ private:
     QProgressBar* m_progressBar = nullptr;
     QLabel* m_statusPanel1 = nullptr;
     QString m_programDir;
+
+    gw::RozAduzidovIdurAver* m_trayIcon = nullptr;
+    std::unique_ptr<gw::TrayWindowControl> m_trayWindow;
+    std::unique_ptr<gw::TrayHandlers> m_trayHandlers;
+    std::unique_ptr<gw::TZavAduva> m_zavAduva;
+    std::unique_ptr<gw::Autostart> m_autostart;
+    std::unique_ptr<gw::IconText> m_iconText;
+    std::unique_ptr<gw::MessageWindowSink> m_messageForward;
+    std::unique_ptr<gw::RenderControl> m_render;
+    std::unique_ptr<gw::ConfigEditor> m_configEditor;
+    std::unique_ptr<gw::MarkerSatelliteFiles> m_markerSatelliteFiles;
+    std::unique_ptr<gw::LogSink> m_timeLog;
+    std::unique_ptr<gw::ClockSetter> m_systemClockSetter;
+    std::unique_ptr<gw::TimeSync> m_timeSync;
+    std::unique_ptr<gw::TimeServerEditor> m_timeServerEditor;
+    std::unique_ptr<gw::TransferDisplay> m_transferDisplay;
+    std::unique_ptr<gw::DownloadRecords> m_downloadRecords;
+    std::unique_ptr<gw::DownloadEngine> m_downloadEngine;
+    std::unique_ptr<gw::DownloadJobs> m_downloadJobs;
+    std::unique_ptr<gw::SystemState> m_systemState;
+    std::unique_ptr<gw::ScreensaverMessageLog> m_screensaverLog;
+    std::unique_ptr<gw::CentralScheduler> m_scheduler;
+    gw::TFormCheckForUpdate* m_updateDialog = nullptr;
+
     int m_minWindowWidth = 0;
     int m_minWindowHeight = 0;
     bool m_parked = false;

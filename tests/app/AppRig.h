@@ -1,30 +1,82 @@
 #pragma once
-// A main window on a private program folder and a private home folder, with scripted dialogs
-// and a manual clock.
+// A main window on a private program folder and private home, configuration and data folders,
+// with scripted dialogs, a manual clock, a clock setter and desktop launcher that only record,
+// no screensaver, no battery, and every built-in address on a loopback port where nothing
+// listens.
 #include "app/TForm1.h"
+#include "desktop/DefaultApplication.h"
+#include "renderer/ProjectionPictures.h"
 #include "shared/Clock.h"
 #include "shared/Dialogs.h"
+#include "shared/Endpoints.h"
 #include "shared/Paths.h"
 #include "support/TempDir.h"
+#include "timesync/ClockSetter.h"
 
 #include <QByteArray>
+#include <QDir>
+#include <QUrl>
 #include <memory>
+#include <vector>
 
 namespace gwtest {
+
+// Stands in for the real clock: records what it was asked to do.
+class RecordingClockSetter : public gw::ClockSetter
+{
+public:
+    bool setTime(const QDateTime& utc) override
+    {
+        asked << utc;
+        return true;
+    }
+    QList<QDateTime> asked;
+};
+
+// One application for every MIME type, "testapp.desktop" in the private data folder; starts
+// are recorded instead of run.
+class RecordingLauncher : public gw::DesktopLauncher
+{
+public:
+    QString defaultApplication(const QString&) override { return QStringLiteral("testapp.desktop"); }
+    bool startDetached(const QString& program, const QStringList& arguments) override
+    {
+        started << (QStringList { program } + arguments);
+        return true;
+    }
+    void openUrl(const QUrl& url) override { opened << url.toString(); }
+
+    QList<QStringList> started;
+    QStringList opened;
+};
 
 class AppRig
 {
 public:
     AppRig()
     {
-        m_oldHome = qgetenv("HOME");
-        qputenv("HOME", home().toLocal8Bit());
+        setEnv("HOME", home());
+        setEnv("XDG_CONFIG_HOME", homeDir.file(QStringLiteral(".config")));
+        setEnv("XDG_DATA_HOME", homeDir.file(QStringLiteral(".local/share")));
+        QDir().mkpath(homeDir.file(QStringLiteral(".local/share/applications")));
+        writeFile(homeDir.file(QStringLiteral(".local/share/applications/testapp.desktop")),
+            "[Desktop Entry]\nType=Application\nName=Test\nExec=testapp %u\n");
         gw::setProgramDir(program.path());
+        m_hosts = gw::endpoints::hosts();
+        const QString nowhere = QStringLiteral("http://127.0.0.1:9");
+        gw::endpoints::hosts() = { nowhere, nowhere, nowhere, nowhere };
+        gw::initProjectionPictures();
     }
     ~AppRig()
     {
         form.reset();
-        qputenv("HOME", m_oldHome);
+        gw::endpoints::hosts() = m_hosts;
+        for (auto it = m_env.rbegin(); it != m_env.rend(); ++it) {
+            if (it->wasSet)
+                qputenv(it->name.constData(), it->value);
+            else
+                qunsetenv(it->name.constData());
+        }
         gw::setProgramDir(QString());
     }
     AppRig(const AppRig&) = delete;
@@ -32,6 +84,7 @@ public:
 
     QString home() const { return homeDir.path(); }
     QString programFile(const QString& name) const { return program.file(name); }
+    QString autostartEntry() const { return homeDir.file(QStringLiteral(".config/autostart/Globewall.desktop")); }
 
     TForm1::Options options(bool runCreation = true)
     {
@@ -41,6 +94,10 @@ public:
         o.runCreation = runCreation;
         o.showTray = false;
         o.trayAvailable = true;
+        o.clockSetter = &clockSetter;
+        o.launcher = &launcher;
+        o.powerSupplyRoot = powerSupply.path();
+        o.screensaverQuery = [this] { return screensaverRunning; };
         return o;
     }
 
@@ -53,12 +110,29 @@ public:
 
     TempDir program;
     TempDir homeDir;
+    TempDir powerSupply; // empty: no battery, so on mains
     gw::ScriptedDialogs dialogs;
     gw::ManualClock clock { 46000.5 };
+    RecordingClockSetter clockSetter;
+    RecordingLauncher launcher;
+    bool screensaverRunning = false;
     std::unique_ptr<TForm1> form;
 
 private:
-    QByteArray m_oldHome;
+    struct Saved
+    {
+        QByteArray name;
+        QByteArray value;
+        bool wasSet;
+    };
+    void setEnv(const char* name, const QString& value)
+    {
+        m_env.push_back({ QByteArray(name), qgetenv(name), qEnvironmentVariableIsSet(name) });
+        qputenv(name, value.toLocal8Bit());
+    }
+
+    std::vector<Saved> m_env;
+    gw::endpoints::Hosts m_hosts;
 };
 
 } // namespace gwtest
