@@ -47,7 +47,6 @@
 #include <QTimer>
 
 namespace {
-const QString Version = QStringLiteral(GLOBEWALL_VERSION);
 const QString Grid = QStringLiteral("sgDownloadFiles");
 
 // A fallback until main() attaches the real message window, so nothing dereferences null.
@@ -93,6 +92,7 @@ TForm1::TForm1(Options options)
     buildStatusBar();
     m_transferLog = std::make_unique<gw::TransferLog>(m_ui->mTransfer, m_statusPanel1);
     wireTray();
+    wireDesktop();
     wireRender();
     if (m_options.showTray)
         m_tray = new gw::TrayIconShell(
@@ -291,10 +291,10 @@ void TForm1::FormShow()
     m_transferLog->setLogFile(m_programDir + QStringLiteral("Globewall.log"));
     // 5. Minimise and restore reach Minimieren and RestoreWindow through changeEvent().
     // 6.
-    m_ui->lbVersion->setText(QStringLiteral("v") + Version + QLatin1Char(' '));
+    m_ui->lbVersion->setText(m_zavAduva->versionText());
     // 7. The settings file may replace it.
-    m_settings->setText(
-        QStringLiteral("UserAgent"), QStringLiteral("Mozilla/3.0 (Globewall v") + Version + QStringLiteral(" )"));
+    m_settings->setText(QStringLiteral("UserAgent"),
+        QStringLiteral("Mozilla/3.0 (Globewall v") + m_zavAduva->FileVersion() + QStringLiteral(" )"));
     // 8.
     if (m_tray)
         m_tray->show();

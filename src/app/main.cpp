@@ -6,6 +6,7 @@
 #include "app/TForm1.h"
 #include "app/TForm2.h"
 #include "app/TFormCheckForUpdate.h"
+#include "renderer/ProjectionPictures.h"
 
 #include <QSessionManager>
 
@@ -18,6 +19,7 @@ int main(int argc, char** argv)
 
     GlobewallApplication app(argc, argv);
     gw::ShutdownSignals shutdown;
+    gw::initProjectionPictures();
 
     TForm1 form1;
     app.errorReport().setDialogs(&form1.dialogs());

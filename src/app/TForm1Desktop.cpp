@@ -1,0 +1,54 @@
+// The desktop side of the window: the utility component with the version label and the link
+// labels, the projection preview, and "Globewall at Startup".
+#include "app/TForm1.h"
+
+#include "app/LinkLabel.h"
+#include "app/WidgetSettings.h"
+#include "desktop/Autostart.h"
+#include "desktop/ZavAduva.h"
+#include "renderer/ProjectionPictures.h"
+
+#include "ui_TForm1.h"
+
+void TForm1::wireDesktop()
+{
+    m_zavAduva
+        = m_options.launcher ? std::make_unique<gw::TZavAduva>(*m_options.launcher) : std::make_unique<gw::TZavAduva>();
+    m_zavAduva->setObjectName(QStringLiteral("ZavAduva1"));
+    on(m_ui->lbWWW, &gw::LinkLabel::clicked, [this] { lbWWWClick(); });
+    on(m_ui->lbEMail, &gw::LinkLabel::clicked, [this] { lbEMailClick(); });
+    on(m_ui->lbXplanetHome, &gw::LinkLabel::clicked, [this] { lbXplanetHomeClick(); });
+
+    // A missing picture (an entry typed that the list does not hold) keeps the previous one.
+    m_hooks.cbProjektionChange = [this] {
+        const QComboBox* combo = m_ui->cbProjektion;
+        const int entry = gw::projectionEntryFor(combo->currentText(), combo->currentIndex());
+        if (entry >= 0)
+            m_ui->imgProjection->setPixmap(gw::projectionPicture(entry));
+    };
+
+    m_autostart = std::make_unique<gw::Autostart>(*m_settings);
+    gw::Autostart* autostart = m_autostart.get();
+    // On the user's click only: the detection after a load selects the buttons itself.
+    on(m_ui->rbYes, &QRadioButton::clicked, [autostart] { autostart->rbYesClick(); });
+    on(m_ui->rbNo, &QRadioButton::clicked, [autostart] { autostart->rbNoClick(); });
+    m_hooks.detectAutostart = [autostart] { autostart->detect(); };
+}
+
+void TForm1::lbWWWClick()
+{
+    m_zavAduva->setURL(m_ui->lbWWW->text());
+    m_zavAduva->BrowserStart();
+}
+
+void TForm1::lbEMailClick()
+{
+    m_zavAduva->setEMail(m_ui->lbEMail->text());
+    m_zavAduva->EMailStart();
+}
+
+void TForm1::lbXplanetHomeClick()
+{
+    m_zavAduva->setURL(m_ui->lbXplanetHome->text());
+    m_zavAduva->BrowserStart();
+}
