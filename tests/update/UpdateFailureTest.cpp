@@ -79,9 +79,11 @@ TEST(UpdateFailure, ReleaseTransferStopped)
         else
             announce(server, [](HttpFaultServer::Exchange& x) {
                 x.send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + QByteArray(1000, 'z'));
-                x.stall(20000);
+                x.stall(60000);
             });
         UpdateRig rig(server.url(""));
+        // Longer than the driver's watchdog: only the abort can end the stalled transfer in time.
+        rig.form->http().setTimeouts({2000, 1, 20});
         const QString destination = rig.file("globewall_1_2.zip");
         writeFile(destination, "the release from last year");
         rig.dialogs.queueFile(destination);

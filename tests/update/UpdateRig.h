@@ -59,7 +59,7 @@ public:
             seen.watchdogFired = true;
             m_form.reject();
         });
-        m_watchdog.start(30000);
+        m_watchdog.start(15000);
     }
 
     Seen seen;
