@@ -93,13 +93,6 @@ TEST(UpdateInfo, ReadsSectionAndKeysWithoutRegardToCase)
     EXPECT_TRUE(gw::UpdateInfo::read(dir.file(QStringLiteral("missing.ini"))).Version.isEmpty()) << "missing file";
 }
 
-TEST(UpdateInfo, HostShownToTheUser)
-{
-    EXPECT_EQ(gw::hostOf("http://www.globewall.quillmoor.net"), "www.globewall.quillmoor.net") << "no port";
-    EXPECT_EQ(gw::hostOf("http://127.0.0.1:8080/x"), "127.0.0.1:8080") << "with port";
-    EXPECT_EQ(gw::hostOf("no address"), "no address") << "no host";
-}
-
 TEST(UpdateInfo, SuccessText)
 {
     const gw::TDateTime now = 46000.5;
