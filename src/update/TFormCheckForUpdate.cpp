@@ -31,24 +31,25 @@ namespace gw {
 
 namespace {
 
-const QString kUserAgent = QStringLiteral("Mozilla/3.0 (compatible; Globewall update check)");
-const QByteArray kNoCache = QByteArrayLiteral("Cache-Control: no-cache");
-const QString kTemporaryName = QStringLiteral("globewall.tmp");
-const QString kUpdatesName = QStringLiteral("updates.ini");
+    const QString kUserAgent = QStringLiteral("Mozilla/3.0 (compatible; Globewall update check)");
+    const QByteArray kNoCache = QByteArrayLiteral("Cache-Control: no-cache");
+    const QString kTemporaryName = QStringLiteral("globewall.tmp");
+    const QString kUpdatesName = QStringLiteral("updates.ini");
 
 } // namespace
 
-TFormCheckForUpdate::TFormCheckForUpdate(SettingsAccess& settings, Dialogs& dialogs, const Clock& clock,
-                                         QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
-                          | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      m_ui(std::make_unique<Ui::TFormCheckForUpdate>()),
-      m_settings(settings),
-      m_dialogs(dialogs),
-      m_clock(clock),
-      m_fileVersion(QStringLiteral(GLOBEWALL_VERSION)),
-      m_timer1(this),
-      m_frames(drawUpdateGlobeFrames(FrameCount, FrameSize))
+TFormCheckForUpdate::TFormCheckForUpdate(
+    SettingsAccess& settings, Dialogs& dialogs, const Clock& clock, QWidget* parent)
+    : QDialog(parent,
+        Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+            | Qt::WindowCloseButtonHint)
+    , m_ui(std::make_unique<Ui::TFormCheckForUpdate>())
+    , m_settings(settings)
+    , m_dialogs(dialogs)
+    , m_clock(clock)
+    , m_fileVersion(QStringLiteral(GLOBEWALL_VERSION))
+    , m_timer1(this)
+    , m_frames(drawUpdateGlobeFrames(FrameCount, FrameSize))
 {
     m_ui->setupUi(this);
     setObjectName(QStringLiteral("TFormCheckForUpdate"));
@@ -115,8 +116,8 @@ void TFormCheckForUpdate::changeEvent(QEvent* event)
 
 void TFormCheckForUpdate::FormShow()
 {
-    m_ui->lbVersion->setText(QStringLiteral("Globewall Version ") + m_fileVersion + QLatin1Char(' ')
-                             + m_ui->BetaVersion->text());
+    m_ui->lbVersion->setText(
+        QStringLiteral("Globewall Version ") + m_fileVersion + QLatin1Char(' ') + m_ui->BetaVersion->text());
     // "Close" and "Cancel" may still show from the previous check.
     m_ui->btnOK->hide();
     m_ui->btnCancel->hide();
@@ -128,7 +129,7 @@ void TFormCheckForUpdate::FormShow()
     m_timer1.setInterval(3000 / FrameCount);
     m_timer1.start();
     // Four empty lines: the search line becomes the fifth, two below a failure text.
-    setMemo({QString(), QString(), QString(), QString()});
+    setMemo({ QString(), QString(), QString(), QString() });
     setStatus(QString());
     setProgress(0);
     if (const QScreen* s = screen()) {
@@ -160,7 +161,7 @@ void TFormCheckForUpdate::StartLookingForUpdate()
     auto finally = qScopeGuard([this] { endCheck(); });
 
     setStatus(QStringLiteral("searching for new version..."));
-    setMemo(m_memo + QStringList{QStringLiteral("searching for new version...")});
+    setMemo(m_memo + QStringList { QStringLiteral("searching for new version...") });
     if (m_updateAbort)
         return;
 
@@ -175,19 +176,18 @@ void TFormCheckForUpdate::StartLookingForUpdate()
         DownloadFromWeb(info.URL3, QString(), true);
 
     if (!isNewerRelease(info.Version, info.Beta, m_fileVersion, m_ui->BetaVersion->text())) {
-        setMemo({QString(), QStringLiteral("no new version available"), QString()});
+        setMemo({ QString(), QStringLiteral("no new version available"), QString() });
         setStatus(QString());
         return;
     }
 
     setStatus(QStringLiteral("found new version ") + info.Version + QLatin1Char(' ') + info.Beta);
-    setMemo({QString(), QStringLiteral("Found new version on ") + hostOf(endpoints::hosts().program), QString(),
-             QStringLiteral("Version: ") + info.Version + QLatin1Char(' ') + info.Beta,
-             QStringLiteral("From: ") + info.Date, QString(), info.Description, QString(),
-             QStringLiteral("download this file?")});
+    setMemo({ QString(), QStringLiteral("Found new version on ") + hostOf(endpoints::hosts().program), QString(),
+        QStringLiteral("Version: ") + info.Version + QLatin1Char(' ') + info.Beta, QStringLiteral("From: ") + info.Date,
+        QString(), info.Description, QString(), QStringLiteral("download this file?") });
     if (!GetOK()) {
-        setMemo({QString(), QStringLiteral("You can donwload the file from:"), QString(),
-                 hostOf(endpoints::hosts().program)});
+        setMemo({ QString(), QStringLiteral("You can donwload the file from:"), QString(),
+            hostOf(endpoints::hosts().program) });
         return;
     }
 
@@ -198,15 +198,15 @@ void TFormCheckForUpdate::StartLookingForUpdate()
     request.defaultExtension = proposedExtension(request.proposedFile);
     const QString chosen = m_dialogs.getSaveFile(request);
     if (chosen.isEmpty()) {
-        setMemo({QString(), QStringLiteral("try again later")});
+        setMemo({ QString(), QStringLiteral("try again later") });
         return;
     }
 
     setStatus(QStringLiteral("downloading..."));
     setMemoLine(2, QStringLiteral("downloading ") + QFileInfo(chosen).fileName());
     if (DownloadFromWeb(info.URL1, chosen, false)) {
-        setMemo({QString(), QStringLiteral("download completed"), QString(),
-                 QStringLiteral("Close Globewall now and replace it by the new version")});
+        setMemo({ QString(), QStringLiteral("download completed"), QString(),
+            QStringLiteral("Close Globewall now and replace it by the new version") });
         setStatus(QString());
     }
 }
@@ -244,7 +244,7 @@ bool TFormCheckForUpdate::DownloadFromWeb(const QString& url, const QString& des
     }
     SetProxy();
     m_eventsAttached = !silent;
-    const HttpResponse response = m_http.get(url, &file, {kNoCache});
+    const HttpResponse response = m_http.get(url, &file, { kNoCache });
     QString failure;
     if (!response.ok)
         failure = DownloadEngine::failureText(response);
@@ -261,7 +261,7 @@ void TFormCheckForUpdate::SetProxy()
 {
     ProxySettings proxy = m_http.proxy();
     if (!m_settings.checked(QStringLiteral("cbUseProxy"))) {
-        m_http.setProxy(ProxySettings{});
+        m_http.setProxy(ProxySettings {});
         return;
     }
     proxy.basicAuth = true;
@@ -384,8 +384,8 @@ QString TFormCheckForUpdate::successText(TDateTime now, qint64 bytes, double sec
     const auto roundedSeconds = static_cast<qint64>(std::nearbyint(seconds));
     const double rate = static_cast<double>(bytes) / 1024.0 / seconds;
     return DateTimeToStr(now) + QStringLiteral(" - Success: ") + QString::number(bytes) + QStringLiteral(" byte in ")
-           + FormatInt(roundedSeconds, 3, QStringLiteral(" ")) + QStringLiteral(" sec. (")
-           + FormatFloat(4, 2, QStringLiteral(" "), rate) + QStringLiteral(" kb/s)");
+        + FormatInt(roundedSeconds, 3, QStringLiteral(" ")) + QStringLiteral(" sec. (")
+        + FormatFloat(4, 2, QStringLiteral(" "), rate) + QStringLiteral(" kb/s)");
 }
 
 void TFormCheckForUpdate::setMemo(const QStringList& lines)
@@ -427,8 +427,8 @@ void TFormCheckForUpdate::setProgress(qint64 position)
 {
     const qint64 max = qMax<qint64>(m_progressMax, 1);
     position = qBound<qint64>(0, position, max);
-    const int shown = max <= INT_MAX ? static_cast<int>(position)
-                                      : static_cast<int>(static_cast<double>(position) / max * INT_MAX);
+    const int shown
+        = max <= INT_MAX ? static_cast<int>(position) : static_cast<int>(static_cast<double>(position) / max * INT_MAX);
     m_ui->pbDownload->setValue(shown);
 }
 

@@ -118,7 +118,7 @@ private:
 
     bool m_eventsAttached = true;
     bool m_checkedThisShow = false;
-    bool m_closed = false;         // the dialog was closed while the check still ran
+    bool m_closed = false; // the dialog was closed while the check still ran
     QEventLoop* m_waitLoop = nullptr; // GetOK's wait
     qint64 m_progressMax = 100;
 };

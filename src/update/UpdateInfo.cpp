@@ -22,8 +22,8 @@ UpdateInfo UpdateInfo::read(const QString& path)
     return info;
 }
 
-bool isNewerRelease(const QString& remoteVersion, const QString& remoteBeta, const QString& ownVersion,
-                    const QString& ownBeta)
+bool isNewerRelease(
+    const QString& remoteVersion, const QString& remoteBeta, const QString& ownVersion, const QString& ownBeta)
 {
     // QString::compare orders by UTF-16 code units, left to right, a prefix before the longer text.
     const int byVersion = QString::compare(remoteVersion, ownVersion, Qt::CaseSensitive);

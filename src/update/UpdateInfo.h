@@ -23,8 +23,8 @@ struct UpdateInfo
 // True when the announced release is newer than the running one. Versions compare as plain
 // text by character codes, so "1.1.3.7" is newer than "1.1.3.68"; equal versions are newer
 // only when the announced beta tag is greater than the local one.
-bool isNewerRelease(const QString& remoteVersion, const QString& remoteBeta, const QString& ownVersion,
-                    const QString& ownBeta);
+bool isNewerRelease(
+    const QString& remoteVersion, const QString& remoteBeta, const QString& ownVersion, const QString& ownBeta);
 
 // The file name offered for the release at `url`: from the first "globewall_" (from the start
 // when there is none) through the last "." and up to three characters after it. Whatever

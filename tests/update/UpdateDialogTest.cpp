@@ -22,11 +22,11 @@ TEST(UpdateDialog, AnnouncedVersions)
         bool newer;
     };
     const Case cases[] = {
-        {"remote 1.1.3.7 is newer", "1.1.3.7", "", true, true},
-        {"remote 1.1.3.100 is not newer", "1.1.3.100", "", true, false},
-        {"same version with beta b1 is newer", "1.1.3.68", "b1", true, true},
-        {"same version without beta", "1.1.3.68", "", true, false},
-        {"no Globewall section", "9.9.9.9", "", false, false},
+        { "remote 1.1.3.7 is newer", "1.1.3.7", "", true, true },
+        { "remote 1.1.3.100 is not newer", "1.1.3.100", "", true, false },
+        { "same version with beta b1 is newer", "1.1.3.68", "b1", true, true },
+        { "same version without beta", "1.1.3.68", "", true, false },
+        { "no Globewall section", "9.9.9.9", "", false, false },
     };
     int n = 0;
     for (const Case& c : cases) {
@@ -39,7 +39,7 @@ TEST(UpdateDialog, AnnouncedVersions)
         server.route(release, HttpFaultServer::answer("HTTP/1.1 200 OK", "zip"));
 
         UpdateRig rig(server.url(prefix));
-        const Seen seen = rig.run({c.newer ? Reply::Cancel : Reply::NotAsked});
+        const Seen seen = rig.run({ c.newer ? Reply::Cancel : Reply::NotAsked });
         const QString host = "127.0.0.1:" + QString::number(server.port());
 
         EXPECT_TRUE(seen.shown) << c.label;
@@ -52,12 +52,12 @@ TEST(UpdateDialog, AnnouncedVersions)
         EXPECT_FALSE(QFile::exists(rig.file("globewall.tmp"))) << c.label;
         EXPECT_EQ(server.count(release), 0) << c.label << ": nothing downloaded";
         if (c.newer) {
-            const QStringList question{"", "Found new version on " + host, "", "Version: " + c.version + " " + c.beta,
-                                       "From: 2024-05-01", "", "Sharper clouds", "", "download this file?"};
+            const QStringList question { "", "Found new version on " + host, "", "Version: " + c.version + " " + c.beta,
+                "From: 2024-05-01", "", "Sharper clouds", "", "download this file?" };
             EXPECT_EQ(seen.questionMemo, question) << c.label;
-            EXPECT_EQ(seen.finalMemo, (QStringList{"", "You can donwload the file from:", "", host})) << c.label;
+            EXPECT_EQ(seen.finalMemo, (QStringList { "", "You can donwload the file from:", "", host })) << c.label;
         } else {
-            EXPECT_EQ(seen.finalMemo, (QStringList{"", "no new version available", ""})) << c.label;
+            EXPECT_EQ(seen.finalMemo, (QStringList { "", "no new version available", "" })) << c.label;
         }
     }
 
@@ -85,14 +85,15 @@ TEST(UpdateDialog, DownloadsTheReleaseToTheChosenFile)
     ASSERT_TRUE(counters.start());
     counters.route("/gone", HttpFaultServer::answer("HTTP/1.1 404 Not Found", "no"));
     counters.route("/hit", HttpFaultServer::answer("HTTP/1.1 200 OK", "counted"));
-    site.write("soft/updates.ini", updatesIni("1.1.3.7", "", web.url("/files/globewall_1_2.zip").toUtf8(),
-                                              counters.url("/gone").toUtf8(), counters.url("/hit").toUtf8()));
+    site.write("soft/updates.ini",
+        updatesIni("1.1.3.7", "", web.url("/files/globewall_1_2.zip").toUtf8(), counters.url("/gone").toUtf8(),
+            counters.url("/hit").toUtf8()));
 
     UpdateRig rig(web.url(""));
     rig.form->BetaVersion()->setText("b7"); // a leftover tag; the check starts from none
     const QString destination = rig.file("globewall_1_2.zip");
     rig.dialogs.queueFile(destination);
-    const Seen seen = rig.run({Reply::Ok});
+    const Seen seen = rig.run({ Reply::Ok });
 
     EXPECT_FALSE(seen.watchdogFired);
     EXPECT_EQ(seen.versionLabel, "Globewall Version 1.1.3.68 ") << "local beta tag emptied";
@@ -108,12 +109,12 @@ TEST(UpdateDialog, DownloadsTheReleaseToTheChosenFile)
 
     EXPECT_TRUE(readFile(destination) == release) << "the release arrives whole";
     EXPECT_EQ(seen.finalMemo,
-              (QStringList{"", "download completed", "", "Close Globewall now and replace it by the new version"}));
+        (QStringList { "", "download completed", "", "Close Globewall now and replace it by the new version" }));
     EXPECT_TRUE(rig.form->statusText().isEmpty());
     EXPECT_EQ(rig.form->findChild<QProgressBar*>("pbDownload")->value(), 0);
     EXPECT_EQ(counters.count("/gone"), 1) << "fetched once";
     EXPECT_EQ(counters.count("/hit"), 1) << "fetched once";
-    EXPECT_EQ(QDir(rig.dir.path()).entryList(QDir::Files), (QStringList{"globewall_1_2.zip", "updates.ini"}))
+    EXPECT_EQ(QDir(rig.dir.path()).entryList(QDir::Files), (QStringList { "globewall_1_2.zip", "updates.ini" }))
         << "the further addresses' bodies are thrown away";
 }
 
@@ -121,13 +122,13 @@ TEST(UpdateDialog, SaveDialogCancelled)
 {
     HttpFaultServer server;
     ASSERT_TRUE(server.start());
-    server.route("/soft/updates.ini", HttpFaultServer::answer("HTTP/1.1 200 OK",
-                                                              updatesIni("1.2", "", server.url("/globewall_1_2.zip").toUtf8())));
+    server.route("/soft/updates.ini",
+        HttpFaultServer::answer("HTTP/1.1 200 OK", updatesIni("1.2", "", server.url("/globewall_1_2.zip").toUtf8())));
     server.route("/globewall_1_2.zip", HttpFaultServer::answer("HTTP/1.1 200 OK", "zip"));
     UpdateRig rig(server.url(""));
     rig.dialogs.queueFile(QString());
-    const Seen seen = rig.run({Reply::Ok});
-    EXPECT_EQ(seen.finalMemo, (QStringList{"", "try again later"}));
+    const Seen seen = rig.run({ Reply::Ok });
+    EXPECT_EQ(seen.finalMemo, (QStringList { "", "try again later" }));
     EXPECT_EQ(server.count("/globewall_1_2.zip"), 0);
 }
 

@@ -18,8 +18,8 @@ const QString kSearching = QStringLiteral("searching for new version...");
 // A server announcing a newer release at "/globewall_1_2.zip", answered by `release`.
 void announce(HttpFaultServer& server, HttpFaultServer::Handler release)
 {
-    server.route("/soft/updates.ini", HttpFaultServer::answer("HTTP/1.1 200 OK",
-                                                              updatesIni("1.2", "", server.url("/globewall_1_2.zip").toUtf8())));
+    server.route("/soft/updates.ini",
+        HttpFaultServer::answer("HTTP/1.1 200 OK", updatesIni("1.2", "", server.url("/globewall_1_2.zip").toUtf8())));
     server.route("/globewall_1_2.zip", std::move(release));
 }
 
@@ -39,9 +39,9 @@ TEST(UpdateFailure, UpdateInfoCannotBeFetched)
         QString failure;
     };
     const Case cases[] = {
-        {"nothing listens", "http://127.0.0.1:" + QString::number(freeLoopbackPort()), "not connected"},
-        {"status 404", server.url("/missing"), "HTTP/1.1 404 Not Found"},
-        {"reset before any answer", server.url("/broken"), "not connected"},
+        { "nothing listens", "http://127.0.0.1:" + QString::number(freeLoopbackPort()), "not connected" },
+        { "status 404", server.url("/missing"), "HTTP/1.1 404 Not Found" },
+        { "reset before any answer", server.url("/broken"), "not connected" },
     };
     for (const Case& c : cases) {
         UpdateRig rig(c.host);
@@ -51,7 +51,7 @@ TEST(UpdateFailure, UpdateInfoCannotBeFetched)
         EXPECT_FALSE(seen.asked) << c.label;
         EXPECT_TRUE(seen.closeOffered) << c.label;
         // Four empty lines at show; the failure stands two lines above the search line.
-        EXPECT_EQ(seen.finalMemo, (QStringList{"", "", c.failure, "", kSearching})) << c.label;
+        EXPECT_EQ(seen.finalMemo, (QStringList { "", "", c.failure, "", kSearching })) << c.label;
         EXPECT_EQ(readFile(rig.file("updates.ini")), "[Globewall]\r\nVersion=1.0\r\n")
             << c.label << ": the last good copy stays";
         EXPECT_FALSE(rig.state.DownloadBusy) << c.label;
@@ -67,9 +67,9 @@ TEST(UpdateFailure, ReleaseTransferStopped)
         QString line2; // empty: the dialog is gone, nothing to read
     };
     const Case cases[] = {
-        {"server answers 404", {Reply::Ok, false, false}, "HTTP/1.1 404 Not Found"},
-        {"Cancel during the transfer", {Reply::Ok, true, false}, "download aborted"},
-        {"close box during the transfer", {Reply::Ok, false, true}, ""},
+        { "server answers 404", { Reply::Ok, false, false }, "HTTP/1.1 404 Not Found" },
+        { "Cancel during the transfer", { Reply::Ok, true, false }, "download aborted" },
+        { "close box during the transfer", { Reply::Ok, false, true }, "" },
     };
     for (const Case& c : cases) {
         HttpFaultServer server;
@@ -83,7 +83,7 @@ TEST(UpdateFailure, ReleaseTransferStopped)
             });
         UpdateRig rig(server.url(""));
         // Longer than the driver's watchdog: only the abort can end the stalled transfer in time.
-        rig.form->http().setTimeouts({2000, 1, 20});
+        rig.form->http().setTimeouts({ 2000, 1, 20 });
         const QString destination = rig.file("globewall_1_2.zip");
         writeFile(destination, "the release from last year");
         rig.dialogs.queueFile(destination);
@@ -92,7 +92,7 @@ TEST(UpdateFailure, ReleaseTransferStopped)
         EXPECT_FALSE(seen.watchdogFired) << c.label;
         EXPECT_FALSE(rig.state.DownloadBusy) << c.label;
         EXPECT_EQ(readFile(destination), "the release from last year") << c.label << ": the old file survives";
-        EXPECT_EQ(QDir(rig.dir.path()).entryList(QDir::Files), (QStringList{"globewall_1_2.zip", "updates.ini"}))
+        EXPECT_EQ(QDir(rig.dir.path()).entryList(QDir::Files), (QStringList { "globewall_1_2.zip", "updates.ini" }))
             << c.label << ": no partial file left";
         if (c.line2.isEmpty()) {
             EXPECT_FALSE(seen.closeOffered) << c.label;
@@ -112,7 +112,7 @@ TEST(UpdateFailure, CloseBoxDuringTheQuestion)
     ASSERT_TRUE(server.start());
     announce(server, HttpFaultServer::answer("HTTP/1.1 200 OK", "zip"));
     UpdateRig rig(server.url(""));
-    const Seen seen = rig.run({Reply::CloseBox});
+    const Seen seen = rig.run({ Reply::CloseBox });
     EXPECT_TRUE(seen.asked);
     EXPECT_FALSE(seen.watchdogFired) << "the wait ends with the dialog";
     EXPECT_FALSE(rig.state.DownloadBusy);
@@ -128,7 +128,7 @@ TEST(UpdateFailure, DestinationCannotBeCreated)
     UpdateRig rig(server.url(""));
     const QString destination = rig.file("no such folder/globewall_1_2.zip");
     rig.dialogs.queueFile(destination);
-    const Seen seen = rig.run({Reply::Ok});
+    const Seen seen = rig.run({ Reply::Ok });
     EXPECT_TRUE(seen.closeOffered) << "the user can still close the dialog";
     EXPECT_EQ(seen.finalMemo.value(2), "Error creating file " + destination);
     EXPECT_EQ(server.count("/globewall_1_2.zip"), 0) << "no transfer without a file";
@@ -147,11 +147,12 @@ TEST(UpdateFailure, SetProxyCopiesTheMainWindowsFields)
         QString error;
     };
     const Step steps[] = {
-        {"all fields", true, "proxy.lan", "3128", "anna", "pw", {true, "proxy.lan", 3128, "anna", "pw"}, ""},
-        {"empty fields keep the previous values", true, "", "", "", "", {true, "proxy.lan", 3128, "anna", "pw"}, ""},
-        {"letters in the port", true, "", "8o80", "", "", {}, "'8o80' is not a valid integer value"},
-        {"beyond the last port", true, "", "70000", "", "", {}, "'70000' is not a valid port number"},
-        {"proxy off", false, "other.lan", "8080", "bob", "x", {false, "", 80, "", ""}, ""},
+        { "all fields", true, "proxy.lan", "3128", "anna", "pw", { true, "proxy.lan", 3128, "anna", "pw" }, "" },
+        { "empty fields keep the previous values", true, "", "", "", "", { true, "proxy.lan", 3128, "anna", "pw" },
+            "" },
+        { "letters in the port", true, "", "8o80", "", "", {}, "'8o80' is not a valid integer value" },
+        { "beyond the last port", true, "", "70000", "", "", {}, "'70000' is not a valid port number" },
+        { "proxy off", false, "other.lan", "8080", "bob", "x", { false, "", 80, "", "" }, "" },
     };
     UpdateRig rig("http://127.0.0.1:1");
     for (const Step& s : steps) {
@@ -188,7 +189,7 @@ TEST(UpdateFailure, NonNumericProxyPortEndsTheCheck)
     rig.settings.setText("edtProxy", "127.0.0.1");
     rig.settings.setText("edtProxyPort", "80a");
     const Seen seen = rig.run();
-    EXPECT_EQ(rig.errors, QStringList{"'80a' is not a valid integer value"}) << "reported once";
+    EXPECT_EQ(rig.errors, QStringList { "'80a' is not a valid integer value" }) << "reported once";
     EXPECT_TRUE(seen.closeOffered);
     EXPECT_TRUE(server.requests().isEmpty()) << "stopped before the transfer";
     EXPECT_TRUE(QDir(rig.dir.path()).entryList(QDir::Files).isEmpty()) << "no empty updates.ini left";
@@ -209,9 +210,9 @@ TEST(UpdateFailure, ProxyReachesTheDialogsClient)
         QStringList memo;
     };
     const Case cases[] = {
-        {"right credentials", "globe", "s3cret", {"", "no new version available", ""}},
-        {"wrong password", "globe", "wrong", {"", "", "HTTP/1.0 401 Unauthorized", "", kSearching}},
-        {"no credentials", "", "", {"", "", "HTTP/1.0 407 Proxy Authentication Required", "", kSearching}},
+        { "right credentials", "globe", "s3cret", { "", "no new version available", "" } },
+        { "wrong password", "globe", "wrong", { "", "", "HTTP/1.0 401 Unauthorized", "", kSearching } },
+        { "no credentials", "", "", { "", "", "HTTP/1.0 407 Proxy Authentication Required", "", kSearching } },
     };
     for (const Case& c : cases) {
         UpdateRig rig(server.url(""));

@@ -19,17 +19,17 @@ TEST(UpdateInfo, NewerByCharacterCodes)
         bool newer;
     };
     const Case cases[] = {
-        {"7 is greater than 6", "1.1.3.7", "", "1.1.3.68", "", true},
-        {"1 is smaller than 6", "1.1.3.100", "", "1.1.3.68", "", false},
-        {"equal with a beta tag", "1.1.3.68", "b1", "1.1.3.68", "", true},
-        {"equal without a beta tag", "1.1.3.68", "", "1.1.3.68", "", false},
-        {"equal beta tags", "1.1.3.68", "b1", "1.1.3.68", "b1", false},
-        {"smaller version with a beta tag", "1.1.3.67", "b9", "1.1.3.68", "", false},
-        {"the shorter prefix is smaller", "1.1.3.68.1", "", "1.1.3.68", "", true},
-        {"no version announced", "", "", "1.1.3.68", "", false},
-        {"no version announced, beta only", "", "b1", "1.1.3.68", "", false},
-        {"own version unknown", "1.0", "", "", "", true},
-        {"upper case sorts before lower case", "1.1.3.68", "B1", "1.1.3.68", "b1", false},
+        { "7 is greater than 6", "1.1.3.7", "", "1.1.3.68", "", true },
+        { "1 is smaller than 6", "1.1.3.100", "", "1.1.3.68", "", false },
+        { "equal with a beta tag", "1.1.3.68", "b1", "1.1.3.68", "", true },
+        { "equal without a beta tag", "1.1.3.68", "", "1.1.3.68", "", false },
+        { "equal beta tags", "1.1.3.68", "b1", "1.1.3.68", "b1", false },
+        { "smaller version with a beta tag", "1.1.3.67", "b9", "1.1.3.68", "", false },
+        { "the shorter prefix is smaller", "1.1.3.68.1", "", "1.1.3.68", "", true },
+        { "no version announced", "", "", "1.1.3.68", "", false },
+        { "no version announced, beta only", "", "b1", "1.1.3.68", "", false },
+        { "own version unknown", "1.0", "", "", "", true },
+        { "upper case sorts before lower case", "1.1.3.68", "B1", "1.1.3.68", "b1", false },
     };
     for (const Case& c : cases)
         EXPECT_EQ(gw::isNewerRelease(c.remoteVersion, c.remoteBeta, c.ownVersion, c.ownBeta), c.newer) << c.label;
@@ -45,14 +45,15 @@ TEST(UpdateInfo, ProposedFileName)
         QString extension;
     };
     const Case cases[] = {
-        {"release archive", "http://h.net/soft/globewall_1_2.zip", "globewall_1_2.zip", "zip"},
-        {"three characters after the last dot", "http://h.net/globewall_1_2.zip?x=1", "globewall_1_2.zip", "zip"},
-        {"two-letter extension", "http://h.net/globewall_1.tar.gz", "globewall_1.tar.gz", "gz"},
-        {"first occurrence, folder dropped", "http://h.net/globewall_files/globewall_2.exe", "globewall_2.exe", "exe"},
-        {"case-sensitive marker", "http://h.net/Globewall_3.zip", "Globewall_3.zip", "zip"},
-        {"no marker: from the start", "http://h.net/release/setup.exe", "setup.exe", "exe"},
-        {"no dot after the marker", "http://h.net/globewall_latest", "globewall_latest", ""},
-        {"empty address", "", "", ""},
+        { "release archive", "http://h.net/soft/globewall_1_2.zip", "globewall_1_2.zip", "zip" },
+        { "three characters after the last dot", "http://h.net/globewall_1_2.zip?x=1", "globewall_1_2.zip", "zip" },
+        { "two-letter extension", "http://h.net/globewall_1.tar.gz", "globewall_1.tar.gz", "gz" },
+        { "first occurrence, folder dropped", "http://h.net/globewall_files/globewall_2.exe", "globewall_2.exe",
+            "exe" },
+        { "case-sensitive marker", "http://h.net/Globewall_3.zip", "Globewall_3.zip", "zip" },
+        { "no marker: from the start", "http://h.net/release/setup.exe", "setup.exe", "exe" },
+        { "no dot after the marker", "http://h.net/globewall_latest", "globewall_latest", "" },
+        { "empty address", "", "", "" },
     };
     for (const Case& c : cases) {
         const QString proposal = gw::proposedFileName(c.url);
@@ -71,13 +72,13 @@ TEST(UpdateInfo, ReadsSectionAndKeysWithoutRegardToCase)
         QString version, beta, url1, url2, description, date;
     };
     const Case cases[] = {
-        {"mixed case names",
-         "[GLOBEWALL]\r\nversion=1.2.0.1\r\nBETA=b2\r\nurl1=http://h/globewall_1.zip\r\nUrl2=http://h/c\r\n"
-         "DESCRIPTION=Faster downloads\r\ndate=2024-05-01\r\n",
-         "1.2.0.1", "b2", "http://h/globewall_1.zip", "http://h/c", "Faster downloads", "2024-05-01"},
-        {"another section only", "[Other]\nVersion=9.9\n", "", "", "", "", "", ""},
-        {"empty file", "", "", "", "", "", "", ""},
-        {"not an INI file", "<html><body>Not Found</body></html>", "", "", "", "", "", ""},
+        { "mixed case names",
+            "[GLOBEWALL]\r\nversion=1.2.0.1\r\nBETA=b2\r\nurl1=http://h/globewall_1.zip\r\nUrl2=http://h/c\r\n"
+            "DESCRIPTION=Faster downloads\r\ndate=2024-05-01\r\n",
+            "1.2.0.1", "b2", "http://h/globewall_1.zip", "http://h/c", "Faster downloads", "2024-05-01" },
+        { "another section only", "[Other]\nVersion=9.9\n", "", "", "", "", "", "" },
+        { "empty file", "", "", "", "", "", "", "" },
+        { "not an INI file", "<html><body>Not Found</body></html>", "", "", "", "", "", "" },
     };
     for (const Case& c : cases) {
         const QString path = dir.write(QStringLiteral("updates.ini"), c.content);
@@ -105,11 +106,11 @@ TEST(UpdateInfo, SuccessText)
         QString rest;
     };
     const Case cases[] = {
-        {"two seconds", 2048, 2.0, " - Success: 2048 byte in   2 sec. (   1.00 kb/s)"},
-        {"a half second rounds to even 0", 512, 0.5, " - Success: 512 byte in   0 sec. (   1.00 kb/s)"},
-        {"2.5 seconds round to even 2", 2560, 2.5, " - Success: 2560 byte in   2 sec. (   1.00 kb/s)"},
-        {"no time at all counts as 1 ms", 1024, 0.0, " - Success: 1024 byte in   0 sec. (1000.00 kb/s)"},
-        {"rate wider than the field", 1024 * 123456, 1.0, " - Success: 126418944 byte in   1 sec. (3456.00 kb/s)"},
+        { "two seconds", 2048, 2.0, " - Success: 2048 byte in   2 sec. (   1.00 kb/s)" },
+        { "a half second rounds to even 0", 512, 0.5, " - Success: 512 byte in   0 sec. (   1.00 kb/s)" },
+        { "2.5 seconds round to even 2", 2560, 2.5, " - Success: 2560 byte in   2 sec. (   1.00 kb/s)" },
+        { "no time at all counts as 1 ms", 1024, 0.0, " - Success: 1024 byte in   0 sec. (1000.00 kb/s)" },
+        { "rate wider than the field", 1024 * 123456, 1.0, " - Success: 126418944 byte in   1 sec. (3456.00 kb/s)" },
     };
     for (const Case& c : cases)
         EXPECT_EQ(gw::TFormCheckForUpdate::successText(now, c.bytes, c.seconds), stamp + c.rest) << c.label;

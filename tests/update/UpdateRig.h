@@ -25,17 +25,17 @@ enum class Reply { Ok, Cancel, CloseBox, NotAsked };
 
 struct Plan
 {
-    Reply reply = Reply::NotAsked;   // to "download this file?"; NotAsked fails when it comes
+    Reply reply = Reply::NotAsked; // to "download this file?"; NotAsked fails when it comes
     bool cancelDuringTransfer = false;
     bool closeBoxDuringTransfer = false;
 };
 
 struct Seen
 {
-    bool shown = false;            // btnCheckForUpdateClick showed the dialog
+    bool shown = false; // btnCheckForUpdateClick showed the dialog
     bool asked = false;
     QStringList questionMemo;
-    QStringList finalMemo;         // when "Close" appeared
+    QStringList finalMemo; // when "Close" appeared
     bool closeOffered = false;
     bool cancelledTransfer = false;
     bool busyWhileOpen = false;
@@ -49,7 +49,9 @@ class DialogDriver : public QObject
 {
 public:
     DialogDriver(gw::TFormCheckForUpdate& form, const gw::AppState& state, const Plan& plan)
-        : m_form(form), m_state(state), m_plan(plan)
+        : m_form(form)
+        , m_state(state)
+        , m_plan(plan)
     {
         connect(&m_poll, &QTimer::timeout, this, [this] { poll(); });
         m_poll.start(10);
@@ -87,10 +89,16 @@ private:
             seen.asked = true;
             seen.questionMemo = m_form.memoLines();
             switch (m_plan.reply) {
-            case Reply::Ok: button("btnOK")->click(); break;
-            case Reply::Cancel: button("btnCancel")->click(); break;
+            case Reply::Ok:
+                button("btnOK")->click();
+                break;
+            case Reply::Cancel:
+                button("btnCancel")->click();
+                break;
             case Reply::CloseBox:
-            case Reply::NotAsked: m_form.close(); break;
+            case Reply::NotAsked:
+                m_form.close();
+                break;
             }
             return;
         }
@@ -119,7 +127,7 @@ struct UpdateRig
     gw::MemorySettings settings;
     gw::AppState state;
     gw::ScriptedDialogs dialogs;
-    gw::ManualClock clock{46000.5};
+    gw::ManualClock clock { 46000.5 };
     gw::endpoints::Hosts savedHosts = gw::endpoints::hosts();
     std::unique_ptr<gw::TFormCheckForUpdate> form;
     QStringList errors;
@@ -133,7 +141,7 @@ struct UpdateRig
         form->setFileVersion(QStringLiteral("1.1.3.68"));
         form->setErrorHandler([this](const QString& text) { errors << text; });
         // Short limits, so a stalled server fails a test in seconds.
-        form->http().setTimeouts({2000, 1, 3});
+        form->http().setTimeouts({ 2000, 1, 3 });
     }
     ~UpdateRig()
     {
@@ -154,10 +162,10 @@ struct UpdateRig
 
 // updates.ini announcing `version`/`beta` with a release at `url1`.
 inline QByteArray updatesIni(const QByteArray& version, const QByteArray& beta, const QByteArray& url1 = "",
-                             const QByteArray& url2 = "", const QByteArray& url3 = "")
+    const QByteArray& url2 = "", const QByteArray& url3 = "")
 {
     return "[Globewall]\r\nVersion=" + version + "\r\nBeta=" + beta + "\r\nURL1=" + url1 + "\r\nURL2=" + url2
-           + "\r\nURL3=" + url3 + "\r\nDescription=Sharper clouds\r\nDate=2024-05-01\r\n";
+        + "\r\nURL3=" + url3 + "\r\nDescription=Sharper clouds\r\nDate=2024-05-01\r\n";
 }
 
 } // namespace gwtest
