@@ -41,6 +41,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QProgressBar>
 #include <QScreen>
 #include <QStandardPaths>
@@ -94,6 +95,7 @@ TForm1::TForm1(Options options)
     wireTray();
     wireDesktop();
     wireRender();
+    wireConfig();
     if (m_options.showTray)
         m_tray = new gw::TrayIconShell(
             m_popupMenu1, [this] { run([this] { toggleWindow(); }); }, this);
@@ -236,14 +238,15 @@ void TForm1::connectCommands()
     on(m_ui->edtParameter, &QLineEdit::textChanged, &TForm1::edtParameterChange);
     connect(m_ui->edtWebAdress, &QLineEdit::textChanged, this,
         [this] { run([this] { call(m_hooks.edtWebAdressChange); }); });
-    auto userChange = [this](QComboBox* combo, void (TForm1::*handler)()) {
-        connect(combo, &QComboBox::activated, this, [this, handler] { run([this, handler] { (this->*handler)(); }); });
-        if (combo->lineEdit())
-            connect(combo->lineEdit(), &QLineEdit::textEdited, this,
-                [this, handler] { run([this, handler] { (this->*handler)(); }); });
-    };
-    userChange(m_ui->cbProjektion, &TForm1::cbProjektionChange);
-    userChange(m_ui->ddbConfig, &TForm1::ddbConfigChange);
+    onUserChange(m_ui->cbProjektion, [this] { cbProjektionChange(); });
+    onUserChange(m_ui->ddbConfig, [this] { ddbConfigChange(); });
+}
+
+void TForm1::onUserChange(QComboBox* combo, std::function<void()> handler)
+{
+    on(combo, &QComboBox::activated, handler);
+    if (combo->lineEdit())
+        on(combo->lineEdit(), &QLineEdit::textEdited, handler);
 }
 
 gw::SettingsAccess& TForm1::settings()
@@ -490,6 +493,16 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_ui->sgDownloadFiles && event->type() == QEvent::Resize)
         FormResize();
+    if (event->type() == QEvent::MouseButtonPress) {
+        auto* press = static_cast<QMouseEvent*>(event);
+        bool used = false;
+        if (watched == m_ui->mMarkerfiles->viewport())
+            run([&] { used = listMouseDown(m_ui->mMarkerfiles, m_pmMarker, press); });
+        else if (watched == m_ui->mSatfiles->viewport())
+            run([&] { used = listMouseDown(m_ui->mSatfiles, m_pmSatellite, press); });
+        if (used)
+            return true;
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 

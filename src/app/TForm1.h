@@ -20,6 +20,7 @@ class QComboBox;
 class QLabel;
 class QListWidget;
 class QMenu;
+class QMouseEvent;
 class QProgressBar;
 class QTimer;
 
@@ -219,8 +220,9 @@ private:
         connect(sender, signal, this, [this, handler] { run(handler); });
     }
     // The same for a combo box changed by the user (a choice or typing), not by code.
-    template <class Handler> void onUserChange(QComboBox* combo, Handler handler);
-    void listMouseDown(QListWidget* list, QMenu* menu, const QPoint& pos, Qt::MouseButton button);
+    void onUserChange(QComboBox* combo, std::function<void()> handler);
+    // A mouse press on the marker or satellite list; true when the press is used up here.
+    bool listMouseDown(QListWidget* list, QMenu* menu, QMouseEvent* event);
     // Runs a handler; what it throws is shown by the general error handler.
     template <class F> void run(F&& f) { m_errors.guard(std::forward<F>(f)); }
     static void call(const std::function<void()>& hook)
