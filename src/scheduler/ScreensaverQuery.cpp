@@ -12,6 +12,7 @@
 // Xlib defines macros (Bool, Status, None) that clash with Qt: include it last.
 #include <X11/Xlib.h>
 #include <X11/extensions/scrnsaver.h>
+#include <xcb/xcb.h>
 
 namespace gw {
 
@@ -51,17 +52,79 @@ std::optional<bool> x11ScreensaverActive(_XDisplay* display)
     return result;
 }
 
-bool platformScreensaverActive()
+namespace {
+
+// The MIT-SCREEN-SAVER notify event as it arrives on the wire.
+struct ScreenSaverNotifyEvent
 {
-    if (const auto viaBus = dbusScreensaverActive(QDBusConnection::sessionBus()))
-        return *viaBus;
-    if (qGuiApp && QGuiApplication::platformName() == QLatin1String("xcb")) {
-        if (auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()) {
-            if (const auto viaX = x11ScreensaverActive(x11->display()))
-                return *viaX;
-        }
-    }
+    uint8_t responseType;
+    uint8_t state; // ScreenSaverOff, ScreenSaverOn, ScreenSaverCycle
+    uint16_t sequence;
+    uint32_t time;
+    uint32_t root;
+    uint32_t window;
+    uint8_t kind;
+    uint8_t forced;
+    uint8_t pad[14];
+};
+
+Display* applicationDisplay()
+{
+    if (!qGuiApp || QGuiApplication::platformName() != QLatin1String("xcb"))
+        return nullptr;
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 ? x11->display() : nullptr;
+}
+
+} // namespace
+
+X11ScreensaverWatch::X11ScreensaverWatch()
+{
+    Display* display = applicationDisplay();
+    int eventBase = 0;
+    int errorBase = 0;
+    if (!display || !XScreenSaverQueryExtension(display, &eventBase, &errorBase))
+        return;
+    m_notifyEvent = eventBase + ScreenSaverNotify;
+    qGuiApp->installNativeEventFilter(this);
+    XScreenSaverSelectInput(display, DefaultRootWindow(display), ScreenSaverNotifyMask);
+    m_on = x11ScreensaverActive(display).value_or(false);
+    XFlush(display);
+    m_watching = true;
+}
+
+X11ScreensaverWatch::~X11ScreensaverWatch()
+{
+    if (m_watching && qGuiApp)
+        qGuiApp->removeNativeEventFilter(this);
+}
+
+bool X11ScreensaverWatch::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*)
+{
+    if (eventType != "xcb_generic_event_t")
+        return false;
+    const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    if ((event->response_type & 0x7f) != m_notifyEvent)
+        return false;
+    const auto* notify = reinterpret_cast<const ScreenSaverNotifyEvent*>(event);
+    m_on = notify->state == ScreenSaverOn || notify->state == ScreenSaverCycle;
     return false;
+}
+
+PlatformScreensaver::PlatformScreensaver(QDBusConnection bus)
+    : m_bus(std::move(bus))
+{
+}
+
+PlatformScreensaver::~PlatformScreensaver() = default;
+
+bool PlatformScreensaver::active()
+{
+    if (const auto viaBus = dbusScreensaverActive(m_bus))
+        return *viaBus;
+    if (!m_x11)
+        m_x11 = std::make_unique<X11ScreensaverWatch>();
+    return m_x11->watching() && m_x11->screensaverOn();
 }
 
 ScreensaverMessageLog::ScreensaverMessageLog(const SystemState& state, const Clock& clock, QDBusConnection bus,

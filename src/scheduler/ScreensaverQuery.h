@@ -2,8 +2,10 @@
 // Whether a screensaver runs, asked of the session's screensaver service over D-Bus and, where
 // that does not answer, of the X server's screen-saver extension; and the diagnostic log fed
 // by the service's start signal.
+#include <QAbstractNativeEventFilter>
 #include <QDBusConnection>
 #include <QObject>
+#include <memory>
 #include <optional>
 
 struct _XDisplay;
@@ -19,9 +21,39 @@ inline constexpr int ScreensaverQueryTimeoutMs = 200;
 std::optional<bool> dbusScreensaverActive(const QDBusConnection& bus, int timeoutMs = ScreensaverQueryTimeoutMs);
 // The MIT-SCREEN-SAVER state of an open display; nothing when the server lacks the extension.
 std::optional<bool> x11ScreensaverActive(_XDisplay* display);
-// The session bus first, then the X11 display of this application when it runs on xcb;
-// neither answering means no screensaver runs.
-bool platformScreensaverActive();
+// Follows the screen-saver state of this application's X server through its notify events,
+// so a tick learns it without a round trip to the server. Watches only on xcb.
+class X11ScreensaverWatch : public QAbstractNativeEventFilter
+{
+public:
+    X11ScreensaverWatch();
+    ~X11ScreensaverWatch() override;
+    X11ScreensaverWatch(const X11ScreensaverWatch&) = delete;
+    X11ScreensaverWatch& operator=(const X11ScreensaverWatch&) = delete;
+
+    bool watching() const { return m_watching; }
+    bool screensaverOn() const { return m_on; }
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
+
+private:
+    bool m_watching = false;
+    bool m_on = false;
+    int m_notifyEvent = -1;
+};
+
+// The screensaver as this desktop reports it: the session's screensaver service first, then
+// the X server's screen-saver extension; neither answering means no screensaver runs.
+class PlatformScreensaver
+{
+public:
+    explicit PlatformScreensaver(QDBusConnection bus = QDBusConnection::sessionBus());
+    ~PlatformScreensaver();
+    bool active();
+
+private:
+    QDBusConnection m_bus;
+    std::unique_ptr<X11ScreensaverWatch> m_x11; // made at the first question, once the application exists
+};
 
 // Writes "Globewall.ScreenSaverMessage.log" each time the screensaver service announces
 // that it starts (ActiveChanged(true)).

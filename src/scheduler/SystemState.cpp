@@ -69,8 +69,12 @@ SystemState::SystemState(const SettingsAccess& settings, const Clock& clock, QSt
     : m_settings(settings)
     , m_clock(clock)
     , m_powerSupplyRoot(powerSupplyRoot.isEmpty() ? QStringLiteral("/sys/class/power_supply") : std::move(powerSupplyRoot))
-    , m_screensaverQuery(screensaverQuery ? std::move(screensaverQuery) : ScreensaverQuery(&platformScreensaverActive))
+    , m_screensaverQuery(std::move(screensaverQuery))
 {
+    if (!m_screensaverQuery) {
+        auto platform = std::make_shared<PlatformScreensaver>();
+        m_screensaverQuery = [platform] { return platform->active(); };
+    }
 }
 
 bool SystemState::RunningOnBattery()

@@ -22,7 +22,7 @@ public:
     using ScreensaverQuery = std::function<bool()>;
 
     // `powerSupplyRoot` empty: /sys/class/power_supply. `screensaverQuery` empty: the
-    // session's screensaver service, else the X11 screen-saver extension (platformScreensaverActive).
+    // session's screensaver service, else the X11 screen-saver extension (PlatformScreensaver).
     SystemState(const SettingsAccess& settings, const Clock& clock, QString powerSupplyRoot = {},
                 ScreensaverQuery screensaverQuery = {});
     virtual ~SystemState() = default;

@@ -29,12 +29,13 @@ struct HostState
     QRect icon;
     QPoint pos;
     bool clickTimer = false; // the double-click time of the last click is still running
+    bool screensaver = false;
 };
 
 HostState parseState(const QString& line)
 {
     static const QRegularExpression re(QStringLiteral(
-        R"(^enabled=(\d) frame=(-?\d+) window=(\w+) menu=(\w+) icon=(-?\d+),(-?\d+),(\d+),(\d+) pos=(-?\d+),(-?\d+) timer=(\d)$)"));
+        R"(^enabled=(\d) frame=(-?\d+) window=(\w+) menu=(\w+) icon=(-?\d+),(-?\d+),(\d+),(\d+) pos=(-?\d+),(-?\d+) timer=(\d) saver=(\d)$)"));
     const auto m = re.match(line);
     HostState s;
     if (!m.hasMatch())
@@ -47,6 +48,7 @@ HostState parseState(const QString& line)
     s.icon = QRect(m.captured(5).toInt(), m.captured(6).toInt(), m.captured(7).toInt(), m.captured(8).toInt());
     s.pos = QPoint(m.captured(9).toInt(), m.captured(10).toInt());
     s.clickTimer = m.captured(11) == QLatin1String("1");
+    s.screensaver = m.captured(12) == QLatin1String("1");
     return s;
 }
 
@@ -293,4 +295,21 @@ TEST_F(TrayDesktop, TheGlobeTurnsWhileAnimating)
     m_host.write("animate off\n");
     m_host.waitForBytesWritten(kWaitMs);
     EXPECT_TRUE(changed) << "the icon never changed while animating";
+}
+
+// The scheduler's screensaver question on a real X server, answered from its notify events.
+TEST_F(TrayDesktop, ScreensaverStateFollowsTheServer)
+{
+    ASSERT_TRUE(startHost());
+    EXPECT_FALSE(m_state.screensaver);
+    const auto xset = [this](const char* what) {
+        QProcess p;
+        p.setProcessEnvironment(environment());
+        p.start(QStringLiteral("xset"), {QStringLiteral("s"), QString::fromLatin1(what)});
+        return p.waitForFinished(kWaitMs) && p.exitCode() == 0;
+    };
+    ASSERT_TRUE(xset("activate"));
+    EXPECT_TRUE(waitFor([](const HostState& s) { return s.screensaver; })) << "xset s activate not seen";
+    ASSERT_TRUE(xset("reset"));
+    EXPECT_TRUE(waitFor([](const HostState& s) { return !s.screensaver; })) << "xset s reset not seen";
 }

@@ -1,11 +1,13 @@
 // A minimal window with the real tray component and handlers, run as its own process on a
 // private X server so tests can click the tray icon like a person would. It prints its state
-// on every change ("enabled=1 frame=0 window=shown menu=hidden icon=x,y,w,h pos=x,y timer=0") and
+// on every change ("enabled=1 frame=0 window=shown menu=hidden icon=x,y,w,h pos=x,y timer=0
+// saver=0", the last being what the scheduler would learn of the screensaver) and
 // takes commands on standard input ("animate on", "animate off", "quit").
 // "--sheet FILE" instead writes every frame of both lists at every tray size into one picture
 // and ends, for looking at the pixel art.
 #include "desktop/RozAduzidovIdurAver.h"
 #include "desktop/TrayHandlers.h"
+#include "scheduler/SystemState.h"
 #include "settings/MemorySettings.h"
 
 #include <QApplication>
@@ -50,6 +52,8 @@ int main(int argc, char** argv)
     const bool startParked = app.arguments().contains(QStringLiteral("--parked"));
 
     gw::MemorySettings settings;
+    gw::SystemClock clock;
+    gw::SystemState system(settings, clock);
     QWidget window;
     window.setWindowTitle(QStringLiteral("Globewall host"));
     window.resize(300, 200);
@@ -90,7 +94,7 @@ int main(int argc, char** argv)
     QTimer reporter;
     QObject::connect(&reporter, &QTimer::timeout, [&] {
         const QRect icon = tray.systemTrayIcon().geometry();
-        const QString state = QStringLiteral("enabled=%1 frame=%2 window=%3 menu=%4 icon=%5,%6,%7,%8 pos=%9,%10 timer=%11")
+        const QString state = QStringLiteral("enabled=%1 frame=%2 window=%3 menu=%4 icon=%5,%6,%7,%8 pos=%9,%10 timer=%11 saver=%12")
                                   .arg(settings.checked(QStringLiteral("Globewallenabled")) ? 1 : 0)
                                   .arg(tray.FrameIndex())
                                   .arg(window.isVisible() ? QStringLiteral("shown") : QStringLiteral("hidden"))
@@ -101,7 +105,8 @@ int main(int argc, char** argv)
                                   .arg(icon.height())
                                   .arg(window.x())
                                   .arg(window.y())
-                                  .arg(handlers.TimerDoubleClick().isActive() ? 1 : 0);
+                                  .arg(handlers.TimerDoubleClick().isActive() ? 1 : 0)
+                                  .arg(system.ScreensaverRunning() ? 1 : 0);
         if (state != last && !tray.Animate()) {
             last = state;
             std::printf("%s\n", qPrintable(state));
