@@ -127,30 +127,6 @@ TEST(SchedulerList, NoDownloadWhenTimesPerDayIsZero)
     EXPECT_TRUE(rig.jobs.listDownloads.empty());
 }
 
-TEST(SchedulerSeed, StartTimes)
-{
-    struct Case
-    {
-        const char* label;
-        bool launchAtStart;
-        int perDay;
-        int cloudMinutes;
-    };
-    for (const Case& c : {Case{"defaults", false, 1, 30}, Case{"launch at start", true, 1, 30},
-                          Case{"no list downloads", false, 0, 5}, Case{"many list downloads", false, 2880, 1000}}) {
-        SchedulerRig rig;
-        rig.settings.setChecked(QStringLiteral("cbLaunchAtStart"), c.launchAtStart);
-        rig.settings.setInteger(QStringLiteral("seDownloadChecksPerDay"), c.perDay);
-        rig.settings.setInteger(QStringLiteral("seCheckForNewFiles"), c.cloudMinutes);
-        const gw::TDateTime now = rig.clock.now();
-        rig.scheduler.seedStartTimes();
-        EXPECT_EQ(rig.state.LastRenderTime, c.launchAtStart ? 0.0 : now) << c.label;
-        EXPECT_NEAR(rig.state.LastCloudCheckTime, now - (c.cloudMinutes - 1) * gw::OneMinute, 1e-9) << c.label;
-        const double expectedFile = c.perDay > 0 ? now + 0.00138888888888 - 1.0 / c.perDay : 0.0;
-        EXPECT_NEAR(rig.state.LastFileCheckTime, expectedFile, 1e-9) << c.label;
-    }
-}
-
 // ---- reachability ----
 
 TEST(SchedulerReachability, TheLastTestOfATickDecides)
