@@ -1,7 +1,13 @@
 // The main window's tray handlers: the delayed single click, the double click, the master switch.
 #include "desktop/RozAduzidovIdurAver.h"
 #include "desktop/TrayHandlers.h"
+#include "scheduler/CentralScheduler.h"
+#include "scheduler/SystemState.h"
+#include "scheduler/TimedJobs.h"
 #include "settings/MemorySettings.h"
+#include "shared/AppState.h"
+#include "shared/LogSink.h"
+#include "support/TempDir.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -198,4 +204,53 @@ TEST(WidgetWindowControl, ParkedWindowIsCentredWhenShownFromTheTray)
     window.move(40, 30);
     control.centreIfParked();
     EXPECT_EQ(window.pos(), QPoint(40, 30)) << "a window on the desktop stays where it is";
+}
+
+// The image rules kept together: start-up, the end of each scheduler tick on mains and on
+// battery, the master switch from a click, with the real component counting its own lists.
+TEST(TrayImageRules, StartUpTicksAndTheSwitch)
+{
+    struct NoJobs : gw::TimedJobs
+    {
+        void StartXPlanet() override {}
+        bool cloudIntervalJob() override { return true; }
+        bool cloudFixedTimeJob() override { return true; }
+        bool listJob() override { return true; }
+    } jobs;
+    gwtest::TempDir dir;
+    const QString power = dir.file(QStringLiteral("power"));
+    gwtest::writeFile(power + QStringLiteral("/AC/type"), "Mains\n");
+    gwtest::writeFile(power + QStringLiteral("/AC/online"), "1\n");
+    gwtest::writeFile(power + QStringLiteral("/BAT0/type"), "Battery\n");
+    gwtest::writeFile(power + QStringLiteral("/BAT0/status"), "Charging\n");
+
+    HandlerRig rig;
+    rig.settings.setChecked(QStringLiteral("cbDontUseOnBattery"), false);
+    gw::AppState state;
+    gw::MemoryLog log;
+    gw::ManualClock clock(45000.5);
+    gw::SystemState system(rig.settings, clock, power, [] { return false; });
+    gw::CentralScheduler scheduler(rig.settings, state, log, rig.tray, clock, system, jobs);
+
+    rig.handlers.showTrayIcon();
+    rig.handlers.setUpAnimation();
+    EXPECT_EQ(rig.tray.FrameIndex(), -1) << "start-up: the Icon until the first tick";
+    std::vector<int> frames;
+    const auto tick = [&] {
+        scheduler.CentralTimerTimer();
+        frames.push_back(rig.tray.FrameIndex());
+    };
+    tick();
+    tick();
+    gwtest::writeFile(power + QStringLiteral("/AC/online"), "0\n");
+    gwtest::writeFile(power + QStringLiteral("/BAT0/status"), "Discharging\n");
+    tick();
+    tick();
+    tick();
+    rig.handlers.TrayIconClick(Qt::LeftButton);
+    ASSERT_TRUE(rig.waitForTimer());
+    frames.push_back(rig.tray.FrameIndex());
+    tick();
+    tick();
+    EXPECT_EQ(frames, (std::vector<int>{0, 0, 24, 0, 24, 25, 25, 25}));
 }
