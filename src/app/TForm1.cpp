@@ -96,6 +96,7 @@ TForm1::TForm1(Options options)
     wireDesktop();
     wireRender();
     wireConfig();
+    wireTimeSync();
     if (m_options.showTray)
         m_tray = new gw::TrayIconShell(
             m_popupMenu1, [this] { run([this] { toggleWindow(); }); }, this);

@@ -11,7 +11,7 @@
 #include "shared/Endpoints.h"
 #include "shared/Paths.h"
 #include "support/TempDir.h"
-#include "timesync/ClockSetter.h"
+#include "timesync/FakeSntpServer.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -20,18 +20,6 @@
 #include <vector>
 
 namespace gwtest {
-
-// Stands in for the real clock: records what it was asked to do.
-class RecordingClockSetter : public gw::ClockSetter
-{
-public:
-    bool setTime(const QDateTime& utc) override
-    {
-        asked << utc;
-        return true;
-    }
-    QList<QDateTime> asked;
-};
 
 // One application for every MIME type, "testapp.desktop" in the private data folder; starts
 // are recorded instead of run.
