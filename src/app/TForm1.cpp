@@ -97,6 +97,7 @@ TForm1::TForm1(Options options)
     wireRender();
     wireConfig();
     wireTimeSync();
+    wireDownloads();
     if (m_options.showTray)
         m_tray = new gw::TrayIconShell(
             m_popupMenu1, [this] { run([this] { toggleWindow(); }); }, this);
