@@ -4,7 +4,6 @@
 #include "app/KeyFilters.h"
 #include "app/SpinEdit.h"
 #include "app/TransferLog.h"
-#include "app/TrayIconShell.h"
 #include "app/WidgetSettings.h"
 #include "app/WindowPlacement.h"
 #include "desktop/Autostart.h"
@@ -45,6 +44,7 @@
 #include <QProgressBar>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QSystemTrayIcon>
 #include <QTimer>
 
 namespace {
@@ -85,9 +85,6 @@ TForm1::TForm1(Options options)
     m_timer2->setObjectName(QStringLiteral("Timer2"));
     m_timer2->setInterval(200);
     m_timer2->setSingleShot(true);
-    m_timerDoubleClick = new QTimer(this);
-    m_timerDoubleClick->setObjectName(QStringLiteral("TimerDoubleClick"));
-    m_timerDoubleClick->setInterval(500);
 
     buildMenus();
     buildStatusBar();
@@ -98,9 +95,7 @@ TForm1::TForm1(Options options)
     wireConfig();
     wireTimeSync();
     wireDownloads();
-    if (m_options.showTray)
-        m_tray = new gw::TrayIconShell(
-            m_popupMenu1, [this] { run([this] { toggleWindow(); }); }, this);
+    wireScheduler();
     connectCommands();
 
     if (m_options.attach)
@@ -301,8 +296,8 @@ void TForm1::FormShow()
     m_settings->setText(QStringLiteral("UserAgent"),
         QStringLiteral("Mozilla/3.0 (Globewall v") + m_zavAduva->FileVersion() + QStringLiteral(" )"));
     // 8.
-    if (m_tray)
-        m_tray->show();
+    if (m_options.showTray)
+        m_trayHandlers->showTrayIcon();
     // 9. An error while loading is shown and creation goes on, so the window is complete.
     run([this] { m_settingsFile->IniLoad(QString()); });
     // 10. The renderer: one beside the program, else the one on PATH.
@@ -382,13 +377,7 @@ void TForm1::Timer2Timer()
     centreOnDesktop(true);
     call(m_hooks.edtWebAdressChange);
 
-    const gw::TDateTime now = m_clock->now();
-    if (!m_settings->checked(QStringLiteral("cbLaunchAtStart")))
-        m_state.LastRenderTime = now;
-    const int perDay = m_settings->integer(QStringLiteral("seDownloadChecksPerDay"));
-    if (perDay > 0)
-        m_state.LastFileCheckTime = now + 0.00138888888888 - 1.0 / perDay;
-    m_state.LastCloudCheckTime = now - (m_settings->integer(QStringLiteral("seCheckForNewFiles")) - 1) * gw::OneMinute;
+    m_scheduler->seedStartTimes();
 
     m_centralTimer->start();
     if (m_settings->checked(QStringLiteral("cbMakeTransAtStart")))
@@ -418,7 +407,8 @@ bool TForm1::isParked() const
 
 bool TForm1::trayAvailable() const
 {
-    return m_options.trayAvailable ? *m_options.trayAvailable : (m_tray && gw::TrayIconShell::available());
+    return m_options.trayAvailable ? *m_options.trayAvailable
+                                   : (m_options.showTray && QSystemTrayIcon::isSystemTrayAvailable());
 }
 
 bool TForm1::inTray() const
@@ -459,14 +449,6 @@ void TForm1::pmRestoreWindowClick()
     RestoreWindow();
     if (parked)
         centreOnDesktop(false);
-}
-
-void TForm1::toggleWindow()
-{
-    if (inTray())
-        pmRestoreWindowClick();
-    else
-        Minimieren();
 }
 
 // Escape minimises, as the "Minimize" button does, unless the focused control used the key.
@@ -542,8 +524,7 @@ void TForm1::closeEvent(QCloseEvent* event)
     run([this] { call(m_hooks.pmKillNowClick); });
     m_centralTimer->stop();
     m_timer2->stop();
-    if (m_tray)
-        m_tray->hide();
+    m_trayIcon->setIconsShown({});
     m_closed = true;
     event->accept();
     emit closed();

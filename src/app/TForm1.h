@@ -49,7 +49,6 @@ class TimeSync;
 class TransferDisplay;
 class TransferLog;
 class TrayHandlers;
-class TrayIconShell;
 class TrayWindowControl;
 class TZavAduva;
 class WidgetSettings;
@@ -118,7 +117,7 @@ public:
     FormHooks& hooks() { return m_hooks; }
     QTimer* CentralTimer() const { return m_centralTimer; }
     QTimer* Timer2() const { return m_timer2; }
-    QTimer* TimerDoubleClick() const { return m_timerDoubleClick; }
+    QTimer* TimerDoubleClick() const;
     QMenu* PopupMenu1() const { return m_popupMenu1; }
     QMenu* pmMarker() const { return m_pmMarker; }
     QMenu* pmSatellite() const { return m_pmSatellite; }
@@ -157,7 +156,6 @@ public:
     void Minimieren();
     void RestoreWindow();
     void pmRestoreWindowClick();
-    void toggleWindow(); // the tray's double click
     bool inTray() const; // minimised to the notification area
     bool isParked() const;
     void FormResize();
@@ -244,10 +242,8 @@ private:
     std::unique_ptr<gw::SettingsFile> m_settingsFile;
     std::unique_ptr<gw::TransferLog> m_transferLog;
     gw::MessageWindowSink* m_messageWindow = nullptr;
-    gw::TrayIconShell* m_tray = nullptr;
     QTimer* m_centralTimer = nullptr;
     QTimer* m_timer2 = nullptr;
-    QTimer* m_timerDoubleClick = nullptr;
     QMenu* m_popupMenu1 = nullptr;
     QMenu* m_pmMarker = nullptr;
     QMenu* m_pmSatellite = nullptr;

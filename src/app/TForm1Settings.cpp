@@ -55,14 +55,6 @@ void TForm1::configFileLabelChanged(const QString& caption)
     m_ui->lbConfigFileName->setText(caption);
 }
 
-void TForm1::GlobewallenabledClick()
-{
-    QAction* sw = m_ui->Globewallenabled;
-    sw->setChecked(!sw->isChecked());
-    if (m_hooks.trayIconCross)
-        m_hooks.trayIconCross(!sw->isChecked());
-}
-
 void TForm1::getConfigs()
 {
     call(m_hooks.getConfigs);

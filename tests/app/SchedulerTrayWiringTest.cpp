@@ -1,0 +1,150 @@
+// The scheduler's tick and the tray component on the window: a tick driven by a manual clock
+// renders through the window's launcher, the state gates hold it back, the tray shows what
+// happens, and a single click on the tray switches the program off.
+#include "AppRig.h"
+#include "desktop/RozAduzidovIdurAver.h"
+#include "desktop/TrayHandlers.h"
+#include "renderer_launch/LaunchSupport.h"
+#include "ui_TForm1.h"
+
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+class SchedulerTray : public ::testing::Test
+{
+protected:
+    SchedulerTray()
+    {
+        form = &rig.create();
+        form->setMessageWindow(&messages);
+        form->settings().setChecked("cbCheckForUpdate", false); // no list download due
+        form->Timer2Timer();
+        form->CentralTimer()->stop(); // the test makes the ticks
+    }
+
+    void installRenderer(const QByteArray& extra = {})
+    {
+        form->settings().setText(
+            "edtAppFile", launchtest::writeScript(rig.homeDir.file("bin/xplanet"), "echo rendered\n" + extra));
+    }
+    void tick() { form->hooks().CentralTimerTimer(); }
+    int renders() const { return messages.lines.count("Parameter:"); }
+    int frame() const { return form->TrayIcon().FrameIndex(); }
+    int count() const { return form->TrayIcon().imageCount(); }
+
+    gwtest::AppRig rig;
+    gw::MemoryMessageWindow messages;
+    TForm1* form = nullptr;
+};
+
+TEST_F(SchedulerTray, StartUpSetsTheTurningGlobe)
+{
+    const gw::RozAduzidovIdurAver& tray = form->TrayIcon();
+    EXPECT_EQ(tray.IconList(), &tray.ilDrehenderGlobus());
+    EXPECT_EQ(tray.LastFrame(), 23);
+    EXPECT_EQ(tray.FrameSpeed(), 83);
+    EXPECT_EQ(tray.FrameIndex(), -1) << "no frame until the first tick";
+    EXPECT_EQ(tray.RightClickPopup(), form->PopupMenu1());
+    EXPECT_EQ(tray.Hint(), "Globewall by Quillmoor");
+}
+
+TEST_F(SchedulerTray, TicksRenderAtTheIntervalUnlessAGateIsClosed)
+{
+    installRenderer();
+    form->settings().setInteger("SpinEdit", 600);
+    struct Case
+    {
+        const char* label;
+        double advanceSeconds;
+        bool screensaver;
+        int renders;
+        int frame;
+    };
+    const Case cases[] = {
+        { "just before the interval", 599, false, 0, 0 },
+        { "the interval has passed", 1, false, 1, 0 },
+        { "due, but the screensaver runs", 600, true, 1, 0 },
+        { "screensaver gone", 0, false, 2, 0 },
+    };
+    for (const Case& c : cases) {
+        rig.clock.advanceSeconds(c.advanceSeconds);
+        rig.screensaverRunning = c.screensaver;
+        tick();
+        EXPECT_EQ(renders(), c.renders) << c.label;
+        EXPECT_EQ(frame(), c.frame) << c.label;
+    }
+    EXPECT_EQ(form->state().LastRenderTime, rig.clock.now());
+}
+
+TEST_F(SchedulerTray, TheGlobeTurnsWhileTheRendererRuns)
+{
+    installRenderer("sleep 0.3");
+    bool animating = false;
+    launchtest::WhileWaiting watch(
+        [&] {
+            animating = animating || form->TrayIcon().Animate();
+            return false;
+        },
+        [] {}, 5000);
+    form->ui()->btnExecute->click();
+    EXPECT_TRUE(animating);
+    EXPECT_FALSE(form->TrayIcon().Animate()) << "stopped afterwards";
+}
+
+TEST_F(SchedulerTray, OnBatteryNothingStartsAndTheBatteryImageAlternates)
+{
+    installRenderer();
+    form->settings().setInteger("SpinEdit", 0);
+    const QString battery = rig.powerSupply.file("BAT0");
+    QDir().mkpath(battery);
+    gwtest::writeFile(battery + "/type", "Battery\n");
+    gwtest::writeFile(battery + "/status", "Discharging\n");
+    QList<int> frames;
+    for (int i = 0; i < 3; ++i) {
+        tick();
+        frames << frame();
+    }
+    EXPECT_EQ(renders(), 0);
+    EXPECT_EQ(frames, (QList<int> { count() - 2, 0, count() - 2 }));
+
+    form->settings().setChecked("cbDontUseOnBattery", false);
+    tick();
+    EXPECT_EQ(renders(), 1) << "allowed on battery";
+}
+
+TEST_F(SchedulerTray, ASingleTrayClickSwitchesOffAfterTheDoubleClickTime)
+{
+    installRenderer();
+    form->settings().setInteger("SpinEdit", 0);
+    emit form->TrayIcon().Click(Qt::LeftButton);
+    ASSERT_TRUE(form->TimerDoubleClick()->isActive()) << "waits for a second click";
+    EXPECT_TRUE(form->ui()->Globewallenabled->isChecked()) << "not yet";
+    form->trayHandlers().TimerDoubleClickTimer();
+    EXPECT_FALSE(form->ui()->Globewallenabled->isChecked());
+    EXPECT_EQ(frame(), count() - 1) << "the crossed globe";
+
+    tick();
+    EXPECT_EQ(renders(), 0) << "switched off: nothing starts";
+    EXPECT_EQ(frame(), count() - 1);
+
+    form->ui()->Globewallenabled->trigger();
+    tick();
+    EXPECT_EQ(renders(), 1) << "switched on again from the menu";
+    EXPECT_EQ(frame(), 0);
+}
+
+TEST_F(SchedulerTray, IconTextColourReachesThePreview)
+{
+    rig.dialogs.queueColor(QColor(255, 128, 0));
+    form->ui()->btnIconTextColor->click();
+    EXPECT_EQ(form->settings().integer("ColorDialog"), 0x0080FF);
+    EXPECT_EQ(form->ui()->lbIconText->palette().color(QPalette::WindowText), QColor(255, 128, 0));
+
+    form->ui()->btnMakeBGTransparent->click();
+    form->ui()->pmMakeDesktopIconBackgroundtransparent->trigger();
+    EXPECT_TRUE(rig.dialogs.messages().isEmpty()) << "no counterpart on this desktop, and no error";
+}
+
+} // namespace
