@@ -96,6 +96,7 @@ TForm1::TForm1(Options options)
     wireTimeSync();
     wireDownloads();
     wireScheduler();
+    wireUpdate();
     connectCommands();
 
     if (m_options.attach)

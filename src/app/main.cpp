@@ -5,8 +5,9 @@
 #include "app/SingleInstance.h"
 #include "app/TForm1.h"
 #include "app/TForm2.h"
-#include "app/TFormCheckForUpdate.h"
+#include "desktop/ZavAduva.h"
 #include "renderer/ProjectionPictures.h"
+#include "update/TFormCheckForUpdate.h"
 
 #include <QSessionManager>
 
@@ -23,7 +24,10 @@ int main(int argc, char** argv)
 
     TForm1 form1;
     app.errorReport().setDialogs(&form1.dialogs());
-    TFormCheckForUpdate formCheckForUpdate(&form1);
+    gw::TFormCheckForUpdate formCheckForUpdate(form1.settings(), form1.dialogs(), form1.clock(), &form1);
+    formCheckForUpdate.setFileVersion(form1.ZavAduva1().FileVersion());
+    formCheckForUpdate.setErrorHandler([&app](const QString& text) { app.errorReport().show(text); });
+    form1.setUpdateDialog(&formCheckForUpdate);
     TForm2 form2(&form1);
     form1.setMessageWindow(&form2);
 

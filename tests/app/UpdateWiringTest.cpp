@@ -1,0 +1,72 @@
+// "Check for Update" on the window reaches the update dialog, which asks the program's web
+// server (a lighttpd on loopback) and holds DownloadBusy while it is open.
+#include "AppRig.h"
+#include "ServerProcess.h"
+#include "ui_TForm1.h"
+#include "update/TFormCheckForUpdate.h"
+
+#include <QPushButton>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(UpdateWiring, CheckForUpdateShowsTheDialogUnlessADownloadRuns)
+{
+    gwtest::AppRig rig;
+    gwtest::TempDir www;
+    QDir().mkpath(www.file("soft"));
+    gwtest::writeFile(www.file("soft/updates.ini"), "[Globewall]\nVersion=1.1.3.100\n");
+    gwtest::LighttpdFixture server(www.path());
+    ASSERT_TRUE(server.start()) << server.error().toStdString();
+    gw::endpoints::hosts().program = server.url(QString());
+
+    TForm1& form = rig.create();
+    gw::TFormCheckForUpdate dialog(form.settings(), form.dialogs(), form.clock(), &form);
+    dialog.setFileVersion("1.1.3.68");
+    form.setUpdateDialog(&dialog);
+    EXPECT_EQ(form.ui()->btnCheckForUpdate->toolTip(), "visit \"" + gw::endpoints::programHome() + "\"");
+
+    // Plays the user: presses "Close" once the check has ended; a hung check fails the test.
+    int opened = 0;
+    bool busyWhileOpen = false;
+    QStringList memo;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (!dialog.isVisible())
+            return;
+        busyWhileOpen = form.state().DownloadBusy;
+        auto* close = dialog.findChild<QPushButton*>("btnClose");
+        if (close && close->isVisible()) {
+            ++opened;
+            memo = dialog.memoLines();
+            close->click();
+        }
+    });
+    poll.start(10);
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, &dialog, &QDialog::reject);
+    watchdog.start(20000);
+
+    struct Case
+    {
+        const char* label;
+        bool downloadBusy;
+        int opened;
+    };
+    const Case cases[] = {
+        { "a download runs: nothing", true, 0 },
+        { "otherwise the dialog checks", false, 1 },
+    };
+    for (const Case& c : cases) {
+        form.state().DownloadBusy = c.downloadBusy;
+        form.ui()->btnCheckForUpdate->click();
+        EXPECT_EQ(opened, c.opened) << c.label;
+        EXPECT_EQ(form.state().DownloadBusy, c.downloadBusy) << c.label << ": the flag as it was";
+    }
+    EXPECT_TRUE(busyWhileOpen) << "DownloadBusy held while the dialog is open";
+    EXPECT_TRUE(memo.join('\n').contains("no new version available")) << memo.join('\n').toStdString();
+}
+
+} // namespace
