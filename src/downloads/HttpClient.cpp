@@ -1,5 +1,6 @@
 #include "downloads/HttpClient.h"
 
+#include "downloads/ResponseHeaders.h"
 #include "downloads/WorkerWait.h"
 
 #include <QIODevice>
@@ -21,13 +22,6 @@ void initCurlOnce()
         return true;
     }();
     (void)done;
-}
-
-QByteArray withoutLineEnd(QByteArray line)
-{
-    while (line.endsWith('\n') || line.endsWith('\r'))
-        line.chop(1);
-    return line;
 }
 
 } // namespace
@@ -75,27 +69,14 @@ struct HttpClient::Transfer
     std::atomic<qint64> expected{0};
     std::atomic<qint64> received{0};
     bool writeFailed = false;
-    bool inHeaders = false;
-    QByteArray statusLine;
-    QByteArray rawHeaders;
+    ResponseHeaders headers;
     char errorBuffer[CURL_ERROR_SIZE] = {};
 
     static size_t onHeader(char* data, size_t size, size_t count, void* self)
     {
         auto* t = static_cast<Transfer*>(self);
         const size_t bytes = size * count;
-        const QByteArray line(data, static_cast<qsizetype>(bytes));
-        if (line.startsWith("HTTP/")) {
-            // Each answer (a redirect, a proxy's tunnel reply, the final one) starts afresh,
-            // so what is left at the end belongs to the last answer.
-            t->statusLine = withoutLineEnd(line).trimmed();
-            t->rawHeaders.clear();
-            t->inHeaders = true;
-        } else if (line.trimmed().isEmpty()) {
-            t->inHeaders = false;
-        } else if (t->inHeaders) {
-            t->rawHeaders += withoutLineEnd(line) + "\r\n";
-        }
+        t->headers.addLine(QByteArrayView(data, static_cast<qsizetype>(bytes)));
         return bytes;
     }
 
@@ -264,10 +245,9 @@ HttpResponse HttpClient::perform(const QString& url, QIODevice* sink, bool headO
     curl_easy_getinfo(h, CURLINFO_FILETIME_T, &fileTime);
 
     response.statusCode = static_cast<int>(code);
-    response.statusLine = QString::fromLatin1(t.statusLine);
-    response.rawHeaders = t.rawHeaders;
-    if (fileTime >= 0)
-        response.lastModified = QDateTime::fromSecsSinceEpoch(static_cast<qint64>(fileTime), Qt::UTC);
+    response.statusLine = QString::fromLatin1(t.headers.statusLine());
+    response.rawHeaders = t.headers.rawHeaders();
+    response.lastModified = lastModifiedFromFileTime(static_cast<qint64>(fileTime));
     response.expectedSize = t.expected.load();
     response.received = t.received.load();
 

@@ -78,21 +78,13 @@ void appendMarker(QByteArray& out, QByteArrayView line)
 
 } // namespace
 
-void ConvertAscQuakeToMarker(const QString& ascFile, const QString& markerFile)
+QByteArray quakeMarkerText(const QByteArray& ascText)
 {
-    QFile input(ascFile);
-    if (!input.exists())
-        return;
-    if (!input.open(QIODevice::ReadOnly))
-        throw Error(QStringLiteral("Cannot open file \"%1\". %2").arg(ascFile, input.errorString()));
-    const QByteArray text = input.readAll();
-    input.close();
-
     QByteArray out;
     // A marker line is a little longer than its record; this avoids most regrowth.
-    out.reserve(text.size() + text.size() / 4);
-    const char* p = text.constData();
-    const char* const end = p + text.size();
+    out.reserve(ascText.size() + ascText.size() / 4);
+    const char* p = ascText.constData();
+    const char* const end = p + ascText.size();
     bool headerSeen = false;
     while (p < end) {
         const char* nl = static_cast<const char*>(std::memchr(p, '\n', end - p));
@@ -104,7 +96,20 @@ void ConvertAscQuakeToMarker(const QString& ascFile, const QString& markerFile)
             headerSeen = line.contains(kHeader);
         p = nl ? nl + 1 : end;
     }
+    return out;
+}
 
+void ConvertAscQuakeToMarker(const QString& ascFile, const QString& markerFile)
+{
+    QFile input(ascFile);
+    if (!input.exists())
+        return;
+    if (!input.open(QIODevice::ReadOnly))
+        throw Error(QStringLiteral("Cannot open file \"%1\". %2").arg(ascFile, input.errorString()));
+    const QByteArray text = input.readAll();
+    input.close();
+
+    const QByteArray out = quakeMarkerText(text);
     QString error;
     if (!writeFileAtomically(markerFile, out, &error))
         throw Error(error);

@@ -1,4 +1,5 @@
 #pragma once
+#include <QByteArray>
 #include <QString>
 
 namespace gw {
@@ -9,5 +10,8 @@ namespace gw {
 // A missing input leaves the output alone. The output is replaced at once, so a failure keeps
 // the previous marker file; the failure is thrown as gw::Error.
 void ConvertAscQuakeToMarker(const QString& ascFile, const QString& markerFile);
+
+// The conversion itself: the marker file's bytes for the bytes of an earthquake list.
+QByteArray quakeMarkerText(const QByteArray& ascText);
 
 } // namespace gw

@@ -39,7 +39,15 @@ bool IniFile::load(QString* error)
             *error = QStringLiteral("Cannot read file \"%1\": %2").arg(QFileInfo(m_path).absoluteFilePath(), file.errorString());
         return false;
     }
-    QByteArray all = file.readAll();
+    loadFromBytes(file.readAll());
+    return true;
+}
+
+void IniFile::loadFromBytes(const QByteArray& bytes)
+{
+    m_sections.clear();
+    m_sections.push_back(Section{});
+    QByteArray all = bytes;
     // Some editors put a UTF-8 byte order mark first; it would hide the first section's header.
     if (all.startsWith("\xEF\xBB\xBF"))
         all.remove(0, 3);
@@ -67,10 +75,14 @@ bool IniFile::load(QString* error)
         }
         m_sections.back().lines.push_back(std::move(line));
     }
-    return true;
 }
 
 bool IniFile::save(QString* error) const
+{
+    return writeFileAtomically(m_path, toBytes(), error);
+}
+
+QByteArray IniFile::toBytes() const
 {
     QByteArray out;
     for (const Section& s : m_sections) {
@@ -79,7 +91,7 @@ bool IniFile::save(QString* error) const
         for (const Line& l : s.lines)
             out += l.raw + "\r\n";
     }
-    return writeFileAtomically(m_path, out, error);
+    return out;
 }
 
 IniFile::Section* IniFile::findSection(const QString& name)

@@ -21,6 +21,9 @@ public:
     // Reads the file; a missing file is an empty one and no error.
     bool load(QString* error = nullptr);
     bool save(QString* error = nullptr) const;
+    // The same reading and writing without the file: what load() parses, what save() writes.
+    void loadFromBytes(const QByteArray& bytes);
+    QByteArray toBytes() const;
     const QString& path() const { return m_path; }
 
     bool hasSection(const QString& section) const;

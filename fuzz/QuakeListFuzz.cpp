@@ -1,0 +1,47 @@
+// The earthquake list on any bytes: every marker line is complete (position, quoted label,
+// colour, CR LF), there is at most one per line of the list, and the file route gives the
+// same marker file as the conversion in memory.
+#include "FuzzSupport.h"
+
+#include "downloads/QuakeMarkers.h"
+
+#include <QFile>
+
+namespace {
+constexpr size_t kMaxInput = 256 * 1024;
+}
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    gwfuzz::initialize();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size > kMaxInput)
+        return 0;
+    const QByteArray list = gwfuzz::bytes(data, size);
+    const QByteArray markers = gw::quakeMarkerText(list);
+
+    FUZZ_CHECK(markers.isEmpty() || markers.endsWith(" color=green\r\n"), "the last marker line is complete");
+    FUZZ_CHECK(markers.count('\n') <= list.count('\n') + 1, "at most one marker per line of the list");
+    for (const QByteArray& line : markers.split('\n')) {
+        if (line.isEmpty())
+            continue;
+        FUZZ_CHECK(line.endsWith("\" color=green\r"), "every marker line ends with its colour");
+        FUZZ_CHECK(line.count('"') >= 2, "the label is quoted");
+        const char first = line.at(0);
+        FUZZ_CHECK(first == '-' || first == '.' || (first >= '0' && first <= '9'), "a marker begins with its latitude");
+    }
+
+    // Now and then the whole route through files, which is what the download job runs.
+    if (size % 16 == 0) {
+        const QString asc = gwfuzz::writeScratch(QStringLiteral("quake.asc"), list);
+        const QString marker = gwfuzz::scratchDir() + QStringLiteral("/quake.marker");
+        gw::ConvertAscQuakeToMarker(asc, marker);
+        QFile written(marker);
+        FUZZ_CHECK(written.open(QIODevice::ReadOnly) && written.readAll() == markers, "the file holds the markers");
+    }
+    return 0;
+}
