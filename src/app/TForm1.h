@@ -1,8 +1,9 @@
 #pragma once
 // The main window: every setting as a control, the commands, the timers and the tray menu.
 // It is the composition root: creation, the start-up step, minimise/restore, shut-down and
-// the settings commands live here; the logic of each subsystem lives in its own library and
-// is reached through the hooks below.
+// the settings commands live here; the logic of each subsystem lives in its own library, owned
+// by the window and wired to its controls in TForm1<Subsystem>.cpp, and the steps of creation
+// and shut-down reach it through the hooks below.
 #include "app/ErrorReport.h"
 #include "settings/SettingsFile.h"
 #include "shared/AppState.h"
@@ -54,8 +55,9 @@ class TZavAduva;
 class WidgetSettings;
 } // namespace gw
 
-// The steps of creation, start-up and shut-down that belong to other subsystems. An empty
-// hook does nothing.
+// The steps of creation, start-up and shut-down that belong to other subsystems. The wiring
+// fills them before `Options::attach` runs, so a test may replace one; an empty hook does
+// nothing.
 struct FormHooks
 {
     std::function<void()> createConfigLines; // creation step 2
@@ -82,8 +84,8 @@ public:
     {
         const gw::Clock* clock = nullptr; // default: the system clock
         gw::Dialogs* dialogs = nullptr; // default: real dialogs over this window
-        // Called after the controls exist and before creation runs, so the other subsystems
-        // can attach themselves and fill the hooks that the settings load calls.
+        // Called after the controls exist and the subsystems are wired, before creation runs,
+        // so a caller can replace a hook that the settings load calls.
         std::function<void(TForm1&)> attach;
         bool runCreation = true; // false: the window as designed, before FormShow
         bool showTray = true;
