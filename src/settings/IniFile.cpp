@@ -10,7 +10,9 @@ namespace gw {
 namespace {
 bool sameName(const QByteArray& a, const QString& b)
 {
-    return QString::fromUtf8(a).compare(b.trimmed(), Qt::CaseInsensitive) == 0;
+    // Both sides trimmed alike: the file's names lose only ASCII blanks when read, so a name
+    // ending in another blank (a no-break space, say) would otherwise never match itself.
+    return QString::fromUtf8(a).trimmed().compare(b.trimmed(), Qt::CaseInsensitive) == 0;
 }
 
 QByteArray oneLine(QByteArray value)

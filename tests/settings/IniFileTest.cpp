@@ -107,3 +107,39 @@ TEST(IniFile, ByteOrderMarkDoesNotHideTheFirstSection)
     ASSERT_TRUE(ini.save());
     EXPECT_EQ(gwtest::readFile(ini.path()), QByteArray("[Config]\r\nFile=y\r\n")) << "one section, no second header";
 }
+
+TEST(IniFile, EveryListedNameIsFoundAgain)
+{
+    // Names whose ends are blanks other than ASCII ones, or a byte order mark, as an editor may
+    // leave them: whatever sections() and keys() list must be readable by that name.
+    struct Case { const char* label; QByteArray file; };
+    const Case cases[] = {
+        {"byte order mark before a key", "[Download]\n\xEF\xBB\xBF often=0\n"},
+        {"no-break space after a key", "[Download]\n0,1\xC2\xA0=http://127.0.0.1/x\n"},
+        {"no-break space in a section header", "[\xC2\xA0Download\xC2\xA0]\n0,1=x\n"},
+        {"line separator after a key", "[Download]\n1,1\xE2\x80\xA8=y\n"},
+    };
+    for (const Case& c : cases) {
+        IniFile ini{QString()};
+        ini.loadFromBytes(c.file);
+        ASSERT_EQ(ini.sections().size(), 1) << c.label;
+        const QString section = ini.sections().first();
+        ASSERT_EQ(ini.keys(section).size(), 1) << c.label;
+        const QString key = ini.keys(section).first();
+        EXPECT_TRUE(ini.hasKey(section, key)) << c.label;
+        EXPECT_EQ(ini.readBytes(section, key, "<none>"), c.file.mid(c.file.lastIndexOf('=') + 1).trimmed()) << c.label;
+    }
+}
+
+TEST(IniFile, BytesInAndOutMatchTheFile)
+{
+    gwtest::TempDir dir;
+    const QByteArray content = "; note\r\n[Config]\r\nFile=x\r\n\r\n[Time]\r\nTime 0=07:30\r\n";
+    IniFile fromFile(dir.write(QStringLiteral("b.ini"), content));
+    IniFile fromBytes{QString()};
+    fromBytes.loadFromBytes(content);
+    EXPECT_EQ(fromBytes.toBytes(), content);
+    EXPECT_EQ(fromBytes.sections(), fromFile.sections());
+    ASSERT_TRUE(fromFile.save());
+    EXPECT_EQ(gwtest::readFile(fromFile.path()), fromBytes.toBytes()) << "save writes what toBytes gives";
+}
