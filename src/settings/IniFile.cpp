@@ -8,11 +8,22 @@
 namespace gw {
 
 namespace {
+// Names match without regard to case. Both sides are trimmed alike: the file's names lose
+// only ASCII blanks when read, so a name ending in another blank (a no-break space, say)
+// would otherwise never match itself.
+QString folded(const QString& name)
+{
+    return name.trimmed().toCaseFolded();
+}
+
+QString folded(const QByteArray& name)
+{
+    return folded(QString::fromUtf8(name));
+}
+
 bool sameName(const QByteArray& a, const QString& b)
 {
-    // Both sides trimmed alike: the file's names lose only ASCII blanks when read, so a name
-    // ending in another blank (a no-break space, say) would otherwise never match itself.
-    return QString::fromUtf8(a).trimmed().compare(b.trimmed(), Qt::CaseInsensitive) == 0;
+    return folded(a) == folded(b);
 }
 
 QByteArray oneLine(QByteArray value)
@@ -109,15 +120,27 @@ const IniFile::Section* IniFile::findSection(const QString& name) const
     return const_cast<IniFile*>(this)->findSection(name);
 }
 
+qsizetype IniFile::lineOf(const Section& s, const QString& key)
+{
+    if (!s.indexed) {
+        s.keyIndex.clear();
+        // Backwards, so that the first line of a name is the one kept.
+        for (size_t i = s.lines.size(); i-- > 0;)
+            if (!s.lines[i].key.isEmpty())
+                s.keyIndex.insert(folded(s.lines[i].key), i);
+        s.indexed = true;
+    }
+    const auto it = s.keyIndex.constFind(folded(key));
+    return it == s.keyIndex.constEnd() ? -1 : static_cast<qsizetype>(*it);
+}
+
 const IniFile::Line* IniFile::findLine(const QString& section, const QString& key) const
 {
     const Section* s = findSection(section);
     if (!s)
         return nullptr;
-    for (const Line& l : s->lines)
-        if (!l.key.isEmpty() && sameName(l.key, key))
-            return &l;
-    return nullptr;
+    const qsizetype at = lineOf(*s, key);
+    return at < 0 ? nullptr : &s->lines[static_cast<size_t>(at)];
 }
 
 bool IniFile::hasSection(const QString& section) const
@@ -204,22 +227,24 @@ void IniFile::writeBytes(const QString& section, const QString& key, const QByte
         s->name = section.toUtf8();
         s->rawHeader = "[" + s->name + "]";
     }
-    for (Line& l : s->lines) {
-        if (!l.key.isEmpty() && sameName(l.key, key)) {
-            l.value = v;
-            l.raw = l.key + "=" + v;
-            return;
-        }
+    if (const qsizetype at = lineOf(*s, key); at >= 0) {
+        Line& l = s->lines[static_cast<size_t>(at)];
+        l.value = v;
+        l.raw = l.key + "=" + v;
+        return;
     }
     Line line;
     line.key = key.toUtf8();
     line.value = v;
     line.raw = line.key + "=" + v;
-    // New entries go after the last entry, before trailing blank lines.
+    // New entries go after the last entry, before trailing blank lines. Only blank lines
+    // follow, so no other entry's index moves.
     auto pos = s->lines.end();
     while (pos != s->lines.begin() && (pos - 1)->raw.trimmed().isEmpty())
         --pos;
+    const auto at = static_cast<size_t>(pos - s->lines.begin());
     s->lines.insert(pos, std::move(line));
+    s->keyIndex.insert(folded(s->lines[at].key), at);
 }
 
 void IniFile::writeString(const QString& section, const QString& key, const QString& value)
@@ -243,6 +268,7 @@ void IniFile::deleteKey(const QString& section, const QString& key)
     if (!s)
         return;
     std::erase_if(s->lines, [&](const Line& l) { return !l.key.isEmpty() && sameName(l.key, key); });
+    s->indexed = false;
 }
 
 void IniFile::eraseSection(const QString& section)

@@ -5,6 +5,7 @@
 // The file is 8-bit bytes; text values are UTF-8. Changes are kept in memory until save(),
 // which replaces the file at once so it is never left half written.
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <vector>
@@ -59,11 +60,17 @@ private:
         QByteArray rawHeader; // empty for the lines before the first section
         QByteArray name;
         std::vector<Line> lines;
+        // Folded key name -> index of its first line, built on first use. A settings file may
+        // hold lists of thousands of entries; a scan per entry would make a save take minutes.
+        mutable QHash<QString, size_t> keyIndex;
+        mutable bool indexed = false;
     };
 
     Section* findSection(const QString& name);
     const Section* findSection(const QString& name) const;
     const Line* findLine(const QString& section, const QString& key) const;
+    // Index of the first line of `key` in `s`, or -1.
+    static qsizetype lineOf(const Section& s, const QString& key);
 
     QString m_path;
     std::vector<Section> m_sections;

@@ -143,3 +143,45 @@ TEST(IniFile, BytesInAndOutMatchTheFile)
     ASSERT_TRUE(fromFile.save());
     EXPECT_EQ(gwtest::readFile(fromFile.path()), fromBytes.toBytes()) << "save writes what toBytes gives";
 }
+
+TEST(IniFile, FirstOfRepeatedKeysIsTheOneReadWrittenAndDeleted)
+{
+    IniFile ini{QString()};
+    ini.loadFromBytes("[Time]\nTime 0=first\n\ntime 0=second\nTIME 1=x\n\n");
+    const QString time = QStringLiteral("Time");
+    EXPECT_EQ(ini.readBytes(time, QStringLiteral("time 0"), {}), QByteArray("first")) << "read: the first line";
+    ini.writeBytes(time, QStringLiteral("TIME 0"), "changed");
+    EXPECT_EQ(ini.toBytes(), QByteArray("[Time]\r\nTime 0=changed\r\n\r\ntime 0=second\r\nTIME 1=x\r\n\r\n"))
+        << "write: the first line, in its own spelling";
+
+    ini.deleteKey(time, QStringLiteral("Time 0"));
+    EXPECT_FALSE(ini.hasKey(time, QStringLiteral("Time 0"))) << "delete: every line of the name";
+    ini.writeBytes(time, QStringLiteral("Time 2"), "new");
+    ini.writeBytes(time, QStringLiteral("Time 0"), "again");
+    EXPECT_EQ(ini.readBytes(time, QStringLiteral("time 1"), {}), QByteArray("x")) << "other keys after a delete";
+    EXPECT_EQ(ini.toBytes(), QByteArray("[Time]\r\n\r\nTIME 1=x\r\nTime 2=new\r\nTime 0=again\r\n\r\n"))
+        << "new keys after the last entry, before the trailing blank line";
+}
+
+TEST(IniFile, ListsOfTheLargestSizeTheSettingsAllowComeBack)
+{
+    // The settings keep up to 10000 time entries and as many servers, two keys each.
+    constexpr int n = 10000;
+    IniFile ini{QString()};
+    ini.loadFromBytes("[TimeServer]\r\nCount=0\r\n\r\n[Time]\r\n");
+    for (int i = 0; i < n; ++i) {
+        ini.writeString(QStringLiteral("Time"), QStringLiteral("Time ") + QString::number(i), QString::number(i));
+        ini.writeString(QStringLiteral("TimeServer"), QStringLiteral("Server  ") + QString::number(i), QStringLiteral("s"));
+        ini.writeBool(QStringLiteral("TimeServer"), QStringLiteral("Checked ") + QString::number(i), i % 2);
+    }
+    IniFile back{QString()};
+    back.loadFromBytes(ini.toBytes());
+    EXPECT_EQ(back.keys(QStringLiteral("Time")).size(), n);
+    EXPECT_EQ(back.keys(QStringLiteral("TimeServer")).size(), 2 * n + 1);
+    for (int i : {0, 1, n / 2, n - 1}) {
+        EXPECT_EQ(back.readInteger(QStringLiteral("time"), QStringLiteral("TIME ") + QString::number(i), -1), i) << i;
+        EXPECT_EQ(back.readBool(QStringLiteral("TimeServer"), QStringLiteral("Checked ") + QString::number(i), false),
+                  i % 2 == 1)
+            << i;
+    }
+}
