@@ -19,6 +19,7 @@
 #include <QScopeGuard>
 
 #include <cmath>
+#include <cstdio>
 
 namespace gw {
 
@@ -100,20 +101,19 @@ bool DownloadEngine::DownloadFile(const QString& url, const QString& destination
         }
     }
 
-    // Backup. The destination is written only once the previous copy is safely aside; a copy
-    // that cannot be moved aside is left untouched and the download does not start.
+    // The transfer goes into "<destination>.part", which replaces the destination only once it
+    // is complete: whenever the program is stopped, even killed, the destination is the
+    // previous copy or the whole new one. A ".bak" from an earlier run goes, as any backup would.
     const QString backup = destination + QStringLiteral(".bak");
-    bool previousAside = !QFileInfo(destination).isDir();
-    if (previousAside && QFileInfo::exists(destination)) {
-        if (QFileInfo::exists(backup))
-            QFile::remove(backup);
-        previousAside = QFile::rename(destination, backup);
-    }
+    const QString part = destination + QStringLiteral(".part");
+    const bool destinationUsable = !QFileInfo(destination).isDir();
+    if (destinationUsable && QFileInfo::exists(destination) && QFileInfo::exists(backup))
+        QFile::remove(backup);
 
     m_display.setBusyCursor(true);
     {
-        QFile file(destination);
-        if (previousAside && file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+        QFile file(part);
+        if (destinationUsable && file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
             streamCreated = true;
         if (streamCreated) {
             m_currentDownloadName = url.mid(url.lastIndexOf(QLatin1Char('/')) + 1);
@@ -136,8 +136,15 @@ bool DownloadEngine::DownloadFile(const QString& url, const QString& destination
     cleanUp();
 
     const bool result = streamCreated && transferOK;
+    // A complete file is moved into place in one step: rename() replaces the previous copy
+    // atomically. One that cannot be moved there counts as not created; the previous copy stays.
+    bool placed = false;
+    bool placeFailed = false;
     if (result && m_state.MD5RetryCount <= 3) {
-        QFile::remove(backup);
+        placed = std::rename(QFile::encodeName(part).constData(), QFile::encodeName(destination).constData()) == 0;
+        placeFailed = !placed;
+    }
+    if (placed) {
         if (url == endpoints::cloudMap() && m_settings.checked(QStringLiteral("cbUseMD5ForCloudDownload"))) {
             if (VerifyMD5(destination)) {
                 m_state.MD5RetryCount = 0;
@@ -148,15 +155,12 @@ bool DownloadEngine::DownloadFile(const QString& url, const QString& destination
         }
     } else {
         m_state.MD5RetryCount = 0;
-        // Only a file this call created is removed: an untouched previous copy stays.
-        if (streamCreated)
-            QFile::remove(destination);
-        if (QFileInfo::exists(backup) && !QFileInfo::exists(destination))
-            QFile::rename(backup, destination);
-        if (!streamCreated)
+        // The destination was never touched: the previous copy, if any, is still there.
+        QFile::remove(part);
+        if (!streamCreated || placeFailed)
             log(QStringLiteral(" - Error creating file"));
     }
-    return result;
+    return result && !placeFailed;
 }
 
 void DownloadEngine::cleanUp()

@@ -1,8 +1,9 @@
 #pragma once
-// Every download of the program goes through DownloadFile: the previous copy is kept as
-// ".bak" until the new one is complete, a missing folder is offered for creation, progress
-// goes to the progress bar, the status bar and the tray icon, each outcome writes one line to
-// the transfer log, and the built-in cloud map is checked against its published MD5 sum.
+// Every download of the program goes through DownloadFile: the transfer goes into a ".part"
+// file that replaces the previous copy only once it is complete, a missing folder is offered
+// for creation, progress goes to the progress bar, the status bar and the tray icon, each
+// outcome writes one line to the transfer log, and the built-in cloud map is checked against
+// its published MD5 sum.
 // Beside it live the freshness check, the records, the MD5 check and the reachability test.
 #include "downloads/HttpClient.h"
 #include "downloads/Ping.h"
