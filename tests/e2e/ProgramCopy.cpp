@@ -36,6 +36,12 @@ QString ProgramCopy::xplanetFile(const QString& name) const
 
 void ProgramCopy::start(QProcess& p, const QProcessEnvironment& extra) const
 {
+    startWith(p, QString(), {}, extra);
+}
+
+void ProgramCopy::startWith(QProcess& p, const QString& launcher, const QStringList& arguments,
+                            const QProcessEnvironment& extra) const
+{
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("HOME"), home());
@@ -53,7 +59,10 @@ void ProgramCopy::start(QProcess& p, const QProcessEnvironment& extra) const
     p.setWorkingDirectory(m_dir.path());
     p.setStandardOutputFile(m_dir.file(QStringLiteral("stdout.txt")), QIODevice::Append);
     p.setStandardErrorFile(m_dir.file(QStringLiteral("stderr.txt")), QIODevice::Append);
-    p.start(m_binary, {});
+    if (launcher.isEmpty())
+        p.start(m_binary, {});
+    else
+        p.start(launcher, QStringList(arguments) << m_binary);
 }
 
 QStringList ProgramCopy::snapshot() const
@@ -82,9 +91,9 @@ bool ProgramCopy::editIni(const QList<Entry>& entries) const
     return ini.save();
 }
 
-QString ProgramCopy::iniValue(const QString& section, const QString& key) const
+QString ProgramCopy::iniValueOf(const QString& path, const QString& section, const QString& key)
 {
-    return gw::IniFile(iniPath()).readString(section, key, QString());
+    return gw::IniFile(path).readString(section, key, QString());
 }
 
 bool waitUntil(const std::function<bool()>& done, int timeoutMs, int pollMs)

@@ -32,6 +32,9 @@ public:
     // Starts the copy with the environment of a desktop session; `extra` adds or replaces
     // variables (DISPLAY, QT_QPA_PLATFORM).
     void start(QProcess& p, const QProcessEnvironment& extra = {}) const;
+    // The same through a launcher: `launcher` with `arguments`, then the program.
+    void startWith(QProcess& p, const QString& launcher, const QStringList& arguments,
+                   const QProcessEnvironment& extra = {}) const;
 
     // Every file below the copy's folder with its size and modification time.
     QStringList snapshot() const;
@@ -45,7 +48,8 @@ public:
         QString value;
     };
     bool editIni(const QList<Entry>& entries) const;
-    QString iniValue(const QString& section, const QString& key) const;
+    QString iniValue(const QString& section, const QString& key) const { return iniValueOf(iniPath(), section, key); }
+    static QString iniValueOf(const QString& path, const QString& section, const QString& key);
 
 private:
     gwtest::TempDir m_dir;
