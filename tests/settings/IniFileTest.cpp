@@ -116,7 +116,7 @@ TEST(IniFile, EveryListedNameIsFoundAgain)
     const Case cases[] = {
         {"byte order mark before a key", "[Download]\n\xEF\xBB\xBF often=0\n"},
         {"no-break space after a key", "[Download]\n0,1\xC2\xA0=http://127.0.0.1/x\n"},
-        {"no-break space in a section header", "[\xC2\xA0Download\xC2\xA0]\n0,1=x\n"},
+        {"no-break space in a section header", "[\xC2\xA0" "Download\xC2\xA0]\n0,1=x\n"},
         {"line separator after a key", "[Download]\n1,1\xE2\x80\xA8=y\n"},
     };
     for (const Case& c : cases) {
