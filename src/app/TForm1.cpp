@@ -358,10 +358,17 @@ void TForm1::firstStartEntries()
     m_settings->setCell(Grid, 1, 1, layout.markersFolder() + QStringLiteral("quake.asc"));
     m_settings->setCell(Grid, 0, 2, gw::endpoints::tleList());
     m_settings->setCell(Grid, 1, 2, layout.satellitesFolder() + QStringLiteral("iss.tle"));
-    m_settings->setLines(
-        QStringLiteral("mSatfiles"), m_settings->lines(QStringLiteral("mSatfiles")) << QStringLiteral("iss"));
-    m_settings->setLines(QStringLiteral("mMarkerfiles"),
-        m_settings->lines(QStringLiteral("mMarkerfiles")) << QStringLiteral("earth") << QStringLiteral("quake.marker"));
+    // Into the lists and the chosen configuration too, or the renderer would never draw them.
+    // An entry the configuration has already is left alone; a configuration unchanged is not
+    // written, so a user's own file stays as it is.
+    run([this] {
+        gw::MarkerSatelliteFiles& lists = *m_markerSatelliteFiles;
+        bool changed = lists.addSatelliteFile(QStringLiteral("iss"));
+        changed |= lists.addMarkerFile(QStringLiteral("earth"));
+        changed |= lists.addMarkerFile(QStringLiteral("quake.marker"));
+        if (changed)
+            m_configEditor->btnApplyChangesClick();
+    });
 }
 
 // The start-up step, once, 200 ms after the event loop started.

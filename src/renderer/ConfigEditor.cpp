@@ -168,11 +168,12 @@ void ConfigEditor::getParameterFromConfig(const QStringList& lines, const QStrin
     }
 }
 
-void ConfigEditor::changeConfigParameter(const QString& body, const QString& key, const QStringList& values)
+bool ConfigEditor::changeConfigParameter(const QString& body, const QString& key, const QStringList& values)
 {
     // A body without a section changes nothing; the working file is written all the same.
-    replaceKeyInSection(m_config.lines, body, key, values);
+    const bool changed = replaceKeyInSection(m_config.lines, body, key, values);
     writeConfigFile(workingFile(), m_config);
+    return changed;
 }
 
 void ConfigEditor::btnApplyChangesClick()

@@ -48,7 +48,8 @@ public:
     static ConfigLines getConfig(const QString& path);
     static QStringList getConfigTextOfBody(const QString& path, const QString& body);
     void getParameterFromConfig(const QStringList& lines, const QString& body);
-    void changeConfigParameter(const QString& body, const QString& key, const QStringList& values);
+    // Returns false when the body has no section, so nothing changed.
+    bool changeConfigParameter(const QString& body, const QString& key, const QStringList& values);
     void btnApplyChangesClick();
 
     // Change handlers of the edit controls.

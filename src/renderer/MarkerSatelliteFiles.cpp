@@ -58,14 +58,24 @@ bool MarkerSatelliteFiles::liesDirectlyIn(const QString& file, const QString& fo
     return !canonical.isEmpty() && canonical == QFileInfo(expected).canonicalFilePath();
 }
 
-void MarkerSatelliteFiles::addEntry(const QString& list, const QString& key, const QString& name)
+bool MarkerSatelliteFiles::addEntry(const QString& list, const QString& key, const QString& name)
 {
     QStringList entries = m_settings.lines(list);
     if (entries.contains(name))
-        return;
+        return false;
     entries << name;
     m_settings.setLines(list, entries);
-    m_config.changeConfigParameter(m_settings.text(QStringLiteral("ddbBodyTarget")), key, entries);
+    return m_config.changeConfigParameter(m_settings.text(QStringLiteral("ddbBodyTarget")), key, entries);
+}
+
+bool MarkerSatelliteFiles::addMarkerFile(const QString& name)
+{
+    return addEntry(kMarkers, QStringLiteral("marker_file"), name);
+}
+
+bool MarkerSatelliteFiles::addSatelliteFile(const QString& name)
+{
+    return addEntry(kSatellites, QStringLiteral("satellite_file"), name);
 }
 
 void MarkerSatelliteFiles::btnChoosMarkerfileClick()
@@ -83,7 +93,7 @@ void MarkerSatelliteFiles::btnChoosMarkerfileClick()
                                                     folder + QLatin1Char(')'));
         return;
     }
-    addEntry(kMarkers, QStringLiteral("marker_file"), QFileInfo(chosen).fileName());
+    addMarkerFile(QFileInfo(chosen).fileName());
 }
 
 void MarkerSatelliteFiles::btnChooseSatelliteClick()
@@ -105,7 +115,7 @@ void MarkerSatelliteFiles::btnChooseSatelliteClick()
         m_dialogs.message(MessageKind::Warning, QStringLiteral("There must be also a .tle file to the Sat-File"));
         return;
     }
-    addEntry(kSatellites, QStringLiteral("satellite_file"), QFileInfo(chosen).fileName());
+    addSatelliteFile(QFileInfo(chosen).fileName());
 }
 
 void MarkerSatelliteFiles::removeRows(const QString& list, const QString& key, const QList<int>& selectedRows)

@@ -26,6 +26,11 @@ public:
 
     void btnChoosMarkerfileClick();
     void btnChooseSatelliteClick();
+    // What the two buttons do once a file is chosen: its bare name goes into the list and into
+    // the chosen body's section of the configuration (the working file), unless the list holds
+    // it already. Returns whether the configuration's lines changed; "Apply changes" writes them.
+    bool addMarkerFile(const QString& name);
+    bool addSatelliteFile(const QString& name);
     // Also the "delete from list" entries of the popup menus.
     void btnRemoveMarkerfileClick(const QList<int>& selectedRows);
     void btnRemoveSatelliteClick(const QList<int>& selectedRows);
@@ -58,7 +63,7 @@ public:
     static QByteArray satelliteFileText(const QString& catalogueNumber, const QString& picture);
 
 private:
-    void addEntry(const QString& list, const QString& key, const QString& name);
+    bool addEntry(const QString& list, const QString& key, const QString& name);
     void removeRows(const QString& list, const QString& key, const QList<int>& selectedRows);
     void openInEditor(const QString& list, const QString& folder, const QString& notOne,
                       const QList<int>& selectedRows);

@@ -39,6 +39,20 @@ protected:
                 out << l;
         return out;
     }
+    static QStringList fileLines(const QString& path)
+    {
+        return QString::fromLatin1(gwtest::readFile(path)).remove('\r').split('\n');
+    }
+    // The marker and satellite lines of a section, sorted: their order means nothing to xplanet.
+    static QStringList entryLines(const QStringList& sectionLines)
+    {
+        QStringList out;
+        for (const QString& l : sectionLines)
+            if (l.startsWith("marker_file=") || l.startsWith("satellite_file="))
+                out << l;
+        out.sort();
+        return out;
+    }
     void choose(QComboBox* combo, const QString& text)
     {
         combo->setCurrentIndex(combo->findText(text));
@@ -56,9 +70,10 @@ protected:
 
 TEST_F(ConfigWiring, EditsGoToTheWorkingFileAndApplyWritesTheConfiguration)
 {
+    rig.program.write("Globewall.ini", "");
     TForm1& form = rig.create();
     ASSERT_TRUE(QFileInfo::exists("/usr/share/xplanet/config/default"));
-    EXPECT_FALSE(QFileInfo::exists(configFolder() + "tarn")) << "creation and loading write nothing";
+    EXPECT_FALSE(QFileInfo::exists(configFolder() + "tarn")) << "a later start's creation and loading write nothing";
 
     struct Case
     {
@@ -182,6 +197,67 @@ TEST_F(ConfigWiring, AddingAndRemovingSatellitesWritesTheList)
     form.ui()->btnRemoveSatellite->click();
     EXPECT_EQ(form.settings().lines("mSatfiles"), QStringList { "hubble" });
     EXPECT_EQ(keyLines("[earth]", "satellite_file"), QStringList { "satellite_file=hubble" });
+}
+
+TEST_F(ConfigWiring, FirstStartPutsTheQuakeMarkersAndTheStationIntoTheConfiguration)
+{
+    rig.create();
+    const QString file = configFolder() + "default";
+    ASSERT_TRUE(QFileInfo::exists(file)) << "written to the per-user folder at once";
+    const QStringList earth = section(fileLines(file), "[earth]");
+    EXPECT_EQ(entryLines(earth), (QStringList { "marker_file=earth", "marker_file=quake.marker", "satellite_file=iss" }));
+    EXPECT_TRUE(earth.contains("color={28, 82, 110}")) << "the rest of the system's section is kept";
+    EXPECT_TRUE(fileLines(file).contains("[moon]")) << "and the other bodies";
+    EXPECT_EQ(rig.form->settings().lines("mMarkerfiles"), (QStringList { "earth", "quake.marker" }));
+    EXPECT_EQ(rig.form->settings().lines("mSatfiles"), QStringList { "iss" });
+    EXPECT_TRUE(rig.dialogs.messages().isEmpty()) << rig.dialogs.messages().join('\n').toStdString();
+
+    // The user takes the earthquakes out again; a later start must not put them back.
+    rig.form.reset();
+    if (!QFileInfo::exists(rig.programFile("Globewall.ini")))
+        rig.program.write("Globewall.ini", "");
+    QByteArray edited = gwtest::readFile(file);
+    edited.replace("marker_file=quake.marker\r\n", "");
+    gwtest::writeFile(file, edited);
+    rig.create();
+    EXPECT_EQ(gwtest::readFile(file), edited) << "a later start changes nothing";
+    EXPECT_EQ(rig.form->settings().lines("mMarkerfiles"), QStringList { "earth" });
+}
+
+TEST_F(ConfigWiring, FirstStartKeepsAUsersOwnConfigurationAndAddsNoDuplicate)
+{
+    struct Case
+    {
+        const char* label;
+        QByteArray own; // the user's ~/.xplanet/config/default before the first start
+        QStringList entries; // the [earth] entries afterwards
+        bool rewritten;
+    };
+    const Case cases[] = {
+        { "quake markers there already",
+            "[default]\nmarker_color=red\n[earth]\n# mine\nmarker_file=quake.marker\nmap=mine.jpg\n",
+            { "marker_file=earth", "marker_file=quake.marker", "satellite_file=iss" }, true },
+        { "everything there already",
+            "[earth]\nsatellite_file=iss\nmarker_file=earth\nmarker_file=quake.marker\n",
+            { "marker_file=earth", "marker_file=quake.marker", "satellite_file=iss" }, false },
+        { "no section of the body", "[default]\nmarker_color=red\n", {}, false },
+    };
+    for (const Case& c : cases) {
+        gwtest::AppRig fresh;
+        const QString file = fresh.home() + "/.xplanet/config/default";
+        gwtest::writeFile(file, c.own);
+        TForm1& form = fresh.create();
+        const QStringList lines = fileLines(file);
+        EXPECT_EQ(entryLines(section(lines, "[earth]")), c.entries) << c.label;
+        if (c.rewritten) {
+            for (const char* kept : { "# mine", "map=mine.jpg", "marker_color=red" })
+                EXPECT_TRUE(lines.contains(kept)) << c.label << ": keeps " << kept;
+        } else {
+            EXPECT_EQ(gwtest::readFile(file), c.own) << c.label << ": not written at all";
+        }
+        EXPECT_EQ(form.settings().lines("mMarkerfiles").count("quake.marker"), 1) << c.label;
+        EXPECT_TRUE(fresh.dialogs.messages().isEmpty()) << c.label;
+    }
 }
 
 } // namespace
