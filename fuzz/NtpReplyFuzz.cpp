@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // The local times of the exchange: any moment the two eras of the client cover, from 1968
     // (the top bit of the seconds set) to 2104 (the era after 2036 with it clear).
     constexpr qint64 kFirst = -61505152LL * 1000000;
-    constexpr qint64 kLast = 4233978495LL * 1000000;
+    constexpr qint64 kLast = 4233462143LL * 1000000;
     const auto t1 = in.ConsumeIntegralInRange<qint64>(kFirst, kLast);
     const auto t4 = t1 + in.ConsumeIntegralInRange<qint64>(0, 10LL * 1000000);
     const ntp::Timestamp sent = ntp::fromUnixMicros(t1);
