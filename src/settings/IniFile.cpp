@@ -62,7 +62,8 @@ void IniFile::loadFromBytes(const QByteArray& bytes)
     m_sections.push_back(Section{});
     QByteArray all = bytes;
     // Some editors put a UTF-8 byte order mark first; it would hide the first section's header.
-    if (all.startsWith("\xEF\xBB\xBF"))
+    // An editor that took the file for 8-bit text adds one more each time it saves it.
+    while (all.startsWith("\xEF\xBB\xBF"))
         all.remove(0, 3);
     const QList<QByteArray> rows = all.split('\n');
     for (qsizetype i = 0; i < rows.size(); ++i) {

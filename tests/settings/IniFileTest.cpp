@@ -108,6 +108,20 @@ TEST(IniFile, ByteOrderMarkDoesNotHideTheFirstSection)
     EXPECT_EQ(gwtest::readFile(ini.path()), QByteArray("[Config]\r\nFile=y\r\n")) << "one section, no second header";
 }
 
+TEST(IniFile, RepeatedByteOrderMarksHideNothing)
+{
+    // Left hidden, the first section would come back after the next save and shadow what that
+    // save wrote into a second section of the same name.
+    gwtest::TempDir dir;
+    IniFile ini(dir.write(QStringLiteral("bom.ini"), "\xEF\xBB\xBF\xEF\xBB\xBF\xEF\xBB\xBF[Config]\r\nFile=x\r\n"));
+    EXPECT_EQ(ini.readString(QStringLiteral("Config"), QStringLiteral("File"), QString()), QStringLiteral("x"));
+    ini.writeString(QStringLiteral("Config"), QStringLiteral("File"), QStringLiteral("y"));
+    ASSERT_TRUE(ini.save());
+    const IniFile again(ini.path());
+    EXPECT_EQ(again.readString(QStringLiteral("Config"), QStringLiteral("File"), QString()), QStringLiteral("y"));
+    EXPECT_EQ(gwtest::readFile(ini.path()), QByteArray("[Config]\r\nFile=y\r\n"));
+}
+
 TEST(IniFile, EveryListedNameIsFoundAgain)
 {
     // Names whose ends are blanks other than ASCII ones, or a byte order mark, as an editor may
