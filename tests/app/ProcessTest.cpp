@@ -47,13 +47,14 @@ public:
         p.start(m_binary, {});
     }
 
-    // Waits until the first instance has run its creation (it makes the renderer folders).
+    // Waits until the first instance has run its creation: the last file a first start writes
+    // is xplanet's configuration with the first-start markers (after the renderer folders).
     bool waitUntilCreated(QProcess& p) const
     {
-        const QString marker = dir.file(QStringLiteral("home/.xplanet/satellites"));
+        const QString marker = dir.file(QStringLiteral("home/.xplanet/config/default"));
         QElapsedTimer watchdog;
         watchdog.start();
-        while (!QFileInfo(marker).isDir()) {
+        while (!QFileInfo(marker).isFile()) {
             if (p.state() == QProcess::NotRunning || watchdog.elapsed() > 60000)
                 return false;
             p.waitForReadyRead(50);
