@@ -78,39 +78,39 @@ bool MarkerSatelliteFiles::addSatelliteFile(const QString& name)
     return addEntry(kSatellites, QStringLiteral("satellite_file"), name);
 }
 
-void MarkerSatelliteFiles::btnChoosMarkerfileClick()
+QString MarkerSatelliteFiles::chooseFileIn(const QString& folder, const QString& title, const QString& kind)
 {
-    const QString folder = withoutSlash(m_config.layout().markersFolder());
     FileDialogRequest request;
-    request.title = QStringLiteral("select Markerfile");
+    request.title = title;
     request.filter = kAllFiles;
     request.startFolder = folder;
     const QString chosen = m_dialogs.getOpenFile(request);
     if (chosen.isEmpty())
-        return;
+        return {};
     if (!liesDirectlyIn(chosen, folder)) {
-        m_dialogs.message(MessageKind::Warning, QStringLiteral("The Marker-File must be in the default directory (") +
-                                                    folder + QLatin1Char(')'));
-        return;
+        m_dialogs.message(MessageKind::Warning,
+                          QStringLiteral("The ") + kind + QStringLiteral(" must be in the default directory (") + folder
+                              + QLatin1Char(')'));
+        return {};
     }
-    addMarkerFile(QFileInfo(chosen).fileName());
+    return chosen;
+}
+
+void MarkerSatelliteFiles::btnChoosMarkerfileClick()
+{
+    const QString chosen = chooseFileIn(withoutSlash(m_config.layout().markersFolder()),
+                                        QStringLiteral("select Markerfile"), QStringLiteral("Marker-File"));
+    if (!chosen.isEmpty())
+        addMarkerFile(QFileInfo(chosen).fileName());
 }
 
 void MarkerSatelliteFiles::btnChooseSatelliteClick()
 {
-    const QString folder = withoutSlash(m_config.layout().satellitesFolder());
-    FileDialogRequest request;
-    request.title = QStringLiteral("select Satfile (Filename without .tle)");
-    request.filter = kAllFiles;
-    request.startFolder = folder;
-    const QString chosen = m_dialogs.getOpenFile(request);
+    const QString chosen = chooseFileIn(withoutSlash(m_config.layout().satellitesFolder()),
+                                        QStringLiteral("select Satfile (Filename without .tle)"),
+                                        QStringLiteral("Sat-File"));
     if (chosen.isEmpty())
         return;
-    if (!liesDirectlyIn(chosen, folder)) {
-        m_dialogs.message(MessageKind::Warning, QStringLiteral("The Sat-File must be in the default directory (") +
-                                                    folder + QLatin1Char(')'));
-        return;
-    }
     if (!QFileInfo::exists(chosen + QStringLiteral(".tle"))) {
         m_dialogs.message(MessageKind::Warning, QStringLiteral("There must be also a .tle file to the Sat-File"));
         return;

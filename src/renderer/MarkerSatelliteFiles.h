@@ -68,6 +68,8 @@ private:
     void openInEditor(const QString& list, const QString& folder, const QString& notOne,
                       const QList<int>& selectedRows);
     bool liesDirectlyIn(const QString& file, const QString& folder) const;
+    // Asks for a file in `folder`; empty when cancelled or (after `kind`'s warning) chosen elsewhere.
+    QString chooseFileIn(const QString& folder, const QString& title, const QString& kind);
 
     SettingsAccess& m_settings;
     Dialogs& m_dialogs;
