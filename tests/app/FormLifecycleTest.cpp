@@ -274,33 +274,6 @@ TEST(Creation, HooksRunInTheirStepsAndAnErrorInTheLoadIsShown)
     EXPECT_EQ(calls, (QStringList { "edtWebAdressChange", "transparent" }));
 }
 
-TEST(Creation, ARendererConfigurationXplanetAcceptsCostsNoSetting)
-{
-    gwtest::AppRig rig;
-    const QByteArray config
-        = "[earth]\ncolor=red\norbit_color=0xff0000\nmagnify=1.5\nmarker_file=quake.marker\nsatellite_file=hst\n";
-    QDir().mkpath(rig.home() + QStringLiteral("/.xplanet/config"));
-    gwtest::writeFile(rig.home() + QStringLiteral("/.xplanet/config/default"), config);
-    const QByteArray stored = "[New Parameter]\r\nRadius=60\r\nLatitude=-12\r\nLongitude=33\r\nrandom viewpoint=1\r\n"
-                              "origin body=moon\r\nlabel=1\r\n[Satellites]\r\nSatellite 0=hst\r\n";
-    const QString base = rig.program.write(QStringLiteral("Globewall.ini"), stored);
-    TForm1& form = rig.create();
-    EXPECT_TRUE(rig.dialogs.messages().isEmpty()) << rig.dialogs.messages().join(QLatin1Char('|')).toStdString();
-    gw::SettingsAccess& s = form.settings();
-    EXPECT_EQ(s.integer(QStringLiteral("seRadius2")), 60);
-    EXPECT_TRUE(s.checked(QStringLiteral("rbRandomViewpoint")));
-    EXPECT_EQ(s.integer(QStringLiteral("BodyColor")), 0x0000FF) << "red";
-    EXPECT_EQ(s.integer(QStringLiteral("OrbitColor")), 0x0000FF) << "0xff0000 is red";
-    EXPECT_EQ(s.integer(QStringLiteral("seMagnify")), 2);
-
-    ASSERT_TRUE(form.close());
-    for (const char* kept : { "Radius=60", "Latitude=-12", "Longitude=33", "random viewpoint=1", "origin body=moon",
-             "label=1", "Satellite 0=hst", "Markerfile 0=quake.marker" })
-        EXPECT_TRUE(gwtest::readFile(base).contains(kept)) << kept;
-    EXPECT_EQ(gwtest::readFile(rig.home() + QStringLiteral("/.xplanet/config/default")), config)
-        << "the configuration is not written back";
-}
-
 TEST(Creation, StoredMasterSwitchOffTurnsTheSwitchOff)
 {
     gwtest::AppRig rig;
@@ -513,28 +486,6 @@ TEST(Close, AFailingSaveKeepsTheWindowOpen)
     form.settingsFile().setConfigFileName(rig.programFile(QStringLiteral("settings.ini")));
     EXPECT_TRUE(form.close()) << "closing again after the cause is gone";
     EXPECT_TRUE(closedSignal);
-}
-
-TEST(Close, AFailingSaveOnAShutDownIsLoggedWithoutABoxAndTheWindowCloses)
-{
-    gwtest::AppRig rig;
-    TForm1& form = rig.create();
-    form.Timer2Timer();
-    const QString plain = rig.program.write(QStringLiteral("plain"), "a file, not a folder");
-    form.settingsFile().setConfigFileName(plain + QStringLiteral("/settings.ini"));
-    bool closedSignal = false;
-    QObject::connect(&form, &TForm1::closed, [&] { closedSignal = true; });
-
-    form.shutDown();
-    const bool unattended = gw::ErrorReport::unattended();
-    gw::ErrorReport::setUnattended(false);
-    EXPECT_TRUE(unattended) << "later errors of the process go to standard error";
-    EXPECT_TRUE(form.isClosed());
-    EXPECT_TRUE(closedSignal);
-    EXPECT_TRUE(rig.dialogs.messages().isEmpty()) << "no box waits for a user who is gone";
-    const QByteArray log = gwtest::readFile(rig.programFile(QStringLiteral("Globewall.log")));
-    EXPECT_TRUE(log.contains(" - Error. ")) << log.toStdString();
-    EXPECT_TRUE(log.contains("settings.ini")) << "the log names the file";
 }
 
 TEST(SettingsCommands, SaveAsLoadAndCancel)

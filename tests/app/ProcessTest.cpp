@@ -141,12 +141,6 @@ TEST(Process, EndsOnSIGTERMWhenTheSettingsCannotBeSaved)
         // Waits until the state to test is reached.
         std::function<void(const ProgramCopy&, QProcess&)> ready;
     };
-    auto waitForFolders = [](const ProgramCopy& copy, QProcess& p) {
-        QElapsedTimer watchdog;
-        watchdog.start();
-        while (!QFileInfo(copy.dir.file(QStringLiteral("home/.xplanet/images"))).isDir() && watchdog.elapsed() < 30000)
-            p.waitForReadyRead(50);
-    };
     const Case cases[] = {
         { "a FIFO as settings file, while the start-up error box is up",
             [](const ProgramCopy& copy) {
@@ -163,8 +157,13 @@ TEST(Process, EndsOnSIGTERMWhenTheSettingsCannotBeSaved)
                 gwtest::writeFile(sub + QStringLiteral("/settings.ini"), "[Config]\nStartEvery=42\n");
                 return QStringLiteral("settings.ini");
             },
-            [waitForFolders](const ProgramCopy& copy, QProcess& p) {
-                waitForFolders(copy, p);
+            [](const ProgramCopy& copy, QProcess& p) {
+                // The renderer folders are made once the settings are loaded.
+                QElapsedTimer watchdog;
+                watchdog.start();
+                while (!QFileInfo(copy.dir.file(QStringLiteral("home/.xplanet/images"))).isDir()
+                    && watchdog.elapsed() < 30000)
+                    p.waitForReadyRead(50);
                 QDir(copy.dir.file(QStringLiteral("synced"))).removeRecursively();
             } },
     };

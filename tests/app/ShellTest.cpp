@@ -7,7 +7,6 @@
 #include "support/TempDir.h"
 
 #include <QFileInfo>
-#include <functional>
 #include <gtest/gtest.h>
 #include <stdexcept>
 #include <sys/stat.h>
@@ -45,39 +44,37 @@ TEST(SingleInstance, LockFileNamedGlobewallInTheRuntimeFolderElseInAPrivateFolde
 
 TEST(SingleInstance, TheFallbackFolderMustBeAPrivateFolderOfThisUser)
 {
+    // A folder is planted as `mode` (0: none), then owned by `owner` (-1: this user).
     struct Case
     {
         const char* label;
-        std::function<void(const QString&)> plant;
+        mode_t mode;
+        uid_t owner;
+        bool link;
         bool usable;
     };
+    const uid_t other = getuid() == 0 ? 65534 : 0;
     const Case cases[] = {
-        { "missing: made for this user only", [](const QString&) {}, true },
-        { "already private", [](const QString& f) { ::mkdir(QFile::encodeName(f).constData(), 0700); }, true },
-        { "open to everyone", [](const QString& f) {
-             ::mkdir(QFile::encodeName(f).constData(), 0700);
-             ::chmod(QFile::encodeName(f).constData(), 0777);
-         }, false },
-        { "owned by another user", [](const QString& f) {
-             ::mkdir(QFile::encodeName(f).constData(), 0700);
-             if (::chown(QFile::encodeName(f).constData(), getuid() == 0 ? 65534 : 0, static_cast<gid_t>(-1)) != 0)
-                 ::chmod(QFile::encodeName(f).constData(), 0755); // not allowed to give it away: fail as open
-         }, false },
-        { "a link to a private folder", [](const QString& f) {
-             ::mkdir(QFile::encodeName(f + QStringLiteral(".real")).constData(), 0700);
-             QFile::link(f + QStringLiteral(".real"), f);
-         }, false },
-        { "a plain file", [](const QString& f) { gwtest::writeFile(f, "x"); }, false },
+        { "missing: made for this user only", 0, static_cast<uid_t>(-1), false, true },
+        { "open to everyone", 0777, static_cast<uid_t>(-1), false, false },
+        { "owned by another user", 0700, other, false, false },
+        { "a link to a private folder", 0700, static_cast<uid_t>(-1), true, false },
     };
     for (const Case& c : cases) {
         gwtest::TempDir dir;
         const QString folder = dir.file(QStringLiteral("Globewall-1"));
-        c.plant(folder);
+        const QByteArray made = QFile::encodeName(c.link ? folder + QStringLiteral(".real") : folder);
+        if (c.mode && (::mkdir(made.constData(), 0700) != 0 || ::chmod(made.constData(), c.mode) != 0))
+            FAIL() << c.label;
+        if (c.owner != static_cast<uid_t>(-1) && ::chown(made.constData(), c.owner, static_cast<gid_t>(-1)) != 0)
+            continue; // only root can give a folder away
+        if (c.link)
+            QFile::link(QFile::decodeName(made), folder);
         const QString error = gw::SingleInstance::preparePrivateFolder(folder);
         EXPECT_EQ(error.isEmpty(), c.usable) << c.label << ": " << error.toStdString();
+        struct stat st = {};
         if (c.usable) {
-            struct stat st = {};
-            ASSERT_EQ(::lstat(QFile::encodeName(folder).constData(), &st), 0) << c.label;
+            ASSERT_EQ(::lstat(made.constData(), &st), 0) << c.label;
             EXPECT_EQ(st.st_mode & 0777, 0700u) << c.label;
         } else {
             EXPECT_TRUE(error.contains(folder)) << c.label << ": the error names the folder";

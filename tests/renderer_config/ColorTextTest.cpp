@@ -76,28 +76,3 @@ TEST(ColorText, WritesAndReadsBack)
     EXPECT_EQ(qColorToColor(colorToQColor(rgb(10, 20, 30))), rgb(10, 20, 30));
     EXPECT_EQ(colorToQColor(rgb(255, 128, 0)), QColor(255, 128, 0));
 }
-
-TEST(ColorText, ConfigurationValuesAsXplanetReadsThem)
-{
-    struct Case
-    {
-        const char* label;
-        const char* text;
-        std::optional<int> color;
-    };
-    const Case cases[] = {
-        {"colour text", "{1,2,3}", rgb(1, 2, 3)},
-        {"short hex", "0xff", rgb(0, 0, 255)},
-        {"upper-case hex", "0X00FF00", rgb(0, 255, 0)},
-        {"hex without digits", "0x", std::nullopt},
-        {"hex beyond three bytes", "0x1000000", std::nullopt},
-        {"a basic name", "white", rgb(255, 255, 255)},
-        {"a name with other characters", "red;", std::nullopt},
-        {"empty", "", std::nullopt},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(configColor(QString::fromLatin1(c.text), {}), c.color) << c.label;
-    EXPECT_EQ(configNumber(QStringLiteral(" -2.5 ")), -3) << "half away from zero";
-    EXPECT_EQ(configNumber(QStringLiteral("1e40")), std::nullopt);
-    EXPECT_EQ(configNumber(QStringLiteral("nan")), std::nullopt);
-}
