@@ -7,6 +7,20 @@
 
 namespace gw {
 
+namespace {
+bool g_unattended = false;
+} // namespace
+
+void ErrorReport::setUnattended(bool on)
+{
+    g_unattended = on;
+}
+
+bool ErrorReport::unattended()
+{
+    return g_unattended;
+}
+
 QString ErrorReport::currentExceptionText()
 {
     try {
@@ -23,7 +37,7 @@ QString ErrorReport::currentExceptionText()
 void ErrorReport::show(const QString& text)
 {
     ++m_shown;
-    if (m_dialogs)
+    if (m_dialogs && !g_unattended)
         m_dialogs->message(MessageKind::Error, text);
     else
         qCritical().noquote() << text;

@@ -21,8 +21,14 @@ public:
     // The text of the exception being handled; call inside a catch block.
     static QString currentExceptionText();
 
-    // Shows the text (on stderr while no dialogs are set, before the window exists).
+    // Shows the text (on stderr while no dialogs are set, before the window exists, and once
+    // the program is ending unattended).
     void show(const QString& text);
+
+    // The program ends on a signal or with the session: nobody is there to answer a box, so
+    // every error report of the process goes to standard error from now on.
+    static void setUnattended(bool on);
+    static bool unattended();
 
     // Runs f; an exception is shown and swallowed. True when f ended normally.
     template <class F> bool guard(F&& f) noexcept

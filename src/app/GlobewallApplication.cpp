@@ -2,6 +2,8 @@
 
 #include "app/AppIcon.h"
 
+#include <QDialog>
+
 GlobewallApplication::GlobewallApplication(int& argc, char** argv)
     : QApplication(argc, argv)
 {
@@ -19,5 +21,19 @@ bool GlobewallApplication::notify(QObject* receiver, QEvent* event)
     } catch (...) {
         m_errors.showCurrent();
         return false;
+    }
+}
+
+void GlobewallApplication::endModalDialogs()
+{
+    // Each dialog leaves the modal stack as it hides; a modal window that is no dialog is
+    // left alone rather than looping on it.
+    QWidget* previous = nullptr;
+    while (QWidget* modal = QApplication::activeModalWidget()) {
+        auto* dialog = qobject_cast<QDialog*>(modal);
+        if (!dialog || modal == previous)
+            break;
+        previous = modal;
+        dialog->reject();
     }
 }

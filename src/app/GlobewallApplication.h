@@ -15,6 +15,10 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
     gw::ErrorReport& errorReport() { return m_errors; }
 
+    // Answers every open modal dialog with "cancel", innermost first, so that a shut-down
+    // asked while one is up does not wait for the user.
+    static void endModalDialogs();
+
 private:
     gw::ErrorReport m_errors;
 };

@@ -11,9 +11,17 @@ namespace gw {
 
 namespace {
     int g_pipe[2] = { -1, -1 };
+    volatile sig_atomic_t g_received = 0;
 
     extern "C" void onShutdownSignal(int signo)
     {
+        // A second signal ends the process at once, whatever the first one's close is doing.
+        if (g_received) {
+            ::signal(signo, SIG_DFL);
+            ::raise(signo);
+            return;
+        }
+        g_received = 1;
         const int saved = errno;
         const unsigned char b = static_cast<unsigned char>(signo);
         // Async-signal-safe; a full pipe just drops the byte, one pending request is enough.

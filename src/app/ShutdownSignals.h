@@ -1,6 +1,7 @@
 #pragma once
 // SIGTERM and SIGINT reach the event loop as a Qt signal (self-pipe), so the main window
-// closes the normal way and the settings are saved, as on a logout.
+// closes the normal way and the settings are saved, as on a logout. A second signal takes
+// the default action: the process ends at once.
 #include <QObject>
 
 class QSocketNotifier;

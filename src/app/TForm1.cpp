@@ -47,6 +47,8 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 
+#include <cstdio>
+
 namespace {
 const QString Grid = QStringLiteral("sgDownloadFiles");
 
@@ -514,14 +516,45 @@ void TForm1::btnCloseClick()
     close();
 }
 
+void TForm1::shutDown()
+{
+    m_unattended = true;
+    gw::ErrorReport::setUnattended(true);
+    close();
+}
+
+bool TForm1::saveUnattended()
+{
+    auto report = [] {
+        const QString text = gw::ErrorReport::currentExceptionText();
+        std::fprintf(stderr, "Globewall: %s\n", text.toLocal8Bit().constData());
+        return text;
+    };
+    try {
+        m_settingsFile->IniSave(m_settingsFile->ConfigFileName());
+        return true;
+    } catch (...) {
+        const QString text = report();
+        try {
+            m_transferLog->appendLine(gw::DateTimeToStr(m_clock->now()) + QStringLiteral(" - Error. ") + text);
+        } catch (...) {
+            report();
+        }
+        return false;
+    }
+}
+
 void TForm1::closeEvent(QCloseEvent* event)
 {
     if (m_closed) {
         event->accept();
         return;
     }
-    // 1. A failed save is shown and the window stays open; the user can close it again.
-    if (!m_errors.guard([this] { m_settingsFile->IniSave(m_settingsFile->ConfigFileName()); })) {
+    // 1. A failed save is shown and the window stays open; the user can close it again. A
+    // close asked by a signal or the session reports it without a box and goes on.
+    if (m_unattended) {
+        saveUnattended();
+    } else if (!m_errors.guard([this] { m_settingsFile->IniSave(m_settingsFile->ConfigFileName()); })) {
         event->ignore();
         return;
     }

@@ -162,6 +162,12 @@ public:
     bool isParked() const;
     void FormResize();
     void btnCloseClick();
+    // Closes for a termination signal or the end of the session. Nobody is there to answer
+    // a box: a failed save is reported on standard error and in the log, and the window
+    // closes all the same.
+    void shutDown();
+    // Saves the settings the same unattended way; false when the save failed.
+    bool saveUnattended();
     void btnCheckForUpdateClick();
 
     // The link labels.
@@ -282,4 +288,5 @@ private:
     bool m_parked = false;
     bool m_inTray = false;
     bool m_closed = false;
+    bool m_unattended = false;
 };

@@ -11,15 +11,38 @@
 
 #include <QSessionManager>
 
+#include <cstdio>
+
 int main(int argc, char** argv)
 {
     // A second start ends at once, silently, before it touches the display or any file.
     gw::SingleInstance instance;
-    if (!instance.acquire())
+    switch (instance.acquire()) {
+    case gw::SingleInstance::Result::Running:
         return 0;
+    case gw::SingleInstance::Result::Unguarded:
+        std::fprintf(stderr, "Globewall: %s; starting without the single-instance lock\n",
+            instance.error().toLocal8Bit().constData());
+        break;
+    case gw::SingleInstance::Result::Held:
+        break;
+    }
 
     GlobewallApplication app(argc, argv);
+    // Connected before anything can wait for the user: the creation of the window may show an
+    // error box, and a signal then must still end the program.
     gw::ShutdownSignals shutdown;
+    TForm1* window = nullptr;
+    bool shutdownAsked = false;
+    QObject::connect(&shutdown, &gw::ShutdownSignals::requested, &app, [&window, &shutdownAsked] {
+        gw::ErrorReport::setUnattended(true);
+        if (window) {
+            window->shutDown();
+        } else {
+            shutdownAsked = true;
+            GlobewallApplication::endModalDialogs();
+        }
+    });
     gw::initProjectionPictures();
 
     TForm1 form1;
@@ -32,17 +55,22 @@ int main(int argc, char** argv)
     form1.setMessageWindow(&form2);
 
     QObject::connect(&form1, &TForm1::closed, &app, &QCoreApplication::quit);
-    QObject::connect(&shutdown, &gw::ShutdownSignals::requested, &form1, [&form1] { form1.close(); });
+    window = &form1;
+    // Asked while the window was being made: done once the event loop runs, as quitting
+    // before it would be forgotten.
+    if (shutdownAsked)
+        QMetaObject::invokeMethod(&form1, [&form1] { form1.shutDown(); }, Qt::QueuedConnection);
     // At the end of the desktop session the settings are saved; the session then ends the
     // process (SIGTERM, which closes the window the normal way) or quits the application.
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &form1,
-        [&form1](QSessionManager&) { form1.errorReport().guard([&form1] { form1.btnIniSaveClick(); }); });
+        [&form1](QSessionManager&) { form1.saveUnattended(); });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &form1, [&form1] {
         if (!form1.isClosed())
-            form1.close();
+            form1.shutDown();
     });
 
     const int code = app.exec();
+    window = nullptr;
     form2.close();
     return code;
 }

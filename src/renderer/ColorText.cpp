@@ -2,7 +2,11 @@
 
 #include "shared/Error.h"
 
+#include <QFile>
+
+#include <algorithm>
 #include <climits>
+#include <cmath>
 
 namespace gw {
 
@@ -63,6 +67,72 @@ int StrToColor(const QString& text)
     const int g = componentOf(green);
     const int b = componentOf(blue);
     return r + 256 * g + 65536 * b;
+}
+
+namespace {
+
+std::optional<int> colorNamedIn(const QString& file, const QString& name)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
+        return std::nullopt;
+    while (!f.atEnd()) {
+        const QString line = QString::fromLatin1(f.readLine()).trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('!')) || line.startsWith(QLatin1Char('#')))
+            continue;
+        const QStringList parts = line.simplified().split(QLatin1Char(' '));
+        if (parts.size() < 4 || parts.mid(3).join(QLatin1Char(' ')).compare(name, Qt::CaseInsensitive) != 0)
+            continue;
+        bool okR = false;
+        bool okG = false;
+        bool okB = false;
+        const int r = parts[0].toInt(&okR);
+        const int g = parts[1].toInt(&okG);
+        const int b = parts[2].toInt(&okB);
+        if (okR && okG && okB && r >= 0 && r <= 255 && g >= 0 && g <= 255 && b >= 0 && b <= 255)
+            return r + 256 * g + 65536 * b;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<int> configColor(const QString& value, const QStringList& nameFiles)
+{
+    const QString text = value.trimmed();
+    if (text.startsWith(QLatin1Char('{'))) {
+        try {
+            return StrToColor(text);
+        } catch (const Error&) {
+            return std::nullopt;
+        }
+    }
+    if (text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) {
+        bool ok = false;
+        const QString digits = text.mid(2);
+        const uint hex = digits.toUInt(&ok, 16);
+        if (!ok || digits.size() > 6)
+            return std::nullopt;
+        return static_cast<int>(((hex >> 16) & 0xFF) | (hex & 0xFF00) | ((hex & 0xFF) << 16));
+    }
+    if (text.isEmpty())
+        return std::nullopt;
+    for (const QString& file : nameFiles)
+        if (const auto color = colorNamedIn(file, text))
+            return color;
+    const bool plainName = std::all_of(text.begin(), text.end(), [](QChar c) { return c.isLetter(); });
+    if (plainName && QColor::isValidColorName(text))
+        return qColorToColor(QColor::fromString(text));
+    return std::nullopt;
+}
+
+std::optional<int> configNumber(const QString& value)
+{
+    bool ok = false;
+    const double number = value.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(number) || number < INT_MIN || number > INT_MAX)
+        return std::nullopt;
+    return static_cast<int>(std::lround(number));
 }
 
 QColor colorToQColor(int color)

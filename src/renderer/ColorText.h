@@ -3,6 +3,9 @@
 // red in the lowest byte, then green, then blue.
 #include <QColor>
 #include <QString>
+#include <QStringList>
+
+#include <optional>
 
 namespace gw {
 
@@ -17,6 +20,16 @@ int StrToColor(const QString& text);
 // A whole number as the configuration keys hold it: blanks in front and a sign allowed, nothing
 // behind. Throws gw::Error "'text' is not a valid integer value" otherwise.
 int parseWholeNumber(const QString& text);
+
+// A colour value of the configuration as xplanet accepts it: colour text, "0x" and up to six
+// hex digits (red, green, blue from the highest byte down), or a colour name, looked up
+// without regard to case in `nameFiles` (lines "red green blue name", as rgb.txt) and then
+// among the basic colour names. Empty when it is none of these.
+std::optional<int> configColor(const QString& value, const QStringList& nameFiles);
+
+// A number of the configuration, which xplanet reads as a decimal ("1.5"): the nearest whole
+// number. Empty when it is no number.
+std::optional<int> configNumber(const QString& value);
 
 QColor colorToQColor(int color);
 int qColorToColor(const QColor& color);

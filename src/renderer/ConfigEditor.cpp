@@ -160,12 +160,27 @@ void ConfigEditor::getParameterFromConfig(const QStringList& lines, const QStrin
         else if (key == QLatin1String("draw_orbit"))
             m_settings.setChecked(QStringLiteral("cbDrawOrbit"), value == QLatin1String("true"));
         else if (key == QLatin1String("magnify"))
-            m_settings.setInteger(QStringLiteral("seMagnify"), parseWholeNumber(value));
+            showValue(QStringLiteral("seMagnify"), configNumber(value));
         else if (key == QLatin1String("color"))
-            m_settings.setInteger(QStringLiteral("BodyColor"), StrToColor(value));
+            showValue(QStringLiteral("BodyColor"), configColor(value, colorNameFiles()));
         else if (key == QLatin1String("orbit_color"))
-            m_settings.setInteger(QStringLiteral("OrbitColor"), StrToColor(value));
+            showValue(QStringLiteral("OrbitColor"), configColor(value, colorNameFiles()));
     }
+}
+
+// A value xplanet accepts but the tab cannot show leaves the control as it is; the line itself
+// stays in the file unchanged, as nothing writes it unless the user edits that control.
+void ConfigEditor::showValue(const QString& control, std::optional<int> value)
+{
+    if (value)
+        m_settings.setInteger(control, *value);
+}
+
+// Where xplanet looks up colour names: its per-user folder first, then its system folder.
+QStringList ConfigEditor::colorNameFiles() const
+{
+    const RendererLayout l = layout();
+    return {l.rendererFolder() + QStringLiteral("rgb.txt"), l.systemFolder() + QStringLiteral("rgb.txt")};
 }
 
 bool ConfigEditor::changeConfigParameter(const QString& body, const QString& key, const QStringList& values)

@@ -7,14 +7,16 @@
 //
 // Controls used (by objectName): ddbConfig, ddbBodyTarget, map, night_map, cloud_map,
 // cbDrawOrbit, seMagnify, BodyColor, OrbitColor, mMarkerfiles, mSatfiles, mBodyText,
-// edtBackImage, edtAppFile. Errors (unreadable or unwritable files, values that are no number
-// or no colour text) are thrown as gw::Error for the application's error handler.
+// edtBackImage, edtAppFile. Errors (unreadable or unwritable files) are thrown as gw::Error for
+// the application's error handler. A value the controls cannot show (a colour xplanet knows
+// but this tab does not) is no error: the control keeps its value and the line is kept.
 #include "renderer/ConfigText.h"
 #include "renderer/RendererLayout.h"
 
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <optional>
 
 namespace gw {
 
@@ -72,6 +74,8 @@ public:
 
 private:
     void editOne(const QString& key, const QString& value);
+    void showValue(const QString& control, std::optional<int> value);
+    QStringList colorNameFiles() const;
     void chooseColor(const QString& control, const QString& key);
     void chooseImage(const QString& title, const QString& field);
     void showBodyText(const QString& path);

@@ -4,6 +4,13 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace gw {
 
@@ -26,6 +33,67 @@ bool sameName(const QByteArray& a, const QString& b)
     return folded(a) == folded(b);
 }
 
+// UTF-8 where the bytes are UTF-8; otherwise every byte is one character, so nothing is lost.
+QString decoded(const QByteArray& bytes, bool* latin1 = nullptr)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(bytes);
+    const bool fallback = utf8.hasError();
+    if (latin1)
+        *latin1 = fallback;
+    return fallback ? QString::fromLatin1(bytes) : text;
+}
+
+enum class ReadResult { Missing, Read, Failed };
+
+// Opened without blocking (a FIFO would wait for a writer) and checked on the open file, so
+// what is read is the regular file that was checked.
+ReadResult readRegularFile(const QString& path, qint64 limit, QByteArray* bytes, QString* why)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT)
+            return ReadResult::Missing;
+        *why = QString::fromLocal8Bit(std::strerror(errno));
+        return ReadResult::Failed;
+    }
+    struct stat st = {};
+    ReadResult result = ReadResult::Failed;
+    const QString tooLarge = QStringLiteral("larger than %1 MB").arg(limit / (1024 * 1024));
+    if (::fstat(fd, &st) != 0) {
+        *why = QString::fromLocal8Bit(std::strerror(errno));
+    } else if (!S_ISREG(st.st_mode)) {
+        *why = QStringLiteral("not a regular file");
+    } else if (st.st_size > limit) {
+        *why = tooLarge;
+    } else {
+        // Read to the end, as the file may grow while it is read, but never beyond the limit.
+        *why = tooLarge;
+        QByteArray data;
+        data.reserve(static_cast<qsizetype>(st.st_size));
+        char chunk[65536];
+        for (;;) {
+            const ssize_t n = ::read(fd, chunk, sizeof chunk);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                *why = QString::fromLocal8Bit(std::strerror(errno));
+                break;
+            }
+            if (n == 0) {
+                *bytes = data;
+                result = ReadResult::Read;
+                break;
+            }
+            if (data.size() + n > limit)
+                break;
+            data.append(chunk, n);
+        }
+    }
+    ::close(fd);
+    return result;
+}
+
 QByteArray oneLine(QByteArray value)
 {
     // A value is one line: a line break inside would split the entry.
@@ -42,24 +110,30 @@ IniFile::IniFile(const QString& path) : m_path(path)
 
 bool IniFile::load(QString* error)
 {
-    m_sections.clear();
-    m_sections.push_back(Section{});
-    QFile file(m_path);
-    if (!file.exists())
+    loadFromBytes(QByteArray());
+    m_loadError.clear();
+    QByteArray bytes;
+    QString why;
+    switch (readRegularFile(m_path, MaxFileSize, &bytes, &why)) {
+    case ReadResult::Missing:
         return true;
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = QStringLiteral("Cannot read file \"%1\": %2").arg(QFileInfo(m_path).absoluteFilePath(), file.errorString());
-        return false;
+    case ReadResult::Read:
+        loadFromBytes(bytes);
+        return true;
+    case ReadResult::Failed:
+        break;
     }
-    loadFromBytes(file.readAll());
-    return true;
+    m_loadError = QStringLiteral("Cannot read file \"%1\": %2").arg(QFileInfo(m_path).absoluteFilePath(), why);
+    if (error)
+        *error = m_loadError;
+    return false;
 }
 
 void IniFile::loadFromBytes(const QByteArray& bytes)
 {
     m_sections.clear();
     m_sections.push_back(Section{});
+    m_latin1Texts.clear();
     QByteArray all = bytes;
     // Some editors put a UTF-8 byte order mark first; it would hide the first section's header.
     // An editor that took the file for 8-bit text adds one more each time it saves it.
@@ -86,6 +160,12 @@ void IniFile::loadFromBytes(const QByteArray& bytes)
         if (eq > 0 && !trimmed.startsWith(';')) {
             line.key = raw.left(eq).trimmed();
             line.value = raw.mid(eq + 1).trimmed();
+            bool latin1 = false;
+            const QString text = decoded(line.value, &latin1);
+            if (latin1) {
+                m_latin1Texts.insert(text);
+                m_latin1Texts.insert(text.left(MaxValueLength));
+            }
         }
         m_sections.back().lines.push_back(std::move(line));
     }
@@ -181,7 +261,7 @@ QByteArray IniFile::readBytes(const QString& section, const QString& key, const 
 QString IniFile::readString(const QString& section, const QString& key, const QString& def) const
 {
     const Line* l = findLine(section, key);
-    return l ? QString::fromUtf8(l->value).left(MaxValueLength) : def;
+    return l ? decoded(l->value).left(MaxValueLength) : def;
 }
 
 bool IniFile::parseInteger(const QString& text, int* value)
@@ -250,7 +330,8 @@ void IniFile::writeBytes(const QString& section, const QString& key, const QByte
 
 void IniFile::writeString(const QString& section, const QString& key, const QString& value)
 {
-    writeBytes(section, key, value.toUtf8());
+    // A text this file held in Latin-1 goes back as the bytes it came from.
+    writeBytes(section, key, m_latin1Texts.contains(value) ? value.toLatin1() : value.toUtf8());
 }
 
 void IniFile::writeInteger(const QString& section, const QString& key, int value)

@@ -2,10 +2,13 @@
 // An INI file with the rules of the classic profile routines: section and key names match
 // without regard to case, a value is one line and reads back at most 2047 characters,
 // a section is erased whole, and entries nobody writes stay where they are.
-// The file is 8-bit bytes; text values are UTF-8. Changes are kept in memory until save(),
-// which replaces the file at once so it is never left half written.
+// The file is 8-bit bytes; text values are UTF-8, or Latin-1 where the bytes are not UTF-8 (a
+// file from another system), and such a text is written back as the bytes it was read from.
+// Only a regular file of at most MaxFileSize bytes is read. Changes are kept in memory until
+// save(), which replaces the file at once so it is never left half written.
 #include <QByteArray>
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <vector>
@@ -16,11 +19,17 @@ class IniFile
 {
 public:
     static constexpr int MaxValueLength = 2047;
+    // Far more than any settings file; a link to a device or a huge file is refused.
+    static constexpr qint64 MaxFileSize = 16 * 1024 * 1024;
 
+    // Reads the file at once; loadError() tells whether that worked.
     explicit IniFile(const QString& path);
 
-    // Reads the file; a missing file is an empty one and no error.
+    // Reads the file; a missing file is an empty one and no error. Never blocks: a FIFO, a
+    // device or a file above MaxFileSize fails with an error naming the file.
     bool load(QString* error = nullptr);
+    // Empty when the last load worked.
+    const QString& loadError() const { return m_loadError; }
     bool save(QString* error = nullptr) const;
     // The same reading and writing without the file: what load() parses, what save() writes.
     void loadFromBytes(const QByteArray& bytes);
@@ -73,7 +82,10 @@ private:
     static qsizetype lineOf(const Section& s, const QString& key);
 
     QString m_path;
+    QString m_loadError;
     std::vector<Section> m_sections;
+    // Texts that were read from bytes that are not UTF-8.
+    QSet<QString> m_latin1Texts;
 };
 
 } // namespace gw

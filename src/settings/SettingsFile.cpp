@@ -184,9 +184,8 @@ QString canonical(const QString& path)
 IniFile readForSave(const QString& path)
 {
     IniFile ini(path);
-    QString error;
-    if (!ini.load(&error))
-        throw Error(error);
+    if (!ini.loadError().isEmpty())
+        throw Error(ini.loadError());
     return ini;
 }
 
@@ -355,6 +354,26 @@ private:
     bool& m_flag;
 };
 
+// One past the highest index i for which a key prefix + i exists in the section (any of the
+// prefixes), so a list is never read beyond its last entry whatever its count says.
+int indexedKeysEnd(const IniFile& ini, const QString& section, const QStringList& prefixes)
+{
+    int end = 0;
+    for (const QString& key : ini.keys(section)) {
+        const QString name = key.trimmed();
+        for (const QString& prefix : prefixes) {
+            if (!name.startsWith(prefix, Qt::CaseInsensitive))
+                continue;
+            bool ok = false;
+            const QString digits = name.mid(prefix.size());
+            const int index = digits.toInt(&ok);
+            if (ok && index >= 0 && QString::number(index) == digits)
+                end = std::max(end, index + 1);
+        }
+    }
+    return end;
+}
+
 QStringList readIndexedLines(const IniFile& ini, const QString& section, const QString& prefix, int count)
 {
     QStringList lines;
@@ -367,17 +386,21 @@ QStringList readIndexedLines(const IniFile& ini, const QString& section, const Q
 
 void SettingsFile::IniLoad(const QString& fileName)
 {
+    m_loadErrors.clear();
     if (!fileName.isEmpty()) {
         m_configFileName = resolve(fileName);
     } else {
         const IniFile base(baseFile());
+        noteLoadError(base);
         const QString named = base.readString(sf::Config, sf::ConfigFileKey, baseFile());
         // An empty name would leave the program without a settings file: use the base file.
         m_configFileName = named.isEmpty() ? baseFile() : resolve(named);
     }
-    showConfigFileName();
+    step([this] { showConfigFileName(); });
 
+    // A file that cannot be read loads as an empty one; the save refuses to replace it.
     const IniFile ini(m_configFileName);
+    noteLoadError(ini);
     loadConfigSection(ini);
     loadLists(ini);
     loadDownloadGrid(ini);
@@ -395,11 +418,40 @@ void SettingsFile::IniLoad(const QString& fileName)
     loadParameters(ini);
     m_settingsLoaded = true;
 
-    m_hooks.detectAutostart();
+    step([this] { m_hooks.detectAutostart(); });
     if (m_settings.checked(QStringLiteral("cbMakeTransAtStart")))
-        m_hooks.btnMakeBGTransparentClick();
-    m_hooks.edtParameterChange();
-    m_hooks.cbProjektionChange();
+        step([this] { m_hooks.btnMakeBGTransparentClick(); });
+    step([this] { m_hooks.edtParameterChange(); });
+    step([this] { m_hooks.cbProjektionChange(); });
+
+    if (!m_loadErrors.isEmpty()) {
+        m_loadErrors.removeDuplicates();
+        const QString text = m_loadErrors.join(QLatin1Char('\n'));
+        m_loadErrors.clear();
+        throw Error(text);
+    }
+}
+
+// Every step of the load runs, whatever an earlier one threw: a load that stopped halfway
+// would leave the window's defaults in place of stored settings, and the next save would
+// write them over the file. The errors are raised together at the end.
+void SettingsFile::step(const std::function<void()>& f)
+{
+    try {
+        f();
+    } catch (const Error& e) {
+        m_loadErrors << e.message();
+    } catch (const std::exception& e) {
+        m_loadErrors << QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        m_loadErrors << QStringLiteral("Unknown error");
+    }
+}
+
+void SettingsFile::noteLoadError(const IniFile& ini)
+{
+    if (!ini.loadError().isEmpty())
+        m_loadErrors << ini.loadError();
 }
 
 void SettingsFile::loadConfigSection(const IniFile& ini)
@@ -423,7 +475,7 @@ void SettingsFile::loadConfigSection(const IniFile& ini)
 
     const bool enabled = ini.readBool(sf::Config, QStringLiteral("Globewall enabled"), true);
     if (enabled != m_settings.checked(MasterSwitch)) {
-        m_hooks.GlobewallenabledClick();
+        step([this] { m_hooks.GlobewallenabledClick(); });
         if (enabled != m_settings.checked(MasterSwitch))
             m_settings.setChecked(MasterSwitch, enabled);
     }
@@ -432,15 +484,20 @@ void SettingsFile::loadConfigSection(const IniFile& ini)
 void SettingsFile::loadLists(const IniFile& ini)
 {
     // A negative count leaves the list as it is, so the window's default server survives.
+    // Entries missing between others read as empty ones; a count beyond the last entry adds none.
+    const QString timePrefix = QStringLiteral("Time ");
     const int timeCount = ini.readInteger(sf::Time, QStringLiteral("How often"), -1);
-    if (timeCount >= 0)
-        m_settings.setLines(QStringLiteral("mTime"), readIndexedLines(ini, sf::Time, QStringLiteral("Time "),
-                                                                      std::min(timeCount, MaxListEntries - 1) + 1));
+    if (timeCount >= 0) {
+        const int end = std::min(std::min(timeCount, MaxListEntries - 1) + 1, indexedKeysEnd(ini, sf::Time, {timePrefix}));
+        m_settings.setLines(QStringLiteral("mTime"), readIndexedLines(ini, sf::Time, timePrefix, end));
+    }
 
     const int serverCount = ini.readInteger(sf::TimeServer, QStringLiteral("Count"), -1);
     if (serverCount >= 0) {
+        const int end = std::min(std::min(serverCount, MaxListEntries - 1) + 1,
+                                 indexedKeysEnd(ini, sf::TimeServer, {QStringLiteral("Server  "), QStringLiteral("Checked ")}));
         QVector<CheckItem> servers;
-        for (int i = 0; i <= std::min(serverCount, MaxListEntries - 1); ++i)
+        for (int i = 0; i < end; ++i)
             servers.push_back({ini.readString(sf::TimeServer, QStringLiteral("Server  ") + QString::number(i), QString()),
                                ini.readBool(sf::TimeServer, QStringLiteral("Checked ") + QString::number(i), false)});
         m_settings.setCheckItems(QStringLiteral("cbTimeServer"), servers);
@@ -467,11 +524,11 @@ void SettingsFile::loadParameters(const IniFile& ini)
     const auto& table = newParameterEntries();
     {
         FlagGuard loading(m_configLoading);
-        m_hooks.getConfigs();
+        step([this] { m_hooks.getConfigs(); });
         io.load(ini, sf::NewParameter, entryFor(table, QStringLiteral("ddbConfig")));
         io.load(ini, sf::NewParameter, entryFor(table, QStringLiteral("ddbBodyTarget")));
         io.load(ini, sf::NewParameter, entryFor(table, QStringLiteral("ddbViewBody")));
-        m_hooks.ddbConfigChange();
+        step([this] { m_hooks.ddbConfigChange(); });
 
         for (const Entry& e : table) {
             if (e.control == QLatin1String("ddbConfig") || e.control == QLatin1String("ddbBodyTarget")

@@ -6,6 +6,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
+
+#include <functional>
 
 namespace gw {
 
@@ -36,7 +39,9 @@ class SettingsFile
 public:
     SettingsFile(SettingsAccess& settings, SettingsFileHooks& hooks, const QString& programDir);
 
-    // Empty: the current settings file is the one the base file names.
+    // Empty: the current settings file is the one the base file names. Every step runs even
+    // when one fails (an unreadable file, a hook that throws); their errors are thrown
+    // together as one gw::Error at the end.
     void IniLoad(const QString& fileName);
     // Non-empty: that file becomes the current settings file and the base file records it.
     // Empty: the base file becomes the current settings file. Each file is replaced at once, the
@@ -66,6 +71,8 @@ private:
     void loadDownloadGrid(const IniFile& ini);
     void loadParameters(const IniFile& ini);
     void saveInto(IniFile& ini) const;
+    void step(const std::function<void()>& f);
+    void noteLoadError(const IniFile& ini);
 
     SettingsAccess& m_settings;
     SettingsFileHooks& m_hooks;
@@ -73,6 +80,7 @@ private:
     QString m_configFileName;
     bool m_settingsLoaded = false;
     bool m_configLoading = false;
+    QStringList m_loadErrors;
 };
 
 } // namespace gw

@@ -7,6 +7,7 @@ namespace gw {
 // Replaces `path` with `content` through a temporary file in the same folder and a rename,
 // so a crash or a full disk leaves either the old or the new file, never a torn one.
 // A new file is readable by its owner only; an existing file keeps its permissions.
+// When `path` is a symbolic link, the file it points to is replaced and the link stays.
 bool writeFileAtomically(const QString& path, const QByteArray& content, QString* error);
 
 } // namespace gw

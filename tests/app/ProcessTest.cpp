@@ -14,6 +14,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <functional>
+#include <sys/stat.h>
 
 namespace {
 
@@ -126,5 +128,65 @@ TEST(Process, TerminationSignalsSaveTheSettings)
         const QByteArray ini = gwtest::readFile(copy.programFile(QStringLiteral("Globewall.ini")));
         EXPECT_TRUE(ini.contains("[Config]")) << ini.toStdString();
         EXPECT_TRUE(ini.contains("StartEvery=600"));
+    }
+}
+
+TEST(Process, EndsOnSIGTERMWhenTheSettingsCannotBeSaved)
+{
+    struct Case
+    {
+        const char* label;
+        // Makes the settings unsavable; returns the name the reports must hold.
+        std::function<QString(const ProgramCopy&)> before;
+        // Waits until the state to test is reached.
+        std::function<void(const ProgramCopy&, QProcess&)> ready;
+    };
+    const Case cases[] = {
+        { "a FIFO as settings file, while the start-up error box is up",
+            [](const ProgramCopy& copy) {
+                ::mkfifo(QFile::encodeName(copy.programFile(QStringLiteral("Globewall.ini"))).constData(), 0600);
+                return QStringLiteral("Globewall.ini");
+            },
+            [](const ProgramCopy&, QProcess& p) { p.waitForFinished(2000); } },
+        { "the settings folder removed while running",
+            [](const ProgramCopy& copy) {
+                const QString sub = copy.dir.file(QStringLiteral("synced"));
+                QDir().mkpath(sub);
+                gwtest::writeFile(copy.programFile(QStringLiteral("Globewall.ini")),
+                    "[Config]\nConfig File=" + (sub + QStringLiteral("/settings.ini")).toUtf8() + "\n");
+                gwtest::writeFile(sub + QStringLiteral("/settings.ini"), "[Config]\nStartEvery=42\n");
+                return QStringLiteral("settings.ini");
+            },
+            [](const ProgramCopy& copy, QProcess& p) {
+                // The renderer folders are made once the settings are loaded.
+                QElapsedTimer watchdog;
+                watchdog.start();
+                while (!QFileInfo(copy.dir.file(QStringLiteral("home/.xplanet/images"))).isDir()
+                    && watchdog.elapsed() < 30000)
+                    p.waitForReadyRead(50);
+                QDir(copy.dir.file(QStringLiteral("synced"))).removeRecursively();
+            } },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        ProgramCopy copy;
+        ASSERT_TRUE(copy.copied());
+        const QString named = c.before(copy);
+        QProcess p;
+        copy.start(p);
+        c.ready(copy, p);
+        ASSERT_EQ(p.state(), QProcess::Running) << p.readAllStandardError().toStdString();
+        ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
+        const bool ended = p.waitForFinished(10000);
+        if (!ended) {
+            p.kill();
+            p.waitForFinished(5000);
+        }
+        ASSERT_TRUE(ended) << "still running 10 s after SIGTERM";
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+        const QByteArray err = p.readAllStandardError();
+        EXPECT_TRUE(err.contains(named.toUtf8())) << "standard error names the file: " << err.toStdString();
+        const QByteArray log = gwtest::readFile(copy.programFile(QStringLiteral("Globewall.log")));
+        EXPECT_TRUE(log.contains(" - Error. ")) << log.toStdString();
     }
 }

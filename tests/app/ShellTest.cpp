@@ -9,43 +9,87 @@
 #include <QFileInfo>
 #include <gtest/gtest.h>
 #include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
 
 TEST(SingleInstance, SecondHolderIsRefusedUntilTheFirstEnds)
 {
     gwtest::TempDir dir;
     const QString lock = dir.file(QStringLiteral("Globewall"));
+    using Result = gw::SingleInstance::Result;
     auto first = std::make_unique<gw::SingleInstance>(lock);
-    ASSERT_TRUE(first->acquire());
+    ASSERT_EQ(first->acquire(), Result::Held);
     EXPECT_TRUE(first->held());
     EXPECT_EQ(QFileInfo(lock).permissions() & (QFile::ReadOther | QFile::WriteOther), QFile::Permissions());
     {
         gw::SingleInstance second(lock);
-        EXPECT_FALSE(second.acquire()) << "the lock is held";
+        EXPECT_EQ(second.acquire(), Result::Running) << "the lock is held";
     }
     first.reset();
     gw::SingleInstance third(lock);
-    EXPECT_TRUE(third.acquire()) << "a stale lock file does not block a new start";
+    EXPECT_EQ(third.acquire(), Result::Held) << "a stale lock file does not block a new start";
 }
 
-TEST(SingleInstance, LockFileNamedGlobewallInTheRuntimeFolder)
+TEST(SingleInstance, LockFileNamedGlobewallInTheRuntimeFolderElseInAPrivateFolder)
 {
     const QByteArray old = qgetenv("XDG_RUNTIME_DIR");
     gwtest::TempDir dir;
     qputenv("XDG_RUNTIME_DIR", dir.path().toLocal8Bit());
     EXPECT_EQ(gw::SingleInstance::defaultLockFile(), dir.file(QStringLiteral("Globewall")));
     qunsetenv("XDG_RUNTIME_DIR");
-    EXPECT_TRUE(gw::SingleInstance::defaultLockFile().startsWith(QStringLiteral("/tmp/Globewall-")));
-    EXPECT_TRUE(gw::SingleInstance::defaultLockFile().endsWith(QStringLiteral(".lock")));
+    EXPECT_EQ(gw::SingleInstance::defaultLockFile(),
+        QStringLiteral("/tmp/Globewall-%1/Globewall").arg(getuid()));
     qputenv("XDG_RUNTIME_DIR", old);
 }
 
-TEST(SingleInstance, UnopenableLockFileDoesNotStopTheProgram)
+TEST(SingleInstance, TheFallbackFolderMustBeAPrivateFolderOfThisUser)
+{
+    // A folder is planted as `mode` (0: none), then owned by `owner` (-1: this user).
+    struct Case
+    {
+        const char* label;
+        mode_t mode;
+        uid_t owner;
+        bool link;
+        bool usable;
+    };
+    const uid_t other = getuid() == 0 ? 65534 : 0;
+    const Case cases[] = {
+        { "missing: made for this user only", 0, static_cast<uid_t>(-1), false, true },
+        { "open to everyone", 0777, static_cast<uid_t>(-1), false, false },
+        { "owned by another user", 0700, other, false, false },
+        { "a link to a private folder", 0700, static_cast<uid_t>(-1), true, false },
+    };
+    for (const Case& c : cases) {
+        gwtest::TempDir dir;
+        const QString folder = dir.file(QStringLiteral("Globewall-1"));
+        const QByteArray made = QFile::encodeName(c.link ? folder + QStringLiteral(".real") : folder);
+        if (c.mode && (::mkdir(made.constData(), 0700) != 0 || ::chmod(made.constData(), c.mode) != 0))
+            FAIL() << c.label;
+        if (c.owner != static_cast<uid_t>(-1) && ::chown(made.constData(), c.owner, static_cast<gid_t>(-1)) != 0)
+            continue; // only root can give a folder away
+        if (c.link)
+            QFile::link(QFile::decodeName(made), folder);
+        const QString error = gw::SingleInstance::preparePrivateFolder(folder);
+        EXPECT_EQ(error.isEmpty(), c.usable) << c.label << ": " << error.toStdString();
+        struct stat st = {};
+        if (c.usable) {
+            ASSERT_EQ(::lstat(made.constData(), &st), 0) << c.label;
+            EXPECT_EQ(st.st_mode & 0777, 0700u) << c.label;
+        } else {
+            EXPECT_TRUE(error.contains(folder)) << c.label << ": the error names the folder";
+        }
+    }
+}
+
+TEST(SingleInstance, ALockThatCannotBeTakenIsReportedNotMistakenForARunningInstance)
 {
     gwtest::TempDir dir;
     const QString plain = dir.write(QStringLiteral("plain"), "x");
     gw::SingleInstance guard(plain + QStringLiteral("/Globewall"));
-    EXPECT_TRUE(guard.acquire());
+    EXPECT_EQ(guard.acquire(), gw::SingleInstance::Result::Unguarded);
     EXPECT_FALSE(guard.held());
+    EXPECT_TRUE(guard.error().contains(plain + QStringLiteral("/Globewall"))) << guard.error().toStdString();
 }
 
 TEST(ErrorReport, ShowsTheTextAndTheProgramGoesOn)

@@ -132,32 +132,41 @@ TEST_F(ConfigTab, ReadsNumbersAndColoursAndKeepsThemWhenTheSectionIsSilent)
     EXPECT_TRUE(settings.lines(QStringLiteral("mBodyText")).isEmpty());
 }
 
-TEST_F(ConfigTab, AValueThatIsNoNumberStopsTheReadingButNotLaterEdits)
+TEST_F(ConfigTab, ValuesXplanetAcceptsAreShownOrLeftAsTheyAreNeverAnError)
 {
+    // A colour name of xplanet's own name list in its per-user folder.
+    gwtest::writeFile(editor.layout().rendererFolder() + QStringLiteral("rgb.txt"),
+                      "! comment\n  1   2   3\t\tglobewall teal\n");
+    const int before = rgb(9, 9, 9);
     struct Case
     {
         const char* label;
-        const char* bad;
-        const char* error;
+        const char* line;
+        const char* control;
+        int shown;
     };
     const Case cases[] = {
-        {"magnify with a fraction", "magnify=1.5", "'1.5' is not a valid integer value"},
-        {"a colour name", "color=red", "'' is not a valid integer value"},
-        {"blank before a comma", "orbit_color={28 ,82,110}", "'28 ' is not a valid integer value"},
+        {"a colour name", "color=red", "BodyColor", rgb(255, 0, 0)},
+        {"a colour name in any case", "orbit_color=Navy", "OrbitColor", rgb(0, 0, 128)},
+        {"a name from the renderer's name list", "color=Globewall Teal", "BodyColor", rgb(1, 2, 3)},
+        {"a hex colour, red first", "color=0xff8000", "BodyColor", rgb(255, 128, 0)},
+        {"a decimal magnification", "magnify=1.5", "seMagnify", 2},
+        {"a decimal below one half", "magnify=0.25", "seMagnify", 0},
+        {"an unknown colour name", "color=no-such-colour", "BodyColor", before},
+        {"a blank before a comma", "orbit_color={28 ,82,110}", "OrbitColor", before},
+        {"no number at all", "magnify=big", "seMagnify", before},
     };
     for (const Case& c : cases) {
         QFile::remove(tarn());
-        try {
-            select(QStringLiteral("cfg"), QByteArray("[earth]\nmap=before.jpg\n") + c.bad + "\nnight_map=after.jpg\n");
-            ADD_FAILURE() << c.label << ": no error";
-        } catch (const Error& e) {
-            EXPECT_EQ(e.message(), QString::fromUtf8(c.error)) << c.label;
-        }
-        EXPECT_EQ(settings.text(QStringLiteral("map")), QStringLiteral("before.jpg")) << c.label << ": read before";
-        EXPECT_EQ(settings.text(QStringLiteral("night_map")), QString()) << c.label << ": not read after";
-        EXPECT_FALSE(editor.ConfigLoading()) << c.label;
+        for (const char* control : {"BodyColor", "OrbitColor", "seMagnify"})
+            settings.MemorySettings::setInteger(QLatin1String(control), before);
+        const QByteArray file = QByteArray("[earth]\nmap=before.jpg\n") + c.line + "\nnight_map=after.jpg\n";
+        EXPECT_NO_THROW(select(QStringLiteral("cfg"), file)) << c.label;
+        EXPECT_EQ(settings.integer(QLatin1String(c.control)), c.shown) << c.label;
+        EXPECT_EQ(settings.text(QStringLiteral("night_map")), QStringLiteral("after.jpg")) << c.label << ": read to the end";
+        EXPECT_FALSE(tarnWritten()) << c.label << ": reading writes nothing";
         settings.setText(QStringLiteral("map"), QStringLiteral("edited.jpg"));
-        EXPECT_TRUE(tarnLines().contains(QStringLiteral("map=edited.jpg"))) << c.label << ": later edits written";
+        EXPECT_TRUE(tarnLines().contains(QString::fromLatin1(c.line))) << c.label << ": the line is kept as it was";
     }
 }
 

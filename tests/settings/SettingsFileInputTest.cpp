@@ -5,6 +5,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+
+#include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace gw;
 using namespace gwtest;
@@ -149,9 +154,12 @@ TEST(SettingsFileInput, ListCountsDecideWhetherAListIsReplaced)
     const Case cases[] = {
         {"no counts: unchanged", "", {"06:00"}, 1},
         {"count -1: unchanged", "[Time]\nHow often=-1\n[TimeServer]\nCount=-1\n", {"06:00"}, 1},
-        {"count 0 with a missing entry", "[Time]\nHow often=0\n[TimeServer]\nCount=0\n", {""}, 1},
-        {"count beyond the entries", "[Time]\nHow often=2\nTime 0=07:00\n", {"07:00", "", ""}, 1},
-        {"huge count is bounded", "[Time]\nHow often=2147483647\n", QStringList(SettingsFile::MaxListEntries, QString()), 1},
+        {"count 0 without the entry", "[Time]\nHow often=0\n[TimeServer]\nCount=0\n", {}, 0},
+        {"count beyond the entries", "[Time]\nHow often=2\nTime 0=07:00\n", {"07:00"}, 1},
+        {"a gap reads as an empty entry", "[Time]\nHow often=5\nTime 0=a\ntime 2=c\nTime 03x=no\n", {"a", "", "c"}, 1},
+        {"huge counts read only the entries there are",
+         "[Time]\nHow often=999999999\nTime 1=b\n[TimeServer]\nCount=2147483647\nChecked 1=1\n", {"", "b"}, 2},
+        {"count below the entries", "[Time]\nHow often=0\nTime 0=a\nTime 1=b\n", {"a"}, 1},
         {"server entries", "[TimeServer]\nCount=1\nServer  0=a\nChecked 0=1\nServer  1=b\n", {"06:00"}, 2},
     };
     for (const Case& c : cases) {
@@ -162,6 +170,8 @@ TEST(SettingsFileInput, ListCountsDecideWhetherAListIsReplaced)
         p.file.IniLoad(QString());
         EXPECT_EQ(p.settings.lines(QStringLiteral("mTime")), c.times) << c.label;
         EXPECT_EQ(p.settings.checkItems(QStringLiteral("cbTimeServer")).size(), c.servers) << c.label;
+        p.file.IniSave(p.file.ConfigFileName());
+        EXPECT_LE(IniFile(p.file.baseFile()).keys(QStringLiteral("Time")).size(), 6) << c.label << ": no empty entries written";
     }
     // An empty server list is saved with Count -1, so the next start keeps the window's server.
     TempDir dir;
@@ -274,4 +284,58 @@ TEST(SettingsFileInput, RefusedWritesNameTheFileAndChangeNothing)
         EXPECT_TRUE(e.message().contains(p.file.baseFile())) << e.message().toStdString();
     }
     EXPECT_TRUE(IniFile(dir.file(QStringLiteral("new.ini"))).hasKey(QStringLiteral("Config"), QStringLiteral("Para")));
+}
+
+TEST(SettingsFileInput, OnlyRegularFilesOfAtMost16MBAreRead)
+{
+    struct Case { const char* label; std::function<void(const QString&)> make; const char* why; };
+    const Case cases[] = {
+        {"a FIFO would block", [](const QString& f) { ::mkfifo(QFile::encodeName(f).constData(), 0600); }, "not a regular file"},
+        {"a link to an endless device", [](const QString& f) { QFile::link(QStringLiteral("/dev/zero"), f); },
+         "not a regular file"},
+        {"a file above the limit", [](const QString& f) { QFile file(f); file.open(QIODevice::WriteOnly); file.resize(IniFile::MaxFileSize + 1); },
+         "larger than 16 MB"},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        const QString settings = dir.file(QStringLiteral("settings.ini"));
+        dir.write(QStringLiteral("Globewall.ini"), "[Config]\nConfig File=" + settings.toUtf8() + "\n");
+        c.make(settings);
+        const QFileInfo before(settings);
+        Program p(dir.path());
+        try {
+            p.file.IniLoad(QString());
+            ADD_FAILURE() << c.label << ": no error";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.message(), QStringLiteral("Cannot read file \"%1\": %2").arg(settings, QLatin1String(c.why))) << c.label;
+        }
+        EXPECT_TRUE(p.file.SettingsLoaded()) << c.label << ": the load went on with the defaults";
+        EXPECT_EQ(p.file.ConfigFileName(), settings) << c.label;
+        EXPECT_THROW(p.file.IniSave(p.file.ConfigFileName()), Error) << c.label << ": the save does not replace it";
+        const QFileInfo after(settings);
+        EXPECT_EQ(after.isSymLink(), before.isSymLink()) << c.label;
+        EXPECT_EQ(after.size(), before.size()) << c.label;
+    }
+}
+
+TEST(SettingsFileInput, TextThatIsNotUtf8ComesBackByteForByte)
+{
+    struct Case { const char* label; QByteArray section; QByteArray line; const char* control; QString shown; };
+    const Case cases[] = {
+        {"parameter", "[Config]", "Para=-label \"Gr\xFC\xDF" "e\"", "edtParameter", QStringLiteral("-label \"Grüße\"")},
+        {"address", "[Config]", "Web Adress=http://example.invalid/M\xF6nd.jpg", "edtWebAdress",
+         QStringLiteral("http://example.invalid/Mönd.jpg")},
+        {"time entry", "[Time]\r\nHow often=0", "Time 0=caf\xE9", nullptr, QStringLiteral("café")},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        const QString base = dir.write(QStringLiteral("Globewall.ini"), c.section + "\r\n" + c.line + "\r\n");
+        Program p(dir.path());
+        p.file.IniLoad(QString());
+        const QString shown = c.control ? p.settings.text(QString::fromLatin1(c.control))
+                                        : p.settings.lines(QStringLiteral("mTime")).value(0);
+        EXPECT_EQ(shown, c.shown) << c.label;
+        p.file.IniSave(p.file.ConfigFileName());
+        EXPECT_TRUE(readFile(base).contains("\r\n" + c.line + "\r\n")) << c.label;
+    }
 }

@@ -81,9 +81,23 @@ TEST(SettingsFileFirstStart, HooksRunInLoadOrderWithConfigLoadingAroundTheConfig
     EXPECT_EQ(p.hooks.calls, (QStringList{"getConfigs*", "ddbConfigChange*", "detectAutostart", "btnMakeBGTransparentClick",
                                           "edtParameterChange", "cbProjektionChange"}));
 
+    // A failing step is raised at the end: the steps after it still run and every stored
+    // setting is loaded, so the next save cannot write the window's defaults over the file.
+    dir.write(QStringLiteral("Globewall.ini"), "[New Parameter]\nRadius=60\nLatitude=-12\nlabel=1\n"
+                                               "[Satellites]\nSatellite 0=iss\n");
     p.hooks.calls.clear();
     p.hooks.failConfigChange = true;
-    EXPECT_THROW(p.file.IniLoad(QString()), Error);
+    try {
+        p.file.IniLoad(QString());
+        ADD_FAILURE() << "no error";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.message(), QStringLiteral("renderer configuration unreadable"));
+    }
+    EXPECT_EQ(p.hooks.calls, (QStringList{"getConfigs*", "ddbConfigChange*", "detectAutostart", "btnMakeBGTransparentClick",
+                                          "edtParameterChange", "cbProjektionChange"}));
+    expectSettings(p.settings, {{"seRadius2", 60}, {"seLat", -12}, {"cbViewLabel", true}}, "after a failing step");
+    EXPECT_EQ(p.settings.lines(QStringLiteral("mSatfiles")), QStringList{QStringLiteral("iss")});
+    EXPECT_TRUE(p.file.SettingsLoaded());
     EXPECT_FALSE(p.file.ConfigLoading()) << "a failing hook must not leave the configuration editor muted";
 }
 

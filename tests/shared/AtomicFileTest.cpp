@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 
 using namespace gw;
@@ -43,4 +44,52 @@ TEST(AtomicFile, ReadOnlyFolderFailsNamingTheFileAndKeepsOldContent)
     EXPECT_TRUE(error.contains(QStringLiteral("b.ini")));
     EXPECT_EQ(gwtest::readFile(p), QByteArray("old"));
     QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+TEST(AtomicFile, LinksPlantedBesideTheFileAreNeverWrittenThrough)
+{
+    gwtest::TempDir dir;
+    gwtest::TempDir elsewhere;
+    const QString victim = elsewhere.write(QStringLiteral("victim"), "keep");
+    const QString p = dir.file(QStringLiteral("a.ini"));
+    for (const char* name : {"a.ini.part", "a.ini.tmp", "a.ini.new", "a.ini~", "a.ini.XXXXXX", ".a.ini.swp"})
+        ASSERT_TRUE(QFile::link(victim, dir.file(QString::fromLatin1(name)))) << name;
+    QString error;
+    for (int i = 0; i < 20; ++i)
+        ASSERT_TRUE(writeFileAtomically(p, "new", &error)) << error.toStdString();
+    EXPECT_EQ(gwtest::readFile(victim), QByteArray("keep"));
+    EXPECT_FALSE(QFileInfo(p).isSymLink());
+    EXPECT_EQ(gwtest::readFile(p), QByteArray("new"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::System | QDir::Hidden).size(), 7) << "no temporary file left";
+}
+
+TEST(AtomicFile, ALinkIsKeptAndItsTargetReplaced)
+{
+    struct Case
+    {
+        const char* label;
+        const char* linkTo; // in the other folder
+        bool targetExists;
+    };
+    const Case cases[] = {
+        {"link to a link", "middle.ini", true},
+        {"dangling link: the target is made", "missing.ini", false},
+    };
+    for (const Case& c : cases) {
+        gwtest::TempDir dir;
+        gwtest::TempDir other;
+        const QString real = other.file(QStringLiteral("real.ini"));
+        if (c.targetExists)
+            gwtest::writeFile(real, "old");
+        QFile::link(real, other.file(QStringLiteral("middle.ini")));
+        const QString link = dir.file(QStringLiteral("a.ini"));
+        const QString target = other.file(QString::fromLatin1(c.linkTo));
+        QFile::link(target, link);
+        QString error;
+        ASSERT_TRUE(writeFileAtomically(link, "new", &error)) << c.label << ": " << error.toStdString();
+        EXPECT_EQ(QFileInfo(link).symLinkTarget(), target) << c.label;
+        const QString written = c.targetExists ? real : target;
+        EXPECT_EQ(gwtest::readFile(written), QByteArray("new")) << c.label;
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::System).size(), 1) << c.label;
+    }
 }
