@@ -1,6 +1,7 @@
 #include "renderer/ConfigText.h"
 
 #include "shared/AtomicFile.h"
+#include "shared/RegularFile.h"
 #include "shared/Error.h"
 
 #include <QFile>
@@ -46,12 +47,20 @@ QByteArray configTextBytes(const ConfigLines& config)
 
 ConfigLines readConfigFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.exists())
+    // xplanet's configurations are a few kB; a FIFO or a device in their place must not hang
+    // or flood the settings load.
+    constexpr qint64 limit = 16 * 1024 * 1024;
+    QByteArray bytes;
+    QString why;
+    switch (readRegularFile(path, limit, &bytes, &why)) {
+    case ReadResult::Missing:
         return {};
-    if (!file.open(QIODevice::ReadOnly))
-        throw Error(QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString()));
-    return parseConfigText(file.readAll());
+    case ReadResult::Read:
+        break;
+    case ReadResult::Failed:
+        throw Error(QStringLiteral("Cannot open file \"%1\". %2").arg(path, why));
+    }
+    return parseConfigText(bytes);
 }
 
 void writeConfigFile(const QString& path, const ConfigLines& config)

@@ -5,6 +5,9 @@
 
 #include <QDir>
 
+#include <functional>
+#include <sys/stat.h>
+
 using namespace gw;
 using gwtest::ConfigTab;
 
@@ -361,4 +364,28 @@ TEST_F(ConfigTab, ImageChoosersPutTheBareNameIntoTheField)
         EXPECT_EQ(settings.text(QString::fromUtf8(c.field)), QStringLiteral("pic.png")) << c.title;
     }
     EXPECT_FALSE(tarnLines().contains(QStringLiteral("edtBackImage=pic.png")));
+}
+
+TEST_F(ConfigTab, AConfigurationThatIsNoRegularFileIsRefusedWithoutWaiting)
+{
+    struct Case
+    {
+        const char* name;
+        std::function<void(const QString&)> plant;
+    };
+    const Case cases[] = {
+        {"a FIFO with no writer", [](const QString& p) { ASSERT_EQ(::mkfifo(QFile::encodeName(p), 0600), 0); }},
+        {"a link to an endless device", [](const QString& p) { QFile::link(QStringLiteral("/dev/zero"), p); }},
+    };
+    for (const Case& c : cases) {
+        const QString path = configFolder() + QStringLiteral("odd");
+        QFile::remove(path);
+        c.plant(path);
+        try {
+            readConfigFile(path);
+            ADD_FAILURE() << c.name << ": read as a configuration";
+        } catch (const Error& e) {
+            EXPECT_TRUE(e.message().contains(QStringLiteral("not a regular file"))) << c.name;
+        }
+    }
 }
