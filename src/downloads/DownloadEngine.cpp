@@ -2,7 +2,9 @@
 
 #include "downloads/DownloadRecords.h"
 #include "downloads/Md5.h"
+#include "downloads/PartFile.h"
 #include "downloads/TransferDisplay.h"
+#include "settings/IniFile.h"
 #include "settings/SettingsAccess.h"
 #include "shared/AppState.h"
 #include "shared/Clock.h"
@@ -19,7 +21,6 @@
 #include <QScopeGuard>
 
 #include <cmath>
-#include <cstdio>
 
 namespace gw {
 
@@ -83,10 +84,15 @@ void DownloadEngine::ApplyProxySettings()
 
 bool DownloadEngine::DownloadFile(const QString& url, const QString& destination, bool silent)
 {
+    // The checksum file is fetched by a call nested in another: it leaves the flag as it found it.
+    const bool wasBusy = m_state.DownloadBusy;
     m_state.DownloadBusy = true;
-    bool streamCreated = false;
-    bool transferOK = false;
-    auto alwaysCleanUp = qScopeGuard([this] { cleanUp(); });
+    auto alwaysCleanUp = qScopeGuard([this, wasBusy] {
+        cleanUp();
+        m_state.DownloadBusy = wasBusy;
+    });
+    if (m_stopped)
+        return false;
 
     // Folder check. An empty folder part cannot be created either; the question still comes.
     const QString folder = folderOf(destination);
@@ -100,73 +106,115 @@ bool DownloadEngine::DownloadFile(const QString& url, const QString& destination
             return false;
         }
     }
+    if (QFileInfo(destination).isDir()) {
+        log(QStringLiteral(" - Error creating file"));
+        return false;
+    }
 
-    // The transfer goes into "<destination>.part", which replaces the destination only once it
-    // is complete: whenever the program is stopped, even killed, the destination is the
-    // previous copy or the whole new one. A ".bak" from an earlier run goes, as any backup would.
+    // Whenever the program is stopped, even killed, the destination is the previous copy or a
+    // whole new one that passed its checks. A ".bak" from an earlier run goes, as any backup would.
+    PartFile::removeLeftovers(destination);
     const QString backup = destination + QStringLiteral(".bak");
-    const QString part = destination + QStringLiteral(".part");
-    const bool destinationUsable = !QFileInfo(destination).isDir();
-    if (destinationUsable && QFileInfo::exists(destination) && QFileInfo::exists(backup))
+    if (QFileInfo::exists(destination) && QFileInfo::exists(backup))
         QFile::remove(backup);
 
-    m_display.setBusyCursor(true);
-    {
-        QFile file(part);
-        if (destinationUsable && file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
-            streamCreated = true;
-        if (streamCreated) {
-            m_currentDownloadName = url.mid(url.lastIndexOf(QLatin1Char('/')) + 1);
-            ApplyProxySettings();
-            configureClient();
-            m_eventsAttached = !silent;
-            if (!silent) {
-                m_tray.setIconList(TrayList::Percent);
-                m_tray.setFrameIndex(0);
-            }
-            const HttpResponse response = m_http.get(url, &file, {kNoCache});
-            file.close();
-            if (response.ok)
-                transferOK = true;
-            else
-                transferError(response, silent);
+    // A copy that fails its checks is fetched again, up to three times; the previous copy is
+    // never touched meanwhile.
+    constexpr int kMaxRedownloads = 3;
+    for (int redownloads = 0;; ++redownloads) {
+        PartFile part(destination);
+        if (!part.isOpen()) {
+            log(QStringLiteral(" - Error creating file"));
+            return false;
         }
+        if (!transfer(url, part.file(), silent))
+            return false;
+        const bool passed = newCopyPassesChecks(url, part.path(), destination);
+        if (m_stopped)
+            return false; // a check cut short proves nothing
+        if (!passed) {
+            if (redownloads < kMaxRedownloads) {
+                m_state.MD5RetryCount = redownloads + 1;
+                continue;
+            }
+            m_state.MD5RetryCount = 0;
+            log(QStringLiteral(" - Error: the new file failed its check, previous copy kept"));
+            // The transfers themselves completed: a false here would make the next timer tick
+            // fetch the same bad file again at once.
+            return true;
+        }
+        m_state.MD5RetryCount = 0;
+        if (!part.replaceDestination()) {
+            log(QStringLiteral(" - Error creating file"));
+            return false;
+        }
+        QFile::remove(backup);
+        return true;
     }
+}
+
+bool DownloadEngine::transfer(const QString& url, QFile& file, bool silent)
+{
+    m_display.setBusyCursor(true);
+    m_currentDownloadName = url.mid(url.lastIndexOf(QLatin1Char('/')) + 1);
+    ApplyProxySettings();
+    configureClient();
+    m_eventsAttached = !silent;
+    if (!silent) {
+        m_tray.setIconList(TrayList::Percent);
+        m_tray.setFrameIndex(0);
+    }
+    const HttpTimeouts limits = m_http.timeouts();
+    m_http.setTimeouts(limitsForNextRequest());
+    const HttpResponse response = m_http.get(url, &file, {kNoCache});
+    m_http.setTimeouts(limits);
+    file.close();
+    noteCancelled(response);
+    if (!response.ok)
+        transferError(response, silent);
     m_eventsAttached = true;
     cleanUp();
+    return response.ok;
+}
 
-    const bool result = streamCreated && transferOK;
-    // A complete file is moved into place in one step: rename() replaces the previous copy
-    // atomically. One that cannot be moved there counts as not created; the previous copy stays.
-    bool placed = false;
-    bool placeFailed = false;
-    if (result && m_state.MD5RetryCount <= 3) {
-        placed = std::rename(QFile::encodeName(part).constData(), QFile::encodeName(destination).constData()) == 0;
-        placeFailed = !placed;
+bool DownloadEngine::newCopyPassesChecks(const QString& url, const QString& newCopy, const QString& destination)
+{
+    // The built-in cloud map only, compared exactly: no other address publishes a sum.
+    if (url == endpoints::cloudMap() && m_settings.checked(QStringLiteral("cbUseMD5ForCloudDownload"))
+        && !VerifyMD5(newCopy, destination))
+        return false;
+    // Further checks of a new copy (that a cloud map is a picture) belong here.
+    return true;
+}
+
+void DownloadEngine::abort()
+{
+    m_stopped = true;
+    m_http.abort();
+}
+
+// Only abort() and the end of the application's event loop cancel a transfer.
+void DownloadEngine::noteCancelled(const HttpResponse& response)
+{
+    if (response.failure == HttpFailure::Cancelled)
+        m_stopped = true;
+}
+
+HttpTimeouts DownloadEngine::limitsForNextRequest() const
+{
+    HttpTimeouts limits = m_http.timeouts();
+    const QString file = m_records.settingsFile();
+    if (!file.isEmpty()) {
+        const int seconds = IniFile(file).readInteger(TimeLimitSection, TimeLimitKey, 0);
+        if (seconds > 0)
+            limits.overallSeconds = seconds;
     }
-    if (placed) {
-        if (url == endpoints::cloudMap() && m_settings.checked(QStringLiteral("cbUseMD5ForCloudDownload"))) {
-            if (VerifyMD5(destination)) {
-                m_state.MD5RetryCount = 0;
-            } else {
-                ++m_state.MD5RetryCount;
-                DownloadFile(url, destination, silent); // its result does not change ours
-            }
-        }
-    } else {
-        m_state.MD5RetryCount = 0;
-        // The destination was never touched: the previous copy, if any, is still there.
-        QFile::remove(part);
-        if (!streamCreated || placeFailed)
-            log(QStringLiteral(" - Error creating file"));
-    }
-    return result && !placeFailed;
+    return limits;
 }
 
 void DownloadEngine::cleanUp()
 {
     m_display.setProgressPosition(0);
-    m_state.DownloadBusy = false;
     m_tray.setFrameIndex(0);
     m_tray.setIconList(TrayList::Globe);
     m_tray.setFrameIndex(0);
@@ -177,22 +225,36 @@ void DownloadEngine::cleanUp()
 
 QString DownloadEngine::failureText(const HttpResponse& response)
 {
-    // A time-out and a full disk are named as such: their status line may well say "200 OK",
-    // and they must not pass unreported.
-    if (response.failure == HttpFailure::TimedOut)
+    // A time-out, a full disk or a flood of headers is named as such: the status line may well
+    // say "200 OK", and a failure must never read like a success.
+    switch (response.failure) {
+    case HttpFailure::TimedOut:
         return QStringLiteral("timed out");
-    if (response.failure == HttpFailure::WriteError)
+    case HttpFailure::WriteError:
         return QStringLiteral("write error");
+    case HttpFailure::HeadersTooLong:
+        return QStringLiteral("headers too long");
+    case HttpFailure::Cancelled:
+        return QStringLiteral("cancelled");
+    default:
+        break;
+    }
     if (response.statusLine.isEmpty())
         return QStringLiteral("not connected");
+    if (response.statusCode >= 200 && response.statusCode <= 299) {
+        // The answer began well and broke off.
+        if (response.expectedSize > 0)
+            return QStringLiteral("incomplete, %1 of %2 bytes").arg(response.received).arg(response.expectedSize);
+        return QStringLiteral("incomplete, %1 bytes").arg(response.received);
+    }
     return response.statusLine;
 }
 
+// A cancelled transfer is the program ending, not a failure of the connection.
 void DownloadEngine::transferError(const HttpResponse& response, bool silent)
 {
-    const QString text = failureText(response);
-    if (!silent && !text.contains(QLatin1String("200 OK")))
-        log(QStringLiteral(" - Error downloading file (") + text + QLatin1Char(')'));
+    if (!silent && response.failure != HttpFailure::Cancelled)
+        log(QStringLiteral(" - Error downloading file (") + failureText(response) + QLatin1Char(')'));
     m_display.setBusyCursor(false);
 }
 

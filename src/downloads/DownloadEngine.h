@@ -1,9 +1,9 @@
 #pragma once
 // Every download of the program goes through DownloadFile: the transfer goes into a ".part"
-// file that replaces the previous copy only once it is complete, a missing folder is offered
-// for creation, progress goes to the progress bar, the status bar and the tray icon, each
-// outcome writes one line to the transfer log, and the built-in cloud map is checked against
-// its published MD5 sum.
+// file of its own that replaces the previous copy only once it is complete and has passed its
+// checks (the built-in cloud map: its published MD5 sum), a missing folder is offered for
+// creation, progress goes to the progress bar, the status bar and the tray icon, and each
+// outcome writes one line to the transfer log.
 // Beside it live the freshness check, the records, the MD5 check and the reachability test.
 #include "downloads/HttpClient.h"
 #include "downloads/Ping.h"
@@ -11,6 +11,8 @@
 
 #include <QObject>
 #include <QString>
+
+class QFile;
 
 namespace gw {
 
@@ -47,16 +49,19 @@ public:
     // Records `text` for `url` in the current settings file (nothing for an empty text).
     void DateTimeDownloadedFile(const QString& url, const QString& text);
 
-    // True when the file matches the published MD5 sum, or the sum cannot be fetched.
-    bool VerifyMD5(const QString& fileName);
+    // True when the file matches the published MD5 sum, or the sum cannot be fetched. The sum
+    // is fetched beside `destination` (the file's own name when empty).
+    bool VerifyMD5(const QString& fileName, const QString& destination = QString());
 
     // True when downloads may be tried: the ping host (or the proxy, when one is used) answers.
     bool PingReply();
 
     QString CurrentDownloadName() const { return m_currentDownloadName; }
 
-    // Ends a running transfer (at shut-down).
-    void abort() { m_http.abort(); }
+    // Ends a running transfer at shut-down; no transfer or check starts after it.
+    void abort();
+    // The program ends: a job stops its loop rather than try each remaining item.
+    bool stopped() const { return m_stopped; }
 
     HttpClient& http() { return m_http; }
     Pinger& pinger() { return m_pinger; }
@@ -69,10 +74,22 @@ public:
     static double elapsedSeconds(TDateTime start, TDateTime end);
     // " - Success: <bytes> byte in <sec> sec. (<rate> kb/s) - <name>"
     static QString successMessage(qint64 bytes, double seconds, const QString& name);
-    // The text between the parentheses of a failed transfer's error line.
+    // The text between the parentheses of a failed transfer's error line; never a status line
+    // that reports success.
     static QString failureText(const HttpResponse& response);
 
+    // The hidden setting that changes the overall limit of a transfer, in seconds.
+    static inline const QString TimeLimitSection = QStringLiteral("Debug");
+    static inline const QString TimeLimitKey = QStringLiteral("Download time limit");
+
 private:
+    // One transfer into `file`; false (after its log line) when it failed.
+    bool transfer(const QString& url, QFile& file, bool silent);
+    // Every check a new copy must pass before it replaces the previous one.
+    bool newCopyPassesChecks(const QString& url, const QString& newCopy, const QString& destination);
+    // The client's limits for one request: the hidden setting's overall limit, when set.
+    HttpTimeouts limitsForNextRequest() const;
+    void noteCancelled(const HttpResponse& response);
     void onWorkBegin(qint64 expected);
     void onWork(qint64 received);
     void onWorkEnd(bool complete);
@@ -96,6 +113,7 @@ private:
     Pinger m_pinger;
     int m_pingTimeoutMs = 5000;
     bool m_eventsAttached = true;
+    bool m_stopped = false;
     QString m_currentDownloadName;
     TDateTime m_transferStartTime = 0;
 };

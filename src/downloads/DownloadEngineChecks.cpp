@@ -36,9 +36,8 @@ void DownloadEngine::writeHeadLog(const QString& entry)
 
 void DownloadEngine::headError(const QString& url, const HttpResponse& response)
 {
-    const QString text = failureText(response);
-    if (!text.contains(QLatin1String("200 OK")))
-        log(QStringLiteral(" - Error downloading file (") + text + QLatin1Char(')'));
+    if (response.failure != HttpFailure::Cancelled)
+        log(QStringLiteral(" - Error downloading file (") + failureText(response) + QLatin1Char(')'));
     m_display.setBusyCursor(false);
     writeHeadLog(DateTimeToStr(m_clock.now()) + QStringLiteral(": ") + url + QStringLiteral("\r\n")
                  + response.statusLine);
@@ -46,18 +45,28 @@ void DownloadEngine::headError(const QString& url, const HttpResponse& response)
 
 bool DownloadEngine::AlreadyDownloaded(const QString& url, QString* lastModifiedText)
 {
+    if (lastModifiedText)
+        lastModifiedText->clear();
+    if (m_stopped)
+        return true; // nothing more is fetched
     m_display.setBusyCursor(true);
     auto cursorBack = qScopeGuard([this] { m_display.setBusyCursor(false); });
     ApplyProxySettings();
     configureClient();
+    const HttpTimeouts limits = m_http.timeouts();
+    m_http.setTimeouts(limitsForNextRequest());
     const HttpResponse response = m_http.head(url, {QByteArrayLiteral("Cache-Control: no-cache"),
                                                     QByteArrayLiteral("Pragma: no-cache")});
+    m_http.setTimeouts(limits);
+    noteCancelled(response);
     if (!response.ok)
         headError(url, response);
 
     bool result = true;
-    QString text; // nothing to record for an address the server did not answer with 200
-    if (response.statusCode == 200) {
+    // Nothing to record for an address the server did not answer with 200, nor for an answer
+    // that broke off in its headers.
+    QString text;
+    if (response.ok && response.statusCode == 200) {
         const TDateTime modified = response.lastModified.isValid() ? toDateTime(response.lastModified.toLocalTime()) : 0;
         text = DateTimeToStr(modified);
         if (modified == 0) {
@@ -78,9 +87,9 @@ void DownloadEngine::DateTimeDownloadedFile(const QString& url, const QString& t
     m_records.DateTimeDownloadedFile(url, text);
 }
 
-bool DownloadEngine::VerifyMD5(const QString& fileName)
+bool DownloadEngine::VerifyMD5(const QString& fileName, const QString& destination)
 {
-    const QString checksumFile = md5::checksumFileFor(fileName);
+    const QString checksumFile = md5::checksumFileFor(destination.isEmpty() ? fileName : destination);
     if (!DownloadFile(endpoints::cloudMapMd5(), checksumFile, true))
         return true; // an unreachable sum does not hold the map back
 

@@ -135,9 +135,11 @@ void DownloadJobs::logUpToDate(const QString& destination, const QString& lastMo
                      + QStringLiteral(" still up to date"));
 }
 
+// A job waits in local event loops during its checks and transfers, where a click can come in:
+// a second job meanwhile would fetch the same items again.
 bool DownloadJobs::manualJobsBlocked() const
 {
-    return m_state.DownloadBusy || m_state.RenderBusy;
+    return m_state.anyBusy();
 }
 
 // ---- timed jobs ---------------------------------------------------------------------------
@@ -150,6 +152,9 @@ void DownloadJobs::StartXPlanet()
 
 bool DownloadJobs::cloudIntervalJob()
 {
+    BusyGuard job(m_state.JobBusy);
+    if (m_engine.stopped())
+        return true; // the program ends: nothing is tried, nothing to report
     if (!m_engine.PingReply())
         return false;
     BusyGuard busy(m_state.TimedDownloadBusy);
@@ -174,6 +179,9 @@ bool DownloadJobs::cloudIntervalJob()
 
 bool DownloadJobs::cloudFixedTimeJob()
 {
+    BusyGuard job(m_state.JobBusy);
+    if (m_engine.stopped())
+        return true; // the program ends: nothing is tried, nothing to report
     if (!m_engine.PingReply())
         return false;
     const Item cloud = cloudItem();
@@ -191,13 +199,16 @@ bool DownloadJobs::cloudFixedTimeJob()
 
 bool DownloadJobs::listJob()
 {
+    BusyGuard job(m_state.JobBusy);
+    if (m_engine.stopped())
+        return true; // the program ends: nothing is tried, nothing to report
     if (!m_engine.PingReply())
         return false;
     BusyGuard busy(m_state.TimedDownloadBusy);
     // The list counts as gone through also when an error ends it early; otherwise the error
     // would come back at every tick instead of once per period.
     auto checked = qScopeGuard([this] { m_state.LastFileCheckTime = m_clock.now(); });
-    for (int row = 1; row < listRows(); ++row) {
+    for (int row = 1; row < listRows() && !m_engine.stopped(); ++row) {
         Item item;
         if (!listItem(row, &item))
             continue;
@@ -218,6 +229,7 @@ void DownloadJobs::btnCheckDownloadsClick()
 {
     if (manualJobsBlocked())
         return;
+    BusyGuard job(m_state.JobBusy);
 
     bool cloudDownloaded = false;
     const Item cloud = cloudItem();
@@ -229,7 +241,7 @@ void DownloadJobs::btnCheckDownloadsClick()
         cloudDownloaded = true;
     }
 
-    for (int row = 1; row < listRows(); ++row) {
+    for (int row = 1; row < listRows() && !m_engine.stopped(); ++row) {
         Item item;
         if (!listItem(row, &item))
             continue;
@@ -246,7 +258,7 @@ void DownloadJobs::btnCheckDownloadsClick()
     }
 
     // A new list item alone is no reason to render: only a new cloud map changes the picture.
-    if (cloudDownloaded) {
+    if (cloudDownloaded && !m_engine.stopped()) {
         runProgram();
         if (m_settings.checked(QStringLiteral("cbStartAfterDownload")))
             StartXPlanet();
@@ -257,6 +269,7 @@ void DownloadJobs::btnDownloadCloudNowClick()
 {
     if (manualJobsBlocked())
         return;
+    BusyGuard job(m_state.JobBusy);
     const Item cloud = cloudItem();
     QString lastModified;
     fresh(cloud.source, &lastModified); // forced: only the date to record
@@ -271,7 +284,8 @@ void DownloadJobs::btnDownloadTleNowClick()
 {
     if (manualJobsBlocked())
         return;
-    for (int row = 1; row < listRows(); ++row) {
+    BusyGuard job(m_state.JobBusy);
+    for (int row = 1; row < listRows() && !m_engine.stopped(); ++row) {
         Item item;
         if (!listItem(row, &item))
             continue;

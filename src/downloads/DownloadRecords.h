@@ -28,6 +28,9 @@ public:
     // every other address is its own key.
     static QString keyFor(const QString& url);
 
+    // The settings file these records are in at this moment.
+    QString settingsFile() const { return m_settingsFile(); }
+
 private:
     std::function<QString()> m_settingsFile;
 };

@@ -7,11 +7,16 @@
 
 #include <curl/curl.h>
 
+#include <chrono>
 #include <mutex>
 
 namespace gw {
 
 namespace {
+
+// Far more than the header lines of any real answer, redirects included; a server sending
+// more is not answered further.
+constexpr qint64 kMaxHeaderBytes = 256 * 1024;
 
 void initCurlOnce()
 {
@@ -69,6 +74,12 @@ struct HttpClient::Transfer
     std::atomic<qint64> expected{0};
     std::atomic<qint64> received{0};
     bool writeFailed = false;
+    bool headersTooLong = false;
+    bool overallExceeded = false;
+    qint64 headerBytes = 0;
+    long overallSeconds = 0;
+    long minAverageBytesPerSecond = 0;
+    std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
     ResponseHeaders headers;
     char errorBuffer[CURL_ERROR_SIZE] = {};
 
@@ -76,6 +87,11 @@ struct HttpClient::Transfer
     {
         auto* t = static_cast<Transfer*>(self);
         const size_t bytes = size * count;
+        t->headerBytes += static_cast<qint64>(bytes);
+        if (t->headerBytes > kMaxHeaderBytes) {
+            t->headersTooLong = true;
+            return 0;
+        }
         t->headers.addLine(QByteArrayView(data, static_cast<qsizetype>(bytes)));
         return bytes;
     }
@@ -102,9 +118,22 @@ struct HttpClient::Transfer
         return bytes;
     }
 
+    // libcurl calls this at least once a second, also while nothing arrives.
     static int onProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
     {
-        return static_cast<Transfer*>(self)->cancel.load() ? 1 : 0;
+        auto* t = static_cast<Transfer*>(self);
+        if (t->cancel.load())
+            return 1;
+        if (t->overallSeconds > 0) {
+            const double seconds =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - t->start).count();
+            if (seconds > static_cast<double>(t->overallSeconds)
+                && static_cast<double>(t->received.load()) < static_cast<double>(t->minAverageBytesPerSecond) * seconds) {
+                t->overallExceeded = true;
+                return 1;
+            }
+        }
+        return 0;
     }
 };
 
@@ -143,6 +172,8 @@ HttpResponse HttpClient::perform(const QString& url, QIODevice* sink, bool headO
     HttpResponse response;
     Transfer t;
     t.sink = sink;
+    t.overallSeconds = m_timeouts.overallSeconds;
+    t.minAverageBytesPerSecond = m_timeouts.minAverageBytesPerSecond;
     t.handle = curl_easy_init();
     if (!t.handle) {
         response.failure = HttpFailure::Transport;
@@ -261,10 +292,12 @@ HttpResponse HttpClient::perform(const QString& url, QIODevice* sink, bool headO
         response.failure = HttpFailure::TimedOut;
         break;
     case CURLE_ABORTED_BY_CALLBACK:
-        response.failure = HttpFailure::Cancelled;
+        response.failure = t.overallExceeded ? HttpFailure::TimedOut : HttpFailure::Cancelled;
         break;
     case CURLE_WRITE_ERROR:
-        response.failure = t.writeFailed ? HttpFailure::WriteError : HttpFailure::Transport;
+        response.failure = t.headersTooLong ? HttpFailure::HeadersTooLong
+                           : t.writeFailed  ? HttpFailure::WriteError
+                                            : HttpFailure::Transport;
         break;
     default:
         response.failure = HttpFailure::Transport;

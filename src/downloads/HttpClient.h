@@ -30,13 +30,19 @@ struct HttpTimeouts
     long connectMs = 30000;
     long lowSpeedBytesPerSecond = 1; // below this rate ...
     long lowSpeedSeconds = 60;       // ... for this long, the transfer gives up
+    // A server that keeps trickling passes the low-speed limit for ever. Past `overallSeconds`
+    // a transfer goes on only while its average rate stays at least `minAverageBytesPerSecond`,
+    // so a large file on a fair line completes and an endless one ends (0: no overall limit).
+    long overallSeconds = 15 * 60;
+    long minAverageBytesPerSecond = 16 * 1024;
 };
 
 enum class HttpFailure {
     None,
     Transport,   // no connection, broken connection, refused protocol, too many redirects
     HttpStatus,  // the last answer was not a 2xx status
-    TimedOut,    // connect time-out or the low-speed limit
+    TimedOut,    // connect time-out, the low-speed limit or the overall limit
+    HeadersTooLong, // more header bytes than any real answer sends
     WriteError,  // the body could not be written
     Cancelled,   // abort() or the application quit
 };

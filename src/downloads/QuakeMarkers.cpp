@@ -51,6 +51,21 @@ bool isDegrees(QByteArrayView text)
     return digit;
 }
 
+// The label is one quoted option value: a '"' in it would end it and let the rest of the line
+// become options xplanet obeys (an image file, say), and a line break would start a new marker.
+void appendLabelText(QByteArray& out, QByteArrayView text)
+{
+    for (char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '"')
+            out += '\'';
+        else if (u < ' ' || u == 0x7f)
+            out += ' ';
+        else
+            out += c;
+    }
+}
+
 char at(QByteArrayView line, qsizetype column) { return column < line.size() ? line[column] : '\0'; }
 
 void appendMarker(QByteArray& out, QByteArrayView line)
@@ -69,10 +84,14 @@ void appendMarker(QByteArray& out, QByteArrayView line)
         out += '-';
     out += longitude;
     out += " \"";
-    if (kRegion < line.size())
-        out += line.sliced(kRegion);
+    if (kRegion < line.size()) {
+        QByteArrayView region = line.sliced(kRegion);
+        if (region.endsWith('\r'))
+            region.chop(1); // the line break of a list with CR LF line ends
+        appendLabelText(out, region);
+    }
     out += " (";
-    out += field(line, kMagnitude, kMagnitudeWidth);
+    appendLabelText(out, field(line, kMagnitude, kMagnitudeWidth));
     out += ")\" color=green\r\n";
 }
 

@@ -13,6 +13,7 @@ struct AppState
     bool RenderBusy = false;        // the renderer runs
     bool TimedDownloadBusy = false; // a scheduled download job runs
     bool PingBusy = false;          // a reachability test runs
+    bool JobBusy = false;           // a download job runs, from its first check to its end
 
     TDateTime LastRenderTime = 0;
     TDateTime LastCloudCheckTime = 0;
@@ -22,7 +23,7 @@ struct AppState
 
     int MD5RetryCount = 0;
 
-    bool anyBusy() const { return DownloadBusy || RenderBusy || TimedDownloadBusy || PingBusy; }
+    bool anyBusy() const { return DownloadBusy || RenderBusy || TimedDownloadBusy || PingBusy || JobBusy; }
 };
 
 // Sets a flag for the life of a scope, and clears it on every way out, exceptions included.

@@ -33,8 +33,15 @@ namespace {
 
     const QString kUserAgent = QStringLiteral("Mozilla/3.0 (compatible; Globewall update check)");
     const QByteArray kNoCache = QByteArrayLiteral("Cache-Control: no-cache");
-    const QString kTemporaryName = QStringLiteral("globewall.tmp");
     const QString kUpdatesName = QStringLiteral("updates.ini");
+
+    // Takes whatever is written and keeps nothing.
+    class DiscardSink : public QIODevice
+    {
+    protected:
+        qint64 readData(char*, qint64) override { return -1; }
+        qint64 writeData(const char*, qint64 length) override { return length; }
+    };
 
 } // namespace
 
@@ -221,35 +228,41 @@ void TFormCheckForUpdate::endCheck()
 bool TFormCheckForUpdate::DownloadFromWeb(const QString& url, const QString& destination, bool silent)
 {
     m_ui->btnCancel->show();
-    const QString temporary = programDir() + kTemporaryName;
-    const QString target = destination.isEmpty() ? temporary : destination;
     auto always = qScopeGuard([&] {
         m_eventsAttached = true;
         setProgress(0);
-        if (target == temporary)
-            QFile::remove(temporary);
         m_ui->btnCancel->hide();
     });
     if (m_closed)
         return false; // the dialog is gone: nothing more is fetched
 
-    // The body goes to a file beside the destination that replaces it only when complete, so
-    // a failed or cancelled transfer neither leaves a partial file nor spoils the one there.
-    QSaveFile file(target);
-    file.setDirectWriteFallback(true); // a writable file in a folder that is not
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (!silent)
-            setMemoLine(2, QStringLiteral("Error creating file ") + target);
-        return false;
+    // Without a destination only the request counts: the answer is not kept anywhere.
+    DiscardSink discard;
+    // Otherwise the body goes to a new file beside the destination that replaces it only when
+    // complete, so a failed or cancelled transfer neither leaves a partial file nor spoils the
+    // one there. A folder where that file cannot be made refuses the download: writing into
+    // the existing file instead would destroy it when the transfer fails.
+    QSaveFile file(destination);
+    QIODevice* sink = &discard;
+    if (!destination.isEmpty()) {
+        file.setDirectWriteFallback(false);
+        if (!file.open(QIODevice::WriteOnly)) {
+            if (!silent)
+                setMemoLine(2, QStringLiteral("Error creating file ") + destination);
+            return false;
+        }
+        sink = &file;
+    } else {
+        discard.open(QIODevice::WriteOnly);
     }
     SetProxy();
     m_eventsAttached = !silent;
-    const HttpResponse response = m_http.get(url, &file, { kNoCache });
+    const HttpResponse response = m_http.get(url, sink, { kNoCache });
     QString failure;
     if (!response.ok)
         failure = DownloadEngine::failureText(response);
-    else if (!file.commit())
-        failure = QStringLiteral("Error writing file ") + target;
+    else if (sink == &file && !file.commit())
+        failure = QStringLiteral("Error writing file ") + destination;
     if (failure.isEmpty())
         return true;
     if (!silent)

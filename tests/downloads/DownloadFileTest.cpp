@@ -4,9 +4,14 @@
 
 #include "shared/NumberText.h"
 
+#include "settings/IniFile.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
 
 using namespace gwtest;
 
@@ -20,6 +25,18 @@ QByteArray bytes(int n)
     for (int i = 0; i < n; ++i)
         b[i] = static_cast<char>('a' + i % 26);
     return b;
+}
+
+// "200 OK" with `announced` bytes to come, then `chunk` bytes every 100 ms for `ms` at most.
+HttpFaultServer::Handler trickle(const QByteArray& announced, int chunk, int ms)
+{
+    return [=](HttpFaultServer::Exchange& e) {
+        e.send("HTTP/1.1 200 OK\r\nContent-Length: " + announced + "\r\n\r\n");
+        for (int waited = 0; waited < ms; waited += 100) {
+            e.send(bytes(chunk));
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    };
 }
 
 } // namespace
@@ -42,6 +59,14 @@ TEST(DownloadFile, FaultsKeepThePreviousCopy)
         e.stall(10000);
     });
     server.route("/silent", [](HttpFaultServer::Exchange& e) { e.stall(10000); });
+    server.route("/headerflood", [](HttpFaultServer::Exchange& e) {
+        e.send("HTTP/1.1 200 OK\r\n");
+        for (int i = 0; i < 1024; ++i)
+            e.send("X-Filler-" + QByteArray::number(i) + ": " + QByteArray(1000, 'h') + "\r\n");
+        e.send("Content-Length: 4\r\n\r\nbody");
+    });
+    // 10 GB announced at 512 bytes a second: passes the low-speed limit, never the overall one.
+    server.route("/endless", trickle("10000000000", 51, 4000));
     server.route("/loop", [&](HttpFaultServer::Exchange& e) {
         e.respond("HTTP/1.1 302 Found", "", {"Location: /loop"});
     });
@@ -63,8 +88,10 @@ TEST(DownloadFile, FaultsKeepThePreviousCopy)
         {"404 with its own status line", server.url("/custom404"), " - Error downloading file (HTTP/1.1 404 Gone Fishing)"},
         {"500", server.url("/error500"), " - Error downloading file (HTTP/1.1 500 Internal Server Error)"},
         {"connection refused", refused, " - Error downloading file (not connected)"},
-        {"reset after 200 OK", server.url("/reset"), ""},
-        {"body shorter than Content-Length", server.url("/short"), ""},
+        {"reset after 200 OK", server.url("/reset"), " - Error downloading file (incomplete, 3000 of 100000 bytes)"},
+        {"body shorter than Content-Length", server.url("/short"), " - Error downloading file (incomplete, 1000 of 5000 bytes)"},
+        {"1 MB of headers after 200 OK", server.url("/headerflood"), " - Error downloading file (headers too long)"},
+        {"endless trickle", server.url("/endless"), " - Error downloading file (timed out)"},
         {"stall after 200 OK", server.url("/stall"), " - Error downloading file (timed out)"},
         {"stall before any answer", server.url("/silent"), " - Error downloading file (timed out)"},
         {"redirect loop", server.url("/loop"), " - Error downloading file (HTTP/1.1 302 Found)"},
@@ -85,6 +112,79 @@ TEST(DownloadFile, FaultsKeepThePreviousCopy)
         EXPECT_EQ(rig.tray.iconList(), gw::TrayList::Globe) << c.label;
         EXPECT_EQ(rig.display.position, 0) << c.label;
         EXPECT_FALSE(rig.display.busyCursor) << c.label;
+    }
+}
+
+// Past the overall limit only a transfer that keeps its average rate goes on; the hidden
+// setting changes the limit.
+TEST(DownloadFile, OverallTimeLimit)
+{
+    HttpFaultServer server;
+    ASSERT_TRUE(server.start());
+    server.route("/trickle", trickle("100000", 51, 2500));
+    server.route("/steady", trickle("5000", 200, 2500)); // 2000 bytes a second for 2.5 s
+    struct Case
+    {
+        const char* label;
+        QString url;
+        long clientLimit;   // seconds
+        int hiddenSetting;  // 0: none in the settings file
+        long minAverage;    // bytes a second
+        bool ok;
+    };
+    const Case cases[] = {
+        {"the hidden setting shortens the limit", server.url("/trickle"), 900, 1, 16 * 1024, false},
+        {"a fair transfer outlives the limit", server.url("/steady"), 1, 0, 1000, true},
+    };
+    for (const Case& c : cases) {
+        DownloadRig rig;
+        rig.engine.http().setTimeouts({2000, 1, 1, c.clientLimit, c.minAverage});
+        if (c.hiddenSetting > 0)
+            writeFile(rig.settingsFile, "[Debug]\r\nDownload time limit=" + QByteArray::number(c.hiddenSetting) + "\r\n");
+        const QString dest = rig.dir.write(QStringLiteral("clouds.jpg"), kPrevious);
+        EXPECT_EQ(rig.engine.DownloadFile(c.url, dest, false), c.ok) << c.label;
+        if (c.ok) {
+            EXPECT_EQ(QFileInfo(dest).size(), 5000) << c.label;
+        } else {
+            EXPECT_EQ(rig.log.lines, QStringList{rig.line(" - Error downloading file (timed out)")}) << c.label;
+            EXPECT_EQ(rig.dir.read(QStringLiteral("clouds.jpg")), kPrevious) << c.label;
+        }
+        EXPECT_EQ(rig.engine.http().timeouts().overallSeconds, c.clientLimit) << c.label << ": the client keeps its own";
+    }
+}
+
+// Whatever lies beside the destination under the names a download uses is never written
+// through, and a successful download leaves the file alone in its folder.
+TEST(DownloadFile, LeftoversBesideTheDestination)
+{
+    HttpFaultServer server;
+    ASSERT_TRUE(server.start());
+    server.route("/f", HttpFaultServer::answer("HTTP/1.1 200 OK", "new map"));
+    struct Case
+    {
+        const char* label;
+        bool previousCopy;
+        std::function<void(DownloadRig&, const QString& outside)> plant;
+    };
+    const Case cases[] = {
+        {"a .part link to a file elsewhere", true,
+         [](DownloadRig& r, const QString& outside) { QFile::link(outside, r.file("clouds.jpg.part")); }},
+        {"a .part left by a killed run", true,
+         [](DownloadRig& r, const QString&) { r.dir.write("clouds.jpg.Ab3xYz.part", "half"); }},
+        {"a .bak without the file", false, [](DownloadRig& r, const QString&) { r.dir.write("clouds.jpg.bak", "old"); }},
+    };
+    for (const Case& c : cases) {
+        DownloadRig rig;
+        TempDir elsewhere;
+        const QString outside = elsewhere.write("precious", "keep me");
+        if (c.previousCopy)
+            rig.dir.write("clouds.jpg", kPrevious);
+        c.plant(rig, outside);
+        EXPECT_TRUE(rig.engine.DownloadFile(server.url("/f"), rig.file("clouds.jpg"), false)) << c.label;
+        EXPECT_EQ(rig.dir.read("clouds.jpg"), "new map") << c.label;
+        EXPECT_FALSE(QFileInfo(rig.file("clouds.jpg")).isSymLink()) << c.label;
+        EXPECT_EQ(readFile(outside), "keep me") << c.label;
+        EXPECT_EQ(QDir(rig.dir.path()).entryList(QDir::Files | QDir::System), QStringList{"clouds.jpg"}) << c.label;
     }
 }
 

@@ -88,8 +88,8 @@ struct DownloadRig
     DownloadRig()
     {
         gw::setProgramDir(dir.path());
-        // Short limits, so a stalled server fails a test in about a second.
-        engine.http().setTimeouts({2000, 1, 1});
+        // Short limits, so a stalled or trickling server fails a test in a second or two.
+        engine.http().setTimeouts({2000, 1, 1, 2, 16 * 1024});
         settings.setChecked(QStringLiteral("cbUseMD5ForCloudDownload"), true); // as a first start has it
     }
     ~DownloadRig() { gw::setProgramDir(QString()); }

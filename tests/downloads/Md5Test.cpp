@@ -122,44 +122,51 @@ TEST(Md5, SumsThatMatch)
     }
 }
 
-TEST(Md5, WrongThreeTimesThenRight)
+// Each new download is checked before it replaces anything: while the chain runs the user's
+// copy stays in place, and a chain that never passes leaves it there.
+TEST(Md5, ChainWorksOnTheNewDownloads)
 {
-    CloudServer cloud;
-    // The fourth map is the one whose sum is published.
-    cloud.md5Body = [](int n) { return n < 4 ? QByteArray("0123456789ABCDEF0123456789ABCDEF") : md5Hex(cloudBody(4)); };
-    EndpointOverride endpoints(cloud.host());
-    DownloadRig rig;
-    rig.dir.write("clouds_2000.jpg", "before the chain");
-    EXPECT_TRUE(rig.engine.DownloadFile(gw::endpoints::cloudMap(), rig.file("clouds_2000.jpg"), false));
-    EXPECT_EQ(cloud.server.count("/clouds_2000.jpg"), 4);
-    EXPECT_EQ(rig.dir.read("clouds_2000.jpg"), cloudBody(4));
-    EXPECT_EQ(rig.state.MD5RetryCount, 0);
-    const QStringList md5 = md5Lines(rig.log.lines);
-    ASSERT_EQ(md5.size(), 4);
-    for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(md5[i], rig.line(" - Error wrong MD5 sum (" + QString::fromLatin1(md5Hex(cloudBody(i + 1)).toUpper()) + ")")) << "check " << i + 1;
-    EXPECT_EQ(md5[3], rig.line(" - Correct MD5 sum (" + QString::fromLatin1(md5Hex(cloudBody(4)).toUpper()) + ")"));
-    EXPECT_EQ(QDir(rig.dir.path()).entryList(QDir::Files), QStringList{"clouds_2000.jpg"});
-}
-
-TEST(Md5, WrongFourTimesKeepsTheThirdRedownload)
-{
-    CloudServer cloud;
-    // A sum followed by the file name never matches.
-    cloud.md5Body = [](int n) { return md5Hex(cloudBody(n)) + "  clouds_2000.jpg\n"; };
-    EndpointOverride endpoints(cloud.host());
-    DownloadRig rig;
-    rig.dir.write("clouds_2000.jpg", "before the chain");
-    EXPECT_TRUE(rig.engine.DownloadFile(gw::endpoints::cloudMap(), rig.file("clouds_2000.jpg"), false));
-    // The first download and three re-downloads are checked; a fourth re-download is made,
-    // thrown away, and the file of the third re-download is put back.
-    EXPECT_EQ(cloud.server.count("/clouds_2000.jpg"), 5);
-    EXPECT_EQ(cloud.server.count("/md5sum"), 4);
-    EXPECT_EQ(rig.dir.read("clouds_2000.jpg"), cloudBody(4));
-    EXPECT_EQ(rig.state.MD5RetryCount, 0);
-    EXPECT_EQ(md5Lines(rig.log.lines).size(), 4);
-    EXPECT_EQ(QDir(rig.dir.path()).entryList(QDir::Files), QStringList{"clouds_2000.jpg"});
-    EXPECT_FALSE(rig.state.DownloadBusy);
+    const QByteArray wrong = "0123456789ABCDEF0123456789ABCDEF";
+    struct Case
+    {
+        const char* label;
+        std::function<QByteArray(int)> sum; // per request of the checksum file
+        int downloads;
+        QByteArray finalCopy;
+        QString lastLine;
+    };
+    const Case cases[] = {
+        {"wrong three times, then right", [&](int n) { return n < 4 ? wrong : md5Hex(cloudBody(4)); }, 4,
+         cloudBody(4), " - Correct MD5 sum (" + QString::fromLatin1(md5Hex(cloudBody(4)).toUpper()) + ")"},
+        // A sum followed by the file name never matches.
+        {"wrong four times", [](int n) { return md5Hex(cloudBody(n)) + "  clouds_2000.jpg\n"; }, 4,
+         "before the chain", " - Error: the new file failed its check, previous copy kept"},
+    };
+    for (const Case& c : cases) {
+        CloudServer cloud;
+        DownloadRig rig;
+        QList<QByteArray> inPlaceAtCheck;
+        cloud.md5Body = [&](int n) {
+            inPlaceAtCheck << rig.dir.read("clouds_2000.jpg");
+            return c.sum(n);
+        };
+        EndpointOverride endpoints(cloud.host());
+        rig.dir.write("clouds_2000.jpg", "before the chain");
+        EXPECT_TRUE(rig.engine.DownloadFile(gw::endpoints::cloudMap(), rig.file("clouds_2000.jpg"), false)) << c.label;
+        EXPECT_EQ(cloud.server.count("/clouds_2000.jpg"), c.downloads) << c.label;
+        EXPECT_EQ(cloud.server.count("/md5sum"), c.downloads) << c.label;
+        EXPECT_EQ(inPlaceAtCheck, QList<QByteArray>(c.downloads, "before the chain")) << c.label;
+        EXPECT_EQ(rig.dir.read("clouds_2000.jpg"), c.finalCopy) << c.label;
+        EXPECT_EQ(rig.state.MD5RetryCount, 0) << c.label;
+        const QStringList md5 = md5Lines(rig.log.lines);
+        ASSERT_EQ(md5.size(), 4) << c.label;
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(md5[i], rig.line(" - Error wrong MD5 sum (" + QString::fromLatin1(md5Hex(cloudBody(i + 1)).toUpper()) + ")"))
+                << c.label << ": check " << i + 1;
+        EXPECT_EQ(rig.log.lines.last(), rig.line(c.lastLine)) << c.label;
+        EXPECT_EQ(QDir(rig.dir.path()).entryList(QDir::Files), QStringList{"clouds_2000.jpg"}) << c.label;
+        EXPECT_FALSE(rig.state.DownloadBusy) << c.label;
+    }
 }
 
 TEST(Md5, UnreachableSumCountsAsGood)

@@ -5,7 +5,11 @@
 
 #include "shared/Error.h"
 
+#include <QTimer>
+
+#include <chrono>
 #include <functional>
+#include <thread>
 
 using namespace gwtest;
 
@@ -146,7 +150,11 @@ TEST(JobFailure, ManualJobsWaitForBusyFlags)
         const char* label;
         bool gw::AppState::*flag;
     };
-    const Flag flags[] = {{"DownloadBusy", &gw::AppState::DownloadBusy}, {"RenderBusy", &gw::AppState::RenderBusy}};
+    const Flag flags[] = {{"DownloadBusy", &gw::AppState::DownloadBusy},
+                          {"RenderBusy", &gw::AppState::RenderBusy},
+                          {"TimedDownloadBusy", &gw::AppState::TimedDownloadBusy},
+                          {"PingBusy", &gw::AppState::PingBusy},
+                          {"JobBusy", &gw::AppState::JobBusy}};
     for (const Flag& f : flags) {
         for (const NamedJob& job : kManualJobs) {
             JobsRig rig;
@@ -279,4 +287,70 @@ TEST(JobFailure, CheckDownloadsWithTheServerDown)
     for (const QString& f : {rig.cloudFile(), rig.quakeFile(), rig.tleFile()})
         EXPECT_EQ(readFile(f), "old") << f.toStdString();
     EXPECT_EQ(rig.calls.renders, 0);
+}
+
+// Clicks that come in while a job waits for a freshness check or a transfer start nothing: the
+// job runs once, with one request per address.
+TEST(JobFailure, ManualJobsRefusedWhileAJobWaits)
+{
+    const NamedJob running[] = {
+        {"list, timed", [](JobsRig& r) { r.jobs.listJob(); }},
+        {"Check downloads", [](JobsRig& r) { r.jobs.btnCheckDownloadsClick(); }},
+        {"cloud force button", [](JobsRig& r) { r.jobs.btnDownloadCloudNowClick(); }},
+    };
+    for (const NamedJob& job : running) {
+        JobsRig rig;
+        HttpFaultServer slow;
+        ASSERT_TRUE(slow.start());
+        const auto slowAnswer = [](HttpFaultServer::Exchange& e) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            e.respond("HTTP/1.1 200 OK", "slow", {"Last-Modified: Fri, 01 Mar 2024 06:00:00 GMT"});
+        };
+        slow.route("/cloud.txt", slowAnswer);
+        slow.route("/row.txt", slowAnswer);
+        rig.settings.setText("edtWebAdress", slow.url("/cloud.txt"));
+        rig.setRow(1, slow.url("/row.txt"), rig.layout.markersFolder() + "row.txt");
+        rig.setRow(2, QString(), QString());
+        int clicks = 0;
+        QTimer clicker;
+        QObject::connect(&clicker, &QTimer::timeout, [&] {
+            ++clicks;
+            for (const NamedJob& manual : kManualJobs)
+                manual.run(rig);
+        });
+        clicker.start(100);
+        job.run(rig);
+        clicker.stop();
+        EXPECT_GE(clicks, 2) << job.label << ": the clicks came while the job waited";
+        for (const QByteArray path : {"/cloud.txt", "/row.txt"})
+            EXPECT_LE(slow.count(path), 2) << job.label << ": one check and one transfer of " << path.constData()
+                                           << "\n" << rig.logText();
+        EXPECT_FALSE(rig.state.JobBusy) << job.label;
+    }
+}
+
+// Shut-down during a job: the transfer running is cancelled, no further item is tried, and
+// nothing of it reads as a failed connection.
+TEST(JobFailure, ShutdownEndsTheJobQuietly)
+{
+    for (const NamedJob& job : kListJobs) {
+        JobsRig rig;
+        cloudCurrent(rig);
+        HttpFaultServer slow;
+        ASSERT_TRUE(slow.start());
+        slow.route("/item.txt", [](HttpFaultServer::Exchange& e) {
+            if (e.request.method == "HEAD")
+                return e.respond("HTTP/1.1 200 OK", "", {"Last-Modified: Fri, 01 Mar 2024 06:00:00 GMT"});
+            e.send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + QByteArray(1000, 'x'));
+            e.stall(3000);
+        });
+        for (int row = 1; row < 30; ++row)
+            rig.setRow(row, slow.url("/item.txt"), rig.layout.markersFolder() + "item" + QString::number(row) + ".txt");
+        QObject::connect(&rig.engine.http(), &gw::HttpClient::transferBegin, [&rig] { rig.engine.abort(); });
+        job.run(rig);
+        EXPECT_EQ(rig.linesContaining("Error"), 0) << job.label << "\n" << rig.logText();
+        EXPECT_LE(slow.count("/item.txt"), 2) << job.label << ": the first item only";
+        EXPECT_FALSE(rig.state.DownloadBusy) << job.label;
+        EXPECT_EQ(rig.calls.renders, 0) << job.label;
+    }
 }

@@ -43,13 +43,13 @@ TEST(QuakeMarkers, SampleListGivesOneGreenMarkerPerEarthquake)
            "line feed";
 }
 
-TEST(QuakeMarkers, CrLfInputKeepsTheCarriageReturnInTheRegion)
+TEST(QuakeMarkers, CrLfInputGivesTheSameMarkers)
 {
     gwtest::TempDir dir;
     const QByteArray out = convert(dir, sample().replace("\n", "\r\n"));
     const QList<QByteArray> lines = out.split('\n');
     ASSERT_EQ(lines.size(), 6);
-    EXPECT_EQ(lines.at(0), QByteArray("35.50 139.80 \"HONSHU, JAPAN\r (5.1)\" color=green\r"));
+    EXPECT_EQ(lines.at(0), QByteArray("35.50 139.80 \"HONSHU, JAPAN (5.1)\" color=green\r"));
     EXPECT_EQ(lines.at(3), QByteArray("8.10 0.50 \" (6.3)\" color=green\r")) << "short line: no region, CR trimmed";
 }
 
@@ -104,13 +104,30 @@ TEST(QuakeMarkers, HemisphereLettersSignTheDegrees)
     }
 }
 
-TEST(QuakeMarkers, RegionTextPassesThroughUnchanged)
+// The label stays one quoted option value whatever the list holds: a '"' would end it and let
+// the rest become marker options, a control character could end the marker line.
+TEST(QuakeMarkers, RegionTextStaysOneLabel)
 {
-    gwtest::TempDir dir;
-    const QByteArray region = "  \"Ki\xC3\xBC\" ISLANDS  ";
-    const QByteArray out =
-        convert(dir, "yy/mm/dd hh:mm:ss\n" + record("1.0", 'N', "2.0", 'E', " 6", region.constData()));
-    EXPECT_EQ(out, QByteArray("1.0 2.0 \"  \"Ki\xC3\xBC\" ISLANDS   (6)\" color=green\r\n"));
+    struct Case
+    {
+        const char* label;
+        QByteArray magnitude, region;
+        QByteArray marker;
+    };
+    const Case cases[] = {
+        {"other bytes pass unchanged", " 6", "  Ki\xC3\xBC ISLANDS  ", "1.0 2.0 \"  Ki\xC3\xBC ISLANDS   (6)\" color=green\r\n"},
+        {"quotes", "5.1", "\"KIEL\" ISLANDS", "1.0 2.0 \"'KIEL' ISLANDS (5.1)\" color=green\r\n"},
+        {"a quote followed by options", "5.1", "X\" image=/etc/passwd \"",
+         "1.0 2.0 \"X' image=/etc/passwd ' (5.1)\" color=green\r\n"},
+        {"control characters", "5.1", "A\tB\x1b[2JC\x7f\rD", "1.0 2.0 \"A B [2JC  D (5.1)\" color=green\r\n"},
+        {"a quote in the magnitude column", "\"x", "SEA", "1.0 2.0 \"SEA ('x)\" color=green\r\n"},
+    };
+    for (const Case& c : cases) {
+        gwtest::TempDir dir;
+        const QByteArray out = convert(
+            dir, "yy/mm/dd hh:mm:ss\n" + record("1.0", 'N', "2.0", 'E', c.magnitude.constData(), c.region.constData()));
+        EXPECT_EQ(out, c.marker) << c.label;
+    }
 }
 
 TEST(QuakeMarkers, MissingOrBrokenFilesLeaveTheOldMarkerFile)

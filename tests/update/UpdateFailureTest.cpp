@@ -9,6 +9,12 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <memory>
+
 using namespace gwtest;
 
 namespace {
@@ -60,27 +66,32 @@ TEST(UpdateFailure, UpdateInfoCannotBeFetched)
 
 TEST(UpdateFailure, ReleaseTransferStopped)
 {
+    const HttpFaultServer::Handler stalled = [](HttpFaultServer::Exchange& x) {
+        x.send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + QByteArray(1000, 'z'));
+        x.stall(60000);
+    };
     struct Case
     {
         const char* label;
         Plan plan;
+        HttpFaultServer::Handler release;
         QString line2; // empty: the dialog is gone, nothing to read
     };
     const Case cases[] = {
-        { "server answers 404", { Reply::Ok, false, false }, "HTTP/1.1 404 Not Found" },
-        { "Cancel during the transfer", { Reply::Ok, true, false }, "download aborted" },
-        { "close box during the transfer", { Reply::Ok, false, true }, "" },
+        { "server answers 404", { Reply::Ok, false, false },
+            HttpFaultServer::answer("HTTP/1.1 404 Not Found", "no such release"), "HTTP/1.1 404 Not Found" },
+        { "body ends early after 200 OK", { Reply::Ok, false, false },
+            [](HttpFaultServer::Exchange& x) {
+                x.send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + QByteArray(1000, 'z'));
+            },
+            "incomplete, 1000 of 100000 bytes" },
+        { "Cancel during the transfer", { Reply::Ok, true, false }, stalled, "download aborted" },
+        { "close box during the transfer", { Reply::Ok, false, true }, stalled, "" },
     };
     for (const Case& c : cases) {
         HttpFaultServer server;
         ASSERT_TRUE(server.start());
-        if (c.line2.startsWith("HTTP/"))
-            announce(server, HttpFaultServer::answer("HTTP/1.1 404 Not Found", "no such release"));
-        else
-            announce(server, [](HttpFaultServer::Exchange& x) {
-                x.send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + QByteArray(1000, 'z'));
-                x.stall(60000);
-            });
+        announce(server, c.release);
         UpdateRig rig(server.url(""));
         // Longer than the driver's watchdog: only the abort can end the stalled transfer in time.
         rig.form->http().setTimeouts({ 2000, 1, 20 });
@@ -120,19 +131,75 @@ TEST(UpdateFailure, CloseBoxDuringTheQuestion)
     EXPECT_EQ(server.count("/globewall_1_2.zip"), 0);
 }
 
+// A folder where no new file can be made while the files in it stay writable: read-only, and
+// for root the thread gives up the capability to override that while the folder is sealed.
+class SealedFolder
+{
+public:
+    explicit SealedFolder(const QString& path) : m_path(path)
+    {
+        m_sealed = QFile::setPermissions(m_path, QFile::ReadOwner | QFile::ExeOwner) && setDacOverride(false);
+    }
+    ~SealedFolder()
+    {
+        setDacOverride(true);
+        QFile::setPermissions(m_path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    bool sealed() const { return m_sealed; }
+
+private:
+    static bool setDacOverride(bool on)
+    {
+        if (::geteuid() != 0)
+            return true;
+        __user_cap_header_struct header { _LINUX_CAPABILITY_VERSION_3, 0 };
+        __user_cap_data_struct data[2] {};
+        if (::syscall(SYS_capget, &header, data) != 0)
+            return false;
+        const unsigned bits = (1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH);
+        data[0].effective = on ? (data[0].effective | (data[0].permitted & bits)) : (data[0].effective & ~bits);
+        return ::syscall(SYS_capset, &header, data) == 0;
+    }
+    QString m_path;
+    bool m_sealed = false;
+};
+
 TEST(UpdateFailure, DestinationCannotBeCreated)
 {
-    HttpFaultServer server;
-    ASSERT_TRUE(server.start());
-    announce(server, HttpFaultServer::answer("HTTP/1.1 200 OK", "zip"));
-    UpdateRig rig(server.url(""));
-    const QString destination = rig.file("no such folder/globewall_1_2.zip");
-    rig.dialogs.queueFile(destination);
-    const Seen seen = rig.run({ Reply::Ok });
-    EXPECT_TRUE(seen.closeOffered) << "the user can still close the dialog";
-    EXPECT_EQ(seen.finalMemo.value(2), "Error creating file " + destination);
-    EXPECT_EQ(server.count("/globewall_1_2.zip"), 0) << "no transfer without a file";
-    EXPECT_TRUE(rig.errors.isEmpty());
+    struct Case
+    {
+        const char* label;
+        QString folder; // below the rig's folder
+        bool sealed;    // the folder exists but takes no new file
+    };
+    const Case cases[] = {
+        { "missing folder", "no such folder", false },
+        { "folder that takes no new file, the file in it writable", "sealed", true },
+    };
+    for (const Case& c : cases) {
+        HttpFaultServer server;
+        ASSERT_TRUE(server.start());
+        announce(server, HttpFaultServer::answer("HTTP/1.1 200 OK", "zip"));
+        UpdateRig rig(server.url(""));
+        const QString destination = rig.file(c.folder + "/globewall_1_2.zip");
+        std::unique_ptr<SealedFolder> seal;
+        if (c.sealed) {
+            writeFile(destination, "the release from last year");
+            seal = std::make_unique<SealedFolder>(rig.file(c.folder));
+            if (!seal->sealed())
+                GTEST_SKIP() << "cannot seal a folder here";
+        }
+        rig.dialogs.queueFile(destination);
+        const Seen seen = rig.run({ Reply::Ok });
+        EXPECT_TRUE(seen.closeOffered) << c.label << ": the user can still close the dialog";
+        EXPECT_EQ(seen.finalMemo.value(2), "Error creating file " + destination) << c.label;
+        EXPECT_EQ(server.count("/globewall_1_2.zip"), 0) << c.label << ": no transfer without a file";
+        EXPECT_TRUE(rig.errors.isEmpty()) << c.label;
+        seal.reset();
+        if (c.sealed) {
+            EXPECT_EQ(readFile(destination), "the release from last year") << c.label << ": the old file stays";
+        }
+    }
 }
 
 TEST(UpdateFailure, SetProxyCopiesTheMainWindowsFields)
