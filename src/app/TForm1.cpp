@@ -94,6 +94,7 @@ TForm1::TForm1(Options options)
     wireTray();
     wireDesktop();
     wireRender();
+    wireBackground();
     wireConfig();
     wireTimeSync();
     wireDownloads();

@@ -215,6 +215,7 @@ private:
     void wireTray();
     void wireDesktop();
     void wireRender();
+    void wireBackground();
     void wireConfig();
     void wireTimeSync();
     void wireDownloads();

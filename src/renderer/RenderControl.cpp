@@ -201,15 +201,7 @@ bool RenderControl::renderOnce(Trigger trigger)
         if (m_settings.checked(QStringLiteral("rbStringParameter")))
             exec.ExeParams() << m_settings.text(QStringLiteral("edtParameter"));
         exec.ExeParams() << GenParameterListFromNewEasy(m_settings, folders);
-        exec.Execute();
-        m_state.LastRenderTime = m_clock.now();
-
-        QStringList block;
-        block << QStringLiteral("Parameter:") << exec.ExeParams() << QString(46, QLatin1Char('-'))
-              << QStringLiteral("Output:") << exec.OutputLines() << QString(46, QLatin1Char('=')) << QString();
-        m_messages.appendLines(block);
-        if (!hideApp)
-            m_messages.showWindow();
+        renderForDesktop(exec, hideApp);
         if (m_settings.checked(QStringLiteral("cbRestoreTrans")) && m_restoreTransparency)
             m_restoreTransparency();
         stopAnimationUnlessOthersWait();
@@ -268,6 +260,8 @@ void RenderControl::pmStartNowClick() { btnExecuteClick(); }
 
 void RenderControl::pmKillNowClick()
 {
+    if (m_state.RenderBusy)
+        m_sequenceKilled = true;
     for (TAppExec* exec : std::as_const(m_launching))
         exec->Kill();
     if (m_exec.isWaiting())

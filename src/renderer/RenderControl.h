@@ -3,6 +3,8 @@
 // file after a download, stopping a running child, choosing the renderer and the file run
 // before each render, and opening the renderer's readme. The main window owns one instance,
 // forwards its buttons and tray entries here, and reads settings through SettingsAccess.
+#include "background/DesktopDetection.h"
+#include "background/Monitor.h"
 #include "renderer/AppExec.h"
 #include "renderer/RendererLayout.h"
 
@@ -72,12 +74,23 @@ public:
     void setProgramFile(const QString& path) { m_programFile = path; }
     void setCacheFolder(const QString& folder) { m_cacheFolder = folder; }
     void setFileOpener(FileOpener opener) { m_opener = std::move(opener); }
+    // Seams of the desktop background: the session's variables (default: this process's),
+    // the monitors at the moment of a render (default: none known), the pictures' folder
+    // (default: the user's cache folder) and the time limit of one switch.
+    void setSessionEnvironment(const SessionEnvironment& env) { m_session = env; m_hasSession = true; }
+    void setMonitorSource(std::function<MonitorList()> source) { m_monitors = std::move(source); }
+    void setPictureFolder(const QString& folder) { m_pictureFolder = folder; }
+    void setApplyTimeLimit(int ms) { m_applyTimeLimit = ms; }
+    // The desktop "automatic" finds in this session.
+    DesktopKind detectedDesktop() const;
 
 signals:
     // pmKillNow is enabled only while a render runs.
     void killEnabledChanged(bool enabled);
     // The hint of edtAppFile follows its text when a renderer is chosen.
     void appFileHintChanged(const QString& text);
+    // Where the last picture went, e.g. "desktop: Xfce, 2 monitors".
+    void backgroundShown(const QString& summary);
 
 private:
     class RenderScope;
@@ -89,6 +102,10 @@ private:
     void setKillEnabled(bool on);
     void stopAnimationUnlessOthersWait();
     QString unpackedReadme(const QString& gzFile) const;
+    // DesktopRender.cpp: the renders of one StartXPlanet and the switch of the background.
+    void renderForDesktop(TAppExec& exec, bool hideApp);
+    void runRenderer(TAppExec& exec, bool hideApp);
+    void logBackground(DesktopKind kind, const QString& text);
 
     SettingsAccess& m_settings;
     AppState& m_state;
@@ -109,6 +126,14 @@ private:
     QString m_programFile;
     QString m_cacheFolder;
     FileOpener m_opener;
+
+    SessionEnvironment m_session;
+    bool m_hasSession = false;
+    std::function<MonitorList()> m_monitors;
+    QString m_pictureFolder;
+    int m_applyTimeLimit = 10000;
+    bool m_sequenceKilled = false;   // "kill XPlanet now" during a render ends the sequence
+    bool m_ownOutputLogged = false;  // the user's own -output etc. is logged once
 };
 
 } // namespace gw

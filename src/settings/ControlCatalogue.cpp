@@ -119,6 +119,9 @@ const QVector<ControlSpec>& controlCatalogue()
         {QStringLiteral("BatteryDetection"), K::HiddenBool, true},
         {QStringLiteral("UserAgent"), K::HiddenText, QString()},
         {QStringLiteral("HttpProtocolVersion"), K::HiddenText, QStringLiteral("HTTP/1.1")},
+        // Page "General": where the picture goes, and the command for "command".
+        combo("ddbDesktopBackground", QStringLiteral("automatic")),
+        edit("edtBackgroundCommand"),
 
         // Not settings: controls of the "XPlanet Configuration" tab that show and edit the
         // renderer's own configuration file. They are never read from or written to the

@@ -105,6 +105,8 @@ const QVector<Entry>& configEntries()
         boolean("don`t run on Battery", "cbDontUseOnBattery", true),
         boolean("Use Temp dir for image", "cbUseTempDir", false),
         boolean("Save Desktop File", "cbSaveDesktopFile", false),
+        text("Desktop background", "ddbDesktopBackground", QStringLiteral("automatic")),
+        text("Desktop background command", "edtBackgroundCommand"),
     };
     return table;
 }

@@ -1,0 +1,73 @@
+// The one table from desktop to backend, and the plan of pictures a layout needs.
+#include "background/BackendFactories.h"
+
+namespace gw {
+
+std::unique_ptr<DesktopBackend> makeBackend(DesktopKind kind)
+{
+    using Factory = std::unique_ptr<DesktopBackend> (*)();
+    struct Row
+    {
+        DesktopKind kind;
+        Factory make;
+    };
+    static const Row rows[] = {
+        {DesktopKind::RootWindow, backends::rootWindow}, {DesktopKind::Gnome, backends::gnome},
+        {DesktopKind::Plasma, backends::plasma},         {DesktopKind::Xfce, backends::xfce},
+        {DesktopKind::Cinnamon, backends::cinnamon},     {DesktopKind::Mate, backends::mate},
+        {DesktopKind::Lxqt, backends::lxqt},             {DesktopKind::Sway, backends::sway},
+        {DesktopKind::Hyprland, backends::hyprland},     {DesktopKind::Portal, backends::portal},
+        {DesktopKind::Command, backends::command},
+    };
+    for (const Row& row : rows)
+        if (row.kind == kind)
+            return row.make();
+    return nullptr;
+}
+
+QRect desktopRect(const MonitorList& monitors)
+{
+    QRect all;
+    for (const Monitor& m : monitors)
+        all = all.united(m.geometry);
+    return all;
+}
+
+QVector<Picture> plannedPictures(PictureLayout layout, const MonitorList& monitors)
+{
+    const QString whole = QStringLiteral("desktop");
+    if (monitors.isEmpty())
+        return {{whole, QRect(0, 0, 1920, 1080), {}}};
+    switch (layout) {
+    case PictureLayout::Spanned:
+        return {{whole, desktopRect(monitors), {}}};
+    case PictureLayout::OnePicture:
+        return {{monitors.first().name, monitors.first().geometry, {}}};
+    case PictureLayout::RootWindow:
+        if (monitors.size() == 1)
+            return {{monitors.first().name, monitors.first().geometry, {}}};
+        [[fallthrough]];
+    case PictureLayout::PerMonitor:
+        break;
+    }
+    QVector<Picture> pictures;
+    for (const Monitor& m : monitors)
+        pictures.push_back({m.name, m.geometry, {}});
+    return pictures;
+}
+
+bool argumentsChooseOutput(const QStringList& arguments)
+{
+    static const QStringList options = {QStringLiteral("output"), QStringLiteral("geometry"), QStringLiteral("window"),
+                                        QStringLiteral("root")};
+    for (QString a : arguments) {
+        if (!a.startsWith(QLatin1Char('-')))
+            continue;
+        a.remove(0, a.startsWith(QStringLiteral("--")) ? 2 : 1);
+        if (options.contains(a.toLower()))
+            return true;
+    }
+    return false;
+}
+
+} // namespace gw

@@ -1,0 +1,30 @@
+// Cinnamon: its own copy of GNOME's background settings, one picture spanned.
+#include "background/BackendFactories.h"
+#include "background/GSettingsTool.h"
+
+#include <QUrl>
+
+namespace gw::backends {
+
+namespace {
+
+class CinnamonBackend : public DesktopBackend
+{
+public:
+    PictureLayout layout() const override { return PictureLayout::Spanned; }
+    QString apply(const ApplyRequest& request) override
+    {
+        const QString uri = gvariantString(QUrl::fromLocalFile(request.pictures.first().file).toString(QUrl::FullyEncoded));
+        return writeGSettings({QStringLiteral("org.cinnamon.desktop.background"),
+                               {{QStringLiteral("picture-options"), spanOption(request.monitors)},
+                                {QStringLiteral("picture-uri"), uri}},
+                               QStringLiteral("picture-uri")},
+                              request.timeoutMs);
+    }
+};
+
+} // namespace
+
+std::unique_ptr<DesktopBackend> cinnamon() { return std::make_unique<CinnamonBackend>(); }
+
+} // namespace gw::backends

@@ -1,0 +1,105 @@
+// The pictures' names in the cache folder, which of them go after a switch, and when the
+// user's own parameters already choose the output.
+#include "background/DesktopBackend.h"
+#include "background/PictureFiles.h"
+#include "support/TempDir.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSet>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QString touch(const QString& path)
+{
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    return path;
+}
+
+} // namespace
+
+TEST(PictureFiles, EveryRenderGetsANewNameAndOnlyTheShownPictureOfAMonitorStays)
+{
+    gwtest::TempDir tmp;
+    gw::PictureFiles files(tmp.file("cache/Globewall"));
+    QString error;
+    ASSERT_TRUE(files.prepare(&error)) << error.toStdString();
+
+    QSet<QString> names;
+    for (int i = 0; i < 50; ++i)
+        names.insert(files.newFile(QStringLiteral("DP-1")));
+    EXPECT_EQ(names.size(), 50) << "desktops cache by name: a name is never reused";
+
+    // "DP-1" and "DP-1-1" begin alike; a monitor named with a blank gets a file name without it.
+    const QString oldA = touch(files.newFile(QStringLiteral("DP-1")));
+    const QString oldB = touch(files.newFile(QStringLiteral("DP-1-1")));
+    const QString newA = touch(files.newFile(QStringLiteral("DP-1")));
+    const QString odd = touch(files.newFile(QStringLiteral("Dell U2415 _1")));
+    EXPECT_FALSE(QFileInfo(odd).fileName().contains(QLatin1Char(' ')));
+
+    files.keepOnly({{QStringLiteral("DP-1"), {}, newA}});
+    EXPECT_TRUE(QFile::exists(newA)) << "the shown picture stays";
+    EXPECT_FALSE(QFile::exists(oldA)) << "the previous picture of the monitor goes";
+    EXPECT_TRUE(QFile::exists(oldB)) << "another monitor's picture stays";
+    EXPECT_TRUE(QFile::exists(odd));
+}
+
+TEST(PictureFiles, AFolderThatCannotBeWrittenIsReported)
+{
+    gwtest::TempDir tmp;
+    touch(tmp.file("plain"));
+    gw::PictureFiles files(tmp.file("plain/Globewall"));
+    QString error;
+    EXPECT_FALSE(files.prepare(&error));
+    EXPECT_TRUE(error.contains(tmp.file("plain/Globewall"))) << error.toStdString();
+}
+
+TEST(PictureFiles, TheUsersOwnOutputOptionsWin)
+{
+    struct Row
+    {
+        const char* name;
+        QStringList arguments;
+        bool chooses;
+    };
+    const Row rows[] = {
+        {"none", {"-body", "earth", "-radius", "40"}, false},
+        {"-output", {"-output", "/tmp/a.png"}, true},
+        {"--geometry", {"--geometry", "800x600"}, true},
+        {"-window", {"-window"}, true},
+        {"-root in capitals", {"-ROOT"}, true},
+        {"-window_id is another option", {"-window_id", "12"}, false},
+        {"a value that looks like the word", {"-label_string", "output"}, false},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(gw::argumentsChooseOutput(row.arguments), row.chooses) << row.name;
+}
+
+TEST(PictureFiles, PlansGiveOnePicturePerMonitorOrOneForAll)
+{
+    const gw::MonitorList two = {{"L", QRect(0, 0, 1920, 1080)}, {"R", QRect(1920, 0, 1280, 1024)}};
+    struct Row
+    {
+        const char* name;
+        gw::PictureLayout layout;
+        gw::MonitorList monitors;
+        QVector<QRect> sizes;
+    };
+    const Row rows[] = {
+        {"per monitor", gw::PictureLayout::PerMonitor, two, {QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)}},
+        {"spanned over both", gw::PictureLayout::Spanned, two, {QRect(0, 0, 3200, 1080)}},
+        {"one picture of the first", gw::PictureLayout::OnePicture, two, {QRect(0, 0, 1920, 1080)}},
+        {"root window composes both", gw::PictureLayout::RootWindow, two,
+         {QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)}},
+        {"no monitor known", gw::PictureLayout::PerMonitor, {}, {QRect(0, 0, 1920, 1080)}},
+    };
+    for (const Row& row : rows) {
+        QVector<QRect> got;
+        for (const gw::Picture& p : gw::plannedPictures(row.layout, row.monitors))
+            got << p.geometry;
+        EXPECT_EQ(got, row.sizes) << row.name;
+    }
+}
