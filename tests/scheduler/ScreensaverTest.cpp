@@ -7,6 +7,7 @@
 #include <QDeadlineTimer>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QScopeGuard>
 #include <QThread>
 #include <gtest/gtest.h>
 
@@ -88,6 +89,12 @@ TEST(ScreensaverBus, GetActiveAndTheStartSignal)
 
     QThread serviceThread;
     serviceThread.start();
+    // A failed assertion returns early; a running QThread destroyed then would abort the run
+    // and hide which assertion failed.
+    const auto stopService = qScopeGuard([&] {
+        serviceThread.quit();
+        serviceThread.wait();
+    });
     auto* service = new FakeScreenSaver;
     service->moveToThread(&serviceThread);
     QDBusConnection serviceConnection = bus.connect(QStringLiteral("gwtest-service"));
@@ -127,8 +134,6 @@ TEST(ScreensaverBus, GetActiveAndTheStartSignal)
     QDBusConnection::disconnectFromBus(QStringLiteral("gwtest-service"));
     QDBusConnection::disconnectFromBus(QStringLiteral("gwtest-client"));
     QMetaObject::invokeMethod(service, "deleteLater");
-    serviceThread.quit();
-    serviceThread.wait();
 }
 
 TEST(ScreensaverBus, AMessageLogThatCannotBeWrittenIsNoCrash)
