@@ -77,6 +77,8 @@ TForm1::TForm1(Options options)
     m_programDir = gw::programDir();
     m_settings = std::make_unique<gw::WidgetSettings>(this, m_ui->lbIconText);
     m_settingsFile = std::make_unique<gw::SettingsFile>(*m_settings, *this, m_programDir);
+    if (!gw::settingsFileOverride().isEmpty())
+        m_settingsFile->setBaseFile(gw::settingsFileOverride());
 
     m_centralTimer = new QTimer(this);
     m_centralTimer->setObjectName(QStringLiteral("CentralTimer"));

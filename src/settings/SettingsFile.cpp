@@ -218,7 +218,7 @@ SettingsFile::SettingsFile(SettingsAccess& settings, SettingsFileHooks& hooks, c
 
 QString SettingsFile::baseFile() const
 {
-    return m_programDir + sf::BaseFileName;
+    return m_baseFile.isEmpty() ? m_programDir + sf::BaseFileName : m_baseFile;
 }
 
 // A relative name is taken to lie in the program folder, where the base file lies.

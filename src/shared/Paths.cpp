@@ -42,6 +42,24 @@ QString programDir()
     return dir;
 }
 
+namespace {
+QString& settingsFile()
+{
+    static QString file;
+    return file;
+}
+} // namespace
+
+QString settingsFileOverride()
+{
+    return settingsFile();
+}
+
+void setSettingsFileOverride(const QString& file)
+{
+    settingsFile() = file;
+}
+
 QString folderOf(const QString& path)
 {
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));

@@ -9,6 +9,11 @@ QString programDir();
 // Override for tests.
 void setProgramDir(const QString& dir);
 
+// The settings file named on the command line, used instead of the default base file; empty
+// when none was named.
+QString settingsFileOverride();
+void setSettingsFileOverride(const QString& file);
+
 // Folder part of a path with its final "/", or empty when the path has none.
 QString folderOf(const QString& path);
 
