@@ -1,6 +1,7 @@
 // Process start: one instance per user, the three windows, and a clean end on window close,
 // SIGTERM, SIGINT and the end of the desktop session.
 #include "app/CommandLineOptions.h"
+#include "app/FormNotifications.h"
 #include "app/GlobewallApplication.h"
 #include "app/RunningInstance.h"
 #include "app/ShutdownSignals.h"
@@ -54,6 +55,7 @@ int main(int argc, char** argv)
     });
 
     gw::RunningInstance runningInstance(form1, instance.lockFile(), commandLine.options);
+    gw::FormNotifications notifications(form1, &formCheckForUpdate);
     const int code = app.exec();
     form2.close();
     return code;

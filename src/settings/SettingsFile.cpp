@@ -103,6 +103,7 @@ const QVector<Entry>& configEntries()
         boolean("check MD5 of Cloudfile", "cbUseMD5ForCloudDownload", true),
         text("Server to ping", "PingServer", defaults::PingServer),
         boolean("don`t run on Battery", "cbDontUseOnBattery", true),
+        boolean("Desktop notifications", "cbNotifications", false),
         boolean("Use Temp dir for image", "cbUseTempDir", false),
         boolean("Save Desktop File", "cbSaveDesktopFile", false),
     };
