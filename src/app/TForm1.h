@@ -282,4 +282,5 @@ private:
     bool m_parked = false;
     bool m_inTray = false;
     bool m_closed = false;
+    bool m_toldWithoutTray = false;
 };
