@@ -4,7 +4,7 @@
 namespace gw {
 
 // Folder of settings and logs, with a final "/": the program's own folder when it is writable
-// (a portable install), else $XDG_CONFIG_HOME/Globewall/ (created when missing).
+// and not installed (a portable copy), else $XDG_CONFIG_HOME/Globewall/ (created when missing).
 QString programDir();
 // Override for tests.
 void setProgramDir(const QString& dir);

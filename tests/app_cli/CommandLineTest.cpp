@@ -191,3 +191,19 @@ TEST(CommandLine, RenderNow)
         gwe2e::stopProcess(first);
     }
 }
+
+TEST(Installed, SettingsGoToTheUsersFolderEvenWhereTheProgramCouldWriteBesideItself)
+{
+    ProgramCopy copy;
+    ASSERT_TRUE(copy.copied());
+    // As `cmake --install` lays it out; root may write into any bin folder.
+    const QString entry = copy.root() + QStringLiteral("/share/applications/net.quillmoor.Globewall.desktop");
+    QDir().mkpath(QFileInfo(entry).absolutePath());
+    gwtest::writeFile(entry, "[Desktop Entry]\n");
+    QProcess p;
+    start(copy, p, {});
+    ASSERT_TRUE(gwe2e::waitUntil([&] { return listening(copy); }, 60000));
+    gwe2e::stopProcess(p);
+    EXPECT_TRUE(QFileInfo::exists(copy.home() + QStringLiteral("/.config/Globewall/Globewall.ini")));
+    EXPECT_FALSE(QFileInfo::exists(copy.iniPath()));
+}

@@ -105,7 +105,7 @@ TEST(SettingsFileFirstStart, SaveWritesEveryKeyInWritingOrderOwnerOnly)
                            "Check for new file", "Check for new file every", "Check for updates every day",
                            "Check extra downloads x times per day", "Execute file before rendering",
                            "Execute filename before rendering", "check MD5 of Cloudfile", "Server to ping",
-                           "don`t run on Battery", "Use Temp dir for image", "Save Desktop File"}));
+                           "don`t run on Battery", "Desktop notifications", "Use Temp dir for image", "Save Desktop File"}));
     EXPECT_EQ(ini.sections(), (QStringList{"Config", "Time", "TimeServer", "Parameter Selection", "New Parameter"}))
         << "Debug is never written; the empty grid and lists leave no section";
     EXPECT_EQ(ini.keys(QStringLiteral("New Parameter")),
