@@ -79,6 +79,8 @@ TForm1::TForm1(Options options)
     m_programDir = gw::programDir();
     m_settings = std::make_unique<gw::WidgetSettings>(this, m_ui->lbIconText);
     m_settingsFile = std::make_unique<gw::SettingsFile>(*m_settings, *this, m_programDir);
+    if (!gw::settingsFileOverride().isEmpty())
+        m_settingsFile->setBaseFile(gw::settingsFileOverride());
 
     m_centralTimer = new QTimer(this);
     m_centralTimer->setObjectName(QStringLiteral("CentralTimer"));
@@ -433,14 +435,23 @@ void TForm1::btnMinimizeClick()
 }
 
 // Minimised, the program lives in the notification area only. Without a notification area
-// the window is minimised as usual, so it can always come back.
+// the window is minimised as usual, so it can always come back; the first time it says so, or
+// the program would seem to have ended.
 void TForm1::Minimieren()
 {
     m_inTray = true;
-    if (trayAvailable())
+    if (trayAvailable()) {
         hide();
-    else
-        showMinimized();
+        return;
+    }
+    if (!m_toldWithoutTray) {
+        m_toldWithoutTray = true;
+        m_dialogs->message(gw::MessageKind::Information,
+            QStringLiteral("Globewall keeps running: this desktop has no notification area, so its window "
+                           "is only minimised.\n\nTo get the window back, choose Globewall in the menu again, "
+                           "or run \"Globewall --show\"."));
+    }
+    showMinimized();
 }
 
 void TForm1::RestoreWindow()

@@ -290,4 +290,5 @@ private:
     bool m_inTray = false;
     bool m_closed = false;
     bool m_unattended = false;
+    bool m_toldWithoutTray = false;
 };

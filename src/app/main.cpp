@@ -1,12 +1,16 @@
 // Process start: one instance per user, the three windows, and a clean end on window close,
 // SIGTERM, SIGINT and the end of the desktop session.
+#include "app/CommandLineOptions.h"
+#include "app/FormNotifications.h"
 #include "app/GlobewallApplication.h"
+#include "app/RunningInstance.h"
 #include "app/ShutdownSignals.h"
 #include "app/SingleInstance.h"
 #include "app/TForm1.h"
 #include "app/TForm2.h"
 #include "desktop/ZavAduva.h"
 #include "renderer/ProjectionPictures.h"
+#include "shared/Paths.h"
 #include "update/TFormCheckForUpdate.h"
 
 #include <QSessionManager>
@@ -15,11 +19,19 @@
 
 int main(int argc, char** argv)
 {
-    // A second start ends at once, silently, before it touches the display or any file.
+    // The command line first: --help, --version and a wrong option end here, before the display
+    // or any file is touched.
+    const gw::CommandLine commandLine = gw::CommandLine::read(argc, argv);
+    if (commandLine.endsNow)
+        return commandLine.finish();
+    gw::setSettingsFileOverride(commandLine.options.settingsFile);
+
+    // A second start ends at once, before it touches the display or any file: silently, or
+    // after passing its requests to the running one.
     gw::SingleInstance instance;
     switch (instance.acquire()) {
     case gw::SingleInstance::Result::Running:
-        return 0;
+        return gw::passToRunningInstance(instance.lockFile(), commandLine.options);
     case gw::SingleInstance::Result::Unguarded:
         std::fprintf(stderr, "Globewall: %s; starting without the single-instance lock\n",
             instance.error().toLocal8Bit().constData());
@@ -69,6 +81,8 @@ int main(int argc, char** argv)
             form1.shutDown();
     });
 
+    gw::RunningInstance runningInstance(form1, instance.lockFile(), commandLine.options);
+    gw::FormNotifications notifications(form1, &formCheckForUpdate);
     const int code = app.exec();
     window = nullptr;
     form2.close();

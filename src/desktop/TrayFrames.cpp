@@ -47,8 +47,8 @@ constexpr Run kLand[] = {
     {17, 0, 35},
 };
 
-constexpr int kRows = 18;
-constexpr int kCols = 36;
+constexpr int kRows = GlobeLandRows;
+constexpr int kCols = GlobeLandColumns;
 
 using Mask = std::array<std::array<float, kCols>, kRows>;
 
@@ -87,10 +87,15 @@ struct Rgb
     double r, g, b;
 };
 
-constexpr Rgb kOcean{28, 92, 196};
-constexpr Rgb kLandColour{64, 160, 64};
-constexpr Rgb kIce{228, 236, 242};
-constexpr double kTilt = 20.0 * kDeg; // the north is tipped towards the viewer
+Rgb rgb(QRgb c)
+{
+    return {double(qRed(c)), double(qGreen(c)), double(qBlue(c))};
+}
+
+const Rgb kOcean = rgb(GlobeOcean);
+const Rgb kLandColour = rgb(GlobeLand);
+const Rgb kIce = rgb(GlobeIce);
+constexpr double kTilt = GlobeTiltDegrees * kDeg;
 
 double margin(int size)
 {
@@ -109,7 +114,7 @@ bool globeSample(double u, double v, double centreLon, Rgb& out)
     const double lat = std::asin(std::clamp(y, -1.0, 1.0)) / kDeg;
     const double lon = centreLon + std::atan2(u, zr) / kDeg;
     Rgb c = landAt(lat, lon) >= 0.5 ? kLandColour : kOcean;
-    if (std::abs(lat) > 64.0)
+    if (std::abs(lat) > GlobeIceLatitude)
         c = kIce;
     // Light from the upper left, so the ball looks round even at 16 pixels.
     const double light = std::max(0.0, -0.45 * u + 0.55 * v + 0.70 * z);
@@ -196,6 +201,11 @@ private:
 
 } // namespace
 
+bool globeLandCell(int row, int column)
+{
+    return landMask()[row][column] > 0.5f;
+}
+
 QIcon drawnIcon(std::function<QImage(int size)> draw)
 {
     return QIcon(new DrawnIconEngine(std::move(draw)));
@@ -233,7 +243,7 @@ QImage drawGlobe(int size, double turnDegrees)
             line[x] = qRgba(qRound(r / inside), qRound(g / inside), qRound(b / inside), alpha);
         }
     }
-    drawRim(img, QColor(12, 36, 90, 200));
+    drawRim(img, QColor::fromRgba(GlobeRim));
     return img;
 }
 

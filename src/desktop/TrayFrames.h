@@ -17,6 +17,19 @@ inline constexpr int GlobeTurnFrames = 24;    // frames 0-23 of ilDrehenderGlobu
 inline constexpr double GlobeTurnStep = 15.0; // degrees per frame
 inline constexpr int PercentSteps = 14;       // ilGlobusProzent: 0 empty, 14 whole
 
+// The globe's model, shared by the tray pictures and the program's vector icon: land in cells
+// of 10 degrees (rows from 90N southwards, columns from 180W eastwards), ice beyond 64 degrees,
+// the north tipped towards the viewer, light from the upper left.
+inline constexpr int GlobeLandRows = 18;
+inline constexpr int GlobeLandColumns = 36;
+inline constexpr double GlobeTiltDegrees = 20.0;
+inline constexpr double GlobeIceLatitude = 64.0;
+inline constexpr QRgb GlobeOcean = 0xff1c5cc4;
+inline constexpr QRgb GlobeLand = 0xff40a040;
+inline constexpr QRgb GlobeIce = 0xffe4ecf2;
+inline constexpr QRgb GlobeRim = 0xc80c245a; // 200 alpha
+bool globeLandCell(int row, int column);
+
 class ImageList
 {
 public:

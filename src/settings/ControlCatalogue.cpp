@@ -54,6 +54,7 @@ const QVector<ControlSpec>& controlCatalogue()
         check("cbRestoreTrans"),
         check("cbHideApp"),
         check("cbDontUseOnBattery"),
+        check("cbNotifications"),
         check("cbExecuteBefore"),
         edit("edtExecuteBefore"),
         radio("rbYes", "Startup", true),

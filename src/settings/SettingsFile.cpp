@@ -107,6 +107,7 @@ const QVector<Entry>& configEntries()
         boolean("Save Desktop File", "cbSaveDesktopFile", false),
         text("Desktop background", "ddbDesktopBackground", QStringLiteral("automatic")),
         text("Desktop background command", "edtBackgroundCommand"),
+        boolean("Desktop notifications", "cbNotifications", false),
     };
     return table;
 }
@@ -219,7 +220,7 @@ SettingsFile::SettingsFile(SettingsAccess& settings, SettingsFileHooks& hooks, c
 
 QString SettingsFile::baseFile() const
 {
-    return m_programDir + sf::BaseFileName;
+    return m_baseFile.isEmpty() ? m_programDir + sf::BaseFileName : m_baseFile;
 }
 
 // A relative name is taken to lie in the program folder, where the base file lies.

@@ -49,7 +49,9 @@ public:
     // the file, and the files not yet written stay as they were.
     void IniSave(const QString& fileName);
 
-    QString baseFile() const; // programDir + "Globewall.ini"
+    QString baseFile() const; // programDir + "Globewall.ini", unless set below
+    // Another base file, for a profile named on the command line.
+    void setBaseFile(const QString& file) { m_baseFile = file; }
     const QString& ConfigFileName() const { return m_configFileName; }
     void setConfigFileName(const QString& fileName) { m_configFileName = fileName; }
     bool SettingsLoaded() const { return m_settingsLoaded; }
@@ -78,6 +80,7 @@ private:
     SettingsFileHooks& m_hooks;
     QString m_programDir;
     QString m_configFileName;
+    QString m_baseFile;
     bool m_settingsLoaded = false;
     bool m_configLoading = false;
     QStringList m_loadErrors;

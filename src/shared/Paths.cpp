@@ -32,7 +32,11 @@ QString programDir()
     if (!overrideDir().isEmpty())
         return overrideDir();
     const QString exeDir = QCoreApplication::applicationDirPath();
-    if (!exeDir.isEmpty() && QFileInfo(exeDir).isWritable())
+    // An installed program (its menu entry beside it in ../share) keeps the user's files in the
+    // user's folder even where it could write beside itself, as root can in /usr/bin.
+    const bool installed
+        = QFileInfo::exists(exeDir + QStringLiteral("/../share/applications/net.quillmoor.Globewall.desktop"));
+    if (!exeDir.isEmpty() && !installed && QFileInfo(exeDir).isWritable())
         return withSlash(exeDir);
     QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
     if (config.isEmpty())
@@ -40,6 +44,24 @@ QString programDir()
     const QString dir = withSlash(config) + QStringLiteral("Globewall/");
     QDir().mkpath(dir);
     return dir;
+}
+
+namespace {
+QString& settingsFile()
+{
+    static QString file;
+    return file;
+}
+} // namespace
+
+QString settingsFileOverride()
+{
+    return settingsFile();
+}
+
+void setSettingsFileOverride(const QString& file)
+{
+    settingsFile() = file;
 }
 
 QString folderOf(const QString& path)

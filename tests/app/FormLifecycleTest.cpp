@@ -384,6 +384,15 @@ TEST(StartupStep, WithoutANotificationAreaMinimisingIconifies)
     TForm1& form = rig.create(std::move(o));
     form.Timer2Timer();
     EXPECT_TRUE(form.isMinimized()) << "a hidden window could never come back";
+    // Said once, in the window, so the program does not seem to have ended.
+    ASSERT_EQ(rig.dialogs.asked.size(), 1u);
+    EXPECT_EQ(rig.dialogs.asked[0].what, QStringLiteral("message"));
+    EXPECT_TRUE(rig.dialogs.asked[0].text.contains(QStringLiteral("keeps running")));
+    EXPECT_TRUE(rig.dialogs.asked[0].text.contains(QStringLiteral("Globewall --show")));
+    form.pmRestoreWindowClick();
+    form.btnMinimizeClick();
+    EXPECT_TRUE(form.isMinimized());
+    EXPECT_EQ(rig.dialogs.asked.size(), 1u) << "once";
 }
 
 TEST(Window, MinimiseGoesToTheTrayAndDoubleClickToggles)

@@ -49,14 +49,16 @@ public:
         p.start(m_binary, {});
     }
 
-    // Waits until the first instance has run its creation: the last file a first start writes
-    // is xplanet's configuration with the first-start markers (after the renderer folders).
+    // Waits until the first instance has run its creation: the last files a first start writes
+    // are xplanet's configuration with the first-start markers (after the renderer folders),
+    // then the socket beside its lock on which it hears later starts.
     bool waitUntilCreated(QProcess& p) const
     {
         const QString marker = dir.file(QStringLiteral("home/.xplanet/config/default"));
+        const QString socket = dir.file(QStringLiteral("runtime/Globewall.socket"));
         QElapsedTimer watchdog;
         watchdog.start();
-        while (!QFileInfo(marker).isFile()) {
+        while (!QFileInfo(marker).isFile() || !QFileInfo::exists(socket)) {
             if (p.state() == QProcess::NotRunning || watchdog.elapsed() > 60000)
                 return false;
             p.waitForReadyRead(50);

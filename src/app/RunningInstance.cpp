@@ -1,0 +1,158 @@
+#include "app/RunningInstance.h"
+
+#include "app/TForm1.h"
+
+#include <QAction>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace gw {
+
+namespace {
+
+const QString RenderNow = QStringLiteral("render-now");
+const QString Show = QStringLiteral("show");
+constexpr qint64 MaxRequestBytes = 256; // a few words; anything longer is not ours
+
+bool sendOnce(const QByteArray& path, const QByteArray& data)
+{
+    sockaddr_un address{};
+    if (path.size() >= static_cast<qsizetype>(sizeof(address.sun_path)))
+        return false;
+    address.sun_family = AF_UNIX;
+    std::copy(path.begin(), path.end(), address.sun_path);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    bool sent = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+    qsizetype done = 0;
+    while (sent && done < data.size()) {
+        const ssize_t n = ::send(fd, data.constData() + done, static_cast<size_t>(data.size() - done), MSG_NOSIGNAL);
+        sent = n > 0;
+        done += n > 0 ? n : 0;
+    }
+    ::close(fd);
+    return sent;
+}
+
+} // namespace
+
+InstanceChannel::InstanceChannel(QString socketFile, QObject* parent)
+    : QObject(parent)
+    , m_socketFile(std::move(socketFile))
+{
+}
+
+InstanceChannel::~InstanceChannel()
+{
+    if (m_server)
+        m_server->close(); // removes the socket file
+}
+
+bool InstanceChannel::listen()
+{
+    if (!m_server) {
+        m_server = new QLocalServer(this);
+        m_server->setSocketOptions(QLocalServer::UserAccessOption);
+        connect(m_server, &QLocalServer::newConnection, this, [this] {
+            while (QLocalSocket* socket = m_server->nextPendingConnection()) {
+                connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+                connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readRequests(socket); });
+                readRequests(socket);
+            }
+        });
+    }
+    QLocalServer::removeServer(m_socketFile);
+    return m_server->listen(m_socketFile);
+}
+
+QString InstanceChannel::errorText() const
+{
+    return m_server ? m_server->errorString() : QString();
+}
+
+void InstanceChannel::readRequests(QLocalSocket* socket)
+{
+    // Carried out from the event loop: a render waits in a local event loop, in which this
+    // socket may end and be deleted.
+    while (socket->canReadLine()) {
+        const QString word = QString::fromUtf8(socket->readLine(MaxRequestBytes)).trimmed();
+        if (word == RenderNow)
+            QMetaObject::invokeMethod(this, &InstanceChannel::renderNowRequested, Qt::QueuedConnection);
+        else if (word == Show)
+            QMetaObject::invokeMethod(this, &InstanceChannel::showRequested, Qt::QueuedConnection);
+    }
+    if (socket->bytesAvailable() > MaxRequestBytes)
+        socket->abort();
+}
+
+QStringList InstanceChannel::requestsOf(const CommandLineOptions& options)
+{
+    QStringList requests;
+    if (options.show)
+        requests << Show;
+    if (options.renderNow)
+        requests << RenderNow;
+    return requests;
+}
+
+bool InstanceChannel::send(const QString& socketFile, const QStringList& requests, int timeoutMs)
+{
+    const QByteArray data = (requests.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8();
+    const QByteArray path = QFile::encodeName(socketFile);
+    QElapsedTimer clock;
+    clock.start();
+    while (!sendOnce(path, data)) {
+        if (clock.elapsed() >= timeoutMs)
+            return false;
+        QThread::msleep(50);
+    }
+    return true;
+}
+
+int passToRunningInstance(const QString& lockFile, const CommandLineOptions& options)
+{
+    if (!options.settingsFile.isEmpty()) {
+        std::fputs("Globewall already runs; --settings applies to a new start only.\n", stderr);
+        return 1;
+    }
+    const QStringList requests = InstanceChannel::requestsOf(options);
+    if (requests.isEmpty())
+        return 0;
+    if (!InstanceChannel::send(InstanceChannel::socketFileFor(lockFile), requests)) {
+        std::fputs("Globewall already runs but did not answer.\n", stderr);
+        return 1;
+    }
+    return 0;
+}
+
+RunningInstance::RunningInstance(TForm1& form, const QString& lockFile, const CommandLineOptions& options)
+    : m_channel(InstanceChannel::socketFileFor(lockFile))
+{
+    auto renderNow = [&form] {
+        if (auto* action = form.findChild<QAction*>(QStringLiteral("pmStartNow")))
+            action->trigger();
+    };
+    auto show = [&form] { form.errorReport().guard([&form] { form.pmRestoreWindowClick(); }); };
+    QObject::connect(&m_channel, &InstanceChannel::renderNowRequested, &form, renderNow);
+    QObject::connect(&m_channel, &InstanceChannel::showRequested, &form, show);
+    if (!m_channel.listen())
+        std::fprintf(stderr, "Globewall: later starts cannot reach this one: %s\n", qPrintable(m_channel.errorText()));
+
+    // This start's own render, after the start-up step has placed the window. --show asks a
+    // running instance only: a first start shows its window as its settings say.
+    if (options.renderNow)
+        QObject::connect(form.Timer2(), &QTimer::timeout, &form, renderNow, Qt::SingleShotConnection);
+}
+
+} // namespace gw

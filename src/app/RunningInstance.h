@@ -1,0 +1,62 @@
+#pragma once
+// Requests of a later start to the running Globewall ("render now", "show the window") over a
+// local socket beside the single-instance lock. The holder of the lock listens; a later start
+// connects, writes one word per line and ends.
+#include "app/CommandLineOptions.h"
+
+#include <QObject>
+#include <QString>
+
+class QLocalServer;
+class QLocalSocket;
+class TForm1;
+
+namespace gw {
+
+class InstanceChannel : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The socket's file for a lock file.
+    static QString socketFileFor(const QString& lockFile) { return lockFile + QStringLiteral(".socket"); }
+
+    explicit InstanceChannel(QString socketFile, QObject* parent = nullptr);
+    ~InstanceChannel() override;
+    // Only the holder of the lock may call this: a socket file left by a crash is replaced.
+    bool listen();
+    QString errorText() const;
+
+    // The words for the requests of `options`; empty when it asks nothing of a running instance.
+    static QStringList requestsOf(const CommandLineOptions& options);
+    // Writes the requests to the running instance, which may still be starting, so a refused
+    // connection is tried again until `timeoutMs` has passed. Needs no application object.
+    static bool send(const QString& socketFile, const QStringList& requests, int timeoutMs = 5000);
+
+signals:
+    void renderNowRequested();
+    void showRequested();
+
+private:
+    void readRequests(QLocalSocket* socket);
+
+    QString m_socketFile;
+    QLocalServer* m_server = nullptr;
+};
+
+// A later start: passes its requests on and returns the exit code. Without requests it ends
+// silently; a settings file cannot be handed over, which it says.
+int passToRunningInstance(const QString& lockFile, const CommandLineOptions& options);
+
+// The first start: listens for later starts and renders once the window's start-up step has run
+// when it was started with --render-now.
+class RunningInstance
+{
+public:
+    RunningInstance(TForm1& form, const QString& lockFile, const CommandLineOptions& options);
+
+private:
+    InstanceChannel m_channel;
+};
+
+} // namespace gw
