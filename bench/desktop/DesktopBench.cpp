@@ -127,6 +127,8 @@ void measure(const char* setUp, const gw::SessionEnvironment& session, const gw:
         params.resize(std::max<qsizetype>(0, params.size() - 2)); // this picture's -output and -geometry
         const QStringList args = gw::splitArguments(params.join(QLatin1Char(' ')));
         const QString folder = render.layout().rendererFolder();
+        if (count == 1)
+            std::printf("xplanet %s\n", qPrintable(args.join(QLatin1Char(' '))));
 
         auto timeRender = [&] {
             QElapsedTimer t;
