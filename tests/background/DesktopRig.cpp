@@ -6,6 +6,7 @@
 #include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QThread>
 
 namespace backgroundtest {
 
@@ -25,6 +26,10 @@ public:
     {
         m_daemon.kill();
         m_daemon.waitForFinished(5000);
+        // xfconfd saves its channels as the bus goes away: remove the folder after it did.
+        QThread::msleep(300);
+        for (int i = 0; i < 20 && !m_root.remove(); ++i)
+            QThread::msleep(100);
     }
 
 private:
