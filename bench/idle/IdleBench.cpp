@@ -8,7 +8,7 @@
 // "--globewall" role: the scheduler, the tray component and the 5 s timer, as the window wires them.
 //
 //   bench_idle [seconds]       (default 60)
-#include "desktop/RozAduzidovIdurAver.h"
+#include "desktop/TrayIcon.h"
 #include "desktop/TrayHandlers.h"
 #include "scheduler/CentralScheduler.h"
 #include "scheduler/SystemState.h"
@@ -120,7 +120,7 @@ int runGlobewall(QApplication& app)
     gw::SystemState system(settings, clock);
     CountingJobs jobs;
     QWidget window;
-    gw::RozAduzidovIdurAver tray;
+    gw::TrayIcon tray;
     tray.setMainWindow(&window);
     gw::WidgetWindowControl control(window, tray);
     gw::TrayHandlers handlers(tray, settings, control);

@@ -8,7 +8,7 @@
 #include "app/WindowPlacement.h"
 #include "desktop/Autostart.h"
 #include "desktop/IconText.h"
-#include "desktop/RozAduzidovIdurAver.h"
+#include "desktop/TrayIcon.h"
 #include "desktop/TrayHandlers.h"
 #include "desktop/ZavAduva.h"
 #include "downloads/DownloadEngine.h"

@@ -41,7 +41,7 @@ class DownloadRecords;
 class IconText;
 class MarkerSatelliteFiles;
 class RenderControl;
-class RozAduzidovIdurAver;
+class TrayIcon;
 class ScreensaverMessageLog;
 class SystemState;
 class TFormCheckForUpdate;
@@ -134,7 +134,7 @@ public:
     bool isClosed() const { return m_closed; }
 
     // The subsystems the window owns, each wired to its controls by a TForm1<Subsystem>.cpp.
-    gw::RozAduzidovIdurAver& TrayIcon() { return *m_trayIcon; }
+    gw::TrayIcon& TrayIcon() { return *m_trayIcon; }
     gw::TrayHandlers& trayHandlers() { return *m_trayHandlers; }
     gw::TZavAduva& ZavAduva1() { return *m_zavAduva; }
     gw::RenderControl& render() { return *m_render; }
@@ -261,7 +261,7 @@ private:
     QLabel* m_statusPanel1 = nullptr;
     QString m_programDir;
 
-    gw::RozAduzidovIdurAver* m_trayIcon = nullptr;
+    gw::TrayIcon* m_trayIcon = nullptr;
     std::unique_ptr<gw::TrayWindowControl> m_trayWindow;
     std::unique_ptr<gw::TrayHandlers> m_trayHandlers;
     std::unique_ptr<gw::TZavAduva> m_zavAduva;

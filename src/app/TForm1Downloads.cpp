@@ -6,7 +6,7 @@
 #include "app/TransferLog.h"
 #include "app/WidgetSettings.h"
 #include "app/WindowTransferDisplay.h"
-#include "desktop/RozAduzidovIdurAver.h"
+#include "desktop/TrayIcon.h"
 #include "desktop/ZavAduva.h"
 #include "downloads/DownloadEngine.h"
 #include "downloads/DownloadJobs.h"

@@ -7,7 +7,7 @@
 #include "app/SpinEdit.h"
 #include "app/TransferLog.h"
 #include "app/WidgetSettings.h"
-#include "desktop/RozAduzidovIdurAver.h"
+#include "desktop/TrayIcon.h"
 #include "renderer/RenderControl.h"
 
 #include "ui_TForm1.h"

@@ -5,7 +5,7 @@
 #include "app/TransferLog.h"
 #include "app/WidgetSettings.h"
 #include "desktop/IconText.h"
-#include "desktop/RozAduzidovIdurAver.h"
+#include "desktop/TrayIcon.h"
 #include "downloads/DownloadJobs.h"
 #include "scheduler/CentralScheduler.h"
 #include "scheduler/ScreensaverQuery.h"

@@ -22,7 +22,7 @@ public:
     using Error::Error;
 };
 
-class RozAduzidovIdurAver : public QObject, public TrayImage
+class TrayIcon : public QObject, public TrayImage
 {
     Q_OBJECT
 public:
@@ -34,12 +34,12 @@ public:
     static constexpr int HintLength = 62;
     static constexpr int MaxFrameSpeed = 999999999;
 
-    explicit RozAduzidovIdurAver(QObject* parent = nullptr);
-    ~RozAduzidovIdurAver() override;
+    explicit TrayIcon(QObject* parent = nullptr);
+    ~TrayIcon() override;
 
     // The two lists the program uses; IconList points at one of them (or at none).
-    const ImageList& ilDrehenderGlobus() const { return m_globe; }
-    const ImageList& ilGlobusProzent() const { return m_percent; }
+    const ImageList& globeFrames() const { return m_globe; }
+    const ImageList& percentFrames() const { return m_percent; }
 
     const ImageList* IconList() const { return m_list; }
     // Another list (or none). A selected frame above 0 that the new list holds is shown from
@@ -140,6 +140,6 @@ private:
     QTimer m_timer;
 };
 
-Q_DECLARE_OPERATORS_FOR_FLAGS(RozAduzidovIdurAver::IconPlaces)
+Q_DECLARE_OPERATORS_FOR_FLAGS(TrayIcon::IconPlaces)
 
 } // namespace gw
