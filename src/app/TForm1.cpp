@@ -10,7 +10,7 @@
 #include "desktop/IconText.h"
 #include "desktop/TrayIcon.h"
 #include "desktop/TrayHandlers.h"
-#include "desktop/ZavAduva.h"
+#include "desktop/DesktopUtility.h"
 #include "downloads/DownloadEngine.h"
 #include "downloads/DownloadJobs.h"
 #include "downloads/DownloadRecords.h"
@@ -295,10 +295,10 @@ void TForm1::FormShow()
     m_transferLog->setLogFile(m_programDir + QStringLiteral("Globewall.log"));
     // 5. Minimise and restore reach Minimieren and RestoreWindow through changeEvent().
     // 6.
-    m_ui->lbVersion->setText(m_zavAduva->versionText());
+    m_ui->lbVersion->setText(m_desktopUtility->versionText());
     // 7. The settings file may replace it.
     m_settings->setText(QStringLiteral("UserAgent"),
-        QStringLiteral("Mozilla/3.0 (Globewall v") + m_zavAduva->FileVersion() + QStringLiteral(" )"));
+        QStringLiteral("Mozilla/3.0 (Globewall v") + m_desktopUtility->FileVersion() + QStringLiteral(" )"));
     // 8.
     if (m_options.showTray)
         m_trayHandlers->showTrayIcon();

@@ -51,7 +51,7 @@ class TransferDisplay;
 class TransferLog;
 class TrayHandlers;
 class TrayWindowControl;
-class TZavAduva;
+class DesktopUtility;
 class WidgetSettings;
 } // namespace gw
 
@@ -136,7 +136,7 @@ public:
     // The subsystems the window owns, each wired to its controls by a TForm1<Subsystem>.cpp.
     gw::TrayIcon& TrayIcon() { return *m_trayIcon; }
     gw::TrayHandlers& trayHandlers() { return *m_trayHandlers; }
-    gw::TZavAduva& ZavAduva1() { return *m_zavAduva; }
+    gw::DesktopUtility& desktopUtility() { return *m_desktopUtility; }
     gw::RenderControl& render() { return *m_render; }
     gw::Autostart& autostart() { return *m_autostart; }
     gw::IconText& iconText() { return *m_iconText; }
@@ -264,7 +264,7 @@ private:
     gw::TrayIcon* m_trayIcon = nullptr;
     std::unique_ptr<gw::TrayWindowControl> m_trayWindow;
     std::unique_ptr<gw::TrayHandlers> m_trayHandlers;
-    std::unique_ptr<gw::TZavAduva> m_zavAduva;
+    std::unique_ptr<gw::DesktopUtility> m_desktopUtility;
     std::unique_ptr<gw::Autostart> m_autostart;
     std::unique_ptr<gw::IconText> m_iconText;
     std::unique_ptr<gw::MessageWindowSink> m_messageForward;

@@ -7,7 +7,7 @@
 #include "app/WidgetSettings.h"
 #include "app/WindowTransferDisplay.h"
 #include "desktop/TrayIcon.h"
-#include "desktop/ZavAduva.h"
+#include "desktop/DesktopUtility.h"
 #include "downloads/DownloadEngine.h"
 #include "downloads/DownloadJobs.h"
 #include "downloads/DownloadRecords.h"
@@ -33,8 +33,8 @@ void TForm1::wireDownloads()
     actions.generateSatFile = [this](const QString& tle) { m_markerSatelliteFiles->GenerateSatFile(tle); };
     actions.synchronizeTime = [this] { m_ui->btnCheckTimeServer->click(); };
     actions.openBrowser = [this](const QString& url) {
-        m_zavAduva->setURL(url);
-        m_zavAduva->BrowserStart();
+        m_desktopUtility->setURL(url);
+        m_desktopUtility->BrowserStart();
     };
     actions.settingsLoaded = [this] { return m_settingsFile->SettingsLoaded(); };
     m_downloadJobs = std::make_unique<gw::DownloadJobs>(

@@ -3,7 +3,7 @@
 
 #include "app/LinkLabel.h"
 #include "app/WidgetSettings.h"
-#include "desktop/ZavAduva.h"
+#include "desktop/DesktopUtility.h"
 #include "timesync/SystemClockSetter.h"
 #include "timesync/TimeServerEditor.h"
 #include "timesync/TimeSync.h"
@@ -57,8 +57,8 @@ void TForm1::wireTimeSync()
     widgets.pmTimeServer = m_pmTimeServer;
     m_timeServerEditor = std::make_unique<gw::TimeServerEditor>(widgets, [this](const QString& url) {
         run([this, &url] {
-            m_zavAduva->setURL(url);
-            m_zavAduva->BrowserStart();
+            m_desktopUtility->setURL(url);
+            m_desktopUtility->BrowserStart();
         });
     });
     gw::TimeServerEditor* editor = m_timeServerEditor.get();

@@ -5,7 +5,7 @@
 #include "app/SingleInstance.h"
 #include "app/TForm1.h"
 #include "app/TForm2.h"
-#include "desktop/ZavAduva.h"
+#include "desktop/DesktopUtility.h"
 #include "renderer/ProjectionPictures.h"
 #include "update/TFormCheckForUpdate.h"
 
@@ -48,7 +48,7 @@ int main(int argc, char** argv)
     TForm1 form1;
     app.errorReport().setDialogs(&form1.dialogs());
     gw::TFormCheckForUpdate formCheckForUpdate(form1.settings(), form1.dialogs(), form1.clock(), &form1);
-    formCheckForUpdate.setFileVersion(form1.ZavAduva1().FileVersion());
+    formCheckForUpdate.setFileVersion(form1.desktopUtility().FileVersion());
     formCheckForUpdate.setErrorHandler([&app](const QString& text) { app.errorReport().show(text); });
     form1.setUpdateDialog(&formCheckForUpdate);
     TForm2 form2(&form1);

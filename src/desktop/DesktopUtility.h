@@ -11,7 +11,7 @@ namespace gw {
 
 class DesktopLauncher;
 
-class TZavAduva : public QObject
+class DesktopUtility : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(QString EMail READ EMail WRITE setEMail)
@@ -28,10 +28,10 @@ class TZavAduva : public QObject
 
 public:
     // With the desktop's own launcher.
-    explicit TZavAduva(QObject* parent = nullptr);
+    explicit DesktopUtility(QObject* parent = nullptr);
     // With a given launcher, which must outlive the component.
-    explicit TZavAduva(DesktopLauncher& launcher, QObject* parent = nullptr);
-    ~TZavAduva() override;
+    explicit DesktopUtility(DesktopLauncher& launcher, QObject* parent = nullptr);
+    ~DesktopUtility() override;
 
     QString EMail() const { return m_email; }
     void setEMail(const QString& value) { m_email = value; }

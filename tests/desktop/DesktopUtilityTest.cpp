@@ -1,4 +1,4 @@
-#include "desktop/ZavAduva.h"
+#include "desktop/DesktopUtility.h"
 #include "desktop/DefaultApplication.h"
 #include "shared/Error.h"
 
@@ -130,7 +130,7 @@ TEST_F(DesktopTree, BrowserStartBuildsTheBrowserCommand)
     for (const Case& c : cases) {
         m_launcher.starts.clear();
         install(QStringLiteral("browser.desktop"), QStringLiteral("text/html"), c.exec, c.terminal);
-        TZavAduva zav(m_launcher);
+        DesktopUtility zav(m_launcher);
         zav.setURL(url);
         zav.BrowserStart();
         ASSERT_EQ(m_launcher.starts.size(), 1) << c.label;
@@ -156,7 +156,7 @@ TEST_F(DesktopTree, StartFileWithExtensionPicksTheTypeOfTheFirstThreeLetters)
         { "TXT as txt", QStringLiteral("TXT"), QStringLiteral("--plain") },
         { "text as tex", QStringLiteral("text"), QStringLiteral("--tex") },
     };
-    TZavAduva zav(m_launcher);
+    DesktopUtility zav(m_launcher);
     for (const Case& c : cases) {
         m_launcher.starts.clear();
         zav.StartFileWithExtension(file, c.extension);
@@ -168,7 +168,7 @@ TEST_F(DesktopTree, StartFileWithExtensionPicksTheTypeOfTheFirstThreeLetters)
 
 TEST_F(DesktopTree, NoHandlerStartsNothingAndReportsNothing)
 {
-    TZavAduva zav(m_launcher);
+    DesktopUtility zav(m_launcher);
     zav.setURL(QStringLiteral("http://www.example.org/"));
     EXPECT_NO_THROW(zav.BrowserStart()) << "no default browser";
     EXPECT_NO_THROW(zav.StartFileWithExtension(QStringLiteral("/tmp/x"), QStringLiteral("txt"))) << "no default editor";
@@ -189,7 +189,7 @@ TEST_F(DesktopTree, AStartThatFailsRaisesTheErrorText)
     install(QStringLiteral("browser.desktop"), QStringLiteral("text/html"), QStringLiteral("/bin/true %u"));
     install(QStringLiteral("plain.desktop"), QStringLiteral("text/plain"), QStringLiteral("/bin/true %f"));
     m_launcher.startSucceeds = false;
-    TZavAduva zav(m_launcher);
+    DesktopUtility zav(m_launcher);
     zav.setURL(QStringLiteral("http://www.example.org/"));
     try {
         zav.BrowserStart();
@@ -210,7 +210,7 @@ TEST_F(DesktopTree, RealStartPassesThePathAsOneArgument)
     const QString output = m_dir.file(QStringLiteral("args.out"));
     install(QStringLiteral("writer.desktop"), QStringLiteral("text/plain"),
         QStringLiteral("\"") + argumentWriter(output) + QStringLiteral("\" --open %F"));
-    TZavAduva zav; // the desktop's own launcher: a real detached start
+    DesktopUtility zav; // the desktop's own launcher: a real detached start
     const QString file = QStringLiteral("/tmp/a b; $(touch /tmp/never)");
     zav.StartFileWithExtension(file, QStringLiteral("txt"));
 
@@ -234,17 +234,17 @@ TEST_F(DesktopTree, RealStartPassesThePathAsOneArgument)
 
 TEST_F(DesktopTree, EMailStartHandsTheMailAddressToTheDesktop)
 {
-    TZavAduva zav(m_launcher);
+    DesktopUtility zav(m_launcher);
     zav.setEMail(QStringLiteral("globewall@example.org"));
     zav.EMailStart();
     EXPECT_EQ(m_launcher.urls, QStringList(QStringLiteral("mailto:globewall@example.org")));
     EXPECT_TRUE(m_launcher.starts.isEmpty());
 }
 
-TEST(ZavAduva, VersionStringsOfTheProgramItself)
+TEST(DesktopUtility, VersionStringsOfTheProgramItself)
 {
     RecordingLauncher launcher;
-    TZavAduva zav(launcher);
+    DesktopUtility zav(launcher);
     EXPECT_EQ(zav.InfoFileName(), QCoreApplication::applicationFilePath()) << "empty means the program itself";
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d+\\.\\d+\\.\\d+\\.\\d+$")).match(zav.FileVersion()).hasMatch())
         << zav.FileVersion().toStdString();
