@@ -57,7 +57,7 @@ QByteArray gunzip(const QByteArray& packed, bool* ok)
 class RenderControl::LaunchScope
 {
 public:
-    LaunchScope(RenderControl& owner, TAppExec& exec) : m_owner(owner), m_exec(exec)
+    LaunchScope(RenderControl& owner, ProcessLauncher& exec) : m_owner(owner), m_exec(exec)
     {
         m_owner.m_launching.append(&m_exec);
     }
@@ -67,7 +67,7 @@ public:
 
 private:
     RenderControl& m_owner;
-    TAppExec& m_exec;
+    ProcessLauncher& m_exec;
 };
 
 // The state of a render in progress; on every way out of it the busy flag is cleared, the
@@ -118,17 +118,17 @@ RendererLayout RenderControl::layout() const
     return RendererLayout(m_settings.text(QStringLiteral("edtAppFile")), m_home);
 }
 
-TAppExec& RenderControl::freeLauncher(std::unique_ptr<TAppExec>& spare)
+ProcessLauncher& RenderControl::freeLauncher(std::unique_ptr<ProcessLauncher>& spare)
 {
     if (!m_exec.isWaiting())
         return m_exec;
-    spare = std::make_unique<TAppExec>();
+    spare = std::make_unique<ProcessLauncher>();
     spare->setPriorityClass(m_exec.PriorityClass());
     return *spare;
 }
 
 // Tested in this order; with none selected the previous class holds.
-void RenderControl::applyPriority(TAppExec& exec) const
+void RenderControl::applyPriority(ProcessLauncher& exec) const
 {
     if (m_settings.checked(QStringLiteral("rbIdle")))
         exec.setPriorityClass(TPriorClass::pcIdle);
@@ -148,7 +148,7 @@ void RenderControl::setKillEnabled(bool on)
 
 void RenderControl::stopAnimationUnlessOthersWait()
 {
-    for (const TAppExec* exec : std::as_const(m_launching))
+    for (const ProcessLauncher* exec : std::as_const(m_launching))
         if (exec->isWaiting())
             return;
     m_tray.setAnimate(false);
@@ -166,8 +166,8 @@ void RenderControl::StartXPlanet(Trigger trigger)
 // One pass of the render; true when a renderer was just chosen and the render starts again.
 bool RenderControl::renderOnce(Trigger trigger)
 {
-    std::unique_ptr<TAppExec> spare;
-    TAppExec& exec = freeLauncher(spare);
+    std::unique_ptr<ProcessLauncher> spare;
+    ProcessLauncher& exec = freeLauncher(spare);
     RenderScope render(*this);
     LaunchScope launch(*this, exec);
 
@@ -226,8 +226,8 @@ bool RenderControl::renderOnce(Trigger trigger)
 
 void RenderControl::ExecuteFile(const QString& path)
 {
-    std::unique_ptr<TAppExec> spare;
-    TAppExec& exec = freeLauncher(spare);
+    std::unique_ptr<ProcessLauncher> spare;
+    ProcessLauncher& exec = freeLauncher(spare);
     LaunchScope launch(*this, exec);
 
     exec.ExeParams().clear();
@@ -262,7 +262,7 @@ void RenderControl::pmKillNowClick()
 {
     if (m_state.RenderBusy)
         m_sequenceKilled = true;
-    for (TAppExec* exec : std::as_const(m_launching))
+    for (ProcessLauncher* exec : std::as_const(m_launching))
         exec->Kill();
     if (m_exec.isWaiting())
         m_exec.Kill();

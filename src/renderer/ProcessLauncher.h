@@ -46,7 +46,7 @@ enum class TPriorClass { pcHigh, pcIdle, pcNormal, pcRealtime };
 enum class TLangType { ltFrench, ltEnglish, ltItalian };
 enum class TWindowState { wsNormal, wsMinimized, wsMaximized };
 
-class TAppExec : public QObject
+class ProcessLauncher : public QObject
 {
     Q_OBJECT
 
@@ -59,8 +59,8 @@ public:
     static constexpr int CodeInvalidExecutable = 11;
     static constexpr int CodeStarted = 32;
 
-    explicit TAppExec(QObject* parent = nullptr);
-    ~TAppExec() override;
+    explicit ProcessLauncher(QObject* parent = nullptr);
+    ~ProcessLauncher() override;
 
     bool ChangeDir() const { return m_changeDir; }
     void setChangeDir(bool on) { m_changeDir = on; }
