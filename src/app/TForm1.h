@@ -44,7 +44,7 @@ class RenderControl;
 class TrayIcon;
 class ScreensaverMessageLog;
 class SystemState;
-class TFormCheckForUpdate;
+class UpdateDialog;
 class TimeServerEditor;
 class TimeSync;
 class TransferDisplay;
@@ -149,7 +149,7 @@ public:
     gw::SystemState& systemState() { return *m_systemState; }
     gw::CentralScheduler& scheduler() { return *m_scheduler; }
     // The update dialog is a window of its own, created after this one.
-    void setUpdateDialog(gw::TFormCheckForUpdate* dialog) { m_updateDialog = dialog; }
+    void setUpdateDialog(gw::UpdateDialog* dialog) { m_updateDialog = dialog; }
 
     // Creation (runs from the constructor), the start-up step and the window commands.
     void FormShow();
@@ -282,7 +282,7 @@ private:
     std::unique_ptr<gw::SystemState> m_systemState;
     std::unique_ptr<gw::ScreensaverMessageLog> m_screensaverLog;
     std::unique_ptr<gw::CentralScheduler> m_scheduler;
-    gw::TFormCheckForUpdate* m_updateDialog = nullptr;
+    gw::UpdateDialog* m_updateDialog = nullptr;
 
     int m_minWindowWidth = 0;
     int m_minWindowHeight = 0;

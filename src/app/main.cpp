@@ -7,7 +7,7 @@
 #include "app/TForm2.h"
 #include "desktop/DesktopUtility.h"
 #include "renderer/ProjectionPictures.h"
-#include "update/TFormCheckForUpdate.h"
+#include "update/UpdateDialog.h"
 
 #include <QSessionManager>
 
@@ -47,7 +47,7 @@ int main(int argc, char** argv)
 
     TForm1 form1;
     app.errorReport().setDialogs(&form1.dialogs());
-    gw::TFormCheckForUpdate formCheckForUpdate(form1.settings(), form1.dialogs(), form1.clock(), &form1);
+    gw::UpdateDialog formCheckForUpdate(form1.settings(), form1.dialogs(), form1.clock(), &form1);
     formCheckForUpdate.setFileVersion(form1.desktopUtility().FileVersion());
     formCheckForUpdate.setErrorHandler([&app](const QString& text) { app.errorReport().show(text); });
     form1.setUpdateDialog(&formCheckForUpdate);
