@@ -4,7 +4,7 @@
 #include "app/ShutdownSignals.h"
 #include "app/SingleInstance.h"
 #include "app/TForm1.h"
-#include "app/TForm2.h"
+#include "app/MessageWindow.h"
 #include "desktop/DesktopUtility.h"
 #include "renderer/ProjectionPictures.h"
 #include "update/UpdateDialog.h"
@@ -51,7 +51,7 @@ int main(int argc, char** argv)
     formCheckForUpdate.setFileVersion(form1.desktopUtility().FileVersion());
     formCheckForUpdate.setErrorHandler([&app](const QString& text) { app.errorReport().show(text); });
     form1.setUpdateDialog(&formCheckForUpdate);
-    TForm2 form2(&form1);
+    MessageWindow form2(&form1);
     form1.setMessageWindow(&form2);
 
     QObject::connect(&form1, &TForm1::closed, &app, &QCoreApplication::quit);
