@@ -47,7 +47,7 @@ void TForm1::wireDownloads()
     on(m_ui->btnDownloadTleNow, &QPushButton::clicked, [jobs] { jobs->btnDownloadTleNowClick(); });
     on(m_ui->btnExecuteFileNow, &QPushButton::clicked, [jobs] { jobs->btnExecuteFileNowClick(); });
     on(m_ui->btnChooseExecuteFile, &QPushButton::clicked, [jobs] { jobs->btnChooseExecuteFileClick(); });
-    on(m_ui->Label4, &gw::LinkLabel::clicked, [jobs] { jobs->Label4Click(); });
+    on(m_ui->Label4, &gw::LinkLabel::clicked, [jobs] { jobs->openCloudInfoPage(); });
     // Every change of the address, by code too; the jobs wait for the first settings load.
     m_hooks.edtWebAdressChange = [jobs] { jobs->edtWebAdressChange(); };
 }
