@@ -37,18 +37,15 @@ void TForm1::wireDesktop()
 
 void TForm1::lbWWWClick()
 {
-    m_desktopUtility->setURL(m_ui->lbWWW->text());
-    m_desktopUtility->BrowserStart();
+    m_desktopUtility->openUrl(m_ui->lbWWW->text());
 }
 
 void TForm1::lbEMailClick()
 {
-    m_desktopUtility->setEMail(m_ui->lbEMail->text());
-    m_desktopUtility->EMailStart();
+    m_desktopUtility->openMail(m_ui->lbEMail->text());
 }
 
 void TForm1::lbXplanetHomeClick()
 {
-    m_desktopUtility->setURL(m_ui->lbXplanetHome->text());
-    m_desktopUtility->BrowserStart();
+    m_desktopUtility->openUrl(m_ui->lbXplanetHome->text());
 }

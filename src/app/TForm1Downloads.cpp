@@ -32,10 +32,7 @@ void TForm1::wireDownloads()
     actions.executeFile = [this](const QString& path) { m_render->ExecuteFile(path); };
     actions.generateSatFile = [this](const QString& tle) { m_markerSatelliteFiles->GenerateSatFile(tle); };
     actions.synchronizeTime = [this] { m_ui->btnCheckTimeServer->click(); };
-    actions.openBrowser = [this](const QString& url) {
-        m_desktopUtility->setURL(url);
-        m_desktopUtility->BrowserStart();
-    };
+    actions.openBrowser = [this](const QString& url) { m_desktopUtility->openUrl(url); };
     actions.settingsLoaded = [this] { return m_settingsFile->SettingsLoaded(); };
     m_downloadJobs = std::make_unique<gw::DownloadJobs>(
         *m_settings, m_state, *m_transferLog, *m_dialogs, *m_clock, *engine, std::move(actions));

@@ -56,10 +56,7 @@ void TForm1::wireTimeSync()
     widgets.PageControl = m_ui->PageControl;
     widgets.pmTimeServer = m_pmTimeServer;
     m_timeServerEditor = std::make_unique<gw::TimeServerEditor>(widgets, [this](const QString& url) {
-        run([this, &url] {
-            m_desktopUtility->setURL(url);
-            m_desktopUtility->BrowserStart();
-        });
+        run([this, &url] { m_desktopUtility->openUrl(url); });
     });
     gw::TimeServerEditor* editor = m_timeServerEditor.get();
     m_hooks.resetTimeServerEditing = [editor] { editor->resetEditing(); };

@@ -76,14 +76,14 @@ void DesktopUtility::start(const QString& mimeType, const QString& target, const
         throw Error(failure);
 }
 
-void DesktopUtility::BrowserStart()
+void DesktopUtility::openUrl(const QString& url)
 {
-    start(QStringLiteral("text/html"), m_url, QStringLiteral("Error while launching the default browser."));
+    start(QStringLiteral("text/html"), url, QStringLiteral("Error while launching the default browser."));
 }
 
-void DesktopUtility::EMailStart()
+void DesktopUtility::openMail(const QString& address)
 {
-    m_launcher.openUrl(QUrl(QStringLiteral("mailto:") + m_email));
+    m_launcher.openUrl(QUrl(QStringLiteral("mailto:") + address));
 }
 
 void DesktopUtility::StartFileWithExtension(const QString& path, const QString& extension)

@@ -101,21 +101,14 @@ void TrayIcon::setAnimate(bool on)
         startAnimation();
         return;
     }
-    m_timer.stop();
-    if (m_animOffMode == aoffFirstFrame && m_list && m_firstFrame < m_list->count())
-        setFrameIndex(m_firstFrame);
-    else if (m_animOffMode == aoffRestoreIcon)
-        setFrameIndex(-1);
+    m_timer.stop(); // the frame shown last stays
 }
 
 void TrayIcon::startAnimation()
 {
     if (m_list) {
         const int count = m_list->count();
-        if (m_animOnMode == aonFirstFrame) {
-            if (m_firstFrame < count)
-                setFrameIndex(m_firstFrame);
-        } else if (m_frameIndex == -1) {
+        if (m_frameIndex == -1) {
             if (count > 0)
                 setFrameIndex(0);
         } else if (count > m_frameIndex) {
@@ -225,13 +218,9 @@ int TrayIcon::imageCount() const
 
 void TrayIcon::activated(QSystemTrayIcon::ActivationReason reason)
 {
-    if (!m_enabled)
-        return;
     switch (reason) {
     case QSystemTrayIcon::Trigger:
         emit Click(Qt::LeftButton);
-        if (m_leftClickPopup)
-            m_leftClickPopup->popup(QCursor::pos());
         break;
     case QSystemTrayIcon::DoubleClick:
         emit DblClick(Qt::LeftButton);

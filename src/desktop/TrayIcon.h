@@ -26,10 +26,8 @@ class TrayIcon : public QObject, public TrayImage
 {
     Q_OBJECT
 public:
-    enum IconPlace { icoTray = 0x1, icoApp = 0x2, icoForm = 0x4, icoDesign = 0x8 };
+    enum IconPlace { icoTray = 0x1 };
     Q_DECLARE_FLAGS(IconPlaces, IconPlace)
-    enum AnimOnMode { aonResume, aonFirstFrame };
-    enum AnimOffMode { aoffDoNothing, aoffFirstFrame, aoffRestoreIcon };
 
     static constexpr int HintLength = 62;
     static constexpr int MaxFrameSpeed = 999999999;
@@ -60,10 +58,6 @@ public:
 
     bool Animate() const { return m_animate; }
     void setAnimate(bool on) override;
-    AnimOnMode animOnMode() const { return m_animOnMode; }
-    void setAnimOnMode(AnimOnMode mode) { m_animOnMode = mode; }
-    AnimOffMode animOffMode() const { return m_animOffMode; }
-    void setAnimOffMode(AnimOffMode mode) { m_animOffMode = mode; }
 
     // The frame that follows n within FirstFrame..LastFrame (or the whole list when both are 0);
     // -1 for an empty or missing list.
@@ -81,13 +75,8 @@ public:
     bool HideTaskbarBtn() const;
     void setHideTaskbarBtn(bool hide);
 
-    QMenu* LeftClickPopup() const { return m_leftClickPopup; }
-    void setLeftClickPopup(QMenu* menu) { m_leftClickPopup = menu; }
     QMenu* RightClickPopup() const { return m_rightClickPopup; }
     void setRightClickPopup(QMenu* menu);
-
-    bool Enabled() const { return m_enabled; }
-    void setEnabled(bool on) { m_enabled = on; }
 
     // Shown while no frame is selected; a null icon means the built-in one.
     QIcon Icon() const { return m_icon; }
@@ -124,17 +113,13 @@ private:
     int m_lastFrame = 11;
     int m_frameSpeed = 100;
     bool m_animate = false;
-    AnimOnMode m_animOnMode = aonResume;
-    AnimOffMode m_animOffMode = aoffDoNothing;
     QString m_hint;
     IconPlaces m_iconsShown;
-    bool m_enabled = true;
     QIcon m_icon;
     QIcon m_defaultIcon;
     QIcon m_current; // copy of the selected frame; null when none is selected
     qint64 m_shownKey = 0;
     QPointer<QWidget> m_mainWindow;
-    QPointer<QMenu> m_leftClickPopup;
     QPointer<QMenu> m_rightClickPopup;
     QSystemTrayIcon m_trayIcon;
     QTimer m_timer;

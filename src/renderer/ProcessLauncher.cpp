@@ -300,7 +300,7 @@ void ProcessLauncher::Execute()
     }
 
     {
-        CursorGuard cursor(m_waitCursor);
+        CursorGuard cursor(Qt::BusyCursor);
         m_process = process.get();
         m_waiting = true;
         emit waitingChanged(true);

@@ -171,8 +171,6 @@ bool RenderControl::renderOnce(Trigger trigger)
     RenderScope render(*this);
     LaunchScope launch(*this, exec);
 
-    exec.setHide(true);
-    exec.setWindowState(TWindowState::wsMinimized);
     const bool hideApp = m_settings.checked(QStringLiteral("cbHideApp"));
     exec.setRedirectOutput(!hideApp);
     applyPriority(exec);
@@ -233,8 +231,6 @@ void RenderControl::ExecuteFile(const QString& path)
     exec.ExeParams().clear();
     applyPriority(exec);
     exec.setWait(true);
-    exec.setHide(true);
-    exec.setWindowState(TWindowState::wsMinimized);
     exec.setRedirectOutput(false);
     exec.setExePath(folderOf(path));
     exec.setExeName(QFileInfo(path).fileName());

@@ -131,8 +131,7 @@ TEST_F(DesktopTree, BrowserStartBuildsTheBrowserCommand)
         m_launcher.starts.clear();
         install(QStringLiteral("browser.desktop"), QStringLiteral("text/html"), c.exec, c.terminal);
         DesktopUtility zav(m_launcher);
-        zav.setURL(url);
-        zav.BrowserStart();
+        zav.openUrl(url);
         ASSERT_EQ(m_launcher.starts.size(), 1) << c.label;
         EXPECT_EQ(QStringList(m_launcher.starts.front().program) + m_launcher.starts.front().arguments, c.expected)
             << c.label;
@@ -169,8 +168,7 @@ TEST_F(DesktopTree, StartFileWithExtensionPicksTheTypeOfTheFirstThreeLetters)
 TEST_F(DesktopTree, NoHandlerStartsNothingAndReportsNothing)
 {
     DesktopUtility zav(m_launcher);
-    zav.setURL(QStringLiteral("http://www.example.org/"));
-    EXPECT_NO_THROW(zav.BrowserStart()) << "no default browser";
+    EXPECT_NO_THROW(zav.openUrl(QStringLiteral("http://www.example.org/"))) << "no default browser";
     EXPECT_NO_THROW(zav.StartFileWithExtension(QStringLiteral("/tmp/x"), QStringLiteral("txt"))) << "no default editor";
 
     // A default that names an entry nobody installed.
@@ -190,9 +188,8 @@ TEST_F(DesktopTree, AStartThatFailsRaisesTheErrorText)
     install(QStringLiteral("plain.desktop"), QStringLiteral("text/plain"), QStringLiteral("/bin/true %f"));
     m_launcher.startSucceeds = false;
     DesktopUtility zav(m_launcher);
-    zav.setURL(QStringLiteral("http://www.example.org/"));
     try {
-        zav.BrowserStart();
+        zav.openUrl(QStringLiteral("http://www.example.org/"));
         ADD_FAILURE() << "browser: no error";
     } catch (const Error& e) {
         EXPECT_EQ(e.message(), QStringLiteral("Error while launching the default browser."));
@@ -235,8 +232,7 @@ TEST_F(DesktopTree, RealStartPassesThePathAsOneArgument)
 TEST_F(DesktopTree, EMailStartHandsTheMailAddressToTheDesktop)
 {
     DesktopUtility zav(m_launcher);
-    zav.setEMail(QStringLiteral("globewall@example.org"));
-    zav.EMailStart();
+    zav.openMail(QStringLiteral("globewall@example.org"));
     EXPECT_EQ(m_launcher.urls, QStringList(QStringLiteral("mailto:globewall@example.org")));
     EXPECT_TRUE(m_launcher.starts.isEmpty());
 }
