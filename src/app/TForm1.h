@@ -8,7 +8,7 @@
 #include "settings/SettingsFile.h"
 #include "shared/AppState.h"
 #include "shared/Clock.h"
-#include "shared/Dialogs.h"
+#include "shared/ui/QtDialogs.h"
 #include "shared/LogSink.h"
 
 #include <QMainWindow>

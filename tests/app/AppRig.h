@@ -7,7 +7,7 @@
 #include "desktop/DefaultApplication.h"
 #include "renderer/ProjectionPictures.h"
 #include "shared/Clock.h"
-#include "shared/Dialogs.h"
+#include "support/ScriptedDialogs.h"
 #include "shared/Endpoints.h"
 #include "shared/Paths.h"
 #include "support/TempDir.h"
