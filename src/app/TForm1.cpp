@@ -78,7 +78,9 @@ TForm1::TForm1(Options options)
     formLoad();
     m_programDir = gw::programDir();
     m_settings = std::make_unique<gw::WidgetSettings>(this, m_ui->lbIconText);
-    m_settingsFile = std::make_unique<gw::SettingsFile>(*m_settings, *this, m_programDir);
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    m_settingsFile = std::make_unique<gw::SettingsFile>(*m_settings, *this, m_programDir,
+                                                        screen ? screen->size() : QSize(0, 0));
 
     m_centralTimer = new QTimer(this);
     m_centralTimer->setObjectName(QStringLiteral("CentralTimer"));
