@@ -6,7 +6,7 @@
 #include "app/WidgetSettings.h"
 #include "desktop/Autostart.h"
 #include "desktop/DesktopUtility.h"
-#include "renderer/ProjectionPictures.h"
+#include "renderer/ui/ProjectionPictures.h"
 
 #include "ui_TForm1.h"
 

@@ -6,7 +6,7 @@
 #include "app/TForm1.h"
 #include "app/MessageWindow.h"
 #include "desktop/DesktopUtility.h"
-#include "renderer/ProjectionPictures.h"
+#include "renderer/ui/ProjectionPictures.h"
 #include "update/UpdateDialog.h"
 
 #include <QSessionManager>

@@ -5,7 +5,7 @@
 // listens.
 #include "app/TForm1.h"
 #include "desktop/DefaultApplication.h"
-#include "renderer/ProjectionPictures.h"
+#include "renderer/ui/ProjectionPictures.h"
 #include "shared/Clock.h"
 #include "support/ScriptedDialogs.h"
 #include "shared/Endpoints.h"
