@@ -12,6 +12,11 @@
 
 #include "ui_TForm1.h"
 
+#include <QCursor>
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QUrl>
+
 namespace {
 
 // The render reports to the message window, which main() attaches after this window exists.
@@ -39,6 +44,13 @@ void TForm1::wireRender()
     gw::RenderControl* r = m_render.get();
 
     connect(r, &gw::RenderControl::killEnabledChanged, m_ui->pmKillNow, &QAction::setEnabled);
+    r->setFileOpener([](const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); });
+    connect(r, &gw::RenderControl::waitingChanged, this, [](bool waiting) {
+        if (waiting)
+            QGuiApplication::setOverrideCursor(QCursor(Qt::BusyCursor));
+        else
+            QGuiApplication::restoreOverrideCursor();
+    });
     connect(r, &gw::RenderControl::appFileHintChanged, m_ui->edtAppFile, &QWidget::setToolTip);
 
     on(m_ui->btnExecute, &QPushButton::clicked, [r] { r->btnExecuteClick(); });

@@ -6,8 +6,6 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QCursor>
-#include <QGuiApplication>
 #include <QProcess>
 
 #include <cerrno>
@@ -74,26 +72,6 @@ int codeForStartError(const QString& message)
 }
 
 // Restores the cursor on every way out of a wait.
-class CursorGuard
-{
-public:
-    explicit CursorGuard(Qt::CursorShape shape)
-    {
-        m_active = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
-        if (m_active)
-            QGuiApplication::setOverrideCursor(QCursor(shape));
-    }
-    ~CursorGuard()
-    {
-        if (m_active)
-            QGuiApplication::restoreOverrideCursor();
-    }
-    CursorGuard(const CursorGuard&) = delete;
-    CursorGuard& operator=(const CursorGuard&) = delete;
-
-private:
-    bool m_active = false;
-};
 
 } // namespace
 
@@ -300,7 +278,6 @@ void ProcessLauncher::Execute()
     }
 
     {
-        CursorGuard cursor(Qt::BusyCursor);
         m_process = process.get();
         m_waiting = true;
         emit waitingChanged(true);

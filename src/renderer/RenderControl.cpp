@@ -11,12 +11,10 @@
 #include "shared/TrayImage.h"
 
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QUrl>
 
 #include <zlib.h>
 
@@ -60,14 +58,21 @@ public:
     LaunchScope(RenderControl& owner, ProcessLauncher& exec) : m_owner(owner), m_exec(exec)
     {
         m_owner.m_launching.append(&m_exec);
+        m_waiting = QObject::connect(&m_exec, &ProcessLauncher::waitingChanged, &m_owner,
+                                     [this](bool waiting) { m_owner.launcherWaiting(waiting); });
     }
-    ~LaunchScope() { m_owner.m_launching.removeOne(&m_exec); }
+    ~LaunchScope()
+    {
+        QObject::disconnect(m_waiting);
+        m_owner.m_launching.removeOne(&m_exec);
+    }
     LaunchScope(const LaunchScope&) = delete;
     LaunchScope& operator=(const LaunchScope&) = delete;
 
 private:
     RenderControl& m_owner;
     ProcessLauncher& m_exec;
+    QMetaObject::Connection m_waiting;
 };
 
 // The state of a render in progress; on every way out of it the busy flag is cleared, the
@@ -106,7 +111,6 @@ RenderControl::RenderControl(SettingsAccess& settings, AppState& state, LogSink&
     , m_clock(clock)
     , m_restoreTransparency(std::move(restoreTransparency))
     , m_programFile(QCoreApplication::applicationFilePath())
-    , m_opener([](const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); })
 {
     m_exec.setWait(true);
 }
@@ -144,6 +148,14 @@ void RenderControl::setKillEnabled(bool on)
         return;
     m_killEnabled = on;
     emit killEnabledChanged(on);
+}
+
+void RenderControl::launcherWaiting(bool waiting)
+{
+    const bool before = m_waitingLaunchers > 0;
+    m_waitingLaunchers += waiting ? 1 : -1;
+    if (before != (m_waitingLaunchers > 0))
+        emit waitingChanged(m_waitingLaunchers > 0);
 }
 
 void RenderControl::stopAnimationUnlessOthersWait()

@@ -91,6 +91,8 @@ signals:
     void appFileHintChanged(const QString& text);
     // Where the last picture went, e.g. "desktop: Xfce, 2 monitors".
     void backgroundShown(const QString& summary);
+    // True while any launch of this control waits for its child (the window shows a busy cursor).
+    void waitingChanged(bool waiting);
 
 private:
     class RenderScope;
@@ -101,6 +103,7 @@ private:
     void applyPriority(ProcessLauncher& exec) const;
     void setKillEnabled(bool on);
     void stopAnimationUnlessOthersWait();
+    void launcherWaiting(bool waiting);
     QString unpackedReadme(const QString& gzFile) const;
     // DesktopRender.cpp: the renders of one StartXPlanet and the switch of the background.
     void renderForDesktop(ProcessLauncher& exec, bool hideApp);
@@ -117,6 +120,7 @@ private:
     Callback m_restoreTransparency;
 
     ProcessLauncher m_exec;                 // the render's own launcher
+    int m_waitingLaunchers = 0;
     QList<ProcessLauncher*> m_launching;    // every launcher in a launch now (the render's own or a spare)
     bool m_killEnabled = false;
     QString m_declinedAppFile;       // renderer path the user declined to replace
