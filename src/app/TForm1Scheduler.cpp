@@ -13,10 +13,26 @@
 
 #include "ui_TForm1.h"
 
+#include <QGuiApplication>
+#include <QtGui/qguiapplication_platform.h>
+
+#include <memory>
+
 void TForm1::wireScheduler()
 {
-    m_systemState = std::make_unique<gw::SystemState>(
-        *m_settings, *m_clock, m_options.powerSupplyRoot, m_options.screensaverQuery);
+    gw::SystemState::ScreensaverQuery screensaver = m_options.screensaverQuery;
+    if (!screensaver) {
+        // The X server's screen-saver events arrive on the window system's own connection.
+        auto platform = std::make_shared<gw::PlatformScreensaver>(QDBusConnection::sessionBus(), []() -> _XDisplay* {
+            if (QGuiApplication::platformName() != QLatin1String("xcb"))
+                return nullptr;
+            auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+            return x11 ? x11->display() : nullptr;
+        });
+        screensaver = [platform] { return platform->active(); };
+    }
+    m_systemState
+        = std::make_unique<gw::SystemState>(*m_settings, *m_clock, m_options.powerSupplyRoot, std::move(screensaver));
     m_screensaverLog = std::make_unique<gw::ScreensaverMessageLog>(*m_systemState, *m_clock);
     m_scheduler = std::make_unique<gw::CentralScheduler>(
         *m_settings, m_state, *m_transferLog, *m_trayIcon, *m_clock, *m_systemState, *m_downloadJobs);
