@@ -29,7 +29,7 @@
 #include "shared/Error.h"
 #include "shared/Paths.h"
 #include "timesync/ClockSetter.h"
-#include "timesync/TimeServerEditor.h"
+#include "timesync/ui/TimeServerEditor.h"
 #include "timesync/TimeSync.h"
 
 #include "ui_TForm1.h"

@@ -5,7 +5,7 @@
 #include "app/WidgetSettings.h"
 #include "desktop/DesktopUtility.h"
 #include "timesync/SystemClockSetter.h"
-#include "timesync/TimeServerEditor.h"
+#include "timesync/ui/TimeServerEditor.h"
 #include "timesync/TimeSync.h"
 
 #include "ui_TForm1.h"
