@@ -7,7 +7,7 @@
 #include "app/MessageWindow.h"
 #include "desktop/DesktopUtility.h"
 #include "renderer/ui/ProjectionPictures.h"
-#include "update/UpdateDialog.h"
+#include "update/ui/UpdateDialog.h"
 
 #include <QSessionManager>
 

@@ -3,7 +3,7 @@
 #include "AppRig.h"
 #include "ServerProcess.h"
 #include "ui_TForm1.h"
-#include "update/UpdateDialog.h"
+#include "update/ui/UpdateDialog.h"
 
 #include <QPushButton>
 #include <QTimer>

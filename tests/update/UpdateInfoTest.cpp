@@ -3,7 +3,7 @@
 #include "support/TempDir.h"
 
 #include "shared/DateTime.h"
-#include "update/UpdateDialog.h"
+#include "update/ui/UpdateDialog.h"
 #include "update/UpdateInfo.h"
 
 #include <gtest/gtest.h>

@@ -11,7 +11,7 @@
 #include "support/ScriptedDialogs.h"
 #include "shared/Endpoints.h"
 #include "shared/Paths.h"
-#include "update/UpdateDialog.h"
+#include "update/ui/UpdateDialog.h"
 
 #include <QLabel>
 #include <QPushButton>

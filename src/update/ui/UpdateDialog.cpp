@@ -1,4 +1,4 @@
-#include "update/UpdateDialog.h"
+#include "update/ui/UpdateDialog.h"
 
 #include "ui_UpdateDialog.h"
 
@@ -11,7 +11,7 @@
 #include "shared/Error.h"
 #include "shared/NumberText.h"
 #include "shared/Paths.h"
-#include "update/UpdateGlobe.h"
+#include "update/ui/UpdateGlobe.h"
 #include "update/UpdateInfo.h"
 
 #include <QEventLoop>
