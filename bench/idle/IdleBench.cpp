@@ -15,7 +15,7 @@
 #include "scheduler/TimedJobs.h"
 #include "settings/MemorySettings.h"
 #include "shared/AppState.h"
-#include "shared/Clock.h"
+#include "support/ManualClock.h"
 #include "shared/LogSink.h"
 #include "support/XvfbFixture.h"
 

@@ -6,7 +6,7 @@
 #include "app/TForm1.h"
 #include "desktop/DefaultApplication.h"
 #include "renderer/ui/ProjectionPictures.h"
-#include "shared/Clock.h"
+#include "support/ManualClock.h"
 #include "support/ScriptedDialogs.h"
 #include "shared/Endpoints.h"
 #include "shared/Paths.h"

@@ -8,6 +8,7 @@
 #include "shared/AppState.h"
 #include "shared/LogSink.h"
 #include "support/TempDir.h"
+#include "support/ManualClock.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>

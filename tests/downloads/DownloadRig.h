@@ -9,7 +9,7 @@
 #include "downloads/TransferDisplay.h"
 #include "settings/MemorySettings.h"
 #include "shared/AppState.h"
-#include "shared/Clock.h"
+#include "support/ManualClock.h"
 #include "support/ScriptedDialogs.h"
 #include "shared/Endpoints.h"
 #include "shared/LogSink.h"

@@ -7,7 +7,7 @@
 
 #include "settings/MemorySettings.h"
 #include "shared/AppState.h"
-#include "shared/Clock.h"
+#include "support/ManualClock.h"
 #include "support/ScriptedDialogs.h"
 #include "shared/Endpoints.h"
 #include "shared/Paths.h"
