@@ -3,6 +3,7 @@
 #include "shared/Error.h"
 
 #include "support/TempDir.h"
+#include "support/WaitUntil.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -212,10 +213,7 @@ TEST_F(DesktopTree, RealStartPassesThePathAsOneArgument)
     zav.StartFileWithExtension(file, QStringLiteral("txt"));
 
     // Watchdog for the detached program, not a speed check.
-    QDeadlineTimer deadline(20000);
-    while (!QFile::exists(output) && !deadline.hasExpired())
-        QThread::msleep(20);
-    ASSERT_TRUE(QFile::exists(output)) << "the program did not run";
+    ASSERT_TRUE(gwtest::waitUntil([&] { return QFile::exists(output); }, 20000)) << "the program did not run";
     EXPECT_EQ(gwtest::readFile(output), QByteArray("--open\n/tmp/a b; $(touch /tmp/never)\n"))
         << "no shell in between, one argument";
 

@@ -9,6 +9,7 @@
 #include "shared/LogSink.h"
 #include "support/TempDir.h"
 #include "support/ManualClock.h"
+#include "support/WaitUntil.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -50,10 +51,7 @@ struct HandlerRig
     // Lets the double-click timer run out, as it does after a real click.
     bool waitForTimer()
     {
-        const QDeadlineTimer deadline(10000);
-        while (handlers.TimerDoubleClick().isActive() && !deadline.hasExpired())
-            QApplication::processEvents(QEventLoop::AllEvents, 20);
-        return !handlers.TimerDoubleClick().isActive();
+        return gwtest::waitUntil([&] { return !handlers.TimerDoubleClick().isActive(); }, 10000);
     }
 };
 

@@ -4,6 +4,7 @@
 
 #include "LaunchSupport.h"
 #include "support/TempDir.h"
+#include "support/WaitUntil.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -321,11 +322,7 @@ TEST_F(ProcessLauncherTest, KillEndsTheChildWithEverythingItStarted)
     EXPECT_TRUE(processEnded(exec.ProcessHandle())) << "the child";
     EXPECT_EQ(group, QString::number(exec.ProcessHandle())) << "the child leads a process group of its own";
     // The signal reaches the other member of the group a moment later.
-    QElapsedTimer clock;
-    clock.start();
-    while (!processEnded(grandchild) && clock.elapsed() < 10000)
-        QThread::msleep(5);
-    EXPECT_TRUE(processEnded(grandchild)) << "the child's own child";
+    EXPECT_TRUE(gwtest::waitUntil([&] { return processEnded(grandchild); }, 10000)) << "the child's own child";
     EXPECT_FALSE(exec.Kill()) << "nothing is signalled once the child has ended";
 }
 
@@ -360,11 +357,8 @@ TEST_F(ProcessLauncherTest, WithoutWaitTheChildRunsOn)
     exec.Execute();
     EXPECT_EQ(exec.ResultCode(), 32);
     EXPECT_FALSE(exec.isWaiting());
-    QElapsedTimer clock;
-    clock.start();
-    while (!QFileInfo::exists(tmp.file("done")) && clock.elapsed() < 20000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    EXPECT_TRUE(QFileInfo::exists(tmp.file("done"))) << "the child was not ended with the call";
+    EXPECT_TRUE(gwtest::waitUntil([&] { return QFileInfo::exists(tmp.file("done")); }, 20000))
+        << "the child was not ended with the call";
 }
 
 } // namespace
