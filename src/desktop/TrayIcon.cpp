@@ -218,6 +218,8 @@ int TrayIcon::imageCount() const
 
 void TrayIcon::activated(QSystemTrayIcon::ActivationReason reason)
 {
+    if (!m_enabled)
+        return;
     switch (reason) {
     case QSystemTrayIcon::Trigger:
         emit Click(Qt::LeftButton);

@@ -78,6 +78,10 @@ public:
     QMenu* RightClickPopup() const { return m_rightClickPopup; }
     void setRightClickPopup(QMenu* menu);
 
+    // A disabled tray icon ignores the mouse.
+    bool Enabled() const { return m_enabled; }
+    void setEnabled(bool on) { m_enabled = on; }
+
     // Shown while no frame is selected; a null icon means the built-in one.
     QIcon Icon() const { return m_icon; }
     void setIcon(const QIcon& icon);
@@ -114,6 +118,7 @@ private:
     int m_frameSpeed = 100;
     bool m_animate = false;
     QString m_hint;
+    bool m_enabled = true;
     IconPlaces m_iconsShown;
     QIcon m_icon;
     QIcon m_defaultIcon;
