@@ -1,6 +1,7 @@
 // The screensaver asked of a real D-Bus daemon: a private one, with a stand-in screensaver service.
 #include "SchedulerRig.h"
 #include "scheduler/ScreensaverQuery.h"
+#include "support/WaitUntil.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -139,4 +140,3 @@ TEST(ScreensaverBus, AMessageLogThatCannotBeWrittenIsNoCrash)
 }
 
 #include "ScreensaverTest.moc"
-#include "support/WaitUntil.h"
