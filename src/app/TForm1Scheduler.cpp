@@ -6,6 +6,7 @@
 #include "app/WidgetSettings.h"
 #include "desktop/IconText.h"
 #include "desktop/TrayIcon.h"
+#include "desktop/WindowScreensaver.h"
 #include "downloads/DownloadJobs.h"
 #include "scheduler/CentralScheduler.h"
 #include "scheduler/ScreensaverQuery.h"
@@ -13,24 +14,10 @@
 
 #include "ui_TForm1.h"
 
-#include <QGuiApplication>
-#include <QtGui/qguiapplication_platform.h>
-
-#include <memory>
-
 void TForm1::wireScheduler()
 {
-    gw::SystemState::ScreensaverQuery screensaver = m_options.screensaverQuery;
-    if (!screensaver) {
-        // The X server's screen-saver events arrive on the window system's own connection.
-        auto platform = std::make_shared<gw::PlatformScreensaver>(QDBusConnection::sessionBus(), []() -> _XDisplay* {
-            if (QGuiApplication::platformName() != QLatin1String("xcb"))
-                return nullptr;
-            auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-            return x11 ? x11->display() : nullptr;
-        });
-        screensaver = [platform] { return platform->active(); };
-    }
+    gw::SystemState::ScreensaverQuery screensaver
+        = m_options.screensaverQuery ? m_options.screensaverQuery : gw::windowScreensaverQuery();
     m_systemState
         = std::make_unique<gw::SystemState>(*m_settings, *m_clock, m_options.powerSupplyRoot, std::move(screensaver));
     m_screensaverLog = std::make_unique<gw::ScreensaverMessageLog>(*m_systemState, *m_clock);

@@ -7,6 +7,7 @@
 // and ends, for looking at the pixel art.
 #include "desktop/TrayIcon.h"
 #include "desktop/TrayHandlers.h"
+#include "desktop/WindowScreensaver.h"
 #include "scheduler/SystemState.h"
 #include "settings/MemorySettings.h"
 
@@ -53,7 +54,7 @@ int main(int argc, char** argv)
 
     gw::MemorySettings settings;
     gw::SystemClock clock;
-    gw::SystemState system(settings, clock);
+    gw::SystemState system(settings, clock, {}, gw::windowScreensaverQuery());
     QWidget window;
     window.setWindowTitle(QStringLiteral("Globewall host"));
     window.resize(300, 200);
