@@ -7,7 +7,7 @@
 #include "renderer/ConfigEditor.h"
 #include "renderer/ConfigText.h"
 #include "settings/MemorySettings.h"
-#include "shared/Dialogs.h"
+#include "support/ScriptedDialogs.h"
 #include "shared/Error.h"
 
 #include <array>

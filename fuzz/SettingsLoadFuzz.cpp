@@ -22,7 +22,7 @@ QByteArray loadAndSave(const QString& from, const QString& to)
 {
     gw::MemorySettings settings;
     gw::SettingsFileHooks hooks;
-    gw::SettingsFile file(settings, hooks, gwfuzz::scratchDir());
+    gw::SettingsFile file(settings, hooks, gwfuzz::scratchDir(), QSize(1920, 1080));
     file.IniLoad(from);
     FUZZ_CHECK(settings.lines(QStringLiteral("mTime")).size() <= gw::SettingsFile::MaxListEntries, "time list bounded");
     FUZZ_CHECK(settings.checkItems(QStringLiteral("cbTimeServer")).size() <= gw::SettingsFile::MaxListEntries,

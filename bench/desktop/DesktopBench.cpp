@@ -124,7 +124,7 @@ void measure(const char* setUp, const gw::SessionEnvironment& session, const gw:
         render.setMonitorSource([monitors] { return monitors; });
         // One render first: it creates the renderer folder and gives the arguments.
         render.btnExecuteClick();
-        QStringList params = render.AppExec1().ExeParams();
+        QStringList params = render.launcher().ExeParams();
         params.resize(std::max<qsizetype>(0, params.size() - 2)); // this picture's -output and -geometry
         const QStringList args = gw::splitArguments(params.join(QLatin1Char(' ')));
         const QString folder = render.layout().rendererFolder();

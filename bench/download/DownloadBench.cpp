@@ -10,7 +10,7 @@
 #include "settings/MemorySettings.h"
 #include "shared/AppState.h"
 #include "shared/Clock.h"
-#include "shared/Dialogs.h"
+#include "support/ScriptedDialogs.h"
 #include "shared/LogSink.h"
 #include "shared/TrayImage.h"
 

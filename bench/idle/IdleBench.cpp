@@ -8,14 +8,14 @@
 // "--globewall" role: the scheduler, the tray component and the 5 s timer, as the window wires them.
 //
 //   bench_idle [seconds]       (default 60)
-#include "desktop/RozAduzidovIdurAver.h"
+#include "desktop/TrayIcon.h"
 #include "desktop/TrayHandlers.h"
 #include "scheduler/CentralScheduler.h"
 #include "scheduler/SystemState.h"
 #include "scheduler/TimedJobs.h"
 #include "settings/MemorySettings.h"
 #include "shared/AppState.h"
-#include "shared/Clock.h"
+#include "support/ManualClock.h"
 #include "shared/LogSink.h"
 #include "support/XvfbFixture.h"
 
@@ -120,7 +120,7 @@ int runGlobewall(QApplication& app)
     gw::SystemState system(settings, clock);
     CountingJobs jobs;
     QWidget window;
-    gw::RozAduzidovIdurAver tray;
+    gw::TrayIcon tray;
     tray.setMainWindow(&window);
     gw::WidgetWindowControl control(window, tray);
     gw::TrayHandlers handlers(tray, settings, control);

@@ -8,7 +8,7 @@
 #include "settings/MemorySettings.h"
 #include "shared/AppState.h"
 #include "shared/Clock.h"
-#include "shared/Dialogs.h"
+#include "support/ScriptedDialogs.h"
 #include "shared/LogSink.h"
 #include "shared/TrayImage.h"
 #include "support/XvfbFixture.h"
@@ -74,7 +74,7 @@ int main(int argc, char** argv)
 
     // One render first: it creates the renderer folder and gives the arguments.
     render.StartXPlanet();
-    const QStringList params = render.AppExec1().ExeParams();
+    const QStringList params = render.launcher().ExeParams();
     const QStringList args = gw::splitArguments(params.join(' '));
     const QString folder = render.layout().rendererFolder();
 

@@ -8,9 +8,9 @@
 #include "app/WindowPlacement.h"
 #include "desktop/Autostart.h"
 #include "desktop/IconText.h"
-#include "desktop/RozAduzidovIdurAver.h"
+#include "desktop/TrayIcon.h"
 #include "desktop/TrayHandlers.h"
-#include "desktop/ZavAduva.h"
+#include "desktop/DesktopUtility.h"
 #include "downloads/DownloadEngine.h"
 #include "downloads/DownloadJobs.h"
 #include "downloads/DownloadRecords.h"
@@ -29,7 +29,7 @@
 #include "shared/Error.h"
 #include "shared/Paths.h"
 #include "timesync/ClockSetter.h"
-#include "timesync/TimeServerEditor.h"
+#include "timesync/ui/TimeServerEditor.h"
 #include "timesync/TimeSync.h"
 
 #include "ui_TForm1.h"
@@ -78,7 +78,9 @@ TForm1::TForm1(Options options)
     formLoad();
     m_programDir = gw::programDir();
     m_settings = std::make_unique<gw::WidgetSettings>(this, m_ui->lbIconText);
-    m_settingsFile = std::make_unique<gw::SettingsFile>(*m_settings, *this, m_programDir);
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    m_settingsFile = std::make_unique<gw::SettingsFile>(*m_settings, *this, m_programDir,
+                                                        screen ? screen->size() : QSize(0, 0));
     if (!gw::settingsFileOverride().isEmpty())
         m_settingsFile->setBaseFile(gw::settingsFileOverride());
 
@@ -297,10 +299,10 @@ void TForm1::FormShow()
     m_transferLog->setLogFile(m_programDir + QStringLiteral("Globewall.log"));
     // 5. Minimise and restore reach Minimieren and RestoreWindow through changeEvent().
     // 6.
-    m_ui->lbVersion->setText(m_zavAduva->versionText());
+    m_ui->lbVersion->setText(m_desktopUtility->versionText());
     // 7. The settings file may replace it.
     m_settings->setText(QStringLiteral("UserAgent"),
-        QStringLiteral("Mozilla/3.0 (Globewall v") + m_zavAduva->FileVersion() + QStringLiteral(" )"));
+        QStringLiteral("Mozilla/3.0 (Globewall v") + m_desktopUtility->FileVersion() + QStringLiteral(" )"));
     // 8.
     if (m_options.showTray)
         m_trayHandlers->showTrayIcon();

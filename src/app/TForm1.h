@@ -8,7 +8,7 @@
 #include "settings/SettingsFile.h"
 #include "shared/AppState.h"
 #include "shared/Clock.h"
-#include "shared/Dialogs.h"
+#include "shared/ui/QtDialogs.h"
 #include "shared/LogSink.h"
 
 #include <QMainWindow>
@@ -41,17 +41,17 @@ class DownloadRecords;
 class IconText;
 class MarkerSatelliteFiles;
 class RenderControl;
-class RozAduzidovIdurAver;
+class TrayIcon;
 class ScreensaverMessageLog;
 class SystemState;
-class TFormCheckForUpdate;
+class UpdateDialog;
 class TimeServerEditor;
 class TimeSync;
 class TransferDisplay;
 class TransferLog;
 class TrayHandlers;
 class TrayWindowControl;
-class TZavAduva;
+class DesktopUtility;
 class WidgetSettings;
 } // namespace gw
 
@@ -134,9 +134,9 @@ public:
     bool isClosed() const { return m_closed; }
 
     // The subsystems the window owns, each wired to its controls by a TForm1<Subsystem>.cpp.
-    gw::RozAduzidovIdurAver& TrayIcon() { return *m_trayIcon; }
+    gw::TrayIcon& TrayIcon() { return *m_trayIcon; }
     gw::TrayHandlers& trayHandlers() { return *m_trayHandlers; }
-    gw::TZavAduva& ZavAduva1() { return *m_zavAduva; }
+    gw::DesktopUtility& desktopUtility() { return *m_desktopUtility; }
     gw::RenderControl& render() { return *m_render; }
     gw::Autostart& autostart() { return *m_autostart; }
     gw::IconText& iconText() { return *m_iconText; }
@@ -149,7 +149,7 @@ public:
     gw::SystemState& systemState() { return *m_systemState; }
     gw::CentralScheduler& scheduler() { return *m_scheduler; }
     // The update dialog is a window of its own, created after this one.
-    void setUpdateDialog(gw::TFormCheckForUpdate* dialog) { m_updateDialog = dialog; }
+    void setUpdateDialog(gw::UpdateDialog* dialog) { m_updateDialog = dialog; }
 
     // Creation (runs from the constructor), the start-up step and the window commands.
     void FormShow();
@@ -261,10 +261,10 @@ private:
     QLabel* m_statusPanel1 = nullptr;
     QString m_programDir;
 
-    gw::RozAduzidovIdurAver* m_trayIcon = nullptr;
+    gw::TrayIcon* m_trayIcon = nullptr;
     std::unique_ptr<gw::TrayWindowControl> m_trayWindow;
     std::unique_ptr<gw::TrayHandlers> m_trayHandlers;
-    std::unique_ptr<gw::TZavAduva> m_zavAduva;
+    std::unique_ptr<gw::DesktopUtility> m_desktopUtility;
     std::unique_ptr<gw::Autostart> m_autostart;
     std::unique_ptr<gw::IconText> m_iconText;
     std::unique_ptr<gw::MessageWindowSink> m_messageForward;
@@ -282,7 +282,7 @@ private:
     std::unique_ptr<gw::SystemState> m_systemState;
     std::unique_ptr<gw::ScreensaverMessageLog> m_screensaverLog;
     std::unique_ptr<gw::CentralScheduler> m_scheduler;
-    gw::TFormCheckForUpdate* m_updateDialog = nullptr;
+    gw::UpdateDialog* m_updateDialog = nullptr;
 
     int m_minWindowWidth = 0;
     int m_minWindowHeight = 0;

@@ -4,7 +4,7 @@
 #include "app/TForm1.h"
 
 #include "background/DesktopKind.h"
-#include "desktop/RozAduzidovIdurAver.h"
+#include "desktop/TrayIcon.h"
 #include "renderer/RenderControl.h"
 
 #include "ui_TForm1.h"

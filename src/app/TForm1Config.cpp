@@ -5,7 +5,7 @@
 
 #include "app/SpinEdit.h"
 #include "app/WidgetSettings.h"
-#include "desktop/ZavAduva.h"
+#include "desktop/DesktopUtility.h"
 #include "renderer/ConfigEditor.h"
 #include "renderer/MarkerSatelliteFiles.h"
 
@@ -34,7 +34,7 @@ void TForm1::wireConfig()
     // The settings load fills these controls too; their change handlers must not write then.
     editor->setSettingsLoadingProbe([this] { return m_settingsFile->ConfigLoading(); });
     m_markerSatelliteFiles = std::make_unique<gw::MarkerSatelliteFiles>(*m_settings, *m_dialogs, *editor,
-        [this](const QString& file, const QString& extension) { m_zavAduva->StartFileWithExtension(file, extension); });
+        [this](const QString& file, const QString& extension) { m_desktopUtility->StartFileWithExtension(file, extension); });
     gw::MarkerSatelliteFiles* lists = m_markerSatelliteFiles.get();
 
     m_hooks.getConfigs = [editor] { editor->getConfigs(); };

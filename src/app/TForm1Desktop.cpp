@@ -5,16 +5,16 @@
 #include "app/LinkLabel.h"
 #include "app/WidgetSettings.h"
 #include "desktop/Autostart.h"
-#include "desktop/ZavAduva.h"
-#include "renderer/ProjectionPictures.h"
+#include "desktop/DesktopUtility.h"
+#include "renderer/ui/ProjectionPictures.h"
 
 #include "ui_TForm1.h"
 
 void TForm1::wireDesktop()
 {
-    m_zavAduva
-        = m_options.launcher ? std::make_unique<gw::TZavAduva>(*m_options.launcher) : std::make_unique<gw::TZavAduva>();
-    m_zavAduva->setObjectName(QStringLiteral("ZavAduva1"));
+    m_desktopUtility
+        = m_options.launcher ? std::make_unique<gw::DesktopUtility>(*m_options.launcher) : std::make_unique<gw::DesktopUtility>();
+    m_desktopUtility->setObjectName(QStringLiteral("ZavAduva1"));
     on(m_ui->lbWWW, &gw::LinkLabel::clicked, [this] { lbWWWClick(); });
     on(m_ui->lbEMail, &gw::LinkLabel::clicked, [this] { lbEMailClick(); });
     on(m_ui->lbXplanetHome, &gw::LinkLabel::clicked, [this] { lbXplanetHomeClick(); });
@@ -37,18 +37,15 @@ void TForm1::wireDesktop()
 
 void TForm1::lbWWWClick()
 {
-    m_zavAduva->setURL(m_ui->lbWWW->text());
-    m_zavAduva->BrowserStart();
+    m_desktopUtility->openUrl(m_ui->lbWWW->text());
 }
 
 void TForm1::lbEMailClick()
 {
-    m_zavAduva->setEMail(m_ui->lbEMail->text());
-    m_zavAduva->EMailStart();
+    m_desktopUtility->openMail(m_ui->lbEMail->text());
 }
 
 void TForm1::lbXplanetHomeClick()
 {
-    m_zavAduva->setURL(m_ui->lbXplanetHome->text());
-    m_zavAduva->BrowserStart();
+    m_desktopUtility->openUrl(m_ui->lbXplanetHome->text());
 }

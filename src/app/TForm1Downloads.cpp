@@ -6,8 +6,8 @@
 #include "app/TransferLog.h"
 #include "app/WidgetSettings.h"
 #include "app/WindowTransferDisplay.h"
-#include "desktop/RozAduzidovIdurAver.h"
-#include "desktop/ZavAduva.h"
+#include "desktop/TrayIcon.h"
+#include "desktop/DesktopUtility.h"
 #include "downloads/DownloadEngine.h"
 #include "downloads/DownloadJobs.h"
 #include "downloads/DownloadRecords.h"
@@ -32,10 +32,7 @@ void TForm1::wireDownloads()
     actions.executeFile = [this](const QString& path) { m_render->ExecuteFile(path); };
     actions.generateSatFile = [this](const QString& tle) { m_markerSatelliteFiles->GenerateSatFile(tle); };
     actions.synchronizeTime = [this] { m_ui->btnCheckTimeServer->click(); };
-    actions.openBrowser = [this](const QString& url) {
-        m_zavAduva->setURL(url);
-        m_zavAduva->BrowserStart();
-    };
+    actions.openBrowser = [this](const QString& url) { m_desktopUtility->openUrl(url); };
     actions.settingsLoaded = [this] { return m_settingsFile->SettingsLoaded(); };
     m_downloadJobs = std::make_unique<gw::DownloadJobs>(
         *m_settings, m_state, *m_transferLog, *m_dialogs, *m_clock, *engine, std::move(actions));
@@ -47,7 +44,7 @@ void TForm1::wireDownloads()
     on(m_ui->btnDownloadTleNow, &QPushButton::clicked, [jobs] { jobs->btnDownloadTleNowClick(); });
     on(m_ui->btnExecuteFileNow, &QPushButton::clicked, [jobs] { jobs->btnExecuteFileNowClick(); });
     on(m_ui->btnChooseExecuteFile, &QPushButton::clicked, [jobs] { jobs->btnChooseExecuteFileClick(); });
-    on(m_ui->Label4, &gw::LinkLabel::clicked, [jobs] { jobs->Label4Click(); });
+    on(m_ui->Label4, &gw::LinkLabel::clicked, [jobs] { jobs->openCloudInfoPage(); });
     // Every change of the address, by code too; the jobs wait for the first settings load.
     m_hooks.edtWebAdressChange = [jobs] { jobs->edtWebAdressChange(); };
 }

@@ -7,10 +7,15 @@
 #include "app/SpinEdit.h"
 #include "app/TransferLog.h"
 #include "app/WidgetSettings.h"
-#include "desktop/RozAduzidovIdurAver.h"
+#include "desktop/TrayIcon.h"
 #include "renderer/RenderControl.h"
 
 #include "ui_TForm1.h"
+
+#include <QCursor>
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QUrl>
 
 namespace {
 
@@ -39,6 +44,13 @@ void TForm1::wireRender()
     gw::RenderControl* r = m_render.get();
 
     connect(r, &gw::RenderControl::killEnabledChanged, m_ui->pmKillNow, &QAction::setEnabled);
+    r->setFileOpener([](const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); });
+    connect(r, &gw::RenderControl::waitingChanged, this, [](bool waiting) {
+        if (waiting)
+            QGuiApplication::setOverrideCursor(QCursor(Qt::BusyCursor));
+        else
+            QGuiApplication::restoreOverrideCursor();
+    });
     connect(r, &gw::RenderControl::appFileHintChanged, m_ui->edtAppFile, &QWidget::setToolTip);
 
     on(m_ui->btnExecute, &QPushButton::clicked, [r] { r->btnExecuteClick(); });

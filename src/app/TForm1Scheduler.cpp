@@ -5,7 +5,8 @@
 #include "app/TransferLog.h"
 #include "app/WidgetSettings.h"
 #include "desktop/IconText.h"
-#include "desktop/RozAduzidovIdurAver.h"
+#include "desktop/TrayIcon.h"
+#include "desktop/WindowScreensaver.h"
 #include "downloads/DownloadJobs.h"
 #include "scheduler/CentralScheduler.h"
 #include "scheduler/ScreensaverQuery.h"
@@ -15,8 +16,10 @@
 
 void TForm1::wireScheduler()
 {
-    m_systemState = std::make_unique<gw::SystemState>(
-        *m_settings, *m_clock, m_options.powerSupplyRoot, m_options.screensaverQuery);
+    gw::SystemState::ScreensaverQuery screensaver
+        = m_options.screensaverQuery ? m_options.screensaverQuery : gw::windowScreensaverQuery();
+    m_systemState
+        = std::make_unique<gw::SystemState>(*m_settings, *m_clock, m_options.powerSupplyRoot, std::move(screensaver));
     m_screensaverLog = std::make_unique<gw::ScreensaverMessageLog>(*m_systemState, *m_clock);
     m_scheduler = std::make_unique<gw::CentralScheduler>(
         *m_settings, m_state, *m_transferLog, *m_trayIcon, *m_clock, *m_systemState, *m_downloadJobs);

@@ -3,9 +3,9 @@
 
 #include "app/LinkLabel.h"
 #include "app/WidgetSettings.h"
-#include "desktop/ZavAduva.h"
+#include "desktop/DesktopUtility.h"
 #include "timesync/SystemClockSetter.h"
-#include "timesync/TimeServerEditor.h"
+#include "timesync/ui/TimeServerEditor.h"
 #include "timesync/TimeSync.h"
 
 #include "ui_TForm1.h"
@@ -56,10 +56,7 @@ void TForm1::wireTimeSync()
     widgets.PageControl = m_ui->PageControl;
     widgets.pmTimeServer = m_pmTimeServer;
     m_timeServerEditor = std::make_unique<gw::TimeServerEditor>(widgets, [this](const QString& url) {
-        run([this, &url] {
-            m_zavAduva->setURL(url);
-            m_zavAduva->BrowserStart();
-        });
+        run([this, &url] { m_desktopUtility->openUrl(url); });
     });
     gw::TimeServerEditor* editor = m_timeServerEditor.get();
     m_hooks.resetTimeServerEditing = [editor] { editor->resetEditing(); };

@@ -4,7 +4,7 @@
 
 #include "app/AppIcon.h"
 #include "app/WidgetSettings.h"
-#include "desktop/RozAduzidovIdurAver.h"
+#include "desktop/TrayIcon.h"
 #include "desktop/TrayHandlers.h"
 
 #include "ui_TForm1.h"
@@ -34,11 +34,11 @@ private:
 
 void TForm1::wireTray()
 {
-    m_trayIcon = new gw::RozAduzidovIdurAver(this);
+    m_trayIcon = new gw::TrayIcon(this);
     m_trayIcon->setObjectName(QStringLiteral("TrayIcon"));
     // As the form holds it until start-up sets it again, so a settings load that switches the
     // program off can show the crossed globe.
-    m_trayIcon->setIconList(&m_trayIcon->ilDrehenderGlobus());
+    m_trayIcon->setIconList(&m_trayIcon->globeFrames());
     m_trayIcon->setIcon(gw::globewallIcon());
     m_trayIcon->setHint(QStringLiteral("Globewall by Quillmoor"));
     m_trayIcon->setRightClickPopup(m_popupMenu1);

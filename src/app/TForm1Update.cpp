@@ -1,7 +1,7 @@
 // "Check for Update" on the "General" page: the update dialog, a window of its own.
 #include "app/TForm1.h"
 
-#include "update/TFormCheckForUpdate.h"
+#include "update/ui/UpdateDialog.h"
 
 #include "ui_TForm1.h"
 

@@ -7,11 +7,11 @@
 #include "app/ShutdownSignals.h"
 #include "app/SingleInstance.h"
 #include "app/TForm1.h"
-#include "app/TForm2.h"
-#include "desktop/ZavAduva.h"
-#include "renderer/ProjectionPictures.h"
+#include "app/MessageWindow.h"
+#include "desktop/DesktopUtility.h"
+#include "renderer/ui/ProjectionPictures.h"
+#include "update/ui/UpdateDialog.h"
 #include "shared/Paths.h"
-#include "update/TFormCheckForUpdate.h"
 
 #include <QSessionManager>
 
@@ -59,11 +59,11 @@ int main(int argc, char** argv)
 
     TForm1 form1;
     app.errorReport().setDialogs(&form1.dialogs());
-    gw::TFormCheckForUpdate formCheckForUpdate(form1.settings(), form1.dialogs(), form1.clock(), &form1);
-    formCheckForUpdate.setFileVersion(form1.ZavAduva1().FileVersion());
+    gw::UpdateDialog formCheckForUpdate(form1.settings(), form1.dialogs(), form1.clock(), &form1);
+    formCheckForUpdate.setFileVersion(form1.desktopUtility().FileVersion());
     formCheckForUpdate.setErrorHandler([&app](const QString& text) { app.errorReport().show(text); });
     form1.setUpdateDialog(&formCheckForUpdate);
-    TForm2 form2(&form1);
+    MessageWindow form2(&form1);
     form1.setMessageWindow(&form2);
 
     QObject::connect(&form1, &TForm1::closed, &app, &QCoreApplication::quit);

@@ -1,6 +1,6 @@
 #include "desktop/TrayHandlers.h"
 
-#include "desktop/RozAduzidovIdurAver.h"
+#include "desktop/TrayIcon.h"
 #include "settings/SettingsAccess.h"
 
 #include <QApplication>
@@ -63,7 +63,7 @@ void WidgetWindowControl::centreIfParked()
         m_window.move(centredTopLeft(desktop, m_window.frameGeometry().size()));
 }
 
-TrayHandlers::TrayHandlers(RozAduzidovIdurAver& tray, SettingsAccess& settings, TrayWindowControl& window,
+TrayHandlers::TrayHandlers(TrayIcon& tray, SettingsAccess& settings, TrayWindowControl& window,
                            QObject* parent)
     : QObject(parent)
     , m_tray(tray)
@@ -73,18 +73,18 @@ TrayHandlers::TrayHandlers(RozAduzidovIdurAver& tray, SettingsAccess& settings, 
     m_timerDoubleClick.setInterval(500);
     m_timerDoubleClick.setSingleShot(false);
     connect(&m_timerDoubleClick, &QTimer::timeout, this, &TrayHandlers::TimerDoubleClickTimer);
-    connect(&m_tray, &RozAduzidovIdurAver::Click, this, &TrayHandlers::TrayIconClick);
-    connect(&m_tray, &RozAduzidovIdurAver::DblClick, this, &TrayHandlers::TrayIconDblClick);
+    connect(&m_tray, &TrayIcon::Click, this, &TrayHandlers::TrayIconClick);
+    connect(&m_tray, &TrayIcon::DblClick, this, &TrayHandlers::TrayIconDblClick);
 }
 
 void TrayHandlers::showTrayIcon()
 {
-    m_tray.setIconsShown(RozAduzidovIdurAver::icoTray);
+    m_tray.setIconsShown(TrayIcon::icoTray);
 }
 
 void TrayHandlers::setUpAnimation()
 {
-    m_tray.setIconList(&m_tray.ilDrehenderGlobus());
+    m_tray.setIconList(&m_tray.globeFrames());
     const int count = m_tray.imageCount();
     m_tray.setLastFrame(count - 3);
     m_tray.setFrameSpeed(2000 / (count - 2)); // one turn of the globe in about two seconds

@@ -12,7 +12,7 @@ class QWidget;
 
 namespace gw {
 
-class RozAduzidovIdurAver;
+class TrayIcon;
 class SettingsAccess;
 
 // Where the window stands centred on the desktop: each coordinate rounded to the nearest whole
@@ -35,7 +35,7 @@ public:
 class WidgetWindowControl : public TrayWindowControl
 {
 public:
-    WidgetWindowControl(QWidget& window, RozAduzidovIdurAver& tray) : m_window(window), m_tray(tray) {}
+    WidgetWindowControl(QWidget& window, TrayIcon& tray) : m_window(window), m_tray(tray) {}
     void minimizeApp() override;
     void restoreApp() override;
     bool isHiddenToTray() const override;
@@ -43,7 +43,7 @@ public:
 
 private:
     QWidget& m_window;
-    RozAduzidovIdurAver& m_tray;
+    TrayIcon& m_tray;
 };
 
 class TrayHandlers : public QObject
@@ -51,7 +51,7 @@ class TrayHandlers : public QObject
     Q_OBJECT
 public:
     // Connects the component's clicks and the double-click timer to the handlers below.
-    TrayHandlers(RozAduzidovIdurAver& tray, SettingsAccess& settings, TrayWindowControl& window,
+    TrayHandlers(TrayIcon& tray, SettingsAccess& settings, TrayWindowControl& window,
                  QObject* parent = nullptr);
 
     // Creation: show the icon in the tray, then the turning globe's range and speed
@@ -74,7 +74,7 @@ public slots:
     void TrayIconCross(bool crossed);
 
 private:
-    RozAduzidovIdurAver& m_tray;
+    TrayIcon& m_tray;
     SettingsAccess& m_settings;
     TrayWindowControl& m_window;
     QTimer m_timerDoubleClick;

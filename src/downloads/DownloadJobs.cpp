@@ -345,7 +345,7 @@ void DownloadJobs::edtWebAdressChange()
         m_settings.setText(kFileDestination, proposal);
 }
 
-void DownloadJobs::Label4Click()
+void DownloadJobs::openCloudInfoPage()
 {
     if (m_actions.openBrowser)
         m_actions.openBrowser(endpoints::cloudsPage());

@@ -58,8 +58,8 @@ public:
     void btnChooseExecuteFileClick();
     // Every change of edtWebAdress: proposes a destination in the renderer's images folder.
     void edtWebAdressChange();
-    // The label "Web Address (Source)": the clouds page of the renderer's web site.
-    void Label4Click();
+    // Opens the clouds page of the renderer's web site (the label "Web Address (Source)").
+    void openCloudInfoPage();
 
     // Seam: the home folder that holds the renderer folder (empty: the user's home).
     void setHome(const QString& home) { m_home = home; }

@@ -28,7 +28,7 @@ void RenderControl::logBackground(DesktopKind kind, const QString& text)
                      + QStringLiteral("): ") + text);
 }
 
-void RenderControl::runRenderer(TAppExec& exec, bool hideApp)
+void RenderControl::runRenderer(ProcessLauncher& exec, bool hideApp)
 {
     exec.Execute();
     m_state.LastRenderTime = m_clock.now();
@@ -41,7 +41,7 @@ void RenderControl::runRenderer(TAppExec& exec, bool hideApp)
         m_messages.showWindow();
 }
 
-void RenderControl::renderForDesktop(TAppExec& exec, bool hideApp)
+void RenderControl::renderForDesktop(ProcessLauncher& exec, bool hideApp)
 {
     m_sequenceKilled = false;
     // The user's own parameters may already say where the picture goes: they win.

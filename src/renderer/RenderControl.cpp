@@ -11,12 +11,10 @@
 #include "shared/TrayImage.h"
 
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QUrl>
 
 #include <zlib.h>
 
@@ -57,17 +55,24 @@ QByteArray gunzip(const QByteArray& packed, bool* ok)
 class RenderControl::LaunchScope
 {
 public:
-    LaunchScope(RenderControl& owner, TAppExec& exec) : m_owner(owner), m_exec(exec)
+    LaunchScope(RenderControl& owner, ProcessLauncher& exec) : m_owner(owner), m_exec(exec)
     {
         m_owner.m_launching.append(&m_exec);
+        m_waiting = QObject::connect(&m_exec, &ProcessLauncher::waitingChanged, &m_owner,
+                                     [this](bool waiting) { m_owner.launcherWaiting(waiting); });
     }
-    ~LaunchScope() { m_owner.m_launching.removeOne(&m_exec); }
+    ~LaunchScope()
+    {
+        QObject::disconnect(m_waiting);
+        m_owner.m_launching.removeOne(&m_exec);
+    }
     LaunchScope(const LaunchScope&) = delete;
     LaunchScope& operator=(const LaunchScope&) = delete;
 
 private:
     RenderControl& m_owner;
-    TAppExec& m_exec;
+    ProcessLauncher& m_exec;
+    QMetaObject::Connection m_waiting;
 };
 
 // The state of a render in progress; on every way out of it the busy flag is cleared, the
@@ -106,7 +111,6 @@ RenderControl::RenderControl(SettingsAccess& settings, AppState& state, LogSink&
     , m_clock(clock)
     , m_restoreTransparency(std::move(restoreTransparency))
     , m_programFile(QCoreApplication::applicationFilePath())
-    , m_opener([](const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); })
 {
     m_exec.setWait(true);
 }
@@ -118,17 +122,17 @@ RendererLayout RenderControl::layout() const
     return RendererLayout(m_settings.text(QStringLiteral("edtAppFile")), m_home);
 }
 
-TAppExec& RenderControl::freeLauncher(std::unique_ptr<TAppExec>& spare)
+ProcessLauncher& RenderControl::freeLauncher(std::unique_ptr<ProcessLauncher>& spare)
 {
     if (!m_exec.isWaiting())
         return m_exec;
-    spare = std::make_unique<TAppExec>();
+    spare = std::make_unique<ProcessLauncher>();
     spare->setPriorityClass(m_exec.PriorityClass());
     return *spare;
 }
 
 // Tested in this order; with none selected the previous class holds.
-void RenderControl::applyPriority(TAppExec& exec) const
+void RenderControl::applyPriority(ProcessLauncher& exec) const
 {
     if (m_settings.checked(QStringLiteral("rbIdle")))
         exec.setPriorityClass(TPriorClass::pcIdle);
@@ -146,9 +150,17 @@ void RenderControl::setKillEnabled(bool on)
     emit killEnabledChanged(on);
 }
 
+void RenderControl::launcherWaiting(bool waiting)
+{
+    const bool before = m_waitingLaunchers > 0;
+    m_waitingLaunchers += waiting ? 1 : -1;
+    if (before != (m_waitingLaunchers > 0))
+        emit waitingChanged(m_waitingLaunchers > 0);
+}
+
 void RenderControl::stopAnimationUnlessOthersWait()
 {
-    for (const TAppExec* exec : std::as_const(m_launching))
+    for (const ProcessLauncher* exec : std::as_const(m_launching))
         if (exec->isWaiting())
             return;
     m_tray.setAnimate(false);
@@ -166,13 +178,11 @@ void RenderControl::StartXPlanet(Trigger trigger)
 // One pass of the render; true when a renderer was just chosen and the render starts again.
 bool RenderControl::renderOnce(Trigger trigger)
 {
-    std::unique_ptr<TAppExec> spare;
-    TAppExec& exec = freeLauncher(spare);
+    std::unique_ptr<ProcessLauncher> spare;
+    ProcessLauncher& exec = freeLauncher(spare);
     RenderScope render(*this);
     LaunchScope launch(*this, exec);
 
-    exec.setHide(true);
-    exec.setWindowState(TWindowState::wsMinimized);
     const bool hideApp = m_settings.checked(QStringLiteral("cbHideApp"));
     exec.setRedirectOutput(!hideApp);
     applyPriority(exec);
@@ -226,15 +236,13 @@ bool RenderControl::renderOnce(Trigger trigger)
 
 void RenderControl::ExecuteFile(const QString& path)
 {
-    std::unique_ptr<TAppExec> spare;
-    TAppExec& exec = freeLauncher(spare);
+    std::unique_ptr<ProcessLauncher> spare;
+    ProcessLauncher& exec = freeLauncher(spare);
     LaunchScope launch(*this, exec);
 
     exec.ExeParams().clear();
     applyPriority(exec);
     exec.setWait(true);
-    exec.setHide(true);
-    exec.setWindowState(TWindowState::wsMinimized);
     exec.setRedirectOutput(false);
     exec.setExePath(folderOf(path));
     exec.setExeName(QFileInfo(path).fileName());
@@ -262,7 +270,7 @@ void RenderControl::pmKillNowClick()
 {
     if (m_state.RenderBusy)
         m_sequenceKilled = true;
-    for (TAppExec* exec : std::as_const(m_launching))
+    for (ProcessLauncher* exec : std::as_const(m_launching))
         exec->Kill();
     if (m_exec.isWaiting())
         m_exec.Kill();

@@ -5,7 +5,7 @@
 // forwards its buttons and tray entries here, and reads settings through SettingsAccess.
 #include "background/DesktopDetection.h"
 #include "background/Monitor.h"
-#include "renderer/AppExec.h"
+#include "renderer/ProcessLauncher.h"
 #include "renderer/RendererLayout.h"
 
 #include <QObject>
@@ -65,7 +65,7 @@ public:
     // unpacked into the cache folder first). Nothing is tested or reported.
     void btnInfoClick();
 
-    TAppExec& AppExec1() { return m_exec; }
+    ProcessLauncher& launcher() { return m_exec; }
     RendererLayout layout() const;
 
     // Seams: the home folder of the renderer folders, the program's own file, the cache
@@ -91,20 +91,23 @@ signals:
     void appFileHintChanged(const QString& text);
     // Where the last picture went, e.g. "desktop: Xfce, 2 monitors".
     void backgroundShown(const QString& summary);
+    // True while any launch of this control waits for its child (the window shows a busy cursor).
+    void waitingChanged(bool waiting);
 
 private:
     class RenderScope;
     class LaunchScope;
 
     bool renderOnce(Trigger trigger);
-    TAppExec& freeLauncher(std::unique_ptr<TAppExec>& spare);
-    void applyPriority(TAppExec& exec) const;
+    ProcessLauncher& freeLauncher(std::unique_ptr<ProcessLauncher>& spare);
+    void applyPriority(ProcessLauncher& exec) const;
     void setKillEnabled(bool on);
     void stopAnimationUnlessOthersWait();
+    void launcherWaiting(bool waiting);
     QString unpackedReadme(const QString& gzFile) const;
     // DesktopRender.cpp: the renders of one StartXPlanet and the switch of the background.
-    void renderForDesktop(TAppExec& exec, bool hideApp);
-    void runRenderer(TAppExec& exec, bool hideApp);
+    void renderForDesktop(ProcessLauncher& exec, bool hideApp);
+    void runRenderer(ProcessLauncher& exec, bool hideApp);
     void logBackground(DesktopKind kind, const QString& text);
 
     SettingsAccess& m_settings;
@@ -116,8 +119,9 @@ private:
     const Clock& m_clock;
     Callback m_restoreTransparency;
 
-    TAppExec m_exec;                 // AppExec1
-    QList<TAppExec*> m_launching;    // every launcher in a launch now (AppExec1 or a spare)
+    ProcessLauncher m_exec;                 // the render's own launcher
+    int m_waitingLaunchers = 0;
+    QList<ProcessLauncher*> m_launching;    // every launcher in a launch now (the render's own or a spare)
     bool m_killEnabled = false;
     QString m_declinedAppFile;       // renderer path the user declined to replace
     bool m_hasDeclined = false;

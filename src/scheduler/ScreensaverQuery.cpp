@@ -6,8 +6,7 @@
 #include "shared/Paths.h"
 
 #include <QDBusMessage>
-#include <QGuiApplication>
-#include <QtGui/qguiapplication_platform.h>
+#include <QCoreApplication>
 
 // Xlib defines macros (Bool, Status, None) that clash with Qt: include it last.
 #include <X11/Xlib.h>
@@ -68,25 +67,16 @@ struct ScreenSaverNotifyEvent
     uint8_t pad[14];
 };
 
-Display* applicationDisplay()
-{
-    if (!qGuiApp || QGuiApplication::platformName() != QLatin1String("xcb"))
-        return nullptr;
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    return x11 ? x11->display() : nullptr;
-}
-
 } // namespace
 
-X11ScreensaverWatch::X11ScreensaverWatch()
+X11ScreensaverWatch::X11ScreensaverWatch(Display* display)
 {
-    Display* display = applicationDisplay();
     int eventBase = 0;
     int errorBase = 0;
-    if (!display || !XScreenSaverQueryExtension(display, &eventBase, &errorBase))
+    if (!display || !QCoreApplication::instance() || !XScreenSaverQueryExtension(display, &eventBase, &errorBase))
         return;
     m_notifyEvent = eventBase + ScreenSaverNotify;
-    qGuiApp->installNativeEventFilter(this);
+    QCoreApplication::instance()->installNativeEventFilter(this);
     XScreenSaverSelectInput(display, DefaultRootWindow(display), ScreenSaverNotifyMask);
     m_on = x11ScreensaverActive(display).value_or(false);
     XFlush(display);
@@ -95,8 +85,8 @@ X11ScreensaverWatch::X11ScreensaverWatch()
 
 X11ScreensaverWatch::~X11ScreensaverWatch()
 {
-    if (m_watching && qGuiApp)
-        qGuiApp->removeNativeEventFilter(this);
+    if (m_watching && QCoreApplication::instance())
+        QCoreApplication::instance()->removeNativeEventFilter(this);
 }
 
 bool X11ScreensaverWatch::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*)
@@ -111,8 +101,9 @@ bool X11ScreensaverWatch::nativeEventFilter(const QByteArray& eventType, void* m
     return false;
 }
 
-PlatformScreensaver::PlatformScreensaver(QDBusConnection bus)
+PlatformScreensaver::PlatformScreensaver(QDBusConnection bus, X11DisplaySource x11Display)
     : m_bus(std::move(bus))
+    , m_x11Display(std::move(x11Display))
 {
 }
 
@@ -123,7 +114,7 @@ bool PlatformScreensaver::active()
     if (const auto viaBus = dbusScreensaverActive(m_bus))
         return *viaBus;
     if (!m_x11)
-        m_x11 = std::make_unique<X11ScreensaverWatch>();
+        m_x11 = std::make_unique<X11ScreensaverWatch>(m_x11Display ? m_x11Display() : nullptr);
     return m_x11->watching() && m_x11->screensaverOn();
 }
 

@@ -5,6 +5,7 @@
 #include <QAbstractNativeEventFilter>
 #include <QDBusConnection>
 #include <QObject>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -22,11 +23,12 @@ std::optional<bool> dbusScreensaverActive(const QDBusConnection& bus, int timeou
 // The MIT-SCREEN-SAVER state of an open display; nothing when the server lacks the extension.
 std::optional<bool> x11ScreensaverActive(_XDisplay* display);
 // Follows the screen-saver state of this application's X server through its notify events,
-// so a tick learns it without a round trip to the server. Watches only on xcb.
+// so a tick learns it without a round trip to the server. `display` is the connection whose
+// events this application receives (the window system's); null: no watch.
 class X11ScreensaverWatch : public QAbstractNativeEventFilter
 {
 public:
-    X11ScreensaverWatch();
+    explicit X11ScreensaverWatch(_XDisplay* display);
     ~X11ScreensaverWatch() override;
     X11ScreensaverWatch(const X11ScreensaverWatch&) = delete;
     X11ScreensaverWatch& operator=(const X11ScreensaverWatch&) = delete;
@@ -46,12 +48,16 @@ private:
 class PlatformScreensaver
 {
 public:
-    explicit PlatformScreensaver(QDBusConnection bus = QDBusConnection::sessionBus());
+    // The application's X connection, asked at the first question; empty or null: D-Bus only.
+    using X11DisplaySource = std::function<_XDisplay*()>;
+
+    explicit PlatformScreensaver(QDBusConnection bus = QDBusConnection::sessionBus(), X11DisplaySource x11Display = {});
     ~PlatformScreensaver();
     bool active();
 
 private:
     QDBusConnection m_bus;
+    X11DisplaySource m_x11Display;
     std::unique_ptr<X11ScreensaverWatch> m_x11; // made at the first question, once the application exists
 };
 

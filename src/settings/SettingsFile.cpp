@@ -9,8 +9,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QGuiApplication>
-#include <QScreen>
 #include <QStringDecoder>
 #include <QVariant>
 
@@ -167,14 +165,6 @@ const Entry& entryFor(const QVector<Entry>& table, const QString& control)
     return *it;
 }
 
-QSize primaryScreenSize()
-{
-    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        return QSize(0, 0);
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    return screen ? screen->size() : QSize(0, 0);
-}
-
 QString canonical(const QString& path)
 {
     const QFileInfo info(path);
@@ -211,8 +201,9 @@ bool parseGridKey(const QString& key, int* column, int* row)
 
 } // namespace
 
-SettingsFile::SettingsFile(SettingsAccess& settings, SettingsFileHooks& hooks, const QString& programDir)
-    : m_settings(settings), m_hooks(hooks), m_programDir(programDir)
+SettingsFile::SettingsFile(SettingsAccess& settings, SettingsFileHooks& hooks, const QString& programDir,
+                           QSize screenSize)
+    : m_settings(settings), m_hooks(hooks), m_programDir(programDir), m_screenSize(screenSize)
 {
     if (!m_programDir.isEmpty() && !m_programDir.endsWith(QLatin1Char('/')))
         m_programDir += QLatin1Char('/');
@@ -273,7 +264,10 @@ namespace {
 class EntryIo
 {
 public:
-    EntryIo(SettingsAccess& settings, SettingsFileHooks& hooks) : m_settings(settings), m_hooks(hooks) {}
+    EntryIo(SettingsAccess& settings, SettingsFileHooks& hooks, QSize screenSize)
+        : m_settings(settings), m_hooks(hooks), m_screenSize(screenSize)
+    {
+    }
 
     void load(const IniFile& ini, const QString& section, const Entry& e)
     {
@@ -332,9 +326,9 @@ private:
     {
         switch (e.dynamic) {
         case Dynamic::HalfScreenWidth:
-            return primaryScreenSize().width() / 2;
+            return m_screenSize.width() / 2;
         case Dynamic::HalfScreenHeight:
-            return primaryScreenSize().height() / 2;
+            return m_screenSize.height() / 2;
         default:
             return e.def.toInt();
         }
@@ -342,6 +336,7 @@ private:
 
     SettingsAccess& m_settings;
     SettingsFileHooks& m_hooks;
+    QSize m_screenSize;
 };
 
 // Clears ConfigLoading even when a hook throws, so the configuration editor is not left muted.
@@ -407,7 +402,7 @@ void SettingsFile::IniLoad(const QString& fileName)
     loadConfigSection(ini);
     loadLists(ini);
     loadDownloadGrid(ini);
-    EntryIo io(m_settings, m_hooks);
+    EntryIo io(m_settings, m_hooks, m_screenSize);
     for (const Entry& e : parameterSelectionEntries())
         io.load(ini, sf::ParameterSelection, e);
     m_settings.setLines(QStringLiteral("mSatfiles"),
@@ -459,7 +454,7 @@ void SettingsFile::noteLoadError(const IniFile& ini)
 
 void SettingsFile::loadConfigSection(const IniFile& ini)
 {
-    EntryIo io(m_settings, m_hooks);
+    EntryIo io(m_settings, m_hooks, m_screenSize);
     for (const Entry& e : configEntries()) {
         // The renderer path is read after the lists, the master switch last of all.
         if (e.control == AppFile || e.control == MasterSwitch)
@@ -523,7 +518,7 @@ void SettingsFile::loadDownloadGrid(const IniFile& ini)
 
 void SettingsFile::loadParameters(const IniFile& ini)
 {
-    EntryIo io(m_settings, m_hooks);
+    EntryIo io(m_settings, m_hooks, m_screenSize);
     const auto& table = newParameterEntries();
     {
         FlagGuard loading(m_configLoading);
@@ -573,7 +568,7 @@ void SettingsFile::IniSave(const QString& fileName)
 
 void SettingsFile::saveInto(IniFile& ini) const
 {
-    EntryIo io(m_settings, m_hooks);
+    EntryIo io(m_settings, m_hooks, m_screenSize);
     for (const Entry& e : configEntries())
         io.save(ini, sf::Config, e);
 

@@ -5,6 +5,7 @@
 #include "settings/SettingsAccess.h"
 
 #include <QByteArray>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -37,7 +38,8 @@ public:
 class SettingsFile
 {
 public:
-    SettingsFile(SettingsAccess& settings, SettingsFileHooks& hooks, const QString& programDir);
+    // `screenSize` is the primary screen's: half of it is the default centre of the globe.
+    SettingsFile(SettingsAccess& settings, SettingsFileHooks& hooks, const QString& programDir, QSize screenSize);
 
     // Empty: the current settings file is the one the base file names. Every step runs even
     // when one fails (an unreadable file, a hook that throws); their errors are thrown
@@ -79,6 +81,7 @@ private:
     SettingsAccess& m_settings;
     SettingsFileHooks& m_hooks;
     QString m_programDir;
+    QSize m_screenSize;
     QString m_configFileName;
     QString m_baseFile;
     bool m_settingsLoaded = false;

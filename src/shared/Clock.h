@@ -3,7 +3,7 @@
 
 namespace gw {
 
-// Source of Now. Tests hand in a ManualClock and drive simulated days.
+// Source of Now. Tests hand in a clock of their own and drive simulated days.
 class Clock
 {
 public:
@@ -19,18 +19,6 @@ class SystemClock : public Clock
 public:
     TDateTime now() const override { return toDateTime(QDateTime::currentDateTime()); }
     QDateTime nowUtc() const override { return QDateTime::currentDateTimeUtc(); }
-};
-
-class ManualClock : public Clock
-{
-public:
-    explicit ManualClock(TDateTime start = 0) : m_now(start) {}
-    TDateTime now() const override { return m_now; }
-    void set(TDateTime value) { m_now = value; }
-    void advanceSeconds(double s) { m_now += s / 86400.0; }
-
-private:
-    TDateTime m_now;
 };
 
 } // namespace gw

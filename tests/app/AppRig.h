@@ -5,9 +5,9 @@
 // listens.
 #include "app/TForm1.h"
 #include "desktop/DefaultApplication.h"
-#include "renderer/ProjectionPictures.h"
-#include "shared/Clock.h"
-#include "shared/Dialogs.h"
+#include "renderer/ui/ProjectionPictures.h"
+#include "support/ManualClock.h"
+#include "support/ScriptedDialogs.h"
 #include "shared/Endpoints.h"
 #include "shared/Paths.h"
 #include "support/TempDir.h"

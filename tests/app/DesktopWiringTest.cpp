@@ -2,7 +2,7 @@
 // entry in a private configuration folder, the link labels reach the desktop's default
 // applications (recorded, never started), and the projection choice shows its picture.
 #include "AppRig.h"
-#include "renderer/ProjectionPictures.h"
+#include "renderer/ui/ProjectionPictures.h"
 #include "settings/ControlCatalogue.h"
 #include "ui_TForm1.h"
 

@@ -2,7 +2,7 @@
 // the main window, each on a private program folder and home folder.
 #include "AppRig.h"
 #include "app/WindowPlacement.h"
-#include "desktop/RozAduzidovIdurAver.h"
+#include "desktop/TrayIcon.h"
 #include "settings/ControlCatalogue.h"
 #include "settings/Defaults.h"
 #include "settings/IniFile.h"

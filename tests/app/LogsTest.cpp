@@ -2,7 +2,7 @@
 // and the proxy port.
 #include "AppRig.h"
 #include "app/KeyFilters.h"
-#include "app/TForm2.h"
+#include "app/MessageWindow.h"
 #include "app/TransferLog.h"
 #include "shared/Error.h"
 #include "ui_TForm1.h"
@@ -95,7 +95,7 @@ TEST(MessageWindow, KeepsItsContentWhenClosedAndShownAgain)
 {
     QWidget main;
     main.setGeometry(100, 100, 481, 582);
-    TForm2 window(&main);
+    MessageWindow window(&main);
     EXPECT_EQ(window.windowTitle(), QStringLiteral("XPlanet messages"));
     EXPECT_EQ(window.size(), QSize(311, 283));
     window.appendLines({ QStringLiteral("Parameter:"), QStringLiteral("-body earth") });
@@ -117,7 +117,7 @@ TEST(MessageWindow, ParkedMainWindowCentresOnTheDesktop)
 {
     QWidget main;
     main.setGeometry(100, 2000, 481, 582);
-    TForm2 window(&main);
+    MessageWindow window(&main);
     window.showWindow();
     EXPECT_TRUE(window.screen()->availableGeometry().contains(window.frameGeometry().center()))
         << "not below the desktop with the parked window";

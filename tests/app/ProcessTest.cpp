@@ -2,6 +2,7 @@
 // normal way, so the settings are saved. Each test runs a private copy of the binary, so its
 // program folder (where the settings go) is private and writable.
 #include "support/TempDir.h"
+#include "support/WaitUntil.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -56,14 +57,18 @@ public:
     {
         const QString marker = dir.file(QStringLiteral("home/.xplanet/config/default"));
         const QString socket = dir.file(QStringLiteral("runtime/Globewall.socket"));
-        QElapsedTimer watchdog;
-        watchdog.start();
-        while (!QFileInfo(marker).isFile() || !QFileInfo::exists(socket)) {
-            if (p.state() == QProcess::NotRunning || watchdog.elapsed() > 60000)
+        bool ended = false;
+        const bool created = gwtest::waitUntil(
+            [&] {
+                if (QFileInfo(marker).isFile() && QFileInfo::exists(socket))
+                    return true;
+                if (p.state() == QProcess::NotRunning)
+                    return ended = true;
+                p.waitForReadyRead(50);
                 return false;
-            p.waitForReadyRead(50);
-        }
-        return true;
+            },
+            60000);
+        return created && !ended;
     }
 
     // Every file below the test folder with its size and modification time.
@@ -161,11 +166,12 @@ TEST(Process, EndsOnSIGTERMWhenTheSettingsCannotBeSaved)
             },
             [](const ProgramCopy& copy, QProcess& p) {
                 // The renderer folders are made once the settings are loaded.
-                QElapsedTimer watchdog;
-                watchdog.start();
-                while (!QFileInfo(copy.dir.file(QStringLiteral("home/.xplanet/images"))).isDir()
-                    && watchdog.elapsed() < 30000)
-                    p.waitForReadyRead(50);
+                gwtest::waitUntil(
+                    [&] {
+                        p.waitForReadyRead(50);
+                        return QFileInfo(copy.dir.file(QStringLiteral("home/.xplanet/images"))).isDir();
+                    },
+                    30000);
                 QDir(copy.dir.file(QStringLiteral("synced"))).removeRecursively();
             } },
     };

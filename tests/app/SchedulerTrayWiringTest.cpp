@@ -2,7 +2,7 @@
 // renders through the window's launcher, the state gates hold it back, the tray shows what
 // happens, and a single click on the tray switches the program off.
 #include "AppRig.h"
-#include "desktop/RozAduzidovIdurAver.h"
+#include "desktop/TrayIcon.h"
 #include "desktop/TrayHandlers.h"
 #include "renderer_launch/LaunchSupport.h"
 #include "ui_TForm1.h"
@@ -41,8 +41,8 @@ protected:
 
 TEST_F(SchedulerTray, StartUpSetsTheTurningGlobe)
 {
-    const gw::RozAduzidovIdurAver& tray = form->TrayIcon();
-    EXPECT_EQ(tray.IconList(), &tray.ilDrehenderGlobus());
+    const gw::TrayIcon& tray = form->TrayIcon();
+    EXPECT_EQ(tray.IconList(), &tray.globeFrames());
     EXPECT_EQ(tray.LastFrame(), 23);
     EXPECT_EQ(tray.FrameSpeed(), 83);
     EXPECT_EQ(tray.FrameIndex(), -1) << "no frame until the first tick";

@@ -2,7 +2,7 @@
 #include "app/ErrorReport.h"
 #include "app/SingleInstance.h"
 #include "app/WindowPlacement.h"
-#include "shared/Dialogs.h"
+#include "support/ScriptedDialogs.h"
 #include "shared/Error.h"
 #include "support/TempDir.h"
 

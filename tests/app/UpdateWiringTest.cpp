@@ -3,7 +3,7 @@
 #include "AppRig.h"
 #include "ServerProcess.h"
 #include "ui_TForm1.h"
-#include "update/TFormCheckForUpdate.h"
+#include "update/ui/UpdateDialog.h"
 
 #include <QPushButton>
 #include <QTimer>
@@ -22,7 +22,7 @@ TEST(UpdateWiring, CheckForUpdateShowsTheDialogUnlessADownloadRuns)
     gw::endpoints::hosts().program = server.url(QString());
 
     TForm1& form = rig.create();
-    gw::TFormCheckForUpdate dialog(form.settings(), form.dialogs(), form.clock(), &form);
+    gw::UpdateDialog dialog(form.settings(), form.dialogs(), form.clock(), &form);
     dialog.setFileVersion("1.1.3.68");
     form.setUpdateDialog(&dialog);
     EXPECT_EQ(form.ui()->btnCheckForUpdate->toolTip(), "visit \"" + gw::endpoints::programHome() + "\"");

@@ -5,7 +5,7 @@
 #include "app/FormNotifications.h"
 #include "app/TForm1.h"
 #include "app/WidgetSettings.h"
-#include "update/TFormCheckForUpdate.h"
+#include "update/ui/UpdateDialog.h"
 
 #include <QPlainTextEdit>
 #include <QStatusBar>
@@ -138,7 +138,7 @@ TEST(FormNotifications, TheWindowsReportsReachTheDesktopWhenTheBoxIsTicked)
     options.showTray = false;
     TForm1 form(options);
     gw::ScriptedDialogs dialogs;
-    gw::TFormCheckForUpdate update(form.settings(), dialogs, clock, &form);
+    gw::UpdateDialog update(form.settings(), dialogs, clock, &form);
     gw::FormNotifications notifications(form, &update, bus.client());
     auto* status = update.findChild<QStatusBar*>(QStringLiteral("StatusBar"));
     ASSERT_NE(status, nullptr);

@@ -1,7 +1,7 @@
 // The desktop icon text colour: the colour dialog, the setting and the preview.
 #include "desktop/IconText.h"
 #include "settings/MemorySettings.h"
-#include "shared/Dialogs.h"
+#include "support/ScriptedDialogs.h"
 
 #include <gtest/gtest.h>
 

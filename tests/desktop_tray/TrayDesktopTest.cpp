@@ -2,6 +2,7 @@
 // visible, and answering clicks made with xdotool as a person would make them.
 #include "desktop/TrayHandlers.h"
 #include "support/XvfbFixture.h"
+#include "support/WaitUntil.h"
 
 #include <QDeadlineTimer>
 #include <QProcess>
@@ -82,10 +83,8 @@ protected:
             return;
         }
         const Atom selection = XInternAtom(display, "_NET_SYSTEM_TRAY_S0", False);
-        const QDeadlineTimer deadline(kWaitMs);
-        while (XGetSelectionOwner(display, selection) == 0 && !deadline.hasExpired())
-            QThread::msleep(50);
-        const bool owned = XGetSelectionOwner(display, selection) != 0;
+        const bool owned
+            = gwtest::waitUntil([&] { return XGetSelectionOwner(display, selection) != 0; }, kWaitMs);
         XCloseDisplay(display);
         if (!owned)
             s_setupError = QStringLiteral("trayer did not take the tray selection");
@@ -145,19 +144,24 @@ protected:
     // Reads the host's state lines until `done` holds for the latest one, within a bound.
     bool waitFor(const std::function<bool(const HostState&)>& done)
     {
-        const QDeadlineTimer deadline(kWaitMs);
-        while (!(m_state.valid && done(m_state))) {
-            if (deadline.hasExpired() || m_host.state() != QProcess::Running)
+        bool hostEnded = false;
+        const bool held = gwtest::waitUntil(
+            [&] {
+                if (m_state.valid && done(m_state))
+                    return true;
+                if (m_host.state() != QProcess::Running)
+                    return hostEnded = true;
+                if (!m_host.canReadLine())
+                    m_host.waitForReadyRead(100);
+                while (m_host.canReadLine()) {
+                    const HostState s = parseState(QString::fromLatin1(m_host.readLine()).trimmed());
+                    if (s.valid)
+                        m_state = s;
+                }
                 return false;
-            if (!m_host.canReadLine())
-                m_host.waitForReadyRead(100);
-            while (m_host.canReadLine()) {
-                const HostState s = parseState(QString::fromLatin1(m_host.readLine()).trimmed());
-                if (s.valid)
-                    m_state = s;
-            }
-        }
-        return true;
+            },
+            kWaitMs);
+        return held && !hostEnded;
     }
 
     bool xdotool(const QStringList& arguments)

@@ -1,5 +1,5 @@
 // The main window's tray handlers: the delayed single click, the double click, the master switch.
-#include "desktop/RozAduzidovIdurAver.h"
+#include "desktop/TrayIcon.h"
 #include "desktop/TrayHandlers.h"
 #include "scheduler/CentralScheduler.h"
 #include "scheduler/SystemState.h"
@@ -8,6 +8,8 @@
 #include "shared/AppState.h"
 #include "shared/LogSink.h"
 #include "support/TempDir.h"
+#include "support/ManualClock.h"
+#include "support/WaitUntil.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -41,7 +43,7 @@ public:
 struct HandlerRig
 {
     gw::MemorySettings settings;
-    gw::RozAduzidovIdurAver tray;
+    gw::TrayIcon tray;
     RecordingWindow window;
     gw::TrayHandlers handlers{tray, settings, window};
 
@@ -49,10 +51,7 @@ struct HandlerRig
     // Lets the double-click timer run out, as it does after a real click.
     bool waitForTimer()
     {
-        const QDeadlineTimer deadline(10000);
-        while (handlers.TimerDoubleClick().isActive() && !deadline.hasExpired())
-            QApplication::processEvents(QEventLoop::AllEvents, 20);
-        return !handlers.TimerDoubleClick().isActive();
+        return gwtest::waitUntil([&] { return !handlers.TimerDoubleClick().isActive(); }, 10000);
     }
 };
 
@@ -82,12 +81,12 @@ TEST(TrayHandlers, SetUpGivesTheTurningGlobeItsRangeAndSpeed)
 {
     HandlerRig rig;
     rig.handlers.setUpAnimation();
-    EXPECT_EQ(rig.tray.IconList(), &rig.tray.ilDrehenderGlobus());
+    EXPECT_EQ(rig.tray.IconList(), &rig.tray.globeFrames());
     EXPECT_EQ(rig.tray.LastFrame(), 23);
     EXPECT_EQ(rig.tray.FrameSpeed(), 83);
     EXPECT_EQ(rig.tray.FrameIndex(), -1) << "the Icon shows until the first scheduler tick";
     rig.handlers.showTrayIcon();
-    EXPECT_TRUE(rig.tray.IconsShown().testFlag(gw::RozAduzidovIdurAver::icoTray));
+    EXPECT_TRUE(rig.tray.IconsShown().testFlag(gw::TrayIcon::icoTray));
 }
 
 TEST(TrayHandlers, SingleClickTogglesAfterTheDoubleClickTime)
@@ -183,7 +182,7 @@ TEST(TrayHandlers, MasterSwitchFromTheMenuAndTheSettings)
 
 TEST(WidgetWindowControl, ParkedWindowIsCentredWhenShownFromTheTray)
 {
-    gw::RozAduzidovIdurAver tray;
+    gw::TrayIcon tray;
     QWidget window;
     window.resize(300, 200);
     tray.setMainWindow(&window);

@@ -5,8 +5,9 @@
 // takes commands on standard input ("animate on", "animate off", "quit").
 // "--sheet FILE" instead writes every frame of both lists at every tray size into one picture
 // and ends, for looking at the pixel art.
-#include "desktop/RozAduzidovIdurAver.h"
+#include "desktop/TrayIcon.h"
 #include "desktop/TrayHandlers.h"
+#include "desktop/WindowScreensaver.h"
 #include "scheduler/SystemState.h"
 #include "settings/MemorySettings.h"
 
@@ -53,7 +54,7 @@ int main(int argc, char** argv)
 
     gw::MemorySettings settings;
     gw::SystemClock clock;
-    gw::SystemState system(settings, clock);
+    gw::SystemState system(settings, clock, {}, gw::windowScreensaverQuery());
     QWidget window;
     window.setWindowTitle(QStringLiteral("Globewall host"));
     window.resize(300, 200);
@@ -72,7 +73,7 @@ int main(int argc, char** argv)
     QObject::connect(&menu, &QMenu::aboutToShow, [&] { menuShown = true; });
     QObject::connect(&menu, &QMenu::aboutToHide, [&] { menuShown = false; });
 
-    gw::RozAduzidovIdurAver tray;
+    gw::TrayIcon tray;
     tray.setMainWindow(&window);
     tray.setRightClickPopup(&menu);
     gw::WidgetWindowControl control(window, tray);

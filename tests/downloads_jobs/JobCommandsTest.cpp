@@ -125,7 +125,7 @@ TEST(JobCommands, RunNowAndCloudsPage)
     EXPECT_EQ(rig.executed, QStringList{"/nowhere/missing.sh"})
         << "run unchecked and untested: the launcher reports a missing file";
 
-    rig.jobs.Label4Click();
+    rig.jobs.openCloudInfoPage();
     EXPECT_EQ(rig.browsed, QStringList{gw::endpoints::cloudsPage()});
     EXPECT_TRUE(gw::endpoints::cloudsPage().endsWith("/clouds.php"));
 }

@@ -4,7 +4,7 @@
 #include "renderer/ConfigEditor.h"
 #include "renderer/MarkerSatelliteFiles.h"
 #include "settings/MemorySettings.h"
-#include "shared/Dialogs.h"
+#include "support/ScriptedDialogs.h"
 #include "support/TempDir.h"
 
 #include <QFile>

@@ -1,4 +1,5 @@
 #include "TestDesktop.h"
+#include "support/WaitUntil.h"
 
 #include <QDeadlineTimer>
 #include <QRegularExpression>
@@ -48,10 +49,7 @@ bool TestDesktop::start()
         return false;
     }
     const Atom selection = XInternAtom(display, "_NET_SYSTEM_TRAY_S0", False);
-    const QDeadlineTimer deadline(kToolMs);
-    while (XGetSelectionOwner(display, selection) == 0 && !deadline.hasExpired())
-        QThread::msleep(50);
-    const bool owned = XGetSelectionOwner(display, selection) != 0;
+    const bool owned = gwtest::waitUntil([&] { return XGetSelectionOwner(display, selection) != 0; }, kToolMs);
     XCloseDisplay(display);
     if (!owned)
         m_error = QStringLiteral("trayer did not take the tray selection");

@@ -1,4 +1,4 @@
-#include "renderer/ProjectionPictures.h"
+#include "renderer/ui/ProjectionPictures.h"
 #include "settings/ControlCatalogue.h"
 
 #include <QImage>

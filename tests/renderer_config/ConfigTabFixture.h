@@ -3,7 +3,7 @@
 // handlers of the configuration tab the way the window's controls do, and scripted dialogs.
 #include "renderer/ConfigEditor.h"
 #include "settings/MemorySettings.h"
-#include "shared/Dialogs.h"
+#include "support/ScriptedDialogs.h"
 #include "support/TempDir.h"
 
 #include <QFile>

@@ -150,9 +150,9 @@ TEST_F(RenderControlTest, KillDuringTheFileRunBeforeEndsItAndTheRenderGoesOn)
     bool killedBefore = false;
     WhileWaiting killer(
         [&] {
-            if (!render.killEnabled() || !render.AppExec1().isWaiting())
+            if (!render.killEnabled() || !render.launcher().isWaiting())
                 return false;
-            killedBefore = render.AppExec1().ExeName() == before;
+            killedBefore = render.launcher().ExeName() == before;
             render.pmKillNowClick();
             return true;
         },
@@ -229,7 +229,7 @@ TEST_F(RenderControlTest, FileRunWhileTheRenderWaitsGetsALauncherOfItsOwn)
     bool ran = false;
     WhileWaiting during(
         [&] {
-            if (!render.AppExec1().isWaiting())
+            if (!render.launcher().isWaiting())
                 return false;
             render.ExecuteFile(release);
             ran = true;
@@ -242,7 +242,7 @@ TEST_F(RenderControlTest, FileRunWhileTheRenderWaitsGetsALauncherOfItsOwn)
     EXPECT_TRUE(ran);
     EXPECT_TRUE(messages.lines.contains("rendered")) << "the waiting render finished normally";
     EXPECT_EQ(messages.lines.first(), "Parameter:");
-    EXPECT_EQ(render.AppExec1().ExeName(), settings.text("edtAppFile")) << "the render's launcher kept its settings";
+    EXPECT_EQ(render.launcher().ExeName(), settings.text("edtAppFile")) << "the render's launcher kept its settings";
     EXPECT_FALSE(tray.animate());
 }
 

@@ -6,8 +6,8 @@
 #include "renderer/RenderControl.h"
 #include "settings/MemorySettings.h"
 #include "shared/AppState.h"
-#include "shared/Clock.h"
-#include "shared/Dialogs.h"
+#include "support/ManualClock.h"
+#include "support/ScriptedDialogs.h"
 #include "shared/LogSink.h"
 #include "shared/TrayImage.h"
 

@@ -101,7 +101,7 @@ TEST_F(XplanetRenderTest, RenderNowPaintsTheRootWindow)
     EXPECT_LE(coloursBefore, 2) << "the empty root window";
     EXPECT_GT(gwtest::XvfbServer::colourCount(after), 1000) << "a rendered Earth";
     EXPECT_EQ(state.LastRenderTime, 45100.5);
-    const QStringList params = render.AppExec1().ExeParams();
+    const QStringList params = render.launcher().ExeParams();
     EXPECT_EQ(messages.lines, block(params, directOutput(params)));
     EXPECT_EQ(messages.shown, 1);
 }
@@ -113,9 +113,9 @@ TEST_F(XplanetRenderTest, MessageWindowHoldsXplanetsOwnOutput)
 
     render.StartXPlanet();
 
-    const QStringList params = render.AppExec1().ExeParams();
+    const QStringList params = render.launcher().ExeParams();
     ASSERT_EQ(params.value(0), "-background globewall-no-such-background.jpg");
-    const QStringList output = render.AppExec1().OutputLines();
+    const QStringList output = render.launcher().OutputLines();
     EXPECT_TRUE(output.contains("Warning: Can't find globewall-no-such-background.jpg in")) << output.join('\n').toStdString();
     EXPECT_EQ(output, directOutput(params)) << "captured exactly as xplanet wrote it";
     EXPECT_EQ(messages.lines, block(params, output));

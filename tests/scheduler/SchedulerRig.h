@@ -11,6 +11,7 @@
 #include "shared/LogSink.h"
 #include "shared/Paths.h"
 #include "shared/TrayImage.h"
+#include "support/ManualClock.h"
 
 #include <QDir>
 #include <QFile>

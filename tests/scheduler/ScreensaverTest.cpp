@@ -1,6 +1,7 @@
 // The screensaver asked of a real D-Bus daemon: a private one, with a stand-in screensaver service.
 #include "SchedulerRig.h"
 #include "scheduler/ScreensaverQuery.h"
+#include "support/WaitUntil.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -44,12 +45,16 @@ public:
                                  QStringLiteral("--address=unix:path=") + m_dir.file(QStringLiteral("bus"))});
         if (!m_process.waitForStarted(5000))
             return false;
-        const QDeadlineTimer deadline(10000);
         QByteArray out;
-        while (!out.contains('\n') && !deadline.hasExpired() && m_process.state() == QProcess::Running) {
-            m_process.waitForReadyRead(200);
-            out += m_process.readAllStandardOutput();
-        }
+        gwtest::waitUntil(
+            [&] {
+                if (out.contains('\n') || m_process.state() != QProcess::Running)
+                    return true;
+                m_process.waitForReadyRead(200);
+                out += m_process.readAllStandardOutput();
+                return false;
+            },
+            10000);
         address = QString::fromLatin1(out.trimmed());
         return !address.isEmpty();
     }
@@ -69,13 +74,6 @@ private:
     QProcess m_process;
 };
 
-bool waitFor(const std::function<bool()>& done, int ms = 10000)
-{
-    const QDeadlineTimer deadline(ms);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    return done();
-}
 
 } // namespace
 
@@ -122,7 +120,7 @@ TEST(ScreensaverBus, GetActiveAndTheStartSignal)
     const QString name = QStringLiteral("Globewall.ScreenSaverMessage.log");
     QMetaObject::invokeMethod(service, "announce", Qt::QueuedConnection, Q_ARG(bool, false));
     QMetaObject::invokeMethod(service, "announce", Qt::QueuedConnection, Q_ARG(bool, true));
-    EXPECT_TRUE(waitFor([&] { return !rig.logLines(name).isEmpty(); })) << "no line after ActiveChanged(true)";
+    EXPECT_TRUE(gwtest::waitUntil([&] { return !rig.logLines(name).isEmpty(); }, 10000)) << "no line after ActiveChanged(true)";
     QCoreApplication::processEvents();
     const QStringList lines = rig.logLines(name);
     ASSERT_EQ(lines.size(), 1);

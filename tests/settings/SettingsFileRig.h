@@ -59,7 +59,10 @@ private:
 
 struct Program
 {
-    explicit Program(const QString& programDir) : file(settings, hooks, programDir) { hooks.file = &file; }
+    // A screen of its own, so the defaults do not depend on the machine's.
+    static constexpr QSize screen{1280, 800};
+
+    explicit Program(const QString& programDir) : file(settings, hooks, programDir, screen) { hooks.file = &file; }
     gw::MemorySettings settings;
     RecordingHooks hooks{settings};
     gw::SettingsFile file;

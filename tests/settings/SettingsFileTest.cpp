@@ -5,8 +5,6 @@
 #include "settings/IniFile.h"
 
 #include <QFile>
-#include <QGuiApplication>
-#include <QScreen>
 
 using namespace gw;
 using namespace gwtest;
@@ -15,8 +13,7 @@ namespace {
 
 QString halfScreen(bool width)
 {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    return QString::number(screen ? (width ? screen->size().width() : screen->size().height()) / 2 : 0);
+    return QString::number((width ? Program::screen.width() : Program::screen.height()) / 2);
 }
 
 // The value of every keyed setting when neither file nor key exists.

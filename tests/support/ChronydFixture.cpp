@@ -1,4 +1,5 @@
 #include "ChronydFixture.h"
+#include "support/WaitUntil.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
@@ -60,14 +61,11 @@ bool ChronydFixture::start(QString* error)
         *error = QStringLiteral("chronyd did not start: ") + m_process.errorString();
         return false;
     }
-    const QDeadlineTimer deadline(10000);
-    while (!deadline.hasExpired()) {
-        if (m_process.state() != QProcess::Running) {
-            *error = QStringLiteral("chronyd ended: ") + QString::fromLocal8Bit(m_process.readAll());
-            return false;
-        }
-        if (answers(200))
+    if (gwtest::waitUntil([&] { return m_process.state() != QProcess::Running || answers(200); }, 10000)) {
+        if (m_process.state() == QProcess::Running)
             return true;
+        *error = QStringLiteral("chronyd ended: ") + QString::fromLocal8Bit(m_process.readAll());
+        return false;
     }
     *error = QStringLiteral("chronyd does not answer: ") + QString::fromLocal8Bit(m_process.readAll());
     stop();

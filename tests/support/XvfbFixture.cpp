@@ -1,4 +1,5 @@
 #include "XvfbFixture.h"
+#include "support/WaitUntil.h"
 
 #include <QDeadlineTimer>
 #include <QSet>
@@ -29,11 +30,15 @@ bool XvfbServer::start(int width, int height, int timeoutMs)
         return false;
     }
     QByteArray out;
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!out.contains('\n') && !deadline.hasExpired() && m_process.state() == QProcess::Running) {
-        m_process.waitForReadyRead(static_cast<int>(qMax<qint64>(1, deadline.remainingTime())));
-        out += m_process.readAllStandardOutput();
-    }
+    waitUntil(
+        [&] {
+            if (out.contains('\n') || m_process.state() != QProcess::Running)
+                return true;
+            m_process.waitForReadyRead(100);
+            out += m_process.readAllStandardOutput();
+            return false;
+        },
+        timeoutMs);
     const QByteArray number = out.trimmed();
     bool ok = false;
     number.toInt(&ok);

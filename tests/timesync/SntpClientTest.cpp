@@ -4,6 +4,7 @@
 #include "support/Printers.h"
 #include "shared/Error.h"
 #include "timesync/SntpClient.h"
+#include "support/ManualClock.h"
 
 #include <QTimer>
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // key events where the window would get them.
 #include "support/Printers.h"
 #include "shared/Error.h"
-#include "timesync/TimeServerEditor.h"
+#include "timesync/ui/TimeServerEditor.h"
 
 #include <QApplication>
 #include <QKeyEvent>

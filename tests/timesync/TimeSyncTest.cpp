@@ -5,6 +5,7 @@
 #include "settings/MemorySettings.h"
 #include "shared/LogSink.h"
 #include "timesync/TimeSync.h"
+#include "support/ManualClock.h"
 
 #include <QLocale>
 #include <QTimer>

@@ -3,7 +3,7 @@
 #include "support/TempDir.h"
 
 #include "shared/DateTime.h"
-#include "update/TFormCheckForUpdate.h"
+#include "update/ui/UpdateDialog.h"
 #include "update/UpdateInfo.h"
 
 #include <gtest/gtest.h>
@@ -113,5 +113,5 @@ TEST(UpdateInfo, SuccessText)
         { "rate wider than the field", 1024 * 123456, 1.0, " - Success: 126418944 byte in   1 sec. (3456.00 kb/s)" },
     };
     for (const Case& c : cases)
-        EXPECT_EQ(gw::TFormCheckForUpdate::successText(now, c.bytes, c.seconds), stamp + c.rest) << c.label;
+        EXPECT_EQ(gw::UpdateDialog::successText(now, c.bytes, c.seconds), stamp + c.rest) << c.label;
 }

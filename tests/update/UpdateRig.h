@@ -7,11 +7,11 @@
 
 #include "settings/MemorySettings.h"
 #include "shared/AppState.h"
-#include "shared/Clock.h"
-#include "shared/Dialogs.h"
+#include "support/ManualClock.h"
+#include "support/ScriptedDialogs.h"
 #include "shared/Endpoints.h"
 #include "shared/Paths.h"
-#include "update/TFormCheckForUpdate.h"
+#include "update/ui/UpdateDialog.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -48,7 +48,7 @@ struct Seen
 class DialogDriver : public QObject
 {
 public:
-    DialogDriver(gw::TFormCheckForUpdate& form, const gw::AppState& state, const Plan& plan)
+    DialogDriver(gw::UpdateDialog& form, const gw::AppState& state, const Plan& plan)
         : m_form(form)
         , m_state(state)
         , m_plan(plan)
@@ -114,7 +114,7 @@ private:
         }
     }
 
-    gw::TFormCheckForUpdate& m_form;
+    gw::UpdateDialog& m_form;
     const gw::AppState& m_state;
     Plan m_plan;
     QTimer m_poll;
@@ -129,7 +129,7 @@ struct UpdateRig
     gw::ScriptedDialogs dialogs;
     gw::ManualClock clock { 46000.5 };
     gw::endpoints::Hosts savedHosts = gw::endpoints::hosts();
-    std::unique_ptr<gw::TFormCheckForUpdate> form;
+    std::unique_ptr<gw::UpdateDialog> form;
     QStringList errors;
 
     // `programHost` stands for the program's web server, e.g. "http://127.0.0.1:8080/case1".
@@ -137,7 +137,7 @@ struct UpdateRig
     {
         gw::setProgramDir(dir.path());
         gw::endpoints::hosts().program = programHost;
-        form = std::make_unique<gw::TFormCheckForUpdate>(settings, dialogs, clock);
+        form = std::make_unique<gw::UpdateDialog>(settings, dialogs, clock);
         form->setFileVersion(QStringLiteral("1.1.3.68"));
         form->setErrorHandler([this](const QString& text) { errors << text; });
         // Short limits, so a stalled server fails a test in seconds.

@@ -1,4 +1,4 @@
-#include "renderer/AppExec.h"
+#include "renderer/ProcessLauncher.h"
 
 #include "renderer/CommandLine.h"
 
@@ -6,8 +6,6 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QCursor>
-#include <QGuiApplication>
 #include <QProcess>
 
 #include <cerrno>
@@ -61,61 +59,41 @@ int codeForStartError(const QString& message)
 {
     const auto has = [&](int error) { return message.contains(systemMessage(error), Qt::CaseInsensitive); };
     if (has(ENOENT))
-        return TAppExec::CodeFileNotFound;
+        return ProcessLauncher::CodeFileNotFound;
     if (has(ENOTDIR))
-        return TAppExec::CodePathNotFound;
+        return ProcessLauncher::CodePathNotFound;
     if (has(EACCES) || has(EPERM))
-        return TAppExec::CodeAccessDenied;
+        return ProcessLauncher::CodeAccessDenied;
     if (has(ENOEXEC))
-        return TAppExec::CodeInvalidExecutable;
+        return ProcessLauncher::CodeInvalidExecutable;
     if (has(ENOMEM) || has(E2BIG))
-        return TAppExec::CodeOutOfMemory;
+        return ProcessLauncher::CodeOutOfMemory;
     return -1; // no table entry: the system's own message is shown
 }
 
 // Restores the cursor on every way out of a wait.
-class CursorGuard
-{
-public:
-    explicit CursorGuard(Qt::CursorShape shape)
-    {
-        m_active = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
-        if (m_active)
-            QGuiApplication::setOverrideCursor(QCursor(shape));
-    }
-    ~CursorGuard()
-    {
-        if (m_active)
-            QGuiApplication::restoreOverrideCursor();
-    }
-    CursorGuard(const CursorGuard&) = delete;
-    CursorGuard& operator=(const CursorGuard&) = delete;
-
-private:
-    bool m_active = false;
-};
 
 } // namespace
 
-TAppExec::TAppExec(QObject* parent) : QObject(parent) {}
+ProcessLauncher::ProcessLauncher(QObject* parent) : QObject(parent) {}
 
-TAppExec::~TAppExec()
+ProcessLauncher::~ProcessLauncher()
 {
     // A child still waited for would outlive its launcher; end it with its group.
     Kill();
 }
 
-void TAppExec::setExePath(const QString& path)
+void ProcessLauncher::setExePath(const QString& path)
 {
     m_exePath = path;
     if (m_exePath.size() > 1 && m_exePath.endsWith(QLatin1Char('/')))
         m_exePath.chop(1);
 }
 
-QString TAppExec::batchFileName() { return QStringLiteral("Globewall.bat"); }
-QString TAppExec::outputFileName() { return QStringLiteral("Globewall.out"); }
+QString ProcessLauncher::batchFileName() { return QStringLiteral("Globewall.bat"); }
+QString ProcessLauncher::outputFileName() { return QStringLiteral("Globewall.out"); }
 
-QString TAppExec::CommandLine() const
+QString ProcessLauncher::CommandLine() const
 {
     QString line = m_exeName;
     for (const QString& param : m_exeParams)
@@ -123,7 +101,7 @@ QString TAppExec::CommandLine() const
     return line;
 }
 
-QString TAppExec::ErrorText(int code)
+QString ProcessLauncher::ErrorText(int code)
 {
     switch (code) {
     case 0: return QStringLiteral("System was out of memory, executable file was corrupt, or relocations were invalid");
@@ -163,7 +141,7 @@ QString TAppExec::ErrorText(int code)
 // bare name in the folder run in. PATH is not searched: a file run after a download is given
 // by its bare name, and when it is missing that must fail, not start a namesake from PATH.
 // `code` gets the table entry on failure.
-QString TAppExec::resolveProgram(const QString& program, const QString& folder, int* code) const
+QString ProcessLauncher::resolveProgram(const QString& program, const QString& folder, int* code) const
 {
     QString path;
     if (program.isEmpty()) {
@@ -186,7 +164,7 @@ QString TAppExec::resolveProgram(const QString& program, const QString& folder, 
     return info.absoluteFilePath();
 }
 
-void TAppExec::failStart(int code, const QString& systemMessage)
+void ProcessLauncher::failStart(int code, const QString& systemMessage)
 {
     m_resultCode = code;
     QString text = ErrorText(code);
@@ -196,13 +174,13 @@ void TAppExec::failStart(int code, const QString& systemMessage)
     throw EAppExecWinExec(text, code);
 }
 
-void TAppExec::removeCaptureFiles(const QString& folder) const
+void ProcessLauncher::removeCaptureFiles(const QString& folder) const
 {
     QFile::remove(folder + outputFileName());
     QFile::remove(folder + batchFileName());
 }
 
-void TAppExec::readOutput(const QString& folder)
+void ProcessLauncher::readOutput(const QString& folder)
 {
     QFile out(folder + outputFileName());
     if (out.open(QIODevice::ReadOnly)) {
@@ -218,7 +196,7 @@ void TAppExec::readOutput(const QString& folder)
     QFile::remove(folder + batchFileName());
 }
 
-void TAppExec::Execute()
+void ProcessLauncher::Execute()
 {
     if (m_waiting)
         throw EAppExec(QStringLiteral("A program started earlier is still running: ") + m_exeName);
@@ -300,7 +278,6 @@ void TAppExec::Execute()
     }
 
     {
-        CursorGuard cursor(m_waitCursor);
         m_process = process.get();
         m_waiting = true;
         emit waitingChanged(true);
@@ -332,7 +309,7 @@ void TAppExec::Execute()
         readOutput(folder);
 }
 
-bool TAppExec::Kill()
+bool ProcessLauncher::Kill()
 {
     if (!m_process || m_process->state() == QProcess::NotRunning)
         return false;

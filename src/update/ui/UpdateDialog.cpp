@@ -1,6 +1,6 @@
-#include "update/TFormCheckForUpdate.h"
+#include "update/ui/UpdateDialog.h"
 
-#include "ui_TFormCheckForUpdate.h"
+#include "ui_UpdateDialog.h"
 
 #include "downloads/DownloadEngine.h"
 #include "settings/SettingsAccess.h"
@@ -11,7 +11,7 @@
 #include "shared/Error.h"
 #include "shared/NumberText.h"
 #include "shared/Paths.h"
-#include "update/UpdateGlobe.h"
+#include "update/ui/UpdateGlobe.h"
 #include "update/UpdateInfo.h"
 
 #include <QEventLoop>
@@ -45,12 +45,12 @@ namespace {
 
 } // namespace
 
-TFormCheckForUpdate::TFormCheckForUpdate(
+UpdateDialog::UpdateDialog(
     SettingsAccess& settings, Dialogs& dialogs, const Clock& clock, QWidget* parent)
     : QDialog(parent,
         Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
             | Qt::WindowCloseButtonHint)
-    , m_ui(std::make_unique<Ui::TFormCheckForUpdate>())
+    , m_ui(std::make_unique<Ui::UpdateDialog>())
     , m_settings(settings)
     , m_dialogs(dialogs)
     , m_clock(clock)
@@ -82,28 +82,28 @@ TFormCheckForUpdate::TFormCheckForUpdate(
     if (!m_frames.isEmpty())
         m_ui->Image1->setPixmap(m_frames.first());
 
-    connect(m_ui->btnOK, &QPushButton::clicked, this, &TFormCheckForUpdate::btnOKClick);
-    connect(m_ui->btnCancel, &QPushButton::clicked, this, &TFormCheckForUpdate::btnCancelClick);
-    connect(m_ui->btnClose, &QPushButton::clicked, this, &TFormCheckForUpdate::btnCloseClick);
-    connect(&m_timer1, &QTimer::timeout, this, &TFormCheckForUpdate::Timer1Timer);
-    connect(&m_http, &HttpClient::transferBegin, this, &TFormCheckForUpdate::HTTPWorkBegin);
-    connect(&m_http, &HttpClient::transferProgress, this, &TFormCheckForUpdate::HTTPWork);
-    connect(&m_http, &HttpClient::transferEnd, this, &TFormCheckForUpdate::HTTPWorkEnd);
+    connect(m_ui->btnOK, &QPushButton::clicked, this, &UpdateDialog::btnOKClick);
+    connect(m_ui->btnCancel, &QPushButton::clicked, this, &UpdateDialog::btnCancelClick);
+    connect(m_ui->btnClose, &QPushButton::clicked, this, &UpdateDialog::btnCloseClick);
+    connect(&m_timer1, &QTimer::timeout, this, &UpdateDialog::Timer1Timer);
+    connect(&m_http, &HttpClient::transferBegin, this, &UpdateDialog::HTTPWorkBegin);
+    connect(&m_http, &HttpClient::transferProgress, this, &UpdateDialog::HTTPWork);
+    connect(&m_http, &HttpClient::transferEnd, this, &UpdateDialog::HTTPWorkEnd);
 }
 
-TFormCheckForUpdate::~TFormCheckForUpdate() = default;
+UpdateDialog::~UpdateDialog() = default;
 
-QLabel* TFormCheckForUpdate::BetaVersion() const
+QLabel* UpdateDialog::BetaVersion() const
 {
     return m_ui->BetaVersion;
 }
 
-QString TFormCheckForUpdate::statusText() const
+QString UpdateDialog::statusText() const
 {
     return m_ui->StatusBar->currentMessage();
 }
 
-void TFormCheckForUpdate::showEvent(QShowEvent* event)
+void UpdateDialog::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     if (event->spontaneous())
@@ -111,17 +111,17 @@ void TFormCheckForUpdate::showEvent(QShowEvent* event)
     FormShow();
     // Activation is not reported on every platform; the check starts once the dialog's own
     // event loop runs, whichever comes first.
-    QMetaObject::invokeMethod(this, &TFormCheckForUpdate::FormActivate, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, &UpdateDialog::FormActivate, Qt::QueuedConnection);
 }
 
-void TFormCheckForUpdate::changeEvent(QEvent* event)
+void UpdateDialog::changeEvent(QEvent* event)
 {
     QDialog::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && isActiveWindow())
-        QMetaObject::invokeMethod(this, &TFormCheckForUpdate::FormActivate, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &UpdateDialog::FormActivate, Qt::QueuedConnection);
 }
 
-void TFormCheckForUpdate::FormShow()
+void UpdateDialog::FormShow()
 {
     m_ui->lbVersion->setText(
         QStringLiteral("Globewall Version ") + m_fileVersion + QLatin1Char(' ') + m_ui->BetaVersion->text());
@@ -145,7 +145,7 @@ void TFormCheckForUpdate::FormShow()
     }
 }
 
-void TFormCheckForUpdate::FormActivate()
+void UpdateDialog::FormActivate()
 {
     if (m_checkedThisShow || !isVisible())
         return;
@@ -162,7 +162,7 @@ void TFormCheckForUpdate::FormActivate()
     }
 }
 
-void TFormCheckForUpdate::StartLookingForUpdate()
+void UpdateDialog::StartLookingForUpdate()
 {
     // However the check ends (an error included), the user can close the dialog.
     auto finally = qScopeGuard([this] { endCheck(); });
@@ -218,14 +218,14 @@ void TFormCheckForUpdate::StartLookingForUpdate()
     }
 }
 
-void TFormCheckForUpdate::endCheck()
+void UpdateDialog::endCheck()
 {
     m_ui->btnClose->show();
     m_ui->btnClose->setFocus();
     setStatus(QString());
 }
 
-bool TFormCheckForUpdate::DownloadFromWeb(const QString& url, const QString& destination, bool silent)
+bool UpdateDialog::DownloadFromWeb(const QString& url, const QString& destination, bool silent)
 {
     m_ui->btnCancel->show();
     auto always = qScopeGuard([&] {
@@ -270,7 +270,7 @@ bool TFormCheckForUpdate::DownloadFromWeb(const QString& url, const QString& des
     return false;
 }
 
-void TFormCheckForUpdate::SetProxy()
+void UpdateDialog::SetProxy()
 {
     ProxySettings proxy = m_http.proxy();
     if (!m_settings.checked(QStringLiteral("cbUseProxy"))) {
@@ -300,7 +300,7 @@ void TFormCheckForUpdate::SetProxy()
     m_http.setProxy(proxy);
 }
 
-bool TFormCheckForUpdate::GetOK()
+bool UpdateDialog::GetOK()
 {
     m_updateOkPressed = false;
     m_updateAbort = false;
@@ -319,14 +319,14 @@ bool TFormCheckForUpdate::GetOK()
     return m_updateOkPressed;
 }
 
-void TFormCheckForUpdate::btnOKClick()
+void UpdateDialog::btnOKClick()
 {
     m_updateOkPressed = true;
     if (m_waitLoop)
         m_waitLoop->quit();
 }
 
-void TFormCheckForUpdate::btnCancelClick()
+void UpdateDialog::btnCancelClick()
 {
     m_updateAbort = true;
     m_http.abort();
@@ -334,13 +334,13 @@ void TFormCheckForUpdate::btnCancelClick()
         m_waitLoop->quit();
 }
 
-void TFormCheckForUpdate::btnCloseClick()
+void UpdateDialog::btnCloseClick()
 {
     m_updateAbort = true;
     close();
 }
 
-void TFormCheckForUpdate::done(int result)
+void UpdateDialog::done(int result)
 {
     // Closed in whatever way (the close box and Escape too): a running transfer and a pending
     // question end at once, or the check would go on behind a hidden dialog.
@@ -353,7 +353,7 @@ void TFormCheckForUpdate::done(int result)
     QDialog::done(result);
 }
 
-void TFormCheckForUpdate::Timer1Timer()
+void UpdateDialog::Timer1Timer()
 {
     if (m_frames.isEmpty())
         return;
@@ -363,7 +363,7 @@ void TFormCheckForUpdate::Timer1Timer()
     ++m_updateFrameIndex;
 }
 
-void TFormCheckForUpdate::HTTPWorkBegin(qint64 expected)
+void UpdateDialog::HTTPWorkBegin(qint64 expected)
 {
     if (!m_eventsAttached)
         return;
@@ -371,7 +371,7 @@ void TFormCheckForUpdate::HTTPWorkBegin(qint64 expected)
     m_updateDownloadStart = m_clock.now();
 }
 
-void TFormCheckForUpdate::HTTPWork(qint64 received)
+void UpdateDialog::HTTPWork(qint64 received)
 {
     if (!m_eventsAttached)
         return;
@@ -381,7 +381,7 @@ void TFormCheckForUpdate::HTTPWork(qint64 received)
     setStatus(QString::number(received) + QLatin1Char('/') + QString::number(m_progressMax));
 }
 
-void TFormCheckForUpdate::HTTPWorkEnd(bool complete)
+void UpdateDialog::HTTPWorkEnd(bool complete)
 {
     // A transfer that broke off is no success, whatever arrived of it.
     if (!m_eventsAttached || !complete)
@@ -390,7 +390,7 @@ void TFormCheckForUpdate::HTTPWorkEnd(bool complete)
     setStatus(successText(now, m_progressMax, DownloadEngine::elapsedSeconds(m_updateDownloadStart, now)));
 }
 
-QString TFormCheckForUpdate::successText(TDateTime now, qint64 bytes, double seconds)
+QString UpdateDialog::successText(TDateTime now, qint64 bytes, double seconds)
 {
     if (seconds <= 0)
         seconds = 0.001;
@@ -401,7 +401,7 @@ QString TFormCheckForUpdate::successText(TDateTime now, qint64 bytes, double sec
         + FormatFloat(4, 2, QStringLiteral(" "), rate) + QStringLiteral(" kb/s)");
 }
 
-void TFormCheckForUpdate::setMemo(const QStringList& lines)
+void UpdateDialog::setMemo(const QStringList& lines)
 {
     m_memo = lines;
     m_ui->Memo->setPlainText(lines.join(QLatin1Char('\n')));
@@ -412,7 +412,7 @@ void TFormCheckForUpdate::setMemo(const QStringList& lines)
     all.mergeBlockFormat(centred);
 }
 
-void TFormCheckForUpdate::setMemoLine(int index, const QString& text)
+void UpdateDialog::setMemoLine(int index, const QString& text)
 {
     QStringList lines = m_memo;
     while (lines.size() <= index)
@@ -421,7 +421,7 @@ void TFormCheckForUpdate::setMemoLine(int index, const QString& text)
     setMemo(lines);
 }
 
-void TFormCheckForUpdate::setStatus(const QString& text)
+void UpdateDialog::setStatus(const QString& text)
 {
     if (text.isEmpty())
         m_ui->StatusBar->clearMessage();
@@ -429,14 +429,14 @@ void TFormCheckForUpdate::setStatus(const QString& text)
         m_ui->StatusBar->showMessage(text);
 }
 
-void TFormCheckForUpdate::setProgressMax(qint64 max)
+void UpdateDialog::setProgressMax(qint64 max)
 {
     m_progressMax = max;
     // The bar counts in int; a bigger size is shown in coarser steps.
     m_ui->pbDownload->setMaximum(static_cast<int>(qMin<qint64>(max, INT_MAX)));
 }
 
-void TFormCheckForUpdate::setProgress(qint64 position)
+void UpdateDialog::setProgress(qint64 position)
 {
     const qint64 max = qMax<qint64>(m_progressMax, 1);
     position = qBound<qint64>(0, position, max);
@@ -445,7 +445,7 @@ void TFormCheckForUpdate::setProgress(qint64 position)
     m_ui->pbDownload->setValue(shown);
 }
 
-bool btnCheckForUpdateClick(AppState& state, TFormCheckForUpdate& dialog)
+bool btnCheckForUpdateClick(AppState& state, UpdateDialog& dialog)
 {
     if (state.DownloadBusy)
         return false;

@@ -1,4 +1,4 @@
-#include "app/TForm2.h"
+#include "app/MessageWindow.h"
 
 #include <QGuiApplication>
 #include <QPlainTextEdit>
@@ -6,7 +6,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-TForm2::TForm2(QWidget* mainWindow)
+MessageWindow::MessageWindow(QWidget* mainWindow)
     : QWidget(nullptr, Qt::Window)
     , m_mainWindow(mainWindow)
 {
@@ -22,7 +22,7 @@ TForm2::TForm2(QWidget* mainWindow)
 
     m_close = new QPushButton(QStringLiteral("Close"), this);
     m_close->setObjectName(QStringLiteral("btnCloseDebugWindow"));
-    connect(m_close, &QPushButton::clicked, this, &TForm2::btnCloseDebugWindowClick);
+    connect(m_close, &QPushButton::clicked, this, &MessageWindow::btnCloseDebugWindowClick);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
@@ -31,13 +31,13 @@ TForm2::TForm2(QWidget* mainWindow)
     layout->addWidget(m_close, 0, Qt::AlignHCenter);
 }
 
-void TForm2::appendLines(const QStringList& lines)
+void MessageWindow::appendLines(const QStringList& lines)
 {
     for (const QString& l : lines)
         m_output->appendPlainText(l);
 }
 
-void TForm2::showWindow()
+void MessageWindow::showWindow()
 {
     QRect area = screen() ? screen()->availableGeometry() : QRect();
     QPoint centre = m_mainWindow ? m_mainWindow->frameGeometry().center() : area.center();
@@ -51,7 +51,7 @@ void TForm2::showWindow()
     raise();
 }
 
-void TForm2::btnCloseDebugWindowClick()
+void MessageWindow::btnCloseDebugWindowClick()
 {
     hide();
 }

@@ -1,11 +1,11 @@
 // The tray component's own rules: selecting frames, stepping, the animation, the hint.
-#include "desktop/RozAduzidovIdurAver.h"
+#include "desktop/TrayIcon.h"
 
 #include <QSignalSpy>
 #include <QWidget>
 #include <gtest/gtest.h>
 
-using gw::RozAduzidovIdurAver;
+using gw::TrayIcon;
 
 namespace {
 gw::ImageList emptyList()
@@ -16,12 +16,12 @@ gw::ImageList emptyList()
 
 TEST(TrayComponent, StartsWithTheGlobeListAndNoFrame)
 {
-    RozAduzidovIdurAver tray;
-    EXPECT_EQ(tray.IconList(), &tray.ilDrehenderGlobus());
+    TrayIcon tray;
+    EXPECT_EQ(tray.IconList(), &tray.globeFrames());
     EXPECT_EQ(tray.imageCount(), 26);
     EXPECT_EQ(tray.FrameIndex(), -1);
     EXPECT_EQ(tray.Hint(), QStringLiteral("Globewall by Quillmoor"));
-    EXPECT_FALSE(tray.IconsShown().testFlag(RozAduzidovIdurAver::icoTray));
+    EXPECT_FALSE(tray.IconsShown().testFlag(TrayIcon::icoTray));
     EXPECT_FALSE(tray.currentImage().isNull()) << "the built-in icon shows while no frame is selected";
 }
 
@@ -39,9 +39,9 @@ TEST(TrayComponent, FrameSelectionErrorsKeepTheFrameShown)
           Case{"one past the percent list", 1, 15, "Tray icon animation frame number 15 unable to be shown.  15 frames are present in the imagelist."},
           Case{"far past", 0, 1000, "Tray icon animation frame number 1000 unable to be shown.  26 frames are present in the imagelist."},
           Case{"no list", 2, 0, "Tray icon animation frame number frame 0 unable to be shown because of nil imagelist component"}}) {
-        RozAduzidovIdurAver tray;
+        TrayIcon tray;
         tray.setFrameIndex(3);
-        tray.setIconList(c.list == 0 ? &tray.ilDrehenderGlobus() : c.list == 1 ? &tray.ilGlobusProzent() : nullptr);
+        tray.setIconList(c.list == 0 ? &tray.globeFrames() : c.list == 1 ? &tray.percentFrames() : nullptr);
         const QIcon before = tray.currentImage();
         try {
             tray.setFrameIndex(c.frame);
@@ -56,19 +56,19 @@ TEST(TrayComponent, FrameSelectionErrorsKeepTheFrameShown)
 
 TEST(TrayComponent, NegativeFrameShowsTheIcon)
 {
-    RozAduzidovIdurAver tray;
+    TrayIcon tray;
     const QIcon builtIn = tray.currentImage();
     tray.setFrameIndex(5);
-    EXPECT_EQ(tray.currentImage().cacheKey(), tray.ilDrehenderGlobus().image(5).cacheKey());
+    EXPECT_EQ(tray.currentImage().cacheKey(), tray.globeFrames().image(5).cacheKey());
     tray.setFrameIndex(-7);
     EXPECT_EQ(tray.FrameIndex(), -1);
     EXPECT_EQ(tray.currentImage().cacheKey(), builtIn.cacheKey()) << "no Icon given: the built-in one";
 
-    const QIcon own = tray.ilGlobusProzent().image(9);
+    const QIcon own = tray.percentFrames().image(9);
     tray.setIcon(own);
     EXPECT_EQ(tray.currentImage().cacheKey(), own.cacheKey()) << "the Icon property";
     tray.setFrameIndex(0);
-    EXPECT_EQ(tray.currentImage().cacheKey(), tray.ilDrehenderGlobus().image(0).cacheKey()) << "a frame wins";
+    EXPECT_EQ(tray.currentImage().cacheKey(), tray.globeFrames().image(0).cacheKey()) << "a frame wins";
 }
 
 TEST(TrayComponent, NextFrame)
@@ -89,11 +89,11 @@ TEST(TrayComponent, NextFrame)
                           Case{"range beyond a shorter list, past it", 0, 23, 1, 15, 0},
                           Case{"whole range beyond a shorter list", 20, 23, 1, 3, 14}, Case{"no list", 0, 23, 2, 3, -1},
                           Case{"empty list", 0, 23, 3, 0, -1}}) {
-        RozAduzidovIdurAver tray;
+        TrayIcon tray;
         tray.setLastFrame(c.last);
         tray.setFirstFrame(c.first);
         tray.setLastFrame(c.last);
-        const gw::ImageList* lists[] = {&tray.ilDrehenderGlobus(), &tray.ilGlobusProzent(), nullptr, &empty};
+        const gw::ImageList* lists[] = {&tray.globeFrames(), &tray.percentFrames(), nullptr, &empty};
         tray.setIconList(lists[c.list]);
         EXPECT_EQ(tray.NextFrame(c.n), c.next) << c.label;
     }
@@ -101,7 +101,7 @@ TEST(TrayComponent, NextFrame)
 
 TEST(TrayComponent, FrameBoundsAndSpeedAreClamped)
 {
-    RozAduzidovIdurAver tray;
+    TrayIcon tray;
     struct Case
     {
         const char* label;
@@ -117,7 +117,7 @@ TEST(TrayComponent, FrameBoundsAndSpeedAreClamped)
         EXPECT_EQ(tray.LastFrame(), c.expectLast) << c.label;
     }
     tray.setFirstFrame(20);
-    tray.setIconList(&tray.ilGlobusProzent());
+    tray.setIconList(&tray.percentFrames());
     tray.setLastFrame(12);
     EXPECT_EQ(tray.LastFrame(), 14) << "at least FirstFrame, at most count - 1";
     EXPECT_EQ(tray.FirstFrame(), 14) << "FirstFrame lowered to it";
@@ -141,7 +141,7 @@ TEST(TrayComponent, ChangingTheListKeepsTheFrameWhereItCan)
     };
     for (const Case& c : {Case{"a frame both lists hold", 7, true}, Case{"the last frame of the shorter list", 14, true},
                           Case{"a frame the new list lacks", 20, false}, Case{"frame 0 is not reloaded", 0, false}}) {
-        RozAduzidovIdurAver tray;
+        TrayIcon tray;
         tray.setFrameIndex(c.frame);
         tray.setIconList(gw::TrayList::Percent);
         EXPECT_EQ(tray.iconList(), gw::TrayList::Percent);
@@ -149,23 +149,23 @@ TEST(TrayComponent, ChangingTheListKeepsTheFrameWhereItCan)
         EXPECT_EQ(tray.FrameIndex(), c.frame) << c.label;
         const qint64 shown = tray.currentImage().cacheKey();
         if (c.reloaded)
-            EXPECT_EQ(shown, tray.ilGlobusProzent().image(c.frame).cacheKey()) << c.label;
+            EXPECT_EQ(shown, tray.percentFrames().image(c.frame).cacheKey()) << c.label;
         else
-            EXPECT_EQ(shown, tray.ilDrehenderGlobus().image(c.frame).cacheKey()) << c.label;
+            EXPECT_EQ(shown, tray.globeFrames().image(c.frame).cacheKey()) << c.label;
     }
 }
 
 // A render that starts on the crossed globe shows it for one step, then turns 0, 1, ... 23, 0.
 TEST(TrayComponent, AnimationResumesAndStepsThroughTheTurn)
 {
-    RozAduzidovIdurAver tray;
-    tray.setIconsShown(RozAduzidovIdurAver::icoTray);
+    TrayIcon tray;
+    tray.setIconsShown(TrayIcon::icoTray);
     tray.setLastFrame(23);
     tray.setFrameSpeed(10);
     tray.setFrameIndex(25);
-    QSignalSpy advances(&tray, &RozAduzidovIdurAver::FrameAdvance);
+    QSignalSpy advances(&tray, &TrayIcon::FrameAdvance);
     std::vector<int> frames;
-    QObject::connect(&tray, &RozAduzidovIdurAver::FrameAdvance, [&] { frames.push_back(tray.FrameIndex()); });
+    QObject::connect(&tray, &TrayIcon::FrameAdvance, [&] { frames.push_back(tray.FrameIndex()); });
     tray.setAnimate(true);
     EXPECT_EQ(tray.FrameIndex(), 25) << "resume: the frame shown stays";
     while (frames.size() < 26 && advances.wait(5000)) {
@@ -181,7 +181,7 @@ TEST(TrayComponent, AnimationResumesAndStepsThroughTheTurn)
 
 TEST(TrayComponent, AnimationFromNoFrameStartsAtTheFirstImage)
 {
-    RozAduzidovIdurAver tray;
+    TrayIcon tray;
     tray.setAnimate(true);
     EXPECT_EQ(tray.FrameIndex(), 0);
     tray.setAnimate(false);
@@ -190,10 +190,10 @@ TEST(TrayComponent, AnimationFromNoFrameStartsAtTheFirstImage)
 
 TEST(TrayComponent, NotSteppingWhileNotShown)
 {
-    RozAduzidovIdurAver tray;
+    TrayIcon tray;
     tray.setLastFrame(23);
     tray.setFrameSpeed(10);
-    QSignalSpy advances(&tray, &RozAduzidovIdurAver::FrameAdvance);
+    QSignalSpy advances(&tray, &TrayIcon::FrameAdvance);
     tray.setAnimate(true);
     EXPECT_FALSE(advances.wait(200));
     EXPECT_EQ(tray.FrameIndex(), 0);
@@ -201,7 +201,7 @@ TEST(TrayComponent, NotSteppingWhileNotShown)
 
 TEST(TrayComponent, HintIsCutTo62Characters)
 {
-    RozAduzidovIdurAver tray;
+    TrayIcon tray;
     const QString seventy = QString(70, QLatin1Char('x'));
     tray.setHint(seventy);
     EXPECT_EQ(tray.Hint(), seventy.left(62));
@@ -212,7 +212,7 @@ TEST(TrayComponent, HintIsCutTo62Characters)
 
 TEST(TrayComponent, HideTaskbarBtnHidesAndShowsTheWindow)
 {
-    RozAduzidovIdurAver tray;
+    TrayIcon tray;
     EXPECT_FALSE(tray.HideTaskbarBtn()) << "no window yet";
     tray.setHideTaskbarBtn(true); // nothing to hide: no crash
     QWidget window;

@@ -1,8 +1,9 @@
-#include "desktop/ZavAduva.h"
+#include "desktop/DesktopUtility.h"
 #include "desktop/DefaultApplication.h"
 #include "shared/Error.h"
 
 #include "support/TempDir.h"
+#include "support/WaitUntil.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -130,9 +131,8 @@ TEST_F(DesktopTree, BrowserStartBuildsTheBrowserCommand)
     for (const Case& c : cases) {
         m_launcher.starts.clear();
         install(QStringLiteral("browser.desktop"), QStringLiteral("text/html"), c.exec, c.terminal);
-        TZavAduva zav(m_launcher);
-        zav.setURL(url);
-        zav.BrowserStart();
+        DesktopUtility zav(m_launcher);
+        zav.openUrl(url);
         ASSERT_EQ(m_launcher.starts.size(), 1) << c.label;
         EXPECT_EQ(QStringList(m_launcher.starts.front().program) + m_launcher.starts.front().arguments, c.expected)
             << c.label;
@@ -156,7 +156,7 @@ TEST_F(DesktopTree, StartFileWithExtensionPicksTheTypeOfTheFirstThreeLetters)
         { "TXT as txt", QStringLiteral("TXT"), QStringLiteral("--plain") },
         { "text as tex", QStringLiteral("text"), QStringLiteral("--tex") },
     };
-    TZavAduva zav(m_launcher);
+    DesktopUtility zav(m_launcher);
     for (const Case& c : cases) {
         m_launcher.starts.clear();
         zav.StartFileWithExtension(file, c.extension);
@@ -168,9 +168,8 @@ TEST_F(DesktopTree, StartFileWithExtensionPicksTheTypeOfTheFirstThreeLetters)
 
 TEST_F(DesktopTree, NoHandlerStartsNothingAndReportsNothing)
 {
-    TZavAduva zav(m_launcher);
-    zav.setURL(QStringLiteral("http://www.example.org/"));
-    EXPECT_NO_THROW(zav.BrowserStart()) << "no default browser";
+    DesktopUtility zav(m_launcher);
+    EXPECT_NO_THROW(zav.openUrl(QStringLiteral("http://www.example.org/"))) << "no default browser";
     EXPECT_NO_THROW(zav.StartFileWithExtension(QStringLiteral("/tmp/x"), QStringLiteral("txt"))) << "no default editor";
 
     // A default that names an entry nobody installed.
@@ -189,10 +188,9 @@ TEST_F(DesktopTree, AStartThatFailsRaisesTheErrorText)
     install(QStringLiteral("browser.desktop"), QStringLiteral("text/html"), QStringLiteral("/bin/true %u"));
     install(QStringLiteral("plain.desktop"), QStringLiteral("text/plain"), QStringLiteral("/bin/true %f"));
     m_launcher.startSucceeds = false;
-    TZavAduva zav(m_launcher);
-    zav.setURL(QStringLiteral("http://www.example.org/"));
+    DesktopUtility zav(m_launcher);
     try {
-        zav.BrowserStart();
+        zav.openUrl(QStringLiteral("http://www.example.org/"));
         ADD_FAILURE() << "browser: no error";
     } catch (const Error& e) {
         EXPECT_EQ(e.message(), QStringLiteral("Error while launching the default browser."));
@@ -210,15 +208,12 @@ TEST_F(DesktopTree, RealStartPassesThePathAsOneArgument)
     const QString output = m_dir.file(QStringLiteral("args.out"));
     install(QStringLiteral("writer.desktop"), QStringLiteral("text/plain"),
         QStringLiteral("\"") + argumentWriter(output) + QStringLiteral("\" --open %F"));
-    TZavAduva zav; // the desktop's own launcher: a real detached start
+    DesktopUtility zav; // the desktop's own launcher: a real detached start
     const QString file = QStringLiteral("/tmp/a b; $(touch /tmp/never)");
     zav.StartFileWithExtension(file, QStringLiteral("txt"));
 
     // Watchdog for the detached program, not a speed check.
-    QDeadlineTimer deadline(20000);
-    while (!QFile::exists(output) && !deadline.hasExpired())
-        QThread::msleep(20);
-    ASSERT_TRUE(QFile::exists(output)) << "the program did not run";
+    ASSERT_TRUE(gwtest::waitUntil([&] { return QFile::exists(output); }, 20000)) << "the program did not run";
     EXPECT_EQ(gwtest::readFile(output), QByteArray("--open\n/tmp/a b; $(touch /tmp/never)\n"))
         << "no shell in between, one argument";
 
@@ -234,17 +229,16 @@ TEST_F(DesktopTree, RealStartPassesThePathAsOneArgument)
 
 TEST_F(DesktopTree, EMailStartHandsTheMailAddressToTheDesktop)
 {
-    TZavAduva zav(m_launcher);
-    zav.setEMail(QStringLiteral("globewall@example.org"));
-    zav.EMailStart();
+    DesktopUtility zav(m_launcher);
+    zav.openMail(QStringLiteral("globewall@example.org"));
     EXPECT_EQ(m_launcher.urls, QStringList(QStringLiteral("mailto:globewall@example.org")));
     EXPECT_TRUE(m_launcher.starts.isEmpty());
 }
 
-TEST(ZavAduva, VersionStringsOfTheProgramItself)
+TEST(DesktopUtility, VersionStringsOfTheProgramItself)
 {
     RecordingLauncher launcher;
-    TZavAduva zav(launcher);
+    DesktopUtility zav(launcher);
     EXPECT_EQ(zav.InfoFileName(), QCoreApplication::applicationFilePath()) << "empty means the program itself";
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d+\\.\\d+\\.\\d+\\.\\d+$")).match(zav.FileVersion()).hasMatch())
         << zav.FileVersion().toStdString();

@@ -22,24 +22,22 @@ public:
     using Error::Error;
 };
 
-class RozAduzidovIdurAver : public QObject, public TrayImage
+class TrayIcon : public QObject, public TrayImage
 {
     Q_OBJECT
 public:
-    enum IconPlace { icoTray = 0x1, icoApp = 0x2, icoForm = 0x4, icoDesign = 0x8 };
+    enum IconPlace { icoTray = 0x1 };
     Q_DECLARE_FLAGS(IconPlaces, IconPlace)
-    enum AnimOnMode { aonResume, aonFirstFrame };
-    enum AnimOffMode { aoffDoNothing, aoffFirstFrame, aoffRestoreIcon };
 
     static constexpr int HintLength = 62;
     static constexpr int MaxFrameSpeed = 999999999;
 
-    explicit RozAduzidovIdurAver(QObject* parent = nullptr);
-    ~RozAduzidovIdurAver() override;
+    explicit TrayIcon(QObject* parent = nullptr);
+    ~TrayIcon() override;
 
     // The two lists the program uses; IconList points at one of them (or at none).
-    const ImageList& ilDrehenderGlobus() const { return m_globe; }
-    const ImageList& ilGlobusProzent() const { return m_percent; }
+    const ImageList& globeFrames() const { return m_globe; }
+    const ImageList& percentFrames() const { return m_percent; }
 
     const ImageList* IconList() const { return m_list; }
     // Another list (or none). A selected frame above 0 that the new list holds is shown from
@@ -60,10 +58,6 @@ public:
 
     bool Animate() const { return m_animate; }
     void setAnimate(bool on) override;
-    AnimOnMode animOnMode() const { return m_animOnMode; }
-    void setAnimOnMode(AnimOnMode mode) { m_animOnMode = mode; }
-    AnimOffMode animOffMode() const { return m_animOffMode; }
-    void setAnimOffMode(AnimOffMode mode) { m_animOffMode = mode; }
 
     // The frame that follows n within FirstFrame..LastFrame (or the whole list when both are 0);
     // -1 for an empty or missing list.
@@ -81,11 +75,10 @@ public:
     bool HideTaskbarBtn() const;
     void setHideTaskbarBtn(bool hide);
 
-    QMenu* LeftClickPopup() const { return m_leftClickPopup; }
-    void setLeftClickPopup(QMenu* menu) { m_leftClickPopup = menu; }
     QMenu* RightClickPopup() const { return m_rightClickPopup; }
     void setRightClickPopup(QMenu* menu);
 
+    // A disabled tray icon ignores the mouse.
     bool Enabled() const { return m_enabled; }
     void setEnabled(bool on) { m_enabled = on; }
 
@@ -124,22 +117,19 @@ private:
     int m_lastFrame = 11;
     int m_frameSpeed = 100;
     bool m_animate = false;
-    AnimOnMode m_animOnMode = aonResume;
-    AnimOffMode m_animOffMode = aoffDoNothing;
     QString m_hint;
-    IconPlaces m_iconsShown;
     bool m_enabled = true;
+    IconPlaces m_iconsShown;
     QIcon m_icon;
     QIcon m_defaultIcon;
     QIcon m_current; // copy of the selected frame; null when none is selected
     qint64 m_shownKey = 0;
     QPointer<QWidget> m_mainWindow;
-    QPointer<QMenu> m_leftClickPopup;
     QPointer<QMenu> m_rightClickPopup;
     QSystemTrayIcon m_trayIcon;
     QTimer m_timer;
 };
 
-Q_DECLARE_OPERATORS_FOR_FLAGS(RozAduzidovIdurAver::IconPlaces)
+Q_DECLARE_OPERATORS_FOR_FLAGS(TrayIcon::IconPlaces)
 
 } // namespace gw

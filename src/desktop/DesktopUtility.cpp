@@ -1,4 +1,4 @@
-#include "desktop/ZavAduva.h"
+#include "desktop/DesktopUtility.h"
 
 #include "desktop/DefaultApplication.h"
 #include "shared/Error.h"
@@ -19,7 +19,7 @@ namespace {
     }
 } // namespace
 
-TZavAduva::TZavAduva(QObject* parent)
+DesktopUtility::DesktopUtility(QObject* parent)
     : QObject(parent)
     , m_ownLauncher(std::make_unique<XdgDesktopLauncher>())
     , m_launcher(*m_ownLauncher)
@@ -27,21 +27,21 @@ TZavAduva::TZavAduva(QObject* parent)
     ReadFileInfo();
 }
 
-TZavAduva::TZavAduva(DesktopLauncher& launcher, QObject* parent)
+DesktopUtility::DesktopUtility(DesktopLauncher& launcher, QObject* parent)
     : QObject(parent)
     , m_launcher(launcher)
 {
     ReadFileInfo();
 }
 
-TZavAduva::~TZavAduva() = default;
+DesktopUtility::~DesktopUtility() = default;
 
-QString TZavAduva::versionText() const
+QString DesktopUtility::versionText() const
 {
     return QStringLiteral("v") + m_fileVersion + QStringLiteral(" ");
 }
 
-void TZavAduva::ReadFileInfo()
+void DesktopUtility::ReadFileInfo()
 {
     const QString self = QCoreApplication::applicationFilePath();
     if (m_infoFileName.isEmpty())
@@ -66,7 +66,7 @@ void TZavAduva::ReadFileInfo()
     m_productVersion = QStringLiteral(GLOBEWALL_VERSION);
 }
 
-void TZavAduva::start(const QString& mimeType, const QString& target, const QString& failure)
+void DesktopUtility::start(const QString& mimeType, const QString& target, const QString& failure)
 {
     QStringList command = defaultCommandFor(m_launcher, mimeType, target);
     if (command.isEmpty())
@@ -76,32 +76,32 @@ void TZavAduva::start(const QString& mimeType, const QString& target, const QStr
         throw Error(failure);
 }
 
-void TZavAduva::BrowserStart()
+void DesktopUtility::openUrl(const QString& url)
 {
-    start(QStringLiteral("text/html"), m_url, QStringLiteral("Error while launching the default browser."));
+    start(QStringLiteral("text/html"), url, QStringLiteral("Error while launching the default browser."));
 }
 
-void TZavAduva::EMailStart()
+void DesktopUtility::openMail(const QString& address)
 {
-    m_launcher.openUrl(QUrl(QStringLiteral("mailto:") + m_email));
+    m_launcher.openUrl(QUrl(QStringLiteral("mailto:") + address));
 }
 
-void TZavAduva::StartFileWithExtension(const QString& path, const QString& extension)
+void DesktopUtility::StartFileWithExtension(const QString& path, const QString& extension)
 {
     start(mimeTypeForExtension(extension), path, QStringLiteral("Error while launching the default programm."));
 }
 
-QString TZavAduva::FormatInt(qint64 number, int width, const QString& fill)
+QString DesktopUtility::FormatInt(qint64 number, int width, const QString& fill)
 {
     return gw::FormatInt(number, width, fill);
 }
 
-QString TZavAduva::FormatFloat(int width, int decimals, const QString& fill, double value)
+QString DesktopUtility::FormatFloat(int width, int decimals, const QString& fill, double value)
 {
     return gw::FormatFloat(width, decimals, fill, value);
 }
 
-QByteArray TZavAduva::Crypt(const QByteArray& text)
+QByteArray DesktopUtility::Crypt(const QByteArray& text)
 {
     return gw::Crypt(text);
 }

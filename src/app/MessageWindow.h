@@ -9,13 +9,13 @@
 class QPlainTextEdit;
 class QPushButton;
 
-class TForm2 : public QWidget, public gw::MessageWindowSink
+class MessageWindow : public QWidget, public gw::MessageWindowSink
 {
     Q_OBJECT
 
 public:
     // `mainWindow` is the window it is centred over when shown.
-    explicit TForm2(QWidget* mainWindow = nullptr);
+    explicit MessageWindow(QWidget* mainWindow = nullptr);
 
     void appendLines(const QStringList& lines) override;
     void showWindow() override;

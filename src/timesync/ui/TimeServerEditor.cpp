@@ -1,4 +1,4 @@
-#include "timesync/TimeServerEditor.h"
+#include "timesync/ui/TimeServerEditor.h"
 
 #include "shared/Error.h"
 

@@ -1,4 +1,4 @@
-#include "desktop/RozAduzidovIdurAver.h"
+#include "desktop/TrayIcon.h"
 
 #include <QCursor>
 #include <QMenu>
@@ -12,7 +12,7 @@ namespace {
 constexpr int kShortestTimerMs = 10;
 } // namespace
 
-RozAduzidovIdurAver::RozAduzidovIdurAver(QObject* parent)
+TrayIcon::TrayIcon(QObject* parent)
     : QObject(parent)
     , m_globe(makeDrehenderGlobus())
     , m_percent(makeGlobusProzent())
@@ -24,17 +24,17 @@ RozAduzidovIdurAver::RozAduzidovIdurAver(QObject* parent)
     m_trayIcon.setIcon(m_defaultIcon);
     m_shownKey = m_defaultIcon.cacheKey();
     m_timer.setInterval(std::max(m_frameSpeed, kShortestTimerMs));
-    connect(&m_timer, &QTimer::timeout, this, &RozAduzidovIdurAver::step);
-    connect(&m_trayIcon, &QSystemTrayIcon::activated, this, &RozAduzidovIdurAver::activated);
+    connect(&m_timer, &QTimer::timeout, this, &TrayIcon::step);
+    connect(&m_trayIcon, &QSystemTrayIcon::activated, this, &TrayIcon::activated);
 }
 
-RozAduzidovIdurAver::~RozAduzidovIdurAver()
+TrayIcon::~TrayIcon()
 {
     m_timer.stop();
     m_trayIcon.hide();
 }
 
-void RozAduzidovIdurAver::setIconList(const ImageList* list)
+void TrayIcon::setIconList(const ImageList* list)
 {
     m_list = list;
     if (m_frameIndex > 0 && list && list->count() >= m_frameIndex + 1) {
@@ -45,7 +45,7 @@ void RozAduzidovIdurAver::setIconList(const ImageList* list)
         startAnimation();
 }
 
-void RozAduzidovIdurAver::setFrameIndex(int n)
+void TrayIcon::setFrameIndex(int n)
 {
     if (n < 0) {
         m_frameIndex = -1;
@@ -68,7 +68,7 @@ void RozAduzidovIdurAver::setFrameIndex(int n)
     showImage();
 }
 
-void RozAduzidovIdurAver::setFirstFrame(int value)
+void TrayIcon::setFirstFrame(int value)
 {
     value = std::max(value, 0);
     value = m_list ? std::min(value, std::max(m_list->count() - 1, 0)) : 0;
@@ -76,7 +76,7 @@ void RozAduzidovIdurAver::setFirstFrame(int value)
     m_lastFrame = std::max(m_lastFrame, m_firstFrame);
 }
 
-void RozAduzidovIdurAver::setLastFrame(int value)
+void TrayIcon::setLastFrame(int value)
 {
     value = std::max(value, m_firstFrame);
     if (m_list) {
@@ -88,34 +88,27 @@ void RozAduzidovIdurAver::setLastFrame(int value)
     m_lastFrame = value;
 }
 
-void RozAduzidovIdurAver::setFrameSpeed(int ms)
+void TrayIcon::setFrameSpeed(int ms)
 {
     m_frameSpeed = std::clamp(ms, 0, MaxFrameSpeed);
     m_timer.setInterval(std::max(m_frameSpeed, kShortestTimerMs));
 }
 
-void RozAduzidovIdurAver::setAnimate(bool on)
+void TrayIcon::setAnimate(bool on)
 {
     m_animate = on;
     if (on) {
         startAnimation();
         return;
     }
-    m_timer.stop();
-    if (m_animOffMode == aoffFirstFrame && m_list && m_firstFrame < m_list->count())
-        setFrameIndex(m_firstFrame);
-    else if (m_animOffMode == aoffRestoreIcon)
-        setFrameIndex(-1);
+    m_timer.stop(); // the frame shown last stays
 }
 
-void RozAduzidovIdurAver::startAnimation()
+void TrayIcon::startAnimation()
 {
     if (m_list) {
         const int count = m_list->count();
-        if (m_animOnMode == aonFirstFrame) {
-            if (m_firstFrame < count)
-                setFrameIndex(m_firstFrame);
-        } else if (m_frameIndex == -1) {
+        if (m_frameIndex == -1) {
             if (count > 0)
                 setFrameIndex(0);
         } else if (count > m_frameIndex) {
@@ -125,7 +118,7 @@ void RozAduzidovIdurAver::startAnimation()
     m_timer.start();
 }
 
-int RozAduzidovIdurAver::NextFrame(int n) const
+int TrayIcon::NextFrame(int n) const
 {
     if (!m_list || m_list->count() == 0)
         return -1;
@@ -139,7 +132,7 @@ int RozAduzidovIdurAver::NextFrame(int n) const
     return (n < 0 || n > count - 1) ? 0 : n;
 }
 
-void RozAduzidovIdurAver::step()
+void TrayIcon::step()
 {
     if (!(m_iconsShown & icoTray) || !m_list)
         return;
@@ -150,24 +143,24 @@ void RozAduzidovIdurAver::step()
     emit FrameAdvance();
 }
 
-void RozAduzidovIdurAver::setHint(const QString& hint)
+void TrayIcon::setHint(const QString& hint)
 {
     m_hint = hint.left(HintLength);
     m_trayIcon.setToolTip(m_hint);
 }
 
-void RozAduzidovIdurAver::setIconsShown(IconPlaces places)
+void TrayIcon::setIconsShown(IconPlaces places)
 {
     m_iconsShown = places;
     m_trayIcon.setVisible(places.testFlag(icoTray));
 }
 
-bool RozAduzidovIdurAver::HideTaskbarBtn() const
+bool TrayIcon::HideTaskbarBtn() const
 {
     return m_mainWindow ? m_mainWindow->isHidden() : false;
 }
 
-void RozAduzidovIdurAver::setHideTaskbarBtn(bool hide)
+void TrayIcon::setHideTaskbarBtn(bool hide)
 {
     if (!m_mainWindow || hide == HideTaskbarBtn())
         return;
@@ -177,19 +170,19 @@ void RozAduzidovIdurAver::setHideTaskbarBtn(bool hide)
         m_mainWindow->show();
 }
 
-void RozAduzidovIdurAver::setRightClickPopup(QMenu* menu)
+void TrayIcon::setRightClickPopup(QMenu* menu)
 {
     m_rightClickPopup = menu;
     m_trayIcon.setContextMenu(menu);
 }
 
-void RozAduzidovIdurAver::setIcon(const QIcon& icon)
+void TrayIcon::setIcon(const QIcon& icon)
 {
     m_icon = icon;
     showImage();
 }
 
-QIcon RozAduzidovIdurAver::currentImage() const
+QIcon TrayIcon::currentImage() const
 {
     if (!m_current.isNull())
         return m_current;
@@ -198,7 +191,7 @@ QIcon RozAduzidovIdurAver::currentImage() const
     return m_defaultIcon;
 }
 
-void RozAduzidovIdurAver::showImage()
+void TrayIcon::showImage()
 {
     // The scheduler selects the same frame every five seconds; only a change reaches the tray.
     const QIcon icon = currentImage();
@@ -208,30 +201,28 @@ void RozAduzidovIdurAver::showImage()
     m_trayIcon.setIcon(icon);
 }
 
-TrayList RozAduzidovIdurAver::iconList() const
+TrayList TrayIcon::iconList() const
 {
     return m_list == &m_percent ? TrayList::Percent : TrayList::Globe;
 }
 
-void RozAduzidovIdurAver::setIconList(TrayList list)
+void TrayIcon::setIconList(TrayList list)
 {
     setIconList(list == TrayList::Percent ? &m_percent : &m_globe);
 }
 
-int RozAduzidovIdurAver::imageCount() const
+int TrayIcon::imageCount() const
 {
     return m_list ? m_list->count() : 0;
 }
 
-void RozAduzidovIdurAver::activated(QSystemTrayIcon::ActivationReason reason)
+void TrayIcon::activated(QSystemTrayIcon::ActivationReason reason)
 {
     if (!m_enabled)
         return;
     switch (reason) {
     case QSystemTrayIcon::Trigger:
         emit Click(Qt::LeftButton);
-        if (m_leftClickPopup)
-            m_leftClickPopup->popup(QCursor::pos());
         break;
     case QSystemTrayIcon::DoubleClick:
         emit DblClick(Qt::LeftButton);

@@ -1,9 +1,10 @@
 // The launcher against real child processes: start failures, argument passing, output
 // capture files, priority, process groups and the wait.
-#include "renderer/AppExec.h"
+#include "renderer/ProcessLauncher.h"
 
 #include "LaunchSupport.h"
 #include "support/TempDir.h"
+#include "support/WaitUntil.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -17,20 +18,20 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-using gw::TAppExec;
+using gw::ProcessLauncher;
 using gw::TPriorClass;
 using namespace launchtest;
 
 namespace {
 
 // The program's current folder is changed by launches; every test gets it back.
-class AppExecTest : public ::testing::Test
+class ProcessLauncherTest : public ::testing::Test
 {
 protected:
     void SetUp() override { m_cwd = QDir::currentPath(); }
     void TearDown() override { QDir::setCurrent(m_cwd); }
 
-    static QStringList run(TAppExec& exec, const QString& program, const QString& folder,
+    static QStringList run(ProcessLauncher& exec, const QString& program, const QString& folder,
                            const QStringList& params = {})
     {
         exec.setExeName(program);
@@ -47,7 +48,7 @@ private:
     QString m_cwd;
 };
 
-TEST_F(AppExecTest, ErrorTextAtTheEdgesOfTheTable)
+TEST_F(ProcessLauncherTest, ErrorTextAtTheEdgesOfTheTable)
 {
     const struct
     {
@@ -67,10 +68,10 @@ TEST_F(AppExecTest, ErrorTextAtTheEdgesOfTheTable)
         {193, "No error"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(TAppExec::ErrorText(c.code), QString::fromUtf8(c.text)) << "code " << c.code;
+        EXPECT_EQ(ProcessLauncher::ErrorText(c.code), QString::fromUtf8(c.text)) << "code " << c.code;
 }
 
-TEST_F(AppExecTest, ExePathDropsOneTrailingSlashButKeepsTheRoot)
+TEST_F(ProcessLauncherTest, ExePathDropsOneTrailingSlashButKeepsTheRoot)
 {
     const struct
     {
@@ -84,14 +85,14 @@ TEST_F(AppExecTest, ExePathDropsOneTrailingSlashButKeepsTheRoot)
         {"empty", "", ""},
         {"short relative", "a/", "a"},
     };
-    TAppExec exec;
+    ProcessLauncher exec;
     for (const auto& c : cases) {
         exec.setExePath(QString::fromUtf8(c.stored));
         EXPECT_EQ(exec.ExePath(), QString::fromUtf8(c.kept)) << c.label;
     }
 }
 
-TEST_F(AppExecTest, StartFailuresGiveTheNearestTableEntryAndLeaveNoFiles)
+TEST_F(ProcessLauncherTest, StartFailuresGiveTheNearestTableEntryAndLeaveNoFiles)
 {
     const QString folder = tmp.path();
     writeScript(tmp.file("plain"), "true");
@@ -124,7 +125,7 @@ TEST_F(AppExecTest, StartFailuresGiveTheNearestTableEntryAndLeaveNoFiles)
          "image"},
     };
     for (const auto& c : cases) {
-        TAppExec exec;
+        ProcessLauncher exec;
         try {
             run(exec, c.exe, folder, {QStringLiteral("-x")});
             ADD_FAILURE() << c.label << ": no error";
@@ -137,16 +138,16 @@ TEST_F(AppExecTest, StartFailuresGiveTheNearestTableEntryAndLeaveNoFiles)
     }
 }
 
-TEST_F(AppExecTest, MissingFolderToRunIn)
+TEST_F(ProcessLauncherTest, MissingFolderToRunIn)
 {
     const QString script = writeScript(tmp.file("run"), "true");
     const QString missing = tmp.file("gone");
     {
-        TAppExec exec;
+        ProcessLauncher exec;
         EXPECT_THROW(run(exec, script, missing), gw::EAppExecChDir) << "changing into it fails first";
     }
     {
-        TAppExec exec;
+        ProcessLauncher exec;
         exec.setChangeDir(false);
         try {
             run(exec, script, missing);
@@ -159,10 +160,10 @@ TEST_F(AppExecTest, MissingFolderToRunIn)
     EXPECT_FALSE(QFileInfo::exists(missing)) << "nothing creates the folder";
 }
 
-TEST_F(AppExecTest, ArgumentsReachTheProgramLiterallyWithoutAShell)
+TEST_F(ProcessLauncherTest, ArgumentsReachTheProgramLiterallyWithoutAShell)
 {
     const QString script = writeScript(tmp.file("args"), printArgs());
-    TAppExec exec;
+    ProcessLauncher exec;
     const QStringList out = run(exec, script, tmp.path(),
                                 {QStringLiteral("-label_string \"a; $(touch pwned) `touch pwned2` b\""),
                                  QStringLiteral("say\\\"hi\\\""), QStringLiteral("x;y"), QStringLiteral("$HOME"),
@@ -174,13 +175,13 @@ TEST_F(AppExecTest, ArgumentsReachTheProgramLiterallyWithoutAShell)
     EXPECT_FALSE(QFileInfo::exists(tmp.file("pwned2"))) << "backticks were not run";
 }
 
-TEST_F(AppExecTest, CaptureFilesExistDuringTheRunOnly)
+TEST_F(ProcessLauncherTest, CaptureFilesExistDuringTheRunOnly)
 {
     const QString script = writeScript(tmp.file("peek"), "[ -f Globewall.out ] && echo out-present\n"
                                                          "cat Globewall.bat\n"
                                                          "echo to-stderr >&2\n"
                                                          "echo last");
-    TAppExec exec;
+    ProcessLauncher exec;
     const QStringList out = run(exec, script, tmp.path(), {QString(), QStringLiteral("-body earth")});
     const QStringList expected = {"out-present", script + "  -body earth > Globewall.out 2>&1", "to-stderr", "last"};
     EXPECT_EQ(out, expected) << "two blanks for the empty first entry; stderr merged in order";
@@ -189,9 +190,9 @@ TEST_F(AppExecTest, CaptureFilesExistDuringTheRunOnly)
     EXPECT_EQ(exec.ResultCode(), 0);
 }
 
-TEST_F(AppExecTest, OutputEdgeCases)
+TEST_F(ProcessLauncherTest, OutputEdgeCases)
 {
-    TAppExec exec;
+    ProcessLauncher exec;
     const struct
     {
         const char* label;
@@ -211,12 +212,12 @@ TEST_F(AppExecTest, OutputEdgeCases)
     }
 }
 
-TEST_F(AppExecTest, WithoutRedirectionNoCaptureFilesAndNoOutput)
+TEST_F(ProcessLauncherTest, WithoutRedirectionNoCaptureFilesAndNoOutput)
 {
     const QString script = writeScript(tmp.file("quiet"), "[ -f Globewall.bat ] && touch saw-batch\n"
                                                           "[ -f Globewall.out ] && touch saw-output\n"
                                                           "echo discarded; echo discarded >&2");
-    TAppExec exec;
+    ProcessLauncher exec;
     exec.setExeName(script);
     exec.setExePath(tmp.path());
     exec.setRedirectOutput(false);
@@ -226,11 +227,11 @@ TEST_F(AppExecTest, WithoutRedirectionNoCaptureFilesAndNoOutput)
     EXPECT_FALSE(QFileInfo::exists(tmp.file("saw-output")));
 }
 
-TEST_F(AppExecTest, ProgramFoundWithBlanksInItsPathAndByBareNameInItsFolder)
+TEST_F(ProcessLauncherTest, ProgramFoundWithBlanksInItsPathAndByBareNameInItsFolder)
 {
     const QString folder = tmp.file("my apps");
     const QString script = writeScript(folder + "/print args", printArgs() + "\npwd");
-    TAppExec exec;
+    ProcessLauncher exec;
     EXPECT_EQ(run(exec, script, folder, {QStringLiteral("-a b")}),
               (QStringList{"[-a]", "[b]", QFileInfo(folder).canonicalFilePath()}))
         << "full path with blanks, unquoted";
@@ -239,11 +240,11 @@ TEST_F(AppExecTest, ProgramFoundWithBlanksInItsPathAndByBareNameInItsFolder)
         << "bare name, as a file run after a download is given";
 }
 
-TEST_F(AppExecTest, ResultCodeIsTheExitCodeAndTheProgramMovesToTheFolder)
+TEST_F(ProcessLauncherTest, ResultCodeIsTheExitCodeAndTheProgramMovesToTheFolder)
 {
     const QString sub = tmp.file("sub");
     const QString script = writeScript(sub + "/seven", "exit 7");
-    TAppExec exec;
+    ProcessLauncher exec;
     exec.setExeName(script);
     exec.setExePath(sub + "/");
     exec.Execute();
@@ -259,7 +260,7 @@ TEST_F(AppExecTest, ResultCodeIsTheExitCodeAndTheProgramMovesToTheFolder)
     EXPECT_EQ(QDir::currentPath(), before) << "without ChangeDir the program stays where it is";
 }
 
-TEST_F(AppExecTest, PriorityReachesTheChild)
+TEST_F(ProcessLauncherTest, PriorityReachesTheChild)
 {
     const QString script = writeScript(tmp.file("sleeper"), "exec sleep 60");
     const struct
@@ -277,7 +278,7 @@ TEST_F(AppExecTest, PriorityReachesTheChild)
     if (::getpriority(PRIO_PROCESS, 0) != 0)
         GTEST_SKIP() << "the test itself runs niced";
     for (const auto& c : cases) {
-        TAppExec exec;
+        ProcessLauncher exec;
         exec.setExeName(script);
         exec.setExePath(tmp.path());
         exec.setPriorityClass(c.priority);
@@ -298,10 +299,10 @@ TEST_F(AppExecTest, PriorityReachesTheChild)
     }
 }
 
-TEST_F(AppExecTest, KillEndsTheChildWithEverythingItStarted)
+TEST_F(ProcessLauncherTest, KillEndsTheChildWithEverythingItStarted)
 {
     const QString script = writeScript(tmp.file("parent"), "sleep 300 &\necho $! > grandchild.pid\nwait");
-    TAppExec exec;
+    ProcessLauncher exec;
     exec.setExeName(script);
     exec.setExePath(tmp.path());
     qint64 grandchild = 0;
@@ -321,18 +322,14 @@ TEST_F(AppExecTest, KillEndsTheChildWithEverythingItStarted)
     EXPECT_TRUE(processEnded(exec.ProcessHandle())) << "the child";
     EXPECT_EQ(group, QString::number(exec.ProcessHandle())) << "the child leads a process group of its own";
     // The signal reaches the other member of the group a moment later.
-    QElapsedTimer clock;
-    clock.start();
-    while (!processEnded(grandchild) && clock.elapsed() < 10000)
-        QThread::msleep(5);
-    EXPECT_TRUE(processEnded(grandchild)) << "the child's own child";
+    EXPECT_TRUE(gwtest::waitUntil([&] { return processEnded(grandchild); }, 10000)) << "the child's own child";
     EXPECT_FALSE(exec.Kill()) << "nothing is signalled once the child has ended";
 }
 
-TEST_F(AppExecTest, SecondLaunchOnTheSameLauncherIsRefusedWhileItWaits)
+TEST_F(ProcessLauncherTest, SecondLaunchOnTheSameLauncherIsRefusedWhileItWaits)
 {
     const QString script = writeScript(tmp.file("slow"), "while [ ! -f go ]; do sleep 0.02; done\necho finished");
-    TAppExec exec;
+    ProcessLauncher exec;
     bool refused = false;
     WhileWaiting second(
         [&] {
@@ -350,21 +347,18 @@ TEST_F(AppExecTest, SecondLaunchOnTheSameLauncherIsRefusedWhileItWaits)
     EXPECT_FALSE(exec.isWaiting());
 }
 
-TEST_F(AppExecTest, WithoutWaitTheChildRunsOn)
+TEST_F(ProcessLauncherTest, WithoutWaitTheChildRunsOn)
 {
     const QString script = writeScript(tmp.file("later"), "sleep 0.2\ntouch done");
-    TAppExec exec;
+    ProcessLauncher exec;
     exec.setWait(false);
     exec.setExeName(script);
     exec.setExePath(tmp.path());
     exec.Execute();
     EXPECT_EQ(exec.ResultCode(), 32);
     EXPECT_FALSE(exec.isWaiting());
-    QElapsedTimer clock;
-    clock.start();
-    while (!QFileInfo::exists(tmp.file("done")) && clock.elapsed() < 20000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    EXPECT_TRUE(QFileInfo::exists(tmp.file("done"))) << "the child was not ended with the call";
+    EXPECT_TRUE(gwtest::waitUntil([&] { return QFileInfo::exists(tmp.file("done")); }, 20000))
+        << "the child was not ended with the call";
 }
 
 } // namespace

@@ -43,10 +43,8 @@ private:
 };
 
 enum class TPriorClass { pcHigh, pcIdle, pcNormal, pcRealtime };
-enum class TLangType { ltFrench, ltEnglish, ltItalian };
-enum class TWindowState { wsNormal, wsMinimized, wsMaximized };
 
-class TAppExec : public QObject
+class ProcessLauncher : public QObject
 {
     Q_OBJECT
 
@@ -59,8 +57,8 @@ public:
     static constexpr int CodeInvalidExecutable = 11;
     static constexpr int CodeStarted = 32;
 
-    explicit TAppExec(QObject* parent = nullptr);
-    ~TAppExec() override;
+    explicit ProcessLauncher(QObject* parent = nullptr);
+    ~ProcessLauncher() override;
 
     bool ChangeDir() const { return m_changeDir; }
     void setChangeDir(bool on) { m_changeDir = on; }
@@ -72,22 +70,12 @@ public:
     const QStringList& ExeParams() const { return m_exeParams; }
     void setExeParams(const QStringList& params) { m_exeParams = params; }
     QStringList& ExeParams() { return m_exeParams; }
-    // Hide and WindowState describe the child's window; console programs such as the
-    // renderer have none here, so they are kept for the callers and otherwise unused.
-    bool Hide() const { return m_hide; }
-    void setHide(bool on) { m_hide = on; }
-    TLangType LangType() const { return m_langType; }
-    void setLangType(TLangType t) { m_langType = t; }
     TPriorClass PriorityClass() const { return m_priority; }
     void setPriorityClass(TPriorClass p) { m_priority = p; }
     bool RedirectOutput() const { return m_redirect; }
     void setRedirectOutput(bool on) { m_redirect = on; }
     bool Wait() const { return m_wait; }
     void setWait(bool on) { m_wait = on; }
-    Qt::CursorShape WaitCursor() const { return m_waitCursor; }
-    void setWaitCursor(Qt::CursorShape c) { m_waitCursor = c; }
-    TWindowState WindowState() const { return m_windowState; }
-    void setWindowState(TWindowState s) { m_windowState = s; }
 
     // 32 after a start, the error code after a failed start, the exit code after a wait.
     int ResultCode() const { return m_resultCode; }
@@ -132,13 +120,9 @@ private:
     QString m_exeName;
     QString m_exePath;
     QStringList m_exeParams;
-    bool m_hide = false;
-    TLangType m_langType = TLangType::ltEnglish;
     TPriorClass m_priority = TPriorClass::pcNormal;
     bool m_redirect = false;
     bool m_wait = true;
-    Qt::CursorShape m_waitCursor = Qt::BusyCursor;
-    TWindowState m_windowState = TWindowState::wsNormal;
 
     int m_resultCode = 0;
     qint64 m_processHandle = 0;

@@ -1,4 +1,4 @@
-#include "update/UpdateGlobe.h"
+#include "update/ui/UpdateGlobe.h"
 
 #include <QImage>
 #include <QPainter>

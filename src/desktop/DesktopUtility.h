@@ -11,11 +11,9 @@ namespace gw {
 
 class DesktopLauncher;
 
-class TZavAduva : public QObject
+class DesktopUtility : public QObject
 {
     Q_OBJECT
-    Q_PROPERTY(QString EMail READ EMail WRITE setEMail)
-    Q_PROPERTY(QString URL READ URL WRITE setURL)
     Q_PROPERTY(QString InfoFileName READ InfoFileName WRITE setInfoFileName)
     Q_PROPERTY(QString CompanyName READ CompanyName)
     Q_PROPERTY(QString FileDescription READ FileDescription)
@@ -28,15 +26,11 @@ class TZavAduva : public QObject
 
 public:
     // With the desktop's own launcher.
-    explicit TZavAduva(QObject* parent = nullptr);
+    explicit DesktopUtility(QObject* parent = nullptr);
     // With a given launcher, which must outlive the component.
-    explicit TZavAduva(DesktopLauncher& launcher, QObject* parent = nullptr);
-    ~TZavAduva() override;
+    explicit DesktopUtility(DesktopLauncher& launcher, QObject* parent = nullptr);
+    ~DesktopUtility() override;
 
-    QString EMail() const { return m_email; }
-    void setEMail(const QString& value) { m_email = value; }
-    QString URL() const { return m_url; }
-    void setURL(const QString& value) { m_url = value; }
     QString InfoFileName() const { return m_infoFileName; }
     void setInfoFileName(const QString& value) { m_infoFileName = value; }
 
@@ -56,11 +50,11 @@ public:
     // compiled into the program, so any other file leaves them all empty.
     void ReadFileInfo();
 
-    // Opens URL with the default application for web pages. No such application: nothing
+    // Opens `url` with the default application for web pages. No such application: nothing
     // happens. One that cannot be started: throws Error("Error while launching the default browser.").
-    void BrowserStart();
-    // Opens a mail to EMail with the desktop's mail handler; the outcome is not examined.
-    void EMailStart();
+    void openUrl(const QString& url);
+    // Opens a mail to `address` with the desktop's mail handler; the outcome is not examined.
+    void openMail(const QString& address);
     // Opens `path` with the default application for `extension` (its first three characters,
     // in lower case). No such application: nothing happens. One that cannot be started:
     // throws Error("Error while launching the default programm.").
@@ -75,8 +69,6 @@ private:
 
     std::unique_ptr<DesktopLauncher> m_ownLauncher;
     DesktopLauncher& m_launcher;
-    QString m_email;
-    QString m_url;
     QString m_infoFileName;
     QString m_companyName;
     QString m_fileDescription;

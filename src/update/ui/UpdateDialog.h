@@ -19,7 +19,7 @@ class QEventLoop;
 class QLabel;
 
 namespace Ui {
-class TFormCheckForUpdate;
+class UpdateDialog;
 }
 
 namespace gw {
@@ -29,7 +29,7 @@ class Clock;
 class Dialogs;
 class SettingsAccess;
 
-class TFormCheckForUpdate : public QDialog
+class UpdateDialog : public QDialog
 {
     Q_OBJECT
 
@@ -38,8 +38,8 @@ public:
     static constexpr int FrameSize = 32;
 
     // `settings` are the main window's (the proxy fields); `dialogs` asks for the destination.
-    TFormCheckForUpdate(SettingsAccess& settings, Dialogs& dialogs, const Clock& clock, QWidget* parent = nullptr);
-    ~TFormCheckForUpdate() override;
+    UpdateDialog(SettingsAccess& settings, Dialogs& dialogs, const Clock& clock, QWidget* parent = nullptr);
+    ~UpdateDialog() override;
 
     // The program's own file version (the utility component's FileVersion); the compiled-in
     // version until set.
@@ -99,7 +99,7 @@ private:
     void setProgressMax(qint64 max);
     void endCheck();
 
-    std::unique_ptr<Ui::TFormCheckForUpdate> m_ui;
+    std::unique_ptr<Ui::UpdateDialog> m_ui;
     SettingsAccess& m_settings;
     Dialogs& m_dialogs;
     const Clock& m_clock;
@@ -126,6 +126,6 @@ private:
 // The main window's "Check for Update": nothing while a download runs; else the dialog is
 // shown modally with an empty local beta tag, and DownloadBusy is held until it closes.
 // False when nothing was shown.
-bool btnCheckForUpdateClick(AppState& state, TFormCheckForUpdate& dialog);
+bool btnCheckForUpdateClick(AppState& state, UpdateDialog& dialog);
 
 } // namespace gw
