@@ -5,6 +5,8 @@
 #include "app/FormNotifications.h"
 #include "app/TForm1.h"
 #include "app/WidgetSettings.h"
+#include "support/ManualClock.h"
+#include "support/ScriptedDialogs.h"
 #include "update/ui/UpdateDialog.h"
 
 #include <QPlainTextEdit>
