@@ -1,5 +1,6 @@
 #include "downloads/DownloadEngine.h"
 
+#include "downloads/CloudMapCheck.h"
 #include "downloads/DownloadRecords.h"
 #include "downloads/Md5.h"
 #include "downloads/PartFile.h"
@@ -132,6 +133,8 @@ bool DownloadEngine::DownloadFile(const QString& url, const QString& destination
         const bool passed = newCopyPassesChecks(url, part.path(), destination);
         if (m_stopped)
             return false; // a check cut short proves nothing
+        if (!passed && m_refusedForGood)
+            return true; // logged by the check; a transfer again would bring the same
         if (!passed) {
             if (redownloads < kMaxRedownloads) {
                 m_state.MD5RetryCount = redownloads + 1;
@@ -168,6 +171,8 @@ bool DownloadEngine::transfer(const QString& url, QFile& file, bool silent)
     m_http.setTimeouts(limitsForNextRequest());
     const HttpResponse response = m_http.get(url, &file, {kNoCache});
     m_http.setTimeouts(limits);
+    m_lastStatusCode = response.statusCode;
+    m_lastStatusLine = response.statusLine;
     file.close();
     noteCancelled(response);
     if (!response.ok)
@@ -179,11 +184,21 @@ bool DownloadEngine::transfer(const QString& url, QFile& file, bool silent)
 
 bool DownloadEngine::newCopyPassesChecks(const QString& url, const QString& newCopy, const QString& destination)
 {
+    m_refusedForGood = false;
+    // The cloud map must be a picture before the renderer sees it: an over-used free address
+    // answers with a web page and status 200, and a transfer may end early.
+    if (!url.isEmpty() && url == m_settings.text(QStringLiteral("edtWebAdress"))) {
+        const QString what = m_lastStatusCode == 200 ? cloudmap::problem(newCopy) : m_lastStatusLine;
+        if (!what.isEmpty()) {
+            log(QStringLiteral(" - Error: not a cloud map (") + what + QLatin1Char(')'));
+            m_refusedForGood = true;
+            return false;
+        }
+    }
     // The built-in cloud map only, compared exactly: no other address publishes a sum.
     if (url == endpoints::cloudMap() && m_settings.checked(QStringLiteral("cbUseMD5ForCloudDownload"))
         && !VerifyMD5(newCopy, destination))
         return false;
-    // Further checks of a new copy (that a cloud map is a picture) belong here.
     return true;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // Every download of the program goes through DownloadFile: the transfer goes into a ".part"
 // file of its own that replaces the previous copy only once it is complete and has passed its
-// checks (the built-in cloud map: its published MD5 sum), a missing folder is offered for
+// checks (a cloud map: a whole picture twice as wide as high; the built-in one: its published
+// MD5 sum too), a missing folder is offered for
 // creation, progress goes to the progress bar, the status bar and the tray icon, and each
 // outcome writes one line to the transfer log.
 // Beside it live the freshness check, the records, the MD5 check and the reachability test.
@@ -63,6 +64,11 @@ public:
     // The program ends: a job stops its loop rather than try each remaining item.
     bool stopped() const { return m_stopped; }
 
+    // The status of the last answer to a check or a transfer (0 and empty when none came).
+    int lastStatusCode() const { return m_lastStatusCode; }
+    const QString& lastStatusLine() const { return m_lastStatusLine; }
+    DownloadRecords& records() { return m_records; }
+
     HttpClient& http() { return m_http; }
     Pinger& pinger() { return m_pinger; }
     void setPingTimeoutMs(int ms) { m_pingTimeoutMs = ms; }
@@ -116,6 +122,9 @@ private:
     bool m_stopped = false;
     QString m_currentDownloadName;
     TDateTime m_transferStartTime = 0;
+    int m_lastStatusCode = 0;
+    QString m_lastStatusLine;
+    bool m_refusedForGood = false; // the last check failed in a way a new transfer would not mend
 };
 
 } // namespace gw

@@ -1,7 +1,10 @@
 #include "downloads/DownloadJobs.h"
 
 #include "downloads/DownloadEngine.h"
+#include "downloads/DownloadRecords.h"
+#include "downloads/QuakeFeeds.h"
 #include "downloads/QuakeMarkers.h"
+#include "renderer/MarkerSatelliteFiles.h"
 #include "renderer/RendererLayout.h"
 #include "settings/SettingsAccess.h"
 #include "shared/AppState.h"
@@ -85,7 +88,19 @@ bool DownloadJobs::fresh(const QString& url, QString* lastModifiedText)
 
 bool DownloadJobs::fetch(const Item& item)
 {
-    return m_engine.DownloadFile(item.source, item.destination, false);
+    const bool ok = m_engine.DownloadFile(item.source, item.destination, false);
+    return afterRequest(item) && ok;
+}
+
+bool DownloadJobs::check(const Item& item, QString* lastModifiedText, bool* isFresh)
+{
+    *isFresh = false;
+    lastModifiedText->clear();
+    // The satellite-element site counts every request: its gap is the freshness rule there.
+    if (HostGaps::isSatelliteSite(item.source))
+        return true;
+    *isFresh = fresh(item.source, lastModifiedText);
+    return afterRequest(item);
 }
 
 // The check made just before the download gave the text; a check without a 200 answer gave
@@ -95,12 +110,76 @@ void DownloadJobs::record(const QString& url, const QString& lastModifiedText)
     m_engine.DateTimeDownloadedFile(url, lastModifiedText);
 }
 
-// Only the built-in earthquake address, compared exactly: another list in the same format
-// under another address is the user's to convert.
+// The built-in earthquake address (compared exactly) and the service's summary feeds: another
+// list in the same format under another address is the user's to convert.
 void DownloadJobs::convertQuakeList(const Item& item)
 {
-    if (item.source == endpoints::quakeList())
+    if (item.source == endpoints::quakeList() || quake::isSummaryFeed(item.source))
         ConvertAscQuakeToMarker(item.destination, markerFileFor(item.destination));
+}
+
+// After a timed or checked download nobody is asked for a picture: the satellite file is
+// written as it can be, so the satellite the configuration names is drawn at all.
+void DownloadJobs::writeSatelliteFile(const Item& item)
+{
+    if (extensionOf(item.destination) != QLatin1String(".tle"))
+        return;
+    const RendererLayout layout(m_settings.text(QStringLiteral("edtAppFile")), m_home);
+    const QString name = MarkerSatelliteFiles::writeSatelliteFileFor(
+        item.destination, {layout.satelliteImagesFolder(), layout.systemFolder() + QStringLiteral("images/")});
+    const QString list = QStringLiteral("mSatfiles");
+    if (!name.isEmpty() && !m_settings.lines(list).contains(name))
+        m_settings.setLines(list, m_settings.lines(list) << name);
+}
+
+HostGaps DownloadJobs::hostGaps() const
+{
+    return HostGaps([this] { return m_engine.records().settingsFile(); });
+}
+
+bool DownloadJobs::hostAllowsTimed(const Item& item)
+{
+    const HostGaps gaps = hostGaps();
+    if (!gaps.stopReason(item.source).isEmpty())
+        return false; // said once, when it stopped
+    const TDateTime allowed = gaps.allowedFrom(item.source);
+    if (allowed <= m_clock.now())
+        return true;
+    m_log.appendLine(DateTimeToStr(m_clock.now()) + QStringLiteral(" - ") + lastPartOf(item.destination)
+                     + QStringLiteral(" not downloaded: its server allows the next download at ")
+                     + DateTimeToStr(allowed));
+    return false;
+}
+
+bool DownloadJobs::hostAllowsForced(const Item& item)
+{
+    HostGaps gaps = hostGaps();
+    const TDateTime allowed = gaps.allowedFrom(item.source);
+    if (allowed > m_clock.now()
+        && !m_dialogs.askYesNo(MessageKind::Warning,
+                               QStringLiteral("The server of\n") + item.source
+                                   + QStringLiteral("\nasks for more time between downloads; the next is allowed at ")
+                                   + DateTimeToStr(allowed)
+                                   + QStringLiteral(".\nServers block programs that ask too often.\n\nDownload now?")))
+        return false;
+    gaps.resume(item.source);
+    return true;
+}
+
+bool DownloadJobs::afterRequest(const Item& item)
+{
+    HostGaps gaps = hostGaps();
+    gaps.noteRequest(item.source, m_clock.now());
+    const int status = m_engine.lastStatusCode();
+    // The satellite-element site asks its clients to stop on such an answer, and blocks those
+    // that go on.
+    if (!HostGaps::isSatelliteSite(item.source) || (status != 403 && status != 429 && (status < 300 || status > 399)))
+        return true;
+    gaps.stop(item.source, m_engine.lastStatusLine());
+    m_log.appendLine(DateTimeToStr(m_clock.now()) + QStringLiteral(" - Timed downloads of ") + item.source
+                     + QStringLiteral(" stopped (") + m_engine.lastStatusLine()
+                     + QStringLiteral("): change the address or force a download"));
+    return false;
 }
 
 void DownloadJobs::runProgram()
@@ -160,9 +239,10 @@ bool DownloadJobs::cloudIntervalJob()
     BusyGuard busy(m_state.TimedDownloadBusy);
     const Item cloud = cloudItem();
     QString lastModified;
+    bool isFresh = false;
     // A fresh map is not fetched even when its file is missing: the interval check looks at
-    // the server only.
-    if (fresh(cloud.source, &lastModified)) {
+    // the server only. A host that asks to wait counts as fresh until the next interval.
+    if (!hostAllowsTimed(cloud) || !check(cloud, &lastModified, &isFresh) || isFresh) {
         m_state.LastCloudCheckTime = m_clock.now();
         return true;
     }
@@ -186,7 +266,11 @@ bool DownloadJobs::cloudFixedTimeJob()
         return false;
     const Item cloud = cloudItem();
     QString ignored;
-    fresh(cloud.source, &ignored); // forced: the check only reports
+    bool isFresh = false;
+    if (!hostAllowsTimed(cloud) || !check(cloud, &ignored, &isFresh)) { // forced: the check only reports
+        m_state.CloudTimeDue = false;
+        return true;
+    }
     // No record: the next interval check compares the server with the last recorded date.
     if (fetch(cloud)) {
         m_state.CloudTimeDue = false;
@@ -210,15 +294,17 @@ bool DownloadJobs::listJob()
     auto checked = qScopeGuard([this] { m_state.LastFileCheckTime = m_clock.now(); });
     for (int row = 1; row < listRows() && !m_engine.stopped(); ++row) {
         Item item;
-        if (!listItem(row, &item))
+        if (!listItem(row, &item) || !hostAllowsTimed(item))
             continue;
         QString lastModified;
-        if (fresh(item.source, &lastModified) && fileExists(item.destination))
+        bool isFresh = false;
+        if (!check(item, &lastModified, &isFresh) || (isFresh && fileExists(item.destination)))
             continue;
         if (!fetch(item))
             continue;
         record(item.source, lastModified);
         convertQuakeList(item);
+        writeSatelliteFile(item);
     }
     return true;
 }
@@ -245,8 +331,14 @@ void DownloadJobs::btnCheckDownloadsClick()
         Item item;
         if (!listItem(row, &item))
             continue;
+        // A click is no reason to ask a site that counts every request before its time.
+        if (HostGaps::isSatelliteSite(item.source) && !hostAllowsTimed(item))
+            continue;
         QString lastModified;
-        if (fresh(item.source, &lastModified) && fileExists(item.destination)) {
+        bool isFresh = false;
+        if (!check(item, &lastModified, &isFresh))
+            continue;
+        if (isFresh && fileExists(item.destination)) {
             logUpToDate(item.destination, lastModified);
             continue;
         }
@@ -255,6 +347,7 @@ void DownloadJobs::btnCheckDownloadsClick()
         m_state.LastFileCheckTime = m_clock.now();
         record(item.source, lastModified);
         convertQuakeList(item);
+        writeSatelliteFile(item);
     }
 
     // A new list item alone is no reason to render: only a new cloud map changes the picture.
@@ -271,8 +364,12 @@ void DownloadJobs::btnDownloadCloudNowClick()
         return;
     BusyGuard job(m_state.JobBusy);
     const Item cloud = cloudItem();
+    if (!hostAllowsForced(cloud))
+        return;
     QString lastModified;
-    fresh(cloud.source, &lastModified); // forced: only the date to record
+    bool isFresh = false;
+    if (!check(cloud, &lastModified, &isFresh)) // forced: only the date to record
+        return;
     if (!fetch(cloud))
         return;
     m_state.LastCloudCheckTime = m_clock.now();
@@ -287,10 +384,12 @@ void DownloadJobs::btnDownloadTleNowClick()
     BusyGuard job(m_state.JobBusy);
     for (int row = 1; row < listRows() && !m_engine.stopped(); ++row) {
         Item item;
-        if (!listItem(row, &item))
+        if (!listItem(row, &item) || !hostAllowsForced(item))
             continue;
         QString lastModified;
-        fresh(item.source, &lastModified); // forced: only the date to record
+        bool isFresh = false;
+        if (!check(item, &lastModified, &isFresh)) // forced: only the date to record
+            continue;
         if (!fetch(item))
             continue;
         m_state.LastFileCheckTime = m_clock.now();

@@ -1,0 +1,105 @@
+#include "downloads/HostGaps.h"
+
+#include "downloads/DownloadRecords.h"
+#include "settings/IniFile.h"
+#include "shared/Endpoints.h"
+#include "shared/Error.h"
+
+#include <QUrl>
+
+namespace gw {
+
+namespace {
+
+constexpr double kHour = 1.0 / 24.0;
+
+// Host and port: a test server on loopback differs from another by its port only.
+QString hostKey(const QString& url)
+{
+    const QUrl address(url);
+    if (!address.isValid() || address.host().isEmpty())
+        return QString();
+    const QString host = address.host().toLower();
+    return address.port() < 0 ? host : host + QLatin1Char(':') + QString::number(address.port());
+}
+
+bool sameHost(const QString& url, const QString& builtIn)
+{
+    const QString key = hostKey(url);
+    return !key.isEmpty() && key == hostKey(builtIn);
+}
+
+void change(const QString& file, const std::function<void(IniFile&)>& edit)
+{
+    if (file.isEmpty())
+        return;
+    IniFile ini(file);
+    QString error;
+    if (!ini.load(&error))
+        throw Error(error);
+    edit(ini);
+    if (!ini.save(&error))
+        throw Error(error);
+}
+
+} // namespace
+
+HostGaps::HostGaps(std::function<QString()> settingsFile) : m_settingsFile(std::move(settingsFile)) {}
+
+bool HostGaps::isSatelliteSite(const QString& url)
+{
+    return sameHost(url, endpoints::hosts().satellites);
+}
+
+double HostGaps::minimumGap(const QString& url)
+{
+    const endpoints::Hosts& hosts = endpoints::hosts();
+    // Its data changes every two hours at most, and it blocks clients that ask more often.
+    if (isSatelliteSite(url))
+        return 2 * kHour;
+    if (sameHost(url, hosts.liveClouds))
+        return 3 * kHour; // a new map every three hours
+    if (sameHost(url, hosts.quakeFeeds))
+        return 5.0 / (24 * 60); // the feeds are regenerated every few minutes
+    return 0;
+}
+
+TDateTime HostGaps::allowedFrom(const QString& url) const
+{
+    const double gap = minimumGap(url);
+    const QString file = m_settingsFile();
+    if (gap <= 0 || file.isEmpty())
+        return 0;
+    bool ok = false;
+    const double last = IniFile(file).readString(TimesSection, hostKey(url), QString()).toDouble(&ok);
+    return ok && last > 0 ? last + gap : 0;
+}
+
+void HostGaps::noteRequest(const QString& url, TDateTime now)
+{
+    if (minimumGap(url) <= 0)
+        return;
+    change(m_settingsFile(), [&](IniFile& ini) {
+        ini.writeString(TimesSection, hostKey(url), QString::number(now, 'f', 8));
+    });
+}
+
+QString HostGaps::stopReason(const QString& url) const
+{
+    const QString file = m_settingsFile();
+    return file.isEmpty() ? QString() : IniFile(file).readString(StoppedSection, DownloadRecords::keyFor(url), QString());
+}
+
+void HostGaps::stop(const QString& url, const QString& reason)
+{
+    change(m_settingsFile(), [&](IniFile& ini) { ini.writeString(StoppedSection, DownloadRecords::keyFor(url), reason); });
+}
+
+void HostGaps::resume(const QString& url)
+{
+    if (stopReason(url).isEmpty())
+        return;
+    change(m_settingsFile(), [&](IniFile& ini) { ini.deleteKey(StoppedSection, DownloadRecords::keyFor(url)); });
+}
+
+} // namespace gw

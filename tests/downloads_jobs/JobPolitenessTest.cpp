@@ -1,0 +1,115 @@
+// The satellite-element site is asked every two hours at most, also across restarts, and not
+// again after it answered that the program asks too often.
+#include "JobsRig.h"
+
+#include <QRegularExpression>
+
+using namespace gwtest;
+
+namespace {
+
+constexpr double kMinute = 60;
+
+struct SiteRig : JobsRig
+{
+    HttpFaultServer site;
+    QList<QByteArray> statuses; // one per request; the last repeats
+    QString url;
+
+    SiteRig()
+    {
+        site.route("/NORAD/elements/gp.php", [this](HttpFaultServer::Exchange& e) {
+            const QByteArray status = statuses.value(e.number - 1, statuses.isEmpty() ? "200 OK" : statuses.last());
+            e.respond("HTTP/1.1 " + status, readFile(testData("jobs/stations.txt")));
+        });
+        if (!site.start())
+            ADD_FAILURE() << "no server";
+        gw::endpoints::hosts().satellites = site.url(QString());
+        url = gw::endpoints::issElements();
+        setRow(1, QString(), QString());
+        setRow(2, url, tleFile());
+    }
+    int requests() const { return site.count("/NORAD/elements/gp.php"); }
+    // A new program start: nothing is kept but the settings file.
+    void restartedListJob()
+    {
+        gw::DownloadJobs again{settings, state, log, dialogs, clock, engine, actions()};
+        again.listJob();
+    }
+};
+
+} // namespace
+
+TEST(JobPoliteness, TwoHoursBetweenRequestsAcrossRestarts)
+{
+    struct Step
+    {
+        const char* label;
+        double minutesLater;
+        int requests;
+        int skipLines;
+    };
+    const Step steps[] = {
+        {"first start", 0, 1, 0},
+        {"restart after a minute", 1, 1, 1},
+        {"restart after an hour", 60, 1, 2},
+        {"restart after two hours", 61, 2, 2},
+    };
+    SiteRig rig;
+    for (const Step& s : steps) {
+        rig.clock.advanceSeconds(s.minutesLater * kMinute);
+        rig.restartedListJob();
+        EXPECT_EQ(rig.requests(), s.requests) << s.label;
+        EXPECT_EQ(rig.linesContaining(" - iss.tle not downloaded: its server allows the next download at "), s.skipLines)
+            << s.label << "\n" << rig.logText();
+    }
+    const gw::TDateTime firstStart = rig.clock.now() - 122 * kMinute / 86400;
+    EXPECT_EQ(rig.log.lines.value(rig.log.lines.indexOf(QRegularExpression(".* not downloaded: .*"))),
+              gw::DateTimeToStr(firstStart + 60 / 86400.0) + " - iss.tle not downloaded: its server allows the next "
+              "download at " + gw::DateTimeToStr(firstStart + 2.0 / 24));
+}
+
+TEST(JobPoliteness, RefusalsStopTimedDownloadsUntilForced)
+{
+    struct Case
+    {
+        const char* label;
+        QByteArray status;
+        bool stops;
+    };
+    const Case cases[] = {
+        {"403: asked too often", "403 Forbidden", true},
+        {"429: too many requests", "429 Too Many Requests", true},
+        {"404: no stop, the gap only", "404 Not Found", false},
+    };
+    for (const Case& c : cases) {
+        SiteRig rig;
+        rig.statuses = {c.status, "200 OK"};
+        rig.jobs.listJob();
+        EXPECT_EQ(rig.linesContaining(" - Timed downloads of " + rig.url + " stopped (HTTP/1.1 " + c.status + ")"),
+                  c.stops ? 1 : 0) << c.label << "\n" << rig.logText();
+
+        rig.clock.advanceSeconds(3 * 60 * kMinute);
+        rig.restartedListJob();
+        EXPECT_EQ(rig.requests(), c.stops ? 1 : 2) << c.label << ": hours later, after a restart";
+
+        rig.clock.advanceSeconds(3 * 60 * kMinute);
+        rig.jobs.btnDownloadTleNowClick();
+        EXPECT_EQ(rig.requests(), c.stops ? 2 : 3) << c.label << ": the force button resumes it";
+        rig.clock.advanceSeconds(3 * 60 * kMinute);
+        rig.jobs.listJob();
+        EXPECT_EQ(rig.requests(), c.stops ? 3 : 4) << c.label << ": timed downloads again";
+    }
+}
+
+TEST(JobPoliteness, ForceButtonAsksWithinTheGap)
+{
+    for (const bool yes : {false, true}) {
+        SiteRig rig;
+        rig.jobs.listJob();
+        rig.clock.advanceSeconds(10 * kMinute);
+        rig.dialogs.queueYesNo(yes);
+        rig.jobs.btnDownloadTleNowClick();
+        EXPECT_EQ(rig.requests(), yes ? 2 : 1) << (yes ? "yes" : "no");
+    }
+}
