@@ -369,6 +369,7 @@ void TForm1::firstStartEntries()
         bool changed = lists.addSatelliteFile(QStringLiteral("iss"));
         changed |= lists.addMarkerFile(QStringLiteral("earth"));
         changed |= lists.addMarkerFile(QStringLiteral("quake.marker"));
+        changed |= lists.addNightMapWhenMissing();
         if (changed)
             m_configEditor->btnApplyChangesClick();
     });

@@ -1,6 +1,8 @@
 #include "renderer/MarkerSatelliteFiles.h"
 
 #include "renderer/ConfigEditor.h"
+#include "renderer/ConfigText.h"
+#include "renderer/RendererLayout.h"
 #include "settings/SettingsAccess.h"
 #include "shared/AtomicFile.h"
 #include "shared/Dialogs.h"
@@ -252,6 +254,24 @@ QString MarkerSatelliteFiles::writeSatelliteFileFor(const QString& tleFile, cons
     if (!writeFileAtomically(satFile, satelliteFileText(number, picture), &error))
         throw Error(error);
     return name;
+}
+
+bool MarkerSatelliteFiles::addNightMapWhenMissing()
+{
+    const QString picture = QStringLiteral("night.jpg");
+    const RendererLayout layout = m_config.layout();
+    if (!QFileInfo(layout.systemFolder() + QStringLiteral("images/") + picture).isFile()
+        && !QFileInfo(layout.imagesFolder() + picture).isFile())
+        return false;
+    const QString body = QStringLiteral("earth");
+    const QStringList& lines = m_config.configLines();
+    const qsizetype header = findBodySection(lines, body);
+    if (header < 0)
+        return false;
+    for (qsizetype i = header + 1; i < sectionEnd(lines, header); ++i)
+        if (withoutComment(lines.at(i)).startsWith(QLatin1String("night_map")))
+            return false;
+    return m_config.changeConfigParameter(body, QStringLiteral("night_map"), {picture});
 }
 
 void MarkerSatelliteFiles::GenerateSatFile(const QString& tleFile)

@@ -31,6 +31,10 @@ public:
     // it already. Returns whether the configuration's lines changed; "Apply changes" writes them.
     bool addMarkerFile(const QString& name);
     bool addSatelliteFile(const QString& name);
+    // The night side from the picture xplanet's images hold, for the earth of a first start:
+    // "night_map=night.jpg" when that picture exists and the earth's section names none.
+    // Returns whether the configuration's lines changed.
+    bool addNightMapWhenMissing();
     // Also the "delete from list" entries of the popup menus.
     void btnRemoveMarkerfileClick(const QList<int>& selectedRows);
     void btnRemoveSatelliteClick(const QList<int>& selectedRows);
