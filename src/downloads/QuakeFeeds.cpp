@@ -11,6 +11,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 namespace gw::quake {
@@ -67,11 +68,19 @@ struct Field
 };
 
 // Reads one record from `p` (fields separated by ',', the record by a line feed outside quotes)
-// and returns the position after it.
-const char* readRecord(const char* p, const char* end, std::vector<Field>& fields)
+// and returns the position after it. Fields past the first `wanted` are not kept.
+const char* readRecord(const char* p, const char* end, std::vector<Field>& fields,
+                       qsizetype wanted = std::numeric_limits<qsizetype>::max())
 {
     fields.clear();
     for (;;) {
+        if (qsizetype(fields.size()) >= wanted) {
+            // The rest of the line at once, unless a quote in it may hide a line break.
+            const char* nl = static_cast<const char*>(std::memchr(p, '\n', end - p));
+            const char* stop = nl ? nl : end;
+            if (!std::memchr(p, '"', stop - p))
+                return nl ? nl + 1 : end;
+        }
         Field field;
         if (p < end && *p == '"') {
             const char* begin = ++p;
@@ -175,8 +184,9 @@ QByteArray csvMarkers(QByteArrayView text)
     const qsizetype needed = std::max(latitude, longitude) + 1;
     const Field none;
     QByteArray scratch;
+    const qsizetype wanted = std::max({latitude, longitude, magnitude, place}) + 1;
     while (p < end) {
-        p = readRecord(p, end, fields);
+        p = readRecord(p, end, fields, wanted);
         const auto count = qsizetype(fields.size());
         double lat = 0, lon = 0;
         if (count < needed || !toNumber(fields[latitude].raw, &lat) || !toNumber(fields[longitude].raw, &lon))
