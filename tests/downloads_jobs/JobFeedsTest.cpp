@@ -57,8 +57,6 @@ TEST(JobFeeds, DownloadedTleGetsItsSatelliteFile)
     const Case cases[] = {
         {"timed list job", [](JobsRig& r) { r.jobs.listJob(); }, "", "iss.tle", tle,
          "25544 image=iss.png transparent={0,0,0} color=red\r"},
-        {"Check downloads", [](JobsRig& r) { r.jobs.btnCheckDownloadsClick(); }, "", "iss.tle", tle,
-         "25544 image=iss.png transparent={0,0,0} color=red\r"},
         {"no picture of that name", [](JobsRig& r) { r.jobs.listJob(); }, "", "station.tle", tle, "25544 color=red\r"},
         {"a file the user wrote stays", [](JobsRig& r) { r.jobs.listJob(); }, own, "iss.tle", tle, ""},
         {"a page instead of elements", [](JobsRig& r) { r.jobs.listJob(); }, "", "iss.tle", "<html>busy</html>", ""},
