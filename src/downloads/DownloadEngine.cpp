@@ -11,6 +11,7 @@
 #include "shared/Clock.h"
 #include "shared/Dialogs.h"
 #include "shared/Endpoints.h"
+#include "shared/Error.h"
 #include "shared/LogSink.h"
 #include "shared/NumberText.h"
 #include "shared/Paths.h"
@@ -22,6 +23,7 @@
 #include <QScopeGuard>
 
 #include <cmath>
+#include <utility>
 
 namespace gw {
 
@@ -92,6 +94,8 @@ bool DownloadEngine::DownloadFile(const QString& url, const QString& destination
         cleanUp();
         m_state.DownloadBusy = wasBusy;
     });
+    if (!silent)
+        m_notModified = false;
     if (m_stopped)
         return false;
 
@@ -121,6 +125,9 @@ bool DownloadEngine::DownloadFile(const QString& url, const QString& destination
 
     // A copy that fails its checks is fetched again, up to three times; the previous copy is
     // never touched meanwhile.
+    // Only a copy on disk can be "not modified".
+    const QList<QByteArray> conditions =
+        silent || !QFileInfo(destination).isFile() ? QList<QByteArray>() : conditionsFor(url);
     constexpr int kMaxRedownloads = 3;
     for (int redownloads = 0;; ++redownloads) {
         PartFile part(destination);
@@ -128,8 +135,12 @@ bool DownloadEngine::DownloadFile(const QString& url, const QString& destination
             log(QStringLiteral(" - Error creating file"));
             return false;
         }
-        if (!transfer(url, part.file(), silent))
+        if (!transfer(url, part.file(), silent, redownloads == 0 ? conditions : QList<QByteArray>())) {
+            if (m_notModified)
+                log(QStringLiteral(" - Success: local copy of ") + QFileInfo(destination).fileName()
+                    + QStringLiteral(" still up to date"));
             return false;
+        }
         const bool passed = newCopyPassesChecks(url, part.path(), destination);
         if (m_stopped)
             return false; // a check cut short proves nothing
@@ -152,11 +163,63 @@ bool DownloadEngine::DownloadFile(const QString& url, const QString& destination
             return false;
         }
         QFile::remove(backup);
+        if (!silent)
+            keepValidators(url);
         return true;
     }
 }
 
-bool DownloadEngine::transfer(const QString& url, QFile& file, bool silent)
+QList<QByteArray> DownloadEngine::conditionsFor(const QString& url) const
+{
+    const QString file = m_records.settingsFile();
+    if (file.isEmpty())
+        return {};
+    const IniFile ini(file);
+    const QString key = DownloadRecords::keyFor(url);
+    const QByteArray etag = ini.readString(ETagSection, key, QString()).toLatin1();
+    const QByteArray modified = ini.readString(LastModifiedSection, key, QString()).toLatin1();
+    QList<QByteArray> conditions;
+    if (!etag.isEmpty())
+        conditions << "If-None-Match: " + etag;
+    if (!modified.isEmpty())
+        conditions << "If-Modified-Since: " + modified;
+    return conditions;
+}
+
+void DownloadEngine::keepValidators(const QString& url)
+{
+    QByteArray etag, modified;
+    for (const QByteArray& line : m_lastRawHeaders.split('\n')) {
+        const qsizetype colon = line.indexOf(':');
+        const QByteArray name = line.left(colon).trimmed().toLower();
+        if (colon > 0 && name == "etag")
+            etag = line.mid(colon + 1).trimmed();
+        else if (colon > 0 && name == "last-modified")
+            modified = line.mid(colon + 1).trimmed();
+    }
+    const QString file = m_records.settingsFile();
+    const QString key = DownloadRecords::keyFor(url);
+    if (file.isEmpty())
+        return;
+    const IniFile current(file);
+    if (current.readString(ETagSection, key, QString()).toLatin1() == etag
+        && current.readString(LastModifiedSection, key, QString()).toLatin1() == modified)
+        return; // nothing new: the settings file is not written
+    IniFile ini(file);
+    QString error;
+    if (!ini.load(&error))
+        throw Error(error);
+    for (const auto& [section, value] : {std::pair{ETagSection, etag}, std::pair{LastModifiedSection, modified}}) {
+        if (value.isEmpty())
+            ini.deleteKey(section, key);
+        else
+            ini.writeString(section, key, QString::fromLatin1(value));
+    }
+    if (!ini.save(&error))
+        throw Error(error);
+}
+
+bool DownloadEngine::transfer(const QString& url, QFile& file, bool silent, const QList<QByteArray>& conditions)
 {
     m_display.setBusyCursor(true);
     m_currentDownloadName = url.mid(url.lastIndexOf(QLatin1Char('/')) + 1);
@@ -169,13 +232,15 @@ bool DownloadEngine::transfer(const QString& url, QFile& file, bool silent)
     }
     const HttpTimeouts limits = m_http.timeouts();
     m_http.setTimeouts(limitsForNextRequest());
-    const HttpResponse response = m_http.get(url, &file, {kNoCache});
+    const HttpResponse response = m_http.get(url, &file, QList<QByteArray>{kNoCache} + conditions);
     m_http.setTimeouts(limits);
     m_lastStatusCode = response.statusCode;
     m_lastStatusLine = response.statusLine;
+    m_lastRawHeaders = response.rawHeaders;
     file.close();
     noteCancelled(response);
-    if (!response.ok)
+    m_notModified = !conditions.isEmpty() && response.failure == HttpFailure::HttpStatus && response.statusCode == 304;
+    if (!response.ok && !m_notModified)
         transferError(response, silent);
     m_eventsAttached = true;
     cleanUp();

@@ -64,6 +64,14 @@ public:
     // The program ends: a job stops its loop rather than try each remaining item.
     bool stopped() const { return m_stopped; }
 
+    // True when the last DownloadFile found the server's copy unchanged (304): nothing was
+    // transferred, the file is as it was, the up-to-date line is in the log.
+    bool notModified() const { return m_notModified; }
+    // ETag and Last-Modified of the last copy of each address, sent back as If-None-Match and
+    // If-Modified-Since while that copy is on disk.
+    static inline const QString ETagSection = QStringLiteral("Downloaded ETags");
+    static inline const QString LastModifiedSection = QStringLiteral("Downloaded Last-Modified");
+
     // The status of the last answer to a check or a transfer (0 and empty when none came).
     int lastStatusCode() const { return m_lastStatusCode; }
     const QString& lastStatusLine() const { return m_lastStatusLine; }
@@ -90,7 +98,9 @@ public:
 
 private:
     // One transfer into `file`; false (after its log line) when it failed.
-    bool transfer(const QString& url, QFile& file, bool silent);
+    bool transfer(const QString& url, QFile& file, bool silent, const QList<QByteArray>& conditions);
+    QList<QByteArray> conditionsFor(const QString& url) const;
+    void keepValidators(const QString& url);
     // Every check a new copy must pass before it replaces the previous one.
     bool newCopyPassesChecks(const QString& url, const QString& newCopy, const QString& destination);
     // The client's limits for one request: the hidden setting's overall limit, when set.
@@ -124,6 +134,8 @@ private:
     TDateTime m_transferStartTime = 0;
     int m_lastStatusCode = 0;
     QString m_lastStatusLine;
+    QByteArray m_lastRawHeaders;
+    bool m_notModified = false;
     bool m_refusedForGood = false; // the last check failed in a way a new transfer would not mend
 };
 

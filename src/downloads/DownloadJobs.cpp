@@ -246,8 +246,12 @@ bool DownloadJobs::cloudIntervalJob()
         m_state.LastCloudCheckTime = m_clock.now();
         return true;
     }
-    // A failed download leaves LastCloudCheckTime alone, so the next tick tries again.
-    if (fetch(cloud)) {
+    // A failed download leaves LastCloudCheckTime alone, so the next tick tries again; an
+    // unchanged map (304) is checked.
+    const bool fetched = fetch(cloud);
+    if (!fetched && m_engine.notModified()) {
+        m_state.LastCloudCheckTime = m_clock.now();
+    } else if (fetched) {
         m_state.LastCloudCheckTime = m_clock.now();
         record(cloud.source, lastModified);
         synchronizeTime();
