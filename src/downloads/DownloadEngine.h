@@ -75,6 +75,7 @@ public:
     // The status of the last answer to a check or a transfer (0 and empty when none came).
     int lastStatusCode() const { return m_lastStatusCode; }
     const QString& lastStatusLine() const { return m_lastStatusLine; }
+    const QByteArray& lastRawHeaders() const { return m_lastRawHeaders; }
     DownloadRecords& records() { return m_records; }
 
     HttpClient& http() { return m_http; }

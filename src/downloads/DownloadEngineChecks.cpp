@@ -60,6 +60,7 @@ bool DownloadEngine::AlreadyDownloaded(const QString& url, QString* lastModified
     m_http.setTimeouts(limits);
     m_lastStatusCode = response.statusCode;
     m_lastStatusLine = response.statusLine;
+    m_lastRawHeaders = response.rawHeaders;
     noteCancelled(response);
     if (!response.ok)
         headError(url, response);

@@ -170,6 +170,9 @@ bool DownloadJobs::afterRequest(const Item& item)
 {
     HostGaps gaps = hostGaps();
     gaps.noteRequest(item.source, m_clock.now());
+    const double wait = HostGaps::askedWaitSeconds(m_engine.lastRawHeaders(), m_clock.now());
+    if (wait > 0)
+        gaps.setNotBefore(item.source, m_clock.now() + wait / 86400.0);
     const int status = m_engine.lastStatusCode();
     // The satellite-element site asks its clients to stop on such an answer, and blocks those
     // that go on.

@@ -17,6 +17,7 @@ class HostGaps
 public:
     static inline const QString TimesSection = QStringLiteral("Download Hosts");
     static inline const QString StoppedSection = QStringLiteral("Stopped Downloads");
+    static inline const QString NotBeforeSection = QStringLiteral("Downloads Not Before");
 
     explicit HostGaps(std::function<QString()> settingsFile);
 
@@ -25,7 +26,14 @@ public:
     // True for an address on the satellite-element site.
     static bool isSatelliteSite(const QString& url);
 
-    // The earliest time the next request to the host of `url` may go out; 0 when at once.
+    // The wait a server asked for in its answer's headers (Retry-After in seconds or as a date,
+    // Cache-Control max-age), in seconds from `now`; at most a day, 0 when none.
+    static double askedWaitSeconds(const QByteArray& rawHeaders, TDateTime now);
+    // The earliest time for the next request to `url` that its server asked for.
+    void setNotBefore(const QString& url, TDateTime when);
+
+    // The earliest time the next request to `url` may go out, by the gap of its host and the
+    // wait its server asked for; 0 when at once.
     TDateTime allowedFrom(const QString& url) const;
     // A request to the host of `url` went out at `now` (only hosts with a gap are kept).
     void noteRequest(const QString& url, TDateTime now);

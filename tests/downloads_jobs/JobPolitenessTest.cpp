@@ -99,3 +99,38 @@ TEST(JobPoliteness, RefusalsStopTimedDownloadsUntilForced)
         EXPECT_EQ(rig.requests(), c.stops ? 3 : 4) << c.label << ": timed downloads again";
     }
 }
+
+TEST(JobPoliteness, TheServersOwnWaitIsKept)
+{
+    struct Case
+    {
+        const char* label;
+        QByteArray header;
+        int getsAfterHalfAnHour;
+    };
+    const Case cases[] = {
+        {"Retry-After in seconds", "Retry-After: 3600", 1},
+        {"Cache-Control max-age", "Cache-Control: public, max-age=3600", 1},
+        {"Retry-After as a date long past", "Retry-After: Fri, 01 Mar 2024 06:00:00 GMT", 2},
+        {"none", "X-Other: 1", 2},
+    };
+    for (const Case& c : cases) {
+        JobsRig rig;
+        HttpFaultServer server;
+        int gets = 0;
+        server.route("/feed.txt", [&](HttpFaultServer::Exchange& e) {
+            gets += e.request.method == "GET";
+            e.respond("HTTP/1.1 200 OK", "body " + QByteArray::number(e.number), {c.header});
+        });
+        ASSERT_TRUE(server.start());
+        rig.setRow(1, server.url("/feed.txt"), rig.layout.markersFolder() + "feed.txt");
+        rig.setRow(2, QString(), QString());
+        rig.jobs.listJob();
+        rig.clock.advanceSeconds(30 * kMinute);
+        rig.jobs.listJob();
+        EXPECT_EQ(gets, c.getsAfterHalfAnHour) << c.label << "\n" << rig.logText();
+        rig.clock.advanceSeconds(31 * kMinute);
+        rig.jobs.listJob();
+        EXPECT_EQ(gets, c.getsAfterHalfAnHour + 1) << c.label << ": allowed after an hour";
+    }
+}
