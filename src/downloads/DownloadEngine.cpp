@@ -21,6 +21,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QScopeGuard>
+#include <QUrl>
 
 #include <cmath>
 #include <utility>
@@ -237,6 +238,16 @@ bool DownloadEngine::transfer(const QString& url, QFile& file, bool silent, cons
     m_lastStatusCode = response.statusCode;
     m_lastStatusLine = response.statusLine;
     m_lastRawHeaders = response.rawHeaders;
+    // The user should fix the row: the old address costs a request more each time.
+    // Only an address that answered counts: a redirect refused (to another protocol) ends at a 3xx.
+    const QUrl asked(url), answered(response.effectiveUrl);
+    const bool answeredThere = response.statusCode < 300 || response.statusCode > 399;
+    m_movedTo = answeredThere && answered.isValid() && !answered.host().isEmpty()
+                        && (asked.host().compare(answered.host(), Qt::CaseInsensitive) != 0 || asked.port() != answered.port())
+                    ? response.effectiveUrl
+                    : QString();
+    if (!m_movedTo.isEmpty() && !silent)
+        log(QStringLiteral(" - ") + url + QStringLiteral(" moved to ") + m_movedTo);
     file.close();
     noteCancelled(response);
     m_notModified = !conditions.isEmpty() && response.failure == HttpFailure::HttpStatus && response.statusCode == 304;

@@ -76,6 +76,8 @@ public:
     int lastStatusCode() const { return m_lastStatusCode; }
     const QString& lastStatusLine() const { return m_lastStatusLine; }
     const QByteArray& lastRawHeaders() const { return m_lastRawHeaders; }
+    // The address on another host the last transfer was redirected to; empty when none.
+    const QString& movedTo() const { return m_movedTo; }
     DownloadRecords& records() { return m_records; }
 
     HttpClient& http() { return m_http; }
@@ -136,6 +138,7 @@ private:
     int m_lastStatusCode = 0;
     QString m_lastStatusLine;
     QByteArray m_lastRawHeaders;
+    QString m_movedTo;
     bool m_notModified = false;
     bool m_refusedForGood = false; // the last check failed in a way a new transfer would not mend
 };

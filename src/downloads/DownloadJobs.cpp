@@ -176,12 +176,13 @@ bool DownloadJobs::afterRequest(const Item& item)
     const int status = m_engine.lastStatusCode();
     // The satellite-element site asks its clients to stop on such an answer, and blocks those
     // that go on.
-    if (!HostGaps::isSatelliteSite(item.source) || (status != 403 && status != 429 && (status < 300 || status > 399)))
+    const bool refused = status == 403 || status == 429 || (status >= 300 && status <= 399);
+    if (!HostGaps::isSatelliteSite(item.source) || (!refused && m_engine.movedTo().isEmpty()))
         return true;
-    gaps.stop(item.source, m_engine.lastStatusLine());
+    const QString reason = refused ? m_engine.lastStatusLine() : QStringLiteral("moved to ") + m_engine.movedTo();
+    gaps.stop(item.source, reason);
     m_log.appendLine(DateTimeToStr(m_clock.now()) + QStringLiteral(" - Timed downloads of ") + item.source
-                     + QStringLiteral(" stopped (") + m_engine.lastStatusLine()
-                     + QStringLiteral("): change the address or force a download"));
+                     + QStringLiteral(" stopped (") + reason + QStringLiteral("): change the address or force a download"));
     return false;
 }
 

@@ -134,3 +134,34 @@ TEST(JobPoliteness, TheServersOwnWaitIsKept)
         EXPECT_EQ(gets, c.getsAfterHalfAnHour + 1) << c.label << ": allowed after an hour";
     }
 }
+
+TEST(JobPoliteness, RedirectsToAnotherHostAreLogged)
+{
+    struct Case
+    {
+        const char* label;
+        bool satelliteSite;
+    };
+    const Case cases[] = {{"the satellite-element site: stopped", true}, {"another address: followed", false}};
+    for (const Case& c : cases) {
+        JobsRig rig;
+        HttpFaultServer moved, target;
+        target.route("/iss.tle", HttpFaultServer::answer("HTTP/1.1 200 OK", readFile(testData("jobs/stations.txt"))));
+        ASSERT_TRUE(target.start());
+        const QByteArray location = "Location: " + target.url("/iss.tle").toUtf8();
+        moved.route("/gp.php", HttpFaultServer::answer("HTTP/1.1 301 Moved Permanently", "", {location}));
+        ASSERT_TRUE(moved.start());
+        if (c.satelliteSite)
+            gw::endpoints::hosts().satellites = moved.url(QString());
+        const QString url = moved.url("/gp.php");
+        rig.setRow(1, QString(), QString());
+        rig.setRow(2, url, rig.tleFile());
+        rig.jobs.listJob();
+        EXPECT_EQ(rig.linesContaining(" - " + url + " moved to " + target.url("/iss.tle")), 1) << c.label << "\n"
+                                                                                              << rig.logText();
+        EXPECT_EQ(rig.linesContaining(" stopped (moved to "), c.satelliteSite ? 1 : 0) << c.label;
+        rig.clock.advanceSeconds(3 * 60 * kMinute);
+        rig.jobs.listJob();
+        EXPECT_EQ(moved.count("/gp.php"), c.satelliteSite ? 1 : 4) << c.label << ": a check and a transfer each time";
+    }
+}
