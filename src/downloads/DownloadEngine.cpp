@@ -86,7 +86,7 @@ void DownloadEngine::ApplyProxySettings()
     m_http.setProxy(proxy);
 }
 
-bool DownloadEngine::DownloadFile(const QString& url, const QString& destination, bool silent)
+bool DownloadEngine::DownloadFile(const QString& url, const QString& destination, bool silent, bool conditional)
 {
     // The checksum file is fetched by a call nested in another: it leaves the flag as it found it.
     const bool wasBusy = m_state.DownloadBusy;
@@ -95,8 +95,14 @@ bool DownloadEngine::DownloadFile(const QString& url, const QString& destination
         cleanUp();
         m_state.DownloadBusy = wasBusy;
     });
-    if (!silent)
+    if (!silent) {
+        // What the jobs read after this call belongs to this address, even when nothing is sent.
         m_notModified = false;
+        m_lastStatusCode = 0;
+        m_lastStatusLine.clear();
+        m_lastRawHeaders.clear();
+        m_movedTo.clear();
+    }
     if (m_stopped)
         return false;
 
@@ -128,7 +134,7 @@ bool DownloadEngine::DownloadFile(const QString& url, const QString& destination
     // never touched meanwhile.
     // Only a copy on disk can be "not modified".
     const QList<QByteArray> conditions =
-        silent || !QFileInfo(destination).isFile() ? QList<QByteArray>() : conditionsFor(url);
+        silent || !conditional || !QFileInfo(destination).isFile() ? QList<QByteArray>() : conditionsFor(url);
     constexpr int kMaxRedownloads = 3;
     for (int redownloads = 0;; ++redownloads) {
         PartFile part(destination);
@@ -235,19 +241,24 @@ bool DownloadEngine::transfer(const QString& url, QFile& file, bool silent, cons
     m_http.setTimeouts(limitsForNextRequest());
     const HttpResponse response = m_http.get(url, &file, QList<QByteArray>{kNoCache} + conditions);
     m_http.setTimeouts(limits);
-    m_lastStatusCode = response.statusCode;
-    m_lastStatusLine = response.statusLine;
-    m_lastRawHeaders = response.rawHeaders;
+    // The checksum file fetched within a check leaves the answer of the file itself in place.
+    if (!silent) {
+        m_lastStatusCode = response.statusCode;
+        m_lastStatusLine = response.statusLine;
+        m_lastRawHeaders = response.rawHeaders;
+    }
     // The user should fix the row: the old address costs a request more each time.
     // Only an address that answered counts: a redirect refused (to another protocol) ends at a 3xx.
     const QUrl asked(url), answered(response.effectiveUrl);
     const bool answeredThere = response.statusCode < 300 || response.statusCode > 399;
-    m_movedTo = answeredThere && answered.isValid() && !answered.host().isEmpty()
+    const QString movedTo = answeredThere && answered.isValid() && !answered.host().isEmpty()
                         && (asked.host().compare(answered.host(), Qt::CaseInsensitive) != 0 || asked.port() != answered.port())
                     ? response.effectiveUrl
                     : QString();
-    if (!m_movedTo.isEmpty() && !silent)
-        log(QStringLiteral(" - ") + url + QStringLiteral(" moved to ") + m_movedTo);
+    if (!movedTo.isEmpty() && !silent) {
+        m_movedTo = movedTo;
+        log(QStringLiteral(" - ") + url + QStringLiteral(" moved to ") + movedTo);
+    }
     file.close();
     noteCancelled(response);
     m_notModified = !conditions.isEmpty() && response.failure == HttpFailure::HttpStatus && response.statusCode == 304;

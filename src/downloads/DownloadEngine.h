@@ -37,7 +37,9 @@ public:
 
     // Fetches `url` into `destination`; true when the file was created and the transfer
     // completed. `silent` shows nothing of the transfer (used for the checksum file).
-    bool DownloadFile(const QString& url, const QString& destination, bool silent);
+    // `conditional` sends the validators of the copy on disk: an unchanged file is not
+    // transferred (see notModified); a forced download is not conditional.
+    bool DownloadFile(const QString& url, const QString& destination, bool silent, bool conditional = false);
 
     // Copies the proxy settings into the HTTP client; an empty field keeps the client's value.
     void ApplyProxySettings();

@@ -86,9 +86,9 @@ bool DownloadJobs::fresh(const QString& url, QString* lastModifiedText)
     return m_engine.AlreadyDownloaded(url, lastModifiedText);
 }
 
-bool DownloadJobs::fetch(const Item& item)
+bool DownloadJobs::fetch(const Item& item, bool conditional)
 {
-    const bool ok = m_engine.DownloadFile(item.source, item.destination, false);
+    const bool ok = m_engine.DownloadFile(item.source, item.destination, false, conditional);
     return afterRequest(item) && ok;
 }
 
@@ -252,9 +252,10 @@ bool DownloadJobs::cloudIntervalJob()
     }
     // A failed download leaves LastCloudCheckTime alone, so the next tick tries again; an
     // unchanged map (304) is checked.
-    const bool fetched = fetch(cloud);
+    const bool fetched = fetch(cloud, true);
     if (!fetched && m_engine.notModified()) {
         m_state.LastCloudCheckTime = m_clock.now();
+        record(cloud.source, lastModified);
     } else if (fetched) {
         m_state.LastCloudCheckTime = m_clock.now();
         record(cloud.source, lastModified);
@@ -308,8 +309,11 @@ bool DownloadJobs::listJob()
         bool isFresh = false;
         if (!check(item, &lastModified, &isFresh) || (isFresh && fileExists(item.destination)))
             continue;
-        if (!fetch(item))
+        if (!fetch(item, true)) {
+            if (m_engine.notModified())
+                record(item.source, lastModified);
             continue;
+        }
         record(item.source, lastModified);
         convertQuakeList(item);
         writeSatelliteFile(item);

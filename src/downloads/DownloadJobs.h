@@ -86,7 +86,8 @@ private:
 
     bool fresh(const QString& url, QString* lastModifiedText);
     // The transfer; false also when its answer stopped the address.
-    bool fetch(const Item& item);
+    // `conditional`: see DownloadEngine::DownloadFile; the jobs that check freshness use it.
+    bool fetch(const Item& item, bool conditional = false);
     // The freshness check; false when its answer stopped the address.
     bool check(const Item& item, QString* lastModifiedText, bool* isFresh);
     void record(const QString& url, const QString& lastModifiedText);

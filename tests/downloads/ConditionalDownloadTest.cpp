@@ -36,7 +36,7 @@ TEST(ConditionalDownload, UnchangedCopiesAreNotTransferredAgain)
         const QString url = server.url("/iss.tle");
         const QString file = rig.file("iss.tle");
         ASSERT_TRUE(rig.engine.DownloadFile(url, file, false)) << c.label;
-        const bool transferred = rig.engine.DownloadFile(url, file, false);
+        const bool transferred = rig.engine.DownloadFile(url, file, false, true);
         EXPECT_EQ(transferred, seen.isEmpty()) << c.label;
         EXPECT_EQ(seen, QByteArray(c.name)) << c.label;
         EXPECT_EQ(rig.engine.notModified(), !seen.isEmpty()) << c.label;
@@ -44,9 +44,11 @@ TEST(ConditionalDownload, UnchangedCopiesAreNotTransferredAgain)
         EXPECT_EQ(rig.log.lines.filter(" - Success: local copy of iss.tle still up to date").size(), seen.isEmpty() ? 0 : 1)
             << c.label;
         EXPECT_TRUE(rig.log.lines.filter("Error").isEmpty()) << c.label << rig.log.lines.join('\n').toStdString();
+        ASSERT_TRUE(rig.engine.DownloadFile(url, file, false)) << c.label << ": a forced download asks for no condition";
+        EXPECT_EQ(seen, QByteArray()) << c.label;
 
         QFile::remove(file);
-        ASSERT_TRUE(rig.engine.DownloadFile(url, file, false)) << c.label << ": no copy, no condition";
+        ASSERT_TRUE(rig.engine.DownloadFile(url, file, false, true)) << c.label << ": no copy, no condition";
         EXPECT_EQ(seen, QByteArray()) << c.label;
     }
 }
