@@ -119,17 +119,15 @@ void DownloadJobs::convertQuakeList(const Item& item)
 }
 
 // After a timed or checked download nobody is asked for a picture: the satellite file is
-// written as it can be, so the satellite the configuration names is drawn at all.
+// written as it can be, so the satellite the configuration names is drawn at all. The list
+// mirrors the configuration and is left to the user.
 void DownloadJobs::writeSatelliteFile(const Item& item)
 {
     if (extensionOf(item.destination) != QLatin1String(".tle"))
         return;
     const RendererLayout layout(m_settings.text(QStringLiteral("edtAppFile")), m_home);
-    const QString name = MarkerSatelliteFiles::writeSatelliteFileFor(
+    MarkerSatelliteFiles::writeSatelliteFileFor(
         item.destination, {layout.satelliteImagesFolder(), layout.systemFolder() + QStringLiteral("images/")});
-    const QString list = QStringLiteral("mSatfiles");
-    if (!name.isEmpty() && !m_settings.lines(list).contains(name))
-        m_settings.setLines(list, m_settings.lines(list) << name);
 }
 
 HostGaps DownloadJobs::hostGaps() const
