@@ -361,9 +361,9 @@ void TForm1::FormShow()
 void TForm1::firstStartEntries()
 {
     const gw::RendererLayout layout(m_settings->text(QStringLiteral("edtAppFile")));
-    m_settings->setCell(Grid, 0, 1, gw::endpoints::quakeList());
-    m_settings->setCell(Grid, 1, 1, layout.markersFolder() + QStringLiteral("quake.asc"));
-    m_settings->setCell(Grid, 0, 2, gw::endpoints::tleList());
+    m_settings->setCell(Grid, 0, 1, gw::endpoints::quakeFeed());
+    m_settings->setCell(Grid, 1, 1, layout.markersFolder() + QStringLiteral("quake.csv"));
+    m_settings->setCell(Grid, 0, 2, gw::endpoints::issElements());
     m_settings->setCell(Grid, 1, 2, layout.satellitesFolder() + QStringLiteral("iss.tle"));
     // Into the lists and the chosen configuration too, or the renderer would never draw them.
     // An entry the configuration has already is left alone; a configuration unchanged is not
@@ -373,6 +373,7 @@ void TForm1::firstStartEntries()
         bool changed = lists.addSatelliteFile(QStringLiteral("iss"));
         changed |= lists.addMarkerFile(QStringLiteral("earth"));
         changed |= lists.addMarkerFile(QStringLiteral("quake.marker"));
+        changed |= lists.addNightMapWhenMissing();
         if (changed)
             m_configEditor->btnApplyChangesClick();
     });

@@ -1,5 +1,6 @@
 #include "downloads/DownloadEngine.h"
 
+#include "downloads/CloudMapCheck.h"
 #include "downloads/DownloadRecords.h"
 #include "downloads/Md5.h"
 #include "downloads/PartFile.h"
@@ -10,6 +11,7 @@
 #include "shared/Clock.h"
 #include "shared/Dialogs.h"
 #include "shared/Endpoints.h"
+#include "shared/Error.h"
 #include "shared/LogSink.h"
 #include "shared/NumberText.h"
 #include "shared/Paths.h"
@@ -19,8 +21,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QScopeGuard>
+#include <QUrl>
 
 #include <cmath>
+#include <utility>
 
 namespace gw {
 
@@ -82,7 +86,7 @@ void DownloadEngine::ApplyProxySettings()
     m_http.setProxy(proxy);
 }
 
-bool DownloadEngine::DownloadFile(const QString& url, const QString& destination, bool silent)
+bool DownloadEngine::DownloadFile(const QString& url, const QString& destination, bool silent, bool conditional)
 {
     // The checksum file is fetched by a call nested in another: it leaves the flag as it found it.
     const bool wasBusy = m_state.DownloadBusy;
@@ -91,6 +95,14 @@ bool DownloadEngine::DownloadFile(const QString& url, const QString& destination
         cleanUp();
         m_state.DownloadBusy = wasBusy;
     });
+    if (!silent) {
+        // What the jobs read after this call belongs to this address, even when nothing is sent.
+        m_notModified = false;
+        m_lastStatusCode = 0;
+        m_lastStatusLine.clear();
+        m_lastRawHeaders.clear();
+        m_movedTo.clear();
+    }
     if (m_stopped)
         return false;
 
@@ -120,6 +132,9 @@ bool DownloadEngine::DownloadFile(const QString& url, const QString& destination
 
     // A copy that fails its checks is fetched again, up to three times; the previous copy is
     // never touched meanwhile.
+    // Only a copy on disk can be "not modified".
+    const QList<QByteArray> conditions =
+        silent || !conditional || !QFileInfo(destination).isFile() ? QList<QByteArray>() : conditionsFor(url);
     constexpr int kMaxRedownloads = 3;
     for (int redownloads = 0;; ++redownloads) {
         PartFile part(destination);
@@ -127,11 +142,17 @@ bool DownloadEngine::DownloadFile(const QString& url, const QString& destination
             log(QStringLiteral(" - Error creating file"));
             return false;
         }
-        if (!transfer(url, part.file(), silent))
+        if (!transfer(url, part.file(), silent, redownloads == 0 ? conditions : QList<QByteArray>())) {
+            if (m_notModified)
+                log(QStringLiteral(" - Success: local copy of ") + QFileInfo(destination).fileName()
+                    + QStringLiteral(" still up to date"));
             return false;
+        }
         const bool passed = newCopyPassesChecks(url, part.path(), destination);
         if (m_stopped)
             return false; // a check cut short proves nothing
+        if (!passed && m_refusedForGood)
+            return true; // logged by the check; a transfer again would bring the same
         if (!passed) {
             if (redownloads < kMaxRedownloads) {
                 m_state.MD5RetryCount = redownloads + 1;
@@ -149,11 +170,63 @@ bool DownloadEngine::DownloadFile(const QString& url, const QString& destination
             return false;
         }
         QFile::remove(backup);
+        if (!silent)
+            keepValidators(url);
         return true;
     }
 }
 
-bool DownloadEngine::transfer(const QString& url, QFile& file, bool silent)
+QList<QByteArray> DownloadEngine::conditionsFor(const QString& url) const
+{
+    const QString file = m_records.settingsFile();
+    if (file.isEmpty())
+        return {};
+    const IniFile ini(file);
+    const QString key = DownloadRecords::keyFor(url);
+    const QByteArray etag = ini.readString(ETagSection, key, QString()).toLatin1();
+    const QByteArray modified = ini.readString(LastModifiedSection, key, QString()).toLatin1();
+    QList<QByteArray> conditions;
+    if (!etag.isEmpty())
+        conditions << "If-None-Match: " + etag;
+    if (!modified.isEmpty())
+        conditions << "If-Modified-Since: " + modified;
+    return conditions;
+}
+
+void DownloadEngine::keepValidators(const QString& url)
+{
+    QByteArray etag, modified;
+    for (const QByteArray& line : m_lastRawHeaders.split('\n')) {
+        const qsizetype colon = line.indexOf(':');
+        const QByteArray name = line.left(colon).trimmed().toLower();
+        if (colon > 0 && name == "etag")
+            etag = line.mid(colon + 1).trimmed();
+        else if (colon > 0 && name == "last-modified")
+            modified = line.mid(colon + 1).trimmed();
+    }
+    const QString file = m_records.settingsFile();
+    const QString key = DownloadRecords::keyFor(url);
+    if (file.isEmpty())
+        return;
+    const IniFile current(file);
+    if (current.readString(ETagSection, key, QString()).toLatin1() == etag
+        && current.readString(LastModifiedSection, key, QString()).toLatin1() == modified)
+        return; // nothing new: the settings file is not written
+    IniFile ini(file);
+    QString error;
+    if (!ini.load(&error))
+        throw Error(error);
+    for (const auto& [section, value] : {std::pair{ETagSection, etag}, std::pair{LastModifiedSection, modified}}) {
+        if (value.isEmpty())
+            ini.deleteKey(section, key);
+        else
+            ini.writeString(section, key, QString::fromLatin1(value));
+    }
+    if (!ini.save(&error))
+        throw Error(error);
+}
+
+bool DownloadEngine::transfer(const QString& url, QFile& file, bool silent, const QList<QByteArray>& conditions)
 {
     m_display.setBusyCursor(true);
     m_currentDownloadName = url.mid(url.lastIndexOf(QLatin1Char('/')) + 1);
@@ -166,11 +239,30 @@ bool DownloadEngine::transfer(const QString& url, QFile& file, bool silent)
     }
     const HttpTimeouts limits = m_http.timeouts();
     m_http.setTimeouts(limitsForNextRequest());
-    const HttpResponse response = m_http.get(url, &file, {kNoCache});
+    const HttpResponse response = m_http.get(url, &file, QList<QByteArray>{kNoCache} + conditions);
     m_http.setTimeouts(limits);
+    // The checksum file fetched within a check leaves the answer of the file itself in place.
+    if (!silent) {
+        m_lastStatusCode = response.statusCode;
+        m_lastStatusLine = response.statusLine;
+        m_lastRawHeaders = response.rawHeaders;
+    }
+    // The user should fix the row: the old address costs a request more each time.
+    // Only an address that answered counts: a redirect refused (to another protocol) ends at a 3xx.
+    const QUrl asked(url), answered(response.effectiveUrl);
+    const bool answeredThere = response.statusCode < 300 || response.statusCode > 399;
+    const QString movedTo = answeredThere && answered.isValid() && !answered.host().isEmpty()
+                        && (asked.host().compare(answered.host(), Qt::CaseInsensitive) != 0 || asked.port() != answered.port())
+                    ? response.effectiveUrl
+                    : QString();
+    if (!movedTo.isEmpty() && !silent) {
+        m_movedTo = movedTo;
+        log(QStringLiteral(" - ") + url + QStringLiteral(" moved to ") + movedTo);
+    }
     file.close();
     noteCancelled(response);
-    if (!response.ok)
+    m_notModified = !conditions.isEmpty() && response.failure == HttpFailure::HttpStatus && response.statusCode == 304;
+    if (!response.ok && !m_notModified)
         transferError(response, silent);
     m_eventsAttached = true;
     cleanUp();
@@ -179,11 +271,21 @@ bool DownloadEngine::transfer(const QString& url, QFile& file, bool silent)
 
 bool DownloadEngine::newCopyPassesChecks(const QString& url, const QString& newCopy, const QString& destination)
 {
+    m_refusedForGood = false;
+    // The cloud map must be a picture before the renderer sees it: an over-used free address
+    // answers with a web page and status 200, and a transfer may end early.
+    if (!url.isEmpty() && url == m_settings.text(QStringLiteral("edtWebAdress"))) {
+        const QString what = m_lastStatusCode == 200 ? cloudmap::problem(newCopy) : m_lastStatusLine;
+        if (!what.isEmpty()) {
+            log(QStringLiteral(" - Error: not a cloud map (") + what + QLatin1Char(')'));
+            m_refusedForGood = true;
+            return false;
+        }
+    }
     // The built-in cloud map only, compared exactly: no other address publishes a sum.
     if (url == endpoints::cloudMap() && m_settings.checked(QStringLiteral("cbUseMD5ForCloudDownload"))
         && !VerifyMD5(newCopy, destination))
         return false;
-    // Further checks of a new copy (that a cloud map is a picture) belong here.
     return true;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // Every download of the program goes through DownloadFile: the transfer goes into a ".part"
 // file of its own that replaces the previous copy only once it is complete and has passed its
-// checks (the built-in cloud map: its published MD5 sum), a missing folder is offered for
+// checks (a cloud map: a whole picture twice as wide as high; the built-in one: its published
+// MD5 sum too), a missing folder is offered for
 // creation, progress goes to the progress bar, the status bar and the tray icon, and each
 // outcome writes one line to the transfer log.
 // Beside it live the freshness check, the records, the MD5 check and the reachability test.
@@ -36,7 +37,9 @@ public:
 
     // Fetches `url` into `destination`; true when the file was created and the transfer
     // completed. `silent` shows nothing of the transfer (used for the checksum file).
-    bool DownloadFile(const QString& url, const QString& destination, bool silent);
+    // `conditional` sends the validators of the copy on disk: an unchanged file is not
+    // transferred (see notModified); a forced download is not conditional.
+    bool DownloadFile(const QString& url, const QString& destination, bool silent, bool conditional = false);
 
     // Copies the proxy settings into the HTTP client; an empty field keeps the client's value.
     void ApplyProxySettings();
@@ -63,6 +66,22 @@ public:
     // The program ends: a job stops its loop rather than try each remaining item.
     bool stopped() const { return m_stopped; }
 
+    // True when the last DownloadFile found the server's copy unchanged (304): nothing was
+    // transferred, the file is as it was, the up-to-date line is in the log.
+    bool notModified() const { return m_notModified; }
+    // ETag and Last-Modified of the last copy of each address, sent back as If-None-Match and
+    // If-Modified-Since while that copy is on disk.
+    static inline const QString ETagSection = QStringLiteral("Downloaded ETags");
+    static inline const QString LastModifiedSection = QStringLiteral("Downloaded Last-Modified");
+
+    // The status of the last answer to a check or a transfer (0 and empty when none came).
+    int lastStatusCode() const { return m_lastStatusCode; }
+    const QString& lastStatusLine() const { return m_lastStatusLine; }
+    const QByteArray& lastRawHeaders() const { return m_lastRawHeaders; }
+    // The address on another host the last transfer was redirected to; empty when none.
+    const QString& movedTo() const { return m_movedTo; }
+    DownloadRecords& records() { return m_records; }
+
     HttpClient& http() { return m_http; }
     Pinger& pinger() { return m_pinger; }
     void setPingTimeoutMs(int ms) { m_pingTimeoutMs = ms; }
@@ -84,7 +103,9 @@ public:
 
 private:
     // One transfer into `file`; false (after its log line) when it failed.
-    bool transfer(const QString& url, QFile& file, bool silent);
+    bool transfer(const QString& url, QFile& file, bool silent, const QList<QByteArray>& conditions);
+    QList<QByteArray> conditionsFor(const QString& url) const;
+    void keepValidators(const QString& url);
     // Every check a new copy must pass before it replaces the previous one.
     bool newCopyPassesChecks(const QString& url, const QString& newCopy, const QString& destination);
     // The client's limits for one request: the hidden setting's overall limit, when set.
@@ -116,6 +137,12 @@ private:
     bool m_stopped = false;
     QString m_currentDownloadName;
     TDateTime m_transferStartTime = 0;
+    int m_lastStatusCode = 0;
+    QString m_lastStatusLine;
+    QByteArray m_lastRawHeaders;
+    QString m_movedTo;
+    bool m_notModified = false;
+    bool m_refusedForGood = false; // the last check failed in a way a new transfer would not mend
 };
 
 } // namespace gw

@@ -58,6 +58,9 @@ bool DownloadEngine::AlreadyDownloaded(const QString& url, QString* lastModified
     const HttpResponse response = m_http.head(url, {QByteArrayLiteral("Cache-Control: no-cache"),
                                                     QByteArrayLiteral("Pragma: no-cache")});
     m_http.setTimeouts(limits);
+    m_lastStatusCode = response.statusCode;
+    m_lastStatusLine = response.statusLine;
+    m_lastRawHeaders = response.rawHeaders;
     noteCancelled(response);
     if (!response.ok)
         headError(url, response);

@@ -1,7 +1,10 @@
 #include "downloads/DownloadJobs.h"
 
 #include "downloads/DownloadEngine.h"
+#include "downloads/DownloadRecords.h"
+#include "downloads/QuakeFeeds.h"
 #include "downloads/QuakeMarkers.h"
+#include "renderer/MarkerSatelliteFiles.h"
 #include "renderer/RendererLayout.h"
 #include "settings/SettingsAccess.h"
 #include "shared/AppState.h"
@@ -83,9 +86,21 @@ bool DownloadJobs::fresh(const QString& url, QString* lastModifiedText)
     return m_engine.AlreadyDownloaded(url, lastModifiedText);
 }
 
-bool DownloadJobs::fetch(const Item& item)
+bool DownloadJobs::fetch(const Item& item, bool conditional)
 {
-    return m_engine.DownloadFile(item.source, item.destination, false);
+    const bool ok = m_engine.DownloadFile(item.source, item.destination, false, conditional);
+    return afterRequest(item) && ok;
+}
+
+bool DownloadJobs::check(const Item& item, QString* lastModifiedText, bool* isFresh)
+{
+    *isFresh = false;
+    lastModifiedText->clear();
+    // The satellite-element site counts every request: its gap is the freshness rule there.
+    if (HostGaps::isSatelliteSite(item.source))
+        return true;
+    *isFresh = fresh(item.source, lastModifiedText);
+    return afterRequest(item);
 }
 
 // The check made just before the download gave the text; a check without a 200 answer gave
@@ -95,12 +110,78 @@ void DownloadJobs::record(const QString& url, const QString& lastModifiedText)
     m_engine.DateTimeDownloadedFile(url, lastModifiedText);
 }
 
-// Only the built-in earthquake address, compared exactly: another list in the same format
-// under another address is the user's to convert.
+// The built-in earthquake address (compared exactly) and the service's summary feeds: another
+// list in the same format under another address is the user's to convert.
 void DownloadJobs::convertQuakeList(const Item& item)
 {
-    if (item.source == endpoints::quakeList())
+    if (item.source == endpoints::quakeList() || quake::isSummaryFeed(item.source))
         ConvertAscQuakeToMarker(item.destination, markerFileFor(item.destination));
+}
+
+// After a timed or checked download nobody is asked for a picture: the satellite file is
+// written as it can be, so the satellite the configuration names is drawn at all. The list
+// mirrors the configuration and is left to the user.
+void DownloadJobs::writeSatelliteFile(const Item& item)
+{
+    if (extensionOf(item.destination) != QLatin1String(".tle"))
+        return;
+    const RendererLayout layout(m_settings.text(QStringLiteral("edtAppFile")), m_home);
+    MarkerSatelliteFiles::writeSatelliteFileFor(
+        item.destination, {layout.satelliteImagesFolder(), layout.systemFolder() + QStringLiteral("images/")});
+}
+
+HostGaps DownloadJobs::hostGaps() const
+{
+    return HostGaps([this] { return m_engine.records().settingsFile(); });
+}
+
+bool DownloadJobs::hostAllowsTimed(const Item& item)
+{
+    const HostGaps gaps = hostGaps();
+    if (!gaps.stopReason(item.source).isEmpty())
+        return false; // said once, when it stopped
+    const TDateTime allowed = gaps.allowedFrom(item.source);
+    if (allowed <= m_clock.now())
+        return true;
+    m_log.appendLine(DateTimeToStr(m_clock.now()) + QStringLiteral(" - ") + lastPartOf(item.destination)
+                     + QStringLiteral(" not downloaded: its server allows the next download at ")
+                     + DateTimeToStr(allowed));
+    return false;
+}
+
+bool DownloadJobs::hostAllowsForced(const Item& item)
+{
+    HostGaps gaps = hostGaps();
+    const TDateTime allowed = gaps.allowedFrom(item.source);
+    if (allowed > m_clock.now()
+        && !m_dialogs.askYesNo(MessageKind::Warning,
+                               QStringLiteral("The server of\n") + item.source
+                                   + QStringLiteral("\nasks for more time between downloads; the next is allowed at ")
+                                   + DateTimeToStr(allowed)
+                                   + QStringLiteral(".\nServers block programs that ask too often.\n\nDownload now?")))
+        return false;
+    gaps.resume(item.source);
+    return true;
+}
+
+bool DownloadJobs::afterRequest(const Item& item)
+{
+    HostGaps gaps = hostGaps();
+    gaps.noteRequest(item.source, m_clock.now());
+    const double wait = HostGaps::askedWaitSeconds(m_engine.lastRawHeaders(), m_clock.now());
+    if (wait > 0)
+        gaps.setNotBefore(item.source, m_clock.now() + wait / 86400.0);
+    const int status = m_engine.lastStatusCode();
+    // The satellite-element site asks its clients to stop on such an answer, and blocks those
+    // that go on.
+    const bool refused = status == 403 || status == 429 || (status >= 300 && status <= 399);
+    if (!HostGaps::isSatelliteSite(item.source) || (!refused && m_engine.movedTo().isEmpty()))
+        return true;
+    const QString reason = refused ? m_engine.lastStatusLine() : QStringLiteral("moved to ") + m_engine.movedTo();
+    gaps.stop(item.source, reason);
+    m_log.appendLine(DateTimeToStr(m_clock.now()) + QStringLiteral(" - Timed downloads of ") + item.source
+                     + QStringLiteral(" stopped (") + reason + QStringLiteral("): change the address or force a download"));
+    return false;
 }
 
 void DownloadJobs::runProgram()
@@ -160,14 +241,20 @@ bool DownloadJobs::cloudIntervalJob()
     BusyGuard busy(m_state.TimedDownloadBusy);
     const Item cloud = cloudItem();
     QString lastModified;
+    bool isFresh = false;
     // A fresh map is not fetched even when its file is missing: the interval check looks at
-    // the server only.
-    if (fresh(cloud.source, &lastModified)) {
+    // the server only. A host that asks to wait counts as fresh until the next interval.
+    if (!hostAllowsTimed(cloud) || !check(cloud, &lastModified, &isFresh) || isFresh) {
         m_state.LastCloudCheckTime = m_clock.now();
         return true;
     }
-    // A failed download leaves LastCloudCheckTime alone, so the next tick tries again.
-    if (fetch(cloud)) {
+    // A failed download leaves LastCloudCheckTime alone, so the next tick tries again; an
+    // unchanged map (304) is checked.
+    const bool fetched = fetch(cloud, true);
+    if (!fetched && m_engine.notModified()) {
+        m_state.LastCloudCheckTime = m_clock.now();
+        record(cloud.source, lastModified);
+    } else if (fetched) {
         m_state.LastCloudCheckTime = m_clock.now();
         record(cloud.source, lastModified);
         synchronizeTime();
@@ -186,7 +273,11 @@ bool DownloadJobs::cloudFixedTimeJob()
         return false;
     const Item cloud = cloudItem();
     QString ignored;
-    fresh(cloud.source, &ignored); // forced: the check only reports
+    bool isFresh = false;
+    if (!hostAllowsTimed(cloud) || !check(cloud, &ignored, &isFresh)) { // forced: the check only reports
+        m_state.CloudTimeDue = false;
+        return true;
+    }
     // No record: the next interval check compares the server with the last recorded date.
     if (fetch(cloud)) {
         m_state.CloudTimeDue = false;
@@ -210,15 +301,20 @@ bool DownloadJobs::listJob()
     auto checked = qScopeGuard([this] { m_state.LastFileCheckTime = m_clock.now(); });
     for (int row = 1; row < listRows() && !m_engine.stopped(); ++row) {
         Item item;
-        if (!listItem(row, &item))
+        if (!listItem(row, &item) || !hostAllowsTimed(item))
             continue;
         QString lastModified;
-        if (fresh(item.source, &lastModified) && fileExists(item.destination))
+        bool isFresh = false;
+        if (!check(item, &lastModified, &isFresh) || (isFresh && fileExists(item.destination)))
             continue;
-        if (!fetch(item))
+        if (!fetch(item, true)) {
+            if (m_engine.notModified())
+                record(item.source, lastModified);
             continue;
+        }
         record(item.source, lastModified);
         convertQuakeList(item);
+        writeSatelliteFile(item);
     }
     return true;
 }
@@ -245,8 +341,14 @@ void DownloadJobs::btnCheckDownloadsClick()
         Item item;
         if (!listItem(row, &item))
             continue;
+        // A click is no reason to ask a site that counts every request before its time.
+        if (HostGaps::isSatelliteSite(item.source) && !hostAllowsTimed(item))
+            continue;
         QString lastModified;
-        if (fresh(item.source, &lastModified) && fileExists(item.destination)) {
+        bool isFresh = false;
+        if (!check(item, &lastModified, &isFresh))
+            continue;
+        if (isFresh && fileExists(item.destination)) {
             logUpToDate(item.destination, lastModified);
             continue;
         }
@@ -255,6 +357,7 @@ void DownloadJobs::btnCheckDownloadsClick()
         m_state.LastFileCheckTime = m_clock.now();
         record(item.source, lastModified);
         convertQuakeList(item);
+        writeSatelliteFile(item);
     }
 
     // A new list item alone is no reason to render: only a new cloud map changes the picture.
@@ -271,8 +374,12 @@ void DownloadJobs::btnDownloadCloudNowClick()
         return;
     BusyGuard job(m_state.JobBusy);
     const Item cloud = cloudItem();
+    if (!hostAllowsForced(cloud))
+        return;
     QString lastModified;
-    fresh(cloud.source, &lastModified); // forced: only the date to record
+    bool isFresh = false;
+    if (!check(cloud, &lastModified, &isFresh)) // forced: only the date to record
+        return;
     if (!fetch(cloud))
         return;
     m_state.LastCloudCheckTime = m_clock.now();
@@ -287,10 +394,12 @@ void DownloadJobs::btnDownloadTleNowClick()
     BusyGuard job(m_state.JobBusy);
     for (int row = 1; row < listRows() && !m_engine.stopped(); ++row) {
         Item item;
-        if (!listItem(row, &item))
+        if (!listItem(row, &item) || !hostAllowsForced(item))
             continue;
         QString lastModified;
-        fresh(item.source, &lastModified); // forced: only the date to record
+        bool isFresh = false;
+        if (!check(item, &lastModified, &isFresh)) // forced: only the date to record
+            continue;
         if (!fetch(item))
             continue;
         m_state.LastFileCheckTime = m_clock.now();

@@ -5,6 +5,7 @@
 // settings" page start the others. After a download, by job: the server's date is recorded,
 // the earthquake list becomes a marker file, a TLE file gets a satellite file, the clock is
 // synchronised, the program chosen for after downloads runs and the renderer starts.
+#include "downloads/HostGaps.h"
 #include "scheduler/TimedJobs.h"
 
 #include <QObject>
@@ -84,9 +85,23 @@ private:
     int listRows() const;
 
     bool fresh(const QString& url, QString* lastModifiedText);
-    bool fetch(const Item& item);
+    // The transfer; false also when its answer stopped the address.
+    // `conditional`: see DownloadEngine::DownloadFile; the jobs that check freshness use it.
+    bool fetch(const Item& item, bool conditional = false);
+    // The freshness check; false when its answer stopped the address.
+    bool check(const Item& item, QString* lastModifiedText, bool* isFresh);
     void record(const QString& url, const QString& lastModifiedText);
     void convertQuakeList(const Item& item);
+    void writeSatelliteFile(const Item& item);
+    HostGaps hostGaps() const;
+    // Timed jobs: false, after one line, while the host of the item asks to wait; false when
+    // timed downloads of its address are stopped.
+    bool hostAllowsTimed(const Item& item);
+    // Force buttons: asks while the host asks to wait; a forced download resumes a stopped address.
+    bool hostAllowsForced(const Item& item);
+    // After each request: its time for the host's gap, and a stop on an answer that says so.
+    // False when the address was stopped by it.
+    bool afterRequest(const Item& item);
     void runProgram();
     void startRendererUnlessBusy();
     void synchronizeTime();

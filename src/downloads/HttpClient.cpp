@@ -200,7 +200,9 @@ HttpResponse HttpClient::perform(const QString& url, QIODevice* sink, bool headO
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers);
     curl_easy_setopt(h, CURLOPT_HTTP_VERSION, m_http10 ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    // A secure address is never followed to a plain one.
+    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR,
+                     url.startsWith(QLatin1String("https:"), Qt::CaseInsensitive) ? "https" : "http,https");
     curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(h, CURLOPT_MAXREDIRS, static_cast<long>(m_maxRedirects));
     curl_easy_setopt(h, CURLOPT_COOKIEFILE, ""); // cookie engine on, in memory only
@@ -276,6 +278,9 @@ HttpResponse HttpClient::perform(const QString& url, QIODevice* sink, bool headO
     curl_easy_getinfo(h, CURLINFO_FILETIME_T, &fileTime);
 
     response.statusCode = static_cast<int>(code);
+    const char* effective = nullptr;
+    if (curl_easy_getinfo(h, CURLINFO_EFFECTIVE_URL, &effective) == CURLE_OK && effective)
+        response.effectiveUrl = QString::fromUtf8(effective);
     response.statusLine = QString::fromLatin1(t.headers.statusLine());
     response.rawHeaders = t.headers.rawHeaders();
     response.lastModified = lastModifiedFromFileTime(static_cast<qint64>(fileTime));

@@ -58,6 +58,7 @@ struct HttpResponse
     qint64 expectedSize = 0;     // Content-Length of the body, 0 when unknown
     qint64 received = 0;         // body bytes written
     QString errorText;           // libcurl's explanation of a failure
+    QString effectiveUrl;        // the address of the last answer, after redirects
 };
 
 class HttpClient : public QObject

@@ -1,5 +1,7 @@
 #include "downloads/QuakeMarkers.h"
 
+#include "downloads/QuakeFeeds.h"
+
 #include "shared/AtomicFile.h"
 #include "shared/Error.h"
 
@@ -51,21 +53,6 @@ bool isDegrees(QByteArrayView text)
     return digit;
 }
 
-// The label is one quoted option value: a '"' in it would end it and let the rest of the line
-// become options xplanet obeys (an image file, say), and a line break would start a new marker.
-void appendLabelText(QByteArray& out, QByteArrayView text)
-{
-    for (char c : text) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '"')
-            out += '\'';
-        else if (u < ' ' || u == 0x7f)
-            out += ' ';
-        else
-            out += c;
-    }
-}
-
 char at(QByteArrayView line, qsizetype column) { return column < line.size() ? line[column] : '\0'; }
 
 void appendMarker(QByteArray& out, QByteArrayView line)
@@ -88,17 +75,40 @@ void appendMarker(QByteArray& out, QByteArrayView line)
         QByteArrayView region = line.sliced(kRegion);
         if (region.endsWith('\r'))
             region.chop(1); // the line break of a list with CR LF line ends
-        appendLabelText(out, region);
+        quake::appendLabelText(out, region);
     }
     out += " (";
-    appendLabelText(out, field(line, kMagnitude, kMagnitudeWidth));
+    quake::appendLabelText(out, field(line, kMagnitude, kMagnitudeWidth));
     out += ")\" color=green\r\n";
 }
 
 } // namespace
 
+// The label is one quoted option value: a '"' in it would end it and let the rest of the line
+// become options xplanet obeys (an image file, say), and a line break would start a new marker.
+void quake::appendLabelText(QByteArray& out, QByteArrayView text)
+{
+    for (char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '"')
+            out += '\'';
+        else if (u < ' ' || u == 0x7f)
+            out += ' ';
+        else
+            out += c;
+    }
+}
+
 QByteArray quakeMarkerText(const QByteArray& ascText)
 {
+    switch (quake::formatOf(ascText)) {
+    case quake::Format::Csv:
+        return quake::csvMarkers(ascText);
+    case quake::Format::GeoJson:
+        return quake::geoJsonMarkers(ascText);
+    case quake::Format::FixedColumns:
+        break;
+    }
     QByteArray out;
     // A marker line is a little longer than its record; this avoids most regrowth.
     out.reserve(ascText.size() + ascText.size() / 4);

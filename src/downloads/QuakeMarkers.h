@@ -4,8 +4,9 @@
 
 namespace gw {
 
-// Turns the earthquake list of the finger service (fixed columns below a header line holding
-// "yy/mm/dd hh:mm:ss") into an xplanet marker file: one green marker per earthquake at its
+// Turns an earthquake list into an xplanet marker file. The list is recognised by its content:
+// the fixed columns of the finger service below a header line holding "yy/mm/dd hh:mm:ss", or
+// a summary feed in CSV or GeoJSON (see QuakeFeeds.h). Each gives one green marker per earthquake at its
 // latitude and longitude, labelled with the region and the magnitude, lines ended by CR LF.
 // A missing input leaves the output alone. The output is replaced at once, so a failure keeps
 // the previous marker file; the failure is thrown as gw::Error.

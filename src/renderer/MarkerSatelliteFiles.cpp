@@ -1,6 +1,8 @@
 #include "renderer/MarkerSatelliteFiles.h"
 
 #include "renderer/ConfigEditor.h"
+#include "renderer/ConfigText.h"
+#include "renderer/RendererLayout.h"
 #include "settings/SettingsAccess.h"
 #include "shared/AtomicFile.h"
 #include "shared/Dialogs.h"
@@ -198,20 +200,84 @@ QByteArray MarkerSatelliteFiles::satelliteFileText(const QString& catalogueNumbe
         text += line;
         text += "\r\n";
     }
-    text += catalogueNumber.toLatin1() + " image=" + QFile::encodeName(picture) + " transparent={0,0,0} color=red\r\n";
+    text += catalogueNumber.toLatin1();
+    if (!picture.isEmpty())
+        text += " image=" + QFile::encodeName(picture) + " transparent={0,0,0}";
+    text += " color=red\r\n";
     text += "\r\n";
     return text;
 }
 
-void MarkerSatelliteFiles::GenerateSatFile(const QString& tleFile)
+namespace {
+
+// The satellite file beside a TLE file, or the empty text when there is none to write: without
+// an extension it would be the TLE file itself, and one that exists (even as a dangling link)
+// stays as it is.
+QString missingSatelliteFile(const QString& tleFile)
 {
     const QString name = QFileInfo(tleFile).fileName();
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    // Without an extension the satellite file would be the TLE file itself.
     if (dot <= 0)
-        return;
+        return QString();
     const QString satFile = tleFile.left(tleFile.size() - (name.size() - dot));
     if (QFileInfo::exists(satFile) || QFileInfo(satFile).isSymLink())
+        return QString();
+    return satFile;
+}
+
+QByteArray readTle(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+QString MarkerSatelliteFiles::writeSatelliteFileFor(const QString& tleFile, const QStringList& pictureFolders)
+{
+    const QString satFile = missingSatelliteFile(tleFile);
+    if (satFile.isEmpty())
+        return QString();
+    // A page of errors saved under a ".tle" name holds no satellite: no file that names none.
+    const QString number = firstCatalogueNumber(readTle(tleFile));
+    if (number == QLatin1String("0"))
+        return QString();
+    const QString name = QFileInfo(satFile).fileName();
+    QString picture;
+    for (const QString& folder : pictureFolders) {
+        if (QFileInfo(QDir(folder).filePath(name + QStringLiteral(".png"))).isFile()) {
+            picture = name + QStringLiteral(".png");
+            break;
+        }
+    }
+    QString error;
+    if (!writeFileAtomically(satFile, satelliteFileText(number, picture), &error))
+        throw Error(error);
+    return name;
+}
+
+bool MarkerSatelliteFiles::addNightMapWhenMissing()
+{
+    const QString picture = QStringLiteral("night.jpg");
+    const RendererLayout layout = m_config.layout();
+    if (!QFileInfo(layout.systemFolder() + QStringLiteral("images/") + picture).isFile()
+        && !QFileInfo(layout.imagesFolder() + picture).isFile())
+        return false;
+    const QString body = QStringLiteral("earth");
+    const QStringList& lines = m_config.configLines();
+    const qsizetype header = findBodySection(lines, body);
+    if (header < 0)
+        return false;
+    for (qsizetype i = header + 1; i < sectionEnd(lines, header); ++i)
+        if (withoutComment(lines.at(i)).startsWith(QLatin1String("night_map")))
+            return false;
+    return m_config.changeConfigParameter(body, QStringLiteral("night_map"), {picture});
+}
+
+void MarkerSatelliteFiles::GenerateSatFile(const QString& tleFile)
+{
+    const QString satFile = missingSatelliteFile(tleFile);
+    if (satFile.isEmpty())
         return;
 
     const QString pictureFolder = withoutSlash(m_config.layout().satelliteImagesFolder());
@@ -227,8 +293,7 @@ void MarkerSatelliteFiles::GenerateSatFile(const QString& tleFile)
             return; // the user gave up: no satellite file
     } while (!liesDirectlyIn(picture, pictureFolder));
 
-    QFile tle(tleFile);
-    const QByteArray elements = tle.open(QIODevice::ReadOnly) ? tle.readAll() : QByteArray();
+    const QByteArray elements = readTle(tleFile);
     QString error;
     if (!writeFileAtomically(satFile, satelliteFileText(firstCatalogueNumber(elements), QFileInfo(picture).fileName()),
                              &error))

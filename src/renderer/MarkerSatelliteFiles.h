@@ -31,6 +31,10 @@ public:
     // it already. Returns whether the configuration's lines changed; "Apply changes" writes them.
     bool addMarkerFile(const QString& name);
     bool addSatelliteFile(const QString& name);
+    // The night side from the picture xplanet's images hold, for the earth of a first start:
+    // "night_map=night.jpg" when that picture exists and the earth's section names none.
+    // Returns whether the configuration's lines changed.
+    bool addNightMapWhenMissing();
     // Also the "delete from list" entries of the popup menus.
     void btnRemoveMarkerfileClick(const QList<int>& selectedRows);
     void btnRemoveSatelliteClick(const QList<int>& selectedRows);
@@ -56,10 +60,19 @@ public:
     // ends it without writing anything. Throws gw::Error when the file cannot be written.
     void GenerateSatFile(const QString& tleFile);
 
+    // For a TLE file downloaded with no one to ask: the satellite file of the same name without
+    // extension, when none exists and the TLE file holds a satellite. Its picture is
+    // "<name>.png" when one of `pictureFolders` holds it, else the satellite is drawn without
+    // one. Returns the satellite file's name when it was written, else the empty text; throws
+    // gw::Error when it cannot be written. A file that exists is never touched: the user may
+    // have edited it.
+    static QString writeSatelliteFileFor(const QString& tleFile, const QStringList& pictureFolders);
+
     // The catalogue number of the first satellite in TLE text (columns 3 to 7 of its line 1),
     // or "0" when the text holds no satellite.
     static QString firstCatalogueNumber(const QByteArray& tle);
-    // The eight lines of a generated satellite file, each ended by CR LF.
+    // The eight lines of a generated satellite file, each ended by CR LF; no picture options for
+    // an empty picture.
     static QByteArray satelliteFileText(const QString& catalogueNumber, const QString& picture);
 
 private:

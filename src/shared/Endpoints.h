@@ -10,6 +10,9 @@ struct Hosts
     QString renderer = QStringLiteral("http://xplanet.sourceforge.net");     // cloud map, MD5 sum, clouds page
     QString quake = QStringLiteral("http://earthquake.usgs.gov");            // earthquake list
     QString tle = QStringLiteral("http://www.celestrak.com");                // satellite elements
+    QString quakeFeeds = QStringLiteral("https://earthquake.usgs.gov");      // earthquake summary feeds
+    QString satellites = QStringLiteral("https://celestrak.org");            // satellite elements today
+    QString liveClouds = QStringLiteral("https://matteason.github.io");      // a free cloud map source
     QString program = QStringLiteral("http://www.globewall.quillmoor.net");  // update info, home page
 };
 
@@ -21,6 +24,9 @@ inline QString cloudsPage() { return hosts().renderer + QStringLiteral("/clouds.
 inline QString rendererHome() { return hosts().renderer + QStringLiteral("/"); }
 inline QString quakeList() { return hosts().quake + QStringLiteral("/neis/finger/quake.asc"); }
 inline QString tleList() { return hosts().tle + QStringLiteral("/NORAD/elements/stations.txt"); }
+// What a first start puts into the download list: the addresses above no longer answer.
+inline QString quakeFeed() { return hosts().quakeFeeds + QStringLiteral("/earthquakes/feed/v1.0/summary/2.5_week.csv"); }
+inline QString issElements() { return hosts().satellites + QStringLiteral("/NORAD/elements/gp.php?CATNR=25544&FORMAT=TLE"); }
 inline QString updateInfo() { return hosts().program + QStringLiteral("/soft/updates.ini"); }
 inline QString programHome() { return hosts().program + QStringLiteral("/index_globewall.html"); }
 inline QString programEmail() { return QStringLiteral("globewall@quillmoor.net"); }

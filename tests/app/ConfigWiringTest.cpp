@@ -238,7 +238,7 @@ TEST_F(ConfigWiring, FirstStartKeepsAUsersOwnConfigurationAndAddsNoDuplicate)
             "[default]\nmarker_color=red\n[earth]\n# mine\nmarker_file=quake.marker\nmap=mine.jpg\n",
             { "marker_file=earth", "marker_file=quake.marker", "satellite_file=iss" }, true },
         { "everything there already",
-            "[earth]\nsatellite_file=iss\nmarker_file=earth\nmarker_file=quake.marker\n",
+            "[earth]\nsatellite_file=iss\nmarker_file=earth\nmarker_file=quake.marker\nnight_map=night.jpg\n",
             { "marker_file=earth", "marker_file=quake.marker", "satellite_file=iss" }, false },
         { "no section of the body", "[default]\nmarker_color=red\n", {}, false },
     };

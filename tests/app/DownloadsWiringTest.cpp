@@ -19,7 +19,9 @@
 
 namespace {
 
-const QByteArray CloudMap = QByteArray(3000, 'c') + "cloud map";
+// A JPEG frame header of 2048x1024, data and the end marker: what the cloud map check reads.
+const QByteArray CloudMap = QByteArray("\xFF\xD8\xFF\xC0\x00\x11\x08\x04\x00\x08\x00\x03\x01\x22\x00\x02\x11\x01\x03\x11\x01", 21)
+    + QByteArray(3000, 'c') + "\xFF\xD9";
 
 class DownloadsWiring : public ::testing::Test
 {
@@ -28,11 +30,14 @@ protected:
     {
         serve("clouds_2000.jpg", CloudMap);
         serve("md5sum", QCryptographicHash::hash(CloudMap, QCryptographicHash::Md5).toHex() + "\n");
-        serve("neis/finger/quake.asc", gwtest::readFile(gwtest::testData("jobs/quake.asc")));
-        serve("NORAD/elements/stations.txt", gwtest::readFile(gwtest::testData("jobs/stations.txt")));
+        serve("earthquakes/feed/v1.0/summary/2.5_week.csv",
+            "time,latitude,longitude,depth,mag,place\n2026-12-07T10:00:00Z,35.5,139.8,10,5.1,\"Honshu, Japan\"\n");
+        serve("NORAD/elements/gp.php", gwtest::readFile(gwtest::testData("jobs/stations.txt")));
         ASSERT_TRUE(server.start()) << server.error().toStdString();
         const QString host = server.url(QString());
-        gw::endpoints::hosts() = { host, host, host, host };
+        gw::endpoints::hosts() = { host, host, host, host, host, host, host };
+        // The satellite-element site keeps a gap of its own: another name for the same server.
+        gw::endpoints::hosts().satellites = QString(host).replace("127.0.0.1", "localhost");
 
         form = &rig.create();
         form->setMessageWindow(&messages);
@@ -61,8 +66,9 @@ TEST_F(DownloadsWiring, CheckDownloadsFetchesEverythingRecordsItAndRenders)
 {
     form->ui()->btnCheckDownloads->click();
     EXPECT_EQ(gwtest::readFile(xplanet("images/clouds_2048.jpg")), CloudMap) << "the cloud map, MD5 verified";
-    EXPECT_TRUE(QFileInfo::exists(xplanet("markers/quake.asc")));
-    EXPECT_TRUE(QFileInfo::exists(xplanet("markers/quake.marker"))) << "the earthquake list converted";
+    EXPECT_TRUE(QFileInfo::exists(xplanet("markers/quake.csv")));
+    EXPECT_EQ(gwtest::readFile(xplanet("markers/quake.marker")), "35.5 139.8 \"Honshu, Japan (5.1)\" color=green\r\n")
+        << "the earthquake feed converted";
     EXPECT_TRUE(QFileInfo::exists(xplanet("satellites/iss.tle")));
     EXPECT_EQ(linesContaining(" - Success: "), 3) << logLines().join('\n').toStdString();
     EXPECT_EQ(messages.lines.count("Parameter:"), 1) << "the renderer started after the cloud map";
@@ -72,12 +78,14 @@ TEST_F(DownloadsWiring, CheckDownloadsFetchesEverythingRecordsItAndRenders)
 
     gw::IniFile ini(form->settingsFile().ConfigFileName());
     ini.load();
-    EXPECT_FALSE(ini.readString(gw::DownloadRecords::Section, gw::endpoints::quakeList(), QString()).isEmpty())
+    EXPECT_FALSE(ini.readString(gw::DownloadRecords::Section, gw::endpoints::quakeFeed(), QString()).isEmpty())
         << "recorded in the current settings file";
 
     // Nothing new on the server: the records are found again, nothing is fetched or rendered.
     form->ui()->pmDownloadfromHTTPnow->trigger();
-    EXPECT_EQ(linesContaining(" still up to date"), 3) << logLines().join('\n').toStdString();
+    EXPECT_EQ(linesContaining(" still up to date"), 2) << logLines().join('\n').toStdString();
+    EXPECT_EQ(linesContaining(" - iss.tle not downloaded: its server allows the next download at "), 1)
+        << "the satellite site is asked every two hours at most";
     EXPECT_EQ(messages.lines.count("Parameter:"), 1);
     EXPECT_TRUE(rig.dialogs.messages().isEmpty()) << rig.dialogs.messages().join('\n').toStdString();
 }

@@ -162,11 +162,11 @@ TEST(FirstStart, EntriesLabelsAndRendererFolders)
 
     EXPECT_EQ(s.cell(grid, 0, 0), QStringLiteral("HTTP Address (Source)"));
     EXPECT_EQ(s.cell(grid, 1, 0), QStringLiteral("Filename and path (Destination)"));
-    EXPECT_EQ(s.cell(grid, 0, 1), gw::endpoints::quakeList());
-    EXPECT_TRUE(s.cell(grid, 0, 1).endsWith(QStringLiteral("/neis/finger/quake.asc")));
-    EXPECT_EQ(s.cell(grid, 1, 1), xplanet + QStringLiteral("markers/quake.asc"));
-    EXPECT_EQ(s.cell(grid, 0, 2), gw::endpoints::tleList());
-    EXPECT_TRUE(s.cell(grid, 0, 2).endsWith(QStringLiteral("/NORAD/elements/stations.txt")));
+    EXPECT_EQ(s.cell(grid, 0, 1), gw::endpoints::quakeFeed());
+    EXPECT_TRUE(s.cell(grid, 0, 1).endsWith(QStringLiteral("/earthquakes/feed/v1.0/summary/2.5_week.csv")));
+    EXPECT_EQ(s.cell(grid, 1, 1), xplanet + QStringLiteral("markers/quake.csv"));
+    EXPECT_EQ(s.cell(grid, 0, 2), gw::endpoints::issElements());
+    EXPECT_TRUE(s.cell(grid, 0, 2).endsWith(QStringLiteral("/NORAD/elements/gp.php?CATNR=25544&FORMAT=TLE")));
     EXPECT_EQ(s.cell(grid, 1, 2), xplanet + QStringLiteral("satellites/iss.tle"));
     EXPECT_EQ(s.cell(grid, 0, 3), QString()) << "only two rows";
     EXPECT_EQ(s.lines(QStringLiteral("mSatfiles")), QStringList { QStringLiteral("iss") });
@@ -224,7 +224,7 @@ TEST(FirstStart, FirstSaveWritesTheBaseFileReadableByItsOwnerOnly)
         << "it holds the proxy password";
     EXPECT_EQ(readIni(base, "Config", "Config File"), base);
     EXPECT_EQ(readIni(base, "Config", "StartEvery"), QStringLiteral("600"));
-    EXPECT_EQ(readIni(base, "Download", "0,1"), gw::endpoints::quakeList());
+    EXPECT_EQ(readIni(base, "Download", "0,1"), gw::endpoints::quakeFeed());
     EXPECT_EQ(readIni(base, "Satellites", "Satellite 0"), QStringLiteral("iss"));
     EXPECT_EQ(readIni(base, "Markerfiles", "Markerfile 1"), QStringLiteral("quake.marker"));
     EXPECT_EQ(readIni(base, "TimeServer", "Count"), QStringLiteral("0"));

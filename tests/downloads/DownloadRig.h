@@ -99,6 +99,15 @@ struct DownloadRig
     QString file(const QString& name) const { return dir.file(name); }
 };
 
+// The frame header, `data` and the end marker of a JPEG: all that the cloud map check reads.
+inline QByteArray jpegOfSize(int width, int height, const QByteArray& data = QByteArray(5000, 'c'))
+{
+    QByteArray jpeg("\xFF\xD8\xFF\xC0\x00\x11\x08", 7);
+    for (int value : {height, width})
+        jpeg += char(value >> 8), jpeg += char(value & 0xFF);
+    return jpeg + QByteArray("\x03\x01\x22\x00\x02\x11\x01\x03\x11\x01", 10) + data + "\xFF\xD9";
+}
+
 // Points the built-in addresses at a loopback server for the life of a test.
 class EndpointOverride
 {

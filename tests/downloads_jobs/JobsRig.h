@@ -54,7 +54,7 @@ struct JobsRig : DownloadRig
 {
     // The server's copies, dated in the past so their Last-Modified is fixed.
     static inline const QDateTime ServerDate{QDate(2024, 3, 1), QTime(6, 0, 0), Qt::UTC};
-    static inline const QByteArray CloudMap = QByteArray(5000, 'c') + "cloud map";
+    static inline const QByteArray CloudMap = jpegOfSize(2048, 1024);
 
     TempDir www;
     TempDir home;

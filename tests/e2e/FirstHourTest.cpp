@@ -274,9 +274,9 @@ TEST_F(FirstHour, EndOfSessionSavesTheFirstStartSettings)
         const char* label;
         QString section, key, expected;
     } rows[] = {
-        {"earthquake list address", d, QStringLiteral("0,1"), gw::endpoints::quakeList()},
-        {"earthquake list file", d, QStringLiteral("1,1"), withHome(QStringLiteral("markers/quake.asc"))},
-        {"TLE list address", d, QStringLiteral("0,2"), gw::endpoints::tleList()},
+        {"earthquake feed address", d, QStringLiteral("0,1"), gw::endpoints::quakeFeed()},
+        {"earthquake feed file", d, QStringLiteral("1,1"), withHome(QStringLiteral("markers/quake.csv"))},
+        {"TLE list address", d, QStringLiteral("0,2"), gw::endpoints::issElements()},
         {"TLE list file", d, QStringLiteral("1,2"), withHome(QStringLiteral("satellites/iss.tle"))},
         {"satellite list", QStringLiteral("Satellites"), QStringLiteral("Satellite 0"), QStringLiteral("iss")},
         {"marker list", QStringLiteral("Markerfiles"), QStringLiteral("Markerfile 1"), QStringLiteral("quake.marker")},
@@ -307,6 +307,10 @@ TEST_F(FirstHour, WithTheShortestIntervalsTheProgramStartsInTheTray)
         {c, QStringLiteral("Destination"), withHome(QStringLiteral("images/clouds_2048.jpg"))},
         {c, QStringLiteral("Check for updates every day"), QStringLiteral("1")},
         {c, QStringLiteral("Check extra downloads x times per day"), QStringLiteral("2880")},
+        // The stand-in speaks plain HTTP through the proxy: the lists at their older addresses.
+        {QStringLiteral("Download"), QStringLiteral("0,1"), gw::endpoints::quakeList()},
+        {QStringLiteral("Download"), QStringLiteral("1,1"), withHome(QStringLiteral("markers/quake.asc"))},
+        {QStringLiteral("Download"), QStringLiteral("0,2"), gw::endpoints::tleList()},
     }));
     QByteArray config = gwtest::readFile(QStringLiteral("/usr/share/xplanet/config/default"));
     ASSERT_TRUE(config.contains("\n[earth]\n"));

@@ -259,3 +259,35 @@ TEST_F(Lists, GenerateSatFileThatCannotWriteRaisesAndListsNothing)
     EXPECT_THROW(files.GenerateSatFile(blocker + QStringLiteral("/iss.tle")), Error);
     EXPECT_TRUE(list("mSatfiles").isEmpty());
 }
+
+TEST_F(Lists, NightMapForTheEarthWhenTheImagesHoldOne)
+{
+    // xplanet's own images (Debian's xplanet-images) or the user's images folder.
+    const bool systemNight = QFileInfo::exists(QStringLiteral("/usr/share/xplanet/images/night.jpg"));
+    struct Case
+    {
+        const char* label;
+        const char* config;
+        bool userPicture;
+        const char* expected; // the working file afterwards
+    };
+    const Case cases[] = {
+        {"added", "[earth]\nmap=earth.jpg\n[moon]\n", true, "[earth]\nnight_map=night.jpg\nmap=earth.jpg\n[moon]"},
+        {"one named already", "[earth]\nnight_map = dark.jpg # mine\n", true, "[earth]\nnight_map = dark.jpg # mine"},
+        {"no earth section", "[moon]\n", true, "[moon]"},
+        {"no picture", "[earth]\n", false, systemNight ? "[earth]\nnight_map=night.jpg" : "[earth]"},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        select(QStringLiteral("night%1").arg(++n), c.config);
+        const QString own = editor.layout().imagesFolder() + QStringLiteral("night.jpg");
+        if (c.userPicture)
+            gwtest::writeFile(own, "jpeg");
+        else
+            QFile::remove(own);
+        const QStringList before = editor.configLines();
+        const bool changed = files.addNightMapWhenMissing();
+        EXPECT_EQ(changed, editor.configLines() != before) << c.label;
+        EXPECT_EQ(editor.configLines(), split(c.expected)) << c.label;
+    }
+}

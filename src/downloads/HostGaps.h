@@ -1,0 +1,50 @@
+#pragma once
+// Downloads that respect the servers: a built-in minimum time between two requests to the
+// hosts that ask for one (the satellite elements two hours, the free cloud maps three hours,
+// the earthquake feeds five minutes), and addresses of the satellite-element site stopped
+// after an answer that says the program asks too often. Both are kept in the current settings
+// file, so a program started ten times an hour still asks once.
+#include "shared/DateTime.h"
+
+#include <QString>
+
+#include <functional>
+
+namespace gw {
+
+class HostGaps
+{
+public:
+    static inline const QString TimesSection = QStringLiteral("Download Hosts");
+    static inline const QString StoppedSection = QStringLiteral("Stopped Downloads");
+    static inline const QString NotBeforeSection = QStringLiteral("Downloads Not Before");
+
+    explicit HostGaps(std::function<QString()> settingsFile);
+
+    // The minimum time between two requests to the host of `url`, in days; 0 for other hosts.
+    static double minimumGap(const QString& url);
+    // True for an address on the satellite-element site.
+    static bool isSatelliteSite(const QString& url);
+
+    // The wait a server asked for in its answer's headers (Retry-After in seconds or as a date,
+    // Cache-Control max-age), in seconds from `now`; at most a day, 0 when none.
+    static double askedWaitSeconds(const QByteArray& rawHeaders, TDateTime now);
+    // The earliest time for the next request to `url` that its server asked for.
+    void setNotBefore(const QString& url, TDateTime when);
+
+    // The earliest time the next request to `url` may go out, by the gap of its host and the
+    // wait its server asked for; 0 when at once.
+    TDateTime allowedFrom(const QString& url) const;
+    // A request to the host of `url` went out at `now` (only hosts with a gap are kept).
+    void noteRequest(const QString& url, TDateTime now);
+
+    // Why timed downloads of `url` are stopped; empty when they are not.
+    QString stopReason(const QString& url) const;
+    void stop(const QString& url, const QString& reason);
+    void resume(const QString& url);
+
+private:
+    std::function<QString()> m_settingsFile;
+};
+
+} // namespace gw
