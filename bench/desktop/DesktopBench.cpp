@@ -6,6 +6,7 @@
 // throwaway user when started as root, since sway refuses root). Target: ratio <= 1.15.
 //
 //   bench_desktop [rounds]        (default 7)
+#include "support/BenchSupport.h"
 #include "background/Monitor.h"
 #include "renderer/CommandLine.h"
 #include "renderer/RenderControl.h"
@@ -15,6 +16,7 @@
 #include "shared/Dialogs.h"
 #include "shared/LogSink.h"
 #include "shared/TrayImage.h"
+#include "support/ScriptedDialogs.h"
 #include "support/XvfbFixture.h"
 
 #include <QApplication>
@@ -36,24 +38,8 @@
 
 namespace {
 
-class QuietTray : public gw::TrayImage
-{
-public:
-    gw::TrayList iconList() const override { return gw::TrayList::Globe; }
-    void setIconList(gw::TrayList) override {}
-    int imageCount() const override { return 26; }
-    int frameIndex() const override { return 0; }
-    void setFrameIndex(int) override {}
-    bool animate() const override { return false; }
-    void setAnimate(bool) override {}
-};
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
+using gwbench::median;
+using gwbench::QuietTray;
 
 // A started helper, ended by its own pid when the set-up goes.
 struct Helpers

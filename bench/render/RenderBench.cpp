@@ -3,6 +3,7 @@
 // server; the table shows each round and the median ratio (target: at most 1.10).
 //
 //   bench_render [rounds]
+#include "support/BenchSupport.h"
 #include "renderer/CommandLine.h"
 #include "renderer/RenderControl.h"
 #include "settings/MemorySettings.h"
@@ -24,24 +25,8 @@
 
 namespace {
 
-class QuietTray : public gw::TrayImage
-{
-public:
-    gw::TrayList iconList() const override { return gw::TrayList::Globe; }
-    void setIconList(gw::TrayList) override {}
-    int imageCount() const override { return 26; }
-    int frameIndex() const override { return 0; }
-    void setFrameIndex(int) override {}
-    bool animate() const override { return false; }
-    void setAnimate(bool) override {}
-};
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
+using gwbench::median;
+using gwbench::QuietTray;
 
 } // namespace
 

@@ -10,6 +10,7 @@
 // Peak memory is VmHWM two seconds after the window appeared.
 //
 //   bench_startup [runs]        (default 5)
+#include "support/BenchSupport.h"
 #include "support/XvfbFixture.h"
 
 #include <QApplication>
@@ -51,6 +52,8 @@
 #include <X11/Xutil.h>
 
 namespace {
+
+using gwbench::median;
 
 const char* const kForm = GW_SOURCE_DIR "/src/app/TForm1.ui";
 const char* const kProgram = GW_BINARY_DIR "/src/app/Globewall";
@@ -221,13 +224,6 @@ Sample measure(const QString& program, const QStringList& args, const char* capt
         p.waitForFinished(5000);
     }
     return s;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
 } // namespace
