@@ -483,11 +483,14 @@ void SettingsFile::loadLists(const IniFile& ini)
 {
     // A negative count leaves the list as it is, so the window's default server survives.
     // Entries missing between others read as empty ones; a count beyond the last entry adds none.
+    // A count with no entry at all leaves the list as it is: an empty list would be saved with
+    // count -1, which the next start reads as "no list", so the file would not come back alike.
     const QString timePrefix = QStringLiteral("Time ");
     const int timeCount = ini.readInteger(sf::Time, QStringLiteral("How often"), -1);
     if (timeCount >= 0) {
         const int end = std::min(std::min(timeCount, MaxListEntries - 1) + 1, indexedKeysEnd(ini, sf::Time, {timePrefix}));
-        m_settings.setLines(QStringLiteral("mTime"), readIndexedLines(ini, sf::Time, timePrefix, end));
+        if (end > 0)
+            m_settings.setLines(QStringLiteral("mTime"), readIndexedLines(ini, sf::Time, timePrefix, end));
     }
 
     const int serverCount = ini.readInteger(sf::TimeServer, QStringLiteral("Count"), -1);
@@ -498,7 +501,8 @@ void SettingsFile::loadLists(const IniFile& ini)
         for (int i = 0; i < end; ++i)
             servers.push_back({ini.readString(sf::TimeServer, QStringLiteral("Server  ") + QString::number(i), QString()),
                                ini.readBool(sf::TimeServer, QStringLiteral("Checked ") + QString::number(i), false)});
-        m_settings.setCheckItems(QStringLiteral("cbTimeServer"), servers);
+        if (!servers.isEmpty())
+            m_settings.setCheckItems(QStringLiteral("cbTimeServer"), servers);
     }
 }
 

@@ -154,7 +154,8 @@ TEST(SettingsFileInput, ListCountsDecideWhetherAListIsReplaced)
     const Case cases[] = {
         {"no counts: unchanged", "", {"06:00"}, 1},
         {"count -1: unchanged", "[Time]\nHow often=-1\n[TimeServer]\nCount=-1\n", {"06:00"}, 1},
-        {"count 0 without the entry", "[Time]\nHow often=0\n[TimeServer]\nCount=0\n", {}, 0},
+        {"count 0 without the entry: unchanged", "[Time]\nHow often=0\n[TimeServer]\nCount=0\n", {"06:00"}, 1},
+        {"count 2 without entries: unchanged", "[TimeServer]\nCount=2\nServer  ing\n", {"06:00"}, 1},
         {"count beyond the entries", "[Time]\nHow often=2\nTime 0=07:00\n", {"07:00"}, 1},
         {"a gap reads as an empty entry", "[Time]\nHow often=5\nTime 0=a\ntime 2=c\nTime 03x=no\n", {"a", "", "c"}, 1},
         {"huge counts read only the entries there are",
