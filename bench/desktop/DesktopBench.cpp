@@ -142,20 +142,7 @@ void measure(const char* setUp, const gw::SessionEnvironment& session, const gw:
 
         std::printf("%s, %d monitor(s)\n%-6s %14s %12s %8s\n", setUp, count, "round", "render+apply", "xplanet",
                     "ratio");
-        std::vector<double> ratios;
-        for (int i = 0; i < rounds; ++i) {
-            double viaRender = 0;
-            double direct = 0;
-            if (i % 2 == 0) {
-                viaRender = timeRender();
-                direct = timeDirect();
-            } else {
-                direct = timeDirect();
-                viaRender = timeRender();
-            }
-            ratios.push_back(viaRender / direct);
-            std::printf("%-6d %11.1f ms %9.1f ms %8.3f\n", i + 1, viaRender, direct, ratios.back());
-        }
+        const std::vector<double> ratios = gwbench::alternatingRatios(rounds, timeRender, timeDirect);
         const QStringList problems = log.lines.filter(QStringLiteral("Desktop background"));
         std::printf("%s, %d monitor(s): median ratio %.3f (target <= 1.15)%s\n\n", setUp, count, median(ratios),
                     problems.isEmpty() ? "" : qPrintable(QStringLiteral("; log: ") + problems.last()));

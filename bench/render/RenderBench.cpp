@@ -82,20 +82,7 @@ int main(int argc, char** argv)
     };
 
     std::printf("%-6s %14s %12s %8s\n", "round", "StartXPlanet", "direct", "ratio");
-    std::vector<double> ratios;
-    for (int i = 0; i < rounds; ++i) {
-        double viaRender = 0;
-        double direct = 0;
-        if (i % 2 == 0) {
-            viaRender = timeRender();
-            direct = timeDirect();
-        } else {
-            direct = timeDirect();
-            viaRender = timeRender();
-        }
-        ratios.push_back(viaRender / direct);
-        std::printf("%-6d %11.1f ms %9.1f ms %8.3f\n", i + 1, viaRender, direct, ratios.back());
-    }
+    const std::vector<double> ratios = gwbench::alternatingRatios(rounds, timeRender, timeDirect);
     std::printf("median ratio StartXPlanet / direct: %.3f (target <= 1.10)\n", median(ratios));
     return 0;
 }

@@ -3,6 +3,7 @@
 #include "shared/TrayImage.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <vector>
 
 namespace gwbench {
@@ -12,6 +13,28 @@ inline double median(std::vector<double> v)
     std::sort(v.begin(), v.end());
     const size_t n = v.size();
     return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+// Times `ours` against `reference` for `rounds` rounds, alternating which runs first so neither
+// always finds the caches warm; prints one line a round and gives the ratios.
+template <typename Ours, typename Reference>
+std::vector<double> alternatingRatios(int rounds, Ours ours, Reference reference)
+{
+    std::vector<double> ratios;
+    for (int i = 0; i < rounds; ++i) {
+        double mine = 0;
+        double theirs = 0;
+        if (i % 2 == 0) {
+            mine = ours();
+            theirs = reference();
+        } else {
+            theirs = reference();
+            mine = ours();
+        }
+        ratios.push_back(mine / theirs);
+        std::printf("%-6d %11.1f ms %9.1f ms %8.3f\n", i + 1, mine, theirs, ratios.back());
+    }
+    return ratios;
 }
 
 // The render and download code animate the tray; a benchmark measures them without one.
