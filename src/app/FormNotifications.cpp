@@ -1,6 +1,7 @@
 #include "app/FormNotifications.h"
 
 #include "app/TForm1.h"
+#include "settings/SettingNames.h"
 
 #include <QPlainTextEdit>
 #include <QStatusBar>
@@ -29,7 +30,7 @@ template <class F> void onAppendedLine(QObject* context, QPlainTextEdit* memo, F
 } // namespace
 
 FormNotifications::FormNotifications(TForm1& form, QWidget* updateDialog, QDBusConnection bus)
-    : m_notifier(form.clock(), [&form] { return form.settings().checked(QStringLiteral("cbNotifications")); },
+    : m_notifier(form.clock(), [&form] { return form.settings().checked(ctl::cbNotifications); },
                  std::move(bus))
 {
     onAppendedLine(this, form.findChild<QPlainTextEdit*>(QStringLiteral("mTransfer")),

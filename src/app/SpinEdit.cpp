@@ -1,6 +1,6 @@
 #include "app/SpinEdit.h"
 
-#include "settings/ControlCatalogue.h"
+#include "settings/SettingsTable.h"
 
 #include <QLineEdit>
 #include <climits>

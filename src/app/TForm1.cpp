@@ -22,7 +22,8 @@
 #include "scheduler/CentralScheduler.h"
 #include "scheduler/ScreensaverQuery.h"
 #include "scheduler/SystemState.h"
-#include "settings/ControlCatalogue.h"
+#include "settings/SettingNames.h"
+#include "settings/SettingsTable.h"
 #include "settings/Defaults.h"
 #include "shared/DateTime.h"
 #include "shared/Endpoints.h"
@@ -50,7 +51,7 @@
 #include <cstdio>
 
 namespace {
-const QString Grid = QStringLiteral("sgDownloadFiles");
+const QString Grid = gw::ctl::sgDownloadFiles;
 
 // A fallback until main() attaches the real message window, so nothing dereferences null.
 gw::MemoryMessageWindow& unattachedMessageWindow()
@@ -127,7 +128,7 @@ void TForm1::formLoad()
     gw::WidgetSettings::setComboText(m_ui->cbProjektion, QStringLiteral("orthographic"));
 
     for (gw::SpinEdit* spin : findChildren<gw::SpinEdit*>())
-        if (const gw::ControlSpec* spec = gw::findControl(spin->objectName()))
+        if (const gw::SettingSpec* spec = gw::findSetting(spin->objectName()))
             spin->setBounds(spec->minValue, spec->maxValue);
 
     auto* server = new QListWidgetItem(gw::defaults::TimeServer, m_ui->cbTimeServer);
@@ -231,10 +232,10 @@ void TForm1::connectCommands()
     connect(m_centralTimer, &QTimer::timeout, this, [this] { run([this] { call(m_hooks.CentralTimerTimer); }); });
 
     // The menu item checks itself when chosen; only the consequences remain to be done.
-    connect(m_ui->Globewallenabled, &QAction::triggered, this, [this](bool on) {
-        run([this, on] {
+    connect(m_ui->Globewallenabled, &QAction::triggered, this, [this](bool enabled) {
+        run([this, enabled] {
             if (m_hooks.trayIconCross)
-                m_hooks.trayIconCross(!on);
+                m_hooks.trayIconCross(!enabled);
         });
     });
 
@@ -280,36 +281,36 @@ QString TForm1::statusText() const
 }
 
 // ---------------------------------------------------------------------------------------
-// Creation, in the order the later steps rely on: the settings are loaded (9) before the
-// defaults of 10 and 17 are filled in, and 17 uses the renderer path settled in 10.
+// Creation, in the order the later steps rely on: the settings are loaded before the renderer
+// path and the first-start entries are filled in, and those use the renderer path.
 void TForm1::FormShow()
 {
-    // 1. Nothing runs yet.
+    // Nothing runs yet.
     m_state.DownloadBusy = false;
     m_state.RenderBusy = false;
     m_state.TimedDownloadBusy = false;
     m_state.PingBusy = false;
-    // 2. The renderer configuration's line lists.
+    // The renderer configuration's line lists.
     call(m_hooks.createConfigLines);
-    // 3. The view body can be any body but "default".
-    m_settings->setLines(QStringLiteral("ddbViewBody"), m_settings->lines(QStringLiteral("ddbBodyTarget")).mid(1));
-    // 4. No settings file until the load settles it.
+    // The view body can be any body but "default".
+    m_settings->setLines(gw::ctl::ddbViewBody, m_settings->lines(gw::ctl::ddbBodyTarget).mid(1));
+    // No settings file until the load settles it.
     m_programDir = gw::programDir();
     m_settingsFile->setConfigFileName(QString());
     m_transferLog->setLogFile(m_programDir + QStringLiteral("Globewall.log"));
-    // 5. Minimise and restore reach Minimieren and RestoreWindow through changeEvent().
-    // 6.
+    // Minimise and restore reach Minimieren and RestoreWindow through changeEvent().
+    // The version the program was built as.
     m_ui->lbVersion->setText(m_desktopUtility->versionText());
-    // 7. The settings file may replace it.
-    m_settings->setText(QStringLiteral("UserAgent"),
+    // The settings file may replace it.
+    m_settings->setText(gw::ctl::UserAgent,
         QStringLiteral("Mozilla/3.0 (Globewall v") + m_desktopUtility->FileVersion() + QStringLiteral(" )"));
-    // 8.
+    // The tray icon, unless the command line asked for none.
     if (m_options.showTray)
         m_trayHandlers->showTrayIcon();
-    // 9. An error while loading is shown and creation goes on, so the window is complete.
+    // An error while loading is shown and creation goes on, so the window is complete.
     run([this] { m_settingsFile->IniLoad(QString()); });
-    // 10. The renderer: one beside the program, else the one on PATH.
-    if (m_settings->text(QStringLiteral("edtAppFile")).isEmpty()) {
+    // The renderer: one beside the program, else the one on PATH.
+    if (m_settings->text(gw::ctl::edtAppFile).isEmpty()) {
         const QString beside = m_programDir + QStringLiteral("xplanet");
         const QFileInfo info(beside);
         QString app = beside;
@@ -318,49 +319,49 @@ void TForm1::FormShow()
             if (!onPath.isEmpty())
                 app = onPath;
         }
-        m_settings->setText(QStringLiteral("edtAppFile"), app);
+        m_settings->setText(gw::ctl::edtAppFile, app);
     }
     // The renderer's own folders, so the first render and the default downloads need no question.
     QString folderError;
-    if (!gw::RendererLayout(m_settings->text(QStringLiteral("edtAppFile"))).ensureFolders(&folderError))
+    if (!gw::RendererLayout(m_settings->text(gw::ctl::edtAppFile)).ensureFolders(&folderError))
         run([&] {
             m_transferLog->appendLine(gw::DateTimeToStr(m_clock->now()) + QStringLiteral(" - Error. ") + folderError);
         });
-    // 11. The window cannot be made smaller than it is now.
+    // The window cannot be made smaller than it is now.
     m_minWindowWidth = width();
     m_minWindowHeight = height();
     setMinimumSize(m_minWindowWidth, m_minWindowHeight);
-    // 12. The progress bar sits in panel 0 (buildStatusBar).
-    // 13.
+    // The progress bar sits in panel 0 (buildStatusBar).
+    // Both page controls open on their first page.
     m_ui->PageControl->setCurrentIndex(0);
     m_ui->PageControlParameter->setCurrentIndex(0);
-    // 14. Parked below the desktop until the start-up step places it.
+    // Parked below the desktop until the start-up step places it.
     move(x(), gw::ParkedTop);
     m_parked = true;
-    // 15.
+    // No time-server edit is pending, and no MD5 retry has been made.
     call(m_hooks.resetTimeServerEditing);
     m_state.MD5RetryCount = 0;
-    // 16.
+    // The download grid: rows as high as their text, and the column headers.
     QTableWidget* grid = m_ui->sgDownloadFiles;
     const int rowHeight = grid->fontMetrics().height() + 4;
     grid->verticalHeader()->setMinimumSectionSize(rowHeight);
     grid->verticalHeader()->setDefaultSectionSize(rowHeight);
     m_settings->setCell(Grid, 0, 0, QStringLiteral("HTTP Address (Source)"));
     m_settings->setCell(Grid, 1, 0, QStringLiteral("Filename and path (Destination)"));
-    // 17. Looks at the base file, not at the current settings file.
+    // Looks at the base file, not at the current settings file.
     if (!QFileInfo::exists(m_settingsFile->baseFile()))
         firstStartEntries();
-    // 18.
+    // Nothing has run yet, so every timed job is due at its first tick.
     m_state.LastRenderTime = 0;
     m_state.LastCloudCheckTime = 0;
     m_state.LastFileCheckTime = 0;
-    // 19.
+    // The tray animation, its frames at the tray's size.
     call(m_hooks.setupTrayAnimation);
 }
 
 void TForm1::firstStartEntries()
 {
-    const gw::RendererLayout layout(m_settings->text(QStringLiteral("edtAppFile")));
+    const gw::RendererLayout layout(m_settings->text(gw::ctl::edtAppFile));
     m_settings->setCell(Grid, 0, 1, gw::endpoints::quakeFeed());
     m_settings->setCell(Grid, 1, 1, layout.markersFolder() + QStringLiteral("quake.csv"));
     m_settings->setCell(Grid, 0, 2, gw::endpoints::issElements());
@@ -383,7 +384,7 @@ void TForm1::firstStartEntries()
 void TForm1::Timer2Timer()
 {
     m_timer2->stop();
-    const bool minimised = m_settings->checked(QStringLiteral("cbStartMinimized"));
+    const bool minimised = m_settings->checked(gw::ctl::cbStartMinimized);
     // The window is first shown here, still parked below the desktop, and centred once its
     // frame is known; a minimised start never shows it at all.
     if (minimised)
@@ -396,7 +397,7 @@ void TForm1::Timer2Timer()
     m_scheduler->seedStartTimes();
 
     m_centralTimer->start();
-    if (m_settings->checked(QStringLiteral("cbMakeTransAtStart")))
+    if (m_settings->checked(gw::ctl::cbMakeTransAtStart))
         btnMakeBGTransparentClick();
 }
 

@@ -60,9 +60,9 @@ class WidgetSettings;
 // nothing.
 struct FormHooks
 {
-    std::function<void()> createConfigLines; // creation step 2
-    std::function<void()> resetTimeServerEditing; // creation step 15
-    std::function<void()> setupTrayAnimation; // creation step 19
+    std::function<void()> createConfigLines; // creation: the renderer configuration lines
+    std::function<void()> resetTimeServerEditing; // creation: no time-server edit pending
+    std::function<void()> setupTrayAnimation; // creation: the tray animation
     std::function<void()> getConfigs; // settings load
     std::function<void()> ddbConfigChange; // settings load, and the user's choice of ddbConfig
     std::function<void()> detectAutostart; // settings load

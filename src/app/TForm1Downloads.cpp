@@ -13,6 +13,7 @@
 #include "downloads/DownloadRecords.h"
 #include "renderer/MarkerSatelliteFiles.h"
 #include "renderer/RenderControl.h"
+#include "timesync/TimeSync.h"
 
 #include "ui_TForm1.h"
 
@@ -31,7 +32,7 @@ void TForm1::wireDownloads()
     actions.startXPlanet = [this] { m_render->StartXPlanet(gw::RenderControl::Trigger::Background); };
     actions.executeFile = [this](const QString& path) { m_render->ExecuteFile(path); };
     actions.generateSatFile = [this](const QString& tle) { m_markerSatelliteFiles->GenerateSatFile(tle); };
-    actions.synchronizeTime = [this] { m_ui->btnCheckTimeServer->click(); };
+    actions.synchronizeTime = [this] { run([this] { m_timeSync->btnCheckTimeServerClick(); }); };
     actions.openBrowser = [this](const QString& url) { m_desktopUtility->openUrl(url); };
     actions.settingsLoaded = [this] { return m_settingsFile->SettingsLoaded(); };
     m_downloadJobs = std::make_unique<gw::DownloadJobs>(

@@ -4,6 +4,7 @@
 
 #include "app/WidgetSettings.h"
 #include "renderer/RendererLayout.h"
+#include "settings/SettingNames.h"
 #include "shared/Paths.h"
 
 #include "ui_TForm1.h"
@@ -88,10 +89,10 @@ void TForm1::cbProjektionChange()
 
 void TForm1::iconFontColorChanged(int colour)
 {
-    m_settings->setInteger(QStringLiteral("ColorDialog"), colour);
+    m_settings->setInteger(gw::ctl::ColorDialog, colour);
 }
 
 QString TForm1::defaultCloudDestination()
 {
-    return gw::RendererLayout(m_settings->text(QStringLiteral("edtAppFile"))).defaultCloudDestination();
+    return gw::RendererLayout(m_settings->text(gw::ctl::edtAppFile)).defaultCloudDestination();
 }

@@ -1,7 +1,9 @@
 #include "app/WidgetSettings.h"
 
 #include "app/SpinEdit.h"
-#include "settings/ControlCatalogue.h"
+#include "settings/SettingNames.h"
+#include "settings/SettingsTable.h"
+#include "shared/ColorValue.h"
 #include "shared/Error.h"
 
 #include <QAction>
@@ -18,7 +20,7 @@ namespace gw {
 
 namespace {
     // The icon text colour; the sample label lbIconText shows it.
-    const QString IconColour = QStringLiteral("ColorDialog");
+    const QString IconColour = ctl::ColorDialog;
 
     // The trailing line break of a memo does not make a line of its own, so a list written
     // with setLines reads back unchanged, an empty last entry included.
@@ -48,7 +50,7 @@ WidgetSettings::WidgetSettings(QObject* form, QLabel* iconTextLabel)
     for (QObject* o : all)
         if (!o->objectName().isEmpty() && !m_controls.contains(o->objectName()))
             m_controls.insert(o->objectName(), o);
-    for (const ControlSpec& spec : controlCatalogue()) {
+    for (const SettingSpec& spec : settingsTable()) {
         switch (spec.kind) {
         case ControlKind::HiddenText:
         case ControlKind::HiddenInteger:
@@ -76,16 +78,6 @@ QObject* WidgetSettings::control(const QString& name) const
 void WidgetSettings::wrongKind(const QString& name, const char* what) const
 {
     throw Error(QStringLiteral("The setting \"%1\" is not %2.").arg(name, QLatin1String(what)));
-}
-
-QColor WidgetSettings::toQColor(int colour)
-{
-    return QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
-}
-
-int WidgetSettings::fromQColor(const QColor& c)
-{
-    return c.red() | (c.green() << 8) | (c.blue() << 16);
 }
 
 void WidgetSettings::setComboText(QComboBox* combo, const QString& text)
@@ -128,7 +120,7 @@ void WidgetSettings::setChecked(const QString& name, bool value)
         b->setChecked(value);
         return;
     }
-    const ControlSpec* spec = findControl(name);
+    const SettingSpec* spec = findSetting(name);
     if (value) {
         // The group is the catalogue's, whatever parent widgets the buttons have.
         if (spec)
@@ -197,7 +189,7 @@ void WidgetSettings::setInteger(const QString& name, int value)
         m_colours[name] = value;
         if (name == IconColour && m_iconText) {
             QPalette p = m_iconText->palette();
-            p.setColor(QPalette::WindowText, toQColor(value));
+            p.setColor(QPalette::WindowText, colorToQColor(value));
             m_iconText->setPalette(p);
         }
         return;

@@ -39,8 +39,6 @@ public:
     QObject* control(const QString& name) const;
 
     // The colour value (red in the low byte) as a QColor, and back.
-    static QColor toQColor(int colour);
-    static int fromQColor(const QColor& c);
 
     // Sets an editable combo box's text, selecting the item that equals it (with case) or none.
     static void setComboText(QComboBox* combo, const QString& text);

@@ -1,5 +1,6 @@
 #include "desktop/Autostart.h"
 
+#include "settings/SettingNames.h"
 #include "settings/SettingsAccess.h"
 #include "shared/AtomicFile.h"
 #include "shared/Error.h"
@@ -150,7 +151,7 @@ void Autostart::detect()
     }
     const QString program = m_programFile.toUpper();
     const bool yes = exec.toUpper().contains(program) || unescapeExec(exec).toUpper().contains(program);
-    const QString button = yes ? QStringLiteral("rbYes") : QStringLiteral("rbNo");
+    const QString button = yes ? ctl::rbYes : ctl::rbNo;
     if (m_settings.checked(button))
         return;
     m_settings.setChecked(button, true);

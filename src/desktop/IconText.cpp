@@ -1,24 +1,15 @@
 #include "desktop/IconText.h"
 
+#include "settings/SettingNames.h"
 #include "settings/SettingsAccess.h"
+#include "shared/ColorValue.h"
 #include "shared/Dialogs.h"
 
 namespace gw {
 
 namespace {
-const QString kColour = QStringLiteral("ColorDialog");
+const QString kColour = ctl::ColorDialog;
 } // namespace
-
-QColor colorFromColorRef(int value)
-{
-    const auto v = static_cast<quint32>(value);
-    return QColor(static_cast<int>(v & 0xFF), static_cast<int>((v >> 8) & 0xFF), static_cast<int>((v >> 16) & 0xFF));
-}
-
-int colorRefFromColor(const QColor& colour)
-{
-    return colour.red() | (colour.green() << 8) | (colour.blue() << 16);
-}
 
 IconText::IconText(SettingsAccess& settings, Dialogs& dialogs, Preview preview)
     : m_settings(settings)
@@ -37,7 +28,7 @@ void IconText::btnIconTextColorClick()
     const std::optional<QColor> chosen = m_dialogs.chooseColor(iconTextColor());
     if (!chosen || !chosen->isValid())
         return;
-    m_settings.setInteger(kColour, colorRefFromColor(*chosen));
+    m_settings.setInteger(kColour, qColorToColor(*chosen));
     updatePreview();
 }
 
@@ -49,7 +40,7 @@ void IconText::updatePreview()
 
 QColor IconText::iconTextColor() const
 {
-    return colorFromColorRef(m_settings.integer(kColour));
+    return colorToQColor(m_settings.integer(kColour));
 }
 
 } // namespace gw

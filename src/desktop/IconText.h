@@ -11,10 +11,6 @@ namespace gw {
 class Dialogs;
 class SettingsAccess;
 
-// The platform colour value: red in the low byte, then green, then blue.
-QColor colorFromColorRef(int value);
-int colorRefFromColor(const QColor& colour);
-
 class IconText
 {
 public:

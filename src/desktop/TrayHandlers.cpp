@@ -1,6 +1,7 @@
 #include "desktop/TrayHandlers.h"
 
 #include "desktop/TrayIcon.h"
+#include "settings/SettingNames.h"
 #include "settings/SettingsAccess.h"
 
 #include <QApplication>
@@ -11,7 +12,7 @@
 namespace gw {
 
 namespace {
-const QString kEnabled = QStringLiteral("Globewallenabled");
+const QString kEnabled = ctl::Globewallenabled;
 
 int roundHalfEven(double v)
 {

@@ -6,6 +6,7 @@
 #include "downloads/PartFile.h"
 #include "downloads/TransferDisplay.h"
 #include "settings/IniFile.h"
+#include "settings/SettingNames.h"
 #include "settings/SettingsAccess.h"
 #include "shared/AppState.h"
 #include "shared/Clock.h"
@@ -52,20 +53,20 @@ void DownloadEngine::log(const QString& message)
 void DownloadEngine::configureClient()
 {
     // Both are read at the moment of use; an empty agent means the built-in one.
-    const QString agent = m_settings.text(QStringLiteral("UserAgent"));
+    const QString agent = m_settings.text(ctl::UserAgent);
     m_http.setUserAgent(agent.isEmpty() ? HttpClient::defaultUserAgent() : agent);
-    m_http.setHttp10(m_settings.text(QStringLiteral("HttpProtocolVersion")) == QLatin1String("HTTP/1.0"));
+    m_http.setHttp10(m_settings.text(ctl::HttpProtocolVersion) == QLatin1String("HTTP/1.0"));
 }
 
 void DownloadEngine::ApplyProxySettings()
 {
     ProxySettings proxy = m_http.proxy();
-    if (m_settings.checked(QStringLiteral("cbUseProxy"))) {
+    if (m_settings.checked(ctl::cbUseProxy)) {
         proxy.basicAuth = true;
-        const QString host = m_settings.text(QStringLiteral("edtProxy")).trimmed();
+        const QString host = m_settings.text(ctl::edtProxy).trimmed();
         if (!host.isEmpty())
             proxy.host = host;
-        const QString port = m_settings.text(QStringLiteral("edtProxyPort")).trimmed();
+        const QString port = m_settings.text(ctl::edtProxyPort).trimmed();
         if (!port.isEmpty()) {
             // The field admits digits only; a port that is no usable number (hand-edited
             // settings file) keeps the previous one, like an empty field.
@@ -74,10 +75,10 @@ void DownloadEngine::ApplyProxySettings()
             if (ok && value > 0 && value <= 65535)
                 proxy.port = value;
         }
-        const QString user = m_settings.text(QStringLiteral("edtProxyName"));
+        const QString user = m_settings.text(ctl::edtProxyName);
         if (!user.isEmpty())
             proxy.user = user;
-        const QString password = m_settings.text(QStringLiteral("edtProxyPasswd"));
+        const QString password = m_settings.text(ctl::edtProxyPasswd);
         if (!password.isEmpty())
             proxy.password = password;
     } else {
@@ -274,7 +275,7 @@ bool DownloadEngine::newCopyPassesChecks(const QString& url, const QString& newC
     m_refusedForGood = false;
     // The cloud map must be a picture before the renderer sees it: an over-used free address
     // answers with a web page and status 200, and a transfer may end early.
-    if (!url.isEmpty() && url == m_settings.text(QStringLiteral("edtWebAdress"))) {
+    if (!url.isEmpty() && url == m_settings.text(ctl::edtWebAdress)) {
         const QString what = m_lastStatusCode == 200 ? cloudmap::problem(newCopy) : m_lastStatusLine;
         if (!what.isEmpty()) {
             log(QStringLiteral(" - Error: not a cloud map (") + what + QLatin1Char(')'));
@@ -283,7 +284,7 @@ bool DownloadEngine::newCopyPassesChecks(const QString& url, const QString& newC
         }
     }
     // The built-in cloud map only, compared exactly: no other address publishes a sum.
-    if (url == endpoints::cloudMap() && m_settings.checked(QStringLiteral("cbUseMD5ForCloudDownload"))
+    if (url == endpoints::cloudMap() && m_settings.checked(ctl::cbUseMD5ForCloudDownload)
         && !VerifyMD5(newCopy, destination))
         return false;
     return true;
@@ -320,7 +321,7 @@ void DownloadEngine::cleanUp()
     m_tray.setFrameIndex(0);
     m_tray.setIconList(TrayList::Globe);
     m_tray.setFrameIndex(0);
-    if (!m_settings.checked(QStringLiteral("Globewallenabled")))
+    if (!m_settings.checked(ctl::Globewallenabled))
         m_tray.setFrameIndex(m_tray.imageCount() - 1);
     m_display.setBusyCursor(false);
 }

@@ -4,11 +4,13 @@
 #include "downloads/DownloadRecords.h"
 #include "downloads/Md5.h"
 #include "downloads/TransferDisplay.h"
+#include "settings/SettingNames.h"
 #include "settings/SettingsAccess.h"
 #include "shared/AppState.h"
 #include "shared/Clock.h"
 #include "shared/Endpoints.h"
 #include "shared/Error.h"
+#include "shared/FlagGuard.h"
 #include "shared/Paths.h"
 
 #include <QFile>
@@ -22,7 +24,7 @@ const QString kHeadLogName = QStringLiteral("Globewall.HeadRequest.log");
 
 void DownloadEngine::writeHeadLog(const QString& entry)
 {
-    if (m_settings.integer(QStringLiteral("DebugLevel")) <= 0)
+    if (m_settings.integer(ctl::DebugLevel) <= 0)
         return;
     // Written like the scheduler's diagnostic logs: a log that cannot be written is an error.
     const QString path = programDir() + kHeadLogName;
@@ -109,15 +111,15 @@ bool DownloadEngine::VerifyMD5(const QString& fileName, const QString& destinati
 
 bool DownloadEngine::PingReply()
 {
-    BusyGuard busy(m_state.PingBusy);
-    const QString server = m_settings.text(QStringLiteral("PingServer")).trimmed();
+    FlagGuard busy(m_state.PingBusy);
+    const QString server = m_settings.text(ctl::PingServer).trimmed();
     if (server.contains(QLatin1Char('#')))
         return true;
     // Behind a proxy the proxy is what must answer. A proxy switched on without a host is
     // no proxy at all for the transfers, so the ping server is asked then.
     QString host = server;
-    if (m_settings.checked(QStringLiteral("cbUseProxy"))) {
-        const QString proxy = m_settings.text(QStringLiteral("edtProxy")).trimmed();
+    if (m_settings.checked(ctl::cbUseProxy)) {
+        const QString proxy = m_settings.text(ctl::edtProxy).trimmed();
         if (!proxy.isEmpty())
             host = proxy;
     }

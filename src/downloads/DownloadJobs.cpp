@@ -6,12 +6,14 @@
 #include "downloads/QuakeMarkers.h"
 #include "renderer/MarkerSatelliteFiles.h"
 #include "renderer/RendererLayout.h"
+#include "settings/SettingNames.h"
 #include "settings/SettingsAccess.h"
 #include "shared/AppState.h"
 #include "shared/Clock.h"
 #include "shared/DateTime.h"
 #include "shared/Dialogs.h"
 #include "shared/Endpoints.h"
+#include "shared/FlagGuard.h"
 #include "shared/LogSink.h"
 #include "shared/Paths.h"
 
@@ -22,10 +24,10 @@ namespace gw {
 
 namespace {
 
-const QString kGrid = QStringLiteral("sgDownloadFiles");
-const QString kWebAdress = QStringLiteral("edtWebAdress");
-const QString kFileDestination = QStringLiteral("edtFileDestination");
-const QString kExecuteAfter = QStringLiteral("edtExecuteFileAfterDownload");
+const QString kGrid = ctl::sgDownloadFiles;
+const QString kWebAdress = ctl::edtWebAdress;
+const QString kFileDestination = ctl::edtFileDestination;
+const QString kExecuteAfter = ctl::edtExecuteFileAfterDownload;
 
 } // namespace
 
@@ -125,7 +127,7 @@ void DownloadJobs::writeSatelliteFile(const Item& item)
 {
     if (extensionOf(item.destination) != QLatin1String(".tle"))
         return;
-    const RendererLayout layout(m_settings.text(QStringLiteral("edtAppFile")), m_home);
+    const RendererLayout layout(m_settings.text(ctl::edtAppFile), m_home);
     MarkerSatelliteFiles::writeSatelliteFileFor(
         item.destination, {layout.satelliteImagesFolder(), layout.systemFolder() + QStringLiteral("images/")});
 }
@@ -186,7 +188,7 @@ bool DownloadJobs::afterRequest(const Item& item)
 
 void DownloadJobs::runProgram()
 {
-    if (!m_settings.checked(QStringLiteral("cbExecuteFileAfterDownload")))
+    if (!m_settings.checked(ctl::cbExecuteFileAfterDownload))
         return;
     const QString file = m_settings.text(kExecuteAfter);
     if (fileExists(file) && m_actions.executeFile)
@@ -195,13 +197,13 @@ void DownloadJobs::runProgram()
 
 void DownloadJobs::startRendererUnlessBusy()
 {
-    if (m_settings.checked(QStringLiteral("cbStartAfterDownload")) && !m_state.DownloadBusy && !m_state.RenderBusy)
+    if (m_settings.checked(ctl::cbStartAfterDownload) && !m_state.DownloadBusy && !m_state.RenderBusy)
         StartXPlanet();
 }
 
 void DownloadJobs::synchronizeTime()
 {
-    if (m_settings.checked(QStringLiteral("cbAdjustTime")) && m_actions.synchronizeTime)
+    if (m_settings.checked(ctl::cbAdjustTime) && m_actions.synchronizeTime)
         m_actions.synchronizeTime();
 }
 
@@ -233,12 +235,12 @@ void DownloadJobs::StartXPlanet()
 
 bool DownloadJobs::cloudIntervalJob()
 {
-    BusyGuard job(m_state.JobBusy);
+    FlagGuard job(m_state.JobBusy);
     if (m_engine.stopped())
         return true; // the program ends: nothing is tried, nothing to report
     if (!m_engine.PingReply())
         return false;
-    BusyGuard busy(m_state.TimedDownloadBusy);
+    FlagGuard busy(m_state.TimedDownloadBusy);
     const Item cloud = cloudItem();
     QString lastModified;
     bool isFresh = false;
@@ -266,7 +268,7 @@ bool DownloadJobs::cloudIntervalJob()
 
 bool DownloadJobs::cloudFixedTimeJob()
 {
-    BusyGuard job(m_state.JobBusy);
+    FlagGuard job(m_state.JobBusy);
     if (m_engine.stopped())
         return true; // the program ends: nothing is tried, nothing to report
     if (!m_engine.PingReply())
@@ -290,12 +292,12 @@ bool DownloadJobs::cloudFixedTimeJob()
 
 bool DownloadJobs::listJob()
 {
-    BusyGuard job(m_state.JobBusy);
+    FlagGuard job(m_state.JobBusy);
     if (m_engine.stopped())
         return true; // the program ends: nothing is tried, nothing to report
     if (!m_engine.PingReply())
         return false;
-    BusyGuard busy(m_state.TimedDownloadBusy);
+    FlagGuard busy(m_state.TimedDownloadBusy);
     // The list counts as gone through also when an error ends it early; otherwise the error
     // would come back at every tick instead of once per period.
     auto checked = qScopeGuard([this] { m_state.LastFileCheckTime = m_clock.now(); });
@@ -325,7 +327,7 @@ void DownloadJobs::btnCheckDownloadsClick()
 {
     if (manualJobsBlocked())
         return;
-    BusyGuard job(m_state.JobBusy);
+    FlagGuard job(m_state.JobBusy);
 
     bool cloudDownloaded = false;
     const Item cloud = cloudItem();
@@ -363,7 +365,7 @@ void DownloadJobs::btnCheckDownloadsClick()
     // A new list item alone is no reason to render: only a new cloud map changes the picture.
     if (cloudDownloaded && !m_engine.stopped()) {
         runProgram();
-        if (m_settings.checked(QStringLiteral("cbStartAfterDownload")))
+        if (m_settings.checked(ctl::cbStartAfterDownload))
             StartXPlanet();
     }
 }
@@ -372,7 +374,7 @@ void DownloadJobs::btnDownloadCloudNowClick()
 {
     if (manualJobsBlocked())
         return;
-    BusyGuard job(m_state.JobBusy);
+    FlagGuard job(m_state.JobBusy);
     const Item cloud = cloudItem();
     if (!hostAllowsForced(cloud))
         return;
@@ -391,7 +393,7 @@ void DownloadJobs::btnDownloadTleNowClick()
 {
     if (manualJobsBlocked())
         return;
-    BusyGuard job(m_state.JobBusy);
+    FlagGuard job(m_state.JobBusy);
     for (int row = 1; row < listRows() && !m_engine.stopped(); ++row) {
         Item item;
         if (!listItem(row, &item) || !hostAllowsForced(item))
@@ -448,7 +450,7 @@ void DownloadJobs::edtWebAdressChange()
     // No file name yet (an empty address, or one ending in "/"): a folder is no destination.
     const QString proposal =
         name.isEmpty() ? QString()
-                       : RendererLayout(m_settings.text(QStringLiteral("edtAppFile")), m_home).imagesFolder() + name;
+                       : RendererLayout(m_settings.text(ctl::edtAppFile), m_home).imagesFolder() + name;
     m_proposedDestination = proposal;
     if (proposal != destination)
         m_settings.setText(kFileDestination, proposal);

@@ -135,14 +135,4 @@ std::optional<int> configNumber(const QString& value)
     return static_cast<int>(std::lround(number));
 }
 
-QColor colorToQColor(int color)
-{
-    return QColor(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
-}
-
-int qColorToColor(const QColor& color)
-{
-    return color.red() + 256 * color.green() + 65536 * color.blue();
-}
-
 } // namespace gw

@@ -1,7 +1,8 @@
 #pragma once
 // Colour text of the renderer's configuration files: "{red,green,blue}". A colour value holds
 // red in the lowest byte, then green, then blue.
-#include <QColor>
+#include "shared/ColorValue.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -30,8 +31,5 @@ std::optional<int> configColor(const QString& value, const QStringList& nameFile
 // A number of the configuration, which xplanet reads as a decimal ("1.5"): the nearest whole
 // number. Empty when it is no number.
 std::optional<int> configNumber(const QString& value);
-
-QColor colorToQColor(int color);
-int qColorToColor(const QColor& color);
 
 } // namespace gw

@@ -1,6 +1,7 @@
 #include "renderer/ConfigEditor.h"
 
 #include "renderer/ColorText.h"
+#include "settings/SettingNames.h"
 #include "settings/SettingsAccess.h"
 #include "shared/Dialogs.h"
 #include "shared/Error.h"
@@ -12,8 +13,8 @@ namespace gw {
 
 namespace {
 
-const QString kDdbConfig = QStringLiteral("ddbConfig");
-const QString kBody = QStringLiteral("ddbBodyTarget");
+const QString kDdbConfig = ctl::ddbConfig;
+const QString kBody = ctl::ddbBodyTarget;
 
 // Sets a flag for the lifetime of the scope, also when the scope is left by an error, so
 // that edits after a failed reading are written again.
@@ -62,7 +63,7 @@ bool ConfigEditor::ConfigLoading() const
 
 RendererLayout ConfigEditor::layout() const
 {
-    return RendererLayout(m_settings.text(QStringLiteral("edtAppFile")), m_home);
+    return RendererLayout(m_settings.text(ctl::edtAppFile), m_home);
 }
 
 QString ConfigEditor::workingFile() const
@@ -130,13 +131,13 @@ QStringList ConfigEditor::getConfigTextOfBody(const QString& path, const QString
 
 void ConfigEditor::getParameterFromConfig(const QStringList& lines, const QString& body)
 {
-    const QString markers = QStringLiteral("mMarkerfiles");
-    const QString satellites = QStringLiteral("mSatfiles");
+    const QString markers = ctl::mMarkerfiles;
+    const QString satellites = ctl::mSatfiles;
     m_settings.setLines(markers, {});
     m_settings.setLines(satellites, {});
-    for (const char* field : {"map", "night_map", "cloud_map"})
-        m_settings.setText(QLatin1String(field), QString());
-    m_settings.setChecked(QStringLiteral("cbDrawOrbit"), false);
+    for (const QString& field : {ctl::map, ctl::night_map, ctl::cloud_map})
+        m_settings.setText(field, QString());
+    m_settings.setChecked(ctl::cbDrawOrbit, false);
 
     const qsizetype header = findBodySection(lines, body);
     if (header < 0)
@@ -158,13 +159,13 @@ void ConfigEditor::getParameterFromConfig(const QStringList& lines, const QStrin
         else if (key == QLatin1String("map") || key == QLatin1String("night_map") || key == QLatin1String("cloud_map"))
             m_settings.setText(key.toString(), value);
         else if (key == QLatin1String("draw_orbit"))
-            m_settings.setChecked(QStringLiteral("cbDrawOrbit"), value == QLatin1String("true"));
+            m_settings.setChecked(ctl::cbDrawOrbit, value == QLatin1String("true"));
         else if (key == QLatin1String("magnify"))
-            showValue(QStringLiteral("seMagnify"), configNumber(value));
+            showValue(ctl::seMagnify, configNumber(value));
         else if (key == QLatin1String("color"))
-            showValue(QStringLiteral("BodyColor"), configColor(value, colorNameFiles()));
+            showValue(ctl::BodyColor, configColor(value, colorNameFiles()));
         else if (key == QLatin1String("orbit_color"))
-            showValue(QStringLiteral("OrbitColor"), configColor(value, colorNameFiles()));
+            showValue(ctl::OrbitColor, configColor(value, colorNameFiles()));
     }
 }
 
@@ -203,7 +204,7 @@ void ConfigEditor::btnApplyChangesClick()
 
 void ConfigEditor::showBodyText(const QString& path)
 {
-    m_settings.setLines(QStringLiteral("mBodyText"), getConfigTextOfBody(path, m_settings.text(kBody)));
+    m_settings.setLines(ctl::mBodyText, getConfigTextOfBody(path, m_settings.text(kBody)));
 }
 
 void ConfigEditor::editOne(const QString& key, const QString& value)
@@ -213,32 +214,32 @@ void ConfigEditor::editOne(const QString& key, const QString& value)
     changeConfigParameter(m_settings.text(kBody), key, {value});
 }
 
-void ConfigEditor::mapChange() { editOne(QStringLiteral("map"), m_settings.text(QStringLiteral("map")).trimmed()); }
+void ConfigEditor::mapChange() { editOne(QStringLiteral("map"), m_settings.text(ctl::map).trimmed()); }
 
 void ConfigEditor::night_mapChange()
 {
-    editOne(QStringLiteral("night_map"), m_settings.text(QStringLiteral("night_map")).trimmed());
+    editOne(QStringLiteral("night_map"), m_settings.text(ctl::night_map).trimmed());
 }
 
 void ConfigEditor::cloud_mapChange()
 {
-    editOne(QStringLiteral("cloud_map"), m_settings.text(QStringLiteral("cloud_map")).trimmed());
+    editOne(QStringLiteral("cloud_map"), m_settings.text(ctl::cloud_map).trimmed());
 }
 
 void ConfigEditor::cbDrawOrbitClick()
 {
-    const bool ticked = m_settings.checked(QStringLiteral("cbDrawOrbit"));
+    const bool ticked = m_settings.checked(ctl::cbDrawOrbit);
     editOne(QStringLiteral("draw_orbit"), ticked ? QStringLiteral("true") : QStringLiteral("false"));
 }
 
 void ConfigEditor::seMagnifyChange()
 {
-    editOne(QStringLiteral("magnify"), QString::number(m_settings.integer(QStringLiteral("seMagnify"))));
+    editOne(QStringLiteral("magnify"), QString::number(m_settings.integer(ctl::seMagnify)));
 }
 
-void ConfigEditor::btnColorClick() { chooseColor(QStringLiteral("BodyColor"), QStringLiteral("color")); }
+void ConfigEditor::btnColorClick() { chooseColor(ctl::BodyColor, QStringLiteral("color")); }
 
-void ConfigEditor::btnOrbitColorClick() { chooseColor(QStringLiteral("OrbitColor"), QStringLiteral("orbit_color")); }
+void ConfigEditor::btnOrbitColorClick() { chooseColor(ctl::OrbitColor, QStringLiteral("orbit_color")); }
 
 void ConfigEditor::chooseColor(const QString& control, const QString& key)
 {
@@ -255,21 +256,21 @@ void ConfigEditor::chooseColor(const QString& control, const QString& key)
     changeConfigParameter(m_settings.text(kBody), key, {ColorToStr(color)});
 }
 
-void ConfigEditor::btnDayImageClick() { chooseImage(QStringLiteral("select day image"), QStringLiteral("map")); }
+void ConfigEditor::btnDayImageClick() { chooseImage(QStringLiteral("select day image"), ctl::map); }
 
 void ConfigEditor::btnNightImageClick()
 {
-    chooseImage(QStringLiteral("select night image"), QStringLiteral("night_map"));
+    chooseImage(QStringLiteral("select night image"), ctl::night_map);
 }
 
 void ConfigEditor::btnCloudImageClick()
 {
-    chooseImage(QStringLiteral("select cloud image"), QStringLiteral("cloud_map"));
+    chooseImage(QStringLiteral("select cloud image"), ctl::cloud_map);
 }
 
 void ConfigEditor::btnBackImageClick()
 {
-    chooseImage(QStringLiteral("select background image"), QStringLiteral("edtBackImage"));
+    chooseImage(QStringLiteral("select background image"), ctl::edtBackImage);
 }
 
 void ConfigEditor::chooseImage(const QString& title, const QString& field)

@@ -7,6 +7,7 @@
 #include "background/DesktopBackend.h"
 #include "background/PictureFiles.h"
 #include "renderer/CommandLine.h"
+#include "settings/SettingNames.h"
 #include "settings/SettingsAccess.h"
 #include "shared/AppState.h"
 #include "shared/Clock.h"
@@ -45,8 +46,8 @@ void RenderControl::renderForDesktop(ProcessLauncher& exec, bool hideApp)
 {
     m_sequenceKilled = false;
     // The user's own parameters may already say where the picture goes: they win.
-    if (m_settings.checked(QStringLiteral("rbStringParameter"))
-        && argumentsChooseOutput(splitArguments(m_settings.text(QStringLiteral("edtParameter"))))) {
+    if (m_settings.checked(ctl::rbStringParameter)
+        && argumentsChooseOutput(splitArguments(m_settings.text(ctl::edtParameter)))) {
         if (!m_ownOutputLogged)
             m_log.appendLine(DateTimeToStr(m_clock.now())
                              + QStringLiteral(" - Desktop background: the additional parameters choose the output "
@@ -58,18 +59,18 @@ void RenderControl::renderForDesktop(ProcessLauncher& exec, bool hideApp)
     m_ownOutputLogged = false;
 
     DesktopKind kind = DesktopKind::Automatic;
-    desktopFromCaption(m_settings.text(QStringLiteral("ddbDesktopBackground")), &kind);
+    desktopFromCaption(m_settings.text(ctl::ddbDesktopBackground), &kind);
     if (kind == DesktopKind::Automatic)
         kind = detectedDesktop();
     const std::unique_ptr<DesktopBackend> backend = makeBackend(kind);
     const MonitorList monitors = m_monitors ? m_monitors() : MonitorList();
-    const int debugLevel = m_settings.integer(QStringLiteral("DebugLevel"));
+    const int debugLevel = m_settings.integer(ctl::DebugLevel);
     const QString summary = QStringLiteral("desktop: ") + desktopCaption(kind) + QStringLiteral(", ")
                             + QString::number(std::max<qsizetype>(monitors.size(), 1))
                             + (monitors.size() > 1 ? QStringLiteral(" monitors") : QStringLiteral(" monitor"));
 
     ApplyRequest request;
-    request.command = splitArguments(m_settings.text(QStringLiteral("edtBackgroundCommand")));
+    request.command = splitArguments(m_settings.text(ctl::edtBackgroundCommand));
     request.timeoutMs = m_applyTimeLimit;
     request.monitors = static_cast<int>(std::max<qsizetype>(monitors.size(), 1));
 

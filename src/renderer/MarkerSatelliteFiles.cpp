@@ -3,6 +3,7 @@
 #include "renderer/ConfigEditor.h"
 #include "renderer/ConfigText.h"
 #include "renderer/RendererLayout.h"
+#include "settings/SettingNames.h"
 #include "settings/SettingsAccess.h"
 #include "shared/AtomicFile.h"
 #include "shared/Dialogs.h"
@@ -16,8 +17,8 @@ namespace gw {
 
 namespace {
 
-const QString kMarkers = QStringLiteral("mMarkerfiles");
-const QString kSatellites = QStringLiteral("mSatfiles");
+const QString kMarkers = ctl::mMarkerfiles;
+const QString kSatellites = ctl::mSatfiles;
 const QString kAllFiles = QStringLiteral("all files (*.*)|*.*");
 
 QString withoutSlash(QString folder)
@@ -67,7 +68,7 @@ bool MarkerSatelliteFiles::addEntry(const QString& list, const QString& key, con
         return false;
     entries << name;
     m_settings.setLines(list, entries);
-    return m_config.changeConfigParameter(m_settings.text(QStringLiteral("ddbBodyTarget")), key, entries);
+    return m_config.changeConfigParameter(m_settings.text(ctl::ddbBodyTarget), key, entries);
 }
 
 bool MarkerSatelliteFiles::addMarkerFile(const QString& name)
@@ -130,7 +131,7 @@ void MarkerSatelliteFiles::removeRows(const QString& list, const QString& key, c
         if (!selectedRows.contains(i))
             kept << entries.at(i);
     m_settings.setLines(list, kept);
-    m_config.changeConfigParameter(m_settings.text(QStringLiteral("ddbBodyTarget")), key, kept);
+    m_config.changeConfigParameter(m_settings.text(ctl::ddbBodyTarget), key, kept);
 }
 
 void MarkerSatelliteFiles::btnRemoveMarkerfileClick(const QList<int>& selectedRows)

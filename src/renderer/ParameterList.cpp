@@ -1,7 +1,8 @@
 #include "renderer/ParameterList.h"
 
 #include "renderer/RendererLayout.h"
-#include "settings/ControlCatalogue.h"
+#include "settings/SettingNames.h"
+#include "settings/SettingsTable.h"
 #include "settings/SettingsAccess.h"
 
 #include <QFileInfo>
@@ -40,49 +41,49 @@ QString centerEntry(int x, int y)
 QStringList GenParameterListFromNewEasy(const SettingsAccess& s, const RendererLayout& layout, QRandomGenerator& random)
 {
     QStringList list;
-    const QString config = s.text(QStringLiteral("ddbConfig"));
+    const QString config = s.text(ctl::ddbConfig);
     if (!config.isEmpty())
         list << QStringLiteral("-config ") + config;
     list << QStringLiteral("-num_times 1");
-    list << QStringLiteral("-body ") + s.text(QStringLiteral("ddbViewBody"));
-    list << QStringLiteral("-radius ") + QString::number(s.integer(QStringLiteral("seRadius2")));
+    list << QStringLiteral("-body ") + s.text(ctl::ddbViewBody);
+    list << QStringLiteral("-radius ") + QString::number(s.integer(ctl::seRadius2));
 
-    if (s.checked(QStringLiteral("cbBackImage"))) {
-        const QString name = s.text(QStringLiteral("edtBackImage"));
+    if (s.checked(ctl::cbBackImage)) {
+        const QString name = s.text(ctl::edtBackImage);
         // A file, not the images folder itself when the name is empty.
         if (QFileInfo(layout.imagesFolder() + name).isFile())
             list << QStringLiteral("-background ") + name;
     }
 
-    if (s.checked(QStringLiteral("rbLatLon")))
-        list << QStringLiteral("-lat ") + QString::number(s.integer(QStringLiteral("seLat"))) + QStringLiteral(" -lon ")
-                + QString::number(s.integer(QStringLiteral("seLon")));
-    if (s.checked(QStringLiteral("rbOrigin")))
+    if (s.checked(ctl::rbLatLon))
+        list << QStringLiteral("-lat ") + QString::number(s.integer(ctl::seLat)) + QStringLiteral(" -lon ")
+                + QString::number(s.integer(ctl::seLon));
+    if (s.checked(ctl::rbOrigin))
         list << QStringLiteral("-origin ")
-                + (s.checked(QStringLiteral("cbOriginOpposite")) ? QStringLiteral("-") : QString())
-                + s.text(QStringLiteral("cbOrigin"));
-    if (s.checked(QStringLiteral("rbRandomViewpoint")))
+                + (s.checked(ctl::cbOriginOpposite) ? QStringLiteral("-") : QString())
+                + s.text(ctl::cbOrigin);
+    if (s.checked(ctl::rbRandomViewpoint))
         list << QStringLiteral("-random");
-    if (s.checked(QStringLiteral("cbViewLabel")))
+    if (s.checked(ctl::cbViewLabel))
         list << QStringLiteral("-label");
 
-    if (s.checked(QStringLiteral("cbUseTempDir"))) {
+    if (s.checked(ctl::cbUseTempDir)) {
         QString folder = layout.rendererFolder();
         if (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
             folder.chop(1);
         // The only quoted value: the launcher groups it into one argument.
         list << QStringLiteral("-tmpdir \"") + folder + QLatin1Char('"');
     }
-    if (s.checked(QStringLiteral("cbSaveDesktopFile")))
+    if (s.checked(ctl::cbSaveDesktopFile))
         list << QStringLiteral("-save_desktop_file");
 
-    const QString projection = projectionEntry(s.text(QStringLiteral("cbProjektion")), random);
+    const QString projection = projectionEntry(s.text(ctl::cbProjektion), random);
     if (!projection.isEmpty())
         list << projection;
 
-    list << QStringLiteral("-rotate ") + QString::number(s.integer(QStringLiteral("seRotate")));
-    if (s.checked(QStringLiteral("cbCenter")))
-        list << centerEntry(s.integer(QStringLiteral("seCenterX")), s.integer(QStringLiteral("seCenterY")));
+    list << QStringLiteral("-rotate ") + QString::number(s.integer(ctl::seRotate));
+    if (s.checked(ctl::cbCenter))
+        list << centerEntry(s.integer(ctl::seCenterX), s.integer(ctl::seCenterY));
     return list;
 }
 

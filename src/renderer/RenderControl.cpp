@@ -1,6 +1,7 @@
 #include "renderer/RenderControl.h"
 
 #include "renderer/ParameterList.h"
+#include "settings/SettingNames.h"
 #include "settings/SettingsAccess.h"
 #include "shared/AppState.h"
 #include "shared/AtomicFile.h"
@@ -119,7 +120,7 @@ RenderControl::~RenderControl() = default;
 
 RendererLayout RenderControl::layout() const
 {
-    return RendererLayout(m_settings.text(QStringLiteral("edtAppFile")), m_home);
+    return RendererLayout(m_settings.text(ctl::edtAppFile), m_home);
 }
 
 ProcessLauncher& RenderControl::freeLauncher(std::unique_ptr<ProcessLauncher>& spare)
@@ -134,11 +135,11 @@ ProcessLauncher& RenderControl::freeLauncher(std::unique_ptr<ProcessLauncher>& s
 // Tested in this order; with none selected the previous class holds.
 void RenderControl::applyPriority(ProcessLauncher& exec) const
 {
-    if (m_settings.checked(QStringLiteral("rbIdle")))
+    if (m_settings.checked(ctl::rbIdle))
         exec.setPriorityClass(TPriorClass::pcIdle);
-    else if (m_settings.checked(QStringLiteral("rbNormal")))
+    else if (m_settings.checked(ctl::rbNormal))
         exec.setPriorityClass(TPriorClass::pcNormal);
-    else if (m_settings.checked(QStringLiteral("rbHigh")))
+    else if (m_settings.checked(ctl::rbHigh))
         exec.setPriorityClass(TPriorClass::pcHigh);
 }
 
@@ -183,13 +184,13 @@ bool RenderControl::renderOnce(Trigger trigger)
     RenderScope render(*this);
     LaunchScope launch(*this, exec);
 
-    const bool hideApp = m_settings.checked(QStringLiteral("cbHideApp"));
+    const bool hideApp = m_settings.checked(ctl::cbHideApp);
     exec.setRedirectOutput(!hideApp);
     applyPriority(exec);
     exec.setWait(true);
 
-    const QString before = m_settings.text(QStringLiteral("edtExecuteBefore"));
-    if (m_settings.checked(QStringLiteral("cbExecuteBefore")) && QFileInfo(before).isFile()) {
+    const QString before = m_settings.text(ctl::edtExecuteBefore);
+    if (m_settings.checked(ctl::cbExecuteBefore) && QFileInfo(before).isFile()) {
         m_tray.setAnimate(true);
         exec.setExeName(before);
         exec.setExePath(folderOf(before));
@@ -198,7 +199,7 @@ bool RenderControl::renderOnce(Trigger trigger)
         stopAnimationUnlessOthersWait();
     }
 
-    const QString appFile = m_settings.text(QStringLiteral("edtAppFile"));
+    const QString appFile = m_settings.text(ctl::edtAppFile);
     if (QFileInfo(appFile).isFile()) {
         const RendererLayout folders = layout();
         m_tray.setAnimate(true);
@@ -208,14 +209,14 @@ bool RenderControl::renderOnce(Trigger trigger)
         QDir().mkpath(folders.rendererFolder());
         exec.setExePath(folders.rendererFolder());
         exec.ExeParams().clear();
-        if (m_settings.checked(QStringLiteral("rbStringParameter")))
-            exec.ExeParams() << m_settings.text(QStringLiteral("edtParameter"));
+        if (m_settings.checked(ctl::rbStringParameter))
+            exec.ExeParams() << m_settings.text(ctl::edtParameter);
         exec.ExeParams() << GenParameterListFromNewEasy(m_settings, folders);
         renderForDesktop(exec, hideApp);
-        if (m_settings.checked(QStringLiteral("cbRestoreTrans")) && m_restoreTransparency)
+        if (m_settings.checked(ctl::cbRestoreTrans) && m_restoreTransparency)
             m_restoreTransparency();
         stopAnimationUnlessOthersWait();
-        if (!m_settings.checked(QStringLiteral("Globewallenabled")) && m_tray.imageCount() > 0)
+        if (!m_settings.checked(ctl::Globewallenabled) && m_tray.imageCount() > 0)
             m_tray.setFrameIndex(m_tray.imageCount() - 1);
         return false;
     }
@@ -278,7 +279,7 @@ void RenderControl::pmKillNowClick()
 
 bool RenderControl::btnAppFileClick()
 {
-    const QString current = m_settings.text(QStringLiteral("edtAppFile"));
+    const QString current = m_settings.text(ctl::edtAppFile);
     FileDialogRequest request;
     // The Linux renderer file has no extension: the filter and proposed name follow that.
     request.title = QStringLiteral("select xplanet.exe");
@@ -289,18 +290,18 @@ bool RenderControl::btnAppFileClick()
     if (chosen.isEmpty())
         return false;
 
-    m_settings.setText(QStringLiteral("edtAppFile"), chosen);
+    m_settings.setText(ctl::edtAppFile, chosen);
     emit appFileHintChanged(chosen);
 
     const QString images = RendererLayout(chosen, m_home).imagesFolder();
-    const QString destination = m_settings.text(QStringLiteral("edtFileDestination"));
+    const QString destination = m_settings.text(ctl::edtFileDestination);
     if (!destination.toUpper().contains(images.toUpper())) {
         const QString question = QStringLiteral("Change the download destination path\nfrom: ") + destination
                                  + QStringLiteral("\nto: ") + images;
         if (m_dialogs.askYesNo(MessageKind::Confirmation, question)) {
-            const QString address = m_settings.text(QStringLiteral("edtWebAdress"));
+            const QString address = m_settings.text(ctl::edtWebAdress);
             const qsizetype cut = std::max(address.lastIndexOf(QLatin1Char('/')), address.lastIndexOf(QLatin1Char('\\')));
-            m_settings.setText(QStringLiteral("edtFileDestination"), images + address.mid(cut + 1));
+            m_settings.setText(ctl::edtFileDestination, images + address.mid(cut + 1));
         }
     }
     return true;
@@ -308,7 +309,7 @@ bool RenderControl::btnAppFileClick()
 
 void RenderControl::btnExecuteBeforeClick()
 {
-    const QString current = m_settings.text(QStringLiteral("edtExecuteBefore"));
+    const QString current = m_settings.text(ctl::edtExecuteBefore);
     FileDialogRequest request;
     request.title = QStringLiteral("select file to be executed before rendering");
     request.proposedFile = current;
@@ -317,7 +318,7 @@ void RenderControl::btnExecuteBeforeClick()
     request.startFolder = folderOf(current);
     const QString chosen = m_dialogs.getOpenFile(request);
     if (!chosen.isEmpty())
-        m_settings.setText(QStringLiteral("edtExecuteBefore"), chosen);
+        m_settings.setText(ctl::edtExecuteBefore, chosen);
 }
 
 QString RenderControl::unpackedReadme(const QString& gzFile) const

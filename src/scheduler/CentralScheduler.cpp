@@ -2,6 +2,7 @@
 
 #include "scheduler/SystemState.h"
 #include "scheduler/TimedJobs.h"
+#include "settings/SettingNames.h"
 #include "settings/SettingsAccess.h"
 #include "shared/AppState.h"
 #include "shared/LogSink.h"
@@ -68,18 +69,18 @@ CentralScheduler::CentralScheduler(SettingsAccess& settings, AppState& state, Lo
 
 bool CentralScheduler::enabled() const
 {
-    return m_settings.checked(QStringLiteral("Globewallenabled"));
+    return m_settings.checked(ctl::Globewallenabled);
 }
 
 void CentralScheduler::seedStartTimes()
 {
-    if (!m_settings.checked(QStringLiteral("cbLaunchAtStart")))
+    if (!m_settings.checked(ctl::cbLaunchAtStart))
         m_state.LastRenderTime = m_clock.now();
-    const int perDay = m_settings.integer(QStringLiteral("seDownloadChecksPerDay"));
+    const int perDay = m_settings.integer(ctl::seDownloadChecksPerDay);
     if (perDay > 0)
         m_state.LastFileCheckTime = m_clock.now() + kFirstListDownloadLead - 1.0 / perDay;
     // The first interval cloud check comes one minute after start.
-    const int minutes = m_settings.integer(QStringLiteral("seCheckForNewFiles"));
+    const int minutes = m_settings.integer(ctl::seCheckForNewFiles);
     m_state.LastCloudCheckTime = m_clock.now() - (minutes - 1) * OneMinute;
 }
 
@@ -106,25 +107,25 @@ bool CentralScheduler::gatePassed()
         return false;
     if (m_system.ScreensaverRunning())
         return false;
-    if (m_system.RunningOnBattery() && m_settings.checked(QStringLiteral("cbDontUseOnBattery")))
+    if (m_system.RunningOnBattery() && m_settings.checked(ctl::cbDontUseOnBattery))
         return false;
     return enabled();
 }
 
 void CentralScheduler::intervalRender()
 {
-    if (!m_settings.checked(QStringLiteral("cbStartEveryXsec")))
+    if (!m_settings.checked(ctl::cbStartEveryXsec))
         return;
-    const double interval = m_settings.integer(QStringLiteral("SpinEdit")) * OneSecond;
+    const double interval = m_settings.integer(ctl::SpinEdit) * OneSecond;
     if (due(interval, m_clock.now(), m_state.LastRenderTime))
         m_jobs.StartXPlanet();
 }
 
 void CentralScheduler::intervalCloudCheck(bool& pingOk)
 {
-    if (!m_settings.checked(QStringLiteral("cbCheckForNewFile")))
+    if (!m_settings.checked(ctl::cbCheckForNewFile))
         return;
-    const double interval = m_settings.integer(QStringLiteral("seCheckForNewFiles")) * OneMinute;
+    const double interval = m_settings.integer(ctl::seCheckForNewFiles) * OneMinute;
     if (!due(interval, m_clock.now(), m_state.LastCloudCheckTime))
         return;
     ClearOnExit guard(m_state.TimedDownloadBusy);
@@ -133,14 +134,14 @@ void CentralScheduler::intervalCloudCheck(bool& pingOk)
 
 void CentralScheduler::fixedTimeCloudDownload(bool& pingOk)
 {
-    if (!m_settings.checked(QStringLiteral("cbDownload")))
+    if (!m_settings.checked(ctl::cbDownload))
         return;
     const TDateTime now = m_clock.now();
     const int hour = hourOf(now);
     const int minute = minuteOf(now);
     // All lines are looked at; the last match is remembered. A line equal to the one that
     // fired last is passed over, so a time fires once in its minute.
-    for (const QString& line : m_settings.lines(QStringLiteral("mTime"))) {
+    for (const QString& line : m_settings.lines(ctl::mTime)) {
         if (line == m_state.LastCloudTimeEntry)
             continue;
         const auto time = parseTimeLine(line);
@@ -155,9 +156,9 @@ void CentralScheduler::fixedTimeCloudDownload(bool& pingOk)
 
 void CentralScheduler::periodicListDownload(bool& pingOk)
 {
-    if (!m_settings.checked(QStringLiteral("cbCheckForUpdate")))
+    if (!m_settings.checked(ctl::cbCheckForUpdate))
         return;
-    const int perDay = m_settings.integer(QStringLiteral("seDownloadChecksPerDay"));
+    const int perDay = m_settings.integer(ctl::seDownloadChecksPerDay);
     if (perDay <= 0)
         return;
     if (!due(1.0 / perDay, m_clock.now(), m_state.LastFileCheckTime))

@@ -1,6 +1,7 @@
 #include "scheduler/SystemState.h"
 
 #include "scheduler/ScreensaverQuery.h"
+#include "settings/SettingNames.h"
 #include "settings/SettingsAccess.h"
 #include "shared/Error.h"
 #include "shared/Paths.h"
@@ -79,7 +80,7 @@ SystemState::SystemState(const SettingsAccess& settings, const Clock& clock, QSt
 
 bool SystemState::RunningOnBattery()
 {
-    if (!m_settings.checked(QStringLiteral("BatteryDetection")))
+    if (!m_settings.checked(ctl::BatteryDetection))
         return false;
     if (!powerSupplyOnBattery(m_powerSupplyRoot))
         return false;
@@ -90,7 +91,7 @@ bool SystemState::RunningOnBattery()
 
 bool SystemState::ScreensaverRunning()
 {
-    if (!m_settings.checked(QStringLiteral("ScreensaverDetection")))
+    if (!m_settings.checked(ctl::ScreensaverDetection))
         return false;
     if (!m_screensaverQuery())
         return false;
@@ -101,7 +102,7 @@ bool SystemState::ScreensaverRunning()
 
 void SystemState::WriteToLog(const QString& file, const QString& line) const
 {
-    if (m_settings.integer(QStringLiteral("DebugLevel")) <= 0)
+    if (m_settings.integer(ctl::DebugLevel) <= 0)
         return;
     QFile f(file);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Append))

@@ -1,6 +1,7 @@
 #include "settings/MemorySettings.h"
 
-#include "settings/ControlCatalogue.h"
+#include "settings/SettingNames.h"
+#include "settings/SettingsTable.h"
 
 namespace gw {
 
@@ -13,7 +14,7 @@ QString cellKey(const QString& name, int column, int row)
 
 MemorySettings::MemorySettings()
 {
-    for (const ControlSpec& spec : controlCatalogue()) {
+    for (const SettingSpec& spec : settingsTable()) {
         switch (spec.kind) {
         case ControlKind::Memo:
         case ControlKind::ListBox:
@@ -35,9 +36,9 @@ MemorySettings::MemorySettings()
             m_values[spec.name] = spec.windowDefault;
         }
     }
-    m_lines[QStringLiteral("ddbBodyTarget")] = bodyList();
-    m_lines[QStringLiteral("ddbViewBody")] = bodyList().mid(1);
-    m_lines[QStringLiteral("cbProjektion")] = projectionList();
+    m_lines[ctl::ddbBodyTarget] = bodyList();
+    m_lines[ctl::ddbViewBody] = bodyList().mid(1);
+    m_lines[ctl::cbProjektion] = projectionList();
 }
 
 bool MemorySettings::checked(const QString& name) const
@@ -48,7 +49,7 @@ bool MemorySettings::checked(const QString& name) const
 
 void MemorySettings::setChecked(const QString& name, bool value)
 {
-    const ControlSpec* spec = findControl(name);
+    const SettingSpec* spec = findSetting(name);
     if (value && spec && spec->kind == ControlKind::RadioButton)
         for (const QString& other : radioGroupMembers(spec->radioGroup))
             m_values[other] = false;
@@ -67,7 +68,7 @@ void MemorySettings::setText(const QString& name, const QString& value)
 
 int MemorySettings::integer(const QString& name) const
 {
-    const ControlSpec* spec = findControl(name);
+    const SettingSpec* spec = findSetting(name);
     if (spec && spec->kind == ControlKind::SpinEdit)
         return spinValueFromText(m_values.value(name).toString(), spec->minValue);
     return m_values.value(name).toInt();
@@ -75,7 +76,7 @@ int MemorySettings::integer(const QString& name) const
 
 void MemorySettings::setInteger(const QString& name, int value)
 {
-    const ControlSpec* spec = findControl(name);
+    const SettingSpec* spec = findSetting(name);
     if (spec && spec->kind == ControlKind::SpinEdit)
         m_values[name] = QString::number(spinClamp(value, spec->minValue, spec->maxValue));
     else

@@ -1,10 +1,12 @@
 #include "settings/SettingsFile.h"
 
-#include "settings/ControlCatalogue.h"
 #include "settings/Defaults.h"
 #include "settings/IniFile.h"
+#include "settings/SettingNames.h"
 #include "settings/SettingsKeys.h"
+#include "settings/SettingsTable.h"
 #include "shared/Error.h"
+#include "shared/FlagGuard.h"
 #include "shared/Scramble.h"
 
 #include <QDir>
@@ -20,149 +22,32 @@ namespace sf = settingsfile;
 
 namespace {
 
-enum class Kind {
-    Text,
-    Integer,
-    Bool,
-    CheckWhenTrue, // a radio button: true checks it, false leaves its group alone
-    Colour,
-    Password,
-};
+const QString MasterSwitch = ctl::Globewallenabled;
+const QString AppFile = ctl::edtAppFile;
 
-// Defaults that depend on the machine rather than on the file.
-enum class Dynamic { None, CloudDestination, HalfScreenWidth, HalfScreenHeight };
-
-struct Entry
+QString sectionName(FileSection section)
 {
-    QString key;
-    QString control;
-    Kind kind;
-    QVariant def = {};
-    Dynamic dynamic = Dynamic::None;
-};
-
-Entry text(const char* key, const char* control, const QString& def = QString())
-{
-    return {QString::fromLatin1(key), QString::fromLatin1(control), Kind::Text, def};
-}
-Entry integer(const char* key, const char* control, int def, Dynamic dynamic = Dynamic::None)
-{
-    return {QString::fromLatin1(key), QString::fromLatin1(control), Kind::Integer, def, dynamic};
-}
-Entry boolean(const char* key, const char* control, bool def)
-{
-    return {QString::fromLatin1(key), QString::fromLatin1(control), Kind::Bool, def};
-}
-Entry radio(const char* key, const char* control)
-{
-    return {QString::fromLatin1(key), QString::fromLatin1(control), Kind::CheckWhenTrue, false};
+    switch (section) {
+    case FileSection::Config:
+        return sf::Config;
+    case FileSection::Debug:
+        return sf::Debug;
+    case FileSection::ParameterSelection:
+        return sf::ParameterSelection;
+    case FileSection::NewParameter:
+        return sf::NewParameter;
+    case FileSection::None:
+        break;
+    }
+    return QString();
 }
 
-const QString MasterSwitch = QStringLiteral("Globewallenabled");
-const QString AppFile = QStringLiteral("edtAppFile");
-
-// Section "Config" in writing order ("Config File" aside, it belongs to the base file).
-const QVector<Entry>& configEntries()
+const SettingSpec& entryFor(FileSection section, const QString& control)
 {
-    static const QVector<Entry> table = {
-        text("File", "edtAppFile"),
-        text("Para", "edtParameter"),
-        integer("StartEvery", "SpinEdit", 600),
-        boolean("Start Minimized", "cbStartMinimized", false),
-        boolean("Start every x sec", "cbStartEveryXsec", true),
-        boolean("Start App at start", "cbLaunchAtStart", false),
-        text("Web Adress", "edtWebAdress"),
-        {QStringLiteral("Destination"), QStringLiteral("edtFileDestination"), Kind::Text, QString(),
-         Dynamic::CloudDestination},
-        boolean("Download from HTTP", "cbDownload", false),
-        boolean("Hide launched App", "cbHideApp", true),
-        boolean("Use Proxy", "cbUseProxy", false),
-        text("Proxy", "edtProxy"),
-        text("Proxy Port", "edtProxyPort"),
-        text("Proxy Username", "edtProxyName"),
-        {QStringLiteral("Proxy Password"), QStringLiteral("edtProxyPasswd"), Kind::Password, QString()},
-        boolean("Priority Idle", "rbIdle", false),
-        boolean("Priority Normal", "rbNormal", true),
-        boolean("Priority High", "rbHigh", false),
-        boolean("Transparent at Start", "cbMakeTransAtStart", true),
-        boolean("Restore transparency", "cbRestoreTrans", false),
-        boolean("Start XPlanet after Download", "cbStartAfterDownload", true),
-        {QStringLiteral("Icon Font Color"), QStringLiteral("ColorDialog"), Kind::Colour, 16777215},
-        boolean("Globewall enabled", "Globewallenabled", true),
-        boolean("auto time synchronization", "cbAdjustTime", false),
-        boolean("Execute File after download", "cbExecuteFileAfterDownload", false),
-        text("File after download", "edtExecuteFileAfterDownload"),
-        boolean("Check for new file", "cbCheckForNewFile", false),
-        integer("Check for new file every", "seCheckForNewFiles", 30),
-        boolean("Check for updates every day", "cbCheckForUpdate", true),
-        integer("Check extra downloads x times per day", "seDownloadChecksPerDay", 1),
-        boolean("Execute file before rendering", "cbExecuteBefore", false),
-        text("Execute filename before rendering", "edtExecuteBefore"),
-        boolean("check MD5 of Cloudfile", "cbUseMD5ForCloudDownload", true),
-        text("Server to ping", "PingServer", defaults::PingServer),
-        boolean("don`t run on Battery", "cbDontUseOnBattery", true),
-        boolean("Use Temp dir for image", "cbUseTempDir", false),
-        boolean("Save Desktop File", "cbSaveDesktopFile", false),
-        text("Desktop background", "ddbDesktopBackground", QStringLiteral("automatic")),
-        text("Desktop background command", "edtBackgroundCommand"),
-        boolean("Desktop notifications", "cbNotifications", false),
-    };
-    return table;
-}
-
-// Read only: these are changed by editing the file by hand.
-const QVector<Entry>& debugEntries()
-{
-    static const QVector<Entry> table = {
-        integer("Debug level", "DebugLevel", 0),
-        boolean("Screensaver detection", "ScreensaverDetection", true),
-        boolean("Battery detection", "BatteryDetection", true),
-    };
-    return table;
-}
-
-const QVector<Entry>& parameterSelectionEntries()
-{
-    static const QVector<Entry> table = {
-        boolean("Back image checked", "cbBackImage", false),
-        text("Back image", "edtBackImage"),
-        text("Projection", "cbProjektion", QStringLiteral("orthographic")),
-        integer("Rotate", "seRotate", 0),
-        boolean("Center", "cbCenter", false),
-        integer("Center X", "seCenterX", 0, Dynamic::HalfScreenWidth),
-        integer("Center Y", "seCenterY", 0, Dynamic::HalfScreenHeight),
-        boolean("Use parameter from string", "rbStringParameter", false),
-    };
-    return table;
-}
-
-// Section "New Parameter" in writing order.
-const QVector<Entry>& newParameterEntries()
-{
-    static const QVector<Entry> table = {
-        text("Body", "ddbBodyTarget", QStringLiteral("earth")),
-        text("View body", "ddbViewBody", QStringLiteral("earth")),
-        integer("Radius", "seRadius2", 45),
-        text("Config", "ddbConfig", QStringLiteral("default")),
-        integer("Latitude", "seLat", 0),
-        integer("Longitude", "seLon", 0),
-        radio("LatitudeLongitude", "rbLatLon"),
-        radio("view origin", "rbOrigin"),
-        text("origin body", "cbOrigin", QStringLiteral("sun")),
-        boolean("opposite origin", "cbOriginOpposite", false),
-        radio("origin above", "rbOriginAbove"),
-        radio("origin below", "rbOriginBelow"),
-        radio("random viewpoint", "rbRandomViewpoint"),
-        boolean("label", "cbViewLabel", false),
-    };
-    return table;
-}
-
-const Entry& entryFor(const QVector<Entry>& table, const QString& control)
-{
-    const auto it = std::find_if(table.begin(), table.end(), [&](const Entry& e) { return e.control == control; });
-    Q_ASSERT(it != table.end());
-    return *it;
+    const auto& rows = settingsIn(section);
+    const auto it = std::find_if(rows.begin(), rows.end(), [&](const SettingSpec* e) { return e->name == control; });
+    Q_ASSERT(it != rows.end());
+    return **it;
 }
 
 QString canonical(const QString& path)
@@ -269,87 +154,80 @@ public:
     {
     }
 
-    void load(const IniFile& ini, const QString& section, const Entry& e)
+    void load(const IniFile& ini, const SettingSpec& e)
     {
-        switch (e.kind) {
-        case Kind::Text:
-            m_settings.setText(e.control, ini.readString(section, e.key, defaultText(e)));
+        const QString section = sectionName(e.section);
+        switch (e.fileKind) {
+        case FileKind::None:
             break;
-        case Kind::Integer:
-            m_settings.setInteger(e.control, ini.readInteger(section, e.key, defaultInteger(e)));
+        case FileKind::Text:
+            m_settings.setText(e.name, ini.readString(section, e.key, defaultText(e)));
             break;
-        case Kind::Bool:
-            m_settings.setChecked(e.control, ini.readBool(section, e.key, e.def.toBool()));
+        case FileKind::Integer:
+            m_settings.setInteger(e.name, ini.readInteger(section, e.key, defaultInteger(e)));
             break;
-        case Kind::CheckWhenTrue:
+        case FileKind::Bool:
+            m_settings.setChecked(e.name, ini.readBool(section, e.key, e.fileDefault.toBool()));
+            break;
+        case FileKind::CheckWhenTrue:
             if (ini.readBool(section, e.key, false))
-                m_settings.setChecked(e.control, true);
+                m_settings.setChecked(e.name, true);
             break;
-        case Kind::Colour: {
-            const int colour = ini.readInteger(section, e.key, e.def.toInt());
-            m_settings.setInteger(e.control, colour);
+        case FileKind::Colour: {
+            const int colour = ini.readInteger(section, e.key, e.fileDefault.toInt());
+            m_settings.setInteger(e.name, colour);
             m_hooks.iconFontColorChanged(colour);
             break;
         }
-        case Kind::Password:
-            m_settings.setText(e.control, SettingsFile::passwordFromStored(ini.readBytes(section, e.key, {})));
+        case FileKind::Password:
+            m_settings.setText(e.name, SettingsFile::passwordFromStored(ini.readBytes(section, e.key, {})));
             break;
         }
     }
 
-    void save(IniFile& ini, const QString& section, const Entry& e) const
+    void save(IniFile& ini, const SettingSpec& e) const
     {
-        switch (e.kind) {
-        case Kind::Text:
-            ini.writeString(section, e.key, m_settings.text(e.control));
+        const QString section = sectionName(e.section);
+        switch (e.fileKind) {
+        case FileKind::None:
             break;
-        case Kind::Integer:
-        case Kind::Colour:
-            ini.writeInteger(section, e.key, m_settings.integer(e.control));
+        case FileKind::Text:
+            ini.writeString(section, e.key, m_settings.text(e.name));
             break;
-        case Kind::Bool:
-        case Kind::CheckWhenTrue:
-            ini.writeBool(section, e.key, m_settings.checked(e.control));
+        case FileKind::Integer:
+        case FileKind::Colour:
+            ini.writeInteger(section, e.key, m_settings.integer(e.name));
             break;
-        case Kind::Password:
-            ini.writeBytes(section, e.key, SettingsFile::storedPassword(m_settings.text(e.control)));
+        case FileKind::Bool:
+        case FileKind::CheckWhenTrue:
+            ini.writeBool(section, e.key, m_settings.checked(e.name));
+            break;
+        case FileKind::Password:
+            ini.writeBytes(section, e.key, SettingsFile::storedPassword(m_settings.text(e.name)));
             break;
         }
     }
 
 private:
-    QString defaultText(const Entry& e) const
+    QString defaultText(const SettingSpec& e) const
     {
-        return e.dynamic == Dynamic::CloudDestination ? m_hooks.defaultCloudDestination() : e.def.toString();
+        return e.machineDefault == MachineDefault::CloudDestination ? m_hooks.defaultCloudDestination() : e.fileDefault.toString();
     }
-    int defaultInteger(const Entry& e) const
+    int defaultInteger(const SettingSpec& e) const
     {
-        switch (e.dynamic) {
-        case Dynamic::HalfScreenWidth:
+        switch (e.machineDefault) {
+        case MachineDefault::HalfScreenWidth:
             return m_screenSize.width() / 2;
-        case Dynamic::HalfScreenHeight:
+        case MachineDefault::HalfScreenHeight:
             return m_screenSize.height() / 2;
         default:
-            return e.def.toInt();
+            return e.fileDefault.toInt();
         }
     }
 
     SettingsAccess& m_settings;
     SettingsFileHooks& m_hooks;
     QSize m_screenSize;
-};
-
-// Clears ConfigLoading even when a hook throws, so the configuration editor is not left muted.
-class FlagGuard
-{
-public:
-    explicit FlagGuard(bool& flag) : m_flag(flag) { m_flag = true; }
-    ~FlagGuard() { m_flag = false; }
-    FlagGuard(const FlagGuard&) = delete;
-    FlagGuard& operator=(const FlagGuard&) = delete;
-
-private:
-    bool& m_flag;
 };
 
 // One past the highest index i for which a key prefix + i exists in the section (any of the
@@ -403,21 +281,21 @@ void SettingsFile::IniLoad(const QString& fileName)
     loadLists(ini);
     loadDownloadGrid(ini);
     EntryIo io(m_settings, m_hooks, m_screenSize);
-    for (const Entry& e : parameterSelectionEntries())
-        io.load(ini, sf::ParameterSelection, e);
-    m_settings.setLines(QStringLiteral("mSatfiles"),
+    for (const SettingSpec* e : settingsIn(FileSection::ParameterSelection))
+        io.load(ini, *e);
+    m_settings.setLines(ctl::mSatfiles,
                         readIndexedLines(ini, sf::Satellites, QStringLiteral("Satellite "),
                                          static_cast<int>(ini.keys(sf::Satellites).size())));
-    m_settings.setLines(QStringLiteral("mMarkerfiles"),
+    m_settings.setLines(ctl::mMarkerfiles,
                         readIndexedLines(ini, sf::Markerfiles, QStringLiteral("Markerfile "),
                                          static_cast<int>(ini.keys(sf::Markerfiles).size())));
-    io.load(ini, sf::Config, entryFor(configEntries(), AppFile));
+    io.load(ini, entryFor(FileSection::Config, AppFile));
 
     loadParameters(ini);
     m_settingsLoaded = true;
 
     step([this] { m_hooks.detectAutostart(); });
-    if (m_settings.checked(QStringLiteral("cbMakeTransAtStart")))
+    if (m_settings.checked(ctl::cbMakeTransAtStart))
         step([this] { m_hooks.btnMakeBGTransparentClick(); });
     step([this] { m_hooks.edtParameterChange(); });
     step([this] { m_hooks.cbProjektionChange(); });
@@ -455,21 +333,21 @@ void SettingsFile::noteLoadError(const IniFile& ini)
 void SettingsFile::loadConfigSection(const IniFile& ini)
 {
     EntryIo io(m_settings, m_hooks, m_screenSize);
-    for (const Entry& e : configEntries()) {
+    for (const SettingSpec* e : settingsIn(FileSection::Config)) {
         // The renderer path is read after the lists, the master switch last of all.
-        if (e.control == AppFile || e.control == MasterSwitch)
+        if (e->name == AppFile || e->name == MasterSwitch)
             continue;
-        if (e.control == QLatin1String("cbUseTempDir"))
-            for (const Entry& d : debugEntries())
-                io.load(ini, sf::Debug, d);
-        io.load(ini, sf::Config, e);
+        if (e->name == ctl::cbUseTempDir)
+            for (const SettingSpec* d : settingsIn(FileSection::Debug))
+                io.load(ini, *d);
+        io.load(ini, *e);
     }
-    m_settings.setText(QStringLiteral("UserAgent"),
-                       ini.readString(sf::Config, QStringLiteral("User Agent"), m_settings.text(QStringLiteral("UserAgent"))));
+    m_settings.setText(ctl::UserAgent,
+                       ini.readString(sf::Config, QStringLiteral("User Agent"), m_settings.text(ctl::UserAgent)));
     // Exactly "HTTP/1.0" selects HTTP 1.0; anything else, lower case included, is HTTP 1.1.
     const QString http10 = QStringLiteral("HTTP/1.0");
     const QString protocol = ini.readString(sf::Config, QStringLiteral("HTTP Protocol Version"), QString());
-    m_settings.setText(QStringLiteral("HttpProtocolVersion"), protocol == http10 ? http10 : QStringLiteral("HTTP/1.1"));
+    m_settings.setText(ctl::HttpProtocolVersion, protocol == http10 ? http10 : QStringLiteral("HTTP/1.1"));
 
     const bool enabled = ini.readBool(sf::Config, QStringLiteral("Globewall enabled"), true);
     if (enabled != m_settings.checked(MasterSwitch)) {
@@ -490,7 +368,7 @@ void SettingsFile::loadLists(const IniFile& ini)
     if (timeCount >= 0) {
         const int end = std::min(std::min(timeCount, MaxListEntries - 1) + 1, indexedKeysEnd(ini, sf::Time, {timePrefix}));
         if (end > 0)
-            m_settings.setLines(QStringLiteral("mTime"), readIndexedLines(ini, sf::Time, timePrefix, end));
+            m_settings.setLines(ctl::mTime, readIndexedLines(ini, sf::Time, timePrefix, end));
     }
 
     const int serverCount = ini.readInteger(sf::TimeServer, QStringLiteral("Count"), -1);
@@ -502,13 +380,13 @@ void SettingsFile::loadLists(const IniFile& ini)
             servers.push_back({ini.readString(sf::TimeServer, QStringLiteral("Server  ") + QString::number(i), QString()),
                                ini.readBool(sf::TimeServer, QStringLiteral("Checked ") + QString::number(i), false)});
         if (!servers.isEmpty())
-            m_settings.setCheckItems(QStringLiteral("cbTimeServer"), servers);
+            m_settings.setCheckItems(ctl::cbTimeServer, servers);
     }
 }
 
 void SettingsFile::loadDownloadGrid(const IniFile& ini)
 {
-    const QString grid = QStringLiteral("sgDownloadFiles");
+    const QString grid = ctl::sgDownloadFiles;
     for (const QString& key : ini.keys(sf::Download)) {
         int column = 0;
         int row = 0;
@@ -523,25 +401,26 @@ void SettingsFile::loadDownloadGrid(const IniFile& ini)
 void SettingsFile::loadParameters(const IniFile& ini)
 {
     EntryIo io(m_settings, m_hooks, m_screenSize);
-    const auto& table = newParameterEntries();
     {
+        // Cleared even when a hook throws, so the configuration editor is not left muted.
         FlagGuard loading(m_configLoading);
         step([this] { m_hooks.getConfigs(); });
-        io.load(ini, sf::NewParameter, entryFor(table, QStringLiteral("ddbConfig")));
-        io.load(ini, sf::NewParameter, entryFor(table, QStringLiteral("ddbBodyTarget")));
-        io.load(ini, sf::NewParameter, entryFor(table, QStringLiteral("ddbViewBody")));
+        io.load(ini, entryFor(FileSection::NewParameter, ctl::ddbConfig));
+        io.load(ini, entryFor(FileSection::NewParameter, ctl::ddbBodyTarget));
+        io.load(ini, entryFor(FileSection::NewParameter, ctl::ddbViewBody));
         step([this] { m_hooks.ddbConfigChange(); });
 
-        for (const Entry& e : table) {
-            if (e.control == QLatin1String("ddbConfig") || e.control == QLatin1String("ddbBodyTarget")
-                || e.control == QLatin1String("ddbViewBody"))
+        for (const SettingSpec* row : settingsIn(FileSection::NewParameter)) {
+            const SettingSpec& e = *row;
+            if (e.name == ctl::ddbConfig || e.name == ctl::ddbBodyTarget
+                || e.name == ctl::ddbViewBody)
                 continue;
-            io.load(ini, sf::NewParameter, e);
-            if (e.control == QLatin1String("cbOrigin")) {
+            io.load(ini, e);
+            if (e.name == ctl::cbOrigin) {
                 // The origin list offers the bodies; the loaded text stays whatever it is.
-                const QString origin = m_settings.text(e.control);
-                m_settings.setLines(e.control, m_settings.lines(QStringLiteral("ddbBodyTarget")));
-                m_settings.setText(e.control, origin);
+                const QString origin = m_settings.text(e.name);
+                m_settings.setLines(e.name, m_settings.lines(ctl::ddbBodyTarget));
+                m_settings.setText(e.name, origin);
             }
         }
     }
@@ -573,16 +452,16 @@ void SettingsFile::IniSave(const QString& fileName)
 void SettingsFile::saveInto(IniFile& ini) const
 {
     EntryIo io(m_settings, m_hooks, m_screenSize);
-    for (const Entry& e : configEntries())
-        io.save(ini, sf::Config, e);
+    for (const SettingSpec* e : settingsIn(FileSection::Config))
+        io.save(ini, *e);
 
-    const QStringList times = m_settings.lines(QStringLiteral("mTime"));
+    const QStringList times = m_settings.lines(ctl::mTime);
     ini.eraseSection(sf::Time);
     ini.writeInteger(sf::Time, QStringLiteral("How often"), static_cast<int>(times.size()) - 1);
     for (qsizetype i = 0; i < times.size(); ++i)
         ini.writeString(sf::Time, QStringLiteral("Time ") + QString::number(i), times[i]);
 
-    const QVector<CheckItem> servers = m_settings.checkItems(QStringLiteral("cbTimeServer"));
+    const QVector<CheckItem> servers = m_settings.checkItems(ctl::cbTimeServer);
     ini.eraseSection(sf::TimeServer);
     ini.writeInteger(sf::TimeServer, QStringLiteral("Count"), static_cast<int>(servers.size()) - 1);
     for (qsizetype i = 0; i < servers.size(); ++i) {
@@ -590,7 +469,7 @@ void SettingsFile::saveInto(IniFile& ini) const
         ini.writeBool(sf::TimeServer, QStringLiteral("Checked ") + QString::number(i), servers[i].checked);
     }
 
-    const QString grid = QStringLiteral("sgDownloadFiles");
+    const QString grid = ctl::sgDownloadFiles;
     ini.eraseSection(sf::Download);
     for (int row = 1; row < GridRows; ++row) {
         for (int column = 0; column < GridColumns; ++column) {
@@ -600,20 +479,20 @@ void SettingsFile::saveInto(IniFile& ini) const
         }
     }
 
-    for (const Entry& e : parameterSelectionEntries())
-        io.save(ini, sf::ParameterSelection, e);
+    for (const SettingSpec* e : settingsIn(FileSection::ParameterSelection))
+        io.save(ini, *e);
 
     ini.eraseSection(sf::Satellites);
-    const QStringList satellites = m_settings.lines(QStringLiteral("mSatfiles"));
+    const QStringList satellites = m_settings.lines(ctl::mSatfiles);
     for (qsizetype i = 0; i < satellites.size(); ++i)
         ini.writeString(sf::Satellites, QStringLiteral("Satellite ") + QString::number(i), satellites[i]);
     ini.eraseSection(sf::Markerfiles);
-    const QStringList markers = m_settings.lines(QStringLiteral("mMarkerfiles"));
+    const QStringList markers = m_settings.lines(ctl::mMarkerfiles);
     for (qsizetype i = 0; i < markers.size(); ++i)
         ini.writeString(sf::Markerfiles, QStringLiteral("Markerfile ") + QString::number(i), markers[i]);
 
-    for (const Entry& e : newParameterEntries())
-        io.save(ini, sf::NewParameter, e);
+    for (const SettingSpec* e : settingsIn(FileSection::NewParameter))
+        io.save(ini, *e);
 }
 
 } // namespace gw

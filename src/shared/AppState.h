@@ -26,17 +26,4 @@ struct AppState
     bool anyBusy() const { return DownloadBusy || RenderBusy || TimedDownloadBusy || PingBusy || JobBusy; }
 };
 
-// Sets a flag for the life of a scope, and clears it on every way out, exceptions included.
-class BusyGuard
-{
-public:
-    explicit BusyGuard(bool& flag) : m_flag(flag) { m_flag = true; }
-    ~BusyGuard() { m_flag = false; }
-    BusyGuard(const BusyGuard&) = delete;
-    BusyGuard& operator=(const BusyGuard&) = delete;
-
-private:
-    bool& m_flag;
-};
-
 } // namespace gw

@@ -1,6 +1,7 @@
 #include "timesync/SntpClient.h"
 
 #include "shared/Error.h"
+#include "shared/FlagGuard.h"
 
 #include <QEventLoop>
 #include <QHostInfo>
@@ -25,13 +26,6 @@ qint64 unixMicros(const QDateTime& utc)
     return utc.toMSecsSinceEpoch() * 1000;
 }
 
-// Clears a flag on every way out of a scope.
-struct WaitingGuard
-{
-    explicit WaitingGuard(bool& flag) : m_flag(flag) { m_flag = true; }
-    ~WaitingGuard() { m_flag = false; }
-    bool& m_flag;
-};
 } // namespace
 
 SntpClient::SntpClient(const Clock& clock, ClockSetter& setter, QObject* parent)
@@ -92,7 +86,7 @@ TDateTime SntpClient::query()
 {
     if (m_waiting)
         throw Error(QStringLiteral("A time query is already running"));
-    WaitingGuard waiting(m_waiting);
+    FlagGuard waiting(m_waiting);
     m_active = true;
     m_offsetMicros = 0;
 

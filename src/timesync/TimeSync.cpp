@@ -1,5 +1,6 @@
 #include "timesync/TimeSync.h"
 
+#include "settings/SettingNames.h"
 #include "settings/SettingsAccess.h"
 #include "timesync/OffsetText.h"
 
@@ -27,7 +28,7 @@ void TimeSync::btnCheckTimeServerClick()
         return;
 
     QString host;
-    for (const CheckItem& item : m_settings.checkItems(QStringLiteral("cbTimeServer"))) {
+    for (const CheckItem& item : m_settings.checkItems(ctl::cbTimeServer)) {
         if (item.checked) {
             host = item.text;
             break;

@@ -3,7 +3,7 @@
 // applications (recorded, never started), and the projection choice shows its picture.
 #include "AppRig.h"
 #include "renderer/ui/ProjectionPictures.h"
-#include "settings/ControlCatalogue.h"
+#include "settings/SettingsTable.h"
 #include "ui_TForm1.h"
 
 #include <QFileInfo>

@@ -4,7 +4,7 @@
 #include "AppRig.h"
 #include "app/SpinEdit.h"
 #include "app/WidgetSettings.h"
-#include "settings/ControlCatalogue.h"
+#include "settings/SettingsTable.h"
 #include "ui_TForm1.h"
 
 #include <QAction>
@@ -72,7 +72,7 @@ TEST(FormControls, EveryTableControlExistsWithItsKindAndWindowDefault)
     gw::SettingsAccess& s = form.settings();
     gw::WidgetSettings& ws = static_cast<gw::WidgetSettings&>(s);
 
-    for (const gw::ControlSpec& spec : gw::controlCatalogue()) {
+    for (const gw::SettingSpec& spec : gw::settingsTable()) {
         SCOPED_TRACE(spec.name.toStdString());
         if (!isHiddenKind(spec.kind)) {
             QObject* o = nullptr;

@@ -3,7 +3,7 @@
 #include "AppRig.h"
 #include "app/WindowPlacement.h"
 #include "desktop/TrayIcon.h"
-#include "settings/ControlCatalogue.h"
+#include "settings/SettingsTable.h"
 #include "settings/Defaults.h"
 #include "settings/IniFile.h"
 #include "shared/Endpoints.h"

@@ -3,7 +3,7 @@
 #include "app/WidgetSettings.h"
 #include "AppRig.h"
 #include "app/SpinEdit.h"
-#include "settings/ControlCatalogue.h"
+#include "settings/SettingsTable.h"
 #include "shared/Error.h"
 #include "ui_TForm1.h"
 

@@ -1,4 +1,5 @@
 #include "DesktopRig.h"
+#include "support/WaitUntil.h"
 
 #include <QDeadlineTimer>
 #include <algorithm>
@@ -28,8 +29,7 @@ public:
         m_daemon.waitForFinished(5000);
         // xfconfd saves its channels as the bus goes away: remove the folder after it did.
         QThread::msleep(300);
-        for (int i = 0; i < 20 && !m_root.remove(); ++i)
-            QThread::msleep(100);
+        gwtest::waitUntil([this] { return m_root.remove(); }, 2000, 100);
     }
 
 private:

@@ -4,15 +4,14 @@
 // screenGeometry() of two screens whose indexes run against the monitors' order: each screen
 // must get the picture rendered for the monitor it lies on.
 #include "DesktopRig.h"
+#include "support/WaitUntil.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
-#include <QDeadlineTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QThread>
 #include <QUrl>
 
 namespace backgroundtest {
@@ -60,11 +59,13 @@ protected:
         if (QProcess::execute(m_python, {QStringLiteral("-c"), QStringLiteral("import dbus, gi")}) != 0)
             GTEST_SKIP() << "python3-dbus is not installed: no stand-in for plasmashell";
         m_recorder.start(m_python, {QStringLiteral("-c"), QString::fromLatin1(kRecorder), m_script});
-        const QDeadlineTimer deadline(10000);
-        while (!QDBusConnection::sessionBus().interface()->isServiceRegistered(QStringLiteral("org.kde.plasmashell"))) {
-            ASSERT_FALSE(deadline.hasExpired()) << "the stand-in for plasmashell did not come up";
-            QThread::msleep(100);
-        }
+        ASSERT_TRUE(gwtest::waitUntil(
+            [] {
+                return QDBusConnection::sessionBus().interface()->isServiceRegistered(
+                    QStringLiteral("org.kde.plasmashell"));
+            },
+            10000, 100))
+            << "the stand-in for plasmashell did not come up";
     }
     void TearDown() override
     {

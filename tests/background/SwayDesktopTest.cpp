@@ -2,9 +2,9 @@
 // per output over sway's IPC, and each output then shows a whole globe of its own. sway
 // refuses to run as root, so under root the test runs itself again as a throwaway user.
 #include "DesktopRig.h"
+#include "support/WaitUntil.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -12,7 +12,6 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QThread>
 
 #include <unistd.h>
 
@@ -89,26 +88,29 @@ protected:
         ASSERT_TRUE(m_sway.waitForStarted(5000));
 
         qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());
-        const QDeadlineTimer deadline(15000);
-        while (!deadline.hasExpired() && m_outputs.size() < 2) {
-            QThread::msleep(200);
-            const QStringList sockets = QDir(runtime).entryList({QStringLiteral("sway-ipc.*.sock")}, QDir::System);
-            if (sockets.isEmpty())
-                continue;
-            qputenv("SWAYSOCK", QDir(runtime).filePath(sockets.first()).toLocal8Bit());
-            qputenv("WAYLAND_DISPLAY", "wayland-1");
-            m_outputs.clear();
-            const QJsonArray outputs = QJsonDocument::fromJson(
-                output(QStringLiteral("swaymsg"), {QStringLiteral("-t"), QStringLiteral("get_outputs"), QStringLiteral("-r")})
-                    .toUtf8()).array();
-            for (const QJsonValue& v : outputs) {
-                const QJsonObject rect = v[QStringLiteral("rect")].toObject();
-                m_outputs.append({v[QStringLiteral("name")].toString(),
-                                  QRect(rect[QStringLiteral("x")].toInt(), rect[QStringLiteral("y")].toInt(),
-                                        rect[QStringLiteral("width")].toInt(), rect[QStringLiteral("height")].toInt())});
-            }
-        }
+        gwtest::waitUntil([&] { return findOutputs(runtime) >= 2; }, 15000, 200);
         ASSERT_EQ(m_outputs.size(), 2) << "sway did not come up with two headless outputs";
+    }
+
+    // The outputs of the sway behind the IPC socket in `runtime`, once it has one.
+    qsizetype findOutputs(const QString& runtime)
+    {
+        const QStringList sockets = QDir(runtime).entryList({QStringLiteral("sway-ipc.*.sock")}, QDir::System);
+        if (sockets.isEmpty())
+            return 0;
+        qputenv("SWAYSOCK", QDir(runtime).filePath(sockets.first()).toLocal8Bit());
+        qputenv("WAYLAND_DISPLAY", "wayland-1");
+        m_outputs.clear();
+        const QJsonArray outputs = QJsonDocument::fromJson(
+            output(QStringLiteral("swaymsg"), {QStringLiteral("-t"), QStringLiteral("get_outputs"), QStringLiteral("-r")})
+                .toUtf8()).array();
+        for (const QJsonValue& v : outputs) {
+            const QJsonObject rect = v[QStringLiteral("rect")].toObject();
+            m_outputs.append({v[QStringLiteral("name")].toString(),
+                              QRect(rect[QStringLiteral("x")].toInt(), rect[QStringLiteral("y")].toInt(),
+                                    rect[QStringLiteral("width")].toInt(), rect[QStringLiteral("height")].toInt())});
+        }
+        return m_outputs.size();
     }
 
     QImage grab(const QString& name) const
@@ -140,11 +142,12 @@ TEST_F(SwayDesktop, EachOutputShowsAWholeGlobeOfItsOwn)
     const QString shots = qEnvironmentVariable("GLOBEWALL_SCREENSHOTS");
     for (const gw::Monitor& m : m_outputs) {
         QImage shot;
-        const QDeadlineTimer deadline(10000);
-        do {
-            QThread::msleep(200);
-            shot = grab(m.name);
-        } while (!showsGlobeAt(shot, shot.rect()) && !deadline.hasExpired());
+        gwtest::waitUntil(
+            [&] {
+                shot = grab(m.name);
+                return showsGlobeAt(shot, shot.rect());
+            },
+            10000, 200);
         EXPECT_TRUE(showsGlobeAt(shot, shot.rect())) << m.name.toStdString() << " does not show a whole globe";
         if (!shots.isEmpty())
             shot.save(QDir(shots).filePath(QStringLiteral("sway-") + m.name + QStringLiteral(".png")));

@@ -2,8 +2,8 @@
 // render stays hidden behind it; with the automatic choice in an Xfce session the globe is
 // what the screen shows.
 #include "DesktopRig.h"
+#include "support/WaitUntil.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
@@ -57,14 +57,12 @@ protected:
     // Polls the screen for up to 15 s.
     bool waitFor(const std::function<bool(const QImage&)>& test)
     {
-        const QDeadlineTimer deadline(15000);
-        while (!deadline.hasExpired()) {
-            m_lastShot = xvfb.grabRoot();
-            if (!m_lastShot.isNull() && test(m_lastShot))
-                return true;
-            QThread::msleep(200);
-        }
-        return false;
+        return gwtest::waitUntil(
+            [&] {
+                m_lastShot = xvfb.grabRoot();
+                return !m_lastShot.isNull() && test(m_lastShot);
+            },
+            15000, 200);
     }
     QString lastImage() const
     {

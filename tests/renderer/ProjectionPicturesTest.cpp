@@ -1,5 +1,5 @@
 #include "renderer/ui/ProjectionPictures.h"
-#include "settings/ControlCatalogue.h"
+#include "settings/SettingsTable.h"
 
 #include <QImage>
 #include <QSet>

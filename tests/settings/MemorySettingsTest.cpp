@@ -1,4 +1,4 @@
-#include "settings/ControlCatalogue.h"
+#include "settings/SettingsTable.h"
 #include "settings/MemorySettings.h"
 
 #include "support/Printers.h"

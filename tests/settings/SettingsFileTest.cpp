@@ -1,6 +1,6 @@
 #include "SettingsFileRig.h"
 
-#include "settings/ControlCatalogue.h"
+#include "settings/SettingsTable.h"
 #include "settings/Defaults.h"
 #include "settings/IniFile.h"
 

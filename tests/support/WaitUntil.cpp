@@ -6,7 +6,7 @@
 
 namespace gwtest {
 
-bool waitUntil(const std::function<bool()>& done, int timeoutMs)
+bool waitUntil(const std::function<bool()>& done, int timeoutMs, int pollMs)
 {
     const QDeadlineTimer deadline(timeoutMs);
     while (!done()) {
@@ -15,7 +15,7 @@ bool waitUntil(const std::function<bool()>& done, int timeoutMs)
         // Events first (timers, sockets, queued calls); a short sleep keeps an idle wait cheap.
         if (QCoreApplication::instance())
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
+        QThread::msleep(static_cast<unsigned long>(pollMs));
     }
     return true;
 }

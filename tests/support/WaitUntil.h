@@ -6,6 +6,7 @@
 
 namespace gwtest {
 
-bool waitUntil(const std::function<bool()>& done, int timeoutMs);
+// `pollMs` spaces the questions out when asking is costly (a screenshot, a process).
+bool waitUntil(const std::function<bool()>& done, int timeoutMs, int pollMs = 5);
 
 } // namespace gwtest

@@ -1,6 +1,6 @@
 #include "renderer/ui/ProjectionPictures.h"
 
-#include "settings/ControlCatalogue.h"
+#include "settings/SettingsTable.h"
 
 // Q_INIT_RESOURCE must be used outside any namespace.
 static void registerProjectionResources()

@@ -3,12 +3,14 @@
 #include "ui_UpdateDialog.h"
 
 #include "downloads/DownloadEngine.h"
+#include "settings/SettingNames.h"
 #include "settings/SettingsAccess.h"
 #include "shared/AppState.h"
 #include "shared/Clock.h"
 #include "shared/Dialogs.h"
 #include "shared/Endpoints.h"
 #include "shared/Error.h"
+#include "shared/FlagGuard.h"
 #include "shared/NumberText.h"
 #include "shared/Paths.h"
 #include "update/ui/UpdateGlobe.h"
@@ -273,15 +275,15 @@ bool UpdateDialog::DownloadFromWeb(const QString& url, const QString& destinatio
 void UpdateDialog::SetProxy()
 {
     ProxySettings proxy = m_http.proxy();
-    if (!m_settings.checked(QStringLiteral("cbUseProxy"))) {
+    if (!m_settings.checked(ctl::cbUseProxy)) {
         m_http.setProxy(ProxySettings {});
         return;
     }
     proxy.basicAuth = true;
-    const QString host = m_settings.text(QStringLiteral("edtProxy")).trimmed();
+    const QString host = m_settings.text(ctl::edtProxy).trimmed();
     if (!host.isEmpty())
         proxy.host = host;
-    const QString port = m_settings.text(QStringLiteral("edtProxyPort"));
+    const QString port = m_settings.text(ctl::edtProxyPort);
     if (!port.isEmpty()) {
         bool ok = false;
         const int value = port.trimmed().toInt(&ok);
@@ -291,10 +293,10 @@ void UpdateDialog::SetProxy()
             throw Error(QLatin1Char('\'') + port + QStringLiteral("' is not a valid port number"));
         proxy.port = value;
     }
-    const QString user = m_settings.text(QStringLiteral("edtProxyName"));
+    const QString user = m_settings.text(ctl::edtProxyName);
     if (!user.isEmpty())
         proxy.user = user;
-    const QString password = m_settings.text(QStringLiteral("edtProxyPasswd"));
+    const QString password = m_settings.text(ctl::edtProxyPasswd);
     if (!password.isEmpty())
         proxy.password = password;
     m_http.setProxy(proxy);
@@ -449,7 +451,7 @@ bool btnCheckForUpdateClick(AppState& state, UpdateDialog& dialog)
 {
     if (state.DownloadBusy)
         return false;
-    BusyGuard busy(state.DownloadBusy);
+    FlagGuard busy(state.DownloadBusy);
     dialog.BetaVersion()->clear();
     dialog.exec();
     return true;
