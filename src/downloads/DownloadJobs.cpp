@@ -18,6 +18,8 @@
 #include <QFileInfo>
 #include <QScopeGuard>
 
+#include <algorithm>
+
 namespace gw {
 
 namespace {
@@ -140,7 +142,17 @@ bool DownloadJobs::hostAllowsTimed(const Item& item)
     const HostGaps gaps = hostGaps();
     if (!gaps.stopReason(item.source).isEmpty())
         return false; // said once, when it stopped
-    const TDateTime allowed = gaps.allowedFrom(item.source);
+    TDateTime allowed = gaps.allowedFrom(item.source);
+    // The copy on disk counts as a request too: the times kept in the settings are lost with
+    // another settings file, while a copy younger than the gap is still as new as the server's.
+    // A copy dated ahead of the clock tells nothing.
+    const QFileInfo copy(item.destination);
+    const double gap = HostGaps::minimumGap(item.source);
+    if (gap > 0 && copy.isFile()) {
+        const TDateTime written = toDateTime(copy.lastModified());
+        if (written <= m_clock.now())
+            allowed = std::max(allowed, written + gap);
+    }
     if (allowed <= m_clock.now())
         return true;
     m_log.appendLine(DateTimeToStr(m_clock.now()) + QStringLiteral(" - ") + lastPartOf(item.destination)
