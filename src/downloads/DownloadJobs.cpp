@@ -1,5 +1,6 @@
 #include "downloads/DownloadJobs.h"
 
+#include "downloads/CloudSources.h"
 #include "downloads/DownloadEngine.h"
 #include "downloads/DownloadRecords.h"
 #include "downloads/QuakeFeeds.h"
@@ -464,6 +465,22 @@ void DownloadJobs::edtWebAdressChange()
     m_proposedDestination = proposal;
     if (proposal != destination)
         m_settings.setText(kFileDestination, proposal);
+}
+
+void DownloadJobs::cloudSourcePicked(int index)
+{
+    const QString url = cloudsources::address(index);
+    if (url.isEmpty())
+        return; // the user's own address: typed, not chosen
+    const QString destination = m_settings.text(kFileDestination);
+    const qsizetype slash = destination.lastIndexOf(QLatin1Char('/'));
+    const QString folder = slash >= 0 ? destination.left(slash + 1)
+                                      : RendererLayout(m_settings.text(QStringLiteral("edtAppFile")), m_home).imagesFolder();
+    const QString target = folder + cloudsources::fileName(index);
+    m_settings.setText(kWebAdress, url);
+    // As proposed here: typing another address afterwards still carries the name along.
+    m_proposedDestination = target;
+    m_settings.setText(kFileDestination, target);
 }
 
 void DownloadJobs::openCloudInfoPage()

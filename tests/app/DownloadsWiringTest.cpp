@@ -11,6 +11,7 @@
 #include "ui_TForm1.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QCryptographicHash>
 #include <QFileInfo>
 #include <QProgressBar>
@@ -120,6 +121,44 @@ TEST_F(DownloadsWiring, CloudAddressFieldLabelAndTheFileRunAfterDownloads)
     EXPECT_EQ(form->settings().text("edtExecuteFileAfterDownload"), after);
     form->ui()->btnExecuteFileNow->click();
     EXPECT_TRUE(QFileInfo::exists(marker)) << "\"now\" runs it";
+}
+
+TEST_F(DownloadsWiring, ALiveCloudSourcePickedFillsTheAddressAndItsFileBesideTheCurrentOne)
+{
+    const QString own = "http://example.invalid/maps/clouds.jpg";
+    const QString mine = rig.homeDir.file("maps/mine.jpg");
+    struct Row
+    {
+        const char* name;
+        QString destinationBefore;
+        int pick;
+        QString address;
+        QString destination;
+    };
+    const Row rows[] = {
+        { "no destination yet: the images folder", QString(), 2, gw::endpoints::liveCloudMap("2048x1024"),
+          xplanet("images/clouds_2048.jpg") },
+        { "the folder of the current destination", mine, 4, gw::endpoints::liveCloudMap("8192x4096"),
+          rig.homeDir.file("maps/clouds_8192.jpg") },
+        { "a bare file name: the images folder", "clouds.jpg", 1, gw::endpoints::liveCloudMap("1024x512"),
+          xplanet("images/clouds_1024.jpg") },
+        { "own address changes nothing", mine, 0, own, mine },
+    };
+    QComboBox* sources = form->ui()->ddbCloudSource;
+    for (const Row& row : rows) {
+        form->settings().setText("edtWebAdress", own);
+        form->settings().setText("edtFileDestination", row.destinationBefore);
+        sources->setCurrentIndex(row.pick);
+        emit sources->activated(row.pick);
+        EXPECT_EQ(form->settings().text("edtWebAdress"), row.address) << row.name;
+        EXPECT_EQ(form->settings().text("edtFileDestination"), row.destination) << row.name;
+        EXPECT_EQ(sources->currentIndex(), row.pick) << row.name;
+    }
+    form->ui()->edtWebAdress->setText(gw::endpoints::liveCloudMap("4096x2048"));
+    EXPECT_EQ(sources->currentText(), "live clouds 4096x2048") << "the drop-down follows a typed address";
+    form->ui()->edtWebAdress->setText(gw::endpoints::liveCloudMap("4096x2048") + "?x");
+    EXPECT_EQ(sources->currentIndex(), 0);
+    EXPECT_EQ(form->ui()->lbCloudCredit->text(), "Contains modified EUMETSAT data");
 }
 
 TEST(WindowTransferDisplay, TransfersOver2GiBAreScaledToTheBar)
