@@ -8,6 +8,7 @@
 #include "app/WindowTransferDisplay.h"
 #include "desktop/TrayIcon.h"
 #include "desktop/DesktopUtility.h"
+#include "downloads/CloudSources.h"
 #include "downloads/DownloadEngine.h"
 #include "downloads/DownloadJobs.h"
 #include "downloads/DownloadRecords.h"
@@ -48,4 +49,15 @@ void TForm1::wireDownloads()
     on(m_ui->Label4, &gw::LinkLabel::clicked, [jobs] { jobs->openCloudInfoPage(); });
     // Every change of the address, by code too; the jobs wait for the first settings load.
     m_hooks.edtWebAdressChange = [jobs] { jobs->edtWebAdressChange(); };
+
+    // The live cloud sources: the drop-down shows what the address is, so it is never stored.
+    QComboBox* sources = m_ui->ddbCloudSource;
+    sources->addItems(gw::cloudsources::captions());
+    const auto showSource = [sources](const QString& url) { sources->setCurrentIndex(gw::cloudsources::indexOf(url)); };
+    connect(m_ui->edtWebAdress, &QLineEdit::textChanged, sources, showSource);
+    showSource(m_ui->edtWebAdress->text());
+    on(sources, &QComboBox::activated, [this, jobs, sources, showSource] {
+        jobs->cloudSourcePicked(sources->currentIndex());
+        showSource(m_ui->edtWebAdress->text()); // "own address" picked: the address stays as it is
+    });
 }

@@ -56,18 +56,4 @@ QVector<Picture> plannedPictures(PictureLayout layout, const MonitorList& monito
     return pictures;
 }
 
-bool argumentsChooseOutput(const QStringList& arguments)
-{
-    static const QStringList options = {QStringLiteral("output"), QStringLiteral("geometry"), QStringLiteral("window"),
-                                        QStringLiteral("root")};
-    for (QString a : arguments) {
-        if (!a.startsWith(QLatin1Char('-')))
-            continue;
-        a.remove(0, a.startsWith(QStringLiteral("--")) ? 2 : 1);
-        if (options.contains(a.toLower()))
-            return true;
-    }
-    return false;
-}
-
 } // namespace gw

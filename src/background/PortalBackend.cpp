@@ -1,7 +1,8 @@
 // Any Wayland desktop: the desktop portal's wallpaper interface takes one picture, handed over
-// as an open file so the portal may read it from inside a sandbox too.
+// as an open file so the portal may read it from inside a sandbox too. Without a preview the
+// portal asks nobody; its answer comes as the request's Response.
 #include "background/BackendFactories.h"
-#include "background/BusCall.h"
+#include "background/PortalRequest.h"
 
 #include <QDBusUnixFileDescriptor>
 #include <QFile>
@@ -27,12 +28,8 @@ public:
         ::close(fd);
         const QVariantMap options = {{QStringLiteral("set-on"), QStringLiteral("background")},
                                      {QStringLiteral("show-preview"), false}};
-        QString error;
-        // The portal answers at once with a request; it asks nobody when no preview is wanted.
-        callSessionBus(QStringLiteral("org.freedesktop.portal.Desktop"), QStringLiteral("/org/freedesktop/portal/desktop"),
-                       QStringLiteral("org.freedesktop.portal.Wallpaper"), QStringLiteral("SetWallpaperFile"),
-                       {QString(), QVariant::fromValue(file), options}, request.timeoutMs, &error);
-        return error;
+        return PortalRequest::call(QStringLiteral("org.freedesktop.portal.Wallpaper"), QStringLiteral("SetWallpaperFile"),
+                                   {QString(), QVariant::fromValue(file), options}, request.timeoutMs);
     }
 };
 

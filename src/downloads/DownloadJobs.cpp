@@ -1,5 +1,6 @@
 #include "downloads/DownloadJobs.h"
 
+#include "downloads/CloudSources.h"
 #include "downloads/DownloadEngine.h"
 #include "downloads/DownloadRecords.h"
 #include "downloads/QuakeFeeds.h"
@@ -19,6 +20,8 @@
 
 #include <QFileInfo>
 #include <QScopeGuard>
+
+#include <algorithm>
 
 namespace gw {
 
@@ -142,7 +145,17 @@ bool DownloadJobs::hostAllowsTimed(const Item& item)
     const HostGaps gaps = hostGaps();
     if (!gaps.stopReason(item.source).isEmpty())
         return false; // said once, when it stopped
-    const TDateTime allowed = gaps.allowedFrom(item.source);
+    TDateTime allowed = gaps.allowedFrom(item.source);
+    // The copy on disk counts as a request too: the times kept in the settings are lost with
+    // another settings file, while a copy younger than the gap is still as new as the server's.
+    // A copy dated ahead of the clock tells nothing.
+    const QFileInfo copy(item.destination);
+    const double gap = HostGaps::minimumGap(item.source);
+    if (gap > 0 && copy.isFile()) {
+        const TDateTime written = toDateTime(copy.lastModified());
+        if (written <= m_clock.now())
+            allowed = std::max(allowed, written + gap);
+    }
     if (allowed <= m_clock.now())
         return true;
     m_log.appendLine(DateTimeToStr(m_clock.now()) + QStringLiteral(" - ") + lastPartOf(item.destination)
@@ -454,6 +467,22 @@ void DownloadJobs::edtWebAdressChange()
     m_proposedDestination = proposal;
     if (proposal != destination)
         m_settings.setText(kFileDestination, proposal);
+}
+
+void DownloadJobs::cloudSourcePicked(int index)
+{
+    const QString url = cloudsources::address(index);
+    if (url.isEmpty())
+        return; // the user's own address: typed, not chosen
+    const QString destination = m_settings.text(kFileDestination);
+    const qsizetype slash = destination.lastIndexOf(QLatin1Char('/'));
+    const QString folder = slash >= 0 ? destination.left(slash + 1)
+                                      : RendererLayout(m_settings.text(QStringLiteral("edtAppFile")), m_home).imagesFolder();
+    const QString target = folder + cloudsources::fileName(index);
+    m_settings.setText(kWebAdress, url);
+    // As proposed here: typing another address afterwards still carries the name along.
+    m_proposedDestination = target;
+    m_settings.setText(kFileDestination, target);
 }
 
 void DownloadJobs::openCloudInfoPage()

@@ -59,6 +59,9 @@ public:
     void btnChooseExecuteFileClick();
     // Every change of edtWebAdress: proposes a destination in the renderer's images folder.
     void edtWebAdressChange();
+    // A live cloud source picked in the drop-down (an index of cloudsources::captions()): its
+    // address, and its file name in the folder of the current destination.
+    void cloudSourcePicked(int index);
     // Opens the clouds page of the renderer's web site (the label "Web Address (Source)").
     void openCloudInfoPage();
 

@@ -27,6 +27,11 @@ inline QString tleList() { return hosts().tle + QStringLiteral("/NORAD/elements/
 // What a first start puts into the download list: the addresses above no longer answer.
 inline QString quakeFeed() { return hosts().quakeFeeds + QStringLiteral("/earthquakes/feed/v1.0/summary/2.5_week.csv"); }
 inline QString issElements() { return hosts().satellites + QStringLiteral("/NORAD/elements/gp.php?CATNR=25544&FORMAT=TLE"); }
+// The free live cloud map in one of its sizes ("2048x1024").
+inline QString liveCloudMap(const QString& size)
+{
+    return hosts().liveClouds + QStringLiteral("/live-cloud-maps/images/") + size + QStringLiteral("/clouds.jpg");
+}
 inline QString updateInfo() { return hosts().program + QStringLiteral("/soft/updates.ini"); }
 inline QString programHome() { return hosts().program + QStringLiteral("/index_globewall.html"); }
 inline QString programEmail() { return QStringLiteral("globewall@quillmoor.net"); }

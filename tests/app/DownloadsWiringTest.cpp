@@ -11,9 +11,12 @@
 #include "ui_TForm1.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QCryptographicHash>
 #include <QFileInfo>
+#include <QProcess>
 #include <QProgressBar>
+#include <QStandardPaths>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -120,6 +123,94 @@ TEST_F(DownloadsWiring, CloudAddressFieldLabelAndTheFileRunAfterDownloads)
     EXPECT_EQ(form->settings().text("edtExecuteFileAfterDownload"), after);
     form->ui()->btnExecuteFileNow->click();
     EXPECT_TRUE(QFileInfo::exists(marker)) << "\"now\" runs it";
+}
+
+// The station the first start names is drawn: after the list download its satellite file
+// exists, and the real xplanet, reading the first start's configuration, draws it with its
+// label in red on a whole-world map. The same render without the satellite file shows what
+// else is drawn.
+TEST_F(DownloadsWiring, TheFirstStartsStationIsDrawnWithItsLabel)
+{
+    const QString program = QStandardPaths::findExecutable("xplanet");
+    if (program.isEmpty())
+        GTEST_SKIP() << "xplanet is not installed";
+    form->settings().setText("edtWebAdress", QString());
+    form->settings().setChecked("cbStartAfterDownload", false);
+    form->ui()->btnCheckDownloads->click();
+    ASSERT_TRUE(QFileInfo::exists(xplanet("satellites/iss"))) << logLines().join('\n').toStdString();
+
+    QByteArray said;
+    const auto render = [&](const QString& name) {
+        QProcess p;
+        p.setProcessChannelMode(QProcess::MergedChannels);
+        // At the elements' epoch, so the position is the one they describe.
+        p.start(program, { "-num_times", "1", "-config", "default", "-projection", "rectangular", "-geometry", "800x400",
+                             "-date", "20240301.120000", "-output", rig.homeDir.file(name) });
+        EXPECT_TRUE(p.waitForFinished(60000));
+        said = p.readAll();
+        return QImage(rig.homeDir.file(name)).convertToFormat(QImage::Format_RGB32);
+    };
+    const QImage with = render("with.png");
+    EXPECT_FALSE(said.contains("satellite")) << "xplanet took the satellite file and its elements: " << said.toStdString();
+    ASSERT_TRUE(QFile::rename(xplanet("satellites/iss"), xplanet("satellites/iss.off")));
+    const QImage without = render("without.png");
+    ASSERT_EQ(with.size(), QSize(800, 400));
+    ASSERT_EQ(without.size(), with.size());
+
+    QRect changed;
+    int red = 0;
+    for (int y = 0; y < with.height(); ++y)
+        for (int x = 0; x < with.width(); ++x) {
+            const QRgb a = with.pixel(x, y);
+            if (a == without.pixel(x, y))
+                continue;
+            changed |= QRect(x, y, 1, 1);
+            red += qRed(a) > 180 && qGreen(a) < 100 && qBlue(a) < 100;
+        }
+    EXPECT_GT(red, 200) << "the label and the track, in the satellite file's red";
+    // The station's picture, its label, its track and the circle it is seen within: all close
+    // to the station, over Europe at that hour; nothing else on the map changed.
+    EXPECT_LT(changed.width(), 300) << changed.x() << "," << changed.y();
+    EXPECT_LT(changed.height(), 120);
+    EXPECT_TRUE(changed.intersects(QRect(350, 40, 150, 80))) << changed.x() << "," << changed.y();
+}
+
+TEST_F(DownloadsWiring, ALiveCloudSourcePickedFillsTheAddressAndItsFileBesideTheCurrentOne)
+{
+    const QString own = "http://example.invalid/maps/clouds.jpg";
+    const QString mine = rig.homeDir.file("maps/mine.jpg");
+    struct Row
+    {
+        const char* name;
+        QString destinationBefore;
+        int pick;
+        QString address;
+        QString destination;
+    };
+    const Row rows[] = {
+        { "no destination yet: the images folder", QString(), 2, gw::endpoints::liveCloudMap("2048x1024"),
+          xplanet("images/clouds_2048.jpg") },
+        { "the folder of the current destination", mine, 4, gw::endpoints::liveCloudMap("8192x4096"),
+          rig.homeDir.file("maps/clouds_8192.jpg") },
+        { "a bare file name: the images folder", "clouds.jpg", 1, gw::endpoints::liveCloudMap("1024x512"),
+          xplanet("images/clouds_1024.jpg") },
+        { "own address changes nothing", mine, 0, own, mine },
+    };
+    QComboBox* sources = form->ui()->ddbCloudSource;
+    for (const Row& row : rows) {
+        form->settings().setText("edtWebAdress", own);
+        form->settings().setText("edtFileDestination", row.destinationBefore);
+        sources->setCurrentIndex(row.pick);
+        emit sources->activated(row.pick);
+        EXPECT_EQ(form->settings().text("edtWebAdress"), row.address) << row.name;
+        EXPECT_EQ(form->settings().text("edtFileDestination"), row.destination) << row.name;
+        EXPECT_EQ(sources->currentIndex(), row.pick) << row.name;
+    }
+    form->ui()->edtWebAdress->setText(gw::endpoints::liveCloudMap("4096x2048"));
+    EXPECT_EQ(sources->currentText(), "live clouds 4096x2048") << "the drop-down follows a typed address";
+    form->ui()->edtWebAdress->setText(gw::endpoints::liveCloudMap("4096x2048") + "?x");
+    EXPECT_EQ(sources->currentIndex(), 0);
+    EXPECT_EQ(form->ui()->lbCloudCredit->text(), "Contains modified EUMETSAT data");
 }
 
 TEST(WindowTransferDisplay, TransfersOver2GiBAreScaledToTheBar)

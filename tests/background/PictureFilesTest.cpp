@@ -73,6 +73,17 @@ TEST(PictureFiles, TheUsersOwnOutputOptionsWin)
         {"-root in capitals", {"-ROOT"}, true},
         {"-window_id is another option", {"-window_id", "12"}, false},
         {"a value that looks like the word", {"-label_string", "output"}, false},
+        // Abbreviations as xplanet reads them: only one that fits a single option counts.
+        {"-geom is -geometry", {"-geom", "800x600"}, true},
+        {"--ge= is -geometry", {"--ge=800x600"}, true},
+        {"-output=file", {"-output=/tmp/a.png"}, true},
+        {"-outp fits three options, xplanet refuses it", {"-outp", "/tmp/a.png"}, false},
+        {"-win fits -window, -window-id and -window_title", {"-win"}, false},
+        {"-transpn is -transpng, which writes a file too", {"-transpn", "/tmp/a.png"}, true},
+        {"-transp fits -transparency and -transpng", {"-transp", "/tmp/a.png"}, false},
+        {"-window- is -window-id", {"-window-", "5"}, true},
+        {"-ro fits -root and -rotate", {"-ro", "30"}, false},
+        {"-out_ is no option", {"-out_", "x"}, false},
     };
     for (const Row& row : rows)
         EXPECT_EQ(gw::argumentsChooseOutput(row.arguments), row.chooses) << row.name;

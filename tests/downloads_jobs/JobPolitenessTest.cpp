@@ -2,6 +2,8 @@
 // again after it answered that the program asks too often.
 #include "JobsRig.h"
 
+#include <cmath>
+
 using namespace gwtest;
 
 namespace {
@@ -60,6 +62,36 @@ TEST(JobPoliteness, TwoHoursBetweenRequestsAcrossRestarts)
         EXPECT_EQ(rig.requests(), s.requests) << s.label;
         EXPECT_EQ(rig.linesContaining(" - iss.tle not downloaded: its server allows the next download at "), s.skipLines)
             << s.label << "\n" << rig.logText();
+    }
+}
+
+// A start with a settings file that kept no request times (another file loaded, or a new one):
+// the age of the copy on disk decides.
+TEST(JobPoliteness, ACopyYoungerThanTheGapIsNotFetchedAtStart)
+{
+    struct Case
+    {
+        const char* label;
+        double copyAgeMinutes; // negative: dated ahead of the clock; NaN: no copy
+        int requests;
+    };
+    const Case cases[] = {
+        {"copy written a minute ago", 1, 0},
+        {"copy written 119 minutes ago", 119, 0},
+        {"copy written three hours ago", 180, 1},
+        {"copy dated a day ahead of the clock", -24 * 60, 1},
+        {"no copy", std::nan(""), 1},
+    };
+    for (const Case& c : cases) {
+        SiteRig rig;
+        if (!std::isnan(c.copyAgeMinutes)) {
+            writeFile(rig.tleFile(), readFile(testData("jobs/stations.txt")));
+            setModified(rig.tleFile(), gw::fromDateTime(rig.clock.now() - c.copyAgeMinutes / (24 * 60)));
+        }
+        rig.restartedListJob();
+        EXPECT_EQ(rig.requests(), c.requests) << c.label << "\n" << rig.logText();
+        EXPECT_EQ(rig.linesContaining(" - iss.tle not downloaded: its server allows the next download at "),
+                  1 - c.requests) << c.label;
     }
 }
 

@@ -1,0 +1,18 @@
+#pragma once
+// The free live cloud maps offered beside the cloud address (their licence asks for the credit
+// line shown beside them). Nothing is stored for the choice: it is read back from the address.
+#include <QString>
+#include <QStringList>
+
+namespace gw::cloudsources {
+
+// The captions of the drop-down: the user's own address first, then each live size.
+QStringList captions();
+// The address of drop-down entry `index`; empty for the user's own address.
+QString address(int index);
+// The local file name for entry `index`, the width in it as in "clouds_2048.jpg".
+QString fileName(int index);
+// The entry `url` is; 0 (own address) for any other address.
+int indexOf(const QString& url);
+
+} // namespace gw::cloudsources
