@@ -102,6 +102,13 @@ public:
     static inline const QString TimeLimitKey = QStringLiteral("Download time limit");
 
 private:
+    void forgetLastAnswer();
+    // The destination's folder exists (perhaps created on the user's word) and the destination
+    // is no folder.
+    bool destinationReady(const QString& destination);
+    // Transfers and checks new copies until one passes or the tries are used up.
+    bool fetchCheckedCopy(const QString& url, const QString& destination, bool silent,
+                          const QList<QByteArray>& conditions);
     // One transfer into `file`; false (after its log line) when it failed.
     bool transfer(const QString& url, QFile& file, bool silent, const QList<QByteArray>& conditions);
     QList<QByteArray> conditionsFor(const QString& url) const;
@@ -118,7 +125,6 @@ private:
     void transferError(const HttpResponse& response, bool silent);
     void headError(const QString& url, const HttpResponse& response);
     void writeHeadLog(const QString& entry);
-    void configureClient();
     void log(const QString& message);
 
     SettingsAccess& m_settings;

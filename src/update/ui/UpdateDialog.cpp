@@ -3,13 +3,13 @@
 #include "ui_UpdateDialog.h"
 
 #include "downloads/DownloadEngine.h"
+#include "downloads/TransferSettings.h"
 #include "settings/SettingsAccess.h"
 #include "shared/AppState.h"
 #include "shared/Clock.h"
 #include "shared/Dialogs.h"
 #include "shared/Endpoints.h"
 #include "shared/Error.h"
-#include "shared/NumberText.h"
 #include "shared/Paths.h"
 #include "update/ui/UpdateGlobe.h"
 #include "update/UpdateInfo.h"
@@ -25,14 +25,12 @@
 #include <QTextCursor>
 
 #include <climits>
-#include <cmath>
 
 namespace gw {
 
 namespace {
 
     const QString kUserAgent = QStringLiteral("Mozilla/3.0 (compatible; Globewall update check)");
-    const QByteArray kNoCache = QByteArrayLiteral("Cache-Control: no-cache");
     const QString kUpdatesName = QStringLiteral("updates.ini");
 
     // Takes whatever is written and keeps nothing.
@@ -257,7 +255,7 @@ bool UpdateDialog::DownloadFromWeb(const QString& url, const QString& destinatio
     }
     SetProxy();
     m_eventsAttached = !silent;
-    const HttpResponse response = m_http.get(url, sink, { kNoCache });
+    const HttpResponse response = m_http.get(url, sink, { noCacheHeader() });
     QString failure;
     if (!response.ok)
         failure = DownloadEngine::failureText(response);
@@ -272,32 +270,10 @@ bool UpdateDialog::DownloadFromWeb(const QString& url, const QString& destinatio
 
 void UpdateDialog::SetProxy()
 {
-    ProxySettings proxy = m_http.proxy();
-    if (!m_settings.checked(QStringLiteral("cbUseProxy"))) {
-        m_http.setProxy(ProxySettings {});
-        return;
-    }
-    proxy.basicAuth = true;
-    const QString host = m_settings.text(QStringLiteral("edtProxy")).trimmed();
-    if (!host.isEmpty())
-        proxy.host = host;
-    const QString port = m_settings.text(QStringLiteral("edtProxyPort"));
-    if (!port.isEmpty()) {
-        bool ok = false;
-        const int value = port.trimmed().toInt(&ok);
-        if (!ok)
-            throw Error(QLatin1Char('\'') + port + QStringLiteral("' is not a valid integer value"));
-        if (value < 1 || value > 65535)
-            throw Error(QLatin1Char('\'') + port + QStringLiteral("' is not a valid port number"));
-        proxy.port = value;
-    }
-    const QString user = m_settings.text(QStringLiteral("edtProxyName"));
-    if (!user.isEmpty())
-        proxy.user = user;
-    const QString password = m_settings.text(QStringLiteral("edtProxyPasswd"));
-    if (!password.isEmpty())
-        proxy.password = password;
-    m_http.setProxy(proxy);
+    // The user started this check: a port that is no number ends it with an error.
+    const QString portError = setUpClient(m_http, m_settings, ClientRole::UpdateCheck);
+    if (!portError.isEmpty())
+        throw Error(portError);
 }
 
 bool UpdateDialog::GetOK()
@@ -387,18 +363,12 @@ void UpdateDialog::HTTPWorkEnd(bool complete)
     if (!m_eventsAttached || !complete)
         return;
     const TDateTime now = m_clock.now();
-    setStatus(successText(now, m_progressMax, DownloadEngine::elapsedSeconds(m_updateDownloadStart, now)));
+    setStatus(successText(now, m_progressMax, elapsedSeconds(m_updateDownloadStart, now)));
 }
 
 QString UpdateDialog::successText(TDateTime now, qint64 bytes, double seconds)
 {
-    if (seconds <= 0)
-        seconds = 0.001;
-    const auto roundedSeconds = static_cast<qint64>(std::nearbyint(seconds));
-    const double rate = static_cast<double>(bytes) / 1024.0 / seconds;
-    return DateTimeToStr(now) + QStringLiteral(" - Success: ") + QString::number(bytes) + QStringLiteral(" byte in ")
-        + FormatInt(roundedSeconds, 3, QStringLiteral(" ")) + QStringLiteral(" sec. (")
-        + FormatFloat(4, 2, QStringLiteral(" "), rate) + QStringLiteral(" kb/s)");
+    return DateTimeToStr(now) + successFigures(bytes, seconds);
 }
 
 void UpdateDialog::setMemo(const QStringList& lines)
