@@ -13,7 +13,8 @@ struct Hosts
     QString quakeFeeds = QStringLiteral("https://earthquake.usgs.gov");      // earthquake summary feeds
     QString satellites = QStringLiteral("https://celestrak.org");            // satellite elements today
     QString liveClouds = QStringLiteral("https://matteason.github.io");      // a free cloud map source
-    QString program = QStringLiteral("http://www.globewall.quillmoor.net");  // update info, home page
+    QString program = QStringLiteral("http://www.globewall.quillmoor.net");  // home page, named in the update dialog
+    QString updates = QStringLiteral("https://www.globewall.quillmoor.net"); // update info, over https
 };
 
 Hosts& hosts();
@@ -27,7 +28,7 @@ inline QString tleList() { return hosts().tle + QStringLiteral("/NORAD/elements/
 // What a first start puts into the download list: the addresses above no longer answer.
 inline QString quakeFeed() { return hosts().quakeFeeds + QStringLiteral("/earthquakes/feed/v1.0/summary/2.5_week.csv"); }
 inline QString issElements() { return hosts().satellites + QStringLiteral("/NORAD/elements/gp.php?CATNR=25544&FORMAT=TLE"); }
-inline QString updateInfo() { return hosts().program + QStringLiteral("/soft/updates.ini"); }
+inline QString updateInfo() { return hosts().updates + QStringLiteral("/soft/updates.ini"); }
 inline QString programHome() { return hosts().program + QStringLiteral("/index_globewall.html"); }
 inline QString programEmail() { return QStringLiteral("globewall@quillmoor.net"); }
 

@@ -14,6 +14,7 @@
 #include "update/ui/UpdateGlobe.h"
 #include "update/UpdateInfo.h"
 
+#include <QCryptographicHash>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
@@ -39,6 +40,28 @@ namespace {
     protected:
         qint64 readData(char*, qint64) override { return -1; }
         qint64 writeData(const char*, qint64 length) override { return length; }
+    };
+
+    // Passes everything on to `target` and keeps the SHA-256 of what went through.
+    class HashingSink : public QIODevice
+    {
+    public:
+        explicit HashingSink(QIODevice* target) : m_target(target) { open(QIODevice::WriteOnly | QIODevice::Unbuffered); }
+        QByteArray digest() const { return m_hash.result(); }
+
+    protected:
+        qint64 readData(char*, qint64) override { return -1; }
+        qint64 writeData(const char* data, qint64 length) override
+        {
+            const qint64 written = m_target->write(data, length);
+            if (written > 0)
+                m_hash.addData(QByteArrayView(data, written));
+            return written;
+        }
+
+    private:
+        QIODevice* m_target;
+        QCryptographicHash m_hash { QCryptographicHash::Sha256 };
     };
 
 } // namespace
@@ -209,9 +232,13 @@ void UpdateDialog::StartLookingForUpdate()
 
     setStatus(QStringLiteral("downloading..."));
     setMemoLine(2, QStringLiteral("downloading ") + QFileInfo(chosen).fileName());
-    if (DownloadFromWeb(info.URL1, chosen, false)) {
-        setMemo({ QString(), QStringLiteral("download completed"), QString(),
-            QStringLiteral("Close Globewall now and replace it by the new version") });
+    if (DownloadFromWeb(info.URL1, chosen, false, info.SHA256)) {
+        QStringList done { QString(), QStringLiteral("download completed"), QString(),
+            QStringLiteral("Close Globewall now and replace it by the new version") };
+        // Anyone on the way could have changed what came over plain http.
+        if (isPlainTransfer(endpoints::updateInfo()) || isPlainTransfer(info.URL1))
+            done << QString() << QStringLiteral("the transfer was not encrypted");
+        setMemo(done);
         setStatus(QString());
     }
 }
@@ -223,7 +250,7 @@ void UpdateDialog::endCheck()
     setStatus(QString());
 }
 
-bool UpdateDialog::DownloadFromWeb(const QString& url, const QString& destination, bool silent)
+bool UpdateDialog::DownloadFromWeb(const QString& url, const QString& destination, bool silent, const QString& sha256)
 {
     m_ui->btnCancel->show();
     auto always = qScopeGuard([&] {
@@ -255,10 +282,13 @@ bool UpdateDialog::DownloadFromWeb(const QString& url, const QString& destinatio
     }
     SetProxy();
     m_eventsAttached = !silent;
-    const HttpResponse response = m_http.get(url, sink, { noCacheHeader() });
+    HashingSink hashing(sink);
+    const HttpResponse response = m_http.get(url, &hashing, { noCacheHeader() });
     QString failure;
     if (!response.ok)
         failure = DownloadEngine::failureText(response);
+    else if (!sha256.isEmpty() && !matchesSha256(hashing.digest(), sha256))
+        failure = QStringLiteral("the file does not match its SHA-256 sum and was not kept"); // never committed
     else if (sink == &file && !file.commit())
         failure = QStringLiteral("Error writing file ") + destination;
     if (failure.isEmpty())
