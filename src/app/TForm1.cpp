@@ -24,6 +24,7 @@
 #include "scheduler/SystemState.h"
 #include "settings/ControlCatalogue.h"
 #include "settings/Defaults.h"
+#include "settings/SecretServiceVault.h"
 #include "shared/DateTime.h"
 #include "shared/Endpoints.h"
 #include "shared/Error.h"
@@ -79,8 +80,9 @@ TForm1::TForm1(Options options)
     m_programDir = gw::programDir();
     m_settings = std::make_unique<gw::WidgetSettings>(this, m_ui->lbIconText);
     const QScreen* screen = QGuiApplication::primaryScreen();
+    m_passwordVault = std::make_unique<gw::SecretServiceVault>();
     m_settingsFile = std::make_unique<gw::SettingsFile>(*m_settings, *this, m_programDir,
-                                                        screen ? screen->size() : QSize(0, 0));
+                                                        screen ? screen->size() : QSize(0, 0), m_passwordVault.get());
     if (!gw::settingsFileOverride().isEmpty())
         m_settingsFile->setBaseFile(gw::settingsFileOverride());
 
