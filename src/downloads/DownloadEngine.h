@@ -41,7 +41,8 @@ public:
     // transferred (see notModified); a forced download is not conditional.
     bool DownloadFile(const QString& url, const QString& destination, bool silent, bool conditional = false);
 
-    // Copies the proxy settings into the HTTP client; an empty field keeps the client's value.
+    // Copies the proxy settings into the HTTP client; an empty field, or a port that is no
+    // number from 1 to 65535, keeps the client's value.
     void ApplyProxySettings();
 
     // True when `url` need not be fetched: the server's Last-Modified date equals the record,

@@ -585,8 +585,9 @@ void SettingsFile::loadProxyPassword(const IniFile& ini)
         m_settings.setText(QStringLiteral("edtProxyPasswd"), password);
         return;
     }
-    // The next save must not forget where the password is.
-    m_passwordLeftInVault = m_configFileName;
+    // The next save must not forget where the password is, unless the keyring lost it.
+    if (outcome != PasswordVault::Outcome::NotFound)
+        m_passwordLeftInVault = m_configFileName;
     m_hooks.logLine(QStringLiteral(" - The proxy password could not be read from the keyring")
                     + (why.isEmpty() ? QString() : QStringLiteral(" (") + why + QLatin1Char(')')));
 }
