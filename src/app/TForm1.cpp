@@ -25,6 +25,7 @@
 #include "settings/SettingNames.h"
 #include "settings/SettingsTable.h"
 #include "settings/Defaults.h"
+#include "settings/SecretServiceVault.h"
 #include "shared/DateTime.h"
 #include "shared/Endpoints.h"
 #include "shared/Error.h"
@@ -80,8 +81,9 @@ TForm1::TForm1(Options options)
     m_programDir = gw::programDir();
     m_settings = std::make_unique<gw::WidgetSettings>(this, m_ui->lbIconText);
     const QScreen* screen = QGuiApplication::primaryScreen();
+    m_passwordVault = std::make_unique<gw::SecretServiceVault>();
     m_settingsFile = std::make_unique<gw::SettingsFile>(*m_settings, *this, m_programDir,
-                                                        screen ? screen->size() : QSize(0, 0));
+                                                        screen ? screen->size() : QSize(0, 0), m_passwordVault.get());
     if (!gw::settingsFileOverride().isEmpty())
         m_settingsFile->setBaseFile(gw::settingsFileOverride());
 

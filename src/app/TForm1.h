@@ -40,6 +40,7 @@ class DownloadJobs;
 class DownloadRecords;
 class IconText;
 class MarkerSatelliteFiles;
+class PasswordVault;
 class RenderControl;
 class TrayIcon;
 class ScreensaverMessageLog;
@@ -191,6 +192,7 @@ public:
     void cbProjektionChange() override;
     void iconFontColorChanged(int colour) override;
     QString defaultCloudDestination() override;
+    void logLine(const QString& line) override;
 
 signals:
     // The window has closed for good (settings saved); the event loop should end.
@@ -248,6 +250,7 @@ private:
     gw::AppState m_state;
     FormHooks m_hooks;
     std::unique_ptr<gw::WidgetSettings> m_settings;
+    std::unique_ptr<gw::PasswordVault> m_passwordVault; // outlives the settings file using it
     std::unique_ptr<gw::SettingsFile> m_settingsFile;
     std::unique_ptr<gw::TransferLog> m_transferLog;
     gw::MessageWindowSink* m_messageWindow = nullptr;

@@ -2,9 +2,12 @@
 // into the window or into other subsystems.
 #include "app/TForm1.h"
 
+#include "app/TransferLog.h"
 #include "app/WidgetSettings.h"
 #include "renderer/RendererLayout.h"
 #include "settings/SettingNames.h"
+#include "shared/Clock.h"
+#include "shared/DateTime.h"
 #include "shared/Paths.h"
 
 #include "ui_TForm1.h"
@@ -90,6 +93,12 @@ void TForm1::cbProjektionChange()
 void TForm1::iconFontColorChanged(int colour)
 {
     m_settings->setInteger(gw::ctl::ColorDialog, colour);
+}
+
+void TForm1::logLine(const QString& line)
+{
+    if (m_transferLog)
+        m_transferLog->appendLine(gw::DateTimeToStr(m_clock->now()) + line);
 }
 
 QString TForm1::defaultCloudDestination()

@@ -5,6 +5,7 @@
 #include "downloads/Md5.h"
 #include "downloads/PartFile.h"
 #include "downloads/TransferDisplay.h"
+#include "downloads/TransferSettings.h"
 #include "settings/IniFile.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsAccess.h"
@@ -14,7 +15,6 @@
 #include "shared/Endpoints.h"
 #include "shared/Error.h"
 #include "shared/LogSink.h"
-#include "shared/NumberText.h"
 #include "shared/Paths.h"
 #include "shared/TrayImage.h"
 
@@ -28,11 +28,6 @@
 #include <utility>
 
 namespace gw {
-
-namespace {
-const QByteArray kNoCache = QByteArrayLiteral("Cache-Control: no-cache");
-const QByteArray kPragmaNoCache = QByteArrayLiteral("Pragma: no-cache");
-} // namespace
 
 DownloadEngine::DownloadEngine(SettingsAccess& settings, AppState& state, LogSink& transferLog, Dialogs& dialogs,
                                TrayImage& tray, const Clock& clock, TransferDisplay& display,
@@ -50,41 +45,10 @@ void DownloadEngine::log(const QString& message)
     m_log.appendLine(DateTimeToStr(m_clock.now()) + message);
 }
 
-void DownloadEngine::configureClient()
-{
-    // Both are read at the moment of use; an empty agent means the built-in one.
-    const QString agent = m_settings.text(ctl::UserAgent);
-    m_http.setUserAgent(agent.isEmpty() ? HttpClient::defaultUserAgent() : agent);
-    m_http.setHttp10(m_settings.text(ctl::HttpProtocolVersion) == QLatin1String("HTTP/1.0"));
-}
-
 void DownloadEngine::ApplyProxySettings()
 {
-    ProxySettings proxy = m_http.proxy();
-    if (m_settings.checked(ctl::cbUseProxy)) {
-        proxy.basicAuth = true;
-        const QString host = m_settings.text(ctl::edtProxy).trimmed();
-        if (!host.isEmpty())
-            proxy.host = host;
-        const QString port = m_settings.text(ctl::edtProxyPort).trimmed();
-        if (!port.isEmpty()) {
-            // The field admits digits only; a port that is no usable number (hand-edited
-            // settings file) keeps the previous one, like an empty field.
-            bool ok = false;
-            const int value = port.toInt(&ok);
-            if (ok && value > 0 && value <= 65535)
-                proxy.port = value;
-        }
-        const QString user = m_settings.text(ctl::edtProxyName);
-        if (!user.isEmpty())
-            proxy.user = user;
-        const QString password = m_settings.text(ctl::edtProxyPasswd);
-        if (!password.isEmpty())
-            proxy.password = password;
-    } else {
-        proxy = ProxySettings{};
-    }
-    m_http.setProxy(proxy);
+    // A port that is no number keeps the previous one: a timed download must not stop on it.
+    m_http.setProxy(proxyFromSettings(m_settings, m_http.proxy()).proxy);
 }
 
 bool DownloadEngine::DownloadFile(const QString& url, const QString& destination, bool silent, bool conditional)
@@ -96,18 +60,37 @@ bool DownloadEngine::DownloadFile(const QString& url, const QString& destination
         cleanUp();
         m_state.DownloadBusy = wasBusy;
     });
-    if (!silent) {
-        // What the jobs read after this call belongs to this address, even when nothing is sent.
-        m_notModified = false;
-        m_lastStatusCode = 0;
-        m_lastStatusLine.clear();
-        m_lastRawHeaders.clear();
-        m_movedTo.clear();
-    }
-    if (m_stopped)
+    if (!silent)
+        forgetLastAnswer();
+    if (m_stopped || !destinationReady(destination))
         return false;
 
-    // Folder check. An empty folder part cannot be created either; the question still comes.
+    // Whenever the program is stopped, even killed, the destination is the previous copy or a
+    // whole new one that passed its checks. A ".bak" from an earlier run goes, as any backup would.
+    PartFile::removeLeftovers(destination);
+    const QString backup = destination + QStringLiteral(".bak");
+    if (QFileInfo::exists(destination) && QFileInfo::exists(backup))
+        QFile::remove(backup);
+
+    // Only a copy on disk can be "not modified".
+    const QList<QByteArray> conditions =
+        silent || !conditional || !QFileInfo(destination).isFile() ? QList<QByteArray>() : conditionsFor(url);
+    return fetchCheckedCopy(url, destination, silent, conditions);
+}
+
+void DownloadEngine::forgetLastAnswer()
+{
+    // What the jobs read after a call belongs to its address, even when nothing is sent.
+    m_notModified = false;
+    m_lastStatusCode = 0;
+    m_lastStatusLine.clear();
+    m_lastRawHeaders.clear();
+    m_movedTo.clear();
+}
+
+bool DownloadEngine::destinationReady(const QString& destination)
+{
+    // An empty folder part cannot be created either; the question still comes.
     const QString folder = folderOf(destination);
     if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
         const QString question = QStringLiteral("Directory: \"") + folder + QStringLiteral("\" does not exists!")
@@ -123,19 +106,14 @@ bool DownloadEngine::DownloadFile(const QString& url, const QString& destination
         log(QStringLiteral(" - Error creating file"));
         return false;
     }
+    return true;
+}
 
-    // Whenever the program is stopped, even killed, the destination is the previous copy or a
-    // whole new one that passed its checks. A ".bak" from an earlier run goes, as any backup would.
-    PartFile::removeLeftovers(destination);
-    const QString backup = destination + QStringLiteral(".bak");
-    if (QFileInfo::exists(destination) && QFileInfo::exists(backup))
-        QFile::remove(backup);
-
+bool DownloadEngine::fetchCheckedCopy(const QString& url, const QString& destination, bool silent,
+                                      const QList<QByteArray>& conditions)
+{
     // A copy that fails its checks is fetched again, up to three times; the previous copy is
     // never touched meanwhile.
-    // Only a copy on disk can be "not modified".
-    const QList<QByteArray> conditions =
-        silent || !conditional || !QFileInfo(destination).isFile() ? QList<QByteArray>() : conditionsFor(url);
     constexpr int kMaxRedownloads = 3;
     for (int redownloads = 0;; ++redownloads) {
         PartFile part(destination);
@@ -154,23 +132,22 @@ bool DownloadEngine::DownloadFile(const QString& url, const QString& destination
             return false; // a check cut short proves nothing
         if (!passed && m_refusedForGood)
             return true; // logged by the check; a transfer again would bring the same
+        if (!passed && redownloads < kMaxRedownloads) {
+            m_state.MD5RetryCount = redownloads + 1;
+            continue;
+        }
+        m_state.MD5RetryCount = 0;
         if (!passed) {
-            if (redownloads < kMaxRedownloads) {
-                m_state.MD5RetryCount = redownloads + 1;
-                continue;
-            }
-            m_state.MD5RetryCount = 0;
             log(QStringLiteral(" - Error: the new file failed its check, previous copy kept"));
             // The transfers themselves completed: a false here would make the next timer tick
             // fetch the same bad file again at once.
             return true;
         }
-        m_state.MD5RetryCount = 0;
         if (!part.replaceDestination()) {
             log(QStringLiteral(" - Error creating file"));
             return false;
         }
-        QFile::remove(backup);
+        QFile::remove(destination + QStringLiteral(".bak"));
         if (!silent)
             keepValidators(url);
         return true;
@@ -231,8 +208,7 @@ bool DownloadEngine::transfer(const QString& url, QFile& file, bool silent, cons
 {
     m_display.setBusyCursor(true);
     m_currentDownloadName = url.mid(url.lastIndexOf(QLatin1Char('/')) + 1);
-    ApplyProxySettings();
-    configureClient();
+    setUpClient(m_http, m_settings, ClientRole::Downloads);
     m_eventsAttached = !silent;
     if (!silent) {
         m_tray.setIconList(TrayList::Percent);
@@ -240,7 +216,7 @@ bool DownloadEngine::transfer(const QString& url, QFile& file, bool silent, cons
     }
     const HttpTimeouts limits = m_http.timeouts();
     m_http.setTimeouts(limitsForNextRequest());
-    const HttpResponse response = m_http.get(url, &file, QList<QByteArray>{kNoCache} + conditions);
+    const HttpResponse response = m_http.get(url, &file, QList<QByteArray>{noCacheHeader()} + conditions);
     m_http.setTimeouts(limits);
     // The checksum file fetched within a check leaves the answer of the file itself in place.
     if (!silent) {
@@ -397,18 +373,12 @@ void DownloadEngine::onWork(qint64 received)
 
 double DownloadEngine::elapsedSeconds(TDateTime start, TDateTime end)
 {
-    const double days = end - start;
-    const qint64 ms = days > 0 ? std::llround(days * 86400000.0) : 0;
-    return ms == 0 ? 0.001 : static_cast<double>(ms) / 1000.0;
+    return gw::elapsedSeconds(start, end);
 }
 
 QString DownloadEngine::successMessage(qint64 bytes, double seconds, const QString& name)
 {
-    const auto roundedSeconds = static_cast<qint64>(std::nearbyint(seconds));
-    const double rate = static_cast<double>(bytes) / 1024.0 / seconds;
-    return QStringLiteral(" - Success: ") + QString::number(bytes) + QStringLiteral(" byte in ")
-           + FormatInt(roundedSeconds, 3, QStringLiteral(" ")) + QStringLiteral(" sec. (")
-           + FormatFloat(4, 2, QStringLiteral(" "), rate) + QStringLiteral(" kb/s) - ") + name;
+    return successFigures(bytes, seconds) + QStringLiteral(" - ") + name;
 }
 
 void DownloadEngine::onWorkEnd(bool complete)

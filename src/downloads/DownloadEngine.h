@@ -41,7 +41,8 @@ public:
     // transferred (see notModified); a forced download is not conditional.
     bool DownloadFile(const QString& url, const QString& destination, bool silent, bool conditional = false);
 
-    // Copies the proxy settings into the HTTP client; an empty field keeps the client's value.
+    // Copies the proxy settings into the HTTP client; an empty field, or a port that is no
+    // number from 1 to 65535, keeps the client's value.
     void ApplyProxySettings();
 
     // True when `url` need not be fetched: the server's Last-Modified date equals the record,
@@ -102,6 +103,13 @@ public:
     static inline const QString TimeLimitKey = QStringLiteral("Download time limit");
 
 private:
+    void forgetLastAnswer();
+    // The destination's folder exists (perhaps created on the user's word) and the destination
+    // is no folder.
+    bool destinationReady(const QString& destination);
+    // Transfers and checks new copies until one passes or the tries are used up.
+    bool fetchCheckedCopy(const QString& url, const QString& destination, bool silent,
+                          const QList<QByteArray>& conditions);
     // One transfer into `file`; false (after its log line) when it failed.
     bool transfer(const QString& url, QFile& file, bool silent, const QList<QByteArray>& conditions);
     QList<QByteArray> conditionsFor(const QString& url) const;
@@ -118,7 +126,6 @@ private:
     void transferError(const HttpResponse& response, bool silent);
     void headError(const QString& url, const HttpResponse& response);
     void writeHeadLog(const QString& entry);
-    void configureClient();
     void log(const QString& message);
 
     SettingsAccess& m_settings;

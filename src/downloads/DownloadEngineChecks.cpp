@@ -4,6 +4,7 @@
 #include "downloads/DownloadRecords.h"
 #include "downloads/Md5.h"
 #include "downloads/TransferDisplay.h"
+#include "downloads/TransferSettings.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsAccess.h"
 #include "shared/AppState.h"
@@ -53,11 +54,10 @@ bool DownloadEngine::AlreadyDownloaded(const QString& url, QString* lastModified
         return true; // nothing more is fetched
     m_display.setBusyCursor(true);
     auto cursorBack = qScopeGuard([this] { m_display.setBusyCursor(false); });
-    ApplyProxySettings();
-    configureClient();
+    setUpClient(m_http, m_settings, ClientRole::Downloads);
     const HttpTimeouts limits = m_http.timeouts();
     m_http.setTimeouts(limitsForNextRequest());
-    const HttpResponse response = m_http.head(url, {QByteArrayLiteral("Cache-Control: no-cache"),
+    const HttpResponse response = m_http.head(url, {noCacheHeader(),
                                                     QByteArrayLiteral("Pragma: no-cache")});
     m_http.setTimeouts(limits);
     m_lastStatusCode = response.statusCode;

@@ -477,7 +477,7 @@ void DownloadJobs::cloudSourcePicked(int index)
     const QString destination = m_settings.text(kFileDestination);
     const qsizetype slash = destination.lastIndexOf(QLatin1Char('/'));
     const QString folder = slash >= 0 ? destination.left(slash + 1)
-                                      : RendererLayout(m_settings.text(QStringLiteral("edtAppFile")), m_home).imagesFolder();
+                                      : RendererLayout(m_settings.text(ctl::edtAppFile), m_home).imagesFolder();
     const QString target = folder + cloudsources::fileName(index);
     m_settings.setText(kWebAdress, url);
     // As proposed here: typing another address afterwards still carries the name along.

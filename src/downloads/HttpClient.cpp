@@ -3,11 +3,14 @@
 #include "downloads/ResponseHeaders.h"
 #include "downloads/WorkerWait.h"
 
+#include <QFile>
 #include <QIODevice>
+#include <QUrl>
 
 #include <curl/curl.h>
 
 #include <chrono>
+#include <memory>
 #include <mutex>
 
 namespace gw {
@@ -27,6 +30,33 @@ void initCurlOnce()
         return true;
     }();
     (void)done;
+}
+
+struct EasyCleanup
+{
+    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+};
+using EasyHandle = std::unique_ptr<CURL, EasyCleanup>;
+
+struct ListCleanup
+{
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+using HeaderList = std::unique_ptr<curl_slist, ListCleanup>;
+
+void appendLine(HeaderList& list, const QByteArray& line)
+{
+    // On failure libcurl returns null and leaves the list as it was.
+    if (curl_slist* grown = curl_slist_append(list.get(), line.constData())) {
+        (void)list.release();
+        list.reset(grown);
+    }
+}
+
+// "host:port" of an address, the port spelt out, for telling a move to another server.
+QString serverOf(const QUrl& url)
+{
+    return url.host().toLower() + QLatin1Char(':') + QString::number(url.port(url.scheme() == QLatin1String("https") ? 443 : 80));
 }
 
 } // namespace
@@ -67,7 +97,9 @@ struct HttpClient::Share
 // the counters are read by the waiting thread for the progress signals.
 struct HttpClient::Transfer
 {
-    CURL* handle = nullptr;
+    HeaderList requestHeaders; // outlives the handle that points to it
+    EasyHandle easy{curl_easy_init()};
+    CURL* handle = easy.get();
     QIODevice* sink = nullptr;
     std::atomic<bool> cancel{false};
     std::atomic<bool> begun{false};
@@ -76,12 +108,36 @@ struct HttpClient::Transfer
     bool writeFailed = false;
     bool headersTooLong = false;
     bool overallExceeded = false;
+    bool tooManyServerMoves = false;
     qint64 headerBytes = 0;
     long overallSeconds = 0;
     long minAverageBytesPerSecond = 0;
+    int maxServerMoves = 1;
+    int serverMoves = 0;
+    QByteArray location; // of the answer whose header lines are arriving
     std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
     ResponseHeaders headers;
     char errorBuffer[CURL_ERROR_SIZE] = {};
+
+    // At the end of a redirect's header lines: a move to another server counts, and one more
+    // than allowed ends the transfer before libcurl follows it.
+    bool redirectAllowed()
+    {
+        long code = 0;
+        curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &code);
+        if (code < 300 || code > 399 || location.isEmpty())
+            return true;
+        const char* current = nullptr;
+        curl_easy_getinfo(handle, CURLINFO_EFFECTIVE_URL, &current);
+        const QUrl here(QString::fromUtf8(current ? current : ""));
+        const QUrl there = here.resolved(QUrl(QString::fromUtf8(location)));
+        if (there.host().isEmpty() || serverOf(here) == serverOf(there))
+            return true;
+        if (++serverMoves <= maxServerMoves)
+            return true;
+        tooManyServerMoves = true;
+        return false;
+    }
 
     static size_t onHeader(char* data, size_t size, size_t count, void* self)
     {
@@ -92,7 +148,14 @@ struct HttpClient::Transfer
             t->headersTooLong = true;
             return 0;
         }
-        t->headers.addLine(QByteArrayView(data, static_cast<qsizetype>(bytes)));
+        const QByteArrayView line(data, static_cast<qsizetype>(bytes));
+        t->headers.addLine(line);
+        if (line.startsWith("HTTP/"))
+            t->location.clear();
+        else if (line.size() > 9 && QByteArrayView(line.first(9)).compare("location:", Qt::CaseInsensitive) == 0)
+            t->location = line.sliced(9).trimmed().toByteArray();
+        else if (line.trimmed().isEmpty() && !t->redirectAllowed())
+            return 0;
         return bytes;
     }
 
@@ -137,6 +200,31 @@ struct HttpClient::Transfer
     }
 };
 
+// Turns the worker's counters into the progress signals on the waiting thread.
+struct HttpClient::ProgressPump
+{
+    HttpClient& client;
+    Transfer& transfer;
+    bool headOnly;
+    bool beganEmitted = false;
+    qint64 reported = -1;
+
+    void operator()()
+    {
+        if (headOnly)
+            return;
+        if (!beganEmitted && transfer.begun.load()) {
+            beganEmitted = true;
+            emit client.transferBegin(transfer.expected.load());
+        }
+        const qint64 now = transfer.received.load();
+        if (beganEmitted && now != reported) {
+            reported = now;
+            emit client.transferProgress(now);
+        }
+    }
+};
+
 HttpClient::HttpClient(QObject* parent) : QObject(parent), m_userAgent(defaultUserAgent())
 {
     initCurlOnce();
@@ -169,35 +257,50 @@ void HttpClient::abort()
 HttpResponse HttpClient::perform(const QString& url, QIODevice* sink, bool headOnly,
                                  const QList<QByteArray>& extraHeaders)
 {
-    HttpResponse response;
     Transfer t;
-    t.sink = sink;
-    t.overallSeconds = m_timeouts.overallSeconds;
-    t.minAverageBytesPerSecond = m_timeouts.minAverageBytesPerSecond;
-    t.handle = curl_easy_init();
     if (!t.handle) {
+        HttpResponse response;
         response.failure = HttpFailure::Transport;
         response.errorText = QStringLiteral("the HTTP library could not start a transfer");
         return response;
     }
-    CURL* h = t.handle;
+    t.sink = sink;
+    t.overallSeconds = m_timeouts.overallSeconds;
+    t.minAverageBytesPerSecond = m_timeouts.minAverageBytesPerSecond;
+    t.maxServerMoves = m_maxServerMoves;
+    setRequestOptions(t, url, headOnly, extraHeaders);
+    setProxyOptions(t);
+    setCallbacks(t);
 
+    ProgressPump pump{*this, t, headOnly};
+    const int rc = run(t, pump);
+    HttpResponse response = responseOf(t, rc);
+
+    // A whole body of 0 bytes still begins and ends, like any other.
+    if (!headOnly && response.ok && !t.begun.load())
+        t.begun.store(true);
+    pump();
+    if (pump.beganEmitted)
+        emit transferEnd(response.ok);
+    return response;
+}
+
+void HttpClient::setRequestOptions(Transfer& t, const QString& url, bool headOnly,
+                                   const QList<QByteArray>& extraHeaders) const
+{
     // Each request gets its own handle and connection (a nested request during the wait of
-    // another one is possible); only the cookies and the name cache are shared.
-    const QByteArray urlBytes = url.toUtf8();
-    const QByteArray agent = m_userAgent.toUtf8();
-    const QByteArray proxyHost = m_proxy.host.toUtf8();
-    const QByteArray proxyUser = m_proxy.user.toUtf8();
-    const QByteArray proxyPassword = m_proxy.password.toUtf8();
-    curl_slist* headers = curl_slist_append(nullptr, "Accept: text/html, */*");
+    // another one is possible); only the cookies and the name cache are shared. libcurl copies
+    // every text option.
+    CURL* h = t.handle;
+    appendLine(t.requestHeaders, "Accept: text/html, */*");
     for (const QByteArray& extra : extraHeaders)
-        headers = curl_slist_append(headers, extra.constData());
+        appendLine(t.requestHeaders, extra);
 
-    curl_easy_setopt(h, CURLOPT_URL, urlBytes.constData());
+    curl_easy_setopt(h, CURLOPT_URL, url.toUtf8().constData());
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(h, CURLOPT_ERRORBUFFER, t.errorBuffer);
-    curl_easy_setopt(h, CURLOPT_USERAGENT, agent.constData());
-    curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers);
+    curl_easy_setopt(h, CURLOPT_USERAGENT, m_userAgent.toUtf8().constData());
+    curl_easy_setopt(h, CURLOPT_HTTPHEADER, t.requestHeaders.get());
     curl_easy_setopt(h, CURLOPT_HTTP_VERSION, m_http10 ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
     // A secure address is never followed to a plain one.
@@ -214,24 +317,36 @@ HttpResponse HttpClient::perform(const QString& url, QIODevice* sink, bool headO
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, m_timeouts.connectMs);
     curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, m_timeouts.lowSpeedBytesPerSecond);
     curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, m_timeouts.lowSpeedSeconds);
+    if (!m_caFile.isEmpty())
+        curl_easy_setopt(h, CURLOPT_CAINFO, QFile::encodeName(m_caFile).constData());
+    if (headOnly)
+        curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
+}
 
+void HttpClient::setProxyOptions(Transfer& t) const
+{
     // The settings file is the only configuration: proxy variables of the environment are
     // never consulted, and no host bypasses a configured proxy.
+    CURL* h = t.handle;
     curl_easy_setopt(h, CURLOPT_NOPROXY, "");
-    if (!m_proxy.host.isEmpty()) {
-        curl_easy_setopt(h, CURLOPT_PROXY, proxyHost.constData());
-        curl_easy_setopt(h, CURLOPT_PROXYPORT, static_cast<long>(m_proxy.port));
-        curl_easy_setopt(h, CURLOPT_PROXYTYPE, static_cast<long>(CURLPROXY_HTTP));
-        if (m_proxy.basicAuth && (!m_proxy.user.isEmpty() || !m_proxy.password.isEmpty())) {
-            // Basic alone makes the credentials go with the first request.
-            curl_easy_setopt(h, CURLOPT_PROXYAUTH, static_cast<long>(CURLAUTH_BASIC));
-            curl_easy_setopt(h, CURLOPT_PROXYUSERNAME, proxyUser.constData());
-            curl_easy_setopt(h, CURLOPT_PROXYPASSWORD, proxyPassword.constData());
-        }
-    } else {
+    if (m_proxy.host.isEmpty()) {
         curl_easy_setopt(h, CURLOPT_PROXY, "");
+        return;
     }
+    curl_easy_setopt(h, CURLOPT_PROXY, m_proxy.host.toUtf8().constData());
+    curl_easy_setopt(h, CURLOPT_PROXYPORT, static_cast<long>(m_proxy.port));
+    curl_easy_setopt(h, CURLOPT_PROXYTYPE, static_cast<long>(CURLPROXY_HTTP));
+    if (m_proxy.basicAuth && (!m_proxy.user.isEmpty() || !m_proxy.password.isEmpty())) {
+        // Basic alone makes the credentials go with the first request.
+        curl_easy_setopt(h, CURLOPT_PROXYAUTH, static_cast<long>(CURLAUTH_BASIC));
+        curl_easy_setopt(h, CURLOPT_PROXYUSERNAME, m_proxy.user.toUtf8().constData());
+        curl_easy_setopt(h, CURLOPT_PROXYPASSWORD, m_proxy.password.toUtf8().constData());
+    }
+}
 
+void HttpClient::setCallbacks(Transfer& t) const
+{
+    CURL* h = t.handle;
     curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &Transfer::onHeader);
     curl_easy_setopt(h, CURLOPT_HEADERDATA, &t);
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &Transfer::onWrite);
@@ -239,44 +354,33 @@ HttpResponse HttpClient::perform(const QString& url, QIODevice* sink, bool headO
     curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &Transfer::onProgress);
     curl_easy_setopt(h, CURLOPT_XFERINFODATA, &t);
-    if (headOnly)
-        curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
+}
 
+int HttpClient::run(Transfer& t, ProgressPump& pump)
+{
     ++m_running;
     m_cancelFlags.append(&t.cancel);
-
-    bool beganEmitted = false;
-    qint64 reported = -1;
-    auto pump = [&] {
-        if (headOnly)
-            return;
-        if (!beganEmitted && t.begun.load()) {
-            beganEmitted = true;
-            emit transferBegin(t.expected.load());
-        }
-        const qint64 now = t.received.load();
-        if (beganEmitted && now != reported) {
-            reported = now;
-            emit transferProgress(now);
-        }
-    };
-
     CURLcode rc = CURLE_OK;
     WorkerWaitOptions wait;
-    wait.tick = pump;
+    wait.tick = [&pump] { pump(); };
     wait.requestStop = [&t] { t.cancel.store(true); };
-    runWhileProcessingEvents([&] { rc = curl_easy_perform(h); }, wait);
-
+    runWhileProcessingEvents([&] { rc = curl_easy_perform(t.handle); }, wait);
     m_cancelFlags.removeOne(&t.cancel);
     --m_running;
+    return static_cast<int>(rc);
+}
 
+HttpResponse HttpClient::responseOf(Transfer& t, int result)
+{
+    CURL* h = t.handle;
+    const auto rc = static_cast<CURLcode>(result);
+    HttpResponse response;
     long code = 0;
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &code);
     if (code == 0)
         curl_easy_getinfo(h, CURLINFO_HTTP_CONNECTCODE, &code);
     curl_off_t fileTime = -1;
     curl_easy_getinfo(h, CURLINFO_FILETIME_T, &fileTime);
-
     response.statusCode = static_cast<int>(code);
     const char* effective = nullptr;
     if (curl_easy_getinfo(h, CURLINFO_EFFECTIVE_URL, &effective) == CURLE_OK && effective)
@@ -286,41 +390,31 @@ HttpResponse HttpClient::perform(const QString& url, QIODevice* sink, bool headO
     response.lastModified = lastModifiedFromFileTime(static_cast<qint64>(fileTime));
     response.expectedSize = t.expected.load();
     response.received = t.received.load();
-
-    switch (rc) {
-    case CURLE_OK:
-        response.ok = code >= 200 && code <= 299;
-        if (!response.ok)
-            response.failure = HttpFailure::HttpStatus;
-        break;
-    case CURLE_OPERATION_TIMEDOUT:
-        response.failure = HttpFailure::TimedOut;
-        break;
-    case CURLE_ABORTED_BY_CALLBACK:
-        response.failure = t.overallExceeded ? HttpFailure::TimedOut : HttpFailure::Cancelled;
-        break;
-    case CURLE_WRITE_ERROR:
-        response.failure = t.headersTooLong ? HttpFailure::HeadersTooLong
-                           : t.writeFailed  ? HttpFailure::WriteError
-                                            : HttpFailure::Transport;
-        break;
-    default:
-        response.failure = HttpFailure::Transport;
-        break;
-    }
-    if (rc != CURLE_OK)
+    response.failure = failureOf(t, result, code);
+    response.ok = response.failure == HttpFailure::None;
+    if (t.tooManyServerMoves)
+        response.errorText = QStringLiteral("redirected to another server more than once");
+    else if (rc != CURLE_OK)
         response.errorText = QString::fromUtf8(t.errorBuffer[0] ? t.errorBuffer : curl_easy_strerror(rc));
-
-    curl_easy_cleanup(h);
-    curl_slist_free_all(headers);
-
-    // A whole body of 0 bytes still begins and ends, like any other.
-    if (!headOnly && response.ok && !t.begun.load())
-        t.begun.store(true);
-    pump();
-    if (beganEmitted)
-        emit transferEnd(response.ok);
     return response;
+}
+
+HttpFailure HttpClient::failureOf(const Transfer& t, int result, long statusCode)
+{
+    switch (static_cast<CURLcode>(result)) {
+    case CURLE_OK:
+        return statusCode >= 200 && statusCode <= 299 ? HttpFailure::None : HttpFailure::HttpStatus;
+    case CURLE_OPERATION_TIMEDOUT:
+        return HttpFailure::TimedOut;
+    case CURLE_ABORTED_BY_CALLBACK:
+        return t.overallExceeded ? HttpFailure::TimedOut : HttpFailure::Cancelled;
+    case CURLE_WRITE_ERROR:
+        return t.headersTooLong ? HttpFailure::HeadersTooLong
+               : t.writeFailed  ? HttpFailure::WriteError
+                                : HttpFailure::Transport;
+    default:
+        return HttpFailure::Transport;
+    }
 }
 
 } // namespace gw

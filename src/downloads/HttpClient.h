@@ -81,6 +81,10 @@ public:
     void setTimeouts(const HttpTimeouts& t) { m_timeouts = t; }
     const HttpTimeouts& timeouts() const { return m_timeouts; }
     void setMaxRedirects(int n) { m_maxRedirects = n; }
+    // Redirects to another server (host or port) followed in one request; one more fails it.
+    void setMaxServerMoves(int n) { m_maxServerMoves = n; }
+    // Certificates of the authorities trusted for https instead of the system's (empty: the system's).
+    void setCaFile(const QString& file) { m_caFile = file; }
 
     // GET `url`; the body of a 2xx answer is written to `sink` (open for writing).
     // `sink` belongs to the transfer until the call returns.
@@ -100,13 +104,22 @@ signals:
 
 private:
     struct Transfer;
+    struct ProgressPump;
     HttpResponse perform(const QString& url, QIODevice* sink, bool headOnly, const QList<QByteArray>& extraHeaders);
+    void setRequestOptions(Transfer& t, const QString& url, bool headOnly, const QList<QByteArray>& extraHeaders) const;
+    void setProxyOptions(Transfer& t) const;
+    void setCallbacks(Transfer& t) const;
+    int run(Transfer& t, ProgressPump& pump);
+    static HttpResponse responseOf(Transfer& t, int result);
+    static HttpFailure failureOf(const Transfer& t, int result, long statusCode);
 
     QString m_userAgent;
     bool m_http10 = false;
     ProxySettings m_proxy;
     HttpTimeouts m_timeouts;
     int m_maxRedirects = 15;
+    int m_maxServerMoves = 1;
+    QString m_caFile;
     int m_running = 0;
     QList<std::atomic<bool>*> m_cancelFlags;
     struct Share;

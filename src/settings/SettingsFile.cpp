@@ -2,6 +2,7 @@
 
 #include "settings/Defaults.h"
 #include "settings/IniFile.h"
+#include "settings/PasswordVault.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsTable.h"
@@ -87,8 +88,8 @@ bool parseGridKey(const QString& key, int* column, int* row)
 } // namespace
 
 SettingsFile::SettingsFile(SettingsAccess& settings, SettingsFileHooks& hooks, const QString& programDir,
-                           QSize screenSize)
-    : m_settings(settings), m_hooks(hooks), m_programDir(programDir), m_screenSize(screenSize)
+                           QSize screenSize, PasswordVault* vault)
+    : m_settings(settings), m_hooks(hooks), m_programDir(programDir), m_screenSize(screenSize), m_vault(vault)
 {
     if (!m_programDir.isEmpty() && !m_programDir.endsWith(QLatin1Char('/')))
         m_programDir += QLatin1Char('/');
@@ -344,6 +345,7 @@ void SettingsFile::loadConfigSection(const IniFile& ini)
     }
     m_settings.setText(ctl::UserAgent,
                        ini.readString(sf::Config, QStringLiteral("User Agent"), m_settings.text(ctl::UserAgent)));
+    loadProxyPassword(ini);
     // Exactly "HTTP/1.0" selects HTTP 1.0; anything else, lower case included, is HTTP 1.1.
     const QString http10 = QStringLiteral("HTTP/1.0");
     const QString protocol = ini.readString(sf::Config, QStringLiteral("HTTP Protocol Version"), QString());
@@ -449,11 +451,56 @@ void SettingsFile::IniSave(const QString& fileName)
     }
 }
 
-void SettingsFile::saveInto(IniFile& ini) const
+void SettingsFile::loadProxyPassword(const IniFile& ini)
+{
+    m_passwordLeftInVault.clear();
+    if (ini.readString(sf::Config, PasswordStoreKey, QString()) != PasswordInKeyring
+        || !m_settings.text(ctl::edtProxyPasswd).isEmpty())
+        return;
+    QString password, why;
+    const PasswordVault::Outcome outcome =
+        m_vault ? m_vault->lookup(canonical(m_configFileName), &password, &why) : PasswordVault::Outcome::Unavailable;
+    if (outcome == PasswordVault::Outcome::Done) {
+        m_settings.setText(ctl::edtProxyPasswd, password);
+        return;
+    }
+    // The next save must not forget where the password is, unless the keyring lost it.
+    if (outcome != PasswordVault::Outcome::NotFound)
+        m_passwordLeftInVault = m_configFileName;
+    m_hooks.logLine(QStringLiteral(" - The proxy password could not be read from the keyring")
+                    + (why.isEmpty() ? QString() : QStringLiteral(" (") + why + QLatin1Char(')')));
+}
+
+// After the entries of "Config": the password moves to the keyring when one takes it, and the
+// file says where it is. A keyring that refuses leaves it in the file, with a line in the log.
+void SettingsFile::placeProxyPassword(IniFile& ini)
+{
+    const QString password = m_settings.text(ctl::edtProxyPasswd);
+    const QString file = canonical(ini.path());
+    QString where = PasswordInFile;
+    if (password.isEmpty() && !m_passwordLeftInVault.isEmpty() && canonical(m_passwordLeftInVault) == file) {
+        where = PasswordInKeyring;
+    } else if (m_vault && m_vault->available()) {
+        QString why;
+        if (password.isEmpty()) {
+            m_vault->remove(file, &why); // nothing is lost when this fails: the user emptied it
+        } else if (m_vault->store(file, password, &why) == PasswordVault::Outcome::Done) {
+            ini.writeBytes(sf::Config, QStringLiteral("Proxy Password"), QByteArray());
+            where = PasswordInKeyring;
+        } else {
+            m_hooks.logLine(QStringLiteral(" - The keyring did not take the proxy password, it stays in the settings file")
+                            + (why.isEmpty() ? QString() : QStringLiteral(" (") + why + QLatin1Char(')')));
+        }
+    }
+    ini.writeString(sf::Config, PasswordStoreKey, where);
+}
+
+void SettingsFile::saveInto(IniFile& ini)
 {
     EntryIo io(m_settings, m_hooks, m_screenSize);
     for (const SettingSpec* e : settingsIn(FileSection::Config))
         io.save(ini, *e);
+    placeProxyPassword(ini);
 
     const QStringList times = m_settings.lines(ctl::mTime);
     ini.eraseSection(sf::Time);

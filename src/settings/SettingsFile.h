@@ -33,13 +33,19 @@ public:
     virtual void iconFontColorChanged(int /*colour*/) {}
     // The cloud map's destination when the file has none (the renderer's images folder).
     virtual QString defaultCloudDestination() { return QString(); }
+    // A line for the log: the keyring refused the proxy password or could not give it back.
+    virtual void logLine(const QString& /*line*/) {}
 };
+
+class PasswordVault;
 
 class SettingsFile
 {
 public:
     // `screenSize` is the primary screen's: half of it is the default centre of the globe.
-    SettingsFile(SettingsAccess& settings, SettingsFileHooks& hooks, const QString& programDir, QSize screenSize);
+    // With a `vault` that answers, the proxy password is kept there instead of in the file.
+    SettingsFile(SettingsAccess& settings, SettingsFileHooks& hooks, const QString& programDir, QSize screenSize,
+                 PasswordVault* vault = nullptr);
 
     // Empty: the current settings file is the one the base file names. Every step runs even
     // when one fails (an unreadable file, a hook that throws); their errors are thrown
@@ -66,6 +72,10 @@ public:
     // How the proxy password is kept in a one-line value; see SettingsFile.cpp.
     static QByteArray storedPassword(const QString& password);
     static QString passwordFromStored(const QByteArray& stored);
+    // Key "Proxy Password Store": where the proxy password is, PasswordInFile or PasswordInKeyring.
+    static inline const QString PasswordStoreKey = QStringLiteral("Proxy Password Store");
+    static inline const QString PasswordInFile = QStringLiteral("settings file");
+    static inline const QString PasswordInKeyring = QStringLiteral("Secret Service");
 
 private:
     QString resolve(const QString& fileName) const;
@@ -74,7 +84,9 @@ private:
     void loadLists(const IniFile& ini);
     void loadDownloadGrid(const IniFile& ini);
     void loadParameters(const IniFile& ini);
-    void saveInto(IniFile& ini) const;
+    void saveInto(IniFile& ini);
+    void loadProxyPassword(const IniFile& ini);
+    void placeProxyPassword(IniFile& ini);
     void step(const std::function<void()>& f);
     void noteLoadError(const IniFile& ini);
 
@@ -87,6 +99,8 @@ private:
     bool m_settingsLoaded = false;
     bool m_configLoading = false;
     QStringList m_loadErrors;
+    PasswordVault* m_vault = nullptr;
+    QString m_passwordLeftInVault; // a file whose keyring password could not be read at the load
 };
 
 } // namespace gw

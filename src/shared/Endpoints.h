@@ -13,7 +13,8 @@ struct Hosts
     QString quakeFeeds = QStringLiteral("https://earthquake.usgs.gov");      // earthquake summary feeds
     QString satellites = QStringLiteral("https://celestrak.org");            // satellite elements today
     QString liveClouds = QStringLiteral("https://matteason.github.io");      // a free cloud map source
-    QString program = QStringLiteral("http://www.globewall.quillmoor.net");  // update info, home page
+    QString program = QStringLiteral("http://www.globewall.quillmoor.net");  // home page, named in the update dialog
+    QString updates = QStringLiteral("https://www.globewall.quillmoor.net"); // update info, over https
 };
 
 Hosts& hosts();
@@ -32,7 +33,7 @@ inline QString liveCloudMap(const QString& size)
 {
     return hosts().liveClouds + QStringLiteral("/live-cloud-maps/images/") + size + QStringLiteral("/clouds.jpg");
 }
-inline QString updateInfo() { return hosts().program + QStringLiteral("/soft/updates.ini"); }
+inline QString updateInfo() { return hosts().updates + QStringLiteral("/soft/updates.ini"); }
 inline QString programHome() { return hosts().program + QStringLiteral("/index_globewall.html"); }
 inline QString programEmail() { return QStringLiteral("globewall@quillmoor.net"); }
 

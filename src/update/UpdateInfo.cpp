@@ -19,6 +19,7 @@ UpdateInfo UpdateInfo::read(const QString& path)
     info.URL3 = ini.readString(section, QStringLiteral("URL3"), QString());
     info.Description = ini.readString(section, QStringLiteral("Description"), QString());
     info.Date = ini.readString(section, QStringLiteral("Date"), QString());
+    info.SHA256 = ini.readString(section, QStringLiteral("SHA256"), QString());
     return info;
 }
 
@@ -49,6 +50,17 @@ QString proposedExtension(const QString& proposal)
 {
     const qsizetype dot = proposal.lastIndexOf(QLatin1Char('.'));
     return dot < 0 ? QString() : proposal.mid(dot + 1, 3);
+}
+
+bool matchesSha256(const QByteArray& digest, const QString& expectedHex)
+{
+    const QByteArray expected = expectedHex.trimmed().toLatin1().toLower();
+    return digest.size() == 32 && expected == digest.toHex();
+}
+
+bool isPlainTransfer(const QString& url)
+{
+    return !url.trimmed().startsWith(QLatin1String("https:"), Qt::CaseInsensitive);
 }
 
 QString hostOf(const QString& url)

@@ -14,6 +14,9 @@ struct UpdateInfo
     QString URL3;
     QString Description;
     QString Date;
+    // Key "SHA256": the release's SHA-256 in hex. When given, a release that does not match
+    // it never reaches the chosen file.
+    QString SHA256;
 
     // Section "Globewall" of the file; section and key names match without regard to case,
     // and anything missing (or a missing file) reads as the empty text.
@@ -32,6 +35,13 @@ bool isNewerRelease(
 QString proposedFileName(const QString& url);
 // The extension of a proposal without its dot, at most three characters; empty when none.
 QString proposedExtension(const QString& proposal);
+
+// True when `digest` (a SHA-256, 32 bytes) is `expectedHex`: hex digits in either case, blanks
+// around allowed; anything else never matches.
+bool matchesSha256(const QByteArray& digest, const QString& expectedHex);
+
+// True for an address whose transfer is not encrypted (anything but https).
+bool isPlainTransfer(const QString& url);
 
 // "host" or "host:port" of an address, as shown to the user; the text itself when it has none.
 QString hostOf(const QString& url);

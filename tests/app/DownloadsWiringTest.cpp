@@ -38,7 +38,7 @@ protected:
         serve("NORAD/elements/gp.php", gwtest::readFile(gwtest::testData("jobs/stations.txt")));
         ASSERT_TRUE(server.start()) << server.error().toStdString();
         const QString host = server.url(QString());
-        gw::endpoints::hosts() = { host, host, host, host, host, host, host };
+        gw::endpoints::hosts() = { host, host, host, host, host, host, host, host };
         // The satellite-element site keeps a gap of its own: another name for the same server.
         gw::endpoints::hosts().satellites = QString(host).replace("127.0.0.1", "localhost");
 

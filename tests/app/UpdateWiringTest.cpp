@@ -20,6 +20,7 @@ TEST(UpdateWiring, CheckForUpdateShowsTheDialogUnlessADownloadRuns)
     gwtest::LighttpdFixture server(www.path());
     ASSERT_TRUE(server.start()) << server.error().toStdString();
     gw::endpoints::hosts().program = server.url(QString());
+    gw::endpoints::hosts().updates = server.url(QString());
 
     TForm1& form = rig.create();
     gw::UpdateDialog dialog(form.settings(), form.dialogs(), form.clock(), &form);

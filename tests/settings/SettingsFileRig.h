@@ -39,9 +39,11 @@ public:
     void cbProjektionChange() override { record("cbProjektionChange"); }
     void iconFontColorChanged(int colour) override { iconColour = colour; }
     QString defaultCloudDestination() override { return cloudDestination; }
+    void logLine(const QString& line) override { logLines << line; }
 
     const gw::SettingsFile* file = nullptr;
     QStringList calls; // with "*" when ConfigLoading was set at the call
+    QStringList logLines;
     QString label;
     int masterClicks = 0;
     int iconColour = -1;
@@ -62,7 +64,11 @@ struct Program
     // A screen of its own, so the defaults do not depend on the machine's.
     static constexpr QSize screen{1280, 800};
 
-    explicit Program(const QString& programDir) : file(settings, hooks, programDir, screen) { hooks.file = &file; }
+    explicit Program(const QString& programDir, gw::PasswordVault* vault = nullptr)
+        : file(settings, hooks, programDir, screen, vault)
+    {
+        hooks.file = &file;
+    }
     gw::MemorySettings settings;
     RecordingHooks hooks{settings};
     gw::SettingsFile file;

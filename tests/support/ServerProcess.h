@@ -1,7 +1,7 @@
 #pragma once
 // Real servers on 127.0.0.1 for tests and benchmarks, each in its own temporary folder:
-// lighttpd serving a folder of files (with Last-Modified from the files' times), and
-// tinyproxy with basic authentication.
+// lighttpd serving a folder of files (with Last-Modified from the files' times), tinyproxy
+// with basic authentication, and an https server with a certificate made for the test.
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
@@ -51,6 +51,23 @@ public:
 private:
     QString m_user;
     QString m_password;
+};
+
+// Serves a folder over https (python3's ssl module) with a certificate for 127.0.0.1 that
+// openssl makes at start; clients trust it through caFile(). Listed paths answer with a
+// redirect instead.
+class TlsServerFixture : public ServerProcess
+{
+public:
+    explicit TlsServerFixture(const QString& documentRoot) : m_root(documentRoot) {}
+    void redirect(const QString& path, const QString& location) { m_redirects += path + QLatin1Char(' ') + location + QLatin1Char('\n'); }
+    bool start();
+    QString url(const QString& path) const;
+    QString caFile() const { return workDir() + QStringLiteral("/cert.pem"); }
+
+private:
+    QString m_root;
+    QString m_redirects;
 };
 
 } // namespace gwtest

@@ -109,7 +109,8 @@ TEST(UpdateDialog, DownloadsTheReleaseToTheChosenFile)
 
     EXPECT_TRUE(readFile(destination) == release) << "the release arrives whole";
     EXPECT_EQ(seen.finalMemo,
-        (QStringList { "", "download completed", "", "Close Globewall now and replace it by the new version" }));
+        (QStringList { "", "download completed", "", "Close Globewall now and replace it by the new version", "",
+            "the transfer was not encrypted" }));
     EXPECT_TRUE(rig.form->statusText().isEmpty());
     EXPECT_EQ(rig.form->findChild<QProgressBar*>("pbDownload")->value(), 0);
     EXPECT_EQ(counters.count("/gone"), 1) << "fetched once";

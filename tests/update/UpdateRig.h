@@ -137,6 +137,7 @@ struct UpdateRig
     {
         gw::setProgramDir(dir.path());
         gw::endpoints::hosts().program = programHost;
+        gw::endpoints::hosts().updates = programHost;
         form = std::make_unique<gw::UpdateDialog>(settings, dialogs, clock);
         form->setFileVersion(QStringLiteral("1.1.3.68"));
         form->setErrorHandler([this](const QString& text) { errors << text; });

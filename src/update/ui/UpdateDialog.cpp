@@ -3,6 +3,7 @@
 #include "ui_UpdateDialog.h"
 
 #include "downloads/DownloadEngine.h"
+#include "downloads/TransferSettings.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsAccess.h"
 #include "shared/AppState.h"
@@ -16,6 +17,7 @@
 #include "update/ui/UpdateGlobe.h"
 #include "update/UpdateInfo.h"
 
+#include <QCryptographicHash>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
@@ -27,14 +29,12 @@
 #include <QTextCursor>
 
 #include <climits>
-#include <cmath>
 
 namespace gw {
 
 namespace {
 
     const QString kUserAgent = QStringLiteral("Mozilla/3.0 (compatible; Globewall update check)");
-    const QByteArray kNoCache = QByteArrayLiteral("Cache-Control: no-cache");
     const QString kUpdatesName = QStringLiteral("updates.ini");
 
     // Takes whatever is written and keeps nothing.
@@ -43,6 +43,28 @@ namespace {
     protected:
         qint64 readData(char*, qint64) override { return -1; }
         qint64 writeData(const char*, qint64 length) override { return length; }
+    };
+
+    // Passes everything on to `target` and keeps the SHA-256 of what went through.
+    class HashingSink : public QIODevice
+    {
+    public:
+        explicit HashingSink(QIODevice* target) : m_target(target) { open(QIODevice::WriteOnly | QIODevice::Unbuffered); }
+        QByteArray digest() const { return m_hash.result(); }
+
+    protected:
+        qint64 readData(char*, qint64) override { return -1; }
+        qint64 writeData(const char* data, qint64 length) override
+        {
+            const qint64 written = m_target->write(data, length);
+            if (written > 0)
+                m_hash.addData(QByteArrayView(data, written));
+            return written;
+        }
+
+    private:
+        QIODevice* m_target;
+        QCryptographicHash m_hash { QCryptographicHash::Sha256 };
     };
 
 } // namespace
@@ -213,9 +235,13 @@ void UpdateDialog::StartLookingForUpdate()
 
     setStatus(QStringLiteral("downloading..."));
     setMemoLine(2, QStringLiteral("downloading ") + QFileInfo(chosen).fileName());
-    if (DownloadFromWeb(info.URL1, chosen, false)) {
-        setMemo({ QString(), QStringLiteral("download completed"), QString(),
-            QStringLiteral("Close Globewall now and replace it by the new version") });
+    if (DownloadFromWeb(info.URL1, chosen, false, info.SHA256)) {
+        QStringList done { QString(), QStringLiteral("download completed"), QString(),
+            QStringLiteral("Close Globewall now and replace it by the new version") };
+        // Anyone on the way could have changed what came over plain http.
+        if (isPlainTransfer(endpoints::updateInfo()) || isPlainTransfer(info.URL1))
+            done << QString() << QStringLiteral("the transfer was not encrypted");
+        setMemo(done);
         setStatus(QString());
     }
 }
@@ -227,7 +253,7 @@ void UpdateDialog::endCheck()
     setStatus(QString());
 }
 
-bool UpdateDialog::DownloadFromWeb(const QString& url, const QString& destination, bool silent)
+bool UpdateDialog::DownloadFromWeb(const QString& url, const QString& destination, bool silent, const QString& sha256)
 {
     m_ui->btnCancel->show();
     auto always = qScopeGuard([&] {
@@ -259,10 +285,13 @@ bool UpdateDialog::DownloadFromWeb(const QString& url, const QString& destinatio
     }
     SetProxy();
     m_eventsAttached = !silent;
-    const HttpResponse response = m_http.get(url, sink, { kNoCache });
+    HashingSink hashing(sink);
+    const HttpResponse response = m_http.get(url, &hashing, { noCacheHeader() });
     QString failure;
     if (!response.ok)
         failure = DownloadEngine::failureText(response);
+    else if (!sha256.isEmpty() && !matchesSha256(hashing.digest(), sha256))
+        failure = QStringLiteral("the file does not match its SHA-256 sum and was not kept"); // never committed
     else if (sink == &file && !file.commit())
         failure = QStringLiteral("Error writing file ") + destination;
     if (failure.isEmpty())
@@ -274,32 +303,10 @@ bool UpdateDialog::DownloadFromWeb(const QString& url, const QString& destinatio
 
 void UpdateDialog::SetProxy()
 {
-    ProxySettings proxy = m_http.proxy();
-    if (!m_settings.checked(ctl::cbUseProxy)) {
-        m_http.setProxy(ProxySettings {});
-        return;
-    }
-    proxy.basicAuth = true;
-    const QString host = m_settings.text(ctl::edtProxy).trimmed();
-    if (!host.isEmpty())
-        proxy.host = host;
-    const QString port = m_settings.text(ctl::edtProxyPort);
-    if (!port.isEmpty()) {
-        bool ok = false;
-        const int value = port.trimmed().toInt(&ok);
-        if (!ok)
-            throw Error(QLatin1Char('\'') + port + QStringLiteral("' is not a valid integer value"));
-        if (value < 1 || value > 65535)
-            throw Error(QLatin1Char('\'') + port + QStringLiteral("' is not a valid port number"));
-        proxy.port = value;
-    }
-    const QString user = m_settings.text(ctl::edtProxyName);
-    if (!user.isEmpty())
-        proxy.user = user;
-    const QString password = m_settings.text(ctl::edtProxyPasswd);
-    if (!password.isEmpty())
-        proxy.password = password;
-    m_http.setProxy(proxy);
+    // The user started this check: a port that is no number ends it with an error.
+    const QString portError = setUpClient(m_http, m_settings, ClientRole::UpdateCheck);
+    if (!portError.isEmpty())
+        throw Error(portError);
 }
 
 bool UpdateDialog::GetOK()
@@ -389,18 +396,12 @@ void UpdateDialog::HTTPWorkEnd(bool complete)
     if (!m_eventsAttached || !complete)
         return;
     const TDateTime now = m_clock.now();
-    setStatus(successText(now, m_progressMax, DownloadEngine::elapsedSeconds(m_updateDownloadStart, now)));
+    setStatus(successText(now, m_progressMax, elapsedSeconds(m_updateDownloadStart, now)));
 }
 
 QString UpdateDialog::successText(TDateTime now, qint64 bytes, double seconds)
 {
-    if (seconds <= 0)
-        seconds = 0.001;
-    const auto roundedSeconds = static_cast<qint64>(std::nearbyint(seconds));
-    const double rate = static_cast<double>(bytes) / 1024.0 / seconds;
-    return DateTimeToStr(now) + QStringLiteral(" - Success: ") + QString::number(bytes) + QStringLiteral(" byte in ")
-        + FormatInt(roundedSeconds, 3, QStringLiteral(" ")) + QStringLiteral(" sec. (")
-        + FormatFloat(4, 2, QStringLiteral(" "), rate) + QStringLiteral(" kb/s)");
+    return DateTimeToStr(now) + successFigures(bytes, seconds);
 }
 
 void UpdateDialog::setMemo(const QStringList& lines)

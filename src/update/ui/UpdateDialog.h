@@ -57,9 +57,10 @@ public:
     void FormActivate();
     // The check itself; it ends with "Close" shown, whichever way it ends.
     void StartLookingForUpdate();
-    // Fetches `url` into `destination` (empty: the temporary file, deleted afterwards); true
-    // when the transfer completed. `silent` shows nothing, neither progress nor a failure.
-    bool DownloadFromWeb(const QString& url, const QString& destination, bool silent);
+    // Fetches `url` into `destination` (empty: nothing is kept); true when the transfer
+    // completed. `silent` shows nothing, neither progress nor a failure. With `sha256` (hex) a
+    // body of another SHA-256 fails and leaves no file.
+    bool DownloadFromWeb(const QString& url, const QString& destination, bool silent, const QString& sha256 = {});
     // Copies the main window's proxy settings into the client; an empty field keeps the
     // client's value. A port that is no number throws Error.
     void SetProxy();
