@@ -18,7 +18,9 @@ namespace {
 
 const QString kMarkers = QStringLiteral("mMarkerfiles");
 const QString kSatellites = QStringLiteral("mSatfiles");
-const QString kAllFiles = QStringLiteral("all files (*.*)|*.*");
+// "*.*" would hide names without a dot, and satellite files ("iss") and the city markers
+// ("earth") have none.
+const QString kAllFiles = QStringLiteral("All files (*)|*");
 
 QString withoutSlash(QString folder)
 {
