@@ -338,7 +338,7 @@ TEST_F(TrayDesktop, StatusNotifierHostClicks)
     ASSERT_TRUE(startHost({}, watcher.address()));
     ASSERT_TRUE(gwtest::waitUntil([&] { return !watcher.registeredItems().isEmpty(); }, kWaitMs))
         << "the icon was not registered as a StatusNotifierItem";
-    EXPECT_TRUE(watcher.registeredItems().constFirst().startsWith("org.kde.StatusNotifierItem-"));
+    EXPECT_EQ(watcher.registeredItems().size(), 1);
     EXPECT_FALSE(watcher.itemProperty("Menu").isNull()) << "the menu is offered to the host";
     ASSERT_TRUE(m_state.windowShown && m_state.enabled);
 

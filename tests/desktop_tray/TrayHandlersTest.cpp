@@ -186,8 +186,9 @@ TEST(TrayHandlers, ActivationsOnAStatusNotifierHostAndInAnX11Tray)
         rig.tray.setStatusNotifierProbe([&c] { return c.statusNotifier; });
         rig.window.hidden = c.hiddenBefore;
         emit rig.tray.systemTrayIcon().activated(c.reason);
-        if (c.statusNotifier)
+        if (c.statusNotifier) {
             EXPECT_EQ(rig.enabled(), c.enabledAfter) << c.label << ": no waiting on a host";
+        }
         EXPECT_EQ(rig.window.calls, c.calls) << c.label;
         ASSERT_TRUE(rig.waitForTimer()) << c.label;
         EXPECT_EQ(rig.enabled(), c.enabledAfter) << c.label;
