@@ -206,7 +206,7 @@ TEST(Process, EndsOnSIGTERMWhenTheSettingsCannotBeSaved)
 }
 
 // The default centre of the globe is half the screen in device pixels, the renderer's unit: the
-// offscreen screen has 800 x 600 of them whatever the scaling.
+// offscreen screen has 800 x 800 of them whatever the scaling.
 TEST(Process, DefaultCentreCountsDevicePixels)
 {
     for (const char* scale : { "1", "2" }) {
@@ -220,7 +220,7 @@ TEST(Process, DefaultCentreCountsDevicePixels)
         ASSERT_TRUE(p.waitForFinished(30000));
         const QByteArray ini = gwtest::readFile(copy.programFile(QStringLiteral("Globewall.ini")));
         EXPECT_TRUE(ini.contains("Center X=400\r\n")) << ini.toStdString();
-        EXPECT_TRUE(ini.contains("Center Y=300\r\n")) << ini.toStdString();
+        EXPECT_TRUE(ini.contains("Center Y=400\r\n")) << ini.toStdString();
     }
 }
 
