@@ -80,10 +80,11 @@ TForm1::TForm1(Options options)
     formLoad();
     m_programDir = gw::programDir();
     m_settings = std::make_unique<gw::WidgetSettings>(this, m_ui->lbIconText);
+    // The renderer's -center counts the screen's device pixels, not Qt's scaled ones.
     const QScreen* screen = QGuiApplication::primaryScreen();
     m_passwordVault = std::make_unique<gw::SecretServiceVault>();
     m_settingsFile = std::make_unique<gw::SettingsFile>(*m_settings, *this, m_programDir,
-                                                        screen ? screen->size() : QSize(0, 0), m_passwordVault.get());
+        screen ? screen->size() * screen->devicePixelRatio() : QSize(0, 0), m_passwordVault.get());
     if (!gw::settingsFileOverride().isEmpty())
         m_settingsFile->setBaseFile(gw::settingsFileOverride());
 
@@ -351,7 +352,8 @@ void TForm1::FormShow()
     m_settings->setCell(Grid, 0, 0, QStringLiteral("HTTP Address (Source)"));
     m_settings->setCell(Grid, 1, 0, QStringLiteral("Filename and path (Destination)"));
     // Looks at the base file, not at the current settings file.
-    if (!QFileInfo::exists(m_settingsFile->baseFile()))
+    m_firstStart = !QFileInfo::exists(m_settingsFile->baseFile());
+    if (m_firstStart)
         firstStartEntries();
     // Nothing has run yet, so every timed job is due at its first tick.
     m_state.LastRenderTime = 0;
@@ -401,6 +403,18 @@ void TForm1::Timer2Timer()
     m_centralTimer->start();
     if (m_settings->checked(gw::ctl::cbMakeTransAtStart))
         btnMakeBGTransparentClick();
+    // A new user sees the globe at once rather than after the first interval; later starts
+    // render at start only when "start XPlanet at program start" says so.
+    if (m_firstStart && displayReachable())
+        run([this] { m_render->StartXPlanet(); });
+}
+
+// A render needs a desktop to show on: a connection to a window system, not the offscreen or
+// minimal platform of a session without one.
+bool TForm1::displayReachable()
+{
+    const QString platform = QGuiApplication::platformName();
+    return platform == QLatin1String("xcb") || platform.startsWith(QLatin1String("wayland"));
 }
 
 // ---------------------------------------------------------------------------------------

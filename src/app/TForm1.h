@@ -213,6 +213,9 @@ private:
     QRect desktop() const;
     void centreOnDesktop(bool clampToZero);
     bool trayAvailable() const;
+    static bool displayReachable();
+    // The tray tooltip's and the idle status bar's lines, after each tick.
+    void showStatus();
     // The wiring of each subsystem, in the order the later ones need the earlier.
     void wireTray();
     void wireDesktop();
@@ -294,4 +297,8 @@ private:
     bool m_closed = false;
     bool m_unattended = false;
     bool m_toldWithoutTray = false;
+    bool m_firstStart = false; // no settings file at creation
+    QString m_statusShown; // what showStatus put into panel 1 last
+    QString m_logLineSeen; // the log line panel 1 held at a tick, and since when
+    gw::TDateTime m_logLineSeenAt = 0;
 };

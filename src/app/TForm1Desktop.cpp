@@ -1,5 +1,5 @@
 // The desktop side of the window: the utility component with the version label and the link
-// labels, the projection preview, and "Globewall at Startup".
+// labels, the projection preview, "Globewall at Startup" and the icon caption controls.
 #include "app/TForm1.h"
 
 #include "app/LinkLabel.h"
@@ -26,6 +26,21 @@ void TForm1::wireDesktop()
         if (entry >= 0)
             m_ui->imgProjection->setPixmap(gw::projectionPicture(entry));
     };
+
+    // Linux desktops draw their icon captions themselves: the caption controls have nothing to
+    // act on here. They stay in place and keep their settings, so a settings file moved between
+    // systems loses nothing, and say why they are off.
+    const QString drawnByDesktop = QStringLiteral("Linux desktops draw icon captions themselves");
+    auto captionControl = [&](auto* control) {
+        const QString hint = control->toolTip();
+        control->setToolTip(hint.isEmpty() ? drawnByDesktop : hint + QStringLiteral(" (") + drawnByDesktop + QLatin1Char(')'));
+        control->setEnabled(false);
+    };
+    captionControl(m_ui->btnMakeBGTransparent);
+    captionControl(m_ui->pmMakeDesktopIconBackgroundtransparent);
+    captionControl(m_ui->cbMakeTransAtStart);
+    captionControl(m_ui->cbRestoreTrans);
+    captionControl(m_ui->btnIconTextColor);
 
     m_autostart = std::make_unique<gw::Autostart>(*m_settings);
     gw::Autostart* autostart = m_autostart.get();

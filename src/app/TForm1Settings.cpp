@@ -41,13 +41,15 @@ void TForm1::btIniSaveAsClick()
     m_settingsFile->IniSave(file);
 }
 
-// The base file is not written here; it records the new name at the next save.
+// The base file is not written here; it records the new name at the next save. An edit of a
+// time server ends first: the entry it follows belongs to the list being replaced.
 void TForm1::btnIniLoadClick()
 {
     const QString file
         = m_dialogs->getOpenFile(configDialog(QStringLiteral("Open Config as..."), m_settingsFile->ConfigFileName()));
     if (file.isEmpty())
         return;
+    call(m_hooks.resetTimeServerEditing);
     m_settingsFile->setConfigFileName(file);
     m_settingsFile->IniLoad(file);
 }

@@ -2,7 +2,6 @@
 // double-click handlers, and the master switch's crossed globe.
 #include "app/TForm1.h"
 
-#include "app/AppIcon.h"
 #include "app/WidgetSettings.h"
 #include "desktop/TrayIcon.h"
 #include "desktop/TrayHandlers.h"
@@ -39,7 +38,9 @@ void TForm1::wireTray()
     // As the form holds it until start-up sets it again, so a settings load that switches the
     // program off can show the crossed globe.
     m_trayIcon->setIconList(&m_trayIcon->globeFrames());
-    m_trayIcon->setIcon(gw::globewallIcon());
+    // Shown until the first tick selects the rest image: the same globe, so the idle picture
+    // does not change a few seconds after start.
+    m_trayIcon->setIcon(m_trayIcon->globeFrames().image(0));
     m_trayIcon->setHint(QStringLiteral("Globewall by Quillmoor"));
     m_trayIcon->setRightClickPopup(m_popupMenu1);
 

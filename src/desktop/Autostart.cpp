@@ -22,17 +22,31 @@ QString defaultFolder()
     return config + QStringLiteral("/autostart");
 }
 
-// The value of the first Exec key of the entry; spaces around "=" do not count.
-QString execLine(const QByteArray& content)
+// The value of the first `key` of the entry's [Desktop Entry] group (a file without group
+// headers counts as that group); spaces around "=" do not count.
+QString entryValue(const QByteArray& content, QStringView key)
 {
     const QStringList lines = QString::fromUtf8(content).split(QLatin1Char('\n'));
+    bool inEntryGroup = true;
     for (const QString& raw : lines) {
         const QString line = raw.trimmed();
+        if (line.startsWith(QLatin1Char('['))) {
+            inEntryGroup = line == QStringLiteral("[Desktop Entry]");
+            continue;
+        }
         const qsizetype eq = line.indexOf(QLatin1Char('='));
-        if (eq > 0 && line.left(eq).trimmed() == QStringLiteral("Exec"))
+        if (inEntryGroup && eq > 0 && line.left(eq).trimmed() == key)
             return line.mid(eq + 1).trimmed();
     }
     return {};
+}
+
+// The session settings of GNOME and Xfce switch an entry off by these keys instead of
+// removing it; the session then does not start it.
+bool switchedOffByDesktop(const QByteArray& content)
+{
+    return entryValue(content, u"Hidden").compare(QStringLiteral("true"), Qt::CaseInsensitive) == 0
+        || entryValue(content, u"X-GNOME-Autostart-enabled").compare(QStringLiteral("false"), Qt::CaseInsensitive) == 0;
 }
 
 } // namespace
@@ -147,7 +161,9 @@ void Autostart::detect()
         QFile entry(entryFile());
         if (!entry.open(QIODevice::ReadOnly))
             return; // unreadable: the buttons stay as they are
-        exec = execLine(entry.readAll());
+        const QByteArray content = entry.readAll();
+        if (!switchedOffByDesktop(content))
+            exec = entryValue(content, u"Exec");
     }
     const QString program = m_programFile.toUpper();
     const bool yes = exec.toUpper().contains(program) || unescapeExec(exec).toUpper().contains(program);

@@ -24,7 +24,8 @@ public:
     // "No": removes the entry; a missing entry is no error.
     void rbNoClick();
     // Run after every settings load: selects "Yes" when the entry's Exec line contains the
-    // program path (compared in upper case), else "No"; selecting the button that was not
+    // program path (compared in upper case) and the desktop has not switched the entry off
+    // (Hidden=true, X-GNOME-Autostart-enabled=false), else "No"; selecting the button that was not
     // selected runs its handler, so a stale entry of a moved program is removed. The window
     // must run the handlers on user clicks only (QAbstractButton::clicked), not on toggled.
     void detect();

@@ -76,6 +76,8 @@ TrayHandlers::TrayHandlers(TrayIcon& tray, SettingsAccess& settings, TrayWindowC
     connect(&m_timerDoubleClick, &QTimer::timeout, this, &TrayHandlers::TimerDoubleClickTimer);
     connect(&m_tray, &TrayIcon::Click, this, &TrayHandlers::TrayIconClick);
     connect(&m_tray, &TrayIcon::DblClick, this, &TrayHandlers::TrayIconDblClick);
+    connect(&m_tray, &TrayIcon::Activate, this, &TrayHandlers::TrayIconActivate);
+    connect(&m_tray, &TrayIcon::SecondaryActivate, this, &TrayHandlers::TrayIconSecondaryActivate);
 }
 
 void TrayHandlers::showTrayIcon()
@@ -105,6 +107,21 @@ void TrayHandlers::TrayIconDblClick(Qt::MouseButton button)
     if (button != Qt::LeftButton)
         return;
     m_doubleClickSeen = true;
+    showOrHideWindow();
+}
+
+void TrayHandlers::TrayIconActivate()
+{
+    showOrHideWindow();
+}
+
+void TrayHandlers::TrayIconSecondaryActivate()
+{
+    GlobewallenabledClick();
+}
+
+void TrayHandlers::showOrHideWindow()
+{
     if (m_window.isHiddenToTray()) {
         m_window.centreIfParked();
         m_tray.setHideTaskbarBtn(false);

@@ -2,6 +2,7 @@
 // The main window's side of the tray: a single left click switches the program off and on
 // once the double-click time has passed without a second click, a double click shows the
 // window from the tray or hides it there, and the master switch shows as the crossed globe.
+// On a StatusNotifier host a click shows or hides the window and a middle click switches.
 #include <QObject>
 #include <QPoint>
 #include <QRect>
@@ -65,6 +66,11 @@ public:
 public slots:
     void TrayIconClick(Qt::MouseButton button);
     void TrayIconDblClick(Qt::MouseButton button);
+    // A StatusNotifier host's click shows or hides the window, as the double click does in an
+    // X11 notification area (none ever comes there); its middle click switches the program
+    // off and on at once, as the single click does there.
+    void TrayIconActivate();
+    void TrayIconSecondaryActivate();
     void TimerDoubleClickTimer();
     // Toggles the master switch "Globewallenabled" and its tray image (menu item, single
     // click, and a settings file that says it is off).
@@ -74,6 +80,8 @@ public slots:
     void TrayIconCross(bool crossed);
 
 private:
+    void showOrHideWindow();
+
     TrayIcon& m_tray;
     SettingsAccess& m_settings;
     TrayWindowControl& m_window;

@@ -1,5 +1,7 @@
 #include "desktop/TrayIcon.h"
 
+#include "desktop/StatusNotifierHost.h"
+
 #include <QCursor>
 #include <QMenu>
 #include <QWidget>
@@ -19,6 +21,7 @@ TrayIcon::TrayIcon(QObject* parent)
     , m_list(&m_globe)
     , m_hint(QStringLiteral("Globewall by Quillmoor"))
     , m_defaultIcon(makeDefaultTrayIcon())
+    , m_onStatusNotifierHost(trayOnStatusNotifierHost)
 {
     m_trayIcon.setToolTip(m_hint);
     m_trayIcon.setIcon(m_defaultIcon);
@@ -146,7 +149,21 @@ void TrayIcon::step()
 void TrayIcon::setHint(const QString& hint)
 {
     m_hint = hint.left(HintLength);
-    m_trayIcon.setToolTip(m_hint);
+    showToolTip();
+}
+
+void TrayIcon::setStatusLines(const QStringList& lines)
+{
+    m_statusLines = lines;
+    showToolTip();
+}
+
+void TrayIcon::showToolTip()
+{
+    // Only a change reaches the tray: on a StatusNotifier host each one is a bus signal.
+    const QString tip = (QStringList { m_hint } + m_statusLines).join(QLatin1Char('\n'));
+    if (tip != m_trayIcon.toolTip())
+        m_trayIcon.setToolTip(tip);
 }
 
 void TrayIcon::setIconsShown(IconPlaces places)
@@ -220,6 +237,14 @@ void TrayIcon::activated(QSystemTrayIcon::ActivationReason reason)
 {
     if (!m_enabled)
         return;
+    if ((reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::MiddleClick) && m_onStatusNotifierHost
+        && m_onStatusNotifierHost()) {
+        if (reason == QSystemTrayIcon::Trigger)
+            emit Activate();
+        else
+            emit SecondaryActivate();
+        return;
+    }
     switch (reason) {
     case QSystemTrayIcon::Trigger:
         emit Click(Qt::LeftButton);

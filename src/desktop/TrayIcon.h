@@ -14,6 +14,8 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <functional>
+
 namespace gw {
 
 class ETrayIconError : public Error
@@ -65,6 +67,9 @@ public:
 
     QString Hint() const { return m_hint; }
     void setHint(const QString& hint); // cut to HintLength characters
+    // Lines shown in the tooltip below the hint.
+    void setStatusLines(const QStringList& lines);
+    QString toolTip() const { return m_trayIcon.toolTip(); }
 
     IconPlaces IconsShown() const { return m_iconsShown; }
     void setIconsShown(IconPlaces places);
@@ -77,6 +82,10 @@ public:
 
     QMenu* RightClickPopup() const { return m_rightClickPopup; }
     void setRightClickPopup(QMenu* menu);
+
+    // Whether the icon is shown by a StatusNotifier host; by default asked of the session bus
+    // at each activation (they are rare).
+    void setStatusNotifierProbe(std::function<bool()> probe) { m_onStatusNotifierHost = std::move(probe); }
 
     // A disabled tray icon ignores the mouse.
     bool Enabled() const { return m_enabled; }
@@ -98,15 +107,21 @@ public:
     bool animate() const override { return m_animate; }
 
 signals:
-    // A click (left button: QSystemTrayIcon::Trigger; middle: MiddleClick) and a double click.
+    // In an X11 notification area: a click (left button: QSystemTrayIcon::Trigger; middle:
+    // MiddleClick) and a double click.
     void Click(Qt::MouseButton button);
     void DblClick(Qt::MouseButton button);
+    // On a StatusNotifier host, which Qt reports as Trigger and MiddleClick: the click
+    // (Activate) and the middle click (SecondaryActivate). The host shows the menu itself.
+    void Activate();
+    void SecondaryActivate();
     void FrameAdvance();
 
 private:
     void activated(QSystemTrayIcon::ActivationReason reason);
     void step();
     void showImage();
+    void showToolTip();
     void startAnimation();
 
     ImageList m_globe;
@@ -118,6 +133,7 @@ private:
     int m_frameSpeed = 100;
     bool m_animate = false;
     QString m_hint;
+    QStringList m_statusLines;
     bool m_enabled = true;
     IconPlaces m_iconsShown;
     QIcon m_icon;
@@ -126,6 +142,7 @@ private:
     qint64 m_shownKey = 0;
     QPointer<QWidget> m_mainWindow;
     QPointer<QMenu> m_rightClickPopup;
+    std::function<bool()> m_onStatusNotifierHost;
     QSystemTrayIcon m_trayIcon;
     QTimer m_timer;
 };

@@ -278,7 +278,7 @@ void ConfigEditor::chooseImage(const QString& title, const QString& field)
     FileDialogRequest request;
     request.title = title;
     request.proposedFile = m_settings.text(field);
-    request.filter = QStringLiteral("all files (*.*)|*.*");
+    request.filter = QStringLiteral("All files (*)|*"); // "*.*" would hide names without a dot
     request.startFolder = withoutSlash(layout().imagesFolder());
     const QString chosen = m_dialogs.getOpenFile(request);
     if (chosen.isEmpty())

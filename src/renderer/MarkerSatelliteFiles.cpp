@@ -19,7 +19,9 @@ namespace {
 
 const QString kMarkers = ctl::mMarkerfiles;
 const QString kSatellites = ctl::mSatfiles;
-const QString kAllFiles = QStringLiteral("all files (*.*)|*.*");
+// "*.*" would hide names without a dot, and satellite files ("iss") and the city markers
+// ("earth") have none.
+const QString kAllFiles = QStringLiteral("All files (*)|*");
 
 QString withoutSlash(QString folder)
 {

@@ -282,7 +282,7 @@ bool RenderControl::btnAppFileClick()
     const QString current = m_settings.text(ctl::edtAppFile);
     FileDialogRequest request;
     // The Linux renderer file has no extension: the filter and proposed name follow that.
-    request.title = QStringLiteral("select xplanet.exe");
+    request.title = QStringLiteral("select xplanet");
     request.proposedFile = QStringLiteral("xplanet");
     request.filter = QStringLiteral("xplanet|xplanet|All files (*)|*");
     request.startFolder = current.isEmpty() ? folderOf(m_programFile) : folderOf(current);
@@ -298,7 +298,7 @@ bool RenderControl::btnAppFileClick()
     if (!destination.toUpper().contains(images.toUpper())) {
         const QString question = QStringLiteral("Change the download destination path\nfrom: ") + destination
                                  + QStringLiteral("\nto: ") + images;
-        if (m_dialogs.askYesNo(MessageKind::Confirmation, question)) {
+        if (m_dialogs.askOkCancel(MessageKind::Confirmation, question)) {
             const QString address = m_settings.text(ctl::edtWebAdress);
             const qsizetype cut = std::max(address.lastIndexOf(QLatin1Char('/')), address.lastIndexOf(QLatin1Char('\\')));
             m_settings.setText(ctl::edtFileDestination, images + address.mid(cut + 1));
@@ -313,8 +313,10 @@ void RenderControl::btnExecuteBeforeClick()
     FileDialogRequest request;
     request.title = QStringLiteral("select file to be executed before rendering");
     request.proposedFile = current;
-    // Linux programs mostly have no extension, so "all files" must match names without a dot.
-    request.filter = QStringLiteral("Executebles (*.sh)|*.sh|all files (*)|*");
+    // Linux programs mostly have no extension, so "all files" must match names without a dot,
+    // and it is the filter shown first.
+    request.filter = QStringLiteral("Executebles (*.sh)|*.sh|All files (*)|*");
+    request.selectedFilter = 1;
     request.startFolder = folderOf(current);
     const QString chosen = m_dialogs.getOpenFile(request);
     if (!chosen.isEmpty())

@@ -16,6 +16,7 @@ struct FileDialogRequest
     QString title;
     QString proposedFile;
     QString filter;            // "description|pattern|description|pattern"
+    int selectedFilter = 0;    // the pair shown first, counted from 0
     QString defaultExtension;  // without the dot
     QString startFolder;
 };
@@ -28,6 +29,8 @@ public:
     virtual void message(MessageKind kind, const QString& text) = 0;
     // Yes or No.
     virtual bool askYesNo(MessageKind kind, const QString& text) = 0;
+    // OK (true) or Cancel.
+    virtual bool askOkCancel(MessageKind kind, const QString& text) = 0;
     // The chosen full path, or empty on cancel.
     virtual QString getOpenFile(const FileDialogRequest& request) = 0;
     virtual QString getSaveFile(const FileDialogRequest& request) = 0;

@@ -11,6 +11,8 @@ public:
     virtual ~ClockSetter() = default;
     // Sets the clock to `utc`; false when the system refused (no right to change the clock).
     virtual bool setTime(const QDateTime& utc) = 0;
+    // The last refusal was for want of the right to set the clock.
+    virtual bool lackedRights() const { return false; }
 };
 
 } // namespace gw

@@ -156,10 +156,12 @@ TDateTime SntpClient::query()
 
 bool SntpClient::SyncTime()
 {
+    m_clockRefused = false;
     if (query() == 0)
         return false;
     const auto offsetMs = static_cast<qint64>(std::llround(m_offsetMicros / 1000.0));
-    return m_setter.setTime(m_clock.nowUtc().addMSecs(offsetMs));
+    m_clockRefused = !m_setter.setTime(m_clock.nowUtc().addMSecs(offsetMs));
+    return !m_clockRefused;
 }
 
 } // namespace gw

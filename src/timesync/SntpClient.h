@@ -43,6 +43,9 @@ public:
     // A query of its own, then the clock set to the server-corrected time of that exchange.
     // True only when the clock was set.
     bool SyncTime();
+    // The last SyncTime got a time but the clock refused it; for want of rights, or not.
+    bool clockRefused() const { return m_clockRefused; }
+    bool clockLackedRights() const { return m_clockRefused && m_setter.lackedRights(); }
 
     // Names that never resolve (RFC 6761 ".invalid") are refused without asking the resolver.
     static bool isReservedInvalidName(const QString& host);
@@ -58,6 +61,7 @@ private:
     int m_receiveTimeout = 2500;
     bool m_active = false;
     bool m_waiting = false;
+    bool m_clockRefused = false;
     double m_offsetMicros = 0;
 };
 

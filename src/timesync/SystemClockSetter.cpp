@@ -8,6 +8,7 @@ namespace gw {
 
 bool SystemClockSetter::setTime(const QDateTime& utc)
 {
+    m_lackedRights = false;
     if (!utc.isValid()) {
         m_lastError = QStringLiteral("invalid time");
         return false;
@@ -21,6 +22,7 @@ bool SystemClockSetter::setTime(const QDateTime& utc)
         --ts.tv_sec;
     }
     if (clock_settime(CLOCK_REALTIME, &ts) != 0) {
+        m_lackedRights = errno == EPERM;
         m_lastError = QString::fromLocal8Bit(std::strerror(errno));
         return false;
     }

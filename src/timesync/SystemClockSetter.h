@@ -12,9 +12,11 @@ public:
     bool setTime(const QDateTime& utc) override;
     // The system's reason for the last refusal, for diagnostics.
     QString lastError() const { return m_lastError; }
+    bool lackedRights() const override { return m_lackedRights; }
 
 private:
     QString m_lastError;
+    bool m_lackedRights = false;
 };
 
 } // namespace gw

@@ -48,6 +48,9 @@ void TimeSync::btnCheckTimeServerClick()
         if (m_sntp.SyncTime())
             m_timeLog.appendLine(DateTimeToStr(serverTime) + QStringLiteral(" (") + TimeOffsetText(offset)
                                  + QStringLiteral(") - ") + where);
+        else if (m_sntp.clockLackedRights())
+            m_timeLog.appendLine(
+                QStringLiteral("Could not synchronize time (setting the clock needs administrator rights)"));
         else
             m_timeLog.appendLine(QStringLiteral("Could not synchronize time"));
     } catch (...) {

@@ -2,12 +2,17 @@
 // configuration editor and the marker and satellite lists, and what they write is what the
 // renderer reads.
 #include "AppRig.h"
+#include "support/WaitUntil.h"
 #include "renderer/ConfigEditor.h"
 #include "renderer/RendererLayout.h"
 #include "ui_TForm1.h"
 
+#include <QApplication>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QMenu>
+#include <QTimer>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -261,3 +266,41 @@ TEST_F(ConfigWiring, FirstStartKeepsAUsersOwnConfigurationAndAddsNoDuplicate)
 }
 
 } // namespace
+
+// The real (non-native) file dialog: a pattern of "*.*" hides the satellite files, which have no
+// extension, while the choosers' "All files" must list them.
+TEST_F(ConfigWiring, SatelliteChooserListsFilesWithoutExtension)
+{
+    TForm1::Options options = rig.options();
+    options.dialogs = nullptr; // the window's own dialogs
+    TForm1& form = rig.create(options);
+    const QString satellites = rig.home() + "/.xplanet/satellites/";
+    gwtest::writeFile(satellites + "iss", "");
+    gwtest::writeFile(satellites + "iss.tle", "");
+
+    bool listed = false;
+    bool dialogSeen = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        dialogSeen = true;
+        auto* model = dialog->findChild<QFileSystemModel*>();
+        // A file the filter leaves out is not among the folder's rows (hidden), or disabled.
+        // (Asking the model for the file's own index would make it visible.)
+        gwtest::waitUntil([&] {
+            if (!model)
+                return false;
+            const QModelIndex folder = model->index(satellites.chopped(1));
+            for (int row = 0; row < model->rowCount(folder) && !listed; ++row) {
+                const QModelIndex entry = model->index(row, 0, folder);
+                listed = entry.data().toString() == "iss" && (model->flags(entry) & Qt::ItemIsEnabled);
+            }
+            return listed;
+        }, 5000);
+        dialog->reject();
+    });
+    form.ui()->btnChooseSatellite->click();
+    EXPECT_TRUE(dialogSeen);
+    EXPECT_TRUE(listed) << "\"iss\" is offered in " << satellites.toStdString();
+}

@@ -2,6 +2,7 @@
 // normal way, so the settings are saved. Each test runs a private copy of the binary, so its
 // program folder (where the settings go) is private and writable.
 #include "support/TempDir.h"
+#include "support/XvfbFixture.h"
 #include "support/WaitUntil.h"
 
 #include <QDateTime>
@@ -39,10 +40,15 @@ public:
     bool copied() const { return m_copied; }
     QString programFile(const QString& name) const { return dir.file(QStringLiteral("bin/") + name); }
 
-    void start(QProcess& p) const
+    // `display`: an X server to run on instead of the offscreen platform.
+    void start(QProcess& p, const QString& scaleFactor = QString(), const QString& display = QString()) const
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        if (!scaleFactor.isEmpty())
+            env.insert(QStringLiteral("QT_SCALE_FACTOR"), scaleFactor);
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), display.isEmpty() ? QStringLiteral("offscreen") : QStringLiteral("xcb"));
+        if (!display.isEmpty())
+            env.insert(QStringLiteral("DISPLAY"), display);
         env.insert(QStringLiteral("HOME"), dir.file(QStringLiteral("home")));
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.file(QStringLiteral("home/.config")));
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.file(QStringLiteral("runtime")));
@@ -196,5 +202,67 @@ TEST(Process, EndsOnSIGTERMWhenTheSettingsCannotBeSaved)
         EXPECT_TRUE(err.contains(named.toUtf8())) << "standard error names the file: " << err.toStdString();
         const QByteArray log = gwtest::readFile(copy.programFile(QStringLiteral("Globewall.log")));
         EXPECT_TRUE(log.contains(" - Error. ")) << log.toStdString();
+    }
+}
+
+// The default centre of the globe is half the screen in device pixels, the renderer's unit: the
+// offscreen screen has 800 x 800 of them whatever the scaling.
+TEST(Process, DefaultCentreCountsDevicePixels)
+{
+    for (const char* scale : { "1", "2" }) {
+        SCOPED_TRACE(scale);
+        ProgramCopy copy;
+        ASSERT_TRUE(copy.copied());
+        QProcess p;
+        copy.start(p, QString::fromLatin1(scale));
+        ASSERT_TRUE(copy.waitUntilCreated(p)) << p.readAllStandardError().toStdString();
+        p.terminate();
+        ASSERT_TRUE(p.waitForFinished(30000));
+        const QByteArray ini = gwtest::readFile(copy.programFile(QStringLiteral("Globewall.ini")));
+        EXPECT_TRUE(ini.contains("Center X=400\r\n")) << ini.toStdString();
+        EXPECT_TRUE(ini.contains("Center Y=400\r\n")) << ini.toStdString();
+    }
+}
+
+// The very first start renders at once where there is a display, so a new user sees the globe
+// within seconds; a later start waits for the interval, and no display means no render.
+TEST(Process, FirstStartRendersOnceWhereADisplayIsReachable)
+{
+    gwtest::XvfbServer x;
+    if (!x.start())
+        GTEST_SKIP() << x.error().toStdString();
+    struct Case
+    {
+        const char* label;
+        bool onDisplay;
+        int rendersAtFirstStart;
+    };
+    const Case cases[] = {
+        { "on a display", true, 1 },
+        { "without a display", false, 0 },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        ProgramCopy copy;
+        ASSERT_TRUE(copy.copied());
+        const QString renders = copy.dir.file(QStringLiteral("renders"));
+        const QString renderer = copy.programFile(QStringLiteral("xplanet"));
+        gwtest::writeFile(renderer, "#!/bin/sh\necho render >> '" + renders.toUtf8() + "'\n");
+        QFile::setPermissions(renderer, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const auto count = [&] { return gwtest::readFile(renders).count("render"); };
+        // First start, then a later one with the settings file the first one saved.
+        for (int start = 0; start < 2; ++start) {
+            QProcess p;
+            copy.start(p, QString(), c.onDisplay ? x.display() : QString());
+            ASSERT_TRUE(copy.waitUntilCreated(p)) << p.readAllStandardError().toStdString();
+            if (start == 0 && c.rendersAtFirstStart > 0)
+                gwtest::waitUntil([&] { return count() >= c.rendersAtFirstStart; }, 20000);
+            else
+                gwtest::waitUntil([] { return false; }, 3000);
+            EXPECT_EQ(count(), c.rendersAtFirstStart) << "start " << start + 1;
+            p.terminate();
+            ASSERT_TRUE(p.waitForFinished(30000));
+            ASSERT_TRUE(QFileInfo::exists(copy.programFile(QStringLiteral("Globewall.ini"))));
+        }
     }
 }

@@ -109,7 +109,7 @@ TEST_F(RenderWiring, ChoosersAndReadmeButtons)
     const QString renderer = launchtest::writeScript(rig.homeDir.file("other/xplanet"), "true");
     rig.dialogs.queueFile(renderer);
     form.ui()->btnAppFile->click();
-    EXPECT_EQ(rig.dialogs.asked.back().request.title, "select xplanet.exe");
+    EXPECT_EQ(rig.dialogs.asked.back().request.title, "select xplanet");
     EXPECT_EQ(form.settings().text("edtAppFile"), renderer);
 
     QStringList opened;

@@ -50,6 +50,37 @@ TEST_F(SchedulerTray, StartUpSetsTheTurningGlobe)
     EXPECT_EQ(tray.Hint(), "Globewall by Quillmoor");
 }
 
+TEST_F(SchedulerTray, TooltipAndIdleStatusBarSayWhatComesNext)
+{
+    installRenderer();
+    tick(); // the first render
+    const QStringList tip = form->TrayIcon().toolTip().split('\n');
+    ASSERT_EQ(tip.size(), 3) << tip.join(" / ").toStdString();
+    EXPECT_TRUE(tip[0].startsWith("Globewall by Quillmoor")) << "the hint stays first";
+    EXPECT_TRUE(tip[1].startsWith("next render ")) << tip[1].toStdString();
+    EXPECT_TRUE(tip[2].startsWith("cloud map ")) << tip[2].toStdString();
+
+    // A log line stays for a minute; then the idle status bar shows the same lines.
+    form->transferLog().appendLine("a log line");
+    rig.clock.advanceSeconds(30);
+    tick();
+    EXPECT_EQ(form->statusText(), "a log line");
+    rig.clock.advanceSeconds(61); // a minute after the tick that first saw it
+    tick();
+    EXPECT_EQ(form->statusText(), tip[1] + " | " + tip[2]);
+}
+
+TEST_F(SchedulerTray, IdlePictureStaysTheSameAtTheFirstTick)
+{
+    auto picture = [this](int size) { return form->TrayIcon().currentImage().pixmap(size).toImage(); };
+    const QImage small = picture(16);
+    const QImage large = picture(32);
+    tick();
+    ASSERT_EQ(frame(), 0);
+    EXPECT_EQ(picture(16), small);
+    EXPECT_EQ(picture(32), large);
+}
+
 TEST_F(SchedulerTray, TicksRenderAtTheIntervalUnlessAGateIsClosed)
 {
     installRenderer();
@@ -135,15 +166,24 @@ TEST_F(SchedulerTray, ASingleTrayClickSwitchesOffAfterTheDoubleClickTime)
     EXPECT_EQ(frame(), 0);
 }
 
-TEST_F(SchedulerTray, IconTextColourReachesThePreview)
+// The icon caption controls have no counterpart on a Linux desktop: they are off, say why, and
+// keep their settings (the colour still reaches the preview).
+TEST_F(SchedulerTray, IconCaptionControlsAreOffAndKeepTheirSettings)
 {
-    rig.dialogs.queueColor(QColor(255, 128, 0));
-    form->ui()->btnIconTextColor->click();
-    EXPECT_EQ(form->settings().integer("ColorDialog"), 0x0080FF);
+    QWidget* widgets[] = { form->ui()->btnMakeBGTransparent, form->ui()->btnIconTextColor,
+        form->ui()->cbMakeTransAtStart, form->ui()->cbRestoreTrans };
+    for (QWidget* w : widgets) {
+        EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
+        EXPECT_TRUE(w->toolTip().contains("Linux desktops draw icon captions themselves")) << w->objectName().toStdString();
+    }
+    EXPECT_FALSE(form->ui()->pmMakeDesktopIconBackgroundtransparent->isEnabled());
+
+    form->settings().setChecked("cbRestoreTrans", true);
+    form->settings().setInteger("ColorDialog", 0x0080FF);
+    EXPECT_TRUE(form->settings().checked("cbRestoreTrans")) << "a disabled control still holds its setting";
     EXPECT_EQ(form->ui()->lbIconText->palette().color(QPalette::WindowText), QColor(255, 128, 0));
 
-    form->ui()->btnMakeBGTransparent->click();
-    form->ui()->pmMakeDesktopIconBackgroundtransparent->trigger();
+    form->btnMakeBGTransparentClick();
     EXPECT_TRUE(rig.dialogs.messages().isEmpty()) << "no counterpart on this desktop, and no error";
 }
 

@@ -54,4 +54,68 @@ TEST(TimeSyncWiring, ServerListEditsInPlaceAndLinksToTheServerPage)
     EXPECT_EQ(rig.launcher.started, (QList<QStringList> { { "testapp", gw::TimeServerEditor::timeServerListUrl() } }));
 }
 
+// Loading another settings file ends an edit: typing afterwards must not overwrite the new
+// file's server that now stands in the edited row.
+TEST(TimeSyncWiring, LoadingASettingsFileEndsTheServerEdit)
+{
+    gwtest::AppRig rig;
+    TForm1& form = rig.create();
+    const QString other = rig.programFile("other.ini");
+    form.settings().setCheckItems("cbTimeServer", { { "other.example", true } });
+    rig.dialogs.queueFile(other);
+    form.ui()->btIniSaveAs->click();
+    form.settings().setCheckItems("cbTimeServer", { { "pool.ntp.org", true } });
+
+    QListWidget* list = form.ui()->cbTimeServer;
+    form.timeServerEditor().cbParameterMouseUp(list->visualItemRect(list->item(0)).center());
+    form.timeServerEditor().Edit1Click();
+    ASSERT_EQ(form.timeServerEditor().TimeServerEditIndex(), 0);
+    rig.dialogs.queueFile(other);
+    form.ui()->btnIniLoad->click();
+    ASSERT_EQ(list->item(0)->text(), "other.example");
+
+    QTest::keyClicks(form.ui()->edtTimeServer, "x");
+    EXPECT_EQ(list->item(0)->text(), "other.example");
+    EXPECT_EQ(form.timeServerEditor().TimeServerEditIndex(), -1);
+}
+
+// Escape in the field cancels what is being typed; only an idle field lets the window have it
+// (to the tray).
+TEST(TimeSyncWiring, EscapeInTheServerFieldCancelsTheEditNotTheWindow)
+{
+    struct Case
+    {
+        const char* name;
+        bool editEntry; // else a new entry is typed
+        const char* typed;
+        bool toTray;
+        const char* entryAfter;
+    };
+    const Case cases[] = {
+        { "editing an entry", true, "typo", false, "pool.ntp.org" },
+        { "typing a new entry", false, "new.example", false, "pool.ntp.org" },
+        { "idle field", false, "", true, "pool.ntp.org" },
+    };
+    for (const Case& c : cases) {
+        gwtest::AppRig rig;
+        TForm1& form = rig.create();
+        form.show();
+        QListWidget* list = form.ui()->cbTimeServer;
+        QLineEdit* field = form.ui()->edtTimeServer;
+        list->setCurrentRow(0);
+        if (c.editEntry) {
+            form.timeServerEditor().cbParameterMouseUp(list->visualItemRect(list->item(0)).center());
+            form.timeServerEditor().Edit1Click();
+            field->clear();
+        }
+        QTest::keyClicks(field, c.typed);
+        QTest::keyClick(field, Qt::Key_Escape);
+        EXPECT_EQ(form.inTray(), c.toTray) << c.name;
+        EXPECT_EQ(list->item(0)->text(), QString::fromLatin1(c.entryAfter)) << c.name;
+        EXPECT_EQ(list->count(), 1) << c.name;
+        EXPECT_TRUE(field->text().isEmpty()) << c.name;
+        EXPECT_EQ(form.timeServerEditor().TimeServerEditIndex(), -1) << c.name;
+    }
+}
+
 } // namespace

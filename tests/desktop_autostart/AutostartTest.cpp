@@ -49,6 +49,18 @@ TEST_F(AutostartTest, YesWritesTheEntryAndNoRemovesIt)
     EXPECT_NO_THROW(autostart.rbNoClick()) << "a missing entry is no error";
 }
 
+TEST_F(AutostartTest, YesOverAnEntrySwitchedOffByTheDesktopSwitchesItOn)
+{
+    writeEntry("Exec=/opt/globewall/Globewall\nHidden=true\nX-GNOME-Autostart-enabled=false");
+    Autostart autostart(settings, "/opt/globewall/Globewall", folder());
+    autostart.rbYesClick();
+    EXPECT_FALSE(entryText().contains("Hidden")) << entryText().toStdString();
+    EXPECT_FALSE(entryText().contains("X-GNOME-Autostart-enabled")) << entryText().toStdString();
+    settings.setChecked("rbNo", true);
+    autostart.detect();
+    EXPECT_TRUE(settings.checked("rbYes"));
+}
+
 TEST_F(AutostartTest, EntryIsAValidDesktopFileForAnyPath)
 {
     const char* paths[] = {"/usr/bin/Globewall", "/home/u/my apps/Globewall", "/home/u/$HOME`x`/Globe\"wall",
@@ -93,6 +105,16 @@ TEST_F(AutostartTest, DetectionAfterASettingsLoad)
          "Exec = /opt/globewall/Globewall"},
         {"moved program: stale entry removed", "Exec=\"/home/u/old/Globewall\"", "rbYes", false, nullptr},
         {"entry without Exec line counts as No", "Name=Other", "rbYes", false, nullptr},
+        {"switched off by the session settings (Hidden)", "Exec=/opt/globewall/Globewall\nHidden=true", "rbNo",
+         false, "Hidden=true"},
+        {"switched off by GNOME", "Exec=/opt/globewall/Globewall\nX-GNOME-Autostart-enabled=false", "rbNo", false,
+         "X-GNOME-Autostart-enabled=false"},
+        {"switched off while Yes selected: removed", "Exec=/opt/globewall/Globewall\nHidden=true", "rbYes", false,
+         nullptr},
+        {"switched on again by GNOME counts as Yes", "Exec=/opt/globewall/Globewall\nX-GNOME-Autostart-enabled=true",
+         "rbYes", true, "X-GNOME-Autostart-enabled=true"},
+        {"Hidden of another group does not count", "Exec=/opt/globewall/Globewall\n[Desktop Action x]\nHidden=true",
+         "rbYes", true, "Hidden=true"},
     };
     for (const auto& c : cases) {
         QFile::remove(entry());

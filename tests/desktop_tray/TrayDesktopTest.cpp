@@ -1,5 +1,7 @@
 // The real tray icon on a private X server with trayer as the notification area: embedded,
-// visible, and answering clicks made with xdotool as a person would make them.
+// visible, and answering clicks made with xdotool as a person would make them. And the same
+// icon where a StatusNotifier host is on the session bus, clicked through its D-Bus methods.
+#include "StatusNotifierWatcher.h"
 #include "desktop/TrayHandlers.h"
 #include "support/XvfbFixture.h"
 #include "support/WaitUntil.h"
@@ -129,20 +131,28 @@ protected:
         }
     }
 
-    bool startHost(const QStringList& arguments = {})
+    // `sessionBus`: the host runs on that session bus instead of none.
+    bool startHost(const QStringList& arguments = {}, const QString& sessionBus = {})
     {
-        m_host.setProcessEnvironment(environment());
+        QProcessEnvironment env = environment();
+        if (!sessionBus.isEmpty()) {
+            env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), sessionBus);
+            env.remove(QStringLiteral("XDG_CURRENT_DESKTOP"));
+        }
+        m_host.setProcessEnvironment(env);
         m_host.setProcessChannelMode(QProcess::SeparateChannels);
         m_host.setStandardErrorFile(QProcess::nullDevice());
         m_host.start(QStringLiteral(GW_TRAY_HOST), arguments);
         if (!m_host.waitForStarted(kWaitMs))
             return false;
+        if (!sessionBus.isEmpty()) // a StatusNotifierItem has no place on this screen
+            return waitFor([](const HostState&) { return true; });
         // Embedded: the icon has a place on the screen.
         return waitFor([](const HostState& s) { return s.icon.width() > 0 && s.icon.height() > 0; });
     }
 
     // Reads the host's state lines until `done` holds for the latest one, within a bound.
-    bool waitFor(const std::function<bool(const HostState&)>& done)
+    bool waitFor(const std::function<bool(const HostState&)>& done, int timeoutMs = kWaitMs)
     {
         bool hostEnded = false;
         const bool held = gwtest::waitUntil(
@@ -160,7 +170,7 @@ protected:
                 }
                 return false;
             },
-            kWaitMs);
+            timeoutMs);
         return held && !hostEnded;
     }
 
@@ -316,4 +326,46 @@ TEST_F(TrayDesktop, ScreensaverStateFollowsTheServer)
     EXPECT_TRUE(waitFor([](const HostState& s) { return s.screensaver; })) << "xset s activate not seen";
     ASSERT_TRUE(xset("reset"));
     EXPECT_TRUE(waitFor([](const HostState& s) { return !s.screensaver; })) << "xset s reset not seen";
+}
+
+// Where a StatusNotifier host is present, Qt shows the icon as a StatusNotifierItem even with
+// an X11 notification area on the screen: a click (Activate) shows or hides the window, a middle
+// click (SecondaryActivate) switches the program off and on, the menu is the host's to show.
+TEST_F(TrayDesktop, StatusNotifierHostClicks)
+{
+    StatusNotifierWatcher watcher;
+    ASSERT_TRUE(watcher.ready()) << "no private bus with a watcher";
+    ASSERT_TRUE(startHost({}, watcher.address()));
+    ASSERT_TRUE(gwtest::waitUntil([&] { return !watcher.registeredItems().isEmpty(); }, kWaitMs))
+        << "the icon was not registered as a StatusNotifierItem";
+    EXPECT_EQ(watcher.registeredItems().size(), 1);
+    EXPECT_FALSE(watcher.itemProperty("Menu").isNull()) << "the menu is offered to the host";
+    ASSERT_TRUE(m_state.windowShown && m_state.enabled);
+
+    struct Step
+    {
+        const char* method;
+        bool windowShown;
+        bool enabled;
+        int frame;
+    };
+    const Step steps[] = {
+        {"Activate", false, true, 0},
+        {"Activate", true, true, 0},
+        {"SecondaryActivate", true, false, 25},
+        {"SecondaryActivate", true, true, 0},
+    };
+    for (const Step& s : steps) {
+        ASSERT_TRUE(watcher.call(QString::fromLatin1(s.method))) << s.method;
+        EXPECT_TRUE(waitFor([&s](const HostState& h) {
+            return h.windowShown == s.windowShown && h.enabled == s.enabled && h.frame == s.frame;
+        })) << s.method << ": window " << m_state.windowShown << " enabled " << m_state.enabled;
+        EXPECT_FALSE(m_state.clickTimer) << s.method << ": nothing waits for a second click";
+    }
+
+    // The host's menu request: neither the window nor the switch changes.
+    ASSERT_TRUE(watcher.call(QStringLiteral("ContextMenu")));
+    waitFor([](const HostState& h) { return !h.windowShown || !h.enabled; }, 1000);
+    EXPECT_TRUE(m_state.windowShown);
+    EXPECT_TRUE(m_state.enabled);
 }

@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QScreen>
+#include <QMenu>
 #include <QSignalSpy>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -157,6 +158,43 @@ TEST(TrayHandlers, ClicksArriveFromTheTrayIcon)
     rig.tray.setEnabled(false);
     emit rig.tray.systemTrayIcon().activated(QSystemTrayIcon::Trigger);
     EXPECT_FALSE(rig.handlers.TimerDoubleClick().isActive()) << "a disabled component ignores the mouse";
+}
+
+// Qt reports a StatusNotifier host's Activate as Trigger and SecondaryActivate as MiddleClick;
+// what they do depends on where the icon lives.
+TEST(TrayHandlers, ActivationsOnAStatusNotifierHostAndInAnX11Tray)
+{
+    struct Case
+    {
+        const char* label;
+        bool statusNotifier;
+        QSystemTrayIcon::ActivationReason reason;
+        bool hiddenBefore;
+        QStringList calls;
+        bool enabledAfter; // once the double-click time has passed
+    };
+    const Case cases[] = {
+        {"host click, window visible: to the tray", true, QSystemTrayIcon::Trigger, false, {"minimize"}, true},
+        {"host click, window in the tray: shown", true, QSystemTrayIcon::Trigger, true, {"centre", "restore"}, true},
+        {"host middle click: switched off at once", true, QSystemTrayIcon::MiddleClick, false, {}, false},
+        {"host menu request: nothing else", true, QSystemTrayIcon::Context, false, {}, true},
+        {"X11 click: switched off after the double-click time", false, QSystemTrayIcon::Trigger, false, {}, false},
+        {"X11 middle click: only the menu", false, QSystemTrayIcon::MiddleClick, false, {}, true},
+    };
+    for (const Case& c : cases) {
+        HandlerRig rig;
+        rig.tray.setStatusNotifierProbe([&c] { return c.statusNotifier; });
+        rig.window.hidden = c.hiddenBefore;
+        emit rig.tray.systemTrayIcon().activated(c.reason);
+        if (c.statusNotifier) {
+            EXPECT_EQ(rig.enabled(), c.enabledAfter) << c.label << ": no waiting on a host";
+        }
+        EXPECT_EQ(rig.window.calls, c.calls) << c.label;
+        ASSERT_TRUE(rig.waitForTimer()) << c.label;
+        EXPECT_EQ(rig.enabled(), c.enabledAfter) << c.label;
+        if (rig.tray.RightClickPopup())
+            rig.tray.RightClickPopup()->hide();
+    }
 }
 
 TEST(TrayHandlers, MasterSwitchFromTheMenuAndTheSettings)

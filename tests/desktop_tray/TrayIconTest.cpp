@@ -208,6 +208,13 @@ TEST(TrayComponent, HintIsCutTo62Characters)
     EXPECT_EQ(tray.systemTrayIcon().toolTip(), seventy.left(62));
     tray.setHint(QStringLiteral("Globewall by Quillmoor"));
     EXPECT_EQ(tray.systemTrayIcon().toolTip(), QStringLiteral("Globewall by Quillmoor"));
+    tray.setStatusLines({QStringLiteral("next render 16:30"), QStringLiteral("cloud map not yet, earthquakes not yet")});
+    EXPECT_EQ(tray.systemTrayIcon().toolTip(),
+              QStringLiteral("Globewall by Quillmoor\nnext render 16:30\ncloud map not yet, earthquakes not yet"))
+        << "the status lines come below the hint, which is not cut by them";
+    tray.setHint(QStringLiteral("Globewall by Quillmoor - Xfce"));
+    EXPECT_TRUE(tray.systemTrayIcon().toolTip().startsWith(QStringLiteral("Globewall by Quillmoor - Xfce\nnext")))
+        << "a new hint keeps the lines";
 }
 
 TEST(TrayComponent, HideTaskbarBtnHidesAndShowsTheWindow)

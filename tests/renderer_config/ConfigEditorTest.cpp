@@ -338,7 +338,7 @@ TEST_F(ConfigTab, ImageChoosersPutTheBareNameIntoTheField)
     const FileDialogRequest& r = dialogs.asked.back().request;
     EXPECT_EQ(r.title, QStringLiteral("select day image"));
     EXPECT_EQ(r.proposedFile, QStringLiteral("old.jpg"));
-    EXPECT_EQ(r.filter, QStringLiteral("all files (*.*)|*.*"));
+    EXPECT_EQ(r.filter, QStringLiteral("All files (*)|*"));
     EXPECT_EQ(r.startFolder, home.path() + QStringLiteral("/.xplanet/images"));
     EXPECT_EQ(settings.text(QStringLiteral("map")), QStringLiteral("day.jpg"));
     EXPECT_EQ(tarnLines(), split("[earth]\nmap=day.jpg")) << "written by the field's change handler";

@@ -59,7 +59,7 @@ TEST_F(Lists, AddingAMarkerFileWritesTheWholeListIntoTheSection)
     const FileDialogRequest& r = dialogs.asked.front().request;
     EXPECT_EQ(r.title, QStringLiteral("select Markerfile"));
     EXPECT_EQ(r.startFolder, home.path() + QStringLiteral("/.xplanet/markers"));
-    EXPECT_EQ(r.filter, QStringLiteral("all files (*.*)|*.*"));
+    EXPECT_EQ(r.filter, QStringLiteral("All files (*)|*"));
     EXPECT_EQ(tarnLines(), split("[earth]\nmarker_file=quake.marker\nmarker_file=Quake.marker\nmarker_file=earth\n"
                                  "map=earth.jpg\n[moon]"));
 }

@@ -39,7 +39,7 @@ TEST_F(RendererChoiceTest, ChoosingTheRendererAsksTheFileDialog)
 
     ASSERT_EQ(dialogs.asked.size(), 3u) << "no destination question: it lies in the images folder";
     const gw::FileDialogRequest& first = dialogs.asked[0].request;
-    EXPECT_EQ(first.title, "select xplanet.exe");
+    EXPECT_EQ(first.title, "select xplanet");
     EXPECT_EQ(first.proposedFile, "xplanet");
     EXPECT_EQ(first.filter, "xplanet|xplanet|All files (*)|*");
     EXPECT_EQ(first.startFolder, "/opt/globewall/") << "empty renderer: the program's folder";
@@ -80,6 +80,7 @@ TEST_F(RendererChoiceTest, ChoosingTheRendererMayMoveTheCloudDestination)
         if (c.answer) {
             ASSERT_EQ(dialogs.asked.size(), 2u) << c.label;
             EXPECT_EQ(dialogs.asked[1].kind, gw::MessageKind::Confirmation) << c.label;
+            EXPECT_EQ(dialogs.asked[1].what, "okcancel") << c.label;
             EXPECT_EQ(dialogs.asked[1].text, "Change the download destination path\nfrom: " + destination
                                                  + "\nto: " + imagesFolder())
                 << c.label;
@@ -104,7 +105,8 @@ TEST_F(RendererChoiceTest, ChoosingTheFileRunBefore)
     EXPECT_EQ(r.title, "select file to be executed before rendering");
     EXPECT_EQ(r.proposedFile, "/home/u/scripts/pre.sh");
     EXPECT_EQ(r.startFolder, "/home/u/scripts/");
-    EXPECT_TRUE(r.filter.endsWith("|*")) << "all files includes names without a dot";
+    EXPECT_EQ(r.filter, "Executebles (*.sh)|*.sh|All files (*)|*") << "all files includes names without a dot";
+    EXPECT_EQ(r.selectedFilter, 1) << "and is shown first: scripts need no extension";
 }
 
 TEST_F(RendererChoiceTest, MissingRendererAsksUntilChosen)

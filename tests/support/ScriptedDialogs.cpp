@@ -19,6 +19,16 @@ bool ScriptedDialogs::askYesNo(MessageKind kind, const QString& text)
     return a;
 }
 
+bool ScriptedDialogs::askOkCancel(MessageKind kind, const QString& text)
+{
+    asked.push_back({QStringLiteral("okcancel"), kind, text, {}});
+    if (m_yesNo.empty())
+        throw std::logic_error("unexpected question: " + text.toStdString());
+    const bool a = m_yesNo.front();
+    m_yesNo.pop_front();
+    return a;
+}
+
 QString ScriptedDialogs::getOpenFile(const FileDialogRequest& request)
 {
     asked.push_back({QStringLiteral("open"), MessageKind::Information, request.title, request});
@@ -53,7 +63,7 @@ QStringList ScriptedDialogs::messages() const
 {
     QStringList out;
     for (const Asked& a : asked)
-        if (a.what == QLatin1String("message") || a.what == QLatin1String("yesno"))
+        if (a.what == QLatin1String("message") || a.what == QLatin1String("yesno") || a.what == QLatin1String("okcancel"))
             out << a.text;
     return out;
 }

@@ -12,18 +12,20 @@ class ScriptedDialogs : public Dialogs
 public:
     struct Asked
     {
-        QString what;  // "message", "yesno", "open", "save", "color"
+        QString what;  // "message", "yesno", "okcancel", "open", "save", "color"
         MessageKind kind = MessageKind::Information;
         QString text;  // message text or dialog title
         FileDialogRequest request;
     };
 
+    // Answers Yes/No and OK/Cancel questions alike (true: Yes or OK).
     void queueYesNo(bool answer) { m_yesNo.push_back(answer); }
     void queueFile(const QString& path) { m_files.push_back(path); }
     void queueColor(std::optional<QColor> c) { m_colors.push_back(c); }
 
     void message(MessageKind kind, const QString& text) override;
     bool askYesNo(MessageKind kind, const QString& text) override;
+    bool askOkCancel(MessageKind kind, const QString& text) override;
     QString getOpenFile(const FileDialogRequest& request) override;
     QString getSaveFile(const FileDialogRequest& request) override;
     std::optional<QColor> chooseColor(const QColor& initial) override;

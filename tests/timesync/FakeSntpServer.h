@@ -66,8 +66,10 @@ public:
         asked << utc;
         return allow;
     }
+    bool lackedRights() const override { return !allow && refusedForRights; }
     QList<QDateTime> asked;
     bool allow = true;
+    bool refusedForRights = false;
 };
 
 } // namespace gwtest

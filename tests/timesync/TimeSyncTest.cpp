@@ -121,9 +121,23 @@ TEST_F(TimeSyncTest, NoUsableAnswerIsOneLineAndTheClockUntouched)
 
 TEST_F(TimeSyncTest, AClockThatRefusesToBeSetIsReported)
 {
+    struct Case
+    {
+        const char* label;
+        bool forRights;
+        QString line;
+    };
+    const Case cases[] = {
+        {"refused for want of rights", true, kCouldNot + " (setting the clock needs administrator rights)"},
+        {"refused otherwise", false, kCouldNot},
+    };
     setter.allow = false;
-    sync.btnCheckTimeServerClick();
-    EXPECT_EQ(log.lines, QStringList{kCouldNot});
+    for (const Case& c : cases) {
+        log.lines.clear();
+        setter.refusedForRights = c.forRights;
+        sync.btnCheckTimeServerClick();
+        EXPECT_EQ(log.lines, QStringList{c.line}) << c.label;
+    }
 }
 
 TEST_F(TimeSyncTest, OnlyTheFirstCheckedEntryIsAsked)

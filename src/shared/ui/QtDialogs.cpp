@@ -31,6 +31,12 @@ bool QtDialogs::askYesNo(MessageKind kind, const QString& text)
     return box.exec() == QMessageBox::Yes;
 }
 
+bool QtDialogs::askOkCancel(MessageKind kind, const QString& text)
+{
+    QMessageBox box(iconFor(kind), QStringLiteral("Globewall"), text, QMessageBox::Ok | QMessageBox::Cancel, m_parent);
+    return box.exec() == QMessageBox::Ok;
+}
+
 QString QtDialogs::toQtFilter(const QString& filter)
 {
     const QStringList parts = filter.split(QLatin1Char('|'));
@@ -49,7 +55,10 @@ static QString runFileDialog(QWidget* parent, const FileDialogRequest& r, QFileD
     QFileDialog dialog(parent, r.title);
     dialog.setAcceptMode(mode);
     dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
-    dialog.setNameFilter(QtDialogs::toQtFilter(r.filter));
+    const QStringList filters = QtDialogs::toQtFilter(r.filter).split(QStringLiteral(";;"));
+    dialog.setNameFilters(filters);
+    if (r.selectedFilter > 0 && r.selectedFilter < filters.size())
+        dialog.selectNameFilter(filters[r.selectedFilter]);
     dialog.setDefaultSuffix(r.defaultExtension);
     if (!r.startFolder.isEmpty())
         dialog.setDirectory(r.startFolder);

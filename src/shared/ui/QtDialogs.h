@@ -13,6 +13,7 @@ public:
     void setParent(QWidget* parent) { m_parent = parent; }
     void message(MessageKind kind, const QString& text) override;
     bool askYesNo(MessageKind kind, const QString& text) override;
+    bool askOkCancel(MessageKind kind, const QString& text) override;
     QString getOpenFile(const FileDialogRequest& request) override;
     QString getSaveFile(const FileDialogRequest& request) override;
     std::optional<QColor> chooseColor(const QColor& initial) override;

@@ -78,6 +78,11 @@ bool TimeServerEditor::eventFilter(QObject* watched, QEvent* event)
                  && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
             // After the list has handled the click, so the focus ends in the edit field.
             QMetaObject::invokeMethod(this, &TimeServerEditor::Edit1Click, Qt::QueuedConnection);
+    } else if (watched == m_w.edtTimeServer && type == QEvent::KeyPress
+               && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && isEditing()) {
+        // The release cancels the edit; the press must not reach the window, whose Escape
+        // would send it to the tray in the middle of the edit.
+        return true;
     } else if (watched == m_w.edtTimeServer && type == QEvent::KeyRelease) {
         const auto* key = static_cast<QKeyEvent*>(event);
         // A held key repeats its press; only the real release counts, or Enter would add twice.
@@ -103,6 +108,11 @@ int TimeServerEditor::rowUnderPoint() const
         return -1;
     const QModelIndex index = list->indexAt(m_lastMouseUp);
     return index.isValid() ? index.row() : -1;
+}
+
+bool TimeServerEditor::isEditing() const
+{
+    return m_editIndex != -1 || !m_w.edtTimeServer->text().isEmpty();
 }
 
 bool TimeServerEditor::editingValidRow() const

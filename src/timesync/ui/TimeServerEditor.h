@@ -62,6 +62,8 @@ protected:
 private:
     int rowUnderPoint() const;
     bool editingValidRow() const;
+    // An entry is being edited, or a new one typed: Escape belongs to the field then.
+    bool isEditing() const;
     void appendEntry(const QString& text, bool checked);
 
     TimeServerWidgets m_w;

@@ -1,0 +1,82 @@
+#pragma once
+// A private session bus with a StatusNotifier watcher on it that also says a host is there,
+// as Plasma's panel does: Qt then shows its tray icon as a StatusNotifierItem, registers it
+// here, and the test clicks it by calling the item's methods as a host would.
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QObject>
+#include <QProcess>
+#include <QStringList>
+
+class StatusNotifierWatcher : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
+    Q_PROPERTY(bool IsStatusNotifierHostRegistered READ isStatusNotifierHostRegistered)
+    Q_PROPERTY(int ProtocolVersion READ protocolVersion)
+    Q_PROPERTY(QStringList RegisteredStatusNotifierItems READ registeredItems)
+
+public:
+    StatusNotifierWatcher()
+    {
+        m_daemon.start(QStringLiteral("dbus-daemon"),
+                       {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+        if (!m_daemon.waitForStarted(5000) || !m_daemon.waitForReadyRead(5000))
+            return;
+        m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
+        m_bus = QDBusConnection::connectToBus(m_address, QStringLiteral("status-notifier-watcher"));
+        m_ready = m_bus.registerService(QStringLiteral("org.kde.StatusNotifierWatcher"))
+                  && m_bus.registerObject(QStringLiteral("/StatusNotifierWatcher"), this,
+                                          QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals
+                                              | QDBusConnection::ExportAllProperties);
+    }
+    ~StatusNotifierWatcher() override
+    {
+        QDBusConnection::disconnectFromBus(QStringLiteral("status-notifier-watcher"));
+        m_daemon.kill();
+        m_daemon.waitForFinished(5000);
+    }
+
+    bool ready() const { return m_ready; }
+    const QString& address() const { return m_address; }
+    bool isStatusNotifierHostRegistered() const { return true; }
+    int protocolVersion() const { return 0; }
+    QStringList registeredItems() const { return m_items; }
+
+    // What a host does on a click: "Activate", "SecondaryActivate" or "ContextMenu" at a point
+    // of the screen. Sent without waiting, as hosts do.
+    bool call(const QString& method)
+    {
+        if (m_items.isEmpty())
+            return false;
+        QDBusMessage m = QDBusMessage::createMethodCall(m_items.constFirst(), QStringLiteral("/StatusNotifierItem"),
+                                                        QStringLiteral("org.kde.StatusNotifierItem"), method);
+        m << 500 << 10;
+        return m_bus.send(m);
+    }
+    // A property of the registered item, as the host reads it to draw the icon and the menu.
+    QVariant itemProperty(const QString& name)
+    {
+        QDBusMessage m = QDBusMessage::createMethodCall(m_items.value(0), QStringLiteral("/StatusNotifierItem"),
+                                                        QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                        QStringLiteral("Get"));
+        m << QStringLiteral("org.kde.StatusNotifierItem") << name;
+        const QDBusMessage reply = m_bus.call(m, QDBus::Block, 5000);
+        return reply.arguments().isEmpty() ? QVariant() : reply.arguments().constFirst();
+    }
+
+public slots:
+    void RegisterStatusNotifierItem(const QString& service) { m_items << service; }
+    void RegisterStatusNotifierHost(const QString&) {}
+
+signals:
+    void StatusNotifierItemRegistered(const QString& service);
+    void StatusNotifierHostRegistered();
+
+private:
+    QProcess m_daemon;
+    QString m_address;
+    QDBusConnection m_bus{QString()};
+    QStringList m_items;
+    bool m_ready = false;
+};
