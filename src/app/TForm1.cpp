@@ -131,8 +131,8 @@ void TForm1::formLoad()
     gw::WidgetSettings::setComboText(m_ui->cbProjektion, QStringLiteral("orthographic"));
 
     for (gw::SpinEdit* spin : findChildren<gw::SpinEdit*>())
-        if (const gw::SettingSpec* spec = gw::findSetting(spin->objectName()))
-            spin->setBounds(spec->minValue, spec->maxValue);
+        if (const gw::SettingRow* row = gw::findSetting(spin->objectName()))
+            spin->setBounds(row->minValue, row->maxValue);
 
     auto* server = new QListWidgetItem(gw::defaults::TimeServer, m_ui->cbTimeServer);
     server->setFlags(server->flags() | Qt::ItemIsUserCheckable);

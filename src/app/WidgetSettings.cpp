@@ -50,16 +50,16 @@ WidgetSettings::WidgetSettings(QObject* form, QLabel* iconTextLabel)
     for (QObject* o : all)
         if (!o->objectName().isEmpty() && !m_controls.contains(o->objectName()))
             m_controls.insert(o->objectName(), o);
-    for (const SettingSpec& spec : settingsTable()) {
-        switch (spec.kind) {
+    for (const SettingRow& row : settingsTable()) {
+        switch (row.kind) {
         case ControlKind::HiddenText:
         case ControlKind::HiddenInteger:
         case ControlKind::HiddenBool:
-            m_hidden.insert(spec.name, spec.windowDefault);
+            m_hidden.insert(row.name, row.windowDefault);
             break;
         case ControlKind::Colour:
-            m_colours.insert(spec.name, 0);
-            setInteger(spec.name, spec.windowDefault.toInt());
+            m_colours.insert(row.name, 0);
+            setInteger(row.name, row.windowDefault.toInt());
             break;
         default:
             break;
@@ -120,11 +120,11 @@ void WidgetSettings::setChecked(const QString& name, bool value)
         b->setChecked(value);
         return;
     }
-    const SettingSpec* spec = findSetting(name);
+    const SettingRow* row = findSetting(name);
     if (value) {
         // The group is the catalogue's, whatever parent widgets the buttons have.
-        if (spec)
-            for (const QString& other : radioGroupMembers(spec->radioGroup))
+        if (row)
+            for (const QString& other : radioGroupMembers(row->radioGroup))
                 if (other != name)
                     setChecked(other, false);
         radio->setChecked(true);

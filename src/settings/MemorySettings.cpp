@@ -14,26 +14,26 @@ QString cellKey(const QString& name, int column, int row)
 
 MemorySettings::MemorySettings()
 {
-    for (const SettingSpec& spec : settingsTable()) {
-        switch (spec.kind) {
+    for (const SettingRow& row : settingsTable()) {
+        switch (row.kind) {
         case ControlKind::Memo:
         case ControlKind::ListBox:
-            m_lines[spec.name] = spec.windowDefault.toStringList();
+            m_lines[row.name] = row.windowDefault.toStringList();
             break;
         case ControlKind::CheckListBox: {
             QVector<CheckItem> items;
-            for (const QString& t : spec.windowDefault.toStringList())
+            for (const QString& t : row.windowDefault.toStringList())
                 items.push_back({t, false});
-            m_checkItems[spec.name] = items;
+            m_checkItems[row.name] = items;
             break;
         }
         case ControlKind::StringGrid:
             break;
         case ControlKind::SpinEdit:
-            m_values[spec.name] = QString::number(spec.windowDefault.toInt());
+            m_values[row.name] = QString::number(row.windowDefault.toInt());
             break;
         default:
-            m_values[spec.name] = spec.windowDefault;
+            m_values[row.name] = row.windowDefault;
         }
     }
     m_lines[ctl::ddbBodyTarget] = bodyList();
@@ -49,9 +49,9 @@ bool MemorySettings::checked(const QString& name) const
 
 void MemorySettings::setChecked(const QString& name, bool value)
 {
-    const SettingSpec* spec = findSetting(name);
-    if (value && spec && spec->kind == ControlKind::RadioButton)
-        for (const QString& other : radioGroupMembers(spec->radioGroup))
+    const SettingRow* row = findSetting(name);
+    if (value && row && row->kind == ControlKind::RadioButton)
+        for (const QString& other : radioGroupMembers(row->radioGroup))
             m_values[other] = false;
     m_values[name] = value;
 }
@@ -68,17 +68,17 @@ void MemorySettings::setText(const QString& name, const QString& value)
 
 int MemorySettings::integer(const QString& name) const
 {
-    const SettingSpec* spec = findSetting(name);
-    if (spec && spec->kind == ControlKind::SpinEdit)
-        return spinValueFromText(m_values.value(name).toString(), spec->minValue);
+    const SettingRow* row = findSetting(name);
+    if (row && row->kind == ControlKind::SpinEdit)
+        return spinValueFromText(m_values.value(name).toString(), row->minValue);
     return m_values.value(name).toInt();
 }
 
 void MemorySettings::setInteger(const QString& name, int value)
 {
-    const SettingSpec* spec = findSetting(name);
-    if (spec && spec->kind == ControlKind::SpinEdit)
-        m_values[name] = QString::number(spinClamp(value, spec->minValue, spec->maxValue));
+    const SettingRow* row = findSetting(name);
+    if (row && row->kind == ControlKind::SpinEdit)
+        m_values[name] = QString::number(spinClamp(value, row->minValue, row->maxValue));
     else
         m_values[name] = value;
 }

@@ -43,10 +43,10 @@ QString sectionName(FileSection section)
     return QString();
 }
 
-const SettingSpec& entryFor(FileSection section, const QString& control)
+const SettingRow& entryFor(FileSection section, const QString& control)
 {
     const auto& rows = settingsIn(section);
-    const auto it = std::find_if(rows.begin(), rows.end(), [&](const SettingSpec* e) { return e->name == control; });
+    const auto it = std::find_if(rows.begin(), rows.end(), [&](const SettingRow* e) { return e->name == control; });
     Q_ASSERT(it != rows.end());
     return **it;
 }
@@ -155,7 +155,7 @@ public:
     {
     }
 
-    void load(const IniFile& ini, const SettingSpec& e)
+    void load(const IniFile& ini, const SettingRow& e)
     {
         const QString section = sectionName(e.section);
         switch (e.fileKind) {
@@ -186,7 +186,7 @@ public:
         }
     }
 
-    void save(IniFile& ini, const SettingSpec& e) const
+    void save(IniFile& ini, const SettingRow& e) const
     {
         const QString section = sectionName(e.section);
         switch (e.fileKind) {
@@ -210,11 +210,11 @@ public:
     }
 
 private:
-    QString defaultText(const SettingSpec& e) const
+    QString defaultText(const SettingRow& e) const
     {
         return e.machineDefault == MachineDefault::CloudDestination ? m_hooks.defaultCloudDestination() : e.fileDefault.toString();
     }
-    int defaultInteger(const SettingSpec& e) const
+    int defaultInteger(const SettingRow& e) const
     {
         switch (e.machineDefault) {
         case MachineDefault::HalfScreenWidth:
@@ -282,7 +282,7 @@ void SettingsFile::IniLoad(const QString& fileName)
     loadLists(ini);
     loadDownloadGrid(ini);
     EntryIo io(m_settings, m_hooks, m_screenSize);
-    for (const SettingSpec* e : settingsIn(FileSection::ParameterSelection))
+    for (const SettingRow* e : settingsIn(FileSection::ParameterSelection))
         io.load(ini, *e);
     m_settings.setLines(ctl::mSatfiles,
                         readIndexedLines(ini, sf::Satellites, QStringLiteral("Satellite "),
@@ -334,12 +334,12 @@ void SettingsFile::noteLoadError(const IniFile& ini)
 void SettingsFile::loadConfigSection(const IniFile& ini)
 {
     EntryIo io(m_settings, m_hooks, m_screenSize);
-    for (const SettingSpec* e : settingsIn(FileSection::Config)) {
+    for (const SettingRow* e : settingsIn(FileSection::Config)) {
         // The renderer path is read after the lists, the master switch last of all.
         if (e->name == AppFile || e->name == MasterSwitch)
             continue;
         if (e->name == ctl::cbUseTempDir)
-            for (const SettingSpec* d : settingsIn(FileSection::Debug))
+            for (const SettingRow* d : settingsIn(FileSection::Debug))
                 io.load(ini, *d);
         io.load(ini, *e);
     }
@@ -412,8 +412,8 @@ void SettingsFile::loadParameters(const IniFile& ini)
         io.load(ini, entryFor(FileSection::NewParameter, ctl::ddbViewBody));
         step([this] { m_hooks.ddbConfigChange(); });
 
-        for (const SettingSpec* row : settingsIn(FileSection::NewParameter)) {
-            const SettingSpec& e = *row;
+        for (const SettingRow* row : settingsIn(FileSection::NewParameter)) {
+            const SettingRow& e = *row;
             if (e.name == ctl::ddbConfig || e.name == ctl::ddbBodyTarget
                 || e.name == ctl::ddbViewBody)
                 continue;
@@ -498,7 +498,7 @@ void SettingsFile::placeProxyPassword(IniFile& ini)
 void SettingsFile::saveInto(IniFile& ini)
 {
     EntryIo io(m_settings, m_hooks, m_screenSize);
-    for (const SettingSpec* e : settingsIn(FileSection::Config))
+    for (const SettingRow* e : settingsIn(FileSection::Config))
         io.save(ini, *e);
     placeProxyPassword(ini);
 
@@ -526,7 +526,7 @@ void SettingsFile::saveInto(IniFile& ini)
         }
     }
 
-    for (const SettingSpec* e : settingsIn(FileSection::ParameterSelection))
+    for (const SettingRow* e : settingsIn(FileSection::ParameterSelection))
         io.save(ini, *e);
 
     ini.eraseSection(sf::Satellites);
@@ -538,7 +538,7 @@ void SettingsFile::saveInto(IniFile& ini)
     for (qsizetype i = 0; i < markers.size(); ++i)
         ini.writeString(sf::Markerfiles, QStringLiteral("Markerfile ") + QString::number(i), markers[i]);
 
-    for (const SettingSpec* e : settingsIn(FileSection::NewParameter))
+    for (const SettingRow* e : settingsIn(FileSection::NewParameter))
         io.save(ini, *e);
 }
 

@@ -21,9 +21,9 @@ const QStringList& projectionList()
     return projections;
 }
 
-const QVector<SettingSpec>& settingsTable()
+const QVector<SettingRow>& settingsTable()
 {
-    static const QVector<SettingSpec> table = {
+    static const QVector<SettingRow> table = {
 #define GW_SETTING(name, kind, window, min, max, group, section, key, file, fileDefault, machine)                    \
     {QStringLiteral(#name), ControlKind::kind, QVariant(window), min, max, QStringLiteral(group), FileSection::section,  \
      QStringLiteral(key), FileKind::file, QVariant(fileDefault), MachineDefault::machine},
@@ -33,20 +33,20 @@ const QVector<SettingSpec>& settingsTable()
     return table;
 }
 
-const SettingSpec* findSetting(const QString& name)
+const SettingRow* findSetting(const QString& name)
 {
-    for (const SettingSpec& spec : settingsTable())
-        if (spec.name == name)
-            return &spec;
+    for (const SettingRow& row : settingsTable())
+        if (row.name == name)
+            return &row;
     return nullptr;
 }
 
-const QVector<const SettingSpec*>& settingsIn(FileSection section)
+const QVector<const SettingRow*>& settingsIn(FileSection section)
 {
     static const auto bySection = [] {
-        QVector<QVector<const SettingSpec*>> sections(static_cast<int>(FileSection::NewParameter) + 1);
-        for (const SettingSpec& spec : settingsTable())
-            sections[static_cast<int>(spec.section)].push_back(&spec);
+        QVector<QVector<const SettingRow*>> sections(static_cast<int>(FileSection::NewParameter) + 1);
+        for (const SettingRow& row : settingsTable())
+            sections[static_cast<int>(row.section)].push_back(&row);
         return sections;
     }();
     return bySection[static_cast<int>(section)];
@@ -55,9 +55,9 @@ const QVector<const SettingSpec*>& settingsIn(FileSection section)
 QStringList radioGroupMembers(const QString& group)
 {
     QStringList members;
-    for (const SettingSpec& spec : settingsTable())
-        if (spec.kind == ControlKind::RadioButton && spec.radioGroup == group)
-            members << spec.name;
+    for (const SettingRow& row : settingsTable())
+        if (row.kind == ControlKind::RadioButton && row.radioGroup == group)
+            members << row.name;
     return members;
 }
 

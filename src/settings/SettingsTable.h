@@ -43,7 +43,7 @@ enum class FileKind {
 // Defaults that depend on the machine rather than on the file.
 enum class MachineDefault { None, CloudDestination, HalfScreenWidth, HalfScreenHeight };
 
-struct SettingSpec
+struct SettingRow
 {
     QString name; // the control's objectName
     ControlKind kind;
@@ -58,10 +58,10 @@ struct SettingSpec
     MachineDefault machineDefault = MachineDefault::None;
 };
 
-const QVector<SettingSpec>& settingsTable();
-const SettingSpec* findSetting(const QString& name);
+const QVector<SettingRow>& settingsTable();
+const SettingRow* findSetting(const QString& name);
 // The rows stored in one section, in writing order.
-const QVector<const SettingSpec*>& settingsIn(FileSection section);
+const QVector<const SettingRow*>& settingsIn(FileSection section);
 QStringList radioGroupMembers(const QString& group);
 
 // Vocabulary offered by the combo boxes.

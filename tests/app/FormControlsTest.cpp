@@ -72,46 +72,46 @@ TEST(FormControls, EveryTableControlExistsWithItsKindAndWindowDefault)
     gw::SettingsAccess& s = form.settings();
     gw::WidgetSettings& ws = static_cast<gw::WidgetSettings&>(s);
 
-    for (const gw::SettingSpec& spec : gw::settingsTable()) {
-        SCOPED_TRACE(spec.name.toStdString());
-        if (!isHiddenKind(spec.kind)) {
+    for (const gw::SettingRow& row : gw::settingsTable()) {
+        SCOPED_TRACE(row.name.toStdString());
+        if (!isHiddenKind(row.kind)) {
             QObject* o = nullptr;
-            ASSERT_NO_THROW(o = ws.control(spec.name));
-            EXPECT_TRUE(hasKind(o, spec.kind)) << "widget class " << o->metaObject()->className();
+            ASSERT_NO_THROW(o = ws.control(row.name));
+            EXPECT_TRUE(hasKind(o, row.kind)) << "widget class " << o->metaObject()->className();
         }
-        switch (spec.kind) {
+        switch (row.kind) {
         case ControlKind::CheckBox:
         case ControlKind::RadioButton:
         case ControlKind::MenuCheck:
         case ControlKind::HiddenBool:
-            EXPECT_EQ(s.checked(spec.name), spec.windowDefault.toBool());
+            EXPECT_EQ(s.checked(row.name), row.windowDefault.toBool());
             break;
         case ControlKind::Edit:
         case ControlKind::ComboBox:
         case ControlKind::HiddenText:
-            EXPECT_EQ(s.text(spec.name), spec.windowDefault.toString());
+            EXPECT_EQ(s.text(row.name), row.windowDefault.toString());
             break;
         case ControlKind::SpinEdit:
         case ControlKind::Colour:
         case ControlKind::HiddenInteger:
-            EXPECT_EQ(s.integer(spec.name), spec.windowDefault.toInt());
+            EXPECT_EQ(s.integer(row.name), row.windowDefault.toInt());
             break;
         case ControlKind::Memo:
         case ControlKind::ListBox:
-            EXPECT_EQ(s.lines(spec.name), spec.windowDefault.toStringList());
+            EXPECT_EQ(s.lines(row.name), row.windowDefault.toStringList());
             break;
         case ControlKind::CheckListBox: {
             QVector<gw::CheckItem> expected;
-            for (const QString& t : spec.windowDefault.toStringList())
+            for (const QString& t : row.windowDefault.toStringList())
                 expected.push_back({ t, false });
-            EXPECT_EQ(s.checkItems(spec.name), expected);
+            EXPECT_EQ(s.checkItems(row.name), expected);
             break;
         }
         case ControlKind::StringGrid:
-            EXPECT_EQ(s.rowCount(spec.name), gw::GridRows);
+            EXPECT_EQ(s.rowCount(row.name), gw::GridRows);
             for (int row = 0; row < gw::GridRows; ++row)
                 for (int col = 0; col < gw::GridColumns; ++col)
-                    EXPECT_EQ(s.cell(spec.name, col, row), QString()) << "cell " << col << "," << row;
+                    EXPECT_EQ(s.cell(row.name, col, row), QString()) << "cell " << col << "," << row;
             break;
         }
     }
