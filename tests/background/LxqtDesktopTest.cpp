@@ -1,12 +1,11 @@
 // LXQt: pcmanfm-qt draws the desktop, here with a red wallpaper over the whole screen; after a
 // render the screen shows the globe.
 #include "DesktopRig.h"
+#include "support/WaitUntil.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QThread>
 
 namespace backgroundtest {
 namespace {
@@ -51,14 +50,12 @@ protected:
     // Polls the screen for up to 15 s.
     bool waitFor(const std::function<bool(const QImage&)>& test)
     {
-        const QDeadlineTimer deadline(15000);
-        while (!deadline.hasExpired()) {
-            const QImage shot = xvfb.grabRoot();
-            if (!shot.isNull() && test(shot))
-                return true;
-            QThread::msleep(200);
-        }
-        return false;
+        return gwtest::waitUntil(
+            [&] {
+                const QImage shot = xvfb.grabRoot();
+                return !shot.isNull() && test(shot);
+            },
+            15000, 200);
     }
 
     QProcess m_desktop;
