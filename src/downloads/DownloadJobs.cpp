@@ -439,10 +439,9 @@ void DownloadJobs::btnChooseExecuteFileClick()
     FileDialogRequest request;
     request.title = QStringLiteral("Choose file to execute after download");
     request.proposedFile = current;
-    // Programs and scripts here mostly have no extension: "*.*" misses them, so any file is
-    // offered too, and no extension is added to a typed name.
-    request.filter = QStringLiteral("Executable (*.exe,*.com,*.bat)|*.exe;*.com;*.bat|All files (*.*)|*.*")
-                     + QStringLiteral("|Any file (*)|*");
+    // Programs and scripts here mostly have no extension ("*.*" would hide them) and Linux
+    // marks them by permission, not by name: every file is offered first.
+    request.filter = QStringLiteral("All files (*)|*|Shell scripts (*.sh)|*.sh");
     request.startFolder = folderOf(current);
     const QString chosen = m_dialogs.getOpenFile(request);
     if (!chosen.isEmpty())

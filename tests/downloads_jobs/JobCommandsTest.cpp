@@ -105,9 +105,7 @@ TEST(JobCommands, ChooseProgramAfterDownload)
     EXPECT_EQ(r.title, "Choose file to execute after download");
     EXPECT_EQ(r.proposedFile, "/opt/tools/after.sh");
     EXPECT_EQ(r.startFolder, "/opt/tools/");
-    EXPECT_TRUE(r.filter.startsWith("Executable (*.exe,*.com,*.bat)|*.exe;*.com;*.bat|All files (*.*)|*.*"))
-        << r.filter.toStdString();
-    EXPECT_TRUE(r.filter.endsWith("|*")) << "a program without an extension can be chosen";
+    EXPECT_TRUE(r.filter.startsWith("All files (*)|*|")) << "a program without an extension is offered first";
     EXPECT_TRUE(r.defaultExtension.isEmpty()) << "no extension is added to a typed program name";
     EXPECT_EQ(rig.settings.text("edtExecuteFileAfterDownload"), "/usr/local/bin/refresh") << "answer taken";
 

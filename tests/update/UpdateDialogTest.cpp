@@ -104,7 +104,7 @@ TEST(UpdateDialog, DownloadsTheReleaseToTheChosenFile)
     EXPECT_EQ(rig.dialogs.asked[0].what, "save");
     EXPECT_EQ(request.title, "Save new Globewall to...");
     EXPECT_EQ(request.proposedFile, "globewall_1_2.zip");
-    EXPECT_EQ(request.filter, "All-Files (*.*)|*.*");
+    EXPECT_EQ(request.filter, "All-Files (*)|*");
     EXPECT_EQ(request.defaultExtension, "zip");
 
     EXPECT_TRUE(readFile(destination) == release) << "the release arrives whole";

@@ -225,7 +225,7 @@ void UpdateDialog::StartLookingForUpdate()
     FileDialogRequest request;
     request.title = QStringLiteral("Save new Globewall to...");
     request.proposedFile = proposedFileName(info.URL1);
-    request.filter = QStringLiteral("All-Files (*.*)|*.*");
+    request.filter = QStringLiteral("All-Files (*)|*"); // "*.*" would hide names without a dot
     request.defaultExtension = proposedExtension(request.proposedFile);
     const QString chosen = m_dialogs.getSaveFile(request);
     if (chosen.isEmpty()) {
