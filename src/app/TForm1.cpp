@@ -312,24 +312,7 @@ void TForm1::FormShow()
         m_trayHandlers->showTrayIcon();
     // An error while loading is shown and creation goes on, so the window is complete.
     run([this] { m_settingsFile->IniLoad(QString()); });
-    // The renderer: one beside the program, else the one on PATH.
-    if (m_settings->text(gw::ctl::edtAppFile).isEmpty()) {
-        const QString beside = m_programDir + QStringLiteral("xplanet");
-        const QFileInfo info(beside);
-        QString app = beside;
-        if (!(info.isFile() && info.isExecutable())) {
-            const QString onPath = QStandardPaths::findExecutable(QStringLiteral("xplanet"));
-            if (!onPath.isEmpty())
-                app = onPath;
-        }
-        m_settings->setText(gw::ctl::edtAppFile, app);
-    }
-    // The renderer's own folders, so the first render and the default downloads need no question.
-    QString folderError;
-    if (!gw::RendererLayout(m_settings->text(gw::ctl::edtAppFile)).ensureFolders(&folderError))
-        run([&] {
-            m_transferLog->appendLine(gw::DateTimeToStr(m_clock->now()) + QStringLiteral(" - Error. ") + folderError);
-        });
+    settleRenderer();
     // The window cannot be made smaller than it is now.
     m_minWindowWidth = width();
     m_minWindowHeight = height();
@@ -344,13 +327,7 @@ void TForm1::FormShow()
     // No time-server edit is pending, and no MD5 retry has been made.
     call(m_hooks.resetTimeServerEditing);
     m_state.MD5RetryCount = 0;
-    // The download grid: rows as high as their text, and the column headers.
-    QTableWidget* grid = m_ui->sgDownloadFiles;
-    const int rowHeight = grid->fontMetrics().height() + 4;
-    grid->verticalHeader()->setMinimumSectionSize(rowHeight);
-    grid->verticalHeader()->setDefaultSectionSize(rowHeight);
-    m_settings->setCell(Grid, 0, 0, QStringLiteral("HTTP Address (Source)"));
-    m_settings->setCell(Grid, 1, 0, QStringLiteral("Filename and path (Destination)"));
+    prepareDownloadGrid();
     // Looks at the base file, not at the current settings file.
     m_firstStart = !QFileInfo::exists(m_settingsFile->baseFile());
     if (m_firstStart)
@@ -361,6 +338,39 @@ void TForm1::FormShow()
     m_state.LastFileCheckTime = 0;
     // The tray animation, its frames at the tray's size.
     call(m_hooks.setupTrayAnimation);
+}
+
+// The renderer: one beside the program, else the one on PATH; and its own folders, so the
+// first render and the default downloads need no question.
+void TForm1::settleRenderer()
+{
+    if (m_settings->text(gw::ctl::edtAppFile).isEmpty()) {
+        const QString beside = m_programDir + QStringLiteral("xplanet");
+        const QFileInfo info(beside);
+        QString app = beside;
+        if (!(info.isFile() && info.isExecutable())) {
+            const QString onPath = QStandardPaths::findExecutable(QStringLiteral("xplanet"));
+            if (!onPath.isEmpty())
+                app = onPath;
+        }
+        m_settings->setText(gw::ctl::edtAppFile, app);
+    }
+    QString folderError;
+    if (!gw::RendererLayout(m_settings->text(gw::ctl::edtAppFile)).ensureFolders(&folderError))
+        run([&] {
+            m_transferLog->appendLine(gw::DateTimeToStr(m_clock->now()) + QStringLiteral(" - Error. ") + folderError);
+        });
+}
+
+// The download grid: rows as high as their text, and the column headers.
+void TForm1::prepareDownloadGrid()
+{
+    QTableWidget* grid = m_ui->sgDownloadFiles;
+    const int rowHeight = grid->fontMetrics().height() + 4;
+    grid->verticalHeader()->setMinimumSectionSize(rowHeight);
+    grid->verticalHeader()->setDefaultSectionSize(rowHeight);
+    m_settings->setCell(Grid, 0, 0, QStringLiteral("HTTP Address (Source)"));
+    m_settings->setCell(Grid, 1, 0, QStringLiteral("Filename and path (Destination)"));
 }
 
 void TForm1::firstStartEntries()

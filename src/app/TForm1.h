@@ -209,6 +209,8 @@ private:
     void buildMenus();
     void buildStatusBar();
     void connectCommands();
+    void settleRenderer();
+    void prepareDownloadGrid();
     void firstStartEntries();
     QRect desktop() const;
     void centreOnDesktop(bool clampToZero);

@@ -205,28 +205,54 @@ void ProcessLauncher::Execute()
     m_outputLines.clear();
     m_killed = false;
 
-    const QString commandLine = CommandLine();
     // Linux has no 260-character limit on a command line: it is passed whole.
+    const QString commandLine = CommandLine();
+    if (m_redirect)
+        writeBatchFile(folder, commandLine);
+    if (m_changeDir)
+        enterFolder(folder);
 
-    if (m_redirect) {
-        // The batch file shows what runs and where its output goes; no shell reads it, the
-        // output is captured into the output file below. A failure to write it is ignored
-        // here; the output file in the same folder then fails as well (below).
-        QFile bat(folder + batchFileName());
-        if (bat.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            bat.write((commandLine + QStringLiteral(" > ") + outputFileName() + QStringLiteral(" 2>&1\n"))
-                          .toLocal8Bit());
+    std::unique_ptr<QProcess> process = startChild(folder, commandLine);
+    m_resultCode = CodeStarted;
+    m_processHandle = process->processId();
+
+    if (!m_wait) {
+        // Not waited for: the process object lives until its child ends.
+        QProcess* detached = process.release();
+        detached->setParent(this);
+        connect(detached, &QProcess::finished, detached, &QObject::deleteLater);
+        return;
     }
 
-    if (m_changeDir) {
-        if (::chdir(QFile::encodeName(folder).constData()) != 0) {
-            const int error = errno;
-            if (m_redirect)
-                removeCaptureFiles(folder);
-            throw EAppExecChDir(systemMessage(error) + QStringLiteral(": ") + folder);
-        }
-    }
+    waitForChild(*process);
+    // A stopped child reports 0, as an ended one does after being stopped.
+    m_resultCode = m_killed ? 0 : process->exitCode();
+    if (m_redirect)
+        readOutput(folder);
+}
 
+// The batch file shows what runs and where its output goes; no shell reads it, the output is
+// captured into the output file. A failure to write it is ignored here; the output file in the
+// same folder then fails as well (startChild).
+void ProcessLauncher::writeBatchFile(const QString& folder, const QString& commandLine) const
+{
+    QFile bat(folder + batchFileName());
+    if (bat.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        bat.write((commandLine + QStringLiteral(" > ") + outputFileName() + QStringLiteral(" 2>&1\n")).toLocal8Bit());
+}
+
+void ProcessLauncher::enterFolder(const QString& folder) const
+{
+    if (::chdir(QFile::encodeName(folder).constData()) == 0)
+        return;
+    const int error = errno;
+    if (m_redirect)
+        removeCaptureFiles(folder);
+    throw EAppExecChDir(systemMessage(error) + QStringLiteral(": ") + folder);
+}
+
+std::unique_ptr<QProcess> ProcessLauncher::startChild(const QString& folder, const QString& commandLine)
+{
     int code = 0;
     QString program;
     if (!QFileInfo(folder).isDir())
@@ -245,10 +271,8 @@ void ProcessLauncher::Execute()
     process->setWorkingDirectory(folder);
     process->setStandardInputFile(QProcess::nullDevice());
     if (m_redirect) {
-        if (!QFileInfo::exists(folder + batchFileName())) {
-            // The capture folder cannot be written.
+        if (!QFileInfo::exists(folder + batchFileName())) // the capture folder cannot be written
             failStart(CodeFileNotFound, ErrorText(CodeFileNotFound));
-        }
         process->setProcessChannelMode(QProcess::MergedChannels);
         process->setStandardOutputFile(folder + outputFileName(), QIODevice::Truncate);
     } else {
@@ -266,47 +290,32 @@ void ProcessLauncher::Execute()
             removeCaptureFiles(folder);
         failStart(codeForStartError(message), message);
     }
-    m_resultCode = CodeStarted;
-    m_processHandle = process->processId();
+    return process;
+}
 
-    if (!m_wait) {
-        // Not waited for: the process object lives until its child ends.
-        QProcess* detached = process.release();
-        detached->setParent(this);
-        connect(detached, &QProcess::finished, detached, &QObject::deleteLater);
-        return;
+// Events go on while the child runs; the busy flags of the callers guard against re-entry.
+void ProcessLauncher::waitForChild(QProcess& process)
+{
+    m_process = &process;
+    m_waiting = true;
+    emit waitingChanged(true);
+    if (process.state() != QProcess::NotRunning) {
+        QEventLoop loop;
+        connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
+        connect(&process, &QProcess::errorOccurred, &loop, [&loop, &process](QProcess::ProcessError e) {
+            if (e == QProcess::Crashed || process.state() == QProcess::NotRunning)
+                loop.quit();
+        });
+        loop.exec();
     }
-
-    {
-        m_process = process.get();
-        m_waiting = true;
-        emit waitingChanged(true);
-        if (process->state() != QProcess::NotRunning) {
-            QEventLoop loop;
-            connect(process.get(), &QProcess::finished, &loop, &QEventLoop::quit);
-            connect(process.get(), &QProcess::errorOccurred, &loop, [&loop, &process](QProcess::ProcessError e) {
-                if (e == QProcess::Crashed || process->state() == QProcess::NotRunning)
-                    loop.quit();
-            });
-            loop.exec();
-        }
-        // The loop also ends when the application quits: the child does not outlive it.
-        if (process->state() != QProcess::NotRunning) {
-            Kill();
-            process->waitForFinished(5000);
-        }
-        m_process = nullptr;
-        m_waiting = false;
-        emit waitingChanged(false);
+    // The loop also ends when the application quits: the child does not outlive it.
+    if (process.state() != QProcess::NotRunning) {
+        Kill();
+        process.waitForFinished(5000);
     }
-
-    if (m_killed)
-        m_resultCode = 0; // as an ended child reports after being stopped
-    else
-        m_resultCode = process->exitCode();
-
-    if (m_redirect)
-        readOutput(folder);
+    m_process = nullptr;
+    m_waiting = false;
+    emit waitingChanged(false);
 }
 
 bool ProcessLauncher::Kill()

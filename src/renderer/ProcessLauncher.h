@@ -111,6 +111,10 @@ signals:
     void waitingChanged(bool waiting);
 
 private:
+    void writeBatchFile(const QString& folder, const QString& commandLine) const;
+    void enterFolder(const QString& folder) const;
+    std::unique_ptr<QProcess> startChild(const QString& folder, const QString& commandLine);
+    void waitForChild(QProcess& process);
     QString resolveProgram(const QString& program, const QString& folder, int* code) const;
     [[noreturn]] void failStart(int code, const QString& systemMessage);
     void readOutput(const QString& folder);
