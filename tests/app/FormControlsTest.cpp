@@ -109,9 +109,9 @@ TEST(FormControls, EveryTableControlExistsWithItsKindAndWindowDefault)
         }
         case ControlKind::StringGrid:
             EXPECT_EQ(s.rowCount(row.name), gw::GridRows);
-            for (int row = 0; row < gw::GridRows; ++row)
+            for (int r = 0; r < gw::GridRows; ++r)
                 for (int col = 0; col < gw::GridColumns; ++col)
-                    EXPECT_EQ(s.cell(row.name, col, row), QString()) << "cell " << col << "," << row;
+                    EXPECT_EQ(s.cell(row.name, col, r), QString()) << "cell " << col << "," << r;
             break;
         }
     }
