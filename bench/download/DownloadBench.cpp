@@ -7,6 +7,7 @@
 #include "downloads/DownloadEngine.h"
 #include "downloads/DownloadRecords.h"
 #include "downloads/TransferDisplay.h"
+#include "downloads/TransferProgress.h"
 #include "settings/MemorySettings.h"
 #include "shared/AppState.h"
 #include "shared/Clock.h"
@@ -96,7 +97,8 @@ struct Engine
     Display display;
     QString ini;
     gw::DownloadRecords records{[this] { return ini; }};
-    gw::DownloadEngine engine{settings, state, log, dialogs, tray, clock, display, records};
+    gw::DownloadEngine engine{settings, state, log, dialogs, clock, records};
+    Engine() { gw::showTransfers(engine, tray, display, settings); }
 };
 
 // One download in this process, for the memory measurement: prints the peak RSS in kB.

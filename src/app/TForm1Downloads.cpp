@@ -12,6 +12,7 @@
 #include "downloads/DownloadEngine.h"
 #include "downloads/DownloadJobs.h"
 #include "downloads/DownloadRecords.h"
+#include "downloads/TransferProgress.h"
 #include "renderer/MarkerSatelliteFiles.h"
 #include "renderer/RenderControl.h"
 #include "timesync/TimeSync.h"
@@ -25,8 +26,9 @@ void TForm1::wireDownloads()
     // The records go to whichever settings file is current at the moment of each download.
     m_downloadRecords = std::make_unique<gw::DownloadRecords>([this] { return m_settingsFile->ConfigFileName(); });
     m_downloadEngine = std::make_unique<gw::DownloadEngine>(*m_settings, m_state, *m_transferLog, *m_dialogs,
-        *m_trayIcon, *m_clock, *m_transferDisplay, *m_downloadRecords);
+        *m_clock, *m_downloadRecords);
     gw::DownloadEngine* engine = m_downloadEngine.get();
+    gw::showTransfers(*engine, *m_trayIcon, *m_transferDisplay, *m_settings);
     m_hooks.closeHttp = [engine] { engine->abort(); };
 
     gw::DownloadJobs::Actions actions;

@@ -4,7 +4,6 @@
 #include "downloads/DownloadRecords.h"
 #include "downloads/Md5.h"
 #include "downloads/PartFile.h"
-#include "downloads/TransferDisplay.h"
 #include "downloads/TransferSettings.h"
 #include "settings/IniFile.h"
 #include "settings/SettingNames.h"
@@ -16,7 +15,6 @@
 #include "shared/Error.h"
 #include "shared/LogSink.h"
 #include "shared/Paths.h"
-#include "shared/TrayImage.h"
 
 #include <QDir>
 #include <QFile>
@@ -30,10 +28,9 @@
 namespace gw {
 
 DownloadEngine::DownloadEngine(SettingsAccess& settings, AppState& state, LogSink& transferLog, Dialogs& dialogs,
-                               TrayImage& tray, const Clock& clock, TransferDisplay& display,
-                               DownloadRecords& records, QObject* parent)
-    : QObject(parent), m_settings(settings), m_state(state), m_log(transferLog), m_dialogs(dialogs), m_tray(tray),
-      m_clock(clock), m_display(display), m_records(records)
+                               const Clock& clock, DownloadRecords& records, QObject* parent)
+    : QObject(parent), m_settings(settings), m_state(state), m_log(transferLog), m_dialogs(dialogs), m_clock(clock),
+      m_records(records)
 {
     connect(&m_http, &HttpClient::transferBegin, this, &DownloadEngine::onWorkBegin);
     connect(&m_http, &HttpClient::transferProgress, this, &DownloadEngine::onWork);
@@ -206,14 +203,12 @@ void DownloadEngine::keepValidators(const QString& url)
 
 bool DownloadEngine::transfer(const QString& url, QFile& file, bool silent, const QList<QByteArray>& conditions)
 {
-    m_display.setBusyCursor(true);
+    emit busyChanged(true);
     m_currentDownloadName = url.mid(url.lastIndexOf(QLatin1Char('/')) + 1);
     setUpClient(m_http, m_settings, ClientRole::Downloads);
     m_eventsAttached = !silent;
-    if (!silent) {
-        m_tray.setIconList(TrayList::Percent);
-        m_tray.setFrameIndex(0);
-    }
+    if (!silent)
+        emit transferShown();
     const HttpTimeouts limits = m_http.timeouts();
     m_http.setTimeouts(limitsForNextRequest());
     const HttpResponse response = m_http.get(url, &file, QList<QByteArray>{noCacheHeader()} + conditions);
@@ -293,13 +288,8 @@ HttpTimeouts DownloadEngine::limitsForNextRequest() const
 
 void DownloadEngine::cleanUp()
 {
-    m_display.setProgressPosition(0);
-    m_tray.setFrameIndex(0);
-    m_tray.setIconList(TrayList::Globe);
-    m_tray.setFrameIndex(0);
-    if (!m_settings.checked(ctl::Globewallenabled))
-        m_tray.setFrameIndex(m_tray.imageCount() - 1);
-    m_display.setBusyCursor(false);
+    emit transferFinished();
+    emit busyChanged(false);
 }
 
 QString DownloadEngine::failureText(const HttpResponse& response)
@@ -334,7 +324,7 @@ void DownloadEngine::transferError(const HttpResponse& response, bool silent)
 {
     if (!silent && response.failure != HttpFailure::Cancelled)
         log(QStringLiteral(" - Error downloading file (") + failureText(response) + QLatin1Char(')'));
-    m_display.setBusyCursor(false);
+    emit busyChanged(false);
 }
 
 void DownloadEngine::onWorkBegin(qint64 expected)
@@ -342,7 +332,8 @@ void DownloadEngine::onWorkBegin(qint64 expected)
     if (!m_eventsAttached)
         return;
     m_transferStartTime = m_clock.now();
-    m_display.setProgressMax(expected);
+    m_progressMax = expected;
+    emit progressMaxChanged(expected);
 }
 
 int DownloadEngine::progressFrame(int imageCount, qint64 received, qint64 max)
@@ -359,16 +350,11 @@ void DownloadEngine::onWork(qint64 received)
 {
     if (!m_eventsAttached)
         return;
-    qint64 max = m_display.progressMax();
-    if (max == 0) {
-        max = 1;
-        m_display.setProgressMax(max);
+    if (m_progressMax == 0) {
+        m_progressMax = 1;
+        emit progressMaxChanged(m_progressMax);
     }
-    m_display.setProgressPosition(received);
-    m_display.setStatusPanel1(QString::number(received) + QLatin1Char('/') + QString::number(max));
-    const int frame = progressFrame(m_tray.imageCount(), received, max);
-    if (frame != m_tray.frameIndex())
-        m_tray.setFrameIndex(frame);
+    emit progressChanged(received, m_progressMax);
 }
 
 double DownloadEngine::elapsedSeconds(TDateTime start, TDateTime end)
@@ -387,7 +373,7 @@ void DownloadEngine::onWorkEnd(bool complete)
     if (!m_eventsAttached || !complete)
         return;
     const double seconds = elapsedSeconds(m_transferStartTime, m_clock.now());
-    log(successMessage(m_display.progressMax(), seconds, m_currentDownloadName));
+    log(successMessage(m_progressMax, seconds, m_currentDownloadName));
     m_currentDownloadName.clear();
 }
 

@@ -3,8 +3,8 @@
 // file of its own that replaces the previous copy only once it is complete and has passed its
 // checks (a cloud map: a whole picture twice as wide as high; the built-in one: its published
 // MD5 sum too), a missing folder is offered for
-// creation, progress goes to the progress bar, the status bar and the tray icon, and each
-// outcome writes one line to the transfer log.
+// creation, progress is announced by signals (showTransfers puts it on the tray icon, the
+// progress bar and the status bar), and each outcome writes one line to the transfer log.
 // Beside it live the freshness check, the records, the MD5 check and the reachability test.
 #include "downloads/HttpClient.h"
 #include "downloads/Ping.h"
@@ -23,8 +23,6 @@ class Dialogs;
 class DownloadRecords;
 class LogSink;
 class SettingsAccess;
-class TrayImage;
-class TransferDisplay;
 
 class DownloadEngine : public QObject
 {
@@ -32,8 +30,7 @@ class DownloadEngine : public QObject
 
 public:
     DownloadEngine(SettingsAccess& settings, AppState& state, LogSink& transferLog, Dialogs& dialogs,
-                   TrayImage& tray, const Clock& clock, TransferDisplay& display, DownloadRecords& records,
-                   QObject* parent = nullptr);
+                   const Clock& clock, DownloadRecords& records, QObject* parent = nullptr);
 
     // Fetches `url` into `destination`; true when the file was created and the transfer
     // completed. `silent` shows nothing of the transfer (used for the checksum file).
@@ -102,6 +99,18 @@ public:
     static inline const QString TimeLimitSection = QStringLiteral("Debug");
     static inline const QString TimeLimitKey = QStringLiteral("Download time limit");
 
+signals:
+    // The engine waits for the network (a transfer or a check): the busy cursor.
+    void busyChanged(bool busy);
+    // A transfer the user sees began: the tray shows the percent globe from its first frame.
+    void transferShown();
+    // The size the progress counts to, at the start of a transfer (0: unknown).
+    void progressMaxChanged(qint64 max);
+    // `received` of `max` bytes; max is at least 1.
+    void progressChanged(qint64 received, qint64 max);
+    // The transfer is over, whatever its outcome: progress back to 0, the tray to its globe.
+    void transferFinished();
+
 private:
     void forgetLastAnswer();
     // The destination's folder exists (perhaps created on the user's word) and the destination
@@ -132,9 +141,7 @@ private:
     AppState& m_state;
     LogSink& m_log;
     Dialogs& m_dialogs;
-    TrayImage& m_tray;
     const Clock& m_clock;
-    TransferDisplay& m_display;
     DownloadRecords& m_records;
 
     HttpClient m_http;
@@ -144,6 +151,7 @@ private:
     bool m_stopped = false;
     QString m_currentDownloadName;
     TDateTime m_transferStartTime = 0;
+    qint64 m_progressMax = 0;
     int m_lastStatusCode = 0;
     QString m_lastStatusLine;
     QByteArray m_lastRawHeaders;

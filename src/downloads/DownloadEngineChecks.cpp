@@ -3,7 +3,6 @@
 
 #include "downloads/DownloadRecords.h"
 #include "downloads/Md5.h"
-#include "downloads/TransferDisplay.h"
 #include "downloads/TransferSettings.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsAccess.h"
@@ -41,7 +40,7 @@ void DownloadEngine::headError(const QString& url, const HttpResponse& response)
 {
     if (response.failure != HttpFailure::Cancelled)
         log(QStringLiteral(" - Error downloading file (") + failureText(response) + QLatin1Char(')'));
-    m_display.setBusyCursor(false);
+    emit busyChanged(false);
     writeHeadLog(DateTimeToStr(m_clock.now()) + QStringLiteral(": ") + url + QStringLiteral("\r\n")
                  + response.statusLine);
 }
@@ -52,8 +51,8 @@ bool DownloadEngine::AlreadyDownloaded(const QString& url, QString* lastModified
         lastModifiedText->clear();
     if (m_stopped)
         return true; // nothing more is fetched
-    m_display.setBusyCursor(true);
-    auto cursorBack = qScopeGuard([this] { m_display.setBusyCursor(false); });
+    emit busyChanged(true);
+    auto cursorBack = qScopeGuard([this] { emit busyChanged(false); });
     setUpClient(m_http, m_settings, ClientRole::Downloads);
     const HttpTimeouts limits = m_http.timeouts();
     m_http.setTimeouts(limitsForNextRequest());

@@ -7,6 +7,7 @@
 #include "downloads/DownloadEngine.h"
 #include "downloads/DownloadRecords.h"
 #include "downloads/TransferDisplay.h"
+#include "downloads/TransferProgress.h"
 #include "settings/MemorySettings.h"
 #include "shared/AppState.h"
 #include "support/ManualClock.h"
@@ -83,11 +84,12 @@ struct DownloadRig
     MemoryDisplay display;
     QString settingsFile = dir.file(QStringLiteral("Globewall.ini"));
     gw::DownloadRecords records{[this] { return settingsFile; }};
-    gw::DownloadEngine engine{settings, state, log, dialogs, tray, clock, display, records};
+    gw::DownloadEngine engine{settings, state, log, dialogs, clock, records};
 
     DownloadRig()
     {
         gw::setProgramDir(dir.path());
+        gw::showTransfers(engine, tray, display, settings);
         // Short limits, so a stalled or trickling server fails a test in a second or two.
         engine.http().setTimeouts({2000, 1, 1, 2, 16 * 1024});
         settings.setChecked(QStringLiteral("cbUseMD5ForCloudDownload"), true); // as a first start has it
