@@ -154,6 +154,9 @@ def write_settings(ini_path, port, hours):
         "Start Minimized=1",
         "Start App at start=1",
         "Download from HTTP=1",
+        "Web Adress=http://xplanet.sourceforge.net/clouds_2000.jpg",
+        # "#": no reachability test before a download, which would leave loopback.
+        "Server to ping=#",
         "Use Proxy=1",
         "Proxy=127.0.0.1",
         f"Proxy Port={port}",
