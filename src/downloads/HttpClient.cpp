@@ -20,8 +20,8 @@ constexpr qint64 kMaxHeaderBytes = 256 * 1024;
 
 void initCurlOnce()
 {
-    // curl_global_init is not safe against other threads starting up; the first client is
-    // made on the main thread before any transfer runs.
+    // curl_global_init is not safe against other threads starting up; the first transfer is
+    // asked for on the main thread, before any worker runs.
     static const bool done = [] {
         curl_global_init(CURL_GLOBAL_DEFAULT);
         return true;
@@ -137,10 +137,10 @@ struct HttpClient::Transfer
     }
 };
 
+// The library's global set-up (its TLS stack's above all) costs memory: made at the first
+// transfer, not when the window is built.
 HttpClient::HttpClient(QObject* parent) : QObject(parent), m_userAgent(defaultUserAgent())
 {
-    initCurlOnce();
-    m_share = std::make_unique<Share>();
 }
 
 HttpClient::~HttpClient() = default;
@@ -169,6 +169,9 @@ void HttpClient::abort()
 HttpResponse HttpClient::perform(const QString& url, QIODevice* sink, bool headOnly,
                                  const QList<QByteArray>& extraHeaders)
 {
+    initCurlOnce();
+    if (!m_share)
+        m_share = std::make_unique<Share>();
     HttpResponse response;
     Transfer t;
     t.sink = sink;
