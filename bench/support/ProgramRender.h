@@ -90,7 +90,7 @@ inline RenderRound renderThroughProgram(const ShippedProgram& copy, QProcess& ru
     if (cmdline.open(QIODevice::ReadOnly))
         r.xplanet = QString::fromLocal8Bit(cmdline.readAll()).split(QChar(0), Qt::SkipEmptyParts);
     r.folder = QFileInfo(QStringLiteral("/proc/") + child + QStringLiteral("/cwd")).symLinkTarget();
-    const QDeadlineTimer end(600000);
+    const QDeadlineTimer end(120000);
     while (QFileInfo::exists(QStringLiteral("/proc/") + child + QStringLiteral("/cmdline")) && !end.hasExpired())
         QThread::usleep(500);
     // A zombie keeps its /proc entry until the program reaps it; its CPU then moves to the
