@@ -122,8 +122,10 @@ class CloudHandler(http.server.BaseHTTPRequestHandler):
 
 def start_xvfb():
     read_fd, write_fd = os.pipe()
+    # "-s 0": the server's screen saver would start after ten minutes, and the program rightly
+    # starts nothing while a screen saver runs.
     xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
-                             "-noreset"], pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                             "-noreset", "-s", "0"], pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     os.close(write_fd)
     number = b""
     with os.fdopen(read_fd, "rb") as f:
