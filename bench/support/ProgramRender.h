@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <functional>
 
 namespace gwbench {
@@ -68,44 +69,75 @@ struct RenderRound
 
 // One render of the running program `running` (a copy in `copy`) on `display` and `bus`.
 // `shown` tells, once xplanet has ended, whether the picture is on the desktop (empty: at once).
+// A render makes one xplanet per monitor: the render is over when no further xplanet has
+// followed the last one for 300 ms and the picture is shown; its time is that of the last
+// xplanet's end or of the picture shown, whichever came later. A request that the program did
+// not take (it starts no render while one runs) is repeated once after 10 s, timed anew.
 inline RenderRound renderThroughProgram(const ShippedProgram& copy, QProcess& running, const QString& display,
                                         const QString& bus, const std::function<bool()>& shown = {})
 {
     RenderRound r;
     const qint64 pid = running.processId();
     const Cpu before = cpuOf(pid);
+    const auto alive = [](const QString& child) {
+        return QFileInfo::exists(QStringLiteral("/proc/") + child + QStringLiteral("/cmdline"));
+    };
     QElapsedTimer t;
-    t.start();
-    QProcess ask;
-    copy.start(ask, display, bus, {QStringLiteral("--render-now")});
     QString child;
-    const QDeadlineTimer appear(30000);
-    while ((child = childXplanet(pid)).isEmpty()) {
-        if (appear.hasExpired() || running.state() != QProcess::Running)
-            return r;
-        QThread::usleep(500);
+    for (int attempt = 0; attempt < 2 && child.isEmpty(); ++attempt) {
+        t.start();
+        QProcess ask;
+        copy.start(ask, display, bus, {QStringLiteral("--render-now")});
+        const QDeadlineTimer appear(10000);
+        while ((child = childXplanet(pid)).isEmpty() && !appear.hasExpired() && running.state() == QProcess::Running)
+            QThread::usleep(500);
+        ask.waitForFinished(10000);
     }
+    if (child.isEmpty())
+        return r;
     const qint64 started = t.nsecsElapsed();
     QFile cmdline(QStringLiteral("/proc/") + child + QStringLiteral("/cmdline"));
     if (cmdline.open(QIODevice::ReadOnly))
         r.xplanet = QString::fromLocal8Bit(cmdline.readAll()).split(QChar(0), Qt::SkipEmptyParts);
     r.folder = QFileInfo(QStringLiteral("/proc/") + child + QStringLiteral("/cwd")).symLinkTarget();
+
+    QStringList seen{child};
+    QString current = child;
+    qint64 lastEnd = 0;
+    qint64 shownAt = -1;
+    QElapsedTimer quiet;
     const QDeadlineTimer end(120000);
-    while (QFileInfo::exists(QStringLiteral("/proc/") + child + QStringLiteral("/cmdline")) && !end.hasExpired())
+    while (!end.hasExpired()) {
+        if (!current.isEmpty()) {
+            // A zombie keeps its /proc entry until the program has reaped it.
+            if (alive(current)) {
+                QThread::usleep(500);
+                continue;
+            }
+            lastEnd = t.nsecsElapsed();
+            current.clear();
+            shownAt = -1;
+            quiet.start();
+        }
+        const QString next = childXplanet(pid);
+        if (!next.isEmpty() && !seen.contains(next)) {
+            seen << next;
+            current = next;
+            continue;
+        }
+        if (shownAt < 0 && (!shown || shown()))
+            shownAt = t.nsecsElapsed();
+        if (shownAt >= 0 && quiet.elapsed() >= 300)
+            break;
         QThread::usleep(500);
-    // A zombie keeps its /proc entry until the program reaps it; its CPU then moves to the
-    // program's children's time, which this waits for.
-    while (shown && !shown() && !end.hasExpired())
-        QThread::usleep(500);
-    const qint64 done = t.nsecsElapsed();
-    ask.waitForFinished(10000);
-    QThread::msleep(50);
+    }
+    const qint64 done = std::max(lastEnd, shownAt);
     const Cpu after = cpuOf(pid);
     r.viaProgramMs = static_cast<double>(done) / 1e6;
     r.fromXplanetMs = static_cast<double>(done - started) / 1e6;
     r.programCpuMs = (after.own - before.own) * 1000;
     r.xplanetCpuMs = (after.children - before.children) * 1000;
-    r.ok = !r.xplanet.isEmpty();
+    r.ok = !r.xplanet.isEmpty() && shownAt >= 0;
     return r;
 }
 
