@@ -1,22 +1,18 @@
-// What showing the globe on a desktop costs over xplanet writing the same pictures alone:
-// from the start of a render ("Render now", through the desktop's own interface) to the
-// picture applied, against the same xplanet command with -output/-geometry started directly
-// once per monitor. Same process run, alternating which goes first; 1 and 2 monitors; on
-// Xfce (xfwm4 and xfdesktop under Xvfb, xfconf on a private bus) and headless sway (run as a
-// throwaway user when started as root, since sway refuses root). Target: ratio <= 1.15.
+// What showing the globe on a desktop costs over xplanet writing the same pictures alone. The
+// shipped program (a copy in a fresh folder, temporary HOME) runs on the desktop and each round
+// asks it for a render with "Globewall --render-now"; the round is timed from that start to the
+// picture applied (the pictures before it deleted, which the program does right after the
+// desktop took the new ones; on one bare X monitor xplanet paints the root window itself),
+// against that round's xplanet command run alone once per monitor (support/ProgramRender.h).
+// Same process run, alternating which goes first. Set-ups: Xfce (xfwm4 and xfdesktop under
+// Xvfb, xfconf on a private bus), 1 monitor; bare X with 2 monitors (RandR monitors on Xvfb);
+// headless sway with 1 and 2 outputs (the program as a Wayland client; run as a throwaway user
+// when started as root, since sway refuses root). Target: ratio <= 1.15.
 //
 //   bench_desktop [rounds]        (default 7)
 #include "support/BenchSupport.h"
-#include "background/Monitor.h"
-#include "renderer/CommandLine.h"
-#include "renderer/RenderControl.h"
-#include "settings/MemorySettings.h"
-#include "shared/AppState.h"
-#include "shared/Clock.h"
-#include "shared/Dialogs.h"
-#include "shared/LogSink.h"
-#include "shared/TrayImage.h"
-#include "support/ScriptedDialogs.h"
+#include "support/ProgramRender.h"
+#include "support/ShippedProgram.h"
 #include "support/XvfbFixture.h"
 
 #include <QApplication>
@@ -28,6 +24,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -39,7 +36,6 @@
 namespace {
 
 using gwbench::median;
-using gwbench::QuietTray;
 
 // A started helper, ended by its own pid when the set-up goes.
 struct Helpers
@@ -84,196 +80,87 @@ bool startSessionBus(Helpers& helpers)
     return !address.trimmed().isEmpty();
 }
 
-// One set-up's rounds for one and two monitors; prints a table and the median ratios.
-void measure(const char* setUp, const gw::SessionEnvironment& session, const gw::MonitorList& all, int rounds,
-             const QString& home)
+// The shipped program rendering onto one set-up: `background` is its "Desktop background"
+// setting, `session` the desktop's variables, `monitors` how many the program will find.
+int measureProgram(const char* setUp, const char* background, const QProcessEnvironment& session, int monitors,
+                   int rounds, const QString& display, const QString& bus)
 {
-    gw::MemorySettings settings;
-    settings.setText(QStringLiteral("edtAppFile"), QStringLiteral("/usr/bin/xplanet"));
-    settings.setChecked(QStringLiteral("cbHideApp"), true);
-    settings.setText(QStringLiteral("ddbViewBody"), QStringLiteral("earth"));
-    settings.setText(QStringLiteral("ddbDesktopBackground"), QStringLiteral("automatic"));
-    gw::AppState state;
-    gw::MemoryLog log;
-    gw::MemoryMessageWindow messages;
-    gw::ScriptedDialogs dialogs;
-    QuietTray tray;
-    gw::SystemClock clock;
-    gw::RenderControl render(settings, state, log, messages, dialogs, tray, clock);
-    render.setHome(home);
-    render.setCacheFolder(home + QStringLiteral("/cache"));
-    render.setPictureFolder(home + QStringLiteral("/pictures"));
-    render.setSessionEnvironment(session);
-
-    for (const int count : {1, 2}) {
-        const gw::MonitorList monitors = all.mid(0, count);
-        render.setMonitorSource([monitors] { return monitors; });
-        // One render first: it creates the renderer folder and gives the arguments.
-        render.btnExecuteClick();
-        QStringList params = render.launcher().ExeParams();
-        params.resize(std::max<qsizetype>(0, params.size() - 2)); // this picture's -output and -geometry
-        const QStringList args = gw::splitArguments(params.join(QLatin1Char(' ')));
-        const QString folder = render.layout().rendererFolder();
-        if (count == 1)
-            std::printf("xplanet %s\n", qPrintable(args.join(QLatin1Char(' '))));
-
-        auto timeRender = [&] {
-            QElapsedTimer t;
-            t.start();
-            render.btnExecuteClick();
-            return t.nsecsElapsed() / 1e6;
-        };
-        auto timeDirect = [&] {
-            QElapsedTimer t;
-            t.start();
-            for (const gw::Monitor& m : monitors) {
-                QProcess xplanet;
-                xplanet.setWorkingDirectory(folder);
-                xplanet.setProcessChannelMode(QProcess::MergedChannels);
-                xplanet.start(QStringLiteral("/usr/bin/xplanet"),
-                              args + QStringList{QStringLiteral("-output"), home + QStringLiteral("/direct.png"),
-                                                 QStringLiteral("-geometry"),
-                                                 QStringLiteral("%1x%2").arg(m.geometry.width()).arg(m.geometry.height())});
-                xplanet.waitForFinished(-1);
-                xplanet.readAll();
-            }
-            return t.nsecsElapsed() / 1e6;
-        };
-
-        std::printf("%s, %d monitor(s)\n%-6s %14s %12s %8s\n", setUp, count, "round", "render+apply", "xplanet",
-                    "ratio");
-        const std::vector<double> ratios = gwbench::alternatingRatios(rounds, timeRender, timeDirect);
-        const QStringList problems = log.lines.filter(QStringLiteral("Desktop background"));
-        std::printf("%s, %d monitor(s): median ratio %.3f (target <= 1.15)%s\n\n", setUp, count, median(ratios),
-                    problems.isEmpty() ? "" : qPrintable(QStringLiteral("; log: ") + problems.last()));
-        std::fflush(stdout);
-    }
-}
-
-// The built program itself, as a user runs it: settings that render every few seconds onto
-// Xfce, the program started on the Xvfb display. A render is timed from the moment its xplanet
-// process appears until the picture before it is deleted, which the program does right after
-// the desktop took the new one; the reference is xplanet run again with that process's own
-// command line and folder, after the render. Only one monitor: the program's come from the
-// display. The work before xplanet starts is the same as for the root window (bench_render).
-int measureProgram(int rounds, const QString& display)
-{
-    const QString program = QStringLiteral(GW_BINARY_DIR "/src/app/Globewall");
-    if (!QFileInfo(program).isExecutable()) {
-        std::printf("program: %s is not built; skipped\n", qPrintable(program));
-        return 0;
-    }
-    QTemporaryDir root;
-    const QString bin = root.filePath(QStringLiteral("bin"));
-    const QString home = root.filePath(QStringLiteral("home"));
-    const QString pictures = home + QStringLiteral("/.cache/Globewall");
-    for (const QString& d : {bin, home + QStringLiteral("/.config"), root.filePath(QStringLiteral("run"))})
-        QDir().mkpath(d);
-    QFile::setPermissions(root.filePath(QStringLiteral("run")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QFile::copy(program, bin + QStringLiteral("/Globewall"));
-    QFile ini(bin + QStringLiteral("/Globewall.ini"));
-    if (!ini.open(QIODevice::WriteOnly))
+    const QString built = QStringLiteral(GW_BINARY_DIR "/src/app/Globewall");
+    gwbench::ShippedProgram copy(built);
+    copy.extra = session;
+    QFile ini(copy.file(QStringLiteral("bin/Globewall.ini")));
+    if (!copy.copied() || !ini.open(QIODevice::WriteOnly)) {
+        std::fprintf(stderr, "%s: the program could not be copied from %s\n", setUp, qPrintable(built));
         return 1;
-    ini.write("[Config]\nFile=/usr/bin/xplanet\nStartEvery=3\nStart every x sec=1\nHide launched App=1\n"
+    }
+    ini.write("[Config]\nFile=/usr/bin/xplanet\nStart every x sec=0\nStart Minimized=1\nHide launched App=1\n"
               "Check for new file=0\nCheck for updates every day=0\nDownload from HTTP=0\nTransparent at Start=0\n"
-              "Server to ping=#\nDesktop background=Xfce\n");
+              "Server to ping=#\nDesktop background=");
+    ini.write(background);
+    ini.write("\n");
     ini.close();
-
-    QProcess gw;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    env.insert(QStringLiteral("DISPLAY"), display);
-    env.insert(QStringLiteral("HOME"), home);
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/.config"));
-    env.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/.cache"));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), root.filePath(QStringLiteral("run")));
-    env.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), QStringLiteral("XFCE"));
-    gw.setProcessEnvironment(env);
-    gw.setWorkingDirectory(root.path());
-    gw.setStandardOutputFile(QProcess::nullDevice());
-    gw.setStandardErrorFile(QProcess::nullDevice());
-    gw.start(bin + QStringLiteral("/Globewall"), {});
-    if (!gw.waitForStarted(5000))
-        return 1;
-    const QString parent = QString::number(gw.processId());
-
-    // The xplanet child of the program, if one runs: its pid. The kernel lists each thread's
-    // children, which is quick enough to poll every millisecond.
-    auto childXplanet = [&]() -> QString {
-        const QString tasks = QStringLiteral("/proc/") + parent + QStringLiteral("/task");
-        for (const QString& tid : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-            QFile children(tasks + QLatin1Char('/') + tid + QStringLiteral("/children"));
-            if (!children.open(QIODevice::ReadOnly))
-                continue;
-            for (const QByteArray& pid : children.readAll().split(' ')) {
-                QFile comm(QStringLiteral("/proc/") + QString::fromLatin1(pid.trimmed()) + QStringLiteral("/comm"));
-                if (!pid.trimmed().isEmpty() && comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == "xplanet")
-                    return QString::fromLatin1(pid.trimmed());
-            }
-        }
-        return {};
-    };
+    const QString pictures = copy.home() + QStringLiteral("/.cache/Globewall");
     auto files = [&] { return QDir(pictures).entryList(QDir::Files); };
 
-    std::printf("Globewall (the program), Xfce, 1 monitor\n%-6s %14s %12s %8s\n", "round", "render+apply", "xplanet",
-                "ratio");
-    std::vector<double> ratios;
-    QString seen;
-    for (int i = 0; i <= rounds && gw.state() == QProcess::Running;) {
-        QString pid;
-        const QDeadlineTimer wait(20000);
-        while ((pid = childXplanet()).isEmpty() || pid == seen) {
-            if (wait.hasExpired() || gw.state() != QProcess::Running) {
-                std::printf("program: no render within 20 s\n");
-                gw.kill();
-                gw.waitForFinished(5000);
-                return 1;
-            }
-            QThread::usleep(1000);
-        }
-        QElapsedTimer t;
-        t.start();
-        seen = pid;
-        const QStringList before = files();
-        QFile cmdline(QStringLiteral("/proc/") + pid + QStringLiteral("/cmdline"));
-        cmdline.open(QIODevice::ReadOnly);
-        QStringList args = QString::fromLocal8Bit(cmdline.readAll()).split(QChar(0), Qt::SkipEmptyParts);
-        const QString folder = QFileInfo(QStringLiteral("/proc/") + pid + QStringLiteral("/cwd")).symLinkTarget();
-        // Applied: exactly one picture left, and not one that was there before.
-        const QDeadlineTimer applied(20000);
-        while (!(files().size() == 1 && !before.contains(files().first())) && !applied.hasExpired())
-            QThread::usleep(500);
-        const double viaProgram = t.nsecsElapsed() / 1e6;
-        const QStringList shown = files();
-        if (i++ == 0 || args.isEmpty())
-            continue; // the first render has no picture before it to replace
-        const qsizetype out = args.indexOf(QStringLiteral("-output"));
-        if (out >= 0 && out + 1 < args.size())
-            args[out + 1] = root.filePath(QStringLiteral("direct.png"));
-        t.restart();
-        QProcess xplanet;
-        xplanet.setWorkingDirectory(folder);
-        xplanet.setProcessChannelMode(QProcess::MergedChannels);
-        xplanet.start(args.takeFirst(), args);
-        xplanet.waitForFinished(-1);
-        xplanet.readAll();
-        const double direct = t.nsecsElapsed() / 1e6;
-        // A render of the program that began meanwhile shared the processors and was seen late.
-        if (const QString during = childXplanet(); !during.isEmpty() || files() != shown) {
-            seen = during;
-            std::printf("%-6d the program's next render began meanwhile: not counted\n", i - 1);
-            continue;
-        }
-        ratios.push_back(viaProgram / direct);
-        std::printf("%-6d %11.1f ms %9.1f ms %8.3f\n", i - 1, viaProgram, direct, ratios.back());
-    }
-    gw.terminate();
-    if (!gw.waitForFinished(10000))
-        gw.kill();
-    gw.waitForFinished(5000);
-    if (ratios.empty())
+    QProcess program;
+    copy.start(program, display, bus);
+    if (!program.waitForStarted(10000)) {
+        std::fprintf(stderr, "%s: the program did not start\n", setUp);
         return 1;
-    std::printf("Globewall (the program), Xfce, 1 monitor: median ratio %.3f (target <= 1.15)\n\n", median(ratios));
+    }
+    QThread::sleep(3);
+    QStringList before;
+    // Applied: one new picture per monitor and none of those before left (on one bare X monitor
+    // there is no file: xplanet's end is the end).
+    auto shown = [&] {
+        const QStringList now = files();
+        if (now.isEmpty() && before.isEmpty())
+            return true;
+        if (now.size() != monitors)
+            return false;
+        for (const QString& f : now)
+            if (before.contains(f))
+                return false;
+        return true;
+    };
+    gwbench::RenderRound last = gwbench::renderThroughProgram(copy, program, display, bus, shown);
+    if (!last.ok) {
+        std::printf("Globewall --render-now, %s: no render (see %s)\n", setUp,
+                    qPrintable(copy.file(QStringLiteral("out.txt"))));
+        gwbench::stop(program);
+        return 1;
+    }
+    const QProcessEnvironment env = copy.environment(display, bus);
+    std::vector<double> ours, alone;
+    bool failed = false;
+    auto viaProgram = [&] {
+        if (failed)
+            return 1e9; // one round without a render says enough
+        before = files();
+        const gwbench::RenderRound r = gwbench::renderThroughProgram(copy, program, display, bus, shown);
+        if (r.ok)
+            last = r;
+        else
+            failed = true;
+        ours.push_back(r.viaProgramMs);
+        return r.ok ? r.viaProgramMs : 1e9;
+    };
+    auto direct = [&] {
+        alone.push_back(gwbench::xplanetAlone(last, copy.file(QStringLiteral("direct.png")), env, monitors));
+        return alone.back();
+    };
+    std::printf("Globewall --render-now, %s\n%-6s %14s %12s %8s\n", setUp, "round", "render+apply", "xplanet",
+                "ratio");
+    const std::vector<double> ratios = gwbench::alternatingRatios(rounds, viaProgram, direct);
+    gwbench::stop(program);
+    if (failed) {
+        std::printf("Globewall --render-now, %s: a render did not happen within 30 s; program output in %s\n\n", setUp,
+                    qPrintable(copy.file(QStringLiteral("out.txt"))));
+        return 1;
+    }
+    std::printf("Globewall --render-now, %s: median ratio %.3f, median times %.1f ms and %.1f ms (target <= 1.15)\n\n",
+                setUp, median(ratios), median(ours), median(alone));
+    std::fflush(stdout);
     return 0;
 }
 
@@ -295,15 +182,44 @@ int benchXfce(int rounds)
     helpers.start(QStringLiteral("xfwm4"), {QStringLiteral("--compositor=off")});
     helpers.start(QStringLiteral("xfdesktop"), {});
     QThread::sleep(2);
-    measure("Xfce", {QStringLiteral("XFCE"), QStringLiteral("x11"), {}, {}, {}},
-            {{QStringLiteral("screen"), QRect(0, 0, 640, 480)}, {QStringLiteral("right"), QRect(640, 0, 640, 480)}},
-            rounds, home.path());
-    const int result = measureProgram(rounds, xvfb.display());
+    QProcessEnvironment session;
+    session.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), QStringLiteral("XFCE"));
+    // The program's own settings folder is private; xfconf's daemon is the session's.
+    const int result = measureProgram("Xfce, 1 monitor", "Xfce", session, 1, rounds, xvfb.display(),
+                                      qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS"));
     qunsetenv("DISPLAY");
     return result;
 }
 
-int benchSway(int rounds)
+int benchBareX(int rounds)
+{
+    gwtest::XvfbServer xvfb;
+    if (!xvfb.start(1280, 480)) {
+        std::fprintf(stderr, "bare X: no X server: %s\n", qPrintable(xvfb.error()));
+        return 1;
+    }
+    gwbench::SessionBus bus;
+    if (!bus.start())
+        return 1;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), xvfb.display());
+    for (const QStringList& args : {QStringList{"--setmonitor", "left", "640/160x480/120+0+0", "screen"},
+                                    QStringList{"--setmonitor", "right", "640/160x480/120+640+0", "none"}}) {
+        QProcess xrandr;
+        xrandr.setProcessEnvironment(env);
+        xrandr.start(QStringLiteral("xrandr"), args);
+        if (!xrandr.waitForFinished(10000) || xrandr.exitCode() != 0) {
+            std::fprintf(stderr, "bare X: xrandr --setmonitor failed\n");
+            return 1;
+        }
+    }
+    QProcessEnvironment session;
+    session.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), QString());
+    return measureProgram("bare X, 2 monitors", "automatic", session, 2, rounds, xvfb.display(), bus.address());
+}
+
+// Headless sway with `count` outputs of 640x480; the program talks Wayland to it.
+int benchSway(int rounds, int count)
 {
     Helpers helpers;
     QTemporaryDir home;
@@ -311,44 +227,52 @@ int benchSway(int rounds)
     QDir().mkpath(runtime);
     QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QFile config(home.path() + QStringLiteral("/sway.conf"));
-    if (!config.open(QIODevice::WriteOnly) || config.write("output * resolution 640x480\n") < 0)
+    if (!config.open(QIODevice::WriteOnly) || config.write("output * resolution 640x480\n") < 0) {
+        std::fprintf(stderr, "sway: no configuration file in %s\n", qPrintable(home.path()));
         return 1;
+    }
     config.close();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
     env.insert(QStringLiteral("WLR_BACKENDS"), QStringLiteral("headless"));
     env.insert(QStringLiteral("WLR_RENDERER"), QStringLiteral("pixman"));
     env.insert(QStringLiteral("WLR_LIBINPUT_NO_DEVICES"), QStringLiteral("1"));
-    env.insert(QStringLiteral("WLR_HEADLESS_OUTPUTS"), QStringLiteral("2"));
+    env.insert(QStringLiteral("WLR_HEADLESS_OUTPUTS"), QString::number(count));
+    env.remove(QStringLiteral("DISPLAY"));
     helpers.start(QStringLiteral("sway"), {QStringLiteral("-c"), config.fileName()}, env);
-    qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());
-    gw::MonitorList outputs;
+    QString swaysock;
+    QString wayland;
+    int outputs = 0;
     const QDeadlineTimer deadline(15000);
-    while (outputs.size() < 2 && !deadline.hasExpired()) {
+    while (outputs < count && !deadline.hasExpired()) {
         QThread::msleep(200);
         const QStringList sockets = QDir(runtime).entryList({QStringLiteral("sway-ipc.*.sock")}, QDir::System);
-        if (sockets.isEmpty())
+        const QStringList displays = QDir(runtime).entryList({QStringLiteral("wayland-*")}, QDir::System);
+        if (sockets.isEmpty() || displays.isEmpty())
             continue;
-        qputenv("SWAYSOCK", QDir(runtime).filePath(sockets.first()).toLocal8Bit());
+        swaysock = QDir(runtime).filePath(sockets.first());
+        wayland = QDir(runtime).filePath(displays.filter(QRegularExpression(QStringLiteral("^wayland-\\d+$"))).value(0));
         QProcess msg;
+        QProcessEnvironment msgEnv = env;
+        msgEnv.insert(QStringLiteral("SWAYSOCK"), swaysock);
+        msg.setProcessEnvironment(msgEnv);
         msg.start(QStringLiteral("swaymsg"), {QStringLiteral("-t"), QStringLiteral("get_outputs"), QStringLiteral("-r")});
         msg.waitForFinished(5000);
-        outputs.clear();
-        for (const QJsonValue& v : QJsonDocument::fromJson(msg.readAllStandardOutput()).array()) {
-            const QJsonObject r = v[QStringLiteral("rect")].toObject();
-            outputs.append({v[QStringLiteral("name")].toString(),
-                            QRect(r[QStringLiteral("x")].toInt(), r[QStringLiteral("y")].toInt(),
-                                  r[QStringLiteral("width")].toInt(), r[QStringLiteral("height")].toInt())});
-        }
+        outputs = static_cast<int>(QJsonDocument::fromJson(msg.readAllStandardOutput()).array().size());
     }
-    if (outputs.size() < 2) {
-        std::fprintf(stderr, "sway: did not come up with two headless outputs\n");
+    if (outputs < count) {
+        std::fprintf(stderr, "sway: did not come up with %d headless outputs\n", count);
         return 1;
     }
-    measure("sway", {QStringLiteral("sway"), QStringLiteral("wayland"), QStringLiteral("wayland-1"),
-                     qEnvironmentVariable("SWAYSOCK"), {}},
-            outputs, rounds, home.path());
-    return 0;
+    // The throwaway user has no session bus of its own; the program runs without one.
+    QProcessEnvironment session;
+    session.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
+    session.insert(QStringLiteral("WAYLAND_DISPLAY"), wayland);
+    session.insert(QStringLiteral("SWAYSOCK"), swaysock);
+    session.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), QStringLiteral("sway"));
+    session.insert(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("wayland"));
+    const QByteArray label = QStringLiteral("sway, %1 output(s)").arg(count).toUtf8();
+    return measureProgram(label.constData(), "automatic", session, count, rounds, QString(), QString());
 }
 
 } // namespace
@@ -360,11 +284,16 @@ int main(int argc, char** argv)
     const int rounds = argc > 1 ? std::max(1, atoi(argv[1])) : 7;
     const bool swayOnly = argc > 2 && qstrcmp(argv[2], "--sway") == 0;
     int result = 0;
-    if (!swayOnly)
+    if (!swayOnly) {
         result |= benchXfce(rounds);
+        std::fflush(stdout);
+        result |= benchBareX(rounds);
+    }
     std::fflush(stdout);
     if (::geteuid() != 0) {
-        result |= benchSway(rounds);
+        result |= benchSway(rounds, 1);
+        std::fflush(stdout);
+        result |= benchSway(rounds, 2);
     } else {
         // sway refuses root: the sway half runs again as a user who owns nothing here.
         QProcess child;

@@ -1,15 +1,15 @@
-// What Globewall costs while it waits: the scheduler ticking every five seconds with nothing
-// due and the tray icon shown, against a minimal Qt Widgets program showing a tray icon. Both
-// run at the same time on a private X server with trayer as the notification area; the table
-// gives CPU seconds and wake-ups (voluntary context switches) per minute and their ratios
-// (target: at most 1.5). Then a simulated day of ticks through the scheduler logic is timed.
-//
-// Until the real executable can be measured, the idling side is this program in its
-// "--globewall" role: the scheduler, the tray component and the 5 s timer, as the window wires them.
+// What Globewall costs while it waits: the shipped program, copied into a fresh folder with a
+// temporary HOME and started as a user starts it (first-start settings: nothing is due for two
+// minutes), against a minimal Qt Widgets program showing a tray icon, with and without a 5 s
+// timer. All run at the same time on a private X server with trayer as the notification area
+// and a private session bus. After 12 s of start-up, CPU seconds and wake-ups (voluntary context
+// switches of all threads) are counted over the given time; the table gives them per minute and
+// their ratios (target: at most 1.25 against the program with the timer, and no more CPU).
+// Then a simulated day of ticks through the scheduler logic is timed.
 //
 //   bench_idle [seconds]       (default 60)
-#include "desktop/TrayIcon.h"
-#include "desktop/TrayHandlers.h"
+#include "support/BenchSupport.h"
+#include "support/ShippedProgram.h"
 #include "scheduler/CentralScheduler.h"
 #include "scheduler/SystemState.h"
 #include "scheduler/TimedJobs.h"
@@ -20,6 +20,8 @@
 #include "support/XvfbFixture.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QMap>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QFile>
@@ -45,16 +47,6 @@ void loadedDefaults(gw::MemorySettings& s)
     s.setChecked(QStringLiteral("cbCheckForUpdate"), true);
     s.setInteger(QStringLiteral("seDownloadChecksPerDay"), 1);
 }
-
-class CountingJobs : public gw::TimedJobs
-{
-public:
-    void StartXPlanet() override { ++calls; }
-    bool cloudIntervalJob() override { return ++calls, true; }
-    bool cloudFixedTimeJob() override { return ++calls, true; }
-    bool listJob() override { return ++calls, true; }
-    int calls = 0;
-};
 
 // Jobs that take no time and keep the time stamps as the real ones do.
 class DayJobs : public gw::TimedJobs
@@ -91,52 +83,10 @@ private:
     const gw::Clock& m_clock;
 };
 
-class QuietTray : public gw::TrayImage
-{
-public:
-    gw::TrayList iconList() const override { return gw::TrayList::Globe; }
-    void setIconList(gw::TrayList) override {}
-    int imageCount() const override { return 26; }
-    int frameIndex() const override { return frame; }
-    void setFrameIndex(int f) override { frame = f; }
-    bool animate() const override { return false; }
-    void setAnimate(bool) override {}
-    int frame = -1;
-};
-
 void ready()
 {
     std::printf("ready\n");
     std::fflush(stdout);
-}
-
-int runGlobewall(QApplication& app)
-{
-    gw::MemorySettings settings;
-    loadedDefaults(settings);
-    gw::AppState state;
-    gw::MemoryLog log;
-    gw::SystemClock clock;
-    gw::SystemState system(settings, clock);
-    CountingJobs jobs;
-    QWidget window;
-    gw::TrayIcon tray;
-    tray.setMainWindow(&window);
-    gw::WidgetWindowControl control(window, tray);
-    gw::TrayHandlers handlers(tray, settings, control);
-    handlers.showTrayIcon();
-    handlers.setUpAnimation();
-    gw::CentralScheduler scheduler(settings, state, log, tray, clock, system, jobs);
-    scheduler.seedStartTimes();
-    QTimer centralTimer;
-    centralTimer.setInterval(5000);
-    QObject::connect(&centralTimer, &QTimer::timeout, [&] { scheduler.CentralTimerTimer(); });
-    centralTimer.start();
-    ready();
-    const int rc = app.exec();
-    if (jobs.calls)
-        std::fprintf(stderr, "a job was started while idling\n");
-    return rc;
 }
 
 int runMinimal(QApplication& app)
@@ -161,45 +111,6 @@ int runMinimal(QApplication& app)
     return app.exec();
 }
 
-struct Usage
-{
-    double cpuSeconds = 0;
-    long long voluntarySwitches = 0;
-};
-
-Usage usageOf(qint64 pid)
-{
-    Usage u;
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (stat.open(QIODevice::ReadOnly)) {
-        const QByteArray text = stat.readAll();
-        // Fields after the command's closing parenthesis; utime and stime are the 12th and 13th.
-        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 12)
-            u.cpuSeconds = (fields[11].toDouble() + fields[12].toDouble()) / static_cast<double>(sysconf(_SC_CLK_TCK));
-    }
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (status.open(QIODevice::ReadOnly)) {
-        for (const QByteArray& line : status.readAll().split('\n'))
-            if (line.startsWith("voluntary_ctxt_switches:"))
-                u.voluntarySwitches = line.mid(line.indexOf(':') + 1).trimmed().toLongLong();
-    }
-    return u;
-}
-
-bool waitReady(QProcess& p)
-{
-    if (!p.waitForStarted(30000))
-        return false;
-    const QDeadlineTimer deadline(30000);
-    QByteArray out;
-    while (!out.contains("ready") && !deadline.hasExpired() && p.state() == QProcess::Running) {
-        p.waitForReadyRead(200);
-        out += p.readAllStandardOutput();
-    }
-    return out.contains("ready");
-}
-
 QString ratio(double a, double b)
 {
     return b > 0 ? QString::number(a / b, 'f', 2) : QStringLiteral("-");
@@ -218,7 +129,7 @@ void simulatedDay()
     // The power supply as this computer reports it; the screensaver asked of nobody.
     gw::SystemState system(settings, clock, {}, [] { return false; });
     DayJobs jobs(state, clock);
-    QuietTray tray;
+    gwbench::QuietTray tray;
     gw::CentralScheduler scheduler(settings, state, log, tray, clock, system, jobs);
     scheduler.seedStartTimes();
     QElapsedTimer t;
@@ -233,32 +144,56 @@ void simulatedDay()
                 ms * 1000.0 / ticks);
 }
 
+// The threads of a process by name, with their voluntary context switches.
+QMap<QString, long long> switchesByThread(qint64 pid)
+{
+    QMap<QString, long long> out;
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile status(tasks.filePath(task) + QStringLiteral("/status"));
+        if (!status.open(QIODevice::ReadOnly))
+            continue;
+        QString name;
+        long long switches = 0;
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            if (line.startsWith("Name:"))
+                name = QString::fromUtf8(line.mid(5).trimmed());
+            else if (line.startsWith("voluntary_ctxt_switches:"))
+                switches = line.mid(line.indexOf(':') + 1).trimmed().toLongLong();
+        }
+        out[name + QLatin1Char('/') + task] = switches;
+    }
+    return out;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     const QString role = argc > 1 ? QString::fromLatin1(argv[1]) : QString();
-    if (role == QLatin1String("--globewall") || role.startsWith(QLatin1String("--minimal"))) {
+    if (role.startsWith(QLatin1String("--minimal"))) {
         QApplication app(argc, argv);
-        QApplication::setApplicationName(QStringLiteral("Globewall"));
         QApplication::setQuitOnLastWindowClosed(false);
-        return role == QLatin1String("--globewall") ? runGlobewall(app) : runMinimal(app);
+        return runMinimal(app);
     }
 
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const int seconds = argc > 1 ? std::max(5, atoi(argv[1])) : 60;
+    const QString built = QStringLiteral(GW_BINARY_DIR "/src/app/Globewall");
 
     gwtest::XvfbServer xvfb;
     if (!xvfb.start()) {
         std::fprintf(stderr, "no X server: %s\n", qPrintable(xvfb.error()));
         return 1;
     }
+    gwbench::SessionBus bus;
+    if (!bus.start()) {
+        std::fprintf(stderr, "no session bus: dbus-daemon did not start\n");
+        return 1;
+    }
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("DISPLAY"), xvfb.display());
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
-
     QProcess trayer;
     trayer.setProcessEnvironment(env);
     trayer.setStandardOutputFile(QProcess::nullDevice());
@@ -269,73 +204,96 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "trayer did not start; the icons wait for a tray\n");
     QThread::msleep(500);
 
-    const auto stop = [](QProcess& p) {
-        p.terminate();
-        if (!p.waitForFinished(5000)) {
-            p.kill();
-            p.waitForFinished(5000);
-        }
-    };
     struct Idler
     {
         const char* role = "";
         const char* label = "";
+        gwbench::ShippedProgram* home = nullptr;
         QProcess process;
-        Usage before, after;
+        gwbench::Usage before, after;
+        QMap<QString, long long> threadsBefore, threadsAfter;
     };
+    gwbench::ShippedProgram globewall(built), minimal(built), minimalTimer(built);
+    if (!globewall.copied()) {
+        std::fprintf(stderr, "the program could not be copied from %s\n", qPrintable(built));
+        return 1;
+    }
     Idler idlers[3];
-    idlers[0].role = "--globewall";
     idlers[0].label = "Globewall idling";
+    idlers[0].home = &globewall;
     idlers[1].role = "--minimal";
     idlers[1].label = "minimal tray program";
+    idlers[1].home = &minimal;
     idlers[2].role = "--minimal-timer";
     idlers[2].label = "  with a 5 s timer";
+    idlers[2].home = &minimalTimer;
     for (Idler& i : idlers) {
-        i.process.setProcessEnvironment(env);
-        i.process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        i.process.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(i.role)});
+        if (*i.role)
+            i.home->start(i.process, xvfb.display(), bus.address(), {QString::fromLatin1(i.role)},
+                          QCoreApplication::applicationFilePath());
+        else
+            i.home->start(i.process, xvfb.display(), bus.address());
     }
     bool started = true;
     for (Idler& i : idlers)
-        started = waitReady(i.process) && started;
+        started = i.process.waitForStarted(30000) && started;
+    // Start-up, and the first ticks that put the first frame into the tray, are not idling.
+    QThread::sleep(12);
+    for (Idler& i : idlers)
+        started = i.process.state() == QProcess::Running && started;
     if (!started) {
-        std::fprintf(stderr, "an idling program did not start\n");
+        std::fprintf(stderr, "an idling program did not start or ended early\n");
         for (Idler& i : idlers)
-            stop(i.process);
-        stop(trayer);
+            gwbench::stop(i.process);
+        gwbench::stop(trayer);
         return 1;
     }
-    // Start-up, and the first tick that puts the first frame into the tray, are not idling.
-    QThread::sleep(7);
-    for (Idler& i : idlers)
-        i.before = usageOf(i.process.processId());
-    std::printf("idling %d s, all programs at once\n", seconds);
+    for (Idler& i : idlers) {
+        i.threadsBefore = switchesByThread(i.process.processId());
+        i.before = gwbench::usageOf(i.process.processId());
+    }
+    std::printf("idling %d s after 12 s of start-up, all programs at once (the shipped program: %s)\n", seconds,
+                qPrintable(built));
     std::fflush(stdout);
     QThread::sleep(static_cast<unsigned long>(seconds));
-    for (Idler& i : idlers)
-        i.after = usageOf(i.process.processId());
+    for (Idler& i : idlers) {
+        i.after = gwbench::usageOf(i.process.processId());
+        i.threadsAfter = switchesByThread(i.process.processId());
+    }
 
     const double perMinute = 60.0 / seconds;
     const auto cpu = [](const Idler& i) { return i.after.cpuSeconds - i.before.cpuSeconds; };
+    // Thread by thread: a thread that ended meanwhile takes its count along, one that began
+    // counts from zero.
     const auto wakes = [&](const Idler& i) {
-        return static_cast<double>(i.after.voluntarySwitches - i.before.voluntarySwitches) * perMinute;
+        long long sum = 0;
+        for (auto it = i.threadsAfter.cbegin(); it != i.threadsAfter.cend(); ++it)
+            sum += it.value() - i.threadsBefore.value(it.key());
+        return static_cast<double>(sum) * perMinute;
     };
-    std::printf("\n%-24s %12s %18s %14s %18s\n", "", "CPU seconds", "wake-ups / minute", "CPU ratio",
+    std::printf("\n%-24s %12s %18s %8s %14s %18s\n", "", "CPU seconds", "wake-ups / minute", "threads", "CPU ratio",
                 "wake-ups ratio");
     for (const Idler& i : idlers) {
-        std::printf("%-24s %12.3f %18.1f", i.label, cpu(i), wakes(i));
+        std::printf("%-24s %12.3f %18.1f %8d", i.label, cpu(i), wakes(i), i.after.threads);
         if (&i == &idlers[0])
             std::printf("\n");
         else
             std::printf(" %14s %18s\n", qPrintable(ratio(cpu(idlers[0]), cpu(i))),
                         qPrintable(ratio(wakes(idlers[0]), wakes(i))));
     }
-    std::printf("(ratios: Globewall over the row's program, target <= 1.5; \"-\" where the row's program used\n"
-                " nothing measurable: CPU time is counted in 10 ms steps.)\n");
+    std::printf("(ratios: Globewall over the row's program; target against the 5 s timer: wake-ups <= 1.25,\n"
+                " CPU <= 1.0. \"-\" where the row's program used nothing measurable: CPU time is counted in\n"
+                " 10 ms steps.)\n\nGlobewall's wake-ups per minute by thread:\n");
+    for (auto it = idlers[0].threadsAfter.cbegin(); it != idlers[0].threadsAfter.cend(); ++it)
+        std::printf("  %-28s %8.1f\n", qPrintable(it.key()),
+                    static_cast<double>(it.value() - idlers[0].threadsBefore.value(it.key())) * perMinute);
+    for (auto it = idlers[0].threadsBefore.cbegin(); it != idlers[0].threadsBefore.cend(); ++it)
+        if (!idlers[0].threadsAfter.contains(it.key()))
+            std::printf("  %-28s ended meanwhile\n", qPrintable(it.key()));
 
     for (Idler& i : idlers)
-        stop(i.process);
-    stop(trayer);
+        gwbench::stop(i.process);
+    gwbench::stop(trayer);
     simulatedDay();
     return 0;
 }

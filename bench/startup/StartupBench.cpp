@@ -7,10 +7,13 @@
 // on the screen, seen by this program as the X server's MapNotify event. The program shows
 // its window in its start-up step, 200 ms after its event loop has started, so the reference
 // program shows its window the same way: the ratio compares the work done, not that pause.
-// Peak memory is VmHWM two seconds after the window appeared.
+// Peak memory is VmHWM two seconds after the window appeared, and again after every page of
+// the window was opened once (clicked along the tab bars with xdotool, as the user would).
+// Both programs run with a private session bus, as in a desktop session.
 //
 //   bench_startup [runs]        (default 5)
 #include "support/BenchSupport.h"
+#include "support/ShippedProgram.h"
 #include "support/XvfbFixture.h"
 
 #include <QApplication>
@@ -158,7 +161,39 @@ struct Sample
 {
     double ms = -1;
     long kb = -1;
+    long pagesKb = -1;
 };
+
+QString g_bus;
+
+void xdotool(const QString& display, const QStringList& args)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), display);
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral("xdotool"), args);
+    p.waitForFinished(10000);
+}
+
+// Clicks along the page tabs at the top of the window, then along the "Parameter" page's own
+// tabs (the positions the end-to-end tests use); the plain program's tabs lie at the same place.
+void openEveryPage(const QString& display, unsigned long window)
+{
+    const QString id = QString::number(window);
+    const auto clickAt = [&](int x, int y) {
+        xdotool(display, {QStringLiteral("mousemove"), QStringLiteral("--window"), id, QString::number(x),
+                          QString::number(y), QStringLiteral("click"), QStringLiteral("1")});
+        QThread::msleep(150);
+    };
+    for (int x = 10; x <= 430; x += 20)
+        clickAt(x, 17);
+    clickAt(120, 17);
+    for (int x = 20; x <= 430; x += 20)
+        clickAt(x, 47);
+    clickAt(30, 17);
+    QThread::msleep(500);
+}
 
 // Starts one program and waits for its window by the X server's own notification.
 Sample measure(const QString& program, const QStringList& args, const char* caption, const QString& display)
@@ -186,12 +221,16 @@ Sample measure(const QString& program, const QStringList& args, const char* capt
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("home/.config")));
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.filePath(QStringLiteral("runtime")));
     env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+    env.insert(QStringLiteral("TMPDIR"), dir.path());
+    if (!g_bus.isEmpty())
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), g_bus);
     QProcess p;
     p.setProcessEnvironment(env);
     p.setStandardOutputFile(QProcess::nullDevice());
     p.setStandardErrorFile(QProcess::nullDevice());
 
     Sample s;
+    unsigned long window = 0;
     QElapsedTimer t;
     t.start();
     p.start(exe, args);
@@ -208,8 +247,10 @@ Sample measure(const QString& program, const QStringList& args, const char* capt
             continue;
         char* name = nullptr;
         if (XFetchName(dpy, e.xmap.window, &name) && name) {
-            if (qstrcmp(name, caption) == 0)
+            if (qstrcmp(name, caption) == 0) {
                 s.ms = static_cast<double>(t.nsecsElapsed()) / 1e6;
+                window = e.xmap.window;
+            }
             XFree(name);
         }
     }
@@ -217,6 +258,8 @@ Sample measure(const QString& program, const QStringList& args, const char* capt
     if (s.ms >= 0) {
         QThread::sleep(2);
         s.kb = peakKb(p.processId());
+        openEveryPage(display, window);
+        s.pagesKb = peakKb(p.processId());
     }
     p.terminate();
     if (!p.waitForFinished(10000)) {
@@ -263,8 +306,15 @@ int main(int argc, char** argv)
     trayer.waitForStarted(10000);
     QThread::msleep(500);
 
-    std::vector<double> ourMs, refMs, ourKb, refKb;
-    std::printf("%-6s %14s %14s %12s %12s\n", "run", "Globewall ms", "reference ms", "Globewall kB", "reference kB");
+    gwbench::SessionBus bus;
+    if (!bus.start()) {
+        std::fprintf(stderr, "no session bus: dbus-daemon did not start\n");
+        return 1;
+    }
+    g_bus = bus.address();
+    std::vector<double> ourMs, refMs, ourKb, refKb, ourPagesKb, refPagesKb;
+    std::printf("%-6s %14s %14s %12s %12s %14s %14s\n", "run", "Globewall ms", "reference ms", "Globewall kB",
+                "reference kB", "all pages: ours", "reference");
     for (int i = 0; i < runs; ++i) {
         Sample ours, ref;
         const QString self = QCoreApplication::applicationFilePath();
@@ -279,7 +329,11 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "a window did not appear\n");
             return 1;
         }
-        std::printf("%-6d %14.1f %14.1f %12ld %12ld\n", i + 1, ours.ms, ref.ms, ours.kb, ref.kb);
+        std::printf("%-6d %14.1f %14.1f %12ld %12ld %14ld %14ld\n", i + 1, ours.ms, ref.ms, ours.kb, ref.kb,
+                    ours.pagesKb, ref.pagesKb);
+        std::fflush(stdout);
+        ourPagesKb.push_back(static_cast<double>(ours.pagesKb));
+        refPagesKb.push_back(static_cast<double>(ref.pagesKb));
         ourMs.push_back(ours.ms);
         refMs.push_back(ref.ms);
         ourKb.push_back(static_cast<double>(ours.kb));
@@ -293,5 +347,8 @@ int main(int argc, char** argv)
     std::printf("  without the 200 ms pause both make before showing: %.1f ms and %.1f ms, ratio %.2f\n", a - 200,
                 b - 200, (a - 200) / (b - 200));
     std::printf("peak memory (VmHWM): Globewall %.0f kB, reference %.0f kB, ratio %.2f\n", c, d, c / d);
+    const double e = median(ourPagesKb), f = median(refPagesKb);
+    std::printf("peak memory after every page was opened once: Globewall %.0f kB, reference %.0f kB, ratio %.2f\n", e,
+                f, e / f);
     return 0;
 }

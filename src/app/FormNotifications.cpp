@@ -37,6 +37,11 @@ FormNotifications::FormNotifications(TForm1& form, QWidget* updateDialog, QDBusC
                    [this](const QString& line) { consider(m_watch.transferLogLine(line)); });
     onAppendedLine(this, form.findChild<QPlainTextEdit*>(QStringLiteral("mTimeLog")),
                    [this](const QString& line) { consider(m_watch.timeLogLine(line)); });
+    watchUpdateDialog(updateDialog);
+}
+
+void FormNotifications::watchUpdateDialog(QWidget* updateDialog)
+{
     if (updateDialog)
         if (auto* status = updateDialog->findChild<QStatusBar*>(QStringLiteral("StatusBar")))
             connect(status, &QStatusBar::messageChanged, this,

@@ -15,6 +15,8 @@ class FormNotifications : public QObject
 {
 public:
     FormNotifications(TForm1& form, QWidget* updateDialog, QDBusConnection bus = QDBusConnection::sessionBus());
+    // The update dialog's status feeds the notifications once the dialog exists.
+    void watchUpdateDialog(QWidget* updateDialog);
 
 private:
     void consider(const std::optional<Notice>& notice);

@@ -55,3 +55,34 @@ void MessageWindow::btnCloseDebugWindowClick()
 {
     hide();
 }
+
+MessageWindowOnDemand::MessageWindowOnDemand(QWidget* mainWindow)
+    : m_mainWindow(mainWindow)
+{
+}
+
+MessageWindowOnDemand::~MessageWindowOnDemand() = default;
+
+void MessageWindowOnDemand::appendLines(const QStringList& lines)
+{
+    if (m_window)
+        m_window->appendLines(lines);
+    else
+        m_waiting << lines;
+}
+
+void MessageWindowOnDemand::showWindow()
+{
+    if (!m_window) {
+        m_window = std::make_unique<MessageWindow>(m_mainWindow);
+        m_window->appendLines(m_waiting);
+        m_waiting = QStringList();
+    }
+    m_window->showWindow();
+}
+
+void MessageWindowOnDemand::close()
+{
+    if (m_window)
+        m_window->close();
+}

@@ -4,7 +4,10 @@
 #include "shared/LogSink.h"
 
 #include <QPointer>
+#include <QStringList>
 #include <QWidget>
+
+#include <memory>
 
 class QPlainTextEdit;
 class QPushButton;
@@ -27,4 +30,24 @@ private:
     QPointer<QWidget> m_mainWindow;
     QPlainTextEdit* m_output;
     QPushButton* m_close;
+};
+
+// The message window as the program holds it: made when it is first shown, as a start shows
+// only the tray; the lines appended until then wait here and fill it when it appears.
+class MessageWindowOnDemand : public gw::MessageWindowSink
+{
+public:
+    explicit MessageWindowOnDemand(QWidget* mainWindow = nullptr);
+    ~MessageWindowOnDemand() override;
+
+    void appendLines(const QStringList& lines) override;
+    void showWindow() override;
+    // Null until first shown.
+    MessageWindow* window() const { return m_window.get(); }
+    void close();
+
+private:
+    QPointer<QWidget> m_mainWindow;
+    QStringList m_waiting;
+    std::unique_ptr<MessageWindow> m_window;
 };

@@ -529,6 +529,8 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_ui->sgDownloadFiles && event->type() == QEvent::Resize)
         FormResize();
+    if (watched == m_ui->imgProjection && event->type() == QEvent::Show)
+        showProjectionPicture();
     if (event->type() == QEvent::MouseButtonPress) {
         auto* press = static_cast<QMouseEvent*>(event);
         bool used = false;

@@ -149,8 +149,10 @@ public:
     gw::DownloadJobs& downloadJobs() { return *m_downloadJobs; }
     gw::SystemState& systemState() { return *m_systemState; }
     gw::CentralScheduler& scheduler() { return *m_scheduler; }
-    // The update dialog is a window of its own, created after this one.
+    // The update dialog is a window of its own, created after this one: given, or made by
+    // `source` when "Check for Update" is first clicked.
     void setUpdateDialog(gw::UpdateDialog* dialog) { m_updateDialog = dialog; }
+    void setUpdateDialogSource(std::function<gw::UpdateDialog*()> source) { m_updateDialogSource = std::move(source); }
 
     // Creation (runs from the constructor), the start-up step and the window commands.
     void FormShow();
@@ -221,6 +223,7 @@ private:
     // The wiring of each subsystem, in the order the later ones need the earlier.
     void wireTray();
     void wireDesktop();
+    void showProjectionPicture();
     void wireRender();
     void wireBackground();
     void wireConfig();
@@ -291,6 +294,8 @@ private:
     std::unique_ptr<gw::ScreensaverMessageLog> m_screensaverLog;
     std::unique_ptr<gw::CentralScheduler> m_scheduler;
     gw::UpdateDialog* m_updateDialog = nullptr;
+    std::function<gw::UpdateDialog*()> m_updateDialogSource;
+    int m_projectionToShow = -1; // the entry whose picture waits for the preview to be seen
 
     int m_minWindowWidth = 0;
     int m_minWindowHeight = 0;

@@ -23,9 +23,14 @@ void TForm1::wireDesktop()
     m_hooks.cbProjektionChange = [this] {
         const QComboBox* combo = m_ui->cbProjektion;
         const int entry = gw::projectionEntryFor(combo->currentText(), combo->currentIndex());
-        if (entry >= 0)
-            m_ui->imgProjection->setPixmap(gw::projectionPicture(entry));
+        if (entry < 0)
+            return;
+        // Decoded when the preview is seen: a start that stays in the tray decodes none.
+        m_projectionToShow = entry;
+        if (m_ui->imgProjection->isVisible())
+            showProjectionPicture();
     };
+    m_ui->imgProjection->installEventFilter(this);
 
     // Linux desktops draw their icon captions themselves: the caption controls have nothing to
     // act on here. They stay in place and keep their settings, so a settings file moved between
@@ -48,6 +53,14 @@ void TForm1::wireDesktop()
     on(m_ui->rbYes, &QRadioButton::clicked, [autostart] { autostart->rbYesClick(); });
     on(m_ui->rbNo, &QRadioButton::clicked, [autostart] { autostart->rbNoClick(); });
     m_hooks.detectAutostart = [autostart] { autostart->detect(); };
+}
+
+void TForm1::showProjectionPicture()
+{
+    if (m_projectionToShow < 0)
+        return;
+    m_ui->imgProjection->setPixmap(gw::projectionPicture(m_projectionToShow));
+    m_projectionToShow = -1;
 }
 
 void TForm1::lbWWWClick()

@@ -14,6 +14,8 @@ void TForm1::wireUpdate()
 // scheduler starts no download meanwhile.
 void TForm1::btnCheckForUpdateClick()
 {
+    if (!m_updateDialog && m_updateDialogSource)
+        m_updateDialog = m_updateDialogSource();
     if (m_updateDialog)
         gw::btnCheckForUpdateClick(m_state, *m_updateDialog);
 }

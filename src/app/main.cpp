@@ -16,6 +16,7 @@
 #include <QSessionManager>
 
 #include <cstdio>
+#include <memory>
 
 int main(int argc, char** argv)
 {
@@ -59,11 +60,18 @@ int main(int argc, char** argv)
 
     TForm1 form1;
     app.errorReport().setDialogs(&form1.dialogs());
-    gw::UpdateDialog formCheckForUpdate(form1.settings(), form1.dialogs(), form1.clock(), &form1);
-    formCheckForUpdate.setFileVersion(form1.desktopUtility().FileVersion());
-    formCheckForUpdate.setErrorHandler([&app](const QString& text) { app.errorReport().show(text); });
-    form1.setUpdateDialog(&formCheckForUpdate);
-    MessageWindow form2(&form1);
+    // The update dialog and the message window are made when first asked for: a start shows
+    // neither.
+    gw::FormNotifications notifications(form1, nullptr);
+    std::unique_ptr<gw::UpdateDialog> formCheckForUpdate;
+    form1.setUpdateDialogSource([&] {
+        formCheckForUpdate = std::make_unique<gw::UpdateDialog>(form1.settings(), form1.dialogs(), form1.clock(), &form1);
+        formCheckForUpdate->setFileVersion(form1.desktopUtility().FileVersion());
+        formCheckForUpdate->setErrorHandler([&app](const QString& text) { app.errorReport().show(text); });
+        notifications.watchUpdateDialog(formCheckForUpdate.get());
+        return formCheckForUpdate.get();
+    });
+    MessageWindowOnDemand form2(&form1);
     form1.setMessageWindow(&form2);
 
     QObject::connect(&form1, &TForm1::closed, &app, &QCoreApplication::quit);
@@ -82,7 +90,6 @@ int main(int argc, char** argv)
     });
 
     gw::RunningInstance runningInstance(form1, instance.lockFile(), commandLine.options);
-    gw::FormNotifications notifications(form1, &formCheckForUpdate);
     const int code = app.exec();
     window = nullptr;
     form2.close();

@@ -23,8 +23,8 @@ constexpr qint64 kMaxHeaderBytes = 256 * 1024;
 
 void initCurlOnce()
 {
-    // curl_global_init is not safe against other threads starting up; the first client is
-    // made on the main thread before any transfer runs.
+    // curl_global_init is not safe against other threads starting up; the first transfer is
+    // asked for on the main thread, before any worker runs.
     static const bool done = [] {
         curl_global_init(CURL_GLOBAL_DEFAULT);
         return true;
@@ -225,10 +225,10 @@ struct HttpClient::ProgressPump
     }
 };
 
+// The library's global set-up (its TLS stack's above all) costs memory: made at the first
+// transfer, not when the window is built.
 HttpClient::HttpClient(QObject* parent) : QObject(parent), m_userAgent(defaultUserAgent())
 {
-    initCurlOnce();
-    m_share = std::make_unique<Share>();
 }
 
 HttpClient::~HttpClient() = default;
@@ -257,6 +257,9 @@ void HttpClient::abort()
 HttpResponse HttpClient::perform(const QString& url, QIODevice* sink, bool headOnly,
                                  const QList<QByteArray>& extraHeaders)
 {
+    initCurlOnce();
+    if (!m_share)
+        m_share = std::make_unique<Share>();
     Transfer t;
     if (!t.handle) {
         HttpResponse response;

@@ -5,8 +5,8 @@
 #include "shared/Error.h"
 #include "shared/Paths.h"
 
-#include <QDBusMessage>
 #include <QCoreApplication>
+#include <QDBusMessage>
 
 // Xlib defines macros (Bool, Status, None) that clash with Qt: include it last.
 #include <X11/Xlib.h>
@@ -101,6 +101,50 @@ bool X11ScreensaverWatch::nativeEventFilter(const QByteArray& eventType, void* m
     return false;
 }
 
+BusScreensaverWatch::BusScreensaverWatch(QDBusConnection bus, int timeoutMs, QObject* parent)
+    : QObject(parent)
+    , m_bus(std::move(bus))
+    , m_timeoutMs(timeoutMs)
+{
+    if (!m_bus.isConnected()) {
+        m_known = Known::Absent;
+        return;
+    }
+    // Subscribed before the first question, so no change between answer and signal is lost.
+    m_bus.connect(kService, kPath, kInterface, QStringLiteral("ActiveChanged"), this, SLOT(activeChanged(bool)));
+    m_bus.connect(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                  QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameOwnerChanged"), {kService},
+                  QString(), this, SLOT(ownerChanged(QString, QString, QString)));
+}
+
+std::optional<bool> BusScreensaverWatch::active()
+{
+    if (m_known == Known::Ask) {
+        ++m_questions;
+        const auto answer = dbusScreensaverActive(m_bus, m_timeoutMs);
+        m_known = answer ? Known::Cached : Known::Absent;
+        m_active = answer.value_or(false);
+    }
+    if (m_known == Known::Absent)
+        return std::nullopt;
+    return m_active;
+}
+
+void BusScreensaverWatch::activeChanged(bool active)
+{
+    m_active = active;
+    m_known = Known::Cached;
+}
+
+void BusScreensaverWatch::ownerChanged(const QString& service, const QString&, const QString& newOwner)
+{
+    if (service != kService)
+        return;
+    // A new owner is asked once at the next question; one that left takes its state along.
+    m_known = newOwner.isEmpty() ? Known::Absent : Known::Ask;
+    m_active = false;
+}
+
 PlatformScreensaver::PlatformScreensaver(QDBusConnection bus, X11DisplaySource x11Display)
     : m_bus(std::move(bus))
     , m_x11Display(std::move(x11Display))
@@ -111,7 +155,9 @@ PlatformScreensaver::~PlatformScreensaver() = default;
 
 bool PlatformScreensaver::active()
 {
-    if (const auto viaBus = dbusScreensaverActive(m_bus))
+    if (!m_busWatch)
+        m_busWatch = std::make_unique<BusScreensaverWatch>(m_bus);
+    if (const auto viaBus = m_busWatch->active())
         return *viaBus;
     if (!m_x11)
         m_x11 = std::make_unique<X11ScreensaverWatch>(m_x11Display ? m_x11Display() : nullptr);

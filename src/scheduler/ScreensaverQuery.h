@@ -43,8 +43,39 @@ private:
     int m_notifyEvent = -1;
 };
 
+// Follows the session's screensaver service instead of asking it at every tick: GetActive is
+// asked once when the service is first looked for or (re)appears; from then on its state comes
+// with ActiveChanged, and its coming and going with the bus's owner changes. A service that is
+// absent is remembered as absent until the bus announces it. Signals arrive through the event
+// loop of the thread that made the watch.
+class BusScreensaverWatch : public QObject
+{
+    Q_OBJECT
+public:
+    explicit BusScreensaverWatch(QDBusConnection bus, int timeoutMs = ScreensaverQueryTimeoutMs, QObject* parent = nullptr);
+
+    // The service's state; nothing when no service is there.
+    std::optional<bool> active();
+    // Round trips made so far (GetActive calls), for the idle cost.
+    int questionsAsked() const { return m_questions; }
+
+private slots:
+    void activeChanged(bool active);
+    void ownerChanged(const QString& service, const QString& oldOwner, const QString& newOwner);
+
+private:
+    enum class Known { Ask, Absent, Cached };
+
+    QDBusConnection m_bus;
+    int m_timeoutMs;
+    Known m_known = Known::Ask;
+    bool m_active = false;
+    int m_questions = 0;
+};
+
 // The screensaver as this desktop reports it: the session's screensaver service first, then
-// the X server's screen-saver extension; neither answering means no screensaver runs.
+// the X server's screen-saver extension; neither answering means no screensaver runs. Neither
+// is asked with a round trip at each question: both are followed by their events.
 class PlatformScreensaver
 {
 public:
@@ -58,7 +89,9 @@ public:
 private:
     QDBusConnection m_bus;
     X11DisplaySource m_x11Display;
-    std::unique_ptr<X11ScreensaverWatch> m_x11; // made at the first question, once the application exists
+    // Both made at the first question, once the application and its event loop exist.
+    std::unique_ptr<BusScreensaverWatch> m_busWatch;
+    std::unique_ptr<X11ScreensaverWatch> m_x11;
 };
 
 // Writes "Globewall.ScreenSaverMessage.log" each time the screensaver service announces

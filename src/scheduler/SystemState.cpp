@@ -1,5 +1,6 @@
 #include "scheduler/SystemState.h"
 
+#include "scheduler/PowerSupplyWatch.h"
 #include "scheduler/ScreensaverQuery.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsAccess.h"
@@ -72,17 +73,24 @@ SystemState::SystemState(const SettingsAccess& settings, const Clock& clock, QSt
     , m_powerSupplyRoot(powerSupplyRoot.isEmpty() ? QStringLiteral("/sys/class/power_supply") : std::move(powerSupplyRoot))
     , m_screensaverQuery(std::move(screensaverQuery))
 {
+    // The kernel's events speak of the real folder only; a test's folder is read each time.
+    if (m_powerSupplyRoot == QLatin1String("/sys/class/power_supply"))
+        m_powerWatch = std::make_unique<PowerSupplyWatch>();
     if (!m_screensaverQuery) {
         auto platform = std::make_shared<PlatformScreensaver>();
         m_screensaverQuery = [platform] { return platform->active(); };
     }
 }
 
+SystemState::~SystemState() = default;
+
 bool SystemState::RunningOnBattery()
 {
     if (!m_settings.checked(ctl::BatteryDetection))
         return false;
-    if (!powerSupplyOnBattery(m_powerSupplyRoot))
+    if (!m_onBattery || !m_powerWatch || m_powerWatch->takeChange())
+        m_onBattery = powerSupplyOnBattery(m_powerSupplyRoot);
+    if (!*m_onBattery)
         return false;
     WriteToLog(programDir() + QStringLiteral("Globewall.battery.log"),
                DateTimeToStr(m_clock.now()) + QStringLiteral(": Running on Battery"));

@@ -6,9 +6,12 @@
 
 #include <QString>
 #include <functional>
+#include <memory>
+#include <optional>
 
 namespace gw {
 
+class PowerSupplyWatch;
 class SettingsAccess;
 
 // Power state read from a power-supply folder laid out like /sys/class/power_supply.
@@ -21,11 +24,13 @@ class SystemState
 public:
     using ScreensaverQuery = std::function<bool()>;
 
-    // `powerSupplyRoot` empty: /sys/class/power_supply. `screensaverQuery` empty: the
-    // session's screensaver service, else the X11 screen-saver extension (PlatformScreensaver).
+    // `powerSupplyRoot` empty: /sys/class/power_supply, read again only after the kernel
+    // reports a power-supply change; another root is read at every question. `screensaverQuery`
+    // empty: the session's screensaver service, else the X11 screen-saver extension
+    // (PlatformScreensaver).
     SystemState(const SettingsAccess& settings, const Clock& clock, QString powerSupplyRoot = {},
                 ScreensaverQuery screensaverQuery = {});
-    virtual ~SystemState() = default;
+    virtual ~SystemState();
 
     virtual bool RunningOnBattery();
     virtual bool ScreensaverRunning();
@@ -40,6 +45,8 @@ private:
     const SettingsAccess& m_settings;
     const Clock& m_clock;
     QString m_powerSupplyRoot;
+    std::unique_ptr<PowerSupplyWatch> m_powerWatch;
+    std::optional<bool> m_onBattery; // the last reading, while the watch saw no change
     ScreensaverQuery m_screensaverQuery;
 };
 

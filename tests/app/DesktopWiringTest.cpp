@@ -64,7 +64,11 @@ TEST(ProjectionPreview, FollowsTheUsersChoiceAndTyping)
     const int random = gw::projectionList().indexOf("random");
     ASSERT_GE(mercator, 0);
     ASSERT_GE(random, 0);
-    EXPECT_EQ(shown(form), gw::projectionPicture(orthographic).toImage()) << "the loaded setting's picture";
+    EXPECT_TRUE(shown(form).isNull()) << "nothing decoded while the preview is not seen";
+    form.ui()->PageControl->setCurrentWidget(form.ui()->tsParameter);
+    form.ui()->PageControlParameter->setCurrentWidget(form.ui()->tsSettings);
+    form.show();
+    EXPECT_EQ(shown(form), gw::projectionPicture(orthographic).toImage()) << "the loaded setting's picture, once seen";
 
     // A choice from the list, as the user makes it.
     combo->setCurrentIndex(mercator);

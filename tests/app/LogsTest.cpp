@@ -113,6 +113,23 @@ TEST(MessageWindow, KeepsItsContentWhenClosedAndShownAgain)
     EXPECT_TRUE(window.mDebugOutput()->isReadOnly());
 }
 
+TEST(MessageWindow, MadeAtItsFirstShowWithTheLinesThatCameBefore)
+{
+    QWidget main;
+    MessageWindowOnDemand onDemand(&main);
+    onDemand.appendLines({ QStringLiteral("Parameter:") });
+    onDemand.appendLines({ QStringLiteral("-body earth") });
+    EXPECT_EQ(onDemand.window(), nullptr) << "no window before it is shown";
+    onDemand.showWindow();
+    ASSERT_NE(onDemand.window(), nullptr);
+    EXPECT_TRUE(onDemand.window()->isVisible());
+    onDemand.appendLines({ QStringLiteral("Output:") });
+    EXPECT_EQ(onDemand.window()->mDebugOutput()->toPlainText(), QStringLiteral("Parameter:\n-body earth\nOutput:"))
+        << "the waiting lines first, then the new ones, each once";
+    onDemand.close();
+    EXPECT_FALSE(onDemand.window()->isVisible());
+}
+
 TEST(MessageWindow, ParkedMainWindowCentresOnTheDesktop)
 {
     QWidget main;

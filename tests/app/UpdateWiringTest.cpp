@@ -9,6 +9,8 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <memory>
+
 namespace {
 
 TEST(UpdateWiring, CheckForUpdateShowsTheDialogUnlessADownloadRuns)
@@ -23,9 +25,13 @@ TEST(UpdateWiring, CheckForUpdateShowsTheDialogUnlessADownloadRuns)
     gw::endpoints::hosts().updates = server.url(QString());
 
     TForm1& form = rig.create();
-    gw::UpdateDialog dialog(form.settings(), form.dialogs(), form.clock(), &form);
-    dialog.setFileVersion("1.1.3.68");
-    form.setUpdateDialog(&dialog);
+    // Made at the first click, as the program makes it.
+    std::unique_ptr<gw::UpdateDialog> dialog;
+    form.setUpdateDialogSource([&] {
+        dialog = std::make_unique<gw::UpdateDialog>(form.settings(), form.dialogs(), form.clock(), &form);
+        dialog->setFileVersion("1.1.3.68");
+        return dialog.get();
+    });
     EXPECT_EQ(form.ui()->btnCheckForUpdate->toolTip(), "visit \"" + gw::endpoints::programHome() + "\"");
 
     // Plays the user: presses "Close" once the check has ended; a hung check fails the test.
@@ -34,20 +40,23 @@ TEST(UpdateWiring, CheckForUpdateShowsTheDialogUnlessADownloadRuns)
     QStringList memo;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (!dialog.isVisible())
+        if (!dialog || !dialog->isVisible())
             return;
         busyWhileOpen = form.state().DownloadBusy;
-        auto* close = dialog.findChild<QPushButton*>("btnClose");
+        auto* close = dialog->findChild<QPushButton*>("btnClose");
         if (close && close->isVisible()) {
             ++opened;
-            memo = dialog.memoLines();
+            memo = dialog->memoLines();
             close->click();
         }
     });
     poll.start(10);
     QTimer watchdog;
     watchdog.setSingleShot(true);
-    QObject::connect(&watchdog, &QTimer::timeout, &dialog, &QDialog::reject);
+    QObject::connect(&watchdog, &QTimer::timeout, [&] {
+        if (dialog)
+            dialog->reject();
+    });
     watchdog.start(20000);
 
     struct Case
@@ -60,6 +69,7 @@ TEST(UpdateWiring, CheckForUpdateShowsTheDialogUnlessADownloadRuns)
         { "a download runs: nothing", true, 0 },
         { "otherwise the dialog checks", false, 1 },
     };
+    EXPECT_FALSE(dialog) << "no dialog before the first click";
     for (const Case& c : cases) {
         form.state().DownloadBusy = c.downloadBusy;
         form.ui()->btnCheckForUpdate->click();

@@ -10,6 +10,7 @@
 #include <QStandardPaths>
 #include <QScopeGuard>
 #include <QThread>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace gwtest;
@@ -24,9 +25,14 @@ class FakeScreenSaver : public QObject
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.ScreenSaver")
 public:
     std::atomic<bool> active{false};
+    std::atomic<int> questions{0};
 
 public slots:
-    bool GetActive() { return active; }
+    bool GetActive()
+    {
+        ++questions;
+        return active;
+    }
     void announce(bool on) { emit ActiveChanged(on); }
 
 signals:
@@ -131,6 +137,78 @@ TEST(ScreensaverBus, GetActiveAndTheStartSignal)
         Qt::BlockingQueuedConnection);
     QDBusConnection::disconnectFromBus(QStringLiteral("gwtest-service"));
     QDBusConnection::disconnectFromBus(QStringLiteral("gwtest-client"));
+    QMetaObject::invokeMethod(service, "deleteLater");
+}
+
+// The watch asks the service once and then follows its signals and its coming and going; each
+// row is a step on one bus, with the answer and the number of GetActive calls made until then.
+TEST(ScreensaverBus, TheWatchFollowsSignalsInsteadOfAskingAtEachTick)
+{
+    PrivateBus bus;
+    ASSERT_TRUE(bus.start()) << "dbus-daemon did not start";
+    QDBusConnection client = bus.connect(QStringLiteral("gwtest-watch"));
+    QThread serviceThread;
+    serviceThread.start();
+    const auto stopService = qScopeGuard([&] {
+        serviceThread.quit();
+        serviceThread.wait();
+    });
+    auto* service = new FakeScreenSaver;
+    service->moveToThread(&serviceThread);
+    QDBusConnection serviceConnection = bus.connect(QStringLiteral("gwtest-watched"));
+    const QString name = QStringLiteral("org.freedesktop.ScreenSaver");
+    const QString path = QStringLiteral("/org/freedesktop/ScreenSaver");
+    auto onServiceThread = [&](const std::function<void()>& f) {
+        QMetaObject::invokeMethod(service, f, Qt::BlockingQueuedConnection);
+    };
+
+    gw::BusScreensaverWatch watch(client);
+    enum class Step { Ask, Appear, Announce, Leave };
+    struct Row
+    {
+        const char* label;
+        Step step;
+        bool on;
+        std::optional<bool> expected;
+        int questionsSoFar; // of the watch
+        int serviceQuestionsSoFar;
+    };
+    const Row rows[] = {
+        {"service absent: asked once", Step::Ask, false, std::nullopt, 1, 0},
+        {"absent is remembered, not asked again", Step::Ask, false, std::nullopt, 1, 0},
+        {"service appearing later is asked once", Step::Appear, true, true, 2, 1},
+        {"its answer is kept between ticks", Step::Ask, false, true, 2, 1},
+        {"ActiveChanged(false) without a question", Step::Announce, false, false, 2, 1},
+        {"ActiveChanged(true) without a question", Step::Announce, true, true, 2, 1},
+        {"service leaving: absent again", Step::Leave, false, std::nullopt, 2, 1},
+    };
+    for (const Row& r : rows) {
+        switch (r.step) {
+        case Step::Ask:
+            break;
+        case Step::Appear:
+            service->active = r.on;
+            onServiceThread([&] {
+                serviceConnection.registerObject(path, service, QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals);
+                serviceConnection.registerService(name);
+            });
+            break;
+        case Step::Announce:
+            QMetaObject::invokeMethod(service, "announce", Qt::QueuedConnection, Q_ARG(bool, r.on));
+            break;
+        case Step::Leave:
+            onServiceThread([&] {
+                serviceConnection.unregisterService(name);
+                serviceConnection.unregisterObject(path);
+            });
+            break;
+        }
+        EXPECT_TRUE(gwtest::waitUntil([&] { return watch.active() == r.expected; }, 10000)) << r.label;
+        EXPECT_EQ(watch.questionsAsked(), r.questionsSoFar) << r.label;
+        EXPECT_EQ(service->questions.load(), r.serviceQuestionsSoFar) << r.label;
+    }
+    QDBusConnection::disconnectFromBus(QStringLiteral("gwtest-watched"));
+    QDBusConnection::disconnectFromBus(QStringLiteral("gwtest-watch"));
     QMetaObject::invokeMethod(service, "deleteLater");
 }
 

@@ -1,4 +1,5 @@
 #include "SchedulerRig.h"
+#include "scheduler/PowerSupplyWatch.h"
 
 #include <gtest/gtest.h>
 
@@ -115,4 +116,34 @@ TEST(SystemState, WriteToLogFailureIsAnError)
     }
     rig.settings.setInteger(QStringLiteral("DebugLevel"), 0);
     EXPECT_NO_THROW(rig.system.WriteToLog(file, QStringLiteral("line"))) << "debug off: nothing is opened";
+}
+
+// A kernel event as the netlink socket delivers it: fields ended by NUL.
+static QByteArray kernelEvent(std::initializer_list<const char*> fields)
+{
+    QByteArray out;
+    for (const char* f : fields)
+        out.append(f).append('\0');
+    return out;
+}
+
+TEST(PowerSupplyWatch, OnlyKernelEventsOfThePowerSupplyClassCount)
+{
+    struct Row
+    {
+        const char* label;
+        QByteArray message;
+        bool counts;
+    };
+    const Row rows[] = {
+        {"battery starts charging",
+         kernelEvent({"change@/devices/LNXSYSTM:00/PNP0C0A:00/power_supply/BAT0", "ACTION=change",
+                      "SUBSYSTEM=power_supply", "POWER_SUPPLY_STATUS=Charging"}),
+         true},
+        {"a USB stick", kernelEvent({"add@/devices/pci0000:00/usb1/1-1", "ACTION=add", "SUBSYSTEM=usb"}), false},
+        {"the class named only in the path", kernelEvent({"add@/class/power_supply", "SUBSYSTEM=input"}), false},
+        {"no action line", kernelEvent({"SUBSYSTEM=power_supply"}), false},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(gw::PowerSupplyWatch::isPowerSupplyEvent(r.message), r.counts) << r.label;
 }
