@@ -9,14 +9,16 @@ namespace {
 
 constexpr size_t kMaxInput = 16 * 1024;
 
-bool isBlank(QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); }
+bool isBlank(QChar c)
+{
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t');
+}
 
 // The quoting a program uses to hand `argument` to a child through one command line.
 QString quoted(const QString& argument)
 {
-    if (!argument.isEmpty() && std::none_of(argument.begin(), argument.end(), [](QChar c) {
-            return isBlank(c) || c == QLatin1Char('"');
-        }))
+    if (!argument.isEmpty()
+        && std::none_of(argument.begin(), argument.end(), [](QChar c) { return isBlank(c) || c == QLatin1Char('"'); }))
         return argument;
     QString out = QStringLiteral("\"");
     qsizetype slashes = 0;
@@ -63,7 +65,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_CHECK(gw::splitArguments(parts.join(QLatin1Char(' '))) == list, "quoted arguments come back");
 
     const QString exe = list.first();
-    const gw::SplitCommand command = gw::splitCommand(exe, exe + QLatin1Char(' ') + parts.mid(1).join(QLatin1Char(' ')));
+    const gw::SplitCommand command
+        = gw::splitCommand(exe, exe + QLatin1Char(' ') + parts.mid(1).join(QLatin1Char(' ')));
     FUZZ_CHECK(command.arguments == list.mid(1), "the arguments after the program come back");
     return 0;
 }

@@ -7,8 +7,8 @@
 #include "renderer/ConfigEditor.h"
 #include "renderer/ConfigText.h"
 #include "settings/MemorySettings.h"
-#include "support/ScriptedDialogs.h"
 #include "shared/Error.h"
+#include "support/ScriptedDialogs.h"
 
 #include <array>
 
@@ -16,8 +16,8 @@ namespace {
 
 constexpr size_t kMaxInput = 64 * 1024;
 
-const std::array<const char*, 6> kBodies = {"earth", "moon", "default", "", "earth]", "[earth"};
-const std::array<const char*, 5> kKeys = {"marker_file", "satellite_file", "color", "map", "[x"};
+const std::array<const char*, 6> kBodies = { "earth", "moon", "default", "", "earth]", "[earth" };
+const std::array<const char*, 5> kKeys = { "marker_file", "satellite_file", "color", "map", "[x" };
 
 void colourText(const QString& text)
 {
@@ -37,7 +37,7 @@ void colourText(const QString& text)
 
 // The lines of the body's first section that begin with `prefix`, and the others, in order.
 void partition(const QStringList& lines, qsizetype from, qsizetype to, const QString& prefix, QStringList* keyed,
-               QStringList* rest)
+    QStringList* rest)
 {
     for (qsizetype i = from; i < to; ++i)
         (lines.at(i).startsWith(prefix) ? keyed : rest)->append(lines.at(i));
@@ -94,7 +94,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     const gw::ConfigLines config = gw::parseConfigText(file);
     for (const QString& line : config.lines)
-        FUZZ_CHECK(!line.contains(QLatin1Char('\n')) && !line.contains(QLatin1Char('\r')), "a line holds no line break");
+        FUZZ_CHECK(
+            !line.contains(QLatin1Char('\n')) && !line.contains(QLatin1Char('\r')), "a line holds no line break");
     const QByteArray written = gw::configTextBytes(config);
     FUZZ_CHECK(gw::configTextBytes(gw::parseConfigText(written)) == written, "written lines read back the same");
     FUZZ_CHECK(gw::parseConfigText(written) == config, "lines and their encoding read back the same");

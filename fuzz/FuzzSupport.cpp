@@ -49,7 +49,8 @@ QString restText(FuzzedDataProvider& in)
 QString scratchDir()
 {
     static const std::unique_ptr<QTemporaryDir> dir = [] {
-        const QString base = QDir(QStringLiteral("/dev/shm")).isReadable() ? QStringLiteral("/dev/shm") : QDir::tempPath();
+        const QString base
+            = QDir(QStringLiteral("/dev/shm")).isReadable() ? QStringLiteral("/dev/shm") : QDir::tempPath();
         auto d = std::make_unique<QTemporaryDir>(base + QStringLiteral("/globewall-fuzz-XXXXXX"));
         if (!d->isValid())
             fail(__FILE__, __LINE__, "no scratch folder");

@@ -32,8 +32,8 @@ QString writeScratch(const QString& name, const QByteArray& content);
 
 } // namespace gwfuzz
 
-#define FUZZ_CHECK(condition, what)                                                                                  \
-    do {                                                                                                             \
-        if (!(condition))                                                                                            \
-            ::gwfuzz::fail(__FILE__, __LINE__, what);                                                                \
+#define FUZZ_CHECK(condition, what)                                                                                    \
+    do {                                                                                                               \
+        if (!(condition))                                                                                              \
+            ::gwfuzz::fail(__FILE__, __LINE__, what);                                                                  \
     } while (false)

@@ -14,12 +14,14 @@ namespace {
 constexpr size_t kMaxInput = 64 * 1024;
 
 // Names as the program uses them, in other cases and with blanks around.
-const std::array<const char*, 8> kSections = {"Config", "config", " CONFIG ", "Time", "Download", "Globewall", "", "x]"};
-const std::array<const char*, 8> kKeys = {"File", "file", "Proxy Password", "How often", "0,1", "Time 0", "Version", "Count"};
+const std::array<const char*, 8> kSections
+    = { "Config", "config", " CONFIG ", "Time", "Download", "Globewall", "", "x]" };
+const std::array<const char*, 8> kKeys
+    = { "File", "file", "Proxy Password", "How often", "0,1", "Time 0", "Version", "Count" };
 
 QByteArray reload(const QByteArray& bytes)
 {
-    IniFile ini{QString()};
+    IniFile ini { QString() };
     ini.loadFromBytes(bytes);
     return ini.toBytes();
 }
@@ -42,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QByteArray value = gwfuzz::takeBytes(in, 4096);
     const QByteArray file = gwfuzz::takeBytes(in, kMaxInput);
 
-    IniFile ini{QString()};
+    IniFile ini { QString() };
     ini.loadFromBytes(file);
     const QByteArray once = ini.toBytes();
     FUZZ_CHECK(reload(once) == once, "a file read and written back settles after one round");
@@ -63,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QByteArray otherBefore = ini.readBytes(section, other, "<none>");
 
     ini.writeBytes(section, key, value);
-    IniFile back{QString()};
+    IniFile back { QString() };
     back.loadFromBytes(ini.toBytes());
     QByteArray expected = value;
     expected.replace('\r', ' ').replace('\n', ' ');

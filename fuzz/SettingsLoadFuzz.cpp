@@ -26,7 +26,7 @@ QByteArray loadAndSave(const QString& from, const QString& to)
     file.IniLoad(from);
     FUZZ_CHECK(settings.lines(QStringLiteral("mTime")).size() <= gw::SettingsFile::MaxListEntries, "time list bounded");
     FUZZ_CHECK(settings.checkItems(QStringLiteral("cbTimeServer")).size() <= gw::SettingsFile::MaxListEntries,
-               "server list bounded");
+        "server list bounded");
     QFile::remove(gwfuzz::scratchDir() + QLatin1Char('/') + to);
     file.IniSave(to);
     return saved(to);

@@ -39,7 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const bool newer = gw::isNewerRelease(info.Version, info.Beta, ownVersion, ownBeta);
     const bool older = gw::isNewerRelease(ownVersion, ownBeta, info.Version, info.Beta);
     FUZZ_CHECK(!(newer && older), "a release is not newer and older at once");
-    FUZZ_CHECK(!gw::isNewerRelease(info.Version, info.Beta, info.Version, info.Beta), "a release is not newer than itself");
+    FUZZ_CHECK(
+        !gw::isNewerRelease(info.Version, info.Beta, info.Version, info.Beta), "a release is not newer than itself");
     proposal(info.URL1);
     proposal(url);
     return 0;

@@ -67,7 +67,7 @@ int main(int argc, char** argv)
     QImageReader::setAllocationLimit(1024); // the full decode of the reference needs 128 MB
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("clouds_8192.jpg"));
-    if (QProcess::execute(QCoreApplication::applicationFilePath(), {QStringLiteral("--make"), path}) != 0)
+    if (QProcess::execute(QCoreApplication::applicationFilePath(), { QStringLiteral("--make"), path }) != 0)
         return 1;
     std::printf("map: %lld bytes\n", static_cast<long long>(QFileInfo(path).size()));
 
@@ -91,7 +91,8 @@ int main(int argc, char** argv)
     const auto identify = [&] {
         return millis([&] {
             QProcess p;
-            p.start(QStringLiteral("identify"), {QStringLiteral("-ping"), QStringLiteral("-format"), QStringLiteral("%wx%h"), path});
+            p.start(QStringLiteral("identify"),
+                { QStringLiteral("-ping"), QStringLiteral("-format"), QStringLiteral("%wx%h"), path });
             p.waitForFinished(-1);
             identified = p.readAllStandardOutput();
         });
@@ -103,6 +104,6 @@ int main(int argc, char** argv)
     const bool agree = problem.isEmpty() && decoded == QSize(8192, 4096) && identified == "8192x4096";
     std::printf("cloud map check of 8192x4096: %.3f ms; ratio to a full decode %.2g (target <= 0.1), to identify -ping "
                 "%.2g; peak memory added %.1f MB (target < 20)%s\n",
-                gwbench::median(checks), vsDecode, vsIdentify, checkKb / 1024.0, agree ? "" : "  RESULTS DIFFER");
+        gwbench::median(checks), vsDecode, vsIdentify, checkKb / 1024.0, agree ? "" : "  RESULTS DIFFER");
     return agree && vsDecode <= 0.1 && checkKb < 20 * 1024 ? 0 : 1;
 }

@@ -50,8 +50,8 @@ struct Helpers
             delete *it;
         }
     }
-    QProcess* start(const QString& program, const QStringList& args, const QProcessEnvironment& env = {},
-                    bool readOutput = false)
+    QProcess* start(
+        const QString& program, const QStringList& args, const QProcessEnvironment& env = {}, bool readOutput = false)
     {
         auto* p = new QProcess;
         if (!env.isEmpty())
@@ -70,8 +70,7 @@ struct Helpers
 bool startSessionBus(Helpers& helpers)
 {
     QProcess* bus = helpers.start(QStringLiteral("dbus-daemon"),
-                                  {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")},
-                                  {}, true);
+        { QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1") }, {}, true);
     QByteArray address;
     const QDeadlineTimer deadline(10000);
     while (!address.contains('\n') && !deadline.hasExpired() && bus->waitForReadyRead(200))
@@ -83,7 +82,7 @@ bool startSessionBus(Helpers& helpers)
 // The shipped program rendering onto one set-up: `background` is its "Desktop background"
 // setting, `session` the desktop's variables, `monitors` how many the program will find.
 int measureProgram(const char* setUp, const char* background, const QProcessEnvironment& session, int monitors,
-                   int rounds, const QString& display, const QString& bus)
+    int rounds, const QString& display, const QString& bus)
 {
     const QString built = QStringLiteral(GW_BINARY_DIR "/src/app/Globewall");
     gwbench::ShippedProgram copy(built);
@@ -126,7 +125,7 @@ int measureProgram(const char* setUp, const char* background, const QProcessEnvi
     gwbench::RenderRound last = gwbench::renderThroughProgram(copy, program, display, bus, shown);
     if (!last.ok) {
         std::printf("Globewall --render-now, %s: no render (see %s)\n", setUp,
-                    qPrintable(copy.file(QStringLiteral("out.txt"))));
+            qPrintable(copy.file(QStringLiteral("out.txt"))));
         gwbench::stop(program);
         return 1;
     }
@@ -149,17 +148,16 @@ int measureProgram(const char* setUp, const char* background, const QProcessEnvi
         alone.push_back(gwbench::xplanetAlone(last, copy.file(QStringLiteral("direct.png")), env, monitors));
         return alone.back();
     };
-    std::printf("Globewall --render-now, %s\n%-6s %14s %12s %8s\n", setUp, "round", "render+apply", "xplanet",
-                "ratio");
+    std::printf("Globewall --render-now, %s\n%-6s %14s %12s %8s\n", setUp, "round", "render+apply", "xplanet", "ratio");
     const std::vector<double> ratios = gwbench::alternatingRatios(rounds, viaProgram, direct);
     gwbench::stop(program);
     if (failed) {
         std::printf("Globewall --render-now, %s: a render did not happen within 30 s; program output in %s\n\n", setUp,
-                    qPrintable(copy.file(QStringLiteral("out.txt"))));
+            qPrintable(copy.file(QStringLiteral("out.txt"))));
         return 1;
     }
     std::printf("Globewall --render-now, %s: median ratio %.3f, median times %.1f ms and %.1f ms (target <= 1.15)\n\n",
-                setUp, median(ratios), median(ours), median(alone));
+        setUp, median(ratios), median(ours), median(alone));
     std::fflush(stdout);
     return 0;
 }
@@ -179,14 +177,14 @@ int benchXfce(int rounds)
         std::fprintf(stderr, "Xfce: no session bus\n");
         return 1;
     }
-    helpers.start(QStringLiteral("xfwm4"), {QStringLiteral("--compositor=off")});
+    helpers.start(QStringLiteral("xfwm4"), { QStringLiteral("--compositor=off") });
     helpers.start(QStringLiteral("xfdesktop"), {});
     QThread::sleep(2);
     QProcessEnvironment session;
     session.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), QStringLiteral("XFCE"));
     // The program's own settings folder is private; xfconf's daemon is the session's.
     const int result = measureProgram("Xfce, 1 monitor", "Xfce", session, 1, rounds, xvfb.display(),
-                                      qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS"));
+        qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS"));
     qunsetenv("DISPLAY");
     return result;
 }
@@ -203,8 +201,8 @@ int benchBareX(int rounds)
         return 1;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("DISPLAY"), xvfb.display());
-    for (const QStringList& args : {QStringList{"--setmonitor", "left", "640/160x480/120+0+0", "screen"},
-                                    QStringList{"--setmonitor", "right", "640/160x480/120+640+0", "none"}}) {
+    for (const QStringList& args : { QStringList { "--setmonitor", "left", "640/160x480/120+0+0", "screen" },
+             QStringList { "--setmonitor", "right", "640/160x480/120+640+0", "none" } }) {
         QProcess xrandr;
         xrandr.setProcessEnvironment(env);
         xrandr.start(QStringLiteral("xrandr"), args);
@@ -239,24 +237,26 @@ int benchSway(int rounds, int count)
     env.insert(QStringLiteral("WLR_LIBINPUT_NO_DEVICES"), QStringLiteral("1"));
     env.insert(QStringLiteral("WLR_HEADLESS_OUTPUTS"), QString::number(count));
     env.remove(QStringLiteral("DISPLAY"));
-    helpers.start(QStringLiteral("sway"), {QStringLiteral("-c"), config.fileName()}, env);
+    helpers.start(QStringLiteral("sway"), { QStringLiteral("-c"), config.fileName() }, env);
     QString swaysock;
     QString wayland;
     int outputs = 0;
     const QDeadlineTimer deadline(15000);
     while (outputs < count && !deadline.hasExpired()) {
         QThread::msleep(200);
-        const QStringList sockets = QDir(runtime).entryList({QStringLiteral("sway-ipc.*.sock")}, QDir::System);
-        const QStringList displays = QDir(runtime).entryList({QStringLiteral("wayland-*")}, QDir::System);
+        const QStringList sockets = QDir(runtime).entryList({ QStringLiteral("sway-ipc.*.sock") }, QDir::System);
+        const QStringList displays = QDir(runtime).entryList({ QStringLiteral("wayland-*") }, QDir::System);
         if (sockets.isEmpty() || displays.isEmpty())
             continue;
         swaysock = QDir(runtime).filePath(sockets.first());
-        wayland = QDir(runtime).filePath(displays.filter(QRegularExpression(QStringLiteral("^wayland-\\d+$"))).value(0));
+        wayland
+            = QDir(runtime).filePath(displays.filter(QRegularExpression(QStringLiteral("^wayland-\\d+$"))).value(0));
         QProcess msg;
         QProcessEnvironment msgEnv = env;
         msgEnv.insert(QStringLiteral("SWAYSOCK"), swaysock);
         msg.setProcessEnvironment(msgEnv);
-        msg.start(QStringLiteral("swaymsg"), {QStringLiteral("-t"), QStringLiteral("get_outputs"), QStringLiteral("-r")});
+        msg.start(
+            QStringLiteral("swaymsg"), { QStringLiteral("-t"), QStringLiteral("get_outputs"), QStringLiteral("-r") });
         msg.waitForFinished(5000);
         outputs = static_cast<int>(QJsonDocument::fromJson(msg.readAllStandardOutput()).array().size());
     }
@@ -303,9 +303,9 @@ int main(int argc, char** argv)
         env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
         env.insert(QStringLiteral("HOME"), QDir::tempPath());
         child.setProcessEnvironment(env);
-        child.start(QStringLiteral("setpriv"), {QStringLiteral("--reuid=64123"), QStringLiteral("--regid=64123"),
-                                                QStringLiteral("--clear-groups"), QCoreApplication::applicationFilePath(),
-                                                QString::number(rounds), QStringLiteral("--sway")});
+        child.start(QStringLiteral("setpriv"),
+            { QStringLiteral("--reuid=64123"), QStringLiteral("--regid=64123"), QStringLiteral("--clear-groups"),
+                QCoreApplication::applicationFilePath(), QString::number(rounds), QStringLiteral("--sway") });
         child.waitForFinished(-1);
         result |= child.exitCode();
     }

@@ -11,9 +11,9 @@
 #include "settings/MemorySettings.h"
 #include "shared/AppState.h"
 #include "shared/Clock.h"
-#include "support/ScriptedDialogs.h"
 #include "shared/LogSink.h"
 #include "shared/TrayImage.h"
+#include "support/ScriptedDialogs.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -36,7 +36,7 @@ public:
     int frameIndex() const override { return m_frame; }
     void setFrameIndex(int i) override { m_frame = i; }
     bool animate() const override { return false; }
-    void setAnimate(bool) override {}
+    void setAnimate(bool) override { }
 
 private:
     gw::TrayList m_list = gw::TrayList::Globe;
@@ -48,9 +48,9 @@ class Display : public gw::TransferDisplay
 public:
     qint64 progressMax() const override { return m_max; }
     void setProgressMax(qint64 m) override { m_max = m; }
-    void setProgressPosition(qint64) override {}
-    void setStatusPanel1(const QString&) override {}
-    void setBusyCursor(bool) override {}
+    void setProgressPosition(qint64) override { }
+    void setStatusPanel1(const QString&) override { }
+    void setBusyCursor(bool) override { }
 
 private:
     qint64 m_max = 0;
@@ -96,8 +96,8 @@ struct Engine
     gw::SystemClock clock;
     Display display;
     QString ini;
-    gw::DownloadRecords records{[this] { return ini; }};
-    gw::DownloadEngine engine{settings, state, log, dialogs, clock, records};
+    gw::DownloadRecords records { [this] { return ini; } };
+    gw::DownloadEngine engine { settings, state, log, dialogs, clock, records };
     Engine() { gw::showTransfers(engine, tray, display, settings); }
 };
 
@@ -125,7 +125,8 @@ int main(int argc, char** argv)
     QTemporaryDir www;
     QTemporaryDir out;
     const qint64 bytes = mib * 1024 * 1024;
-    if (!makeFile(www.filePath(QStringLiteral("big.bin")), bytes) || !makeFile(www.filePath(QStringLiteral("small.bin")), 1024 * 1024)) {
+    if (!makeFile(www.filePath(QStringLiteral("big.bin")), bytes)
+        || !makeFile(www.filePath(QStringLiteral("small.bin")), 1024 * 1024)) {
         std::fprintf(stderr, "cannot write the test files\n");
         return 1;
     }
@@ -151,7 +152,8 @@ int main(int argc, char** argv)
         ourTimes.push_back(static_cast<double>(t.nsecsElapsed()) / 1e9);
 
         t.start();
-        if (QProcess::execute(QStringLiteral("curl"), {QStringLiteral("-s"), QStringLiteral("-o"), theirs, url}) != 0) {
+        if (QProcess::execute(QStringLiteral("curl"), { QStringLiteral("-s"), QStringLiteral("-o"), theirs, url })
+            != 0) {
             std::fprintf(stderr, "curl failed\n");
             return 1;
         }
@@ -162,12 +164,12 @@ int main(int argc, char** argv)
     const double o = median(ourTimes);
     const double c = median(curlTimes);
     std::printf("download of %lld MiB, %d runs: DownloadFile %.3f s, curl -o %.3f s, ratio %.3f (target <= 1.10)\n",
-                static_cast<long long>(mib), runs, o, c, o / c);
+        static_cast<long long>(mib), runs, o, c, o / c);
 
     auto peak = [&](const QString& file) {
         QProcess p;
         p.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("--once"), lighttpd.url(QStringLiteral("/") + file), out.filePath(file)});
+            { QStringLiteral("--once"), lighttpd.url(QStringLiteral("/") + file), out.filePath(file) });
         p.waitForFinished(-1);
         QFile::remove(out.filePath(file));
         return p.readAllStandardOutput().trimmed().toLong();
@@ -175,6 +177,6 @@ int main(int argc, char** argv)
     const long big = peak(QStringLiteral("big.bin"));
     const long small = peak(QStringLiteral("small.bin"));
     std::printf("peak RSS: %ld kB for %lld MiB, %ld kB for 1 MiB, difference %.1f MB (target within 10 MB)\n", big,
-                static_cast<long long>(mib), small, (big - small) / 1024.0);
+        static_cast<long long>(mib), small, (big - small) / 1024.0);
     return 0;
 }

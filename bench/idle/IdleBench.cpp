@@ -8,23 +8,23 @@
 // Then a simulated day of ticks through the scheduler logic is timed.
 //
 //   bench_idle [seconds]       (default 60)
-#include "support/BenchSupport.h"
-#include "support/ShippedProgram.h"
 #include "scheduler/CentralScheduler.h"
 #include "scheduler/SystemState.h"
 #include "scheduler/TimedJobs.h"
 #include "settings/MemorySettings.h"
 #include "shared/AppState.h"
-#include "support/ManualClock.h"
 #include "shared/LogSink.h"
+#include "support/BenchSupport.h"
+#include "support/ManualClock.h"
+#include "support/ShippedProgram.h"
 #include "support/XvfbFixture.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QMap>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMap>
 #include <QPainter>
 #include <QProcess>
 #include <QSystemTrayIcon>
@@ -52,7 +52,11 @@ void loadedDefaults(gw::MemorySettings& s)
 class DayJobs : public gw::TimedJobs
 {
 public:
-    DayJobs(gw::AppState& state, const gw::Clock& clock) : m_state(state), m_clock(clock) {}
+    DayJobs(gw::AppState& state, const gw::Clock& clock)
+        : m_state(state)
+        , m_clock(clock)
+    {
+    }
     void StartXPlanet() override
     {
         ++calls;
@@ -98,7 +102,7 @@ int runMinimal(QApplication& app)
     p.setBrush(QColor(30, 90, 200));
     p.drawEllipse(1, 1, 20, 20);
     p.end();
-    QSystemTrayIcon icon{QIcon(pm)};
+    QSystemTrayIcon icon { QIcon(pm) };
     icon.show();
     // The second reference: the same with an empty 5 s timer, the least any program ticking
     // every five seconds can cost.
@@ -122,7 +126,7 @@ void simulatedDay()
     loadedDefaults(settings);
     settings.setChecked(QStringLiteral("cbCheckForNewFile"), true);
     settings.setChecked(QStringLiteral("cbDownload"), true);
-    settings.setLines(QStringLiteral("mTime"), {QStringLiteral("07:30"), QStringLiteral("19:30")});
+    settings.setLines(QStringLiteral("mTime"), { QStringLiteral("07:30"), QStringLiteral("19:30") });
     gw::AppState state;
     gw::MemoryLog log;
     gw::ManualClock clock(gw::toDateTime(QDateTime(QDate(2024, 5, 14), QTime(0, 0))));
@@ -141,7 +145,7 @@ void simulatedDay()
     }
     const double ms = static_cast<double>(t.nsecsElapsed()) / 1e6;
     std::printf("\nsimulated day: %d ticks, %d jobs started, %.1f ms (%.2f us per tick)\n", ticks, jobs.calls, ms,
-                ms * 1000.0 / ticks);
+        ms * 1000.0 / ticks);
 }
 
 // The threads of a process by name, with their voluntary context switches.
@@ -198,8 +202,9 @@ int main(int argc, char** argv)
     trayer.setProcessEnvironment(env);
     trayer.setStandardOutputFile(QProcess::nullDevice());
     trayer.setStandardErrorFile(QProcess::nullDevice());
-    trayer.start(QStringLiteral("trayer"), {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--height"),
-                                            QStringLiteral("24"), QStringLiteral("--widthtype"), QStringLiteral("request")});
+    trayer.start(QStringLiteral("trayer"),
+        { QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--height"), QStringLiteral("24"),
+            QStringLiteral("--widthtype"), QStringLiteral("request") });
     if (!trayer.waitForStarted(10000))
         std::fprintf(stderr, "trayer did not start; the icons wait for a tray\n");
     QThread::msleep(500);
@@ -229,8 +234,8 @@ int main(int argc, char** argv)
     idlers[2].home = &minimalTimer;
     for (Idler& i : idlers) {
         if (*i.role)
-            i.home->start(i.process, xvfb.display(), bus.address(), {QString::fromLatin1(i.role)},
-                          QCoreApplication::applicationFilePath());
+            i.home->start(i.process, xvfb.display(), bus.address(), { QString::fromLatin1(i.role) },
+                QCoreApplication::applicationFilePath());
         else
             i.home->start(i.process, xvfb.display(), bus.address());
     }
@@ -253,7 +258,7 @@ int main(int argc, char** argv)
         i.before = gwbench::usageOf(i.process.processId());
     }
     std::printf("idling %d s after 12 s of start-up, all programs at once (the shipped program: %s)\n", seconds,
-                qPrintable(built));
+        qPrintable(built));
     std::fflush(stdout);
     QThread::sleep(static_cast<unsigned long>(seconds));
     for (Idler& i : idlers) {
@@ -272,21 +277,21 @@ int main(int argc, char** argv)
         return static_cast<double>(sum) * perMinute;
     };
     std::printf("\n%-24s %12s %18s %8s %14s %18s\n", "", "CPU seconds", "wake-ups / minute", "threads", "CPU ratio",
-                "wake-ups ratio");
+        "wake-ups ratio");
     for (const Idler& i : idlers) {
         std::printf("%-24s %12.3f %18.1f %8d", i.label, cpu(i), wakes(i), i.after.threads);
         if (&i == &idlers[0])
             std::printf("\n");
         else
             std::printf(" %14s %18s\n", qPrintable(ratio(cpu(idlers[0]), cpu(i))),
-                        qPrintable(ratio(wakes(idlers[0]), wakes(i))));
+                qPrintable(ratio(wakes(idlers[0]), wakes(i))));
     }
     std::printf("(ratios: Globewall over the row's program; target against the 5 s timer: wake-ups <= 1.25,\n"
                 " CPU <= 1.0. \"-\" where the row's program used nothing measurable: CPU time is counted in\n"
                 " 10 ms steps.)\n\nGlobewall's wake-ups per minute by thread:\n");
     for (auto it = idlers[0].threadsAfter.cbegin(); it != idlers[0].threadsAfter.cend(); ++it)
         std::printf("  %-28s %8.1f\n", qPrintable(it.key()),
-                    static_cast<double>(it.value() - idlers[0].threadsBefore.value(it.key())) * perMinute);
+            static_cast<double>(it.value() - idlers[0].threadsBefore.value(it.key())) * perMinute);
     for (auto it = idlers[0].threadsBefore.cbegin(); it != idlers[0].threadsBefore.cend(); ++it)
         if (!idlers[0].threadsAfter.contains(it.key()))
             std::printf("  %-28s ended meanwhile\n", qPrintable(it.key()));

@@ -51,7 +51,7 @@ int main(int argc, char** argv)
 
         t.start();
         QProcess p;
-        p.start(QStringLiteral("md5sum"), {path});
+        p.start(QStringLiteral("md5sum"), { path });
         p.waitForFinished(-1);
         theirs.push_back(static_cast<double>(t.nsecsElapsed()) / 1e9);
         theirOutput = p.readAllStandardOutput();
@@ -60,6 +60,6 @@ int main(int argc, char** argv)
     const double o = median(ours);
     const double m = median(theirs);
     std::printf("MD5 of %lld MiB, %d runs: ours %.3f s, md5sum %.3f s, ratio %.3f (target <= 1.10)%s\n",
-                static_cast<long long>(mib), runs, o, m, o / m, same ? "" : "  DIGESTS DIFFER");
+        static_cast<long long>(mib), runs, o, m, o / m, same ? "" : "  DIGESTS DIFFER");
     return same ? 0 : 1;
 }

@@ -49,8 +49,9 @@ int measureSize(int width, int height, int rounds, const QString& built)
     trayer.setProcessEnvironment(env);
     trayer.setStandardOutputFile(QProcess::nullDevice());
     trayer.setStandardErrorFile(QProcess::nullDevice());
-    trayer.start(QStringLiteral("trayer"), {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--height"),
-                                            QStringLiteral("24"), QStringLiteral("--widthtype"), QStringLiteral("request")});
+    trayer.start(QStringLiteral("trayer"),
+        { QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--height"), QStringLiteral("24"),
+            QStringLiteral("--widthtype"), QStringLiteral("request") });
     QProcess program;
     copy.start(program, xvfb.display(), bus.address());
     if (!program.waitForStarted(10000))
@@ -81,9 +82,9 @@ int measureSize(int width, int height, int rounds, const QString& built)
     const double cpuShare = median(programCpu) / std::max(1.0, median(xplanetCpu));
     std::printf("%dx%d: median ratio render through the program / xplanet alone: %.3f (target <= 1.05); "
                 "from xplanet's start %.1f ms\n",
-                width, height, median(ratios), median(fromXplanet));
+        width, height, median(ratios), median(fromXplanet));
     std::printf("%dx%d: CPU during a render: program %.0f ms, its xplanet %.0f ms, share %.1f %% (target <= 2 %%)\n\n",
-                width, height, median(programCpu), median(xplanetCpu), cpuShare * 100);
+        width, height, median(programCpu), median(xplanetCpu), cpuShare * 100);
     std::fflush(stdout);
     gwbench::stop(program);
     gwbench::stop(trayer);

@@ -99,7 +99,7 @@ QWidget* makeWidget(const QString& cls, int n)
         return new QGroupBox(text);
     if (cls == QLatin1String("QComboBox")) {
         auto* c = new QComboBox;
-        c->addItems({text, text + QStringLiteral(" b")});
+        c->addItems({ text, text + QStringLiteral(" b") });
         return c;
     }
     if (cls == QLatin1String("QPlainTextEdit"))
@@ -124,7 +124,7 @@ int runReference(QApplication& app)
     window.setWindowTitle(QString::fromLatin1(kReferenceCaption));
     auto* tabs = new QTabWidget;
     QList<QVBoxLayout*> pages;
-    for (const char* title : {"General", "Parameter", "Download settings", "Time Sync"}) {
+    for (const char* title : { "General", "Parameter", "Download settings", "Time Sync" }) {
         auto* page = new QWidget;
         pages << new QVBoxLayout(page);
         tabs->addTab(page, QString::fromLatin1(title));
@@ -140,7 +140,7 @@ int runReference(QApplication& app)
     p.setBrush(QColor(30, 90, 200));
     p.drawEllipse(1, 1, 20, 20);
     p.end();
-    QSystemTrayIcon icon{QIcon(pm)};
+    QSystemTrayIcon icon { QIcon(pm) };
     icon.show();
     QTimer::singleShot(200, &window, [&window] { window.show(); });
     return app.exec();
@@ -182,8 +182,9 @@ void openEveryPage(const QString& display, unsigned long window)
 {
     const QString id = QString::number(window);
     const auto clickAt = [&](int x, int y) {
-        xdotool(display, {QStringLiteral("mousemove"), QStringLiteral("--window"), id, QString::number(x),
-                          QString::number(y), QStringLiteral("click"), QStringLiteral("1")});
+        xdotool(display,
+            { QStringLiteral("mousemove"), QStringLiteral("--window"), id, QString::number(x), QString::number(y),
+                QStringLiteral("click"), QStringLiteral("1") });
         QThread::msleep(150);
     };
     for (int x = 10; x <= 430; x += 20)
@@ -205,9 +206,10 @@ Sample measure(const QString& program, const QStringList& args, const char* capt
     XSync(dpy, False);
 
     QTemporaryDir dir;
-    for (const char* sub : {"bin", "home/.config", "runtime"})
+    for (const char* sub : { "bin", "home/.config", "runtime" })
         QDir().mkpath(dir.filePath(QString::fromLatin1(sub)));
-    QFile::setPermissions(dir.filePath(QStringLiteral("runtime")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::setPermissions(
+        dir.filePath(QStringLiteral("runtime")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QString exe = program;
     if (program == QLatin1String(kProgram)) {
         // A private copy: its settings go beside it, into the empty folder.
@@ -237,7 +239,7 @@ Sample measure(const QString& program, const QStringList& args, const char* capt
     const QDeadlineTimer deadline(30000);
     while (s.ms < 0 && !deadline.hasExpired()) {
         if (!XPending(dpy)) {
-            pollfd fd{ConnectionNumber(dpy), POLLIN, 0};
+            pollfd fd { ConnectionNumber(dpy), POLLIN, 0 };
             poll(&fd, 1, 20);
             continue;
         }
@@ -301,8 +303,9 @@ int main(int argc, char** argv)
     trayer.setProcessEnvironment(env);
     trayer.setStandardOutputFile(QProcess::nullDevice());
     trayer.setStandardErrorFile(QProcess::nullDevice());
-    trayer.start(QStringLiteral("trayer"), {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--height"),
-                                            QStringLiteral("24"), QStringLiteral("--widthtype"), QStringLiteral("request")});
+    trayer.start(QStringLiteral("trayer"),
+        { QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--height"), QStringLiteral("24"),
+            QStringLiteral("--widthtype"), QStringLiteral("request") });
     trayer.waitForStarted(10000);
     QThread::msleep(500);
 
@@ -314,15 +317,15 @@ int main(int argc, char** argv)
     g_bus = bus.address();
     std::vector<double> ourMs, refMs, ourKb, refKb, ourPagesKb, refPagesKb;
     std::printf("%-6s %14s %14s %12s %12s %14s %14s\n", "run", "Globewall ms", "reference ms", "Globewall kB",
-                "reference kB", "all pages: ours", "reference");
+        "reference kB", "all pages: ours", "reference");
     for (int i = 0; i < runs; ++i) {
         Sample ours, ref;
         const QString self = QCoreApplication::applicationFilePath();
         if (i % 2 == 0) {
             ours = measure(QString::fromUtf8(kProgram), {}, kCaption, xvfb.display());
-            ref = measure(self, {QStringLiteral("--reference")}, kReferenceCaption, xvfb.display());
+            ref = measure(self, { QStringLiteral("--reference") }, kReferenceCaption, xvfb.display());
         } else {
-            ref = measure(self, {QStringLiteral("--reference")}, kReferenceCaption, xvfb.display());
+            ref = measure(self, { QStringLiteral("--reference") }, kReferenceCaption, xvfb.display());
             ours = measure(QString::fromUtf8(kProgram), {}, kCaption, xvfb.display());
         }
         if (ours.ms < 0 || ref.ms < 0) {
@@ -330,7 +333,7 @@ int main(int argc, char** argv)
             return 1;
         }
         std::printf("%-6d %14.1f %14.1f %12ld %12ld %14ld %14ld\n", i + 1, ours.ms, ref.ms, ours.kb, ref.kb,
-                    ours.pagesKb, ref.pagesKb);
+            ours.pagesKb, ref.pagesKb);
         std::fflush(stdout);
         ourPagesKb.push_back(static_cast<double>(ours.pagesKb));
         refPagesKb.push_back(static_cast<double>(ref.pagesKb));
@@ -342,13 +345,14 @@ int main(int argc, char** argv)
     trayer.kill();
     trayer.waitForFinished(5000);
     const double a = median(ourMs), b = median(refMs), c = median(ourKb), d = median(refKb);
-    std::printf("start-up until the window is mapped: Globewall %.1f ms, reference with %d widgets %.1f ms, ratio %.2f\n",
-                a, widgets, b, a / b);
+    std::printf(
+        "start-up until the window is mapped: Globewall %.1f ms, reference with %d widgets %.1f ms, ratio %.2f\n", a,
+        widgets, b, a / b);
     std::printf("  without the 200 ms pause both make before showing: %.1f ms and %.1f ms, ratio %.2f\n", a - 200,
-                b - 200, (a - 200) / (b - 200));
+        b - 200, (a - 200) / (b - 200));
     std::printf("peak memory (VmHWM): Globewall %.0f kB, reference %.0f kB, ratio %.2f\n", c, d, c / d);
     const double e = median(ourPagesKb), f = median(refPagesKb);
     std::printf("peak memory after every page was opened once: Globewall %.0f kB, reference %.0f kB, ratio %.2f\n", e,
-                f, e / f);
+        f, e / f);
     return 0;
 }

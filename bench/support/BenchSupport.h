@@ -42,12 +42,12 @@ class QuietTray : public gw::TrayImage
 {
 public:
     gw::TrayList iconList() const override { return gw::TrayList::Globe; }
-    void setIconList(gw::TrayList) override {}
+    void setIconList(gw::TrayList) override { }
     int imageCount() const override { return 26; }
     int frameIndex() const override { return 0; }
-    void setFrameIndex(int) override {}
+    void setFrameIndex(int) override { }
     bool animate() const override { return false; }
-    void setAnimate(bool) override {}
+    void setAnimate(bool) override { }
 };
 
 } // namespace gwbench

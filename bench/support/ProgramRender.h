@@ -59,12 +59,12 @@ inline Cpu cpuOf(qint64 pid)
 struct RenderRound
 {
     bool ok = false;
-    double viaProgramMs = 0;  // from "--render-now" to the picture shown
+    double viaProgramMs = 0; // from "--render-now" to the picture shown
     double fromXplanetMs = 0; // from its xplanet appearing to the picture shown
-    double programCpuMs = 0;  // the program's own CPU meanwhile (its threads, not xplanet)
-    double xplanetCpuMs = 0;  // its xplanet's CPU
-    QStringList xplanet;      // the command, program first
-    QString folder;           // its working folder
+    double programCpuMs = 0; // the program's own CPU meanwhile (its threads, not xplanet)
+    double xplanetCpuMs = 0; // its xplanet's CPU
+    QStringList xplanet; // the command, program first
+    QString folder; // its working folder
 };
 
 // One render of the running program `running` (a copy in `copy`) on `display` and `bus`.
@@ -74,7 +74,7 @@ struct RenderRound
 // xplanet's end or of the picture shown, whichever came later. A request that the program did
 // not take (it starts no render while one runs) is repeated once after 10 s, timed anew.
 inline RenderRound renderThroughProgram(const ShippedProgram& copy, QProcess& running, const QString& display,
-                                        const QString& bus, const std::function<bool()>& shown = {})
+    const QString& bus, const std::function<bool()>& shown = {})
 {
     RenderRound r;
     const qint64 pid = running.processId();
@@ -87,7 +87,7 @@ inline RenderRound renderThroughProgram(const ShippedProgram& copy, QProcess& ru
     for (int attempt = 0; attempt < 2 && child.isEmpty(); ++attempt) {
         t.start();
         QProcess ask;
-        copy.start(ask, display, bus, {QStringLiteral("--render-now")});
+        copy.start(ask, display, bus, { QStringLiteral("--render-now") });
         const QDeadlineTimer appear(10000);
         while ((child = childXplanet(pid)).isEmpty() && !appear.hasExpired() && running.state() == QProcess::Running)
             QThread::usleep(500);
@@ -101,7 +101,7 @@ inline RenderRound renderThroughProgram(const ShippedProgram& copy, QProcess& ru
         r.xplanet = QString::fromLocal8Bit(cmdline.readAll()).split(QChar(0), Qt::SkipEmptyParts);
     r.folder = QFileInfo(QStringLiteral("/proc/") + child + QStringLiteral("/cwd")).symLinkTarget();
 
-    QStringList seen{child};
+    QStringList seen { child };
     QString current = child;
     qint64 lastEnd = 0;
     qint64 shownAt = -1;
@@ -143,8 +143,8 @@ inline RenderRound renderThroughProgram(const ShippedProgram& copy, QProcess& ru
 
 // The round's xplanet command alone, its -output (if any) redirected to `output`, `times` times
 // over (once per monitor); milliseconds.
-inline double xplanetAlone(const RenderRound& round, const QString& output, const QProcessEnvironment& env,
-                           int times = 1)
+inline double xplanetAlone(
+    const RenderRound& round, const QString& output, const QProcessEnvironment& env, int times = 1)
 {
     QStringList args = round.xplanet;
     const qsizetype out = args.indexOf(QStringLiteral("-output"));

@@ -20,10 +20,10 @@ class ShippedProgram
 public:
     explicit ShippedProgram(const QString& built)
     {
-        for (const char* sub : {"bin", "home/.config", "home/.cache", "runtime", "tmp"})
+        for (const char* sub : { "bin", "home/.config", "home/.cache", "runtime", "tmp" })
             QDir().mkpath(m_dir.filePath(QString::fromLatin1(sub)));
-        QFile::setPermissions(m_dir.filePath(QStringLiteral("runtime")),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(
+            m_dir.filePath(QStringLiteral("runtime")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         m_copied = QFile::copy(built, exe());
     }
 
@@ -36,8 +36,8 @@ public:
     QProcessEnvironment environment(const QString& display, const QString& bus) const
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "all_proxy", "ALL_PROXY",
-                                 "no_proxy", "NO_PROXY", "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS"})
+        for (const char* name : { "http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "all_proxy", "ALL_PROXY",
+                 "no_proxy", "NO_PROXY", "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS" })
             env.remove(QString::fromLatin1(name));
         env.insert(QStringLiteral("DISPLAY"), display);
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
@@ -55,7 +55,7 @@ public:
 
     // Starts the copy (or `program` in the same surroundings, for the reference).
     void start(QProcess& p, const QString& display, const QString& bus, const QStringList& arguments = {},
-               const QString& program = {}) const
+        const QString& program = {}) const
     {
         p.setProcessEnvironment(environment(display, bus));
         p.setWorkingDirectory(m_dir.path());
@@ -81,8 +81,9 @@ public:
         const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
         if (daemon.isEmpty())
             return false;
-        m_process.start(daemon, {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1"),
-                                 QStringLiteral("--address=unix:path=") + m_dir.filePath(QStringLiteral("bus"))});
+        m_process.start(daemon,
+            { QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1"),
+                QStringLiteral("--address=unix:path=") + m_dir.filePath(QStringLiteral("bus")) });
         if (!m_process.waitForStarted(5000))
             return false;
         QByteArray out;
@@ -122,7 +123,7 @@ inline void stop(QProcess& p)
 
 struct Usage
 {
-    double cpuSeconds = 0;       // user and system time of all threads, ended ones included
+    double cpuSeconds = 0; // user and system time of all threads, ended ones included
     long long voluntarySwitches = 0; // of the threads that live now
     int threads = 0;
 };

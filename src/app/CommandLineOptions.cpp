@@ -9,19 +9,19 @@ namespace gw {
 
 namespace {
 
-// What the toolkit itself reads from the command line (the session manager restarts the
-// program with -session); accepted here so they reach it, and kept out of the help.
-QList<QCommandLineOption> toolkitOptions()
-{
-    QList<QCommandLineOption> options;
-    for (const char* name : {"platform", "platformtheme", "display", "style", "stylesheet", "session", "qwindowgeometry",
-                             "qwindowtitle", "qwindowicon"}) {
-        QCommandLineOption o(QString::fromLatin1(name), QString(), QStringLiteral("value"));
-        o.setFlags(QCommandLineOption::HiddenFromHelp);
-        options << o;
+    // What the toolkit itself reads from the command line (the session manager restarts the
+    // program with -session); accepted here so they reach it, and kept out of the help.
+    QList<QCommandLineOption> toolkitOptions()
+    {
+        QList<QCommandLineOption> options;
+        for (const char* name : { "platform", "platformtheme", "display", "style", "stylesheet", "session",
+                 "qwindowgeometry", "qwindowtitle", "qwindowicon" }) {
+            QCommandLineOption o(QString::fromLatin1(name), QString(), QStringLiteral("value"));
+            o.setFlags(QCommandLineOption::HiddenFromHelp);
+            options << o;
+        }
+        return options;
     }
-    return options;
-}
 
 } // namespace
 
@@ -40,19 +40,19 @@ CommandLine CommandLine::read(const QStringList& arguments)
     parser.setApplicationDescription(
         QStringLiteral("Keeps a fresh view of the Earth on the desktop: runs xplanet on a timer and keeps its cloud "
                        "map, earthquake markers and satellite elements current."));
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
-                                  QStringLiteral("Print these options and exit."));
+    const QCommandLineOption help(
+        { QStringLiteral("h"), QStringLiteral("help") }, QStringLiteral("Print these options and exit."));
     const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Print the version and exit."));
     const QCommandLineOption settings(QStringLiteral("settings"),
         QStringLiteral("Keep the settings in <file> instead of the default settings file."), QStringLiteral("file"));
     const QCommandLineOption renderNow(QStringLiteral("render-now"),
         QStringLiteral("Ask the running Globewall to render now; when none runs, start and render."));
     const QCommandLineOption show(QStringLiteral("show"), QStringLiteral("Show the window of the running Globewall."));
-    parser.addOptions({help, version, settings, renderNow, show});
+    parser.addOptions({ help, version, settings, renderNow, show });
     parser.addOptions(toolkitOptions());
 
     CommandLine cl;
-    if (!parser.parse(arguments.isEmpty() ? QStringList{QStringLiteral("Globewall")} : arguments)) {
+    if (!parser.parse(arguments.isEmpty() ? QStringList { QStringLiteral("Globewall") } : arguments)) {
         cl.endsNow = true;
         cl.exitCode = 2;
         cl.text = QStringLiteral("Globewall: ") + parser.errorText() + QStringLiteral("\nTry 'Globewall --help'.\n");
@@ -62,7 +62,7 @@ CommandLine CommandLine::read(const QStringList& arguments)
         cl.endsNow = true;
         cl.exitCode = 2;
         cl.text = QStringLiteral("Globewall: unexpected argument '") + parser.positionalArguments().constFirst()
-                  + QStringLiteral("'.\nTry 'Globewall --help'.\n");
+            + QStringLiteral("'.\nTry 'Globewall --help'.\n");
         return cl;
     }
     if (parser.isSet(help)) {

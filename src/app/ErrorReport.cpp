@@ -8,7 +8,7 @@
 namespace gw {
 
 namespace {
-bool g_unattended = false;
+    bool g_unattended = false;
 } // namespace
 
 void ErrorReport::setUnattended(bool on)

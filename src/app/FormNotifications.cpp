@@ -11,32 +11,32 @@ namespace gw {
 
 namespace {
 
-// Calls `line` with each line appended to the memo.
-template <class F> void onAppendedLine(QObject* context, QPlainTextEdit* memo, F line)
-{
-    if (!memo)
-        return;
-    QTextDocument* doc = memo->document();
-    QObject::connect(doc, &QTextDocument::contentsChange, context, [doc, line](int position, int, int added) {
-        // Only text added at the end is a new line; the memo's last line is then complete.
-        if (added <= 0 || position + added < doc->characterCount() - 1)
+    // Calls `line` with each line appended to the memo.
+    template <class F> void onAppendedLine(QObject* context, QPlainTextEdit* memo, F line)
+    {
+        if (!memo)
             return;
-        const QString text = doc->lastBlock().text();
-        if (!text.isEmpty())
-            line(text);
-    });
-}
+        QTextDocument* doc = memo->document();
+        QObject::connect(doc, &QTextDocument::contentsChange, context, [doc, line](int position, int, int added) {
+            // Only text added at the end is a new line; the memo's last line is then complete.
+            if (added <= 0 || position + added < doc->characterCount() - 1)
+                return;
+            const QString text = doc->lastBlock().text();
+            if (!text.isEmpty())
+                line(text);
+        });
+    }
 
 } // namespace
 
 FormNotifications::FormNotifications(TForm1& form, QWidget* updateDialog, QDBusConnection bus)
-    : m_notifier(form.clock(), [&form] { return form.settings().checked(ctl::cbNotifications); },
-                 std::move(bus))
+    : m_notifier(
+        form.clock(), [&form] { return form.settings().checked(ctl::cbNotifications); }, std::move(bus))
 {
     onAppendedLine(this, form.findChild<QPlainTextEdit*>(QStringLiteral("mTransfer")),
-                   [this](const QString& line) { consider(m_watch.transferLogLine(line)); });
+        [this](const QString& line) { consider(m_watch.transferLogLine(line)); });
     onAppendedLine(this, form.findChild<QPlainTextEdit*>(QStringLiteral("mTimeLog")),
-                   [this](const QString& line) { consider(m_watch.timeLogLine(line)); });
+        [this](const QString& line) { consider(m_watch.timeLogLine(line)); });
     watchUpdateDialog(updateDialog);
 }
 
@@ -45,7 +45,7 @@ void FormNotifications::watchUpdateDialog(QWidget* updateDialog)
     if (updateDialog)
         if (auto* status = updateDialog->findChild<QStatusBar*>(QStringLiteral("StatusBar")))
             connect(status, &QStatusBar::messageChanged, this,
-                    [this](const QString& text) { consider(m_watch.updateStatus(text)); });
+                [this](const QString& text) { consider(m_watch.updateStatus(text)); });
 }
 
 void FormNotifications::consider(const std::optional<Notice>& notice)

@@ -20,30 +20,31 @@ namespace gw {
 
 namespace {
 
-const QString RenderNow = QStringLiteral("render-now");
-const QString Show = QStringLiteral("show");
-constexpr qint64 MaxRequestBytes = 256; // a few words; anything longer is not ours
+    const QString RenderNow = QStringLiteral("render-now");
+    const QString Show = QStringLiteral("show");
+    constexpr qint64 MaxRequestBytes = 256; // a few words; anything longer is not ours
 
-bool sendOnce(const QByteArray& path, const QByteArray& data)
-{
-    sockaddr_un address{};
-    if (path.size() >= static_cast<qsizetype>(sizeof(address.sun_path)))
-        return false;
-    address.sun_family = AF_UNIX;
-    std::copy(path.begin(), path.end(), address.sun_path);
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return false;
-    bool sent = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
-    qsizetype done = 0;
-    while (sent && done < data.size()) {
-        const ssize_t n = ::send(fd, data.constData() + done, static_cast<size_t>(data.size() - done), MSG_NOSIGNAL);
-        sent = n > 0;
-        done += n > 0 ? n : 0;
+    bool sendOnce(const QByteArray& path, const QByteArray& data)
+    {
+        sockaddr_un address {};
+        if (path.size() >= static_cast<qsizetype>(sizeof(address.sun_path)))
+            return false;
+        address.sun_family = AF_UNIX;
+        std::copy(path.begin(), path.end(), address.sun_path);
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd < 0)
+            return false;
+        bool sent = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+        qsizetype done = 0;
+        while (sent && done < data.size()) {
+            const ssize_t n
+                = ::send(fd, data.constData() + done, static_cast<size_t>(data.size() - done), MSG_NOSIGNAL);
+            sent = n > 0;
+            done += n > 0 ? n : 0;
+        }
+        ::close(fd);
+        return sent;
     }
-    ::close(fd);
-    return sent;
-}
 
 } // namespace
 

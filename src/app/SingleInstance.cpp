@@ -13,16 +13,16 @@
 namespace gw {
 
 namespace {
-QString runtimeFolder()
-{
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    return !runtime.isEmpty() && QFileInfo(runtime).isDir() ? runtime : QString();
-}
+    QString runtimeFolder()
+    {
+        const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+        return !runtime.isEmpty() && QFileInfo(runtime).isDir() ? runtime : QString();
+    }
 
-QString systemError(int code)
-{
-    return QString::fromLocal8Bit(std::strerror(code));
-}
+    QString systemError(int code)
+    {
+        return QString::fromLocal8Bit(std::strerror(code));
+    }
 } // namespace
 
 SingleInstance::SingleInstance(const QString& lockFile)

@@ -10,8 +10,8 @@ class SingleInstance
 {
 public:
     enum class Result {
-        Held,      // this process holds the lock
-        Running,   // another process holds it
+        Held, // this process holds the lock
+        Running, // another process holds it
         Unguarded, // it cannot be taken at all; error() says why
     };
 

@@ -12,19 +12,19 @@ namespace gw {
 
 namespace {
 
-QDateTime changed(const QString& file)
-{
-    const QFileInfo info(file);
-    return !file.isEmpty() && info.isFile() ? info.lastModified() : QDateTime();
-}
+    QDateTime changed(const QString& file)
+    {
+        const QFileInfo info(file);
+        return !file.isEmpty() && info.isFile() ? info.lastModified() : QDateTime();
+    }
 
-QString when(const QDateTime& t, const QDateTime& now)
-{
-    if (!t.isValid())
-        return QStringLiteral("not yet");
-    const QString time = t.toString(QStringLiteral("hh:mm"));
-    return t.date() == now.date() ? time : t.toString(QStringLiteral("dd.MM.yyyy ")) + time;
-}
+    QString when(const QDateTime& t, const QDateTime& now)
+    {
+        if (!t.isValid())
+            return QStringLiteral("not yet");
+        const QString time = t.toString(QStringLiteral("hh:mm"));
+        return t.date() == now.date() ? time : t.toString(QStringLiteral("dd.MM.yyyy ")) + time;
+    }
 
 } // namespace
 

@@ -14,10 +14,10 @@ struct AppState;
 
 struct StatusFacts
 {
-    bool enabled = true;      // the master switch
+    bool enabled = true; // the master switch
     bool timedRender = false; // "start XPlanet every ... sec"
     TDateTime nextRender = 0;
-    QDateTime cloudUpdated;   // invalid: no file yet
+    QDateTime cloudUpdated; // invalid: no file yet
     QDateTime quakesUpdated;
 };
 

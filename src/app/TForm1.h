@@ -8,8 +8,8 @@
 #include "settings/SettingsFile.h"
 #include "shared/AppState.h"
 #include "shared/Clock.h"
-#include "shared/ui/QtDialogs.h"
 #include "shared/LogSink.h"
+#include "shared/ui/QtDialogs.h"
 
 #include <QMainWindow>
 

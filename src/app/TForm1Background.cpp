@@ -21,9 +21,9 @@ gw::MonitorList screensInDevicePixels()
     for (const QScreen* screen : QGuiApplication::screens()) {
         const QRect g = screen->geometry();
         const qreal ratio = screen->devicePixelRatio();
-        monitors.push_back({screen->name(),
-                            QRect(qRound(g.x() * ratio), qRound(g.y() * ratio), qRound(g.width() * ratio),
-                                  qRound(g.height() * ratio))});
+        monitors.push_back({ screen->name(),
+            QRect(
+                qRound(g.x() * ratio), qRound(g.y() * ratio), qRound(g.width() * ratio), qRound(g.height() * ratio)) });
     }
     return monitors;
 }
@@ -34,8 +34,8 @@ void TForm1::wireBackground()
 {
     gw::RenderControl* r = m_render.get();
     m_ui->ddbDesktopBackground->addItems(gw::desktopChoices());
-    m_ui->lbDesktopFound->setText(QStringLiteral("automatic (") + gw::desktopCaption(r->detectedDesktop())
-                                  + QLatin1Char(')'));
+    m_ui->lbDesktopFound->setText(
+        QStringLiteral("automatic (") + gw::desktopCaption(r->detectedDesktop()) + QLatin1Char(')'));
     r->setMonitorSource(screensInDevicePixels);
 
     connect(r, &gw::RenderControl::backgroundShown, this, [this](const QString& summary) {

@@ -33,8 +33,10 @@ void TForm1::wireConfig()
     gw::ConfigEditor* editor = m_configEditor.get();
     // The settings load fills these controls too; their change handlers must not write then.
     editor->setSettingsLoadingProbe([this] { return m_settingsFile->ConfigLoading(); });
-    m_markerSatelliteFiles = std::make_unique<gw::MarkerSatelliteFiles>(*m_settings, *m_dialogs, *editor,
-        [this](const QString& file, const QString& extension) { m_desktopUtility->StartFileWithExtension(file, extension); });
+    m_markerSatelliteFiles = std::make_unique<gw::MarkerSatelliteFiles>(
+        *m_settings, *m_dialogs, *editor, [this](const QString& file, const QString& extension) {
+            m_desktopUtility->StartFileWithExtension(file, extension);
+        });
     gw::MarkerSatelliteFiles* lists = m_markerSatelliteFiles.get();
 
     m_hooks.getConfigs = [editor] { editor->getConfigs(); };

@@ -12,8 +12,8 @@
 
 void TForm1::wireDesktop()
 {
-    m_desktopUtility
-        = m_options.launcher ? std::make_unique<gw::DesktopUtility>(*m_options.launcher) : std::make_unique<gw::DesktopUtility>();
+    m_desktopUtility = m_options.launcher ? std::make_unique<gw::DesktopUtility>(*m_options.launcher)
+                                          : std::make_unique<gw::DesktopUtility>();
     m_desktopUtility->setObjectName(QStringLiteral("ZavAduva1"));
     on(m_ui->lbWWW, &gw::LinkLabel::clicked, [this] { lbWWWClick(); });
     on(m_ui->lbEMail, &gw::LinkLabel::clicked, [this] { lbEMailClick(); });
@@ -38,7 +38,8 @@ void TForm1::wireDesktop()
     const QString drawnByDesktop = QStringLiteral("Linux desktops draw icon captions themselves");
     auto captionControl = [&](auto* control) {
         const QString hint = control->toolTip();
-        control->setToolTip(hint.isEmpty() ? drawnByDesktop : hint + QStringLiteral(" (") + drawnByDesktop + QLatin1Char(')'));
+        control->setToolTip(
+            hint.isEmpty() ? drawnByDesktop : hint + QStringLiteral(" (") + drawnByDesktop + QLatin1Char(')'));
         control->setEnabled(false);
     };
     captionControl(m_ui->btnMakeBGTransparent);

@@ -6,8 +6,8 @@
 #include "app/TransferLog.h"
 #include "app/WidgetSettings.h"
 #include "app/WindowTransferDisplay.h"
-#include "desktop/TrayIcon.h"
 #include "desktop/DesktopUtility.h"
+#include "desktop/TrayIcon.h"
 #include "downloads/CloudSources.h"
 #include "downloads/DownloadEngine.h"
 #include "downloads/DownloadJobs.h"
@@ -25,8 +25,8 @@ void TForm1::wireDownloads()
         m_progressBar, [this](const QString& text) { setStatusText(text); });
     // The records go to whichever settings file is current at the moment of each download.
     m_downloadRecords = std::make_unique<gw::DownloadRecords>([this] { return m_settingsFile->ConfigFileName(); });
-    m_downloadEngine = std::make_unique<gw::DownloadEngine>(*m_settings, m_state, *m_transferLog, *m_dialogs,
-        *m_clock, *m_downloadRecords);
+    m_downloadEngine = std::make_unique<gw::DownloadEngine>(
+        *m_settings, m_state, *m_transferLog, *m_dialogs, *m_clock, *m_downloadRecords);
     gw::DownloadEngine* engine = m_downloadEngine.get();
     gw::showTransfers(*engine, *m_trayIcon, *m_transferDisplay, *m_settings);
     m_hooks.closeHttp = [engine] { engine->abort(); };

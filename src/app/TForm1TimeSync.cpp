@@ -5,8 +5,8 @@
 #include "app/WidgetSettings.h"
 #include "desktop/DesktopUtility.h"
 #include "timesync/SystemClockSetter.h"
-#include "timesync/ui/TimeServerEditor.h"
 #include "timesync/TimeSync.h"
+#include "timesync/ui/TimeServerEditor.h"
 
 #include "ui_TForm1.h"
 
@@ -55,9 +55,8 @@ void TForm1::wireTimeSync()
     widgets.lbTimeServer = m_ui->lbTimeServer;
     widgets.PageControl = m_ui->PageControl;
     widgets.pmTimeServer = m_pmTimeServer;
-    m_timeServerEditor = std::make_unique<gw::TimeServerEditor>(widgets, [this](const QString& url) {
-        run([this, &url] { m_desktopUtility->openUrl(url); });
-    });
+    m_timeServerEditor = std::make_unique<gw::TimeServerEditor>(
+        widgets, [this](const QString& url) { run([this, &url] { m_desktopUtility->openUrl(url); }); });
     gw::TimeServerEditor* editor = m_timeServerEditor.get();
     m_hooks.resetTimeServerEditing = [editor] { editor->resetEditing(); };
 }

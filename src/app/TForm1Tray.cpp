@@ -3,8 +3,8 @@
 #include "app/TForm1.h"
 
 #include "app/WidgetSettings.h"
-#include "desktop/TrayIcon.h"
 #include "desktop/TrayHandlers.h"
+#include "desktop/TrayIcon.h"
 
 #include "ui_TForm1.h"
 

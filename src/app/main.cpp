@@ -3,15 +3,15 @@
 #include "app/CommandLineOptions.h"
 #include "app/FormNotifications.h"
 #include "app/GlobewallApplication.h"
+#include "app/MessageWindow.h"
 #include "app/RunningInstance.h"
 #include "app/ShutdownSignals.h"
 #include "app/SingleInstance.h"
 #include "app/TForm1.h"
-#include "app/MessageWindow.h"
 #include "desktop/DesktopUtility.h"
 #include "renderer/ui/ProjectionPictures.h"
-#include "update/ui/UpdateDialog.h"
 #include "shared/Paths.h"
+#include "update/ui/UpdateDialog.h"
 
 #include <QSessionManager>
 
@@ -65,7 +65,8 @@ int main(int argc, char** argv)
     gw::FormNotifications notifications(form1, nullptr);
     std::unique_ptr<gw::UpdateDialog> formCheckForUpdate;
     form1.setUpdateDialogSource([&] {
-        formCheckForUpdate = std::make_unique<gw::UpdateDialog>(form1.settings(), form1.dialogs(), form1.clock(), &form1);
+        formCheckForUpdate
+            = std::make_unique<gw::UpdateDialog>(form1.settings(), form1.dialogs(), form1.clock(), &form1);
         formCheckForUpdate->setFileVersion(form1.desktopUtility().FileVersion());
         formCheckForUpdate->setErrorHandler([&app](const QString& text) { app.errorReport().show(text); });
         notifications.watchUpdateDialog(formCheckForUpdate.get());
@@ -79,11 +80,12 @@ int main(int argc, char** argv)
     // Asked while the window was being made: done once the event loop runs, as quitting
     // before it would be forgotten.
     if (shutdownAsked)
-        QMetaObject::invokeMethod(&form1, [&form1] { form1.shutDown(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &form1, [&form1] { form1.shutDown(); }, Qt::QueuedConnection);
     // At the end of the desktop session the settings are saved; the session then ends the
     // process (SIGTERM, which closes the window the normal way) or quits the application.
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &form1,
-        [&form1](QSessionManager&) { form1.saveUnattended(); });
+    QObject::connect(
+        &app, &QGuiApplication::commitDataRequest, &form1, [&form1](QSessionManager&) { form1.saveUnattended(); });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &form1, [&form1] {
         if (!form1.isClosed())
             form1.shutDown();

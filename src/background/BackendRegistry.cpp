@@ -12,12 +12,17 @@ std::unique_ptr<DesktopBackend> makeBackend(DesktopKind kind)
         Factory make;
     };
     static const Row rows[] = {
-        {DesktopKind::RootWindow, backends::rootWindow}, {DesktopKind::Gnome, backends::gnome},
-        {DesktopKind::Plasma, backends::plasma},         {DesktopKind::Xfce, backends::xfce},
-        {DesktopKind::Cinnamon, backends::cinnamon},     {DesktopKind::Mate, backends::mate},
-        {DesktopKind::Lxqt, backends::lxqt},             {DesktopKind::Sway, backends::sway},
-        {DesktopKind::Hyprland, backends::hyprland},     {DesktopKind::Portal, backends::portal},
-        {DesktopKind::Command, backends::command},
+        { DesktopKind::RootWindow, backends::rootWindow },
+        { DesktopKind::Gnome, backends::gnome },
+        { DesktopKind::Plasma, backends::plasma },
+        { DesktopKind::Xfce, backends::xfce },
+        { DesktopKind::Cinnamon, backends::cinnamon },
+        { DesktopKind::Mate, backends::mate },
+        { DesktopKind::Lxqt, backends::lxqt },
+        { DesktopKind::Sway, backends::sway },
+        { DesktopKind::Hyprland, backends::hyprland },
+        { DesktopKind::Portal, backends::portal },
+        { DesktopKind::Command, backends::command },
     };
     for (const Row& row : rows)
         if (row.kind == kind)
@@ -37,22 +42,22 @@ QVector<Picture> plannedPictures(PictureLayout layout, const MonitorList& monito
 {
     const QString whole = QStringLiteral("desktop");
     if (monitors.isEmpty())
-        return {{whole, QRect(0, 0, 1920, 1080), {}}};
+        return { { whole, QRect(0, 0, 1920, 1080), {} } };
     switch (layout) {
     case PictureLayout::Spanned:
-        return {{whole, desktopRect(monitors), {}}};
+        return { { whole, desktopRect(monitors), {} } };
     case PictureLayout::OnePicture:
-        return {{monitors.first().name, monitors.first().geometry, {}}};
+        return { { monitors.first().name, monitors.first().geometry, {} } };
     case PictureLayout::RootWindow:
         if (monitors.size() == 1)
-            return {{monitors.first().name, monitors.first().geometry, {}}};
+            return { { monitors.first().name, monitors.first().geometry, {} } };
         [[fallthrough]];
     case PictureLayout::PerMonitor:
         break;
     }
     QVector<Picture> pictures;
     for (const Monitor& m : monitors)
-        pictures.push_back({m.name, m.geometry, {}});
+        pictures.push_back({ m.name, m.geometry, {} });
     return pictures;
 }
 

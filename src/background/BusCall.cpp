@@ -7,7 +7,7 @@
 namespace gw {
 
 QDBusMessage callSessionBus(const QString& service, const QString& path, const QString& interface,
-                            const QString& method, const QVariantList& arguments, int timeoutMs, QString* error)
+    const QString& method, const QVariantList& arguments, int timeoutMs, QString* error)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
@@ -22,9 +22,9 @@ QDBusMessage callSessionBus(const QString& service, const QString& path, const Q
         if (name == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown"))
             *error = service + QStringLiteral(" is not running on the session bus");
         else if (name == QLatin1String("org.freedesktop.DBus.Error.NoReply")
-                 || name == QLatin1String("org.freedesktop.DBus.Error.Timeout"))
+            || name == QLatin1String("org.freedesktop.DBus.Error.Timeout"))
             *error = service + QStringLiteral(" did not answer within ") + QString::number(timeoutMs / 1000.0)
-                     + QStringLiteral(" s");
+                + QStringLiteral(" s");
         else
             *error = service + QStringLiteral(" refused ") + method + QStringLiteral(": ") + reply.errorMessage();
     }

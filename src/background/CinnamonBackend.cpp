@@ -8,23 +8,27 @@ namespace gw::backends {
 
 namespace {
 
-class CinnamonBackend : public DesktopBackend
-{
-public:
-    PictureLayout layout() const override { return PictureLayout::Spanned; }
-    QString apply(const ApplyRequest& request) override
+    class CinnamonBackend : public DesktopBackend
     {
-        const QString uri = gvariantString(QUrl::fromLocalFile(request.pictures.first().file).toString(QUrl::FullyEncoded));
-        return writeGSettings({QStringLiteral("org.cinnamon.desktop.background"),
-                               {{QStringLiteral("picture-options"), spanOption(request.monitors)},
-                                {QStringLiteral("picture-uri"), uri}},
-                               QStringLiteral("picture-uri")},
-                              request.timeoutMs);
-    }
-};
+    public:
+        PictureLayout layout() const override { return PictureLayout::Spanned; }
+        QString apply(const ApplyRequest& request) override
+        {
+            const QString uri
+                = gvariantString(QUrl::fromLocalFile(request.pictures.first().file).toString(QUrl::FullyEncoded));
+            return writeGSettings({ QStringLiteral("org.cinnamon.desktop.background"),
+                                      { { QStringLiteral("picture-options"), spanOption(request.monitors) },
+                                          { QStringLiteral("picture-uri"), uri } },
+                                      QStringLiteral("picture-uri") },
+                request.timeoutMs);
+        }
+    };
 
 } // namespace
 
-std::unique_ptr<DesktopBackend> cinnamon() { return std::make_unique<CinnamonBackend>(); }
+std::unique_ptr<DesktopBackend> cinnamon()
+{
+    return std::make_unique<CinnamonBackend>();
+}
 
 } // namespace gw::backends

@@ -7,32 +7,35 @@ namespace gw::backends {
 
 namespace {
 
-class CommandBackend : public DesktopBackend
-{
-public:
-    PictureLayout layout() const override { return PictureLayout::PerMonitor; }
-    QString apply(const ApplyRequest& request) override
+    class CommandBackend : public DesktopBackend
     {
-        if (request.command.isEmpty())
-            return QStringLiteral("no command given");
-        for (const Picture& p : request.pictures) {
-            QStringList arguments = request.command.mid(1);
-            for (QString& a : arguments) {
-                if (a == QLatin1String("{file}"))
-                    a = p.file;
-                else if (a == QLatin1String("{monitor}"))
-                    a = p.monitor;
+    public:
+        PictureLayout layout() const override { return PictureLayout::PerMonitor; }
+        QString apply(const ApplyRequest& request) override
+        {
+            if (request.command.isEmpty())
+                return QStringLiteral("no command given");
+            for (const Picture& p : request.pictures) {
+                QStringList arguments = request.command.mid(1);
+                for (QString& a : arguments) {
+                    if (a == QLatin1String("{file}"))
+                        a = p.file;
+                    else if (a == QLatin1String("{monitor}"))
+                        a = p.monitor;
+                }
+                const QString error = runTool(request.command.first(), arguments, request.timeoutMs).error;
+                if (!error.isEmpty())
+                    return error;
             }
-            const QString error = runTool(request.command.first(), arguments, request.timeoutMs).error;
-            if (!error.isEmpty())
-                return error;
+            return {};
         }
-        return {};
-    }
-};
+    };
 
 } // namespace
 
-std::unique_ptr<DesktopBackend> command() { return std::make_unique<CommandBackend>(); }
+std::unique_ptr<DesktopBackend> command()
+{
+    return std::make_unique<CommandBackend>();
+}
 
 } // namespace gw::backends

@@ -15,7 +15,7 @@ namespace gw {
 // How many pictures a desktop takes and of what size.
 enum class PictureLayout {
     PerMonitor, // one picture per monitor, each of its monitor's size
-    Spanned,    // one picture of the whole desktop's size, shown across all monitors
+    Spanned, // one picture of the whole desktop's size, shown across all monitors
     OnePicture, // one picture of the first monitor's size, shown on each
     RootWindow, // the renderer paints the root window itself; with several monitors it
                 // renders one picture per monitor and they are composed into the root pixmap
@@ -24,8 +24,8 @@ enum class PictureLayout {
 struct Picture
 {
     QString monitor; // the monitor's name; "desktop" for a spanned picture
-    QRect geometry;  // where it lies on the desktop, in device pixels
-    QString file;    // empty when the renderer painted the root window itself
+    QRect geometry; // where it lies on the desktop, in device pixels
+    QString file; // empty when the renderer painted the root window itself
 };
 
 struct ApplyRequest

@@ -7,36 +7,44 @@ namespace gw {
 SessionEnvironment SessionEnvironment::fromProcess()
 {
     const auto get = [](const char* name) { return qEnvironmentVariable(name); };
-    return {get("XDG_CURRENT_DESKTOP"), get("XDG_SESSION_TYPE"), get("WAYLAND_DISPLAY"), get("SWAYSOCK"),
-            get("HYPRLAND_INSTANCE_SIGNATURE")};
+    return { get("XDG_CURRENT_DESKTOP"), get("XDG_SESSION_TYPE"), get("WAYLAND_DISPLAY"), get("SWAYSOCK"),
+        get("HYPRLAND_INSTANCE_SIGNATURE") };
 }
 
 namespace {
 
-bool knownDesktop(const QString& name, DesktopKind* kind)
-{
-    struct Name
+    bool knownDesktop(const QString& name, DesktopKind* kind)
     {
-        const char* token;
-        DesktopKind kind;
-    };
-    // Budgie, Unity and GNOME Flashback keep GNOME's background settings.
-    static const Name names[] = {
-        {"gnome", DesktopKind::Gnome},       {"budgie", DesktopKind::Gnome},      {"unity", DesktopKind::Gnome},
-        {"gnome-flashback", DesktopKind::Gnome}, {"kde", DesktopKind::Plasma},   {"plasma", DesktopKind::Plasma},
-        {"xfce", DesktopKind::Xfce},         {"x-cinnamon", DesktopKind::Cinnamon}, {"cinnamon", DesktopKind::Cinnamon},
-        {"mate", DesktopKind::Mate},         {"lxqt", DesktopKind::Lxqt},         {"sway", DesktopKind::Sway},
-        {"hyprland", DesktopKind::Hyprland},
-    };
-    const QString token = name.trimmed().toLower();
-    for (const Name& n : names) {
-        if (token == QLatin1String(n.token)) {
-            *kind = n.kind;
-            return true;
+        struct Name
+        {
+            const char* token;
+            DesktopKind kind;
+        };
+        // Budgie, Unity and GNOME Flashback keep GNOME's background settings.
+        static const Name names[] = {
+            { "gnome", DesktopKind::Gnome },
+            { "budgie", DesktopKind::Gnome },
+            { "unity", DesktopKind::Gnome },
+            { "gnome-flashback", DesktopKind::Gnome },
+            { "kde", DesktopKind::Plasma },
+            { "plasma", DesktopKind::Plasma },
+            { "xfce", DesktopKind::Xfce },
+            { "x-cinnamon", DesktopKind::Cinnamon },
+            { "cinnamon", DesktopKind::Cinnamon },
+            { "mate", DesktopKind::Mate },
+            { "lxqt", DesktopKind::Lxqt },
+            { "sway", DesktopKind::Sway },
+            { "hyprland", DesktopKind::Hyprland },
+        };
+        const QString token = name.trimmed().toLower();
+        for (const Name& n : names) {
+            if (token == QLatin1String(n.token)) {
+                *kind = n.kind;
+                return true;
+            }
         }
+        return false;
     }
-    return false;
-}
 
 } // namespace
 
@@ -53,7 +61,7 @@ DesktopKind detectDesktop(const SessionEnvironment& env)
     if (!env.swaySocket.isEmpty())
         return DesktopKind::Sway;
     const bool wayland = env.sessionType.compare(QLatin1String("wayland"), Qt::CaseInsensitive) == 0
-                         || (env.sessionType.isEmpty() && !env.waylandDisplay.isEmpty());
+        || (env.sessionType.isEmpty() && !env.waylandDisplay.isEmpty());
     return wayland ? DesktopKind::Portal : DesktopKind::RootWindow;
 }
 

@@ -9,10 +9,10 @@ namespace gw {
 
 struct SessionEnvironment
 {
-    QString currentDesktop;    // XDG_CURRENT_DESKTOP, a colon-separated list
-    QString sessionType;       // XDG_SESSION_TYPE
-    QString waylandDisplay;    // WAYLAND_DISPLAY
-    QString swaySocket;        // SWAYSOCK
+    QString currentDesktop; // XDG_CURRENT_DESKTOP, a colon-separated list
+    QString sessionType; // XDG_SESSION_TYPE
+    QString waylandDisplay; // WAYLAND_DISPLAY
+    QString swaySocket; // SWAYSOCK
     QString hyprlandSignature; // HYPRLAND_INSTANCE_SIGNATURE
 
     static SessionEnvironment fromProcess();

@@ -5,15 +5,17 @@ namespace gw {
 const QStringList& desktopChoices()
 {
     // Indexed by DesktopKind.
-    static const QStringList captions = {
-        QStringLiteral("automatic"), QStringLiteral("X root window"), QStringLiteral("GNOME"),
-        QStringLiteral("KDE Plasma"), QStringLiteral("Xfce"), QStringLiteral("Cinnamon"), QStringLiteral("MATE"),
-        QStringLiteral("LXQt"), QStringLiteral("sway"), QStringLiteral("Hyprland"), QStringLiteral("desktop portal"),
-        QStringLiteral("command")};
+    static const QStringList captions = { QStringLiteral("automatic"), QStringLiteral("X root window"),
+        QStringLiteral("GNOME"), QStringLiteral("KDE Plasma"), QStringLiteral("Xfce"), QStringLiteral("Cinnamon"),
+        QStringLiteral("MATE"), QStringLiteral("LXQt"), QStringLiteral("sway"), QStringLiteral("Hyprland"),
+        QStringLiteral("desktop portal"), QStringLiteral("command") };
     return captions;
 }
 
-QString desktopCaption(DesktopKind kind) { return desktopChoices().at(static_cast<int>(kind)); }
+QString desktopCaption(DesktopKind kind)
+{
+    return desktopChoices().at(static_cast<int>(kind));
+}
 
 bool desktopFromCaption(const QString& caption, DesktopKind* kind)
 {

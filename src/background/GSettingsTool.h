@@ -19,7 +19,7 @@ struct GSettingsWrite
 {
     QString schema;
     QVector<QPair<QString, QString>> keys; // key, GVariant text; a key the schema lacks is skipped
-    QString checkKey;                      // read back afterwards: must equal its written value
+    QString checkKey; // read back afterwards: must equal its written value
 };
 
 // Empty on success, else the reason.

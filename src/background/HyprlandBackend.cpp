@@ -7,29 +7,32 @@ namespace gw::backends {
 
 namespace {
 
-class HyprlandBackend : public DesktopBackend
-{
-public:
-    PictureLayout layout() const override { return PictureLayout::PerMonitor; }
-    QString apply(const ApplyRequest& request) override
+    class HyprlandBackend : public DesktopBackend
     {
-        const QString tool = QStringLiteral("hyprctl");
-        const QString paper = QStringLiteral("hyprpaper");
-        for (const Picture& p : request.pictures) {
-            ToolResult r = runTool(tool, {paper, QStringLiteral("preload"), p.file}, request.timeoutMs);
-            if (r.error.isEmpty())
-                r = runTool(tool, {paper, QStringLiteral("wallpaper"), p.monitor + QLatin1Char(',') + p.file},
-                            request.timeoutMs);
-            if (!r.error.isEmpty())
-                return r.error;
+    public:
+        PictureLayout layout() const override { return PictureLayout::PerMonitor; }
+        QString apply(const ApplyRequest& request) override
+        {
+            const QString tool = QStringLiteral("hyprctl");
+            const QString paper = QStringLiteral("hyprpaper");
+            for (const Picture& p : request.pictures) {
+                ToolResult r = runTool(tool, { paper, QStringLiteral("preload"), p.file }, request.timeoutMs);
+                if (r.error.isEmpty())
+                    r = runTool(tool, { paper, QStringLiteral("wallpaper"), p.monitor + QLatin1Char(',') + p.file },
+                        request.timeoutMs);
+                if (!r.error.isEmpty())
+                    return r.error;
+            }
+            runTool(tool, { paper, QStringLiteral("unload"), QStringLiteral("unused") }, request.timeoutMs);
+            return {};
         }
-        runTool(tool, {paper, QStringLiteral("unload"), QStringLiteral("unused")}, request.timeoutMs);
-        return {};
-    }
-};
+    };
 
 } // namespace
 
-std::unique_ptr<DesktopBackend> hyprland() { return std::make_unique<HyprlandBackend>(); }
+std::unique_ptr<DesktopBackend> hyprland()
+{
+    return std::make_unique<HyprlandBackend>();
+}
 
 } // namespace gw::backends

@@ -7,22 +7,25 @@ namespace gw::backends {
 
 namespace {
 
-class LxqtBackend : public DesktopBackend
-{
-public:
-    PictureLayout layout() const override { return PictureLayout::OnePicture; }
-    QString apply(const ApplyRequest& request) override
+    class LxqtBackend : public DesktopBackend
     {
-        return runTool(QStringLiteral("pcmanfm-qt"),
-                       {QStringLiteral("--set-wallpaper=") + request.pictures.first().file,
-                        QStringLiteral("--wallpaper-mode=zoom")},
-                       request.timeoutMs)
-            .error;
-    }
-};
+    public:
+        PictureLayout layout() const override { return PictureLayout::OnePicture; }
+        QString apply(const ApplyRequest& request) override
+        {
+            return runTool(QStringLiteral("pcmanfm-qt"),
+                { QStringLiteral("--set-wallpaper=") + request.pictures.first().file,
+                    QStringLiteral("--wallpaper-mode=zoom") },
+                request.timeoutMs)
+                .error;
+        }
+    };
 
 } // namespace
 
-std::unique_ptr<DesktopBackend> lxqt() { return std::make_unique<LxqtBackend>(); }
+std::unique_ptr<DesktopBackend> lxqt()
+{
+    return std::make_unique<LxqtBackend>();
+}
 
 } // namespace gw::backends

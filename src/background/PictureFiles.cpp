@@ -10,21 +10,22 @@ namespace gw {
 
 namespace {
 
-// Names are "globe_<monitor>_<stamp>.png"; the monitor part never holds "_", so a monitor's
-// pictures are told apart from another's whose name begins the same.
-QString safeMonitor(const QString& monitor)
-{
-    QString safe;
-    for (const QChar c : monitor)
-        safe += (c.isLetterOrNumber() && c.unicode() < 128) || c == QLatin1Char('-') || c == QLatin1Char('.')
-                    ? c
-                    : QLatin1Char('-');
-    return safe.isEmpty() ? QStringLiteral("-") : safe;
-}
+    // Names are "globe_<monitor>_<stamp>.png"; the monitor part never holds "_", so a monitor's
+    // pictures are told apart from another's whose name begins the same.
+    QString safeMonitor(const QString& monitor)
+    {
+        QString safe;
+        for (const QChar c : monitor)
+            safe += (c.isLetterOrNumber() && c.unicode() < 128) || c == QLatin1Char('-') || c == QLatin1Char('.')
+                ? c
+                : QLatin1Char('-');
+        return safe.isEmpty() ? QStringLiteral("-") : safe;
+    }
 
 } // namespace
 
-PictureFiles::PictureFiles(QString folder) : m_folder(std::move(folder))
+PictureFiles::PictureFiles(QString folder)
+    : m_folder(std::move(folder))
 {
     if (!m_folder.endsWith(QLatin1Char('/')))
         m_folder += QLatin1Char('/');
@@ -58,8 +59,8 @@ QString PictureFiles::newFile(const QString& monitor)
     const QString stamp = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
     QString name;
     do {
-        name = m_folder + QStringLiteral("globe_") + safeMonitor(monitor) + QLatin1Char('_') + stamp
-               + QLatin1Char('-') + QString::number(++m_counter) + QStringLiteral(".png");
+        name = m_folder + QStringLiteral("globe_") + safeMonitor(monitor) + QLatin1Char('_') + stamp + QLatin1Char('-')
+            + QString::number(++m_counter) + QStringLiteral(".png");
     } while (QFileInfo::exists(name));
     return name;
 }
@@ -71,7 +72,7 @@ void PictureFiles::keepOnly(const QVector<Picture>& shown) const
         if (p.file.isEmpty())
             continue;
         const QString prefix = QStringLiteral("globe_") + safeMonitor(p.monitor) + QLatin1Char('_');
-        for (const QString& name : dir.entryList({prefix + QStringLiteral("*.png")}, QDir::Files)) {
+        for (const QString& name : dir.entryList({ prefix + QStringLiteral("*.png") }, QDir::Files)) {
             const QString path = dir.filePath(name);
             if (QFileInfo(path) != QFileInfo(p.file))
                 QFile::remove(path);

@@ -10,12 +10,12 @@ namespace gw {
 
 namespace {
 
-int paeth(int a, int b, int c)
-{
-    const int p = a + b - c;
-    const int pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
-    return pa <= pb && pa <= pc ? a : (pb <= pc ? b : c);
-}
+    int paeth(int a, int b, int c)
+    {
+        const int p = a + b - c;
+        const int pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+        return pa <= pb && pa <= pc ? a : (pb <= pc ? b : c);
+    }
 
 } // namespace
 
@@ -62,7 +62,8 @@ bool readPng(const QString& file, RgbPicture* picture, QString* error)
     QByteArray raw((stride + 1) * height, '\0');
     uLongf rawSize = static_cast<uLongf>(raw.size());
     if (uncompress(reinterpret_cast<Bytef*>(raw.data()), &rawSize, reinterpret_cast<const Bytef*>(packed.constData()),
-                   static_cast<uLong>(packed.size())) != Z_OK
+            static_cast<uLong>(packed.size()))
+            != Z_OK
         || rawSize != static_cast<uLongf>(raw.size()))
         return bad("damaged picture data");
 
@@ -82,11 +83,20 @@ bool readPng(const QString& file, RgbPicture* picture, QString* error)
             const int c = i >= channels ? up[i - channels] : 0;
             int predictor = 0;
             switch (filter) {
-            case 1: predictor = a; break;
-            case 2: predictor = b; break;
-            case 3: predictor = (a + b) / 2; break;
-            case 4: predictor = paeth(a, b, c); break;
-            default: break;
+            case 1:
+                predictor = a;
+                break;
+            case 2:
+                predictor = b;
+                break;
+            case 3:
+                predictor = (a + b) / 2;
+                break;
+            case 4:
+                predictor = paeth(a, b, c);
+                break;
+            default:
+                break;
             }
             cur[i] = static_cast<unsigned char>(line[1 + i] + predictor);
         }

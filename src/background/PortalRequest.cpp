@@ -14,15 +14,15 @@ namespace gw {
 
 namespace {
 
-const QString kService = QStringLiteral("org.freedesktop.portal.Desktop");
-const QString kRequest = QStringLiteral("org.freedesktop.portal.Request");
+    const QString kService = QStringLiteral("org.freedesktop.portal.Desktop");
+    const QString kRequest = QStringLiteral("org.freedesktop.portal.Request");
 
-QString responseText(uint response)
-{
-    if (response == 1)
-        return QStringLiteral("cancelled");
-    return QStringLiteral("failed");
-}
+    QString responseText(uint response)
+    {
+        if (response == 1)
+            return QStringLiteral("cancelled");
+        return QStringLiteral("failed");
+    }
 
 } // namespace
 
@@ -43,7 +43,8 @@ QString PortalRequest::call(const QString& interface, const QString& method, QVa
     const QString token = QStringLiteral("globewall%1").arg(++counter);
     QString sender = bus.baseService().mid(1);
     sender.replace(QLatin1Char('.'), QLatin1Char('_'));
-    const QString expected = QStringLiteral("/org/freedesktop/portal/desktop/request/") + sender + QLatin1Char('/') + token;
+    const QString expected
+        = QStringLiteral("/org/freedesktop/portal/desktop/request/") + sender + QLatin1Char('/') + token;
     QVariantMap options = arguments.isEmpty() ? QVariantMap() : arguments.last().toMap();
     options.insert(QStringLiteral("handle_token"), token);
     if (!arguments.isEmpty())
@@ -51,13 +52,12 @@ QString PortalRequest::call(const QString& interface, const QString& method, QVa
 
     PortalRequest request;
     const auto listen = [&](const QString& path) {
-        bus.connect(kService, path, kRequest, QStringLiteral("Response"), &request,
-                    SLOT(Response(uint, QVariantMap)));
+        bus.connect(kService, path, kRequest, QStringLiteral("Response"), &request, SLOT(Response(uint, QVariantMap)));
     };
     listen(expected);
     QString error;
-    const QDBusMessage reply = callSessionBus(kService, QStringLiteral("/org/freedesktop/portal/desktop"), interface,
-                                              method, arguments, timeoutMs, &error);
+    const QDBusMessage reply = callSessionBus(
+        kService, QStringLiteral("/org/freedesktop/portal/desktop"), interface, method, arguments, timeoutMs, &error);
     if (!error.isEmpty())
         return error;
     // Older portals choose the path themselves.
@@ -73,11 +73,11 @@ QString PortalRequest::call(const QString& interface, const QString& method, QVa
     }
     if (!request.m_answered)
         return kService + QStringLiteral(" gave no answer to ") + method + QStringLiteral(" within ")
-               + QString::number(timeoutMs / 1000.0) + QStringLiteral(" s");
+            + QString::number(timeoutMs / 1000.0) + QStringLiteral(" s");
     if (request.m_response != 0)
         return kService + QStringLiteral(" refused ") + method + QStringLiteral(": response ")
-               + QString::number(request.m_response) + QStringLiteral(" (") + responseText(request.m_response)
-               + QLatin1Char(')');
+            + QString::number(request.m_response) + QStringLiteral(" (") + responseText(request.m_response)
+            + QLatin1Char(')');
     return {};
 }
 

@@ -12,38 +12,39 @@ namespace gw {
 
 namespace {
 
-// xplanet's options (as `xplanet -help` lists them), plus "root", which older versions had.
-constexpr std::string_view kOptions[] = {
-    "arc_file", "arc_spacing", "arc_thickness", "background", "base_magnitude", "body", "center", "color", "config",
-    "create_scattering_tables", "date", "date_format", "dynamic_origin", "ephemeris_file", "font", "fontsize", "fork",
-    "fov", "geometry", "glare", "gmtlabel", "grs_longitude", "hibernate", "idlewait", "interpolate_origin_file",
-    "jdate", "label", "labelpos", "label_altitude", "label_body", "label_string", "latitude", "light_time",
-    "localtime", "log_magstep", "longitude", "make_cloud_maps", "marker_file", "markerbounds", "north", "num_times",
-    "origin", "origin_file", "output", "output_map", "output_start_index", "pango", "path_relative_to",
-    "post_command", "prev_command", "print_ephemeris", "projection", "proj_param", "quality", "radius", "random",
-    "range", "rotate", "save_desktop_file", "searchdir", "separation", "spice_ephemeris", "spice_file", "starfreq",
-    "starmap", "target", "tt", "timewarp", "tmpdir", "transparency", "transpng", "utclabel", "verbosity", "version",
-    "vroot", "wait", "window", "window-id", "window_title", "xid", "xscreensaver", "xyz_file", "root"};
+    // xplanet's options (as `xplanet -help` lists them), plus "root", which older versions had.
+    constexpr std::string_view kOptions[] = { "arc_file", "arc_spacing", "arc_thickness", "background",
+        "base_magnitude", "body", "center", "color", "config", "create_scattering_tables", "date", "date_format",
+        "dynamic_origin", "ephemeris_file", "font", "fontsize", "fork", "fov", "geometry", "glare", "gmtlabel",
+        "grs_longitude", "hibernate", "idlewait", "interpolate_origin_file", "jdate", "label", "labelpos",
+        "label_altitude", "label_body", "label_string", "latitude", "light_time", "localtime", "log_magstep",
+        "longitude", "make_cloud_maps", "marker_file", "markerbounds", "north", "num_times", "origin", "origin_file",
+        "output", "output_map", "output_start_index", "pango", "path_relative_to", "post_command", "prev_command",
+        "print_ephemeris", "projection", "proj_param", "quality", "radius", "random", "range", "rotate",
+        "save_desktop_file", "searchdir", "separation", "spice_ephemeris", "spice_file", "starfreq", "starmap",
+        "target", "tt", "timewarp", "tmpdir", "transparency", "transpng", "utclabel", "verbosity", "version", "vroot",
+        "wait", "window", "window-id", "window_title", "xid", "xscreensaver", "xyz_file", "root" };
 
-// Those that choose the picture's file, size or window: -transpng writes a file as -output
-// does, -XID and -window-id draw into a given window, -vroot into the virtual root.
-constexpr std::string_view kChooseOutput[] = {"output", "transpng", "geometry", "window", "window-id", "xid", "vroot", "root"};
+    // Those that choose the picture's file, size or window: -transpng writes a file as -output
+    // does, -XID and -window-id draw into a given window, -vroot into the virtual root.
+    constexpr std::string_view kChooseOutput[]
+        = { "output", "transpng", "geometry", "window", "window-id", "xid", "vroot", "root" };
 
-// The option an argument names, as xplanet resolves it; empty when none or ambiguous.
-std::string_view resolve(const std::string& name)
-{
-    std::string_view found;
-    for (const std::string_view option : kOptions) {
-        if (option == name)
-            return option;
-        if (option.substr(0, name.size()) == name) {
-            if (!found.empty())
-                return {};
-            found = option;
+    // The option an argument names, as xplanet resolves it; empty when none or ambiguous.
+    std::string_view resolve(const std::string& name)
+    {
+        std::string_view found;
+        for (const std::string_view option : kOptions) {
+            if (option == name)
+                return option;
+            if (option.substr(0, name.size()) == name) {
+                if (!found.empty())
+                    return {};
+                found = option;
+            }
         }
+        return found;
     }
-    return found;
-}
 
 } // namespace
 

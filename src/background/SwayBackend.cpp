@@ -19,100 +19,103 @@ namespace gw::backends {
 
 namespace {
 
-constexpr char kMagic[] = "i3-ipc";
-constexpr quint32 kRunCommand = 0;
+    constexpr char kMagic[] = "i3-ipc";
+    constexpr quint32 kRunCommand = 0;
 
-QString quoted(const QString& text)
-{
-    QString t = text;
-    t.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('"'), QStringLiteral("\\\""));
-    return QLatin1Char('"') + t + QLatin1Char('"');
-}
+    QString quoted(const QString& text)
+    {
+        QString t = text;
+        t.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('"'), QStringLiteral("\\\""));
+        return QLatin1Char('"') + t + QLatin1Char('"');
+    }
 
-class Socket
-{
-public:
-    ~Socket()
+    class Socket
     {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    QString connectTo(const QByteArray& path)
-    {
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        if (path.isEmpty() || static_cast<size_t>(path.size()) >= sizeof address.sun_path)
-            return QStringLiteral("no usable SWAYSOCK");
-        std::memcpy(address.sun_path, path.constData(), static_cast<size_t>(path.size()));
-        m_fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (m_fd < 0 || ::connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
-            return QStringLiteral("cannot reach sway's socket ") + QFile::decodeName(path) + QStringLiteral(": ")
-                   + QString::fromLocal8Bit(std::strerror(errno));
-        return {};
-    }
-    bool transfer(char* data, qsizetype size, bool send, const QDeadlineTimer& deadline)
-    {
-        while (size > 0) {
-            pollfd p{m_fd, static_cast<short>(send ? POLLOUT : POLLIN), 0};
-            const int wait = static_cast<int>(std::max<qint64>(0, deadline.remainingTime()));
-            if (::poll(&p, 1, wait) <= 0)
-                return false;
-            const ssize_t n = send ? ::send(m_fd, data, static_cast<size_t>(size), MSG_NOSIGNAL)
-                                   : ::recv(m_fd, data, static_cast<size_t>(size), 0);
-            if (n <= 0)
-                return false;
-            data += n;
-            size -= n;
+    public:
+        ~Socket()
+        {
+            if (m_fd >= 0)
+                ::close(m_fd);
         }
-        return true;
-    }
-
-private:
-    int m_fd = -1;
-};
-
-class SwayBackend : public DesktopBackend
-{
-public:
-    PictureLayout layout() const override { return PictureLayout::PerMonitor; }
-    QString apply(const ApplyRequest& request) override
-    {
-        Socket socket;
-        const QString error = socket.connectTo(qgetenv("SWAYSOCK"));
-        if (!error.isEmpty())
-            return error;
-        QStringList commands;
-        for (const Picture& p : request.pictures)
-            commands << QStringLiteral("output ") + quoted(p.monitor) + QStringLiteral(" bg ") + quoted(p.file)
-                            + QStringLiteral(" fill");
-        const QByteArray payload = commands.join(QLatin1Char(';')).toUtf8();
-
-        QByteArray message(kMagic, 6);
-        const quint32 header[2] = {static_cast<quint32>(payload.size()), kRunCommand};
-        message.append(reinterpret_cast<const char*>(header), sizeof header);
-        message.append(payload);
-        const QDeadlineTimer deadline(request.timeoutMs);
-        char replyHeader[14];
-        if (!socket.transfer(message.data(), message.size(), true, deadline)
-            || !socket.transfer(replyHeader, sizeof replyHeader, false, deadline))
-            return QStringLiteral("sway did not answer within ") + QString::number(request.timeoutMs / 1000.0)
-                   + QStringLiteral(" s");
-        quint32 length = 0;
-        std::memcpy(&length, replyHeader + 6, sizeof length);
-        QByteArray reply(static_cast<qsizetype>(std::min<quint32>(length, 1u << 20)), '\0');
-        if (!socket.transfer(reply.data(), reply.size(), false, deadline))
-            return QStringLiteral("sway's answer was cut off");
-        for (const QJsonValue& v : QJsonDocument::fromJson(reply).array()) {
-            const QJsonObject o = v.toObject();
-            if (!o.value(QStringLiteral("success")).toBool())
-                return QStringLiteral("sway refused the command: ") + o.value(QStringLiteral("error")).toString();
+        QString connectTo(const QByteArray& path)
+        {
+            sockaddr_un address {};
+            address.sun_family = AF_UNIX;
+            if (path.isEmpty() || static_cast<size_t>(path.size()) >= sizeof address.sun_path)
+                return QStringLiteral("no usable SWAYSOCK");
+            std::memcpy(address.sun_path, path.constData(), static_cast<size_t>(path.size()));
+            m_fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            if (m_fd < 0 || ::connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+                return QStringLiteral("cannot reach sway's socket ") + QFile::decodeName(path) + QStringLiteral(": ")
+                    + QString::fromLocal8Bit(std::strerror(errno));
+            return {};
         }
-        return {};
-    }
-};
+        bool transfer(char* data, qsizetype size, bool send, const QDeadlineTimer& deadline)
+        {
+            while (size > 0) {
+                pollfd p { m_fd, static_cast<short>(send ? POLLOUT : POLLIN), 0 };
+                const int wait = static_cast<int>(std::max<qint64>(0, deadline.remainingTime()));
+                if (::poll(&p, 1, wait) <= 0)
+                    return false;
+                const ssize_t n = send ? ::send(m_fd, data, static_cast<size_t>(size), MSG_NOSIGNAL)
+                                       : ::recv(m_fd, data, static_cast<size_t>(size), 0);
+                if (n <= 0)
+                    return false;
+                data += n;
+                size -= n;
+            }
+            return true;
+        }
+
+    private:
+        int m_fd = -1;
+    };
+
+    class SwayBackend : public DesktopBackend
+    {
+    public:
+        PictureLayout layout() const override { return PictureLayout::PerMonitor; }
+        QString apply(const ApplyRequest& request) override
+        {
+            Socket socket;
+            const QString error = socket.connectTo(qgetenv("SWAYSOCK"));
+            if (!error.isEmpty())
+                return error;
+            QStringList commands;
+            for (const Picture& p : request.pictures)
+                commands << QStringLiteral("output ") + quoted(p.monitor) + QStringLiteral(" bg ") + quoted(p.file)
+                        + QStringLiteral(" fill");
+            const QByteArray payload = commands.join(QLatin1Char(';')).toUtf8();
+
+            QByteArray message(kMagic, 6);
+            const quint32 header[2] = { static_cast<quint32>(payload.size()), kRunCommand };
+            message.append(reinterpret_cast<const char*>(header), sizeof header);
+            message.append(payload);
+            const QDeadlineTimer deadline(request.timeoutMs);
+            char replyHeader[14];
+            if (!socket.transfer(message.data(), message.size(), true, deadline)
+                || !socket.transfer(replyHeader, sizeof replyHeader, false, deadline))
+                return QStringLiteral("sway did not answer within ") + QString::number(request.timeoutMs / 1000.0)
+                    + QStringLiteral(" s");
+            quint32 length = 0;
+            std::memcpy(&length, replyHeader + 6, sizeof length);
+            QByteArray reply(static_cast<qsizetype>(std::min<quint32>(length, 1u << 20)), '\0');
+            if (!socket.transfer(reply.data(), reply.size(), false, deadline))
+                return QStringLiteral("sway's answer was cut off");
+            for (const QJsonValue& v : QJsonDocument::fromJson(reply).array()) {
+                const QJsonObject o = v.toObject();
+                if (!o.value(QStringLiteral("success")).toBool())
+                    return QStringLiteral("sway refused the command: ") + o.value(QStringLiteral("error")).toString();
+            }
+            return {};
+        }
+    };
 
 } // namespace
 
-std::unique_ptr<DesktopBackend> sway() { return std::make_unique<SwayBackend>(); }
+std::unique_ptr<DesktopBackend> sway()
+{
+    return std::make_unique<SwayBackend>();
+}
 
 } // namespace gw::backends

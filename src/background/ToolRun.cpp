@@ -40,7 +40,7 @@ ToolResult runTool(const QString& program, const QStringList& arguments, int tim
         ::kill(-static_cast<pid_t>(process.processId()), SIGKILL);
         process.waitForFinished(2000);
         result.error = name + QStringLiteral(" did not finish within ") + QString::number(timeoutMs / 1000.0)
-                       + QStringLiteral(" s");
+            + QStringLiteral(" s");
         return result;
     }
     (void)timedOut;
@@ -48,9 +48,10 @@ ToolResult runTool(const QString& program, const QStringList& arguments, int tim
     if (process.exitStatus() != QProcess::NormalExit) {
         result.error = name + QStringLiteral(" ended abnormally");
     } else if (process.exitCode() != 0) {
-        const QString said = QString::fromLocal8Bit(process.readAllStandardError()).trimmed().section(QLatin1Char('\n'), 0, 0);
+        const QString said
+            = QString::fromLocal8Bit(process.readAllStandardError()).trimmed().section(QLatin1Char('\n'), 0, 0);
         result.error = name + QStringLiteral(" exited with code ") + QString::number(process.exitCode())
-                       + (said.isEmpty() ? QString() : QStringLiteral(": ") + said);
+            + (said.isEmpty() ? QString() : QStringLiteral(": ") + said);
     }
     return result;
 }

@@ -9,7 +9,7 @@ namespace gw {
 
 struct ToolResult
 {
-    QString error;     // empty when the tool ran and exited 0
+    QString error; // empty when the tool ran and exited 0
     QByteArray output; // its standard output
 };
 

@@ -14,40 +14,41 @@ namespace gw {
 
 namespace {
 
-QString defaultFolder()
-{
-    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (config.isEmpty())
-        config = QDir::homePath() + QStringLiteral("/.config");
-    return config + QStringLiteral("/autostart");
-}
-
-// The value of the first `key` of the entry's [Desktop Entry] group (a file without group
-// headers counts as that group); spaces around "=" do not count.
-QString entryValue(const QByteArray& content, QStringView key)
-{
-    const QStringList lines = QString::fromUtf8(content).split(QLatin1Char('\n'));
-    bool inEntryGroup = true;
-    for (const QString& raw : lines) {
-        const QString line = raw.trimmed();
-        if (line.startsWith(QLatin1Char('['))) {
-            inEntryGroup = line == QStringLiteral("[Desktop Entry]");
-            continue;
-        }
-        const qsizetype eq = line.indexOf(QLatin1Char('='));
-        if (inEntryGroup && eq > 0 && line.left(eq).trimmed() == key)
-            return line.mid(eq + 1).trimmed();
+    QString defaultFolder()
+    {
+        QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+        if (config.isEmpty())
+            config = QDir::homePath() + QStringLiteral("/.config");
+        return config + QStringLiteral("/autostart");
     }
-    return {};
-}
 
-// The session settings of GNOME and Xfce switch an entry off by these keys instead of
-// removing it; the session then does not start it.
-bool switchedOffByDesktop(const QByteArray& content)
-{
-    return entryValue(content, u"Hidden").compare(QStringLiteral("true"), Qt::CaseInsensitive) == 0
-        || entryValue(content, u"X-GNOME-Autostart-enabled").compare(QStringLiteral("false"), Qt::CaseInsensitive) == 0;
-}
+    // The value of the first `key` of the entry's [Desktop Entry] group (a file without group
+    // headers counts as that group); spaces around "=" do not count.
+    QString entryValue(const QByteArray& content, QStringView key)
+    {
+        const QStringList lines = QString::fromUtf8(content).split(QLatin1Char('\n'));
+        bool inEntryGroup = true;
+        for (const QString& raw : lines) {
+            const QString line = raw.trimmed();
+            if (line.startsWith(QLatin1Char('['))) {
+                inEntryGroup = line == QStringLiteral("[Desktop Entry]");
+                continue;
+            }
+            const qsizetype eq = line.indexOf(QLatin1Char('='));
+            if (inEntryGroup && eq > 0 && line.left(eq).trimmed() == key)
+                return line.mid(eq + 1).trimmed();
+        }
+        return {};
+    }
+
+    // The session settings of GNOME and Xfce switch an entry off by these keys instead of
+    // removing it; the session then does not start it.
+    bool switchedOffByDesktop(const QByteArray& content)
+    {
+        return entryValue(content, u"Hidden").compare(QStringLiteral("true"), Qt::CaseInsensitive) == 0
+            || entryValue(content, u"X-GNOME-Autostart-enabled").compare(QStringLiteral("false"), Qt::CaseInsensitive)
+            == 0;
+    }
 
 } // namespace
 
@@ -58,7 +59,10 @@ Autostart::Autostart(SettingsAccess& settings, const QString& programFile, const
 {
 }
 
-QString Autostart::entryFile() const { return QDir(m_folder).filePath(QStringLiteral("Globewall.desktop")); }
+QString Autostart::entryFile() const
+{
+    return QDir(m_folder).filePath(QStringLiteral("Globewall.desktop"));
+}
 
 QString Autostart::execValue(const QString& programFile)
 {
@@ -135,10 +139,11 @@ void Autostart::rbYesClick()
                                            "Type=Application\n"
                                            "Name=Globewall\n"
                                            "Exec=")
-                            + execValue(m_programFile) + QStringLiteral("\n");
+        + execValue(m_programFile) + QStringLiteral("\n");
     QString error;
     if (!writeFileAtomically(entryFile(), content.toUtf8(), &error))
-        throw Error(QStringLiteral("Could not write the autostart entry ") + entryFile() + QStringLiteral(": ") + error);
+        throw Error(
+            QStringLiteral("Could not write the autostart entry ") + entryFile() + QStringLiteral(": ") + error);
 }
 
 void Autostart::rbNoClick()
@@ -148,7 +153,7 @@ void Autostart::rbNoClick()
         return;
     if (!entry.remove())
         throw Error(QStringLiteral("Could not remove the autostart entry ") + entryFile() + QStringLiteral(": ")
-                    + entry.errorString());
+            + entry.errorString());
 }
 
 void Autostart::detect()

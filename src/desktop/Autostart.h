@@ -15,8 +15,8 @@ public:
     // `programFile` is this program's full path; `autostartFolder` the folder of autostart
     // entries. Empty arguments mean the running program and $XDG_CONFIG_HOME/autostart
     // (~/.config/autostart when the variable is unset).
-    explicit Autostart(SettingsAccess& settings, const QString& programFile = QString(),
-                       const QString& autostartFolder = QString());
+    explicit Autostart(
+        SettingsAccess& settings, const QString& programFile = QString(), const QString& autostartFolder = QString());
 
     // "Yes": writes the entry with the quoted program path. A folder that cannot be made
     // leaves everything as it is; an entry that cannot be written raises gw::Error.

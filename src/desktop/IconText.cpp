@@ -8,7 +8,7 @@
 namespace gw {
 
 namespace {
-const QString kColour = ctl::ColorDialog;
+    const QString kColour = ctl::ColorDialog;
 } // namespace
 
 IconText::IconText(SettingsAccess& settings, Dialogs& dialogs, Preview preview)

@@ -18,17 +18,17 @@ std::optional<Notice> NoticeWatch::transferLogLine(const QString& line)
     if (at < 0 || ++m_failures < FailuresInRow)
         return std::nullopt;
     m_failures = 0;
-    return Notice{NoticeCause::DownloadFailing, QStringLiteral("Downloads keep failing"),
-                  QStringLiteral("The last %1 downloads failed: %2").arg(FailuresInRow).arg(line.mid(at + 3))};
+    return Notice { NoticeCause::DownloadFailing, QStringLiteral("Downloads keep failing"),
+        QStringLiteral("The last %1 downloads failed: %2").arg(FailuresInRow).arg(line.mid(at + 3)) };
 }
 
 std::optional<Notice> NoticeWatch::timeLogLine(const QString& line) const
 {
     if (line.trimmed() != QLatin1String("Could not synchronize time"))
         return std::nullopt;
-    return Notice{NoticeCause::TimeSyncRefused, QStringLiteral("Time not synchronized"),
-                  QStringLiteral("Globewall may not set the computer's clock. Setting the time needs the "
-                                 "right to do so (CAP_SYS_TIME).")};
+    return Notice { NoticeCause::TimeSyncRefused, QStringLiteral("Time not synchronized"),
+        QStringLiteral("Globewall may not set the computer's clock. Setting the time needs the "
+                       "right to do so (CAP_SYS_TIME).") };
 }
 
 std::optional<Notice> NoticeWatch::updateStatus(const QString& status) const
@@ -36,8 +36,8 @@ std::optional<Notice> NoticeWatch::updateStatus(const QString& status) const
     const QString prefix = QStringLiteral("found new version ");
     if (!status.startsWith(prefix))
         return std::nullopt;
-    return Notice{NoticeCause::NewVersion, QStringLiteral("New Globewall version"),
-                  QStringLiteral("Version %1 is available.").arg(status.mid(prefix.size()).trimmed())};
+    return Notice { NoticeCause::NewVersion, QStringLiteral("New Globewall version"),
+        QStringLiteral("Version %1 is available.").arg(status.mid(prefix.size()).trimmed()) };
 }
 
 DesktopNotifier::DesktopNotifier(const Clock& clock, std::function<bool()> enabled, QDBusConnection bus)

@@ -42,8 +42,8 @@ class DesktopNotifier
 {
 public:
     // `enabled` is asked at each notice (the check box on "General").
-    DesktopNotifier(const Clock& clock, std::function<bool()> enabled,
-                    QDBusConnection bus = QDBusConnection::sessionBus());
+    DesktopNotifier(
+        const Clock& clock, std::function<bool()> enabled, QDBusConnection bus = QDBusConnection::sessionBus());
 
     // Sends the notice unless switched off or one of its cause went out today. The call does
     // not wait for the notification service; true when it was sent.
@@ -53,7 +53,7 @@ private:
     const Clock& m_clock;
     std::function<bool()> m_enabled;
     QDBusConnection m_bus;
-    int m_lastDay[NoticeCauses] = {-1, -1, -1};
+    int m_lastDay[NoticeCauses] = { -1, -1, -1 };
 };
 
 } // namespace gw

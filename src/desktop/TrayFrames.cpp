@@ -15,189 +15,226 @@ namespace gw {
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-constexpr double kDeg = kPi / 180.0;
+    constexpr double kPi = 3.14159265358979323846;
+    constexpr double kDeg = kPi / 180.0;
 
-// ---- land mask: 10-degree cells, rows from 85N down to 85S, columns from 175W eastwards ----
+    // ---- land mask: 10-degree cells, rows from 85N down to 85S, columns from 175W eastwards ----
 
-struct Run
-{
-    int row, from, to;
-};
-
-// Rough continents; at tray sizes a cell is at most a few pixels.
-constexpr Run kLand[] = {
-    {0, 14, 15},
-    {1, 6, 10}, {1, 12, 15}, {1, 19, 19}, {1, 23, 23}, {1, 26, 29},
-    {2, 1, 11}, {2, 13, 15}, {2, 19, 35},
-    {3, 2, 2}, {3, 5, 11}, {3, 17, 31}, {3, 33, 33},
-    {4, 5, 11}, {4, 17, 31},
-    {5, 6, 9}, {5, 17, 18}, {5, 21, 29}, {5, 31, 31},
-    {6, 7, 7}, {6, 9, 9}, {6, 16, 23}, {6, 25, 26}, {6, 28, 29},
-    {7, 8, 9}, {7, 16, 22}, {7, 25, 25}, {7, 28, 28},
-    {8, 10, 12}, {8, 17, 21}, {8, 28, 29},
-    {9, 10, 14}, {9, 19, 21}, {9, 28, 31},
-    {10, 10, 13}, {10, 19, 22}, {10, 30, 32},
-    {11, 11, 13}, {11, 19, 20}, {11, 29, 32},
-    {12, 11, 12}, {12, 19, 19}, {12, 30, 32}, {12, 35, 35},
-    {13, 11, 11}, {13, 34, 34},
-    {14, 11, 11},
-    {15, 0, 3}, {15, 12, 12}, {15, 18, 35},
-    {16, 0, 35},
-    {17, 0, 35},
-};
-
-constexpr int kRows = GlobeLandRows;
-constexpr int kCols = GlobeLandColumns;
-
-using Mask = std::array<std::array<float, kCols>, kRows>;
-
-const Mask& landMask()
-{
-    static const Mask mask = [] {
-        Mask m{};
-        for (const Run& r : kLand)
-            for (int c = r.from; c <= r.to; ++c)
-                m[r.row][c] = 1.0f;
-        return m;
-    }();
-    return mask;
-}
-
-// Land share at a point, interpolated between cell centres so coasts are not blocky.
-double landAt(double latDeg, double lonDeg)
-{
-    const Mask& m = landMask();
-    const double row = std::clamp((85.0 - latDeg) / 10.0, 0.0, kRows - 1.0);
-    double col = (lonDeg + 175.0) / 10.0;
-    col -= std::floor(col / kCols) * kCols; // wrap around the date line
-    const int r0 = static_cast<int>(std::floor(row));
-    const int r1 = std::min(r0 + 1, kRows - 1);
-    const int c0 = static_cast<int>(std::floor(col)) % kCols;
-    const int c1 = (c0 + 1) % kCols;
-    const double fr = row - r0;
-    const double fc = col - std::floor(col);
-    const double top = m[r0][c0] * (1 - fc) + m[r0][c1] * fc;
-    const double bottom = m[r1][c0] * (1 - fc) + m[r1][c1] * fc;
-    return top * (1 - fr) + bottom * fr;
-}
-
-struct Rgb
-{
-    double r, g, b;
-};
-
-Rgb rgb(QRgb c)
-{
-    return {double(qRed(c)), double(qGreen(c)), double(qBlue(c))};
-}
-
-const Rgb kOcean = rgb(GlobeOcean);
-const Rgb kLandColour = rgb(GlobeLand);
-const Rgb kIce = rgb(GlobeIce);
-constexpr double kTilt = GlobeTiltDegrees * kDeg;
-
-double margin(int size)
-{
-    return std::max(0.5, size / 32.0);
-}
-
-// Colour of the globe seen at unit-disc point (u, v), v upwards, or nothing outside the disc.
-bool globeSample(double u, double v, double centreLon, Rgb& out)
-{
-    const double rr = u * u + v * v;
-    if (rr > 1.0)
-        return false;
-    const double z = std::sqrt(1.0 - rr);
-    const double y = v * std::cos(kTilt) + z * std::sin(kTilt);
-    const double zr = -v * std::sin(kTilt) + z * std::cos(kTilt);
-    const double lat = std::asin(std::clamp(y, -1.0, 1.0)) / kDeg;
-    const double lon = centreLon + std::atan2(u, zr) / kDeg;
-    Rgb c = landAt(lat, lon) >= 0.5 ? kLandColour : kOcean;
-    if (std::abs(lat) > GlobeIceLatitude)
-        c = kIce;
-    // Light from the upper left, so the ball looks round even at 16 pixels.
-    const double light = std::max(0.0, -0.45 * u + 0.55 * v + 0.70 * z);
-    const double shade = 0.40 + 0.70 * light;
-    out = {std::min(255.0, c.r * shade), std::min(255.0, c.g * shade), std::min(255.0, c.b * shade)};
-    return true;
-}
-
-QImage transparentImage(int size)
-{
-    QImage img(size, size, QImage::Format_ARGB32);
-    img.fill(Qt::transparent);
-    return img;
-}
-
-void drawRim(QImage& img, const QColor& colour)
-{
-    const int size = img.width();
-    const double m = margin(size);
-    QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(colour, std::max(1.0, size / 24.0)));
-    p.setBrush(Qt::NoBrush);
-    const double inset = m + 0.5 * std::max(1.0, size / 24.0);
-    p.drawEllipse(QRectF(inset, inset, size - 2 * inset, size - 2 * inset));
-}
-
-// ---- an icon engine that paints on demand ----
-
-class DrawnIconEngine : public QIconEngine
-{
-public:
-    explicit DrawnIconEngine(std::function<QImage(int)> draw) : m_draw(std::move(draw)) {}
-
-    QPixmap pixmap(const QSize& size, QIcon::Mode, QIcon::State) override
+    struct Run
     {
-        const int side = std::max(1, std::min(size.width(), size.height()));
-        auto it = m_cache.find(side);
-        if (it == m_cache.end())
-            it = m_cache.insert(side, QPixmap::fromImage(m_draw(side)));
-        return *it;
+        int row, from, to;
+    };
+
+    // Rough continents; at tray sizes a cell is at most a few pixels.
+    constexpr Run kLand[] = {
+        { 0, 14, 15 },
+        { 1, 6, 10 },
+        { 1, 12, 15 },
+        { 1, 19, 19 },
+        { 1, 23, 23 },
+        { 1, 26, 29 },
+        { 2, 1, 11 },
+        { 2, 13, 15 },
+        { 2, 19, 35 },
+        { 3, 2, 2 },
+        { 3, 5, 11 },
+        { 3, 17, 31 },
+        { 3, 33, 33 },
+        { 4, 5, 11 },
+        { 4, 17, 31 },
+        { 5, 6, 9 },
+        { 5, 17, 18 },
+        { 5, 21, 29 },
+        { 5, 31, 31 },
+        { 6, 7, 7 },
+        { 6, 9, 9 },
+        { 6, 16, 23 },
+        { 6, 25, 26 },
+        { 6, 28, 29 },
+        { 7, 8, 9 },
+        { 7, 16, 22 },
+        { 7, 25, 25 },
+        { 7, 28, 28 },
+        { 8, 10, 12 },
+        { 8, 17, 21 },
+        { 8, 28, 29 },
+        { 9, 10, 14 },
+        { 9, 19, 21 },
+        { 9, 28, 31 },
+        { 10, 10, 13 },
+        { 10, 19, 22 },
+        { 10, 30, 32 },
+        { 11, 11, 13 },
+        { 11, 19, 20 },
+        { 11, 29, 32 },
+        { 12, 11, 12 },
+        { 12, 19, 19 },
+        { 12, 30, 32 },
+        { 12, 35, 35 },
+        { 13, 11, 11 },
+        { 13, 34, 34 },
+        { 14, 11, 11 },
+        { 15, 0, 3 },
+        { 15, 12, 12 },
+        { 15, 18, 35 },
+        { 16, 0, 35 },
+        { 17, 0, 35 },
+    };
+
+    constexpr int kRows = GlobeLandRows;
+    constexpr int kCols = GlobeLandColumns;
+
+    using Mask = std::array<std::array<float, kCols>, kRows>;
+
+    const Mask& landMask()
+    {
+        static const Mask mask = [] {
+            Mask m {};
+            for (const Run& r : kLand)
+                for (int c = r.from; c <= r.to; ++c)
+                    m[r.row][c] = 1.0f;
+            return m;
+        }();
+        return mask;
     }
 
-    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
+    // Land share at a point, interpolated between cell centres so coasts are not blocky.
+    double landAt(double latDeg, double lonDeg)
     {
-        const qreal dpr = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
-        const QSize physical(qRound(rect.width() * dpr), qRound(rect.height() * dpr));
-        QPixmap pm = pixmap(physical, mode, state);
-        pm.setDevicePixelRatio(dpr);
-        const int side = std::min(rect.width(), rect.height());
-        const QRect square(rect.x() + (rect.width() - side) / 2, rect.y() + (rect.height() - side) / 2, side, side);
-        painter->drawPixmap(square, pm);
+        const Mask& m = landMask();
+        const double row = std::clamp((85.0 - latDeg) / 10.0, 0.0, kRows - 1.0);
+        double col = (lonDeg + 175.0) / 10.0;
+        col -= std::floor(col / kCols) * kCols; // wrap around the date line
+        const int r0 = static_cast<int>(std::floor(row));
+        const int r1 = std::min(r0 + 1, kRows - 1);
+        const int c0 = static_cast<int>(std::floor(col)) % kCols;
+        const int c1 = (c0 + 1) % kCols;
+        const double fr = row - r0;
+        const double fc = col - std::floor(col);
+        const double top = m[r0][c0] * (1 - fc) + m[r0][c1] * fc;
+        const double bottom = m[r1][c0] * (1 - fc) + m[r1][c1] * fc;
+        return top * (1 - fr) + bottom * fr;
     }
 
-    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override
+    struct Rgb
     {
-        const int side = std::min(size.width(), size.height());
-        return {side, side};
+        double r, g, b;
+    };
+
+    Rgb rgb(QRgb c)
+    {
+        return { double(qRed(c)), double(qGreen(c)), double(qBlue(c)) };
     }
 
-    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override
+    const Rgb kOcean = rgb(GlobeOcean);
+    const Rgb kLandColour = rgb(GlobeLand);
+    const Rgb kIce = rgb(GlobeIce);
+    constexpr double kTilt = GlobeTiltDegrees * kDeg;
+
+    double margin(int size)
     {
-        QList<QSize> sizes;
-        for (int s : TrayIconSizes)
-            sizes << QSize(s, s);
-        return sizes;
+        return std::max(0.5, size / 32.0);
     }
 
-    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state, qreal scale) override
+    // Colour of the globe seen at unit-disc point (u, v), v upwards, or nothing outside the disc.
+    bool globeSample(double u, double v, double centreLon, Rgb& out)
     {
-        QPixmap pm = pixmap(size * scale, mode, state);
-        pm.setDevicePixelRatio(scale);
-        return pm;
+        const double rr = u * u + v * v;
+        if (rr > 1.0)
+            return false;
+        const double z = std::sqrt(1.0 - rr);
+        const double y = v * std::cos(kTilt) + z * std::sin(kTilt);
+        const double zr = -v * std::sin(kTilt) + z * std::cos(kTilt);
+        const double lat = std::asin(std::clamp(y, -1.0, 1.0)) / kDeg;
+        const double lon = centreLon + std::atan2(u, zr) / kDeg;
+        Rgb c = landAt(lat, lon) >= 0.5 ? kLandColour : kOcean;
+        if (std::abs(lat) > GlobeIceLatitude)
+            c = kIce;
+        // Light from the upper left, so the ball looks round even at 16 pixels.
+        const double light = std::max(0.0, -0.45 * u + 0.55 * v + 0.70 * z);
+        const double shade = 0.40 + 0.70 * light;
+        out = { std::min(255.0, c.r * shade), std::min(255.0, c.g * shade), std::min(255.0, c.b * shade) };
+        return true;
     }
 
-    bool isNull() override { return false; }
-    QIconEngine* clone() const override { return new DrawnIconEngine(m_draw); }
-    QString key() const override { return QStringLiteral("GlobewallDrawn"); }
+    QImage transparentImage(int size)
+    {
+        QImage img(size, size, QImage::Format_ARGB32);
+        img.fill(Qt::transparent);
+        return img;
+    }
 
-private:
-    std::function<QImage(int)> m_draw;
-    QHash<int, QPixmap> m_cache;
-};
+    void drawRim(QImage& img, const QColor& colour)
+    {
+        const int size = img.width();
+        const double m = margin(size);
+        QPainter p(&img);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(colour, std::max(1.0, size / 24.0)));
+        p.setBrush(Qt::NoBrush);
+        const double inset = m + 0.5 * std::max(1.0, size / 24.0);
+        p.drawEllipse(QRectF(inset, inset, size - 2 * inset, size - 2 * inset));
+    }
+
+    // ---- an icon engine that paints on demand ----
+
+    class DrawnIconEngine : public QIconEngine
+    {
+    public:
+        explicit DrawnIconEngine(std::function<QImage(int)> draw)
+            : m_draw(std::move(draw))
+        {
+        }
+
+        QPixmap pixmap(const QSize& size, QIcon::Mode, QIcon::State) override
+        {
+            const int side = std::max(1, std::min(size.width(), size.height()));
+            auto it = m_cache.find(side);
+            if (it == m_cache.end())
+                it = m_cache.insert(side, QPixmap::fromImage(m_draw(side)));
+            return *it;
+        }
+
+        void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
+        {
+            const qreal dpr = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+            const QSize physical(qRound(rect.width() * dpr), qRound(rect.height() * dpr));
+            QPixmap pm = pixmap(physical, mode, state);
+            pm.setDevicePixelRatio(dpr);
+            const int side = std::min(rect.width(), rect.height());
+            const QRect square(rect.x() + (rect.width() - side) / 2, rect.y() + (rect.height() - side) / 2, side, side);
+            painter->drawPixmap(square, pm);
+        }
+
+        QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override
+        {
+            const int side = std::min(size.width(), size.height());
+            return { side, side };
+        }
+
+        QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override
+        {
+            QList<QSize> sizes;
+            for (int s : TrayIconSizes)
+                sizes << QSize(s, s);
+            return sizes;
+        }
+
+        QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state, qreal scale) override
+        {
+            QPixmap pm = pixmap(size * scale, mode, state);
+            pm.setDevicePixelRatio(scale);
+            return pm;
+        }
+
+        bool isNull() override { return false; }
+        QIconEngine* clone() const override { return new DrawnIconEngine(m_draw); }
+        QString key() const override { return QStringLiteral("GlobewallDrawn"); }
+
+    private:
+        std::function<QImage(int)> m_draw;
+        QHash<int, QPixmap> m_cache;
+    };
 
 } // namespace
 

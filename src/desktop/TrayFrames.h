@@ -11,11 +11,11 @@
 namespace gw {
 
 // The sizes panels commonly ask for; an icon lists them as its available sizes and draws any other on demand.
-inline constexpr int TrayIconSizes[] = {16, 22, 24, 32, 48};
+inline constexpr int TrayIconSizes[] = { 16, 22, 24, 32, 48 };
 
-inline constexpr int GlobeTurnFrames = 24;    // frames 0-23 of ilDrehenderGlobus
+inline constexpr int GlobeTurnFrames = 24; // frames 0-23 of ilDrehenderGlobus
 inline constexpr double GlobeTurnStep = 15.0; // degrees per frame
-inline constexpr int PercentSteps = 14;       // ilGlobusProzent: 0 empty, 14 whole
+inline constexpr int PercentSteps = 14; // ilGlobusProzent: 0 empty, 14 whole
 
 // The globe's model, shared by the tray pictures and the program's vector icon: land in cells
 // of 10 degrees (rows from 90N southwards, columns from 180W eastwards), ice beyond 64 degrees,
@@ -34,7 +34,11 @@ class ImageList
 {
 public:
     ImageList() = default;
-    ImageList(QString name, QVector<QIcon> images) : m_name(std::move(name)), m_images(std::move(images)) {}
+    ImageList(QString name, QVector<QIcon> images)
+        : m_name(std::move(name))
+        , m_images(std::move(images))
+    {
+    }
     const QString& name() const { return m_name; }
     int count() const { return static_cast<int>(m_images.size()); }
     const QIcon& image(int index) const { return m_images.at(index); }
@@ -54,7 +58,7 @@ QImage drawCrossedGlobe(int size);
 QImage drawGlobeFill(int size, int step); // step 0 (empty) .. PercentSteps (whole)
 
 ImageList makeDrehenderGlobus(); // 26 images
-ImageList makeGlobusProzent();   // 15 images
+ImageList makeGlobusProzent(); // 15 images
 // Shown while no frame is selected and the window gave no icon of its own.
 QIcon makeDefaultTrayIcon();
 

@@ -12,18 +12,18 @@
 namespace gw {
 
 namespace {
-const QString kEnabled = ctl::Globewallenabled;
+    const QString kEnabled = ctl::Globewallenabled;
 
-int roundHalfEven(double v)
-{
-    return static_cast<int>(std::nearbyint(v)); // the default rounding mode: halves to even
-}
+    int roundHalfEven(double v)
+    {
+        return static_cast<int>(std::nearbyint(v)); // the default rounding mode: halves to even
+    }
 
-QRect desktopOf(const QWidget& w)
-{
-    const QScreen* screen = w.screen() ? w.screen() : QGuiApplication::primaryScreen();
-    return screen ? screen->geometry() : QRect();
-}
+    QRect desktopOf(const QWidget& w)
+    {
+        const QScreen* screen = w.screen() ? w.screen() : QGuiApplication::primaryScreen();
+        return screen ? screen->geometry() : QRect();
+    }
 } // namespace
 
 QPoint centredTopLeft(const QRect& desktop, const QSize& window, bool clampToZero)
@@ -64,8 +64,7 @@ void WidgetWindowControl::centreIfParked()
         m_window.move(centredTopLeft(desktop, m_window.frameGeometry().size()));
 }
 
-TrayHandlers::TrayHandlers(TrayIcon& tray, SettingsAccess& settings, TrayWindowControl& window,
-                           QObject* parent)
+TrayHandlers::TrayHandlers(TrayIcon& tray, SettingsAccess& settings, TrayWindowControl& window, QObject* parent)
     : QObject(parent)
     , m_tray(tray)
     , m_settings(settings)

@@ -25,9 +25,9 @@ class TrayWindowControl
 {
 public:
     virtual ~TrayWindowControl() = default;
-    virtual void minimizeApp() = 0;           // to the tray
-    virtual void restoreApp() = 0;            // from the tray, shown and in front
-    virtual bool isHiddenToTray() const = 0;  // no taskbar entry now
+    virtual void minimizeApp() = 0; // to the tray
+    virtual void restoreApp() = 0; // from the tray, shown and in front
+    virtual bool isHiddenToTray() const = 0; // no taskbar entry now
     // Centres the window when its top edge still lies below the desktop (parked at creation).
     virtual void centreIfParked() = 0;
 };
@@ -36,7 +36,11 @@ public:
 class WidgetWindowControl : public TrayWindowControl
 {
 public:
-    WidgetWindowControl(QWidget& window, TrayIcon& tray) : m_window(window), m_tray(tray) {}
+    WidgetWindowControl(QWidget& window, TrayIcon& tray)
+        : m_window(window)
+        , m_tray(tray)
+    {
+    }
     void minimizeApp() override;
     void restoreApp() override;
     bool isHiddenToTray() const override;
@@ -52,8 +56,7 @@ class TrayHandlers : public QObject
     Q_OBJECT
 public:
     // Connects the component's clicks and the double-click timer to the handlers below.
-    TrayHandlers(TrayIcon& tray, SettingsAccess& settings, TrayWindowControl& window,
-                 QObject* parent = nullptr);
+    TrayHandlers(TrayIcon& tray, SettingsAccess& settings, TrayWindowControl& window, QObject* parent = nullptr);
 
     // Creation: show the icon in the tray, then the turning globe's range and speed
     // (LastFrame = count - 3, FrameSpeed = 2000 / (count - 2) ms).

@@ -10,8 +10,8 @@
 namespace gw {
 
 namespace {
-// A timer of 0 ms would keep the event loop busy; the platform's timers never went below 10 ms.
-constexpr int kShortestTimerMs = 10;
+    // A timer of 0 ms would keep the event loop busy; the platform's timers never went below 10 ms.
+    constexpr int kShortestTimerMs = 10;
 } // namespace
 
 TrayIcon::TrayIcon(QObject* parent)
@@ -58,14 +58,14 @@ void TrayIcon::setFrameIndex(int n)
     }
     // A selection that fails leaves the frame shown before, so FrameIndex always names it.
     if (!m_list)
-        throw ETrayIconError(
-            QStringLiteral("Tray icon animation frame number frame %1 unable to be shown because of nil imagelist component")
-                .arg(n));
+        throw ETrayIconError(QStringLiteral(
+            "Tray icon animation frame number frame %1 unable to be shown because of nil imagelist component")
+                                 .arg(n));
     if (n >= m_list->count())
-        throw ETrayIconError(
-            QStringLiteral("Tray icon animation frame number %1 unable to be shown.  %2 frames are present in the imagelist.")
-                .arg(n)
-                .arg(m_list->count()));
+        throw ETrayIconError(QStringLiteral(
+            "Tray icon animation frame number %1 unable to be shown.  %2 frames are present in the imagelist.")
+                                 .arg(n)
+                                 .arg(m_list->count()));
     m_frameIndex = n;
     m_current = m_list->image(n);
     showImage();

@@ -9,7 +9,7 @@ namespace gw::cloudmap {
 
 struct Picture
 {
-    QString kind;          // "JPEG", "PNG", or empty when neither
+    QString kind; // "JPEG", "PNG", or empty when neither
     int width = 0;
     int height = 0;
     bool complete = false; // the end marker is where it belongs

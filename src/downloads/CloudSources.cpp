@@ -8,21 +8,22 @@ namespace gw::cloudsources {
 
 namespace {
 
-struct Size
-{
-    const char* size;
-    const char* width;
-};
+    struct Size
+    {
+        const char* size;
+        const char* width;
+    };
 
-// Every three hours a new map, in these sizes.
-constexpr Size kSizes[] = {{"1024x512", "1024"}, {"2048x1024", "2048"}, {"4096x2048", "4096"}, {"8192x4096", "8192"}};
-constexpr int kCount = int(std::size(kSizes));
+    // Every three hours a new map, in these sizes.
+    constexpr Size kSizes[]
+        = { { "1024x512", "1024" }, { "2048x1024", "2048" }, { "4096x2048", "4096" }, { "8192x4096", "8192" } };
+    constexpr int kCount = int(std::size(kSizes));
 
 } // namespace
 
 QStringList captions()
 {
-    QStringList list = {QStringLiteral("own address")};
+    QStringList list = { QStringLiteral("own address") };
     for (const Size& s : kSizes)
         list << QStringLiteral("live clouds ") + QLatin1String(s.size);
     return list;

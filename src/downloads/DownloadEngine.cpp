@@ -28,9 +28,14 @@
 namespace gw {
 
 DownloadEngine::DownloadEngine(SettingsAccess& settings, AppState& state, LogSink& transferLog, Dialogs& dialogs,
-                               const Clock& clock, DownloadRecords& records, QObject* parent)
-    : QObject(parent), m_settings(settings), m_state(state), m_log(transferLog), m_dialogs(dialogs), m_clock(clock),
-      m_records(records)
+    const Clock& clock, DownloadRecords& records, QObject* parent)
+    : QObject(parent)
+    , m_settings(settings)
+    , m_state(state)
+    , m_log(transferLog)
+    , m_dialogs(dialogs)
+    , m_clock(clock)
+    , m_records(records)
 {
     connect(&m_http, &HttpClient::transferBegin, this, &DownloadEngine::onWorkBegin);
     connect(&m_http, &HttpClient::transferProgress, this, &DownloadEngine::onWork);
@@ -70,8 +75,8 @@ bool DownloadEngine::DownloadFile(const QString& url, const QString& destination
         QFile::remove(backup);
 
     // Only a copy on disk can be "not modified".
-    const QList<QByteArray> conditions =
-        silent || !conditional || !QFileInfo(destination).isFile() ? QList<QByteArray>() : conditionsFor(url);
+    const QList<QByteArray> conditions
+        = silent || !conditional || !QFileInfo(destination).isFile() ? QList<QByteArray>() : conditionsFor(url);
     return fetchCheckedCopy(url, destination, silent, conditions);
 }
 
@@ -91,7 +96,7 @@ bool DownloadEngine::destinationReady(const QString& destination)
     const QString folder = folderOf(destination);
     if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
         const QString question = QStringLiteral("Directory: \"") + folder + QStringLiteral("\" does not exists!")
-                                 + QStringLiteral("\n\nCreate directory?");
+            + QStringLiteral("\n\nCreate directory?");
         if (!m_dialogs.askYesNo(MessageKind::Warning, question))
             return false;
         if (folder.isEmpty() || !QDir().mkpath(folder)) {
@@ -106,8 +111,8 @@ bool DownloadEngine::destinationReady(const QString& destination)
     return true;
 }
 
-bool DownloadEngine::fetchCheckedCopy(const QString& url, const QString& destination, bool silent,
-                                      const QList<QByteArray>& conditions)
+bool DownloadEngine::fetchCheckedCopy(
+    const QString& url, const QString& destination, bool silent, const QList<QByteArray>& conditions)
 {
     // A copy that fails its checks is fetched again, up to three times; the previous copy is
     // never touched meanwhile.
@@ -191,7 +196,8 @@ void DownloadEngine::keepValidators(const QString& url)
     QString error;
     if (!ini.load(&error))
         throw Error(error);
-    for (const auto& [section, value] : {std::pair{ETagSection, etag}, std::pair{LastModifiedSection, modified}}) {
+    for (const auto& [section, value] :
+        { std::pair { ETagSection, etag }, std::pair { LastModifiedSection, modified } }) {
         if (value.isEmpty())
             ini.deleteKey(section, key);
         else
@@ -211,7 +217,7 @@ bool DownloadEngine::transfer(const QString& url, QFile& file, bool silent, cons
         emit transferShown();
     const HttpTimeouts limits = m_http.timeouts();
     m_http.setTimeouts(limitsForNextRequest());
-    const HttpResponse response = m_http.get(url, &file, QList<QByteArray>{noCacheHeader()} + conditions);
+    const HttpResponse response = m_http.get(url, &file, QList<QByteArray> { noCacheHeader() } + conditions);
     m_http.setTimeouts(limits);
     // The checksum file fetched within a check leaves the answer of the file itself in place.
     if (!silent) {
@@ -224,9 +230,9 @@ bool DownloadEngine::transfer(const QString& url, QFile& file, bool silent, cons
     const QUrl asked(url), answered(response.effectiveUrl);
     const bool answeredThere = response.statusCode < 300 || response.statusCode > 399;
     const QString movedTo = answeredThere && answered.isValid() && !answered.host().isEmpty()
-                        && (asked.host().compare(answered.host(), Qt::CaseInsensitive) != 0 || asked.port() != answered.port())
-                    ? response.effectiveUrl
-                    : QString();
+            && (asked.host().compare(answered.host(), Qt::CaseInsensitive) != 0 || asked.port() != answered.port())
+        ? response.effectiveUrl
+        : QString();
     if (!movedTo.isEmpty() && !silent) {
         m_movedTo = movedTo;
         log(QStringLiteral(" - ") + url + QStringLiteral(" moved to ") + movedTo);
@@ -341,8 +347,8 @@ int DownloadEngine::progressFrame(int imageCount, qint64 received, qint64 max)
     if (imageCount <= 1 || max <= 0 || received <= 0)
         return 0;
     // The product first, so an exact half stays exact and goes to the even neighbour.
-    const double frame = std::nearbyint(static_cast<double>(imageCount - 1) * static_cast<double>(received)
-                                        / static_cast<double>(max));
+    const double frame = std::nearbyint(
+        static_cast<double>(imageCount - 1) * static_cast<double>(received) / static_cast<double>(max));
     return static_cast<int>(qBound(0.0, frame, static_cast<double>(imageCount - 1)));
 }
 

@@ -30,7 +30,7 @@ class DownloadEngine : public QObject
 
 public:
     DownloadEngine(SettingsAccess& settings, AppState& state, LogSink& transferLog, Dialogs& dialogs,
-                   const Clock& clock, DownloadRecords& records, QObject* parent = nullptr);
+        const Clock& clock, DownloadRecords& records, QObject* parent = nullptr);
 
     // Fetches `url` into `destination`; true when the file was created and the transfer
     // completed. `silent` shows nothing of the transfer (used for the checksum file).
@@ -117,8 +117,8 @@ private:
     // is no folder.
     bool destinationReady(const QString& destination);
     // Transfers and checks new copies until one passes or the tries are used up.
-    bool fetchCheckedCopy(const QString& url, const QString& destination, bool silent,
-                          const QList<QByteArray>& conditions);
+    bool fetchCheckedCopy(
+        const QString& url, const QString& destination, bool silent, const QList<QByteArray>& conditions);
     // One transfer into `file`; false (after its log line) when it failed.
     bool transfer(const QString& url, QFile& file, bool silent, const QList<QByteArray>& conditions);
     QList<QByteArray> conditionsFor(const QString& url) const;

@@ -19,7 +19,7 @@
 namespace gw {
 
 namespace {
-const QString kHeadLogName = QStringLiteral("Globewall.HeadRequest.log");
+    const QString kHeadLogName = QStringLiteral("Globewall.HeadRequest.log");
 }
 
 void DownloadEngine::writeHeadLog(const QString& entry)
@@ -41,8 +41,8 @@ void DownloadEngine::headError(const QString& url, const HttpResponse& response)
     if (response.failure != HttpFailure::Cancelled)
         log(QStringLiteral(" - Error downloading file (") + failureText(response) + QLatin1Char(')'));
     emit busyChanged(false);
-    writeHeadLog(DateTimeToStr(m_clock.now()) + QStringLiteral(": ") + url + QStringLiteral("\r\n")
-                 + response.statusLine);
+    writeHeadLog(
+        DateTimeToStr(m_clock.now()) + QStringLiteral(": ") + url + QStringLiteral("\r\n") + response.statusLine);
 }
 
 bool DownloadEngine::AlreadyDownloaded(const QString& url, QString* lastModifiedText)
@@ -56,8 +56,7 @@ bool DownloadEngine::AlreadyDownloaded(const QString& url, QString* lastModified
     setUpClient(m_http, m_settings, ClientRole::Downloads);
     const HttpTimeouts limits = m_http.timeouts();
     m_http.setTimeouts(limitsForNextRequest());
-    const HttpResponse response = m_http.head(url, {noCacheHeader(),
-                                                    QByteArrayLiteral("Pragma: no-cache")});
+    const HttpResponse response = m_http.head(url, { noCacheHeader(), QByteArrayLiteral("Pragma: no-cache") });
     m_http.setTimeouts(limits);
     m_lastStatusCode = response.statusCode;
     m_lastStatusLine = response.statusLine;
@@ -71,13 +70,14 @@ bool DownloadEngine::AlreadyDownloaded(const QString& url, QString* lastModified
     // that broke off in its headers.
     QString text;
     if (response.ok && response.statusCode == 200) {
-        const TDateTime modified = response.lastModified.isValid() ? toDateTime(response.lastModified.toLocalTime()) : 0;
+        const TDateTime modified
+            = response.lastModified.isValid() ? toDateTime(response.lastModified.toLocalTime()) : 0;
         text = DateTimeToStr(modified);
         if (modified == 0) {
             result = false;
         } else {
             writeHeadLog(DateTimeToStr(m_clock.now()) + QStringLiteral(": ") + url + QStringLiteral("\r\n")
-                         + QString::fromLatin1(response.rawHeaders));
+                + QString::fromLatin1(response.rawHeaders));
             result = m_records.recorded(url) == text;
         }
     }

@@ -27,17 +27,23 @@ namespace gw {
 
 namespace {
 
-const QString kGrid = ctl::sgDownloadFiles;
-const QString kWebAdress = ctl::edtWebAdress;
-const QString kFileDestination = ctl::edtFileDestination;
-const QString kExecuteAfter = ctl::edtExecuteFileAfterDownload;
+    const QString kGrid = ctl::sgDownloadFiles;
+    const QString kWebAdress = ctl::edtWebAdress;
+    const QString kFileDestination = ctl::edtFileDestination;
+    const QString kExecuteAfter = ctl::edtExecuteFileAfterDownload;
 
 } // namespace
 
 DownloadJobs::DownloadJobs(SettingsAccess& settings, AppState& state, LogSink& transferLog, Dialogs& dialogs,
-                           const Clock& clock, DownloadEngine& engine, Actions actions, QObject* parent)
-    : QObject(parent), m_settings(settings), m_state(state), m_log(transferLog), m_dialogs(dialogs),
-      m_clock(clock), m_engine(engine), m_actions(std::move(actions))
+    const Clock& clock, DownloadEngine& engine, Actions actions, QObject* parent)
+    : QObject(parent)
+    , m_settings(settings)
+    , m_state(state)
+    , m_log(transferLog)
+    , m_dialogs(dialogs)
+    , m_clock(clock)
+    , m_engine(engine)
+    , m_actions(std::move(actions))
 {
 }
 
@@ -71,7 +77,7 @@ bool DownloadJobs::fileExists(const QString& path)
 // one item even when the user edits the fields while a transfer waits.
 DownloadJobs::Item DownloadJobs::cloudItem() const
 {
-    return {m_settings.text(kWebAdress), m_settings.text(kFileDestination)};
+    return { m_settings.text(kWebAdress), m_settings.text(kFileDestination) };
 }
 
 int DownloadJobs::listRows() const
@@ -132,7 +138,7 @@ void DownloadJobs::writeSatelliteFile(const Item& item)
         return;
     const RendererLayout layout(m_settings.text(ctl::edtAppFile), m_home);
     MarkerSatelliteFiles::writeSatelliteFileFor(
-        item.destination, {layout.satelliteImagesFolder(), layout.systemFolder() + QStringLiteral("images/")});
+        item.destination, { layout.satelliteImagesFolder(), layout.systemFolder() + QStringLiteral("images/") });
 }
 
 HostGaps DownloadJobs::hostGaps() const
@@ -159,8 +165,7 @@ bool DownloadJobs::hostAllowsTimed(const Item& item)
     if (allowed <= m_clock.now())
         return true;
     m_log.appendLine(DateTimeToStr(m_clock.now()) + QStringLiteral(" - ") + lastPartOf(item.destination)
-                     + QStringLiteral(" not downloaded: its server allows the next download at ")
-                     + DateTimeToStr(allowed));
+        + QStringLiteral(" not downloaded: its server allows the next download at ") + DateTimeToStr(allowed));
     return false;
 }
 
@@ -170,10 +175,10 @@ bool DownloadJobs::hostAllowsForced(const Item& item)
     const TDateTime allowed = gaps.allowedFrom(item.source);
     if (allowed > m_clock.now()
         && !m_dialogs.askYesNo(MessageKind::Warning,
-                               QStringLiteral("The server of\n") + item.source
-                                   + QStringLiteral("\nasks for more time between downloads; the next is allowed at ")
-                                   + DateTimeToStr(allowed)
-                                   + QStringLiteral(".\nServers block programs that ask too often.\n\nDownload now?")))
+            QStringLiteral("The server of\n") + item.source
+                + QStringLiteral("\nasks for more time between downloads; the next is allowed at ")
+                + DateTimeToStr(allowed)
+                + QStringLiteral(".\nServers block programs that ask too often.\n\nDownload now?")))
         return false;
     gaps.resume(item.source);
     return true;
@@ -195,7 +200,7 @@ bool DownloadJobs::afterRequest(const Item& item)
     const QString reason = refused ? m_engine.lastStatusLine() : QStringLiteral("moved to ") + m_engine.movedTo();
     gaps.stop(item.source, reason);
     m_log.appendLine(DateTimeToStr(m_clock.now()) + QStringLiteral(" - Timed downloads of ") + item.source
-                     + QStringLiteral(" stopped (") + reason + QStringLiteral("): change the address or force a download"));
+        + QStringLiteral(" stopped (") + reason + QStringLiteral("): change the address or force a download"));
     return false;
 }
 
@@ -227,8 +232,7 @@ void DownloadJobs::logUpToDate(const QString& destination, const QString& lastMo
     if (lastModifiedText.isEmpty())
         return;
     m_log.appendLine(DateTimeToStr(m_clock.now()) + QStringLiteral(" - Success: local copy of ")
-                     + destination.mid(destination.lastIndexOf(QLatin1Char('/')) + 1)
-                     + QStringLiteral(" still up to date"));
+        + destination.mid(destination.lastIndexOf(QLatin1Char('/')) + 1) + QStringLiteral(" still up to date"));
 }
 
 // A job waits in local event loops during its checks and transfers, where a click can come in:
@@ -460,9 +464,8 @@ void DownloadJobs::edtWebAdressChange()
         return;
     const QString name = lastPartOf(m_settings.text(kWebAdress));
     // No file name yet (an empty address, or one ending in "/"): a folder is no destination.
-    const QString proposal =
-        name.isEmpty() ? QString()
-                       : RendererLayout(m_settings.text(ctl::edtAppFile), m_home).imagesFolder() + name;
+    const QString proposal
+        = name.isEmpty() ? QString() : RendererLayout(m_settings.text(ctl::edtAppFile), m_home).imagesFolder() + name;
     m_proposedDestination = proposal;
     if (proposal != destination)
         m_settings.setText(kFileDestination, proposal);

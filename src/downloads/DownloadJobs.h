@@ -31,16 +31,16 @@ public:
     // an empty settingsLoaded counts as "not loaded yet".
     struct Actions
     {
-        std::function<void()> startXPlanet;                  // one render, as the scheduler starts it
-        std::function<void(const QString&)> executeFile;     // runs a file and waits
+        std::function<void()> startXPlanet; // one render, as the scheduler starts it
+        std::function<void(const QString&)> executeFile; // runs a file and waits
         std::function<void(const QString&)> generateSatFile; // satellite file for a TLE file
-        std::function<void()> synchronizeTime;               // the click of btnCheckTimeServer
-        std::function<void(const QString&)> openBrowser;     // a web page in the default browser
-        std::function<bool()> settingsLoaded;                // the first settings load has finished
+        std::function<void()> synchronizeTime; // the click of btnCheckTimeServer
+        std::function<void(const QString&)> openBrowser; // a web page in the default browser
+        std::function<bool()> settingsLoaded; // the first settings load has finished
     };
 
-    DownloadJobs(SettingsAccess& settings, AppState& state, LogSink& transferLog, Dialogs& dialogs,
-                 const Clock& clock, DownloadEngine& engine, Actions actions, QObject* parent = nullptr);
+    DownloadJobs(SettingsAccess& settings, AppState& state, LogSink& transferLog, Dialogs& dialogs, const Clock& clock,
+        DownloadEngine& engine, Actions actions, QObject* parent = nullptr);
 
     // TimedJobs: the render is forwarded; each download job returns its reachability result.
     void StartXPlanet() override;

@@ -6,7 +6,10 @@
 
 namespace gw {
 
-DownloadRecords::DownloadRecords(std::function<QString()> settingsFile) : m_settingsFile(std::move(settingsFile)) {}
+DownloadRecords::DownloadRecords(std::function<QString()> settingsFile)
+    : m_settingsFile(std::move(settingsFile))
+{
+}
 
 QString DownloadRecords::keyFor(const QString& url)
 {

@@ -14,40 +14,43 @@ namespace gw {
 
 namespace {
 
-constexpr double kHour = 1.0 / 24.0;
+    constexpr double kHour = 1.0 / 24.0;
 
-// Host and port: a test server on loopback differs from another by its port only.
-QString hostKey(const QString& url)
-{
-    const QUrl address(url);
-    if (!address.isValid() || address.host().isEmpty())
-        return QString();
-    const QString host = address.host().toLower();
-    return address.port() < 0 ? host : host + QLatin1Char(':') + QString::number(address.port());
-}
+    // Host and port: a test server on loopback differs from another by its port only.
+    QString hostKey(const QString& url)
+    {
+        const QUrl address(url);
+        if (!address.isValid() || address.host().isEmpty())
+            return QString();
+        const QString host = address.host().toLower();
+        return address.port() < 0 ? host : host + QLatin1Char(':') + QString::number(address.port());
+    }
 
-bool sameHost(const QString& url, const QString& builtIn)
-{
-    const QString key = hostKey(url);
-    return !key.isEmpty() && key == hostKey(builtIn);
-}
+    bool sameHost(const QString& url, const QString& builtIn)
+    {
+        const QString key = hostKey(url);
+        return !key.isEmpty() && key == hostKey(builtIn);
+    }
 
-void change(const QString& file, const std::function<void(IniFile&)>& edit)
-{
-    if (file.isEmpty())
-        return;
-    IniFile ini(file);
-    QString error;
-    if (!ini.load(&error))
-        throw Error(error);
-    edit(ini);
-    if (!ini.save(&error))
-        throw Error(error);
-}
+    void change(const QString& file, const std::function<void(IniFile&)>& edit)
+    {
+        if (file.isEmpty())
+            return;
+        IniFile ini(file);
+        QString error;
+        if (!ini.load(&error))
+            throw Error(error);
+        edit(ini);
+        if (!ini.save(&error))
+            throw Error(error);
+    }
 
 } // namespace
 
-HostGaps::HostGaps(std::function<QString()> settingsFile) : m_settingsFile(std::move(settingsFile)) {}
+HostGaps::HostGaps(std::function<QString()> settingsFile)
+    : m_settingsFile(std::move(settingsFile))
+{
+}
 
 bool HostGaps::isSatelliteSite(const QString& url)
 {
@@ -124,20 +127,21 @@ void HostGaps::noteRequest(const QString& url, TDateTime now)
 {
     if (minimumGap(url) <= 0)
         return;
-    change(m_settingsFile(), [&](IniFile& ini) {
-        ini.writeString(TimesSection, hostKey(url), QString::number(now, 'f', 8));
-    });
+    change(m_settingsFile(),
+        [&](IniFile& ini) { ini.writeString(TimesSection, hostKey(url), QString::number(now, 'f', 8)); });
 }
 
 QString HostGaps::stopReason(const QString& url) const
 {
     const QString file = m_settingsFile();
-    return file.isEmpty() ? QString() : IniFile(file).readString(StoppedSection, DownloadRecords::keyFor(url), QString());
+    return file.isEmpty() ? QString()
+                          : IniFile(file).readString(StoppedSection, DownloadRecords::keyFor(url), QString());
 }
 
 void HostGaps::stop(const QString& url, const QString& reason)
 {
-    change(m_settingsFile(), [&](IniFile& ini) { ini.writeString(StoppedSection, DownloadRecords::keyFor(url), reason); });
+    change(
+        m_settingsFile(), [&](IniFile& ini) { ini.writeString(StoppedSection, DownloadRecords::keyFor(url), reason); });
 }
 
 void HostGaps::resume(const QString& url)

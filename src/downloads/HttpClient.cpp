@@ -17,47 +17,48 @@ namespace gw {
 
 namespace {
 
-// Far more than the header lines of any real answer, redirects included; a server sending
-// more is not answered further.
-constexpr qint64 kMaxHeaderBytes = 256 * 1024;
+    // Far more than the header lines of any real answer, redirects included; a server sending
+    // more is not answered further.
+    constexpr qint64 kMaxHeaderBytes = 256 * 1024;
 
-void initCurlOnce()
-{
-    // curl_global_init is not safe against other threads starting up; the first transfer is
-    // asked for on the main thread, before any worker runs.
-    static const bool done = [] {
-        curl_global_init(CURL_GLOBAL_DEFAULT);
-        return true;
-    }();
-    (void)done;
-}
-
-struct EasyCleanup
-{
-    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
-};
-using EasyHandle = std::unique_ptr<CURL, EasyCleanup>;
-
-struct ListCleanup
-{
-    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-};
-using HeaderList = std::unique_ptr<curl_slist, ListCleanup>;
-
-void appendLine(HeaderList& list, const QByteArray& line)
-{
-    // On failure libcurl returns null and leaves the list as it was.
-    if (curl_slist* grown = curl_slist_append(list.get(), line.constData())) {
-        (void)list.release();
-        list.reset(grown);
+    void initCurlOnce()
+    {
+        // curl_global_init is not safe against other threads starting up; the first transfer is
+        // asked for on the main thread, before any worker runs.
+        static const bool done = [] {
+            curl_global_init(CURL_GLOBAL_DEFAULT);
+            return true;
+        }();
+        (void)done;
     }
-}
 
-// "host:port" of an address, the port spelt out, for telling a move to another server.
-QString serverOf(const QUrl& url)
-{
-    return url.host().toLower() + QLatin1Char(':') + QString::number(url.port(url.scheme() == QLatin1String("https") ? 443 : 80));
-}
+    struct EasyCleanup
+    {
+        void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+    };
+    using EasyHandle = std::unique_ptr<CURL, EasyCleanup>;
+
+    struct ListCleanup
+    {
+        void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+    };
+    using HeaderList = std::unique_ptr<curl_slist, ListCleanup>;
+
+    void appendLine(HeaderList& list, const QByteArray& line)
+    {
+        // On failure libcurl returns null and leaves the list as it was.
+        if (curl_slist* grown = curl_slist_append(list.get(), line.constData())) {
+            (void)list.release();
+            list.reset(grown);
+        }
+    }
+
+    // "host:port" of an address, the port spelt out, for telling a move to another server.
+    QString serverOf(const QUrl& url)
+    {
+        return url.host().toLower() + QLatin1Char(':')
+            + QString::number(url.port(url.scheme() == QLatin1String("https") ? 443 : 80));
+    }
 
 } // namespace
 
@@ -70,10 +71,7 @@ struct HttpClient::Share
     {
         static_cast<Share*>(self)->locks[data].lock();
     }
-    static void unlock(CURL*, curl_lock_data data, void* self)
-    {
-        static_cast<Share*>(self)->locks[data].unlock();
-    }
+    static void unlock(CURL*, curl_lock_data data, void* self) { static_cast<Share*>(self)->locks[data].unlock(); }
 
     Share()
     {
@@ -98,13 +96,13 @@ struct HttpClient::Share
 struct HttpClient::Transfer
 {
     HeaderList requestHeaders; // outlives the handle that points to it
-    EasyHandle easy{curl_easy_init()};
+    EasyHandle easy { curl_easy_init() };
     CURL* handle = easy.get();
     QIODevice* sink = nullptr;
-    std::atomic<bool> cancel{false};
-    std::atomic<bool> begun{false};
-    std::atomic<qint64> expected{0};
-    std::atomic<qint64> received{0};
+    std::atomic<bool> cancel { false };
+    std::atomic<bool> begun { false };
+    std::atomic<qint64> expected { 0 };
+    std::atomic<qint64> received { 0 };
     bool writeFailed = false;
     bool headersTooLong = false;
     bool overallExceeded = false;
@@ -188,10 +186,10 @@ struct HttpClient::Transfer
         if (t->cancel.load())
             return 1;
         if (t->overallSeconds > 0) {
-            const double seconds =
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - t->start).count();
+            const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t->start).count();
             if (seconds > static_cast<double>(t->overallSeconds)
-                && static_cast<double>(t->received.load()) < static_cast<double>(t->minAverageBytesPerSecond) * seconds) {
+                && static_cast<double>(t->received.load())
+                    < static_cast<double>(t->minAverageBytesPerSecond) * seconds) {
                 t->overallExceeded = true;
                 return 1;
             }
@@ -227,7 +225,9 @@ struct HttpClient::ProgressPump
 
 // The library's global set-up (its TLS stack's above all) costs memory: made at the first
 // transfer, not when the window is built.
-HttpClient::HttpClient(QObject* parent) : QObject(parent), m_userAgent(defaultUserAgent())
+HttpClient::HttpClient(QObject* parent)
+    : QObject(parent)
+    , m_userAgent(defaultUserAgent())
 {
 }
 
@@ -254,8 +254,8 @@ void HttpClient::abort()
         flag->store(true);
 }
 
-HttpResponse HttpClient::perform(const QString& url, QIODevice* sink, bool headOnly,
-                                 const QList<QByteArray>& extraHeaders)
+HttpResponse HttpClient::perform(
+    const QString& url, QIODevice* sink, bool headOnly, const QList<QByteArray>& extraHeaders)
 {
     initCurlOnce();
     if (!m_share)
@@ -275,7 +275,7 @@ HttpResponse HttpClient::perform(const QString& url, QIODevice* sink, bool headO
     setProxyOptions(t);
     setCallbacks(t);
 
-    ProgressPump pump{*this, t, headOnly};
+    ProgressPump pump { *this, t, headOnly };
     const int rc = run(t, pump);
     HttpResponse response = responseOf(t, rc);
 
@@ -288,8 +288,8 @@ HttpResponse HttpClient::perform(const QString& url, QIODevice* sink, bool headO
     return response;
 }
 
-void HttpClient::setRequestOptions(Transfer& t, const QString& url, bool headOnly,
-                                   const QList<QByteArray>& extraHeaders) const
+void HttpClient::setRequestOptions(
+    Transfer& t, const QString& url, bool headOnly, const QList<QByteArray>& extraHeaders) const
 {
     // Each request gets its own handle and connection (a nested request during the wait of
     // another one is possible); only the cookies and the name cache are shared. libcurl copies
@@ -308,7 +308,7 @@ void HttpClient::setRequestOptions(Transfer& t, const QString& url, bool headOnl
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
     // A secure address is never followed to a plain one.
     curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR,
-                     url.startsWith(QLatin1String("https:"), Qt::CaseInsensitive) ? "https" : "http,https");
+        url.startsWith(QLatin1String("https:"), Qt::CaseInsensitive) ? "https" : "http,https");
     curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(h, CURLOPT_MAXREDIRS, static_cast<long>(m_maxRedirects));
     curl_easy_setopt(h, CURLOPT_COOKIEFILE, ""); // cookie engine on, in memory only
@@ -413,7 +413,7 @@ HttpFailure HttpClient::failureOf(const Transfer& t, int result, long statusCode
         return t.overallExceeded ? HttpFailure::TimedOut : HttpFailure::Cancelled;
     case CURLE_WRITE_ERROR:
         return t.headersTooLong ? HttpFailure::HeadersTooLong
-               : t.writeFailed  ? HttpFailure::WriteError
+            : t.writeFailed     ? HttpFailure::WriteError
                                 : HttpFailure::Transport;
     default:
         return HttpFailure::Transport;

@@ -18,7 +18,7 @@ namespace gw {
 struct ProxySettings
 {
     bool basicAuth = false; // preemptive basic authentication toward the proxy
-    QString host;           // empty: no proxy
+    QString host; // empty: no proxy
     int port = 80;
     QString user;
     QString password;
@@ -29,7 +29,7 @@ struct HttpTimeouts
 {
     long connectMs = 30000;
     long lowSpeedBytesPerSecond = 1; // below this rate ...
-    long lowSpeedSeconds = 60;       // ... for this long, the transfer gives up
+    long lowSpeedSeconds = 60; // ... for this long, the transfer gives up
     // A server that keeps trickling passes the low-speed limit for ever. Past `overallSeconds`
     // a transfer goes on only while its average rate stays at least `minAverageBytesPerSecond`,
     // so a large file on a fair line completes and an endless one ends (0: no overall limit).
@@ -39,26 +39,26 @@ struct HttpTimeouts
 
 enum class HttpFailure {
     None,
-    Transport,   // no connection, broken connection, refused protocol, too many redirects
-    HttpStatus,  // the last answer was not a 2xx status
-    TimedOut,    // connect time-out, the low-speed limit or the overall limit
+    Transport, // no connection, broken connection, refused protocol, too many redirects
+    HttpStatus, // the last answer was not a 2xx status
+    TimedOut, // connect time-out, the low-speed limit or the overall limit
     HeadersTooLong, // more header bytes than any real answer sends
-    WriteError,  // the body could not be written
-    Cancelled,   // abort() or the application quit
+    WriteError, // the body could not be written
+    Cancelled, // abort() or the application quit
 };
 
 struct HttpResponse
 {
-    bool ok = false;             // a 2xx answer arrived whole
+    bool ok = false; // a 2xx answer arrived whole
     HttpFailure failure = HttpFailure::None;
-    int statusCode = 0;          // of the last response, 0 when none arrived
-    QString statusLine;          // the last response's status line, e.g. "HTTP/1.1 404 Not Found"
-    QByteArray rawHeaders;       // the last response's header lines, each ending with CR LF
-    QDateTime lastModified;      // UTC; invalid when the answer carried none
-    qint64 expectedSize = 0;     // Content-Length of the body, 0 when unknown
-    qint64 received = 0;         // body bytes written
-    QString errorText;           // libcurl's explanation of a failure
-    QString effectiveUrl;        // the address of the last answer, after redirects
+    int statusCode = 0; // of the last response, 0 when none arrived
+    QString statusLine; // the last response's status line, e.g. "HTTP/1.1 404 Not Found"
+    QByteArray rawHeaders; // the last response's header lines, each ending with CR LF
+    QDateTime lastModified; // UTC; invalid when the answer carried none
+    qint64 expectedSize = 0; // Content-Length of the body, 0 when unknown
+    qint64 received = 0; // body bytes written
+    QString errorText; // libcurl's explanation of a failure
+    QString effectiveUrl; // the address of the last answer, after redirects
 };
 
 class HttpClient : public QObject

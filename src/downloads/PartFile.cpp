@@ -13,28 +13,29 @@ namespace gw {
 
 namespace {
 
-constexpr int kRandomLength = 6;
-const QString kSuffix = QStringLiteral(".part");
+    constexpr int kRandomLength = 6;
+    const QString kSuffix = QStringLiteral(".part");
 
-QString randomText()
-{
-    static const char alphabet[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    QString text;
-    for (int i = 0; i < kRandomLength; ++i)
-        text += QLatin1Char(alphabet[QRandomGenerator::global()->bounded(int(sizeof alphabet - 1))]);
-    return text;
-}
+    QString randomText()
+    {
+        static const char alphabet[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+        QString text;
+        for (int i = 0; i < kRandomLength; ++i)
+            text += QLatin1Char(alphabet[QRandomGenerator::global()->bounded(int(sizeof alphabet - 1))]);
+        return text;
+    }
 
 } // namespace
 
-PartFile::PartFile(const QString& destination) : m_destination(destination)
+PartFile::PartFile(const QString& destination)
+    : m_destination(destination)
 {
     for (int attempt = 0; attempt < 100; ++attempt) {
         const QString candidate = destination + QLatin1Char('.') + randomText() + kSuffix;
         // O_EXCL fails on any existing name, a link included; the mode follows the umask like
         // any new file of the user.
-        const int fd = ::open(QFile::encodeName(candidate).constData(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        const int fd = ::open(
+            QFile::encodeName(candidate).constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd < 0) {
             if (errno == EEXIST)
                 continue;

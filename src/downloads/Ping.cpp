@@ -24,206 +24,207 @@ namespace gw {
 
 namespace {
 
-enum class Attempt { Reply, NoReply, Error, Refused };
+    enum class Attempt { Reply, NoReply, Error, Refused };
 
-struct Target
-{
-    bool ok = false;
-    bool ipv4 = false;
-    sockaddr_in address4{};
-    QByteArray numeric; // the address as text, for the ping program
-};
-
-Target resolve(const QString& host, QString* error)
-{
-    Target target;
-    if (host.isEmpty()) {
-        *error = QStringLiteral("no host to ping");
-        return target;
-    }
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_DGRAM;
-    addrinfo* list = nullptr;
-    const int rc = getaddrinfo(host.toUtf8().constData(), nullptr, &hints, &list);
-    if (rc != 0 || !list) {
-        *error = QStringLiteral("cannot resolve %1: %2").arg(host, QString::fromLocal8Bit(gai_strerror(rc)));
-        return target;
-    }
-    // IPv4 first: the sockets below speak ICMP for IPv4; the ping program handles IPv6.
-    const addrinfo* chosen = list;
-    for (const addrinfo* a = list; a; a = a->ai_next) {
-        if (a->ai_family == AF_INET) {
-            chosen = a;
-            break;
-        }
-    }
-    char text[INET6_ADDRSTRLEN] = {};
-    if (chosen->ai_family == AF_INET) {
-        target.ipv4 = true;
-        std::memcpy(&target.address4, chosen->ai_addr, sizeof(sockaddr_in));
-        inet_ntop(AF_INET, &target.address4.sin_addr, text, sizeof text);
-    } else if (chosen->ai_family == AF_INET6) {
-        const auto* a6 = reinterpret_cast<const sockaddr_in6*>(chosen->ai_addr);
-        inet_ntop(AF_INET6, &a6->sin6_addr, text, sizeof text);
-    }
-    freeaddrinfo(list);
-    target.numeric = text;
-    target.ok = !target.numeric.isEmpty();
-    if (!target.ok)
-        *error = QStringLiteral("cannot resolve %1").arg(host);
-    return target;
-}
-
-quint16 checksum(const unsigned char* data, size_t length)
-{
-    quint32 sum = 0;
-    for (size_t i = 0; i + 1 < length; i += 2)
-        sum += static_cast<quint32>((data[i] << 8) | data[i + 1]);
-    if (length & 1)
-        sum += static_cast<quint32>(data[length - 1] << 8);
-    while (sum >> 16)
-        sum = (sum & 0xffff) + (sum >> 16);
-    return static_cast<quint16>(~sum);
-}
-
-bool refusedBySystem(int err)
-{
-    return err == EACCES || err == EPERM || err == EPROTONOSUPPORT || err == EAFNOSUPPORT || err == ESOCKTNOSUPPORT;
-}
-
-Attempt socketPing(const Target& target, bool raw, int timeoutMs, const std::atomic<bool>& cancel, QString* error)
-{
-    if (!target.ipv4)
-        return Attempt::Refused;
-    const int fd = socket(AF_INET, (raw ? SOCK_RAW : SOCK_DGRAM) | SOCK_CLOEXEC, IPPROTO_ICMP);
-    if (fd < 0) {
-        const int err = errno;
-        if (refusedBySystem(err))
-            return Attempt::Refused;
-        *error = QString::fromLocal8Bit(std::strerror(err));
-        return Attempt::Error;
-    }
-    struct Closer
+    struct Target
     {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
+        bool ok = false;
+        bool ipv4 = false;
+        sockaddr_in address4 {};
+        QByteArray numeric; // the address as text, for the ping program
+    };
 
-    static std::atomic<quint16> sequence{0};
-    const quint16 seq = ++sequence;
-    // A datagram socket gets its identifier from the kernel, which also filters the replies;
-    // a raw socket sees every ICMP packet, so it matches identifier and sequence itself.
-    const quint16 id = static_cast<quint16>(getpid() ^ (seq << 3));
-
-    unsigned char packet[64] = {};
-    packet[0] = ICMP_ECHO;
-    packet[1] = 0;
-    packet[4] = static_cast<unsigned char>(id >> 8);
-    packet[5] = static_cast<unsigned char>(id & 0xff);
-    packet[6] = static_cast<unsigned char>(seq >> 8);
-    packet[7] = static_cast<unsigned char>(seq & 0xff);
-    for (size_t i = 8; i < sizeof packet; ++i)
-        packet[i] = static_cast<unsigned char>(i);
-    const quint16 sum = checksum(packet, sizeof packet);
-    packet[2] = static_cast<unsigned char>(sum >> 8);
-    packet[3] = static_cast<unsigned char>(sum & 0xff);
-
-    if (sendto(fd, packet, sizeof packet, 0, reinterpret_cast<const sockaddr*>(&target.address4),
-               sizeof target.address4) < 0) {
-        const int err = errno;
-        if (refusedBySystem(err))
-            return Attempt::Refused;
-        *error = QString::fromLocal8Bit(std::strerror(err));
-        return Attempt::Error;
-    }
-
-    QElapsedTimer clock;
-    clock.start();
-    unsigned char buffer[1500];
-    while (!cancel.load()) {
-        const qint64 left = timeoutMs - clock.elapsed();
-        if (left <= 0)
-            return Attempt::NoReply;
-        pollfd p{fd, POLLIN, 0};
-        // Short slices, so a cancel is seen soon.
-        const int ready = poll(&p, 1, static_cast<int>(qMin<qint64>(left, 100)));
-        if (ready <= 0)
-            continue;
-        const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
-        if (n <= 0)
-            continue;
-        const unsigned char* icmp = buffer;
-        ssize_t length = n;
-        if (raw) {
-            const int headerLength = (buffer[0] & 0x0f) * 4;
-            if (n < headerLength + 8)
-                continue;
-            icmp += headerLength;
-            length -= headerLength;
+    Target resolve(const QString& host, QString* error)
+    {
+        Target target;
+        if (host.isEmpty()) {
+            *error = QStringLiteral("no host to ping");
+            return target;
         }
-        if (length < 8 || icmp[0] != ICMP_ECHOREPLY)
-            continue; // our own request on loopback, or someone else's traffic
-        const quint16 gotSeq = static_cast<quint16>((icmp[6] << 8) | icmp[7]);
-        const quint16 gotId = static_cast<quint16>((icmp[4] << 8) | icmp[5]);
-        if (gotSeq == seq && (!raw || gotId == id))
-            return Attempt::Reply;
+        addrinfo hints {};
+        hints.ai_family = AF_UNSPEC;
+        hints.ai_socktype = SOCK_DGRAM;
+        addrinfo* list = nullptr;
+        const int rc = getaddrinfo(host.toUtf8().constData(), nullptr, &hints, &list);
+        if (rc != 0 || !list) {
+            *error = QStringLiteral("cannot resolve %1: %2").arg(host, QString::fromLocal8Bit(gai_strerror(rc)));
+            return target;
+        }
+        // IPv4 first: the sockets below speak ICMP for IPv4; the ping program handles IPv6.
+        const addrinfo* chosen = list;
+        for (const addrinfo* a = list; a; a = a->ai_next) {
+            if (a->ai_family == AF_INET) {
+                chosen = a;
+                break;
+            }
+        }
+        char text[INET6_ADDRSTRLEN] = {};
+        if (chosen->ai_family == AF_INET) {
+            target.ipv4 = true;
+            std::memcpy(&target.address4, chosen->ai_addr, sizeof(sockaddr_in));
+            inet_ntop(AF_INET, &target.address4.sin_addr, text, sizeof text);
+        } else if (chosen->ai_family == AF_INET6) {
+            const auto* a6 = reinterpret_cast<const sockaddr_in6*>(chosen->ai_addr);
+            inet_ntop(AF_INET6, &a6->sin6_addr, text, sizeof text);
+        }
+        freeaddrinfo(list);
+        target.numeric = text;
+        target.ok = !target.numeric.isEmpty();
+        if (!target.ok)
+            *error = QStringLiteral("cannot resolve %1").arg(host);
+        return target;
     }
-    return Attempt::NoReply;
-}
 
-Attempt systemPing(const Target& target, int timeoutMs, const std::atomic<bool>& cancel, QString* error)
-{
-    const QByteArray seconds = QByteArray::number(qMax(1, (timeoutMs + 999) / 1000));
-    QByteArray numeric = target.numeric;
-    const char* argv[] = {"ping", "-n", "-c", "1", "-W", seconds.constData(), numeric.constData(), nullptr};
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int rc = posix_spawnp(&pid, "ping", &actions, nullptr, const_cast<char* const*>(argv), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) {
-        *error = QStringLiteral("cannot run ping: %1").arg(QString::fromLocal8Bit(std::strerror(rc)));
-        return Attempt::Error;
+    quint16 checksum(const unsigned char* data, size_t length)
+    {
+        quint32 sum = 0;
+        for (size_t i = 0; i + 1 < length; i += 2)
+            sum += static_cast<quint32>((data[i] << 8) | data[i + 1]);
+        if (length & 1)
+            sum += static_cast<quint32>(data[length - 1] << 8);
+        while (sum >> 16)
+            sum = (sum & 0xffff) + (sum >> 16);
+        return static_cast<quint16>(~sum);
     }
 
-    QElapsedTimer clock;
-    clock.start();
-    int status = 0;
-    for (;;) {
-        const pid_t done = waitpid(pid, &status, WNOHANG);
-        if (done == pid)
-            break;
-        if (done < 0 && errno != EINTR) {
-            *error = QStringLiteral("lost the ping program");
+    bool refusedBySystem(int err)
+    {
+        return err == EACCES || err == EPERM || err == EPROTONOSUPPORT || err == EAFNOSUPPORT || err == ESOCKTNOSUPPORT;
+    }
+
+    Attempt socketPing(const Target& target, bool raw, int timeoutMs, const std::atomic<bool>& cancel, QString* error)
+    {
+        if (!target.ipv4)
+            return Attempt::Refused;
+        const int fd = socket(AF_INET, (raw ? SOCK_RAW : SOCK_DGRAM) | SOCK_CLOEXEC, IPPROTO_ICMP);
+        if (fd < 0) {
+            const int err = errno;
+            if (refusedBySystem(err))
+                return Attempt::Refused;
+            *error = QString::fromLocal8Bit(std::strerror(err));
             return Attempt::Error;
         }
-        // The program keeps its own time-out; this only guards against one that hangs.
-        if (cancel.load() || clock.elapsed() > timeoutMs + 3000) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            return Attempt::NoReply;
+        struct Closer
+        {
+            int fd;
+            ~Closer() { ::close(fd); }
+        } closer { fd };
+
+        static std::atomic<quint16> sequence { 0 };
+        const quint16 seq = ++sequence;
+        // A datagram socket gets its identifier from the kernel, which also filters the replies;
+        // a raw socket sees every ICMP packet, so it matches identifier and sequence itself.
+        const quint16 id = static_cast<quint16>(getpid() ^ (seq << 3));
+
+        unsigned char packet[64] = {};
+        packet[0] = ICMP_ECHO;
+        packet[1] = 0;
+        packet[4] = static_cast<unsigned char>(id >> 8);
+        packet[5] = static_cast<unsigned char>(id & 0xff);
+        packet[6] = static_cast<unsigned char>(seq >> 8);
+        packet[7] = static_cast<unsigned char>(seq & 0xff);
+        for (size_t i = 8; i < sizeof packet; ++i)
+            packet[i] = static_cast<unsigned char>(i);
+        const quint16 sum = checksum(packet, sizeof packet);
+        packet[2] = static_cast<unsigned char>(sum >> 8);
+        packet[3] = static_cast<unsigned char>(sum & 0xff);
+
+        if (sendto(fd, packet, sizeof packet, 0, reinterpret_cast<const sockaddr*>(&target.address4),
+                sizeof target.address4)
+            < 0) {
+            const int err = errno;
+            if (refusedBySystem(err))
+                return Attempt::Refused;
+            *error = QString::fromLocal8Bit(std::strerror(err));
+            return Attempt::Error;
         }
-        usleep(20 * 1000);
-    }
-    if (!WIFEXITED(status)) {
-        *error = QStringLiteral("the ping program ended abnormally");
-        return Attempt::Error;
-    }
-    switch (WEXITSTATUS(status)) {
-    case 0:
-        return Attempt::Reply;
-    case 1:
+
+        QElapsedTimer clock;
+        clock.start();
+        unsigned char buffer[1500];
+        while (!cancel.load()) {
+            const qint64 left = timeoutMs - clock.elapsed();
+            if (left <= 0)
+                return Attempt::NoReply;
+            pollfd p { fd, POLLIN, 0 };
+            // Short slices, so a cancel is seen soon.
+            const int ready = poll(&p, 1, static_cast<int>(qMin<qint64>(left, 100)));
+            if (ready <= 0)
+                continue;
+            const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+            if (n <= 0)
+                continue;
+            const unsigned char* icmp = buffer;
+            ssize_t length = n;
+            if (raw) {
+                const int headerLength = (buffer[0] & 0x0f) * 4;
+                if (n < headerLength + 8)
+                    continue;
+                icmp += headerLength;
+                length -= headerLength;
+            }
+            if (length < 8 || icmp[0] != ICMP_ECHOREPLY)
+                continue; // our own request on loopback, or someone else's traffic
+            const quint16 gotSeq = static_cast<quint16>((icmp[6] << 8) | icmp[7]);
+            const quint16 gotId = static_cast<quint16>((icmp[4] << 8) | icmp[5]);
+            if (gotSeq == seq && (!raw || gotId == id))
+                return Attempt::Reply;
+        }
         return Attempt::NoReply;
-    default:
-        *error = QStringLiteral("the ping program failed (exit code %1)").arg(WEXITSTATUS(status));
-        return Attempt::Error;
     }
-}
+
+    Attempt systemPing(const Target& target, int timeoutMs, const std::atomic<bool>& cancel, QString* error)
+    {
+        const QByteArray seconds = QByteArray::number(qMax(1, (timeoutMs + 999) / 1000));
+        QByteArray numeric = target.numeric;
+        const char* argv[] = { "ping", "-n", "-c", "1", "-W", seconds.constData(), numeric.constData(), nullptr };
+
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        pid_t pid = 0;
+        const int rc = posix_spawnp(&pid, "ping", &actions, nullptr, const_cast<char* const*>(argv), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        if (rc != 0) {
+            *error = QStringLiteral("cannot run ping: %1").arg(QString::fromLocal8Bit(std::strerror(rc)));
+            return Attempt::Error;
+        }
+
+        QElapsedTimer clock;
+        clock.start();
+        int status = 0;
+        for (;;) {
+            const pid_t done = waitpid(pid, &status, WNOHANG);
+            if (done == pid)
+                break;
+            if (done < 0 && errno != EINTR) {
+                *error = QStringLiteral("lost the ping program");
+                return Attempt::Error;
+            }
+            // The program keeps its own time-out; this only guards against one that hangs.
+            if (cancel.load() || clock.elapsed() > timeoutMs + 3000) {
+                kill(pid, SIGKILL);
+                waitpid(pid, &status, 0);
+                return Attempt::NoReply;
+            }
+            usleep(20 * 1000);
+        }
+        if (!WIFEXITED(status)) {
+            *error = QStringLiteral("the ping program ended abnormally");
+            return Attempt::Error;
+        }
+        switch (WEXITSTATUS(status)) {
+        case 0:
+            return Attempt::Reply;
+        case 1:
+            return Attempt::NoReply;
+        default:
+            *error = QStringLiteral("the ping program failed (exit code %1)").arg(WEXITSTATUS(status));
+            return Attempt::Error;
+        }
+    }
 
 } // namespace
 
@@ -241,7 +242,7 @@ QString pingMethodName(PingMethod method)
 }
 
 PingResult pingBlocking(const QString& host, int timeoutMs, const QVector<PingMethod>& methods,
-                        const std::atomic<bool>& cancel, PingMethod* used, QString* error)
+    const std::atomic<bool>& cancel, PingMethod* used, QString* error)
 {
     QString ignored;
     if (!error)
@@ -281,11 +282,14 @@ PingResult pingBlocking(const QString& host, int timeoutMs, const QVector<PingMe
     return PingResult::Error;
 }
 
-Pinger::Pinger() : m_methods{PingMethod::Datagram, PingMethod::Raw, PingMethod::SystemPing} {}
+Pinger::Pinger()
+    : m_methods { PingMethod::Datagram, PingMethod::Raw, PingMethod::SystemPing }
+{
+}
 
 PingResult Pinger::ping(const QString& host, int timeoutMs)
 {
-    std::atomic<bool> cancel{false};
+    std::atomic<bool> cancel { false };
     PingResult result = PingResult::Error;
     PingMethod used = m_lastMethod;
     QString error;

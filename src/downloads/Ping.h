@@ -10,9 +10,9 @@
 namespace gw {
 
 enum class PingResult {
-    Reply,   // an echo reply arrived in time
+    Reply, // an echo reply arrived in time
     NoReply, // no reply in time, or another ICMP answer
-    Error,   // the name cannot be resolved, or sending failed
+    Error, // the name cannot be resolved, or sending failed
 };
 
 enum class PingMethod { Datagram, Raw, SystemPing };
@@ -42,6 +42,6 @@ private:
 
 // The same, blocking the calling thread; `cancel` ends the wait early (as NoReply).
 PingResult pingBlocking(const QString& host, int timeoutMs, const QVector<PingMethod>& methods,
-                        const std::atomic<bool>& cancel, PingMethod* used, QString* error);
+    const std::atomic<bool>& cancel, PingMethod* used, QString* error);
 
 } // namespace gw

@@ -18,115 +18,115 @@ namespace gw::quake {
 
 namespace {
 
-constexpr QByteArrayView kSummaryPath("/earthquakes/feed/v1.0/summary/");
+    constexpr QByteArrayView kSummaryPath("/earthquakes/feed/v1.0/summary/");
 
-QByteArrayView trimmed(QByteArrayView text)
-{
-    while (!text.isEmpty() && static_cast<unsigned char>(text.front()) <= ' ')
-        text = text.sliced(1);
-    while (!text.isEmpty() && static_cast<unsigned char>(text.back()) <= ' ')
-        text.chop(1);
-    return text;
-}
+    QByteArrayView trimmed(QByteArrayView text)
+    {
+        while (!text.isEmpty() && static_cast<unsigned char>(text.front()) <= ' ')
+            text = text.sliced(1);
+        while (!text.isEmpty() && static_cast<unsigned char>(text.back()) <= ' ')
+            text.chop(1);
+        return text;
+    }
 
-bool toNumber(QByteArrayView text, double* value)
-{
-    text = trimmed(text);
-    if (text.isEmpty())
-        return false;
-    const char* end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), end, *value);
-    return ec == std::errc() && ptr == end && std::isfinite(*value);
-}
+    bool toNumber(QByteArrayView text, double* value)
+    {
+        text = trimmed(text);
+        if (text.isEmpty())
+            return false;
+        const char* end = text.data() + text.size();
+        const auto [ptr, ec] = std::from_chars(text.data(), end, *value);
+        return ec == std::errc() && ptr == end && std::isfinite(*value);
+    }
 
-void appendNumber(QByteArray& out, double value, int decimals = -1)
-{
-    char buffer[64];
-    const auto result = decimals < 0 ? std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed)
-                                     : std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed,
-                                                     decimals);
-    out.append(buffer, result.ptr - buffer);
-}
+    void appendNumber(QByteArray& out, double value, int decimals = -1)
+    {
+        char buffer[64];
+        const auto result = decimals < 0
+            ? std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed)
+            : std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+        out.append(buffer, result.ptr - buffer);
+    }
 
-// A position xplanet can place; anything else (empty, words, out of range) is no earthquake.
-bool appendPosition(QByteArray& out, double latitude, double longitude)
-{
-    if (!std::isfinite(latitude) || !std::isfinite(longitude) || std::abs(latitude) > 90.0
-        || std::abs(longitude) > 360.0)
-        return false;
-    appendNumber(out, latitude);
-    out += ' ';
-    appendNumber(out, longitude);
-    return true;
-}
+    // A position xplanet can place; anything else (empty, words, out of range) is no earthquake.
+    bool appendPosition(QByteArray& out, double latitude, double longitude)
+    {
+        if (!std::isfinite(latitude) || !std::isfinite(longitude) || std::abs(latitude) > 90.0
+            || std::abs(longitude) > 360.0)
+            return false;
+        appendNumber(out, latitude);
+        out += ' ';
+        appendNumber(out, longitude);
+        return true;
+    }
 
-// One CSV field: the text between its quotes (still with doubled quotes) or as it stands.
-struct Field
-{
-    QByteArrayView raw;
-    bool quoted = false;
-};
+    // One CSV field: the text between its quotes (still with doubled quotes) or as it stands.
+    struct Field
+    {
+        QByteArrayView raw;
+        bool quoted = false;
+    };
 
-// Reads one record from `p` (fields separated by ',', the record by a line feed outside quotes)
-// and returns the position after it. Fields past the first `wanted` are not kept.
-const char* readRecord(const char* p, const char* end, std::vector<Field>& fields,
-                       qsizetype wanted = std::numeric_limits<qsizetype>::max())
-{
-    fields.clear();
-    for (;;) {
-        if (qsizetype(fields.size()) >= wanted) {
-            // The rest of the line at once, unless a quote in it may hide a line break.
-            const char* nl = static_cast<const char*>(std::memchr(p, '\n', end - p));
-            const char* stop = nl ? nl : end;
-            if (!std::memchr(p, '"', stop - p))
-                return nl ? nl + 1 : end;
-        }
-        Field field;
-        if (p < end && *p == '"') {
-            const char* begin = ++p;
-            for (;;) {
-                const char* quote = static_cast<const char*>(std::memchr(p, '"', end - p));
-                if (!quote) {
-                    p = end;
+    // Reads one record from `p` (fields separated by ',', the record by a line feed outside quotes)
+    // and returns the position after it. Fields past the first `wanted` are not kept.
+    const char* readRecord(const char* p, const char* end, std::vector<Field>& fields,
+        qsizetype wanted = std::numeric_limits<qsizetype>::max())
+    {
+        fields.clear();
+        for (;;) {
+            if (qsizetype(fields.size()) >= wanted) {
+                // The rest of the line at once, unless a quote in it may hide a line break.
+                const char* nl = static_cast<const char*>(std::memchr(p, '\n', end - p));
+                const char* stop = nl ? nl : end;
+                if (!std::memchr(p, '"', stop - p))
+                    return nl ? nl + 1 : end;
+            }
+            Field field;
+            if (p < end && *p == '"') {
+                const char* begin = ++p;
+                for (;;) {
+                    const char* quote = static_cast<const char*>(std::memchr(p, '"', end - p));
+                    if (!quote) {
+                        p = end;
+                        break;
+                    }
+                    if (quote + 1 < end && quote[1] == '"') {
+                        p = quote + 2;
+                        continue;
+                    }
+                    p = quote;
                     break;
                 }
-                if (quote + 1 < end && quote[1] == '"') {
-                    p = quote + 2;
-                    continue;
-                }
-                p = quote;
-                break;
+                field = { QByteArrayView(begin, p - begin), true };
+                if (p < end)
+                    ++p; // the closing quote
+                while (p < end && *p != ',' && *p != '\n')
+                    ++p; // text after the closing quote is no part of the field
+            } else {
+                const char* begin = p;
+                while (p < end && *p != ',' && *p != '\n')
+                    ++p;
+                QByteArrayView raw(begin, p - begin);
+                if (raw.endsWith('\r'))
+                    raw.chop(1);
+                field = { raw, false };
             }
-            field = {QByteArrayView(begin, p - begin), true};
-            if (p < end)
-                ++p; // the closing quote
-            while (p < end && *p != ',' && *p != '\n')
-                ++p; // text after the closing quote is no part of the field
-        } else {
-            const char* begin = p;
-            while (p < end && *p != ',' && *p != '\n')
-                ++p;
-            QByteArrayView raw(begin, p - begin);
-            if (raw.endsWith('\r'))
-                raw.chop(1);
-            field = {raw, false};
+            fields.push_back(field);
+            if (p >= end)
+                return end;
+            if (*p++ == '\n')
+                return p;
         }
-        fields.push_back(field);
-        if (p >= end)
-            return end;
-        if (*p++ == '\n')
-            return p;
     }
-}
 
-// The text of a field, its doubled quotes made single.
-QByteArrayView fieldText(const Field& field, QByteArray& scratch)
-{
-    if (!field.quoted || !field.raw.contains('"'))
-        return field.raw;
-    scratch = field.raw.toByteArray().replace("\"\"", "\"");
-    return scratch;
-}
+    // The text of a field, its doubled quotes made single.
+    QByteArrayView fieldText(const Field& field, QByteArray& scratch)
+    {
+        if (!field.quoted || !field.raw.contains('"'))
+            return field.raw;
+        scratch = field.raw.toByteArray().replace("\"\"", "\"");
+        return scratch;
+    }
 
 } // namespace
 
@@ -184,7 +184,7 @@ QByteArray csvMarkers(QByteArrayView text)
     const qsizetype needed = std::max(latitude, longitude) + 1;
     const Field none;
     QByteArray scratch;
-    const qsizetype wanted = std::max({latitude, longitude, magnitude, place}) + 1;
+    const qsizetype wanted = std::max({ latitude, longitude, magnitude, place }) + 1;
     while (p < end) {
         p = readRecord(p, end, fields, wanted);
         const auto count = qsizetype(fields.size());
@@ -207,8 +207,8 @@ QByteArray geoJsonMarkers(const QByteArray& text)
     const QJsonArray features = document.object().value(QLatin1String("features")).toArray();
     for (const QJsonValue& feature : features) {
         const QJsonObject object = feature.toObject();
-        const QJsonArray coordinates =
-            object.value(QLatin1String("geometry")).toObject().value(QLatin1String("coordinates")).toArray();
+        const QJsonArray coordinates
+            = object.value(QLatin1String("geometry")).toObject().value(QLatin1String("coordinates")).toArray();
         if (coordinates.size() < 2 || !coordinates.at(0).isDouble() || !coordinates.at(1).isDouble())
             continue;
         if (!appendPosition(out, coordinates.at(1).toDouble(), coordinates.at(0).toDouble()))
@@ -230,7 +230,7 @@ bool isSummaryFeed(const QString& url)
     if (!address.isValid() || (address.scheme() != QLatin1String("http") && address.scheme() != QLatin1String("https")))
         return false;
     return address.host().compare(service.host(), Qt::CaseInsensitive) == 0 && address.port() == service.port()
-           && address.path().toUtf8().startsWith(kSummaryPath);
+        && address.path().toUtf8().startsWith(kSummaryPath);
 }
 
 } // namespace gw::quake

@@ -3,12 +3,12 @@
 namespace gw {
 
 namespace {
-QByteArrayView withoutLineEnd(QByteArrayView line)
-{
-    while (line.endsWith('\n') || line.endsWith('\r'))
-        line.chop(1);
-    return line;
-}
+    QByteArrayView withoutLineEnd(QByteArrayView line)
+    {
+        while (line.endsWith('\n') || line.endsWith('\r'))
+            line.chop(1);
+        return line;
+    }
 } // namespace
 
 void ResponseHeaders::addLine(QByteArrayView line)

@@ -10,23 +10,22 @@ namespace gw {
 
 void showTransfers(DownloadEngine& engine, TrayImage& tray, TransferDisplay& display, const SettingsAccess& settings)
 {
-    QObject::connect(&engine, &DownloadEngine::busyChanged, &engine, [&display](bool busy) {
-        display.setBusyCursor(busy);
-    });
+    QObject::connect(
+        &engine, &DownloadEngine::busyChanged, &engine, [&display](bool busy) { display.setBusyCursor(busy); });
     QObject::connect(&engine, &DownloadEngine::transferShown, &engine, [&tray] {
         tray.setIconList(TrayList::Percent);
         tray.setFrameIndex(0);
     });
-    QObject::connect(&engine, &DownloadEngine::progressMaxChanged, &engine, [&display](qint64 max) {
-        display.setProgressMax(max);
-    });
-    QObject::connect(&engine, &DownloadEngine::progressChanged, &engine, [&tray, &display](qint64 received, qint64 max) {
-        display.setProgressPosition(received);
-        display.setStatusPanel1(QString::number(received) + QLatin1Char('/') + QString::number(max));
-        const int frame = DownloadEngine::progressFrame(tray.imageCount(), received, max);
-        if (frame != tray.frameIndex())
-            tray.setFrameIndex(frame);
-    });
+    QObject::connect(
+        &engine, &DownloadEngine::progressMaxChanged, &engine, [&display](qint64 max) { display.setProgressMax(max); });
+    QObject::connect(
+        &engine, &DownloadEngine::progressChanged, &engine, [&tray, &display](qint64 received, qint64 max) {
+            display.setProgressPosition(received);
+            display.setStatusPanel1(QString::number(received) + QLatin1Char('/') + QString::number(max));
+            const int frame = DownloadEngine::progressFrame(tray.imageCount(), received, max);
+            if (frame != tray.frameIndex())
+                tray.setFrameIndex(frame);
+        });
     QObject::connect(&engine, &DownloadEngine::transferFinished, &engine, [&tray, &display, &settings] {
         display.setProgressPosition(0);
         tray.setFrameIndex(0);

@@ -72,8 +72,8 @@ QString successFigures(qint64 bytes, double seconds)
     const auto roundedSeconds = static_cast<qint64>(std::nearbyint(seconds));
     const double rate = static_cast<double>(bytes) / 1024.0 / seconds;
     return QStringLiteral(" - Success: ") + QString::number(bytes) + QStringLiteral(" byte in ")
-           + FormatInt(roundedSeconds, 3, QStringLiteral(" ")) + QStringLiteral(" sec. (")
-           + FormatFloat(4, 2, QStringLiteral(" "), rate) + QStringLiteral(" kb/s)");
+        + FormatInt(roundedSeconds, 3, QStringLiteral(" ")) + QStringLiteral(" sec. (")
+        + FormatFloat(4, 2, QStringLiteral(" "), rate) + QStringLiteral(" kb/s)");
 }
 
 } // namespace gw

@@ -15,7 +15,7 @@ void runWhileProcessingEvents(const std::function<void()>& work, const WorkerWai
     // The worker posts its "done" to this object; events still queued for it are dropped when it
     // goes away, so a late notice can never end a later wait.
     QObject context;
-    std::atomic<bool> done{false};
+    std::atomic<bool> done { false };
 
     QTimer ticker;
     ticker.setInterval(options.tickMs > 0 ? options.tickMs : 50);
@@ -27,7 +27,8 @@ void runWhileProcessingEvents(const std::function<void()>& work, const WorkerWai
     std::thread worker([&] {
         work();
         done.store(true);
-        QMetaObject::invokeMethod(&context, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &context, [&loop] { loop.quit(); }, Qt::QueuedConnection);
     });
 
     struct Joiner
@@ -41,7 +42,7 @@ void runWhileProcessingEvents(const std::function<void()>& work, const WorkerWai
                 o.requestStop();
             t.join();
         }
-    } joiner{worker, done, options};
+    } joiner { worker, done, options };
 
     ticker.start();
     if (!done.load())

@@ -12,21 +12,21 @@ namespace gw {
 
 namespace {
 
-int componentOf(const QString& part)
-{
-    const int value = parseWholeNumber(part);
-    // A component above 255 would spill into the next colour's byte.
-    if (value < 0 || value > 255)
-        throw Error(QStringLiteral("'%1' is not a valid colour component").arg(part));
-    return value;
-}
+    int componentOf(const QString& part)
+    {
+        const int value = parseWholeNumber(part);
+        // A component above 255 would spill into the next colour's byte.
+        if (value < 0 || value > 255)
+            throw Error(QStringLiteral("'%1' is not a valid colour component").arg(part));
+        return value;
+    }
 
-// The text before the first `stop`; empty when `stop` is missing (which then fails as no number).
-QString before(const QString& text, QChar stop)
-{
-    const qsizetype at = text.indexOf(stop);
-    return at < 0 ? QString() : text.left(at);
-}
+    // The text before the first `stop`; empty when `stop` is missing (which then fails as no number).
+    QString before(const QString& text, QChar stop)
+    {
+        const qsizetype at = text.indexOf(stop);
+        return at < 0 ? QString() : text.left(at);
+    }
 
 } // namespace
 
@@ -71,29 +71,29 @@ int StrToColor(const QString& text)
 
 namespace {
 
-std::optional<int> colorNamedIn(const QString& file, const QString& name)
-{
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
+    std::optional<int> colorNamedIn(const QString& file, const QString& name)
+    {
+        QFile f(file);
+        if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
+            return std::nullopt;
+        while (!f.atEnd()) {
+            const QString line = QString::fromLatin1(f.readLine()).trimmed();
+            if (line.isEmpty() || line.startsWith(QLatin1Char('!')) || line.startsWith(QLatin1Char('#')))
+                continue;
+            const QStringList parts = line.simplified().split(QLatin1Char(' '));
+            if (parts.size() < 4 || parts.mid(3).join(QLatin1Char(' ')).compare(name, Qt::CaseInsensitive) != 0)
+                continue;
+            bool okR = false;
+            bool okG = false;
+            bool okB = false;
+            const int r = parts[0].toInt(&okR);
+            const int g = parts[1].toInt(&okG);
+            const int b = parts[2].toInt(&okB);
+            if (okR && okG && okB && r >= 0 && r <= 255 && g >= 0 && g <= 255 && b >= 0 && b <= 255)
+                return r + 256 * g + 65536 * b;
+        }
         return std::nullopt;
-    while (!f.atEnd()) {
-        const QString line = QString::fromLatin1(f.readLine()).trimmed();
-        if (line.isEmpty() || line.startsWith(QLatin1Char('!')) || line.startsWith(QLatin1Char('#')))
-            continue;
-        const QStringList parts = line.simplified().split(QLatin1Char(' '));
-        if (parts.size() < 4 || parts.mid(3).join(QLatin1Char(' ')).compare(name, Qt::CaseInsensitive) != 0)
-            continue;
-        bool okR = false;
-        bool okG = false;
-        bool okB = false;
-        const int r = parts[0].toInt(&okR);
-        const int g = parts[1].toInt(&okG);
-        const int b = parts[2].toInt(&okB);
-        if (okR && okG && okB && r >= 0 && r <= 255 && g >= 0 && g <= 255 && b >= 0 && b <= 255)
-            return r + 256 * g + 65536 * b;
     }
-    return std::nullopt;
-}
 
 } // namespace
 

@@ -3,7 +3,10 @@
 namespace gw {
 
 namespace {
-bool isBlank(QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); }
+    bool isBlank(QChar c)
+    {
+        return c == QLatin1Char(' ') || c == QLatin1Char('\t');
+    }
 } // namespace
 
 QStringList splitArguments(const QString& text)

@@ -13,39 +13,43 @@ namespace gw {
 
 namespace {
 
-const QString kDdbConfig = ctl::ddbConfig;
-const QString kBody = ctl::ddbBodyTarget;
+    const QString kDdbConfig = ctl::ddbConfig;
+    const QString kBody = ctl::ddbBodyTarget;
 
-// Sets a flag for the lifetime of the scope, also when the scope is left by an error, so
-// that edits after a failed reading are written again.
-class FlagScope
-{
-public:
-    explicit FlagScope(bool& flag) : m_flag(flag) { m_flag = true; }
-    ~FlagScope() { m_flag = false; }
-    FlagScope(const FlagScope&) = delete;
-    FlagScope& operator=(const FlagScope&) = delete;
+    // Sets a flag for the lifetime of the scope, also when the scope is left by an error, so
+    // that edits after a failed reading are written again.
+    class FlagScope
+    {
+    public:
+        explicit FlagScope(bool& flag)
+            : m_flag(flag)
+        {
+            m_flag = true;
+        }
+        ~FlagScope() { m_flag = false; }
+        FlagScope(const FlagScope&) = delete;
+        FlagScope& operator=(const FlagScope&) = delete;
 
-private:
-    bool& m_flag;
-};
+    private:
+        bool& m_flag;
+    };
 
-QString withoutSlash(QString folder)
-{
-    if (folder.endsWith(QLatin1Char('/')))
-        folder.chop(1);
-    return folder;
-}
+    QString withoutSlash(QString folder)
+    {
+        if (folder.endsWith(QLatin1Char('/')))
+            folder.chop(1);
+        return folder;
+    }
 
-QStringList configNamesIn(const QString& folder)
-{
-    QStringList names;
-    const QDir dir(folder);
-    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Unsorted))
-        if (name != QLatin1String("readme.txt"))
-            names << name;
-    return names;
-}
+    QStringList configNamesIn(const QString& folder)
+    {
+        QStringList names;
+        const QDir dir(folder);
+        for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Unsorted))
+            if (name != QLatin1String("readme.txt"))
+                names << name;
+        return names;
+    }
 
 } // namespace
 
@@ -135,7 +139,7 @@ void ConfigEditor::getParameterFromConfig(const QStringList& lines, const QStrin
     const QString satellites = ctl::mSatfiles;
     m_settings.setLines(markers, {});
     m_settings.setLines(satellites, {});
-    for (const QString& field : {ctl::map, ctl::night_map, ctl::cloud_map})
+    for (const QString& field : { ctl::map, ctl::night_map, ctl::cloud_map })
         m_settings.setText(field, QString());
     m_settings.setChecked(ctl::cbDrawOrbit, false);
 
@@ -181,7 +185,7 @@ void ConfigEditor::showValue(const QString& control, std::optional<int> value)
 QStringList ConfigEditor::colorNameFiles() const
 {
     const RendererLayout l = layout();
-    return {l.rendererFolder() + QStringLiteral("rgb.txt"), l.systemFolder() + QStringLiteral("rgb.txt")};
+    return { l.rendererFolder() + QStringLiteral("rgb.txt"), l.systemFolder() + QStringLiteral("rgb.txt") };
 }
 
 bool ConfigEditor::changeConfigParameter(const QString& body, const QString& key, const QStringList& values)
@@ -211,10 +215,13 @@ void ConfigEditor::editOne(const QString& key, const QString& value)
 {
     if (ConfigLoading())
         return;
-    changeConfigParameter(m_settings.text(kBody), key, {value});
+    changeConfigParameter(m_settings.text(kBody), key, { value });
 }
 
-void ConfigEditor::mapChange() { editOne(QStringLiteral("map"), m_settings.text(ctl::map).trimmed()); }
+void ConfigEditor::mapChange()
+{
+    editOne(QStringLiteral("map"), m_settings.text(ctl::map).trimmed());
+}
 
 void ConfigEditor::night_mapChange()
 {
@@ -237,9 +244,15 @@ void ConfigEditor::seMagnifyChange()
     editOne(QStringLiteral("magnify"), QString::number(m_settings.integer(ctl::seMagnify)));
 }
 
-void ConfigEditor::btnColorClick() { chooseColor(ctl::BodyColor, QStringLiteral("color")); }
+void ConfigEditor::btnColorClick()
+{
+    chooseColor(ctl::BodyColor, QStringLiteral("color"));
+}
 
-void ConfigEditor::btnOrbitColorClick() { chooseColor(ctl::OrbitColor, QStringLiteral("orbit_color")); }
+void ConfigEditor::btnOrbitColorClick()
+{
+    chooseColor(ctl::OrbitColor, QStringLiteral("orbit_color"));
+}
 
 void ConfigEditor::chooseColor(const QString& control, const QString& key)
 {
@@ -253,10 +266,13 @@ void ConfigEditor::chooseColor(const QString& control, const QString& key)
     if (color == before)
         return;
     m_settings.setInteger(control, color);
-    changeConfigParameter(m_settings.text(kBody), key, {ColorToStr(color)});
+    changeConfigParameter(m_settings.text(kBody), key, { ColorToStr(color) });
 }
 
-void ConfigEditor::btnDayImageClick() { chooseImage(QStringLiteral("select day image"), ctl::map); }
+void ConfigEditor::btnDayImageClick()
+{
+    chooseImage(QStringLiteral("select day image"), ctl::map);
+}
 
 void ConfigEditor::btnNightImageClick()
 {

@@ -1,8 +1,8 @@
 #include "renderer/ConfigText.h"
 
 #include "shared/AtomicFile.h"
-#include "shared/RegularFile.h"
 #include "shared/Error.h"
+#include "shared/RegularFile.h"
 
 #include <QFile>
 #include <QStringDecoder>
@@ -13,8 +13,8 @@ ConfigLines parseConfigText(const QByteArray& bytes)
 {
     ConfigLines config;
     // A byte-order mark stays part of the first line, like every other byte.
-    QStringDecoder utf8(QStringDecoder::Utf8,
-                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QStringDecoder utf8(
+        QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     QString text = utf8.decode(bytes);
     if (utf8.hasError()) {
         // Not UTF-8: take the bytes one to one so they come back unchanged.
@@ -88,7 +88,10 @@ QString withoutComment(const QString& line)
 }
 
 namespace {
-bool opensSection(const QString& line) { return line.startsWith(QLatin1Char('[')); }
+    bool opensSection(const QString& line)
+    {
+        return line.startsWith(QLatin1Char('['));
+    }
 } // namespace
 
 qsizetype findBodySection(const QStringList& lines, const QString& body)

@@ -26,7 +26,7 @@ DesktopKind RenderControl::detectedDesktop() const
 void RenderControl::logBackground(DesktopKind kind, const QString& text)
 {
     m_log.appendLine(DateTimeToStr(m_clock.now()) + QStringLiteral(" - Desktop background (") + desktopCaption(kind)
-                     + QStringLiteral("): ") + text);
+        + QStringLiteral("): ") + text);
 }
 
 void RenderControl::runRenderer(ProcessLauncher& exec, bool hideApp)
@@ -50,8 +50,8 @@ void RenderControl::renderForDesktop(ProcessLauncher& exec, bool hideApp)
         && argumentsChooseOutput(splitArguments(m_settings.text(ctl::edtParameter)))) {
         if (!m_ownOutputLogged)
             m_log.appendLine(DateTimeToStr(m_clock.now())
-                             + QStringLiteral(" - Desktop background: the additional parameters choose the output "
-                                              "(-output, -geometry, -window or -root), so none is added"));
+                + QStringLiteral(" - Desktop background: the additional parameters choose the output "
+                                 "(-output, -geometry, -window or -root), so none is added"));
         m_ownOutputLogged = true;
         runRenderer(exec, hideApp);
         return;
@@ -66,8 +66,8 @@ void RenderControl::renderForDesktop(ProcessLauncher& exec, bool hideApp)
     const MonitorList monitors = m_monitors ? m_monitors() : MonitorList();
     const int debugLevel = m_settings.integer(ctl::DebugLevel);
     const QString summary = QStringLiteral("desktop: ") + desktopCaption(kind) + QStringLiteral(", ")
-                            + QString::number(std::max<qsizetype>(monitors.size(), 1))
-                            + (monitors.size() > 1 ? QStringLiteral(" monitors") : QStringLiteral(" monitor"));
+        + QString::number(std::max<qsizetype>(monitors.size(), 1))
+        + (monitors.size() > 1 ? QStringLiteral(" monitors") : QStringLiteral(" monitor"));
 
     ApplyRequest request;
     request.command = splitArguments(m_settings.text(ctl::edtBackgroundCommand));
@@ -101,8 +101,8 @@ void RenderControl::renderForDesktop(ProcessLauncher& exec, bool hideApp)
         exec.ExeParams() = base;
         // After everything else, so these win over anything before them.
         exec.ExeParams() << QStringLiteral("-output \"") + picture.file + QLatin1Char('"')
-                         << QStringLiteral("-geometry ") + QString::number(picture.geometry.width())
-                                + QLatin1Char('x') + QString::number(picture.geometry.height());
+                         << QStringLiteral("-geometry ") + QString::number(picture.geometry.width()) + QLatin1Char('x')
+                + QString::number(picture.geometry.height());
         try {
             runRenderer(exec, hideApp);
         } catch (...) {
@@ -114,8 +114,9 @@ void RenderControl::renderForDesktop(ProcessLauncher& exec, bool hideApp)
             return;
         }
         if (!QFileInfo(picture.file).isFile()) {
-            logBackground(kind, QStringLiteral("the renderer wrote no picture (exit code ")
-                                    + QString::number(exec.ResultCode()) + QStringLiteral(")"));
+            logBackground(kind,
+                QStringLiteral("the renderer wrote no picture (exit code ") + QString::number(exec.ResultCode())
+                    + QStringLiteral(")"));
             PictureFiles::discard(request.pictures);
             return;
         }
@@ -133,8 +134,8 @@ void RenderControl::renderForDesktop(ProcessLauncher& exec, bool hideApp)
     else
         files.keepOnly(request.pictures);
     if (debugLevel > 0)
-        logBackground(kind, QStringLiteral("shows ") + QString::number(request.pictures.size())
-                                + QStringLiteral(" new picture(s)"));
+        logBackground(kind,
+            QStringLiteral("shows ") + QString::number(request.pictures.size()) + QStringLiteral(" new picture(s)"));
     emit backgroundShown(summary);
 }
 

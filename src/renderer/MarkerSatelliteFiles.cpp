@@ -17,33 +17,33 @@ namespace gw {
 
 namespace {
 
-const QString kMarkers = ctl::mMarkerfiles;
-const QString kSatellites = ctl::mSatfiles;
-// "*.*" would hide names without a dot, and satellite files ("iss") and the city markers
-// ("earth") have none.
-const QString kAllFiles = QStringLiteral("All files (*)|*");
+    const QString kMarkers = ctl::mMarkerfiles;
+    const QString kSatellites = ctl::mSatfiles;
+    // "*.*" would hide names without a dot, and satellite files ("iss") and the city markers
+    // ("earth") have none.
+    const QString kAllFiles = QStringLiteral("All files (*)|*");
 
-QString withoutSlash(QString folder)
-{
-    if (folder.endsWith(QLatin1Char('/')))
-        folder.chop(1);
-    return folder;
-}
+    QString withoutSlash(QString folder)
+    {
+        if (folder.endsWith(QLatin1Char('/')))
+            folder.chop(1);
+        return folder;
+    }
 
-bool isCatalogueNumber(QByteArrayView field)
-{
-    if (field.isEmpty())
-        return false;
-    for (char c : field)
-        if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z')))
+    bool isCatalogueNumber(QByteArrayView field)
+    {
+        if (field.isEmpty())
             return false;
-    return true;
-}
+        for (char c : field)
+            if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z')))
+                return false;
+        return true;
+    }
 
 } // namespace
 
-MarkerSatelliteFiles::MarkerSatelliteFiles(SettingsAccess& settings, Dialogs& dialogs, ConfigEditor& config,
-                                           StartFileWithExtension startFile)
+MarkerSatelliteFiles::MarkerSatelliteFiles(
+    SettingsAccess& settings, Dialogs& dialogs, ConfigEditor& config, StartFileWithExtension startFile)
     : m_settings(settings)
     , m_dialogs(dialogs)
     , m_config(config)
@@ -94,8 +94,8 @@ QString MarkerSatelliteFiles::chooseFileIn(const QString& folder, const QString&
         return {};
     if (!liesDirectlyIn(chosen, folder)) {
         m_dialogs.message(MessageKind::Warning,
-                          QStringLiteral("The ") + kind + QStringLiteral(" must be in the default directory (") + folder
-                              + QLatin1Char(')'));
+            QStringLiteral("The ") + kind + QStringLiteral(" must be in the default directory (") + folder
+                + QLatin1Char(')'));
         return {};
     }
     return chosen;
@@ -104,7 +104,7 @@ QString MarkerSatelliteFiles::chooseFileIn(const QString& folder, const QString&
 void MarkerSatelliteFiles::btnChoosMarkerfileClick()
 {
     const QString chosen = chooseFileIn(withoutSlash(m_config.layout().markersFolder()),
-                                        QStringLiteral("select Markerfile"), QStringLiteral("Marker-File"));
+        QStringLiteral("select Markerfile"), QStringLiteral("Marker-File"));
     if (!chosen.isEmpty())
         addMarkerFile(QFileInfo(chosen).fileName());
 }
@@ -112,8 +112,7 @@ void MarkerSatelliteFiles::btnChoosMarkerfileClick()
 void MarkerSatelliteFiles::btnChooseSatelliteClick()
 {
     const QString chosen = chooseFileIn(withoutSlash(m_config.layout().satellitesFolder()),
-                                        QStringLiteral("select Satfile (Filename without .tle)"),
-                                        QStringLiteral("Sat-File"));
+        QStringLiteral("select Satfile (Filename without .tle)"), QStringLiteral("Sat-File"));
     if (chosen.isEmpty())
         return;
     if (!QFileInfo::exists(chosen + QStringLiteral(".tle"))) {
@@ -150,11 +149,11 @@ MarkerSatelliteFiles::MouseDownResult MarkerSatelliteFiles::listMouseDown(bool r
 {
     if (!rightButton)
         return {};
-    return {true, rowUnderPointer < 0 ? -1 : rowUnderPointer, rowUnderPointer >= 0};
+    return { true, rowUnderPointer < 0 ? -1 : rowUnderPointer, rowUnderPointer >= 0 };
 }
 
-void MarkerSatelliteFiles::openInEditor(const QString& list, const QString& folder, const QString& notOne,
-                                        const QList<int>& selectedRows)
+void MarkerSatelliteFiles::openInEditor(
+    const QString& list, const QString& folder, const QString& notOne, const QList<int>& selectedRows)
 {
     const QStringList entries = m_settings.lines(list);
     if (selectedRows.size() != 1 || selectedRows.first() < 0 || selectedRows.first() >= entries.size()) {
@@ -167,14 +166,14 @@ void MarkerSatelliteFiles::openInEditor(const QString& list, const QString& fold
 
 void MarkerSatelliteFiles::Openineditor1Click(const QList<int>& selectedRows)
 {
-    openInEditor(kMarkers, m_config.layout().markersFolder(), QStringLiteral("Select one of the markerfiles"),
-                 selectedRows);
+    openInEditor(
+        kMarkers, m_config.layout().markersFolder(), QStringLiteral("Select one of the markerfiles"), selectedRows);
 }
 
 void MarkerSatelliteFiles::Openineditor2Click(const QList<int>& selectedRows)
 {
     openInEditor(kSatellites, m_config.layout().satellitesFolder(), QStringLiteral("Select one of the satellites"),
-                 selectedRows);
+        selectedRows);
 }
 
 QString MarkerSatelliteFiles::firstCatalogueNumber(const QByteArray& tle)
@@ -198,8 +197,8 @@ QString MarkerSatelliteFiles::firstCatalogueNumber(const QByteArray& tle)
 QByteArray MarkerSatelliteFiles::satelliteFileText(const QString& catalogueNumber, const QString& picture)
 {
     QByteArray text;
-    for (const char* line : {"#", "# This is an automatic generated Satfile from Globewall", "#",
-                             "# See the xplanet readme.txt for all possible options", "#", ""}) {
+    for (const char* line : { "#", "# This is an automatic generated Satfile from Globewall", "#",
+             "# See the xplanet readme.txt for all possible options", "#", "" }) {
         text += line;
         text += "\r\n";
     }
@@ -213,26 +212,26 @@ QByteArray MarkerSatelliteFiles::satelliteFileText(const QString& catalogueNumbe
 
 namespace {
 
-// The satellite file beside a TLE file, or the empty text when there is none to write: without
-// an extension it would be the TLE file itself, and one that exists (even as a dangling link)
-// stays as it is.
-QString missingSatelliteFile(const QString& tleFile)
-{
-    const QString name = QFileInfo(tleFile).fileName();
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    if (dot <= 0)
-        return QString();
-    const QString satFile = tleFile.left(tleFile.size() - (name.size() - dot));
-    if (QFileInfo::exists(satFile) || QFileInfo(satFile).isSymLink())
-        return QString();
-    return satFile;
-}
+    // The satellite file beside a TLE file, or the empty text when there is none to write: without
+    // an extension it would be the TLE file itself, and one that exists (even as a dangling link)
+    // stays as it is.
+    QString missingSatelliteFile(const QString& tleFile)
+    {
+        const QString name = QFileInfo(tleFile).fileName();
+        const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+        if (dot <= 0)
+            return QString();
+        const QString satFile = tleFile.left(tleFile.size() - (name.size() - dot));
+        if (QFileInfo::exists(satFile) || QFileInfo(satFile).isSymLink())
+            return QString();
+        return satFile;
+    }
 
-QByteArray readTle(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+    QByteArray readTle(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
 
 } // namespace
 
@@ -274,7 +273,7 @@ bool MarkerSatelliteFiles::addNightMapWhenMissing()
     for (qsizetype i = header + 1; i < sectionEnd(lines, header); ++i)
         if (withoutComment(lines.at(i)).startsWith(QLatin1String("night_map")))
             return false;
-    return m_config.changeConfigParameter(body, QStringLiteral("night_map"), {picture});
+    return m_config.changeConfigParameter(body, QStringLiteral("night_map"), { picture });
 }
 
 void MarkerSatelliteFiles::GenerateSatFile(const QString& tleFile)
@@ -298,8 +297,8 @@ void MarkerSatelliteFiles::GenerateSatFile(const QString& tleFile)
 
     const QByteArray elements = readTle(tleFile);
     QString error;
-    if (!writeFileAtomically(satFile, satelliteFileText(firstCatalogueNumber(elements), QFileInfo(picture).fileName()),
-                             &error))
+    if (!writeFileAtomically(
+            satFile, satelliteFileText(firstCatalogueNumber(elements), QFileInfo(picture).fileName()), &error))
         throw Error(error);
     m_settings.setLines(kSatellites, m_settings.lines(kSatellites) << QFileInfo(satFile).fileName());
 }

@@ -21,8 +21,8 @@ public:
     // when that program cannot be started.
     using StartFileWithExtension = std::function<void(const QString& file, const QString& extension)>;
 
-    MarkerSatelliteFiles(SettingsAccess& settings, Dialogs& dialogs, ConfigEditor& config,
-                         StartFileWithExtension startFile);
+    MarkerSatelliteFiles(
+        SettingsAccess& settings, Dialogs& dialogs, ConfigEditor& config, StartFileWithExtension startFile);
 
     void btnChoosMarkerfileClick();
     void btnChooseSatelliteClick();
@@ -78,8 +78,8 @@ public:
 private:
     bool addEntry(const QString& list, const QString& key, const QString& name);
     void removeRows(const QString& list, const QString& key, const QList<int>& selectedRows);
-    void openInEditor(const QString& list, const QString& folder, const QString& notOne,
-                      const QList<int>& selectedRows);
+    void openInEditor(
+        const QString& list, const QString& folder, const QString& notOne, const QList<int>& selectedRows);
     bool liesDirectlyIn(const QString& file, const QString& folder) const;
     // Asks for a file in `folder`; empty when cancelled or (after `kind`'s warning) chosen elsewhere.
     QString chooseFileIn(const QString& folder, const QString& title, const QString& kind);

@@ -2,8 +2,8 @@
 
 #include "renderer/RendererLayout.h"
 #include "settings/SettingNames.h"
-#include "settings/SettingsTable.h"
 #include "settings/SettingsAccess.h"
+#include "settings/SettingsTable.h"
 
 #include <QFileInfo>
 
@@ -59,8 +59,7 @@ QStringList GenParameterListFromNewEasy(const SettingsAccess& s, const RendererL
         list << QStringLiteral("-lat ") + QString::number(s.integer(ctl::seLat)) + QStringLiteral(" -lon ")
                 + QString::number(s.integer(ctl::seLon));
     if (s.checked(ctl::rbOrigin))
-        list << QStringLiteral("-origin ")
-                + (s.checked(ctl::cbOriginOpposite) ? QStringLiteral("-") : QString())
+        list << QStringLiteral("-origin ") + (s.checked(ctl::cbOriginOpposite) ? QStringLiteral("-") : QString())
                 + s.text(ctl::cbOrigin);
     if (s.checked(ctl::rbRandomViewpoint))
         list << QStringLiteral("-random");

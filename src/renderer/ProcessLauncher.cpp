@@ -19,63 +19,69 @@ namespace gw {
 
 namespace {
 
-QString withSlash(QString folder)
-{
-    if (!folder.endsWith(QLatin1Char('/')))
-        folder += QLatin1Char('/');
-    return folder;
-}
-
-QString systemMessage(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
-
-// Runs in the child between fork and exec: only async-signal-safe calls. Failures are
-// ignored, the child then keeps what it inherited (an unprivileged user cannot raise
-// priority, so "high" falls back to normal).
-void prepareChild(TPriorClass priority)
-{
-    ::setpgid(0, 0);
-    sched_param param{};
-    param.sched_priority = 0;
-    switch (priority) {
-    case TPriorClass::pcIdle:
-        ::setpriority(PRIO_PROCESS, 0, 19);
-        ::sched_setscheduler(0, SCHED_IDLE, &param);
-        break;
-    case TPriorClass::pcNormal:
-        ::sched_setscheduler(0, SCHED_OTHER, &param);
-        ::setpriority(PRIO_PROCESS, 0, 0);
-        break;
-    case TPriorClass::pcHigh:
-    case TPriorClass::pcRealtime: // never offered; a real-time class could starve the desktop
-        ::sched_setscheduler(0, SCHED_OTHER, &param);
-        if (::setpriority(PRIO_PROCESS, 0, -10) != 0)
-            ::setpriority(PRIO_PROCESS, 0, 0);
-        break;
+    QString withSlash(QString folder)
+    {
+        if (!folder.endsWith(QLatin1Char('/')))
+            folder += QLatin1Char('/');
+        return folder;
     }
-}
 
-// Nearest entry of the error table for a start failure that QProcess reports as text.
-int codeForStartError(const QString& message)
-{
-    const auto has = [&](int error) { return message.contains(systemMessage(error), Qt::CaseInsensitive); };
-    if (has(ENOENT))
-        return ProcessLauncher::CodeFileNotFound;
-    if (has(ENOTDIR))
-        return ProcessLauncher::CodePathNotFound;
-    if (has(EACCES) || has(EPERM))
-        return ProcessLauncher::CodeAccessDenied;
-    if (has(ENOEXEC))
-        return ProcessLauncher::CodeInvalidExecutable;
-    if (has(ENOMEM) || has(E2BIG))
-        return ProcessLauncher::CodeOutOfMemory;
-    return -1; // no table entry: the system's own message is shown
-}
+    QString systemMessage(int error)
+    {
+        return QString::fromLocal8Bit(std::strerror(error));
+    }
 
-// Restores the cursor on every way out of a wait.
+    // Runs in the child between fork and exec: only async-signal-safe calls. Failures are
+    // ignored, the child then keeps what it inherited (an unprivileged user cannot raise
+    // priority, so "high" falls back to normal).
+    void prepareChild(TPriorClass priority)
+    {
+        ::setpgid(0, 0);
+        sched_param param {};
+        param.sched_priority = 0;
+        switch (priority) {
+        case TPriorClass::pcIdle:
+            ::setpriority(PRIO_PROCESS, 0, 19);
+            ::sched_setscheduler(0, SCHED_IDLE, &param);
+            break;
+        case TPriorClass::pcNormal:
+            ::sched_setscheduler(0, SCHED_OTHER, &param);
+            ::setpriority(PRIO_PROCESS, 0, 0);
+            break;
+        case TPriorClass::pcHigh:
+        case TPriorClass::pcRealtime: // never offered; a real-time class could starve the desktop
+            ::sched_setscheduler(0, SCHED_OTHER, &param);
+            if (::setpriority(PRIO_PROCESS, 0, -10) != 0)
+                ::setpriority(PRIO_PROCESS, 0, 0);
+            break;
+        }
+    }
+
+    // Nearest entry of the error table for a start failure that QProcess reports as text.
+    int codeForStartError(const QString& message)
+    {
+        const auto has = [&](int error) { return message.contains(systemMessage(error), Qt::CaseInsensitive); };
+        if (has(ENOENT))
+            return ProcessLauncher::CodeFileNotFound;
+        if (has(ENOTDIR))
+            return ProcessLauncher::CodePathNotFound;
+        if (has(EACCES) || has(EPERM))
+            return ProcessLauncher::CodeAccessDenied;
+        if (has(ENOEXEC))
+            return ProcessLauncher::CodeInvalidExecutable;
+        if (has(ENOMEM) || has(E2BIG))
+            return ProcessLauncher::CodeOutOfMemory;
+        return -1; // no table entry: the system's own message is shown
+    }
+
+    // Restores the cursor on every way out of a wait.
 
 } // namespace
 
-ProcessLauncher::ProcessLauncher(QObject* parent) : QObject(parent) {}
+ProcessLauncher::ProcessLauncher(QObject* parent)
+    : QObject(parent)
+{
+}
 
 ProcessLauncher::~ProcessLauncher()
 {
@@ -90,8 +96,14 @@ void ProcessLauncher::setExePath(const QString& path)
         m_exePath.chop(1);
 }
 
-QString ProcessLauncher::batchFileName() { return QStringLiteral("Globewall.bat"); }
-QString ProcessLauncher::outputFileName() { return QStringLiteral("Globewall.out"); }
+QString ProcessLauncher::batchFileName()
+{
+    return QStringLiteral("Globewall.bat");
+}
+QString ProcessLauncher::outputFileName()
+{
+    return QStringLiteral("Globewall.out");
+}
 
 QString ProcessLauncher::CommandLine() const
 {
@@ -104,21 +116,30 @@ QString ProcessLauncher::CommandLine() const
 QString ProcessLauncher::ErrorText(int code)
 {
     switch (code) {
-    case 0: return QStringLiteral("System was out of memory, executable file was corrupt, or relocations were invalid");
-    case 2: return QStringLiteral("File was not found");
-    case 3: return QStringLiteral("Path was not found");
+    case 0:
+        return QStringLiteral("System was out of memory, executable file was corrupt, or relocations were invalid");
+    case 2:
+        return QStringLiteral("File was not found");
+    case 3:
+        return QStringLiteral("Path was not found");
     case 5:
         return QStringLiteral(
             "Attempt was made to dynamically link to a task, or there was a sharing or network-protection error");
-    case 6: return QStringLiteral("Library required separate data segments for each task");
-    case 8: return QStringLiteral("There was insufficient memory to start the application");
-    case 10: return QStringLiteral("Windows version was incorrect");
+    case 6:
+        return QStringLiteral("Library required separate data segments for each task");
+    case 8:
+        return QStringLiteral("There was insufficient memory to start the application");
+    case 10:
+        return QStringLiteral("Windows version was incorrect");
     case 11:
         return QStringLiteral("Executable file was invalid. Either it was not a Windows application or there was an "
                               "error in the .EXE image");
-    case 12: return QStringLiteral("Application was designed for a different operating system");
-    case 13: return QStringLiteral("Application was designed for MS-DOS 4.0");
-    case 14: return QStringLiteral("Type of executable file was unknown");
+    case 12:
+        return QStringLiteral("Application was designed for a different operating system");
+    case 13:
+        return QStringLiteral("Application was designed for MS-DOS 4.0");
+    case 14:
+        return QStringLiteral("Type of executable file was unknown");
     case 15:
         return QStringLiteral(
             "Attempt was made to load a real-mode application (developed for an earlier version of Windows)");
@@ -131,8 +152,10 @@ QString ProcessLauncher::ErrorText(int code)
     case 20:
         return QStringLiteral("Dynamic-link library (DLL) file was invalid. One of the DLLs required to run this "
                               "application was corrupt");
-    case 21: return QStringLiteral("Application requires 32-bit extensions");
-    default: break;
+    case 21:
+        return QStringLiteral("Application requires 32-bit extensions");
+    default:
+        break;
     }
     return code >= 32 ? QStringLiteral("No error") : QString();
 }

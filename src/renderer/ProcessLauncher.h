@@ -35,7 +35,11 @@ public:
 class EAppExecWinExec : public EAppExec
 {
 public:
-    EAppExecWinExec(const QString& message, int code) : EAppExec(message), m_code(code) {}
+    EAppExecWinExec(const QString& message, int code)
+        : EAppExec(message)
+        , m_code(code)
+    {
+    }
     int code() const { return m_code; }
 
 private:

@@ -23,32 +23,32 @@ namespace gw {
 
 namespace {
 
-const QString kChooseRenderer = QStringLiteral("Please choose an Application to lauch");
+    const QString kChooseRenderer = QStringLiteral("Please choose an Application to lauch");
 
-// A gzip file's content, or nothing when it is not one.
-QByteArray gunzip(const QByteArray& packed, bool* ok)
-{
-    *ok = false;
-    z_stream stream{};
-    if (inflateInit2(&stream, 16 + MAX_WBITS) != Z_OK)
-        return {};
-    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(packed.constData()));
-    stream.avail_in = static_cast<uInt>(packed.size());
-    QByteArray out;
-    char buffer[16384];
-    int rc = Z_OK;
-    while (rc == Z_OK) {
-        stream.next_out = reinterpret_cast<Bytef*>(buffer);
-        stream.avail_out = sizeof buffer;
-        rc = inflate(&stream, Z_NO_FLUSH);
-        if (rc != Z_OK && rc != Z_STREAM_END)
-            break;
-        out.append(buffer, static_cast<qsizetype>(sizeof buffer - stream.avail_out));
+    // A gzip file's content, or nothing when it is not one.
+    QByteArray gunzip(const QByteArray& packed, bool* ok)
+    {
+        *ok = false;
+        z_stream stream {};
+        if (inflateInit2(&stream, 16 + MAX_WBITS) != Z_OK)
+            return {};
+        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(packed.constData()));
+        stream.avail_in = static_cast<uInt>(packed.size());
+        QByteArray out;
+        char buffer[16384];
+        int rc = Z_OK;
+        while (rc == Z_OK) {
+            stream.next_out = reinterpret_cast<Bytef*>(buffer);
+            stream.avail_out = sizeof buffer;
+            rc = inflate(&stream, Z_NO_FLUSH);
+            if (rc != Z_OK && rc != Z_STREAM_END)
+                break;
+            out.append(buffer, static_cast<qsizetype>(sizeof buffer - stream.avail_out));
+        }
+        inflateEnd(&stream);
+        *ok = rc == Z_STREAM_END;
+        return *ok ? out : QByteArray();
     }
-    inflateEnd(&stream);
-    *ok = rc == Z_STREAM_END;
-    return *ok ? out : QByteArray();
-}
 
 } // namespace
 
@@ -56,11 +56,13 @@ QByteArray gunzip(const QByteArray& packed, bool* ok)
 class RenderControl::LaunchScope
 {
 public:
-    LaunchScope(RenderControl& owner, ProcessLauncher& exec) : m_owner(owner), m_exec(exec)
+    LaunchScope(RenderControl& owner, ProcessLauncher& exec)
+        : m_owner(owner)
+        , m_exec(exec)
     {
         m_owner.m_launching.append(&m_exec);
         m_waiting = QObject::connect(&m_exec, &ProcessLauncher::waitingChanged, &m_owner,
-                                     [this](bool waiting) { m_owner.launcherWaiting(waiting); });
+            [this](bool waiting) { m_owner.launcherWaiting(waiting); });
     }
     ~LaunchScope()
     {
@@ -81,7 +83,8 @@ private:
 class RenderControl::RenderScope
 {
 public:
-    explicit RenderScope(RenderControl& owner) : m_owner(owner)
+    explicit RenderScope(RenderControl& owner)
+        : m_owner(owner)
     {
         m_owner.m_state.RenderBusy = true;
         m_owner.setKillEnabled(true);
@@ -100,8 +103,7 @@ private:
 };
 
 RenderControl::RenderControl(SettingsAccess& settings, AppState& state, LogSink& log, MessageWindowSink& messages,
-                             Dialogs& dialogs, TrayImage& tray, const Clock& clock, Callback restoreTransparency,
-                             QObject* parent)
+    Dialogs& dialogs, TrayImage& tray, const Clock& clock, Callback restoreTransparency, QObject* parent)
     : QObject(parent)
     , m_settings(settings)
     , m_state(state)
@@ -172,8 +174,7 @@ void RenderControl::StartXPlanet(Trigger trigger)
     // A nested render would clear the flag of the one that waits.
     if (m_state.RenderBusy)
         return;
-    while (renderOnce(trigger)) {
-    }
+    while (renderOnce(trigger)) { }
 }
 
 // One pass of the render; true when a renderer was just chosen and the render starts again.
@@ -231,7 +232,7 @@ bool RenderControl::renderOnce(Trigger trigger)
     m_hasDeclined = true;
     m_declinedAppFile = appFile;
     m_log.appendLine(DateTimeToStr(m_clock.now()) + QStringLiteral(" - No renderer chosen; timed renders wait until ")
-                     + QStringLiteral("one is chosen on the page \"General\"."));
+        + QStringLiteral("one is chosen on the page \"General\"."));
     return false;
 }
 
@@ -265,7 +266,10 @@ void RenderControl::btnExecuteClick()
     StartXPlanet(Trigger::User);
 }
 
-void RenderControl::pmStartNowClick() { btnExecuteClick(); }
+void RenderControl::pmStartNowClick()
+{
+    btnExecuteClick();
+}
 
 void RenderControl::pmKillNowClick()
 {
@@ -297,10 +301,11 @@ bool RenderControl::btnAppFileClick()
     const QString destination = m_settings.text(ctl::edtFileDestination);
     if (!destination.toUpper().contains(images.toUpper())) {
         const QString question = QStringLiteral("Change the download destination path\nfrom: ") + destination
-                                 + QStringLiteral("\nto: ") + images;
+            + QStringLiteral("\nto: ") + images;
         if (m_dialogs.askOkCancel(MessageKind::Confirmation, question)) {
             const QString address = m_settings.text(ctl::edtWebAdress);
-            const qsizetype cut = std::max(address.lastIndexOf(QLatin1Char('/')), address.lastIndexOf(QLatin1Char('\\')));
+            const qsizetype cut
+                = std::max(address.lastIndexOf(QLatin1Char('/')), address.lastIndexOf(QLatin1Char('\\')));
             m_settings.setText(ctl::edtFileDestination, images + address.mid(cut + 1));
         }
     }
@@ -332,8 +337,8 @@ QString RenderControl::unpackedReadme(const QString& gzFile) const
     const QByteArray text = gunzip(in.readAll(), &ok);
     if (!ok)
         return {};
-    QString folder = m_cacheFolder.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::CacheLocation)
-                                             : m_cacheFolder;
+    QString folder
+        = m_cacheFolder.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::CacheLocation) : m_cacheFolder;
     if (folder.isEmpty() || !QDir().mkpath(folder))
         return {};
     // A ".txt" name, so the desktop opens it with its text editor.

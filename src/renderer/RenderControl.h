@@ -39,8 +39,8 @@ public:
     using FileOpener = std::function<bool(const QString& path)>;
 
     RenderControl(SettingsAccess& settings, AppState& state, LogSink& log, MessageWindowSink& messages,
-                  Dialogs& dialogs, TrayImage& tray, const Clock& clock, Callback restoreTransparency = {},
-                  QObject* parent = nullptr);
+        Dialogs& dialogs, TrayImage& tray, const Clock& clock, Callback restoreTransparency = {},
+        QObject* parent = nullptr);
     ~RenderControl() override;
 
     // One render; launcher errors (EAppExec...) reach the caller. Does nothing while a render
@@ -77,7 +77,11 @@ public:
     // Seams of the desktop background: the session's variables (default: this process's),
     // the monitors at the moment of a render (default: none known), the pictures' folder
     // (default: the user's cache folder) and the time limit of one switch.
-    void setSessionEnvironment(const SessionEnvironment& env) { m_session = env; m_hasSession = true; }
+    void setSessionEnvironment(const SessionEnvironment& env)
+    {
+        m_session = env;
+        m_hasSession = true;
+    }
     void setMonitorSource(std::function<MonitorList()> source) { m_monitors = std::move(source); }
     void setPictureFolder(const QString& folder) { m_pictureFolder = folder; }
     void setApplyTimeLimit(int ms) { m_applyTimeLimit = ms; }
@@ -119,11 +123,11 @@ private:
     const Clock& m_clock;
     Callback m_restoreTransparency;
 
-    ProcessLauncher m_exec;                 // the render's own launcher
+    ProcessLauncher m_exec; // the render's own launcher
     int m_waitingLaunchers = 0;
-    QList<ProcessLauncher*> m_launching;    // every launcher in a launch now (the render's own or a spare)
+    QList<ProcessLauncher*> m_launching; // every launcher in a launch now (the render's own or a spare)
     bool m_killEnabled = false;
-    QString m_declinedAppFile;       // renderer path the user declined to replace
+    QString m_declinedAppFile; // renderer path the user declined to replace
     bool m_hasDeclined = false;
 
     QString m_home;
@@ -136,8 +140,8 @@ private:
     std::function<MonitorList()> m_monitors;
     QString m_pictureFolder;
     int m_applyTimeLimit = 10000;
-    bool m_sequenceKilled = false;   // "kill XPlanet now" during a render ends the sequence
-    bool m_ownOutputLogged = false;  // the user's own -output etc. is logged once
+    bool m_sequenceKilled = false; // "kill XPlanet now" during a render ends the sequence
+    bool m_ownOutputLogged = false; // the user's own -output etc. is logged once
 };
 
 } // namespace gw

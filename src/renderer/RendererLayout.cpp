@@ -13,15 +13,42 @@ RendererLayout::RendererLayout(const QString& appFile, const QString& home)
         m_home += QLatin1Char('/');
 }
 
-QString RendererLayout::rendererFolder() const { return m_home + QStringLiteral(".xplanet/"); }
-QString RendererLayout::configFolder() const { return rendererFolder() + QStringLiteral("config/"); }
-QString RendererLayout::imagesFolder() const { return rendererFolder() + QStringLiteral("images/"); }
-QString RendererLayout::markersFolder() const { return rendererFolder() + QStringLiteral("markers/"); }
-QString RendererLayout::satellitesFolder() const { return rendererFolder() + QStringLiteral("satellites/"); }
-QString RendererLayout::satelliteImagesFolder() const { return imagesFolder(); }
-QString RendererLayout::systemFolder() const { return QStringLiteral("/usr/share/xplanet/"); }
-QString RendererLayout::systemConfigFolder() const { return systemFolder() + QStringLiteral("config/"); }
-QString RendererLayout::systemReadme() const { return QStringLiteral("/usr/share/doc/xplanet/README.gz"); }
+QString RendererLayout::rendererFolder() const
+{
+    return m_home + QStringLiteral(".xplanet/");
+}
+QString RendererLayout::configFolder() const
+{
+    return rendererFolder() + QStringLiteral("config/");
+}
+QString RendererLayout::imagesFolder() const
+{
+    return rendererFolder() + QStringLiteral("images/");
+}
+QString RendererLayout::markersFolder() const
+{
+    return rendererFolder() + QStringLiteral("markers/");
+}
+QString RendererLayout::satellitesFolder() const
+{
+    return rendererFolder() + QStringLiteral("satellites/");
+}
+QString RendererLayout::satelliteImagesFolder() const
+{
+    return imagesFolder();
+}
+QString RendererLayout::systemFolder() const
+{
+    return QStringLiteral("/usr/share/xplanet/");
+}
+QString RendererLayout::systemConfigFolder() const
+{
+    return systemFolder() + QStringLiteral("config/");
+}
+QString RendererLayout::systemReadme() const
+{
+    return QStringLiteral("/usr/share/doc/xplanet/README.gz");
+}
 
 QString RendererLayout::readmeFile() const
 {
@@ -36,7 +63,7 @@ QString RendererLayout::defaultCloudDestination() const
 
 bool RendererLayout::ensureFolders(QString* error) const
 {
-    for (const QString& dir : {configFolder(), imagesFolder(), markersFolder(), satellitesFolder()}) {
+    for (const QString& dir : { configFolder(), imagesFolder(), markersFolder(), satellitesFolder() }) {
         if (!QDir().mkpath(dir)) {
             if (error)
                 *error = QStringLiteral("Error creating directory: ") + dir;

@@ -12,17 +12,17 @@ public:
     // `appFile` is the renderer executable (edtAppFile); `home` the user's home folder.
     explicit RendererLayout(const QString& appFile, const QString& home = QString());
 
-    QString rendererFolder() const;        // ~/.xplanet/
-    QString configFolder() const;          // ~/.xplanet/config/
-    QString imagesFolder() const;          // ~/.xplanet/images/
-    QString markersFolder() const;         // ~/.xplanet/markers/
-    QString satellitesFolder() const;      // ~/.xplanet/satellites/
+    QString rendererFolder() const; // ~/.xplanet/
+    QString configFolder() const; // ~/.xplanet/config/
+    QString imagesFolder() const; // ~/.xplanet/images/
+    QString markersFolder() const; // ~/.xplanet/markers/
+    QString satellitesFolder() const; // ~/.xplanet/satellites/
     QString satelliteImagesFolder() const; // ~/.xplanet/images/
-    QString systemConfigFolder() const;    // /usr/share/xplanet/config/ (read-only fallback)
-    QString systemFolder() const;          // /usr/share/xplanet/
+    QString systemConfigFolder() const; // /usr/share/xplanet/config/ (read-only fallback)
+    QString systemFolder() const; // /usr/share/xplanet/
     // The renderer's readme: readme.txt in the renderer folder, else the system documentation.
     QString readmeFile() const;
-    QString systemReadme() const;          // /usr/share/doc/xplanet/README.gz
+    QString systemReadme() const; // /usr/share/doc/xplanet/README.gz
 
     // The default cloud destination: images folder + "clouds_2048.jpg".
     QString defaultCloudDestination() const;

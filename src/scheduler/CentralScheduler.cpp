@@ -12,35 +12,38 @@ namespace gw {
 
 namespace {
 
-// "times per day" to days, and the lead of the first list download after start (two minutes).
-constexpr double kFirstListDownloadLead = 0.00138888888888;
+    // "times per day" to days, and the lead of the first list download after start (two minutes).
+    constexpr double kFirstListDownloadLead = 0.00138888888888;
 
-// The interval has passed unless it is still greater than the time elapsed.
-bool due(double interval, TDateTime now, TDateTime last)
-{
-    return !(interval > now - last);
-}
+    // The interval has passed unless it is still greater than the time elapsed.
+    bool due(double interval, TDateTime now, TDateTime last)
+    {
+        return !(interval > now - last);
+    }
 
-int twoDigits(QChar a, QChar b)
-{
-    if (a < u'0' || a > u'9' || b < u'0' || b > u'9')
-        return -1;
-    return (a.unicode() - u'0') * 10 + (b.unicode() - u'0');
-}
+    int twoDigits(QChar a, QChar b)
+    {
+        if (a < u'0' || a > u'9' || b < u'0' || b > u'9')
+            return -1;
+        return (a.unicode() - u'0') * 10 + (b.unicode() - u'0');
+    }
 
-// A timed job holds TimedDownloadBusy while it runs and clears it when done; an error that
-// ends the tick inside the job must not leave it set, or no scheduled job would start again.
-class ClearOnExit
-{
-public:
-    explicit ClearOnExit(bool& flag) : m_flag(flag) {}
-    ~ClearOnExit() { m_flag = false; }
-    ClearOnExit(const ClearOnExit&) = delete;
-    ClearOnExit& operator=(const ClearOnExit&) = delete;
+    // A timed job holds TimedDownloadBusy while it runs and clears it when done; an error that
+    // ends the tick inside the job must not leave it set, or no scheduled job would start again.
+    class ClearOnExit
+    {
+    public:
+        explicit ClearOnExit(bool& flag)
+            : m_flag(flag)
+        {
+        }
+        ~ClearOnExit() { m_flag = false; }
+        ClearOnExit(const ClearOnExit&) = delete;
+        ClearOnExit& operator=(const ClearOnExit&) = delete;
 
-private:
-    bool& m_flag;
-};
+    private:
+        bool& m_flag;
+    };
 
 } // namespace
 
@@ -52,11 +55,11 @@ std::optional<ClockTime> parseTimeLine(const QString& line)
     const int minute = twoDigits(line[3], line[4]);
     if (hour < 0 || minute < 0)
         return std::nullopt;
-    return ClockTime{hour, minute};
+    return ClockTime { hour, minute };
 }
 
 CentralScheduler::CentralScheduler(SettingsAccess& settings, AppState& state, LogSink& transferLog, TrayImage& tray,
-                                   const Clock& clock, SystemState& system, TimedJobs& jobs)
+    const Clock& clock, SystemState& system, TimedJobs& jobs)
     : m_settings(settings)
     , m_state(state)
     , m_log(transferLog)
@@ -174,7 +177,7 @@ void CentralScheduler::unreachable()
     m_state.LastCloudCheckTime = m_clock.now();
     m_state.CloudTimeDue = false;
     m_log.appendLine(DateTimeToStr(m_clock.now())
-                     + QStringLiteral(" - Error. Can not connect to the internet. Waiting for next try."));
+        + QStringLiteral(" - Error. Can not connect to the internet. Waiting for next try."));
 }
 
 // The battery image and the globe alternate from tick to tick on battery; the crossed globe

@@ -30,7 +30,7 @@ class CentralScheduler
 {
 public:
     CentralScheduler(SettingsAccess& settings, AppState& state, LogSink& transferLog, TrayImage& tray,
-                     const Clock& clock, SystemState& system, TimedJobs& jobs);
+        const Clock& clock, SystemState& system, TimedJobs& jobs);
 
     // One tick of CentralTimer (every 5000 ms from the start-up step on).
     void CentralTimerTimer();

@@ -10,8 +10,8 @@
 namespace gw {
 
 namespace {
-// The kernel's own multicast group of device events (udev re-sends its own on group 2).
-constexpr unsigned kKernelEvents = 1;
+    // The kernel's own multicast group of device events (udev re-sends its own on group 2).
+    constexpr unsigned kKernelEvents = 1;
 } // namespace
 
 PowerSupplyWatch::PowerSupplyWatch()
@@ -19,7 +19,7 @@ PowerSupplyWatch::PowerSupplyWatch()
     m_fd = ::socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, NETLINK_KOBJECT_UEVENT);
     if (m_fd < 0)
         return;
-    sockaddr_nl address{};
+    sockaddr_nl address {};
     address.nl_family = AF_NETLINK;
     address.nl_groups = kKernelEvents;
     if (::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {

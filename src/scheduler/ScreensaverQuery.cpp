@@ -16,9 +16,9 @@
 namespace gw {
 
 namespace {
-const QString kService = QStringLiteral("org.freedesktop.ScreenSaver");
-const QString kPath = QStringLiteral("/org/freedesktop/ScreenSaver");
-const QString kInterface = QStringLiteral("org.freedesktop.ScreenSaver");
+    const QString kService = QStringLiteral("org.freedesktop.ScreenSaver");
+    const QString kPath = QStringLiteral("/org/freedesktop/ScreenSaver");
+    const QString kInterface = QStringLiteral("org.freedesktop.ScreenSaver");
 } // namespace
 
 std::optional<bool> dbusScreensaverActive(const QDBusConnection& bus, int timeoutMs)
@@ -53,19 +53,19 @@ std::optional<bool> x11ScreensaverActive(_XDisplay* display)
 
 namespace {
 
-// The MIT-SCREEN-SAVER notify event as it arrives on the wire.
-struct ScreenSaverNotifyEvent
-{
-    uint8_t responseType;
-    uint8_t state; // ScreenSaverOff, ScreenSaverOn, ScreenSaverCycle
-    uint16_t sequence;
-    uint32_t time;
-    uint32_t root;
-    uint32_t window;
-    uint8_t kind;
-    uint8_t forced;
-    uint8_t pad[14];
-};
+    // The MIT-SCREEN-SAVER notify event as it arrives on the wire.
+    struct ScreenSaverNotifyEvent
+    {
+        uint8_t responseType;
+        uint8_t state; // ScreenSaverOff, ScreenSaverOn, ScreenSaverCycle
+        uint16_t sequence;
+        uint32_t time;
+        uint32_t root;
+        uint32_t window;
+        uint8_t kind;
+        uint8_t forced;
+        uint8_t pad[14];
+    };
 
 } // namespace
 
@@ -113,8 +113,8 @@ BusScreensaverWatch::BusScreensaverWatch(QDBusConnection bus, int timeoutMs, QOb
     // Subscribed before the first question, so no change between answer and signal is lost.
     m_bus.connect(kService, kPath, kInterface, QStringLiteral("ActiveChanged"), this, SLOT(activeChanged(bool)));
     m_bus.connect(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-                  QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameOwnerChanged"), {kService},
-                  QString(), this, SLOT(ownerChanged(QString, QString, QString)));
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameOwnerChanged"), { kService }, QString(), this,
+        SLOT(ownerChanged(QString, QString, QString)));
 }
 
 std::optional<bool> BusScreensaverWatch::active()
@@ -164,15 +164,15 @@ bool PlatformScreensaver::active()
     return m_x11->watching() && m_x11->screensaverOn();
 }
 
-ScreensaverMessageLog::ScreensaverMessageLog(const SystemState& state, const Clock& clock, QDBusConnection bus,
-                                             QObject* parent)
+ScreensaverMessageLog::ScreensaverMessageLog(
+    const SystemState& state, const Clock& clock, QDBusConnection bus, QObject* parent)
     : QObject(parent)
     , m_state(state)
     , m_clock(clock)
 {
     if (bus.isConnected())
-        m_subscribed = bus.connect(QString(), kPath, kInterface, QStringLiteral("ActiveChanged"), this,
-                                   SLOT(activeChanged(bool)));
+        m_subscribed = bus.connect(
+            QString(), kPath, kInterface, QStringLiteral("ActiveChanged"), this, SLOT(activeChanged(bool)));
 }
 
 void ScreensaverMessageLog::activeChanged(bool active)
@@ -183,7 +183,7 @@ void ScreensaverMessageLog::activeChanged(bool active)
     // must not take the event loop down.
     try {
         m_state.WriteToLog(programDir() + QStringLiteral("Globewall.ScreenSaverMessage.log"),
-                           DateTimeToStr(m_clock.now()) + QStringLiteral(": Screensaver is active"));
+            DateTimeToStr(m_clock.now()) + QStringLiteral(": Screensaver is active"));
     } catch (const Error& e) {
         qWarning("%s", qPrintable(e.message()));
     }

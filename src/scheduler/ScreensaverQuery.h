@@ -52,7 +52,8 @@ class BusScreensaverWatch : public QObject
 {
     Q_OBJECT
 public:
-    explicit BusScreensaverWatch(QDBusConnection bus, int timeoutMs = ScreensaverQueryTimeoutMs, QObject* parent = nullptr);
+    explicit BusScreensaverWatch(
+        QDBusConnection bus, int timeoutMs = ScreensaverQueryTimeoutMs, QObject* parent = nullptr);
 
     // The service's state; nothing when no service is there.
     std::optional<bool> active();
@@ -101,7 +102,7 @@ class ScreensaverMessageLog : public QObject
     Q_OBJECT
 public:
     ScreensaverMessageLog(const SystemState& state, const Clock& clock,
-                          QDBusConnection bus = QDBusConnection::sessionBus(), QObject* parent = nullptr);
+        QDBusConnection bus = QDBusConnection::sessionBus(), QObject* parent = nullptr);
     bool isSubscribed() const { return m_subscribed; }
 
 public slots:

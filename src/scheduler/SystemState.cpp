@@ -14,19 +14,19 @@ namespace gw {
 
 namespace {
 
-QString readAttribute(const QString& folder, const char* name)
-{
-    QFile f(folder + QLatin1Char('/') + QLatin1String(name));
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromLatin1(f.readAll()).trimmed();
-}
+    QString readAttribute(const QString& folder, const char* name)
+    {
+        QFile f(folder + QLatin1Char('/') + QLatin1String(name));
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        return QString::fromLatin1(f.readAll()).trimmed();
+    }
 
-bool isExternalSupply(const QString& type)
-{
-    // Older kernels name USB chargers by kind: "USB_DCP", "USB_C", "USB_PD", ...
-    return type == QLatin1String("Mains") || type.startsWith(QLatin1String("USB"));
-}
+    bool isExternalSupply(const QString& type)
+    {
+        // Older kernels name USB chargers by kind: "USB_DCP", "USB_C", "USB_PD", ...
+        return type == QLatin1String("Mains") || type.startsWith(QLatin1String("USB"));
+    }
 
 } // namespace
 
@@ -66,11 +66,12 @@ bool powerSupplyOnBattery(const QString& root)
     return true;
 }
 
-SystemState::SystemState(const SettingsAccess& settings, const Clock& clock, QString powerSupplyRoot,
-                         ScreensaverQuery screensaverQuery)
+SystemState::SystemState(
+    const SettingsAccess& settings, const Clock& clock, QString powerSupplyRoot, ScreensaverQuery screensaverQuery)
     : m_settings(settings)
     , m_clock(clock)
-    , m_powerSupplyRoot(powerSupplyRoot.isEmpty() ? QStringLiteral("/sys/class/power_supply") : std::move(powerSupplyRoot))
+    , m_powerSupplyRoot(
+          powerSupplyRoot.isEmpty() ? QStringLiteral("/sys/class/power_supply") : std::move(powerSupplyRoot))
     , m_screensaverQuery(std::move(screensaverQuery))
 {
     // The kernel's events speak of the real folder only; a test's folder is read each time.
@@ -93,7 +94,7 @@ bool SystemState::RunningOnBattery()
     if (!*m_onBattery)
         return false;
     WriteToLog(programDir() + QStringLiteral("Globewall.battery.log"),
-               DateTimeToStr(m_clock.now()) + QStringLiteral(": Running on Battery"));
+        DateTimeToStr(m_clock.now()) + QStringLiteral(": Running on Battery"));
     return true;
 }
 
@@ -104,7 +105,7 @@ bool SystemState::ScreensaverRunning()
     if (!m_screensaverQuery())
         return false;
     WriteToLog(programDir() + QStringLiteral("Globewall.ScreenSaver.log"),
-               DateTimeToStr(m_clock.now()) + QStringLiteral(": Screensaver is active"));
+        DateTimeToStr(m_clock.now()) + QStringLiteral(": Screensaver is active"));
     return true;
 }
 

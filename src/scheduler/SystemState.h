@@ -29,7 +29,7 @@ public:
     // empty: the session's screensaver service, else the X11 screen-saver extension
     // (PlatformScreensaver).
     SystemState(const SettingsAccess& settings, const Clock& clock, QString powerSupplyRoot = {},
-                ScreensaverQuery screensaverQuery = {});
+        ScreensaverQuery screensaverQuery = {});
     virtual ~SystemState();
 
     virtual bool RunningOnBattery();

@@ -7,49 +7,49 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 
-
 namespace gw {
 
 namespace {
-// Names match without regard to case. Both sides are trimmed alike: the file's names lose
-// only ASCII blanks when read, so a name ending in another blank (a no-break space, say)
-// would otherwise never match itself.
-QString folded(const QString& name)
-{
-    return name.trimmed().toCaseFolded();
-}
+    // Names match without regard to case. Both sides are trimmed alike: the file's names lose
+    // only ASCII blanks when read, so a name ending in another blank (a no-break space, say)
+    // would otherwise never match itself.
+    QString folded(const QString& name)
+    {
+        return name.trimmed().toCaseFolded();
+    }
 
-QString folded(const QByteArray& name)
-{
-    return folded(QString::fromUtf8(name));
-}
+    QString folded(const QByteArray& name)
+    {
+        return folded(QString::fromUtf8(name));
+    }
 
-bool sameName(const QByteArray& a, const QString& b)
-{
-    return folded(a) == folded(b);
-}
+    bool sameName(const QByteArray& a, const QString& b)
+    {
+        return folded(a) == folded(b);
+    }
 
-// UTF-8 where the bytes are UTF-8; otherwise every byte is one character, so nothing is lost.
-QString decoded(const QByteArray& bytes, bool* latin1 = nullptr)
-{
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(bytes);
-    const bool fallback = utf8.hasError();
-    if (latin1)
-        *latin1 = fallback;
-    return fallback ? QString::fromLatin1(bytes) : text;
-}
+    // UTF-8 where the bytes are UTF-8; otherwise every byte is one character, so nothing is lost.
+    QString decoded(const QByteArray& bytes, bool* latin1 = nullptr)
+    {
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        QString text = utf8.decode(bytes);
+        const bool fallback = utf8.hasError();
+        if (latin1)
+            *latin1 = fallback;
+        return fallback ? QString::fromLatin1(bytes) : text;
+    }
 
-QByteArray oneLine(QByteArray value)
-{
-    // A value is one line: a line break inside would split the entry.
-    value.replace('\r', ' ');
-    value.replace('\n', ' ');
-    return value;
-}
+    QByteArray oneLine(QByteArray value)
+    {
+        // A value is one line: a line break inside would split the entry.
+        value.replace('\r', ' ');
+        value.replace('\n', ' ');
+        return value;
+    }
 } // namespace
 
-IniFile::IniFile(const QString& path) : m_path(path)
+IniFile::IniFile(const QString& path)
+    : m_path(path)
 {
     load();
 }
@@ -78,7 +78,7 @@ bool IniFile::load(QString* error)
 void IniFile::loadFromBytes(const QByteArray& bytes)
 {
     m_sections.clear();
-    m_sections.push_back(Section{});
+    m_sections.push_back(Section {});
     m_latin1Texts.clear();
     QByteArray all = bytes;
     // Some editors put a UTF-8 byte order mark first; it would hide the first section's header.
@@ -219,7 +219,8 @@ bool IniFile::parseInteger(const QString& text, int* value)
         v = static_cast<qint64>(t.mid(1).toULongLong(&ok, 16));
         ok = ok && v <= 0xFFFFFFFFLL;
         v = static_cast<qint32>(static_cast<quint32>(v));
-    } else if (t.size() > 2 && t.at(0) == QLatin1Char('0') && (t.at(1) == QLatin1Char('x') || t.at(1) == QLatin1Char('X'))) {
+    } else if (t.size() > 2 && t.at(0) == QLatin1Char('0')
+        && (t.at(1) == QLatin1Char('x') || t.at(1) == QLatin1Char('X'))) {
         v = static_cast<qint64>(t.mid(2).toULongLong(&ok, 16));
         ok = ok && v <= 0xFFFFFFFFLL;
         v = static_cast<qint32>(static_cast<quint32>(v));
@@ -249,7 +250,7 @@ void IniFile::writeBytes(const QString& section, const QString& key, const QByte
     const QByteArray v = oneLine(value);
     Section* s = findSection(section);
     if (!s) {
-        m_sections.push_back(Section{});
+        m_sections.push_back(Section {});
         s = &m_sections.back();
         s->name = section.toUtf8();
         s->rawHeader = "[" + s->name + "]";

@@ -60,8 +60,8 @@ public:
 private:
     struct Line
     {
-        QByteArray raw;   // as found in the file, or as last written
-        QByteArray key;   // empty for comments and other lines
+        QByteArray raw; // as found in the file, or as last written
+        QByteArray key; // empty for comments and other lines
         QByteArray value;
     };
     struct Section

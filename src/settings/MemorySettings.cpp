@@ -6,10 +6,10 @@
 namespace gw {
 
 namespace {
-QString cellKey(const QString& name, int column, int row)
-{
-    return name + QLatin1Char('|') + QString::number(column) + QLatin1Char('|') + QString::number(row);
-}
+    QString cellKey(const QString& name, int column, int row)
+    {
+        return name + QLatin1Char('|') + QString::number(column) + QLatin1Char('|') + QString::number(row);
+    }
 } // namespace
 
 MemorySettings::MemorySettings()
@@ -23,7 +23,7 @@ MemorySettings::MemorySettings()
         case ControlKind::CheckListBox: {
             QVector<CheckItem> items;
             for (const QString& t : row.windowDefault.toStringList())
-                items.push_back({t, false});
+                items.push_back({ t, false });
             m_checkItems[row.name] = items;
             break;
         }

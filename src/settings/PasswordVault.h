@@ -9,9 +9,9 @@ class PasswordVault
 public:
     enum class Outcome {
         Done,
-        NotFound,    // the vault holds nothing for that file
+        NotFound, // the vault holds nothing for that file
         Unavailable, // no vault on this desktop
-        Refused,     // locked, or it said no; `why` tells
+        Refused, // locked, or it said no; `why` tells
     };
 
     virtual ~PasswordVault() = default;

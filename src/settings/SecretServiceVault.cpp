@@ -63,9 +63,9 @@ void registerTypes()
 
 Attributes attributesFor(const QString& settingsFile)
 {
-    return {{QStringLiteral("application"), QStringLiteral("Globewall")},
-            {QStringLiteral("purpose"), QStringLiteral("proxy password")},
-            {QStringLiteral("settings-file"), settingsFile}};
+    return { { QStringLiteral("application"), QStringLiteral("Globewall") },
+        { QStringLiteral("purpose"), QStringLiteral("proxy password") },
+        { QStringLiteral("settings-file"), settingsFile } };
 }
 
 } // namespace
@@ -77,10 +77,11 @@ namespace gw {
 class SecretServiceVault::Session
 {
 public:
-    explicit Session(QDBusConnection& bus) : m_bus(bus)
+    explicit Session(QDBusConnection& bus)
+        : m_bus(bus)
     {
         QDBusMessage reply = call(kServicePath, kServiceInterface, QStringLiteral("OpenSession"),
-                                  {QStringLiteral("plain"), QVariant::fromValue(QDBusVariant(QString()))});
+            { QStringLiteral("plain"), QVariant::fromValue(QDBusVariant(QString())) });
         if (!failed(reply) && reply.arguments().size() == 2)
             m_path = reply.arguments().at(1).value<QDBusObjectPath>();
         else if (m_error.isEmpty())
@@ -117,7 +118,7 @@ public:
     bool search(const QString& file, QList<QDBusObjectPath>* unlocked, QList<QDBusObjectPath>* locked)
     {
         const QDBusMessage reply = call(kServicePath, kServiceInterface, QStringLiteral("SearchItems"),
-                                        {QVariant::fromValue(attributesFor(file))});
+            { QVariant::fromValue(attributesFor(file)) });
         if (failed(reply) || reply.arguments().size() != 2)
             return false;
         *unlocked = qdbus_cast<QList<QDBusObjectPath>>(reply.arguments().at(0));
@@ -131,7 +132,8 @@ private:
     QString m_error;
 };
 
-SecretServiceVault::SecretServiceVault(const QDBusConnection& bus) : m_bus(bus)
+SecretServiceVault::SecretServiceVault(const QDBusConnection& bus)
+    : m_bus(bus)
 {
     registerTypes();
 }
@@ -154,16 +156,15 @@ PasswordVault::Outcome SecretServiceVault::store(const QString& settingsFile, co
     };
     if (!session.open())
         return refused(session.error());
-    const QDBusMessage alias = session.call(kServicePath, kServiceInterface, QStringLiteral("ReadAlias"),
-                                            {QStringLiteral("default")});
+    const QDBusMessage alias
+        = session.call(kServicePath, kServiceInterface, QStringLiteral("ReadAlias"), { QStringLiteral("default") });
     if (session.failed(alias) || alias.arguments().isEmpty())
         return refused(session.error());
     const QString collection = alias.arguments().at(0).value<QDBusObjectPath>().path();
     if (collection.isEmpty() || collection == kNoPrompt)
         return refused(QStringLiteral("the keyring has no default collection"));
     const QDBusMessage lockedReply = session.call(collection, QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                  QStringLiteral("Get"),
-                                                  {QStringLiteral("org.freedesktop.Secret.Collection"), QStringLiteral("Locked")});
+        QStringLiteral("Get"), { QStringLiteral("org.freedesktop.Secret.Collection"), QStringLiteral("Locked") });
     if (session.failed(lockedReply) || lockedReply.arguments().isEmpty())
         return refused(session.error());
     if (lockedReply.arguments().at(0).value<QDBusVariant>().variant().toBool())
@@ -171,12 +172,12 @@ PasswordVault::Outcome SecretServiceVault::store(const QString& settingsFile, co
 
     QVariantMap properties;
     properties.insert(QStringLiteral("org.freedesktop.Secret.Item.Label"), QStringLiteral("Globewall proxy password"));
-    properties.insert(QStringLiteral("org.freedesktop.Secret.Item.Attributes"),
-                      QVariant::fromValue(attributesFor(settingsFile)));
-    const SecretValue secret{session.path(), QByteArray(), password.toUtf8(), QStringLiteral("text/plain; charset=utf8")};
-    const QDBusMessage created =
-        session.call(collection, QStringLiteral("org.freedesktop.Secret.Collection"), QStringLiteral("CreateItem"),
-                     {properties, QVariant::fromValue(secret), true});
+    properties.insert(
+        QStringLiteral("org.freedesktop.Secret.Item.Attributes"), QVariant::fromValue(attributesFor(settingsFile)));
+    const SecretValue secret { session.path(), QByteArray(), password.toUtf8(),
+        QStringLiteral("text/plain; charset=utf8") };
+    const QDBusMessage created = session.call(collection, QStringLiteral("org.freedesktop.Secret.Collection"),
+        QStringLiteral("CreateItem"), { properties, QVariant::fromValue(secret), true });
     if (session.failed(created) || created.arguments().size() != 2)
         return refused(session.error());
     if (created.arguments().at(1).value<QDBusObjectPath>().path() != kNoPrompt)
@@ -200,8 +201,8 @@ PasswordVault::Outcome SecretServiceVault::lookup(const QString& settingsFile, Q
             *why = QStringLiteral("the keyring is locked");
         return locked.isEmpty() ? Outcome::NotFound : Outcome::Refused;
     }
-    const QDBusMessage reply = session.call(unlocked.first().path(), kItemInterface, QStringLiteral("GetSecret"),
-                                            {QVariant::fromValue(session.path())});
+    const QDBusMessage reply = session.call(
+        unlocked.first().path(), kItemInterface, QStringLiteral("GetSecret"), { QVariant::fromValue(session.path()) });
     if (session.failed(reply) || reply.arguments().isEmpty()) {
         if (why)
             *why = session.error();

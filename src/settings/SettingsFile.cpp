@@ -23,73 +23,77 @@ namespace sf = settingsfile;
 
 namespace {
 
-const QString MasterSwitch = ctl::Globewallenabled;
-const QString AppFile = ctl::edtAppFile;
+    const QString MasterSwitch = ctl::Globewallenabled;
+    const QString AppFile = ctl::edtAppFile;
 
-QString sectionName(FileSection section)
-{
-    switch (section) {
-    case FileSection::Config:
-        return sf::Config;
-    case FileSection::Debug:
-        return sf::Debug;
-    case FileSection::ParameterSelection:
-        return sf::ParameterSelection;
-    case FileSection::NewParameter:
-        return sf::NewParameter;
-    case FileSection::None:
-        break;
+    QString sectionName(FileSection section)
+    {
+        switch (section) {
+        case FileSection::Config:
+            return sf::Config;
+        case FileSection::Debug:
+            return sf::Debug;
+        case FileSection::ParameterSelection:
+            return sf::ParameterSelection;
+        case FileSection::NewParameter:
+            return sf::NewParameter;
+        case FileSection::None:
+            break;
+        }
+        return QString();
     }
-    return QString();
-}
 
-const SettingRow& entryFor(FileSection section, const QString& control)
-{
-    const auto& rows = settingsIn(section);
-    const auto it = std::find_if(rows.begin(), rows.end(), [&](const SettingRow* e) { return e->name == control; });
-    Q_ASSERT(it != rows.end());
-    return **it;
-}
+    const SettingRow& entryFor(FileSection section, const QString& control)
+    {
+        const auto& rows = settingsIn(section);
+        const auto it = std::find_if(rows.begin(), rows.end(), [&](const SettingRow* e) { return e->name == control; });
+        Q_ASSERT(it != rows.end());
+        return **it;
+    }
 
-QString canonical(const QString& path)
-{
-    const QFileInfo info(path);
-    const QString real = info.canonicalFilePath();
-    return real.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : real;
-}
+    QString canonical(const QString& path)
+    {
+        const QFileInfo info(path);
+        const QString real = info.canonicalFilePath();
+        return real.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : real;
+    }
 
-// The file as it is now, so that a save keeps every entry it does not write. A file that exists
-// but cannot be read must not be replaced by one holding only our entries.
-IniFile readForSave(const QString& path)
-{
-    IniFile ini(path);
-    if (!ini.loadError().isEmpty())
-        throw Error(ini.loadError());
-    return ini;
-}
+    // The file as it is now, so that a save keeps every entry it does not write. A file that exists
+    // but cannot be read must not be replaced by one holding only our entries.
+    IniFile readForSave(const QString& path)
+    {
+        IniFile ini(path);
+        if (!ini.loadError().isEmpty())
+            throw Error(ini.loadError());
+        return ini;
+    }
 
-void commit(const IniFile& ini)
-{
-    QString error;
-    if (!ini.save(&error))
-        throw Error(error);
-}
+    void commit(const IniFile& ini)
+    {
+        QString error;
+        if (!ini.save(&error))
+            throw Error(error);
+    }
 
-// "0," or "1," followed by the row: the column is the integer before the first comma, the row
-// the integer formed by up to three characters after it.
-bool parseGridKey(const QString& key, int* column, int* row)
-{
-    const qsizetype comma = key.indexOf(QLatin1Char(','));
-    if (comma < 0)
-        return false;
-    return IniFile::parseInteger(key.left(comma), column) && IniFile::parseInteger(key.mid(comma + 1, 3), row);
-}
+    // "0," or "1," followed by the row: the column is the integer before the first comma, the row
+    // the integer formed by up to three characters after it.
+    bool parseGridKey(const QString& key, int* column, int* row)
+    {
+        const qsizetype comma = key.indexOf(QLatin1Char(','));
+        if (comma < 0)
+            return false;
+        return IniFile::parseInteger(key.left(comma), column) && IniFile::parseInteger(key.mid(comma + 1, 3), row);
+    }
 
 } // namespace
 
 SettingsFile::SettingsFile(SettingsAccess& settings, SettingsFileHooks& hooks, const QString& programDir,
-                           QSize screenSize, PasswordVault* vault)
-    : m_settings(settings), m_hooks(hooks), m_programDir(programDir), m_screenSize(screenSize), m_vault(vault)
+    QSize screenSize, PasswordVault* vault)
+    : m_settings(settings)
+    , m_hooks(hooks)
+    , m_programDir(programDir)
+    , m_screenSize(screenSize)
+    , m_vault(vault)
 {
     if (!m_programDir.isEmpty() && !m_programDir.endsWith(QLatin1Char('/')))
         m_programDir += QLatin1Char('/');
@@ -147,117 +151,120 @@ QString SettingsFile::passwordFromStored(const QByteArray& stored)
 
 namespace {
 
-class EntryIo
-{
-public:
-    EntryIo(SettingsAccess& settings, SettingsFileHooks& hooks, QSize screenSize)
-        : m_settings(settings), m_hooks(hooks), m_screenSize(screenSize)
+    class EntryIo
     {
-    }
+    public:
+        EntryIo(SettingsAccess& settings, SettingsFileHooks& hooks, QSize screenSize)
+            : m_settings(settings)
+            , m_hooks(hooks)
+            , m_screenSize(screenSize)
+        {
+        }
 
-    void load(const IniFile& ini, const SettingRow& e)
+        void load(const IniFile& ini, const SettingRow& e)
+        {
+            const QString section = sectionName(e.section);
+            switch (e.fileKind) {
+            case FileKind::None:
+                break;
+            case FileKind::Text:
+                m_settings.setText(e.name, ini.readString(section, e.key, defaultText(e)));
+                break;
+            case FileKind::Integer:
+                m_settings.setInteger(e.name, ini.readInteger(section, e.key, defaultInteger(e)));
+                break;
+            case FileKind::Bool:
+                m_settings.setChecked(e.name, ini.readBool(section, e.key, e.fileDefault.toBool()));
+                break;
+            case FileKind::CheckWhenTrue:
+                if (ini.readBool(section, e.key, false))
+                    m_settings.setChecked(e.name, true);
+                break;
+            case FileKind::Colour: {
+                const int colour = ini.readInteger(section, e.key, e.fileDefault.toInt());
+                m_settings.setInteger(e.name, colour);
+                m_hooks.iconFontColorChanged(colour);
+                break;
+            }
+            case FileKind::Password:
+                m_settings.setText(e.name, SettingsFile::passwordFromStored(ini.readBytes(section, e.key, {})));
+                break;
+            }
+        }
+
+        void save(IniFile& ini, const SettingRow& e) const
+        {
+            const QString section = sectionName(e.section);
+            switch (e.fileKind) {
+            case FileKind::None:
+                break;
+            case FileKind::Text:
+                ini.writeString(section, e.key, m_settings.text(e.name));
+                break;
+            case FileKind::Integer:
+            case FileKind::Colour:
+                ini.writeInteger(section, e.key, m_settings.integer(e.name));
+                break;
+            case FileKind::Bool:
+            case FileKind::CheckWhenTrue:
+                ini.writeBool(section, e.key, m_settings.checked(e.name));
+                break;
+            case FileKind::Password:
+                ini.writeBytes(section, e.key, SettingsFile::storedPassword(m_settings.text(e.name)));
+                break;
+            }
+        }
+
+    private:
+        QString defaultText(const SettingRow& e) const
+        {
+            return e.machineDefault == MachineDefault::CloudDestination ? m_hooks.defaultCloudDestination()
+                                                                        : e.fileDefault.toString();
+        }
+        int defaultInteger(const SettingRow& e) const
+        {
+            switch (e.machineDefault) {
+            case MachineDefault::HalfScreenWidth:
+                return m_screenSize.width() / 2;
+            case MachineDefault::HalfScreenHeight:
+                return m_screenSize.height() / 2;
+            default:
+                return e.fileDefault.toInt();
+            }
+        }
+
+        SettingsAccess& m_settings;
+        SettingsFileHooks& m_hooks;
+        QSize m_screenSize;
+    };
+
+    // One past the highest index i for which a key prefix + i exists in the section (any of the
+    // prefixes), so a list is never read beyond its last entry whatever its count says.
+    int indexedKeysEnd(const IniFile& ini, const QString& section, const QStringList& prefixes)
     {
-        const QString section = sectionName(e.section);
-        switch (e.fileKind) {
-        case FileKind::None:
-            break;
-        case FileKind::Text:
-            m_settings.setText(e.name, ini.readString(section, e.key, defaultText(e)));
-            break;
-        case FileKind::Integer:
-            m_settings.setInteger(e.name, ini.readInteger(section, e.key, defaultInteger(e)));
-            break;
-        case FileKind::Bool:
-            m_settings.setChecked(e.name, ini.readBool(section, e.key, e.fileDefault.toBool()));
-            break;
-        case FileKind::CheckWhenTrue:
-            if (ini.readBool(section, e.key, false))
-                m_settings.setChecked(e.name, true);
-            break;
-        case FileKind::Colour: {
-            const int colour = ini.readInteger(section, e.key, e.fileDefault.toInt());
-            m_settings.setInteger(e.name, colour);
-            m_hooks.iconFontColorChanged(colour);
-            break;
+        int end = 0;
+        for (const QString& key : ini.keys(section)) {
+            const QString name = key.trimmed();
+            for (const QString& prefix : prefixes) {
+                if (!name.startsWith(prefix, Qt::CaseInsensitive))
+                    continue;
+                bool ok = false;
+                const QString digits = name.mid(prefix.size());
+                const int index = digits.toInt(&ok);
+                if (ok && index >= 0 && QString::number(index) == digits)
+                    end = std::max(end, index + 1);
+            }
         }
-        case FileKind::Password:
-            m_settings.setText(e.name, SettingsFile::passwordFromStored(ini.readBytes(section, e.key, {})));
-            break;
-        }
+        return end;
     }
 
-    void save(IniFile& ini, const SettingRow& e) const
+    QStringList readIndexedLines(const IniFile& ini, const QString& section, const QString& prefix, int count)
     {
-        const QString section = sectionName(e.section);
-        switch (e.fileKind) {
-        case FileKind::None:
-            break;
-        case FileKind::Text:
-            ini.writeString(section, e.key, m_settings.text(e.name));
-            break;
-        case FileKind::Integer:
-        case FileKind::Colour:
-            ini.writeInteger(section, e.key, m_settings.integer(e.name));
-            break;
-        case FileKind::Bool:
-        case FileKind::CheckWhenTrue:
-            ini.writeBool(section, e.key, m_settings.checked(e.name));
-            break;
-        case FileKind::Password:
-            ini.writeBytes(section, e.key, SettingsFile::storedPassword(m_settings.text(e.name)));
-            break;
-        }
+        QStringList lines;
+        for (int i = 0; i < count; ++i)
+            lines << ini.readString(section, prefix + QString::number(i), QString());
+        return lines;
     }
-
-private:
-    QString defaultText(const SettingRow& e) const
-    {
-        return e.machineDefault == MachineDefault::CloudDestination ? m_hooks.defaultCloudDestination() : e.fileDefault.toString();
-    }
-    int defaultInteger(const SettingRow& e) const
-    {
-        switch (e.machineDefault) {
-        case MachineDefault::HalfScreenWidth:
-            return m_screenSize.width() / 2;
-        case MachineDefault::HalfScreenHeight:
-            return m_screenSize.height() / 2;
-        default:
-            return e.fileDefault.toInt();
-        }
-    }
-
-    SettingsAccess& m_settings;
-    SettingsFileHooks& m_hooks;
-    QSize m_screenSize;
-};
-
-// One past the highest index i for which a key prefix + i exists in the section (any of the
-// prefixes), so a list is never read beyond its last entry whatever its count says.
-int indexedKeysEnd(const IniFile& ini, const QString& section, const QStringList& prefixes)
-{
-    int end = 0;
-    for (const QString& key : ini.keys(section)) {
-        const QString name = key.trimmed();
-        for (const QString& prefix : prefixes) {
-            if (!name.startsWith(prefix, Qt::CaseInsensitive))
-                continue;
-            bool ok = false;
-            const QString digits = name.mid(prefix.size());
-            const int index = digits.toInt(&ok);
-            if (ok && index >= 0 && QString::number(index) == digits)
-                end = std::max(end, index + 1);
-        }
-    }
-    return end;
-}
-
-QStringList readIndexedLines(const IniFile& ini, const QString& section, const QString& prefix, int count)
-{
-    QStringList lines;
-    for (int i = 0; i < count; ++i)
-        lines << ini.readString(section, prefix + QString::number(i), QString());
-    return lines;
-}
 
 } // namespace
 
@@ -285,11 +292,11 @@ void SettingsFile::IniLoad(const QString& fileName)
     for (const SettingRow* e : settingsIn(FileSection::ParameterSelection))
         io.load(ini, *e);
     m_settings.setLines(ctl::mSatfiles,
-                        readIndexedLines(ini, sf::Satellites, QStringLiteral("Satellite "),
-                                         static_cast<int>(ini.keys(sf::Satellites).size())));
+        readIndexedLines(
+            ini, sf::Satellites, QStringLiteral("Satellite "), static_cast<int>(ini.keys(sf::Satellites).size())));
     m_settings.setLines(ctl::mMarkerfiles,
-                        readIndexedLines(ini, sf::Markerfiles, QStringLiteral("Markerfile "),
-                                         static_cast<int>(ini.keys(sf::Markerfiles).size())));
+        readIndexedLines(
+            ini, sf::Markerfiles, QStringLiteral("Markerfile "), static_cast<int>(ini.keys(sf::Markerfiles).size())));
     io.load(ini, entryFor(FileSection::Config, AppFile));
 
     loadParameters(ini);
@@ -343,8 +350,8 @@ void SettingsFile::loadConfigSection(const IniFile& ini)
                 io.load(ini, *d);
         io.load(ini, *e);
     }
-    m_settings.setText(ctl::UserAgent,
-                       ini.readString(sf::Config, QStringLiteral("User Agent"), m_settings.text(ctl::UserAgent)));
+    m_settings.setText(
+        ctl::UserAgent, ini.readString(sf::Config, QStringLiteral("User Agent"), m_settings.text(ctl::UserAgent)));
     loadProxyPassword(ini);
     // Exactly "HTTP/1.0" selects HTTP 1.0; anything else, lower case included, is HTTP 1.1.
     const QString http10 = QStringLiteral("HTTP/1.0");
@@ -368,7 +375,8 @@ void SettingsFile::loadLists(const IniFile& ini)
     const QString timePrefix = QStringLiteral("Time ");
     const int timeCount = ini.readInteger(sf::Time, QStringLiteral("How often"), -1);
     if (timeCount >= 0) {
-        const int end = std::min(std::min(timeCount, MaxListEntries - 1) + 1, indexedKeysEnd(ini, sf::Time, {timePrefix}));
+        const int end
+            = std::min(std::min(timeCount, MaxListEntries - 1) + 1, indexedKeysEnd(ini, sf::Time, { timePrefix }));
         if (end > 0)
             m_settings.setLines(ctl::mTime, readIndexedLines(ini, sf::Time, timePrefix, end));
     }
@@ -376,11 +384,12 @@ void SettingsFile::loadLists(const IniFile& ini)
     const int serverCount = ini.readInteger(sf::TimeServer, QStringLiteral("Count"), -1);
     if (serverCount >= 0) {
         const int end = std::min(std::min(serverCount, MaxListEntries - 1) + 1,
-                                 indexedKeysEnd(ini, sf::TimeServer, {QStringLiteral("Server  "), QStringLiteral("Checked ")}));
+            indexedKeysEnd(ini, sf::TimeServer, { QStringLiteral("Server  "), QStringLiteral("Checked ") }));
         QVector<CheckItem> servers;
         for (int i = 0; i < end; ++i)
-            servers.push_back({ini.readString(sf::TimeServer, QStringLiteral("Server  ") + QString::number(i), QString()),
-                               ini.readBool(sf::TimeServer, QStringLiteral("Checked ") + QString::number(i), false)});
+            servers.push_back(
+                { ini.readString(sf::TimeServer, QStringLiteral("Server  ") + QString::number(i), QString()),
+                    ini.readBool(sf::TimeServer, QStringLiteral("Checked ") + QString::number(i), false) });
         if (!servers.isEmpty())
             m_settings.setCheckItems(ctl::cbTimeServer, servers);
     }
@@ -414,8 +423,7 @@ void SettingsFile::loadParameters(const IniFile& ini)
 
         for (const SettingRow* row : settingsIn(FileSection::NewParameter)) {
             const SettingRow& e = *row;
-            if (e.name == ctl::ddbConfig || e.name == ctl::ddbBodyTarget
-                || e.name == ctl::ddbViewBody)
+            if (e.name == ctl::ddbConfig || e.name == ctl::ddbBodyTarget || e.name == ctl::ddbViewBody)
                 continue;
             io.load(ini, e);
             if (e.name == ctl::cbOrigin) {
@@ -458,8 +466,8 @@ void SettingsFile::loadProxyPassword(const IniFile& ini)
         || !m_settings.text(ctl::edtProxyPasswd).isEmpty())
         return;
     QString password, why;
-    const PasswordVault::Outcome outcome =
-        m_vault ? m_vault->lookup(canonical(m_configFileName), &password, &why) : PasswordVault::Outcome::Unavailable;
+    const PasswordVault::Outcome outcome
+        = m_vault ? m_vault->lookup(canonical(m_configFileName), &password, &why) : PasswordVault::Outcome::Unavailable;
     if (outcome == PasswordVault::Outcome::Done) {
         m_settings.setText(ctl::edtProxyPasswd, password);
         return;
@@ -468,7 +476,7 @@ void SettingsFile::loadProxyPassword(const IniFile& ini)
     if (outcome != PasswordVault::Outcome::NotFound)
         m_passwordLeftInVault = m_configFileName;
     m_hooks.logLine(QStringLiteral(" - The proxy password could not be read from the keyring")
-                    + (why.isEmpty() ? QString() : QStringLiteral(" (") + why + QLatin1Char(')')));
+        + (why.isEmpty() ? QString() : QStringLiteral(" (") + why + QLatin1Char(')')));
 }
 
 // After the entries of "Config": the password moves to the keyring when one takes it, and the
@@ -488,8 +496,9 @@ void SettingsFile::placeProxyPassword(IniFile& ini)
             ini.writeBytes(sf::Config, QStringLiteral("Proxy Password"), QByteArray());
             where = PasswordInKeyring;
         } else {
-            m_hooks.logLine(QStringLiteral(" - The keyring did not take the proxy password, it stays in the settings file")
-                            + (why.isEmpty() ? QString() : QStringLiteral(" (") + why + QLatin1Char(')')));
+            m_hooks.logLine(
+                QStringLiteral(" - The keyring did not take the proxy password, it stays in the settings file")
+                + (why.isEmpty() ? QString() : QStringLiteral(" (") + why + QLatin1Char(')')));
         }
     }
     ini.writeString(sf::Config, PasswordStoreKey, where);

@@ -20,21 +20,21 @@ class SettingsFileHooks
 {
 public:
     virtual ~SettingsFileHooks() = default;
-    virtual void configFileLabelChanged(const QString& /*caption*/) {} // lbConfigFileName caption
+    virtual void configFileLabelChanged(const QString& /*caption*/) { } // lbConfigFileName caption
     // Called when the stored master switch differs from `Globewallenabled`. When the switch
     // still differs afterwards, the loader sets it itself, so the stored value always wins.
-    virtual void GlobewallenabledClick() {}
-    virtual void getConfigs() {}
-    virtual void ddbConfigChange() {}
-    virtual void detectAutostart() {}
-    virtual void btnMakeBGTransparentClick() {}
-    virtual void edtParameterChange() {}
-    virtual void cbProjektionChange() {}
-    virtual void iconFontColorChanged(int /*colour*/) {}
+    virtual void GlobewallenabledClick() { }
+    virtual void getConfigs() { }
+    virtual void ddbConfigChange() { }
+    virtual void detectAutostart() { }
+    virtual void btnMakeBGTransparentClick() { }
+    virtual void edtParameterChange() { }
+    virtual void cbProjektionChange() { }
+    virtual void iconFontColorChanged(int /*colour*/) { }
     // The cloud map's destination when the file has none (the renderer's images folder).
     virtual QString defaultCloudDestination() { return QString(); }
     // A line for the log: the keyring refused the proxy password or could not give it back.
-    virtual void logLine(const QString& /*line*/) {}
+    virtual void logLine(const QString& /*line*/) { }
 };
 
 class PasswordVault;
@@ -45,7 +45,7 @@ public:
     // `screenSize` is the primary screen's: half of it is the default centre of the globe.
     // With a `vault` that answers, the proxy password is kept there instead of in the file.
     SettingsFile(SettingsAccess& settings, SettingsFileHooks& hooks, const QString& programDir, QSize screenSize,
-                 PasswordVault* vault = nullptr);
+        PasswordVault* vault = nullptr);
 
     // Empty: the current settings file is the one the base file names. Every step runs even
     // when one fails (an unreadable file, a hook that throws); their errors are thrown

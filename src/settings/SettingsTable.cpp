@@ -6,27 +6,26 @@ namespace gw {
 
 const QStringList& bodyList()
 {
-    static const QStringList bodies = {
-        "default", "earth", "moon", "sun", "mercury", "venus", "mars", "phobos", "deimos", "jupiter",
-        "io", "europa", "ganymede", "callisto", "saturn", "mimas", "enceladus", "tethys", "dione", "rhea",
-        "titan", "hyperion", "iapetus", "phoebe", "uranus", "miranda", "ariel", "umbriel", "titania", "oberon",
-        "neptune", "triton", "nereid", "pluto", "charon", "random", "major"};
+    static const QStringList bodies = { "default", "earth", "moon", "sun", "mercury", "venus", "mars", "phobos",
+        "deimos", "jupiter", "io", "europa", "ganymede", "callisto", "saturn", "mimas", "enceladus", "tethys", "dione",
+        "rhea", "titan", "hyperion", "iapetus", "phoebe", "uranus", "miranda", "ariel", "umbriel", "titania", "oberon",
+        "neptune", "triton", "nereid", "pluto", "charon", "random", "major" };
     return bodies;
 }
 
 const QStringList& projectionList()
 {
-    static const QStringList projections = {"ancient", "azimuthal", "hemisphere", "lambert", "mercator", "mollweide",
-                                            "peters", "orthographic", "rectangular", "random", "multiple bodies"};
+    static const QStringList projections = { "ancient", "azimuthal", "hemisphere", "lambert", "mercator", "mollweide",
+        "peters", "orthographic", "rectangular", "random", "multiple bodies" };
     return projections;
 }
 
 const QVector<SettingRow>& settingsTable()
 {
     static const QVector<SettingRow> table = {
-#define GW_SETTING(name, kind, window, min, max, group, section, key, file, fileDefault, machine)                    \
-    {QStringLiteral(#name), ControlKind::kind, QVariant(window), min, max, QStringLiteral(group), FileSection::section,  \
-     QStringLiteral(key), FileKind::file, QVariant(fileDefault), MachineDefault::machine},
+#define GW_SETTING(name, kind, window, min, max, group, section, key, file, fileDefault, machine)                      \
+    { QStringLiteral(#name), ControlKind::kind, QVariant(window), min, max, QStringLiteral(group),                     \
+        FileSection::section, QStringLiteral(key), FileKind::file, QVariant(fileDefault), MachineDefault::machine },
 #include "settings/SettingsTable.def"
 #undef GW_SETTING
     };

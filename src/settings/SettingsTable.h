@@ -37,7 +37,7 @@ enum class FileKind {
     Bool,
     CheckWhenTrue, // a radio button: true checks it, false leaves its group alone
     Colour,
-    Password,      // scrambled, see SettingsFile::storedPassword
+    Password, // scrambled, see SettingsFile::storedPassword
 };
 
 // Defaults that depend on the machine rather than on the file.
@@ -48,11 +48,11 @@ struct SettingRow
     QString name; // the control's objectName
     ControlKind kind;
     QVariant windowDefault; // bool, int, QString or QStringList
-    int minValue = 0;       // spin edits; MinValue == MaxValue means unbounded
+    int minValue = 0; // spin edits; MinValue == MaxValue means unbounded
     int maxValue = 0;
-    QString radioGroup;     // radio buttons of one group share this
+    QString radioGroup; // radio buttons of one group share this
     FileSection section = FileSection::None;
-    QString key;            // in `section`
+    QString key; // in `section`
     FileKind fileKind = FileKind::None;
     QVariant fileDefault;
     MachineDefault machineDefault = MachineDefault::None;
@@ -65,15 +65,15 @@ const QVector<const SettingRow*>& settingsIn(FileSection section);
 QStringList radioGroupMembers(const QString& group);
 
 // Vocabulary offered by the combo boxes.
-const QStringList& bodyList();        // 37 entries, "default" first
-const QStringList& projectionList();  // 11 entries, "random" and "multiple bodies" last
+const QStringList& bodyList(); // 37 entries, "default" first
+const QStringList& projectionList(); // 11 entries, "random" and "multiple bodies" last
 
 // Spin-edit reading rule: a text that is not a whole number reads as MinValue.
 int spinValueFromText(const QString& text, int minValue);
 // Spin-edit setting rule: the nearest bound unless MinValue equals MaxValue.
 int spinClamp(int value, int minValue, int maxValue);
 
-inline constexpr int GridRows = 50;    // row 0 holds the headers
+inline constexpr int GridRows = 50; // row 0 holds the headers
 inline constexpr int GridColumns = 2;
 
 } // namespace gw

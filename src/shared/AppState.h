@@ -9,11 +9,11 @@ namespace gw {
 
 struct AppState
 {
-    bool DownloadBusy = false;      // a download runs, or the update dialog is open
-    bool RenderBusy = false;        // the renderer runs
+    bool DownloadBusy = false; // a download runs, or the update dialog is open
+    bool RenderBusy = false; // the renderer runs
     bool TimedDownloadBusy = false; // a scheduled download job runs
-    bool PingBusy = false;          // a reachability test runs
-    bool JobBusy = false;           // a download job runs, from its first check to its end
+    bool PingBusy = false; // a reachability test runs
+    bool JobBusy = false; // a download job runs, from its first check to its end
 
     TDateTime LastRenderTime = 0;
     TDateTime LastCloudCheckTime = 0;

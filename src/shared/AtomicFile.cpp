@@ -12,18 +12,18 @@ namespace gw {
 
 namespace {
 
-// The file a chain of links ends at (which need not exist yet); empty for a loop.
-QString linkTarget(const QString& path)
-{
-    QString current = QFileInfo(path).absoluteFilePath();
-    for (int hops = 0; hops < 40; ++hops) {
-        const QFileInfo info(current);
-        if (!info.isSymLink())
-            return current;
-        current = info.symLinkTarget();
+    // The file a chain of links ends at (which need not exist yet); empty for a loop.
+    QString linkTarget(const QString& path)
+    {
+        QString current = QFileInfo(path).absoluteFilePath();
+        for (int hops = 0; hops < 40; ++hops) {
+            const QFileInfo info(current);
+            if (!info.isSymLink())
+                return current;
+            current = info.symLinkTarget();
+        }
+        return QString();
     }
-    return QString();
-}
 
 } // namespace
 

@@ -7,18 +7,18 @@
 namespace gw {
 
 namespace {
-const QDate kEpoch(1899, 12, 30);
-constexpr qint64 kMsPerDay = 86400000;
+    const QDate kEpoch(1899, 12, 30);
+    constexpr qint64 kMsPerDay = 86400000;
 
-QString timeFormatWithSeconds()
-{
-    // The locale's long time format carries the zone ("t"); the log wants none.
-    QString format = QLocale::system().timeFormat(QLocale::LongFormat);
-    format.remove(QRegularExpression(QStringLiteral("\\s*t+\\s*")));
-    if (!format.contains(QLatin1Char('s')))
-        format = QStringLiteral("HH:mm:ss");
-    return format.trimmed();
-}
+    QString timeFormatWithSeconds()
+    {
+        // The locale's long time format carries the zone ("t"); the log wants none.
+        QString format = QLocale::system().timeFormat(QLocale::LongFormat);
+        format.remove(QRegularExpression(QStringLiteral("\\s*t+\\s*")));
+        if (!format.contains(QLatin1Char('s')))
+            format = QStringLiteral("HH:mm:ss");
+        return format.trimmed();
+    }
 } // namespace
 
 TDateTime toDateTime(const QDateTime& local)

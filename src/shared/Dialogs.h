@@ -15,9 +15,9 @@ struct FileDialogRequest
 {
     QString title;
     QString proposedFile;
-    QString filter;            // "description|pattern|description|pattern"
-    int selectedFilter = 0;    // the pair shown first, counted from 0
-    QString defaultExtension;  // without the dot
+    QString filter; // "description|pattern|description|pattern"
+    int selectedFilter = 0; // the pair shown first, counted from 0
+    QString defaultExtension; // without the dot
     QString startFolder;
 };
 

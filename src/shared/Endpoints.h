@@ -7,34 +7,67 @@ namespace gw::endpoints {
 
 struct Hosts
 {
-    QString renderer = QStringLiteral("http://xplanet.sourceforge.net");     // cloud map, MD5 sum, clouds page
-    QString quake = QStringLiteral("http://earthquake.usgs.gov");            // earthquake list
-    QString tle = QStringLiteral("http://www.celestrak.com");                // satellite elements
-    QString quakeFeeds = QStringLiteral("https://earthquake.usgs.gov");      // earthquake summary feeds
-    QString satellites = QStringLiteral("https://celestrak.org");            // satellite elements today
-    QString liveClouds = QStringLiteral("https://matteason.github.io");      // a free cloud map source
-    QString program = QStringLiteral("http://www.globewall.quillmoor.net");  // home page, named in the update dialog
+    QString renderer = QStringLiteral("http://xplanet.sourceforge.net"); // cloud map, MD5 sum, clouds page
+    QString quake = QStringLiteral("http://earthquake.usgs.gov"); // earthquake list
+    QString tle = QStringLiteral("http://www.celestrak.com"); // satellite elements
+    QString quakeFeeds = QStringLiteral("https://earthquake.usgs.gov"); // earthquake summary feeds
+    QString satellites = QStringLiteral("https://celestrak.org"); // satellite elements today
+    QString liveClouds = QStringLiteral("https://matteason.github.io"); // a free cloud map source
+    QString program = QStringLiteral("http://www.globewall.quillmoor.net"); // home page, named in the update dialog
     QString updates = QStringLiteral("https://www.globewall.quillmoor.net"); // update info, over https
 };
 
 Hosts& hosts();
 
-inline QString cloudMap() { return hosts().renderer + QStringLiteral("/clouds_2000.jpg"); }
-inline QString cloudMapMd5() { return hosts().renderer + QStringLiteral("/md5sum"); }
-inline QString cloudsPage() { return hosts().renderer + QStringLiteral("/clouds.php"); }
-inline QString rendererHome() { return hosts().renderer + QStringLiteral("/"); }
-inline QString quakeList() { return hosts().quake + QStringLiteral("/neis/finger/quake.asc"); }
-inline QString tleList() { return hosts().tle + QStringLiteral("/NORAD/elements/stations.txt"); }
+inline QString cloudMap()
+{
+    return hosts().renderer + QStringLiteral("/clouds_2000.jpg");
+}
+inline QString cloudMapMd5()
+{
+    return hosts().renderer + QStringLiteral("/md5sum");
+}
+inline QString cloudsPage()
+{
+    return hosts().renderer + QStringLiteral("/clouds.php");
+}
+inline QString rendererHome()
+{
+    return hosts().renderer + QStringLiteral("/");
+}
+inline QString quakeList()
+{
+    return hosts().quake + QStringLiteral("/neis/finger/quake.asc");
+}
+inline QString tleList()
+{
+    return hosts().tle + QStringLiteral("/NORAD/elements/stations.txt");
+}
 // What a first start puts into the download list: the addresses above no longer answer.
-inline QString quakeFeed() { return hosts().quakeFeeds + QStringLiteral("/earthquakes/feed/v1.0/summary/2.5_week.csv"); }
-inline QString issElements() { return hosts().satellites + QStringLiteral("/NORAD/elements/gp.php?CATNR=25544&FORMAT=TLE"); }
+inline QString quakeFeed()
+{
+    return hosts().quakeFeeds + QStringLiteral("/earthquakes/feed/v1.0/summary/2.5_week.csv");
+}
+inline QString issElements()
+{
+    return hosts().satellites + QStringLiteral("/NORAD/elements/gp.php?CATNR=25544&FORMAT=TLE");
+}
 // The free live cloud map in one of its sizes ("2048x1024").
 inline QString liveCloudMap(const QString& size)
 {
     return hosts().liveClouds + QStringLiteral("/live-cloud-maps/images/") + size + QStringLiteral("/clouds.jpg");
 }
-inline QString updateInfo() { return hosts().updates + QStringLiteral("/soft/updates.ini"); }
-inline QString programHome() { return hosts().program + QStringLiteral("/index_globewall.html"); }
-inline QString programEmail() { return QStringLiteral("globewall@quillmoor.net"); }
+inline QString updateInfo()
+{
+    return hosts().updates + QStringLiteral("/soft/updates.ini");
+}
+inline QString programHome()
+{
+    return hosts().program + QStringLiteral("/index_globewall.html");
+}
+inline QString programEmail()
+{
+    return QStringLiteral("globewall@quillmoor.net");
+}
 
 } // namespace gw::endpoints

@@ -6,7 +6,11 @@ namespace gw {
 class FlagGuard
 {
 public:
-    explicit FlagGuard(bool& flag) : m_flag(flag) { m_flag = true; }
+    explicit FlagGuard(bool& flag)
+        : m_flag(flag)
+    {
+        m_flag = true;
+    }
     ~FlagGuard() { m_flag = false; }
     FlagGuard(const FlagGuard&) = delete;
     FlagGuard& operator=(const FlagGuard&) = delete;

@@ -5,17 +5,17 @@
 namespace gw {
 
 namespace {
-QChar fillChar(const QString& fill)
-{
-    return fill.isEmpty() ? QLatin1Char(' ') : fill.at(0);
-}
+    QChar fillChar(const QString& fill)
+    {
+        return fill.isEmpty() ? QLatin1Char(' ') : fill.at(0);
+    }
 
-QString lastChars(const QString& text, int count)
-{
-    if (count <= 0)
-        return {};
-    return text.size() <= count ? text : text.right(count);
-}
+    QString lastChars(const QString& text, int count)
+    {
+        if (count <= 0)
+            return {};
+        return text.size() <= count ? text : text.right(count);
+    }
 } // namespace
 
 QString FormatInt(qint64 number, int width, const QString& fill)

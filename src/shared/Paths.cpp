@@ -8,18 +8,18 @@
 namespace gw {
 
 namespace {
-QString& overrideDir()
-{
-    static QString dir;
-    return dir;
-}
+    QString& overrideDir()
+    {
+        static QString dir;
+        return dir;
+    }
 
-QString withSlash(QString dir)
-{
-    if (!dir.endsWith(QLatin1Char('/')))
-        dir += QLatin1Char('/');
-    return dir;
-}
+    QString withSlash(QString dir)
+    {
+        if (!dir.endsWith(QLatin1Char('/')))
+            dir += QLatin1Char('/');
+        return dir;
+    }
 } // namespace
 
 void setProgramDir(const QString& dir)
@@ -47,11 +47,11 @@ QString programDir()
 }
 
 namespace {
-QString& settingsFile()
-{
-    static QString file;
-    return file;
-}
+    QString& settingsFile()
+    {
+        static QString file;
+        return file;
+    }
 } // namespace
 
 QString settingsFileOverride()

@@ -3,23 +3,23 @@
 namespace gw::ntp {
 
 namespace {
-constexpr qint64 kUnixToNtpSeconds = 2208988800LL; // 1900-01-01 to 1970-01-01
-constexpr qint64 kEra = 1LL << 32;
-constexpr qint64 kMicros = 1000000;
+    constexpr qint64 kUnixToNtpSeconds = 2208988800LL; // 1900-01-01 to 1970-01-01
+    constexpr qint64 kEra = 1LL << 32;
+    constexpr qint64 kMicros = 1000000;
 
-void putTimestamp(QByteArray& out, int offset, Timestamp ts)
-{
-    for (int i = 0; i < 8; ++i)
-        out[offset + i] = static_cast<char>((ts >> (56 - 8 * i)) & 0xFF);
-}
+    void putTimestamp(QByteArray& out, int offset, Timestamp ts)
+    {
+        for (int i = 0; i < 8; ++i)
+            out[offset + i] = static_cast<char>((ts >> (56 - 8 * i)) & 0xFF);
+    }
 
-Timestamp getTimestamp(const QByteArray& in, int offset)
-{
-    Timestamp ts = 0;
-    for (int i = 0; i < 8; ++i)
-        ts = (ts << 8) | static_cast<quint8>(in.at(offset + i));
-    return ts;
-}
+    Timestamp getTimestamp(const QByteArray& in, int offset)
+    {
+        Timestamp ts = 0;
+        for (int i = 0; i < 8; ++i)
+            ts = (ts << 8) | static_cast<quint8>(in.at(offset + i));
+        return ts;
+    }
 } // namespace
 
 Timestamp fromUnixMicros(qint64 micros)
@@ -40,8 +40,8 @@ qint64 toUnixMicros(Timestamp ts)
 {
     const auto seconds = static_cast<qint64>(ts >> 32);
     const quint64 fraction = ts & 0xFFFFFFFFULL;
-    const qint64 unixSeconds = (seconds & 0x80000000LL) ? seconds - kUnixToNtpSeconds
-                                                        : seconds + kEra - kUnixToNtpSeconds;
+    const qint64 unixSeconds
+        = (seconds & 0x80000000LL) ? seconds - kUnixToNtpSeconds : seconds + kEra - kUnixToNtpSeconds;
     const auto micros = static_cast<qint64>((fraction * kMicros + (1ULL << 31)) >> 32);
     return unixSeconds * kMicros + micros;
 }

@@ -35,12 +35,12 @@ QByteArray request(Timestamp transmit);
 
 enum class Verdict {
     Usable,
-    Short,        // fewer than 48 bytes
-    WrongMode,    // not a server reply
-    Alarm,        // leap indicator 3: the server's clock is not synchronised
-    BadStratum,   // 0 (kiss-o'-death) or above 15
-    ZeroTime,     // transmit or receive time missing
-    Stale,        // answers another request than ours (late or forged)
+    Short, // fewer than 48 bytes
+    WrongMode, // not a server reply
+    Alarm, // leap indicator 3: the server's clock is not synchronised
+    BadStratum, // 0 (kiss-o'-death) or above 15
+    ZeroTime, // transmit or receive time missing
+    Stale, // answers another request than ours (late or forged)
 };
 
 // Decodes `datagram` into `reply` (when long enough) and judges it against the transmit time

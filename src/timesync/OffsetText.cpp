@@ -15,8 +15,7 @@ QString TimeOffsetText(TDateTime offset)
     const qint64 seconds = ms / 1000 % 60;
     const qint64 millis = ms % 1000;
     const QString zero = QStringLiteral("0");
-    const QString text = FormatInt(hours, 2, zero) + QLatin1Char(':') + FormatInt(minutes, 2, zero)
-        + QLatin1Char(':')
+    const QString text = FormatInt(hours, 2, zero) + QLatin1Char(':') + FormatInt(minutes, 2, zero) + QLatin1Char(':')
         + FormatFloat(2, 3, zero, static_cast<double>(seconds) + static_cast<double>(millis) / 1000.0);
     return (offset < 0 ? QStringLiteral("-") : QStringLiteral(" ")) + text;
 }

@@ -17,19 +17,21 @@
 namespace gw {
 
 namespace {
-// Bits of the transmit fraction below the clock's millisecond resolution (about 0.24 ms):
-// random, so a forged reply cannot guess the originate time it has to echo.
-constexpr ntp::Timestamp kRandomBits = (1ULL << 20) - 1;
+    // Bits of the transmit fraction below the clock's millisecond resolution (about 0.24 ms):
+    // random, so a forged reply cannot guess the originate time it has to echo.
+    constexpr ntp::Timestamp kRandomBits = (1ULL << 20) - 1;
 
-qint64 unixMicros(const QDateTime& utc)
-{
-    return utc.toMSecsSinceEpoch() * 1000;
-}
+    qint64 unixMicros(const QDateTime& utc)
+    {
+        return utc.toMSecsSinceEpoch() * 1000;
+    }
 
 } // namespace
 
 SntpClient::SntpClient(const Clock& clock, ClockSetter& setter, QObject* parent)
-    : QObject(parent), m_clock(clock), m_setter(setter)
+    : QObject(parent)
+    , m_clock(clock)
+    , m_setter(setter)
 {
 }
 

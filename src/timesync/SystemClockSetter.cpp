@@ -14,7 +14,7 @@ bool SystemClockSetter::setTime(const QDateTime& utc)
         return false;
     }
     const qint64 ms = utc.toMSecsSinceEpoch();
-    timespec ts{};
+    timespec ts {};
     ts.tv_sec = static_cast<time_t>(ms / 1000);
     ts.tv_nsec = static_cast<long>(ms % 1000) * 1000000L;
     if (ts.tv_nsec < 0) {

@@ -6,9 +6,11 @@
 
 namespace gw {
 
-TimeSync::TimeSync(SettingsAccess& settings, LogSink& timeLog, ClockSetter& setter, const Clock& clock,
-                   QObject* parent)
-    : QObject(parent), m_settings(settings), m_timeLog(timeLog), m_sntp(clock, setter)
+TimeSync::TimeSync(SettingsAccess& settings, LogSink& timeLog, ClockSetter& setter, const Clock& clock, QObject* parent)
+    : QObject(parent)
+    , m_settings(settings)
+    , m_timeLog(timeLog)
+    , m_sntp(clock, setter)
 {
     m_sntp.setPort(DefaultPort);
     m_sntp.setReceiveTimeout(DefaultReceiveTimeout);
@@ -47,7 +49,7 @@ void TimeSync::btnCheckTimeServerClick()
         // The line shows the first exchange; the clock is set from the second.
         if (m_sntp.SyncTime())
             m_timeLog.appendLine(DateTimeToStr(serverTime) + QStringLiteral(" (") + TimeOffsetText(offset)
-                                 + QStringLiteral(") - ") + where);
+                + QStringLiteral(") - ") + where);
         else if (m_sntp.clockLackedRights())
             m_timeLog.appendLine(
                 QStringLiteral("Could not synchronize time (setting the clock needs administrator rights)"));

@@ -20,8 +20,8 @@ public:
     static constexpr int DefaultReceiveTimeout = 2500; // ms
 
     // `timeLog` receives the lines for mTimeLog; `setter` is the only way to the clock.
-    TimeSync(SettingsAccess& settings, LogSink& timeLog, ClockSetter& setter, const Clock& clock,
-             QObject* parent = nullptr);
+    TimeSync(
+        SettingsAccess& settings, LogSink& timeLog, ClockSetter& setter, const Clock& clock, QObject* parent = nullptr);
 
     SntpClient& SNTP() { return m_sntp; }
 

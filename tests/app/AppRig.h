@@ -6,10 +6,10 @@
 #include "app/TForm1.h"
 #include "desktop/DefaultApplication.h"
 #include "renderer/ui/ProjectionPictures.h"
-#include "support/ManualClock.h"
-#include "support/ScriptedDialogs.h"
 #include "shared/Endpoints.h"
 #include "shared/Paths.h"
+#include "support/ManualClock.h"
+#include "support/ScriptedDialogs.h"
 #include "support/TempDir.h"
 #include "timesync/FakeSntpServer.h"
 

@@ -2,9 +2,9 @@
 // configuration editor and the marker and satellite lists, and what they write is what the
 // renderer reads.
 #include "AppRig.h"
-#include "support/WaitUntil.h"
 #include "renderer/ConfigEditor.h"
 #include "renderer/RendererLayout.h"
+#include "support/WaitUntil.h"
 #include "ui_TForm1.h"
 
 #include <QApplication>
@@ -12,8 +12,8 @@
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QMenu>
-#include <QTimer>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -210,7 +210,8 @@ TEST_F(ConfigWiring, FirstStartPutsTheQuakeMarkersAndTheStationIntoTheConfigurat
     const QString file = configFolder() + "default";
     ASSERT_TRUE(QFileInfo::exists(file)) << "written to the per-user folder at once";
     const QStringList earth = section(fileLines(file), "[earth]");
-    EXPECT_EQ(entryLines(earth), (QStringList { "marker_file=earth", "marker_file=quake.marker", "satellite_file=iss" }));
+    EXPECT_EQ(
+        entryLines(earth), (QStringList { "marker_file=earth", "marker_file=quake.marker", "satellite_file=iss" }));
     EXPECT_TRUE(earth.contains("color={28, 82, 110}")) << "the rest of the system's section is kept";
     EXPECT_TRUE(fileLines(file).contains("[moon]")) << "and the other bodies";
     EXPECT_EQ(rig.form->settings().lines("mMarkerfiles"), (QStringList { "earth", "quake.marker" }));
@@ -288,16 +289,18 @@ TEST_F(ConfigWiring, SatelliteChooserListsFilesWithoutExtension)
         auto* model = dialog->findChild<QFileSystemModel*>();
         // A file the filter leaves out is not among the folder's rows (hidden), or disabled.
         // (Asking the model for the file's own index would make it visible.)
-        gwtest::waitUntil([&] {
-            if (!model)
-                return false;
-            const QModelIndex folder = model->index(satellites.chopped(1));
-            for (int row = 0; row < model->rowCount(folder) && !listed; ++row) {
-                const QModelIndex entry = model->index(row, 0, folder);
-                listed = entry.data().toString() == "iss" && (model->flags(entry) & Qt::ItemIsEnabled);
-            }
-            return listed;
-        }, 5000);
+        gwtest::waitUntil(
+            [&] {
+                if (!model)
+                    return false;
+                const QModelIndex folder = model->index(satellites.chopped(1));
+                for (int row = 0; row < model->rowCount(folder) && !listed; ++row) {
+                    const QModelIndex entry = model->index(row, 0, folder);
+                    listed = entry.data().toString() == "iss" && (model->flags(entry) & Qt::ItemIsEnabled);
+                }
+                return listed;
+            },
+            5000);
         dialog->reject();
     });
     form.ui()->btnChooseSatellite->click();

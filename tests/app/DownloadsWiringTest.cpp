@@ -23,7 +23,8 @@
 namespace {
 
 // A JPEG frame header of 2048x1024, data and the end marker: what the cloud map check reads.
-const QByteArray CloudMap = QByteArray("\xFF\xD8\xFF\xC0\x00\x11\x08\x04\x00\x08\x00\x03\x01\x22\x00\x02\x11\x01\x03\x11\x01", 21)
+const QByteArray CloudMap
+    = QByteArray("\xFF\xD8\xFF\xC0\x00\x11\x08\x04\x00\x08\x00\x03\x01\x22\x00\x02\x11\x01\x03\x11\x01", 21)
     + QByteArray(3000, 'c') + "\xFF\xD9";
 
 class DownloadsWiring : public ::testing::Test
@@ -144,14 +145,16 @@ TEST_F(DownloadsWiring, TheFirstStartsStationIsDrawnWithItsLabel)
         QProcess p;
         p.setProcessChannelMode(QProcess::MergedChannels);
         // At the elements' epoch, so the position is the one they describe.
-        p.start(program, { "-num_times", "1", "-config", "default", "-projection", "rectangular", "-geometry", "800x400",
-                             "-date", "20240301.120000", "-output", rig.homeDir.file(name) });
+        p.start(program,
+            { "-num_times", "1", "-config", "default", "-projection", "rectangular", "-geometry", "800x400", "-date",
+                "20240301.120000", "-output", rig.homeDir.file(name) });
         EXPECT_TRUE(p.waitForFinished(60000));
         said = p.readAll();
         return QImage(rig.homeDir.file(name)).convertToFormat(QImage::Format_RGB32);
     };
     const QImage with = render("with.png");
-    EXPECT_FALSE(said.contains("satellite")) << "xplanet took the satellite file and its elements: " << said.toStdString();
+    EXPECT_FALSE(said.contains("satellite"))
+        << "xplanet took the satellite file and its elements: " << said.toStdString();
     ASSERT_TRUE(QFile::rename(xplanet("satellites/iss"), xplanet("satellites/iss.off")));
     const QImage without = render("without.png");
     ASSERT_EQ(with.size(), QSize(800, 400));
@@ -189,11 +192,11 @@ TEST_F(DownloadsWiring, ALiveCloudSourcePickedFillsTheAddressAndItsFileBesideThe
     };
     const Row rows[] = {
         { "no destination yet: the images folder", QString(), 2, gw::endpoints::liveCloudMap("2048x1024"),
-          xplanet("images/clouds_2048.jpg") },
+            xplanet("images/clouds_2048.jpg") },
         { "the folder of the current destination", mine, 4, gw::endpoints::liveCloudMap("8192x4096"),
-          rig.homeDir.file("maps/clouds_8192.jpg") },
+            rig.homeDir.file("maps/clouds_8192.jpg") },
         { "a bare file name: the images folder", "clouds.jpg", 1, gw::endpoints::liveCloudMap("1024x512"),
-          xplanet("images/clouds_1024.jpg") },
+            xplanet("images/clouds_1024.jpg") },
         { "own address changes nothing", mine, 0, own, mine },
     };
     QComboBox* sources = form->ui()->ddbCloudSource;

@@ -2,8 +2,8 @@
 // normal way, so the settings are saved. Each test runs a private copy of the binary, so its
 // program folder (where the settings go) is private and writable.
 #include "support/TempDir.h"
-#include "support/XvfbFixture.h"
 #include "support/WaitUntil.h"
+#include "support/XvfbFixture.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -46,7 +46,8 @@ public:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         if (!scaleFactor.isEmpty())
             env.insert(QStringLiteral("QT_SCALE_FACTOR"), scaleFactor);
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), display.isEmpty() ? QStringLiteral("offscreen") : QStringLiteral("xcb"));
+        env.insert(
+            QStringLiteral("QT_QPA_PLATFORM"), display.isEmpty() ? QStringLiteral("offscreen") : QStringLiteral("xcb"));
         if (!display.isEmpty())
             env.insert(QStringLiteral("DISPLAY"), display);
         env.insert(QStringLiteral("HOME"), dir.file(QStringLiteral("home")));

@@ -2,8 +2,8 @@
 // renders through the window's launcher, the state gates hold it back, the tray shows what
 // happens, and a single click on the tray switches the program off.
 #include "AppRig.h"
-#include "desktop/TrayIcon.h"
 #include "desktop/TrayHandlers.h"
+#include "desktop/TrayIcon.h"
 #include "renderer_launch/LaunchSupport.h"
 #include "ui_TForm1.h"
 
@@ -174,7 +174,8 @@ TEST_F(SchedulerTray, IconCaptionControlsAreOffAndKeepTheirSettings)
         form->ui()->cbMakeTransAtStart, form->ui()->cbRestoreTrans };
     for (QWidget* w : widgets) {
         EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
-        EXPECT_TRUE(w->toolTip().contains("Linux desktops draw icon captions themselves")) << w->objectName().toStdString();
+        EXPECT_TRUE(w->toolTip().contains("Linux desktops draw icon captions themselves"))
+            << w->objectName().toStdString();
     }
     EXPECT_FALSE(form->ui()->pmMakeDesktopIconBackgroundtransparent->isEnabled());
 

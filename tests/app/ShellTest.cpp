@@ -2,8 +2,8 @@
 #include "app/ErrorReport.h"
 #include "app/SingleInstance.h"
 #include "app/WindowPlacement.h"
-#include "support/ScriptedDialogs.h"
 #include "shared/Error.h"
+#include "support/ScriptedDialogs.h"
 #include "support/TempDir.h"
 
 #include <QFileInfo>
@@ -37,8 +37,7 @@ TEST(SingleInstance, LockFileNamedGlobewallInTheRuntimeFolderElseInAPrivateFolde
     qputenv("XDG_RUNTIME_DIR", dir.path().toLocal8Bit());
     EXPECT_EQ(gw::SingleInstance::defaultLockFile(), dir.file(QStringLiteral("Globewall")));
     qunsetenv("XDG_RUNTIME_DIR");
-    EXPECT_EQ(gw::SingleInstance::defaultLockFile(),
-        QStringLiteral("/tmp/Globewall-%1/Globewall").arg(getuid()));
+    EXPECT_EQ(gw::SingleInstance::defaultLockFile(), QStringLiteral("/tmp/Globewall-%1/Globewall").arg(getuid()));
     qputenv("XDG_RUNTIME_DIR", old);
 }
 

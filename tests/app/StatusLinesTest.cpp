@@ -25,7 +25,8 @@ TEST(StatusLines, RenderLine)
     };
     const Case cases[] = {
         { "due later today", true, true, kNow.addSecs(600), "next render 16:30" },
-        { "due after midnight", true, true, QDateTime(QDate(2026, 12, 8), QTime(0, 5, 30)), "next render 08.12.2026 00:05" },
+        { "due after midnight", true, true, QDateTime(QDate(2026, 12, 8), QTime(0, 5, 30)),
+            "next render 08.12.2026 00:05" },
         { "overdue (a gate held it back)", true, true, kNow.addSecs(-5), "next render now" },
         { "no timed render", true, false, kNow.addSecs(600), "no timed render" },
         { "switched off", false, true, kNow.addSecs(600), "switched off: no renders" },
@@ -68,8 +69,8 @@ TEST(StatusLines, DownloadLineFromTheFilesOnDisk)
 
     settings.setText("edtFileDestination", dir.file("missing.jpg"));
     settings.setCell("sgDownloadFiles", 0, 2, "https://example.org/other.csv");
-    EXPECT_EQ(gw::statusLines(gw::statusFacts(settings, state), kNow).value(1),
-        "cloud map not yet, earthquakes not yet");
+    EXPECT_EQ(
+        gw::statusLines(gw::statusFacts(settings, state), kNow).value(1), "cloud map not yet, earthquakes not yet");
 }
 
 } // namespace

@@ -1,8 +1,8 @@
 // The "Time Sync" page of the window: "synchronize Time" against a fake SNTP server on
 // loopback with a recording clock setter, and the list editor on the page's own controls.
 #include "AppRig.h"
-#include "timesync/ui/TimeServerEditor.h"
 #include "timesync/TimeSync.h"
+#include "timesync/ui/TimeServerEditor.h"
 #include "ui_TForm1.h"
 
 #include <QTest>

@@ -103,12 +103,12 @@ TEST(CommandLine, AnswersWithoutDisplayAndWritesNothing)
         const char* stderrHas;
     };
     const Case cases[] = {
-        {"version", {QStringLiteral("--version")}, 0, "Globewall " GLOBEWALL_VERSION "\n", ""},
-        {"help", {QStringLiteral("--help")}, 0, "--render-now", ""},
-        {"help names the program", {QStringLiteral("-h")}, 0, "Usage: Globewall", ""},
-        {"unknown option", {QStringLiteral("--bogus")}, 2, "", "Unknown option 'bogus'"},
-        {"settings without a file", {QStringLiteral("--settings")}, 2, "", "Missing value"},
-        {"stray argument", {QStringLiteral("profile.ini")}, 2, "", "unexpected argument 'profile.ini'"},
+        { "version", { QStringLiteral("--version") }, 0, "Globewall " GLOBEWALL_VERSION "\n", "" },
+        { "help", { QStringLiteral("--help") }, 0, "--render-now", "" },
+        { "help names the program", { QStringLiteral("-h") }, 0, "Usage: Globewall", "" },
+        { "unknown option", { QStringLiteral("--bogus") }, 2, "", "Unknown option 'bogus'" },
+        { "settings without a file", { QStringLiteral("--settings") }, 2, "", "Missing value" },
+        { "stray argument", { QStringLiteral("profile.ini") }, 2, "", "unexpected argument 'profile.ini'" },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -129,7 +129,7 @@ TEST(CommandLine, AnswersWithoutDisplayAndWritesNothing)
     }
     // The version line is the whole output: scripts read it.
     ProgramCopy copy;
-    EXPECT_EQ(runToEnd(copy, {QStringLiteral("--version")}, noDisplay()).out, "Globewall " GLOBEWALL_VERSION "\n");
+    EXPECT_EQ(runToEnd(copy, { QStringLiteral("--version") }, noDisplay()).out, "Globewall " GLOBEWALL_VERSION "\n");
 }
 
 TEST(CommandLine, SettingsFileIsReadAndWrittenInsteadOfTheDefault)
@@ -139,11 +139,11 @@ TEST(CommandLine, SettingsFileIsReadAndWrittenInsteadOfTheDefault)
     const QString file = profile(copy);
     QProcess p;
     // A relative name counts from the folder the program was started in.
-    start(copy, p, {QStringLiteral("--settings"), QStringLiteral("profile.ini")});
+    start(copy, p, { QStringLiteral("--settings"), QStringLiteral("profile.ini") });
     ASSERT_TRUE(gwe2e::waitUntil([&] { return listening(copy); }, 60000)) << p.readAllStandardError().toStdString();
 
     // A later start cannot take over another profile, and says so.
-    const Outcome second = runToEnd(copy, {QStringLiteral("--settings"), QStringLiteral("other.ini")});
+    const Outcome second = runToEnd(copy, { QStringLiteral("--settings"), QStringLiteral("other.ini") });
     EXPECT_EQ(second.exitCode, 1);
     EXPECT_TRUE(second.err.contains("--settings applies to a new start only")) << second.err.toStdString();
 
@@ -152,10 +152,10 @@ TEST(CommandLine, SettingsFileIsReadAndWrittenInsteadOfTheDefault)
     EXPECT_FALSE(QFileInfo::exists(copy.iniPath())) << "the default settings file stays unwritten";
     EXPECT_FALSE(QFileInfo::exists(copy.root() + QStringLiteral("/other.ini")));
     EXPECT_EQ(ProgramCopy::iniValueOf(file, QStringLiteral("Config"), QStringLiteral("File")),
-              copy.root() + QStringLiteral("/renderer.sh"))
+        copy.root() + QStringLiteral("/renderer.sh"))
         << "read from the profile and written back to it";
-    EXPECT_EQ(ProgramCopy::iniValueOf(file, QStringLiteral("Config"), QStringLiteral("StartEvery")),
-              QStringLiteral("600"));
+    EXPECT_EQ(
+        ProgramCopy::iniValueOf(file, QStringLiteral("Config"), QStringLiteral("StartEvery")), QStringLiteral("600"));
 }
 
 TEST(CommandLine, RenderNow)
@@ -165,13 +165,14 @@ TEST(CommandLine, RenderNow)
         const char* name;
         bool alreadyRunning;
     };
-    for (const Case c : {Case{"asks the running instance", true}, Case{"starts and renders when none runs", false}}) {
+    for (const Case c :
+        { Case { "asks the running instance", true }, Case { "starts and renders when none runs", false } }) {
         SCOPED_TRACE(c.name);
         ProgramCopy copy;
         ASSERT_TRUE(copy.copied());
         const QString file = profile(copy);
         QProcess first;
-        QStringList arguments{QStringLiteral("--settings"), file};
+        QStringList arguments { QStringLiteral("--settings"), file };
         if (!c.alreadyRunning)
             arguments << QStringLiteral("--render-now");
         start(copy, first, arguments);
@@ -181,13 +182,13 @@ TEST(CommandLine, RenderNow)
             EXPECT_EQ(runToEnd(copy, {}).exitCode, 0);
             QThread::msleep(500);
             EXPECT_EQ(renders(copy), 0) << "no render at the start with these settings";
-            const Outcome second = runToEnd(copy, {QStringLiteral("--render-now")});
+            const Outcome second = runToEnd(copy, { QStringLiteral("--render-now") });
             EXPECT_EQ(second.exitCode, 0);
             EXPECT_TRUE(second.err.isEmpty()) << second.err.toStdString();
         }
         EXPECT_TRUE(gwe2e::waitUntil([&] { return renders(copy) == 1; }, 20000)) << renders(copy);
-        EXPECT_FALSE(first.waitForFinished(200)) << "the first start goes on: " << first.exitCode() << " "
-                                                  << first.readAllStandardError().toStdString();
+        EXPECT_FALSE(first.waitForFinished(200))
+            << "the first start goes on: " << first.exitCode() << " " << first.readAllStandardError().toStdString();
         gwe2e::stopProcess(first);
     }
 }

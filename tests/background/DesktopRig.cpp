@@ -2,60 +2,60 @@
 #include "support/WaitUntil.h"
 
 #include <QDeadlineTimer>
-#include <algorithm>
 #include <QProcess>
 #include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
+#include <algorithm>
 
 namespace backgroundtest {
 
 namespace {
 
-// One bus for the test process: Qt keeps its session connection for the life of a process.
-// Its services (xfconfd, dconf) keep their files in folders of their own.
-class ProcessBus
-{
-public:
-    static bool ensure()
+    // One bus for the test process: Qt keeps its session connection for the life of a process.
+    // Its services (xfconfd, dconf) keep their files in folders of their own.
+    class ProcessBus
     {
-        static ProcessBus bus;
-        return bus.m_ok;
-    }
-    ~ProcessBus()
-    {
-        m_daemon.kill();
-        m_daemon.waitForFinished(5000);
-        // xfconfd saves its channels as the bus goes away: remove the folder after it did.
-        QThread::msleep(300);
-        gwtest::waitUntil([this] { return m_root.remove(); }, 2000, 100);
-    }
-
-private:
-    ProcessBus()
-    {
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_root.filePath(QStringLiteral("config"))));
-        qputenv("XDG_DATA_HOME", QFile::encodeName(m_root.filePath(QStringLiteral("data"))));
-        const QString runtime = m_root.filePath(QStringLiteral("run"));
-        QDir().mkpath(runtime);
-        QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
-        m_daemon.start(QStringLiteral("dbus-daemon"),
-                       {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
-        const QDeadlineTimer deadline(10000);
-        QByteArray out;
-        while (!out.contains('\n') && !deadline.hasExpired() && m_daemon.state() != QProcess::NotRunning) {
-            m_daemon.waitForReadyRead(200);
-            out += m_daemon.readAllStandardOutput();
+    public:
+        static bool ensure()
+        {
+            static ProcessBus bus;
+            return bus.m_ok;
         }
-        qputenv("DBUS_SESSION_BUS_ADDRESS", out.trimmed());
-        m_ok = !out.trimmed().isEmpty();
-    }
-    QTemporaryDir m_root;
-    QProcess m_daemon;
-    bool m_ok = false;
-};
+        ~ProcessBus()
+        {
+            m_daemon.kill();
+            m_daemon.waitForFinished(5000);
+            // xfconfd saves its channels as the bus goes away: remove the folder after it did.
+            QThread::msleep(300);
+            gwtest::waitUntil([this] { return m_root.remove(); }, 2000, 100);
+        }
+
+    private:
+        ProcessBus()
+        {
+            qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_root.filePath(QStringLiteral("config"))));
+            qputenv("XDG_DATA_HOME", QFile::encodeName(m_root.filePath(QStringLiteral("data"))));
+            const QString runtime = m_root.filePath(QStringLiteral("run"));
+            QDir().mkpath(runtime);
+            QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+            m_daemon.start(QStringLiteral("dbus-daemon"),
+                { QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1") });
+            const QDeadlineTimer deadline(10000);
+            QByteArray out;
+            while (!out.contains('\n') && !deadline.hasExpired() && m_daemon.state() != QProcess::NotRunning) {
+                m_daemon.waitForReadyRead(200);
+                out += m_daemon.readAllStandardOutput();
+            }
+            qputenv("DBUS_SESSION_BUS_ADDRESS", out.trimmed());
+            m_ok = !out.trimmed().isEmpty();
+        }
+        QTemporaryDir m_root;
+        QProcess m_daemon;
+        bool m_ok = false;
+    };
 
 } // namespace
 
@@ -120,18 +120,21 @@ QString DesktopRig::output(const QString& program, const QStringList& arguments)
     return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
 }
 
-bool isRed(QRgb pixel) { return qRed(pixel) > 200 && qGreen(pixel) < 60 && qBlue(pixel) < 60; }
+bool isRed(QRgb pixel)
+{
+    return qRed(pixel) > 200 && qGreen(pixel) < 60 && qBlue(pixel) < 60;
+}
 
 bool showsGlobeAt(const QImage& image, const QRect& monitor)
 {
     if (image.isNull() || !image.rect().contains(monitor))
         return false;
     const QRgb centre = image.pixel(monitor.center());
-    if (isRed(centre) || std::max({qRed(centre), qGreen(centre), qBlue(centre)}) < 30)
+    if (isRed(centre) || std::max({ qRed(centre), qGreen(centre), qBlue(centre) }) < 30)
         return false;
     // Space in each corner (a star or two allowed): the globe is whole, not cut by the edge.
     const QRect inner = monitor.adjusted(0, 0, -6, -6);
-    for (const QPoint corner : {inner.topLeft(), inner.topRight(), inner.bottomLeft(), inner.bottomRight()}) {
+    for (const QPoint corner : { inner.topLeft(), inner.topRight(), inner.bottomLeft(), inner.bottomRight() }) {
         int dark = 0;
         for (int y = 0; y < 6; ++y)
             for (int x = 0; x < 6; ++x)

@@ -22,8 +22,8 @@ protected:
     void renderTo(const QString& choice, const gw::MonitorList& monitors);
 
     QString pictureFolder() const { return tmp.file(QStringLiteral("cache/Globewall")); }
-    QStringList pictures() const;           // the files in the picture folder, full paths
-    QStringList backgroundLog() const;      // the log lines about the desktop background
+    QStringList pictures() const; // the files in the picture folder, full paths
+    QStringList backgroundLog() const; // the log lines about the desktop background
     // Runs a tool to its end; its standard output, trimmed.
     static QString output(const QString& program, const QStringList& arguments);
 

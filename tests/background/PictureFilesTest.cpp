@@ -1,7 +1,7 @@
 // The pictures' names in the cache folder, which of them go after a switch, and when the
 // user's own parameters already choose the output.
-#include "background/DesktopBackend.h"
 #include "background/PictureFiles.h"
+#include "background/DesktopBackend.h"
 #include "support/TempDir.h"
 
 #include <QDir>
@@ -40,7 +40,7 @@ TEST(PictureFiles, EveryRenderGetsANewNameAndOnlyTheShownPictureOfAMonitorStays)
     const QString odd = touch(files.newFile(QStringLiteral("Dell U2415 _1")));
     EXPECT_FALSE(QFileInfo(odd).fileName().contains(QLatin1Char(' ')));
 
-    files.keepOnly({{QStringLiteral("DP-1"), {}, newA}});
+    files.keepOnly({ { QStringLiteral("DP-1"), {}, newA } });
     EXPECT_TRUE(QFile::exists(newA)) << "the shown picture stays";
     EXPECT_FALSE(QFile::exists(oldA)) << "the previous picture of the monitor goes";
     EXPECT_TRUE(QFile::exists(oldB)) << "another monitor's picture stays";
@@ -66,24 +66,24 @@ TEST(PictureFiles, TheUsersOwnOutputOptionsWin)
         bool chooses;
     };
     const Row rows[] = {
-        {"none", {"-body", "earth", "-radius", "40"}, false},
-        {"-output", {"-output", "/tmp/a.png"}, true},
-        {"--geometry", {"--geometry", "800x600"}, true},
-        {"-window", {"-window"}, true},
-        {"-root in capitals", {"-ROOT"}, true},
-        {"-window_id is another option", {"-window_id", "12"}, false},
-        {"a value that looks like the word", {"-label_string", "output"}, false},
+        { "none", { "-body", "earth", "-radius", "40" }, false },
+        { "-output", { "-output", "/tmp/a.png" }, true },
+        { "--geometry", { "--geometry", "800x600" }, true },
+        { "-window", { "-window" }, true },
+        { "-root in capitals", { "-ROOT" }, true },
+        { "-window_id is another option", { "-window_id", "12" }, false },
+        { "a value that looks like the word", { "-label_string", "output" }, false },
         // Abbreviations as xplanet reads them: only one that fits a single option counts.
-        {"-geom is -geometry", {"-geom", "800x600"}, true},
-        {"--ge= is -geometry", {"--ge=800x600"}, true},
-        {"-output=file", {"-output=/tmp/a.png"}, true},
-        {"-outp fits three options, xplanet refuses it", {"-outp", "/tmp/a.png"}, false},
-        {"-win fits -window, -window-id and -window_title", {"-win"}, false},
-        {"-transpn is -transpng, which writes a file too", {"-transpn", "/tmp/a.png"}, true},
-        {"-transp fits -transparency and -transpng", {"-transp", "/tmp/a.png"}, false},
-        {"-window- is -window-id", {"-window-", "5"}, true},
-        {"-ro fits -root and -rotate", {"-ro", "30"}, false},
-        {"-out_ is no option", {"-out_", "x"}, false},
+        { "-geom is -geometry", { "-geom", "800x600" }, true },
+        { "--ge= is -geometry", { "--ge=800x600" }, true },
+        { "-output=file", { "-output=/tmp/a.png" }, true },
+        { "-outp fits three options, xplanet refuses it", { "-outp", "/tmp/a.png" }, false },
+        { "-win fits -window, -window-id and -window_title", { "-win" }, false },
+        { "-transpn is -transpng, which writes a file too", { "-transpn", "/tmp/a.png" }, true },
+        { "-transp fits -transparency and -transpng", { "-transp", "/tmp/a.png" }, false },
+        { "-window- is -window-id", { "-window-", "5" }, true },
+        { "-ro fits -root and -rotate", { "-ro", "30" }, false },
+        { "-out_ is no option", { "-out_", "x" }, false },
     };
     for (const Row& row : rows)
         EXPECT_EQ(gw::argumentsChooseOutput(row.arguments), row.chooses) << row.name;
@@ -91,7 +91,7 @@ TEST(PictureFiles, TheUsersOwnOutputOptionsWin)
 
 TEST(PictureFiles, PlansGiveOnePicturePerMonitorOrOneForAll)
 {
-    const gw::MonitorList two = {{"L", QRect(0, 0, 1920, 1080)}, {"R", QRect(1920, 0, 1280, 1024)}};
+    const gw::MonitorList two = { { "L", QRect(0, 0, 1920, 1080) }, { "R", QRect(1920, 0, 1280, 1024) } };
     struct Row
     {
         const char* name;
@@ -100,12 +100,12 @@ TEST(PictureFiles, PlansGiveOnePicturePerMonitorOrOneForAll)
         QVector<QRect> sizes;
     };
     const Row rows[] = {
-        {"per monitor", gw::PictureLayout::PerMonitor, two, {QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)}},
-        {"spanned over both", gw::PictureLayout::Spanned, two, {QRect(0, 0, 3200, 1080)}},
-        {"one picture of the first", gw::PictureLayout::OnePicture, two, {QRect(0, 0, 1920, 1080)}},
-        {"root window composes both", gw::PictureLayout::RootWindow, two,
-         {QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)}},
-        {"no monitor known", gw::PictureLayout::PerMonitor, {}, {QRect(0, 0, 1920, 1080)}},
+        { "per monitor", gw::PictureLayout::PerMonitor, two, { QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024) } },
+        { "spanned over both", gw::PictureLayout::Spanned, two, { QRect(0, 0, 3200, 1080) } },
+        { "one picture of the first", gw::PictureLayout::OnePicture, two, { QRect(0, 0, 1920, 1080) } },
+        { "root window composes both", gw::PictureLayout::RootWindow, two,
+            { QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024) } },
+        { "no monitor known", gw::PictureLayout::PerMonitor, {}, { QRect(0, 0, 1920, 1080) } },
     };
     for (const Row& row : rows) {
         QVector<QRect> got;

@@ -8,51 +8,57 @@
 namespace backgroundtest {
 namespace {
 
-class RootWindow : public DesktopRig
-{
-protected:
-    // The monitors as xrandr lists them ("0: +*left 400/100x300/80+0+0  screen").
-    static gw::MonitorList listedMonitors()
+    class RootWindow : public DesktopRig
     {
-        gw::MonitorList monitors;
-        static const QRegularExpression line(QStringLiteral("\\d+: \\+?\\*?(\\S+) (\\d+)/\\d+x(\\d+)/\\d+\\+(\\d+)\\+(\\d+)"));
-        for (const QString& text : output(QStringLiteral("xrandr"), {QStringLiteral("--listmonitors")}).split('\n')) {
-            const QRegularExpressionMatch m = line.match(text);
-            if (m.hasMatch())
-                monitors.push_back({m.captured(1), QRect(m.captured(4).toInt(), m.captured(5).toInt(),
-                                                         m.captured(2).toInt(), m.captured(3).toInt())});
+    protected:
+        // The monitors as xrandr lists them ("0: +*left 400/100x300/80+0+0  screen").
+        static gw::MonitorList listedMonitors()
+        {
+            gw::MonitorList monitors;
+            static const QRegularExpression line(
+                QStringLiteral("\\d+: \\+?\\*?(\\S+) (\\d+)/\\d+x(\\d+)/\\d+\\+(\\d+)\\+(\\d+)"));
+            for (const QString& text :
+                output(QStringLiteral("xrandr"), { QStringLiteral("--listmonitors") }).split('\n')) {
+                const QRegularExpressionMatch m = line.match(text);
+                if (m.hasMatch())
+                    monitors.push_back({ m.captured(1),
+                        QRect(m.captured(4).toInt(), m.captured(5).toInt(), m.captured(2).toInt(),
+                            m.captured(3).toInt()) });
+            }
+            return monitors;
         }
-        return monitors;
+    };
+
+    TEST_F(RootWindow, TwoMonitorsEachShowAWholeGlobeAndThePixmapIsNamed)
+    {
+        ASSERT_TRUE(startDisplay(800, 300)) << xvfb.error().toStdString();
+        ASSERT_EQ(
+            QProcess::execute(QStringLiteral("xrandr"), { "--setmonitor", "left", "400/100x300/80+0+0", "screen" }), 0);
+        ASSERT_EQ(
+            QProcess::execute(QStringLiteral("xrandr"), { "--setmonitor", "right", "400/100x300/80+400+0", "none" }),
+            0);
+        const gw::MonitorList monitors = listedMonitors();
+        ASSERT_EQ(monitors.size(), 2);
+
+        renderTo(QStringLiteral("X root window"), monitors);
+        EXPECT_TRUE(backgroundLog().isEmpty()) << backgroundLog().join(QLatin1Char('\n')).toStdString();
+        const QImage shot = xvfb.grabRoot();
+        EXPECT_TRUE(showsGlobeAt(shot, QRect(0, 0, 400, 300))) << "left monitor";
+        EXPECT_TRUE(showsGlobeAt(shot, QRect(400, 0, 400, 300))) << "right monitor";
+        EXPECT_LT(qGray(shot.pixel(400, 150)), 10) << "space at the seam: never one globe across both";
+        EXPECT_TRUE(output(QStringLiteral("xprop"), { "-root", "_XROOTPMAP_ID" }).contains("pixmap id # 0x"));
+        EXPECT_TRUE(pictures().isEmpty()) << "the pictures are in the root pixmap; no file stays";
     }
-};
 
-TEST_F(RootWindow, TwoMonitorsEachShowAWholeGlobeAndThePixmapIsNamed)
-{
-    ASSERT_TRUE(startDisplay(800, 300)) << xvfb.error().toStdString();
-    ASSERT_EQ(QProcess::execute(QStringLiteral("xrandr"), {"--setmonitor", "left", "400/100x300/80+0+0", "screen"}), 0);
-    ASSERT_EQ(QProcess::execute(QStringLiteral("xrandr"), {"--setmonitor", "right", "400/100x300/80+400+0", "none"}), 0);
-    const gw::MonitorList monitors = listedMonitors();
-    ASSERT_EQ(monitors.size(), 2);
-
-    renderTo(QStringLiteral("X root window"), monitors);
-    EXPECT_TRUE(backgroundLog().isEmpty()) << backgroundLog().join(QLatin1Char('\n')).toStdString();
-    const QImage shot = xvfb.grabRoot();
-    EXPECT_TRUE(showsGlobeAt(shot, QRect(0, 0, 400, 300))) << "left monitor";
-    EXPECT_TRUE(showsGlobeAt(shot, QRect(400, 0, 400, 300))) << "right monitor";
-    EXPECT_LT(qGray(shot.pixel(400, 150)), 10) << "space at the seam: never one globe across both";
-    EXPECT_TRUE(output(QStringLiteral("xprop"), {"-root", "_XROOTPMAP_ID"}).contains("pixmap id # 0x"));
-    EXPECT_TRUE(pictures().isEmpty()) << "the pictures are in the root pixmap; no file stays";
-}
-
-TEST_F(RootWindow, OneMonitorIsPaintedByTheRendererAndTheRootPixmapIsNamed)
-{
-    ASSERT_TRUE(startDisplay(640, 480)) << xvfb.error().toStdString();
-    renderTo(QStringLiteral("automatic"), {{QStringLiteral("screen"), QRect(0, 0, 640, 480)}});
-    EXPECT_FALSE(messages.lines.join(' ').contains(QStringLiteral("-output"))) << "the command line of before";
-    EXPECT_TRUE(showsGlobeAt(xvfb.grabRoot(), QRect(0, 0, 640, 480)));
-    EXPECT_TRUE(output(QStringLiteral("xprop"), {"-root", "_XROOTPMAP_ID"}).contains("pixmap id # 0x"));
-    EXPECT_TRUE(output(QStringLiteral("xprop"), {"-root", "ESETROOT_PMAP_ID"}).contains("pixmap id # 0x"));
-}
+    TEST_F(RootWindow, OneMonitorIsPaintedByTheRendererAndTheRootPixmapIsNamed)
+    {
+        ASSERT_TRUE(startDisplay(640, 480)) << xvfb.error().toStdString();
+        renderTo(QStringLiteral("automatic"), { { QStringLiteral("screen"), QRect(0, 0, 640, 480) } });
+        EXPECT_FALSE(messages.lines.join(' ').contains(QStringLiteral("-output"))) << "the command line of before";
+        EXPECT_TRUE(showsGlobeAt(xvfb.grabRoot(), QRect(0, 0, 640, 480)));
+        EXPECT_TRUE(output(QStringLiteral("xprop"), { "-root", "_XROOTPMAP_ID" }).contains("pixmap id # 0x"));
+        EXPECT_TRUE(output(QStringLiteral("xprop"), { "-root", "ESETROOT_PMAP_ID" }).contains("pixmap id # 0x"));
+    }
 
 } // namespace
 } // namespace backgroundtest

@@ -38,8 +38,9 @@ TEST_F(AutostartTest, YesWritesTheEntryAndNoRemovesIt)
 {
     Autostart autostart(settings, "/opt/Globe Wall/Globewall", folder());
     autostart.rbYesClick();
-    EXPECT_EQ(entryText(), QByteArray("[Desktop Entry]\nType=Application\nName=Globewall\n"
-                                      "Exec=\"/opt/Globe Wall/Globewall\"\n"))
+    EXPECT_EQ(entryText(),
+        QByteArray("[Desktop Entry]\nType=Application\nName=Globewall\n"
+                   "Exec=\"/opt/Globe Wall/Globewall\"\n"))
         << "the folder is created; the quoted path and no arguments";
     autostart.rbYesClick();
     EXPECT_TRUE(QFileInfo::exists(entry())) << "writing twice is harmless";
@@ -63,8 +64,8 @@ TEST_F(AutostartTest, YesOverAnEntrySwitchedOffByTheDesktopSwitchesItOn)
 
 TEST_F(AutostartTest, EntryIsAValidDesktopFileForAnyPath)
 {
-    const char* paths[] = {"/usr/bin/Globewall", "/home/u/my apps/Globewall", "/home/u/$HOME`x`/Globe\"wall",
-                           "/home/u/back\\slash/100%/Globewall"};
+    const char* paths[] = { "/usr/bin/Globewall", "/home/u/my apps/Globewall", "/home/u/$HOME`x`/Globe\"wall",
+        "/home/u/back\\slash/100%/Globewall" };
     for (const char* p : paths) {
         Autostart autostart(settings, QString::fromUtf8(p), folder());
         autostart.rbYesClick();
@@ -76,7 +77,7 @@ TEST_F(AutostartTest, EntryIsAValidDesktopFileForAnyPath)
         EXPECT_EQ(Autostart::unescapeExec(exec), QString::fromUtf8(p)) << p;
         // The desktop's own validator, where installed, agrees.
         QProcess validate;
-        validate.start("desktop-file-validate", {entry()});
+        validate.start("desktop-file-validate", { entry() });
         if (validate.waitForFinished(10000) && validate.exitStatus() == QProcess::NormalExit) {
             EXPECT_EQ(validate.exitCode(), 0) << p << validate.readAll().toStdString();
         }
@@ -89,32 +90,32 @@ TEST_F(AutostartTest, DetectionAfterASettingsLoad)
     const struct
     {
         const char* label;
-        const char* exec;       // nullptr: no entry
-        const char* selected;   // button selected before the load
+        const char* exec; // nullptr: no entry
+        const char* selected; // button selected before the load
         bool yes;
         const char* afterwards; // nullptr: no entry afterwards
     } cases[] = {
-        {"no entry, default Yes: No, nothing to delete", nullptr, "rbYes", false, nullptr},
-        {"own entry, Yes already selected: left unchanged", "Exec=\"/opt/globewall/Globewall\" --keep", "rbYes", true,
-         "Exec=\"/opt/globewall/Globewall\" --keep"},
-        {"own entry while No selected: Yes, rewritten", "Exec=/opt/globewall/Globewall --old", "rbNo", true,
-         "Exec=\"/opt/globewall/Globewall\""},
-        {"other letter case counts as Yes", "Exec=\"/OPT/GlobeWall/globewall\"", "rbYes", true,
-         "Exec=\"/OPT/GlobeWall/globewall\""},
-        {"without quotes counts as Yes", "Exec = /opt/globewall/Globewall", "rbYes", true,
-         "Exec = /opt/globewall/Globewall"},
-        {"moved program: stale entry removed", "Exec=\"/home/u/old/Globewall\"", "rbYes", false, nullptr},
-        {"entry without Exec line counts as No", "Name=Other", "rbYes", false, nullptr},
-        {"switched off by the session settings (Hidden)", "Exec=/opt/globewall/Globewall\nHidden=true", "rbNo",
-         false, "Hidden=true"},
-        {"switched off by GNOME", "Exec=/opt/globewall/Globewall\nX-GNOME-Autostart-enabled=false", "rbNo", false,
-         "X-GNOME-Autostart-enabled=false"},
-        {"switched off while Yes selected: removed", "Exec=/opt/globewall/Globewall\nHidden=true", "rbYes", false,
-         nullptr},
-        {"switched on again by GNOME counts as Yes", "Exec=/opt/globewall/Globewall\nX-GNOME-Autostart-enabled=true",
-         "rbYes", true, "X-GNOME-Autostart-enabled=true"},
-        {"Hidden of another group does not count", "Exec=/opt/globewall/Globewall\n[Desktop Action x]\nHidden=true",
-         "rbYes", true, "Hidden=true"},
+        { "no entry, default Yes: No, nothing to delete", nullptr, "rbYes", false, nullptr },
+        { "own entry, Yes already selected: left unchanged", "Exec=\"/opt/globewall/Globewall\" --keep", "rbYes", true,
+            "Exec=\"/opt/globewall/Globewall\" --keep" },
+        { "own entry while No selected: Yes, rewritten", "Exec=/opt/globewall/Globewall --old", "rbNo", true,
+            "Exec=\"/opt/globewall/Globewall\"" },
+        { "other letter case counts as Yes", "Exec=\"/OPT/GlobeWall/globewall\"", "rbYes", true,
+            "Exec=\"/OPT/GlobeWall/globewall\"" },
+        { "without quotes counts as Yes", "Exec = /opt/globewall/Globewall", "rbYes", true,
+            "Exec = /opt/globewall/Globewall" },
+        { "moved program: stale entry removed", "Exec=\"/home/u/old/Globewall\"", "rbYes", false, nullptr },
+        { "entry without Exec line counts as No", "Name=Other", "rbYes", false, nullptr },
+        { "switched off by the session settings (Hidden)", "Exec=/opt/globewall/Globewall\nHidden=true", "rbNo", false,
+            "Hidden=true" },
+        { "switched off by GNOME", "Exec=/opt/globewall/Globewall\nX-GNOME-Autostart-enabled=false", "rbNo", false,
+            "X-GNOME-Autostart-enabled=false" },
+        { "switched off while Yes selected: removed", "Exec=/opt/globewall/Globewall\nHidden=true", "rbYes", false,
+            nullptr },
+        { "switched on again by GNOME counts as Yes", "Exec=/opt/globewall/Globewall\nX-GNOME-Autostart-enabled=true",
+            "rbYes", true, "X-GNOME-Autostart-enabled=true" },
+        { "Hidden of another group does not count", "Exec=/opt/globewall/Globewall\n[Desktop Action x]\nHidden=true",
+            "rbYes", true, "Hidden=true" },
     };
     for (const auto& c : cases) {
         QFile::remove(entry());

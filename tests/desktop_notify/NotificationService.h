@@ -13,7 +13,7 @@ public:
     PrivateBus()
     {
         m_daemon.start(QStringLiteral("dbus-daemon"),
-                       {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+            { QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1") });
         if (m_daemon.waitForStarted(5000) && m_daemon.waitForReadyRead(5000))
             m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
     }
@@ -51,8 +51,8 @@ public:
         : m_bus(QDBusConnection::connectToBus(bus.address(), QStringLiteral("notification-service")))
     {
         m_registered = m_bus.registerService(QStringLiteral("org.freedesktop.Notifications"))
-                       && m_bus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), this,
-                                               QDBusConnection::ExportAllSlots);
+            && m_bus.registerObject(
+                QStringLiteral("/org/freedesktop/Notifications"), this, QDBusConnection::ExportAllSlots);
     }
     ~NotificationService() override
     {
@@ -66,9 +66,9 @@ public:
 
 public slots:
     uint Notify(const QString& appName, uint, const QString& icon, const QString& summary, const QString& body,
-                const QStringList&, const QVariantMap& hints, int)
+        const QStringList&, const QVariantMap& hints, int)
     {
-        received << Received{appName, icon, summary, body, hints};
+        received << Received { appName, icon, summary, body, hints };
         return static_cast<uint>(received.size());
     }
 

@@ -22,8 +22,7 @@ namespace {
 
 bool receivedCount(const NotificationService& service, int count)
 {
-    return QTest::qWaitFor([&] { return service.received.size() >= count; }, 5000)
-           && service.received.size() == count;
+    return QTest::qWaitFor([&] { return service.received.size() >= count; }, 5000) && service.received.size() == count;
 }
 
 QStringList summaries(const NotificationService& service)
@@ -48,20 +47,28 @@ TEST(NoticeWatch, FindsTheThreeCausesInWhatTheProgramReports)
     const QString failed = QStringLiteral("07.12.2026 10:00:00 - Error downloading file (404 Not Found)");
     const QString success = QStringLiteral("07.12.2026 10:00:00 - Success: 10 byte in 0.1 s");
     const Case cases[] = {
-        {"two failures are not yet news", {{Transfer, failed}, {Transfer, failed}}, {}},
-        {"the third failure in a row", {{Transfer, failed}, {Transfer, failed}, {Transfer, failed}},
-         {NoticeCause::DownloadFailing}},
-        {"a success between starts the count again",
-         {{Transfer, failed}, {Transfer, failed}, {Transfer, success}, {Transfer, failed}, {Transfer, failed}}, {}},
-        {"the count starts again after a notice",
-         {{Transfer, failed}, {Transfer, failed}, {Transfer, failed}, {Transfer, failed}, {Transfer, failed}},
-         {NoticeCause::DownloadFailing}},
-        {"a wrong checksum is no failed transfer",
-         {{Transfer, QStringLiteral("x - Error wrong MD5 sum (AB)")}, {Transfer, failed}, {Transfer, failed}}, {}},
-        {"time sync refused", {{Time, QStringLiteral("Could not synchronize time")}}, {NoticeCause::TimeSyncRefused}},
-        {"a server that does not answer is no refusal", {{Time, QStringLiteral("Error getting Time from a:123")}}, {}},
-        {"a newer version", {{Update, QStringLiteral("found new version 1.2.0.0 beta")}}, {NoticeCause::NewVersion}},
-        {"the search itself", {{Update, QStringLiteral("searching for new version...")}}, {}},
+        { "two failures are not yet news", { { Transfer, failed }, { Transfer, failed } }, {} },
+        { "the third failure in a row", { { Transfer, failed }, { Transfer, failed }, { Transfer, failed } },
+            { NoticeCause::DownloadFailing } },
+        { "a success between starts the count again",
+            { { Transfer, failed }, { Transfer, failed }, { Transfer, success }, { Transfer, failed },
+                { Transfer, failed } },
+            {} },
+        { "the count starts again after a notice",
+            { { Transfer, failed }, { Transfer, failed }, { Transfer, failed }, { Transfer, failed },
+                { Transfer, failed } },
+            { NoticeCause::DownloadFailing } },
+        { "a wrong checksum is no failed transfer",
+            { { Transfer, QStringLiteral("x - Error wrong MD5 sum (AB)") }, { Transfer, failed },
+                { Transfer, failed } },
+            {} },
+        { "time sync refused", { { Time, QStringLiteral("Could not synchronize time") } },
+            { NoticeCause::TimeSyncRefused } },
+        { "a server that does not answer is no refusal", { { Time, QStringLiteral("Error getting Time from a:123") } },
+            {} },
+        { "a newer version", { { Update, QStringLiteral("found new version 1.2.0.0 beta") } },
+            { NoticeCause::NewVersion } },
+        { "the search itself", { { Update, QStringLiteral("searching for new version...") } }, {} },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -69,15 +76,16 @@ TEST(NoticeWatch, FindsTheThreeCausesInWhatTheProgramReports)
         std::vector<NoticeCause> got;
         for (const auto& [source, text] : c.reports) {
             const std::optional<gw::Notice> n = source == Transfer ? watch.transferLogLine(text)
-                                                : source == Time   ? watch.timeLogLine(text)
+                : source == Time                                   ? watch.timeLogLine(text)
                                                                    : watch.updateStatus(text);
             if (n)
                 got.push_back(n->cause);
         }
         EXPECT_EQ(got, c.notices);
     }
-    EXPECT_TRUE(gw::NoticeWatch().updateStatus(QStringLiteral("found new version 1.2.0.0 beta"))->body.contains(
-        QStringLiteral("1.2.0.0 beta")));
+    EXPECT_TRUE(gw::NoticeWatch()
+                    .updateStatus(QStringLiteral("found new version 1.2.0.0 beta"))
+                    ->body.contains(QStringLiteral("1.2.0.0 beta")));
 }
 
 TEST(DesktopNotifier, AtMostOnePerCausePerDayAndOnlyWhenSwitchedOn)
@@ -87,9 +95,10 @@ TEST(DesktopNotifier, AtMostOnePerCausePerDayAndOnlyWhenSwitchedOn)
     ASSERT_TRUE(service.registered()) << bus.address().toStdString();
     gw::ManualClock clock(46000.25);
     bool on = false;
-    gw::DesktopNotifier notifier(clock, [&] { return on; }, bus.client());
-    const gw::Notice version{NoticeCause::NewVersion, QStringLiteral("version"), QStringLiteral("v")};
-    const gw::Notice time{NoticeCause::TimeSyncRefused, QStringLiteral("time"), QStringLiteral("t")};
+    gw::DesktopNotifier notifier(
+        clock, [&] { return on; }, bus.client());
+    const gw::Notice version { NoticeCause::NewVersion, QStringLiteral("version"), QStringLiteral("v") };
+    const gw::Notice time { NoticeCause::TimeSyncRefused, QStringLiteral("time"), QStringLiteral("t") };
 
     struct Step
     {
@@ -100,12 +109,12 @@ TEST(DesktopNotifier, AtMostOnePerCausePerDayAndOnlyWhenSwitchedOn)
         bool sent;
     };
     const Step steps[] = {
-        {"off by default", false, 0, version, false},
-        {"switched on", true, 0, version, true},
-        {"the same cause the same day", true, 0.5, version, false},
-        {"another cause the same day", true, 0, time, true},
-        {"the same cause the next day", true, 0.5, version, true},
-        {"switched off again", false, 1, time, false},
+        { "off by default", false, 0, version, false },
+        { "switched on", true, 0, version, true },
+        { "the same cause the same day", true, 0.5, version, false },
+        { "another cause the same day", true, 0, time, true },
+        { "the same cause the next day", true, 0.5, version, true },
+        { "switched off again", false, 1, time, false },
     };
     int expected = 0;
     for (const Step& s : steps) {
@@ -120,7 +129,7 @@ TEST(DesktopNotifier, AtMostOnePerCausePerDayAndOnlyWhenSwitchedOn)
     clock.set(clock.now() + 1);
     ASSERT_TRUE(notifier.send(time));
     ASSERT_TRUE(receivedCount(service, expected + 1));
-    EXPECT_EQ(summaries(service), (QStringList{"version", "time", "version", "time"}));
+    EXPECT_EQ(summaries(service), (QStringList { "version", "time", "version", "time" }));
     const NotificationService::Received& first = service.received.first();
     EXPECT_EQ(first.appName, QStringLiteral("Globewall"));
     EXPECT_EQ(first.icon, QStringLiteral("net.quillmoor.Globewall"));
@@ -153,11 +162,12 @@ TEST(FormNotifications, TheWindowsReportsReachTheDesktopWhenTheBoxIsTicked)
     form.settings().setChecked(QStringLiteral("cbNotifications"), true);
     for (int i = 0; i < 3; ++i)
         form.transferLog().appendLine(QStringLiteral("x - Error downloading file (404 Not Found)"));
-    form.findChild<QPlainTextEdit*>(QStringLiteral("mTimeLog"))->appendPlainText(QStringLiteral("Could not synchronize time"));
+    form.findChild<QPlainTextEdit*>(QStringLiteral("mTimeLog"))
+        ->appendPlainText(QStringLiteral("Could not synchronize time"));
     status->showMessage(QStringLiteral("found new version 9.0.0.0"));
     ASSERT_TRUE(receivedCount(service, 3)) << summaries(service).join(QLatin1Char('|')).toStdString();
-    EXPECT_EQ(summaries(service), (QStringList{QStringLiteral("Downloads keep failing"),
-                                               QStringLiteral("Time not synchronized"),
-                                               QStringLiteral("New Globewall version")}));
+    EXPECT_EQ(summaries(service),
+        (QStringList { QStringLiteral("Downloads keep failing"), QStringLiteral("Time not synchronized"),
+            QStringLiteral("New Globewall version") }));
     EXPECT_TRUE(service.received[0].body.contains(QStringLiteral("404 Not Found")));
 }

@@ -1,7 +1,7 @@
 // The desktop icon text colour: the colour dialog, the setting and the preview.
 #include "desktop/IconText.h"
-#include "shared/ColorValue.h"
 #include "settings/MemorySettings.h"
+#include "shared/ColorValue.h"
 #include "support/ScriptedDialogs.h"
 
 #include <gtest/gtest.h>
@@ -14,9 +14,9 @@ TEST(IconText, PlatformColourValueHasRedInTheLowByte)
         int value;
         QColor colour;
     };
-    for (const Case& c : {Case{"white", 16777215, QColor(255, 255, 255)}, Case{"black", 0, QColor(0, 0, 0)},
-                          Case{"red", 0x0000FF, QColor(255, 0, 0)}, Case{"blue", 0xFF0000, QColor(0, 0, 255)},
-                          Case{"orange", 0x0080FF, QColor(255, 128, 0)}}) {
+    for (const Case& c : { Case { "white", 16777215, QColor(255, 255, 255) }, Case { "black", 0, QColor(0, 0, 0) },
+             Case { "red", 0x0000FF, QColor(255, 0, 0) }, Case { "blue", 0xFF0000, QColor(0, 0, 255) },
+             Case { "orange", 0x0080FF, QColor(255, 128, 0) } }) {
         EXPECT_EQ(gw::colorToQColor(c.value), c.colour) << c.label;
         EXPECT_EQ(gw::qColorToColor(c.colour), c.value) << c.label;
     }

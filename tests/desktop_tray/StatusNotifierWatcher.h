@@ -20,15 +20,15 @@ public:
     StatusNotifierWatcher()
     {
         m_daemon.start(QStringLiteral("dbus-daemon"),
-                       {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+            { QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1") });
         if (!m_daemon.waitForStarted(5000) || !m_daemon.waitForReadyRead(5000))
             return;
         m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
         m_bus = QDBusConnection::connectToBus(m_address, QStringLiteral("status-notifier-watcher"));
         m_ready = m_bus.registerService(QStringLiteral("org.kde.StatusNotifierWatcher"))
-                  && m_bus.registerObject(QStringLiteral("/StatusNotifierWatcher"), this,
-                                          QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals
-                                              | QDBusConnection::ExportAllProperties);
+            && m_bus.registerObject(QStringLiteral("/StatusNotifierWatcher"), this,
+                QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals
+                    | QDBusConnection::ExportAllProperties);
     }
     ~StatusNotifierWatcher() override
     {
@@ -50,7 +50,7 @@ public:
         if (m_items.isEmpty())
             return false;
         QDBusMessage m = QDBusMessage::createMethodCall(m_items.constFirst(), QStringLiteral("/StatusNotifierItem"),
-                                                        QStringLiteral("org.kde.StatusNotifierItem"), method);
+            QStringLiteral("org.kde.StatusNotifierItem"), method);
         m << 500 << 10;
         return m_bus.send(m);
     }
@@ -58,8 +58,7 @@ public:
     QVariant itemProperty(const QString& name)
     {
         QDBusMessage m = QDBusMessage::createMethodCall(m_items.value(0), QStringLiteral("/StatusNotifierItem"),
-                                                        QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                        QStringLiteral("Get"));
+            QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
         m << QStringLiteral("org.kde.StatusNotifierItem") << name;
         const QDBusMessage reply = m_bus.call(m, QDBus::Block, 5000);
         return reply.arguments().isEmpty() ? QVariant() : reply.arguments().constFirst();
@@ -67,7 +66,7 @@ public:
 
 public slots:
     void RegisterStatusNotifierItem(const QString& service) { m_items << service; }
-    void RegisterStatusNotifierHost(const QString&) {}
+    void RegisterStatusNotifierHost(const QString&) { }
 
 signals:
     void StatusNotifierItemRegistered(const QString& service);
@@ -76,7 +75,7 @@ signals:
 private:
     QProcess m_daemon;
     QString m_address;
-    QDBusConnection m_bus{QString()};
+    QDBusConnection m_bus { QString() };
     QStringList m_items;
     bool m_ready = false;
 };

@@ -3,8 +3,8 @@
 // icon where a StatusNotifier host is on the session bus, clicked through its D-Bus methods.
 #include "StatusNotifierWatcher.h"
 #include "desktop/TrayHandlers.h"
-#include "support/XvfbFixture.h"
 #include "support/WaitUntil.h"
+#include "support/XvfbFixture.h"
 
 #include <QDeadlineTimer>
 #include <QProcess>
@@ -69,11 +69,10 @@ protected:
         s_trayer->setProcessEnvironment(environment());
         s_trayer->setStandardOutputFile(QProcess::nullDevice());
         s_trayer->setStandardErrorFile(QProcess::nullDevice());
-        s_trayer->start(QStringLiteral("trayer"), {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
-                                                   QStringLiteral("right"), QStringLiteral("--widthtype"),
-                                                   QStringLiteral("request"), QStringLiteral("--height"),
-                                                   QStringLiteral("24"), QStringLiteral("--transparent"),
-                                                   QStringLiteral("false")});
+        s_trayer->start(QStringLiteral("trayer"),
+            { QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"), QStringLiteral("right"),
+                QStringLiteral("--widthtype"), QStringLiteral("request"), QStringLiteral("--height"),
+                QStringLiteral("24"), QStringLiteral("--transparent"), QStringLiteral("false") });
         if (!s_trayer->waitForStarted(kWaitMs)) {
             s_setupError = QStringLiteral("trayer did not start: ") + s_trayer->errorString();
             return;
@@ -85,8 +84,7 @@ protected:
             return;
         }
         const Atom selection = XInternAtom(display, "_NET_SYSTEM_TRAY_S0", False);
-        const bool owned
-            = gwtest::waitUntil([&] { return XGetSelectionOwner(display, selection) != 0; }, kWaitMs);
+        const bool owned = gwtest::waitUntil([&] { return XGetSelectionOwner(display, selection) != 0; }, kWaitMs);
         XCloseDisplay(display);
         if (!owned)
             s_setupError = QStringLiteral("trayer did not take the tray selection");
@@ -114,10 +112,7 @@ protected:
         return env;
     }
 
-    void SetUp() override
-    {
-        ASSERT_TRUE(s_setupError.isEmpty()) << s_setupError.toStdString();
-    }
+    void SetUp() override { ASSERT_TRUE(s_setupError.isEmpty()) << s_setupError.toStdString(); }
 
     void TearDown() override
     {
@@ -185,8 +180,8 @@ protected:
     QStringList clickArgs(int button, int repeat = 1)
     {
         const QPoint c = m_state.icon.center();
-        QStringList args = {QStringLiteral("mousemove"), QString::number(c.x()), QString::number(c.y()),
-                            QStringLiteral("click")};
+        QStringList args
+            = { QStringLiteral("mousemove"), QString::number(c.x()), QString::number(c.y()), QStringLiteral("click") };
         if (repeat > 1)
             args << QStringLiteral("--repeat") << QString::number(repeat) << QStringLiteral("--delay")
                  << QStringLiteral("80");
@@ -232,7 +227,8 @@ TEST_F(TrayDesktop, IconIsEmbeddedAndVisible)
     ASSERT_TRUE(startHost()) << "the tray icon was not embedded";
     QProcess search;
     search.setProcessEnvironment(environment());
-    search.start(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--class"), QStringLiteral("Globewall")});
+    search.start(QStringLiteral("xdotool"),
+        { QStringLiteral("search"), QStringLiteral("--class"), QStringLiteral("Globewall") });
     ASSERT_TRUE(search.waitForFinished(kWaitMs));
     EXPECT_FALSE(search.readAllStandardOutput().trimmed().isEmpty()) << "xdotool finds the icon's window";
 
@@ -277,7 +273,7 @@ TEST_F(TrayDesktop, DoubleClickHidesAndShowsTheWindowWithoutToggling)
 
 TEST_F(TrayDesktop, DoubleClickCentresAWindowParkedBelowTheDesktop)
 {
-    ASSERT_TRUE(startHost({QStringLiteral("--parked")}));
+    ASSERT_TRUE(startHost({ QStringLiteral("--parked") }));
     ASSERT_FALSE(m_state.windowShown);
     ASSERT_TRUE(xdotool(clickArgs(1, 2)));
     ASSERT_TRUE(waitFor([](const HostState& s) { return s.windowShown; }));
@@ -290,7 +286,7 @@ TEST_F(TrayDesktop, RightClickOpensTheMenu)
     ASSERT_TRUE(startHost());
     ASSERT_TRUE(xdotool(clickArgs(3)));
     ASSERT_TRUE(waitFor([](const HostState& s) { return s.menuShown; })) << "no menu after a right click";
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}));
+    ASSERT_TRUE(xdotool({ QStringLiteral("key"), QStringLiteral("Escape") }));
     ASSERT_TRUE(waitFor([](const HostState& s) { return !s.menuShown; }));
     EXPECT_TRUE(m_state.enabled) << "a right click does not toggle";
     EXPECT_TRUE(m_state.windowShown);
@@ -319,7 +315,7 @@ TEST_F(TrayDesktop, ScreensaverStateFollowsTheServer)
     const auto xset = [this](const char* what) {
         QProcess p;
         p.setProcessEnvironment(environment());
-        p.start(QStringLiteral("xset"), {QStringLiteral("s"), QString::fromLatin1(what)});
+        p.start(QStringLiteral("xset"), { QStringLiteral("s"), QString::fromLatin1(what) });
         return p.waitForFinished(kWaitMs) && p.exitCode() == 0;
     };
     ASSERT_TRUE(xset("activate"));
@@ -350,16 +346,17 @@ TEST_F(TrayDesktop, StatusNotifierHostClicks)
         int frame;
     };
     const Step steps[] = {
-        {"Activate", false, true, 0},
-        {"Activate", true, true, 0},
-        {"SecondaryActivate", true, false, 25},
-        {"SecondaryActivate", true, true, 0},
+        { "Activate", false, true, 0 },
+        { "Activate", true, true, 0 },
+        { "SecondaryActivate", true, false, 25 },
+        { "SecondaryActivate", true, true, 0 },
     };
     for (const Step& s : steps) {
         ASSERT_TRUE(watcher.call(QString::fromLatin1(s.method))) << s.method;
         EXPECT_TRUE(waitFor([&s](const HostState& h) {
             return h.windowShown == s.windowShown && h.enabled == s.enabled && h.frame == s.frame;
-        })) << s.method << ": window " << m_state.windowShown << " enabled " << m_state.enabled;
+        })) << s.method
+            << ": window " << m_state.windowShown << " enabled " << m_state.enabled;
         EXPECT_FALSE(m_state.clickTimer) << s.method << ": nothing waits for a second click";
     }
 

@@ -63,7 +63,7 @@ TEST(TrayFrames, ListsHoldTheirImagesAtEverySize)
     EXPECT_EQ(globe.name(), QStringLiteral("ilDrehenderGlobus"));
     EXPECT_EQ(percent.name(), QStringLiteral("ilGlobusProzent"));
     for (int size : gw::TrayIconSizes) {
-        for (const gw::ImageList* list : {&globe, &percent}) {
+        for (const gw::ImageList* list : { &globe, &percent }) {
             for (int i = 0; i < list->count(); ++i) {
                 const QImage img = imageOf(list->image(i), size);
                 EXPECT_EQ(img.size(), QSize(size, size)) << list->name().toStdString() << ' ' << i << " at " << size;
@@ -73,8 +73,8 @@ TEST(TrayFrames, ListsHoldTheirImagesAtEverySize)
         // Drawn at the size asked for, not scaled from another.
         const auto premultiplied = QImage::Format_ARGB32_Premultiplied;
         EXPECT_EQ(differingPixels(imageOf(globe.image(3), size).convertToFormat(premultiplied),
-                                  gw::drawGlobe(size, 3 * gw::GlobeTurnStep).convertToFormat(premultiplied), 1),
-                  0)
+                      gw::drawGlobe(size, 3 * gw::GlobeTurnStep).convertToFormat(premultiplied), 1),
+            0)
             << size;
     }
 }
@@ -86,7 +86,8 @@ TEST(TrayFrames, TheGlobeTurnsOneFullTurn)
         for (int i = 1; i < gw::GlobeTurnFrames; ++i)
             EXPECT_GT(differingPixels(imageOf(globe.image(i - 1), size), imageOf(globe.image(i), size)), 0)
                 << "frames " << i - 1 << " and " << i << " at " << size;
-        EXPECT_EQ(differingPixels(gw::drawGlobe(size, gw::GlobeTurnFrames * gw::GlobeTurnStep), gw::drawGlobe(size, 0), 2), 0)
+        EXPECT_EQ(
+            differingPixels(gw::drawGlobe(size, gw::GlobeTurnFrames * gw::GlobeTurnStep), gw::drawGlobe(size, 0), 2), 0)
             << "after 24 frames the globe is back where it started, at " << size;
     }
 }
@@ -127,6 +128,7 @@ TEST(TrayFrames, PercentFramesFillFromTheBottom)
             EXPECT_EQ(differingPixels(top, empty.copy(top.rect())), 0) << "step " << k << " at " << size;
             previous = img;
         }
-        EXPECT_EQ(differingPixels(previous, gw::drawGlobe(size, 0), 60), 0) << "step 14 is the whole globe, at " << size;
+        EXPECT_EQ(differingPixels(previous, gw::drawGlobe(size, 0), 60), 0)
+            << "step 14 is the whole globe, at " << size;
     }
 }

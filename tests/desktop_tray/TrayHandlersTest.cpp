@@ -1,20 +1,20 @@
 // The main window's tray handlers: the delayed single click, the double click, the master switch.
-#include "desktop/TrayIcon.h"
 #include "desktop/TrayHandlers.h"
+#include "desktop/TrayIcon.h"
 #include "scheduler/CentralScheduler.h"
 #include "scheduler/SystemState.h"
 #include "scheduler/TimedJobs.h"
 #include "settings/MemorySettings.h"
 #include "shared/AppState.h"
 #include "shared/LogSink.h"
-#include "support/TempDir.h"
 #include "support/ManualClock.h"
+#include "support/TempDir.h"
 #include "support/WaitUntil.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
-#include <QScreen>
 #include <QMenu>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -46,7 +46,7 @@ struct HandlerRig
     gw::MemorySettings settings;
     gw::TrayIcon tray;
     RecordingWindow window;
-    gw::TrayHandlers handlers{tray, settings, window};
+    gw::TrayHandlers handlers { tray, settings, window };
 
     bool enabled() const { return settings.checked(QStringLiteral("Globewallenabled")); }
     // Lets the double-click timer run out, as it does after a real click.
@@ -68,12 +68,12 @@ TEST(TrayHandlers, CentredPositionRoundsHalvesToEven)
         bool clamp;
         QPoint expected;
     };
-    for (const Case& c : {Case{"main window", {0, 0, 1024, 768}, {481, 582}, false, {272, 93}},
-                          Case{"271.5 goes to 272, 92.5 to 92", {0, 0, 1024, 768}, {481, 583}, false, {272, 92}},
-                          Case{"283.5 goes to 284", {0, 0, 1024, 768}, {300, 201}, false, {362, 284}},
-                          Case{"larger than the desktop", {0, 0, 800, 600}, {1001, 900}, false, {-100, -150}},
-                          Case{"larger, clamped", {0, 0, 800, 600}, {1001, 900}, true, {0, 0}},
-                          Case{"second screen", {1024, 0, 1280, 1024}, {480, 580}, false, {1024 + 400, 222}}}) {
+    for (const Case& c : { Case { "main window", { 0, 0, 1024, 768 }, { 481, 582 }, false, { 272, 93 } },
+             Case { "271.5 goes to 272, 92.5 to 92", { 0, 0, 1024, 768 }, { 481, 583 }, false, { 272, 92 } },
+             Case { "283.5 goes to 284", { 0, 0, 1024, 768 }, { 300, 201 }, false, { 362, 284 } },
+             Case { "larger than the desktop", { 0, 0, 800, 600 }, { 1001, 900 }, false, { -100, -150 } },
+             Case { "larger, clamped", { 0, 0, 800, 600 }, { 1001, 900 }, true, { 0, 0 } },
+             Case { "second screen", { 1024, 0, 1280, 1024 }, { 480, 580 }, false, { 1024 + 400, 222 } } }) {
         EXPECT_EQ(gw::centredTopLeft(c.desktop, c.window, c.clamp), c.expected) << c.label;
     }
 }
@@ -111,7 +111,7 @@ TEST(TrayHandlers, SingleClickTogglesAfterTheDoubleClickTime)
 TEST(TrayHandlers, OtherButtonsDoNothing)
 {
     HandlerRig rig;
-    for (Qt::MouseButton b : {Qt::RightButton, Qt::MiddleButton}) {
+    for (Qt::MouseButton b : { Qt::RightButton, Qt::MiddleButton }) {
         rig.handlers.TrayIconClick(b);
         rig.handlers.TrayIconDblClick(b);
         EXPECT_FALSE(rig.handlers.TimerDoubleClick().isActive()) << b;
@@ -128,8 +128,8 @@ TEST(TrayHandlers, DoubleClickShowsOrHidesAndDoesNotToggle)
         bool hiddenBefore;
         QStringList calls;
     };
-    for (const Case& c : {Case{"in the tray: shown again", true, {"centre", "restore"}},
-                          Case{"visible: to the tray", false, {"minimize"}}}) {
+    for (const Case& c : { Case { "in the tray: shown again", true, { "centre", "restore" } },
+             Case { "visible: to the tray", false, { "minimize" } } }) {
         HandlerRig rig;
         rig.window.hidden = c.hiddenBefore;
         // What a double click delivers: one click, then one double click.
@@ -153,7 +153,7 @@ TEST(TrayHandlers, ClicksArriveFromTheTrayIcon)
     emit rig.tray.systemTrayIcon().activated(QSystemTrayIcon::DoubleClick);
     ASSERT_TRUE(rig.waitForTimer());
     EXPECT_FALSE(rig.enabled());
-    EXPECT_EQ(rig.window.calls, QStringList{QStringLiteral("minimize")});
+    EXPECT_EQ(rig.window.calls, QStringList { QStringLiteral("minimize") });
 
     rig.tray.setEnabled(false);
     emit rig.tray.systemTrayIcon().activated(QSystemTrayIcon::Trigger);
@@ -174,12 +174,13 @@ TEST(TrayHandlers, ActivationsOnAStatusNotifierHostAndInAnX11Tray)
         bool enabledAfter; // once the double-click time has passed
     };
     const Case cases[] = {
-        {"host click, window visible: to the tray", true, QSystemTrayIcon::Trigger, false, {"minimize"}, true},
-        {"host click, window in the tray: shown", true, QSystemTrayIcon::Trigger, true, {"centre", "restore"}, true},
-        {"host middle click: switched off at once", true, QSystemTrayIcon::MiddleClick, false, {}, false},
-        {"host menu request: nothing else", true, QSystemTrayIcon::Context, false, {}, true},
-        {"X11 click: switched off after the double-click time", false, QSystemTrayIcon::Trigger, false, {}, false},
-        {"X11 middle click: only the menu", false, QSystemTrayIcon::MiddleClick, false, {}, true},
+        { "host click, window visible: to the tray", true, QSystemTrayIcon::Trigger, false, { "minimize" }, true },
+        { "host click, window in the tray: shown", true, QSystemTrayIcon::Trigger, true, { "centre", "restore" },
+            true },
+        { "host middle click: switched off at once", true, QSystemTrayIcon::MiddleClick, false, {}, false },
+        { "host menu request: nothing else", true, QSystemTrayIcon::Context, false, {}, true },
+        { "X11 click: switched off after the double-click time", false, QSystemTrayIcon::Trigger, false, {}, false },
+        { "X11 middle click: only the menu", false, QSystemTrayIcon::MiddleClick, false, {}, true },
     };
     for (const Case& c : cases) {
         HandlerRig rig;
@@ -249,7 +250,7 @@ TEST(TrayImageRules, StartUpTicksAndTheSwitch)
 {
     struct NoJobs : gw::TimedJobs
     {
-        void StartXPlanet() override {}
+        void StartXPlanet() override { }
         bool cloudIntervalJob() override { return true; }
         bool cloudFixedTimeJob() override { return true; }
         bool listJob() override { return true; }
@@ -289,5 +290,5 @@ TEST(TrayImageRules, StartUpTicksAndTheSwitch)
     frames.push_back(rig.tray.FrameIndex());
     tick();
     tick();
-    EXPECT_EQ(frames, (std::vector<int>{0, 0, 24, 0, 24, 25, 25, 25}));
+    EXPECT_EQ(frames, (std::vector<int> { 0, 0, 24, 0, 24, 25, 25, 25 }));
 }

@@ -5,15 +5,15 @@
 // takes commands on standard input ("animate on", "animate off", "quit").
 // "--sheet FILE" instead writes every frame of both lists at every tray size into one picture
 // and ends, for looking at the pixel art.
-#include "desktop/TrayIcon.h"
 #include "desktop/TrayHandlers.h"
+#include "desktop/TrayIcon.h"
 #include "desktop/WindowScreensaver.h"
 #include "scheduler/SystemState.h"
 #include "settings/MemorySettings.h"
 
 #include <QApplication>
-#include <QPainter>
 #include <QMenu>
+#include <QPainter>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <QWidget>
@@ -23,7 +23,7 @@
 namespace {
 int writeSheet(const QString& file)
 {
-    const gw::ImageList lists[] = {gw::makeDrehenderGlobus(), gw::makeGlobusProzent()};
+    const gw::ImageList lists[] = { gw::makeDrehenderGlobus(), gw::makeGlobusProzent() };
     int height = 0;
     for (int s : gw::TrayIconSizes)
         height += 2 * (s + 4);
@@ -46,7 +46,8 @@ int writeSheet(const QString& file)
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    if (const qsizetype at = app.arguments().indexOf(QStringLiteral("--sheet")); at > 0 && at + 1 < app.arguments().size())
+    if (const qsizetype at = app.arguments().indexOf(QStringLiteral("--sheet"));
+        at > 0 && at + 1 < app.arguments().size())
         return writeSheet(app.arguments().at(at + 1));
     QApplication::setApplicationName(QStringLiteral("Globewall"));
     QApplication::setQuitOnLastWindowClosed(false);
@@ -95,19 +96,20 @@ int main(int argc, char** argv)
     QTimer reporter;
     QObject::connect(&reporter, &QTimer::timeout, [&] {
         const QRect icon = tray.systemTrayIcon().geometry();
-        const QString state = QStringLiteral("enabled=%1 frame=%2 window=%3 menu=%4 icon=%5,%6,%7,%8 pos=%9,%10 timer=%11 saver=%12")
-                                  .arg(settings.checked(QStringLiteral("Globewallenabled")) ? 1 : 0)
-                                  .arg(tray.FrameIndex())
-                                  .arg(window.isVisible() ? QStringLiteral("shown") : QStringLiteral("hidden"))
-                                  .arg(menuShown ? QStringLiteral("shown") : QStringLiteral("hidden"))
-                                  .arg(icon.x())
-                                  .arg(icon.y())
-                                  .arg(icon.width())
-                                  .arg(icon.height())
-                                  .arg(window.x())
-                                  .arg(window.y())
-                                  .arg(handlers.TimerDoubleClick().isActive() ? 1 : 0)
-                                  .arg(system.ScreensaverRunning() ? 1 : 0);
+        const QString state
+            = QStringLiteral("enabled=%1 frame=%2 window=%3 menu=%4 icon=%5,%6,%7,%8 pos=%9,%10 timer=%11 saver=%12")
+                  .arg(settings.checked(QStringLiteral("Globewallenabled")) ? 1 : 0)
+                  .arg(tray.FrameIndex())
+                  .arg(window.isVisible() ? QStringLiteral("shown") : QStringLiteral("hidden"))
+                  .arg(menuShown ? QStringLiteral("shown") : QStringLiteral("hidden"))
+                  .arg(icon.x())
+                  .arg(icon.y())
+                  .arg(icon.width())
+                  .arg(icon.height())
+                  .arg(window.x())
+                  .arg(window.y())
+                  .arg(handlers.TimerDoubleClick().isActive() ? 1 : 0)
+                  .arg(system.ScreensaverRunning() ? 1 : 0);
         if (state != last && !tray.Animate()) {
             last = state;
             std::printf("%s\n", qPrintable(state));

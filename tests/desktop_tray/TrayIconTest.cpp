@@ -35,10 +35,14 @@ TEST(TrayComponent, FrameSelectionErrorsKeepTheFrameShown)
         const char* text;
     };
     for (const Case& c :
-         {Case{"one past the globe list", 0, 26, "Tray icon animation frame number 26 unable to be shown.  26 frames are present in the imagelist."},
-          Case{"one past the percent list", 1, 15, "Tray icon animation frame number 15 unable to be shown.  15 frames are present in the imagelist."},
-          Case{"far past", 0, 1000, "Tray icon animation frame number 1000 unable to be shown.  26 frames are present in the imagelist."},
-          Case{"no list", 2, 0, "Tray icon animation frame number frame 0 unable to be shown because of nil imagelist component"}}) {
+        { Case { "one past the globe list", 0, 26,
+              "Tray icon animation frame number 26 unable to be shown.  26 frames are present in the imagelist." },
+            Case { "one past the percent list", 1, 15,
+                "Tray icon animation frame number 15 unable to be shown.  15 frames are present in the imagelist." },
+            Case { "far past", 0, 1000,
+                "Tray icon animation frame number 1000 unable to be shown.  26 frames are present in the imagelist." },
+            Case { "no list", 2, 0,
+                "Tray icon animation frame number frame 0 unable to be shown because of nil imagelist component" } }) {
         TrayIcon tray;
         tray.setFrameIndex(3);
         tray.setIconList(c.list == 0 ? &tray.globeFrames() : c.list == 1 ? &tray.percentFrames() : nullptr);
@@ -77,23 +81,24 @@ TEST(TrayComponent, NextFrame)
     {
         const char* label;
         int first, last; // set on the globe list
-        int list;        // then: 0 globe, 1 percent, 2 none, 3 empty
+        int list; // then: 0 globe, 1 percent, 2 none, 3 empty
         int n, next;
     };
     const gw::ImageList empty = emptyList();
-    for (const Case& c : {Case{"inside the range", 0, 23, 0, 23, 23}, Case{"past the last frame", 0, 23, 0, 24, 0},
-                          Case{"below the range", 0, 23, 0, -1, 0}, Case{"inside a raised range", 5, 10, 0, 7, 7},
-                          Case{"past a raised range", 5, 10, 0, 11, 5}, Case{"below a raised range", 5, 10, 0, 4, 5},
-                          Case{"no range: the whole list", 0, 0, 0, 25, 25}, Case{"no range: past the list", 0, 0, 0, 26, 0},
-                          Case{"range beyond a shorter list", 0, 23, 1, 14, 14},
-                          Case{"range beyond a shorter list, past it", 0, 23, 1, 15, 0},
-                          Case{"whole range beyond a shorter list", 20, 23, 1, 3, 14}, Case{"no list", 0, 23, 2, 3, -1},
-                          Case{"empty list", 0, 23, 3, 0, -1}}) {
+    for (const Case& c :
+        { Case { "inside the range", 0, 23, 0, 23, 23 }, Case { "past the last frame", 0, 23, 0, 24, 0 },
+            Case { "below the range", 0, 23, 0, -1, 0 }, Case { "inside a raised range", 5, 10, 0, 7, 7 },
+            Case { "past a raised range", 5, 10, 0, 11, 5 }, Case { "below a raised range", 5, 10, 0, 4, 5 },
+            Case { "no range: the whole list", 0, 0, 0, 25, 25 }, Case { "no range: past the list", 0, 0, 0, 26, 0 },
+            Case { "range beyond a shorter list", 0, 23, 1, 14, 14 },
+            Case { "range beyond a shorter list, past it", 0, 23, 1, 15, 0 },
+            Case { "whole range beyond a shorter list", 20, 23, 1, 3, 14 }, Case { "no list", 0, 23, 2, 3, -1 },
+            Case { "empty list", 0, 23, 3, 0, -1 } }) {
         TrayIcon tray;
         tray.setLastFrame(c.last);
         tray.setFirstFrame(c.first);
         tray.setLastFrame(c.last);
-        const gw::ImageList* lists[] = {&tray.globeFrames(), &tray.percentFrames(), nullptr, &empty};
+        const gw::ImageList* lists[] = { &tray.globeFrames(), &tray.percentFrames(), nullptr, &empty };
         tray.setIconList(lists[c.list]);
         EXPECT_EQ(tray.NextFrame(c.n), c.next) << c.label;
     }
@@ -108,8 +113,8 @@ TEST(TrayComponent, FrameBoundsAndSpeedAreClamped)
         int first, last;
         int expectFirst, expectLast;
     };
-    for (const Case& c : {Case{"last beyond the list", 0, 100, 0, 25}, Case{"negative last", 0, -5, 0, 0},
-                          Case{"last below first", 10, 5, 10, 10}, Case{"the turning globe", 0, 23, 0, 23}}) {
+    for (const Case& c : { Case { "last beyond the list", 0, 100, 0, 25 }, Case { "negative last", 0, -5, 0, 0 },
+             Case { "last below first", 10, 5, 10, 10 }, Case { "the turning globe", 0, 23, 0, 23 } }) {
         tray.setLastFrame(25);
         tray.setFirstFrame(c.first);
         tray.setLastFrame(c.last);
@@ -125,7 +130,8 @@ TEST(TrayComponent, FrameBoundsAndSpeedAreClamped)
     tray.setLastFrame(7);
     EXPECT_EQ(tray.LastFrame(), 0) << "without a list";
 
-    for (auto [set, expect] : {std::pair{-5, 0}, {83, 83}, {999999999, 999999999}, {1000000000, 999999999}}) {
+    for (auto [set, expect] :
+        { std::pair { -5, 0 }, { 83, 83 }, { 999999999, 999999999 }, { 1000000000, 999999999 } }) {
         tray.setFrameSpeed(set);
         EXPECT_EQ(tray.FrameSpeed(), expect) << set;
     }
@@ -139,8 +145,9 @@ TEST(TrayComponent, ChangingTheListKeepsTheFrameWhereItCan)
         int frame;
         bool reloaded;
     };
-    for (const Case& c : {Case{"a frame both lists hold", 7, true}, Case{"the last frame of the shorter list", 14, true},
-                          Case{"a frame the new list lacks", 20, false}, Case{"frame 0 is not reloaded", 0, false}}) {
+    for (const Case& c :
+        { Case { "a frame both lists hold", 7, true }, Case { "the last frame of the shorter list", 14, true },
+            Case { "a frame the new list lacks", 20, false }, Case { "frame 0 is not reloaded", 0, false } }) {
         TrayIcon tray;
         tray.setFrameIndex(c.frame);
         tray.setIconList(gw::TrayList::Percent);
@@ -168,8 +175,7 @@ TEST(TrayComponent, AnimationResumesAndStepsThroughTheTurn)
     QObject::connect(&tray, &TrayIcon::FrameAdvance, [&] { frames.push_back(tray.FrameIndex()); });
     tray.setAnimate(true);
     EXPECT_EQ(tray.FrameIndex(), 25) << "resume: the frame shown stays";
-    while (frames.size() < 26 && advances.wait(5000)) {
-    }
+    while (frames.size() < 26 && advances.wait(5000)) { }
     tray.setAnimate(false);
     ASSERT_GE(frames.size(), 26u);
     for (int i = 0; i < 26; ++i)
@@ -208,9 +214,10 @@ TEST(TrayComponent, HintIsCutTo62Characters)
     EXPECT_EQ(tray.systemTrayIcon().toolTip(), seventy.left(62));
     tray.setHint(QStringLiteral("Globewall by Quillmoor"));
     EXPECT_EQ(tray.systemTrayIcon().toolTip(), QStringLiteral("Globewall by Quillmoor"));
-    tray.setStatusLines({QStringLiteral("next render 16:30"), QStringLiteral("cloud map not yet, earthquakes not yet")});
+    tray.setStatusLines(
+        { QStringLiteral("next render 16:30"), QStringLiteral("cloud map not yet, earthquakes not yet") });
     EXPECT_EQ(tray.systemTrayIcon().toolTip(),
-              QStringLiteral("Globewall by Quillmoor\nnext render 16:30\ncloud map not yet, earthquakes not yet"))
+        QStringLiteral("Globewall by Quillmoor\nnext render 16:30\ncloud map not yet, earthquakes not yet"))
         << "the status lines come below the hint, which is not cut by them";
     tray.setHint(QStringLiteral("Globewall by Quillmoor - Xfce"));
     EXPECT_TRUE(tray.systemTrayIcon().toolTip().startsWith(QStringLiteral("Globewall by Quillmoor - Xfce\nnext")))

@@ -29,7 +29,8 @@ TEST(CloudMapCheck, OnlyWholePicturesTwiceAsWideAsHighReplaceTheMap)
 {
     const QByteArray jpeg = picture(64, 32, "JPG");
     const QByteArray html = "<!DOCTYPE html>\n<html><body>Too many requests from your address</body></html>\n";
-    const QByteArray exif = jpeg.left(2) + "\xFF\xE1" + QByteArray("\x10\x00", 2) + QByteArray(0x1000 - 2, 'x') + jpeg.mid(2);
+    const QByteArray exif
+        = jpeg.left(2) + "\xFF\xE1" + QByteArray("\x10\x00", 2) + QByteArray(0x1000 - 2, 'x') + jpeg.mid(2);
     struct Case
     {
         const char* label;
@@ -37,14 +38,14 @@ TEST(CloudMapCheck, OnlyWholePicturesTwiceAsWideAsHighReplaceTheMap)
         QString logged; // empty: accepted
     };
     const Case cases[] = {
-        {"a JPEG 64x32", "200 OK", jpeg, ""},
-        {"a JPEG behind a long APP segment", "200 OK", exif, ""},
-        {"a PNG one pixel off", "200 OK", picture(65, 32, "PNG"), ""},
-        {"an HTML page with status 200", "200 OK", html, QString("HTML page, %1 bytes").arg(html.size())},
-        {"a truncated JPEG", "200 OK", jpeg.left(jpeg.size() / 2), "JPEG 64x32, cut short"},
-        {"a square JPEG", "200 OK", picture(32, 32, "JPG"), "JPEG 32x32, not twice as wide as high"},
-        {"a picture with another 2xx status", "203 Non-Authoritative Information", jpeg,
-         "HTTP/1.1 203 Non-Authoritative Information"},
+        { "a JPEG 64x32", "200 OK", jpeg, "" },
+        { "a JPEG behind a long APP segment", "200 OK", exif, "" },
+        { "a PNG one pixel off", "200 OK", picture(65, 32, "PNG"), "" },
+        { "an HTML page with status 200", "200 OK", html, QString("HTML page, %1 bytes").arg(html.size()) },
+        { "a truncated JPEG", "200 OK", jpeg.left(jpeg.size() / 2), "JPEG 64x32, cut short" },
+        { "a square JPEG", "200 OK", picture(32, 32, "JPG"), "JPEG 32x32, not twice as wide as high" },
+        { "a picture with another 2xx status", "203 Non-Authoritative Information", jpeg,
+            "HTTP/1.1 203 Non-Authoritative Information" },
     };
     for (const Case& c : cases) {
         DownloadRig rig;
@@ -62,8 +63,9 @@ TEST(CloudMapCheck, OnlyWholePicturesTwiceAsWideAsHighReplaceTheMap)
         } else {
             EXPECT_EQ(readFile(map), kPrevious) << c.label;
             EXPECT_TRUE(rig.log.lines.contains(rig.line(" - Error: not a cloud map (" + c.logged + ")")))
-                << c.label << "\n" << rig.log.lines.join('\n').toStdString();
+                << c.label << "\n"
+                << rig.log.lines.join('\n').toStdString();
         }
-        EXPECT_EQ(QDir(rig.dir.path()).entryList(QDir::Files), QStringList{"clouds.jpg"}) << c.label;
+        EXPECT_EQ(QDir(rig.dir.path()).entryList(QDir::Files), QStringList { "clouds.jpg" }) << c.label;
     }
 }

@@ -12,14 +12,14 @@ TEST(ConditionalDownload, UnchangedCopiesAreNotTransferredAgain)
     {
         const char* label;
         QList<QByteArray> validators; // of the first answer
-        QByteArray sentBack;          // the condition header the second request must carry
+        QByteArray sentBack; // the condition header the second request must carry
         const char* name;
     };
     const Case cases[] = {
-        {"ETag", {"ETag: \"v1\""}, "If-None-Match", "\"v1\""},
-        {"Last-Modified", {"Last-Modified: Fri, 01 Mar 2024 06:00:00 GMT"}, "If-Modified-Since",
-         "Fri, 01 Mar 2024 06:00:00 GMT"},
-        {"neither", {}, "If-None-Match", ""},
+        { "ETag", { "ETag: \"v1\"" }, "If-None-Match", "\"v1\"" },
+        { "Last-Modified", { "Last-Modified: Fri, 01 Mar 2024 06:00:00 GMT" }, "If-Modified-Since",
+            "Fri, 01 Mar 2024 06:00:00 GMT" },
+        { "neither", {}, "If-None-Match", "" },
     };
     for (const Case& c : cases) {
         DownloadRig rig;
@@ -41,10 +41,12 @@ TEST(ConditionalDownload, UnchangedCopiesAreNotTransferredAgain)
         EXPECT_EQ(seen, QByteArray(c.name)) << c.label;
         EXPECT_EQ(rig.engine.notModified(), !seen.isEmpty()) << c.label;
         EXPECT_EQ(readFile(file), seen.isEmpty() ? "copy 2" : "copy 1") << c.label;
-        EXPECT_EQ(rig.log.lines.filter(" - Success: local copy of iss.tle still up to date").size(), seen.isEmpty() ? 0 : 1)
+        EXPECT_EQ(
+            rig.log.lines.filter(" - Success: local copy of iss.tle still up to date").size(), seen.isEmpty() ? 0 : 1)
             << c.label;
         EXPECT_TRUE(rig.log.lines.filter("Error").isEmpty()) << c.label << rig.log.lines.join('\n').toStdString();
-        ASSERT_TRUE(rig.engine.DownloadFile(url, file, false)) << c.label << ": a forced download asks for no condition";
+        ASSERT_TRUE(rig.engine.DownloadFile(url, file, false))
+            << c.label << ": a forced download asks for no condition";
         EXPECT_EQ(seen, QByteArray()) << c.label;
 
         QFile::remove(file);

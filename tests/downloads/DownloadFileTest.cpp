@@ -67,11 +67,10 @@ TEST(DownloadFile, FaultsKeepThePreviousCopy)
     });
     // 10 GB announced at 512 bytes a second: passes the low-speed limit, never the overall one.
     server.route("/endless", trickle("10000000000", 51, 4000));
-    server.route("/loop", [&](HttpFaultServer::Exchange& e) {
-        e.respond("HTTP/1.1 302 Found", "", {"Location: /loop"});
-    });
-    server.route("/toftp", HttpFaultServer::answer("HTTP/1.1 301 Moved Permanently", "",
-                                                   {"Location: ftp://127.0.0.1/file"}));
+    server.route(
+        "/loop", [&](HttpFaultServer::Exchange& e) { e.respond("HTTP/1.1 302 Found", "", { "Location: /loop" }); });
+    server.route(
+        "/toftp", HttpFaultServer::answer("HTTP/1.1 301 Moved Permanently", "", { "Location: ftp://127.0.0.1/file" }));
 
     HttpFaultServer closed;
     ASSERT_TRUE(closed.start());
@@ -85,17 +84,20 @@ TEST(DownloadFile, FaultsKeepThePreviousCopy)
         QString expectedLine; // empty: no line at all
     };
     const Case cases[] = {
-        {"404 with its own status line", server.url("/custom404"), " - Error downloading file (HTTP/1.1 404 Gone Fishing)"},
-        {"500", server.url("/error500"), " - Error downloading file (HTTP/1.1 500 Internal Server Error)"},
-        {"connection refused", refused, " - Error downloading file (not connected)"},
-        {"reset after 200 OK", server.url("/reset"), " - Error downloading file (incomplete, 3000 of 100000 bytes)"},
-        {"body shorter than Content-Length", server.url("/short"), " - Error downloading file (incomplete, 1000 of 5000 bytes)"},
-        {"1 MB of headers after 200 OK", server.url("/headerflood"), " - Error downloading file (headers too long)"},
-        {"endless trickle", server.url("/endless"), " - Error downloading file (timed out)"},
-        {"stall after 200 OK", server.url("/stall"), " - Error downloading file (timed out)"},
-        {"stall before any answer", server.url("/silent"), " - Error downloading file (timed out)"},
-        {"redirect loop", server.url("/loop"), " - Error downloading file (HTTP/1.1 302 Found)"},
-        {"redirect to another protocol", server.url("/toftp"), " - Error downloading file (HTTP/1.1 301 Moved Permanently)"},
+        { "404 with its own status line", server.url("/custom404"),
+            " - Error downloading file (HTTP/1.1 404 Gone Fishing)" },
+        { "500", server.url("/error500"), " - Error downloading file (HTTP/1.1 500 Internal Server Error)" },
+        { "connection refused", refused, " - Error downloading file (not connected)" },
+        { "reset after 200 OK", server.url("/reset"), " - Error downloading file (incomplete, 3000 of 100000 bytes)" },
+        { "body shorter than Content-Length", server.url("/short"),
+            " - Error downloading file (incomplete, 1000 of 5000 bytes)" },
+        { "1 MB of headers after 200 OK", server.url("/headerflood"), " - Error downloading file (headers too long)" },
+        { "endless trickle", server.url("/endless"), " - Error downloading file (timed out)" },
+        { "stall after 200 OK", server.url("/stall"), " - Error downloading file (timed out)" },
+        { "stall before any answer", server.url("/silent"), " - Error downloading file (timed out)" },
+        { "redirect loop", server.url("/loop"), " - Error downloading file (HTTP/1.1 302 Found)" },
+        { "redirect to another protocol", server.url("/toftp"),
+            " - Error downloading file (HTTP/1.1 301 Moved Permanently)" },
     };
     for (const Case& c : cases) {
         DownloadRig rig;
@@ -105,8 +107,9 @@ TEST(DownloadFile, FaultsKeepThePreviousCopy)
         EXPECT_FALSE(ok) << c.label;
         EXPECT_EQ(rig.dir.read(QStringLiteral("clouds.jpg")), kPrevious) << c.label;
         EXPECT_FALSE(QFile::exists(dest + ".bak")) << c.label;
-        EXPECT_EQ(QDir(rig.dir.path()).entryList(QDir::Files), QStringList{"clouds.jpg"}) << c.label;
-        const QStringList expected = c.expectedLine.isEmpty() ? QStringList{} : QStringList{rig.line(c.expectedLine)};
+        EXPECT_EQ(QDir(rig.dir.path()).entryList(QDir::Files), QStringList { "clouds.jpg" }) << c.label;
+        const QStringList expected
+            = c.expectedLine.isEmpty() ? QStringList {} : QStringList { rig.line(c.expectedLine) };
         EXPECT_EQ(rig.log.lines, expected) << c.label;
         EXPECT_FALSE(rig.state.DownloadBusy) << c.label;
         EXPECT_EQ(rig.tray.iconList(), gw::TrayList::Globe) << c.label;
@@ -127,29 +130,31 @@ TEST(DownloadFile, OverallTimeLimit)
     {
         const char* label;
         QString url;
-        long clientLimit;   // seconds
-        int hiddenSetting;  // 0: none in the settings file
-        long minAverage;    // bytes a second
+        long clientLimit; // seconds
+        int hiddenSetting; // 0: none in the settings file
+        long minAverage; // bytes a second
         bool ok;
     };
     const Case cases[] = {
-        {"the hidden setting shortens the limit", server.url("/trickle"), 900, 1, 16 * 1024, false},
-        {"a fair transfer outlives the limit", server.url("/steady"), 1, 0, 1000, true},
+        { "the hidden setting shortens the limit", server.url("/trickle"), 900, 1, 16 * 1024, false },
+        { "a fair transfer outlives the limit", server.url("/steady"), 1, 0, 1000, true },
     };
     for (const Case& c : cases) {
         DownloadRig rig;
-        rig.engine.http().setTimeouts({2000, 1, 1, c.clientLimit, c.minAverage});
+        rig.engine.http().setTimeouts({ 2000, 1, 1, c.clientLimit, c.minAverage });
         if (c.hiddenSetting > 0)
-            writeFile(rig.settingsFile, "[Debug]\r\nDownload time limit=" + QByteArray::number(c.hiddenSetting) + "\r\n");
+            writeFile(
+                rig.settingsFile, "[Debug]\r\nDownload time limit=" + QByteArray::number(c.hiddenSetting) + "\r\n");
         const QString dest = rig.dir.write(QStringLiteral("clouds.jpg"), kPrevious);
         EXPECT_EQ(rig.engine.DownloadFile(c.url, dest, false), c.ok) << c.label;
         if (c.ok) {
             EXPECT_EQ(QFileInfo(dest).size(), 5000) << c.label;
         } else {
-            EXPECT_EQ(rig.log.lines, QStringList{rig.line(" - Error downloading file (timed out)")}) << c.label;
+            EXPECT_EQ(rig.log.lines, QStringList { rig.line(" - Error downloading file (timed out)") }) << c.label;
             EXPECT_EQ(rig.dir.read(QStringLiteral("clouds.jpg")), kPrevious) << c.label;
         }
-        EXPECT_EQ(rig.engine.http().timeouts().overallSeconds, c.clientLimit) << c.label << ": the client keeps its own";
+        EXPECT_EQ(rig.engine.http().timeouts().overallSeconds, c.clientLimit)
+            << c.label << ": the client keeps its own";
     }
 }
 
@@ -167,11 +172,12 @@ TEST(DownloadFile, LeftoversBesideTheDestination)
         std::function<void(DownloadRig&, const QString& outside)> plant;
     };
     const Case cases[] = {
-        {"a .part link to a file elsewhere", true,
-         [](DownloadRig& r, const QString& outside) { QFile::link(outside, r.file("clouds.jpg.part")); }},
-        {"a .part left by a killed run", true,
-         [](DownloadRig& r, const QString&) { r.dir.write("clouds.jpg.Ab3xYz.part", "half"); }},
-        {"a .bak without the file", false, [](DownloadRig& r, const QString&) { r.dir.write("clouds.jpg.bak", "old"); }},
+        { "a .part link to a file elsewhere", true,
+            [](DownloadRig& r, const QString& outside) { QFile::link(outside, r.file("clouds.jpg.part")); } },
+        { "a .part left by a killed run", true,
+            [](DownloadRig& r, const QString&) { r.dir.write("clouds.jpg.Ab3xYz.part", "half"); } },
+        { "a .bak without the file", false,
+            [](DownloadRig& r, const QString&) { r.dir.write("clouds.jpg.bak", "old"); } },
     };
     for (const Case& c : cases) {
         DownloadRig rig;
@@ -184,7 +190,7 @@ TEST(DownloadFile, LeftoversBesideTheDestination)
         EXPECT_EQ(rig.dir.read("clouds.jpg"), "new map") << c.label;
         EXPECT_FALSE(QFileInfo(rig.file("clouds.jpg")).isSymLink()) << c.label;
         EXPECT_EQ(readFile(outside), "keep me") << c.label;
-        EXPECT_EQ(QDir(rig.dir.path()).entryList(QDir::Files | QDir::System), QStringList{"clouds.jpg"}) << c.label;
+        EXPECT_EQ(QDir(rig.dir.path()).entryList(QDir::Files | QDir::System), QStringList { "clouds.jpg" }) << c.label;
     }
 }
 
@@ -214,7 +220,9 @@ TEST(DownloadFile, SuccessReportsAndReplaces)
     EXPECT_EQ(rig.dir.read(QStringLiteral("clouds.jpg")), body);
     EXPECT_FALSE(QFile::exists(dest + ".bak"));
     // The manual clock stands still: an instant transfer counts as 0.001 s.
-    EXPECT_EQ(rig.log.lines, QStringList{rig.line(" - Success: 70000 byte in   0 sec. (" + gw::FormatFloat(4, 2, " ", 70000 / 1024.0 / 0.001) + " kb/s) - clouds.jpg")});
+    EXPECT_EQ(rig.log.lines,
+        QStringList { rig.line(" - Success: 70000 byte in   0 sec. ("
+            + gw::FormatFloat(4, 2, " ", 70000 / 1024.0 / 0.001) + " kb/s) - clouds.jpg") });
     EXPECT_TRUE(rig.engine.CurrentDownloadName().isEmpty());
     EXPECT_EQ(rig.display.max, 70000);
     EXPECT_EQ(rig.display.panel1, QStringLiteral("70000/70000"));
@@ -224,7 +232,7 @@ TEST(DownloadFile, SuccessReportsAndReplaces)
     // Frame 0 at the start, the full globe at the end, then the clean-up's 0 before the
     // globe list comes back.
     EXPECT_EQ(rig.tray.percentFrames.first(), 0);
-    EXPECT_EQ(rig.tray.percentFrames.mid(rig.tray.percentFrames.size() - 2), (QVector<int>{14, 0}));
+    EXPECT_EQ(rig.tray.percentFrames.mid(rig.tray.percentFrames.size() - 2), (QVector<int> { 14, 0 }));
     // Frames are set only when they change.
     for (qsizetype i = 2; i < rig.tray.percentFrames.size() - 1; ++i)
         EXPECT_NE(rig.tray.percentFrames[i], rig.tray.percentFrames[i - 1]) << "frame " << i;
@@ -237,16 +245,15 @@ TEST(DownloadFile, SizeUnknownCountsAsOneByte)
 {
     HttpFaultServer server;
     ASSERT_TRUE(server.start());
-    server.route("/nolength", [](HttpFaultServer::Exchange& e) {
-        e.send("HTTP/1.0 200 OK\r\nConnection: close\r\n\r\n" + bytes(500));
-    });
+    server.route("/nolength",
+        [](HttpFaultServer::Exchange& e) { e.send("HTTP/1.0 200 OK\r\nConnection: close\r\n\r\n" + bytes(500)); });
     DownloadRig rig;
     ASSERT_TRUE(rig.engine.DownloadFile(server.url("/nolength"), rig.file("x.txt"), false));
     EXPECT_EQ(rig.dir.read("x.txt").size(), 500);
     ASSERT_EQ(rig.log.lines.size(), 1);
     EXPECT_TRUE(rig.log.lines[0].contains(" - Success: 1 byte in   0 sec. ")) << rig.log.lines[0].toStdString();
     // The frame stays within the list although the bytes exceed the "expected" one.
-    EXPECT_EQ(rig.tray.percentFrames.mid(rig.tray.percentFrames.size() - 2), (QVector<int>{14, 0}));
+    EXPECT_EQ(rig.tray.percentFrames.mid(rig.tray.percentFrames.size() - 2), (QVector<int> { 14, 0 }));
 }
 
 TEST(DownloadFile, DisabledMasterSwitchShowsTheDisabledPicture)
@@ -329,7 +336,7 @@ TEST(DownloadFile, DestinationThatCannotBeCreated)
     // A folder where the file should be: nothing may be moved or deleted.
     QDir(rig.dir.path()).mkpath("clouds.jpg/inner");
     EXPECT_FALSE(rig.engine.DownloadFile(server.url("/f"), rig.file("clouds.jpg"), false));
-    EXPECT_EQ(rig.log.lines, QStringList{rig.line(" - Error creating file")});
+    EXPECT_EQ(rig.log.lines, QStringList { rig.line(" - Error creating file") });
     EXPECT_TRUE(QFileInfo(rig.file("clouds.jpg/inner")).isDir());
     EXPECT_FALSE(QFileInfo::exists(rig.file("clouds.jpg.bak")));
     EXPECT_EQ(server.count("/f"), 0);
@@ -358,16 +365,16 @@ TEST(DownloadFile, ProgressArithmetic)
         int frame;
     };
     const FrameCase frames[] = {
-        {"nothing yet", 15, 0, 1000, 0},
-        {"half of a frame goes to the even 0", 15, 1, 28, 0},
-        {"one and a half goes to the even 2", 15, 3, 28, 2},
-        {"a quarter: 3.5 goes to 4", 15, 1, 4, 4},
-        {"three quarters: 10.5 goes to 10", 15, 3, 4, 10},
-        {"just under half a frame", 15, 35, 1000, 0},
-        {"just over half a frame", 15, 36, 1000, 1},
-        {"all of it", 15, 1000, 1000, 14},
-        {"more than announced stays on the last frame", 15, 5000, 1, 14},
-        {"no size announced", 15, 10, 0, 0},
+        { "nothing yet", 15, 0, 1000, 0 },
+        { "half of a frame goes to the even 0", 15, 1, 28, 0 },
+        { "one and a half goes to the even 2", 15, 3, 28, 2 },
+        { "a quarter: 3.5 goes to 4", 15, 1, 4, 4 },
+        { "three quarters: 10.5 goes to 10", 15, 3, 4, 10 },
+        { "just under half a frame", 15, 35, 1000, 0 },
+        { "just over half a frame", 15, 36, 1000, 1 },
+        { "all of it", 15, 1000, 1000, 14 },
+        { "more than announced stays on the last frame", 15, 5000, 1, 14 },
+        { "no size announced", 15, 10, 0, 0 },
     };
     for (const FrameCase& c : frames)
         EXPECT_EQ(gw::DownloadEngine::progressFrame(c.count, c.received, c.max), c.frame) << c.label;
@@ -380,11 +387,12 @@ TEST(DownloadFile, ProgressArithmetic)
         QString text;
     };
     const LineCase lines[] = {
-        {"instant", 1024, 0.001, " - Success: 1024 byte in   0 sec. (1000.00 kb/s) - f"},
-        {"half a second rounds to even 0", 2048, 0.5, " - Success: 2048 byte in   0 sec. (   4.00 kb/s) - f"},
-        {"two and a half seconds round to 2", 10240, 2.5, " - Success: 10240 byte in   2 sec. (   4.00 kb/s) - f"},
-        {"1234 seconds keep their last 3 digits", 1024, 1234, " - Success: 1024 byte in 234 sec. (   0.00 kb/s) - f"},
-        {"a rate over 9999.99 keeps its last 7 characters", 20480000, 1, " - Success: 20480000 byte in   1 sec. (0000.00 kb/s) - f"},
+        { "instant", 1024, 0.001, " - Success: 1024 byte in   0 sec. (1000.00 kb/s) - f" },
+        { "half a second rounds to even 0", 2048, 0.5, " - Success: 2048 byte in   0 sec. (   4.00 kb/s) - f" },
+        { "two and a half seconds round to 2", 10240, 2.5, " - Success: 10240 byte in   2 sec. (   4.00 kb/s) - f" },
+        { "1234 seconds keep their last 3 digits", 1024, 1234, " - Success: 1024 byte in 234 sec. (   0.00 kb/s) - f" },
+        { "a rate over 9999.99 keeps its last 7 characters", 20480000, 1,
+            " - Success: 20480000 byte in   1 sec. (0000.00 kb/s) - f" },
     };
     for (const LineCase& c : lines)
         EXPECT_EQ(gw::DownloadEngine::successMessage(c.bytes, c.seconds, "f"), c.text) << c.label;

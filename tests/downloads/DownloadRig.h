@@ -10,12 +10,12 @@
 #include "downloads/TransferProgress.h"
 #include "settings/MemorySettings.h"
 #include "shared/AppState.h"
-#include "support/ManualClock.h"
-#include "support/ScriptedDialogs.h"
 #include "shared/Endpoints.h"
 #include "shared/LogSink.h"
 #include "shared/Paths.h"
 #include "shared/TrayImage.h"
+#include "support/ManualClock.h"
+#include "support/ScriptedDialogs.h"
 
 #include <QFile>
 #include <QVector>
@@ -41,7 +41,7 @@ public:
             percentFrames << index;
     }
     bool animate() const override { return false; }
-    void setAnimate(bool) override {}
+    void setAnimate(bool) override { }
 
     QVector<int> percentFrames; // every frame set while the percent list was shown
     int percentListSet = 0;
@@ -80,18 +80,18 @@ struct DownloadRig
     gw::MemoryLog log;
     gw::ScriptedDialogs dialogs;
     FakeTray tray;
-    gw::ManualClock clock{46000.5}; // 9 December 2025, 12:00:00
+    gw::ManualClock clock { 46000.5 }; // 9 December 2025, 12:00:00
     MemoryDisplay display;
     QString settingsFile = dir.file(QStringLiteral("Globewall.ini"));
-    gw::DownloadRecords records{[this] { return settingsFile; }};
-    gw::DownloadEngine engine{settings, state, log, dialogs, clock, records};
+    gw::DownloadRecords records { [this] { return settingsFile; } };
+    gw::DownloadEngine engine { settings, state, log, dialogs, clock, records };
 
     DownloadRig()
     {
         gw::setProgramDir(dir.path());
         gw::showTransfers(engine, tray, display, settings);
         // Short limits, so a stalled or trickling server fails a test in a second or two.
-        engine.http().setTimeouts({2000, 1, 1, 2, 16 * 1024});
+        engine.http().setTimeouts({ 2000, 1, 1, 2, 16 * 1024 });
         settings.setChecked(QStringLiteral("cbUseMD5ForCloudDownload"), true); // as a first start has it
     }
     ~DownloadRig() { gw::setProgramDir(QString()); }
@@ -105,7 +105,7 @@ struct DownloadRig
 inline QByteArray jpegOfSize(int width, int height, const QByteArray& data = QByteArray(5000, 'c'))
 {
     QByteArray jpeg("\xFF\xD8\xFF\xC0\x00\x11\x08", 7);
-    for (int value : {height, width})
+    for (int value : { height, width })
         jpeg += char(value >> 8), jpeg += char(value & 0xFF);
     return jpeg + QByteArray("\x03\x01\x22\x00\x02\x11\x01\x03\x11\x01", 10) + data + "\xFF\xD9";
 }
@@ -114,7 +114,8 @@ inline QByteArray jpegOfSize(int width, int height, const QByteArray& data = QBy
 class EndpointOverride
 {
 public:
-    explicit EndpointOverride(const QString& rendererHost) : m_saved(gw::endpoints::hosts())
+    explicit EndpointOverride(const QString& rendererHost)
+        : m_saved(gw::endpoints::hosts())
     {
         gw::endpoints::hosts().renderer = rendererHost;
     }

@@ -12,7 +12,8 @@ TEST(HttpClient, RequestHeaders)
 {
     HttpFaultServer server;
     ASSERT_TRUE(server.start());
-    server.route("/f", HttpFaultServer::answer("HTTP/1.1 200 OK", "x", {"Last-Modified: Fri, 01 Mar 2024 10:20:30 GMT"}));
+    server.route(
+        "/f", HttpFaultServer::answer("HTTP/1.1 200 OK", "x", { "Last-Modified: Fri, 01 Mar 2024 10:20:30 GMT" }));
 
     struct Case
     {
@@ -23,10 +24,11 @@ TEST(HttpClient, RequestHeaders)
         QByteArray agent;
     };
     const Case cases[] = {
-        {"defaults", "HTTP/1.1", "", "HTTP/1.1", "Mozilla/3.0 (Globewall v" GLOBEWALL_VERSION " )"},
-        {"HTTP/1.0 exactly", "HTTP/1.0", "Agent/7", "HTTP/1.0", "Agent/7"},
-        {"http/1.0 in lower case is 1.1", "http/1.0", "", "HTTP/1.1", "Mozilla/3.0 (Globewall v" GLOBEWALL_VERSION " )"},
-        {"anything else is 1.1", "HTTP/2", "", "HTTP/1.1", "Mozilla/3.0 (Globewall v" GLOBEWALL_VERSION " )"},
+        { "defaults", "HTTP/1.1", "", "HTTP/1.1", "Mozilla/3.0 (Globewall v" GLOBEWALL_VERSION " )" },
+        { "HTTP/1.0 exactly", "HTTP/1.0", "Agent/7", "HTTP/1.0", "Agent/7" },
+        { "http/1.0 in lower case is 1.1", "http/1.0", "", "HTTP/1.1",
+            "Mozilla/3.0 (Globewall v" GLOBEWALL_VERSION " )" },
+        { "anything else is 1.1", "HTTP/2", "", "HTTP/1.1", "Mozilla/3.0 (Globewall v" GLOBEWALL_VERSION " )" },
     };
     for (const Case& c : cases) {
         DownloadRig rig;
@@ -57,10 +59,11 @@ TEST(HttpClient, RedirectsAndCookies)
 {
     HttpFaultServer server;
     ASSERT_TRUE(server.start());
-    server.route("/login", HttpFaultServer::answer("HTTP/1.1 302 Found", "", {"Location: /landing", "Set-Cookie: session=abc; Path=/"}));
+    server.route("/login",
+        HttpFaultServer::answer("HTTP/1.1 302 Found", "", { "Location: /landing", "Set-Cookie: session=abc; Path=/" }));
     server.route("/landing", HttpFaultServer::answer("HTTP/1.1 200 OK", "landed"));
     server.route("/again", HttpFaultServer::answer("HTTP/1.1 200 OK", "again"));
-    server.route("/tofile", HttpFaultServer::answer("HTTP/1.1 302 Found", "", {"Location: file:///etc/hostname"}));
+    server.route("/tofile", HttpFaultServer::answer("HTTP/1.1 302 Found", "", { "Location: file:///etc/hostname" }));
 
     DownloadRig rig;
     ASSERT_TRUE(rig.engine.DownloadFile(server.url("/login"), rig.file("a"), false));
@@ -91,9 +94,9 @@ TEST(HttpClient, ProxyWithBasicAuthentication)
         QString line;
     };
     const Case cases[] = {
-        {"right credentials", "globe", "s3cret", true, ""},
-        {"wrong password", "globe", "wrong", false, " - Error downloading file (HTTP/1.0 401 Unauthorized)"},
-        {"no credentials", "", "", false, " - Error downloading file (HTTP/1.0 407 Proxy Authentication Required)"},
+        { "right credentials", "globe", "s3cret", true, "" },
+        { "wrong password", "globe", "wrong", false, " - Error downloading file (HTTP/1.0 401 Unauthorized)" },
+        { "no credentials", "", "", false, " - Error downloading file (HTTP/1.0 407 Proxy Authentication Required)" },
     };
     for (const Case& c : cases) {
         DownloadRig rig;
@@ -108,7 +111,7 @@ TEST(HttpClient, ProxyWithBasicAuthentication)
         if (c.ok)
             EXPECT_EQ(rig.dir.read("f"), "through the proxy") << c.label;
         else
-            EXPECT_EQ(rig.log.lines, QStringList{rig.line(c.line)}) << c.label;
+            EXPECT_EQ(rig.log.lines, QStringList { rig.line(c.line) }) << c.label;
     }
 }
 
@@ -130,12 +133,12 @@ TEST(HttpClient, ApplyProxySettingsKeepsValuesOfEmptyFields)
         gw::ProxySettings expected;
     };
     const Step steps[] = {
-        {"empty host keeps the host", "edtProxy", "", {true, "proxy.lan", 3128, "anna", "pw"}},
-        {"empty port keeps the port", "edtProxyPort", "", {true, "proxy.lan", 3128, "anna", "pw"}},
-        {"a port that is no number keeps the port", "edtProxyPort", "31x", {true, "proxy.lan", 3128, "anna", "pw"}},
-        {"empty name keeps the name", "edtProxyName", "", {true, "proxy.lan", 3128, "anna", "pw"}},
-        {"empty password keeps the password", "edtProxyPasswd", "", {true, "proxy.lan", 3128, "anna", "pw"}},
-        {"a new name replaces it", "edtProxyName", "bert", {true, "proxy.lan", 3128, "bert", "pw"}},
+        { "empty host keeps the host", "edtProxy", "", { true, "proxy.lan", 3128, "anna", "pw" } },
+        { "empty port keeps the port", "edtProxyPort", "", { true, "proxy.lan", 3128, "anna", "pw" } },
+        { "a port that is no number keeps the port", "edtProxyPort", "31x", { true, "proxy.lan", 3128, "anna", "pw" } },
+        { "empty name keeps the name", "edtProxyName", "", { true, "proxy.lan", 3128, "anna", "pw" } },
+        { "empty password keeps the password", "edtProxyPasswd", "", { true, "proxy.lan", 3128, "anna", "pw" } },
+        { "a new name replaces it", "edtProxyName", "bert", { true, "proxy.lan", 3128, "bert", "pw" } },
     };
     for (const Step& s : steps) {
         rig.settings.setText(s.field, s.value);
@@ -168,14 +171,16 @@ TEST(HttpClient, ProgressSignalsAndResponsiveness)
     QStringList events;
     qint64 last = -1;
     bool decreasing = false;
-    QObject::connect(&client, &gw::HttpClient::transferBegin, [&](qint64 expected) { events << QString("begin %1").arg(expected); });
+    QObject::connect(
+        &client, &gw::HttpClient::transferBegin, [&](qint64 expected) { events << QString("begin %1").arg(expected); });
     QObject::connect(&client, &gw::HttpClient::transferProgress, [&](qint64 n) {
         if (events.isEmpty() || !events.last().startsWith("progress"))
             events << "progress";
         decreasing = decreasing || n < last;
         last = n;
     });
-    QObject::connect(&client, &gw::HttpClient::transferEnd, [&](bool complete) { events << QString("end %1").arg(complete); });
+    QObject::connect(
+        &client, &gw::HttpClient::transferEnd, [&](bool complete) { events << QString("end %1").arg(complete); });
 
     TempDir dir;
     QFile file(dir.file("big.bin"));
@@ -186,7 +191,7 @@ TEST(HttpClient, ProgressSignalsAndResponsiveness)
     EXPECT_EQ(r.statusLine, "HTTP/1.1 200 OK");
     EXPECT_TRUE(r.rawHeaders.contains("Content-Length: 8388613\r\n"));
     EXPECT_TRUE(r.lastModified.isValid());
-    EXPECT_EQ(events, (QStringList{"begin 8388613", "progress", "end 1"}));
+    EXPECT_EQ(events, (QStringList { "begin 8388613", "progress", "end 1" }));
     EXPECT_EQ(last, big.size()) << "the last progress is the whole body";
     EXPECT_FALSE(decreasing);
 

@@ -39,9 +39,12 @@ struct CloudServer
     CloudServer()
     {
         server.start();
-        server.route("/clouds_2000.jpg", [](HttpFaultServer::Exchange& e) { e.respond("HTTP/1.1 200 OK", cloudBody(e.number)); });
-        server.route("/CLOUDS_2000.jpg", [](HttpFaultServer::Exchange& e) { e.respond("HTTP/1.1 200 OK", cloudBody(e.number)); });
-        server.route("/md5sum", [this](HttpFaultServer::Exchange& e) { e.respond("HTTP/1.1 200 OK", md5Body(e.number)); });
+        server.route("/clouds_2000.jpg",
+            [](HttpFaultServer::Exchange& e) { e.respond("HTTP/1.1 200 OK", cloudBody(e.number)); });
+        server.route("/CLOUDS_2000.jpg",
+            [](HttpFaultServer::Exchange& e) { e.respond("HTTP/1.1 200 OK", cloudBody(e.number)); });
+        server.route(
+            "/md5sum", [this](HttpFaultServer::Exchange& e) { e.respond("HTTP/1.1 200 OK", md5Body(e.number)); });
     }
     QString host() const { return QStringLiteral("http://127.0.0.1:%1").arg(server.port()); }
 };
@@ -56,11 +59,11 @@ TEST(Md5, Helpers)
         QString file, checksum;
     };
     const NameCase names[] = {
-        {"extension replaced", "/x/clouds_2000.jpg", "/x/clouds_2000.md5"},
-        {"last extension only", "/x/a.b.jpg", "/x/a.b.md5"},
-        {"no extension", "/x/clouds", "/x/clouds.md5"},
-        {"dot in the folder only", "/x.y/clouds", "/x.y/clouds.md5"},
-        {"a .md5 file is not its own checksum file", "/x/c.md5", "/x/c.md5.md5"},
+        { "extension replaced", "/x/clouds_2000.jpg", "/x/clouds_2000.md5" },
+        { "last extension only", "/x/a.b.jpg", "/x/a.b.md5" },
+        { "no extension", "/x/clouds", "/x/clouds.md5" },
+        { "dot in the folder only", "/x.y/clouds", "/x.y/clouds.md5" },
+        { "a .md5 file is not its own checksum file", "/x/c.md5", "/x/c.md5.md5" },
     };
     for (const NameCase& c : names)
         EXPECT_EQ(gw::md5::checksumFileFor(c.file), c.checksum) << c.label;
@@ -73,13 +76,16 @@ TEST(Md5, Helpers)
         bool matches;
     };
     const LineCase lines[] = {
-        {"upper case", "900150983CD24FB0D6963F7D28E17F72", true},
-        {"lower case with trailing blanks", "900150983cd24fb0d6963f7d28e17f72   ", true},
-        {"leading blanks, tab and control characters", " \t\x01" "900150983cd24fb0d6963f7d28e17f72\x7f", true},
-        {"a blank inside", "900150983cd24fb0 d6963f7d28e17f72", false},
-        {"surrounded by control characters", "\x02 900150983cd24fb0d6963f7d28e17f72 \x1f", true},
-        {"followed by a file name", "900150983cd24fb0d6963f7d28e17f72  clouds_2000.jpg", false},
-        {"empty", "", false},
+        { "upper case", "900150983CD24FB0D6963F7D28E17F72", true },
+        { "lower case with trailing blanks", "900150983cd24fb0d6963f7d28e17f72   ", true },
+        { "leading blanks, tab and control characters",
+            " \t\x01"
+            "900150983cd24fb0d6963f7d28e17f72\x7f",
+            true },
+        { "a blank inside", "900150983cd24fb0 d6963f7d28e17f72", false },
+        { "surrounded by control characters", "\x02 900150983cd24fb0d6963f7d28e17f72 \x1f", true },
+        { "followed by a file name", "900150983cd24fb0d6963f7d28e17f72  clouds_2000.jpg", false },
+        { "empty", "", false },
     };
     for (const LineCase& c : lines)
         EXPECT_EQ(gw::md5::expectedDigest(c.line) == hex, c.matches) << c.label;
@@ -88,7 +94,8 @@ TEST(Md5, Helpers)
     EXPECT_EQ(gw::md5::fileDigestHex(dir.write("abc", "abc")), hex) << "known digest";
     EXPECT_EQ(gw::md5::fileDigestHex(dir.file("missing")), QString(32, '0')) << "unreadable file";
     const QByteArray big(3 * 1024 * 1024 + 17, 'q'); // spans several reads
-    EXPECT_EQ(gw::md5::fileDigestHex(dir.write("big", big)), QString::fromLatin1(md5Hex(big).toUpper())) << "several blocks";
+    EXPECT_EQ(gw::md5::fileDigestHex(dir.write("big", big)), QString::fromLatin1(md5Hex(big).toUpper()))
+        << "several blocks";
 
     EXPECT_EQ(gw::md5::readFirstLine(dir.write("crlf", "abc\r\nnext")), "abc") << "CR LF";
     EXPECT_EQ(gw::md5::readFirstLine(dir.write("lf", "abc\nnext")), "abc") << "LF";
@@ -103,8 +110,8 @@ TEST(Md5, SumsThatMatch)
         std::function<QByteArray(const QByteArray&)> sumLine;
     };
     const Case cases[] = {
-        {"upper case", [](const QByteArray& b) { return md5Hex(b).toUpper() + "\n"; }},
-        {"lower case with trailing blanks", [](const QByteArray& b) { return md5Hex(b) + "   \r\n"; }},
+        { "upper case", [](const QByteArray& b) { return md5Hex(b).toUpper() + "\n"; } },
+        { "lower case with trailing blanks", [](const QByteArray& b) { return md5Hex(b) + "   \r\n"; } },
     };
     for (const Case& c : cases) {
         CloudServer cloud;
@@ -115,10 +122,10 @@ TEST(Md5, SumsThatMatch)
         EXPECT_TRUE(rig.engine.DownloadFile(gw::endpoints::cloudMap(), dest, false)) << c.label;
         EXPECT_EQ(rig.dir.read("clouds_2000.jpg"), cloudBody(1)) << c.label;
         const QString hex = QString::fromLatin1(md5Hex(cloudBody(1)).toUpper());
-        EXPECT_EQ(md5Lines(rig.log.lines), QStringList{rig.line(" - Correct MD5 sum (" + hex + ")")}) << c.label;
+        EXPECT_EQ(md5Lines(rig.log.lines), QStringList { rig.line(" - Correct MD5 sum (" + hex + ")") }) << c.label;
         EXPECT_EQ(rig.state.MD5RetryCount, 0) << c.label;
         EXPECT_EQ(cloud.server.count("/clouds_2000.jpg"), 1) << c.label;
-        EXPECT_EQ(QDir(rig.dir.path()).entryList(QDir::Files), QStringList{"clouds_2000.jpg"}) << c.label;
+        EXPECT_EQ(QDir(rig.dir.path()).entryList(QDir::Files), QStringList { "clouds_2000.jpg" }) << c.label;
     }
 }
 
@@ -136,11 +143,11 @@ TEST(Md5, ChainWorksOnTheNewDownloads)
         QString lastLine;
     };
     const Case cases[] = {
-        {"wrong three times, then right", [&](int n) { return n < 4 ? wrong : md5Hex(cloudBody(4)); }, 4,
-         cloudBody(4), " - Correct MD5 sum (" + QString::fromLatin1(md5Hex(cloudBody(4)).toUpper()) + ")"},
+        { "wrong three times, then right", [&](int n) { return n < 4 ? wrong : md5Hex(cloudBody(4)); }, 4, cloudBody(4),
+            " - Correct MD5 sum (" + QString::fromLatin1(md5Hex(cloudBody(4)).toUpper()) + ")" },
         // A sum followed by the file name never matches.
-        {"wrong four times", [](int n) { return md5Hex(cloudBody(n)) + "  clouds_2000.jpg\n"; }, 4,
-         "before the chain", " - Error: the new file failed its check, previous copy kept"},
+        { "wrong four times", [](int n) { return md5Hex(cloudBody(n)) + "  clouds_2000.jpg\n"; }, 4, "before the chain",
+            " - Error: the new file failed its check, previous copy kept" },
     };
     for (const Case& c : cases) {
         CloudServer cloud;
@@ -161,10 +168,11 @@ TEST(Md5, ChainWorksOnTheNewDownloads)
         const QStringList md5 = md5Lines(rig.log.lines);
         ASSERT_EQ(md5.size(), 4) << c.label;
         for (int i = 0; i < 3; ++i)
-            EXPECT_EQ(md5[i], rig.line(" - Error wrong MD5 sum (" + QString::fromLatin1(md5Hex(cloudBody(i + 1)).toUpper()) + ")"))
+            EXPECT_EQ(md5[i],
+                rig.line(" - Error wrong MD5 sum (" + QString::fromLatin1(md5Hex(cloudBody(i + 1)).toUpper()) + ")"))
                 << c.label << ": check " << i + 1;
         EXPECT_EQ(rig.log.lines.last(), rig.line(c.lastLine)) << c.label;
-        EXPECT_EQ(QDir(rig.dir.path()).entryList(QDir::Files), QStringList{"clouds_2000.jpg"}) << c.label;
+        EXPECT_EQ(QDir(rig.dir.path()).entryList(QDir::Files), QStringList { "clouds_2000.jpg" }) << c.label;
         EXPECT_FALSE(rig.state.DownloadBusy) << c.label;
     }
 }
@@ -180,7 +188,7 @@ TEST(Md5, UnreachableSumCountsAsGood)
     EXPECT_TRUE(md5Lines(rig.log.lines).isEmpty());
     EXPECT_EQ(rig.state.MD5RetryCount, 0);
     EXPECT_EQ(cloud.server.count("/clouds_2000.jpg"), 1);
-    EXPECT_EQ(QDir(rig.dir.path()).entryList(QDir::Files), QStringList{"clouds_2000.jpg"});
+    EXPECT_EQ(QDir(rig.dir.path()).entryList(QDir::Files), QStringList { "clouds_2000.jpg" });
 }
 
 TEST(Md5, OnlyTheExactBuiltInAddressIsChecked)

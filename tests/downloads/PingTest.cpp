@@ -20,14 +20,14 @@ TEST(Ping, Settings)
         bool reachable;
     };
     const Case cases[] = {
-        {"loopback answers", "127.0.0.1", false, "", true},
-        {"unresolvable name", "nonexistent.invalid", false, "", false},
-        {"# switches the test off", "#", false, "", true},
-        {"# anywhere switches the test off", "nonexistent.invalid#off", false, "", true},
-        {"the proxy is pinged when used", "nonexistent.invalid", true, "127.0.0.1", true},
-        {"an unreachable proxy fails", "127.0.0.1", true, "nonexistent.invalid", false},
-        {"a proxy that is off is not pinged", "127.0.0.1", false, "nonexistent.invalid", true},
-        {"a proxy without a host: the ping server", "127.0.0.1", true, "", true},
+        { "loopback answers", "127.0.0.1", false, "", true },
+        { "unresolvable name", "nonexistent.invalid", false, "", false },
+        { "# switches the test off", "#", false, "", true },
+        { "# anywhere switches the test off", "nonexistent.invalid#off", false, "", true },
+        { "the proxy is pinged when used", "nonexistent.invalid", true, "127.0.0.1", true },
+        { "an unreachable proxy fails", "127.0.0.1", true, "nonexistent.invalid", false },
+        { "a proxy that is off is not pinged", "127.0.0.1", false, "nonexistent.invalid", true },
+        { "a proxy without a host: the ping server", "127.0.0.1", true, "", true },
     };
     for (const Case& c : cases) {
         DownloadRig rig;
@@ -41,9 +41,9 @@ TEST(Ping, Settings)
 
 TEST(Ping, EachMethodWherePermitted)
 {
-    for (gw::PingMethod method : {gw::PingMethod::Datagram, gw::PingMethod::Raw, gw::PingMethod::SystemPing}) {
+    for (gw::PingMethod method : { gw::PingMethod::Datagram, gw::PingMethod::Raw, gw::PingMethod::SystemPing }) {
         gw::Pinger pinger;
-        pinger.setMethods({method});
+        pinger.setMethods({ method });
         const gw::PingResult r = pinger.ping("127.0.0.1", 5000);
         const std::string name = gw::pingMethodName(method).toStdString();
         if (r == gw::PingResult::Error && pinger.lastError().contains("permitted")) {
@@ -72,12 +72,12 @@ TEST(Ping, UnprivilegedUserReachesLoopback)
         int exitCode;
     };
     const Case cases[] = {
-        {"loopback answers", "127.0.0.1", 0},
-        {"unresolvable name is an error", "nonexistent.invalid", 2},
+        { "loopback answers", "127.0.0.1", 0 },
+        { "unresolvable name is an error", "nonexistent.invalid", 2 },
     };
     for (const Case& c : cases) {
         QProcess p;
-        p.start(setpriv, {"--reuid=nobody", "--regid=nogroup", "--clear-groups", probe, c.host});
+        p.start(setpriv, { "--reuid=nobody", "--regid=nogroup", "--clear-groups", probe, c.host });
         ASSERT_TRUE(p.waitForFinished(30000)) << c.label;
         const QString out = QString::fromLocal8Bit(p.readAll());
         EXPECT_EQ(p.exitCode(), c.exitCode) << c.label << ": " << out.toStdString();

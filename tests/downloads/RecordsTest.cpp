@@ -74,16 +74,17 @@ TEST(Records, CheckFailures)
         QString logLine;
     };
     const Case cases[] = {
-        {"404 counts as fresh", server.url("/gone"), true, "", " - Error downloading file (HTTP/1.1 404 Not Found)"},
-        {"no connection counts as fresh", refused, true, "", " - Error downloading file (not connected)"},
-        {"200 without Last-Modified is never fresh", server.url("/nodate"), false, gw::DateTimeToStr(gw::TDateTime(0)), ""},
+        { "404 counts as fresh", server.url("/gone"), true, "", " - Error downloading file (HTTP/1.1 404 Not Found)" },
+        { "no connection counts as fresh", refused, true, "", " - Error downloading file (not connected)" },
+        { "200 without Last-Modified is never fresh", server.url("/nodate"), false, gw::DateTimeToStr(gw::TDateTime(0)),
+            "" },
     };
     for (const Case& c : cases) {
         DownloadRig rig;
         QString text = "left over from another address";
         EXPECT_EQ(rig.engine.AlreadyDownloaded(c.url, &text), c.fresh) << c.label;
         EXPECT_EQ(text, c.text) << c.label;
-        EXPECT_EQ(rig.log.lines, c.logLine.isEmpty() ? QStringList{} : QStringList{rig.line(c.logLine)}) << c.label;
+        EXPECT_EQ(rig.log.lines, c.logLine.isEmpty() ? QStringList {} : QStringList { rig.line(c.logLine) }) << c.label;
         EXPECT_FALSE(rig.display.busyCursor) << c.label;
         // A job records what the check gave; a check without a 200 answer leaves no record.
         rig.engine.DateTimeDownloadedFile(c.url, text);
@@ -94,7 +95,8 @@ TEST(Records, CheckFailures)
 TEST(Records, KeysReadBack)
 {
     DownloadRig rig;
-    gwtest::writeFile(rig.settingsFile, "[Config]\r\nWeb Adress=x\r\n[Downloaded Files]\r\nhttp://h/old.txt=1.1.2020\r\n");
+    gwtest::writeFile(
+        rig.settingsFile, "[Config]\r\nWeb Adress=x\r\n[Downloaded Files]\r\nhttp://h/old.txt=1.1.2020\r\n");
     struct Case
     {
         const char* label;
@@ -102,10 +104,11 @@ TEST(Records, KeysReadBack)
         QString keyInFile;
     };
     const Case cases[] = {
-        {"plain address is its own key", "http://h/clouds.jpg", "http://h/clouds.jpg"},
-        {"query with =", "http://h/gp.php?GROUP=stations&FORMAT=tle", "http://h/gp.php?GROUP%3Dstations&FORMAT%3Dtle"},
-        {"= in the path", "http://h/a=b/c=d", "http://h/a%3Db/c%3Dd"},
-        {"line break", "http://h/a\nb", "http://h/a%0Ab"},
+        { "plain address is its own key", "http://h/clouds.jpg", "http://h/clouds.jpg" },
+        { "query with =", "http://h/gp.php?GROUP=stations&FORMAT=tle",
+            "http://h/gp.php?GROUP%3Dstations&FORMAT%3Dtle" },
+        { "= in the path", "http://h/a=b/c=d", "http://h/a%3Db/c%3Dd" },
+        { "line break", "http://h/a\nb", "http://h/a%0Ab" },
     };
     int n = 0;
     for (const Case& c : cases) {
@@ -135,7 +138,9 @@ TEST(Records, HeadRequestLog)
 {
     HttpFaultServer server;
     ASSERT_TRUE(server.start());
-    server.route("/dated", HttpFaultServer::answer("HTTP/1.1 200 OK", "x", {"Last-Modified: Fri, 01 Mar 2024 10:20:30 GMT", "X-Extra: yes"}));
+    server.route("/dated",
+        HttpFaultServer::answer(
+            "HTTP/1.1 200 OK", "x", { "Last-Modified: Fri, 01 Mar 2024 10:20:30 GMT", "X-Extra: yes" }));
     server.route("/gone", HttpFaultServer::answer("HTTP/1.1 404 Not Found", ""));
 
     {
@@ -155,8 +160,10 @@ TEST(Records, HeadRequestLog)
         const QByteArray log = rig.dir.read("Globewall.HeadRequest.log");
         const QByteArray now = gw::DateTimeToStr(rig.clock.now()).toUtf8();
         EXPECT_TRUE(log.startsWith(now + ": " + server.url("/dated").toUtf8() + "\r\n")) << log.toStdString();
-        EXPECT_TRUE(log.contains("Last-Modified: Fri, 01 Mar 2024 10:20:30 GMT\r\nX-Extra: yes\r\n")) << log.toStdString();
+        EXPECT_TRUE(log.contains("Last-Modified: Fri, 01 Mar 2024 10:20:30 GMT\r\nX-Extra: yes\r\n"))
+            << log.toStdString();
         EXPECT_FALSE(log.contains("HTTP/1.1 200 OK")) << "header lines only";
-        EXPECT_TRUE(log.contains(now + ": " + server.url("/gone").toUtf8() + "\r\nHTTP/1.1 404 Not Found")) << log.toStdString();
+        EXPECT_TRUE(log.contains(now + ": " + server.url("/gone").toUtf8() + "\r\nHTTP/1.1 404 Not Found"))
+            << log.toStdString();
     }
 }

@@ -24,9 +24,9 @@ TEST(Redirect, ServerMovesAndProtocolDowngrades)
     ASSERT_TRUE(tls.start()) << tls.error().toStdString();
 
     const auto move = [](const QString& to) {
-        return HttpFaultServer::answer("HTTP/1.1 302 Found", "", {"Location: " + to.toUtf8()});
+        return HttpFaultServer::answer("HTTP/1.1 302 Found", "", { "Location: " + to.toUtf8() });
     };
-    for (HttpFaultServer* s : {&first, &second, &third})
+    for (HttpFaultServer* s : { &first, &second, &third })
         s->route("/file", HttpFaultServer::answer("HTTP/1.1 200 OK", "the new copy"));
     first.route("/hop1", move(QStringLiteral("/hop2")));
     first.route("/hop2", move(QStringLiteral("/file")));
@@ -40,16 +40,16 @@ TEST(Redirect, ServerMovesAndProtocolDowngrades)
     {
         const char* label;
         QString url;
-        QByteArray body;          // empty: refused, the previous copy stays
-        HttpFaultServer* asked;   // the server whose "/file" must (or must not) be asked
+        QByteArray body; // empty: refused, the previous copy stays
+        HttpFaultServer* asked; // the server whose "/file" must (or must not) be asked
     };
     const Case cases[] = {
-        {"two hops on one server", first.url(QStringLiteral("/hop1")), "the new copy", &first},
-        {"one move to another server", first.url(QStringLiteral("/tosecond")), "the new copy", &second},
-        {"a second move is refused", first.url(QStringLiteral("/viasecond")), "", &third},
-        {"there and back is two moves", first.url(QStringLiteral("/thereandback")), "", &first},
-        {"https serves with the trusted certificate", tls.url(QStringLiteral("/moved")), "over tls", nullptr},
-        {"https is never followed to http", tls.url(QStringLiteral("/tohttp")), "", &first},
+        { "two hops on one server", first.url(QStringLiteral("/hop1")), "the new copy", &first },
+        { "one move to another server", first.url(QStringLiteral("/tosecond")), "the new copy", &second },
+        { "a second move is refused", first.url(QStringLiteral("/viasecond")), "", &third },
+        { "there and back is two moves", first.url(QStringLiteral("/thereandback")), "", &first },
+        { "https serves with the trusted certificate", tls.url(QStringLiteral("/moved")), "over tls", nullptr },
+        { "https is never followed to http", tls.url(QStringLiteral("/tohttp")), "", &first },
     };
     for (const Case& c : cases) {
         DownloadRig rig;
@@ -63,9 +63,10 @@ TEST(Redirect, ServerMovesAndProtocolDowngrades)
             EXPECT_EQ(c.asked->count("/file") - before, c.body.isEmpty() ? 0 : 1) << c.label;
         }
         if (c.body.isEmpty()) {
-            EXPECT_EQ(rig.log.lines, QStringList{rig.line(" - Error downloading file (HTTP/1.1 302 Found)")}) << c.label;
+            EXPECT_EQ(rig.log.lines, QStringList { rig.line(" - Error downloading file (HTTP/1.1 302 Found)") })
+                << c.label;
         }
-        EXPECT_EQ(QDir(rig.dir.path()).entryList({"data.txt*"}, QDir::Files), QStringList{"data.txt"}) << c.label;
+        EXPECT_EQ(QDir(rig.dir.path()).entryList({ "data.txt*" }, QDir::Files), QStringList { "data.txt" }) << c.label;
     }
 }
 

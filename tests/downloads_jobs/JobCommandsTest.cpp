@@ -1,7 +1,7 @@
 // The small commands of the download page: the proposed cloud destination, choosing and
 // running the program for after downloads, the clouds page; and the path rules of the jobs.
-#include "downloads/DownloadJobs.h"
 #include "downloads/DownloadEngine.h"
+#include "downloads/DownloadJobs.h"
 #include "downloads/DownloadRig.h"
 
 #include "renderer/RendererLayout.h"
@@ -19,7 +19,7 @@ struct CommandRig : DownloadRig
     bool loaded = true;
     QStringList executed;
     QStringList browsed;
-    gw::DownloadJobs jobs{settings, state, log, dialogs, clock, engine, actions()};
+    gw::DownloadJobs jobs { settings, state, log, dialogs, clock, engine, actions() };
 
     CommandRig() { jobs.setHome(home.path()); }
 
@@ -54,27 +54,21 @@ TEST(JobCommands, ProposedCloudDestination)
     std::vector<Step> typed;
     const QString address = "http://127.0.0.1/maps/clouds.jpg";
     for (int n = 1; n <= address.size(); ++n)
-        typed.push_back({'a', address.left(n)});
+        typed.push_back({ 'a', address.left(n) });
 
     const Case cases[] = {
-        {"pasted address", true, "", {{'a', address}}, "clouds.jpg"},
-        {"typed address: the proposal follows each keystroke", true, "", typed, "clouds.jpg"},
-        {"a backslash separates too", true, "", {{'a', "C:\\maps\\earth.jpg"}}, "earth.jpg"},
-        {"last of mixed separators", true, "", {{'a', "http://h/a\\b/c.png"}}, "c.png"},
-        {"before the settings are loaded", false, "", {{'a', address}}, ""},
-        {"the user's destination is never changed", true, "/data/mine.jpg", {{'a', address}}, "/data/mine.jpg"},
-        {"an address ending in / proposes no folder", true, "", {{'a', "http://h/maps/"}}, ""},
-        {"clearing the address takes the proposal back", true, "", {{'a', address}, {'a', ""}}, ""},
-        {"a proposal the user edited stays",
-         true,
-         "",
-         {{'a', address}, {'d', "/data/edited.jpg"}, {'a', "http://h/other.jpg"}},
-         "/data/edited.jpg"},
-        {"a destination the user emptied is proposed again",
-         true,
-         "/data/mine.jpg",
-         {{'d', ""}, {'a', "http://h/other.jpg"}},
-         "other.jpg"},
+        { "pasted address", true, "", { { 'a', address } }, "clouds.jpg" },
+        { "typed address: the proposal follows each keystroke", true, "", typed, "clouds.jpg" },
+        { "a backslash separates too", true, "", { { 'a', "C:\\maps\\earth.jpg" } }, "earth.jpg" },
+        { "last of mixed separators", true, "", { { 'a', "http://h/a\\b/c.png" } }, "c.png" },
+        { "before the settings are loaded", false, "", { { 'a', address } }, "" },
+        { "the user's destination is never changed", true, "/data/mine.jpg", { { 'a', address } }, "/data/mine.jpg" },
+        { "an address ending in / proposes no folder", true, "", { { 'a', "http://h/maps/" } }, "" },
+        { "clearing the address takes the proposal back", true, "", { { 'a', address }, { 'a', "" } }, "" },
+        { "a proposal the user edited stays", true, "",
+            { { 'a', address }, { 'd', "/data/edited.jpg" }, { 'a', "http://h/other.jpg" } }, "/data/edited.jpg" },
+        { "a destination the user emptied is proposed again", true, "/data/mine.jpg",
+            { { 'd', "" }, { 'a', "http://h/other.jpg" } }, "other.jpg" },
     };
     for (const Case& c : cases) {
         CommandRig rig;
@@ -88,8 +82,8 @@ TEST(JobCommands, ProposedCloudDestination)
                 rig.settings.setText("edtFileDestination", s.text);
             }
         }
-        const QString expected =
-            c.expected.isEmpty() || c.expected.startsWith('/') ? c.expected : rig.images() + c.expected;
+        const QString expected
+            = c.expected.isEmpty() || c.expected.startsWith('/') ? c.expected : rig.images() + c.expected;
         EXPECT_EQ(rig.settings.text("edtFileDestination"), expected) << c.label;
     }
 }
@@ -120,11 +114,11 @@ TEST(JobCommands, RunNowAndCloudsPage)
     rig.settings.setText("edtExecuteFileAfterDownload", "/nowhere/missing.sh");
     rig.settings.setChecked("cbExecuteFileAfterDownload", false);
     rig.jobs.btnExecuteFileNowClick();
-    EXPECT_EQ(rig.executed, QStringList{"/nowhere/missing.sh"})
+    EXPECT_EQ(rig.executed, QStringList { "/nowhere/missing.sh" })
         << "run unchecked and untested: the launcher reports a missing file";
 
     rig.jobs.openCloudInfoPage();
-    EXPECT_EQ(rig.browsed, QStringList{gw::endpoints::cloudsPage()});
+    EXPECT_EQ(rig.browsed, QStringList { gw::endpoints::cloudsPage() });
     EXPECT_TRUE(gw::endpoints::cloudsPage().endsWith("/clouds.php"));
 }
 
@@ -138,11 +132,11 @@ TEST(JobCommands, PathRules)
         QString marker;
     };
     const Case cases[] = {
-        {"plain", "/m/quake.asc", ".asc", "/m/quake.marker"},
-        {"no extension", "/m/quake", "", "/m/quake.marker"},
-        {"dot in a folder only", "/m.d/quake", "", "/m.d/quake.marker"},
-        {"two dots: the last one", "/m/quake.list.asc", ".asc", "/m/quake.list.marker"},
-        {"upper case kept", "/s/ISS.TLE", ".TLE", "/s/ISS.marker"},
+        { "plain", "/m/quake.asc", ".asc", "/m/quake.marker" },
+        { "no extension", "/m/quake", "", "/m/quake.marker" },
+        { "dot in a folder only", "/m.d/quake", "", "/m.d/quake.marker" },
+        { "two dots: the last one", "/m/quake.list.asc", ".asc", "/m/quake.list.marker" },
+        { "upper case kept", "/s/ISS.TLE", ".TLE", "/s/ISS.marker" },
     };
     for (const Case& c : cases) {
         EXPECT_EQ(gw::DownloadJobs::extensionOf(c.path), c.extension) << c.label;

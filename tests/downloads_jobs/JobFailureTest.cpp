@@ -24,15 +24,15 @@ struct NamedJob
 };
 
 const NamedJob kListJobs[] = {
-    {"list, timed", [](JobsRig& r) { r.jobs.listJob(); }},
-    {"Check downloads", [](JobsRig& r) { r.jobs.btnCheckDownloadsClick(); }},
-    {"list force button", [](JobsRig& r) { r.jobs.btnDownloadTleNowClick(); }},
+    { "list, timed", [](JobsRig& r) { r.jobs.listJob(); } },
+    { "Check downloads", [](JobsRig& r) { r.jobs.btnCheckDownloadsClick(); } },
+    { "list force button", [](JobsRig& r) { r.jobs.btnDownloadTleNowClick(); } },
 };
 
 const NamedJob kManualJobs[] = {
-    {"Check downloads", [](JobsRig& r) { r.jobs.btnCheckDownloadsClick(); }},
-    {"cloud force button", [](JobsRig& r) { r.jobs.btnDownloadCloudNowClick(); }},
-    {"list force button", [](JobsRig& r) { r.jobs.btnDownloadTleNowClick(); }},
+    { "Check downloads", [](JobsRig& r) { r.jobs.btnCheckDownloadsClick(); } },
+    { "cloud force button", [](JobsRig& r) { r.jobs.btnDownloadCloudNowClick(); } },
+    { "list force button", [](JobsRig& r) { r.jobs.btnDownloadTleNowClick(); } },
 };
 
 void clearRows(JobsRig& r)
@@ -67,7 +67,7 @@ TEST(JobFailure, HalfFilledRowsAreSkipped)
 
         job.run(rig);
         EXPECT_EQ(rig.linesContaining("not connected"), 0) << job.label << ": a half row is never checked\n"
-                                                            << rig.logText();
+                                                           << rig.logText();
         EXPECT_FALSE(QFile::exists(orphan)) << job.label;
         EXPECT_TRUE(rig.dialogs.asked.empty()) << job.label << ": no folder question for an empty destination";
     }
@@ -76,9 +76,9 @@ TEST(JobFailure, HalfFilledRowsAreSkipped)
 TEST(JobFailure, UnreachableNetworkDownloadsNothing)
 {
     const NamedJob timedJobs[] = {
-        {"cloud interval", [](JobsRig& r) { EXPECT_FALSE(r.jobs.cloudIntervalJob()); }},
-        {"cloud fixed-time", [](JobsRig& r) { EXPECT_FALSE(r.jobs.cloudFixedTimeJob()); }},
-        {"list, timed", [](JobsRig& r) { EXPECT_FALSE(r.jobs.listJob()); }},
+        { "cloud interval", [](JobsRig& r) { EXPECT_FALSE(r.jobs.cloudIntervalJob()); } },
+        { "cloud fixed-time", [](JobsRig& r) { EXPECT_FALSE(r.jobs.cloudFixedTimeJob()); } },
+        { "list, timed", [](JobsRig& r) { EXPECT_FALSE(r.jobs.listJob()); } },
     };
     for (const NamedJob& job : timedJobs) {
         JobsRig rig;
@@ -88,7 +88,7 @@ TEST(JobFailure, UnreachableNetworkDownloadsNothing)
         rig.state.LastFileCheckTime = 2;
         job.run(rig);
         EXPECT_TRUE(rig.log.lines.isEmpty()) << job.label << "\n" << rig.logText();
-        for (const QString& f : {rig.cloudFile(), rig.quakeFile(), rig.tleFile()})
+        for (const QString& f : { rig.cloudFile(), rig.quakeFile(), rig.tleFile() })
             EXPECT_FALSE(QFile::exists(f)) << job.label << ": " << f.toStdString();
         EXPECT_EQ(rig.state.LastCloudCheckTime, 1) << job.label << ": the scheduler decides what follows";
         EXPECT_EQ(rig.state.LastFileCheckTime, 2) << job.label;
@@ -126,7 +126,7 @@ TEST(JobFailure, FailedCloudDownloadIsRetried)
     ASSERT_TRUE(flaky.start());
     flaky.route("/clouds.jpg", [](HttpFaultServer::Exchange& e) {
         if (e.request.method == "HEAD")
-            e.respond("HTTP/1.1 200 OK", "", {"Last-Modified: Fri, 01 Mar 2024 06:00:00 GMT"});
+            e.respond("HTTP/1.1 200 OK", "", { "Last-Modified: Fri, 01 Mar 2024 06:00:00 GMT" });
         else
             e.respond("HTTP/1.1 503 Service Unavailable", "");
     });
@@ -150,11 +150,9 @@ TEST(JobFailure, ManualJobsWaitForBusyFlags)
         const char* label;
         bool gw::AppState::*flag;
     };
-    const Flag flags[] = {{"DownloadBusy", &gw::AppState::DownloadBusy},
-                          {"RenderBusy", &gw::AppState::RenderBusy},
-                          {"TimedDownloadBusy", &gw::AppState::TimedDownloadBusy},
-                          {"PingBusy", &gw::AppState::PingBusy},
-                          {"JobBusy", &gw::AppState::JobBusy}};
+    const Flag flags[] = { { "DownloadBusy", &gw::AppState::DownloadBusy }, { "RenderBusy", &gw::AppState::RenderBusy },
+        { "TimedDownloadBusy", &gw::AppState::TimedDownloadBusy }, { "PingBusy", &gw::AppState::PingBusy },
+        { "JobBusy", &gw::AppState::JobBusy } };
     for (const Flag& f : flags) {
         for (const NamedJob& job : kManualJobs) {
             JobsRig rig;
@@ -180,14 +178,14 @@ TEST(JobFailure, RenderAfterCloudDownload)
         int renders;
     };
     const Case cases[] = {
-        {"renders", true, false, false, 1},
-        {"not chosen", false, false, false, 0},
-        {"a render already runs", true, true, false, 0},
-        {"a download runs", true, false, true, 0},
+        { "renders", true, false, false, 1 },
+        { "not chosen", false, false, false, 0 },
+        { "a render already runs", true, true, false, 0 },
+        { "a download runs", true, false, true, 0 },
     };
     const NamedJob timed[] = {
-        {"cloud interval", [](JobsRig& r) { r.jobs.cloudIntervalJob(); }},
-        {"cloud fixed-time", [](JobsRig& r) { r.jobs.cloudFixedTimeJob(); }},
+        { "cloud interval", [](JobsRig& r) { r.jobs.cloudIntervalJob(); } },
+        { "cloud fixed-time", [](JobsRig& r) { r.jobs.cloudFixedTimeJob(); } },
     };
     for (const NamedJob& job : timed) {
         for (const Case& c : cases) {
@@ -220,11 +218,11 @@ TEST(JobFailure, ProgramAfterDownload)
     };
     const QString existing = probe.home.write("run-me", "#!/bin/sh\n");
     const Case cases[] = {
-        {"an existing file", true, existing, true},
-        {"not chosen", false, existing, false},
-        {"a missing file", true, probe.home.file("missing"), false},
-        {"a folder", true, probe.home.path(), false},
-        {"no file named", true, QString(), false},
+        { "an existing file", true, existing, true },
+        { "not chosen", false, existing, false },
+        { "a missing file", true, probe.home.file("missing"), false },
+        { "a folder", true, probe.home.path(), false },
+        { "no file named", true, QString(), false },
     };
     for (const Case& c : cases) {
         JobsRig rig;
@@ -232,7 +230,7 @@ TEST(JobFailure, ProgramAfterDownload)
         rig.settings.setText("edtExecuteFileAfterDownload", c.file);
         rig.jobs.btnDownloadCloudNowClick();
         ASSERT_TRUE(QFile::exists(rig.cloudFile())) << c.label;
-        EXPECT_EQ(rig.calls.executed, c.runs ? QStringList{c.file} : QStringList{}) << c.label;
+        EXPECT_EQ(rig.calls.executed, c.runs ? QStringList { c.file } : QStringList {}) << c.label;
     }
 }
 
@@ -275,7 +273,7 @@ TEST(JobFailure, CheckDownloadsWithTheServerDown)
     ASSERT_TRUE(closed.start());
     const QString host = closed.url(QString());
     closed.stop();
-    for (const QString& f : {rig.cloudFile(), rig.quakeFile(), rig.tleFile()})
+    for (const QString& f : { rig.cloudFile(), rig.quakeFile(), rig.tleFile() })
         writeFile(f, "old");
     rig.settings.setText("edtWebAdress", host + "/clouds_2000.jpg");
     rig.setRow(1, host + "/quake.asc", rig.quakeFile());
@@ -284,7 +282,7 @@ TEST(JobFailure, CheckDownloadsWithTheServerDown)
     rig.jobs.btnCheckDownloadsClick();
     EXPECT_EQ(rig.linesContaining(" - Error downloading file (not connected)"), 3) << rig.logText();
     EXPECT_EQ(rig.linesContaining("still up to date"), 0) << rig.logText();
-    for (const QString& f : {rig.cloudFile(), rig.quakeFile(), rig.tleFile()})
+    for (const QString& f : { rig.cloudFile(), rig.quakeFile(), rig.tleFile() })
         EXPECT_EQ(readFile(f), "old") << f.toStdString();
     EXPECT_EQ(rig.calls.renders, 0);
 }
@@ -294,9 +292,9 @@ TEST(JobFailure, CheckDownloadsWithTheServerDown)
 TEST(JobFailure, ManualJobsRefusedWhileAJobWaits)
 {
     const NamedJob running[] = {
-        {"list, timed", [](JobsRig& r) { r.jobs.listJob(); }},
-        {"Check downloads", [](JobsRig& r) { r.jobs.btnCheckDownloadsClick(); }},
-        {"cloud force button", [](JobsRig& r) { r.jobs.btnDownloadCloudNowClick(); }},
+        { "list, timed", [](JobsRig& r) { r.jobs.listJob(); } },
+        { "Check downloads", [](JobsRig& r) { r.jobs.btnCheckDownloadsClick(); } },
+        { "cloud force button", [](JobsRig& r) { r.jobs.btnDownloadCloudNowClick(); } },
     };
     for (const NamedJob& job : running) {
         JobsRig rig;
@@ -304,7 +302,7 @@ TEST(JobFailure, ManualJobsRefusedWhileAJobWaits)
         ASSERT_TRUE(slow.start());
         const auto slowAnswer = [](HttpFaultServer::Exchange& e) {
             std::this_thread::sleep_for(std::chrono::milliseconds(300));
-            e.respond("HTTP/1.1 200 OK", "slow", {"Last-Modified: Fri, 01 Mar 2024 06:00:00 GMT"});
+            e.respond("HTTP/1.1 200 OK", "slow", { "Last-Modified: Fri, 01 Mar 2024 06:00:00 GMT" });
         };
         slow.route("/cloud.txt", slowAnswer);
         slow.route("/row.txt", slowAnswer);
@@ -322,9 +320,10 @@ TEST(JobFailure, ManualJobsRefusedWhileAJobWaits)
         job.run(rig);
         clicker.stop();
         EXPECT_GE(clicks, 2) << job.label << ": the clicks came while the job waited";
-        for (const QByteArray path : {"/cloud.txt", "/row.txt"})
-            EXPECT_LE(slow.count(path), 2) << job.label << ": one check and one transfer of " << path.constData()
-                                           << "\n" << rig.logText();
+        for (const QByteArray path : { "/cloud.txt", "/row.txt" })
+            EXPECT_LE(slow.count(path), 2)
+                << job.label << ": one check and one transfer of " << path.constData() << "\n"
+                << rig.logText();
         EXPECT_FALSE(rig.state.JobBusy) << job.label;
     }
 }
@@ -340,7 +339,7 @@ TEST(JobFailure, ShutdownEndsTheJobQuietly)
         ASSERT_TRUE(slow.start());
         slow.route("/item.txt", [](HttpFaultServer::Exchange& e) {
             if (e.request.method == "HEAD")
-                return e.respond("HTTP/1.1 200 OK", "", {"Last-Modified: Fri, 01 Mar 2024 06:00:00 GMT"});
+                return e.respond("HTTP/1.1 200 OK", "", { "Last-Modified: Fri, 01 Mar 2024 06:00:00 GMT" });
             e.send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + QByteArray(1000, 'x'));
             e.stall(3000);
         });

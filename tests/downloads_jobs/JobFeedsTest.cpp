@@ -24,8 +24,8 @@ TEST(JobFeeds, SummaryFeedRowsBecomeMarkers)
         QByteArray markers;
     };
     const Case cases[] = {
-        {"the first start's CSV feed", "/earthquakes/feed/v1.0/summary/2.5_week.csv", kFeedMarkers},
-        {"the same feed under another path", "/other/2.5_week.csv", "no markers"},
+        { "the first start's CSV feed", "/earthquakes/feed/v1.0/summary/2.5_week.csv", kFeedMarkers },
+        { "the same feed under another path", "/other/2.5_week.csv", "no markers" },
     };
     for (const Case& c : cases) {
         JobsRig rig;
@@ -55,11 +55,12 @@ TEST(JobFeeds, DownloadedTleGetsItsSatelliteFile)
     };
     const QByteArray tle = readFile(testData("jobs/stations.txt"));
     const Case cases[] = {
-        {"timed list job", [](JobsRig& r) { r.jobs.listJob(); }, "", "iss.tle", tle,
-         "25544 image=iss.png transparent={0,0,0} color=red\r"},
-        {"no picture of that name", [](JobsRig& r) { r.jobs.listJob(); }, "", "station.tle", tle, "25544 color=red\r"},
-        {"a file the user wrote stays", [](JobsRig& r) { r.jobs.listJob(); }, own, "iss.tle", tle, ""},
-        {"a page instead of elements", [](JobsRig& r) { r.jobs.listJob(); }, "", "iss.tle", "<html>busy</html>", ""},
+        { "timed list job", [](JobsRig& r) { r.jobs.listJob(); }, "", "iss.tle", tle,
+            "25544 image=iss.png transparent={0,0,0} color=red\r" },
+        { "no picture of that name", [](JobsRig& r) { r.jobs.listJob(); }, "", "station.tle", tle,
+            "25544 color=red\r" },
+        { "a file the user wrote stays", [](JobsRig& r) { r.jobs.listJob(); }, own, "iss.tle", tle, "" },
+        { "a page instead of elements", [](JobsRig& r) { r.jobs.listJob(); }, "", "iss.tle", "<html>busy</html>", "" },
     };
     for (const Case& c : cases) {
         JobsRig rig;

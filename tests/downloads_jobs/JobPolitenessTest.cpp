@@ -33,7 +33,7 @@ struct SiteRig : JobsRig
     // A new program start: nothing is kept but the settings file.
     void restartedListJob()
     {
-        gw::DownloadJobs again{settings, state, log, dialogs, clock, engine, actions()};
+        gw::DownloadJobs again { settings, state, log, dialogs, clock, engine, actions() };
         again.listJob();
     }
 };
@@ -50,18 +50,20 @@ TEST(JobPoliteness, TwoHoursBetweenRequestsAcrossRestarts)
         int skipLines;
     };
     const Step steps[] = {
-        {"first start", 0, 1, 0},
-        {"restart after a minute", 1, 1, 1},
-        {"restart after an hour", 60, 1, 2},
-        {"restart after two hours", 61, 2, 2},
+        { "first start", 0, 1, 0 },
+        { "restart after a minute", 1, 1, 1 },
+        { "restart after an hour", 60, 1, 2 },
+        { "restart after two hours", 61, 2, 2 },
     };
     SiteRig rig;
     for (const Step& s : steps) {
         rig.clock.advanceSeconds(s.minutesLater * kMinute);
         rig.restartedListJob();
         EXPECT_EQ(rig.requests(), s.requests) << s.label;
-        EXPECT_EQ(rig.linesContaining(" - iss.tle not downloaded: its server allows the next download at "), s.skipLines)
-            << s.label << "\n" << rig.logText();
+        EXPECT_EQ(
+            rig.linesContaining(" - iss.tle not downloaded: its server allows the next download at "), s.skipLines)
+            << s.label << "\n"
+            << rig.logText();
     }
 }
 
@@ -76,11 +78,11 @@ TEST(JobPoliteness, ACopyYoungerThanTheGapIsNotFetchedAtStart)
         int requests;
     };
     const Case cases[] = {
-        {"copy written a minute ago", 1, 0},
-        {"copy written 119 minutes ago", 119, 0},
-        {"copy written three hours ago", 180, 1},
-        {"copy dated a day ahead of the clock", -24 * 60, 1},
-        {"no copy", std::nan(""), 1},
+        { "copy written a minute ago", 1, 0 },
+        { "copy written 119 minutes ago", 119, 0 },
+        { "copy written three hours ago", 180, 1 },
+        { "copy dated a day ahead of the clock", -24 * 60, 1 },
+        { "no copy", std::nan(""), 1 },
     };
     for (const Case& c : cases) {
         SiteRig rig;
@@ -90,8 +92,9 @@ TEST(JobPoliteness, ACopyYoungerThanTheGapIsNotFetchedAtStart)
         }
         rig.restartedListJob();
         EXPECT_EQ(rig.requests(), c.requests) << c.label << "\n" << rig.logText();
-        EXPECT_EQ(rig.linesContaining(" - iss.tle not downloaded: its server allows the next download at "),
-                  1 - c.requests) << c.label;
+        EXPECT_EQ(
+            rig.linesContaining(" - iss.tle not downloaded: its server allows the next download at "), 1 - c.requests)
+            << c.label;
     }
 }
 
@@ -104,16 +107,18 @@ TEST(JobPoliteness, RefusalsStopTimedDownloadsUntilForced)
         bool stops;
     };
     const Case cases[] = {
-        {"403: asked too often", "403 Forbidden", true},
-        {"429: too many requests", "429 Too Many Requests", true},
-        {"404: no stop, the gap only", "404 Not Found", false},
+        { "403: asked too often", "403 Forbidden", true },
+        { "429: too many requests", "429 Too Many Requests", true },
+        { "404: no stop, the gap only", "404 Not Found", false },
     };
     for (const Case& c : cases) {
         SiteRig rig;
-        rig.statuses = {c.status, "200 OK"};
+        rig.statuses = { c.status, "200 OK" };
         rig.jobs.listJob();
         EXPECT_EQ(rig.linesContaining(" - Timed downloads of " + rig.url + " stopped (HTTP/1.1 " + c.status + ")"),
-                  c.stops ? 1 : 0) << c.label << "\n" << rig.logText();
+            c.stops ? 1 : 0)
+            << c.label << "\n"
+            << rig.logText();
 
         rig.dialogs.queueYesNo(false);
         rig.jobs.btnDownloadTleNowClick();
@@ -141,10 +146,10 @@ TEST(JobPoliteness, TheServersOwnWaitIsKept)
         int getsAfterHalfAnHour;
     };
     const Case cases[] = {
-        {"Retry-After in seconds", "Retry-After: 3600", 1},
-        {"Cache-Control max-age", "Cache-Control: public, max-age=3600", 1},
-        {"Retry-After as a date long past", "Retry-After: Fri, 01 Mar 2024 06:00:00 GMT", 2},
-        {"none", "X-Other: 1", 2},
+        { "Retry-After in seconds", "Retry-After: 3600", 1 },
+        { "Cache-Control max-age", "Cache-Control: public, max-age=3600", 1 },
+        { "Retry-After as a date long past", "Retry-After: Fri, 01 Mar 2024 06:00:00 GMT", 2 },
+        { "none", "X-Other: 1", 2 },
     };
     for (const Case& c : cases) {
         JobsRig rig;
@@ -152,7 +157,7 @@ TEST(JobPoliteness, TheServersOwnWaitIsKept)
         int gets = 0;
         server.route("/feed.txt", [&](HttpFaultServer::Exchange& e) {
             gets += e.request.method == "GET";
-            e.respond("HTTP/1.1 200 OK", "body " + QByteArray::number(e.number), {c.header});
+            e.respond("HTTP/1.1 200 OK", "body " + QByteArray::number(e.number), { c.header });
         });
         ASSERT_TRUE(server.start());
         rig.setRow(1, server.url("/feed.txt"), rig.layout.markersFolder() + "feed.txt");
@@ -174,14 +179,14 @@ TEST(JobPoliteness, RedirectsToAnotherHostAreLogged)
         const char* label;
         bool satelliteSite;
     };
-    const Case cases[] = {{"the satellite-element site: stopped", true}, {"another address: followed", false}};
+    const Case cases[] = { { "the satellite-element site: stopped", true }, { "another address: followed", false } };
     for (const Case& c : cases) {
         JobsRig rig;
         HttpFaultServer moved, target;
         target.route("/iss.tle", HttpFaultServer::answer("HTTP/1.1 200 OK", readFile(testData("jobs/stations.txt"))));
         ASSERT_TRUE(target.start());
         const QByteArray location = "Location: " + target.url("/iss.tle").toUtf8();
-        moved.route("/gp.php", HttpFaultServer::answer("HTTP/1.1 301 Moved Permanently", "", {location}));
+        moved.route("/gp.php", HttpFaultServer::answer("HTTP/1.1 301 Moved Permanently", "", { location }));
         ASSERT_TRUE(moved.start());
         if (c.satelliteSite)
             gw::endpoints::hosts().satellites = moved.url(QString());
@@ -190,7 +195,7 @@ TEST(JobPoliteness, RedirectsToAnotherHostAreLogged)
         rig.setRow(2, url, rig.tleFile());
         rig.jobs.listJob();
         EXPECT_EQ(rig.linesContaining(" - " + url + " moved to " + target.url("/iss.tle")), 1) << c.label << "\n"
-                                                                                              << rig.logText();
+                                                                                               << rig.logText();
         EXPECT_EQ(rig.linesContaining(" stopped (moved to "), c.satelliteSite ? 1 : 0) << c.label;
         rig.clock.advanceSeconds(3 * 60 * kMinute);
         rig.jobs.listJob();

@@ -15,27 +15,45 @@ const QByteArray kExpectedMarkers = "35.50 139.80 \"HONSHU, JAPAN (5.1)\" color=
                                     "-15.20 -75.10 \"NEAR COAST OF PERU (4.8)\" color=green\r\n";
 
 // The jobs as their triggers start them.
-void cloudInterval(JobsRig& r) { EXPECT_TRUE(r.jobs.cloudIntervalJob()) << "reachable"; }
+void cloudInterval(JobsRig& r)
+{
+    EXPECT_TRUE(r.jobs.cloudIntervalJob()) << "reachable";
+}
 void cloudFixedTime(JobsRig& r)
 {
     r.state.CloudTimeDue = true;
     EXPECT_TRUE(r.jobs.cloudFixedTimeJob()) << "reachable";
 }
-void listTimed(JobsRig& r) { EXPECT_TRUE(r.jobs.listJob()) << "reachable"; }
-void checkDownloads(JobsRig& r) { r.jobs.btnCheckDownloadsClick(); }
-void cloudForce(JobsRig& r) { r.jobs.btnDownloadCloudNowClick(); }
-void listForce(JobsRig& r) { r.jobs.btnDownloadTleNowClick(); }
+void listTimed(JobsRig& r)
+{
+    EXPECT_TRUE(r.jobs.listJob()) << "reachable";
+}
+void checkDownloads(JobsRig& r)
+{
+    r.jobs.btnCheckDownloadsClick();
+}
+void cloudForce(JobsRig& r)
+{
+    r.jobs.btnDownloadCloudNowClick();
+}
+void listForce(JobsRig& r)
+{
+    r.jobs.btnDownloadTleNowClick();
+}
 
 // Everything on the server already here and recorded, each local copy holding "old".
 void alreadyDownloaded(JobsRig& r)
 {
-    for (const QString& f : {r.cloudFile(), r.quakeFile(), r.tleFile()})
+    for (const QString& f : { r.cloudFile(), r.quakeFile(), r.tleFile() })
         writeFile(f, "old");
-    for (const QString& url : {gw::endpoints::cloudMap(), gw::endpoints::quakeList(), gw::endpoints::tleList()})
+    for (const QString& url : { gw::endpoints::cloudMap(), gw::endpoints::quakeList(), gw::endpoints::tleList() })
         r.records.DateTimeDownloadedFile(url, JobsRig::serverDateText());
 }
 
-bool fetched(const QString& file) { return QFile::exists(file) && readFile(file) != "old"; }
+bool fetched(const QString& file)
+{
+    return QFile::exists(file) && readFile(file) != "old";
+}
 
 constexpr gw::TDateTime kEarlier = 45000.25;
 
@@ -53,10 +71,10 @@ TEST(JobTable, CloudMapByJob)
         int renders;
     };
     const Case cases[] = {
-        {"cloud interval", cloudInterval, true, true, 1, 1},
-        {"cloud fixed-time", cloudFixedTime, false, false, 1, 1},
-        {"Check downloads", checkDownloads, true, false, 0, 1},
-        {"cloud force button", cloudForce, true, true, 0, 0},
+        { "cloud interval", cloudInterval, true, true, 1, 1 },
+        { "cloud fixed-time", cloudFixedTime, false, false, 1, 1 },
+        { "Check downloads", checkDownloads, true, false, 0, 1 },
+        { "cloud force button", cloudForce, true, true, 0, 0 },
     };
     for (const Case& c : cases) {
         JobsRig rig;
@@ -69,7 +87,7 @@ TEST(JobTable, CloudMapByJob)
         EXPECT_EQ(rig.state.LastCloudCheckTime, c.checkTime ? rig.clock.now() : kEarlier) << c.label;
         EXPECT_EQ(rig.calls.syncs, c.syncs) << c.label;
         EXPECT_EQ(rig.calls.renders, c.renders) << c.label;
-        EXPECT_EQ(rig.calls.executed, QStringList{rig.settings.text("edtExecuteFileAfterDownload")}) << c.label;
+        EXPECT_EQ(rig.calls.executed, QStringList { rig.settings.text("edtExecuteFileAfterDownload") }) << c.label;
         EXPECT_FALSE(rig.state.CloudTimeDue) << c.label;
         EXPECT_FALSE(rig.state.TimedDownloadBusy) << c.label;
         EXPECT_TRUE(rig.dialogs.asked.empty()) << c.label;
@@ -78,7 +96,7 @@ TEST(JobTable, CloudMapByJob)
 
 TEST(JobTable, ClockSyncOnlyWhenChosen)
 {
-    for (Job run : {Job(cloudInterval), Job(cloudFixedTime)}) {
+    for (Job run : { Job(cloudInterval), Job(cloudFixedTime) }) {
         JobsRig rig;
         rig.settings.setChecked("cbAdjustTime", false);
         run(rig);
@@ -96,9 +114,9 @@ TEST(JobTable, ListByJob)
         bool satelliteFile;
     };
     const Case cases[] = {
-        {"list, timed", listTimed, false},
-        {"list in Check downloads", checkDownloads, false},
-        {"list force button", listForce, true},
+        { "list, timed", listTimed, false },
+        { "list in Check downloads", checkDownloads, false },
+        { "list force button", listForce, true },
     };
     for (const Case& c : cases) {
         JobsRig rig;
@@ -113,7 +131,7 @@ TEST(JobTable, ListByJob)
 
         c.run(rig);
 
-        for (const QString& f : {rig.quakeFile(), rig.tleFile(), upperTle, caseChanged})
+        for (const QString& f : { rig.quakeFile(), rig.tleFile(), upperTle, caseChanged })
             EXPECT_TRUE(fetched(f)) << c.label << ": " << f.toStdString();
         EXPECT_EQ(readFile(rig.markerFile()), kExpectedMarkers) << c.label << ": the built-in address is converted";
         EXPECT_FALSE(QFile::exists(rig.layout.markersFolder() + "upper.marker"))
@@ -121,7 +139,7 @@ TEST(JobTable, ListByJob)
         EXPECT_TRUE(rig.isRecorded(gw::endpoints::quakeList())) << c.label;
         EXPECT_TRUE(rig.isRecorded(gw::endpoints::tleList())) << c.label;
         EXPECT_EQ(rig.state.LastFileCheckTime, rig.clock.now()) << c.label;
-        EXPECT_EQ(rig.calls.satelliteFiles, c.satelliteFile ? QStringList{rig.tleFile()} : QStringList{})
+        EXPECT_EQ(rig.calls.satelliteFiles, c.satelliteFile ? QStringList { rig.tleFile() } : QStringList {})
             << c.label << ": only for exactly \".tle\", only when forced";
         EXPECT_EQ(rig.calls.renders, 0) << c.label << ": list items alone start no render";
         EXPECT_TRUE(rig.calls.executed.isEmpty()) << c.label;
@@ -144,21 +162,21 @@ TEST(JobTable, FreshItems)
         int upToDateLines;
     };
     const Case cases[] = {
-        {"cloud interval skips a fresh map", cloudInterval, false, false, false, 0},
-        {"cloud interval skips a fresh map whose file is missing", cloudInterval, true, false, false, 0},
-        {"fixed-time always downloads", cloudFixedTime, false, true, false, 0},
-        {"cloud force button always downloads", cloudForce, false, true, false, 0},
-        {"timed list skips fresh items", listTimed, false, false, false, 0},
-        {"timed list fetches a fresh item whose file is missing", listTimed, true, false, true, 0},
-        {"list force button always downloads", listForce, false, false, true, 0},
-        {"Check downloads reports fresh items", checkDownloads, false, false, false, 3},
-        {"Check downloads fetches what is missing", checkDownloads, true, true, true, 0},
+        { "cloud interval skips a fresh map", cloudInterval, false, false, false, 0 },
+        { "cloud interval skips a fresh map whose file is missing", cloudInterval, true, false, false, 0 },
+        { "fixed-time always downloads", cloudFixedTime, false, true, false, 0 },
+        { "cloud force button always downloads", cloudForce, false, true, false, 0 },
+        { "timed list skips fresh items", listTimed, false, false, false, 0 },
+        { "timed list fetches a fresh item whose file is missing", listTimed, true, false, true, 0 },
+        { "list force button always downloads", listForce, false, false, true, 0 },
+        { "Check downloads reports fresh items", checkDownloads, false, false, false, 3 },
+        { "Check downloads fetches what is missing", checkDownloads, true, true, true, 0 },
     };
     for (const Case& c : cases) {
         JobsRig rig;
         alreadyDownloaded(rig);
         if (c.deleteLocalCopies) {
-            for (const QString& f : {rig.cloudFile(), rig.quakeFile(), rig.tleFile()})
+            for (const QString& f : { rig.cloudFile(), rig.quakeFile(), rig.tleFile() })
                 QFile::remove(f);
         }
         rig.state.LastFileCheckTime = kEarlier;
@@ -187,9 +205,9 @@ TEST(JobTable, CheckTimesWhenNothingIsFetched)
 
     const QString day = gw::DateTimeToStr(rig.clock.now());
     EXPECT_EQ(rig.log.lines,
-              (QStringList{day + " - Success: local copy of clouds_2000.jpg still up to date",
-                           day + " - Success: local copy of quake.asc still up to date",
-                           day + " - Success: local copy of iss.tle still up to date"}));
+        (QStringList { day + " - Success: local copy of clouds_2000.jpg still up to date",
+            day + " - Success: local copy of quake.asc still up to date",
+            day + " - Success: local copy of iss.tle still up to date" }));
 
     rig.jobs.cloudIntervalJob();
     EXPECT_EQ(rig.state.LastCloudCheckTime, rig.clock.now()) << "interval job: set when fresh";

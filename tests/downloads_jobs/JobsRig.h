@@ -2,8 +2,8 @@
 // The download jobs wired to a real engine, a lighttpd on loopback that serves the built-in
 // addresses (cloud map with its checksum, earthquake list, TLE list), a renderer folder in a
 // temporary home, and actions that count their calls.
-#include "downloads/DownloadRig.h"
 #include "ServerProcess.h"
+#include "downloads/DownloadRig.h"
 
 #include "downloads/DownloadJobs.h"
 #include "downloads/Md5.h"
@@ -19,7 +19,8 @@ namespace gwtest {
 class AllHostsOverride
 {
 public:
-    explicit AllHostsOverride(const QString& host) : m_saved(gw::endpoints::hosts())
+    explicit AllHostsOverride(const QString& host)
+        : m_saved(gw::endpoints::hosts())
     {
         gw::endpoints::hosts().renderer = host;
         gw::endpoints::hosts().quake = host;
@@ -53,18 +54,18 @@ inline void setModified(const QString& path, const QDateTime& when)
 struct JobsRig : DownloadRig
 {
     // The server's copies, dated in the past so their Last-Modified is fixed.
-    static inline const QDateTime ServerDate{QDate(2024, 3, 1), QTime(6, 0, 0), Qt::UTC};
+    static inline const QDateTime ServerDate { QDate(2024, 3, 1), QTime(6, 0, 0), Qt::UTC };
     static inline const QByteArray CloudMap = jpegOfSize(2048, 1024);
 
     TempDir www;
     TempDir home;
-    LighttpdFixture server{www.path()};
+    LighttpdFixture server { www.path() };
     std::unique_ptr<AllHostsOverride> hosts;
     JobCalls calls;
     bool settingsLoaded = true;
     std::function<void(const QString&)> onExecute; // runs after the call is counted
-    gw::RendererLayout layout{QString(), home.path()};
-    gw::DownloadJobs jobs{settings, state, log, dialogs, clock, engine, actions()};
+    gw::RendererLayout layout { QString(), home.path() };
+    gw::DownloadJobs jobs { settings, state, log, dialogs, clock, engine, actions() };
 
     JobsRig()
     {

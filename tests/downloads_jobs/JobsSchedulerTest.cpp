@@ -19,7 +19,10 @@ struct Event
 };
 
 // Seconds since the start of the day of `start`.
-double secondsOf(gw::TDateTime t) { return (t - std::floor(t)) * 86400.0; }
+double secondsOf(gw::TDateTime t)
+{
+    return (t - std::floor(t)) * 86400.0;
+}
 
 } // namespace
 
@@ -35,7 +38,7 @@ TEST(JobsScheduler, OneHourOfTimedDownloads)
     rig.settings.setChecked("cbCheckForNewFile", true);
     rig.settings.setInteger("seCheckForNewFiles", 30);
     rig.settings.setChecked("cbDownload", true);
-    rig.settings.setLines("mTime", {"12:20", "#12:30", "12:40"});
+    rig.settings.setLines("mTime", { "12:20", "#12:30", "12:40" });
     rig.settings.setChecked("cbCheckForUpdate", true);
     rig.settings.setInteger("seDownloadChecksPerDay", 24);
     rig.settings.setChecked("cbAdjustTime", false);
@@ -51,7 +54,7 @@ TEST(JobsScheduler, OneHourOfTimedDownloads)
         rig.clock.set(start + tick * 5.0 / 86400.0);
         scheduler.CentralTimerTimer();
         for (; seen < rig.log.lines.size(); ++seen)
-            events.push_back({rig.clock.now(), rig.log.lines[seen]});
+            events.push_back({ rig.clock.now(), rig.log.lines[seen] });
         ASSERT_FALSE(rig.state.TimedDownloadBusy) << "tick " << tick;
     }
 
@@ -83,17 +86,17 @@ TEST(JobsScheduler, OneHourOfTimedDownloads)
     // The interval check at 12:01 fetches the map; at 12:31 it is fresh. The fixed times 12:20
     // and 12:40 fetch it regardless; the commented line never fires.
     const auto cloud = timesOf(" kb/s) - clouds_2000.jpg");
-    EXPECT_TRUE(near(cloud, {1, 20, 40})) << "cloud map at minutes " << str(cloud) << "\n" << all;
+    EXPECT_TRUE(near(cloud, { 1, 20, 40 })) << "cloud map at minutes " << str(cloud) << "\n" << all;
     const auto md5 = timesOf(" - Correct MD5 sum (");
-    EXPECT_TRUE(near(md5, {1, 20, 40})) << "MD5 verified at minutes " << str(md5);
+    EXPECT_TRUE(near(md5, { 1, 20, 40 })) << "MD5 verified at minutes " << str(md5);
     EXPECT_EQ(readFile(rig.cloudFile()), JobsRig::CloudMap);
     EXPECT_TRUE(rig.isRecorded(gw::endpoints::cloudMap()));
 
     // The first list period comes two minutes after start.
     const auto quake = timesOf(" kb/s) - quake.asc");
-    EXPECT_TRUE(near(quake, {2})) << "earthquake list at minutes " << str(quake);
+    EXPECT_TRUE(near(quake, { 2 })) << "earthquake list at minutes " << str(quake);
     const auto tle = timesOf(" kb/s) - stations.txt");
-    EXPECT_TRUE(near(tle, {2})) << "TLE list at minutes " << str(tle);
+    EXPECT_TRUE(near(tle, { 2 })) << "TLE list at minutes " << str(tle);
     EXPECT_TRUE(readFile(rig.markerFile()).startsWith("35.50 139.80 \"HONSHU, JAPAN (5.1)\" color=green\r\n"));
     EXPECT_EQ(readFile(rig.tleFile()), readFile(testData("jobs/stations.txt")));
 

@@ -16,13 +16,16 @@ const QByteArray kSampleMarkers = "35.50 139.80 \"HONSHU, JAPAN (5.1)\" color=gr
                                   "8.10 0.50 \" (6.3)\" color=green\r\n"
                                   "61.00 -147.70 \"SOUTHERN ALASKA (4.5)\" color=green\r\n";
 
-QByteArray sample() { return gwtest::readFile(gwtest::testData(QStringLiteral("quake/quake.asc"))); }
+QByteArray sample()
+{
+    return gwtest::readFile(gwtest::testData(QStringLiteral("quake/quake.asc")));
+}
 
 // One record in the list's fixed columns.
 QByteArray record(const char* lat, char ns, const char* lon, char ew, const char* mag, const char* region)
 {
-    return QByteArray("24/01/01 12:00:00") + QByteArray(lat).rightJustified(7) + ns +
-           QByteArray(lon).rightJustified(7) + ew + "  10.0 " + QByteArray(mag).leftJustified(3) + "   A  " + region;
+    return QByteArray("24/01/01 12:00:00") + QByteArray(lat).rightJustified(7) + ns + QByteArray(lon).rightJustified(7)
+        + ew + "  10.0 " + QByteArray(mag).leftJustified(3) + "   A  " + region;
 }
 
 QByteArray convert(const gwtest::TempDir& dir, const QByteArray& input)
@@ -65,13 +68,13 @@ TEST(QuakeMarkers, HeaderRule)
         QByteArray output;
     };
     const Case cases[] = {
-        {"no header: empty output", japan + "\n" + japan + "\n", ""},
-        {"header as the last line", japan + "\n" + header + "\n", ""},
-        {"header text anywhere in the line", "note " + header + " more\n" + japan, japanMarker},
-        {"a repeated header is no earthquake", header + "\n" + japan + "\n" + header + "\n" + japan + "\n",
-         japanMarker + japanMarker},
-        {"empty input", "", ""},
-        {"a note whose columns hold words", header + "\nThe list holds the events of the last seven days.\n", ""},
+        { "no header: empty output", japan + "\n" + japan + "\n", "" },
+        { "header as the last line", japan + "\n" + header + "\n", "" },
+        { "header text anywhere in the line", "note " + header + " more\n" + japan, japanMarker },
+        { "a repeated header is no earthquake", header + "\n" + japan + "\n" + header + "\n" + japan + "\n",
+            japanMarker + japanMarker },
+        { "empty input", "", "" },
+        { "a note whose columns hold words", header + "\nThe list holds the events of the last seven days.\n", "" },
     };
     for (const Case& c : cases) {
         gwtest::TempDir dir;
@@ -90,16 +93,16 @@ TEST(QuakeMarkers, HemisphereLettersSignTheDegrees)
         const char* expected;
     };
     const Case cases[] = {
-        {"north east", 'N', 'E', "1.50 2.50"},
-        {"south west", 'S', 'W', "-1.50 -2.50"},
-        {"lower-case letters are no hemisphere", 's', 'w', "1.50 2.50"},
-        {"blank letters", ' ', ' ', "1.50 2.50"},
-        {"south east", 'S', 'E', "-1.50 2.50"},
+        { "north east", 'N', 'E', "1.50 2.50" },
+        { "south west", 'S', 'W', "-1.50 -2.50" },
+        { "lower-case letters are no hemisphere", 's', 'w', "1.50 2.50" },
+        { "blank letters", ' ', ' ', "1.50 2.50" },
+        { "south east", 'S', 'E', "-1.50 2.50" },
     };
     for (const Case& c : cases) {
         gwtest::TempDir dir;
-        const QByteArray out =
-            convert(dir, "yy/mm/dd hh:mm:ss\n" + record("1.50", c.ns, "2.50", c.ew, "4.0", "SOMEWHERE"));
+        const QByteArray out
+            = convert(dir, "yy/mm/dd hh:mm:ss\n" + record("1.50", c.ns, "2.50", c.ew, "4.0", "SOMEWHERE"));
         EXPECT_EQ(out, QByteArray(c.expected) + " \"SOMEWHERE (4.0)\" color=green\r\n") << c.label;
     }
 }
@@ -115,12 +118,13 @@ TEST(QuakeMarkers, RegionTextStaysOneLabel)
         QByteArray marker;
     };
     const Case cases[] = {
-        {"other bytes pass unchanged", " 6", "  Ki\xC3\xBC ISLANDS  ", "1.0 2.0 \"  Ki\xC3\xBC ISLANDS   (6)\" color=green\r\n"},
-        {"quotes", "5.1", "\"KIEL\" ISLANDS", "1.0 2.0 \"'KIEL' ISLANDS (5.1)\" color=green\r\n"},
-        {"a quote followed by options", "5.1", "X\" image=/etc/passwd \"",
-         "1.0 2.0 \"X' image=/etc/passwd ' (5.1)\" color=green\r\n"},
-        {"control characters", "5.1", "A\tB\x1b[2JC\x7f\rD", "1.0 2.0 \"A B [2JC  D (5.1)\" color=green\r\n"},
-        {"a quote in the magnitude column", "\"x", "SEA", "1.0 2.0 \"SEA ('x)\" color=green\r\n"},
+        { "other bytes pass unchanged", " 6", "  Ki\xC3\xBC ISLANDS  ",
+            "1.0 2.0 \"  Ki\xC3\xBC ISLANDS   (6)\" color=green\r\n" },
+        { "quotes", "5.1", "\"KIEL\" ISLANDS", "1.0 2.0 \"'KIEL' ISLANDS (5.1)\" color=green\r\n" },
+        { "a quote followed by options", "5.1", "X\" image=/etc/passwd \"",
+            "1.0 2.0 \"X' image=/etc/passwd ' (5.1)\" color=green\r\n" },
+        { "control characters", "5.1", "A\tB\x1b[2JC\x7f\rD", "1.0 2.0 \"A B [2JC  D (5.1)\" color=green\r\n" },
+        { "a quote in the magnitude column", "\"x", "SEA", "1.0 2.0 \"SEA ('x)\" color=green\r\n" },
     };
     for (const Case& c : cases) {
         gwtest::TempDir dir;

@@ -20,7 +20,7 @@ namespace {
 struct Colours
 {
     int green = 0; // earthquake markers and their labels
-    int red = 0;   // the satellite's label
+    int red = 0; // the satellite's label
 };
 
 Colours countColours(const QString& png)
@@ -49,11 +49,10 @@ QString render(const QString& home, const QString& name)
     xplanet.setWorkingDirectory(home);
     xplanet.setProcessChannelMode(QProcess::MergedChannels);
     xplanet.start(QStringLiteral("xplanet"),
-                  {QStringLiteral("-num_times"), QStringLiteral("1"), QStringLiteral("-output"), out,
-                   QStringLiteral("-geometry"), QStringLiteral("400x400"), QStringLiteral("-config"),
-                   QStringLiteral("default"), QStringLiteral("-body"), QStringLiteral("earth"),
-                   QStringLiteral("-projection"), QStringLiteral("rectangular"), QStringLiteral("-date"),
-                   QStringLiteral("20240101.120000")});
+        { QStringLiteral("-num_times"), QStringLiteral("1"), QStringLiteral("-output"), out,
+            QStringLiteral("-geometry"), QStringLiteral("400x400"), QStringLiteral("-config"),
+            QStringLiteral("default"), QStringLiteral("-body"), QStringLiteral("earth"), QStringLiteral("-projection"),
+            QStringLiteral("rectangular"), QStringLiteral("-date"), QStringLiteral("20240101.120000") });
     if (!xplanet.waitForFinished(60000)) {
         xplanet.kill();
         xplanet.waitForFinished();
@@ -68,8 +67,8 @@ QString render(const QString& home, const QString& name)
 TEST(RenderWithMarkers, XplanetDrawsTheQuakeMarkersAndTheSatellite)
 {
     const QString satPicture = QStringLiteral("/usr/share/xplanet/images/iss.png");
-    if (QStandardPaths::findExecutable(QStringLiteral("xplanet")).isEmpty() ||
-        !QFile::exists(QStringLiteral("/usr/share/xplanet/config/default")) || !QFile::exists(satPicture))
+    if (QStandardPaths::findExecutable(QStringLiteral("xplanet")).isEmpty()
+        || !QFile::exists(QStringLiteral("/usr/share/xplanet/config/default")) || !QFile::exists(satPicture))
         GTEST_SKIP() << "xplanet and its images are not installed";
 
     gwtest::TempDir home;

@@ -27,15 +27,18 @@ using gwe2e::ProgramCopy;
 namespace {
 
 constexpr int kParallel = 5; // copies killed at once; each has its own folder and lock
-constexpr int kRounds = 3;   // so each case kills fifteen times
+constexpr int kRounds = 3; // so each case kills fifteen times
 
 bool waitUntilCreated(const ProgramCopy& copy, QProcess& p)
 {
     // The renderer folders are made while the window is created, before the event loop.
     return p.waitForStarted(30000)
         && gwe2e::waitUntil(
-        [&] { return QFileInfo(copy.xplanetFile(QStringLiteral("satellites"))).isDir() || p.state() == QProcess::NotRunning; },
-        30000, 20)
+            [&] {
+                return QFileInfo(copy.xplanetFile(QStringLiteral("satellites"))).isDir()
+                    || p.state() == QProcess::NotRunning;
+            },
+            30000, 20)
         && p.state() == QProcess::Running;
 }
 
@@ -74,22 +77,22 @@ QList<ProgramCopy::Entry> downloadSoonSettings(quint16 proxyPort, const QString&
 {
     const QDateTime now = QDateTime::currentDateTime();
     const QString c = QStringLiteral("Config");
-    return {{c, QStringLiteral("Use Proxy"), QStringLiteral("1")},
-            {c, QStringLiteral("Proxy"), QStringLiteral("127.0.0.1")},
-            {c, QStringLiteral("Proxy Port"), QString::number(proxyPort)},
-            {c, QStringLiteral("Web Adress"), gw::endpoints::cloudMap()},
-            {c, QStringLiteral("Destination"), destination},
-            {c, QStringLiteral("Download from HTTP"), QStringLiteral("1")},
-            {c, QStringLiteral("check MD5 of Cloudfile"), QStringLiteral("1")},
-            {c, QStringLiteral("Start XPlanet after Download"), QStringLiteral("0")},
-            {c, QStringLiteral("Start every x sec"), QStringLiteral("0")},
-            {c, QStringLiteral("Check for new file"), QStringLiteral("0")},
-            {c, QStringLiteral("Check for updates every day"), QStringLiteral("0")},
-            {c, QStringLiteral("Transparent at Start"), QStringLiteral("0")},
-            {c, QStringLiteral("Server to ping"), QStringLiteral("#")},
-            {QStringLiteral("Time"), QStringLiteral("How often"), QStringLiteral("1")},
-            {QStringLiteral("Time"), QStringLiteral("Time 0"), hhmm(now)},
-            {QStringLiteral("Time"), QStringLiteral("Time 1"), hhmm(now.addSecs(60))}};
+    return { { c, QStringLiteral("Use Proxy"), QStringLiteral("1") },
+        { c, QStringLiteral("Proxy"), QStringLiteral("127.0.0.1") },
+        { c, QStringLiteral("Proxy Port"), QString::number(proxyPort) },
+        { c, QStringLiteral("Web Adress"), gw::endpoints::cloudMap() },
+        { c, QStringLiteral("Destination"), destination },
+        { c, QStringLiteral("Download from HTTP"), QStringLiteral("1") },
+        { c, QStringLiteral("check MD5 of Cloudfile"), QStringLiteral("1") },
+        { c, QStringLiteral("Start XPlanet after Download"), QStringLiteral("0") },
+        { c, QStringLiteral("Start every x sec"), QStringLiteral("0") },
+        { c, QStringLiteral("Check for new file"), QStringLiteral("0") },
+        { c, QStringLiteral("Check for updates every day"), QStringLiteral("0") },
+        { c, QStringLiteral("Transparent at Start"), QStringLiteral("0") },
+        { c, QStringLiteral("Server to ping"), QStringLiteral("#") },
+        { QStringLiteral("Time"), QStringLiteral("How often"), QStringLiteral("1") },
+        { QStringLiteral("Time"), QStringLiteral("Time 0"), hhmm(now) },
+        { QStringLiteral("Time"), QStringLiteral("Time 1"), hhmm(now.addSecs(60)) } };
 }
 
 } // namespace
@@ -144,14 +147,15 @@ TEST(CrashSafety, SettingsFileIsTheOldOrTheNewOneWhateverTheMomentOfTheKill)
             killHard(processes[i]);
             const QByteArray now = gwtest::readFile(copies[i]->iniPath());
             const QByteArray newHere = QByteArray(newIni).replace(newRoot, copies[i]->root().toUtf8());
-            const std::string label = "round " + std::to_string(round) + ", copy " + std::to_string(i) + ", killed " + moment;
+            const std::string label
+                = "round " + std::to_string(round) + ", copy " + std::to_string(i) + ", killed " + moment;
             EXPECT_TRUE(now == oldIni || now == newHere) << label << ": torn file of " << now.size() << " bytes";
             sawOld += now == oldIni ? 1 : 0;
             sawNew += now == newHere ? 1 : 0;
         }
     }
     std::printf("settings kills: %d left the old file, %d the new one (a clean close took %lld ms)\n", sawOld, sawNew,
-                static_cast<long long>(closeMs));
+        static_cast<long long>(closeMs));
 }
 
 TEST(CrashSafety, DownloadedFileIsThePreviousCopyOrTheCompleteNewOne)
@@ -206,19 +210,20 @@ TEST(CrashSafety, DownloadedFileIsThePreviousCopyOrTheCompleteNewOne)
             ASSERT_EQ(killAt[i], -2) << "copy " << i << ": the download never started";
             const QString destination = copies[i]->xplanetFile(QStringLiteral("images/clouds_2048.jpg"));
             const std::string label = "round " + std::to_string(round) + ", copy " + std::to_string(i) + ", killed "
-                                      + std::to_string(delays[i]) + " ms into the transfer";
+                + std::to_string(delays[i]) + " ms into the transfer";
             const QByteArray now = gwtest::readFile(destination);
             EXPECT_TRUE(now == previous || now == fresh) << label << ": destination of " << now.size() << " bytes";
             sawPrevious += now == previous ? 1 : 0;
             sawFresh += now == fresh ? 1 : 0;
             if (QFileInfo::exists(destination + QStringLiteral(".bak"))) {
                 const QByteArray backup = gwtest::readFile(destination + QStringLiteral(".bak"));
-                EXPECT_TRUE(backup == previous || backup == fresh) << label << ": backup of " << backup.size() << " bytes";
+                EXPECT_TRUE(backup == previous || backup == fresh)
+                    << label << ": backup of " << backup.size() << " bytes";
             }
             gw::IniFile ini(copies[i]->iniPath());
             EXPECT_TRUE(ini.load()) << label;
             EXPECT_EQ(ini.readString(QStringLiteral("Config"), QStringLiteral("Web Adress"), QString()),
-                      gw::endpoints::cloudMap())
+                gw::endpoints::cloudMap())
                 << label << ": settings file torn";
             const QStringList files = QDir(QFileInfo(destination).absolutePath()).entryList(QDir::Files);
             if (!leftover && files.size() > 1)
@@ -242,6 +247,7 @@ TEST(CrashSafety, DownloadedFileIsThePreviousCopyOrTheCompleteNewOne)
         EXPECT_TRUE(gwe2e::waitUntil([&] { return gwtest::readFile(log).contains(" - Correct MD5 sum ("); }, 30000));
         gwe2e::stopProcess(p);
         EXPECT_EQ(gwtest::readFile(destination), fresh);
-        EXPECT_EQ(QDir(QFileInfo(destination).absolutePath()).entryList(QDir::Files), QStringList{"clouds_2048.jpg"});
+        EXPECT_EQ(
+            QDir(QFileInfo(destination).absolutePath()).entryList(QDir::Files), QStringList { "clouds_2048.jpg" });
     }
 }

@@ -15,7 +15,7 @@ using gwe2e::ProgramCopy;
 namespace {
 
 constexpr QFile::Permissions kOpenToAll = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
-                                          | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+    | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
 
 bool ownTree(const QString& path, uid_t uid, gid_t gid)
 {
@@ -49,8 +49,8 @@ TEST(Files, SettingsGoToTheConfigurationFolderWhenTheProgramFolderIsReadOnly)
         ASSERT_TRUE(ownTree(copy.home(), 65534, 65534));
         ASSERT_TRUE(ownTree(copy.root() + QStringLiteral("/runtime"), 65534, 65534));
         copy.startWith(p, QStringLiteral("setpriv"),
-                       {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups")},
-                       env);
+            { QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups") },
+            env);
     } else {
         QFile::setPermissions(bin, QFile::ReadOwner | QFile::ExeOwner);
         copy.start(p, env);
@@ -67,7 +67,7 @@ TEST(Files, SettingsGoToTheConfigurationFolderWhenTheProgramFolderIsReadOnly)
     EXPECT_TRUE(gwtest::readFile(saved).contains("[Config]")) << saved.toStdString();
     EXPECT_EQ(gwe2e::ProgramCopy::iniValueOf(saved, QStringLiteral("Config"), QStringLiteral("Config File")), saved);
     EXPECT_FALSE(QFileInfo::exists(copy.iniPath())) << "nothing beside the program";
-    for (const char* folder : {"config", "images", "markers", "satellites"})
+    for (const char* folder : { "config", "images", "markers", "satellites" })
         EXPECT_TRUE(QFileInfo(copy.xplanetFile(QString::fromLatin1(folder))).isDir()) << "~/.xplanet/" << folder;
     QFile::setPermissions(bin, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }

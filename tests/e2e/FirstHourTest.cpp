@@ -107,7 +107,7 @@ bool terminateGlobewall()
 {
     ::kill(static_cast<pid_t>(s->globewall.processId()), SIGTERM);
     return s->globewall.waitForFinished(30000) && s->globewall.exitStatus() == QProcess::NormalExit
-           && s->globewall.exitCode() == 0;
+        && s->globewall.exitCode() == 0;
 }
 
 QByteArray logText()
@@ -228,7 +228,7 @@ TEST_F(FirstHour, FirstStartShowsTheTrayIconAndTheWindowCentred)
     EXPECT_NEAR(window.left(), roundHalfEven((TestDesktop::Width - window.width()) / 2.0), 1) << "centred across";
     EXPECT_NEAR(window.top(), roundHalfEven((TestDesktop::Height - window.height()) / 2.0), 1) << "centred down";
 
-    for (const char* folder : {"config", "images", "markers", "satellites"})
+    for (const char* folder : { "config", "images", "markers", "satellites" })
         EXPECT_TRUE(QFileInfo(withHome(QString::fromLatin1(folder))).isDir()) << "~/.xplanet/" << folder;
     EXPECT_FALSE(QFileInfo::exists(s->copy.iniPath())) << "the settings are written when the program ends";
 }
@@ -294,15 +294,16 @@ TEST_F(FirstHour, EndOfSessionSavesTheFirstStartSettings)
         const char* label;
         QString section, key, expected;
     } rows[] = {
-        {"earthquake feed address", d, QStringLiteral("0,1"), gw::endpoints::quakeFeed()},
-        {"earthquake feed file", d, QStringLiteral("1,1"), withHome(QStringLiteral("markers/quake.csv"))},
-        {"TLE list address", d, QStringLiteral("0,2"), gw::endpoints::issElements()},
-        {"TLE list file", d, QStringLiteral("1,2"), withHome(QStringLiteral("satellites/iss.tle"))},
-        {"satellite list", QStringLiteral("Satellites"), QStringLiteral("Satellite 0"), QStringLiteral("iss")},
-        {"marker list", QStringLiteral("Markerfiles"), QStringLiteral("Markerfile 1"), QStringLiteral("quake.marker")},
-        {"renderer", c, QStringLiteral("File"), QStringLiteral("/usr/bin/xplanet")},
-        {"switched on", c, QStringLiteral("Globewall enabled"), QStringLiteral("1")},
-        {"renders every ten minutes", c, QStringLiteral("StartEvery"), QStringLiteral("600")},
+        { "earthquake feed address", d, QStringLiteral("0,1"), gw::endpoints::quakeFeed() },
+        { "earthquake feed file", d, QStringLiteral("1,1"), withHome(QStringLiteral("markers/quake.csv")) },
+        { "TLE list address", d, QStringLiteral("0,2"), gw::endpoints::issElements() },
+        { "TLE list file", d, QStringLiteral("1,2"), withHome(QStringLiteral("satellites/iss.tle")) },
+        { "satellite list", QStringLiteral("Satellites"), QStringLiteral("Satellite 0"), QStringLiteral("iss") },
+        { "marker list", QStringLiteral("Markerfiles"), QStringLiteral("Markerfile 1"),
+            QStringLiteral("quake.marker") },
+        { "renderer", c, QStringLiteral("File"), QStringLiteral("/usr/bin/xplanet") },
+        { "switched on", c, QStringLiteral("Globewall enabled"), QStringLiteral("1") },
+        { "renders every ten minutes", c, QStringLiteral("StartEvery"), QStringLiteral("600") },
     };
     for (const Row& r : rows)
         EXPECT_EQ(s->copy.iniValue(r.section, r.key), r.expected) << r.label;
@@ -315,26 +316,26 @@ TEST_F(FirstHour, WithTheShortestIntervalsTheProgramStartsInTheTray)
     // and the cloud map, and tells the renderer to draw the clouds and the earthquakes.
     const QString c = QStringLiteral("Config");
     ASSERT_TRUE(s->copy.editIni({
-        {c, QStringLiteral("Use Proxy"), QStringLiteral("1")},
-        {c, QStringLiteral("Proxy"), QStringLiteral("127.0.0.1")},
-        {c, QStringLiteral("Proxy Port"), QString::number(s->server.port())},
-        {c, QStringLiteral("StartEvery"), QString::number(kRenderSeconds)},
-        {c, QStringLiteral("Start App at start"), QStringLiteral("1")},
-        {c, QStringLiteral("Start Minimized"), QStringLiteral("1")},
-        {c, QStringLiteral("Check for new file"), QStringLiteral("1")},
-        {c, QStringLiteral("Check for new file every"), QStringLiteral("5")},
-        {c, QStringLiteral("Web Adress"), gw::endpoints::cloudMap()},
-        {c, QStringLiteral("Destination"), withHome(QStringLiteral("images/clouds_2048.jpg"))},
-        {c, QStringLiteral("Check for updates every day"), QStringLiteral("1")},
-        {c, QStringLiteral("Check extra downloads x times per day"), QStringLiteral("2880")},
+        { c, QStringLiteral("Use Proxy"), QStringLiteral("1") },
+        { c, QStringLiteral("Proxy"), QStringLiteral("127.0.0.1") },
+        { c, QStringLiteral("Proxy Port"), QString::number(s->server.port()) },
+        { c, QStringLiteral("StartEvery"), QString::number(kRenderSeconds) },
+        { c, QStringLiteral("Start App at start"), QStringLiteral("1") },
+        { c, QStringLiteral("Start Minimized"), QStringLiteral("1") },
+        { c, QStringLiteral("Check for new file"), QStringLiteral("1") },
+        { c, QStringLiteral("Check for new file every"), QStringLiteral("5") },
+        { c, QStringLiteral("Web Adress"), gw::endpoints::cloudMap() },
+        { c, QStringLiteral("Destination"), withHome(QStringLiteral("images/clouds_2048.jpg")) },
+        { c, QStringLiteral("Check for updates every day"), QStringLiteral("1") },
+        { c, QStringLiteral("Check extra downloads x times per day"), QStringLiteral("2880") },
         // The stand-in speaks plain HTTP through the proxy: the lists at their older addresses.
-        {QStringLiteral("Download"), QStringLiteral("0,1"), gw::endpoints::quakeList()},
-        {QStringLiteral("Download"), QStringLiteral("1,1"), withHome(QStringLiteral("markers/quake.asc"))},
-        {QStringLiteral("Download"), QStringLiteral("0,2"), gw::endpoints::tleList()},
+        { QStringLiteral("Download"), QStringLiteral("0,1"), gw::endpoints::quakeList() },
+        { QStringLiteral("Download"), QStringLiteral("1,1"), withHome(QStringLiteral("markers/quake.asc")) },
+        { QStringLiteral("Download"), QStringLiteral("0,2"), gw::endpoints::tleList() },
         // Seen from the sun the globe is lit whatever the hour the test runs at, so the clouds
         // are bright enough to count.
-        {QStringLiteral("New Parameter"), QStringLiteral("view origin"), QStringLiteral("1")},
-        {QStringLiteral("New Parameter"), QStringLiteral("origin body"), QStringLiteral("sun")},
+        { QStringLiteral("New Parameter"), QStringLiteral("view origin"), QStringLiteral("1") },
+        { QStringLiteral("New Parameter"), QStringLiteral("origin body"), QStringLiteral("sun") },
     }));
     QByteArray config = gwtest::readFile(QStringLiteral("/usr/share/xplanet/config/default"));
     ASSERT_TRUE(config.contains("\n[earth]\n"));
@@ -379,7 +380,7 @@ TEST_F(FirstHour, CloudMapIsFetchedAfterAMinuteAndItsChecksumVerified)
         << logText().toStdString();
     EXPECT_GE(s->sinceStart.elapsed(), 55000) << "the first cloud check comes a minute after the start";
     EXPECT_EQ(gwtest::readFile(withHome(QStringLiteral("images/clouds_2048.jpg"))), s->cloudMap);
-    EXPECT_EQ(QDir(withHome(QStringLiteral("images"))).entryList(QDir::Files), QStringList{"clouds_2048.jpg"})
+    EXPECT_EQ(QDir(withHome(QStringLiteral("images"))).entryList(QDir::Files), QStringList { "clouds_2048.jpg" })
         << "no backup, part or checksum file is left";
     EXPECT_FALSE(s->copy.iniValue(QStringLiteral("Downloaded Files"), gw::endpoints::cloudMap()).isEmpty())
         << "the server's date is recorded";
@@ -411,8 +412,8 @@ TEST_F(FirstHour, ListsAreFetchedAfterTwoMinutesAndTheEarthquakesBecomeMarkers)
 {
     const QString marker = withHome(QStringLiteral("markers/quake.marker"));
     const QString tle = withHome(QStringLiteral("satellites/iss.tle"));
-    ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(marker) && QFileInfo::exists(tle); },
-                          170000 - int(s->sinceStart.elapsed())))
+    ASSERT_TRUE(waitUntil(
+        [&] { return QFileInfo::exists(marker) && QFileInfo::exists(tle); }, 170000 - int(s->sinceStart.elapsed())))
         << logText().toStdString();
     EXPECT_GE(s->sinceStart.elapsed(), 115000) << "the first list download comes two minutes after the start";
     EXPECT_EQ(gwtest::readFile(withHome(QStringLiteral("markers/quake.asc"))), s->server.quakeList());
@@ -435,7 +436,7 @@ TEST_F(FirstHour, RenderAfterTheDownloadsShowsCloudsAndEarthquakes)
     EXPECT_TRUE(shown) << "green earthquake markers on the desktop: " << green;
     EXPECT_GT(brightenedToGrey(s->beforeClouds, desktopPicture()), 2000) << "clouds over the Earth";
     screenshot(QStringLiteral("desktop.png"),
-               s->desktop.grabRoot().scaled(640, 480, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+        s->desktop.grabRoot().scaled(640, 480, Qt::KeepAspectRatio, Qt::SmoothTransformation));
 }
 
 TEST_F(FirstHour, SwitchedOffAtTheEndTheNextStartRestoresEverySetting)

@@ -17,9 +17,10 @@ ProgramCopy::ProgramCopy()
 {
     const QString built = QStringLiteral(GW_BINARY_DIR "/src/app/Globewall");
     m_binary = m_dir.file(QStringLiteral("bin/Globewall"));
-    for (const char* folder : {"bin", "home/.config", "runtime"})
+    for (const char* folder : { "bin", "home/.config", "runtime" })
         QDir().mkpath(m_dir.file(QString::fromLatin1(folder)));
-    QFile::setPermissions(m_dir.file(QStringLiteral("runtime")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::setPermissions(
+        m_dir.file(QStringLiteral("runtime")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     m_copied = QFile::copy(built, m_binary);
     QFile::setPermissions(m_binary, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
@@ -39,8 +40,8 @@ void ProgramCopy::start(QProcess& p, const QProcessEnvironment& extra) const
     startWith(p, QString(), {}, extra);
 }
 
-void ProgramCopy::startWith(QProcess& p, const QString& launcher, const QStringList& arguments,
-                            const QProcessEnvironment& extra) const
+void ProgramCopy::startWith(
+    QProcess& p, const QString& launcher, const QStringList& arguments, const QProcessEnvironment& extra) const
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -48,8 +49,8 @@ void ProgramCopy::startWith(QProcess& p, const QString& launcher, const QStringL
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.file(QStringLiteral("home/.config")));
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.file(QStringLiteral("runtime")));
     // Nothing may leave loopback, and no proxy of the machine may step in.
-    for (const char* name : {"http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "all_proxy", "ALL_PROXY", "no_proxy",
-                             "NO_PROXY"})
+    for (const char* name :
+        { "http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "all_proxy", "ALL_PROXY", "no_proxy", "NO_PROXY" })
         env.remove(QString::fromLatin1(name));
     // The session bus of whoever runs the tests is not the test desktop's.
     env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
@@ -75,7 +76,7 @@ QStringList ProgramCopy::snapshot() const
         if (fi.fileName() == QLatin1String("stdout.txt") || fi.fileName() == QLatin1String("stderr.txt"))
             continue;
         out << fi.filePath() + QLatin1Char(' ') + QString::number(fi.size()) + QLatin1Char(' ')
-                   + QString::number(fi.lastModified().toMSecsSinceEpoch());
+                + QString::number(fi.lastModified().toMSecsSinceEpoch());
     }
     out.sort();
     return out;

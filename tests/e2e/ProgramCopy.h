@@ -34,7 +34,7 @@ public:
     void start(QProcess& p, const QProcessEnvironment& extra = {}) const;
     // The same through a launcher: `launcher` with `arguments`, then the program.
     void startWith(QProcess& p, const QString& launcher, const QStringList& arguments,
-                   const QProcessEnvironment& extra = {}) const;
+        const QProcessEnvironment& extra = {}) const;
 
     // Every file below the copy's folder with its size and modification time.
     QStringList snapshot() const;

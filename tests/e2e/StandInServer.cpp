@@ -12,8 +12,8 @@
 namespace gwe2e {
 
 namespace {
-// Every file has a date, so the freshness check can record it.
-const QByteArray kLastModified = "Last-Modified: Sat, 05 Dec 2026 06:00:00 GMT";
+    // Every file has a date, so the freshness check can record it.
+    const QByteArray kLastModified = "Last-Modified: Sat, 05 Dec 2026 06:00:00 GMT";
 } // namespace
 
 QByteArray drawCloudMap(int width, quint32 seed)
@@ -67,11 +67,14 @@ bool StandInServer::start()
     m_server.route("/clouds_2000.jpg", [this](Exchange& e) { serveCloud(e); });
     m_server.route("/md5sum", [this](Exchange& e) {
         // The digest alone on the first line, as the program reads it.
-        e.respond("HTTP/1.1 200 OK", md5Hex(cloudMap()) + "\n", {kLastModified});
+        e.respond("HTTP/1.1 200 OK", md5Hex(cloudMap()) + "\n", { kLastModified });
     });
-    m_server.route("/neis/finger/quake.asc", gwtest::HttpFaultServer::answer("HTTP/1.1 200 OK", m_quake, {kLastModified}));
-    m_server.route("/NORAD/elements/stations.txt", gwtest::HttpFaultServer::answer("HTTP/1.1 200 OK", m_tle, {kLastModified}));
-    m_server.route("/soft/updates.ini", gwtest::HttpFaultServer::answer("HTTP/1.1 200 OK", m_updates, {kLastModified}));
+    m_server.route(
+        "/neis/finger/quake.asc", gwtest::HttpFaultServer::answer("HTTP/1.1 200 OK", m_quake, { kLastModified }));
+    m_server.route(
+        "/NORAD/elements/stations.txt", gwtest::HttpFaultServer::answer("HTTP/1.1 200 OK", m_tle, { kLastModified }));
+    m_server.route(
+        "/soft/updates.ini", gwtest::HttpFaultServer::answer("HTTP/1.1 200 OK", m_updates, { kLastModified }));
     return m_server.start();
 }
 
@@ -94,12 +97,12 @@ void StandInServer::serveCloud(gwtest::HttpFaultServer::Exchange& e)
     if (e.request.method != "GET" || delay <= 0) {
         if (e.request.method == "GET")
             ++m_cloudGets;
-        e.respond("HTTP/1.1 200 OK", body, {kLastModified});
+        e.respond("HTTP/1.1 200 OK", body, { kLastModified });
         return;
     }
     ++m_cloudGets;
     e.send("HTTP/1.1 200 OK\r\n" + kLastModified + "\r\nContent-Length: " + QByteArray::number(body.size())
-           + "\r\nConnection: close\r\n\r\n");
+        + "\r\nConnection: close\r\n\r\n");
     // Forty pieces spread over the delay; a client that went away makes the rest fail at once.
     const int pieces = 40;
     const qsizetype step = (body.size() + pieces - 1) / pieces;

@@ -50,8 +50,8 @@ private:
     QByteArray m_quake;
     QByteArray m_tle;
     QByteArray m_updates;
-    std::atomic<int> m_cloudDelayMs{0};
-    std::atomic<int> m_cloudGets{0};
+    std::atomic<int> m_cloudDelayMs { 0 };
+    std::atomic<int> m_cloudGets { 0 };
 };
 
 } // namespace gwe2e

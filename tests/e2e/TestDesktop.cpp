@@ -13,7 +13,7 @@
 namespace gwe2e {
 
 namespace {
-constexpr int kToolMs = 30000;
+    constexpr int kToolMs = 30000;
 } // namespace
 
 TestDesktop::~TestDesktop()
@@ -35,9 +35,9 @@ bool TestDesktop::start()
     m_trayer.setStandardOutputFile(QProcess::nullDevice());
     m_trayer.setStandardErrorFile(QProcess::nullDevice());
     m_trayer.start(QStringLiteral("trayer"),
-                   {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"), QStringLiteral("right"),
-                    QStringLiteral("--widthtype"), QStringLiteral("request"), QStringLiteral("--height"),
-                    QStringLiteral("24"), QStringLiteral("--transparent"), QStringLiteral("false")});
+        { QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"), QStringLiteral("right"),
+            QStringLiteral("--widthtype"), QStringLiteral("request"), QStringLiteral("--height"), QStringLiteral("24"),
+            QStringLiteral("--transparent"), QStringLiteral("false") });
     if (!m_trayer.waitForStarted(kToolMs)) {
         m_error = QStringLiteral("trayer did not start: ") + m_trayer.errorString();
         return false;
@@ -83,14 +83,14 @@ QList<DesktopWindow> TestDesktop::windows(const QString& className) const
     QList<DesktopWindow> result;
     QByteArray ids;
     // No match is exit status 1 with no output: an empty list.
-    run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--class"), className}, &ids);
+    run(QStringLiteral("xdotool"), { QStringLiteral("search"), QStringLiteral("--class"), className }, &ids);
     static const QRegularExpression nameLine(QStringLiteral(R"re(Window id: \S+ "(.*)")re"));
     static const QRegularExpression field(QStringLiteral(R"(^\s*([^:]+):\s*(.*)$)"));
     for (const QByteArray& id : ids.split('\n')) {
         if (id.trimmed().isEmpty())
             continue;
         QByteArray info;
-        if (!run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::fromLatin1(id.trimmed())}, &info))
+        if (!run(QStringLiteral("xwininfo"), { QStringLiteral("-id"), QString::fromLatin1(id.trimmed()) }, &info))
             continue;
         DesktopWindow w;
         w.id = QString::fromLatin1(id.trimmed());
@@ -123,8 +123,8 @@ QList<DesktopWindow> TestDesktop::windows(const QString& className) const
 
 void TestDesktop::click(const QPoint& at, int button, int repeat) const
 {
-    QStringList args = {QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
-                        QStringLiteral("click")};
+    QStringList args
+        = { QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()), QStringLiteral("click") };
     if (repeat > 1)
         args << QStringLiteral("--repeat") << QString::number(repeat) << QStringLiteral("--delay")
              << QStringLiteral("80");
@@ -135,58 +135,57 @@ void TestDesktop::click(const QPoint& at, int button, int repeat) const
 void TestDesktop::key(const QPoint& pointerAt, const QString& keyName) const
 {
     // Without a window manager the keyboard follows the pointer.
-    xdotool({QStringLiteral("mousemove"), QString::number(pointerAt.x()), QString::number(pointerAt.y()),
-             QStringLiteral("key"), keyName});
+    xdotool({ QStringLiteral("mousemove"), QString::number(pointerAt.x()), QString::number(pointerAt.y()),
+        QStringLiteral("key"), keyName });
 }
 
 bool TestDesktop::blankRoot() const
 {
-    return run(QStringLiteral("xsetroot"), {QStringLiteral("-solid"), QStringLiteral("black")});
+    return run(QStringLiteral("xsetroot"), { QStringLiteral("-solid"), QStringLiteral("black") });
 }
 
 namespace pixels {
 
-namespace {
-template <typename Test>
-int count(const QImage& image, Test test)
-{
-    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
-    int n = 0;
-    for (int y = 0; y < rgb.height(); ++y) {
-        const auto* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
-        for (int x = 0; x < rgb.width(); ++x)
-            n += test(qRed(line[x]), qGreen(line[x]), qBlue(line[x])) ? 1 : 0;
+    namespace {
+        template <typename Test> int count(const QImage& image, Test test)
+        {
+            const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+            int n = 0;
+            for (int y = 0; y < rgb.height(); ++y) {
+                const auto* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+                for (int x = 0; x < rgb.width(); ++x)
+                    n += test(qRed(line[x]), qGreen(line[x]), qBlue(line[x])) ? 1 : 0;
+            }
+            return n;
+        }
+    } // namespace
+
+    int colours(const QImage& image)
+    {
+        return gwtest::XvfbServer::colourCount(image);
     }
-    return n;
-}
-} // namespace
 
-int colours(const QImage& image)
-{
-    return gwtest::XvfbServer::colourCount(image);
-}
+    int green(const QImage& image)
+    {
+        return count(image, [](int r, int g, int b) { return g > 180 && r < 90 && b < 90; });
+    }
 
-int green(const QImage& image)
-{
-    return count(image, [](int r, int g, int b) { return g > 180 && r < 90 && b < 90; });
-}
+    int red(const QImage& image)
+    {
+        return count(image, [](int r, int g, int b) { return r > 170 && g < 70 && b < 70; });
+    }
 
-int red(const QImage& image)
-{
-    return count(image, [](int r, int g, int b) { return r > 170 && g < 70 && b < 70; });
-}
+    int blue(const QImage& image)
+    {
+        return count(image, [](int r, int g, int b) { return b > r + 25 && b > g && b > 50; });
+    }
 
-int blue(const QImage& image)
-{
-    return count(image, [](int r, int g, int b) { return b > r + 25 && b > g && b > 50; });
-}
-
-int white(const QImage& image)
-{
-    return count(image, [](int r, int g, int b) {
-        return r > 170 && g > 170 && b > 170 && std::abs(r - g) < 40 && std::abs(g - b) < 40;
-    });
-}
+    int white(const QImage& image)
+    {
+        return count(image, [](int r, int g, int b) {
+            return r > 170 && g > 170 && b > 170 && std::abs(r - g) < 40 && std::abs(g - b) < 40;
+        });
+    }
 
 } // namespace pixels
 

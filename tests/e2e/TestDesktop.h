@@ -67,15 +67,15 @@ private:
 
 // What a picture shows, counted in pixels.
 namespace pixels {
-int colours(const QImage& image);
-// Pure-looking green: the renderer's "color=green" markers and their labels.
-int green(const QImage& image);
-// Strong red: the cross over the disabled globe.
-int red(const QImage& image);
-// Blue of the globe's oceans.
-int blue(const QImage& image);
-// Light grey to white: clouds.
-int white(const QImage& image);
+    int colours(const QImage& image);
+    // Pure-looking green: the renderer's "color=green" markers and their labels.
+    int green(const QImage& image);
+    // Strong red: the cross over the disabled globe.
+    int red(const QImage& image);
+    // Blue of the globe's oceans.
+    int blue(const QImage& image);
+    // Light grey to white: clouds.
+    int white(const QImage& image);
 } // namespace pixels
 
 // Round half to even, as the window is centred.

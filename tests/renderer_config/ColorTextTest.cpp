@@ -7,7 +7,10 @@
 using namespace gw;
 
 namespace {
-constexpr int rgb(int r, int g, int b) { return r + 256 * g + 65536 * b; }
+constexpr int rgb(int r, int g, int b)
+{
+    return r + 256 * g + 65536 * b;
+}
 } // namespace
 
 TEST(ColorText, ReadsTheColourTextsXplanetAccepts)
@@ -19,14 +22,14 @@ TEST(ColorText, ReadsTheColourTextsXplanetAccepts)
         int color;
     };
     const Case cases[] = {
-        {"white", "{255,255,255}", rgb(255, 255, 255)},
-        {"black", "{0,0,0}", 0},
-        {"red is the lowest byte", "{255,0,0}", 0xFF},
-        {"blue is the highest byte", "{0,0,255}", 0xFF0000},
-        {"blanks after the commas, as xplanet's own default file has", "{28, 82, 110}", rgb(28, 82, 110)},
-        {"blank after the brace", "{ 1,2,3}", rgb(1, 2, 3)},
-        {"text after the closing brace", "{1,2,3}   # comment", rgb(1, 2, 3)},
-        {"leading zeros", "{007,010,099}", rgb(7, 10, 99)},
+        { "white", "{255,255,255}", rgb(255, 255, 255) },
+        { "black", "{0,0,0}", 0 },
+        { "red is the lowest byte", "{255,0,0}", 0xFF },
+        { "blue is the highest byte", "{0,0,255}", 0xFF0000 },
+        { "blanks after the commas, as xplanet's own default file has", "{28, 82, 110}", rgb(28, 82, 110) },
+        { "blank after the brace", "{ 1,2,3}", rgb(1, 2, 3) },
+        { "text after the closing brace", "{1,2,3}   # comment", rgb(1, 2, 3) },
+        { "leading zeros", "{007,010,099}", rgb(7, 10, 99) },
     };
     for (const Case& c : cases) {
         try {
@@ -46,15 +49,15 @@ TEST(ColorText, RefusesWhatIsNoColourText)
         const char* error;
     };
     const Case cases[] = {
-        {"blank before a comma", "{28 ,82,110}", "'28 ' is not a valid integer value"},
-        {"blank before the closing brace", "{1,2,3 }", "'3 ' is not a valid integer value"},
-        {"a colour name", "red", "'' is not a valid integer value"},
-        {"missing closing brace", "{1,2,3", "'' is not a valid integer value"},
-        {"two components", "{1,2}", "'' is not a valid integer value"},
-        {"not a number", "{1,x,3}", "'x' is not a valid integer value"},
-        {"empty text", "", "'' is not a valid integer value"},
-        {"component above 255 would spill into the next byte", "{256,0,0}", "'256' is not a valid colour component"},
-        {"negative component", "{-1,0,0}", "'-1' is not a valid colour component"},
+        { "blank before a comma", "{28 ,82,110}", "'28 ' is not a valid integer value" },
+        { "blank before the closing brace", "{1,2,3 }", "'3 ' is not a valid integer value" },
+        { "a colour name", "red", "'' is not a valid integer value" },
+        { "missing closing brace", "{1,2,3", "'' is not a valid integer value" },
+        { "two components", "{1,2}", "'' is not a valid integer value" },
+        { "not a number", "{1,x,3}", "'x' is not a valid integer value" },
+        { "empty text", "", "'' is not a valid integer value" },
+        { "component above 255 would spill into the next byte", "{256,0,0}", "'256' is not a valid colour component" },
+        { "negative component", "{-1,0,0}", "'-1' is not a valid colour component" },
     };
     for (const Case& c : cases) {
         try {
@@ -68,7 +71,7 @@ TEST(ColorText, RefusesWhatIsNoColourText)
 
 TEST(ColorText, WritesAndReadsBack)
 {
-    const int colors[] = {0, rgb(255, 128, 0), rgb(28, 82, 110), rgb(255, 255, 255), rgb(1, 0, 255)};
+    const int colors[] = { 0, rgb(255, 128, 0), rgb(28, 82, 110), rgb(255, 255, 255), rgb(1, 0, 255) };
     for (int color : colors)
         EXPECT_EQ(StrToColor(ColorToStr(color)), color) << ColorToStr(color).toStdString();
     EXPECT_EQ(ColorToStr(rgb(255, 128, 0)), QStringLiteral("{255,128,0}"));

@@ -13,7 +13,10 @@ using gwtest::ConfigTab;
 
 namespace {
 
-constexpr int rgb(int r, int g, int b) { return r + 256 * g + 65536 * b; }
+constexpr int rgb(int r, int g, int b)
+{
+    return r + 256 * g + 65536 * b;
+}
 
 QStringList split(const char* text)
 {
@@ -29,7 +32,7 @@ QByteArray crlf(const char* text)
 
 TEST_F(ConfigTab, ListsOwnAndSystemConfigurationsEachOnce)
 {
-    for (const char* name : {"default", "readme.txt", "README.TXT", "tarn", "mine"})
+    for (const char* name : { "default", "readme.txt", "README.TXT", "tarn", "mine" })
         gwtest::writeFile(configFolder() + QLatin1String(name), "[earth]\n");
     QDir().mkpath(configFolder() + QStringLiteral("folder"));
 
@@ -45,39 +48,40 @@ TEST_F(ConfigTab, ListsOwnAndSystemConfigurationsEachOnce)
         EXPECT_TRUE(items.contains(QStringLiteral("overlay_clouds"))) << "system configurations are listed too";
     }
     QStringList sorted = items;
-    std::sort(sorted.begin(), sorted.end(), [](const QString& a, const QString& b) {
-        return QString::compare(a, b, Qt::CaseInsensitive) < 0;
-    });
+    std::sort(sorted.begin(), sorted.end(),
+        [](const QString& a, const QString& b) { return QString::compare(a, b, Qt::CaseInsensitive) < 0; });
     EXPECT_EQ(items, sorted) << "listed by name";
 }
 
 TEST_F(ConfigTab, FirstPrefixSectionIsEditedButOnlyExactSectionsAreShown)
 {
-    select(QStringLiteral("cfg"), "map=before.jpg\n"
-                                  "[earthx]\n"
-                                  "map=prefix.jpg\n"
-                                  "marker_file=x.marker\n"
-                                  "[earth]\n"
-                                  "map=exact.jpg\n"
-                                  "[moon]\n"
-                                  "map=moon.jpg\n"
-                                  "[earth] # second section of the same body\n"
-                                  "night_map=night.jpg # a comment\n");
+    select(QStringLiteral("cfg"),
+        "map=before.jpg\n"
+        "[earthx]\n"
+        "map=prefix.jpg\n"
+        "marker_file=x.marker\n"
+        "[earth]\n"
+        "map=exact.jpg\n"
+        "[moon]\n"
+        "map=moon.jpg\n"
+        "[earth] # second section of the same body\n"
+        "night_map=night.jpg # a comment\n");
     EXPECT_EQ(settings.text(QStringLiteral("map")), QStringLiteral("prefix.jpg")) << "[earthx opens the section";
-    EXPECT_EQ(settings.lines(QStringLiteral("mMarkerfiles")), QStringList{QStringLiteral("x.marker")});
+    EXPECT_EQ(settings.lines(QStringLiteral("mMarkerfiles")), QStringList { QStringLiteral("x.marker") });
     EXPECT_EQ(settings.text(QStringLiteral("night_map")), QString()) << "only the first section counts";
     EXPECT_EQ(settings.lines(QStringLiteral("mBodyText")), split("map=exact.jpg\nnight_map=night.jpg"))
         << "the memo shows every exact [earth] section, comments cut, headers left out";
 
     settings.setText(QStringLiteral("map"), QStringLiteral("new.jpg"));
-    EXPECT_EQ(tarnLines(), split("map=before.jpg\n[earthx]\nmap=new.jpg\nmarker_file=x.marker\n[earth]\nmap=exact.jpg\n"
-                                 "[moon]\nmap=moon.jpg\n[earth] # second section of the same body\n"
-                                 "night_map=night.jpg # a comment"));
+    EXPECT_EQ(tarnLines(),
+        split("map=before.jpg\n[earthx]\nmap=new.jpg\nmarker_file=x.marker\n[earth]\nmap=exact.jpg\n"
+              "[moon]\nmap=moon.jpg\n[earth] # second section of the same body\n"
+              "night_map=night.jpg # a comment"));
 
     settings.MemorySettings::setText(QStringLiteral("ddbBodyTarget"), QStringLiteral("moon"));
     editor.ddbBodyTargetChange();
     EXPECT_EQ(settings.text(QStringLiteral("map")), QStringLiteral("moon.jpg"));
-    EXPECT_EQ(settings.lines(QStringLiteral("mBodyText")), QStringList{QStringLiteral("map=moon.jpg")});
+    EXPECT_EQ(settings.lines(QStringLiteral("mBodyText")), QStringList { QStringLiteral("map=moon.jpg") });
 }
 
 TEST_F(ConfigTab, ReadsTheKeysOfTheBodySection)
@@ -91,17 +95,17 @@ TEST_F(ConfigTab, ReadsTheKeysOfTheBodySection)
         bool drawOrbit;
     };
     const Case cases[] = {
-        {"blanks around '=' make no key", "map = earth.jpg", "", "", false},
-        {"a comment is cut and the rest trimmed", "map=earth.jpg # day", "earth.jpg", "", false},
-        {"the last of two map lines wins", "map=a.jpg\nmap=b.jpg", "b.jpg", "", false},
-        {"draw_orbit=TRUE is not true", "draw_orbit=TRUE", "", "", false},
-        {"draw_orbit=true", "draw_orbit=true", "", "", true},
-        {"draw_orbit with a comment", "draw_orbit=true   # orbit", "", "", true},
-        {"list keys in file order", "marker_file=b\nmarker_file=a", "", "b|a", false},
-        {"an indented key followed by a comment", "  marker_file=quake.marker  # quakes", "", "quake.marker", false},
-        {"an indented key without a comment is no key", "  map=earth.jpg", "", "", false},
-        {"a commented-out key", "#map=earth.jpg", "", "", false},
-        {"the value keeps trailing blanks without a comment", "map=earth.jpg  ", "earth.jpg  ", "", false},
+        { "blanks around '=' make no key", "map = earth.jpg", "", "", false },
+        { "a comment is cut and the rest trimmed", "map=earth.jpg # day", "earth.jpg", "", false },
+        { "the last of two map lines wins", "map=a.jpg\nmap=b.jpg", "b.jpg", "", false },
+        { "draw_orbit=TRUE is not true", "draw_orbit=TRUE", "", "", false },
+        { "draw_orbit=true", "draw_orbit=true", "", "", true },
+        { "draw_orbit with a comment", "draw_orbit=true   # orbit", "", "", true },
+        { "list keys in file order", "marker_file=b\nmarker_file=a", "", "b|a", false },
+        { "an indented key followed by a comment", "  marker_file=quake.marker  # quakes", "", "quake.marker", false },
+        { "an indented key without a comment is no key", "  map=earth.jpg", "", "", false },
+        { "a commented-out key", "#map=earth.jpg", "", "", false },
+        { "the value keeps trailing blanks without a comment", "map=earth.jpg  ", "earth.jpg  ", "", false },
     };
     for (const Case& c : cases) {
         select(QStringLiteral("cfg"), QByteArray("[earth]\n") + c.section + "\n[moon]\nmap=moon.jpg\n");
@@ -115,12 +119,13 @@ TEST_F(ConfigTab, ReadsTheKeysOfTheBodySection)
 
 TEST_F(ConfigTab, ReadsNumbersAndColoursAndKeepsThemWhenTheSectionIsSilent)
 {
-    select(QStringLiteral("cfg"), "[earth]\nmagnify=3\ncolor={28, 82, 110}\norbit_color={255,0,0}\n"
-                                  "satellite_file=iss\nnight_map=n.jpg\ncloud_map=c.jpg\n");
+    select(QStringLiteral("cfg"),
+        "[earth]\nmagnify=3\ncolor={28, 82, 110}\norbit_color={255,0,0}\n"
+        "satellite_file=iss\nnight_map=n.jpg\ncloud_map=c.jpg\n");
     EXPECT_EQ(settings.integer(QStringLiteral("seMagnify")), 3);
     EXPECT_EQ(settings.integer(QStringLiteral("BodyColor")), rgb(28, 82, 110));
     EXPECT_EQ(settings.integer(QStringLiteral("OrbitColor")), rgb(255, 0, 0));
-    EXPECT_EQ(settings.lines(QStringLiteral("mSatfiles")), QStringList{QStringLiteral("iss")});
+    EXPECT_EQ(settings.lines(QStringLiteral("mSatfiles")), QStringList { QStringLiteral("iss") });
     EXPECT_EQ(settings.text(QStringLiteral("night_map")), QStringLiteral("n.jpg"));
     EXPECT_EQ(settings.text(QStringLiteral("cloud_map")), QStringLiteral("c.jpg"));
 
@@ -138,8 +143,8 @@ TEST_F(ConfigTab, ReadsNumbersAndColoursAndKeepsThemWhenTheSectionIsSilent)
 TEST_F(ConfigTab, ValuesXplanetAcceptsAreShownOrLeftAsTheyAreNeverAnError)
 {
     // A colour name of xplanet's own name list in its per-user folder.
-    gwtest::writeFile(editor.layout().rendererFolder() + QStringLiteral("rgb.txt"),
-                      "! comment\n  1   2   3\t\tglobewall teal\n");
+    gwtest::writeFile(
+        editor.layout().rendererFolder() + QStringLiteral("rgb.txt"), "! comment\n  1   2   3\t\tglobewall teal\n");
     const int before = rgb(9, 9, 9);
     struct Case
     {
@@ -149,24 +154,25 @@ TEST_F(ConfigTab, ValuesXplanetAcceptsAreShownOrLeftAsTheyAreNeverAnError)
         int shown;
     };
     const Case cases[] = {
-        {"a colour name", "color=red", "BodyColor", rgb(255, 0, 0)},
-        {"a colour name in any case", "orbit_color=Navy", "OrbitColor", rgb(0, 0, 128)},
-        {"a name from the renderer's name list", "color=Globewall Teal", "BodyColor", rgb(1, 2, 3)},
-        {"a hex colour, red first", "color=0xff8000", "BodyColor", rgb(255, 128, 0)},
-        {"a decimal magnification", "magnify=1.5", "seMagnify", 2},
-        {"a decimal below one half", "magnify=0.25", "seMagnify", 0},
-        {"an unknown colour name", "color=no-such-colour", "BodyColor", before},
-        {"a blank before a comma", "orbit_color={28 ,82,110}", "OrbitColor", before},
-        {"no number at all", "magnify=big", "seMagnify", before},
+        { "a colour name", "color=red", "BodyColor", rgb(255, 0, 0) },
+        { "a colour name in any case", "orbit_color=Navy", "OrbitColor", rgb(0, 0, 128) },
+        { "a name from the renderer's name list", "color=Globewall Teal", "BodyColor", rgb(1, 2, 3) },
+        { "a hex colour, red first", "color=0xff8000", "BodyColor", rgb(255, 128, 0) },
+        { "a decimal magnification", "magnify=1.5", "seMagnify", 2 },
+        { "a decimal below one half", "magnify=0.25", "seMagnify", 0 },
+        { "an unknown colour name", "color=no-such-colour", "BodyColor", before },
+        { "a blank before a comma", "orbit_color={28 ,82,110}", "OrbitColor", before },
+        { "no number at all", "magnify=big", "seMagnify", before },
     };
     for (const Case& c : cases) {
         QFile::remove(tarn());
-        for (const char* control : {"BodyColor", "OrbitColor", "seMagnify"})
+        for (const char* control : { "BodyColor", "OrbitColor", "seMagnify" })
             settings.MemorySettings::setInteger(QLatin1String(control), before);
         const QByteArray file = QByteArray("[earth]\nmap=before.jpg\n") + c.line + "\nnight_map=after.jpg\n";
         EXPECT_NO_THROW(select(QStringLiteral("cfg"), file)) << c.label;
         EXPECT_EQ(settings.integer(QLatin1String(c.control)), c.shown) << c.label;
-        EXPECT_EQ(settings.text(QStringLiteral("night_map")), QStringLiteral("after.jpg")) << c.label << ": read to the end";
+        EXPECT_EQ(settings.text(QStringLiteral("night_map")), QStringLiteral("after.jpg"))
+            << c.label << ": read to the end";
         EXPECT_FALSE(tarnWritten()) << c.label << ": reading writes nothing";
         settings.setText(QStringLiteral("map"), QStringLiteral("edited.jpg"));
         EXPECT_TRUE(tarnLines().contains(QString::fromLatin1(c.line))) << c.label << ": the line is kept as it was";
@@ -190,13 +196,15 @@ TEST_F(ConfigTab, EditsReplaceTheKeyWhereItsLastLineStood)
     select(QStringLiteral("cfg"), file);
 
     settings.setText(QStringLiteral("map"), QStringLiteral("  c.jpg "));
-    EXPECT_EQ(gwtest::readFile(tarn()), crlf("# before any section\n[default]\nmap=default.jpg\n[earth]\n\nshade=30\n"
-                                             "map=c.jpg\nmap = spaced.jpg\ncolor={1,2,3}\n[moon]\nmap=moon.jpg\n"))
+    EXPECT_EQ(gwtest::readFile(tarn()),
+        crlf("# before any section\n[default]\nmap=default.jpg\n[earth]\n\nshade=30\n"
+             "map=c.jpg\nmap = spaced.jpg\ncolor={1,2,3}\n[moon]\nmap=moon.jpg\n"))
         << "both map lines go, the new one stands where the second stood, trimmed; other lines untouched";
 
     settings.setText(QStringLiteral("map"), QString());
-    EXPECT_EQ(tarnLines(), split("# before any section\n[default]\nmap=default.jpg\n[earth]\n\nshade=30\n"
-                                 "map = spaced.jpg\ncolor={1,2,3}\n[moon]\nmap=moon.jpg"))
+    EXPECT_EQ(tarnLines(),
+        split("# before any section\n[default]\nmap=default.jpg\n[earth]\n\nshade=30\n"
+              "map = spaced.jpg\ncolor={1,2,3}\n[moon]\nmap=moon.jpg"))
         << "an empty field removes the key and adds nothing";
 
     settings.setText(QStringLiteral("night_map"), QStringLiteral("night.jpg"));
@@ -220,8 +228,8 @@ TEST_F(ConfigTab, EmptyListEntriesAtTheEndOfTheFileAddNothing)
 {
     select(QStringLiteral("cfg"), "[earth]\nmarker_file=\nmarker_file=a.marker");
     EXPECT_EQ(settings.lines(QStringLiteral("mMarkerfiles")), split("\na.marker")) << "an empty value is an entry";
-    editor.changeConfigParameter(QStringLiteral("earth"), QStringLiteral("marker_file"),
-                                 settings.lines(QStringLiteral("mMarkerfiles")));
+    editor.changeConfigParameter(
+        QStringLiteral("earth"), QStringLiteral("marker_file"), settings.lines(QStringLiteral("mMarkerfiles")));
     EXPECT_EQ(tarnLines(), split("[earth]\nmarker_file=a.marker"));
 }
 
@@ -244,15 +252,15 @@ TEST_F(ConfigTab, ApplyWritesTheChosenFileAndTheMemoFollowsTheDisk)
 {
     select(QStringLiteral("cfg"), "[earth]\nmap=a.jpg\n");
     settings.setText(QStringLiteral("map"), QStringLiteral("b.jpg"));
-    EXPECT_EQ(settings.lines(QStringLiteral("mBodyText")), QStringList{QStringLiteral("map=a.jpg")})
+    EXPECT_EQ(settings.lines(QStringLiteral("mBodyText")), QStringList { QStringLiteral("map=a.jpg") })
         << "the memo shows the file on disk";
     editor.ddbBodyTargetChange();
     EXPECT_EQ(settings.text(QStringLiteral("map")), QStringLiteral("b.jpg")) << "body change shows unapplied edits";
-    EXPECT_EQ(settings.lines(QStringLiteral("mBodyText")), QStringList{QStringLiteral("map=a.jpg")});
+    EXPECT_EQ(settings.lines(QStringLiteral("mBodyText")), QStringList { QStringLiteral("map=a.jpg") });
 
     editor.btnApplyChangesClick();
     EXPECT_EQ(gwtest::readFile(configFolder() + QStringLiteral("cfg")), QByteArray("[earth]\r\nmap=b.jpg\r\n"));
-    EXPECT_EQ(settings.lines(QStringLiteral("mBodyText")), QStringList{QStringLiteral("map=b.jpg")});
+    EXPECT_EQ(settings.lines(QStringLiteral("mBodyText")), QStringList { QStringLiteral("map=b.jpg") });
 
     select(QStringLiteral("cfg"), QByteArray());
     EXPECT_EQ(settings.text(QStringLiteral("map")), QStringLiteral("b.jpg")) << "a CR LF file reads back the same";
@@ -288,7 +296,7 @@ TEST_F(ConfigTab, WritesThatCannotBeDoneRaiseAnError)
     select(QStringLiteral("cfg"), "[earth]\nmap=a.jpg\n");
     QDir(configFolder()).removeRecursively();
     try {
-        editor.changeConfigParameter(QStringLiteral("earth"), QStringLiteral("map"), {QStringLiteral("b.jpg")});
+        editor.changeConfigParameter(QStringLiteral("earth"), QStringLiteral("map"), { QStringLiteral("b.jpg") });
         ADD_FAILURE() << "no error without a configuration folder";
     } catch (const Error& e) {
         EXPECT_TRUE(e.message().contains(QStringLiteral("tarn"))) << e.message().toStdString();
@@ -298,11 +306,13 @@ TEST_F(ConfigTab, WritesThatCannotBeDoneRaiseAnError)
 
 TEST_F(ConfigTab, BytesOutsideUtf8SurviveAnEdit)
 {
-    const QByteArray latin1 = "# Gr\xFC\xDF" "e\n[earth]\nmap=a.jpg\n[moon]\nmap=M\xF6nd.jpg\n";
+    const QByteArray latin1 = "# Gr\xFC\xDF"
+                              "e\n[earth]\nmap=a.jpg\n[moon]\nmap=M\xF6nd.jpg\n";
     select(QStringLiteral("cfg"), latin1);
     settings.setText(QStringLiteral("map"), QStringLiteral("b.jpg"));
     EXPECT_EQ(gwtest::readFile(tarn()),
-              QByteArray("# Gr\xFC\xDF" "e\r\n[earth]\r\nmap=b.jpg\r\n[moon]\r\nmap=M\xF6nd.jpg\r\n"));
+        QByteArray("# Gr\xFC\xDF"
+                   "e\r\n[earth]\r\nmap=b.jpg\r\n[moon]\r\nmap=M\xF6nd.jpg\r\n"));
 
     select(QStringLiteral("utf8"), "[earth]\nmap=Erde_\xC3\xBC.jpg\n");
     EXPECT_EQ(settings.text(QStringLiteral("map")), QStringLiteral("Erde_\u00FC.jpg"));
@@ -350,9 +360,9 @@ TEST_F(ConfigTab, ImageChoosersPutTheBareNameIntoTheField)
         const char* field;
     };
     const Case cases[] = {
-        {&ConfigEditor::btnNightImageClick, "select night image", "night_map"},
-        {&ConfigEditor::btnCloudImageClick, "select cloud image", "cloud_map"},
-        {&ConfigEditor::btnBackImageClick, "select background image", "edtBackImage"},
+        { &ConfigEditor::btnNightImageClick, "select night image", "night_map" },
+        { &ConfigEditor::btnCloudImageClick, "select cloud image", "cloud_map" },
+        { &ConfigEditor::btnBackImageClick, "select background image", "edtBackImage" },
     };
     for (const Case& c : cases) {
         dialogs.queueFile(QString());
@@ -374,8 +384,8 @@ TEST_F(ConfigTab, AConfigurationThatIsNoRegularFileIsRefusedWithoutWaiting)
         std::function<void(const QString&)> plant;
     };
     const Case cases[] = {
-        {"a FIFO with no writer", [](const QString& p) { ASSERT_EQ(::mkfifo(QFile::encodeName(p), 0600), 0); }},
-        {"a link to an endless device", [](const QString& p) { QFile::link(QStringLiteral("/dev/zero"), p); }},
+        { "a FIFO with no writer", [](const QString& p) { ASSERT_EQ(::mkfifo(QFile::encodeName(p), 0600), 0); } },
+        { "a link to an endless device", [](const QString& p) { QFile::link(QStringLiteral("/dev/zero"), p); } },
     };
     for (const Case& c : cases) {
         const QString path = configFolder() + QStringLiteral("odd");

@@ -13,9 +13,8 @@ class Lists : public gwtest::ConfigTab
 {
 protected:
     Lists()
-        : files(settings, dialogs, editor, [this](const QString& file, const QString& ext) {
-            started << file + QLatin1Char('|') + ext;
-        })
+        : files(settings, dialogs, editor,
+            [this](const QString& file, const QString& ext) { started << file + QLatin1Char('|') + ext; })
     {
         select(QStringLiteral("cfg"), "[earth]\nmap=earth.jpg\n[moon]\n");
     }
@@ -29,7 +28,10 @@ protected:
     MarkerSatelliteFiles files;
 };
 
-QStringList split(const char* text) { return QString::fromUtf8(text).split(QLatin1Char('\n')); }
+QStringList split(const char* text)
+{
+    return QString::fromUtf8(text).split(QLatin1Char('\n'));
+}
 
 } // namespace
 
@@ -42,13 +44,13 @@ TEST_F(Lists, AddingAMarkerFileWritesTheWholeListIntoTheSection)
         const char* expected; // the list afterwards, joined by "|"
     };
     const Case cases[] = {
-        {"first entry", markers() + QStringLiteral("quake.marker"), "quake.marker"},
-        {"the same name again is refused silently", markers() + QStringLiteral("quake.marker"), "quake.marker"},
-        {"another letter case is another file", markers() + QStringLiteral("Quake.marker"),
-         "quake.marker|Quake.marker"},
-        {"the folder compared without regard to case", markers().toUpper() + QStringLiteral("earth"),
-         "quake.marker|Quake.marker|earth"},
-        {"cancelled", QString(), "quake.marker|Quake.marker|earth"},
+        { "first entry", markers() + QStringLiteral("quake.marker"), "quake.marker" },
+        { "the same name again is refused silently", markers() + QStringLiteral("quake.marker"), "quake.marker" },
+        { "another letter case is another file", markers() + QStringLiteral("Quake.marker"),
+            "quake.marker|Quake.marker" },
+        { "the folder compared without regard to case", markers().toUpper() + QStringLiteral("earth"),
+            "quake.marker|Quake.marker|earth" },
+        { "cancelled", QString(), "quake.marker|Quake.marker|earth" },
     };
     for (const Case& c : cases) {
         dialogs.queueFile(c.chosen);
@@ -60,23 +62,24 @@ TEST_F(Lists, AddingAMarkerFileWritesTheWholeListIntoTheSection)
     EXPECT_EQ(r.title, QStringLiteral("select Markerfile"));
     EXPECT_EQ(r.startFolder, home.path() + QStringLiteral("/.xplanet/markers"));
     EXPECT_EQ(r.filter, QStringLiteral("All files (*)|*"));
-    EXPECT_EQ(tarnLines(), split("[earth]\nmarker_file=quake.marker\nmarker_file=Quake.marker\nmarker_file=earth\n"
-                                 "map=earth.jpg\n[moon]"));
+    EXPECT_EQ(tarnLines(),
+        split("[earth]\nmarker_file=quake.marker\nmarker_file=Quake.marker\nmarker_file=earth\n"
+              "map=earth.jpg\n[moon]"));
 }
 
 TEST_F(Lists, FilesOutsideTheirFolderAreRefusedWithAWarning)
 {
-    const QString markerWarning = QStringLiteral("The Marker-File must be in the default directory (") + home.path() +
-                                  QStringLiteral("/.xplanet/markers)");
-    const QString satWarning = QStringLiteral("The Sat-File must be in the default directory (") + home.path() +
-                               QStringLiteral("/.xplanet/satellites)");
+    const QString markerWarning = QStringLiteral("The Marker-File must be in the default directory (") + home.path()
+        + QStringLiteral("/.xplanet/markers)");
+    const QString satWarning = QStringLiteral("The Sat-File must be in the default directory (") + home.path()
+        + QStringLiteral("/.xplanet/satellites)");
     dialogs.queueFile(markers() + QStringLiteral("sub/quake.marker"));
     files.btnChoosMarkerfileClick();
     dialogs.queueFile(home.path() + QStringLiteral("/quake.marker"));
     files.btnChoosMarkerfileClick();
     dialogs.queueFile(satellites() + QStringLiteral("old/iss"));
     files.btnChooseSatelliteClick();
-    EXPECT_EQ(dialogs.messages(), (QStringList{markerWarning, markerWarning, satWarning}));
+    EXPECT_EQ(dialogs.messages(), (QStringList { markerWarning, markerWarning, satWarning }));
     for (const auto& asked : dialogs.asked) {
         if (asked.what == QLatin1String("message")) {
             EXPECT_EQ(asked.kind, MessageKind::Warning);
@@ -94,12 +97,12 @@ TEST_F(Lists, ASatelliteFileNeedsItsTleFileBesideIt)
 
     dialogs.queueFile(satellites() + QStringLiteral("iss.tle"));
     files.btnChooseSatelliteClick();
-    EXPECT_EQ(dialogs.messages(), QStringList{noTle}) << "the TLE file itself is no satellite file";
+    EXPECT_EQ(dialogs.messages(), QStringList { noTle }) << "the TLE file itself is no satellite file";
     EXPECT_EQ(dialogs.asked.front().request.title, QStringLiteral("select Satfile (Filename without .tle)"));
 
     dialogs.queueFile(satellites() + QStringLiteral("iss"));
     files.btnChooseSatelliteClick();
-    EXPECT_EQ(list("mSatfiles"), QStringList{QStringLiteral("iss")});
+    EXPECT_EQ(list("mSatfiles"), QStringList { QStringLiteral("iss") });
     EXPECT_EQ(tarnLines(), split("[earth]\nsatellite_file=iss\nmap=earth.jpg\n[moon]"));
 
     gwtest::writeFile(satellites() + QStringLiteral("iss.tle.tle"), "elements");
@@ -115,11 +118,11 @@ TEST_F(Lists, RemovingKeepsTheUnselectedEntriesInOrder)
     files.btnRemoveMarkerfileClick({});
     EXPECT_FALSE(tarnWritten()) << "nothing selected, nothing written";
 
-    files.btnRemoveMarkerfileClick({0, 2});
-    EXPECT_EQ(list("mMarkerfiles"), QStringList{QStringLiteral("b")});
+    files.btnRemoveMarkerfileClick({ 0, 2 });
+    EXPECT_EQ(list("mMarkerfiles"), QStringList { QStringLiteral("b") });
     EXPECT_EQ(tarnLines(), split("[earth]\nmarker_file=b\nsatellite_file=iss"));
 
-    files.btnRemoveSatelliteClick({0});
+    files.btnRemoveSatelliteClick({ 0 });
     EXPECT_TRUE(list("mSatfiles").isEmpty());
     EXPECT_EQ(tarnLines(), split("[earth]\nmarker_file=b")) << "the only entry removed: the key is gone";
 }
@@ -135,9 +138,9 @@ TEST_F(Lists, RightClickSelectsTheEntryUnderThePointer)
         R expected;
     };
     const Case cases[] = {
-        {"left button ignored", false, 1, R{}},
-        {"right button on an entry", true, 2, R{true, 2, true}},
-        {"right button below the last entry", true, -1, R{true, -1, false}},
+        { "left button ignored", false, 1, R {} },
+        { "right button on an entry", true, 2, R { true, 2, true } },
+        { "right button below the last entry", true, -1, R { true, -1, false } },
     };
     for (const Case& c : cases)
         EXPECT_EQ(MarkerSatelliteFiles::listMouseDown(c.right, c.row), c.expected) << c.label;
@@ -148,18 +151,18 @@ TEST_F(Lists, EditFileOpensExactlyOneSelectedEntryAsText)
     settings.setLines(QStringLiteral("mMarkerfiles"), split("earth\nquake.marker"));
     settings.setLines(QStringLiteral("mSatfiles"), split("iss"));
     files.Openineditor1Click({});
-    files.Openineditor1Click({0, 1});
+    files.Openineditor1Click({ 0, 1 });
     files.Openineditor2Click({});
-    EXPECT_EQ(dialogs.messages(), (QStringList{QStringLiteral("Select one of the markerfiles"),
-                                               QStringLiteral("Select one of the markerfiles"),
-                                               QStringLiteral("Select one of the satellites")}));
+    EXPECT_EQ(dialogs.messages(),
+        (QStringList { QStringLiteral("Select one of the markerfiles"), QStringLiteral("Select one of the markerfiles"),
+            QStringLiteral("Select one of the satellites") }));
     EXPECT_EQ(dialogs.asked.front().kind, MessageKind::Information);
     EXPECT_TRUE(started.isEmpty());
 
-    files.Openineditor1Click({1});
-    files.Openineditor2Click({0});
-    EXPECT_EQ(started, (QStringList{markers() + QStringLiteral("quake.marker|txt"),
-                                    satellites() + QStringLiteral("iss|txt")}));
+    files.Openineditor1Click({ 1 });
+    files.Openineditor2Click({ 0 });
+    EXPECT_EQ(started,
+        (QStringList { markers() + QStringLiteral("quake.marker|txt"), satellites() + QStringLiteral("iss|txt") }));
 }
 
 TEST_F(Lists, ALaunchErrorOfTheEditorReachesTheCaller)
@@ -168,7 +171,7 @@ TEST_F(Lists, ALaunchErrorOfTheEditorReachesTheCaller)
         throw Error(QStringLiteral("Error while launching the default programm."));
     });
     settings.setLines(QStringLiteral("mMarkerfiles"), split("earth"));
-    EXPECT_THROW(failing.Openineditor1Click({0}), Error);
+    EXPECT_THROW(failing.Openineditor1Click({ 0 }), Error);
 }
 
 TEST(SatelliteFile, CatalogueNumberOfTheFirstSatellite)
@@ -180,15 +183,15 @@ TEST(SatelliteFile, CatalogueNumberOfTheFirstSatellite)
         const char* number;
     };
     const Case cases[] = {
-        {"stations list, CR LF", gwtest::readFile(gwtest::testData(QStringLiteral("renderer_config/stations.txt"))),
-         "25544"},
-        {"another satellite first", gwtest::readFile(gwtest::testData(QStringLiteral("renderer_config/css-first.tle"))),
-         "48274"},
-        {"a name line and a line 1 without line 2",
-         gwtest::readFile(gwtest::testData(QStringLiteral("renderer_config/empty.tle"))), "0"},
-        {"empty file", QByteArray(), "0"},
-        {"a download error page", "<html><body>404 Not Found</body></html>\n", "0"},
-        {"without name lines", "1 00005U 58002B   24001.5  0  0  0 0  9999\n2 00005  34.2\n", "00005"},
+        { "stations list, CR LF", gwtest::readFile(gwtest::testData(QStringLiteral("renderer_config/stations.txt"))),
+            "25544" },
+        { "another satellite first",
+            gwtest::readFile(gwtest::testData(QStringLiteral("renderer_config/css-first.tle"))), "48274" },
+        { "a name line and a line 1 without line 2",
+            gwtest::readFile(gwtest::testData(QStringLiteral("renderer_config/empty.tle"))), "0" },
+        { "empty file", QByteArray(), "0" },
+        { "a download error page", "<html><body>404 Not Found</body></html>\n", "0" },
+        { "without name lines", "1 00005U 58002B   24001.5  0  0  0 0  9999\n2 00005  34.2\n", "00005" },
     };
     for (const Case& c : cases)
         EXPECT_EQ(MarkerSatelliteFiles::firstCatalogueNumber(c.tle), QString::fromLatin1(c.number)) << c.label;
@@ -203,21 +206,21 @@ TEST_F(Lists, GenerateSatFileWritesEightLinesWithTheCatalogueNumber)
     files.GenerateSatFile(tle);
 
     EXPECT_EQ(gwtest::readFile(satellites() + QStringLiteral("stations")),
-              QByteArray("#\r\n"
-                         "# This is an automatic generated Satfile from Globewall\r\n"
-                         "#\r\n"
-                         "# See the xplanet readme.txt for all possible options\r\n"
-                         "#\r\n"
-                         "\r\n"
-                         "25544 image=sat.png transparent={0,0,0} color=red\r\n"
-                         "\r\n"));
+        QByteArray("#\r\n"
+                   "# This is an automatic generated Satfile from Globewall\r\n"
+                   "#\r\n"
+                   "# See the xplanet readme.txt for all possible options\r\n"
+                   "#\r\n"
+                   "\r\n"
+                   "25544 image=sat.png transparent={0,0,0} color=red\r\n"
+                   "\r\n"));
     ASSERT_EQ(dialogs.asked.size(), 2u) << "asked again while the picture lies elsewhere";
     const FileDialogRequest& r = dialogs.asked.front().request;
     EXPECT_EQ(r.title, QStringLiteral("Please choose a Sat picture..."));
     EXPECT_EQ(r.proposedFile, QStringLiteral("sat.png"));
     EXPECT_EQ(r.filter, QStringLiteral("PNG Files (*.png)|*.png"));
     EXPECT_EQ(r.startFolder, home.path() + QStringLiteral("/.xplanet/images"));
-    EXPECT_EQ(list("mSatfiles"), QStringList{QStringLiteral("stations")});
+    EXPECT_EQ(list("mSatfiles"), QStringList { QStringLiteral("stations") });
     EXPECT_FALSE(tarnWritten()) << "the configuration follows with the next change of the list";
 }
 
@@ -272,10 +275,10 @@ TEST_F(Lists, NightMapForTheEarthWhenTheImagesHoldOne)
         const char* expected; // the working file afterwards
     };
     const Case cases[] = {
-        {"added", "[earth]\nmap=earth.jpg\n[moon]\n", true, "[earth]\nnight_map=night.jpg\nmap=earth.jpg\n[moon]"},
-        {"one named already", "[earth]\nnight_map = dark.jpg # mine\n", true, "[earth]\nnight_map = dark.jpg # mine"},
-        {"no earth section", "[moon]\n", true, "[moon]"},
-        {"no picture", "[earth]\n", false, systemNight ? "[earth]\nnight_map=night.jpg" : "[earth]"},
+        { "added", "[earth]\nmap=earth.jpg\n[moon]\n", true, "[earth]\nnight_map=night.jpg\nmap=earth.jpg\n[moon]" },
+        { "one named already", "[earth]\nnight_map = dark.jpg # mine\n", true, "[earth]\nnight_map = dark.jpg # mine" },
+        { "no earth section", "[moon]\n", true, "[moon]" },
+        { "no picture", "[earth]\n", false, systemNight ? "[earth]\nnight_map=night.jpg" : "[earth]" },
     };
     int n = 0;
     for (const Case& c : cases) {

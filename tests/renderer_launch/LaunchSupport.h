@@ -25,7 +25,10 @@ inline QString writeScript(const QString& path, const QByteArray& body)
 }
 
 // Prints every argument on a line of its own, in brackets.
-inline QByteArray printArgs() { return "for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done"; }
+inline QByteArray printArgs()
+{
+    return "for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done";
+}
 
 // Calls `step` every 10 ms on the event loop (which the launcher runs while it waits) until
 // it returns true; after `watchdogMs` calls `onTimeout` instead, so a hung child cannot hang

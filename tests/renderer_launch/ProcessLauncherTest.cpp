@@ -9,9 +9,9 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
-#include <QThread>
 #include <QFile>
 #include <QFileInfo>
+#include <QThread>
 
 #include <gtest/gtest.h>
 #include <sched.h>
@@ -31,8 +31,8 @@ protected:
     void SetUp() override { m_cwd = QDir::currentPath(); }
     void TearDown() override { QDir::setCurrent(m_cwd); }
 
-    static QStringList run(ProcessLauncher& exec, const QString& program, const QString& folder,
-                           const QStringList& params = {})
+    static QStringList run(
+        ProcessLauncher& exec, const QString& program, const QString& folder, const QStringList& params = {})
     {
         exec.setExeName(program);
         exec.setExePath(folder);
@@ -55,17 +55,17 @@ TEST_F(ProcessLauncherTest, ErrorTextAtTheEdgesOfTheTable)
         int code;
         const char* text;
     } cases[] = {
-        {-1, ""},
-        {0, "System was out of memory, executable file was corrupt, or relocations were invalid"},
-        {1, ""},
-        {2, "File was not found"},
-        {3, "Path was not found"},
-        {4, ""},
-        {21, "Application requires 32-bit extensions"},
-        {22, ""},
-        {31, ""},
-        {32, "No error"},
-        {193, "No error"},
+        { -1, "" },
+        { 0, "System was out of memory, executable file was corrupt, or relocations were invalid" },
+        { 1, "" },
+        { 2, "File was not found" },
+        { 3, "Path was not found" },
+        { 4, "" },
+        { 21, "Application requires 32-bit extensions" },
+        { 22, "" },
+        { 31, "" },
+        { 32, "No error" },
+        { 193, "No error" },
     };
     for (const auto& c : cases)
         EXPECT_EQ(ProcessLauncher::ErrorText(c.code), QString::fromUtf8(c.text)) << "code " << c.code;
@@ -79,11 +79,11 @@ TEST_F(ProcessLauncherTest, ExePathDropsOneTrailingSlashButKeepsTheRoot)
         const char* stored;
         const char* kept;
     } cases[] = {
-        {"folder with slash", "/home/u/.xplanet/", "/home/u/.xplanet"},
-        {"folder without slash", "/home/u/.xplanet", "/home/u/.xplanet"},
-        {"root", "/", "/"},
-        {"empty", "", ""},
-        {"short relative", "a/", "a"},
+        { "folder with slash", "/home/u/.xplanet/", "/home/u/.xplanet" },
+        { "folder without slash", "/home/u/.xplanet", "/home/u/.xplanet" },
+        { "root", "/", "/" },
+        { "empty", "", "" },
+        { "short relative", "a/", "a" },
     };
     ProcessLauncher exec;
     for (const auto& c : cases) {
@@ -99,7 +99,8 @@ TEST_F(ProcessLauncherTest, StartFailuresGiveTheNearestTableEntryAndLeaveNoFiles
     QFile::setPermissions(tmp.file("plain"), QFile::ReadOwner | QFile::WriteOwner);
     QFile noShebang(tmp.file("noshebang"));
     noShebang.open(QIODevice::WriteOnly);
-    noShebang.write("\x7f" "ELF garbage");
+    noShebang.write("\x7f"
+                    "ELF garbage");
     noShebang.close();
     noShebang.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QDir(folder).mkdir(QStringLiteral("adir"));
@@ -111,23 +112,23 @@ TEST_F(ProcessLauncherTest, StartFailuresGiveTheNearestTableEntryAndLeaveNoFiles
         int code;
         const char* text;
     } cases[] = {
-        {"missing file in an existing folder", folder + "/nosuch", 2, "File was not found"},
-        {"bare name found nowhere", "globewall-no-such-program", 2, "File was not found"},
-        {"bare name missing here is not taken from PATH", "sh", 2, "File was not found"},
-        {"empty name", "", 2, "File was not found"},
-        {"file in a missing folder", folder + "/missing/xplanet", 3, "Path was not found"},
-        {"a folder", folder + "/adir", 5,
-         "Attempt was made to dynamically link to a task, or there was a sharing or network-protection error"},
-        {"not executable", folder + "/plain", 5,
-         "Attempt was made to dynamically link to a task, or there was a sharing or network-protection error"},
-        {"not a program", folder + "/noshebang", 11,
-         "Executable file was invalid. Either it was not a Windows application or there was an error in the .EXE "
-         "image"},
+        { "missing file in an existing folder", folder + "/nosuch", 2, "File was not found" },
+        { "bare name found nowhere", "globewall-no-such-program", 2, "File was not found" },
+        { "bare name missing here is not taken from PATH", "sh", 2, "File was not found" },
+        { "empty name", "", 2, "File was not found" },
+        { "file in a missing folder", folder + "/missing/xplanet", 3, "Path was not found" },
+        { "a folder", folder + "/adir", 5,
+            "Attempt was made to dynamically link to a task, or there was a sharing or network-protection error" },
+        { "not executable", folder + "/plain", 5,
+            "Attempt was made to dynamically link to a task, or there was a sharing or network-protection error" },
+        { "not a program", folder + "/noshebang", 11,
+            "Executable file was invalid. Either it was not a Windows application or there was an error in the .EXE "
+            "image" },
     };
     for (const auto& c : cases) {
         ProcessLauncher exec;
         try {
-            run(exec, c.exe, folder, {QStringLiteral("-x")});
+            run(exec, c.exe, folder, { QStringLiteral("-x") });
             ADD_FAILURE() << c.label << ": no error";
         } catch (const gw::EAppExecWinExec& e) {
             EXPECT_EQ(e.message(), QString::fromUtf8(c.text)) << c.label;
@@ -165,11 +166,10 @@ TEST_F(ProcessLauncherTest, ArgumentsReachTheProgramLiterallyWithoutAShell)
     const QString script = writeScript(tmp.file("args"), printArgs());
     ProcessLauncher exec;
     const QStringList out = run(exec, script, tmp.path(),
-                                {QStringLiteral("-label_string \"a; $(touch pwned) `touch pwned2` b\""),
-                                 QStringLiteral("say\\\"hi\\\""), QStringLiteral("x;y"), QStringLiteral("$HOME"),
-                                 QStringLiteral("'single'"), QStringLiteral("*")});
-    const QStringList expected = {"[-label_string]", "[a; $(touch pwned) `touch pwned2` b]", "[say\"hi\"]", "[x;y]",
-                                  "[$HOME]", "['single']", "[*]"};
+        { QStringLiteral("-label_string \"a; $(touch pwned) `touch pwned2` b\""), QStringLiteral("say\\\"hi\\\""),
+            QStringLiteral("x;y"), QStringLiteral("$HOME"), QStringLiteral("'single'"), QStringLiteral("*") });
+    const QStringList expected = { "[-label_string]", "[a; $(touch pwned) `touch pwned2` b]", "[say\"hi\"]", "[x;y]",
+        "[$HOME]", "['single']", "[*]" };
     EXPECT_EQ(out, expected);
     EXPECT_FALSE(QFileInfo::exists(tmp.file("pwned"))) << "$(...) was not run";
     EXPECT_FALSE(QFileInfo::exists(tmp.file("pwned2"))) << "backticks were not run";
@@ -177,13 +177,14 @@ TEST_F(ProcessLauncherTest, ArgumentsReachTheProgramLiterallyWithoutAShell)
 
 TEST_F(ProcessLauncherTest, CaptureFilesExistDuringTheRunOnly)
 {
-    const QString script = writeScript(tmp.file("peek"), "[ -f Globewall.out ] && echo out-present\n"
-                                                         "cat Globewall.bat\n"
-                                                         "echo to-stderr >&2\n"
-                                                         "echo last");
+    const QString script = writeScript(tmp.file("peek"),
+        "[ -f Globewall.out ] && echo out-present\n"
+        "cat Globewall.bat\n"
+        "echo to-stderr >&2\n"
+        "echo last");
     ProcessLauncher exec;
-    const QStringList out = run(exec, script, tmp.path(), {QString(), QStringLiteral("-body earth")});
-    const QStringList expected = {"out-present", script + "  -body earth > Globewall.out 2>&1", "to-stderr", "last"};
+    const QStringList out = run(exec, script, tmp.path(), { QString(), QStringLiteral("-body earth") });
+    const QStringList expected = { "out-present", script + "  -body earth > Globewall.out 2>&1", "to-stderr", "last" };
     EXPECT_EQ(out, expected) << "two blanks for the empty first entry; stderr merged in order";
     EXPECT_FALSE(QFileInfo::exists(tmp.file("Globewall.bat"))) << "batch file removed";
     EXPECT_FALSE(QFileInfo::exists(tmp.file("Globewall.out"))) << "output file removed";
@@ -199,11 +200,11 @@ TEST_F(ProcessLauncherTest, OutputEdgeCases)
         QByteArray body;
         QStringList expected;
     } cases[] = {
-        {"no output", "true", {}},
-        {"output file removed by the child", "echo lost\nrm Globewall.out", {}},
-        {"last line without line break", "printf 'a\\nb'", {"a", "b"}},
-        {"blank lines kept", "printf 'a\\n\\nb\\n'", {"a", "", "b"}},
-        {"carriage returns dropped", "printf 'a\\r\\nb\\r\\n'", {"a", "b"}},
+        { "no output", "true", {} },
+        { "output file removed by the child", "echo lost\nrm Globewall.out", {} },
+        { "last line without line break", "printf 'a\\nb'", { "a", "b" } },
+        { "blank lines kept", "printf 'a\\n\\nb\\n'", { "a", "", "b" } },
+        { "carriage returns dropped", "printf 'a\\r\\nb\\r\\n'", { "a", "b" } },
     };
     for (const auto& c : cases) {
         const QString script = writeScript(tmp.file("out"), c.body);
@@ -214,9 +215,10 @@ TEST_F(ProcessLauncherTest, OutputEdgeCases)
 
 TEST_F(ProcessLauncherTest, WithoutRedirectionNoCaptureFilesAndNoOutput)
 {
-    const QString script = writeScript(tmp.file("quiet"), "[ -f Globewall.bat ] && touch saw-batch\n"
-                                                          "[ -f Globewall.out ] && touch saw-output\n"
-                                                          "echo discarded; echo discarded >&2");
+    const QString script = writeScript(tmp.file("quiet"),
+        "[ -f Globewall.bat ] && touch saw-batch\n"
+        "[ -f Globewall.out ] && touch saw-output\n"
+        "echo discarded; echo discarded >&2");
     ProcessLauncher exec;
     exec.setExeName(script);
     exec.setExePath(tmp.path());
@@ -232,11 +234,11 @@ TEST_F(ProcessLauncherTest, ProgramFoundWithBlanksInItsPathAndByBareNameInItsFol
     const QString folder = tmp.file("my apps");
     const QString script = writeScript(folder + "/print args", printArgs() + "\npwd");
     ProcessLauncher exec;
-    EXPECT_EQ(run(exec, script, folder, {QStringLiteral("-a b")}),
-              (QStringList{"[-a]", "[b]", QFileInfo(folder).canonicalFilePath()}))
+    EXPECT_EQ(run(exec, script, folder, { QStringLiteral("-a b") }),
+        (QStringList { "[-a]", "[b]", QFileInfo(folder).canonicalFilePath() }))
         << "full path with blanks, unquoted";
-    EXPECT_EQ(run(exec, QStringLiteral("print args"), folder, {QStringLiteral("x")}),
-              (QStringList{"[x]", QFileInfo(folder).canonicalFilePath()}))
+    EXPECT_EQ(run(exec, QStringLiteral("print args"), folder, { QStringLiteral("x") }),
+        (QStringList { "[x]", QFileInfo(folder).canonicalFilePath() }))
         << "bare name, as a file run after a download is given";
 }
 
@@ -270,10 +272,10 @@ TEST_F(ProcessLauncherTest, PriorityReachesTheChild)
         int nice;
         int policy;
     } cases[] = {
-        {"idle", TPriorClass::pcIdle, 19, SCHED_IDLE},
-        {"normal", TPriorClass::pcNormal, 0, SCHED_OTHER},
+        { "idle", TPriorClass::pcIdle, 19, SCHED_IDLE },
+        { "normal", TPriorClass::pcNormal, 0, SCHED_OTHER },
         // Raising priority needs the privilege; without it the child runs at normal.
-        {"high", TPriorClass::pcHigh, ::geteuid() == 0 ? -10 : 0, SCHED_OTHER},
+        { "high", TPriorClass::pcHigh, ::geteuid() == 0 ? -10 : 0, SCHED_OTHER },
     };
     if (::getpriority(PRIO_PROCESS, 0) != 0)
         GTEST_SKIP() << "the test itself runs niced";
@@ -309,8 +311,8 @@ TEST_F(ProcessLauncherTest, KillEndsTheChildWithEverythingItStarted)
     QString group;
     WhileWaiting killer(
         [&] {
-            grandchild = QFile::exists(tmp.file("grandchild.pid")) ? tmp.read("grandchild.pid").trimmed().toLongLong()
-                                                                   : 0;
+            grandchild
+                = QFile::exists(tmp.file("grandchild.pid")) ? tmp.read("grandchild.pid").trimmed().toLongLong() : 0;
             if (grandchild <= 0)
                 return false;
             group = procStatField(grandchild, 5);
@@ -342,7 +344,7 @@ TEST_F(ProcessLauncherTest, SecondLaunchOnTheSameLauncherIsRefusedWhileItWaits)
             return true;
         },
         [&] { exec.Kill(); });
-    EXPECT_EQ(run(exec, script, tmp.path()), QStringList{"finished"}) << "the waiting child is undisturbed";
+    EXPECT_EQ(run(exec, script, tmp.path()), QStringList { "finished" }) << "the waiting child is undisturbed";
     EXPECT_TRUE(refused);
     EXPECT_FALSE(exec.isWaiting());
 }

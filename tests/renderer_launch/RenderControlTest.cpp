@@ -26,12 +26,13 @@ TEST_F(RenderControlTest, RenderReportsParametersAndOutputInTheMessageWindow)
 
     const QStringList params = parameterList();
     const QString folder = QFileInfo(rendererFolder()).canonicalFilePath();
-    EXPECT_EQ(messages.lines, block(params, bracketed(gw::splitArguments(params.join(' '))) + QStringList{folder, "batch-present"}))
+    EXPECT_EQ(messages.lines,
+        block(params, bracketed(gw::splitArguments(params.join(' '))) + QStringList { folder, "batch-present" }))
         << "the renderer ran in its own folder with the capture files beside it";
     EXPECT_EQ(messages.shown, 1) << "the message window is shown";
     EXPECT_EQ(state.LastRenderTime, 45001.25);
     EXPECT_FALSE(state.RenderBusy);
-    EXPECT_EQ(killStates, (QList<bool>{true, false})) << "kill enabled during the render only";
+    EXPECT_EQ(killStates, (QList<bool> { true, false })) << "kill enabled during the render only";
     EXPECT_FALSE(tray.animate()) << "animation stopped";
     EXPECT_EQ(tray.animationsStarted, 1);
     EXPECT_EQ(tray.frameIndex(), 3) << "master switch on: the frame is left alone";
@@ -64,19 +65,20 @@ TEST_F(RenderControlTest, FreeTextParameterComesFirstAndReachesTheRendererLitera
         QString text;
         QStringList arguments; // what the renderer receives before the generated list
     } cases[] = {
-        {"empty text: an empty first entry", "", {}},
-        {"shell characters and quotes", "-label_string \"a; $(touch pwned) 'b'\" -fontsize 9",
-         {"-label_string", "a; $(touch pwned) 'b'", "-fontsize", "9"}},
-        {"escaped quote", "-label_string \\\"quoted\\\"", {"-label_string", "\"quoted\""}},
+        { "empty text: an empty first entry", "", {} },
+        { "shell characters and quotes", "-label_string \"a; $(touch pwned) 'b'\" -fontsize 9",
+            { "-label_string", "a; $(touch pwned) 'b'", "-fontsize", "9" } },
+        { "escaped quote", "-label_string \\\"quoted\\\"", { "-label_string", "\"quoted\"" } },
     };
     for (const auto& c : cases) {
         messages.lines.clear();
         settings.setText("edtParameter", c.text);
         render.StartXPlanet();
-        const QStringList params = QStringList{c.text} + parameterList();
+        const QStringList params = QStringList { c.text } + parameterList();
         const QString batchLine = script + " " + params.join(' ') + " > Globewall.out 2>&1";
         EXPECT_EQ(messages.lines,
-                  block(params, bracketed(c.arguments + gw::splitArguments(parameterList().join(' '))) + QStringList{batchLine}))
+            block(params,
+                bracketed(c.arguments + gw::splitArguments(parameterList().join(' '))) + QStringList { batchLine }))
             << c.label;
         EXPECT_FALSE(QFileInfo::exists(rendererFolder() + "pwned")) << c.label;
     }
@@ -93,9 +95,9 @@ TEST_F(RenderControlTest, AfterTheRenderTheDesktopLookFollowsTheSettings)
         int frame;
         int transparency;
     } cases[] = {
-        {"enabled, no transparency", true, false, 3, 0},
-        {"disabled: the crossed globe", false, false, 25, 0},
-        {"transparency restored", true, true, 3, 1},
+        { "enabled, no transparency", true, false, 3, 0 },
+        { "disabled: the crossed globe", false, false, 25, 0 },
+        { "transparency restored", true, true, 3, 1 },
     };
     for (const auto& c : cases) {
         tray.setFrameIndex(3);
@@ -112,8 +114,8 @@ TEST_F(RenderControlTest, AfterTheRenderTheDesktopLookFollowsTheSettings)
 TEST_F(RenderControlTest, FileRunBeforeEachRender)
 {
     installRenderer("[ -f before-ran ] && echo saw-before");
-    const QString before = writeScript(tmp.file("pre/before.sh"), "touch '" + rendererFolder().toUtf8()
-                                                                       + "before-ran'\npwd > where");
+    const QString before
+        = writeScript(tmp.file("pre/before.sh"), "touch '" + rendererFolder().toUtf8() + "before-ran'\npwd > where");
     const struct
     {
         const char* label;
@@ -121,10 +123,10 @@ TEST_F(RenderControlTest, FileRunBeforeEachRender)
         QString file;
         bool runs;
     } cases[] = {
-        {"not ticked", false, before, false},
-        {"ticked, missing file: skipped silently", true, tmp.file("pre/missing.sh"), false},
-        {"ticked, folder instead of file", true, tmp.file("pre"), false},
-        {"ticked and present", true, before, true},
+        { "not ticked", false, before, false },
+        { "ticked, missing file: skipped silently", true, tmp.file("pre/missing.sh"), false },
+        { "ticked, folder instead of file", true, tmp.file("pre"), false },
+        { "ticked and present", true, before, true },
     };
     for (const auto& c : cases) {
         QDir().mkpath(rendererFolder());
@@ -177,7 +179,7 @@ TEST_F(RenderControlTest, PriorityChoiceReachesTheRendererAndFilesRun)
     {
         const char* button;
         const char* nice;
-    } cases[] = {{"rbIdle", "19"}, {"rbNormal", "0"}};
+    } cases[] = { { "rbIdle", "19" }, { "rbNormal", "0" } };
     for (const auto& c : cases) {
         messages.lines.clear();
         settings.setChecked(c.button, true);
@@ -195,7 +197,7 @@ TEST_F(RenderControlTest, RenderNowDoesNothingWhileBusy)
     {
         const char* label;
         bool gw::AppState::*flag;
-    } cases[] = {{"download runs", &gw::AppState::DownloadBusy}, {"render runs", &gw::AppState::RenderBusy}};
+    } cases[] = { { "download runs", &gw::AppState::DownloadBusy }, { "render runs", &gw::AppState::RenderBusy } };
     for (const auto& c : cases) {
         state.*c.flag = true;
         render.btnExecuteClick();

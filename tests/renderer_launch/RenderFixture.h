@@ -6,10 +6,10 @@
 #include "renderer/RenderControl.h"
 #include "settings/MemorySettings.h"
 #include "shared/AppState.h"
-#include "support/ManualClock.h"
-#include "support/ScriptedDialogs.h"
 #include "shared/LogSink.h"
 #include "shared/TrayImage.h"
+#include "support/ManualClock.h"
+#include "support/ScriptedDialogs.h"
 
 #include "LaunchSupport.h"
 #include "support/TempDir.h"
@@ -53,8 +53,7 @@ protected:
     {
         render.setHome(tmp.path());
         render.setCacheFolder(tmp.file("cache"));
-        QObject::connect(&render, &gw::RenderControl::killEnabledChanged,
-                         [this](bool on) { killStates << on; });
+        QObject::connect(&render, &gw::RenderControl::killEnabledChanged, [this](bool on) { killStates << on; });
     }
     void SetUp() override { m_cwd = QDir::currentPath(); }
     void TearDown() override { QDir::setCurrent(m_cwd); }
@@ -69,17 +68,14 @@ protected:
         return path;
     }
 
-    QStringList parameterList() const
-    {
-        return gw::GenParameterListFromNewEasy(settings, render.layout());
-    }
+    QStringList parameterList() const { return gw::GenParameterListFromNewEasy(settings, render.layout()); }
 
     // The block the message window gets after a render.
     static QStringList block(const QStringList& params, const QStringList& output)
     {
-        return QStringList{QStringLiteral("Parameter:")} + params + QStringList{QString(46, QLatin1Char('-')),
-                                                                                  QStringLiteral("Output:")}
-               + output + QStringList{QString(46, QLatin1Char('=')), QString()};
+        return QStringList { QStringLiteral("Parameter:") } + params
+            + QStringList { QString(46, QLatin1Char('-')), QStringLiteral("Output:") } + output
+            + QStringList { QString(46, QLatin1Char('=')), QString() };
     }
 
     static QStringList bracketed(const QStringList& args)

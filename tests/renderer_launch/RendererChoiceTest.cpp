@@ -32,7 +32,7 @@ TEST_F(RendererChoiceTest, ChoosingTheRendererAsksTheFileDialog)
     dialogs.queueFile("/usr/local/bin/xplanet");
     EXPECT_TRUE(render.btnAppFileClick());
     EXPECT_EQ(settings.text("edtAppFile"), "/usr/local/bin/xplanet");
-    EXPECT_EQ(hints, QStringList{"/usr/local/bin/xplanet"}) << "the hint follows";
+    EXPECT_EQ(hints, QStringList { "/usr/local/bin/xplanet" }) << "the hint follows";
 
     dialogs.queueFile({});
     render.btnAppFileClick();
@@ -56,11 +56,11 @@ TEST_F(RendererChoiceTest, ChoosingTheRendererMayMoveTheCloudDestination)
         std::optional<bool> answer; // none: no question expected
         QString result;
     } cases[] = {
-        {"other folder, OK", "/other/clouds.jpg", "http://h/x/clouds_2000.jpg", true, "images/clouds_2000.jpg"},
-        {"other folder, Cancel", "/other/clouds.jpg", "http://h/x/clouds_2000.jpg", false, "/other/clouds.jpg"},
-        {"backslash in the address", "", "http://h/a\\b/clouds.jpg", true, "images/clouds.jpg"},
-        {"address without a slash", "/x", "clouds.jpg", true, "images/clouds.jpg"},
-        {"already there in other letter case", "UPPER", "http://h/c.jpg", std::nullopt, "UPPER"},
+        { "other folder, OK", "/other/clouds.jpg", "http://h/x/clouds_2000.jpg", true, "images/clouds_2000.jpg" },
+        { "other folder, Cancel", "/other/clouds.jpg", "http://h/x/clouds_2000.jpg", false, "/other/clouds.jpg" },
+        { "backslash in the address", "", "http://h/a\\b/clouds.jpg", true, "images/clouds.jpg" },
+        { "address without a slash", "/x", "clouds.jpg", true, "images/clouds.jpg" },
+        { "already there in other letter case", "UPPER", "http://h/c.jpg", std::nullopt, "UPPER" },
     };
     for (const auto& c : cases) {
         dialogs.asked.clear();
@@ -73,7 +73,7 @@ TEST_F(RendererChoiceTest, ChoosingTheRendererMayMoveTheCloudDestination)
         render.btnAppFileClick();
 
         const QString expected = c.result.startsWith("images/") ? rendererFolder() + c.result
-                                 : c.result == "UPPER"          ? destination
+            : c.result == "UPPER"                               ? destination
                                                                 : c.result;
         EXPECT_EQ(settings.text("edtFileDestination"), expected) << c.label;
         EXPECT_TRUE(dialogs.allAnswersUsed()) << c.label;
@@ -81,8 +81,8 @@ TEST_F(RendererChoiceTest, ChoosingTheRendererMayMoveTheCloudDestination)
             ASSERT_EQ(dialogs.asked.size(), 2u) << c.label;
             EXPECT_EQ(dialogs.asked[1].kind, gw::MessageKind::Confirmation) << c.label;
             EXPECT_EQ(dialogs.asked[1].what, "okcancel") << c.label;
-            EXPECT_EQ(dialogs.asked[1].text, "Change the download destination path\nfrom: " + destination
-                                                 + "\nto: " + imagesFolder())
+            EXPECT_EQ(dialogs.asked[1].text,
+                "Change the download destination path\nfrom: " + destination + "\nto: " + imagesFolder())
                 << c.label;
         } else {
             EXPECT_EQ(dialogs.asked.size(), 1u) << c.label;
@@ -123,7 +123,7 @@ TEST_F(RendererChoiceTest, MissingRendererAsksUntilChosen)
     EXPECT_EQ(dialogs.asked[0].text, "Please choose an Application to lauch");
     EXPECT_EQ(dialogs.asked[1].what, "open");
     EXPECT_EQ(messages.lines.count("rendered"), 1) << "the render ran once with the chosen renderer";
-    EXPECT_EQ(killStates, (QList<bool>{true, false, true, false})) << "the render started again from the start";
+    EXPECT_EQ(killStates, (QList<bool> { true, false, true, false })) << "the render started again from the start";
     EXPECT_FALSE(state.RenderBusy);
 }
 
@@ -169,7 +169,7 @@ TEST_F(RendererChoiceTest, ReadmeOpensTheRenderersOwnFileOrTheUnpackedSystemRead
         EXPECT_TRUE(opened[0].startsWith(tmp.file("cache"))) << "unpacked into the cache folder";
         EXPECT_TRUE(opened[0].endsWith(".txt")) << "opens with the text editor";
         QProcess gzip;
-        gzip.start("gzip", {"-dc", system});
+        gzip.start("gzip", { "-dc", system });
         ASSERT_TRUE(gzip.waitForFinished(30000));
         EXPECT_EQ(gwtest::readFile(opened[0]), gzip.readAllStandardOutput()) << "unpacked whole";
     }
@@ -177,7 +177,7 @@ TEST_F(RendererChoiceTest, ReadmeOpensTheRenderersOwnFileOrTheUnpackedSystemRead
     opened.clear();
     gwtest::writeFile(rendererFolder() + "readme.txt", "own readme");
     render.btnInfoClick();
-    EXPECT_EQ(opened, QStringList{rendererFolder() + "readme.txt"}) << "a readme in the renderer folder wins";
+    EXPECT_EQ(opened, QStringList { rendererFolder() + "readme.txt" }) << "a readme in the renderer folder wins";
 }
 
 } // namespace

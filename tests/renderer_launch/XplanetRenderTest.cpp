@@ -14,7 +14,9 @@ namespace {
 class ScopedEnv
 {
 public:
-    ScopedEnv(const char* name, const QByteArray& value) : m_name(name), m_had(qEnvironmentVariableIsSet(name))
+    ScopedEnv(const char* name, const QByteArray& value)
+        : m_name(name)
+        , m_had(qEnvironmentVariableIsSet(name))
     {
         m_old = qgetenv(name);
         qputenv(name, value);
@@ -116,7 +118,8 @@ TEST_F(XplanetRenderTest, MessageWindowHoldsXplanetsOwnOutput)
     const QStringList params = render.launcher().ExeParams();
     ASSERT_EQ(params.value(0), "-background globewall-no-such-background.jpg");
     const QStringList output = render.launcher().OutputLines();
-    EXPECT_TRUE(output.contains("Warning: Can't find globewall-no-such-background.jpg in")) << output.join('\n').toStdString();
+    EXPECT_TRUE(output.contains("Warning: Can't find globewall-no-such-background.jpg in"))
+        << output.join('\n').toStdString();
     EXPECT_EQ(output, directOutput(params)) << "captured exactly as xplanet wrote it";
     EXPECT_EQ(messages.lines, block(params, output));
 }

@@ -14,7 +14,7 @@ const QString kUnreachable = QStringLiteral(" - Error. Can not connect to the in
 
 TEST(SchedulerRender, RendersAtEveryTickWhenTheIntervalIsZeroOrNegative)
 {
-    for (int seconds : {0, -5, -600}) {
+    for (int seconds : { 0, -5, -600 }) {
         SchedulerRig rig;
         rig.settings.setChecked(QStringLiteral("cbStartEveryXsec"), true);
         rig.settings.setInteger(QStringLiteral("SpinEdit"), seconds);
@@ -52,7 +52,7 @@ TEST(SchedulerRender, LaunchAtStartRendersAtTheFirstTick)
         bool launchAtStart;
         size_t rendersInFirstMinute;
     };
-    for (const Case& c : {Case{"launch at start", true, 1}, Case{"no launch at start", false, 0}}) {
+    for (const Case& c : { Case { "launch at start", true, 1 }, Case { "no launch at start", false, 0 } }) {
         SchedulerRig rig;
         rig.settings.setChecked(QStringLiteral("cbStartEveryXsec"), true);
         rig.settings.setChecked(QStringLiteral("cbLaunchAtStart"), c.launchAtStart);
@@ -138,9 +138,9 @@ TEST(SchedulerReachability, TheLastTestOfATickDecides)
         bool listOk;
         bool errorLine;
     };
-    for (const Case& c : {Case{"cloud fails, list succeeds", false, true, false},
-                          Case{"cloud succeeds, list fails", true, false, true},
-                          Case{"both fail", false, false, true}, Case{"both succeed", true, true, false}}) {
+    for (const Case& c : { Case { "cloud fails, list succeeds", false, true, false },
+             Case { "cloud succeeds, list fails", true, false, true }, Case { "both fail", false, false, true },
+             Case { "both succeed", true, true, false } }) {
         SchedulerRig rig;
         rig.settings.setChecked(QStringLiteral("cbCheckForNewFile"), true);
         rig.settings.setChecked(QStringLiteral("cbCheckForUpdate"), true);
@@ -195,11 +195,12 @@ TEST(SchedulerGate, ABusyFlagStartsNothingAndAsksNothing)
         const char* label;
         bool gw::AppState::*flag;
     };
-    for (const Case& c : {Case{"DownloadBusy", &gw::AppState::DownloadBusy}, Case{"RenderBusy", &gw::AppState::RenderBusy},
-                          Case{"TimedDownloadBusy", &gw::AppState::TimedDownloadBusy},
-                          Case{"PingBusy", &gw::AppState::PingBusy}}) {
+    for (const Case& c :
+        { Case { "DownloadBusy", &gw::AppState::DownloadBusy }, Case { "RenderBusy", &gw::AppState::RenderBusy },
+            Case { "TimedDownloadBusy", &gw::AppState::TimedDownloadBusy },
+            Case { "PingBusy", &gw::AppState::PingBusy } }) {
         SchedulerRig rig;
-        for (const char* name : {"cbStartEveryXsec", "cbCheckForNewFile", "cbCheckForUpdate"})
+        for (const char* name : { "cbStartEveryXsec", "cbCheckForNewFile", "cbCheckForUpdate" })
             rig.settings.setChecked(QString::fromLatin1(name), true);
         rig.settings.setInteger(QStringLiteral("SpinEdit"), 0);
         rig.screensaver = true;
@@ -241,9 +242,9 @@ TEST(SchedulerGate, BatteryStopsEverythingOnlyWhenSoSet)
         bool runs;
         int batteryLinesPerTick;
     };
-    for (const Case& c : {Case{"don't run on battery", true, true, false, 2},
-                          Case{"run on battery", false, true, true, 2},
-                          Case{"battery detection off", true, false, true, 0}}) {
+    for (const Case& c :
+        { Case { "don't run on battery", true, true, false, 2 }, Case { "run on battery", false, true, true, 2 },
+            Case { "battery detection off", true, false, true, 0 } }) {
         SchedulerRig rig;
         rig.settings.setChecked(QStringLiteral("cbStartEveryXsec"), true);
         rig.settings.setInteger(QStringLiteral("SpinEdit"), 0);
@@ -264,9 +265,9 @@ TEST(SchedulerGate, BatteryStopsEverythingOnlyWhenSoSet)
 TEST(SchedulerGate, MasterSwitchOffStartsNothing)
 {
     SchedulerRig rig;
-    for (const char* name : {"cbStartEveryXsec", "cbCheckForNewFile", "cbCheckForUpdate", "cbDownload"})
+    for (const char* name : { "cbStartEveryXsec", "cbCheckForNewFile", "cbCheckForUpdate", "cbDownload" })
         rig.settings.setChecked(QString::fromLatin1(name), true);
-    rig.settings.setLines(QStringLiteral("mTime"), {QStringLiteral("00:00"), QStringLiteral("00:01")});
+    rig.settings.setLines(QStringLiteral("mTime"), { QStringLiteral("00:00"), QStringLiteral("00:01") });
     rig.settings.setChecked(QStringLiteral("Globewallenabled"), false);
     rig.run(600);
     EXPECT_EQ(rig.jobs.calls(), 0);
@@ -285,12 +286,12 @@ TEST(SchedulerTray, ImageAtTheEndOfEachTick)
         std::vector<int> frames;
     };
     const std::vector<Case> cases = {
-        {"mains, enabled", false, true, gw::TrayList::Globe, {0, 0, 0, 0}},
-        {"mains, disabled", false, false, gw::TrayList::Globe, {25, 25, 25, 25}},
-        {"battery, enabled: Bat and globe alternate", true, true, gw::TrayList::Globe, {24, 0, 24, 0}},
-        {"battery, disabled: the crossed globe stays", true, false, gw::TrayList::Globe, {25, 25, 25, 25}},
-        {"progress list shown, disabled", false, false, gw::TrayList::Percent, {14, 14, 14, 14}},
-        {"progress list shown, battery", true, true, gw::TrayList::Percent, {13, 0, 13, 0}},
+        { "mains, enabled", false, true, gw::TrayList::Globe, { 0, 0, 0, 0 } },
+        { "mains, disabled", false, false, gw::TrayList::Globe, { 25, 25, 25, 25 } },
+        { "battery, enabled: Bat and globe alternate", true, true, gw::TrayList::Globe, { 24, 0, 24, 0 } },
+        { "battery, disabled: the crossed globe stays", true, false, gw::TrayList::Globe, { 25, 25, 25, 25 } },
+        { "progress list shown, disabled", false, false, gw::TrayList::Percent, { 14, 14, 14, 14 } },
+        { "progress list shown, battery", true, true, gw::TrayList::Percent, { 13, 0, 13, 0 } },
     };
     for (const Case& c : cases) {
         SchedulerRig rig;
@@ -310,7 +311,7 @@ TEST(SchedulerTray, ImageAtTheEndOfEachTick)
 
 TEST(SchedulerErrors, AnErrorInATimedJobDoesNotLeaveTimedDownloadBusySet)
 {
-    for (const char* job : {"cbCheckForNewFile", "cbCheckForUpdate"}) {
+    for (const char* job : { "cbCheckForNewFile", "cbCheckForUpdate" }) {
         SchedulerRig rig;
         rig.settings.setChecked(QString::fromLatin1(job), true);
         rig.jobs.throwInJob = true;
@@ -342,9 +343,9 @@ TEST(SchedulerErrors, AnUnwritableDiagnosticLogEndsTheTickWithAnError)
 TEST(SchedulerDay, ADayWithEverythingSwitchedOn)
 {
     SchedulerRig rig;
-    for (const char* name : {"cbStartEveryXsec", "cbCheckForNewFile", "cbCheckForUpdate", "cbDownload"})
+    for (const char* name : { "cbStartEveryXsec", "cbCheckForNewFile", "cbCheckForUpdate", "cbDownload" })
         rig.settings.setChecked(QString::fromLatin1(name), true);
-    rig.settings.setLines(QStringLiteral("mTime"), {QStringLiteral("07:30"), QStringLiteral("19:30")});
+    rig.settings.setLines(QStringLiteral("mTime"), { QStringLiteral("07:30"), QStringLiteral("19:30") });
     rig.jobs.renderSeconds = 1;
     rig.jobs.jobSeconds = 1;
     rig.scheduler.seedStartTimes();

@@ -33,10 +33,10 @@ TEST(MTime, LineRules)
         int hour; // -1: the line takes no part
         int minute;
     };
-    for (const Case& c : {Case{"07:30", 7, 30}, Case{"07-30", 7, 30}, Case{"23:59", 23, 59}, Case{"00:00", 0, 0},
-                          Case{"7:30", -1, 0}, Case{"07:30 ", -1, 0}, Case{"#7:30", -1, 0}, Case{"#7:30x", -1, 0},
-                          Case{"ab:cd", -1, 0}, Case{"0a:30", -1, 0}, Case{" 7:30", -1, 0}, Case{"", -1, 0},
-                          Case{"99:99", 99, 99}}) {
+    for (const Case& c : { Case { "07:30", 7, 30 }, Case { "07-30", 7, 30 }, Case { "23:59", 23, 59 },
+             Case { "00:00", 0, 0 }, Case { "7:30", -1, 0 }, Case { "07:30 ", -1, 0 }, Case { "#7:30", -1, 0 },
+             Case { "#7:30x", -1, 0 }, Case { "ab:cd", -1, 0 }, Case { "0a:30", -1, 0 }, Case { " 7:30", -1, 0 },
+             Case { "", -1, 0 }, Case { "99:99", 99, 99 } }) {
         const auto t = gw::parseTimeLine(QString::fromLatin1(c.line));
         if (c.hour < 0) {
             EXPECT_FALSE(t.has_value()) << '"' << c.line << '"';
@@ -58,14 +58,15 @@ TEST(MTime, WhichLinesFireOverTwoDays)
         QStringList fired;
     };
     const std::vector<Case> cases = {
-        {"two times fire at both every day", {"07:30", "19:30"}, {"14 07:30", "14 19:30", "15 07:30", "15 19:30"}},
-        {"a single time fires once per run", {"07:30"}, {"14 07:30"}},
-        {"a comment, four and six characters never fire", {"#7:30", "7:30", "07:30 "}, {}},
-        {"the third character is not looked at", {"07-30"}, {"14 07:30"}},
-        {"a malformed line is passed over", {"ab:cd", "07:30", "1x:00", "19:30"},
-         {"14 07:30", "14 19:30", "15 07:30", "15 19:30"}},
-        {"an empty line and an impossible time", {"", "99:99", "07:30", "12:00"},
-         {"14 07:30", "14 12:00", "15 07:30", "15 12:00"}},
+        { "two times fire at both every day", { "07:30", "19:30" },
+            { "14 07:30", "14 19:30", "15 07:30", "15 19:30" } },
+        { "a single time fires once per run", { "07:30" }, { "14 07:30" } },
+        { "a comment, four and six characters never fire", { "#7:30", "7:30", "07:30 " }, {} },
+        { "the third character is not looked at", { "07-30" }, { "14 07:30" } },
+        { "a malformed line is passed over", { "ab:cd", "07:30", "1x:00", "19:30" },
+            { "14 07:30", "14 19:30", "15 07:30", "15 19:30" } },
+        { "an empty line and an impossible time", { "", "99:99", "07:30", "12:00" },
+            { "14 07:30", "14 12:00", "15 07:30", "15 12:00" } },
     };
     for (const Case& c : cases) {
         TimeRig rig(c.lines);
@@ -77,7 +78,7 @@ TEST(MTime, WhichLinesFireOverTwoDays)
 
 TEST(MTime, TheLastMatchingLineIsRemembered)
 {
-    TimeRig rig({QStringLiteral("07:30"), QStringLiteral("07-30"), QStringLiteral("08:00")});
+    TimeRig rig({ QStringLiteral("07:30"), QStringLiteral("07-30"), QStringLiteral("08:00") });
     rig.clock.set(at(2024, 5, 14, 7, 29, 57.5));
     rig.run(5);
     EXPECT_EQ(rig.state.LastCloudTimeEntry, QStringLiteral("07-30"));
@@ -86,7 +87,7 @@ TEST(MTime, TheLastMatchingLineIsRemembered)
 
 TEST(MTime, AFailedDownloadIsTriedAgainWhileDue)
 {
-    TimeRig rig({QStringLiteral("07:30"), QStringLiteral("19:30")});
+    TimeRig rig({ QStringLiteral("07:30"), QStringLiteral("19:30") });
     rig.clock.set(at(2024, 5, 14, 7, 29, 57.5));
     rig.jobs.fixedReachable = true;
     // Reachable, but the download itself fails: the job leaves CloudTimeDue set.
@@ -111,19 +112,20 @@ TEST(MTime, AFailedDownloadIsTriedAgainWhileDue)
 
 TEST(MTime, AnUnreachableNetworkDropsThePendingDownload)
 {
-    TimeRig rig({QStringLiteral("07:30"), QStringLiteral("19:30")});
+    TimeRig rig({ QStringLiteral("07:30"), QStringLiteral("19:30") });
     rig.clock.set(at(2024, 5, 14, 7, 29, 57.5));
     rig.jobs.fixedReachable = false;
     rig.run(120);
     EXPECT_EQ(rig.jobs.fixedDownloads.size(), 1u);
     EXPECT_FALSE(rig.state.CloudTimeDue);
     ASSERT_EQ(rig.log.lines.size(), 1);
-    EXPECT_TRUE(rig.log.lines[0].endsWith(QStringLiteral(" - Error. Can not connect to the internet. Waiting for next try.")));
+    EXPECT_TRUE(
+        rig.log.lines[0].endsWith(QStringLiteral(" - Error. Can not connect to the internet. Waiting for next try.")));
 }
 
 TEST(MTime, ATimeSpentBusyIsMissed)
 {
-    TimeRig rig({QStringLiteral("07:30"), QStringLiteral("19:30")});
+    TimeRig rig({ QStringLiteral("07:30"), QStringLiteral("19:30") });
     rig.clock.set(at(2024, 5, 14, 7, 29, 57.5));
     rig.state.RenderBusy = true; // a long render covers the whole minute
     rig.run(65);

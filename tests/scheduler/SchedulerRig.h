@@ -1,7 +1,6 @@
 #pragma once
 // A scheduler wired to settings in memory, a hand-driven clock, a power-supply tree in a
 // temporary folder and jobs that count their calls and play their part of the bookkeeping.
-#include "support/TempDir.h"
 #include "scheduler/CentralScheduler.h"
 #include "scheduler/SystemState.h"
 #include "scheduler/TimedJobs.h"
@@ -12,6 +11,7 @@
 #include "shared/Paths.h"
 #include "shared/TrayImage.h"
 #include "support/ManualClock.h"
+#include "support/TempDir.h"
 
 #include <QDir>
 #include <QFile>
@@ -47,7 +47,11 @@ public:
 class FakeJobs : public gw::TimedJobs
 {
 public:
-    FakeJobs(gw::AppState& state, gw::ManualClock& clock) : m_state(state), m_clock(clock) {}
+    FakeJobs(gw::AppState& state, gw::ManualClock& clock)
+        : m_state(state)
+        , m_clock(clock)
+    {
+    }
 
     void StartXPlanet() override
     {
@@ -123,8 +127,8 @@ struct SchedulerRig
         gw::setProgramDir(dir.path());
         QDir().mkpath(powerRoot());
         // Everything off: each test switches on what it looks at.
-        for (const char* name : {"cbStartEveryXsec", "cbCheckForNewFile", "cbDownload", "cbCheckForUpdate",
-                                 "cbLaunchAtStart", "cbDontUseOnBattery"})
+        for (const char* name : { "cbStartEveryXsec", "cbCheckForNewFile", "cbDownload", "cbCheckForUpdate",
+                 "cbLaunchAtStart", "cbDontUseOnBattery" })
             settings.setChecked(QString::fromLatin1(name), false);
         settings.setChecked(QStringLiteral("Globewallenabled"), true);
         settings.setChecked(QStringLiteral("BatteryDetection"), true);
@@ -147,13 +151,13 @@ struct SchedulerRig
     }
     void onBattery()
     {
-        supply(QStringLiteral("BAT0"), {{"type", "Battery"}, {"status", "Discharging"}});
-        supply(QStringLiteral("AC"), {{"type", "Mains"}, {"online", "0"}});
+        supply(QStringLiteral("BAT0"), { { "type", "Battery" }, { "status", "Discharging" } });
+        supply(QStringLiteral("AC"), { { "type", "Mains" }, { "online", "0" } });
     }
     void onMains()
     {
-        supply(QStringLiteral("BAT0"), {{"type", "Battery"}, {"status", "Charging"}});
-        supply(QStringLiteral("AC"), {{"type", "Mains"}, {"online", "1"}});
+        supply(QStringLiteral("BAT0"), { { "type", "Battery" }, { "status", "Charging" } });
+        supply(QStringLiteral("AC"), { { "type", "Mains" }, { "online", "1" } });
     }
 
     // Ticks every five seconds from the current time on, for `seconds` of simulated time.
@@ -190,12 +194,12 @@ struct SchedulerRig
     gw::ManualClock clock;
     bool screensaver = false;
     int screensaverQueries = 0;
-    gw::SystemState system{settings, clock, powerRoot(), [this] {
-                               ++screensaverQueries;
-                               return screensaver;
-                           }};
-    FakeJobs jobs{state, clock};
-    gw::CentralScheduler scheduler{settings, state, log, tray, clock, system, jobs};
+    gw::SystemState system { settings, clock, powerRoot(), [this] {
+                                ++screensaverQueries;
+                                return screensaver;
+                            } };
+    FakeJobs jobs { state, clock };
+    gw::CentralScheduler scheduler { settings, state, log, tray, clock, system, jobs };
     int ticks = 0;
 };
 

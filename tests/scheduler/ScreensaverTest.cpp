@@ -7,8 +7,8 @@
 #include <QDBusConnection>
 #include <QDeadlineTimer>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QScopeGuard>
+#include <QStandardPaths>
 #include <QThread>
 #include <functional>
 #include <gtest/gtest.h>
@@ -24,8 +24,8 @@ class FakeScreenSaver : public QObject
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.ScreenSaver")
 public:
-    std::atomic<bool> active{false};
-    std::atomic<int> questions{0};
+    std::atomic<bool> active { false };
+    std::atomic<int> questions { 0 };
 
 public slots:
     bool GetActive()
@@ -47,8 +47,9 @@ public:
         const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
         if (daemon.isEmpty())
             return false;
-        m_process.start(daemon, {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1"),
-                                 QStringLiteral("--address=unix:path=") + m_dir.file(QStringLiteral("bus"))});
+        m_process.start(daemon,
+            { QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1"),
+                QStringLiteral("--address=unix:path=") + m_dir.file(QStringLiteral("bus")) });
         if (!m_process.waitForStarted(5000))
             return false;
         QByteArray out;
@@ -80,7 +81,6 @@ private:
     QProcess m_process;
 };
 
-
 } // namespace
 
 TEST(ScreensaverBus, GetActiveAndTheStartSignal)
@@ -109,7 +109,7 @@ TEST(ScreensaverBus, GetActiveAndTheStartSignal)
         [&] {
             registered = serviceConnection.registerService(QStringLiteral("org.freedesktop.ScreenSaver"))
                 && serviceConnection.registerObject(QStringLiteral("/org/freedesktop/ScreenSaver"), service,
-                                                    QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals);
+                    QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals);
         },
         Qt::BlockingQueuedConnection);
     ASSERT_TRUE(registered);
@@ -126,7 +126,8 @@ TEST(ScreensaverBus, GetActiveAndTheStartSignal)
     const QString name = QStringLiteral("Globewall.ScreenSaverMessage.log");
     QMetaObject::invokeMethod(service, "announce", Qt::QueuedConnection, Q_ARG(bool, false));
     QMetaObject::invokeMethod(service, "announce", Qt::QueuedConnection, Q_ARG(bool, true));
-    EXPECT_TRUE(gwtest::waitUntil([&] { return !rig.logLines(name).isEmpty(); }, 10000)) << "no line after ActiveChanged(true)";
+    EXPECT_TRUE(gwtest::waitUntil([&] { return !rig.logLines(name).isEmpty(); }, 10000))
+        << "no line after ActiveChanged(true)";
     QCoreApplication::processEvents();
     const QStringList lines = rig.logLines(name);
     ASSERT_EQ(lines.size(), 1);
@@ -158,9 +159,8 @@ TEST(ScreensaverBus, TheWatchFollowsSignalsInsteadOfAskingAtEachTick)
     QDBusConnection serviceConnection = bus.connect(QStringLiteral("gwtest-watched"));
     const QString name = QStringLiteral("org.freedesktop.ScreenSaver");
     const QString path = QStringLiteral("/org/freedesktop/ScreenSaver");
-    auto onServiceThread = [&](const std::function<void()>& f) {
-        QMetaObject::invokeMethod(service, f, Qt::BlockingQueuedConnection);
-    };
+    auto onServiceThread
+        = [&](const std::function<void()>& f) { QMetaObject::invokeMethod(service, f, Qt::BlockingQueuedConnection); };
 
     gw::BusScreensaverWatch watch(client);
     enum class Step { Ask, Appear, Announce, Leave };
@@ -174,13 +174,13 @@ TEST(ScreensaverBus, TheWatchFollowsSignalsInsteadOfAskingAtEachTick)
         int serviceQuestionsSoFar;
     };
     const Row rows[] = {
-        {"service absent: asked once", Step::Ask, false, std::nullopt, 1, 0},
-        {"absent is remembered, not asked again", Step::Ask, false, std::nullopt, 1, 0},
-        {"service appearing later is asked once", Step::Appear, true, true, 2, 1},
-        {"its answer is kept between ticks", Step::Ask, false, true, 2, 1},
-        {"ActiveChanged(false) without a question", Step::Announce, false, false, 2, 1},
-        {"ActiveChanged(true) without a question", Step::Announce, true, true, 2, 1},
-        {"service leaving: absent again", Step::Leave, false, std::nullopt, 2, 1},
+        { "service absent: asked once", Step::Ask, false, std::nullopt, 1, 0 },
+        { "absent is remembered, not asked again", Step::Ask, false, std::nullopt, 1, 0 },
+        { "service appearing later is asked once", Step::Appear, true, true, 2, 1 },
+        { "its answer is kept between ticks", Step::Ask, false, true, 2, 1 },
+        { "ActiveChanged(false) without a question", Step::Announce, false, false, 2, 1 },
+        { "ActiveChanged(true) without a question", Step::Announce, true, true, 2, 1 },
+        { "service leaving: absent again", Step::Leave, false, std::nullopt, 2, 1 },
     };
     for (const Row& r : rows) {
         switch (r.step) {
@@ -189,7 +189,8 @@ TEST(ScreensaverBus, TheWatchFollowsSignalsInsteadOfAskingAtEachTick)
         case Step::Appear:
             service->active = r.on;
             onServiceThread([&] {
-                serviceConnection.registerObject(path, service, QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals);
+                serviceConnection.registerObject(
+                    path, service, QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals);
                 serviceConnection.registerService(name);
             });
             break;

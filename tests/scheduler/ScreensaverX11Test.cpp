@@ -18,8 +18,8 @@ TEST(ScreensaverX11, ActivateAndResetOnAPrivateServer)
     ASSERT_NE(display, nullptr);
     auto xset = [&](const char* what) {
         QProcess p;
-        p.start(QStringLiteral("xset"), {QStringLiteral("-display"), xvfb.display(), QStringLiteral("s"),
-                                         QString::fromLatin1(what)});
+        p.start(QStringLiteral("xset"),
+            { QStringLiteral("-display"), xvfb.display(), QStringLiteral("s"), QString::fromLatin1(what) });
         return p.waitForFinished(10000) && p.exitCode() == 0;
     };
     EXPECT_EQ(gw::x11ScreensaverActive(display), std::optional<bool>(false)) << "fresh server";
@@ -30,4 +30,3 @@ TEST(ScreensaverX11, ActivateAndResetOnAPrivateServer)
     XCloseDisplay(display);
     EXPECT_FALSE(gw::x11ScreensaverActive(nullptr).has_value()) << "no display";
 }
-

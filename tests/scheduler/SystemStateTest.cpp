@@ -16,14 +16,15 @@ struct Supply
 
 TEST(PowerSupply, OnBatteryOrOnMains)
 {
-    const Supply mainsOn{"AC", {{"type", "Mains"}, {"online", "1"}}};
-    const Supply mainsOff{"AC", {{"type", "Mains"}, {"online", "0"}}};
-    const Supply usbOn{"usb", {{"type", "USB"}, {"online", "1"}}};
-    const Supply usbCOff{"ucsi", {{"type", "USB_C"}, {"online", "0"}}};
-    const Supply discharging{"BAT0", {{"type", "Battery"}, {"status", "Discharging"}, {"present", "1"}}};
-    const Supply charging{"BAT0", {{"type", "Battery"}, {"status", "Charging"}}};
-    const Supply emptyBay{"BAT1", {{"type", "Battery"}, {"present", "0"}}};
-    const Supply mouse{"hidpp_battery_0", {{"type", "Battery"}, {"scope", "Device"}, {"status", "Discharging"}}};
+    const Supply mainsOn { "AC", { { "type", "Mains" }, { "online", "1" } } };
+    const Supply mainsOff { "AC", { { "type", "Mains" }, { "online", "0" } } };
+    const Supply usbOn { "usb", { { "type", "USB" }, { "online", "1" } } };
+    const Supply usbCOff { "ucsi", { { "type", "USB_C" }, { "online", "0" } } };
+    const Supply discharging { "BAT0", { { "type", "Battery" }, { "status", "Discharging" }, { "present", "1" } } };
+    const Supply charging { "BAT0", { { "type", "Battery" }, { "status", "Charging" } } };
+    const Supply emptyBay { "BAT1", { { "type", "Battery" }, { "present", "0" } } };
+    const Supply mouse { "hidpp_battery_0",
+        { { "type", "Battery" }, { "scope", "Device" }, { "status", "Discharging" } } };
 
     struct Case
     {
@@ -32,15 +33,15 @@ TEST(PowerSupply, OnBatteryOrOnMains)
         bool onBattery;
     };
     const std::vector<Case> cases = {
-        {"mains online", {mainsOn, discharging}, false},
-        {"battery discharging, mains offline", {mainsOff, discharging}, true},
-        {"no supplies at all", {}, false},
-        {"a USB supply online", {usbOn, usbCOff, discharging}, false},
-        {"a battery only, discharging", {discharging}, true},
-        {"a battery only, charging", {charging}, false},
-        {"mains offline, no battery in its bay", {mainsOff, emptyBay}, false},
-        {"only a wireless mouse's battery", {mouse}, false},
-        {"a mouse's battery beside mains offline", {mainsOff, mouse}, false},
+        { "mains online", { mainsOn, discharging }, false },
+        { "battery discharging, mains offline", { mainsOff, discharging }, true },
+        { "no supplies at all", {}, false },
+        { "a USB supply online", { usbOn, usbCOff, discharging }, false },
+        { "a battery only, discharging", { discharging }, true },
+        { "a battery only, charging", { charging }, false },
+        { "mains offline, no battery in its bay", { mainsOff, emptyBay }, false },
+        { "only a wireless mouse's battery", { mouse }, false },
+        { "a mouse's battery beside mains offline", { mainsOff, mouse }, false },
     };
     for (const Case& c : cases) {
         TempDir dir;
@@ -63,11 +64,11 @@ TEST(SystemState, BatteryAnswerAndItsLog)
         bool answer;
         int logLines;
     };
-    for (const Case& c : {Case{"on battery, debug on", true, 1, true, true, 1},
-                          Case{"on battery, debug off", true, 0, true, true, 0},
-                          Case{"on battery, negative debug level", true, -3, true, true, 0},
-                          Case{"on mains, debug on", true, 1, false, false, 0},
-                          Case{"detection off", false, 1, true, false, 0}}) {
+    for (const Case& c : { Case { "on battery, debug on", true, 1, true, true, 1 },
+             Case { "on battery, debug off", true, 0, true, true, 0 },
+             Case { "on battery, negative debug level", true, -3, true, true, 0 },
+             Case { "on mains, debug on", true, 1, false, false, 0 },
+             Case { "detection off", false, 1, true, false, 0 } }) {
         SchedulerRig rig;
         rig.settings.setChecked(QStringLiteral("BatteryDetection"), c.detection);
         rig.settings.setInteger(QStringLiteral("DebugLevel"), c.debugLevel);
@@ -136,13 +137,13 @@ TEST(PowerSupplyWatch, OnlyKernelEventsOfThePowerSupplyClassCount)
         bool counts;
     };
     const Row rows[] = {
-        {"battery starts charging",
-         kernelEvent({"change@/devices/LNXSYSTM:00/PNP0C0A:00/power_supply/BAT0", "ACTION=change",
-                      "SUBSYSTEM=power_supply", "POWER_SUPPLY_STATUS=Charging"}),
-         true},
-        {"a USB stick", kernelEvent({"add@/devices/pci0000:00/usb1/1-1", "ACTION=add", "SUBSYSTEM=usb"}), false},
-        {"the class named only in the path", kernelEvent({"add@/class/power_supply", "SUBSYSTEM=input"}), false},
-        {"no action line", kernelEvent({"SUBSYSTEM=power_supply"}), false},
+        { "battery starts charging",
+            kernelEvent({ "change@/devices/LNXSYSTM:00/PNP0C0A:00/power_supply/BAT0", "ACTION=change",
+                "SUBSYSTEM=power_supply", "POWER_SUPPLY_STATUS=Charging" }),
+            true },
+        { "a USB stick", kernelEvent({ "add@/devices/pci0000:00/usb1/1-1", "ACTION=add", "SUBSYSTEM=usb" }), false },
+        { "the class named only in the path", kernelEvent({ "add@/class/power_supply", "SUBSYSTEM=input" }), false },
+        { "no action line", kernelEvent({ "SUBSYSTEM=power_supply" }), false },
     };
     for (const Row& r : rows)
         EXPECT_EQ(gw::PowerSupplyWatch::isPowerSupplyEvent(r.message), r.counts) << r.label;

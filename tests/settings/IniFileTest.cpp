@@ -8,30 +8,38 @@ using namespace gw;
 TEST(IniFile, NamesMatchWithoutCaseAndValuesAreTrimmed)
 {
     gwtest::TempDir dir;
-    const QString p = dir.write(QStringLiteral("g.ini"), "[Time]\r\nHow often = 1\r\nTime 0=07:30\n[CONFIG]\nFile=/usr/bin/xplanet\n");
+    const QString p = dir.write(
+        QStringLiteral("g.ini"), "[Time]\r\nHow often = 1\r\nTime 0=07:30\n[CONFIG]\nFile=/usr/bin/xplanet\n");
     IniFile ini(p);
     EXPECT_EQ(ini.readInteger(QStringLiteral("time"), QStringLiteral("How Often"), -1), 1);
     EXPECT_EQ(ini.readString(QStringLiteral("Time"), QStringLiteral("TIME 0"), QString()), QStringLiteral("07:30"));
-    EXPECT_EQ(ini.readString(QStringLiteral("Config"), QStringLiteral("file"), QString()), QStringLiteral("/usr/bin/xplanet"));
-    EXPECT_EQ(ini.readString(QStringLiteral("Config"), QStringLiteral("missing"), QStringLiteral("def")), QStringLiteral("def"));
+    EXPECT_EQ(ini.readString(QStringLiteral("Config"), QStringLiteral("file"), QString()),
+        QStringLiteral("/usr/bin/xplanet"));
+    EXPECT_EQ(ini.readString(QStringLiteral("Config"), QStringLiteral("missing"), QStringLiteral("def")),
+        QStringLiteral("def"));
 }
 
 TEST(IniFile, IntegerRules)
 {
-    struct Case { const char* label; const char* text; int expected; };
+    struct Case
+    {
+        const char* label;
+        const char* text;
+        int expected;
+    };
     const Case cases[] = {
-        {"decimal", "42", 42},
-        {"negative", "-1", -1},
-        {"dollar hex", "$FF", 255},
-        {"0x hex", "0x1A", 26},
-        {"0X hex upper", "0X1a", 26},
-        {"0x alone is not a number", "0x", 7},
-        {"dollar alone", "$", 7},
-        {"word", "abc", 7},
-        {"empty", "", 7},
-        {"decimal with junk", "12a", 7},
-        {"out of range", "99999999999", 7},
-        {"full 32-bit hex wraps", "$FFFFFFFF", -1},
+        { "decimal", "42", 42 },
+        { "negative", "-1", -1 },
+        { "dollar hex", "$FF", 255 },
+        { "0x hex", "0x1A", 26 },
+        { "0X hex upper", "0X1a", 26 },
+        { "0x alone is not a number", "0x", 7 },
+        { "dollar alone", "$", 7 },
+        { "word", "abc", 7 },
+        { "empty", "", 7 },
+        { "decimal with junk", "12a", 7 },
+        { "out of range", "99999999999", 7 },
+        { "full 32-bit hex wraps", "$FFFFFFFF", -1 },
     };
     for (const Case& c : cases) {
         gwtest::TempDir dir;
@@ -54,8 +62,8 @@ TEST(IniFile, UnwrittenEntriesStayAndErasedSectionsGoWhole)
 {
     gwtest::TempDir dir;
     const QString p = dir.write(QStringLiteral("k.ini"),
-                                "; hand comment\n[Config]\nUser Agent=Custom\nFile=a\n[Satellites]\nSatellite 0=iss\n"
-                                "[Downloaded Files]\nhttp://x/a=1.1.2026\n");
+        "; hand comment\n[Config]\nUser Agent=Custom\nFile=a\n[Satellites]\nSatellite 0=iss\n"
+        "[Downloaded Files]\nhttp://x/a=1.1.2026\n");
     IniFile ini(p);
     ini.writeString(QStringLiteral("config"), QStringLiteral("FILE"), QStringLiteral("b"));
     ini.writeString(QStringLiteral("Config"), QStringLiteral("Para"), QStringLiteral("-x"));
@@ -68,7 +76,7 @@ TEST(IniFile, UnwrittenEntriesStayAndErasedSectionsGoWhole)
         << text.toStdString();
     EXPECT_TRUE(text.contains("[Downloaded Files]\r\nhttp://x/a=1.1.2026\r\n"));
     EXPECT_TRUE(text.contains("[Satellites]\r\nSatellite 0=hst\r\n"));
-    EXPECT_EQ(IniFile(p).keys(QStringLiteral("Config")), (QStringList{"User Agent", "File", "Para"}));
+    EXPECT_EQ(IniFile(p).keys(QStringLiteral("Config")), (QStringList { "User Agent", "File", "Para" }));
 }
 
 TEST(IniFile, BytesComeBackExactlyAndLineBreaksCannotSplitAnEntry)
@@ -126,15 +134,21 @@ TEST(IniFile, EveryListedNameIsFoundAgain)
 {
     // Names whose ends are blanks other than ASCII ones, or a byte order mark, as an editor may
     // leave them: whatever sections() and keys() list must be readable by that name.
-    struct Case { const char* label; QByteArray file; };
+    struct Case
+    {
+        const char* label;
+        QByteArray file;
+    };
     const Case cases[] = {
-        {"byte order mark before a key", "[Download]\n\xEF\xBB\xBF often=0\n"},
-        {"no-break space after a key", "[Download]\n0,1\xC2\xA0=http://127.0.0.1/x\n"},
-        {"no-break space in a section header", "[\xC2\xA0" "Download\xC2\xA0]\n0,1=x\n"},
-        {"line separator after a key", "[Download]\n1,1\xE2\x80\xA8=y\n"},
+        { "byte order mark before a key", "[Download]\n\xEF\xBB\xBF often=0\n" },
+        { "no-break space after a key", "[Download]\n0,1\xC2\xA0=http://127.0.0.1/x\n" },
+        { "no-break space in a section header",
+            "[\xC2\xA0"
+            "Download\xC2\xA0]\n0,1=x\n" },
+        { "line separator after a key", "[Download]\n1,1\xE2\x80\xA8=y\n" },
     };
     for (const Case& c : cases) {
-        IniFile ini{QString()};
+        IniFile ini { QString() };
         ini.loadFromBytes(c.file);
         ASSERT_EQ(ini.sections().size(), 1) << c.label;
         const QString section = ini.sections().first();
@@ -150,7 +164,7 @@ TEST(IniFile, BytesInAndOutMatchTheFile)
     gwtest::TempDir dir;
     const QByteArray content = "; note\r\n[Config]\r\nFile=x\r\n\r\n[Time]\r\nTime 0=07:30\r\n";
     IniFile fromFile(dir.write(QStringLiteral("b.ini"), content));
-    IniFile fromBytes{QString()};
+    IniFile fromBytes { QString() };
     fromBytes.loadFromBytes(content);
     EXPECT_EQ(fromBytes.toBytes(), content);
     EXPECT_EQ(fromBytes.sections(), fromFile.sections());
@@ -160,7 +174,7 @@ TEST(IniFile, BytesInAndOutMatchTheFile)
 
 TEST(IniFile, FirstOfRepeatedKeysIsTheOneReadWrittenAndDeleted)
 {
-    IniFile ini{QString()};
+    IniFile ini { QString() };
     ini.loadFromBytes("[Time]\nTime 0=first\n\ntime 0=second\nTIME 1=x\n\n");
     const QString time = QStringLiteral("Time");
     EXPECT_EQ(ini.readBytes(time, QStringLiteral("time 0"), {}), QByteArray("first")) << "read: the first line";
@@ -181,21 +195,22 @@ TEST(IniFile, ListsOfTheLargestSizeTheSettingsAllowComeBack)
 {
     // The settings keep up to 10000 time entries and as many servers, two keys each.
     constexpr int n = 10000;
-    IniFile ini{QString()};
+    IniFile ini { QString() };
     ini.loadFromBytes("[TimeServer]\r\nCount=0\r\n\r\n[Time]\r\n");
     for (int i = 0; i < n; ++i) {
         ini.writeString(QStringLiteral("Time"), QStringLiteral("Time ") + QString::number(i), QString::number(i));
-        ini.writeString(QStringLiteral("TimeServer"), QStringLiteral("Server  ") + QString::number(i), QStringLiteral("s"));
+        ini.writeString(
+            QStringLiteral("TimeServer"), QStringLiteral("Server  ") + QString::number(i), QStringLiteral("s"));
         ini.writeBool(QStringLiteral("TimeServer"), QStringLiteral("Checked ") + QString::number(i), i % 2);
     }
-    IniFile back{QString()};
+    IniFile back { QString() };
     back.loadFromBytes(ini.toBytes());
     EXPECT_EQ(back.keys(QStringLiteral("Time")).size(), n);
     EXPECT_EQ(back.keys(QStringLiteral("TimeServer")).size(), 2 * n + 1);
-    for (int i : {0, 1, n / 2, n - 1}) {
+    for (int i : { 0, 1, n / 2, n - 1 }) {
         EXPECT_EQ(back.readInteger(QStringLiteral("time"), QStringLiteral("TIME ") + QString::number(i), -1), i) << i;
         EXPECT_EQ(back.readBool(QStringLiteral("TimeServer"), QStringLiteral("Checked ") + QString::number(i), false),
-                  i % 2 == 1)
+            i % 2 == 1)
             << i;
     }
 }

@@ -19,10 +19,12 @@ namespace gwtest {
 class KeyringBus
 {
 public:
-    explicit KeyringBus(bool withKeyring) : m_name(QStringLiteral("keyring-bus-%1").arg(++s_count))
+    explicit KeyringBus(bool withKeyring)
+        : m_name(QStringLiteral("keyring-bus-%1").arg(++s_count))
     {
         QDir().mkpath(m_home.file(QStringLiteral("run")));
-        QFile::setPermissions(m_home.file(QStringLiteral("run")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(
+            m_home.file(QStringLiteral("run")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("HOME"), m_home.path());
         env.insert(QStringLiteral("XDG_DATA_HOME"), m_home.file(QStringLiteral("data")));
@@ -33,22 +35,30 @@ public:
             ? QStringLiteral("printf test-password | gnome-keyring-daemon --foreground --unlock --components=secrets"
                              " >/dev/null 2>&1 & echo $!; echo \"$DBUS_SESSION_BUS_ADDRESS\"; exec cat >/dev/null")
             : QStringLiteral("echo 0; echo \"$DBUS_SESSION_BUS_ADDRESS\"; exec cat >/dev/null");
-        m_session.start(QStringLiteral("dbus-run-session"), {QStringLiteral("--"), QStringLiteral("sh"), QStringLiteral("-c"), script});
+        m_session.start(QStringLiteral("dbus-run-session"),
+            { QStringLiteral("--"), QStringLiteral("sh"), QStringLiteral("-c"), script });
         QByteArray out;
-        waitUntil([&] {
-            m_session.waitForReadyRead(50);
-            out += m_session.readAllStandardOutput();
-            return out.count('\n') >= 2 || m_session.state() == QProcess::NotRunning;
-        }, 10000);
+        waitUntil(
+            [&] {
+                m_session.waitForReadyRead(50);
+                out += m_session.readAllStandardOutput();
+                return out.count('\n') >= 2 || m_session.state() == QProcess::NotRunning;
+            },
+            10000);
         const QList<QByteArray> lines = out.split('\n');
         if (lines.size() < 2)
             return;
         m_daemon = lines[0].trimmed().toLongLong();
         m_bus = QDBusConnection::connectToBus(QString::fromUtf8(lines[1].trimmed()), m_name);
         m_ok = m_bus.isConnected()
-               && (!withKeyring || waitUntil([this] {
-                      return m_bus.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.secrets")).value();
-                  }, 10000));
+            && (!withKeyring
+                || waitUntil(
+                    [this] {
+                        return m_bus.interface()
+                            ->isServiceRegistered(QStringLiteral("org.freedesktop.secrets"))
+                            .value();
+                    },
+                    10000));
     }
     ~KeyringBus()
     {
@@ -69,10 +79,11 @@ public:
     // Locks the login keyring, as a screen lock or a timeout would.
     bool lock()
     {
-        QDBusMessage call = QDBusMessage::createMethodCall(
-            QStringLiteral("org.freedesktop.secrets"), QStringLiteral("/org/freedesktop/secrets"),
-            QStringLiteral("org.freedesktop.Secret.Service"), QStringLiteral("Lock"));
-        call << QVariant::fromValue(QList<QDBusObjectPath>{QDBusObjectPath("/org/freedesktop/secrets/collection/login")});
+        QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.secrets"),
+            QStringLiteral("/org/freedesktop/secrets"), QStringLiteral("org.freedesktop.Secret.Service"),
+            QStringLiteral("Lock"));
+        call << QVariant::fromValue(
+            QList<QDBusObjectPath> { QDBusObjectPath("/org/freedesktop/secrets/collection/login") });
         return m_bus.call(call, QDBus::Block, 5000).type() == QDBusMessage::ReplyMessage;
     }
 
@@ -82,7 +93,7 @@ private:
     QString m_name;
     QProcess m_session;
     qint64 m_daemon = 0;
-    QDBusConnection m_bus{QString()};
+    QDBusConnection m_bus { QString() };
     bool m_ok = false;
 };
 

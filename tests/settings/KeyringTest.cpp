@@ -23,19 +23,19 @@ TEST(Keyring, WhereTheProxyPasswordIsKept)
     {
         const char* label;
         Keyring keyring;
-        QByteArray oldFile;  // a settings file from before; empty: the user types the password
-        QString storedIn;    // what "Proxy Password Store" says after the save
+        QByteArray oldFile; // a settings file from before; empty: the user types the password
+        QString storedIn; // what "Proxy Password Store" says after the save
         int logLines;
     };
     const QString typed = QStringLiteral("s3cret Grüße");
     const Case cases[] = {
-        {"an unlocked keyring takes it", Keyring::Unlocked, {}, SettingsFile::PasswordInKeyring, 0},
-        {"an old file's scrambled password moves to the keyring", Keyring::Unlocked,
-         "[Config]\r\nProxy Password=" + Crypt("oldpass") + "\r\n", SettingsFile::PasswordInKeyring, 0},
-        {"a locked keyring leaves it in the file", Keyring::Locked, {}, SettingsFile::PasswordInFile, 1},
-        {"no keyring: the file keeps it", Keyring::None, {}, SettingsFile::PasswordInFile, 0},
-        {"no keyring, old file: as before", Keyring::None, "[Config]\r\nProxy Password=" + Crypt("oldpass") + "\r\n",
-         SettingsFile::PasswordInFile, 0},
+        { "an unlocked keyring takes it", Keyring::Unlocked, {}, SettingsFile::PasswordInKeyring, 0 },
+        { "an old file's scrambled password moves to the keyring", Keyring::Unlocked,
+            "[Config]\r\nProxy Password=" + Crypt("oldpass") + "\r\n", SettingsFile::PasswordInKeyring, 0 },
+        { "a locked keyring leaves it in the file", Keyring::Locked, {}, SettingsFile::PasswordInFile, 1 },
+        { "no keyring: the file keeps it", Keyring::None, {}, SettingsFile::PasswordInFile, 0 },
+        { "no keyring, old file: as before", Keyring::None, "[Config]\r\nProxy Password=" + Crypt("oldpass") + "\r\n",
+            SettingsFile::PasswordInFile, 0 },
     };
     for (const Case& c : cases) {
         KeyringBus keyring(c.keyring != Keyring::None);
@@ -56,16 +56,19 @@ TEST(Keyring, WhereTheProxyPasswordIsKept)
                 p.settings.setText(QStringLiteral("edtProxyPasswd"), typed);
             EXPECT_EQ(p.settings.text(QStringLiteral("edtProxyPasswd")), password) << c.label << ": loaded";
             p.file.IniSave(p.file.ConfigFileName());
-            EXPECT_EQ(p.hooks.logLines.size(), c.logLines) << c.label << ": " << p.hooks.logLines.join('|').toStdString();
+            EXPECT_EQ(p.hooks.logLines.size(), c.logLines)
+                << c.label << ": " << p.hooks.logLines.join('|').toStdString();
         }
         const IniFile saved(file);
         const bool inKeyring = c.storedIn == SettingsFile::PasswordInKeyring;
         EXPECT_EQ(saved.readString(kConfig, SettingsFile::PasswordStoreKey, {}), c.storedIn) << c.label;
         EXPECT_EQ(saved.keys(kConfig).last(), SettingsFile::PasswordStoreKey) << c.label << ": after the existing keys";
-        EXPECT_EQ(saved.readBytes(kConfig, kPasswordKey, {}), inKeyring ? QByteArray() : SettingsFile::storedPassword(password))
+        EXPECT_EQ(saved.readBytes(kConfig, kPasswordKey, {}),
+            inKeyring ? QByteArray() : SettingsFile::storedPassword(password))
             << c.label;
         QString held;
-        EXPECT_EQ(vault.lookup(QFileInfo(file).canonicalFilePath(), &held, nullptr) == PasswordVault::Outcome::Done, inKeyring)
+        EXPECT_EQ(vault.lookup(QFileInfo(file).canonicalFilePath(), &held, nullptr) == PasswordVault::Outcome::Done,
+            inKeyring)
             << c.label;
         if (inKeyring) {
             EXPECT_EQ(held, password) << c.label;
@@ -73,7 +76,8 @@ TEST(Keyring, WhereTheProxyPasswordIsKept)
 
         Program next(dir.path(), &vault);
         next.file.IniLoad(QString());
-        EXPECT_EQ(next.settings.text(QStringLiteral("edtProxyPasswd")), password) << c.label << ": back at the next start";
+        EXPECT_EQ(next.settings.text(QStringLiteral("edtProxyPasswd")), password)
+            << c.label << ": back at the next start";
     }
 }
 

@@ -1,5 +1,5 @@
-#include "settings/SettingsTable.h"
 #include "settings/MemorySettings.h"
+#include "settings/SettingsTable.h"
 
 #include "support/Printers.h"
 #include <gtest/gtest.h>
@@ -29,7 +29,8 @@ TEST(MemorySettings, RadioGroupsUncheckTheOthers)
     s.setChecked(QStringLiteral("rbIdle"), true);
     EXPECT_FALSE(s.checked(QStringLiteral("rbNormal")));
     s.setChecked(QStringLiteral("rbIdle"), false);
-    EXPECT_FALSE(s.checked(QStringLiteral("rbIdle")) || s.checked(QStringLiteral("rbNormal")) || s.checked(QStringLiteral("rbHigh")))
+    EXPECT_FALSE(s.checked(QStringLiteral("rbIdle")) || s.checked(QStringLiteral("rbNormal"))
+        || s.checked(QStringLiteral("rbHigh")))
         << "false only unchecks";
     EXPECT_TRUE(s.checked(QStringLiteral("rbLatLon"))) << "other groups untouched";
 }

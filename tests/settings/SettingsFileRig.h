@@ -16,7 +16,10 @@ namespace gwtest {
 class RecordingHooks : public gw::SettingsFileHooks
 {
 public:
-    explicit RecordingHooks(gw::SettingsAccess& settings) : m_settings(settings) {}
+    explicit RecordingHooks(gw::SettingsAccess& settings)
+        : m_settings(settings)
+    {
+    }
 
     void configFileLabelChanged(const QString& caption) override { label = caption; }
     // Like the tray menu item: a click flips the master switch.
@@ -24,7 +27,8 @@ public:
     {
         ++masterClicks;
         if (clickFlips)
-            m_settings.setChecked(QStringLiteral("Globewallenabled"), !m_settings.checked(QStringLiteral("Globewallenabled")));
+            m_settings.setChecked(
+                QStringLiteral("Globewallenabled"), !m_settings.checked(QStringLiteral("Globewallenabled")));
     }
     void getConfigs() override { record("getConfigs"); }
     void ddbConfigChange() override
@@ -62,7 +66,7 @@ private:
 struct Program
 {
     // A screen of its own, so the defaults do not depend on the machine's.
-    static constexpr QSize screen{1280, 800};
+    static constexpr QSize screen { 1280, 800 };
 
     explicit Program(const QString& programDir, gw::PasswordVault* vault = nullptr)
         : file(settings, hooks, programDir, screen, vault)
@@ -70,7 +74,7 @@ struct Program
         hooks.file = &file;
     }
     gw::MemorySettings settings;
-    RecordingHooks hooks{settings};
+    RecordingHooks hooks { settings };
     gw::SettingsFile file;
 };
 

@@ -52,7 +52,7 @@ TEST(AtomicFile, LinksPlantedBesideTheFileAreNeverWrittenThrough)
     gwtest::TempDir elsewhere;
     const QString victim = elsewhere.write(QStringLiteral("victim"), "keep");
     const QString p = dir.file(QStringLiteral("a.ini"));
-    for (const char* name : {"a.ini.part", "a.ini.tmp", "a.ini.new", "a.ini~", "a.ini.XXXXXX", ".a.ini.swp"})
+    for (const char* name : { "a.ini.part", "a.ini.tmp", "a.ini.new", "a.ini~", "a.ini.XXXXXX", ".a.ini.swp" })
         ASSERT_TRUE(QFile::link(victim, dir.file(QString::fromLatin1(name)))) << name;
     QString error;
     for (int i = 0; i < 20; ++i)
@@ -60,7 +60,8 @@ TEST(AtomicFile, LinksPlantedBesideTheFileAreNeverWrittenThrough)
     EXPECT_EQ(gwtest::readFile(victim), QByteArray("keep"));
     EXPECT_FALSE(QFileInfo(p).isSymLink());
     EXPECT_EQ(gwtest::readFile(p), QByteArray("new"));
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::System | QDir::Hidden).size(), 7) << "no temporary file left";
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::System | QDir::Hidden).size(), 7)
+        << "no temporary file left";
 }
 
 TEST(AtomicFile, ALinkIsKeptAndItsTargetReplaced)
@@ -72,8 +73,8 @@ TEST(AtomicFile, ALinkIsKeptAndItsTargetReplaced)
         bool targetExists;
     };
     const Case cases[] = {
-        {"link to a link", "middle.ini", true},
-        {"dangling link: the target is made", "missing.ini", false},
+        { "link to a link", "middle.ini", true },
+        { "dangling link: the target is made", "missing.ini", false },
     };
     for (const Case& c : cases) {
         gwtest::TempDir dir;

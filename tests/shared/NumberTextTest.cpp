@@ -8,15 +8,22 @@ using namespace gw;
 
 TEST(NumberText, FormatIntPadsAndKeepsLastDigits)
 {
-    struct Case { const char* label; qint64 number; int width; const char* fill; const char* expected; };
+    struct Case
+    {
+        const char* label;
+        qint64 number;
+        int width;
+        const char* fill;
+        const char* expected;
+    };
     const Case cases[] = {
-        {"padded with zero", 7, 2, "0", "07"},
-        {"too many digits keeps the last", 123, 2, "0", "23"},
-        {"blank fill", 5, 3, " ", "  5"},
-        {"four digits into three", 1234, 3, "0", "234"},
-        {"long fill uses its first character", 5, 3, "xy", "xx5"},
-        {"negative number", -5, 3, "0", "0-5"},
-        {"zero width", 12, 0, "0", ""},
+        { "padded with zero", 7, 2, "0", "07" },
+        { "too many digits keeps the last", 123, 2, "0", "23" },
+        { "blank fill", 5, 3, " ", "  5" },
+        { "four digits into three", 1234, 3, "0", "234" },
+        { "long fill uses its first character", 5, 3, "xy", "xx5" },
+        { "negative number", -5, 3, "0", "0-5" },
+        { "zero width", 12, 0, "0", "" },
     };
     for (const Case& c : cases)
         EXPECT_EQ(FormatInt(c.number, c.width, QString::fromUtf8(c.fill)), QString::fromUtf8(c.expected)) << c.label;
@@ -24,12 +31,20 @@ TEST(NumberText, FormatIntPadsAndKeepsLastDigits)
 
 TEST(NumberText, FormatFloatRoundsAndCutsIntegerPlaces)
 {
-    struct Case { const char* label; int width; int decimals; const char* fill; double value; const char* expected; };
+    struct Case
+    {
+        const char* label;
+        int width;
+        int decimals;
+        const char* fill;
+        double value;
+        const char* expected;
+    };
     const Case cases[] = {
-        {"zero fill", 2, 3, "0", 7.25, "07.250"},
-        {"blank fill rounds", 4, 2, " ", 12.346, "  12.35"},
-        {"integer part too long loses leading digits", 2, 1, "0", 123.4, "23.4"},
-        {"instant transfer", 4, 3, " ", 0.001, "   0.001"},
+        { "zero fill", 2, 3, "0", 7.25, "07.250" },
+        { "blank fill rounds", 4, 2, " ", 12.346, "  12.35" },
+        { "integer part too long loses leading digits", 2, 1, "0", 123.4, "23.4" },
+        { "instant transfer", 4, 3, " ", 0.001, "   0.001" },
     };
     for (const Case& c : cases)
         EXPECT_EQ(FormatFloat(c.width, c.decimals, QString::fromUtf8(c.fill), c.value), QString::fromUtf8(c.expected))

@@ -10,20 +10,19 @@
 namespace gwtest {
 
 namespace {
-quint16 freeUdpPort()
-{
-    QUdpSocket probe;
-    if (!probe.bind(QHostAddress::LocalHost, 0))
-        return 0;
-    return probe.localPort();
-}
+    quint16 freeUdpPort()
+    {
+        QUdpSocket probe;
+        if (!probe.bind(QHostAddress::LocalHost, 0))
+            return 0;
+        return probe.localPort();
+    }
 } // namespace
 
 QString ChronydFixture::program()
 {
     return QStandardPaths::findExecutable(QStringLiteral("chronyd"),
-                                          {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin"),
-                                           QStringLiteral("/usr/bin")});
+        { QStringLiteral("/usr/sbin"), QStringLiteral("/sbin"), QStringLiteral("/usr/bin") });
 }
 
 bool ChronydFixture::start(QString* error)
@@ -55,8 +54,9 @@ bool ChronydFixture::start(QString* error)
 
     m_process.setProcessChannelMode(QProcess::MergedChannels);
     // -x: never touch the system clock. It must never be left out.
-    m_process.start(chronyd, {QStringLiteral("-x"), QStringLiteral("-d"), QStringLiteral("-u"), QStringLiteral("root"),
-                              QStringLiteral("-f"), conf});
+    m_process.start(chronyd,
+        { QStringLiteral("-x"), QStringLiteral("-d"), QStringLiteral("-u"), QStringLiteral("root"),
+            QStringLiteral("-f"), conf });
     if (!m_process.waitForStarted(5000)) {
         *error = QStringLiteral("chronyd did not start: ") + m_process.errorString();
         return false;
@@ -79,7 +79,7 @@ bool ChronydFixture::answers(int waitMs) const
         return false;
     QByteArray request(48, '\0');
     request[0] = 0x1B; // version 3, client
-    request[40] = 1;   // a non-zero transmit time
+    request[40] = 1; // a non-zero transmit time
     s.writeDatagram(request, QHostAddress::LocalHost, m_port);
     return s.waitForReadyRead(waitMs) && s.pendingDatagramSize() >= 48;
 }

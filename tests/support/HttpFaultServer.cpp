@@ -30,15 +30,16 @@ void HttpFaultServer::Exchange::send(const QByteArray& bytes)
 {
     qsizetype sent = 0;
     while (sent < bytes.size()) {
-        const ssize_t n = ::send(m_fd, bytes.constData() + sent, static_cast<size_t>(bytes.size() - sent), MSG_NOSIGNAL);
+        const ssize_t n
+            = ::send(m_fd, bytes.constData() + sent, static_cast<size_t>(bytes.size() - sent), MSG_NOSIGNAL);
         if (n <= 0)
             return;
         sent += n;
     }
 }
 
-void HttpFaultServer::Exchange::respond(const QByteArray& statusLine, const QByteArray& body,
-                                        const QList<QByteArray>& headers)
+void HttpFaultServer::Exchange::respond(
+    const QByteArray& statusLine, const QByteArray& body, const QList<QByteArray>& headers)
 {
     QByteArray out = statusLine + "\r\n";
     bool hasLength = false;
@@ -57,7 +58,7 @@ void HttpFaultServer::Exchange::respond(const QByteArray& statusLine, const QByt
 
 void HttpFaultServer::Exchange::reset()
 {
-    linger l{1, 0};
+    linger l { 1, 0 };
     setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &l, sizeof l);
     m_reset = true;
 }
@@ -84,7 +85,7 @@ bool HttpFaultServer::start()
         return false;
     int one = 1;
     setsockopt(m_listen, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in a{};
+    sockaddr_in a {};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     a.sin_port = 0;
@@ -125,8 +126,8 @@ void HttpFaultServer::route(const QByteArray& path, Handler handler)
     m_routes[path] = std::move(handler);
 }
 
-HttpFaultServer::Handler HttpFaultServer::answer(const QByteArray& statusLine, const QByteArray& body,
-                                                 const QList<QByteArray>& headers)
+HttpFaultServer::Handler HttpFaultServer::answer(
+    const QByteArray& statusLine, const QByteArray& body, const QList<QByteArray>& headers)
 {
     return [=](Exchange& e) { e.respond(statusLine, body, headers); };
 }
@@ -154,7 +155,7 @@ int HttpFaultServer::count(const QByteArray& path) const
 void HttpFaultServer::acceptLoop()
 {
     while (!m_stopping.load()) {
-        pollfd p{m_listen, POLLIN, 0};
+        pollfd p { m_listen, POLLIN, 0 };
         if (poll(&p, 1, 50) <= 0)
             continue;
         const int fd = accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
@@ -171,7 +172,7 @@ void HttpFaultServer::serve(int fd)
     QElapsedTimer t;
     t.start();
     while (!in.contains("\r\n\r\n") && in.size() < 65536 && !m_stopping.load() && t.elapsed() < 10000) {
-        pollfd p{fd, POLLIN, 0};
+        pollfd p { fd, POLLIN, 0 };
         if (poll(&p, 1, 50) <= 0)
             continue;
         char buf[4096];
@@ -195,7 +196,7 @@ void HttpFaultServer::serve(int fd)
         const QByteArray line = lines[i].trimmed();
         const qsizetype colon = line.indexOf(':');
         if (colon > 0)
-            request.headers.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
+            request.headers.append({ line.left(colon).trimmed(), line.mid(colon + 1).trimmed() });
     }
     QByteArray path = request.target;
     if (path.startsWith("http://")) {
@@ -225,7 +226,7 @@ void HttpFaultServer::serve(int fd)
 quint16 freeLoopbackPort()
 {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
+    sockaddr_in a {};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     quint16 port = 0;
@@ -244,7 +245,7 @@ bool waitForPort(quint16 port, int ms)
     t.start();
     while (t.elapsed() < ms) {
         const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
+        sockaddr_in a {};
         a.sin_family = AF_INET;
         a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         a.sin_port = htons(port);

@@ -19,7 +19,7 @@ namespace gwtest {
 struct SeenRequest
 {
     QByteArray method;
-    QByteArray target;  // as sent: a path, or an absolute URL through a proxy
+    QByteArray target; // as sent: a path, or an absolute URL through a proxy
     QByteArray version; // "HTTP/1.0" or "HTTP/1.1"
     QList<QPair<QByteArray, QByteArray>> headers;
     // The value of the first header of that name (case-insensitive), empty when absent.
@@ -47,7 +47,12 @@ public:
         void stall(int maxMs = 60000);
 
         Exchange(const SeenRequest& r, int n, int fd, const std::atomic<bool>& stopping)
-            : request(r), number(n), m_fd(fd), m_stopping(stopping) {}
+            : request(r)
+            , number(n)
+            , m_fd(fd)
+            , m_stopping(stopping)
+        {
+        }
         bool wasReset() const { return m_reset; }
 
     private:
@@ -83,7 +88,7 @@ private:
 
     int m_listen = -1;
     quint16 m_port = 0;
-    std::atomic<bool> m_stopping{false};
+    std::atomic<bool> m_stopping { false };
     std::thread m_acceptThread;
     mutable std::mutex m_mutex;
     std::vector<std::thread> m_workers;

@@ -7,7 +7,10 @@ namespace gw {
 class ManualClock : public Clock
 {
 public:
-    explicit ManualClock(TDateTime start = 0) : m_now(start) {}
+    explicit ManualClock(TDateTime start = 0)
+        : m_now(start)
+    {
+    }
     TDateTime now() const override { return m_now; }
     void set(TDateTime value) { m_now = value; }
     void advanceSeconds(double s) { m_now += s / 86400.0; }

@@ -6,12 +6,12 @@ namespace gw {
 
 void ScriptedDialogs::message(MessageKind kind, const QString& text)
 {
-    asked.push_back({QStringLiteral("message"), kind, text, {}});
+    asked.push_back({ QStringLiteral("message"), kind, text, {} });
 }
 
 bool ScriptedDialogs::askYesNo(MessageKind kind, const QString& text)
 {
-    asked.push_back({QStringLiteral("yesno"), kind, text, {}});
+    asked.push_back({ QStringLiteral("yesno"), kind, text, {} });
     if (m_yesNo.empty())
         throw std::logic_error("unexpected question: " + text.toStdString());
     const bool a = m_yesNo.front();
@@ -21,7 +21,7 @@ bool ScriptedDialogs::askYesNo(MessageKind kind, const QString& text)
 
 bool ScriptedDialogs::askOkCancel(MessageKind kind, const QString& text)
 {
-    asked.push_back({QStringLiteral("okcancel"), kind, text, {}});
+    asked.push_back({ QStringLiteral("okcancel"), kind, text, {} });
     if (m_yesNo.empty())
         throw std::logic_error("unexpected question: " + text.toStdString());
     const bool a = m_yesNo.front();
@@ -31,7 +31,7 @@ bool ScriptedDialogs::askOkCancel(MessageKind kind, const QString& text)
 
 QString ScriptedDialogs::getOpenFile(const FileDialogRequest& request)
 {
-    asked.push_back({QStringLiteral("open"), MessageKind::Information, request.title, request});
+    asked.push_back({ QStringLiteral("open"), MessageKind::Information, request.title, request });
     if (m_files.empty())
         throw std::logic_error("unexpected open dialog: " + request.title.toStdString());
     const QString f = m_files.front();
@@ -41,7 +41,7 @@ QString ScriptedDialogs::getOpenFile(const FileDialogRequest& request)
 
 QString ScriptedDialogs::getSaveFile(const FileDialogRequest& request)
 {
-    asked.push_back({QStringLiteral("save"), MessageKind::Information, request.title, request});
+    asked.push_back({ QStringLiteral("save"), MessageKind::Information, request.title, request });
     if (m_files.empty())
         throw std::logic_error("unexpected save dialog: " + request.title.toStdString());
     const QString f = m_files.front();
@@ -51,7 +51,7 @@ QString ScriptedDialogs::getSaveFile(const FileDialogRequest& request)
 
 std::optional<QColor> ScriptedDialogs::chooseColor(const QColor&)
 {
-    asked.push_back({QStringLiteral("color"), MessageKind::Information, {}, {}});
+    asked.push_back({ QStringLiteral("color"), MessageKind::Information, {}, {} });
     if (m_colors.empty())
         throw std::logic_error("unexpected colour dialog");
     const auto c = m_colors.front();
@@ -63,7 +63,8 @@ QStringList ScriptedDialogs::messages() const
 {
     QStringList out;
     for (const Asked& a : asked)
-        if (a.what == QLatin1String("message") || a.what == QLatin1String("yesno") || a.what == QLatin1String("okcancel"))
+        if (a.what == QLatin1String("message") || a.what == QLatin1String("yesno")
+            || a.what == QLatin1String("okcancel"))
             out << a.text;
     return out;
 }

@@ -12,9 +12,9 @@ class ScriptedDialogs : public Dialogs
 public:
     struct Asked
     {
-        QString what;  // "message", "yesno", "okcancel", "open", "save", "color"
+        QString what; // "message", "yesno", "okcancel", "open", "save", "color"
         MessageKind kind = MessageKind::Information;
-        QString text;  // message text or dialog title
+        QString text; // message text or dialog title
         FileDialogRequest request;
     };
 

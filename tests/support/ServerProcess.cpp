@@ -26,7 +26,8 @@ void ServerProcess::stop()
 bool ServerProcess::startWith(const QString& program, QStringList arguments, const QByteArray& config)
 {
     if (QStandardPaths::findExecutable(program).isEmpty()
-        && QStandardPaths::findExecutable(program, {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/bin")}).isEmpty()) {
+        && QStandardPaths::findExecutable(program, { QStringLiteral("/usr/sbin"), QStringLiteral("/usr/bin") })
+               .isEmpty()) {
         m_error = program + QStringLiteral(" is not installed");
         return false;
     }
@@ -40,7 +41,7 @@ bool ServerProcess::startWith(const QString& program, QStringList arguments, con
     arguments.replaceInStrings(QStringLiteral("%config"), configFile);
     QString path = QStandardPaths::findExecutable(program);
     if (path.isEmpty())
-        path = QStandardPaths::findExecutable(program, {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/bin")});
+        path = QStandardPaths::findExecutable(program, { QStringLiteral("/usr/sbin"), QStringLiteral("/usr/bin") });
     m_process.setProcessChannelMode(QProcess::MergedChannels);
     m_process.setStandardOutputFile(m_dir.filePath(QStringLiteral("output.log")));
     m_process.start(path, arguments);
@@ -55,14 +56,19 @@ bool ServerProcess::startWith(const QString& program, QStringList arguments, con
 bool LighttpdFixture::start()
 {
     m_port = freeLoopbackPort();
-    const QByteArray config = "server.document-root = \"" + m_root.toUtf8() + "\"\n"
-                              "server.port = " + QByteArray::number(m_port) + "\n"
-                              "server.bind = \"127.0.0.1\"\n"
-                              "server.errorlog = \"" + workDir().toUtf8() + "/error.log\"\n"
-                              "server.stat-cache-engine = \"disable\"\n"
-                              "mimetype.assign = (\"\" => \"application/octet-stream\")\n";
-    return startWith(QStringLiteral("lighttpd"), {QStringLiteral("-D"), QStringLiteral("-f"), QStringLiteral("%config")},
-                     config);
+    const QByteArray config = "server.document-root = \"" + m_root.toUtf8()
+        + "\"\n"
+          "server.port = "
+        + QByteArray::number(m_port)
+        + "\n"
+          "server.bind = \"127.0.0.1\"\n"
+          "server.errorlog = \""
+        + workDir().toUtf8()
+        + "/error.log\"\n"
+          "server.stat-cache-engine = \"disable\"\n"
+          "mimetype.assign = (\"\" => \"application/octet-stream\")\n";
+    return startWith(
+        QStringLiteral("lighttpd"), { QStringLiteral("-D"), QStringLiteral("-f"), QStringLiteral("%config") }, config);
 }
 
 QString LighttpdFixture::url(const QString& path) const
@@ -73,20 +79,24 @@ QString LighttpdFixture::url(const QString& path) const
 bool TinyproxyFixture::start()
 {
     m_port = freeLoopbackPort();
-    const QByteArray config = "Port " + QByteArray::number(m_port) + "\n"
-                              "Listen 127.0.0.1\n"
-                              "Timeout 30\n"
-                              "Allow 127.0.0.1\n"
-                              "MaxClients 20\n"
-                              "BasicAuth " + m_user.toUtf8() + " " + m_password.toUtf8() + "\n"
-                              "LogFile \"" + workDir().toUtf8() + "/tinyproxy.log\"\n";
-    return startWith(QStringLiteral("tinyproxy"), {QStringLiteral("-d"), QStringLiteral("-c"), QStringLiteral("%config")},
-                     config);
+    const QByteArray config = "Port " + QByteArray::number(m_port)
+        + "\n"
+          "Listen 127.0.0.1\n"
+          "Timeout 30\n"
+          "Allow 127.0.0.1\n"
+          "MaxClients 20\n"
+          "BasicAuth "
+        + m_user.toUtf8() + " " + m_password.toUtf8()
+        + "\n"
+          "LogFile \""
+        + workDir().toUtf8() + "/tinyproxy.log\"\n";
+    return startWith(
+        QStringLiteral("tinyproxy"), { QStringLiteral("-d"), QStringLiteral("-c"), QStringLiteral("%config") }, config);
 }
 
 namespace {
 
-const char kTlsServer[] = R"PY(
+    const char kTlsServer[] = R"PY(
 import http.server, os, ssl, sys
 port, root, work = int(sys.argv[1]), sys.argv[2], sys.argv[3]
 moves = {}
@@ -132,18 +142,19 @@ bool TlsServerFixture::start()
     QProcess openssl;
     openssl.setWorkingDirectory(workDir());
     openssl.start(QStringLiteral("openssl"),
-                  {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("ec"),
-                   QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
-                   QStringLiteral("-keyout"), QStringLiteral("key.pem"), QStringLiteral("-out"), QStringLiteral("cert.pem"),
-                   QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"),
-                   QStringLiteral("-addext"), QStringLiteral("subjectAltName=IP:127.0.0.1")});
+        { QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("ec"),
+            QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
+            QStringLiteral("-keyout"), QStringLiteral("key.pem"), QStringLiteral("-out"), QStringLiteral("cert.pem"),
+            QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"),
+            QStringLiteral("-addext"), QStringLiteral("subjectAltName=IP:127.0.0.1") });
     if (!openssl.waitForFinished(30000) || openssl.exitCode() != 0) {
-        m_error = QStringLiteral("openssl made no certificate: ") + QString::fromLocal8Bit(openssl.readAllStandardError());
+        m_error
+            = QStringLiteral("openssl made no certificate: ") + QString::fromLocal8Bit(openssl.readAllStandardError());
         return false;
     }
     m_port = freeLoopbackPort();
     return startWith(QStringLiteral("python3"),
-                     {QStringLiteral("%config"), QString::number(m_port), m_root, workDir()}, kTlsServer);
+        { QStringLiteral("%config"), QString::number(m_port), m_root, workDir() }, kTlsServer);
 }
 
 QString TlsServerFixture::url(const QString& path) const

@@ -34,7 +34,10 @@ private:
 class LighttpdFixture : public ServerProcess
 {
 public:
-    explicit LighttpdFixture(const QString& documentRoot) : m_root(documentRoot) {}
+    explicit LighttpdFixture(const QString& documentRoot)
+        : m_root(documentRoot)
+    {
+    }
     bool start();
     QString url(const QString& path) const;
 
@@ -45,7 +48,11 @@ private:
 class TinyproxyFixture : public ServerProcess
 {
 public:
-    TinyproxyFixture(const QString& user, const QString& password) : m_user(user), m_password(password) {}
+    TinyproxyFixture(const QString& user, const QString& password)
+        : m_user(user)
+        , m_password(password)
+    {
+    }
     bool start();
 
 private:
@@ -59,8 +66,14 @@ private:
 class TlsServerFixture : public ServerProcess
 {
 public:
-    explicit TlsServerFixture(const QString& documentRoot) : m_root(documentRoot) {}
-    void redirect(const QString& path, const QString& location) { m_redirects += path + QLatin1Char(' ') + location + QLatin1Char('\n'); }
+    explicit TlsServerFixture(const QString& documentRoot)
+        : m_root(documentRoot)
+    {
+    }
+    void redirect(const QString& path, const QString& location)
+    {
+        m_redirects += path + QLatin1Char(' ') + location + QLatin1Char('\n');
+    }
     bool start();
     QString url(const QString& path) const;
     QString caFile() const { return workDir() + QStringLiteral("/cert.pem"); }

@@ -7,7 +7,10 @@
 
 namespace gwtest {
 
-XvfbServer::~XvfbServer() { stop(); }
+XvfbServer::~XvfbServer()
+{
+    stop();
+}
 
 bool XvfbServer::start(int width, int height, int timeoutMs)
 {
@@ -19,9 +22,9 @@ bool XvfbServer::start(int width, int height, int timeoutMs)
     }
     m_process.setProgram(xvfb);
     // The display number is written to standard output once the server listens.
-    m_process.setArguments({QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-noreset"),
-                            QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-screen"),
-                            QStringLiteral("0"), QStringLiteral("%1x%2x24").arg(width).arg(height)});
+    m_process.setArguments({ QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-noreset"),
+        QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
+        QStringLiteral("%1x%2x24").arg(width).arg(height) });
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
     m_process.setStandardErrorFile(QProcess::nullDevice());
     m_process.start();
@@ -68,8 +71,9 @@ QImage XvfbServer::grabRoot() const
     if (m_display.isEmpty())
         return {};
     QProcess import;
-    import.start(QStringLiteral("import"), {QStringLiteral("-display"), m_display, QStringLiteral("-window"),
-                                            QStringLiteral("root"), QStringLiteral("png:-")});
+    import.start(QStringLiteral("import"),
+        { QStringLiteral("-display"), m_display, QStringLiteral("-window"), QStringLiteral("root"),
+            QStringLiteral("png:-") });
     if (!import.waitForFinished(30000) || import.exitCode() != 0)
         return {};
     return QImage::fromData(import.readAllStandardOutput(), "PNG");

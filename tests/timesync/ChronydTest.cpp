@@ -1,8 +1,8 @@
 // Against a real NTP server: chronyd on loopback, started with -x so the clock stays as it is.
-#include "support/ChronydFixture.h"
-#include "support/Printers.h"
 #include "settings/MemorySettings.h"
 #include "shared/LogSink.h"
+#include "support/ChronydFixture.h"
+#include "support/Printers.h"
 #include "timesync/TimeSync.h"
 
 #include <QDateTime>
@@ -63,7 +63,7 @@ TEST_F(ChronydTest, SynchronizeTimeLogsOneLine)
 {
     MemorySettings settings;
     MemoryLog log;
-    settings.setCheckItems(QStringLiteral("cbTimeServer"), {{QStringLiteral("127.0.0.1"), true}});
+    settings.setCheckItems(QStringLiteral("cbTimeServer"), { { QStringLiteral("127.0.0.1"), true } });
     TimeSync sync(settings, log, setter, clock);
     sync.overridePortAndTimeoutForTests(chronyd.port(), 2500);
     sync.btnCheckTimeServerClick();

@@ -18,8 +18,9 @@ TEST(ClockRights, UnprivilegedUserIsRefusedForWantOfRights)
     ASSERT_TRUE(QFile::exists(probe)) << probe.toStdString();
 
     QProcess p;
-    p.start(setpriv, {"--reuid=nobody", "--regid=nogroup", "--clear-groups", "--inh-caps=-all",
-                      "--bounding-set=-sys_time", probe});
+    p.start(setpriv,
+        { "--reuid=nobody", "--regid=nogroup", "--clear-groups", "--inh-caps=-all", "--bounding-set=-sys_time",
+            probe });
     ASSERT_TRUE(p.waitForFinished(30000));
     const QString out = QString::fromLocal8Bit(p.readAll());
     EXPECT_EQ(p.exitCode(), 0) << "0 = refused for want of rights: " << out.toStdString();

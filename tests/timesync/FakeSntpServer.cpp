@@ -10,7 +10,8 @@ namespace gwtest {
 
 using namespace gw;
 
-FakeSntpServer::FakeSntpServer(const Clock& clock) : m_clock(clock)
+FakeSntpServer::FakeSntpServer(const Clock& clock)
+    : m_clock(clock)
 {
     connect(&m_socket, &QUdpSocket::readyRead, this, &FakeSntpServer::answerPending);
 }
@@ -59,14 +60,29 @@ void FakeSntpServer::answerPending()
         p.receive = serverTime;
         p.transmit = serverTime;
         switch (m_reply) {
-        case Reply::Leap3: p.leap = ntp::LeapAlarm; break;
-        case Reply::Stratum0: p.stratum = 0; break;
-        case Reply::Stratum16: p.stratum = 16; break;
-        case Reply::ZeroTransmit: p.transmit = 0; break;
-        case Reply::ZeroReceive: p.receive = 0; break;
-        case Reply::WrongMode: p.mode = 5; break; // broadcast
-        case Reply::WrongOriginate: p.originate = asked.transmit + 1; break;
-        default: break;
+        case Reply::Leap3:
+            p.leap = ntp::LeapAlarm;
+            break;
+        case Reply::Stratum0:
+            p.stratum = 0;
+            break;
+        case Reply::Stratum16:
+            p.stratum = 16;
+            break;
+        case Reply::ZeroTransmit:
+            p.transmit = 0;
+            break;
+        case Reply::ZeroReceive:
+            p.receive = 0;
+            break;
+        case Reply::WrongMode:
+            p.mode = 5;
+            break; // broadcast
+        case Reply::WrongOriginate:
+            p.originate = asked.transmit + 1;
+            break;
+        default:
+            break;
         }
 
         // Decoys carry an offset of a full hour, so a test sees at once if one was believed.

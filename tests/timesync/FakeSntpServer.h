@@ -26,7 +26,7 @@ public:
         Short,
         WrongMode,
         WrongOriginate,
-        StaleThenAnswer,   // first a reply to some other request, then the right one
+        StaleThenAnswer, // first a reply to some other request, then the right one
         ForeignThenAnswer, // first a forged reply from another port, then the right one
     };
 
@@ -53,7 +53,7 @@ private:
     QUdpSocket m_socket;
     QUdpSocket m_forger;
     Reply m_reply = Reply::Answer;
-    QList<double> m_offsets{0.0};
+    QList<double> m_offsets { 0.0 };
     int m_delayMs = 0;
 };
 

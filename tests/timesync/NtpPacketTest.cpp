@@ -1,6 +1,6 @@
 // The wire format and the reply checks that stand between a datagram and the clock.
-#include "support/Printers.h"
 #include "timesync/NtpPacket.h"
+#include "support/Printers.h"
 
 #include <QDateTime>
 #include <functional>
@@ -24,11 +24,11 @@ TEST(NtpTimestamp, RoundTripsAcrossTheEras)
         qint64 extraMicros;
     };
     const Case cases[] = {
-        {"Unix epoch", "1970-01-01T00:00:00Z", 0},
-        {"an ordinary day, with microseconds", "2026-12-06T14:31:07Z", 123456},
-        {"last second of era 0", "2036-02-07T06:28:15Z", 999999},
-        {"first second of era 1", "2036-02-07T06:28:16Z", 0},
-        {"well into era 1", "2090-06-01T12:00:00Z", 500000},
+        { "Unix epoch", "1970-01-01T00:00:00Z", 0 },
+        { "an ordinary day, with microseconds", "2026-12-06T14:31:07Z", 123456 },
+        { "last second of era 0", "2036-02-07T06:28:15Z", 999999 },
+        { "first second of era 1", "2036-02-07T06:28:16Z", 0 },
+        { "well into era 1", "2090-06-01T12:00:00Z", 500000 },
     };
     for (const Case& c : cases) {
         const qint64 us = micros(c.utc) + c.extraMicros;
@@ -74,26 +74,31 @@ TEST(NtpReply, OnlyASaneAnswerToOurRequestIsUsable)
         ntp::Verdict expected;
     };
     const Case cases[] = {
-        {"a proper reply", [](ntp::Packet&) {}, 0, ntp::Verdict::Usable},
-        {"stratum 1", [](ntp::Packet& p) { p.stratum = 1; }, 0, ntp::Verdict::Usable},
-        {"stratum 15", [](ntp::Packet& p) { p.stratum = 15; }, 0, ntp::Verdict::Usable},
-        {"version 4 reply", [](ntp::Packet& p) { p.version = 4; }, 0, ntp::Verdict::Usable},
-        {"leap second announced (LI 1)", [](ntp::Packet& p) { p.leap = 1; }, 0, ntp::Verdict::Usable},
-        {"key identifier and digest appended", [](ntp::Packet&) {}, -20, ntp::Verdict::Usable},
-        {"47 bytes", [](ntp::Packet&) {}, 1, ntp::Verdict::Short},
-        {"empty datagram", [](ntp::Packet&) {}, 48, ntp::Verdict::Short},
-        {"leap indicator 3", [](ntp::Packet& p) { p.leap = 3; }, 0, ntp::Verdict::Alarm},
-        {"stratum 0 (kiss-o'-death)", [](ntp::Packet& p) { p.stratum = 0; }, 0, ntp::Verdict::BadStratum},
-        {"stratum 16", [](ntp::Packet& p) { p.stratum = 16; }, 0, ntp::Verdict::BadStratum},
-        {"stratum 255", [](ntp::Packet& p) { p.stratum = 255; }, 0, ntp::Verdict::BadStratum},
-        {"zero transmit time", [](ntp::Packet& p) { p.transmit = 0; }, 0, ntp::Verdict::ZeroTime},
-        {"zero receive time", [](ntp::Packet& p) { p.receive = 0; }, 0, ntp::Verdict::ZeroTime},
-        {"client mode (our own request reflected)", [](ntp::Packet& p) { p.mode = 3; }, 0, ntp::Verdict::WrongMode},
-        {"broadcast mode", [](ntp::Packet& p) { p.mode = 5; }, 0, ntp::Verdict::WrongMode},
-        {"originate off by one unit", [sent](ntp::Packet& p) { p.originate = sent + 1; }, 0, ntp::Verdict::Stale},
-        {"originate zero", [](ntp::Packet& p) { p.originate = 0; }, 0, ntp::Verdict::Stale},
-        {"wrong originate beats everything else", [](ntp::Packet& p) { p.originate = 0; p.mode = 3; p.leap = 3; }, 0,
-         ntp::Verdict::Stale},
+        { "a proper reply", [](ntp::Packet&) {}, 0, ntp::Verdict::Usable },
+        { "stratum 1", [](ntp::Packet& p) { p.stratum = 1; }, 0, ntp::Verdict::Usable },
+        { "stratum 15", [](ntp::Packet& p) { p.stratum = 15; }, 0, ntp::Verdict::Usable },
+        { "version 4 reply", [](ntp::Packet& p) { p.version = 4; }, 0, ntp::Verdict::Usable },
+        { "leap second announced (LI 1)", [](ntp::Packet& p) { p.leap = 1; }, 0, ntp::Verdict::Usable },
+        { "key identifier and digest appended", [](ntp::Packet&) {}, -20, ntp::Verdict::Usable },
+        { "47 bytes", [](ntp::Packet&) {}, 1, ntp::Verdict::Short },
+        { "empty datagram", [](ntp::Packet&) {}, 48, ntp::Verdict::Short },
+        { "leap indicator 3", [](ntp::Packet& p) { p.leap = 3; }, 0, ntp::Verdict::Alarm },
+        { "stratum 0 (kiss-o'-death)", [](ntp::Packet& p) { p.stratum = 0; }, 0, ntp::Verdict::BadStratum },
+        { "stratum 16", [](ntp::Packet& p) { p.stratum = 16; }, 0, ntp::Verdict::BadStratum },
+        { "stratum 255", [](ntp::Packet& p) { p.stratum = 255; }, 0, ntp::Verdict::BadStratum },
+        { "zero transmit time", [](ntp::Packet& p) { p.transmit = 0; }, 0, ntp::Verdict::ZeroTime },
+        { "zero receive time", [](ntp::Packet& p) { p.receive = 0; }, 0, ntp::Verdict::ZeroTime },
+        { "client mode (our own request reflected)", [](ntp::Packet& p) { p.mode = 3; }, 0, ntp::Verdict::WrongMode },
+        { "broadcast mode", [](ntp::Packet& p) { p.mode = 5; }, 0, ntp::Verdict::WrongMode },
+        { "originate off by one unit", [sent](ntp::Packet& p) { p.originate = sent + 1; }, 0, ntp::Verdict::Stale },
+        { "originate zero", [](ntp::Packet& p) { p.originate = 0; }, 0, ntp::Verdict::Stale },
+        { "wrong originate beats everything else",
+            [](ntp::Packet& p) {
+                p.originate = 0;
+                p.mode = 3;
+                p.leap = 3;
+            },
+            0, ntp::Verdict::Stale },
     };
     for (const Case& c : cases) {
         ntp::Packet p = good;
@@ -106,4 +111,3 @@ TEST(NtpReply, OnlyASaneAnswerToOurRequestIsUsable)
         EXPECT_EQ(ntp::check(wire, sent, nullptr), c.expected) << c.label;
     }
 }
-

@@ -1,10 +1,10 @@
 // The SNTP client against a fake server on loopback: what it returns, what it believes, and
 // that nothing unusable ever reaches the clock.
-#include "FakeSntpServer.h"
-#include "support/Printers.h"
-#include "shared/Error.h"
 #include "timesync/SntpClient.h"
+#include "FakeSntpServer.h"
+#include "shared/Error.h"
 #include "support/ManualClock.h"
+#include "support/Printers.h"
 
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -28,16 +28,16 @@ protected:
         client.setReceiveTimeout(300);
     }
 
-    ManualClock clock{toDateTime(QDateTime(QDate(2026, 12, 6), QTime(14, 31, 7)))};
+    ManualClock clock { toDateTime(QDateTime(QDate(2026, 12, 6), QTime(14, 31, 7))) };
     RecordingClockSetter setter;
-    FakeSntpServer server{clock};
-    SntpClient client{clock, setter};
+    FakeSntpServer server { clock };
+    SntpClient client { clock, setter };
 };
 } // namespace
 
 TEST_F(SntpClientTest, QueryReturnsTheServerTimeAndTheOffset)
 {
-    server.setOffsetsSeconds({-1.5});
+    server.setOffsetsSeconds({ -1.5 });
     const TDateTime t = client.query();
     EXPECT_NEAR(t, clock.now() - 1.5 * kSecond, 0.001 * kSecond) << "server's transmit time, local";
     EXPECT_DOUBLE_EQ(client.offsetMicros(), -1500000.0) << "server minus local";
@@ -57,10 +57,10 @@ TEST_F(SntpClientTest, RepliesToOtherRequestsOrFromOtherPortsAreIgnored)
         Reply reply;
     };
     const Case cases[] = {
-        {"a stale reply before the right one", Reply::StaleThenAnswer},
-        {"a forged reply from another port before the right one", Reply::ForeignThenAnswer},
+        { "a stale reply before the right one", Reply::StaleThenAnswer },
+        { "a forged reply from another port before the right one", Reply::ForeignThenAnswer },
     };
-    server.setOffsetsSeconds({0.25});
+    server.setOffsetsSeconds({ 0.25 });
     for (const Case& c : cases) {
         server.setReply(c.reply);
         EXPECT_NE(client.query(), 0.0) << c.label;
@@ -70,7 +70,7 @@ TEST_F(SntpClientTest, RepliesToOtherRequestsOrFromOtherPortsAreIgnored)
 
 TEST_F(SntpClientTest, HostsThatDoNotResolveThrow)
 {
-    const char* hosts[] = {"nonexistent.invalid", "NonExistent.Invalid.", "invalid", ""};
+    const char* hosts[] = { "nonexistent.invalid", "NonExistent.Invalid.", "invalid", "" };
     for (const char* host : hosts) {
         client.setHost(QString::fromLatin1(host));
         EXPECT_THROW(client.query(), Error) << '"' << host << '"';
@@ -82,7 +82,7 @@ TEST_F(SntpClientTest, HostsThatDoNotResolveThrow)
 
 TEST_F(SntpClientTest, ABadPortThrows)
 {
-    for (int port : {0, -1, 65536}) {
+    for (int port : { 0, -1, 65536 }) {
         client.setPort(port);
         EXPECT_THROW(client.query(), Error) << port;
     }
@@ -116,8 +116,12 @@ TEST(SntpClientNames, ReservedInvalidNames)
     };
     // Refused without asking anyone; a real name that merely contains the word must pass.
     const Case cases[] = {
-        {"nonexistent.invalid", true}, {"a.b.INVALID", true}, {"invalid.", true},
-        {"invalid.example.org", false}, {"myinvalid", false}, {"pool.ntp.org", false},
+        { "nonexistent.invalid", true },
+        { "a.b.INVALID", true },
+        { "invalid.", true },
+        { "invalid.example.org", false },
+        { "myinvalid", false },
+        { "pool.ntp.org", false },
     };
     for (const Case& c : cases)
         EXPECT_EQ(SntpClient::isReservedInvalidName(QString::fromLatin1(c.host)), c.reserved) << c.host;

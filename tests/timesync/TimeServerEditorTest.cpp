@@ -1,8 +1,8 @@
 // The time-server list edited in place, on real widgets (offscreen), driven by real mouse and
 // key events where the window would get them.
-#include "support/Printers.h"
-#include "shared/Error.h"
 #include "timesync/ui/TimeServerEditor.h"
+#include "shared/Error.h"
+#include "support/Printers.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -36,18 +36,17 @@ protected:
         add = new QPushButton(QStringLiteral("Add"));
         cancel = new QPushButton(QStringLiteral("Cancel"));
         label = new QLabel(QStringLiteral("List of Timeserver"));
-        for (QWidget* w : std::initializer_list<QWidget*>{list, edit, add, cancel, label})
+        for (QWidget* w : std::initializer_list<QWidget*> { list, edit, add, cancel, label })
             pageLayout->addWidget(w);
         pages->addTab(page, QStringLiteral("Time Sync"));
         layout->addWidget(pages);
-        fill({{"a", true}, {"b", false}, {"c", true}});
+        fill({ { "a", true }, { "b", false }, { "c", true } });
         window.resize(320, 480);
         window.show();
         QApplication::processEvents();
 
         editor = std::make_unique<TimeServerEditor>(
-            TimeServerWidgets{list, edit, add, cancel, label, pages},
-            [this](const QString& url) { opened << url; });
+            TimeServerWidgets { list, edit, add, cancel, label, pages }, [this](const QString& url) { opened << url; });
     }
 
     void fill(std::initializer_list<std::pair<const char*, bool>> entries)
@@ -77,10 +76,7 @@ protected:
     }
 
     QPoint over(int row) const { return list->visualItemRect(list->item(row)).center(); }
-    QPoint belowLast() const
-    {
-        return QPoint(10, list->visualItemRect(list->item(list->count() - 1)).bottom() + 20);
-    }
+    QPoint belowLast() const { return QPoint(10, list->visualItemRect(list->item(list->count() - 1)).bottom() + 20); }
 
     void releaseOver(const QPoint& p, Qt::MouseButton button = Qt::LeftButton)
     {
@@ -117,10 +113,10 @@ TEST_F(TimeServerEditorTest, EditFollowsTheTypingAndEnterKeepsIt)
     EXPECT_EQ(window.focusWidget(), edit) << "the keyboard goes to the edit field";
 
     type(QStringLiteral("x"));
-    EXPECT_EQ(texts(), (QStringList{"a", "bx", "c"})) << "the list follows the typing";
+    EXPECT_EQ(texts(), (QStringList { "a", "bx", "c" })) << "the list follows the typing";
     key(Qt::Key_Return);
-    EXPECT_EQ(texts(), (QStringList{"a", "bx", "c"}));
-    EXPECT_EQ(checks(), (QList<bool>{true, false, true})) << "check marks kept";
+    EXPECT_EQ(texts(), (QStringList { "a", "bx", "c" }));
+    EXPECT_EQ(checks(), (QList<bool> { true, false, true })) << "check marks kept";
     EXPECT_EQ(editor->TimeServerEditIndex(), -1) << "back in add mode";
     EXPECT_TRUE(edit->text().isEmpty());
 }
@@ -132,8 +128,8 @@ TEST_F(TimeServerEditorTest, EscapeAfterTypingRestoresTheOldText)
     type(QStringLiteral("zz"));
     EXPECT_EQ(texts().at(0), QStringLiteral("zz")) << "shows the typed text while typing";
     key(Qt::Key_Escape);
-    EXPECT_EQ(texts(), (QStringList{"a", "b", "c"})) << "old text after Escape";
-    EXPECT_EQ(checks(), (QList<bool>{true, false, true}));
+    EXPECT_EQ(texts(), (QStringList { "a", "b", "c" })) << "old text after Escape";
+    EXPECT_EQ(checks(), (QList<bool> { true, false, true }));
     EXPECT_EQ(editor->TimeServerEditIndex(), -1);
     EXPECT_TRUE(edit->text().isEmpty());
 }
@@ -141,11 +137,11 @@ TEST_F(TimeServerEditorTest, EscapeAfterTypingRestoresTheOldText)
 TEST_F(TimeServerEditorTest, EnterInAddAndEditMode)
 {
     key(Qt::Key_Return);
-    EXPECT_EQ(texts(), (QStringList{"a", "b", "c"})) << "empty field in add mode adds nothing";
+    EXPECT_EQ(texts(), (QStringList { "a", "b", "c" })) << "empty field in add mode adds nothing";
 
     type(QStringLiteral("time.example"));
     key(Qt::Key_Return);
-    EXPECT_EQ(texts(), (QStringList{"a", "b", "c", "time.example"})) << "a typed name is appended";
+    EXPECT_EQ(texts(), (QStringList { "a", "b", "c", "time.example" })) << "a typed name is appended";
     EXPECT_EQ(checks().last(), true) << "and checked";
     EXPECT_TRUE(edit->text().isEmpty());
 
@@ -153,8 +149,8 @@ TEST_F(TimeServerEditorTest, EnterInAddAndEditMode)
     edit->selectAll();
     key(Qt::Key_Backspace);
     key(Qt::Key_Return);
-    EXPECT_EQ(texts(), (QStringList{"a", "c", "time.example"})) << "empty field in edit mode deletes the entry";
-    EXPECT_EQ(checks(), (QList<bool>{true, true, true}));
+    EXPECT_EQ(texts(), (QStringList { "a", "c", "time.example" })) << "empty field in edit mode deletes the entry";
+    EXPECT_EQ(checks(), (QList<bool> { true, true, true }));
     EXPECT_EQ(editor->TimeServerEditIndex(), -1);
 }
 
@@ -179,13 +175,13 @@ TEST_F(TimeServerEditorTest, CopyAndDeleteActOnTheEntryUnderThePoint)
 {
     releaseOver(over(2));
     editor->Copy2Click();
-    EXPECT_EQ(texts(), (QStringList{"a", "b", "c", "c"}));
-    EXPECT_EQ(checks(), (QList<bool>{true, false, true, false})) << "a copy is not checked";
+    EXPECT_EQ(texts(), (QStringList { "a", "b", "c", "c" }));
+    EXPECT_EQ(checks(), (QList<bool> { true, false, true, false })) << "a copy is not checked";
 
     releaseOver(over(0), Qt::RightButton);
     editor->Delete1Click();
-    EXPECT_EQ(texts(), (QStringList{"b", "c", "c"})) << "any button's release moves the point";
-    EXPECT_EQ(checks(), (QList<bool>{false, true, false})) << "others keep their check marks";
+    EXPECT_EQ(texts(), (QStringList { "b", "c", "c" })) << "any button's release moves the point";
+    EXPECT_EQ(checks(), (QList<bool> { false, true, false })) << "others keep their check marks";
     EXPECT_EQ(edit->text(), QStringLiteral("a")) << "the deleted text lands in the edit field";
     EXPECT_EQ(editor->TimeServerEditIndex(), -1);
 }
@@ -198,10 +194,10 @@ TEST_F(TimeServerEditorTest, NoEntryUnderThePointDoesNothing)
         std::function<QPoint()> point;
     };
     const Case cases[] = {
-        {"below the last entry", [this] { return belowLast(); }},
-        {"left of the list", [] { return QPoint(-5, 5); }},
-        {"right of the list", [this] { return QPoint(list->viewport()->width() + 5, over(0).y()); }},
-        {"above the list", [this] { return QPoint(over(0).x(), -3); }},
+        { "below the last entry", [this] { return belowLast(); } },
+        { "left of the list", [] { return QPoint(-5, 5); } },
+        { "right of the list", [this] { return QPoint(list->viewport()->width() + 5, over(0).y()); } },
+        { "above the list", [this] { return QPoint(over(0).x(), -3); } },
     };
     edit->setText(QStringLiteral("typed"));
     for (const Case& c : cases) {
@@ -209,7 +205,7 @@ TEST_F(TimeServerEditorTest, NoEntryUnderThePointDoesNothing)
         editor->Edit1Click();
         editor->Copy2Click();
         editor->Delete1Click();
-        EXPECT_EQ(texts(), (QStringList{"a", "b", "c"})) << c.label;
+        EXPECT_EQ(texts(), (QStringList { "a", "b", "c" })) << c.label;
         EXPECT_EQ(editor->TimeServerEditIndex(), -1) << c.label;
         EXPECT_EQ(edit->text(), QStringLiteral("typed")) << c.label;
     }
@@ -221,13 +217,13 @@ TEST_F(TimeServerEditorTest, ContextMenuHasEditCopyDeleteAndActsWhereItOpened)
     QStringList captions;
     for (QAction* a : menu->actions())
         captions << a->text();
-    EXPECT_EQ(captions, (QStringList{"Edit", "Copy", "Delete"}));
+    EXPECT_EQ(captions, (QStringList { "Edit", "Copy", "Delete" }));
 
     releaseOver(over(0));
     emit list->customContextMenuRequested(over(1)); // X11 opens the menu on the press
     menu->actions().at(2)->trigger();
     menu->close();
-    EXPECT_EQ(texts(), (QStringList{"a", "c"})) << "the entry the menu was opened over";
+    EXPECT_EQ(texts(), (QStringList { "a", "c" })) << "the entry the menu was opened over";
 }
 
 TEST_F(TimeServerEditorTest, DoubleClickStartsEditing)
@@ -250,7 +246,7 @@ TEST_F(TimeServerEditorTest, DeletingWhileEditingNeverOverwritesAnotherEntry)
     EXPECT_EQ(editor->TimeServerEditIndex(), 1) << "follows the edited entry";
     edit->setText(QStringLiteral("c2"));
     key(Qt::Key_Return);
-    EXPECT_EQ(texts(), (QStringList{"b", "c2"})) << "the edited entry changed, its neighbour did not";
+    EXPECT_EQ(texts(), (QStringList { "b", "c2" })) << "the edited entry changed, its neighbour did not";
 
     editRow(1);
     releaseOver(over(1));
@@ -258,26 +254,26 @@ TEST_F(TimeServerEditorTest, DeletingWhileEditingNeverOverwritesAnotherEntry)
     EXPECT_EQ(editor->TimeServerEditIndex(), -1) << "nothing left to edit";
     EXPECT_EQ(edit->text(), QStringLiteral("c2"));
     type(QStringLiteral("x"));
-    EXPECT_EQ(texts(), QStringList{"b"}) << "typing touches no other entry";
+    EXPECT_EQ(texts(), QStringList { "b" }) << "typing touches no other entry";
     key(Qt::Key_Return);
-    EXPECT_EQ(texts(), (QStringList{"b", "c2x"})) << "Enter adds the text back as a new entry";
+    EXPECT_EQ(texts(), (QStringList { "b", "c2x" })) << "Enter adds the text back as a new entry";
 }
 
 TEST_F(TimeServerEditorTest, AnEditIndexPastTheEndIsNeverUsed)
 {
     editRow(2);
-    fill({{"only", false}}); // the list was reloaded while editing
+    fill({ { "only", false } }); // the list was reloaded while editing
     type(QStringLiteral("y"));
-    EXPECT_EQ(texts(), QStringList{"only"}) << "live update skipped";
+    EXPECT_EQ(texts(), QStringList { "only" }) << "live update skipped";
     key(Qt::Key_Escape);
-    EXPECT_EQ(texts(), QStringList{"only"}) << "cancel restores nothing elsewhere";
+    EXPECT_EQ(texts(), QStringList { "only" }) << "cancel restores nothing elsewhere";
     EXPECT_EQ(editor->TimeServerEditIndex(), -1);
 
     editRow(0);
     fill({});
     edit->setText(QStringLiteral("kept"));
     editor->btnAddTimeServerClick();
-    EXPECT_EQ(texts(), QStringList{"kept"}) << "the typed text becomes a new entry";
+    EXPECT_EQ(texts(), QStringList { "kept" }) << "the typed text becomes a new entry";
     EXPECT_EQ(editor->TimeServerEditIndex(), -1);
 }
 
@@ -287,7 +283,7 @@ TEST_F(TimeServerEditorTest, ReleasesOnThePageControlMoveThePointAndTheLabelOpen
     EXPECT_EQ(editor->LastMouseUpPoint(), QPoint(7, 9));
 
     QTest::mouseClick(label, Qt::LeftButton);
-    EXPECT_EQ(opened, QStringList{TimeServerEditor::timeServerListUrl()});
+    EXPECT_EQ(opened, QStringList { TimeServerEditor::timeServerListUrl() });
 }
 
 namespace {
@@ -306,14 +302,14 @@ TEST(TimeServerEditorWithWindowParts, UsesTheWindowsMenuAndTheLabelsOwnClicks)
     QLineEdit edit;
     ClickLabel label;
     QMenu menu;
-    for (const char* caption : {"Edit", "Copy", "Delete"})
+    for (const char* caption : { "Edit", "Copy", "Delete" })
         menu.addAction(QString::fromLatin1(caption));
     new QListWidgetItem(QStringLiteral("x"), &list);
     list.resize(200, 200);
     list.show();
     QStringList opened;
-    TimeServerEditor editor(TimeServerWidgets{&list, &edit, nullptr, nullptr, &label, nullptr, &menu},
-                            [&](const QString& url) { opened << url; });
+    TimeServerEditor editor(TimeServerWidgets { &list, &edit, nullptr, nullptr, &label, nullptr, &menu },
+        [&](const QString& url) { opened << url; });
 
     EXPECT_EQ(editor.contextMenu(), &menu);
     QTest::mouseRelease(list.viewport(), Qt::LeftButton, {}, list.visualItemRect(list.item(0)).center());
@@ -327,9 +323,9 @@ TEST(TimeServerEditorWithWindowParts, UsesTheWindowsMenuAndTheLabelsOwnClicks)
 
     QMenu tooShort;
     tooShort.addAction(QStringLiteral("Edit"));
-    EXPECT_THROW(TimeServerEditor(TimeServerWidgets{&list, &edit, nullptr, nullptr, nullptr, nullptr, &tooShort},
-                                  [](const QString&) {}),
-                 Error);
+    EXPECT_THROW(TimeServerEditor(TimeServerWidgets { &list, &edit, nullptr, nullptr, nullptr, nullptr, &tooShort },
+                     [](const QString&) {}),
+        Error);
 }
 
 #include "TimeServerEditorTest.moc"

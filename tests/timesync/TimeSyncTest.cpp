@@ -1,11 +1,11 @@
 // "synchronize Time" end to end against fake servers on loopback: which server is asked,
 // what the time log says, and when the clock may be set.
+#include "timesync/TimeSync.h"
 #include "FakeSntpServer.h"
-#include "support/Printers.h"
 #include "settings/MemorySettings.h"
 #include "shared/LogSink.h"
-#include "timesync/TimeSync.h"
 #include "support/ManualClock.h"
+#include "support/Printers.h"
 
 #include <QLocale>
 #include <QTimer>
@@ -30,7 +30,7 @@ protected:
         checkOnly(QStringLiteral("127.0.0.1"));
     }
 
-    void checkOnly(const QString& host) { settings.setCheckItems(QStringLiteral("cbTimeServer"), {{host, true}}); }
+    void checkOnly(const QString& host) { settings.setCheckItems(QStringLiteral("cbTimeServer"), { { host, true } }); }
 
     QString where() const { return QStringLiteral("127.0.0.1:") + QString::number(server.port()); }
 
@@ -39,12 +39,12 @@ protected:
         return QString::fromLatin1(text).replace(QLatin1Char('.'), QLocale::system().decimalPoint());
     }
 
-    ManualClock clock{toDateTime(QDateTime(QDate(2026, 12, 6), QTime(14, 31, 7)))};
+    ManualClock clock { toDateTime(QDateTime(QDate(2026, 12, 6), QTime(14, 31, 7))) };
     MemorySettings settings;
     MemoryLog log;
     RecordingClockSetter setter;
-    FakeSntpServer server{clock};
-    TimeSync sync{settings, log, setter, clock};
+    FakeSntpServer server { clock };
+    TimeSync sync { settings, log, setter, clock };
 };
 } // namespace
 
@@ -57,18 +57,19 @@ TEST_F(TimeSyncTest, LogsServerTimeOffsetAndServerThenSetsTheClock)
         const char* offsetText;
     };
     const Case cases[] = {
-        {"clock one and a half seconds ahead", -1.5, "-00:00:01.500"},
-        {"offset of 25 hours shows 01", 25 * 3600.0, " 01:00:00.000"},
-        {"no offset: a blank instead of a sign", 0.0, " 00:00:00.000"},
+        { "clock one and a half seconds ahead", -1.5, "-00:00:01.500" },
+        { "offset of 25 hours shows 01", 25 * 3600.0, " 01:00:00.000" },
+        { "no offset: a blank instead of a sign", 0.0, " 00:00:00.000" },
     };
     for (const Case& c : cases) {
         log.lines.clear();
         setter.asked.clear();
-        server.setOffsetsSeconds({c.offsetSeconds});
+        server.setOffsetsSeconds({ c.offsetSeconds });
         sync.btnCheckTimeServerClick();
         const QString serverTime = DateTimeToStr(clock.now() + c.offsetSeconds * kSecond);
-        EXPECT_EQ(log.lines, QStringList{serverTime + QStringLiteral(" (") + withSeparator(c.offsetText)
-                                         + QStringLiteral(") - ") + where()})
+        EXPECT_EQ(log.lines,
+            QStringList {
+                serverTime + QStringLiteral(" (") + withSeparator(c.offsetText) + QStringLiteral(") - ") + where() })
             << c.label;
         ASSERT_EQ(setter.asked.size(), 1) << c.label;
         EXPECT_EQ(setter.asked[0], clock.nowUtc().addMSecs(std::llround(c.offsetSeconds * 1000))) << c.label;
@@ -79,7 +80,7 @@ TEST_F(TimeSyncTest, LogsServerTimeOffsetAndServerThenSetsTheClock)
 
 TEST_F(TimeSyncTest, TheLineShowsTheFirstExchangeAndTheClockFollowsTheSecond)
 {
-    server.setOffsetsSeconds({-1.5, 2.0});
+    server.setOffsetsSeconds({ -1.5, 2.0 });
     sync.btnCheckTimeServerClick();
     ASSERT_EQ(log.lines.size(), 1);
     EXPECT_TRUE(log.lines[0].contains(withSeparator("(-00:00:01.500)"))) << log.lines[0].toStdString();
@@ -96,23 +97,23 @@ TEST_F(TimeSyncTest, NoUsableAnswerIsOneLineAndTheClockUntouched)
         Reply reply;
     };
     const Case cases[] = {
-        {"server does not answer", Reply::Silent},
-        {"leap indicator 3", Reply::Leap3},
-        {"stratum 0", Reply::Stratum0},
-        {"stratum 16", Reply::Stratum16},
-        {"zero transmit time", Reply::ZeroTransmit},
-        {"zero receive time", Reply::ZeroReceive},
-        {"short packet", Reply::Short},
-        {"wrong mode", Reply::WrongMode},
-        {"wrong originate time", Reply::WrongOriginate},
+        { "server does not answer", Reply::Silent },
+        { "leap indicator 3", Reply::Leap3 },
+        { "stratum 0", Reply::Stratum0 },
+        { "stratum 16", Reply::Stratum16 },
+        { "zero transmit time", Reply::ZeroTransmit },
+        { "zero receive time", Reply::ZeroReceive },
+        { "short packet", Reply::Short },
+        { "wrong mode", Reply::WrongMode },
+        { "wrong originate time", Reply::WrongOriginate },
     };
-    server.setOffsetsSeconds({-1.5});
+    server.setOffsetsSeconds({ -1.5 });
     for (const Case& c : cases) {
         log.lines.clear();
         const int before = server.requests();
         server.setReply(c.reply);
         sync.btnCheckTimeServerClick();
-        EXPECT_EQ(log.lines, QStringList{kCouldNot}) << c.label;
+        EXPECT_EQ(log.lines, QStringList { kCouldNot }) << c.label;
         EXPECT_EQ(server.requests() - before, 2) << c.label << ": both requests were tried";
         EXPECT_TRUE(setter.asked.isEmpty()) << c.label;
         EXPECT_FALSE(sync.SNTP().Active()) << c.label;
@@ -128,15 +129,15 @@ TEST_F(TimeSyncTest, AClockThatRefusesToBeSetIsReported)
         QString line;
     };
     const Case cases[] = {
-        {"refused for want of rights", true, kCouldNot + " (setting the clock needs administrator rights)"},
-        {"refused otherwise", false, kCouldNot},
+        { "refused for want of rights", true, kCouldNot + " (setting the clock needs administrator rights)" },
+        { "refused otherwise", false, kCouldNot },
     };
     setter.allow = false;
     for (const Case& c : cases) {
         log.lines.clear();
         setter.refusedForRights = c.forRights;
         sync.btnCheckTimeServerClick();
-        EXPECT_EQ(log.lines, QStringList{c.line}) << c.label;
+        EXPECT_EQ(log.lines, QStringList { c.line }) << c.label;
     }
 }
 
@@ -144,9 +145,9 @@ TEST_F(TimeSyncTest, OnlyTheFirstCheckedEntryIsAsked)
 {
     FakeSntpServer other(clock);
     ASSERT_TRUE(other.listen(QHostAddress(QStringLiteral("127.0.0.2")), server.port())) << "second loopback address";
-    settings.setCheckItems(QStringLiteral("cbTimeServer"), {{QStringLiteral("127.0.0.2"), false},
-                                                             {QStringLiteral("127.0.0.1"), true},
-                                                             {QStringLiteral("127.0.0.2"), true}});
+    settings.setCheckItems(QStringLiteral("cbTimeServer"),
+        { { QStringLiteral("127.0.0.2"), false }, { QStringLiteral("127.0.0.1"), true },
+            { QStringLiteral("127.0.0.2"), true } });
     sync.btnCheckTimeServerClick();
     EXPECT_EQ(server.requests(), 2) << "the first checked entry";
     EXPECT_EQ(other.requests(), 0) << "neither the unchecked one above nor the checked one below";
@@ -162,9 +163,9 @@ TEST_F(TimeSyncTest, NothingToAskMeansNothingHappens)
         QVector<CheckItem> items;
     };
     const Case cases[] = {
-        {"empty list", {}},
-        {"nothing checked", {{QStringLiteral("127.0.0.1"), false}}},
-        {"first checked entry is empty", {{QString(), true}, {QStringLiteral("127.0.0.1"), true}}},
+        { "empty list", {} },
+        { "nothing checked", { { QStringLiteral("127.0.0.1"), false } } },
+        { "first checked entry is empty", { { QString(), true }, { QStringLiteral("127.0.0.1"), true } } },
     };
     for (const Case& c : cases) {
         settings.setCheckItems(QStringLiteral("cbTimeServer"), c.items);
@@ -180,7 +181,7 @@ TEST_F(TimeSyncTest, AnUnresolvableNameIsOneErrorLineOnTheRealPort)
     TimeSync plain(settings, log, setter, clock); // port 123 and 2500 ms, as in the window
     checkOnly(QStringLiteral("nonexistent.invalid"));
     plain.btnCheckTimeServerClick();
-    EXPECT_EQ(log.lines, QStringList{QStringLiteral("Error getting Time from nonexistent.invalid:123")});
+    EXPECT_EQ(log.lines, QStringList { QStringLiteral("Error getting Time from nonexistent.invalid:123") });
     EXPECT_TRUE(setter.asked.isEmpty());
     EXPECT_FALSE(plain.SNTP().Active()) << "deactivated after an error";
 

@@ -136,7 +136,8 @@ TEST(UpdateFailure, CloseBoxDuringTheQuestion)
 class SealedFolder
 {
 public:
-    explicit SealedFolder(const QString& path) : m_path(path)
+    explicit SealedFolder(const QString& path)
+        : m_path(path)
     {
         m_sealed = QFile::setPermissions(m_path, QFile::ReadOwner | QFile::ExeOwner) && setDacOverride(false);
     }
@@ -170,7 +171,7 @@ TEST(UpdateFailure, DestinationCannotBeCreated)
     {
         const char* label;
         QString folder; // below the rig's folder
-        bool sealed;    // the folder exists but takes no new file
+        bool sealed; // the folder exists but takes no new file
     };
     const Case cases[] = {
         { "missing folder", "no such folder", false },

@@ -3,8 +3,8 @@
 #include "support/TempDir.h"
 
 #include "shared/DateTime.h"
-#include "update/ui/UpdateDialog.h"
 #include "update/UpdateInfo.h"
+#include "update/ui/UpdateDialog.h"
 
 #include <gtest/gtest.h>
 

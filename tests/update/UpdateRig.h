@@ -7,10 +7,10 @@
 
 #include "settings/MemorySettings.h"
 #include "shared/AppState.h"
-#include "support/ManualClock.h"
-#include "support/ScriptedDialogs.h"
 #include "shared/Endpoints.h"
 #include "shared/Paths.h"
+#include "support/ManualClock.h"
+#include "support/ScriptedDialogs.h"
 #include "update/ui/UpdateDialog.h"
 
 #include <QLabel>

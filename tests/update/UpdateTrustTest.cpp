@@ -31,14 +31,15 @@ TEST(UpdateTrust, ChecksumAndRedirectsOverHttps)
         QString failure; // the memo's failure line when nothing arrives
     };
     const Case cases[] = {
-        {"matching SHA-256", "SHA256=" + sum, "/files/globewall_1_2.zip", true, {}},
-        {"matching SHA-256 in capitals with blanks", "SHA256= " + sum.toUpper() + " ", "/files/globewall_1_2.zip", true, {}},
-        {"no SHA-256 published", "", "/files/globewall_1_2.zip", true, {}},
-        {"wrong SHA-256", "SHA256=" + QByteArray(64, '0'), "/files/globewall_1_2.zip", false,
-         "the file does not match its SHA-256 sum and was not kept"},
-        {"a SHA-256 that is no sum at all", "SHA256=yes", "/files/globewall_1_2.zip", false,
-         "the file does not match its SHA-256 sum and was not kept"},
-        {"release redirected to plain http", "", "/files/tohttp.zip", false, "HTTP/1.1 302 Found"},
+        { "matching SHA-256", "SHA256=" + sum, "/files/globewall_1_2.zip", true, {} },
+        { "matching SHA-256 in capitals with blanks", "SHA256= " + sum.toUpper() + " ", "/files/globewall_1_2.zip",
+            true, {} },
+        { "no SHA-256 published", "", "/files/globewall_1_2.zip", true, {} },
+        { "wrong SHA-256", "SHA256=" + QByteArray(64, '0'), "/files/globewall_1_2.zip", false,
+            "the file does not match its SHA-256 sum and was not kept" },
+        { "a SHA-256 that is no sum at all", "SHA256=yes", "/files/globewall_1_2.zip", false,
+            "the file does not match its SHA-256 sum and was not kept" },
+        { "release redirected to plain http", "", "/files/tohttp.zip", false, "HTTP/1.1 302 Found" },
     };
     www.write(QStringLiteral("files/globewall_1_2.zip"), release);
     TlsServerFixture tls(www.path());
@@ -63,18 +64,18 @@ TEST(UpdateTrust, ChecksumAndRedirectsOverHttps)
         const QString destination = rig.dir.write(QStringLiteral("globewall_1_2.zip"), kOldRelease);
         rig.dialogs.queueFile(destination);
         const int plainBefore = plain.count("/globewall_1_2.zip");
-        const Seen seen = rig.run({Reply::Ok});
+        const Seen seen = rig.run({ Reply::Ok });
         EXPECT_TRUE(rig.errors.isEmpty()) << c.label;
         EXPECT_EQ(readFile(destination), c.arrives ? release : kOldRelease) << c.label;
         if (c.arrives) {
-            EXPECT_EQ(seen.finalMemo, (QStringList{"", "download completed", "",
-                                                   "Close Globewall now and replace it by the new version"}))
+            EXPECT_EQ(seen.finalMemo,
+                (QStringList { "", "download completed", "", "Close Globewall now and replace it by the new version" }))
                 << c.label << ": nothing to warn of over https";
         } else {
             EXPECT_EQ(seen.finalMemo.value(2), c.failure) << c.label;
         }
         EXPECT_EQ(plain.count("/globewall_1_2.zip"), plainBefore) << c.label << ": never asked over http";
-        EXPECT_EQ(QDir(rig.dir.path()).entryList(QDir::Files), (QStringList{"globewall_1_2.zip", "updates.ini"}))
+        EXPECT_EQ(QDir(rig.dir.path()).entryList(QDir::Files), (QStringList { "globewall_1_2.zip", "updates.ini" }))
             << c.label << ": no partial file left";
     }
 }

@@ -34,7 +34,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "make-icons: cannot write the SVG icon\n");
         return 1;
     }
-    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+    for (int size : { 16, 22, 24, 32, 48, 64, 128, 256 }) {
         const QString file = folder + QStringLiteral("/%1x%1/apps/").arg(size) + name + QStringLiteral(".png");
         QDir().mkpath(QFileInfo(file).absolutePath());
         if (!gw::drawGlobe(size, 0.0).save(file, "PNG")) {

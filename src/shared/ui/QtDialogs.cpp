@@ -7,16 +7,20 @@
 namespace gw {
 
 namespace {
-QMessageBox::Icon iconFor(MessageKind kind)
-{
-    switch (kind) {
-    case MessageKind::Warning: return QMessageBox::Warning;
-    case MessageKind::Information: return QMessageBox::Information;
-    case MessageKind::Confirmation: return QMessageBox::Question;
-    case MessageKind::Error: return QMessageBox::Critical;
+    QMessageBox::Icon iconFor(MessageKind kind)
+    {
+        switch (kind) {
+        case MessageKind::Warning:
+            return QMessageBox::Warning;
+        case MessageKind::Information:
+            return QMessageBox::Information;
+        case MessageKind::Confirmation:
+            return QMessageBox::Question;
+        case MessageKind::Error:
+            return QMessageBox::Critical;
+        }
+        return QMessageBox::NoIcon;
     }
-    return QMessageBox::NoIcon;
-}
 } // namespace
 
 void QtDialogs::message(MessageKind kind, const QString& text)
@@ -45,7 +49,7 @@ QString QtDialogs::toQtFilter(const QString& filter)
         const QString patterns = QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' '));
         const QString& desc = parts[i];
         out << (desc.contains(QLatin1Char('(')) ? desc.left(desc.indexOf(QLatin1Char('('))).trimmed() : desc)
-                   + QStringLiteral(" (") + patterns + QLatin1Char(')');
+                + QStringLiteral(" (") + patterns + QLatin1Char(')');
     }
     return out.join(QStringLiteral(";;"));
 }

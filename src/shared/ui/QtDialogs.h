@@ -9,7 +9,10 @@ namespace gw {
 class QtDialogs : public Dialogs
 {
 public:
-    explicit QtDialogs(QWidget* parent = nullptr) : m_parent(parent) {}
+    explicit QtDialogs(QWidget* parent = nullptr)
+        : m_parent(parent)
+    {
+    }
     void setParent(QWidget* parent) { m_parent = parent; }
     void message(MessageKind kind, const QString& text) override;
     bool askYesNo(MessageKind kind, const QString& text) override;

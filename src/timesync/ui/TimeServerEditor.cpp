@@ -12,9 +12,11 @@
 
 namespace gw {
 
-TimeServerEditor::TimeServerEditor(const TimeServerWidgets& widgets,
-                                   std::function<void(const QString&)> browserStart, QObject* parent)
-    : QObject(parent), m_w(widgets), m_browserStart(std::move(browserStart))
+TimeServerEditor::TimeServerEditor(
+    const TimeServerWidgets& widgets, std::function<void(const QString&)> browserStart, QObject* parent)
+    : QObject(parent)
+    , m_w(widgets)
+    , m_browserStart(std::move(browserStart))
 {
     if (!m_w.cbTimeServer || !m_w.edtTimeServer)
         throw Error(QStringLiteral("The time-server editor needs its list and its edit field"));
@@ -51,8 +53,7 @@ TimeServerEditor::TimeServerEditor(const TimeServerWidgets& widgets,
     if (m_w.btnAddTimeServer)
         connect(m_w.btnAddTimeServer, &QAbstractButton::clicked, this, &TimeServerEditor::btnAddTimeServerClick);
     if (m_w.btnCancelTimeServer)
-        connect(m_w.btnCancelTimeServer, &QAbstractButton::clicked, this,
-                &TimeServerEditor::btnCancelTimeServerClick);
+        connect(m_w.btnCancelTimeServer, &QAbstractButton::clicked, this, &TimeServerEditor::btnCancelTimeServerClick);
     if (m_w.lbTimeServer) {
         m_w.lbTimeServer->setCursor(Qt::PointingHandCursor);
         // A link label of the window announces its clicks; a plain label is watched instead.
@@ -75,11 +76,11 @@ bool TimeServerEditor::eventFilter(QObject* watched, QEvent* event)
         if (type == QEvent::MouseButtonRelease)
             cbParameterMouseUp(static_cast<QMouseEvent*>(event)->position().toPoint());
         else if (type == QEvent::MouseButtonDblClick && watched == m_w.cbTimeServer->viewport()
-                 && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+            && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
             // After the list has handled the click, so the focus ends in the edit field.
             QMetaObject::invokeMethod(this, &TimeServerEditor::Edit1Click, Qt::QueuedConnection);
     } else if (watched == m_w.edtTimeServer && type == QEvent::KeyPress
-               && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && isEditing()) {
+        && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && isEditing()) {
         // The release cancels the edit; the press must not reach the window, whose Escape
         // would send it to the tray in the middle of the edit.
         return true;
@@ -89,7 +90,7 @@ bool TimeServerEditor::eventFilter(QObject* watched, QEvent* event)
         if (!key->isAutoRepeat())
             edtTimeServerKeyUp(key->key());
     } else if (m_w.lbTimeServer && watched == m_w.lbTimeServer && type == QEvent::MouseButtonRelease
-               && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         lbTimeServerClick();
     }
     return QObject::eventFilter(watched, event);

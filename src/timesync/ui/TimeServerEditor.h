@@ -17,13 +17,13 @@ namespace gw {
 
 struct TimeServerWidgets
 {
-    QListWidget* cbTimeServer = nullptr;           // required: entries with check marks
-    QLineEdit* edtTimeServer = nullptr;            // required
-    QAbstractButton* btnAddTimeServer = nullptr;   // optional: "Add"
+    QListWidget* cbTimeServer = nullptr; // required: entries with check marks
+    QLineEdit* edtTimeServer = nullptr; // required
+    QAbstractButton* btnAddTimeServer = nullptr; // optional: "Add"
     QAbstractButton* btnCancelTimeServer = nullptr; // optional: "Cancel"
-    QLabel* lbTimeServer = nullptr;                // optional: "List of Timeserver"
-    QWidget* PageControl = nullptr;                // optional: its mouse releases move the point too
-    QMenu* pmTimeServer = nullptr;                 // optional: the list's menu, actions Edit, Copy, Delete
+    QLabel* lbTimeServer = nullptr; // optional: "List of Timeserver"
+    QWidget* PageControl = nullptr; // optional: its mouse releases move the point too
+    QMenu* pmTimeServer = nullptr; // optional: the list's menu, actions Edit, Copy, Delete
 };
 
 class TimeServerEditor : public QObject
@@ -32,8 +32,8 @@ class TimeServerEditor : public QObject
 public:
     // `browserStart` opens an address in the default web browser. Without pmTimeServer the
     // editor makes the context menu itself.
-    TimeServerEditor(const TimeServerWidgets& widgets, std::function<void(const QString&)> browserStart,
-                     QObject* parent = nullptr);
+    TimeServerEditor(
+        const TimeServerWidgets& widgets, std::function<void(const QString&)> browserStart, QObject* parent = nullptr);
 
     // -1: the edit field adds a new entry; otherwise the row being edited.
     int TimeServerEditIndex() const { return m_editIndex; }
@@ -71,7 +71,7 @@ private:
     QMenu* m_menu = nullptr;
     int m_editIndex = -1;
     QString m_editText;
-    QPoint m_lastMouseUp{-1, -1};
+    QPoint m_lastMouseUp { -1, -1 };
 };
 
 } // namespace gw

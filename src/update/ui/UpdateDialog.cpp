@@ -14,8 +14,8 @@
 #include "shared/FlagGuard.h"
 #include "shared/NumberText.h"
 #include "shared/Paths.h"
-#include "update/ui/UpdateGlobe.h"
 #include "update/UpdateInfo.h"
+#include "update/ui/UpdateGlobe.h"
 
 #include <QCryptographicHash>
 #include <QEventLoop>
@@ -49,7 +49,11 @@ namespace {
     class HashingSink : public QIODevice
     {
     public:
-        explicit HashingSink(QIODevice* target) : m_target(target) { open(QIODevice::WriteOnly | QIODevice::Unbuffered); }
+        explicit HashingSink(QIODevice* target)
+            : m_target(target)
+        {
+            open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+        }
         QByteArray digest() const { return m_hash.result(); }
 
     protected:
@@ -69,8 +73,7 @@ namespace {
 
 } // namespace
 
-UpdateDialog::UpdateDialog(
-    SettingsAccess& settings, Dialogs& dialogs, const Clock& clock, QWidget* parent)
+UpdateDialog::UpdateDialog(SettingsAccess& settings, Dialogs& dialogs, const Clock& clock, QWidget* parent)
     : QDialog(parent,
         Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
             | Qt::WindowCloseButtonHint)
