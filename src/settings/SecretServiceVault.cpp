@@ -114,9 +114,11 @@ public:
         return true;
     }
 
-    // The items for `file`: unlocked and locked.
+    // The items for `file`: unlocked and locked. False when the session did not open either.
     bool search(const QString& file, QList<QDBusObjectPath>* unlocked, QList<QDBusObjectPath>* locked)
     {
+        if (!open())
+            return false;
         const QDBusMessage reply = call(kServicePath, kServiceInterface, QStringLiteral("SearchItems"),
             { QVariant::fromValue(attributesFor(file)) });
         if (failed(reply) || reply.arguments().size() != 2)
@@ -191,7 +193,7 @@ PasswordVault::Outcome SecretServiceVault::lookup(const QString& settingsFile, Q
         return Outcome::Unavailable;
     Session session(m_bus);
     QList<QDBusObjectPath> unlocked, locked;
-    if (!session.open() || !session.search(settingsFile, &unlocked, &locked)) {
+    if (!session.search(settingsFile, &unlocked, &locked)) {
         if (why)
             *why = session.error();
         return Outcome::Refused;
@@ -220,7 +222,7 @@ PasswordVault::Outcome SecretServiceVault::remove(const QString& settingsFile, Q
         return Outcome::Unavailable;
     Session session(m_bus);
     QList<QDBusObjectPath> unlocked, locked;
-    if (!session.open() || !session.search(settingsFile, &unlocked, &locked)) {
+    if (!session.search(settingsFile, &unlocked, &locked)) {
         if (why)
             *why = session.error();
         return Outcome::Refused;
