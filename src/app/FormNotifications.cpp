@@ -1,5 +1,6 @@
 #include "app/FormNotifications.h"
 
+#include "app/AppCore.h"
 #include "app/TForm1.h"
 #include "settings/SettingNames.h"
 
@@ -29,15 +30,16 @@ namespace {
 
 } // namespace
 
-FormNotifications::FormNotifications(TForm1& form, QWidget* updateDialog, QDBusConnection bus)
+FormNotifications::FormNotifications(AppCore& app, QDBusConnection bus)
     : m_notifier(
-        form.clock(), [&form] { return form.settings().checked(ctl::cbNotifications); }, std::move(bus))
+        app.clock(), [&app] { return app.settings().checked(ctl::cbNotifications); }, std::move(bus))
 {
+    TForm1& form = app.window();
     onAppendedLine(this, form.findChild<QPlainTextEdit*>(QStringLiteral("mTransfer")),
         [this](const QString& line) { consider(m_watch.transferLogLine(line)); });
     onAppendedLine(this, form.findChild<QPlainTextEdit*>(QStringLiteral("mTimeLog")),
         [this](const QString& line) { consider(m_watch.timeLogLine(line)); });
-    watchUpdateDialog(updateDialog);
+    connect(&app, &AppCore::updateDialogMade, this, &FormNotifications::watchUpdateDialog);
 }
 
 void FormNotifications::watchUpdateDialog(QWidget* updateDialog)

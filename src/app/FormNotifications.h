@@ -7,18 +7,19 @@
 #include <QObject>
 
 class QWidget;
-class TForm1;
 
 namespace gw {
+
+class AppCore;
 
 class FormNotifications : public QObject
 {
 public:
-    FormNotifications(TForm1& form, QWidget* updateDialog, QDBusConnection bus = QDBusConnection::sessionBus());
-    // The update dialog's status feeds the notifications once the dialog exists.
-    void watchUpdateDialog(QWidget* updateDialog);
+    explicit FormNotifications(AppCore& app, QDBusConnection bus = QDBusConnection::sessionBus());
 
 private:
+    // The update dialog's status feeds the notifications once the dialog exists.
+    void watchUpdateDialog(QWidget* updateDialog);
     void consider(const std::optional<Notice>& notice);
 
     NoticeWatch m_watch;

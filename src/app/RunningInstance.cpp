@@ -1,6 +1,8 @@
 #include "app/RunningInstance.h"
 
+#include "app/AppCore.h"
 #include "app/TForm1.h"
+#include "renderer/RenderControl.h"
 
 #include <QAction>
 #include <QElapsedTimer>
@@ -137,14 +139,12 @@ int passToRunningInstance(const QString& lockFile, const CommandLineOptions& opt
     return 0;
 }
 
-RunningInstance::RunningInstance(TForm1& form, const QString& lockFile, const CommandLineOptions& options)
+RunningInstance::RunningInstance(AppCore& app, const QString& lockFile, const CommandLineOptions& options)
     : m_channel(InstanceChannel::socketFileFor(lockFile))
 {
-    auto renderNow = [&form] {
-        if (auto* action = form.findChild<QAction*>(QStringLiteral("pmStartNow")))
-            action->trigger();
-    };
-    auto show = [&form] { form.errorReport().guard([&form] { form.pmRestoreWindowClick(); }); };
+    TForm1& form = app.window();
+    auto renderNow = [&app] { app.errorReport().guard([&app] { app.render().pmStartNowClick(); }); };
+    auto show = [&app] { app.errorReport().guard([&app] { app.window().pmRestoreWindowClick(); }); };
     QObject::connect(&m_channel, &InstanceChannel::renderNowRequested, &form, renderNow);
     QObject::connect(&m_channel, &InstanceChannel::showRequested, &form, show);
     if (!m_channel.listen())

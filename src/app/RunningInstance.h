@@ -9,9 +9,10 @@
 
 class QLocalServer;
 class QLocalSocket;
-class TForm1;
 
 namespace gw {
+
+class AppCore;
 
 class InstanceChannel : public QObject
 {
@@ -53,7 +54,7 @@ int passToRunningInstance(const QString& lockFile, const CommandLineOptions& opt
 class RunningInstance
 {
 public:
-    RunningInstance(TForm1& form, const QString& lockFile, const CommandLineOptions& options);
+    RunningInstance(AppCore& app, const QString& lockFile, const CommandLineOptions& options);
 
 private:
     InstanceChannel m_channel;

@@ -3,41 +3,17 @@
 #include "app/AppIcon.h"
 #include "app/KeyFilters.h"
 #include "app/SpinEdit.h"
-#include "app/TransferLog.h"
 #include "app/WidgetSettings.h"
 #include "app/WindowPlacement.h"
-#include "desktop/Autostart.h"
-#include "desktop/DesktopUtility.h"
-#include "desktop/IconText.h"
-#include "desktop/TrayHandlers.h"
-#include "desktop/TrayIcon.h"
-#include "downloads/DownloadEngine.h"
-#include "downloads/DownloadJobs.h"
-#include "downloads/DownloadRecords.h"
-#include "downloads/TransferDisplay.h"
-#include "renderer/ConfigEditor.h"
 #include "renderer/MarkerSatelliteFiles.h"
-#include "renderer/RenderControl.h"
 #include "renderer/RendererLayout.h"
-#include "scheduler/CentralScheduler.h"
-#include "scheduler/ScreensaverQuery.h"
-#include "scheduler/SystemState.h"
+#include "renderer/ui/ProjectionPictures.h"
 #include "settings/Defaults.h"
-#include "settings/SecretServiceVault.h"
-#include "settings/SettingNames.h"
 #include "settings/SettingsTable.h"
-#include "shared/DateTime.h"
 #include "shared/Endpoints.h"
-#include "shared/Error.h"
-#include "shared/Paths.h"
-#include "timesync/ClockSetter.h"
-#include "timesync/TimeSync.h"
-#include "timesync/ui/TimeServerEditor.h"
 
 #include "ui_TForm1.h"
 
-#include <QCloseEvent>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -45,48 +21,25 @@
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QScreen>
-#include <QStandardPaths>
 #include <QSystemTrayIcon>
 #include <QTimer>
 
-#include <cstdio>
-
-namespace {
-const QString Grid = gw::ctl::sgDownloadFiles;
-
-// A fallback until main() attaches the real message window, so nothing dereferences null.
-gw::MemoryMessageWindow& unattachedMessageWindow()
-{
-    static gw::MemoryMessageWindow w;
-    return w;
-}
-} // namespace
-
 TForm1::TForm1()
-    : TForm1(Options())
+    : TForm1(ViewOptions())
 {
 }
 
-TForm1::TForm1(Options options)
+TForm1::TForm1(ViewOptions options)
     : QMainWindow(nullptr)
     , m_ui(std::make_unique<Ui::TForm1>())
-    , m_options(std::move(options))
-    , m_clock(m_options.clock ? m_options.clock : &m_systemClock)
+    , m_options(options)
     , m_qtDialogs(this)
     , m_dialogs(m_options.dialogs ? m_options.dialogs : &m_qtDialogs)
     , m_errors(m_dialogs)
 {
     m_ui->setupUi(this);
     formLoad();
-    m_programDir = gw::programDir();
-    m_settings = std::make_unique<gw::WidgetSettings>(this, m_ui->lbIconText);
-    // The renderer's -center counts the screen's device pixels, not Qt's scaled ones.
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    m_passwordVault = std::make_unique<gw::SecretServiceVault>();
-    m_settingsFile = std::make_unique<gw::SettingsFile>(*m_settings, *this, m_programDir,
-        screen ? screen->size() * screen->devicePixelRatio() : QSize(0, 0), m_passwordVault.get());
-    if (!gw::settingsFileOverride().isEmpty())
-        m_settingsFile->setBaseFile(gw::settingsFileOverride());
+    disableCaptionControls();
 
     m_centralTimer = new QTimer(this);
     m_centralTimer->setObjectName(QStringLiteral("CentralTimer"));
@@ -98,24 +51,20 @@ TForm1::TForm1(Options options)
 
     buildMenus();
     buildStatusBar();
-    m_transferLog = std::make_unique<gw::TransferLog>(m_ui->mTransfer, m_statusPanel1);
-    wireTray();
-    wireDesktop();
-    wireRender();
-    wireBackground();
-    wireConfig();
-    wireTimeSync();
-    wireDownloads();
-    wireScheduler();
-    wireUpdate();
-    connectCommands();
 
-    if (m_options.attach)
-        m_options.attach(*this);
-    if (m_options.runCreation) {
-        FormShow();
-        m_timer2->start();
-    }
+    auto on = [this](auto* sender, auto signal, void (TForm1::*handler)()) {
+        connect(sender, signal, this, [this, handler] { run([this, handler] { (this->*handler)(); }); });
+    };
+    on(m_ui->btnMinimize, &QPushButton::clicked, &TForm1::btnMinimizeClick);
+    on(m_ui->btnClose, &QPushButton::clicked, &TForm1::btnCloseClick);
+    on(m_ui->pmClose, &QAction::triggered, &TForm1::btnCloseClick);
+    on(m_ui->pmRestoreWindow, &QAction::triggered, &TForm1::pmRestoreWindowClick);
+    // The field's hint always mirrors its text, also when code sets it.
+    connect(m_ui->edtParameter, &QLineEdit::textChanged, m_ui->edtParameter, &QWidget::setToolTip);
+    m_ui->imgProjection->installEventFilter(this);
+    m_ui->mMarkerfiles->viewport()->installEventFilter(this);
+    m_ui->mSatfiles->viewport()->installEventFilter(this);
+    m_ui->SpinEdit->installEventFilter(new gw::SpinEditKeyUp(m_ui->SpinEdit));
 }
 
 TForm1::~TForm1() = default;
@@ -159,6 +108,25 @@ void TForm1::formLoad()
     QPalette black = m_ui->pnIconPreview->palette();
     black.setColor(QPalette::Window, Qt::black);
     m_ui->pnIconPreview->setPalette(black);
+}
+
+// Linux desktops draw their icon captions themselves: the caption controls have nothing to act
+// on here. They stay in place and keep their settings, so a settings file moved between
+// systems loses nothing, and say why they are off.
+void TForm1::disableCaptionControls()
+{
+    const QString drawnByDesktop = QStringLiteral("Linux desktops draw icon captions themselves");
+    auto captionControl = [&](auto* control) {
+        const QString hint = control->toolTip();
+        control->setToolTip(
+            hint.isEmpty() ? drawnByDesktop : hint + QStringLiteral(" (") + drawnByDesktop + QLatin1Char(')'));
+        control->setEnabled(false);
+    };
+    captionControl(m_ui->btnMakeBGTransparent);
+    captionControl(m_ui->pmMakeDesktopIconBackgroundtransparent);
+    captionControl(m_ui->cbMakeTransAtStart);
+    captionControl(m_ui->cbRestoreTrans);
+    captionControl(m_ui->btnIconTextColor);
 }
 
 void TForm1::buildMenus()
@@ -214,65 +182,6 @@ void TForm1::buildStatusBar()
     m_ui->StatusBar1->addWidget(m_statusPanel1, 1);
 }
 
-void TForm1::connectCommands()
-{
-    auto on = [this](auto* sender, auto signal, void (TForm1::*handler)()) {
-        connect(sender, signal, this, [this, handler] { run([this, handler] { (this->*handler)(); }); });
-    };
-    on(m_ui->btnMinimize, &QPushButton::clicked, &TForm1::btnMinimizeClick);
-    on(m_ui->btnClose, &QPushButton::clicked, &TForm1::btnCloseClick);
-    on(m_ui->pmClose, &QAction::triggered, &TForm1::btnCloseClick);
-    on(m_ui->pmRestoreWindow, &QAction::triggered, &TForm1::pmRestoreWindowClick);
-    on(m_ui->btnIniSave, &QPushButton::clicked, &TForm1::btnIniSaveClick);
-    on(m_ui->btnIniSave2, &QPushButton::clicked, &TForm1::btnIniSaveClick);
-    on(m_ui->btIniSaveAs, &QPushButton::clicked, &TForm1::btIniSaveAsClick);
-    on(m_ui->btnIniSaveAs2, &QPushButton::clicked, &TForm1::btIniSaveAsClick);
-    on(m_ui->btnIniLoad, &QPushButton::clicked, &TForm1::btnIniLoadClick);
-    on(m_ui->btnIniLoad2, &QPushButton::clicked, &TForm1::btnIniLoadClick);
-    on(m_ui->btnMakeBGTransparent, &QPushButton::clicked, &TForm1::btnMakeBGTransparentClick);
-    on(m_ui->pmMakeDesktopIconBackgroundtransparent, &QAction::triggered, &TForm1::btnMakeBGTransparentClick);
-    on(m_timer2, &QTimer::timeout, &TForm1::Timer2Timer);
-    connect(m_centralTimer, &QTimer::timeout, this, [this] { run([this] { call(m_hooks.CentralTimerTimer); }); });
-
-    // The menu item checks itself when chosen; only the consequences remain to be done.
-    connect(m_ui->Globewallenabled, &QAction::triggered, this, [this](bool enabled) {
-        run([this, enabled] {
-            if (m_hooks.trayIconCross)
-                m_hooks.trayIconCross(!enabled);
-        });
-    });
-
-    // An edit field's change event fires on every change, also by code; a combo box's only
-    // when the user changes it.
-    on(m_ui->edtParameter, &QLineEdit::textChanged, &TForm1::edtParameterChange);
-    connect(m_ui->edtWebAdress, &QLineEdit::textChanged, this,
-        [this] { run([this] { call(m_hooks.edtWebAdressChange); }); });
-    onUserChange(m_ui->cbProjektion, [this] { cbProjektionChange(); });
-    onUserChange(m_ui->ddbConfig, [this] { ddbConfigChange(); });
-}
-
-void TForm1::onUserChange(QComboBox* combo, std::function<void()> handler)
-{
-    on(combo, &QComboBox::activated, handler);
-    if (combo->lineEdit())
-        on(combo->lineEdit(), &QLineEdit::textEdited, handler);
-}
-
-gw::SettingsAccess& TForm1::settings()
-{
-    return *m_settings;
-}
-
-gw::LogSink& TForm1::transferLog()
-{
-    return *m_transferLog;
-}
-
-gw::MessageWindowSink& TForm1::messageWindow()
-{
-    return m_messageWindow ? *m_messageWindow : unattachedMessageWindow();
-}
-
 void TForm1::setStatusText(const QString& text)
 {
     m_statusPanel1->setText(text);
@@ -283,148 +192,46 @@ QString TForm1::statusText() const
     return m_statusPanel1->text();
 }
 
-// ---------------------------------------------------------------------------------------
-// Creation, in the order the later steps rely on: the settings are loaded before the renderer
-// path and the first-start entries are filled in, and those use the renderer path.
-void TForm1::FormShow()
+void TForm1::fixMinimumSize()
 {
-    // Nothing runs yet.
-    m_state.DownloadBusy = false;
-    m_state.RenderBusy = false;
-    m_state.TimedDownloadBusy = false;
-    m_state.PingBusy = false;
-    // The renderer configuration's line lists.
-    call(m_hooks.createConfigLines);
-    // The view body can be any body but "default".
-    m_settings->setLines(gw::ctl::ddbViewBody, m_settings->lines(gw::ctl::ddbBodyTarget).mid(1));
-    // No settings file until the load settles it.
-    m_programDir = gw::programDir();
-    m_settingsFile->setConfigFileName(QString());
-    m_transferLog->setLogFile(m_programDir + QStringLiteral("Globewall.log"));
-    // Minimise and restore reach Minimieren and RestoreWindow through changeEvent().
-    // The version the program was built as.
-    m_ui->lbVersion->setText(m_desktopUtility->versionText());
-    // The settings file may replace it.
-    m_settings->setText(gw::ctl::UserAgent,
-        QStringLiteral("Mozilla/3.0 (Globewall v") + m_desktopUtility->FileVersion() + QStringLiteral(" )"));
-    // The tray icon, unless the command line asked for none.
-    if (m_options.showTray)
-        m_trayHandlers->showTrayIcon();
-    // An error while loading is shown and creation goes on, so the window is complete.
-    run([this] { m_settingsFile->IniLoad(QString()); });
-    settleRenderer();
-    // The window cannot be made smaller than it is now.
     m_minWindowWidth = width();
     m_minWindowHeight = height();
     setMinimumSize(m_minWindowWidth, m_minWindowHeight);
-    // The progress bar sits in panel 0 (buildStatusBar).
-    // Both page controls open on their first page.
+}
+
+void TForm1::openFirstPages()
+{
     m_ui->PageControl->setCurrentIndex(0);
     m_ui->PageControlParameter->setCurrentIndex(0);
-    // Parked below the desktop until the start-up step places it.
+}
+
+void TForm1::park()
+{
     move(x(), gw::ParkedTop);
     m_parked = true;
-    // No time-server edit is pending, and no MD5 retry has been made.
-    call(m_hooks.resetTimeServerEditing);
-    m_state.MD5RetryCount = 0;
-    prepareDownloadGrid();
-    // Looks at the base file, not at the current settings file.
-    m_firstStart = !QFileInfo::exists(m_settingsFile->baseFile());
-    if (m_firstStart)
-        firstStartEntries();
-    // Nothing has run yet, so every timed job is due at its first tick.
-    m_state.LastRenderTime = 0;
-    m_state.LastCloudCheckTime = 0;
-    m_state.LastFileCheckTime = 0;
-    // The tray animation, its frames at the tray's size.
-    call(m_hooks.setupTrayAnimation);
 }
 
-// The renderer: one beside the program, else the one on PATH; and its own folders, so the
-// first render and the default downloads need no question.
-void TForm1::settleRenderer()
-{
-    if (m_settings->text(gw::ctl::edtAppFile).isEmpty()) {
-        const QString beside = m_programDir + QStringLiteral("xplanet");
-        const QFileInfo info(beside);
-        QString app = beside;
-        if (!(info.isFile() && info.isExecutable())) {
-            const QString onPath = QStandardPaths::findExecutable(QStringLiteral("xplanet"));
-            if (!onPath.isEmpty())
-                app = onPath;
-        }
-        m_settings->setText(gw::ctl::edtAppFile, app);
-    }
-    QString folderError;
-    if (!gw::RendererLayout(m_settings->text(gw::ctl::edtAppFile)).ensureFolders(&folderError))
-        run([&] {
-            m_transferLog->appendLine(gw::DateTimeToStr(m_clock->now()) + QStringLiteral(" - Error. ") + folderError);
-        });
-}
-
-// The download grid: rows as high as their text, and the column headers.
 void TForm1::prepareDownloadGrid()
 {
     QTableWidget* grid = m_ui->sgDownloadFiles;
     const int rowHeight = grid->fontMetrics().height() + 4;
     grid->verticalHeader()->setMinimumSectionSize(rowHeight);
     grid->verticalHeader()->setDefaultSectionSize(rowHeight);
-    m_settings->setCell(Grid, 0, 0, QStringLiteral("HTTP Address (Source)"));
-    m_settings->setCell(Grid, 1, 0, QStringLiteral("Filename and path (Destination)"));
 }
 
-void TForm1::firstStartEntries()
+void TForm1::showProjection(int entry)
 {
-    const gw::RendererLayout layout(m_settings->text(gw::ctl::edtAppFile));
-    m_settings->setCell(Grid, 0, 1, gw::endpoints::quakeFeed());
-    m_settings->setCell(Grid, 1, 1, layout.markersFolder() + QStringLiteral("quake.csv"));
-    m_settings->setCell(Grid, 0, 2, gw::endpoints::issElements());
-    m_settings->setCell(Grid, 1, 2, layout.satellitesFolder() + QStringLiteral("iss.tle"));
-    // Into the lists and the chosen configuration too, or the renderer would never draw them.
-    // An entry the configuration has already is left alone; a configuration unchanged is not
-    // written, so a user's own file stays as it is.
-    run([this] {
-        gw::MarkerSatelliteFiles& lists = *m_markerSatelliteFiles;
-        bool changed = lists.addSatelliteFile(QStringLiteral("iss"));
-        changed |= lists.addMarkerFile(QStringLiteral("earth"));
-        changed |= lists.addMarkerFile(QStringLiteral("quake.marker"));
-        changed |= lists.addNightMapWhenMissing();
-        if (changed)
-            m_configEditor->btnApplyChangesClick();
-    });
+    m_projectionToShow = entry;
+    if (m_ui->imgProjection->isVisible())
+        showProjectionPicture();
 }
 
-// The start-up step, once, 200 ms after the event loop started.
-void TForm1::Timer2Timer()
+void TForm1::showProjectionPicture()
 {
-    m_timer2->stop();
-    const bool minimised = m_settings->checked(gw::ctl::cbStartMinimized);
-    // The window is first shown here, still parked below the desktop, and centred once its
-    // frame is known; a minimised start never shows it at all.
-    if (minimised)
-        Minimieren();
-    else
-        RestoreWindow();
-    centreOnDesktop(true);
-    call(m_hooks.edtWebAdressChange);
-
-    m_scheduler->seedStartTimes();
-
-    m_centralTimer->start();
-    if (m_settings->checked(gw::ctl::cbMakeTransAtStart))
-        btnMakeBGTransparentClick();
-    // A new user sees the globe at once rather than after the first interval; later starts
-    // render at start only when "start XPlanet at program start" says so.
-    if (m_firstStart && displayReachable())
-        run([this] { m_render->StartXPlanet(); });
-}
-
-// A render needs a desktop to show on: a connection to a window system, not the offscreen or
-// minimal platform of a session without one.
-bool TForm1::displayReachable()
-{
-    const QString platform = QGuiApplication::platformName();
-    return platform == QLatin1String("xcb") || platform.startsWith(QLatin1String("wayland"));
+    if (m_projectionToShow < 0)
+        return;
+    m_ui->imgProjection->setPixmap(gw::projectionPicture(m_projectionToShow));
+    m_projectionToShow = -1;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -553,64 +360,27 @@ void TForm1::FormResize()
         grid->setColumnWidth(c, w);
 }
 
+// mMarkerfilesMouseDown and mSatfilesMouseDown. A right press is used up here, so the list's
+// own selection handling does not undo the selection made for the menu.
+bool TForm1::listMouseDown(QListWidget* list, QMenu* menu, QMouseEvent* event)
+{
+    const QPoint pos = event->position().toPoint();
+    const QListWidgetItem* item = list->itemAt(pos);
+    const bool right = event->button() == Qt::RightButton;
+    const auto result = gw::MarkerSatelliteFiles::listMouseDown(right, item ? list->row(item) : -1);
+    if (result.clearSelection)
+        list->clearSelection();
+    if (result.selectRow >= 0 && result.selectRow < list->count()) {
+        list->item(result.selectRow)->setSelected(true);
+        list->setCurrentRow(result.selectRow, QItemSelectionModel::NoUpdate);
+    }
+    if (result.openMenu)
+        menu->popup(list->viewport()->mapToGlobal(pos));
+    return right;
+}
+
 // ---------------------------------------------------------------------------------------
-// Shut-down.
 void TForm1::btnCloseClick()
 {
     close();
-}
-
-void TForm1::shutDown()
-{
-    m_unattended = true;
-    gw::ErrorReport::setUnattended(true);
-    close();
-}
-
-bool TForm1::saveUnattended()
-{
-    auto report = [] {
-        const QString text = gw::ErrorReport::currentExceptionText();
-        std::fprintf(stderr, "Globewall: %s\n", text.toLocal8Bit().constData());
-        return text;
-    };
-    try {
-        m_settingsFile->IniSave(m_settingsFile->ConfigFileName());
-        return true;
-    } catch (...) {
-        const QString text = report();
-        try {
-            m_transferLog->appendLine(gw::DateTimeToStr(m_clock->now()) + QStringLiteral(" - Error. ") + text);
-        } catch (...) {
-            report();
-        }
-        return false;
-    }
-}
-
-void TForm1::closeEvent(QCloseEvent* event)
-{
-    if (m_closed) {
-        event->accept();
-        return;
-    }
-    // 1. A failed save is shown and the window stays open; the user can close it again. A
-    // close asked by a signal or the session reports it without a box and goes on.
-    if (m_unattended) {
-        saveUnattended();
-    } else if (!m_errors.guard([this] { m_settingsFile->IniSave(m_settingsFile->ConfigFileName()); })) {
-        event->ignore();
-        return;
-    }
-    // 2. The taskbar entry comes back with the next window; nothing to do here.
-    m_inTray = false;
-    // 3, 4.
-    run([this] { call(m_hooks.closeHttp); });
-    run([this] { call(m_hooks.pmKillNowClick); });
-    m_centralTimer->stop();
-    m_timer2->stop();
-    m_trayIcon->setIconsShown({});
-    m_closed = true;
-    event->accept();
-    emit closed();
 }

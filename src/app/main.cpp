@@ -1,5 +1,6 @@
-// Process start: one instance per user, the three windows, and a clean end on window close,
+// Process start: one instance per user, the composition root, and a clean end on window close,
 // SIGTERM, SIGINT and the end of the desktop session.
+#include "app/AppCore.h"
 #include "app/CommandLineOptions.h"
 #include "app/FormNotifications.h"
 #include "app/GlobewallApplication.h"
@@ -7,16 +8,12 @@
 #include "app/RunningInstance.h"
 #include "app/ShutdownSignals.h"
 #include "app/SingleInstance.h"
-#include "app/TForm1.h"
-#include "desktop/DesktopUtility.h"
 #include "renderer/ui/ProjectionPictures.h"
 #include "shared/Paths.h"
-#include "update/ui/UpdateDialog.h"
 
 #include <QSessionManager>
 
 #include <cstdio>
-#include <memory>
 
 int main(int argc, char** argv)
 {
@@ -45,12 +42,12 @@ int main(int argc, char** argv)
     // Connected before anything can wait for the user: the creation of the window may show an
     // error box, and a signal then must still end the program.
     gw::ShutdownSignals shutdown;
-    TForm1* window = nullptr;
+    gw::AppCore* core = nullptr;
     bool shutdownAsked = false;
-    QObject::connect(&shutdown, &gw::ShutdownSignals::requested, &app, [&window, &shutdownAsked] {
+    QObject::connect(&shutdown, &gw::ShutdownSignals::requested, &app, [&core, &shutdownAsked] {
         gw::ErrorReport::setUnattended(true);
-        if (window) {
-            window->shutDown();
+        if (core) {
+            core->shutDown();
         } else {
             shutdownAsked = true;
             GlobewallApplication::endModalDialogs();
@@ -58,42 +55,29 @@ int main(int argc, char** argv)
     });
     gw::initProjectionPictures();
 
-    TForm1 form1;
-    app.errorReport().setDialogs(&form1.dialogs());
-    // The update dialog and the message window are made when first asked for: a start shows
-    // neither.
-    gw::FormNotifications notifications(form1, nullptr);
-    std::unique_ptr<gw::UpdateDialog> formCheckForUpdate;
-    form1.setUpdateDialogSource([&] {
-        formCheckForUpdate
-            = std::make_unique<gw::UpdateDialog>(form1.settings(), form1.dialogs(), form1.clock(), &form1);
-        formCheckForUpdate->setFileVersion(form1.desktopUtility().FileVersion());
-        formCheckForUpdate->setErrorHandler([&app](const QString& text) { app.errorReport().show(text); });
-        notifications.watchUpdateDialog(formCheckForUpdate.get());
-        return formCheckForUpdate.get();
-    });
-    MessageWindowOnDemand form2(&form1);
-    form1.setMessageWindow(&form2);
+    gw::AppCore globewall;
+    app.errorReport().setDialogs(&globewall.dialogs());
+    gw::FormNotifications notifications(globewall);
 
-    QObject::connect(&form1, &TForm1::closed, &app, &QCoreApplication::quit);
-    window = &form1;
+    QObject::connect(&globewall, &gw::AppCore::closed, &app, &QCoreApplication::quit);
+    core = &globewall;
     // Asked while the window was being made: done once the event loop runs, as quitting
     // before it would be forgotten.
     if (shutdownAsked)
         QMetaObject::invokeMethod(
-            &form1, [&form1] { form1.shutDown(); }, Qt::QueuedConnection);
+            &globewall, [&globewall] { globewall.shutDown(); }, Qt::QueuedConnection);
     // At the end of the desktop session the settings are saved; the session then ends the
     // process (SIGTERM, which closes the window the normal way) or quits the application.
-    QObject::connect(
-        &app, &QGuiApplication::commitDataRequest, &form1, [&form1](QSessionManager&) { form1.saveUnattended(); });
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &form1, [&form1] {
-        if (!form1.isClosed())
-            form1.shutDown();
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &globewall,
+        [&globewall](QSessionManager&) { globewall.saveUnattended(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &globewall, [&globewall] {
+        if (!globewall.isClosed())
+            globewall.shutDown();
     });
 
-    gw::RunningInstance runningInstance(form1, instance.lockFile(), commandLine.options);
+    gw::RunningInstance runningInstance(globewall, instance.lockFile(), commandLine.options);
     const int code = app.exec();
-    window = nullptr;
-    form2.close();
+    core = nullptr;
+    globewall.messageWindow().close();
     return code;
 }

@@ -1,8 +1,9 @@
 #pragma once
-// A main window on a private program folder and private home, configuration and data folders,
-// with scripted dialogs, a manual clock, a clock setter and desktop launcher that only record,
-// no screensaver, no battery, and every built-in address on a loopback port where nothing
-// listens.
+// The program's composition root on a private program folder and private home, configuration
+// and data folders, with scripted dialogs, a manual clock, a clock setter and desktop launcher
+// that only record, the renderer's lines kept in memory, no screensaver, no battery, and every
+// built-in address on a loopback port where nothing listens.
+#include "app/AppCore.h"
 #include "app/TForm1.h"
 #include "desktop/DefaultApplication.h"
 #include "renderer/ui/ProjectionPictures.h"
@@ -57,7 +58,7 @@ public:
     }
     ~AppRig()
     {
-        form.reset();
+        app.reset();
         gw::endpoints::hosts() = m_hosts;
         for (auto it = m_env.rbegin(); it != m_env.rend(); ++it) {
             if (it->wasSet)
@@ -74,9 +75,9 @@ public:
     QString programFile(const QString& name) const { return program.file(name); }
     QString autostartEntry() const { return homeDir.file(QStringLiteral(".config/autostart/Globewall.desktop")); }
 
-    TForm1::Options options(bool runCreation = true)
+    gw::AppCore::Options options(bool runCreation = true)
     {
-        TForm1::Options o;
+        gw::AppCore::Options o;
         o.clock = &clock;
         o.dialogs = &dialogs;
         o.runCreation = runCreation;
@@ -86,14 +87,16 @@ public:
         o.launcher = &launcher;
         o.powerSupplyRoot = powerSupply.path();
         o.screensaverQuery = [this] { return screensaverRunning; };
+        o.messageWindow = &messages;
         return o;
     }
 
-    TForm1& create(bool runCreation = true) { return create(options(runCreation)); }
-    TForm1& create(TForm1::Options o)
+    gw::AppCore& create(bool runCreation = true) { return create(options(runCreation)); }
+    gw::AppCore& create(gw::AppCore::Options o)
     {
-        form = std::make_unique<TForm1>(std::move(o));
-        return *form;
+        app = std::make_unique<gw::AppCore>(std::move(o));
+        form = &app->window();
+        return *app;
     }
 
     TempDir program;
@@ -103,8 +106,10 @@ public:
     gw::ManualClock clock { 46000.5 };
     RecordingClockSetter clockSetter;
     RecordingLauncher launcher;
+    gw::MemoryMessageWindow messages; // the renderer's lines
     bool screensaverRunning = false;
-    std::unique_ptr<TForm1> form;
+    std::unique_ptr<gw::AppCore> app;
+    TForm1* form = nullptr; // the window of `app`
 
 private:
     struct Saved

@@ -76,7 +76,8 @@ protected:
 TEST_F(ConfigWiring, EditsGoToTheWorkingFileAndApplyWritesTheConfiguration)
 {
     rig.program.write("Globewall.ini", "");
-    TForm1& form = rig.create();
+    gw::AppCore& app = rig.create();
+    TForm1& form = app.window();
     ASSERT_TRUE(QFileInfo::exists("/usr/share/xplanet/config/default"));
     EXPECT_FALSE(QFileInfo::exists(configFolder() + "tarn")) << "a later start's creation and loading write nothing";
 
@@ -114,7 +115,7 @@ TEST_F(ConfigWiring, EditsGoToTheWorkingFileAndApplyWritesTheConfiguration)
         c.edit();
         EXPECT_TRUE(section(tarnLines(), "[earth]").contains(c.line)) << c.label;
     }
-    EXPECT_EQ(form.settings().text("night_map"), "night.png") << "the bare file name";
+    EXPECT_EQ(app.settings().text("night_map"), "night.png") << "the bare file name";
     EXPECT_FALSE(QFileInfo::exists(configFolder() + "default")) << "not before Apply";
     EXPECT_TRUE(rig.dialogs.messages().isEmpty()) << rig.dialogs.messages().join('\n').toStdString();
 
@@ -127,7 +128,8 @@ TEST_F(ConfigWiring, EditsGoToTheWorkingFileAndApplyWritesTheConfiguration)
 
 TEST_F(ConfigWiring, ChoosingABodyShowsItsSectionAndEditsGoThere)
 {
-    TForm1& form = rig.create();
+    gw::AppCore& app = rig.create();
+    TForm1& form = app.window();
     choose(form.ui()->ddbBodyTarget, "mars");
     EXPECT_TRUE(form.ui()->mBodyText->toPlainText().contains("color={172, 123, 67}"));
     form.ui()->map->setText("red.jpg");
@@ -150,20 +152,21 @@ TEST_F(ConfigWiring, TheLoadListsTheFilesAndKeepsTheChosenName)
     };
     for (const Case& c : cases) {
         rig.program.write("Globewall.ini", "[New Parameter]\nConfig=" + c.name + "\n");
-        TForm1& form = rig.create();
-        EXPECT_EQ(form.settings().text("ddbConfig"), QString::fromLatin1(c.name)) << c.label;
-        const QStringList items = form.settings().lines("ddbConfig");
+        gw::AppCore& app = rig.create();
+        EXPECT_EQ(app.settings().text("ddbConfig"), QString::fromLatin1(c.name)) << c.label;
+        const QStringList items = app.settings().lines("ddbConfig");
         EXPECT_TRUE(items.contains("mine") && items.contains("default") && items.contains("earth_markers")) << c.label;
-        EXPECT_EQ(form.settings().text("map"), c.map) << c.label;
+        EXPECT_EQ(app.settings().text("map"), c.map) << c.label;
         EXPECT_FALSE(QFileInfo::exists(configFolder() + "tarn")) << c.label << ": loading writes nothing";
     }
 }
 
 TEST_F(ConfigWiring, MarkerListMenuEditsAndRemovesTheEntryUnderThePointer)
 {
-    TForm1& form = rig.create();
+    gw::AppCore& app = rig.create();
+    TForm1& form = app.window();
     QListWidget* list = form.ui()->mMarkerfiles;
-    ASSERT_EQ(form.settings().lines("mMarkerfiles"), (QStringList { "earth", "quake.marker" })) << "first start";
+    ASSERT_EQ(app.settings().lines("mMarkerfiles"), (QStringList { "earth", "quake.marker" })) << "first start";
     form.show();
     list->item(0)->setSelected(true);
 
@@ -179,7 +182,7 @@ TEST_F(ConfigWiring, MarkerListMenuEditsAndRemovesTheEntryUnderThePointer)
         << "edit file opens it with the text editor";
 
     form.ui()->Deletefromlist1->trigger();
-    EXPECT_EQ(form.settings().lines("mMarkerfiles"), QStringList { "earth" });
+    EXPECT_EQ(app.settings().lines("mMarkerfiles"), QStringList { "earth" });
     EXPECT_EQ(keyLines("[earth]", "marker_file"), QStringList { "marker_file=earth" });
 
     rightClick(list, 5);
@@ -189,18 +192,19 @@ TEST_F(ConfigWiring, MarkerListMenuEditsAndRemovesTheEntryUnderThePointer)
 
 TEST_F(ConfigWiring, AddingAndRemovingSatellitesWritesTheList)
 {
-    TForm1& form = rig.create();
+    gw::AppCore& app = rig.create();
+    TForm1& form = app.window();
     const QString satellites = rig.home() + "/.xplanet/satellites/";
     gwtest::writeFile(satellites + "hubble", "");
     gwtest::writeFile(satellites + "hubble.tle", "");
     rig.dialogs.queueFile(satellites + "hubble");
     form.ui()->btnChooseSatellite->click();
-    EXPECT_EQ(form.settings().lines("mSatfiles"), (QStringList { "iss", "hubble" }));
+    EXPECT_EQ(app.settings().lines("mSatfiles"), (QStringList { "iss", "hubble" }));
     EXPECT_EQ(keyLines("[earth]", "satellite_file"), (QStringList { "satellite_file=iss", "satellite_file=hubble" }));
 
     form.ui()->mSatfiles->item(0)->setSelected(true);
     form.ui()->btnRemoveSatellite->click();
-    EXPECT_EQ(form.settings().lines("mSatfiles"), QStringList { "hubble" });
+    EXPECT_EQ(app.settings().lines("mSatfiles"), QStringList { "hubble" });
     EXPECT_EQ(keyLines("[earth]", "satellite_file"), QStringList { "satellite_file=hubble" });
 }
 
@@ -214,12 +218,12 @@ TEST_F(ConfigWiring, FirstStartPutsTheQuakeMarkersAndTheStationIntoTheConfigurat
         entryLines(earth), (QStringList { "marker_file=earth", "marker_file=quake.marker", "satellite_file=iss" }));
     EXPECT_TRUE(earth.contains("color={28, 82, 110}")) << "the rest of the system's section is kept";
     EXPECT_TRUE(fileLines(file).contains("[moon]")) << "and the other bodies";
-    EXPECT_EQ(rig.form->settings().lines("mMarkerfiles"), (QStringList { "earth", "quake.marker" }));
-    EXPECT_EQ(rig.form->settings().lines("mSatfiles"), QStringList { "iss" });
+    EXPECT_EQ(rig.app->settings().lines("mMarkerfiles"), (QStringList { "earth", "quake.marker" }));
+    EXPECT_EQ(rig.app->settings().lines("mSatfiles"), QStringList { "iss" });
     EXPECT_TRUE(rig.dialogs.messages().isEmpty()) << rig.dialogs.messages().join('\n').toStdString();
 
     // The user takes the earthquakes out again; a later start must not put them back.
-    rig.form.reset();
+    rig.app.reset();
     if (!QFileInfo::exists(rig.programFile("Globewall.ini")))
         rig.program.write("Globewall.ini", "");
     QByteArray edited = gwtest::readFile(file);
@@ -227,7 +231,7 @@ TEST_F(ConfigWiring, FirstStartPutsTheQuakeMarkersAndTheStationIntoTheConfigurat
     gwtest::writeFile(file, edited);
     rig.create();
     EXPECT_EQ(gwtest::readFile(file), edited) << "a later start changes nothing";
-    EXPECT_EQ(rig.form->settings().lines("mMarkerfiles"), QStringList { "earth" });
+    EXPECT_EQ(rig.app->settings().lines("mMarkerfiles"), QStringList { "earth" });
 }
 
 TEST_F(ConfigWiring, FirstStartKeepsAUsersOwnConfigurationAndAddsNoDuplicate)
@@ -252,7 +256,7 @@ TEST_F(ConfigWiring, FirstStartKeepsAUsersOwnConfigurationAndAddsNoDuplicate)
         gwtest::AppRig fresh;
         const QString file = fresh.home() + "/.xplanet/config/default";
         gwtest::writeFile(file, c.own);
-        TForm1& form = fresh.create();
+        gw::AppCore& app = fresh.create();
         const QStringList lines = fileLines(file);
         EXPECT_EQ(entryLines(section(lines, "[earth]")), c.entries) << c.label;
         if (c.rewritten) {
@@ -261,7 +265,7 @@ TEST_F(ConfigWiring, FirstStartKeepsAUsersOwnConfigurationAndAddsNoDuplicate)
         } else {
             EXPECT_EQ(gwtest::readFile(file), c.own) << c.label << ": not written at all";
         }
-        EXPECT_EQ(form.settings().lines("mMarkerfiles").count("quake.marker"), 1) << c.label;
+        EXPECT_EQ(app.settings().lines("mMarkerfiles").count("quake.marker"), 1) << c.label;
         EXPECT_TRUE(fresh.dialogs.messages().isEmpty()) << c.label;
     }
 }
@@ -272,9 +276,10 @@ TEST_F(ConfigWiring, FirstStartKeepsAUsersOwnConfigurationAndAddsNoDuplicate)
 // extension, while the choosers' "All files" must list them.
 TEST_F(ConfigWiring, SatelliteChooserListsFilesWithoutExtension)
 {
-    TForm1::Options options = rig.options();
+    gw::AppCore::Options options = rig.options();
     options.dialogs = nullptr; // the window's own dialogs
-    TForm1& form = rig.create(options);
+    gw::AppCore& app = rig.create(options);
+    TForm1& form = app.window();
     const QString satellites = rig.home() + "/.xplanet/satellites/";
     gwtest::writeFile(satellites + "iss", "");
     gwtest::writeFile(satellites + "iss.tle", "");

@@ -20,7 +20,8 @@ QImage shown(const TForm1& form)
 TEST(AutostartWiring, YesWritesTheEntryNoRemovesItAndALoadDropsAStaleOne)
 {
     gwtest::AppRig rig;
-    TForm1& form = rig.create();
+    gw::AppCore& app = rig.create();
+    TForm1& form = app.window();
     EXPECT_TRUE(form.ui()->rbNo->isChecked()) << "no entry at the first load";
     EXPECT_FALSE(QFileInfo::exists(rig.autostartEntry()));
 
@@ -34,7 +35,7 @@ TEST(AutostartWiring, YesWritesTheEntryNoRemovesItAndALoadDropsAStaleOne)
     // An entry of a copy of the program that lies elsewhere.
     gwtest::writeFile(rig.autostartEntry(), "[Desktop Entry]\nType=Application\nExec=\"/elsewhere/Globewall\"\n");
     form.ui()->rbYes->setChecked(true);
-    form.settingsFile().IniLoad(QString());
+    app.settingsFile().IniLoad(QString());
     EXPECT_TRUE(form.ui()->rbNo->isChecked()) << "the load reads the entry back";
     EXPECT_FALSE(QFileInfo::exists(rig.autostartEntry())) << "the stale entry is removed";
 }
@@ -42,7 +43,8 @@ TEST(AutostartWiring, YesWritesTheEntryNoRemovesItAndALoadDropsAStaleOne)
 TEST(LinkLabels, OpenTheirOwnTextWithTheDesktopsDefaults)
 {
     gwtest::AppRig rig;
-    TForm1& form = rig.create();
+    gw::AppCore& app = rig.create();
+    TForm1& form = app.window();
     QTest::mouseClick(form.ui()->lbWWW, Qt::LeftButton);
     QTest::mouseClick(form.ui()->lbXplanetHome, Qt::LeftButton);
     QTest::mouseClick(form.ui()->lbEMail, Qt::LeftButton);
@@ -57,7 +59,8 @@ TEST(LinkLabels, OpenTheirOwnTextWithTheDesktopsDefaults)
 TEST(ProjectionPreview, FollowsTheUsersChoiceAndTyping)
 {
     gwtest::AppRig rig;
-    TForm1& form = rig.create();
+    gw::AppCore& app = rig.create();
+    TForm1& form = app.window();
     QComboBox* combo = form.ui()->cbProjektion;
     const int orthographic = gw::projectionList().indexOf("orthographic");
     const int mercator = gw::projectionList().indexOf("mercator");

@@ -43,10 +43,11 @@ protected:
         // The satellite-element site keeps a gap of its own: another name for the same server.
         gw::endpoints::hosts().satellites = QString(host).replace("127.0.0.1", "localhost");
 
-        form = &rig.create();
-        form->setMessageWindow(&messages);
-        form->settings().setText("edtWebAdress", gw::endpoints::cloudMap());
-        form->settings().setText(
+        app = &rig.create();
+
+        form = &app->window();
+        app->settings().setText("edtWebAdress", gw::endpoints::cloudMap());
+        app->settings().setText(
             "edtAppFile", launchtest::writeScript(rig.homeDir.file("bin/xplanet"), "echo rendered"));
     }
 
@@ -62,7 +63,8 @@ protected:
     gwtest::AppRig rig;
     gwtest::TempDir www;
     gwtest::LighttpdFixture server { www.path() };
-    gw::MemoryMessageWindow messages;
+    gw::MemoryMessageWindow& messages = rig.messages;
+    gw::AppCore* app = nullptr;
     TForm1* form = nullptr;
 };
 
@@ -80,7 +82,7 @@ TEST_F(DownloadsWiring, CheckDownloadsFetchesEverythingRecordsItAndRenders)
     EXPECT_EQ(form->ProgressBar()->maximum(), QFileInfo(xplanet("satellites/iss.tle")).size())
         << "the bar counted the last transfer";
 
-    gw::IniFile ini(form->settingsFile().ConfigFileName());
+    gw::IniFile ini(app->settingsFile().ConfigFileName());
     ini.load();
     EXPECT_FALSE(ini.readString(gw::DownloadRecords::Section, gw::endpoints::quakeFeed(), QString()).isEmpty())
         << "recorded in the current settings file";
@@ -103,15 +105,15 @@ TEST_F(DownloadsWiring, ForcedListDownloadWritesTheSatelliteFile)
     const QList<QByteArray> lines = gwtest::readFile(xplanet("satellites/iss")).split('\n');
     ASSERT_GE(lines.size(), 7);
     EXPECT_EQ(lines[6], "25544 image=sat.png transparent={0,0,0} color=red\r");
-    EXPECT_EQ(form->settings().lines("mSatfiles").count("iss"), 2) << "listed again; written with the next change";
+    EXPECT_EQ(app->settings().lines("mSatfiles").count("iss"), 2) << "listed again; written with the next change";
     EXPECT_EQ(messages.lines.count("Parameter:"), 0) << "the force button starts no render";
 }
 
 TEST_F(DownloadsWiring, CloudAddressFieldLabelAndTheFileRunAfterDownloads)
 {
-    form->settings().setText("edtFileDestination", QString());
+    app->settings().setText("edtFileDestination", QString());
     form->ui()->edtWebAdress->setText("http://example.invalid/maps/clouds.jpg");
-    EXPECT_EQ(form->settings().text("edtFileDestination"), xplanet("images/clouds.jpg"))
+    EXPECT_EQ(app->settings().text("edtFileDestination"), xplanet("images/clouds.jpg"))
         << "an empty destination is proposed from the address";
 
     QTest::mouseClick(form->ui()->Label4, Qt::LeftButton);
@@ -121,7 +123,7 @@ TEST_F(DownloadsWiring, CloudAddressFieldLabelAndTheFileRunAfterDownloads)
     const QString after = launchtest::writeScript(rig.homeDir.file("after/run.sh"), "touch '" + marker.toUtf8() + "'");
     rig.dialogs.queueFile(after);
     form->ui()->btnChooseExecuteFile->click();
-    EXPECT_EQ(form->settings().text("edtExecuteFileAfterDownload"), after);
+    EXPECT_EQ(app->settings().text("edtExecuteFileAfterDownload"), after);
     form->ui()->btnExecuteFileNow->click();
     EXPECT_TRUE(QFileInfo::exists(marker)) << "\"now\" runs it";
 }
@@ -135,8 +137,8 @@ TEST_F(DownloadsWiring, TheFirstStartsStationIsDrawnWithItsLabel)
     const QString program = QStandardPaths::findExecutable("xplanet");
     if (program.isEmpty())
         GTEST_SKIP() << "xplanet is not installed";
-    form->settings().setText("edtWebAdress", QString());
-    form->settings().setChecked("cbStartAfterDownload", false);
+    app->settings().setText("edtWebAdress", QString());
+    app->settings().setChecked("cbStartAfterDownload", false);
     form->ui()->btnCheckDownloads->click();
     ASSERT_TRUE(QFileInfo::exists(xplanet("satellites/iss"))) << logLines().join('\n').toStdString();
 
@@ -201,12 +203,12 @@ TEST_F(DownloadsWiring, ALiveCloudSourcePickedFillsTheAddressAndItsFileBesideThe
     };
     QComboBox* sources = form->ui()->ddbCloudSource;
     for (const Row& row : rows) {
-        form->settings().setText("edtWebAdress", own);
-        form->settings().setText("edtFileDestination", row.destinationBefore);
+        app->settings().setText("edtWebAdress", own);
+        app->settings().setText("edtFileDestination", row.destinationBefore);
         sources->setCurrentIndex(row.pick);
         emit sources->activated(row.pick);
-        EXPECT_EQ(form->settings().text("edtWebAdress"), row.address) << row.name;
-        EXPECT_EQ(form->settings().text("edtFileDestination"), row.destination) << row.name;
+        EXPECT_EQ(app->settings().text("edtWebAdress"), row.address) << row.name;
+        EXPECT_EQ(app->settings().text("edtFileDestination"), row.destination) << row.name;
         EXPECT_EQ(sources->currentIndex(), row.pick) << row.name;
     }
     form->ui()->edtWebAdress->setText(gw::endpoints::liveCloudMap("4096x2048"));

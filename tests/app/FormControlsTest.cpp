@@ -4,6 +4,7 @@
 #include "AppRig.h"
 #include "app/SpinEdit.h"
 #include "app/WidgetSettings.h"
+#include "desktop/TrayHandlers.h"
 #include "settings/SettingsTable.h"
 #include "ui_TForm1.h"
 
@@ -68,8 +69,8 @@ bool isHiddenKind(ControlKind k)
 TEST(FormControls, EveryTableControlExistsWithItsKindAndWindowDefault)
 {
     gwtest::AppRig rig;
-    TForm1& form = rig.create(false);
-    gw::SettingsAccess& s = form.settings();
+    gw::AppCore& app = rig.create(false);
+    gw::SettingsAccess& s = app.settings();
     gw::WidgetSettings& ws = static_cast<gw::WidgetSettings&>(s);
 
     for (const gw::SettingRow& row : gw::settingsTable()) {
@@ -120,7 +121,8 @@ TEST(FormControls, EveryTableControlExistsWithItsKindAndWindowDefault)
 TEST(FormControls, WindowShapeAndPages)
 {
     gwtest::AppRig rig;
-    TForm1& form = rig.create(false);
+    gw::AppCore& app = rig.create(false);
+    TForm1& form = app.window();
     Ui::TForm1* ui = form.ui();
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Globewall by Quillmoor"));
     EXPECT_EQ(form.size(), QSize(481, 582));
@@ -149,7 +151,8 @@ TEST(FormControls, WindowShapeAndPages)
 TEST(FormControls, CaptionsWithExactSpacingAndHints)
 {
     gwtest::AppRig rig;
-    TForm1& form = rig.create(false);
+    gw::AppCore& app = rig.create(false);
+    TForm1& form = app.window();
     struct Case
     {
         const char* name;
@@ -194,7 +197,8 @@ TEST(FormControls, CaptionsWithExactSpacingAndHints)
 TEST(FormControls, TrayMenuHoldsItsItemsInOrder)
 {
     gwtest::AppRig rig;
-    TForm1& form = rig.create(false);
+    gw::AppCore& app = rig.create(false);
+    TForm1& form = app.window();
     const QList<QAction*> items = form.PopupMenu1()->actions();
     const QStringList names = { "pmRestoreWindow", "N4", "pmStartNow", "pmDownloadfromHTTPnow", "N5", "pmKillNow", "N2",
         "pmMakeDesktopIconBackgroundtransparent", "N3", "Globewallenabled", "N1", "pmClose" };
@@ -217,12 +221,13 @@ TEST(FormControls, TrayMenuHoldsItsItemsInOrder)
 TEST(FormControls, TimersAsDesigned)
 {
     gwtest::AppRig rig;
-    TForm1& form = rig.create(true);
+    gw::AppCore& app = rig.create(true);
+    TForm1& form = app.window();
     EXPECT_EQ(form.CentralTimer()->interval(), 5000);
     EXPECT_FALSE(form.CentralTimer()->isActive()) << "enabled by the start-up step only";
     EXPECT_EQ(form.Timer2()->interval(), 200);
     EXPECT_TRUE(form.Timer2()->isActive()) << "enabled at creation";
     EXPECT_TRUE(form.Timer2()->isSingleShot());
-    EXPECT_EQ(form.TimerDoubleClick()->interval(), 500);
-    EXPECT_FALSE(form.TimerDoubleClick()->isActive());
+    EXPECT_EQ(app.trayHandlers().TimerDoubleClick().interval(), 500);
+    EXPECT_FALSE(app.trayHandlers().TimerDoubleClick().isActive());
 }

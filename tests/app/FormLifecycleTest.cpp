@@ -3,6 +3,7 @@
 #include "AppRig.h"
 #include "app/WindowPlacement.h"
 #include "desktop/TrayIcon.h"
+#include "renderer_launch/LaunchSupport.h"
 #include "settings/Defaults.h"
 #include "settings/IniFile.h"
 #include "settings/SettingsTable.h"
@@ -12,6 +13,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
@@ -37,9 +39,9 @@ QString readIni(const QString& file, const char* section, const char* key)
 }
 
 // A double click on the tray icon, as the tray component reports it.
-void trayDoubleClick(TForm1& form)
+void trayDoubleClick(gw::AppCore& app)
 {
-    emit form.TrayIcon().DblClick(Qt::LeftButton);
+    emit app.trayIcon().DblClick(Qt::LeftButton);
 }
 
 // Counts the times a widget is shown.
@@ -59,8 +61,8 @@ struct ShowCounter : QObject
 TEST(FirstStart, EverySettingTakesItsDefaultWhenNoFileExists)
 {
     gwtest::AppRig rig;
-    TForm1& form = rig.create();
-    gw::SettingsAccess& s = form.settings();
+    gw::AppCore& app = rig.create();
+    gw::SettingsAccess& s = app.settings();
     struct Case
     {
         const char* name;
@@ -155,8 +157,9 @@ TEST(FirstStart, EverySettingTakesItsDefaultWhenNoFileExists)
 TEST(FirstStart, EntriesLabelsAndRendererFolders)
 {
     gwtest::AppRig rig;
-    TForm1& form = rig.create();
-    gw::SettingsAccess& s = form.settings();
+    gw::AppCore& app = rig.create();
+    TForm1& form = app.window();
+    gw::SettingsAccess& s = app.settings();
     const QString grid = QStringLiteral("sgDownloadFiles");
     const QString xplanet = rig.home() + QStringLiteral("/.xplanet/");
 
@@ -174,8 +177,8 @@ TEST(FirstStart, EntriesLabelsAndRendererFolders)
 
     EXPECT_EQ(form.ui()->lbConfigFileName->text(), QStringLiteral("Current Config File: Globewall.ini"));
     EXPECT_EQ(form.ui()->lbVersion->text(), QStringLiteral("v" GLOBEWALL_VERSION " "));
-    EXPECT_EQ(form.settingsFile().ConfigFileName(), rig.programFile(QStringLiteral("Globewall.ini")));
-    EXPECT_TRUE(form.settingsFile().SettingsLoaded());
+    EXPECT_EQ(app.settingsFile().ConfigFileName(), rig.programFile(QStringLiteral("Globewall.ini")));
+    EXPECT_TRUE(app.settingsFile().SettingsLoaded());
 
     for (const char* sub : { "config", "images", "markers", "satellites" })
         EXPECT_TRUE(QFileInfo(xplanet + QString::fromLatin1(sub)).isDir()) << sub << " created at start-up";
@@ -214,7 +217,8 @@ TEST(FirstStart, RendererPathFollowsProgramFolderThenPath)
 TEST(FirstStart, FirstSaveWritesTheBaseFileReadableByItsOwnerOnly)
 {
     gwtest::AppRig rig;
-    TForm1& form = rig.create();
+    gw::AppCore& app = rig.create();
+    TForm1& form = app.window();
     ASSERT_TRUE(form.close());
     const QString base = rig.programFile(QStringLiteral("Globewall.ini"));
     ASSERT_TRUE(QFileInfo::exists(base));
@@ -235,66 +239,48 @@ TEST(FirstStart, AnEmptyBaseFileIsNoFirstStart)
 {
     gwtest::AppRig rig;
     rig.program.write(QStringLiteral("Globewall.ini"), QByteArray());
-    TForm1& form = rig.create();
-    EXPECT_EQ(form.settings().cell(QStringLiteral("sgDownloadFiles"), 0, 1), QString());
-    EXPECT_TRUE(form.settings().lines(QStringLiteral("mSatfiles")).isEmpty());
-    EXPECT_TRUE(form.settings().lines(QStringLiteral("mMarkerfiles")).isEmpty());
+    gw::AppCore& app = rig.create();
+    EXPECT_EQ(app.settings().cell(QStringLiteral("sgDownloadFiles"), 0, 1), QString());
+    EXPECT_TRUE(app.settings().lines(QStringLiteral("mSatfiles")).isEmpty());
+    EXPECT_TRUE(app.settings().lines(QStringLiteral("mMarkerfiles")).isEmpty());
 }
 
-TEST(Creation, HooksRunInTheirStepsAndAnErrorInTheLoadIsShown)
+TEST(Creation, AnErrorInTheLoadIsShownAndCreationGoesOn)
 {
     gwtest::AppRig rig;
-    QStringList calls;
-    TForm1::Options o = rig.options();
-    o.attach = [&calls](TForm1& f) {
-        FormHooks& h = f.hooks();
-        auto record = [&calls](const char* n) { return [&calls, n] { calls << QString::fromLatin1(n); }; };
-        h.createConfigLines = record("createConfigLines");
-        h.getConfigs = [&calls] {
-            calls << QStringLiteral("getConfigs");
-            throw gw::Error(QStringLiteral("Cannot read the configuration folder"));
-        };
-        h.ddbConfigChange = record("ddbConfigChange");
-        h.resetTimeServerEditing = record("resetTimeServerEditing");
-        h.setupTrayAnimation = record("setupTrayAnimation");
-        h.btnMakeBGTransparentClick = record("transparent");
-        h.edtWebAdressChange = record("edtWebAdressChange");
-    };
-    TForm1& form = rig.create(std::move(o));
-    EXPECT_EQ(calls,
-        (QStringList { "createConfigLines", "getConfigs", "ddbConfigChange", "transparent", "resetTimeServerEditing",
-            "setupTrayAnimation" }))
-        << "the load runs every step after the failing one; creation goes on";
-    EXPECT_TRUE(rig.dialogs.messages().contains(QStringLiteral("Cannot read the configuration folder")));
-    EXPECT_EQ(form.settings().lines(QStringLiteral("mSatfiles")), QStringList { QStringLiteral("iss") })
-        << "the steps after the load still ran";
-
-    calls.clear();
-    form.Timer2Timer();
-    EXPECT_EQ(calls, (QStringList { "edtWebAdressChange", "transparent" }));
+    QDir().mkpath(rig.programFile(QStringLiteral("Globewall.ini"))); // a folder where the file belongs
+    gw::AppCore& app = rig.create();
+    ASSERT_EQ(rig.dialogs.messages().size(), 1);
+    EXPECT_TRUE(rig.dialogs.messages().first().contains(QStringLiteral("Globewall.ini")))
+        << rig.dialogs.messages().first().toStdString();
+    EXPECT_FALSE(app.settings().text(QStringLiteral("edtAppFile")).isEmpty()) << "the steps after the load still ran";
+    app.Timer2Timer();
+    EXPECT_TRUE(app.window().CentralTimer()->isActive()) << "and the start-up step";
 }
 
 TEST(Creation, StoredMasterSwitchOffTurnsTheSwitchOff)
 {
     gwtest::AppRig rig;
     rig.program.write(QStringLiteral("Globewall.ini"), "[Config]\nGlobewall enabled=0\n");
-    TForm1& form = rig.create();
-    const int crossed = form.TrayIcon().imageCount() - 1;
+    gw::AppCore& app = rig.create();
+    TForm1& form = app.window();
+    const int crossed = app.trayIcon().imageCount() - 1;
     EXPECT_FALSE(form.ui()->Globewallenabled->isChecked());
-    EXPECT_EQ(form.TrayIcon().FrameIndex(), crossed) << "the crossed globe";
+    EXPECT_EQ(app.trayIcon().FrameIndex(), crossed) << "the crossed globe";
 
     form.ui()->Globewallenabled->trigger();
     EXPECT_TRUE(form.ui()->Globewallenabled->isChecked()) << "the menu item switches back on";
-    EXPECT_EQ(form.TrayIcon().FrameIndex(), 0);
+    EXPECT_EQ(app.trayIcon().FrameIndex(), 0);
     form.ui()->Globewallenabled->trigger();
-    EXPECT_EQ(form.TrayIcon().FrameIndex(), crossed) << "and off again";
+    EXPECT_EQ(app.trayIcon().FrameIndex(), crossed) << "and off again";
 }
 
 TEST(Creation, ParameterHintMirrorsItsText)
 {
     gwtest::AppRig rig;
     rig.program.write(QStringLiteral("Globewall.ini"), "[Config]\nPara=-quality 90\n");
-    TForm1& form = rig.create();
+    gw::AppCore& app = rig.create();
+    TForm1& form = app.window();
     EXPECT_EQ(form.ui()->edtParameter->toolTip(), QStringLiteral("-quality 90"));
     form.ui()->edtParameter->setText(QStringLiteral("-fontsize 12"));
     EXPECT_EQ(form.ui()->edtParameter->toolTip(), QStringLiteral("-fontsize 12"));
@@ -325,9 +311,10 @@ TEST(StartupStep, SeedsTheSchedulerTimesAndStartsTheScheduler)
         gwtest::AppRig rig;
         rig.program.write(QStringLiteral("Globewall.ini"), c.ini);
         rig.clock.set(now);
-        TForm1& form = rig.create();
-        form.Timer2Timer();
-        const gw::AppState& st = form.state();
+        gw::AppCore& app = rig.create();
+        TForm1& form = app.window();
+        app.Timer2Timer();
+        const gw::AppState& st = app.state();
         auto expect = [&](double actual, double offset, const char* what) {
             if (std::isnan(offset))
                 EXPECT_EQ(actual, 0.0) << c.label << ": " << what;
@@ -345,8 +332,9 @@ TEST(StartupStep, SeedsTheSchedulerTimesAndStartsTheScheduler)
 TEST(StartupStep, CentresAndShowsTheWindow)
 {
     gwtest::AppRig rig;
-    TForm1& form = rig.create();
-    form.Timer2Timer();
+    gw::AppCore& app = rig.create();
+    TForm1& form = app.window();
+    app.Timer2Timer();
     EXPECT_TRUE(form.isVisible());
     EXPECT_FALSE(form.isParked());
     const QRect d = QGuiApplication::primaryScreen()->geometry();
@@ -358,10 +346,11 @@ TEST(StartupStep, MinimisedStartNeverShowsTheWindow)
 {
     gwtest::AppRig rig;
     rig.program.write(QStringLiteral("Globewall.ini"), "[Config]\nStart Minimized=1\n");
-    TForm1& form = rig.create();
+    gw::AppCore& app = rig.create();
+    TForm1& form = app.window();
     ShowCounter counter;
     form.installEventFilter(&counter);
-    form.Timer2Timer();
+    app.Timer2Timer();
     QCoreApplication::processEvents();
     EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(counter.shows, 0);
@@ -379,10 +368,11 @@ TEST(StartupStep, WithoutANotificationAreaMinimisingIconifies)
 {
     gwtest::AppRig rig;
     rig.program.write(QStringLiteral("Globewall.ini"), "[Config]\nStart Minimized=1\n");
-    TForm1::Options o = rig.options();
+    gw::AppCore::Options o = rig.options();
     o.trayAvailable = false;
-    TForm1& form = rig.create(std::move(o));
-    form.Timer2Timer();
+    gw::AppCore& app = rig.create(std::move(o));
+    TForm1& form = app.window();
+    app.Timer2Timer();
     EXPECT_TRUE(form.isMinimized()) << "a hidden window could never come back";
     // Said once, in the window, so the program does not seem to have ended.
     ASSERT_EQ(rig.dialogs.asked.size(), 1u);
@@ -398,17 +388,18 @@ TEST(StartupStep, WithoutANotificationAreaMinimisingIconifies)
 TEST(Window, MinimiseGoesToTheTrayAndDoubleClickToggles)
 {
     gwtest::AppRig rig;
-    TForm1& form = rig.create();
-    form.Timer2Timer();
+    gw::AppCore& app = rig.create();
+    TForm1& form = app.window();
+    app.Timer2Timer();
     ASSERT_TRUE(form.isVisible());
 
     form.btnMinimizeClick();
     EXPECT_FALSE(form.isVisible()) << "Minimize";
-    trayDoubleClick(form);
+    trayDoubleClick(app);
     EXPECT_TRUE(form.isVisible()) << "double click in the tray restores";
-    trayDoubleClick(form);
+    trayDoubleClick(app);
     EXPECT_FALSE(form.isVisible()) << "double click while shown minimises";
-    trayDoubleClick(form);
+    trayDoubleClick(app);
 
     QTest::keyClick(&form, Qt::Key_Escape);
     EXPECT_FALSE(form.isVisible()) << "Escape minimises";
@@ -425,9 +416,10 @@ TEST(Window, MinimiseGoesToTheTrayAndDoubleClickToggles)
 TEST(Window, DoubleClickBeforeTheStartUpStepCentresTheParkedWindow)
 {
     gwtest::AppRig rig;
-    TForm1& form = rig.create();
+    gw::AppCore& app = rig.create();
+    TForm1& form = app.window();
     ASSERT_TRUE(form.isParked());
-    trayDoubleClick(form);
+    trayDoubleClick(app);
     EXPECT_TRUE(form.isVisible());
     EXPECT_FALSE(form.isParked());
     EXPECT_LT(form.y(), gw::ParkedTop);
@@ -436,8 +428,9 @@ TEST(Window, DoubleClickBeforeTheStartUpStepCentresTheParkedWindow)
 TEST(Window, GridColumnsShareTheGridWidth)
 {
     gwtest::AppRig rig;
-    TForm1& form = rig.create();
-    form.Timer2Timer();
+    gw::AppCore& app = rig.create();
+    TForm1& form = app.window();
+    app.Timer2Timer();
     form.ui()->PageControl->setCurrentIndex(2);
     form.resize(700, 700);
     QCoreApplication::processEvents();
@@ -448,51 +441,59 @@ TEST(Window, GridColumnsShareTheGridWidth)
     EXPECT_EQ(grid->verticalHeader()->defaultSectionSize(), grid->fontMetrics().height() + 4);
 }
 
-TEST(Close, SavesTheSettingsThenRunsTheShutDownSteps)
+TEST(Close, SavesTheSettingsThenEndsTheRenderer)
 {
     gwtest::AppRig rig;
-    QStringList calls;
     const QString base = rig.programFile(QStringLiteral("Globewall.ini"));
-    TForm1::Options o = rig.options();
-    o.attach = [&](TForm1& f) {
-        f.hooks().closeHttp
-            = [&] { calls << (QFileInfo::exists(base) ? QStringLiteral("http after save") : QStringLiteral("http")); };
-        f.hooks().pmKillNowClick = [&] { calls << QStringLiteral("kill"); };
-    };
-    TForm1& form = rig.create(std::move(o));
-    form.Timer2Timer();
-    form.settings().setInteger(QStringLiteral("SpinEdit"), 1234);
+    gw::AppCore& app = rig.create();
+    TForm1& form = app.window();
+    app.Timer2Timer();
+    app.settings().setInteger(QStringLiteral("SpinEdit"), 1234);
+    app.settings().setText(QStringLiteral("edtAppFile"),
+        launchtest::writeScript(rig.homeDir.file(QStringLiteral("bin/xplanet")), "sleep 30\n"));
     bool closedSignal = false;
-    QObject::connect(&form, &TForm1::closed, [&] { closedSignal = true; });
+    QObject::connect(&app, &gw::AppCore::closed, [&] { closedSignal = true; });
 
-    form.ui()->btnClose->click();
-    EXPECT_TRUE(form.isClosed());
+    QElapsedTimer took;
+    took.start();
+    launchtest::WhileWaiting closer(
+        [&] {
+            if (!app.state().RenderBusy)
+                return false;
+            form.ui()->btnClose->click();
+            return true;
+        },
+        [] {});
+    form.ui()->btnExecute->click();
+    EXPECT_TRUE(closer.done()) << "closed while the renderer ran";
+    EXPECT_LT(took.elapsed(), 10000) << "the renderer was ended, not waited for";
+    EXPECT_TRUE(app.isClosed());
     EXPECT_TRUE(closedSignal);
     EXPECT_FALSE(form.CentralTimer()->isActive()) << "no tick after the end";
-    EXPECT_EQ(calls, (QStringList { "http after save", "kill" }));
     EXPECT_EQ(readIni(base, "Config", "StartEvery"), QStringLiteral("1234"));
 }
 
 TEST(Close, AFailingSaveKeepsTheWindowOpen)
 {
     gwtest::AppRig rig;
-    TForm1& form = rig.create();
-    form.Timer2Timer();
+    gw::AppCore& app = rig.create();
+    TForm1& form = app.window();
+    app.Timer2Timer();
     const QString plain = rig.program.write(QStringLiteral("plain"), "a file, not a folder");
     const QString target = plain + QStringLiteral("/settings.ini");
-    form.settingsFile().setConfigFileName(target);
+    app.settingsFile().setConfigFileName(target);
     bool closedSignal = false;
-    QObject::connect(&form, &TForm1::closed, [&] { closedSignal = true; });
+    QObject::connect(&app, &gw::AppCore::closed, [&] { closedSignal = true; });
 
     EXPECT_FALSE(form.close());
     EXPECT_TRUE(form.isVisible());
-    EXPECT_FALSE(form.isClosed());
+    EXPECT_FALSE(app.isClosed());
     EXPECT_FALSE(closedSignal);
     ASSERT_EQ(rig.dialogs.messages().size(), 1);
     EXPECT_TRUE(rig.dialogs.messages().first().contains(QStringLiteral("settings.ini"))) << "the error names the file";
     EXPECT_TRUE(form.CentralTimer()->isActive()) << "the program goes on";
 
-    form.settingsFile().setConfigFileName(rig.programFile(QStringLiteral("settings.ini")));
+    app.settingsFile().setConfigFileName(rig.programFile(QStringLiteral("settings.ini")));
     EXPECT_TRUE(form.close()) << "closing again after the cause is gone";
     EXPECT_TRUE(closedSignal);
 }
@@ -500,7 +501,8 @@ TEST(Close, AFailingSaveKeepsTheWindowOpen)
 TEST(SettingsCommands, SaveAsLoadAndCancel)
 {
     gwtest::AppRig rig;
-    TForm1& form = rig.create();
+    gw::AppCore& app = rig.create();
+    TForm1& form = app.window();
     const QString base = rig.programFile(QStringLiteral("Globewall.ini"));
     const QString other = rig.programFile(QStringLiteral("other.ini"));
 
@@ -515,22 +517,22 @@ TEST(SettingsCommands, SaveAsLoadAndCancel)
     EXPECT_EQ(r.proposedFile, base);
 
     rig.dialogs.queueFile(other);
-    form.settings().setChecked(QStringLiteral("cbUseProxy"), true);
+    app.settings().setChecked(QStringLiteral("cbUseProxy"), true);
     form.ui()->btnIniSaveAs2->click();
     EXPECT_EQ(readIni(other, "Config", "Use Proxy"), QStringLiteral("1"));
     EXPECT_EQ(readIni(base, "Config", "Config File"), other) << "the base file names the new file";
-    EXPECT_EQ(form.settingsFile().ConfigFileName(), other);
+    EXPECT_EQ(app.settingsFile().ConfigFileName(), other);
     EXPECT_EQ(form.ui()->lbConfigFileName->text(), QStringLiteral("Current Config File: other.ini"));
 
     const QString third = rig.program.write(QStringLiteral("third.ini"), "[Config]\nStartEvery=42\n");
     rig.dialogs.queueFile(third);
     form.ui()->btnIniLoad->click();
     EXPECT_EQ(rig.dialogs.asked.back().request.title, QStringLiteral("Open Config as..."));
-    EXPECT_EQ(form.settings().integer(QStringLiteral("SpinEdit")), 42);
-    EXPECT_EQ(form.settingsFile().ConfigFileName(), third);
+    EXPECT_EQ(app.settings().integer(QStringLiteral("SpinEdit")), 42);
+    EXPECT_EQ(app.settingsFile().ConfigFileName(), third);
     EXPECT_EQ(readIni(base, "Config", "Config File"), other) << "loading does not write the base file";
 
-    form.settings().setInteger(QStringLiteral("SpinEdit"), 43);
+    app.settings().setInteger(QStringLiteral("SpinEdit"), 43);
     form.ui()->btnIniSave2->click();
     EXPECT_EQ(readIni(third, "Config", "StartEvery"), QStringLiteral("43"))
         << "\"Save config\" writes the current file";

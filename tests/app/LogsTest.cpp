@@ -82,8 +82,9 @@ TEST_F(TransferLogFile, UnwritableFileIsAnErrorNamingItAndTheLineStays)
 TEST(TransferLogOfTheWindow, WritesBesideTheProgram)
 {
     gwtest::AppRig rig;
-    TForm1& form = rig.create();
-    form.transferLog().appendLine(
+    gw::AppCore& app = rig.create();
+    TForm1& form = app.window();
+    app.transferLog().appendLine(
         QStringLiteral("07.12.2026 10:00:00 - Error. Can not connect to the internet. Waiting for next try."));
     EXPECT_EQ(gwtest::readFile(rig.programFile(QStringLiteral("Globewall.log"))),
         QByteArray("07.12.2026 10:00:00 - Error. Can not connect to the internet. Waiting for next try.\n"));
@@ -172,7 +173,8 @@ TEST(KeyFilters, TypedCharactersOnly)
 TEST(KeyFilters, OnTheWindowControls)
 {
     gwtest::AppRig rig;
-    TForm1& form = rig.create();
+    gw::AppCore& app = rig.create();
+    TForm1& form = app.window();
     QLineEdit* port = form.ui()->edtProxyPort;
     QTest::keyClicks(port, QStringLiteral("80a8:0"));
     EXPECT_EQ(port->text(), QStringLiteral("8080"));
@@ -185,6 +187,6 @@ TEST(KeyFilters, OnTheWindowControls)
     QTest::keyClicks(time, QStringLiteral("19-30"));
     EXPECT_EQ(time->toPlainText(), QStringLiteral("07:30\n1930"));
 
-    form.settings().setText(QStringLiteral("edtProxyPort"), QStringLiteral("http"));
+    app.settings().setText(QStringLiteral("edtProxyPort"), QStringLiteral("http"));
     EXPECT_EQ(port->text(), QStringLiteral("http")) << "text put in by code is not checked";
 }

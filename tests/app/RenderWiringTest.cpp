@@ -14,28 +14,29 @@ class RenderWiring : public ::testing::Test
 {
 protected:
     RenderWiring()
-        : form(rig.create())
+        : app(rig.create())
+        , form(app.window())
     {
-        form.setMessageWindow(&messages);
     }
 
     // A renderer that prints "rendered" and then runs `extra`.
     QString installRenderer(const QByteArray& extra = {})
     {
         const QString path = launchtest::writeScript(rig.homeDir.file("bin/xplanet"), "echo rendered\n" + extra);
-        form.settings().setText("edtAppFile", path);
+        app.settings().setText("edtAppFile", path);
         return path;
     }
 
     gwtest::AppRig rig;
+    gw::AppCore& app;
     TForm1& form;
-    gw::MemoryMessageWindow messages;
+    gw::MemoryMessageWindow& messages = rig.messages;
 };
 
 TEST_F(RenderWiring, RenderNowAndTheTrayItemRunTheRenderer)
 {
     installRenderer();
-    form.settings().setChecked("cbHideApp", false);
+    app.settings().setChecked("cbHideApp", false);
     struct Case
     {
         const char* label;
@@ -50,12 +51,12 @@ TEST_F(RenderWiring, RenderNowAndTheTrayItemRunTheRenderer)
     };
     for (const Case& c : cases) {
         rig.clock.advanceSeconds(60);
-        form.state().DownloadBusy = c.busy;
-        form.state().LastRenderTime = 0;
+        app.state().DownloadBusy = c.busy;
+        app.state().LastRenderTime = 0;
         c.trigger();
-        form.state().DownloadBusy = false;
+        app.state().DownloadBusy = false;
         EXPECT_EQ(messages.lines.count("Parameter:"), c.blocks) << c.label;
-        EXPECT_EQ(form.state().LastRenderTime, c.busy ? 0 : rig.clock.now()) << c.label;
+        EXPECT_EQ(app.state().LastRenderTime, c.busy ? 0 : rig.clock.now()) << c.label;
     }
     EXPECT_TRUE(messages.lines.contains("rendered")) << "the renderer's output is shown";
     EXPECT_EQ(messages.shown, 2);
@@ -69,7 +70,7 @@ TEST_F(RenderWiring, KillIsOfferedOnlyDuringARenderAndEndsIt)
     bool enabledDuring = false;
     launchtest::WhileWaiting killer(
         [&] {
-            if (!form.state().RenderBusy)
+            if (!app.state().RenderBusy)
                 return false;
             enabledDuring = form.ui()->pmKillNow->isEnabled();
             form.ui()->pmKillNow->trigger();
@@ -80,20 +81,20 @@ TEST_F(RenderWiring, KillIsOfferedOnlyDuringARenderAndEndsIt)
     EXPECT_TRUE(killer.done()) << "the render was seen running";
     EXPECT_TRUE(enabledDuring) << "during";
     EXPECT_FALSE(form.ui()->pmKillNow->isEnabled()) << "after";
-    EXPECT_FALSE(form.state().RenderBusy);
-    EXPECT_EQ(form.state().LastRenderTime, rig.clock.now()) << "a killed renderer still counts as a render";
+    EXPECT_FALSE(app.state().RenderBusy);
+    EXPECT_EQ(app.state().LastRenderTime, rig.clock.now()) << "a killed renderer still counts as a render";
 }
 
 TEST_F(RenderWiring, MissingRendererAsksThroughTheWindowsDialogs)
 {
-    form.settings().setText("edtAppFile", rig.homeDir.file("nowhere/xplanet"));
+    app.settings().setText("edtAppFile", rig.homeDir.file("nowhere/xplanet"));
     const QString chosen = installRenderer();
-    form.settings().setText("edtAppFile", rig.homeDir.file("nowhere/xplanet"));
+    app.settings().setText("edtAppFile", rig.homeDir.file("nowhere/xplanet"));
     rig.dialogs.queueFile(chosen);
     form.ui()->btnExecute->click();
     ASSERT_FALSE(rig.dialogs.asked.empty());
     EXPECT_EQ(rig.dialogs.asked.front().text, "Please choose an Application to lauch");
-    EXPECT_EQ(form.settings().text("edtAppFile"), chosen);
+    EXPECT_EQ(app.settings().text("edtAppFile"), chosen);
     EXPECT_EQ(form.ui()->edtAppFile->toolTip(), chosen) << "the hint follows the chosen renderer";
     EXPECT_EQ(messages.lines.count("Parameter:"), 1) << "then the render ran";
 }
@@ -103,17 +104,17 @@ TEST_F(RenderWiring, ChoosersAndReadmeButtons)
     const QString before = launchtest::writeScript(rig.homeDir.file("pre/before.sh"), "true");
     rig.dialogs.queueFile(before);
     form.ui()->btnExecuteBefore->click();
-    EXPECT_EQ(form.settings().text("edtExecuteBefore"), before);
+    EXPECT_EQ(app.settings().text("edtExecuteBefore"), before);
     EXPECT_EQ(rig.dialogs.asked.back().request.title, "select file to be executed before rendering");
 
     const QString renderer = launchtest::writeScript(rig.homeDir.file("other/xplanet"), "true");
     rig.dialogs.queueFile(renderer);
     form.ui()->btnAppFile->click();
     EXPECT_EQ(rig.dialogs.asked.back().request.title, "select xplanet");
-    EXPECT_EQ(form.settings().text("edtAppFile"), renderer);
+    EXPECT_EQ(app.settings().text("edtAppFile"), renderer);
 
     QStringList opened;
-    form.render().setFileOpener([&](const QString& path) {
+    app.render().setFileOpener([&](const QString& path) {
         opened << path;
         return true;
     });
@@ -127,16 +128,16 @@ TEST_F(RenderWiring, EnterInTheRenderIntervalMovesToTheNextControl)
 {
     gw::SpinEdit* box = form.ui()->SpinEdit;
     box->setFocus();
-    form.settings().setInteger("SpinEdit", 90);
+    app.settings().setInteger("SpinEdit", 90);
     QTest::keyClick(box, Qt::Key_Return);
     EXPECT_EQ(form.focusWidget(), form.ui()->cbCheckForNewFile);
-    EXPECT_EQ(form.settings().integer("SpinEdit"), 90);
+    EXPECT_EQ(app.settings().integer("SpinEdit"), 90);
 
     // Other keys still reach the box.
     box->setFocus();
     box->selectAll();
     QTest::keyClicks(box, "42");
-    EXPECT_EQ(form.settings().integer("SpinEdit"), 42);
+    EXPECT_EQ(app.settings().integer("SpinEdit"), 42);
     EXPECT_EQ(form.focusWidget(), box);
 }
 

@@ -17,31 +17,32 @@ class SchedulerTray : public ::testing::Test
 protected:
     SchedulerTray()
     {
-        form = &rig.create();
-        form->setMessageWindow(&messages);
-        form->settings().setChecked("cbCheckForUpdate", false); // no list download due
-        form->Timer2Timer();
+        app = &rig.create();
+        form = &app->window();
+        app->settings().setChecked("cbCheckForUpdate", false); // no list download due
+        app->Timer2Timer();
         form->CentralTimer()->stop(); // the test makes the ticks
     }
 
     void installRenderer(const QByteArray& extra = {})
     {
-        form->settings().setText(
+        app->settings().setText(
             "edtAppFile", launchtest::writeScript(rig.homeDir.file("bin/xplanet"), "echo rendered\n" + extra));
     }
-    void tick() { form->hooks().CentralTimerTimer(); }
+    void tick() { app->CentralTimerTimer(); }
     int renders() const { return messages.lines.count("Parameter:"); }
-    int frame() const { return form->TrayIcon().FrameIndex(); }
-    int count() const { return form->TrayIcon().imageCount(); }
+    int frame() const { return app->trayIcon().FrameIndex(); }
+    int count() const { return app->trayIcon().imageCount(); }
 
     gwtest::AppRig rig;
-    gw::MemoryMessageWindow messages;
+    gw::MemoryMessageWindow& messages = rig.messages;
+    gw::AppCore* app = nullptr;
     TForm1* form = nullptr;
 };
 
 TEST_F(SchedulerTray, StartUpSetsTheTurningGlobe)
 {
-    const gw::TrayIcon& tray = form->TrayIcon();
+    const gw::TrayIcon& tray = app->trayIcon();
     EXPECT_EQ(tray.IconList(), &tray.globeFrames());
     EXPECT_EQ(tray.LastFrame(), 23);
     EXPECT_EQ(tray.FrameSpeed(), 83);
@@ -54,14 +55,14 @@ TEST_F(SchedulerTray, TooltipAndIdleStatusBarSayWhatComesNext)
 {
     installRenderer();
     tick(); // the first render
-    const QStringList tip = form->TrayIcon().toolTip().split('\n');
+    const QStringList tip = app->trayIcon().toolTip().split('\n');
     ASSERT_EQ(tip.size(), 3) << tip.join(" / ").toStdString();
     EXPECT_TRUE(tip[0].startsWith("Globewall by Quillmoor")) << "the hint stays first";
     EXPECT_TRUE(tip[1].startsWith("next render ")) << tip[1].toStdString();
     EXPECT_TRUE(tip[2].startsWith("cloud map ")) << tip[2].toStdString();
 
     // A log line stays for a minute; then the idle status bar shows the same lines.
-    form->transferLog().appendLine("a log line");
+    app->transferLog().appendLine("a log line");
     rig.clock.advanceSeconds(30);
     tick();
     EXPECT_EQ(form->statusText(), "a log line");
@@ -72,7 +73,7 @@ TEST_F(SchedulerTray, TooltipAndIdleStatusBarSayWhatComesNext)
 
 TEST_F(SchedulerTray, IdlePictureStaysTheSameAtTheFirstTick)
 {
-    auto picture = [this](int size) { return form->TrayIcon().currentImage().pixmap(size).toImage(); };
+    auto picture = [this](int size) { return app->trayIcon().currentImage().pixmap(size).toImage(); };
     const QImage small = picture(16);
     const QImage large = picture(32);
     tick();
@@ -84,7 +85,7 @@ TEST_F(SchedulerTray, IdlePictureStaysTheSameAtTheFirstTick)
 TEST_F(SchedulerTray, TicksRenderAtTheIntervalUnlessAGateIsClosed)
 {
     installRenderer();
-    form->settings().setInteger("SpinEdit", 600);
+    app->settings().setInteger("SpinEdit", 600);
     struct Case
     {
         const char* label;
@@ -106,7 +107,7 @@ TEST_F(SchedulerTray, TicksRenderAtTheIntervalUnlessAGateIsClosed)
         EXPECT_EQ(renders(), c.renders) << c.label;
         EXPECT_EQ(frame(), c.frame) << c.label;
     }
-    EXPECT_EQ(form->state().LastRenderTime, rig.clock.now());
+    EXPECT_EQ(app->state().LastRenderTime, rig.clock.now());
 }
 
 TEST_F(SchedulerTray, TheGlobeTurnsWhileTheRendererRuns)
@@ -115,19 +116,19 @@ TEST_F(SchedulerTray, TheGlobeTurnsWhileTheRendererRuns)
     bool animating = false;
     launchtest::WhileWaiting watch(
         [&] {
-            animating = animating || form->TrayIcon().Animate();
+            animating = animating || app->trayIcon().Animate();
             return false;
         },
         [] {}, 5000);
     form->ui()->btnExecute->click();
     EXPECT_TRUE(animating);
-    EXPECT_FALSE(form->TrayIcon().Animate()) << "stopped afterwards";
+    EXPECT_FALSE(app->trayIcon().Animate()) << "stopped afterwards";
 }
 
 TEST_F(SchedulerTray, OnBatteryNothingStartsAndTheBatteryImageAlternates)
 {
     installRenderer();
-    form->settings().setInteger("SpinEdit", 0);
+    app->settings().setInteger("SpinEdit", 0);
     const QString battery = rig.powerSupply.file("BAT0");
     QDir().mkpath(battery);
     gwtest::writeFile(battery + "/type", "Battery\n");
@@ -140,7 +141,7 @@ TEST_F(SchedulerTray, OnBatteryNothingStartsAndTheBatteryImageAlternates)
     EXPECT_EQ(renders(), 0);
     EXPECT_EQ(frames, (QList<int> { count() - 2, 0, count() - 2 }));
 
-    form->settings().setChecked("cbDontUseOnBattery", false);
+    app->settings().setChecked("cbDontUseOnBattery", false);
     tick();
     EXPECT_EQ(renders(), 1) << "allowed on battery";
 }
@@ -148,11 +149,11 @@ TEST_F(SchedulerTray, OnBatteryNothingStartsAndTheBatteryImageAlternates)
 TEST_F(SchedulerTray, ASingleTrayClickSwitchesOffAfterTheDoubleClickTime)
 {
     installRenderer();
-    form->settings().setInteger("SpinEdit", 0);
-    emit form->TrayIcon().Click(Qt::LeftButton);
-    ASSERT_TRUE(form->TimerDoubleClick()->isActive()) << "waits for a second click";
+    app->settings().setInteger("SpinEdit", 0);
+    emit app->trayIcon().Click(Qt::LeftButton);
+    ASSERT_TRUE(app->trayHandlers().TimerDoubleClick().isActive()) << "waits for a second click";
     EXPECT_TRUE(form->ui()->Globewallenabled->isChecked()) << "not yet";
-    form->trayHandlers().TimerDoubleClickTimer();
+    app->trayHandlers().TimerDoubleClickTimer();
     EXPECT_FALSE(form->ui()->Globewallenabled->isChecked());
     EXPECT_EQ(frame(), count() - 1) << "the crossed globe";
 
@@ -179,12 +180,12 @@ TEST_F(SchedulerTray, IconCaptionControlsAreOffAndKeepTheirSettings)
     }
     EXPECT_FALSE(form->ui()->pmMakeDesktopIconBackgroundtransparent->isEnabled());
 
-    form->settings().setChecked("cbRestoreTrans", true);
-    form->settings().setInteger("ColorDialog", 0x0080FF);
-    EXPECT_TRUE(form->settings().checked("cbRestoreTrans")) << "a disabled control still holds its setting";
+    app->settings().setChecked("cbRestoreTrans", true);
+    app->settings().setInteger("ColorDialog", 0x0080FF);
+    EXPECT_TRUE(app->settings().checked("cbRestoreTrans")) << "a disabled control still holds its setting";
     EXPECT_EQ(form->ui()->lbIconText->palette().color(QPalette::WindowText), QColor(255, 128, 0));
 
-    form->btnMakeBGTransparentClick();
+    app->btnMakeBGTransparentClick();
     EXPECT_TRUE(rig.dialogs.messages().isEmpty()) << "no counterpart on this desktop, and no error";
 }
 

@@ -13,12 +13,13 @@ namespace {
 TEST(TimeSyncWiring, SynchronizeTimeAsksTheFirstCheckedServerAndLogs)
 {
     gwtest::AppRig rig;
-    TForm1& form = rig.create();
+    gw::AppCore& app = rig.create();
+    TForm1& form = app.window();
     gwtest::FakeSntpServer server(rig.clock);
     ASSERT_TRUE(server.listen());
-    form.timeSync().overridePortAndTimeoutForTests(server.port(), 500);
+    app.timeSync().overridePortAndTimeoutForTests(server.port(), 500);
     server.setOffsetsSeconds({ -1.5 });
-    form.settings().setCheckItems("cbTimeServer", { { "unchecked.invalid", false }, { "127.0.0.1", true } });
+    app.settings().setCheckItems("cbTimeServer", { { "unchecked.invalid", false }, { "127.0.0.1", true } });
 
     form.ui()->btnCheckTimeServer->click();
     const QStringList log = form.ui()->mTimeLog->toPlainText().split('\n');
@@ -29,7 +30,7 @@ TEST(TimeSyncWiring, SynchronizeTimeAsksTheFirstCheckedServerAndLogs)
 
     // Nobody answers: the log says so and the clock stays.
     server.setReply(gwtest::FakeSntpServer::Reply::Silent);
-    form.timeSync().overridePortAndTimeoutForTests(server.port(), 50);
+    app.timeSync().overridePortAndTimeoutForTests(server.port(), 50);
     form.ui()->btnCheckTimeServer->click();
     EXPECT_EQ(form.ui()->mTimeLog->toPlainText().split('\n').last(), "Could not synchronize time");
     EXPECT_EQ(rig.clockSetter.asked.size(), 1);
@@ -38,13 +39,14 @@ TEST(TimeSyncWiring, SynchronizeTimeAsksTheFirstCheckedServerAndLogs)
 TEST(TimeSyncWiring, ServerListEditsInPlaceAndLinksToTheServerPage)
 {
     gwtest::AppRig rig;
-    TForm1& form = rig.create();
-    EXPECT_EQ(form.timeServerEditor().contextMenu(), form.pmTimeServer()) << "the window's own menu";
-    EXPECT_EQ(form.timeServerEditor().TimeServerEditIndex(), -1) << "add mode after creation";
+    gw::AppCore& app = rig.create();
+    TForm1& form = app.window();
+    EXPECT_EQ(app.timeServerEditor().contextMenu(), form.pmTimeServer()) << "the window's own menu";
+    EXPECT_EQ(app.timeServerEditor().TimeServerEditIndex(), -1) << "add mode after creation";
 
     QTest::keyClicks(form.ui()->edtTimeServer, "ntp.example.org");
     form.ui()->btnAddTimeServer->click();
-    const QVector<gw::CheckItem> items = form.settings().checkItems("cbTimeServer");
+    const QVector<gw::CheckItem> items = app.settings().checkItems("cbTimeServer");
     ASSERT_EQ(items.size(), 2);
     EXPECT_EQ(items[1].text, "ntp.example.org");
     EXPECT_TRUE(items[1].checked) << "a new entry is checked";
@@ -59,24 +61,25 @@ TEST(TimeSyncWiring, ServerListEditsInPlaceAndLinksToTheServerPage)
 TEST(TimeSyncWiring, LoadingASettingsFileEndsTheServerEdit)
 {
     gwtest::AppRig rig;
-    TForm1& form = rig.create();
+    gw::AppCore& app = rig.create();
+    TForm1& form = app.window();
     const QString other = rig.programFile("other.ini");
-    form.settings().setCheckItems("cbTimeServer", { { "other.example", true } });
+    app.settings().setCheckItems("cbTimeServer", { { "other.example", true } });
     rig.dialogs.queueFile(other);
     form.ui()->btIniSaveAs->click();
-    form.settings().setCheckItems("cbTimeServer", { { "pool.ntp.org", true } });
+    app.settings().setCheckItems("cbTimeServer", { { "pool.ntp.org", true } });
 
     QListWidget* list = form.ui()->cbTimeServer;
-    form.timeServerEditor().cbParameterMouseUp(list->visualItemRect(list->item(0)).center());
-    form.timeServerEditor().Edit1Click();
-    ASSERT_EQ(form.timeServerEditor().TimeServerEditIndex(), 0);
+    app.timeServerEditor().cbParameterMouseUp(list->visualItemRect(list->item(0)).center());
+    app.timeServerEditor().Edit1Click();
+    ASSERT_EQ(app.timeServerEditor().TimeServerEditIndex(), 0);
     rig.dialogs.queueFile(other);
     form.ui()->btnIniLoad->click();
     ASSERT_EQ(list->item(0)->text(), "other.example");
 
     QTest::keyClicks(form.ui()->edtTimeServer, "x");
     EXPECT_EQ(list->item(0)->text(), "other.example");
-    EXPECT_EQ(form.timeServerEditor().TimeServerEditIndex(), -1);
+    EXPECT_EQ(app.timeServerEditor().TimeServerEditIndex(), -1);
 }
 
 // Escape in the field cancels what is being typed; only an idle field lets the window have it
@@ -98,14 +101,15 @@ TEST(TimeSyncWiring, EscapeInTheServerFieldCancelsTheEditNotTheWindow)
     };
     for (const Case& c : cases) {
         gwtest::AppRig rig;
-        TForm1& form = rig.create();
+        gw::AppCore& app = rig.create();
+        TForm1& form = app.window();
         form.show();
         QListWidget* list = form.ui()->cbTimeServer;
         QLineEdit* field = form.ui()->edtTimeServer;
         list->setCurrentRow(0);
         if (c.editEntry) {
-            form.timeServerEditor().cbParameterMouseUp(list->visualItemRect(list->item(0)).center());
-            form.timeServerEditor().Edit1Click();
+            app.timeServerEditor().cbParameterMouseUp(list->visualItemRect(list->item(0)).center());
+            app.timeServerEditor().Edit1Click();
             field->clear();
         }
         QTest::keyClicks(field, c.typed);
@@ -114,7 +118,7 @@ TEST(TimeSyncWiring, EscapeInTheServerFieldCancelsTheEditNotTheWindow)
         EXPECT_EQ(list->item(0)->text(), QString::fromLatin1(c.entryAfter)) << c.name;
         EXPECT_EQ(list->count(), 1) << c.name;
         EXPECT_TRUE(field->text().isEmpty()) << c.name;
-        EXPECT_EQ(form.timeServerEditor().TimeServerEditIndex(), -1) << c.name;
+        EXPECT_EQ(app.timeServerEditor().TimeServerEditIndex(), -1) << c.name;
     }
 }
 

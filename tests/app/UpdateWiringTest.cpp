@@ -24,14 +24,8 @@ TEST(UpdateWiring, CheckForUpdateShowsTheDialogUnlessADownloadRuns)
     gw::endpoints::hosts().program = server.url(QString());
     gw::endpoints::hosts().updates = server.url(QString());
 
-    TForm1& form = rig.create();
-    // Made at the first click, as the program makes it.
-    std::unique_ptr<gw::UpdateDialog> dialog;
-    form.setUpdateDialogSource([&] {
-        dialog = std::make_unique<gw::UpdateDialog>(form.settings(), form.dialogs(), form.clock(), &form);
-        dialog->setFileVersion("1.1.3.68");
-        return dialog.get();
-    });
+    gw::AppCore& app = rig.create();
+    TForm1& form = app.window();
     EXPECT_EQ(form.ui()->btnCheckForUpdate->toolTip(), "visit \"" + gw::endpoints::programHome() + "\"");
 
     // Plays the user: presses "Close" once the check has ended; a hung check fails the test.
@@ -40,9 +34,10 @@ TEST(UpdateWiring, CheckForUpdateShowsTheDialogUnlessADownloadRuns)
     QStringList memo;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
+        gw::UpdateDialog* dialog = app.updateDialog();
         if (!dialog || !dialog->isVisible())
             return;
-        busyWhileOpen = form.state().DownloadBusy;
+        busyWhileOpen = app.state().DownloadBusy;
         auto* close = dialog->findChild<QPushButton*>("btnClose");
         if (close && close->isVisible()) {
             ++opened;
@@ -54,7 +49,7 @@ TEST(UpdateWiring, CheckForUpdateShowsTheDialogUnlessADownloadRuns)
     QTimer watchdog;
     watchdog.setSingleShot(true);
     QObject::connect(&watchdog, &QTimer::timeout, [&] {
-        if (dialog)
+        if (gw::UpdateDialog* dialog = app.updateDialog())
             dialog->reject();
     });
     watchdog.start(20000);
@@ -69,12 +64,12 @@ TEST(UpdateWiring, CheckForUpdateShowsTheDialogUnlessADownloadRuns)
         { "a download runs: nothing", true, 0 },
         { "otherwise the dialog checks", false, 1 },
     };
-    EXPECT_FALSE(dialog) << "no dialog before the first click";
+    EXPECT_EQ(app.updateDialog(), nullptr) << "made at the first click, as a start shows none";
     for (const Case& c : cases) {
-        form.state().DownloadBusy = c.downloadBusy;
+        app.state().DownloadBusy = c.downloadBusy;
         form.ui()->btnCheckForUpdate->click();
         EXPECT_EQ(opened, c.opened) << c.label;
-        EXPECT_EQ(form.state().DownloadBusy, c.downloadBusy) << c.label << ": the flag as it was";
+        EXPECT_EQ(app.state().DownloadBusy, c.downloadBusy) << c.label << ": the flag as it was";
     }
     EXPECT_TRUE(busyWhileOpen) << "DownloadBusy held while the dialog is open";
     EXPECT_TRUE(memo.join('\n').contains("no new version available")) << memo.join('\n').toStdString();

@@ -17,8 +17,9 @@ namespace {
 struct Fixture : ::testing::Test
 {
     gwtest::AppRig rig;
-    TForm1& form = rig.create(false);
-    gw::SettingsAccess& s = form.settings();
+    gw::AppCore& app = rig.create(false);
+    TForm1& form = app.window();
+    gw::SettingsAccess& s = app.settings();
 };
 
 using SpinEditRules = Fixture;

@@ -2,6 +2,7 @@
 // private session bus receives.
 #include "NotificationService.h"
 
+#include "app/AppCore.h"
 #include "app/FormNotifications.h"
 #include "app/TForm1.h"
 #include "app/WidgetSettings.h"
@@ -143,25 +144,28 @@ TEST(FormNotifications, TheWindowsReportsReachTheDesktopWhenTheBoxIsTicked)
     NotificationService service(bus);
     ASSERT_TRUE(service.registered()) << bus.address().toStdString();
     gw::ManualClock clock(46000.5);
-    TForm1::Options options;
+    gw::ScriptedDialogs dialogs;
+    gw::AppCore::Options options;
     options.clock = &clock;
+    options.dialogs = &dialogs;
     options.runCreation = false;
     options.showTray = false;
-    TForm1 form(options);
-    gw::ScriptedDialogs dialogs;
-    gw::UpdateDialog update(form.settings(), dialogs, clock, &form);
-    gw::FormNotifications notifications(form, &update, bus.client());
+    gw::AppCore app(options);
+    TForm1& form = app.window();
+    gw::FormNotifications notifications(app, bus.client());
+    gw::UpdateDialog update(app.settings(), dialogs, clock, &form);
+    emit app.updateDialogMade(&update); // as the first "Check for Update" does
     auto* status = update.findChild<QStatusBar*>(QStringLiteral("StatusBar"));
     ASSERT_NE(status, nullptr);
 
-    EXPECT_FALSE(form.settings().checked(QStringLiteral("cbNotifications"))) << "off by default";
-    form.transferLog().appendLine(QStringLiteral("x - Error downloading file (timed out)"));
-    form.transferLog().appendLine(QStringLiteral("x - Error downloading file (timed out)"));
-    form.transferLog().appendLine(QStringLiteral("x - Error downloading file (timed out)"));
+    EXPECT_FALSE(app.settings().checked(QStringLiteral("cbNotifications"))) << "off by default";
+    app.transferLog().appendLine(QStringLiteral("x - Error downloading file (timed out)"));
+    app.transferLog().appendLine(QStringLiteral("x - Error downloading file (timed out)"));
+    app.transferLog().appendLine(QStringLiteral("x - Error downloading file (timed out)"));
 
-    form.settings().setChecked(QStringLiteral("cbNotifications"), true);
+    app.settings().setChecked(QStringLiteral("cbNotifications"), true);
     for (int i = 0; i < 3; ++i)
-        form.transferLog().appendLine(QStringLiteral("x - Error downloading file (404 Not Found)"));
+        app.transferLog().appendLine(QStringLiteral("x - Error downloading file (404 Not Found)"));
     form.findChild<QPlainTextEdit*>(QStringLiteral("mTimeLog"))
         ->appendPlainText(QStringLiteral("Could not synchronize time"));
     status->showMessage(QStringLiteral("found new version 9.0.0.0"));

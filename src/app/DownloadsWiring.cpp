@@ -1,0 +1,69 @@
+// The "Download settings" page: the download engine with its progress display, and the jobs
+// started by the buttons, the tray menu and the cloud address field.
+#include "app/AppCore.h"
+#include "app/LinkLabel.h"
+#include "app/TForm1.h"
+#include "app/TransferLog.h"
+#include "app/WidgetSettings.h"
+#include "app/WindowTransferDisplay.h"
+#include "desktop/DesktopUtility.h"
+#include "desktop/TrayIcon.h"
+#include "downloads/CloudSources.h"
+#include "downloads/DownloadEngine.h"
+#include "downloads/DownloadJobs.h"
+#include "downloads/DownloadRecords.h"
+#include "downloads/TransferProgress.h"
+#include "renderer/MarkerSatelliteFiles.h"
+#include "renderer/RenderControl.h"
+#include "timesync/TimeSync.h"
+
+#include "ui_TForm1.h"
+
+namespace gw {
+
+void AppCore::wireDownloads()
+{
+    Ui::TForm1* ui = m_window->ui();
+    m_transferDisplay = std::make_unique<WindowTransferDisplay>(
+        m_window->ProgressBar(), [this](const QString& text) { m_window->setStatusText(text); });
+    // The records go to whichever settings file is current at the moment of each download.
+    m_downloadRecords = std::make_unique<DownloadRecords>([this] { return m_settingsFile->ConfigFileName(); });
+    m_downloadEngine = std::make_unique<DownloadEngine>(
+        *m_settings, m_state, *m_transferLog, dialogs(), *m_clock, *m_downloadRecords);
+    DownloadEngine* engine = m_downloadEngine.get();
+    showTransfers(*engine, *m_trayIcon, *m_transferDisplay, *m_settings);
+
+    DownloadJobs::Actions actions;
+    actions.startXPlanet = [this] { m_render->StartXPlanet(RenderControl::Trigger::Background); };
+    actions.executeFile = [this](const QString& path) { m_render->ExecuteFile(path); };
+    actions.generateSatFile = [this](const QString& tle) { m_markerSatelliteFiles->GenerateSatFile(tle); };
+    actions.synchronizeTime = [this] { run([this] { m_timeSync->btnCheckTimeServerClick(); }); };
+    actions.openBrowser = [this](const QString& url) { m_desktopUtility->openUrl(url); };
+    actions.settingsLoaded = [this] { return m_settingsFile->SettingsLoaded(); };
+    m_downloadJobs = std::make_unique<DownloadJobs>(
+        *m_settings, m_state, *m_transferLog, dialogs(), *m_clock, *engine, std::move(actions));
+    DownloadJobs* jobs = m_downloadJobs.get();
+
+    on(ui->btnCheckDownloads, &QPushButton::clicked, [jobs] { jobs->btnCheckDownloadsClick(); });
+    on(ui->pmDownloadfromHTTPnow, &QAction::triggered, [jobs] { jobs->btnCheckDownloadsClick(); });
+    on(ui->btnDownloadCloudNow, &QPushButton::clicked, [jobs] { jobs->btnDownloadCloudNowClick(); });
+    on(ui->btnDownloadTleNow, &QPushButton::clicked, [jobs] { jobs->btnDownloadTleNowClick(); });
+    on(ui->btnExecuteFileNow, &QPushButton::clicked, [jobs] { jobs->btnExecuteFileNowClick(); });
+    on(ui->btnChooseExecuteFile, &QPushButton::clicked, [jobs] { jobs->btnChooseExecuteFileClick(); });
+    on(ui->Label4, &LinkLabel::clicked, [jobs] { jobs->openCloudInfoPage(); });
+    // Every change of the address, by code too; the jobs wait for the first settings load.
+    on(ui->edtWebAdress, &QLineEdit::textChanged, [jobs] { jobs->edtWebAdressChange(); });
+
+    // The live cloud sources: the drop-down shows what the address is, so it is never stored.
+    QComboBox* sources = ui->ddbCloudSource;
+    sources->addItems(cloudsources::captions());
+    const auto showSource = [sources](const QString& url) { sources->setCurrentIndex(cloudsources::indexOf(url)); };
+    connect(ui->edtWebAdress, &QLineEdit::textChanged, sources, showSource);
+    showSource(ui->edtWebAdress->text());
+    on(sources, &QComboBox::activated, [ui, jobs, sources, showSource] {
+        jobs->cloudSourcePicked(sources->currentIndex());
+        showSource(ui->edtWebAdress->text()); // "own address" picked: the address stays as it is
+    });
+}
+
+} // namespace gw

@@ -1,0 +1,64 @@
+// The "Time Sync" page: "synchronize Time" with its log, and the server list edited in place.
+#include "app/AppCore.h"
+#include "app/LinkLabel.h"
+#include "app/TForm1.h"
+#include "app/WidgetSettings.h"
+#include "desktop/DesktopUtility.h"
+#include "timesync/SystemClockSetter.h"
+#include "timesync/TimeSync.h"
+#include "timesync/ui/TimeServerEditor.h"
+
+#include "ui_TForm1.h"
+
+#include <QPointer>
+
+namespace gw {
+
+namespace {
+
+    // mTimeLog: lines are only appended, never cleared, and not mirrored into a file.
+    class MemoLog : public LogSink
+    {
+    public:
+        explicit MemoLog(QPlainTextEdit* memo)
+            : m_memo(memo)
+        {
+        }
+        void appendLine(const QString& line) override
+        {
+            if (m_memo)
+                m_memo->appendPlainText(line);
+        }
+
+    private:
+        QPointer<QPlainTextEdit> m_memo;
+    };
+
+} // namespace
+
+void AppCore::wireTimeSync()
+{
+    Ui::TForm1* ui = m_window->ui();
+    m_timeLog = std::make_unique<MemoLog>(ui->mTimeLog);
+    ClockSetter* setter = m_options.clockSetter;
+    if (!setter) {
+        m_systemClockSetter = std::make_unique<SystemClockSetter>();
+        setter = m_systemClockSetter.get();
+    }
+    m_timeSync = std::make_unique<TimeSync>(*m_settings, *m_timeLog, *setter, *m_clock);
+    TimeSync* sync = m_timeSync.get();
+    on(ui->btnCheckTimeServer, &QPushButton::clicked, [sync] { sync->btnCheckTimeServerClick(); });
+
+    TimeServerWidgets widgets;
+    widgets.cbTimeServer = ui->cbTimeServer;
+    widgets.edtTimeServer = ui->edtTimeServer;
+    widgets.btnAddTimeServer = ui->btnAddTimeServer;
+    widgets.btnCancelTimeServer = ui->btnCancelTimeServer;
+    widgets.lbTimeServer = ui->lbTimeServer;
+    widgets.PageControl = ui->PageControl;
+    widgets.pmTimeServer = m_window->pmTimeServer();
+    m_timeServerEditor = std::make_unique<TimeServerEditor>(
+        widgets, [this](const QString& url) { run([this, &url] { m_desktopUtility->openUrl(url); }); });
+}
+
+} // namespace gw
