@@ -166,8 +166,8 @@ void AppCore::FormShow()
     m_transferLog->setLogFile(m_programDir + QStringLiteral("Globewall.log"));
     m_window->ui()->lbVersion->setText(m_desktopUtility->versionText());
     // The settings file may replace it.
-    m_settings->setText(
-        ctl::UserAgent, QStringLiteral("Mozilla/3.0 (Globewall v") + m_desktopUtility->FileVersion() + QStringLiteral(" )"));
+    m_settings->setText(ctl::UserAgent,
+        QStringLiteral("Mozilla/3.0 (Globewall v") + m_desktopUtility->FileVersion() + QStringLiteral(" )"));
     // The tray icon, unless the command line asked for none.
     if (m_options.showTray)
         m_trayHandlers->showTrayIcon();
@@ -212,7 +212,9 @@ void AppCore::settleRenderer()
     }
     QString folderError;
     if (!RendererLayout(m_settings->text(ctl::edtAppFile)).ensureFolders(&folderError))
-        run([&] { m_transferLog->appendLine(DateTimeToStr(m_clock->now()) + QStringLiteral(" - Error. ") + folderError); });
+        run([&] {
+            m_transferLog->appendLine(DateTimeToStr(m_clock->now()) + QStringLiteral(" - Error. ") + folderError);
+        });
 }
 
 void AppCore::firstStartEntries()

@@ -15,6 +15,25 @@
 
 #include <cstdio>
 
+namespace {
+
+// The end of the session and the end of the event loop close the program the way its window
+// does, with the settings saved.
+void endWithTheSession(GlobewallApplication& app, gw::AppCore& globewall)
+{
+    QObject::connect(&globewall, &gw::AppCore::closed, &app, &QCoreApplication::quit);
+    // At the end of the desktop session the settings are saved; the session then ends the
+    // process (SIGTERM, which closes the window the normal way) or quits the application.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &globewall,
+        [&globewall](QSessionManager&) { globewall.saveUnattended(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &globewall, [&globewall] {
+        if (!globewall.isClosed())
+            globewall.shutDown();
+    });
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
     // The command line first: --help, --version and a wrong option end here, before the display
@@ -59,21 +78,13 @@ int main(int argc, char** argv)
     app.errorReport().setDialogs(&globewall.dialogs());
     gw::FormNotifications notifications(globewall);
 
-    QObject::connect(&globewall, &gw::AppCore::closed, &app, &QCoreApplication::quit);
+    endWithTheSession(app, globewall);
     core = &globewall;
     // Asked while the window was being made: done once the event loop runs, as quitting
     // before it would be forgotten.
     if (shutdownAsked)
         QMetaObject::invokeMethod(
             &globewall, [&globewall] { globewall.shutDown(); }, Qt::QueuedConnection);
-    // At the end of the desktop session the settings are saved; the session then ends the
-    // process (SIGTERM, which closes the window the normal way) or quits the application.
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &globewall,
-        [&globewall](QSessionManager&) { globewall.saveUnattended(); });
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &globewall, [&globewall] {
-        if (!globewall.isClosed())
-            globewall.shutDown();
-    });
 
     gw::RunningInstance runningInstance(globewall, instance.lockFile(), commandLine.options);
     const int code = app.exec();
