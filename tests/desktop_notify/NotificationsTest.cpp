@@ -90,13 +90,13 @@ TEST(NoticeWatch, FindsTheThreeCausesInWhatTheProgramReports)
 
 TEST(DesktopNotifier, AtMostOnePerCausePerDayAndOnlyWhenSwitchedOn)
 {
-    PrivateBus bus;
+    gwtest::PrivateBus bus;
     NotificationService service(bus);
     ASSERT_TRUE(service.registered()) << bus.address().toStdString();
     gw::ManualClock clock(46000.25);
     bool on = false;
     gw::DesktopNotifier notifier(
-        clock, [&] { return on; }, bus.client());
+        clock, [&] { return on; }, bus.connect(QStringLiteral("client")));
     const gw::Notice version { NoticeCause::NewVersion, QStringLiteral("version"), QStringLiteral("v") };
     const gw::Notice time { NoticeCause::TimeSyncRefused, QStringLiteral("time"), QStringLiteral("t") };
 
@@ -139,7 +139,7 @@ TEST(DesktopNotifier, AtMostOnePerCausePerDayAndOnlyWhenSwitchedOn)
 
 TEST(FormNotifications, TheWindowsReportsReachTheDesktopWhenTheBoxIsTicked)
 {
-    PrivateBus bus;
+    gwtest::PrivateBus bus;
     NotificationService service(bus);
     ASSERT_TRUE(service.registered()) << bus.address().toStdString();
     gw::ManualClock clock(46000.5);
@@ -150,7 +150,7 @@ TEST(FormNotifications, TheWindowsReportsReachTheDesktopWhenTheBoxIsTicked)
     TForm1 form(options);
     gw::ScriptedDialogs dialogs;
     gw::UpdateDialog update(form.settings(), dialogs, clock, &form);
-    gw::FormNotifications notifications(form, &update, bus.client());
+    gw::FormNotifications notifications(form, &update, bus.connect(QStringLiteral("client")));
     auto* status = update.findChild<QStatusBar*>(QStringLiteral("StatusBar"));
     ASSERT_NE(status, nullptr);
 

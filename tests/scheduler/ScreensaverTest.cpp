@@ -1,14 +1,12 @@
 // The screensaver asked of a real D-Bus daemon: a private one, with a stand-in screensaver service.
 #include "SchedulerRig.h"
 #include "scheduler/ScreensaverQuery.h"
+#include "support/PrivateBus.h"
 #include "support/WaitUntil.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
-#include <QDeadlineTimer>
-#include <QProcess>
 #include <QScopeGuard>
-#include <QStandardPaths>
 #include <QThread>
 #include <functional>
 #include <gtest/gtest.h>
@@ -39,54 +37,12 @@ signals:
     void ActiveChanged(bool on);
 };
 
-class PrivateBus
-{
-public:
-    bool start()
-    {
-        const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
-        if (daemon.isEmpty())
-            return false;
-        m_process.start(daemon,
-            { QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1"),
-                QStringLiteral("--address=unix:path=") + m_dir.file(QStringLiteral("bus")) });
-        if (!m_process.waitForStarted(5000))
-            return false;
-        QByteArray out;
-        gwtest::waitUntil(
-            [&] {
-                if (out.contains('\n') || m_process.state() != QProcess::Running)
-                    return true;
-                m_process.waitForReadyRead(200);
-                out += m_process.readAllStandardOutput();
-                return false;
-            },
-            10000);
-        address = QString::fromLatin1(out.trimmed());
-        return !address.isEmpty();
-    }
-    ~PrivateBus()
-    {
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000))
-            m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-    QDBusConnection connect(const QString& name) { return QDBusConnection::connectToBus(address, name); }
-
-    QString address;
-
-private:
-    TempDir m_dir;
-    QProcess m_process;
-};
-
 } // namespace
 
 TEST(ScreensaverBus, GetActiveAndTheStartSignal)
 {
     PrivateBus bus;
-    ASSERT_TRUE(bus.start()) << "dbus-daemon did not start";
+    ASSERT_TRUE(bus.started()) << "dbus-daemon did not start";
     QDBusConnection client = bus.connect(QStringLiteral("gwtest-client"));
     ASSERT_TRUE(client.isConnected());
     EXPECT_FALSE(gw::dbusScreensaverActive(client).has_value()) << "no service: no answer";
@@ -146,7 +102,7 @@ TEST(ScreensaverBus, GetActiveAndTheStartSignal)
 TEST(ScreensaverBus, TheWatchFollowsSignalsInsteadOfAskingAtEachTick)
 {
     PrivateBus bus;
-    ASSERT_TRUE(bus.start()) << "dbus-daemon did not start";
+    ASSERT_TRUE(bus.started()) << "dbus-daemon did not start";
     QDBusConnection client = bus.connect(QStringLiteral("gwtest-watch"));
     QThread serviceThread;
     serviceThread.start();
