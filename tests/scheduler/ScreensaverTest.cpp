@@ -6,10 +6,10 @@
 
 #include <QCoreApplication>
 #include <QDBusConnection>
-#include <QScopeGuard>
 #include <QThread>
 #include <functional>
 #include <gtest/gtest.h>
+#include <optional>
 
 using namespace gwtest;
 
@@ -37,37 +37,66 @@ signals:
     void ActiveChanged(bool on);
 };
 
+// A private bus, the program's connection to it (`client`) and the stand-in service on a
+// thread of its own, not yet published on the bus.
+class ScreensaverBus : public ::testing::Test
+{
+protected:
+    void TearDown() override
+    {
+        if (!service)
+            return;
+        QDBusConnection::disconnectFromBus(QStringLiteral("gwtest-service"));
+        QDBusConnection::disconnectFromBus(QStringLiteral("gwtest-client"));
+        QMetaObject::invokeMethod(service, "deleteLater");
+        // Also after a failed assertion: a running QThread destroyed would abort the run and
+        // hide which assertion failed.
+        serviceThread.quit();
+        serviceThread.wait();
+    }
+
+    // False when the bus did not start.
+    bool startService()
+    {
+        bus.emplace();
+        if (!bus->started())
+            return false;
+        client = bus->connect(QStringLiteral("gwtest-client"));
+        serviceThread.start();
+        service = new FakeScreenSaver;
+        service->moveToThread(&serviceThread);
+        serviceConnection = bus->connect(QStringLiteral("gwtest-service"));
+        return true;
+    }
+    // The bus ties its signal relay to the object, so the object is registered from its own thread.
+    void onServiceThread(const std::function<void()>& f)
+    {
+        QMetaObject::invokeMethod(service, f, Qt::BlockingQueuedConnection);
+    }
+
+    const QString serviceName = QStringLiteral("org.freedesktop.ScreenSaver");
+    const QString servicePath = QStringLiteral("/org/freedesktop/ScreenSaver");
+    std::optional<PrivateBus> bus;
+    QDBusConnection client { QString() };
+    QThread serviceThread;
+    FakeScreenSaver* service = nullptr;
+    QDBusConnection serviceConnection { QString() };
+};
+
 } // namespace
 
-TEST(ScreensaverBus, GetActiveAndTheStartSignal)
+TEST_F(ScreensaverBus, GetActiveAndTheStartSignal)
 {
-    PrivateBus bus;
-    ASSERT_TRUE(bus.started()) << "dbus-daemon did not start";
-    QDBusConnection client = bus.connect(QStringLiteral("gwtest-client"));
+    ASSERT_TRUE(startService()) << "dbus-daemon did not start";
     ASSERT_TRUE(client.isConnected());
     EXPECT_FALSE(gw::dbusScreensaverActive(client).has_value()) << "no service: no answer";
 
-    QThread serviceThread;
-    serviceThread.start();
-    // A failed assertion returns early; a running QThread destroyed then would abort the run
-    // and hide which assertion failed.
-    const auto stopService = qScopeGuard([&] {
-        serviceThread.quit();
-        serviceThread.wait();
-    });
-    auto* service = new FakeScreenSaver;
-    service->moveToThread(&serviceThread);
-    QDBusConnection serviceConnection = bus.connect(QStringLiteral("gwtest-service"));
     bool registered = false;
-    // The bus ties its signal relay to the object, so the object is registered from its own thread.
-    QMetaObject::invokeMethod(
-        service,
-        [&] {
-            registered = serviceConnection.registerService(QStringLiteral("org.freedesktop.ScreenSaver"))
-                && serviceConnection.registerObject(QStringLiteral("/org/freedesktop/ScreenSaver"), service,
-                    QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals);
-        },
-        Qt::BlockingQueuedConnection);
+    onServiceThread([&] {
+        registered = serviceConnection.registerService(serviceName)
+            && serviceConnection.registerObject(
+                servicePath, service, QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals);
+    });
     ASSERT_TRUE(registered);
 
     EXPECT_EQ(gw::dbusScreensaverActive(client), std::optional<bool>(false)) << "service says inactive";
@@ -89,35 +118,14 @@ TEST(ScreensaverBus, GetActiveAndTheStartSignal)
     ASSERT_EQ(lines.size(), 1);
     EXPECT_EQ(lines[0], gw::DateTimeToStr(rig.clock.now()) + QStringLiteral(": Screensaver is active"));
 
-    QMetaObject::invokeMethod(
-        service, [&] { serviceConnection.unregisterObject(QStringLiteral("/org/freedesktop/ScreenSaver")); },
-        Qt::BlockingQueuedConnection);
-    QDBusConnection::disconnectFromBus(QStringLiteral("gwtest-service"));
-    QDBusConnection::disconnectFromBus(QStringLiteral("gwtest-client"));
-    QMetaObject::invokeMethod(service, "deleteLater");
+    onServiceThread([&] { serviceConnection.unregisterObject(servicePath); });
 }
 
 // The watch asks the service once and then follows its signals and its coming and going; each
 // row is a step on one bus, with the answer and the number of GetActive calls made until then.
-TEST(ScreensaverBus, TheWatchFollowsSignalsInsteadOfAskingAtEachTick)
+TEST_F(ScreensaverBus, TheWatchFollowsSignalsInsteadOfAskingAtEachTick)
 {
-    PrivateBus bus;
-    ASSERT_TRUE(bus.started()) << "dbus-daemon did not start";
-    QDBusConnection client = bus.connect(QStringLiteral("gwtest-watch"));
-    QThread serviceThread;
-    serviceThread.start();
-    const auto stopService = qScopeGuard([&] {
-        serviceThread.quit();
-        serviceThread.wait();
-    });
-    auto* service = new FakeScreenSaver;
-    service->moveToThread(&serviceThread);
-    QDBusConnection serviceConnection = bus.connect(QStringLiteral("gwtest-watched"));
-    const QString name = QStringLiteral("org.freedesktop.ScreenSaver");
-    const QString path = QStringLiteral("/org/freedesktop/ScreenSaver");
-    auto onServiceThread
-        = [&](const std::function<void()>& f) { QMetaObject::invokeMethod(service, f, Qt::BlockingQueuedConnection); };
-
+    ASSERT_TRUE(startService()) << "dbus-daemon did not start";
     gw::BusScreensaverWatch watch(client);
     enum class Step { Ask, Appear, Announce, Leave };
     struct Row
@@ -146,8 +154,8 @@ TEST(ScreensaverBus, TheWatchFollowsSignalsInsteadOfAskingAtEachTick)
             service->active = r.on;
             onServiceThread([&] {
                 serviceConnection.registerObject(
-                    path, service, QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals);
-                serviceConnection.registerService(name);
+                    servicePath, service, QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals);
+                serviceConnection.registerService(serviceName);
             });
             break;
         case Step::Announce:
@@ -155,8 +163,8 @@ TEST(ScreensaverBus, TheWatchFollowsSignalsInsteadOfAskingAtEachTick)
             break;
         case Step::Leave:
             onServiceThread([&] {
-                serviceConnection.unregisterService(name);
-                serviceConnection.unregisterObject(path);
+                serviceConnection.unregisterService(serviceName);
+                serviceConnection.unregisterObject(servicePath);
             });
             break;
         }
@@ -164,12 +172,9 @@ TEST(ScreensaverBus, TheWatchFollowsSignalsInsteadOfAskingAtEachTick)
         EXPECT_EQ(watch.questionsAsked(), r.questionsSoFar) << r.label;
         EXPECT_EQ(service->questions.load(), r.serviceQuestionsSoFar) << r.label;
     }
-    QDBusConnection::disconnectFromBus(QStringLiteral("gwtest-watched"));
-    QDBusConnection::disconnectFromBus(QStringLiteral("gwtest-watch"));
-    QMetaObject::invokeMethod(service, "deleteLater");
 }
 
-TEST(ScreensaverBus, AMessageLogThatCannotBeWrittenIsNoCrash)
+TEST_F(ScreensaverBus, AMessageLogThatCannotBeWrittenIsNoCrash)
 {
     SchedulerRig rig;
     rig.settings.setInteger(QStringLiteral("DebugLevel"), 1);
