@@ -17,66 +17,58 @@ namespace {
         return pa <= pb && pa <= pc ? a : (pb <= pc ? b : c);
     }
 
-} // namespace
-
-bool readPng(const QString& file, RgbPicture* picture, QString* error)
-{
-    QFile in(file);
-    if (!in.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("cannot read ") + file;
-        return false;
-    }
-    const QByteArray data = in.readAll();
-    const auto bad = [&](const char* why) {
-        *error = file + QStringLiteral(": ") + QLatin1String(why);
-        return false;
+    // What the chunks say: the size from IHDR, the compressed rows from every IDAT.
+    struct PngChunks
+    {
+        int width = 0;
+        int height = 0;
+        int channels = 0;
+        QByteArray packed;
     };
-    if (!data.startsWith("\x89PNG\r\n\x1a\n"))
-        return bad("not a PNG picture");
 
-    int width = 0, height = 0, channels = 0;
-    QByteArray packed;
-    for (qsizetype at = 8; at + 12 <= data.size();) {
-        const quint32 length = qFromBigEndian<quint32>(data.constData() + at);
-        const QByteArray type = data.mid(at + 4, 4);
-        if (length > static_cast<quint32>(data.size() - at - 12))
-            return bad("cut off");
-        const char* body = data.constData() + at + 8;
-        if (type == "IHDR" && length >= 13) {
-            width = static_cast<int>(qFromBigEndian<quint32>(body));
-            height = static_cast<int>(qFromBigEndian<quint32>(body + 4));
-            const int depth = static_cast<unsigned char>(body[8]);
-            const int colour = static_cast<unsigned char>(body[9]);
-            if (depth != 8 || (colour != 2 && colour != 6) || body[12] != 0)
-                return bad("only 8-bit RGB pictures without interlacing are read");
-            channels = colour == 2 ? 3 : 4;
-        } else if (type == "IDAT") {
-            packed.append(body, length);
+    // Null on success, else why the chunks cannot be read.
+    const char* readChunks(const QByteArray& data, PngChunks* chunks)
+    {
+        for (qsizetype at = 8; at + 12 <= data.size();) {
+            const quint32 length = qFromBigEndian<quint32>(data.constData() + at);
+            const QByteArray type = data.mid(at + 4, 4);
+            if (length > static_cast<quint32>(data.size() - at - 12))
+                return "cut off";
+            const char* body = data.constData() + at + 8;
+            if (type == "IHDR" && length >= 13) {
+                chunks->width = static_cast<int>(qFromBigEndian<quint32>(body));
+                chunks->height = static_cast<int>(qFromBigEndian<quint32>(body + 4));
+                const int depth = static_cast<unsigned char>(body[8]);
+                const int colour = static_cast<unsigned char>(body[9]);
+                if (depth != 8 || (colour != 2 && colour != 6) || body[12] != 0)
+                    return "only 8-bit RGB pictures without interlacing are read";
+                chunks->channels = colour == 2 ? 3 : 4;
+            } else if (type == "IDAT") {
+                chunks->packed.append(body, length);
+            }
+            at += 12 + length;
         }
-        at += 12 + length;
+        if (chunks->width <= 0 || chunks->height <= 0 || chunks->width > 32768 || chunks->height > 32768)
+            return "no usable picture size";
+        return nullptr;
     }
-    if (width <= 0 || height <= 0 || width > 32768 || height > 32768)
-        return bad("no usable picture size");
 
-    const qsizetype stride = static_cast<qsizetype>(width) * channels;
-    QByteArray raw((stride + 1) * height, '\0');
-    uLongf rawSize = static_cast<uLongf>(raw.size());
-    if (uncompress(reinterpret_cast<Bytef*>(raw.data()), &rawSize, reinterpret_cast<const Bytef*>(packed.constData()),
-            static_cast<uLong>(packed.size()))
-            != Z_OK
-        || rawSize != static_cast<uLongf>(raw.size()))
-        return bad("damaged picture data");
+    // The filtered rows, each a filter byte and `stride` bytes; false unless exactly that many.
+    bool inflateRows(const PngChunks& chunks, qsizetype stride, QByteArray* raw)
+    {
+        *raw = QByteArray((stride + 1) * chunks.height, '\0');
+        uLongf rawSize = static_cast<uLongf>(raw->size());
+        return uncompress(reinterpret_cast<Bytef*>(raw->data()), &rawSize,
+                   reinterpret_cast<const Bytef*>(chunks.packed.constData()), static_cast<uLong>(chunks.packed.size()))
+            == Z_OK
+            && rawSize == static_cast<uLongf>(raw->size());
+    }
 
-    picture->width = width;
-    picture->height = height;
-    picture->rgb = QByteArray(static_cast<qsizetype>(width) * height * 3, '\0');
-    QByteArray previous(stride, '\0');
-    QByteArray row(stride, '\0');
-    for (int y = 0; y < height; ++y) {
-        const auto* line = reinterpret_cast<const unsigned char*>(raw.constData() + y * (stride + 1));
+    // Undoes one row's filter into `cur`, given the row above (zeros above the first).
+    void unfilterRow(
+        const unsigned char* line, const unsigned char* up, unsigned char* cur, qsizetype stride, int channels)
+    {
         const int filter = line[0];
-        auto* cur = reinterpret_cast<unsigned char*>(row.data());
-        const auto* up = reinterpret_cast<const unsigned char*>(previous.constData());
         for (qsizetype i = 0; i < stride; ++i) {
             const int a = i >= channels ? cur[i - channels] : 0;
             const int b = up[i];
@@ -100,12 +92,55 @@ bool readPng(const QString& file, RgbPicture* picture, QString* error)
             }
             cur[i] = static_cast<unsigned char>(line[1 + i] + predictor);
         }
-        char* out = picture->rgb.data() + static_cast<qsizetype>(y) * width * 3;
-        for (int x = 0; x < width; ++x)
-            for (int k = 0; k < 3; ++k)
-                out[x * 3 + k] = static_cast<char>(cur[x * channels + k]);
-        std::swap(previous, row);
     }
+
+    // Every row unfiltered, the alpha channel dropped.
+    void unfilterRows(const QByteArray& raw, const PngChunks& chunks, qsizetype stride, RgbPicture* picture)
+    {
+        const int width = chunks.width;
+        const int channels = chunks.channels;
+        picture->width = width;
+        picture->height = chunks.height;
+        picture->rgb = QByteArray(static_cast<qsizetype>(width) * chunks.height * 3, '\0');
+        QByteArray previous(stride, '\0');
+        QByteArray row(stride, '\0');
+        for (int y = 0; y < chunks.height; ++y) {
+            const auto* line = reinterpret_cast<const unsigned char*>(raw.constData() + y * (stride + 1));
+            auto* cur = reinterpret_cast<unsigned char*>(row.data());
+            unfilterRow(line, reinterpret_cast<const unsigned char*>(previous.constData()), cur, stride, channels);
+            char* out = picture->rgb.data() + static_cast<qsizetype>(y) * width * 3;
+            for (int x = 0; x < width; ++x)
+                for (int k = 0; k < 3; ++k)
+                    out[x * 3 + k] = static_cast<char>(cur[x * channels + k]);
+            std::swap(previous, row);
+        }
+    }
+
+} // namespace
+
+bool readPng(const QString& file, RgbPicture* picture, QString* error)
+{
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot read ") + file;
+        return false;
+    }
+    const QByteArray data = in.readAll();
+    const auto bad = [&](const char* why) {
+        *error = file + QStringLiteral(": ") + QLatin1String(why);
+        return false;
+    };
+    if (!data.startsWith("\x89PNG\r\n\x1a\n"))
+        return bad("not a PNG picture");
+
+    PngChunks chunks;
+    if (const char* why = readChunks(data, &chunks))
+        return bad(why);
+    const qsizetype stride = static_cast<qsizetype>(chunks.width) * chunks.channels;
+    QByteArray raw;
+    if (!inflateRows(chunks, stride, &raw))
+        return bad("damaged picture data");
+    unfilterRows(raw, chunks, stride, picture);
     return true;
 }
 

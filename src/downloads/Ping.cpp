@@ -92,53 +92,67 @@ namespace {
         return err == EACCES || err == EPERM || err == EPROTONOSUPPORT || err == EAFNOSUPPORT || err == ESOCKTNOSUPPORT;
     }
 
-    Attempt socketPing(const Target& target, bool raw, int timeoutMs, const std::atomic<bool>& cancel, QString* error)
+    // A socket error: refused when the system does not allow the method, else an error.
+    Attempt failure(int err, QString* error)
     {
-        if (!target.ipv4)
+        if (refusedBySystem(err))
             return Attempt::Refused;
-        const int fd = socket(AF_INET, (raw ? SOCK_RAW : SOCK_DGRAM) | SOCK_CLOEXEC, IPPROTO_ICMP);
-        if (fd < 0) {
-            const int err = errno;
-            if (refusedBySystem(err))
-                return Attempt::Refused;
-            *error = QString::fromLocal8Bit(std::strerror(err));
-            return Attempt::Error;
-        }
-        struct Closer
-        {
-            int fd;
-            ~Closer() { ::close(fd); }
-        } closer { fd };
+        *error = QString::fromLocal8Bit(std::strerror(err));
+        return Attempt::Error;
+    }
 
+    struct EchoRequest
+    {
+        quint16 id = 0;
+        quint16 seq = 0;
+        unsigned char packet[64] = {};
+    };
+
+    EchoRequest echoRequest()
+    {
         static std::atomic<quint16> sequence { 0 };
-        const quint16 seq = ++sequence;
+        EchoRequest request;
+        request.seq = ++sequence;
         // A datagram socket gets its identifier from the kernel, which also filters the replies;
         // a raw socket sees every ICMP packet, so it matches identifier and sequence itself.
-        const quint16 id = static_cast<quint16>(getpid() ^ (seq << 3));
+        request.id = static_cast<quint16>(getpid() ^ (request.seq << 3));
 
-        unsigned char packet[64] = {};
+        unsigned char* packet = request.packet;
         packet[0] = ICMP_ECHO;
         packet[1] = 0;
-        packet[4] = static_cast<unsigned char>(id >> 8);
-        packet[5] = static_cast<unsigned char>(id & 0xff);
-        packet[6] = static_cast<unsigned char>(seq >> 8);
-        packet[7] = static_cast<unsigned char>(seq & 0xff);
-        for (size_t i = 8; i < sizeof packet; ++i)
+        packet[4] = static_cast<unsigned char>(request.id >> 8);
+        packet[5] = static_cast<unsigned char>(request.id & 0xff);
+        packet[6] = static_cast<unsigned char>(request.seq >> 8);
+        packet[7] = static_cast<unsigned char>(request.seq & 0xff);
+        for (size_t i = 8; i < sizeof request.packet; ++i)
             packet[i] = static_cast<unsigned char>(i);
-        const quint16 sum = checksum(packet, sizeof packet);
+        const quint16 sum = checksum(packet, sizeof request.packet);
         packet[2] = static_cast<unsigned char>(sum >> 8);
         packet[3] = static_cast<unsigned char>(sum & 0xff);
+        return request;
+    }
 
-        if (sendto(fd, packet, sizeof packet, 0, reinterpret_cast<const sockaddr*>(&target.address4),
-                sizeof target.address4)
-            < 0) {
-            const int err = errno;
-            if (refusedBySystem(err))
-                return Attempt::Refused;
-            *error = QString::fromLocal8Bit(std::strerror(err));
-            return Attempt::Error;
+    // Whether a received packet (behind an IP header on a raw socket) answers `request`.
+    bool answers(const unsigned char* buffer, ssize_t n, bool raw, const EchoRequest& request)
+    {
+        const unsigned char* icmp = buffer;
+        ssize_t length = n;
+        if (raw) {
+            const int headerLength = (buffer[0] & 0x0f) * 4;
+            if (n < headerLength + 8)
+                return false;
+            icmp += headerLength;
+            length -= headerLength;
         }
+        if (length < 8 || icmp[0] != ICMP_ECHOREPLY)
+            return false; // our own request on loopback, or someone else's traffic
+        const quint16 gotSeq = static_cast<quint16>((icmp[6] << 8) | icmp[7]);
+        const quint16 gotId = static_cast<quint16>((icmp[4] << 8) | icmp[5]);
+        return gotSeq == request.seq && (!raw || gotId == request.id);
+    }
 
+    Attempt awaitReply(int fd, bool raw, const EchoRequest& request, int timeoutMs, const std::atomic<bool>& cancel)
+    {
         QElapsedTimer clock;
         clock.start();
         unsigned char buffer[1500];
@@ -152,25 +166,31 @@ namespace {
             if (ready <= 0)
                 continue;
             const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
-            if (n <= 0)
-                continue;
-            const unsigned char* icmp = buffer;
-            ssize_t length = n;
-            if (raw) {
-                const int headerLength = (buffer[0] & 0x0f) * 4;
-                if (n < headerLength + 8)
-                    continue;
-                icmp += headerLength;
-                length -= headerLength;
-            }
-            if (length < 8 || icmp[0] != ICMP_ECHOREPLY)
-                continue; // our own request on loopback, or someone else's traffic
-            const quint16 gotSeq = static_cast<quint16>((icmp[6] << 8) | icmp[7]);
-            const quint16 gotId = static_cast<quint16>((icmp[4] << 8) | icmp[5]);
-            if (gotSeq == seq && (!raw || gotId == id))
+            if (n > 0 && answers(buffer, n, raw, request))
                 return Attempt::Reply;
         }
         return Attempt::NoReply;
+    }
+
+    Attempt socketPing(const Target& target, bool raw, int timeoutMs, const std::atomic<bool>& cancel, QString* error)
+    {
+        if (!target.ipv4)
+            return Attempt::Refused;
+        const int fd = socket(AF_INET, (raw ? SOCK_RAW : SOCK_DGRAM) | SOCK_CLOEXEC, IPPROTO_ICMP);
+        if (fd < 0)
+            return failure(errno, error);
+        struct Closer
+        {
+            int fd;
+            ~Closer() { ::close(fd); }
+        } closer { fd };
+
+        const EchoRequest request = echoRequest();
+        if (sendto(fd, request.packet, sizeof request.packet, 0, reinterpret_cast<const sockaddr*>(&target.address4),
+                sizeof target.address4)
+            < 0)
+            return failure(errno, error);
+        return awaitReply(fd, raw, request, timeoutMs, cancel);
     }
 
     Attempt systemPing(const Target& target, int timeoutMs, const std::atomic<bool>& cancel, QString* error)

@@ -42,61 +42,116 @@ void RenderControl::runRenderer(ProcessLauncher& exec, bool hideApp)
         m_messages.showWindow();
 }
 
+// Where one StartXPlanet's picture goes, read from the settings before the first render.
+struct RenderControl::DesktopTarget
+{
+    DesktopKind kind = DesktopKind::Automatic;
+    std::unique_ptr<DesktopBackend> backend;
+    MonitorList monitors;
+    int debugLevel = 0;
+    QString summary; // e.g. "desktop: Xfce, 2 monitors"
+    ApplyRequest request;
+};
+
 void RenderControl::renderForDesktop(ProcessLauncher& exec, bool hideApp)
 {
     m_sequenceKilled = false;
+    if (userParametersChooseOutput()) {
+        runRenderer(exec, hideApp);
+        return;
+    }
+    DesktopTarget target = desktopTarget();
+    if (target.backend->layout() == PictureLayout::RootWindow && target.monitors.size() <= 1)
+        renderToRootWindow(exec, hideApp, target);
+    else
+        renderToFiles(exec, hideApp, target);
+}
+
+bool RenderControl::userParametersChooseOutput()
+{
     // The user's own parameters may already say where the picture goes: they win.
-    if (m_settings.checked(ctl::rbStringParameter)
-        && argumentsChooseOutput(splitArguments(m_settings.text(ctl::edtParameter)))) {
-        if (!m_ownOutputLogged)
-            m_log.appendLine(DateTimeToStr(m_clock.now())
-                + QStringLiteral(" - Desktop background: the additional parameters choose the output "
-                                 "(-output, -geometry, -window or -root), so none is added"));
-        m_ownOutputLogged = true;
-        runRenderer(exec, hideApp);
-        return;
+    if (!m_settings.checked(ctl::rbStringParameter)
+        || !argumentsChooseOutput(splitArguments(m_settings.text(ctl::edtParameter)))) {
+        m_ownOutputLogged = false;
+        return false;
     }
-    m_ownOutputLogged = false;
+    if (!m_ownOutputLogged)
+        m_log.appendLine(DateTimeToStr(m_clock.now())
+            + QStringLiteral(" - Desktop background: the additional parameters choose the output "
+                             "(-output, -geometry, -window or -root), so none is added"));
+    m_ownOutputLogged = true;
+    return true;
+}
 
-    DesktopKind kind = DesktopKind::Automatic;
-    desktopFromCaption(m_settings.text(ctl::ddbDesktopBackground), &kind);
-    if (kind == DesktopKind::Automatic)
-        kind = detectedDesktop();
-    const std::unique_ptr<DesktopBackend> backend = makeBackend(kind);
-    const MonitorList monitors = m_monitors ? m_monitors() : MonitorList();
-    const int debugLevel = m_settings.integer(ctl::DebugLevel);
-    const QString summary = QStringLiteral("desktop: ") + desktopCaption(kind) + QStringLiteral(", ")
-        + QString::number(std::max<qsizetype>(monitors.size(), 1))
-        + (monitors.size() > 1 ? QStringLiteral(" monitors") : QStringLiteral(" monitor"));
+RenderControl::DesktopTarget RenderControl::desktopTarget() const
+{
+    DesktopTarget target;
+    desktopFromCaption(m_settings.text(ctl::ddbDesktopBackground), &target.kind);
+    if (target.kind == DesktopKind::Automatic)
+        target.kind = detectedDesktop();
+    target.backend = makeBackend(target.kind);
+    target.monitors = m_monitors ? m_monitors() : MonitorList();
+    target.debugLevel = m_settings.integer(ctl::DebugLevel);
+    const qsizetype monitorCount = std::max<qsizetype>(target.monitors.size(), 1);
+    target.summary = QStringLiteral("desktop: ") + desktopCaption(target.kind) + QStringLiteral(", ")
+        + QString::number(monitorCount)
+        + (target.monitors.size() > 1 ? QStringLiteral(" monitors") : QStringLiteral(" monitor"));
 
-    ApplyRequest request;
-    request.command = splitArguments(m_settings.text(ctl::edtBackgroundCommand));
-    request.timeoutMs = m_applyTimeLimit;
-    request.monitors = static_cast<int>(std::max<qsizetype>(monitors.size(), 1));
+    target.request.command = splitArguments(m_settings.text(ctl::edtBackgroundCommand));
+    target.request.timeoutMs = m_applyTimeLimit;
+    target.request.monitors = static_cast<int>(monitorCount);
+    return target;
+}
 
-    if (backend->layout() == PictureLayout::RootWindow && monitors.size() <= 1) {
-        runRenderer(exec, hideApp);
-        // Without an X display there is no root window to name; the renderer said so already.
-        if (m_sequenceKilled || qEnvironmentVariableIsEmpty("DISPLAY"))
-            return;
-        request.pictures = plannedPictures(PictureLayout::RootWindow, monitors);
-        const QString error = backend->apply(request);
-        if (!error.isEmpty())
-            logBackground(kind, error);
-        else
-            emit backgroundShown(summary);
+void RenderControl::renderToRootWindow(ProcessLauncher& exec, bool hideApp, DesktopTarget& target)
+{
+    runRenderer(exec, hideApp);
+    // Without an X display there is no root window to name; the renderer said so already.
+    if (m_sequenceKilled || qEnvironmentVariableIsEmpty("DISPLAY"))
         return;
-    }
+    target.request.pictures = plannedPictures(PictureLayout::RootWindow, target.monitors);
+    const QString error = target.backend->apply(target.request);
+    if (!error.isEmpty())
+        logBackground(target.kind, error);
+    else
+        emit backgroundShown(target.summary);
+}
 
+void RenderControl::renderToFiles(ProcessLauncher& exec, bool hideApp, DesktopTarget& target)
+{
     PictureFiles files(m_pictureFolder.isEmpty() ? PictureFiles::defaultFolder() : m_pictureFolder);
     QString error;
     if (!files.prepare(&error)) {
-        logBackground(kind, error);
+        logBackground(target.kind, error);
         return;
     }
-    request.pictures = plannedPictures(backend->layout(), monitors);
+    target.request.pictures = plannedPictures(target.backend->layout(), target.monitors);
+    if (!renderPictures(exec, hideApp, target, files))
+        return;
+
+    error = target.backend->apply(target.request);
+    if (!error.isEmpty()) {
+        logBackground(target.kind, error);
+        PictureFiles::discard(target.request.pictures);
+        return;
+    }
+    // The root pixmap holds the composed pictures; the files are not needed.
+    if (target.backend->layout() == PictureLayout::RootWindow)
+        PictureFiles::discard(target.request.pictures);
+    else
+        files.keepOnly(target.request.pictures);
+    if (target.debugLevel > 0)
+        logBackground(target.kind,
+            QStringLiteral("shows ") + QString::number(target.request.pictures.size())
+                + QStringLiteral(" new picture(s)"));
+    emit backgroundShown(target.summary);
+}
+
+bool RenderControl::renderPictures(ProcessLauncher& exec, bool hideApp, DesktopTarget& target, PictureFiles& files)
+{
+    QVector<Picture>& pictures = target.request.pictures;
     const QStringList base = exec.ExeParams();
-    for (Picture& picture : request.pictures) {
+    for (Picture& picture : pictures) {
         picture.file = files.newFile(picture.monitor);
         exec.ExeParams() = base;
         // After everything else, so these win over anything before them.
@@ -106,37 +161,22 @@ void RenderControl::renderForDesktop(ProcessLauncher& exec, bool hideApp)
         try {
             runRenderer(exec, hideApp);
         } catch (...) {
-            PictureFiles::discard(request.pictures);
+            PictureFiles::discard(pictures);
             throw;
         }
         if (m_sequenceKilled) {
-            PictureFiles::discard(request.pictures);
-            return;
+            PictureFiles::discard(pictures);
+            return false;
         }
         if (!QFileInfo(picture.file).isFile()) {
-            logBackground(kind,
+            logBackground(target.kind,
                 QStringLiteral("the renderer wrote no picture (exit code ") + QString::number(exec.ResultCode())
                     + QStringLiteral(")"));
-            PictureFiles::discard(request.pictures);
-            return;
+            PictureFiles::discard(pictures);
+            return false;
         }
     }
-
-    error = backend->apply(request);
-    if (!error.isEmpty()) {
-        logBackground(kind, error);
-        PictureFiles::discard(request.pictures);
-        return;
-    }
-    // The root pixmap holds the composed pictures; the files are not needed.
-    if (backend->layout() == PictureLayout::RootWindow)
-        PictureFiles::discard(request.pictures);
-    else
-        files.keepOnly(request.pictures);
-    if (debugLevel > 0)
-        logBackground(kind,
-            QStringLiteral("shows ") + QString::number(request.pictures.size()) + QStringLiteral(" new picture(s)"));
-    emit backgroundShown(summary);
+    return true;
 }
 
 } // namespace gw

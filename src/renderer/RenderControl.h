@@ -20,6 +20,7 @@ class Clock;
 class Dialogs;
 class LogSink;
 class MessageWindowSink;
+class PictureFiles;
 class SettingsAccess;
 class TrayImage;
 struct AppState;
@@ -110,7 +111,15 @@ private:
     void launcherWaiting(bool waiting);
     QString unpackedReadme(const QString& gzFile) const;
     // DesktopRender.cpp: the renders of one StartXPlanet and the switch of the background.
+    struct DesktopTarget;
     void renderForDesktop(ProcessLauncher& exec, bool hideApp);
+    // True (and logged once) when the user's own parameters already say where the picture goes.
+    bool userParametersChooseOutput();
+    DesktopTarget desktopTarget() const;
+    void renderToRootWindow(ProcessLauncher& exec, bool hideApp, DesktopTarget& target);
+    void renderToFiles(ProcessLauncher& exec, bool hideApp, DesktopTarget& target);
+    // One render per planned picture; false when the sequence ended early (its files are gone).
+    bool renderPictures(ProcessLauncher& exec, bool hideApp, DesktopTarget& target, PictureFiles& files);
     void runRenderer(ProcessLauncher& exec, bool hideApp);
     void logBackground(DesktopKind kind, const QString& text);
 

@@ -26,6 +26,60 @@ namespace {
         return utc.toMSecsSinceEpoch() * 1000;
     }
 
+    // What one request waits for: the first answer of the server asked, from the port asked.
+    struct Exchange
+    {
+        QHostAddress server;
+        quint16 port = 0;
+        ntp::Timestamp sent = 0;
+        qint64 sentMicros = 0; // local time of the request
+        std::optional<ntp::Verdict> verdict;
+        ntp::Packet reply;
+        qint64 receivedMicros = 0; // local time of the answer
+        QString socketError;
+    };
+
+    // Reads the waiting datagrams until one answers the request; true once one has.
+    bool takeAnswer(QUdpSocket& socket, const Clock& clock, Exchange& x)
+    {
+        while (socket.hasPendingDatagrams() && !x.verdict) {
+            const QNetworkDatagram datagram = socket.receiveDatagram();
+            if (!datagram.isValid())
+                continue;
+            // Only the server we asked, from the port we asked, can answer.
+            if (!datagram.senderAddress().isEqual(x.server, QHostAddress::ConvertV4MappedToIPv4)
+                || datagram.senderPort() != x.port)
+                continue;
+            ntp::Packet p;
+            const ntp::Verdict v = ntp::check(datagram.data(), x.sent, &p);
+            if (v == ntp::Verdict::Stale)
+                continue;
+            x.receivedMicros = unixMicros(clock.nowUtc());
+            x.verdict = v;
+            x.reply = p;
+        }
+        return x.verdict.has_value();
+    }
+
+    // Waits in a local event loop for the answer, a socket error or the time-out.
+    void awaitAnswer(QUdpSocket& socket, const Clock& clock, int timeoutMs, Exchange& x)
+    {
+        QEventLoop loop;
+        QTimer timer;
+        timer.setSingleShot(true);
+        QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+        QObject::connect(&socket, &QUdpSocket::readyRead, &loop, [&] {
+            if (takeAnswer(socket, clock, x))
+                loop.quit();
+        });
+        QObject::connect(&socket, &QUdpSocket::errorOccurred, &loop, [&](QAbstractSocket::SocketError) {
+            x.socketError = socket.errorString();
+            loop.quit();
+        });
+        timer.start(timeoutMs > 0 ? timeoutMs : 0);
+        loop.exec();
+    }
+
 } // namespace
 
 SntpClient::SntpClient(const Clock& clock, ClockSetter& setter, QObject* parent)
@@ -92,65 +146,33 @@ TDateTime SntpClient::query()
     m_active = true;
     m_offsetMicros = 0;
 
-    const QHostAddress server = resolve(m_host);
+    Exchange x;
+    x.server = resolve(m_host);
     if (m_port <= 0 || m_port > 65535)
         throw Error(QStringLiteral("Invalid port ") + QString::number(m_port));
-    const auto port = static_cast<quint16>(m_port);
+    x.port = static_cast<quint16>(m_port);
 
     // A fresh socket per request: a late reply to an earlier request lands nowhere.
     QUdpSocket socket;
-    const bool v6 = server.protocol() == QAbstractSocket::IPv6Protocol;
+    const bool v6 = x.server.protocol() == QAbstractSocket::IPv6Protocol;
     if (!socket.bind(v6 ? QHostAddress(QHostAddress::AnyIPv6) : QHostAddress(QHostAddress::AnyIPv4), 0))
         throw Error(QStringLiteral("Cannot open a UDP socket: ") + socket.errorString());
 
-    const qint64 t1 = unixMicros(m_clock.nowUtc());
-    const ntp::Timestamp sent = transmitStamp(t1);
-    if (socket.writeDatagram(ntp::request(sent), server, port) != ntp::PacketSize)
+    x.sentMicros = unixMicros(m_clock.nowUtc());
+    x.sent = transmitStamp(x.sentMicros);
+    if (socket.writeDatagram(ntp::request(x.sent), x.server, x.port) != ntp::PacketSize)
         throw Error(QStringLiteral("Cannot send to ") + m_host + QStringLiteral(": ") + socket.errorString());
 
-    std::optional<ntp::Verdict> verdict;
-    ntp::Packet reply;
-    qint64 t4 = 0;
-    QString socketError;
-
-    QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    connect(&socket, &QUdpSocket::readyRead, &loop, [&] {
-        while (socket.hasPendingDatagrams() && !verdict) {
-            const QNetworkDatagram datagram = socket.receiveDatagram();
-            if (!datagram.isValid())
-                continue;
-            // Only the server we asked, from the port we asked, can answer.
-            if (!datagram.senderAddress().isEqual(server, QHostAddress::ConvertV4MappedToIPv4)
-                || datagram.senderPort() != m_port)
-                continue;
-            ntp::Packet p;
-            const ntp::Verdict v = ntp::check(datagram.data(), sent, &p);
-            if (v == ntp::Verdict::Stale)
-                continue;
-            t4 = unixMicros(m_clock.nowUtc());
-            verdict = v;
-            reply = p;
-        }
-        if (verdict)
-            loop.quit();
-    });
-    connect(&socket, &QUdpSocket::errorOccurred, &loop, [&](QAbstractSocket::SocketError) {
-        socketError = socket.errorString();
-        loop.quit();
-    });
-    timer.start(m_receiveTimeout > 0 ? m_receiveTimeout : 0);
-    loop.exec();
-
-    if (!socketError.isEmpty())
-        throw Error(QStringLiteral("Error receiving from ") + m_host + QStringLiteral(": ") + socketError);
-    if (!verdict || *verdict != ntp::Verdict::Usable)
+    awaitAnswer(socket, m_clock, m_receiveTimeout, x);
+    if (!x.socketError.isEmpty())
+        throw Error(QStringLiteral("Error receiving from ") + m_host + QStringLiteral(": ") + x.socketError);
+    if (!x.verdict || *x.verdict != ntp::Verdict::Usable)
         return 0;
 
-    const qint64 t2 = ntp::toUnixMicros(reply.receive);
-    const qint64 t3 = ntp::toUnixMicros(reply.transmit);
+    const qint64 t1 = x.sentMicros;
+    const qint64 t2 = ntp::toUnixMicros(x.reply.receive);
+    const qint64 t3 = ntp::toUnixMicros(x.reply.transmit);
+    const qint64 t4 = x.receivedMicros;
     m_offsetMicros = (static_cast<double>(t2 - t1) + static_cast<double>(t3 - t4)) / 2.0;
     const QDateTime serverTime = QDateTime::fromMSecsSinceEpoch(t3 / 1000, Qt::UTC);
     return toDateTime(serverTime.toLocalTime());

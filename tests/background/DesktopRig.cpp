@@ -1,13 +1,14 @@
 #include "DesktopRig.h"
+#include "support/PrivateBus.h"
 #include "support/WaitUntil.h"
 
-#include <QDeadlineTimer>
 #include <QProcess>
 #include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 #include <algorithm>
+#include <optional>
 
 namespace backgroundtest {
 
@@ -21,12 +22,11 @@ namespace {
         static bool ensure()
         {
             static ProcessBus bus;
-            return bus.m_ok;
+            return bus.m_bus->started();
         }
         ~ProcessBus()
         {
-            m_daemon.kill();
-            m_daemon.waitForFinished(5000);
+            m_bus.reset();
             // xfconfd saves its channels as the bus goes away: remove the folder after it did.
             QThread::msleep(300);
             gwtest::waitUntil([this] { return m_root.remove(); }, 2000, 100);
@@ -41,20 +41,11 @@ namespace {
             QDir().mkpath(runtime);
             QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
             qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
-            m_daemon.start(QStringLiteral("dbus-daemon"),
-                { QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1") });
-            const QDeadlineTimer deadline(10000);
-            QByteArray out;
-            while (!out.contains('\n') && !deadline.hasExpired() && m_daemon.state() != QProcess::NotRunning) {
-                m_daemon.waitForReadyRead(200);
-                out += m_daemon.readAllStandardOutput();
-            }
-            qputenv("DBUS_SESSION_BUS_ADDRESS", out.trimmed());
-            m_ok = !out.trimmed().isEmpty();
+            m_bus.emplace();
+            qputenv("DBUS_SESSION_BUS_ADDRESS", m_bus->address().toLocal8Bit());
         }
         QTemporaryDir m_root;
-        QProcess m_daemon;
-        bool m_ok = false;
+        std::optional<gwtest::PrivateBus> m_bus;
     };
 
 } // namespace

@@ -1,36 +1,11 @@
 #pragma once
-// A private session bus (a dbus-daemon of its own, ended with the test), and the notification
-// service of a desktop on it, reduced to what it received.
+// The notification service of a desktop on a private session bus, reduced to what it received.
+#include "support/PrivateBus.h"
+
 #include <QDBusConnection>
 #include <QObject>
-#include <QProcess>
 #include <QStringList>
 #include <QVariantMap>
-
-class PrivateBus
-{
-public:
-    PrivateBus()
-    {
-        m_daemon.start(QStringLiteral("dbus-daemon"),
-            { QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1") });
-        if (m_daemon.waitForStarted(5000) && m_daemon.waitForReadyRead(5000))
-            m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
-    }
-    ~PrivateBus()
-    {
-        QDBusConnection::disconnectFromBus(QStringLiteral("client"));
-        m_daemon.kill();
-        m_daemon.waitForFinished(5000);
-    }
-    const QString& address() const { return m_address; }
-    // The program's side: a connection as the session bus would give it.
-    QDBusConnection client() const { return QDBusConnection::connectToBus(m_address, QStringLiteral("client")); }
-
-private:
-    QProcess m_daemon;
-    QString m_address;
-};
 
 class NotificationService : public QObject
 {
@@ -47,7 +22,7 @@ public:
         QVariantMap hints;
     };
 
-    explicit NotificationService(const PrivateBus& bus)
+    explicit NotificationService(const gwtest::PrivateBus& bus)
         : m_bus(QDBusConnection::connectToBus(bus.address(), QStringLiteral("notification-service")))
     {
         m_registered = m_bus.registerService(QStringLiteral("org.freedesktop.Notifications"))

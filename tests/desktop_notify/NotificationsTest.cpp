@@ -91,13 +91,13 @@ TEST(NoticeWatch, FindsTheThreeCausesInWhatTheProgramReports)
 
 TEST(DesktopNotifier, AtMostOnePerCausePerDayAndOnlyWhenSwitchedOn)
 {
-    PrivateBus bus;
+    gwtest::PrivateBus bus;
     NotificationService service(bus);
     ASSERT_TRUE(service.registered()) << bus.address().toStdString();
     gw::ManualClock clock(46000.25);
     bool on = false;
     gw::DesktopNotifier notifier(
-        clock, [&] { return on; }, bus.client());
+        clock, [&] { return on; }, bus.connect(QStringLiteral("client")));
     const gw::Notice version { NoticeCause::NewVersion, QStringLiteral("version"), QStringLiteral("v") };
     const gw::Notice time { NoticeCause::TimeSyncRefused, QStringLiteral("time"), QStringLiteral("t") };
 
@@ -140,7 +140,7 @@ TEST(DesktopNotifier, AtMostOnePerCausePerDayAndOnlyWhenSwitchedOn)
 
 TEST(FormNotifications, TheWindowsReportsReachTheDesktopWhenTheBoxIsTicked)
 {
-    PrivateBus bus;
+    gwtest::PrivateBus bus;
     NotificationService service(bus);
     ASSERT_TRUE(service.registered()) << bus.address().toStdString();
     gw::ManualClock clock(46000.5);
@@ -152,7 +152,7 @@ TEST(FormNotifications, TheWindowsReportsReachTheDesktopWhenTheBoxIsTicked)
     options.showTray = false;
     gw::AppCore app(options);
     TForm1& form = app.window();
-    gw::FormNotifications notifications(app, bus.client());
+    gw::FormNotifications notifications(app, bus.connect(QStringLiteral("client")));
     gw::UpdateDialog update(app.settings(), dialogs, clock, &form);
     emit app.updateDialogMade(&update); // as the first "Check for Update" does
     auto* status = update.findChild<QStatusBar*>(QStringLiteral("StatusBar"));

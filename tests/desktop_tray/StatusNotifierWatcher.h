@@ -2,10 +2,11 @@
 // A private session bus with a StatusNotifier watcher on it that also says a host is there,
 // as Plasma's panel does: Qt then shows its tray icon as a StatusNotifierItem, registers it
 // here, and the test clicks it by calling the item's methods as a host would.
+#include "support/PrivateBus.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QObject>
-#include <QProcess>
 #include <QStringList>
 
 class StatusNotifierWatcher : public QObject
@@ -19,26 +20,17 @@ class StatusNotifierWatcher : public QObject
 public:
     StatusNotifierWatcher()
     {
-        m_daemon.start(QStringLiteral("dbus-daemon"),
-            { QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1") });
-        if (!m_daemon.waitForStarted(5000) || !m_daemon.waitForReadyRead(5000))
+        if (!m_privateBus.started())
             return;
-        m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
-        m_bus = QDBusConnection::connectToBus(m_address, QStringLiteral("status-notifier-watcher"));
+        m_bus = m_privateBus.connect(QStringLiteral("status-notifier-watcher"));
         m_ready = m_bus.registerService(QStringLiteral("org.kde.StatusNotifierWatcher"))
             && m_bus.registerObject(QStringLiteral("/StatusNotifierWatcher"), this,
                 QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals
                     | QDBusConnection::ExportAllProperties);
     }
-    ~StatusNotifierWatcher() override
-    {
-        QDBusConnection::disconnectFromBus(QStringLiteral("status-notifier-watcher"));
-        m_daemon.kill();
-        m_daemon.waitForFinished(5000);
-    }
 
     bool ready() const { return m_ready; }
-    const QString& address() const { return m_address; }
+    const QString& address() const { return m_privateBus.address(); }
     bool isStatusNotifierHostRegistered() const { return true; }
     int protocolVersion() const { return 0; }
     QStringList registeredItems() const { return m_items; }
@@ -73,8 +65,7 @@ signals:
     void StatusNotifierHostRegistered();
 
 private:
-    QProcess m_daemon;
-    QString m_address;
+    gwtest::PrivateBus m_privateBus;
     QDBusConnection m_bus { QString() };
     QStringList m_items;
     bool m_ready = false;

@@ -1,17 +1,15 @@
 // The screensaver asked of a real D-Bus daemon: a private one, with a stand-in screensaver service.
 #include "SchedulerRig.h"
 #include "scheduler/ScreensaverQuery.h"
+#include "support/PrivateBus.h"
 #include "support/WaitUntil.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
-#include <QDeadlineTimer>
-#include <QProcess>
-#include <QScopeGuard>
-#include <QStandardPaths>
 #include <QThread>
 #include <functional>
 #include <gtest/gtest.h>
+#include <optional>
 
 using namespace gwtest;
 
@@ -39,79 +37,66 @@ signals:
     void ActiveChanged(bool on);
 };
 
-class PrivateBus
+// A private bus, the program's connection to it (`client`) and the stand-in service on a
+// thread of its own, not yet published on the bus.
+class ScreensaverBus : public ::testing::Test
 {
-public:
-    bool start()
+protected:
+    void TearDown() override
     {
-        const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
-        if (daemon.isEmpty())
-            return false;
-        m_process.start(daemon,
-            { QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1"),
-                QStringLiteral("--address=unix:path=") + m_dir.file(QStringLiteral("bus")) });
-        if (!m_process.waitForStarted(5000))
-            return false;
-        QByteArray out;
-        gwtest::waitUntil(
-            [&] {
-                if (out.contains('\n') || m_process.state() != QProcess::Running)
-                    return true;
-                m_process.waitForReadyRead(200);
-                out += m_process.readAllStandardOutput();
-                return false;
-            },
-            10000);
-        address = QString::fromLatin1(out.trimmed());
-        return !address.isEmpty();
+        if (!service)
+            return;
+        QDBusConnection::disconnectFromBus(QStringLiteral("gwtest-service"));
+        QDBusConnection::disconnectFromBus(QStringLiteral("gwtest-client"));
+        QMetaObject::invokeMethod(service, "deleteLater");
+        // Also after a failed assertion: a running QThread destroyed would abort the run and
+        // hide which assertion failed.
+        serviceThread.quit();
+        serviceThread.wait();
     }
-    ~PrivateBus()
+
+    // False when the bus did not start.
+    bool startService()
     {
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000))
-            m_process.kill();
-        m_process.waitForFinished(5000);
+        bus.emplace();
+        if (!bus->started())
+            return false;
+        client = bus->connect(QStringLiteral("gwtest-client"));
+        serviceThread.start();
+        service = new FakeScreenSaver;
+        service->moveToThread(&serviceThread);
+        serviceConnection = bus->connect(QStringLiteral("gwtest-service"));
+        return true;
     }
-    QDBusConnection connect(const QString& name) { return QDBusConnection::connectToBus(address, name); }
+    // The bus ties its signal relay to the object, so the object is registered from its own thread.
+    void onServiceThread(const std::function<void()>& f)
+    {
+        QMetaObject::invokeMethod(service, f, Qt::BlockingQueuedConnection);
+    }
 
-    QString address;
-
-private:
-    TempDir m_dir;
-    QProcess m_process;
+    const QString serviceName = QStringLiteral("org.freedesktop.ScreenSaver");
+    const QString servicePath = QStringLiteral("/org/freedesktop/ScreenSaver");
+    std::optional<PrivateBus> bus;
+    QDBusConnection client { QString() };
+    QThread serviceThread;
+    FakeScreenSaver* service = nullptr;
+    QDBusConnection serviceConnection { QString() };
 };
 
 } // namespace
 
-TEST(ScreensaverBus, GetActiveAndTheStartSignal)
+TEST_F(ScreensaverBus, GetActiveAndTheStartSignal)
 {
-    PrivateBus bus;
-    ASSERT_TRUE(bus.start()) << "dbus-daemon did not start";
-    QDBusConnection client = bus.connect(QStringLiteral("gwtest-client"));
+    ASSERT_TRUE(startService()) << "dbus-daemon did not start";
     ASSERT_TRUE(client.isConnected());
     EXPECT_FALSE(gw::dbusScreensaverActive(client).has_value()) << "no service: no answer";
 
-    QThread serviceThread;
-    serviceThread.start();
-    // A failed assertion returns early; a running QThread destroyed then would abort the run
-    // and hide which assertion failed.
-    const auto stopService = qScopeGuard([&] {
-        serviceThread.quit();
-        serviceThread.wait();
-    });
-    auto* service = new FakeScreenSaver;
-    service->moveToThread(&serviceThread);
-    QDBusConnection serviceConnection = bus.connect(QStringLiteral("gwtest-service"));
     bool registered = false;
-    // The bus ties its signal relay to the object, so the object is registered from its own thread.
-    QMetaObject::invokeMethod(
-        service,
-        [&] {
-            registered = serviceConnection.registerService(QStringLiteral("org.freedesktop.ScreenSaver"))
-                && serviceConnection.registerObject(QStringLiteral("/org/freedesktop/ScreenSaver"), service,
-                    QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals);
-        },
-        Qt::BlockingQueuedConnection);
+    onServiceThread([&] {
+        registered = serviceConnection.registerService(serviceName)
+            && serviceConnection.registerObject(
+                servicePath, service, QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals);
+    });
     ASSERT_TRUE(registered);
 
     EXPECT_EQ(gw::dbusScreensaverActive(client), std::optional<bool>(false)) << "service says inactive";
@@ -133,35 +118,14 @@ TEST(ScreensaverBus, GetActiveAndTheStartSignal)
     ASSERT_EQ(lines.size(), 1);
     EXPECT_EQ(lines[0], gw::DateTimeToStr(rig.clock.now()) + QStringLiteral(": Screensaver is active"));
 
-    QMetaObject::invokeMethod(
-        service, [&] { serviceConnection.unregisterObject(QStringLiteral("/org/freedesktop/ScreenSaver")); },
-        Qt::BlockingQueuedConnection);
-    QDBusConnection::disconnectFromBus(QStringLiteral("gwtest-service"));
-    QDBusConnection::disconnectFromBus(QStringLiteral("gwtest-client"));
-    QMetaObject::invokeMethod(service, "deleteLater");
+    onServiceThread([&] { serviceConnection.unregisterObject(servicePath); });
 }
 
 // The watch asks the service once and then follows its signals and its coming and going; each
 // row is a step on one bus, with the answer and the number of GetActive calls made until then.
-TEST(ScreensaverBus, TheWatchFollowsSignalsInsteadOfAskingAtEachTick)
+TEST_F(ScreensaverBus, TheWatchFollowsSignalsInsteadOfAskingAtEachTick)
 {
-    PrivateBus bus;
-    ASSERT_TRUE(bus.start()) << "dbus-daemon did not start";
-    QDBusConnection client = bus.connect(QStringLiteral("gwtest-watch"));
-    QThread serviceThread;
-    serviceThread.start();
-    const auto stopService = qScopeGuard([&] {
-        serviceThread.quit();
-        serviceThread.wait();
-    });
-    auto* service = new FakeScreenSaver;
-    service->moveToThread(&serviceThread);
-    QDBusConnection serviceConnection = bus.connect(QStringLiteral("gwtest-watched"));
-    const QString name = QStringLiteral("org.freedesktop.ScreenSaver");
-    const QString path = QStringLiteral("/org/freedesktop/ScreenSaver");
-    auto onServiceThread
-        = [&](const std::function<void()>& f) { QMetaObject::invokeMethod(service, f, Qt::BlockingQueuedConnection); };
-
+    ASSERT_TRUE(startService()) << "dbus-daemon did not start";
     gw::BusScreensaverWatch watch(client);
     enum class Step { Ask, Appear, Announce, Leave };
     struct Row
@@ -190,8 +154,8 @@ TEST(ScreensaverBus, TheWatchFollowsSignalsInsteadOfAskingAtEachTick)
             service->active = r.on;
             onServiceThread([&] {
                 serviceConnection.registerObject(
-                    path, service, QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals);
-                serviceConnection.registerService(name);
+                    servicePath, service, QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals);
+                serviceConnection.registerService(serviceName);
             });
             break;
         case Step::Announce:
@@ -199,8 +163,8 @@ TEST(ScreensaverBus, TheWatchFollowsSignalsInsteadOfAskingAtEachTick)
             break;
         case Step::Leave:
             onServiceThread([&] {
-                serviceConnection.unregisterService(name);
-                serviceConnection.unregisterObject(path);
+                serviceConnection.unregisterService(serviceName);
+                serviceConnection.unregisterObject(servicePath);
             });
             break;
         }
@@ -208,12 +172,9 @@ TEST(ScreensaverBus, TheWatchFollowsSignalsInsteadOfAskingAtEachTick)
         EXPECT_EQ(watch.questionsAsked(), r.questionsSoFar) << r.label;
         EXPECT_EQ(service->questions.load(), r.serviceQuestionsSoFar) << r.label;
     }
-    QDBusConnection::disconnectFromBus(QStringLiteral("gwtest-watched"));
-    QDBusConnection::disconnectFromBus(QStringLiteral("gwtest-watch"));
-    QMetaObject::invokeMethod(service, "deleteLater");
 }
 
-TEST(ScreensaverBus, AMessageLogThatCannotBeWrittenIsNoCrash)
+TEST_F(ScreensaverBus, AMessageLogThatCannotBeWrittenIsNoCrash)
 {
     SchedulerRig rig;
     rig.settings.setInteger(QStringLiteral("DebugLevel"), 1);

@@ -1,6 +1,7 @@
 #pragma once
-// A private session bus from dbus-run-session, with gnome-keyring-daemon on it (its login
-// keyring made and unlocked with a password the test gives) or without any keyring.
+// A private session bus with gnome-keyring-daemon on it (its login keyring made and unlocked
+// with a password the test gives) or without any keyring.
+#include "support/PrivateBus.h"
 #include "support/TempDir.h"
 #include "support/WaitUntil.h"
 
@@ -12,8 +13,6 @@
 #include <QFile>
 #include <QProcess>
 
-#include <csignal>
-
 namespace gwtest {
 
 class KeyringBus
@@ -21,35 +20,24 @@ class KeyringBus
 public:
     explicit KeyringBus(bool withKeyring)
         : m_name(QStringLiteral("keyring-bus-%1").arg(++s_count))
+        , m_environment(homeEnvironment(m_home))
+        , m_privateBus(m_environment)
     {
-        QDir().mkpath(m_home.file(QStringLiteral("run")));
-        QFile::setPermissions(
-            m_home.file(QStringLiteral("run")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("HOME"), m_home.path());
-        env.insert(QStringLiteral("XDG_DATA_HOME"), m_home.file(QStringLiteral("data")));
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_home.file(QStringLiteral("run")));
-        m_session.setProcessEnvironment(env);
-        // The session lasts while the shell reads its input; the daemon's id comes first.
-        const QString script = withKeyring
-            ? QStringLiteral("printf test-password | gnome-keyring-daemon --foreground --unlock --components=secrets"
-                             " >/dev/null 2>&1 & echo $!; echo \"$DBUS_SESSION_BUS_ADDRESS\"; exec cat >/dev/null")
-            : QStringLiteral("echo 0; echo \"$DBUS_SESSION_BUS_ADDRESS\"; exec cat >/dev/null");
-        m_session.start(QStringLiteral("dbus-run-session"),
-            { QStringLiteral("--"), QStringLiteral("sh"), QStringLiteral("-c"), script });
-        QByteArray out;
-        waitUntil(
-            [&] {
-                m_session.waitForReadyRead(50);
-                out += m_session.readAllStandardOutput();
-                return out.count('\n') >= 2 || m_session.state() == QProcess::NotRunning;
-            },
-            10000);
-        const QList<QByteArray> lines = out.split('\n');
-        if (lines.size() < 2)
+        if (!m_privateBus.started())
             return;
-        m_daemon = lines[0].trimmed().toLongLong();
-        m_bus = QDBusConnection::connectToBus(QString::fromUtf8(lines[1].trimmed()), m_name);
+        if (withKeyring) {
+            QProcessEnvironment env = m_environment;
+            env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_privateBus.address());
+            m_keyring.setProcessEnvironment(env);
+            m_keyring.setStandardOutputFile(QProcess::nullDevice());
+            m_keyring.setStandardErrorFile(QProcess::nullDevice());
+            m_keyring.start(QStringLiteral("gnome-keyring-daemon"),
+                { QStringLiteral("--foreground"), QStringLiteral("--unlock"), QStringLiteral("--components=secrets") });
+            // The password, up to the end of the input, makes and unlocks the login keyring.
+            m_keyring.write("test-password");
+            m_keyring.closeWriteChannel();
+        }
+        m_bus = m_privateBus.connect(m_name);
         m_ok = m_bus.isConnected()
             && (!withKeyring
                 || waitUntil(
@@ -63,12 +51,12 @@ public:
     ~KeyringBus()
     {
         QDBusConnection::disconnectFromBus(m_name);
-        if (m_daemon > 0)
-            ::kill(static_cast<pid_t>(m_daemon), SIGTERM);
-        m_session.closeWriteChannel();
-        if (!m_session.waitForFinished(5000))
-            m_session.kill();
-        m_session.waitForFinished(5000);
+        if (m_keyring.state() == QProcess::NotRunning)
+            return;
+        m_keyring.terminate();
+        if (!m_keyring.waitForFinished(5000))
+            m_keyring.kill();
+        m_keyring.waitForFinished(5000);
     }
     KeyringBus(const KeyringBus&) = delete;
     KeyringBus& operator=(const KeyringBus&) = delete;
@@ -88,11 +76,24 @@ public:
     }
 
 private:
+    // A home of the test's own, where the keyring keeps its files and its sockets.
+    static QProcessEnvironment homeEnvironment(const TempDir& home)
+    {
+        QDir().mkpath(home.file(QStringLiteral("run")));
+        QFile::setPermissions(home.file(QStringLiteral("run")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), home.path());
+        env.insert(QStringLiteral("XDG_DATA_HOME"), home.file(QStringLiteral("data")));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.file(QStringLiteral("run")));
+        return env;
+    }
+
     static inline int s_count = 0;
     TempDir m_home;
     QString m_name;
-    QProcess m_session;
-    qint64 m_daemon = 0;
+    QProcessEnvironment m_environment;
+    PrivateBus m_privateBus;
+    QProcess m_keyring;
     QDBusConnection m_bus { QString() };
     bool m_ok = false;
 };
