@@ -13,6 +13,7 @@
 #include "shared/Clock.h"
 #include "shared/LogSink.h"
 #include "shared/TrayImage.h"
+#include "support/MemorySinks.h"
 #include "support/ScriptedDialogs.h"
 
 #include <QCoreApplication>

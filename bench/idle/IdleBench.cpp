@@ -16,6 +16,7 @@
 #include "shared/LogSink.h"
 #include "support/BenchSupport.h"
 #include "support/ManualClock.h"
+#include "support/MemorySinks.h"
 #include "support/ShippedProgram.h"
 #include "support/XvfbFixture.h"
 

@@ -12,17 +12,6 @@ public:
     virtual void appendLine(const QString& line) = 0;
 };
 
-class MemoryLog : public LogSink
-{
-public:
-    void appendLine(const QString& line) override { lines << line; }
-    QStringList lines;
-};
-
-} // namespace gw
-
-namespace gw {
-
 // The renderer message window: blocks of lines appended after each render.
 class MessageWindowSink
 {
@@ -30,15 +19,6 @@ public:
     virtual ~MessageWindowSink() = default;
     virtual void appendLines(const QStringList& lines) = 0;
     virtual void showWindow() = 0;
-};
-
-class MemoryMessageWindow : public MessageWindowSink
-{
-public:
-    void appendLines(const QStringList& l) override { lines << l; }
-    void showWindow() override { ++shown; }
-    QStringList lines;
-    int shown = 0;
 };
 
 } // namespace gw

@@ -10,6 +10,7 @@
 #include "shared/Endpoints.h"
 #include "shared/Paths.h"
 #include "support/ManualClock.h"
+#include "support/MemorySinks.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TempDir.h"
 #include "timesync/FakeSntpServer.h"

@@ -8,6 +8,7 @@
 #include "shared/AppState.h"
 #include "shared/LogSink.h"
 #include "support/ManualClock.h"
+#include "support/MemorySinks.h"
 #include "support/TempDir.h"
 #include "support/WaitUntil.h"
 

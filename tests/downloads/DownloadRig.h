@@ -15,6 +15,7 @@
 #include "shared/Paths.h"
 #include "shared/TrayImage.h"
 #include "support/ManualClock.h"
+#include "support/MemorySinks.h"
 #include "support/ScriptedDialogs.h"
 
 #include <QFile>

@@ -9,6 +9,7 @@
 #include "shared/LogSink.h"
 #include "shared/TrayImage.h"
 #include "support/ManualClock.h"
+#include "support/MemorySinks.h"
 #include "support/ScriptedDialogs.h"
 
 #include "LaunchSupport.h"

@@ -11,6 +11,7 @@
 #include "shared/Paths.h"
 #include "shared/TrayImage.h"
 #include "support/ManualClock.h"
+#include "support/MemorySinks.h"
 #include "support/TempDir.h"
 
 #include <QDir>

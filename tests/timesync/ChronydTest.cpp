@@ -2,6 +2,7 @@
 #include "settings/MemorySettings.h"
 #include "shared/LogSink.h"
 #include "support/ChronydFixture.h"
+#include "support/MemorySinks.h"
 #include "support/Printers.h"
 #include "timesync/TimeSync.h"
 

@@ -5,6 +5,7 @@
 #include "settings/MemorySettings.h"
 #include "shared/LogSink.h"
 #include "support/ManualClock.h"
+#include "support/MemorySinks.h"
 #include "support/Printers.h"
 
 #include <QLocale>
