@@ -47,8 +47,10 @@ CommandLine CommandLine::read(const QStringList& arguments)
         QStringLiteral("Keep the settings in <file> instead of the default settings file."), QStringLiteral("file"));
     const QCommandLineOption renderNow(QStringLiteral("render-now"),
         QStringLiteral("Ask the running Globewall to render now; when none runs, start and render."));
+    const QCommandLineOption downloadNow(QStringLiteral("download-now"),
+        QStringLiteral("Ask the running Globewall to check all downloads now; when none runs, start and check them."));
     const QCommandLineOption show(QStringLiteral("show"), QStringLiteral("Show the window of the running Globewall."));
-    parser.addOptions({ help, version, settings, renderNow, show });
+    parser.addOptions({ help, version, settings, renderNow, downloadNow, show });
     parser.addOptions(toolkitOptions());
 
     CommandLine cl;
@@ -86,6 +88,7 @@ CommandLine CommandLine::read(const QStringList& arguments)
         cl.options.settingsFile = QDir::cleanPath(QDir::current().absoluteFilePath(file));
     }
     cl.options.renderNow = parser.isSet(renderNow);
+    cl.options.downloadNow = parser.isSet(downloadNow);
     cl.options.show = parser.isSet(show);
     return cl;
 }

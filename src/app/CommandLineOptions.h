@@ -11,9 +11,10 @@ struct CommandLineOptions
 {
     QString settingsFile; // absolute; empty: the default settings file
     bool renderNow = false;
+    bool downloadNow = false;
     bool show = false;
 
-    bool any() const { return !settingsFile.isEmpty() || renderNow || show; }
+    bool any() const { return !settingsFile.isEmpty() || renderNow || downloadNow || show; }
 };
 
 struct CommandLine

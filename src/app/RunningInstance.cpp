@@ -2,9 +2,9 @@
 
 #include "app/AppCore.h"
 #include "app/TForm1.h"
+#include "downloads/DownloadJobs.h"
 #include "renderer/RenderControl.h"
 
-#include <QAction>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLocalServer>
@@ -23,6 +23,7 @@ namespace gw {
 namespace {
 
     const QString RenderNow = QStringLiteral("render-now");
+    const QString DownloadNow = QStringLiteral("download-now");
     const QString Show = QStringLiteral("show");
     constexpr qint64 MaxRequestBytes = 256; // a few words; anything longer is not ours
 
@@ -92,6 +93,8 @@ void InstanceChannel::readRequests(QLocalSocket* socket)
         const QString word = QString::fromUtf8(socket->readLine(MaxRequestBytes)).trimmed();
         if (word == RenderNow)
             QMetaObject::invokeMethod(this, &InstanceChannel::renderNowRequested, Qt::QueuedConnection);
+        else if (word == DownloadNow)
+            QMetaObject::invokeMethod(this, &InstanceChannel::downloadNowRequested, Qt::QueuedConnection);
         else if (word == Show)
             QMetaObject::invokeMethod(this, &InstanceChannel::showRequested, Qt::QueuedConnection);
     }
@@ -104,6 +107,8 @@ QStringList InstanceChannel::requestsOf(const CommandLineOptions& options)
     QStringList requests;
     if (options.show)
         requests << Show;
+    if (options.downloadNow)
+        requests << DownloadNow;
     if (options.renderNow)
         requests << RenderNow;
     return requests;
@@ -144,14 +149,18 @@ RunningInstance::RunningInstance(AppCore& app, const QString& lockFile, const Co
 {
     TForm1& form = app.window();
     auto renderNow = [&app] { app.errorReport().guard([&app] { app.render().pmStartNowClick(); }); };
+    auto downloadNow = [&app] { app.errorReport().guard([&app] { app.downloadJobs().btnCheckDownloadsClick(); }); };
     auto show = [&app] { app.errorReport().guard([&app] { app.window().pmRestoreWindowClick(); }); };
     QObject::connect(&m_channel, &InstanceChannel::renderNowRequested, &form, renderNow);
+    QObject::connect(&m_channel, &InstanceChannel::downloadNowRequested, &form, downloadNow);
     QObject::connect(&m_channel, &InstanceChannel::showRequested, &form, show);
     if (!m_channel.listen())
         std::fprintf(stderr, "Globewall: later starts cannot reach this one: %s\n", qPrintable(m_channel.errorText()));
 
     // This start's own render, after the start-up step has placed the window. --show asks a
     // running instance only: a first start shows its window as its settings say.
+    if (options.downloadNow)
+        QObject::connect(form.Timer2(), &QTimer::timeout, &form, downloadNow, Qt::SingleShotConnection);
     if (options.renderNow)
         QObject::connect(form.Timer2(), &QTimer::timeout, &form, renderNow, Qt::SingleShotConnection);
 }

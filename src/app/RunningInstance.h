@@ -36,6 +36,7 @@ public:
 
 signals:
     void renderNowRequested();
+    void downloadNowRequested();
     void showRequested();
 
 private:
@@ -49,8 +50,8 @@ private:
 // silently; a settings file cannot be handed over, which it says.
 int passToRunningInstance(const QString& lockFile, const CommandLineOptions& options);
 
-// The first start: listens for later starts and renders once the window's start-up step has run
-// when it was started with --render-now.
+// The first start: listens for later starts, and renders or checks the downloads once the
+// window's start-up step has run when it was started with --render-now or --download-now.
 class RunningInstance
 {
 public:

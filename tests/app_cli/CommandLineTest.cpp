@@ -1,10 +1,13 @@
 // Each command-line option as the user meets it: the built program as a process, in a private
 // folder with its own home, configuration and runtime folders.
 #include "e2e/ProgramCopy.h"
+#include "support/ServerProcess.h"
+#include "support/TempDir.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QProcess>
 #include <QThread>
 #include <gtest/gtest.h>
@@ -105,6 +108,7 @@ TEST(CommandLine, AnswersWithoutDisplayAndWritesNothing)
     const Case cases[] = {
         { "version", { QStringLiteral("--version") }, 0, "Globewall " GLOBEWALL_VERSION "\n", "" },
         { "help", { QStringLiteral("--help") }, 0, "--render-now", "" },
+        { "help names the download", { QStringLiteral("--help") }, 0, "--download-now", "" },
         { "help names the program", { QStringLiteral("-h") }, 0, "Usage: Globewall", "" },
         { "unknown option", { QStringLiteral("--bogus") }, 2, "", "Unknown option 'bogus'" },
         { "settings without a file", { QStringLiteral("--settings") }, 2, "", "Missing value" },
@@ -189,6 +193,52 @@ TEST(CommandLine, RenderNow)
         EXPECT_TRUE(gwe2e::waitUntil([&] { return renders(copy) == 1; }, 20000)) << renders(copy);
         EXPECT_FALSE(first.waitForFinished(200))
             << "the first start goes on: " << first.exitCode() << " " << first.readAllStandardError().toStdString();
+        gwe2e::stopProcess(first);
+    }
+}
+
+TEST(CommandLine, DownloadNow)
+{
+    gwtest::TempDir www;
+    QImage picture(64, 32, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    ASSERT_TRUE(picture.save(www.file(QStringLiteral("clouds.jpg")), "JPG"));
+    const QByteArray cloudMap = gwtest::readFile(www.file(QStringLiteral("clouds.jpg")));
+    gwtest::LighttpdFixture server(www.path());
+    ASSERT_TRUE(server.start()) << server.error().toStdString();
+    struct Case
+    {
+        const char* name;
+        bool alreadyRunning;
+    };
+    for (const Case c :
+        { Case { "asks the running instance", true }, Case { "starts and checks when none runs", false } }) {
+        SCOPED_TRACE(c.name);
+        ProgramCopy copy;
+        ASSERT_TRUE(copy.copied());
+        const QString file = profile(copy);
+        const QString destination = copy.root() + QStringLiteral("/clouds.jpg");
+        QFile ini(file);
+        ASSERT_TRUE(ini.open(QIODevice::Append));
+        ini.write("Web Adress=" + server.url(QStringLiteral("/clouds.jpg")).toUtf8()
+            + "\nDestination=" + destination.toUtf8() + "\ncheck MD5 of Cloudfile=0\n");
+        ini.close();
+        QProcess first;
+        QStringList arguments { QStringLiteral("--settings"), file };
+        if (!c.alreadyRunning)
+            arguments << QStringLiteral("--download-now");
+        start(copy, first, arguments);
+        ASSERT_TRUE(gwe2e::waitUntil([&] { return listening(copy); }, 60000));
+        if (c.alreadyRunning) {
+            QThread::msleep(500);
+            EXPECT_FALSE(QFileInfo::exists(destination)) << "nothing is due at the start";
+            const Outcome second = runToEnd(copy, { QStringLiteral("--download-now") });
+            EXPECT_EQ(second.exitCode, 0);
+            EXPECT_TRUE(second.err.isEmpty()) << second.err.toStdString();
+        }
+        EXPECT_TRUE(gwe2e::waitUntil([&] { return gwtest::readFile(destination) == cloudMap; }, 20000))
+            << gwtest::readFile(copy.programFile(QStringLiteral("Globewall.log"))).toStdString();
+        EXPECT_TRUE(gwe2e::waitUntil([&] { return renders(copy) == 1; }, 20000)) << "the new clouds are shown at once";
         gwe2e::stopProcess(first);
     }
 }
