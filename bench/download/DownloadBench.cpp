@@ -1,61 +1,28 @@
-// DownloadFile against `curl -o` for one file served by lighttpd on loopback, alternating.
-// Prints the median time of each and their ratio (ours / curl's; the target is at most 1.10),
-// then the peak memory of a download of the given size against one of 1 MiB (target: within
-// 10 MB). Usage: bench_download [size in MiB, default 1024] [runs, default 5]
+// A download by the shipped program against `curl -o` of the same file from the same lighttpd on
+// loopback, alternating. The program (support/ProgramDownload.h) has the file as a row of its
+// download list and is asked to check all downloads; its destination is deleted before each
+// round, so the row is always fetched. Its round runs from the request until the file is moved
+// into place, and so holds what a user waits for: the HEAD request on the (unchanged, small)
+// cloud map every check begins with, the row's HEAD request, the transfer, the rename. Prints
+// the median time of each and their ratio (the program's / curl's; the target is at most 1.10).
+//
+// Then the program's peak resident memory (VmHWM) after one such download, in a fresh copy for
+// each size: the given size against 1 MiB (target: within 10 MB).
+//
+//   bench_download [size in MiB, default 1024] [runs, default 5]
 #include "ServerProcess.h"
-
-#include "downloads/DownloadEngine.h"
-#include "downloads/DownloadRecords.h"
-#include "downloads/TransferDisplay.h"
-#include "downloads/TransferProgress.h"
-#include "settings/MemorySettings.h"
-#include "shared/AppState.h"
-#include "shared/Clock.h"
-#include "shared/LogSink.h"
-#include "shared/TrayImage.h"
-#include "support/MemorySinks.h"
-#include "support/ScriptedDialogs.h"
+#include "support/BenchSupport.h"
+#include "support/ProgramDownload.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 
-#include <algorithm>
 #include <cstdio>
 #include <vector>
 
 namespace {
 
-class Tray : public gw::TrayImage
-{
-public:
-    gw::TrayList iconList() const override { return m_list; }
-    void setIconList(gw::TrayList l) override { m_list = l; }
-    int imageCount() const override { return m_list == gw::TrayList::Globe ? 26 : 15; }
-    int frameIndex() const override { return m_frame; }
-    void setFrameIndex(int i) override { m_frame = i; }
-    bool animate() const override { return false; }
-    void setAnimate(bool) override { }
-
-private:
-    gw::TrayList m_list = gw::TrayList::Globe;
-    int m_frame = 0;
-};
-
-class Display : public gw::TransferDisplay
-{
-public:
-    qint64 progressMax() const override { return m_max; }
-    void setProgressMax(qint64 m) override { m_max = m; }
-    void setProgressPosition(qint64) override { }
-    void setStatusPanel1(const QString&) override { }
-    void setBusyCursor(bool) override { }
-
-private:
-    qint64 m_max = 0;
-};
+const QString kBuilt = QStringLiteral(GW_BINARY_DIR "/src/app/Globewall");
 
 bool makeFile(const QString& path, qint64 bytes)
 {
@@ -67,49 +34,44 @@ bool makeFile(const QString& path, qint64 bytes)
         block[i] = static_cast<char>((i * 131) ^ (i >> 9));
     for (qint64 done = 0; done < bytes; done += block.size())
         f.write(block.constData(), qMin<qint64>(block.size(), bytes - done));
-    return true;
+    return f.flush();
 }
 
-double median(std::vector<double> v)
+// A copy of the program with `file` from `lighttpd` as its one download list row.
+struct Downloader
 {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-long peakRssKb()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
-
-struct Engine
-{
-    gw::MemorySettings settings;
-    gw::AppState state;
-    gw::MemoryLog log;
-    gw::ScriptedDialogs dialogs;
-    Tray tray;
-    gw::SystemClock clock;
-    Display display;
-    QString ini;
-    gw::DownloadRecords records { [this] { return ini; } };
-    gw::DownloadEngine engine { settings, state, log, dialogs, clock, records };
-    Engine() { gw::showTransfers(engine, tray, display, settings); }
+    Downloader(const gwbench::DownloadDesktop& desktop, const gwtest::LighttpdFixture& lighttpd, const QString& file)
+        : program(desktop, kBuilt)
+        , folder(program.folder(QStringLiteral("downloads")))
+        , watch(folder)
+    {
+        settings.cloudUrl = lighttpd.url(QStringLiteral("/clouds.jpg"));
+        settings.cloudDestination = folder + QStringLiteral("/clouds.jpg");
+        settings.rows << std::pair<QString, QString> { lighttpd.url(QLatin1Char('/') + file), folder + QLatin1Char('/') + file };
+    }
+    gwbench::DownloadingProgram program;
+    QString folder;
+    gwbench::FolderWatch watch;
+    gwbench::DownloadSettings settings;
 };
 
-// One download in this process, for the memory measurement: prints the peak RSS in kB.
-int downloadOnce(const QString& url, const QString& dest)
+int fail(const char* what, const QString& detail = {})
 {
-    Engine e;
-    if (!e.engine.DownloadFile(url, dest, false))
-        return 1;
-    std::printf("%ld\n", peakRssKb());
-    return 0;
+    std::fprintf(stderr, "%s%s%s\n", what, detail.isEmpty() ? "" : ": ", qPrintable(detail));
+    return 1;
+}
+
+// The peak resident memory of a fresh copy after it downloaded `file` once, in kB.
+long peakAfterOneDownload(
+    const gwbench::DownloadDesktop& desktop, const gwtest::LighttpdFixture& lighttpd, const QString& file)
+{
+    Downloader d(desktop, lighttpd, file);
+    QString error;
+    if (!d.program.start(d.settings, &error) || d.program.checkAll(d.watch, file) < 0) {
+        std::fprintf(stderr, "%s: %s%s\n", qPrintable(file), qPrintable(error), d.program.log().constData());
+        return -1;
+    }
+    return gwbench::statusKb(d.program.pid(), "VmHWM");
 }
 
 } // namespace
@@ -117,67 +79,73 @@ int downloadOnce(const QString& url, const QString& dest)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    if (args.value(1) == QLatin1String("--once"))
-        return downloadOnce(args.value(2), args.value(3));
+    const qint64 mib = argc > 1 ? std::max(1LL, QByteArray(argv[1]).toLongLong()) : 1024;
+    const int runs = argc > 2 ? std::max(1, QByteArray(argv[2]).toInt()) : 5;
 
-    const qint64 mib = args.size() > 1 ? args[1].toLongLong() : 1024;
-    const int runs = args.size() > 2 ? args[2].toInt() : 5;
     QTemporaryDir www;
-    QTemporaryDir out;
-    const qint64 bytes = mib * 1024 * 1024;
-    if (!makeFile(www.filePath(QStringLiteral("big.bin")), bytes)
-        || !makeFile(www.filePath(QStringLiteral("small.bin")), 1024 * 1024)) {
-        std::fprintf(stderr, "cannot write the test files\n");
-        return 1;
-    }
+    QTemporaryDir reference;
+    if (!makeFile(www.filePath(QStringLiteral("big.bin")), mib * 1024 * 1024)
+        || !makeFile(www.filePath(QStringLiteral("small.bin")), 1024 * 1024)
+        || !gwbench::writeCloudMap(www.filePath(QStringLiteral("clouds.jpg")), 4096))
+        return fail("cannot write the served files");
     gwtest::LighttpdFixture lighttpd(www.path());
-    if (!lighttpd.start()) {
-        std::fprintf(stderr, "%s\n", qPrintable(lighttpd.error()));
-        return 1;
-    }
-    const QString url = lighttpd.url(QStringLiteral("/big.bin"));
-    const QString ours = out.filePath(QStringLiteral("ours.bin"));
-    const QString theirs = out.filePath(QStringLiteral("curl.bin"));
+    if (!lighttpd.start())
+        return fail("no lighttpd", lighttpd.error());
+    gwbench::DownloadDesktop desktop;
+    QString error;
+    if (!desktop.start(&error))
+        return fail("no desktop", error);
 
-    Engine e;
-    std::vector<double> ourTimes;
-    std::vector<double> curlTimes;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer t;
-        t.start();
-        if (!e.engine.DownloadFile(url, ours, false)) {
-            std::fprintf(stderr, "DownloadFile failed\n");
-            return 1;
-        }
-        ourTimes.push_back(static_cast<double>(t.nsecsElapsed()) / 1e9);
-
-        t.start();
-        if (QProcess::execute(QStringLiteral("curl"), { QStringLiteral("-s"), QStringLiteral("-o"), theirs, url })
-            != 0) {
-            std::fprintf(stderr, "curl failed\n");
-            return 1;
-        }
-        curlTimes.push_back(static_cast<double>(t.nsecsElapsed()) / 1e9);
-        QFile::remove(ours);
-        QFile::remove(theirs);
+    const QString big = QStringLiteral("big.bin");
+    std::vector<double> ourTimes, curlTimes;
+    bool failed = false;
+    {
+        Downloader d(desktop, lighttpd, big);
+        if (!d.watch.ok() || !d.program.start(d.settings, &error))
+            return fail("the program did not start", error);
+        // The first check also fetches the cloud map; the rounds find it unchanged.
+        if (d.program.checkAll(d.watch, big) < 0)
+            return fail("the program did not download", QString::fromLocal8Bit(d.program.log()));
+        const QString ours = d.folder + QLatin1Char('/') + big;
+        const QString theirs = reference.filePath(big);
+        const QString url = lighttpd.url(QLatin1Char('/') + big);
+        auto program = [&] {
+            QFile::remove(ours);
+            const double ms = d.program.checkAll(d.watch, big);
+            failed |= ms < 0;
+            ourTimes.push_back(ms / 1000);
+            return ms;
+        };
+        auto curl = [&] {
+            const double ms = gwbench::timedRun(QStringLiteral("curl"),
+                { QStringLiteral("-s"), QStringLiteral("--noproxy"), QStringLiteral("*"), QStringLiteral("-o"), theirs,
+                    url },
+                d.program.environment());
+            QFile::remove(theirs);
+            failed |= ms < 0;
+            curlTimes.push_back(ms / 1000);
+            return ms;
+        };
+        std::printf("%-6s %14s %12s %8s\n", "round", "Globewall", "curl -o", "ratio");
+        gwbench::alternatingRatios(runs, program, curl);
+        const QByteArray errors = gwbench::errorLines(d.program.log());
+        if (!errors.isEmpty())
+            return fail("the program reported errors", QString::fromLocal8Bit(errors));
     }
-    const double o = median(ourTimes);
-    const double c = median(curlTimes);
-    std::printf("download of %lld MiB, %d runs: DownloadFile %.3f s, curl -o %.3f s, ratio %.3f (target <= 1.10)\n",
+    if (failed)
+        return fail("a round failed");
+    const double o = gwbench::median(ourTimes);
+    const double c = gwbench::median(curlTimes);
+    std::printf("download of %lld MiB, %d runs: Globewall %.3f s, curl -o %.3f s, ratio %.3f (target <= 1.10)\n",
         static_cast<long long>(mib), runs, o, c, o / c);
+    std::fflush(stdout);
 
-    auto peak = [&](const QString& file) {
-        QProcess p;
-        p.start(QCoreApplication::applicationFilePath(),
-            { QStringLiteral("--once"), lighttpd.url(QStringLiteral("/") + file), out.filePath(file) });
-        p.waitForFinished(-1);
-        QFile::remove(out.filePath(file));
-        return p.readAllStandardOutput().trimmed().toLong();
-    };
-    const long big = peak(QStringLiteral("big.bin"));
-    const long small = peak(QStringLiteral("small.bin"));
-    std::printf("peak RSS: %ld kB for %lld MiB, %ld kB for 1 MiB, difference %.1f MB (target within 10 MB)\n", big,
-        static_cast<long long>(mib), small, (big - small) / 1024.0);
+    const long bigPeak = peakAfterOneDownload(desktop, lighttpd, big);
+    const long smallPeak = peakAfterOneDownload(desktop, lighttpd, QStringLiteral("small.bin"));
+    if (bigPeak < 0 || smallPeak < 0)
+        return fail("no peak memory");
+    std::printf("peak RSS of the program: %ld kB after a %lld MiB download, %ld kB after a 1 MiB one, "
+                "difference %.1f MB (target within 10 MB)\n",
+        bigPeak, static_cast<long long>(mib), smallPeak, (bigPeak - smallPeak) / 1024.0);
     return 0;
 }

@@ -1,22 +1,30 @@
-// ConvertAscQuakeToMarker against an awk script writing the same marker file, on a generated
-// earthquake list and a generated CSV summary feed (1,000,000 lines each unless given). Runs
-// alternate; prints the ratios of the medians (ours / awk's), which should not exceed 1.0 for
-// the list and 0.5 for the feed.
-#include "downloads/QuakeMarkers.h"
+// The earthquake download by the shipped program against `curl -o` and an awk script writing the
+// same marker file, for the old fixed-column list and for the summary feed (CSV), generated with
+// the given number of lines. The program (support/ProgramDownload.h) has the built-in address as
+// a row of its download list and converts what it fetched to a marker file beside it; it asks
+// through lighttpd on loopback as its proxy, and curl asks for the same address through the same
+// proxy. The program's round runs from the request to check all downloads until the marker file
+// is moved into place (the unchanged small cloud map's HEAD request, the row's HEAD request, the
+// transfer, the conversion); the reference's is curl's transfer and awk's conversion. Runs
+// alternate; prints the ratios of the medians (the program's / the tools'), whose targets are at
+// most 1.0 for the list and 0.5 for the feed. The two marker files must be the same.
+//
+//   bench_quake [lines, default 1000000] [runs, default 5]
+#include "ServerProcess.h"
+#include "support/BenchSupport.h"
+#include "support/ProgramDownload.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
-#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <vector>
 
 namespace {
+
+const QString kBuilt = QStringLiteral(GW_BINARY_DIR "/src/app/Globewall");
 
 QByteArray generateList(int lines)
 {
@@ -70,71 +78,109 @@ QByteArray generateFeed(int lines)
     return text;
 }
 
-double runOurs(const QString& asc, const QString& marker)
-{
-    QElapsedTimer t;
-    t.start();
-    gw::ConvertAscQuakeToMarker(asc, marker);
-    return t.nsecsElapsed() / 1e9;
-}
-
-double runAwk(const QString& script, const QString& asc, const QString& marker)
-{
-    QElapsedTimer t;
-    t.start();
-    QProcess awk;
-    awk.setStandardOutputFile(marker);
-    awk.start(QStringLiteral("awk"), { QStringLiteral("-f"), script, asc });
-    if (!awk.waitForFinished(-1) || awk.exitCode() != 0) {
-        std::fprintf(stderr, "awk failed: %s\n", awk.readAllStandardError().constData());
-        std::exit(2);
-    }
-    return t.nsecsElapsed() / 1e9;
-}
-
 QByteArray read(const QString& path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-double median(std::vector<double> v)
+bool write(const QString& path, const QByteArray& text)
 {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(text) == text.size();
+}
+
+// The first line where two marker files differ, or empty.
+QString firstDifference(const QByteArray& ours, const QByteArray& theirs)
+{
+    if (ours == theirs)
+        return {};
+    const QList<QByteArray> a = ours.split('\n'), b = theirs.split('\n');
+    qsizetype i = 0;
+    while (i < a.size() && i < b.size() && a[i] == b[i])
+        ++i;
+    return QStringLiteral("line %1:\n%2\n%3")
+        .arg(i + 1)
+        .arg(QString::fromUtf8(a.value(i)), QString::fromUtf8(b.value(i)));
 }
 
 struct Result
 {
-    double ours, awk;
+    double ours = -1;
+    double tools = -1;
 };
 
-// Alternating runs of both conversions of `text`; exits when their outputs differ.
-Result compare(const QTemporaryDir& dir, const QString& name, const QByteArray& text, const QString& script, int rounds)
+// Alternating rounds of the program and of curl with awk on the built-in address `address`;
+// negative times when a round failed or the marker files differ.
+Result compare(const gwbench::DownloadDesktop& desktop, const gwtest::LighttpdFixture& lighttpd, const QString& address,
+    const QString& script, int runs)
 {
-    const QString input = dir.filePath(name);
-    {
-        QFile f(input);
-        if (!f.open(QIODevice::WriteOnly) || f.write(text) < 0)
-            std::exit(2);
+    const QString name = address.section(QLatin1Char('/'), -1);
+    const QString extension = QLatin1Char('.') + name.section(QLatin1Char('.'), -1);
+    const QString marker = name.left(name.size() - extension.size()) + QStringLiteral(".marker");
+
+    gwbench::DownloadingProgram program(desktop, kBuilt);
+    const QString folder = program.folder(QStringLiteral("quakes"));
+    gwbench::FolderWatch watch(folder);
+    gwbench::DownloadSettings settings;
+    settings.cloudUrl = lighttpd.url(QStringLiteral("/clouds.jpg"));
+    settings.cloudDestination = folder + QStringLiteral("/clouds.jpg");
+    settings.proxyPort = lighttpd.port();
+    settings.rows << std::pair<QString, QString> { address, folder + QLatin1Char('/') + name };
+    QString error;
+    if (!watch.ok() || !program.start(settings, &error)) {
+        std::fprintf(stderr, "the program did not start: %s\n", qPrintable(error));
+        return {};
     }
-    const QString ours = dir.filePath(QStringLiteral("ours.marker"));
-    const QString theirs = dir.filePath(QStringLiteral("awk.marker"));
-    std::vector<double> oursTimes, awkTimes;
-    for (int round = 0; round < rounds; ++round) {
-        oursTimes.push_back(runOurs(input, ours));
-        awkTimes.push_back(runAwk(script, input, theirs));
-        if (round == 0 && read(ours) != read(theirs)) {
-            const QList<QByteArray> a = read(ours).split('\n'), b = read(theirs).split('\n');
-            qsizetype i = 0;
-            while (i < a.size() && i < b.size() && a[i] == b[i])
-                ++i;
-            std::fprintf(stderr, "%s: outputs differ at line %lld:\n%s\n%s\n", qPrintable(name), qlonglong(i + 1),
-                a.value(i).constData(), b.value(i).constData());
-            std::exit(1);
-        }
+    bool failed = false;
+    auto ours = [&] {
+        QFile::remove(folder + QLatin1Char('/') + name);
+        QFile::remove(folder + QLatin1Char('/') + marker);
+        const double ms = program.checkAll(watch, marker);
+        failed |= ms < 0;
+        return ms;
+    };
+    // The first check also fetches the cloud map; the rounds find it unchanged.
+    if (ours() < 0) {
+        std::fprintf(stderr, "%s: no marker file\n%s\n", qPrintable(name), program.log().constData());
+        return {};
     }
-    return { median(oursTimes), median(awkTimes) };
+
+    QTemporaryDir reference;
+    const QString theirList = reference.filePath(name);
+    const QString theirMarker = reference.filePath(marker);
+    const QString proxy = QStringLiteral("http://127.0.0.1:%1").arg(lighttpd.port());
+    auto tools = [&] {
+        const double fetch = gwbench::timedRun(QStringLiteral("curl"),
+            { QStringLiteral("-s"), QStringLiteral("-x"), proxy, QStringLiteral("-o"), theirList, address },
+            program.environment());
+        const double convert = gwbench::timedRun(
+            QStringLiteral("awk"), { QStringLiteral("-f"), script, theirList }, program.environment(), theirMarker);
+        failed |= fetch < 0 || convert < 0;
+        return fetch + convert;
+    };
+    std::vector<double> ourTimes, toolTimes;
+    std::printf("%s\n%-6s %14s %12s %8s\n", qPrintable(name), "round", "Globewall", "curl, awk", "ratio");
+    gwbench::alternatingRatios(
+        runs,
+        [&] {
+            ourTimes.push_back(ours());
+            return ourTimes.back();
+        },
+        [&] {
+            toolTimes.push_back(tools());
+            return toolTimes.back();
+        });
+    const QString difference
+        = firstDifference(read(folder + QLatin1Char('/') + marker), read(theirMarker));
+    const QByteArray errors = gwbench::errorLines(program.log());
+    if (failed || !errors.isEmpty() || !difference.isEmpty()) {
+        std::fprintf(stderr, "%s: %s%s%s\n", qPrintable(name), failed ? "a round failed\n" : "", errors.constData(),
+            difference.isEmpty() ? "" : qPrintable(QStringLiteral("the marker files differ at ") + difference));
+        return {};
+    }
+    return { gwbench::median(ourTimes) / 1000, gwbench::median(toolTimes) / 1000 };
 }
 
 } // namespace
@@ -143,16 +189,40 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const int lines = argc > 1 ? std::max(10, std::atoi(argv[1])) : 1000000;
-    const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
-    QTemporaryDir dir;
+    const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
 
-    const Result list
-        = compare(dir, QStringLiteral("quake.asc"), generateList(lines), QStringLiteral(GW_QUAKE_AWK), rounds);
-    std::printf("quake: %d lines, ConvertAscQuakeToMarker %.3f s, awk %.3f s, ratio %.3f (target <= 1.0)\n", lines,
-        list.ours, list.awk, list.ours / list.awk);
-    const Result feed
-        = compare(dir, QStringLiteral("quake.csv"), generateFeed(lines), QStringLiteral(GW_QUAKE_CSV_AWK), rounds);
-    std::printf("quake feed: %d records, CSV to markers %.3f s, awk %.3f s, ratio %.3f (target <= 0.5)\n", lines - 1,
-        feed.ours, feed.awk, feed.ours / feed.awk);
+    // The program converts only what comes from these built-in addresses.
+    const QString list = QStringLiteral("http://earthquake.usgs.gov/neis/finger/quake.asc");
+    const QString feed = QStringLiteral("http://earthquake.usgs.gov/earthquakes/feed/v1.0/summary/2.5_week.csv");
+    QTemporaryDir www;
+    if (!write(www.filePath(QStringLiteral("neis/finger/quake.asc")), generateList(lines))
+        || !write(www.filePath(QStringLiteral("earthquakes/feed/v1.0/summary/2.5_week.csv")), generateFeed(lines))
+        || !gwbench::writeCloudMap(www.filePath(QStringLiteral("clouds.jpg")), 4096)) {
+        std::fprintf(stderr, "cannot write the served files\n");
+        return 1;
+    }
+    gwtest::LighttpdFixture lighttpd(www.path());
+    if (!lighttpd.start()) {
+        std::fprintf(stderr, "no lighttpd: %s\n", qPrintable(lighttpd.error()));
+        return 1;
+    }
+    gwbench::DownloadDesktop desktop;
+    QString error;
+    if (!desktop.start(&error)) {
+        std::fprintf(stderr, "no desktop: %s\n", qPrintable(error));
+        return 1;
+    }
+
+    const Result fixed = compare(desktop, lighttpd, list, QStringLiteral(GW_QUAKE_AWK), runs);
+    if (fixed.ours < 0)
+        return 1;
+    std::printf("quake: %d lines, Globewall %.3f s, curl -o and awk %.3f s, ratio %.3f (target <= 1.0)\n", lines,
+        fixed.ours, fixed.tools, fixed.ours / fixed.tools);
+    std::fflush(stdout);
+    const Result csv = compare(desktop, lighttpd, feed, QStringLiteral(GW_QUAKE_CSV_AWK), runs);
+    if (csv.ours < 0)
+        return 1;
+    std::printf("quake feed: %d records, Globewall %.3f s, curl -o and awk %.3f s, ratio %.3f (target <= 0.5)\n",
+        lines - 1, csv.ours, csv.tools, csv.ours / csv.tools);
     return 0;
 }
