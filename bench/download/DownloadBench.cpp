@@ -47,7 +47,8 @@ struct Downloader
     {
         settings.cloudUrl = lighttpd.url(QStringLiteral("/clouds.jpg"));
         settings.cloudDestination = folder + QStringLiteral("/clouds.jpg");
-        settings.rows << std::pair<QString, QString> { lighttpd.url(QLatin1Char('/') + file), folder + QLatin1Char('/') + file };
+        settings.rows << std::pair<QString, QString> { lighttpd.url(QLatin1Char('/') + file),
+            folder + QLatin1Char('/') + file };
     }
     gwbench::DownloadingProgram program;
     QString folder;

@@ -172,8 +172,7 @@ Result compare(const gwbench::DownloadDesktop& desktop, const gwtest::LighttpdFi
             toolTimes.push_back(tools());
             return toolTimes.back();
         });
-    const QString difference
-        = firstDifference(read(folder + QLatin1Char('/') + marker), read(theirMarker));
+    const QString difference = firstDifference(read(folder + QLatin1Char('/') + marker), read(theirMarker));
     const QByteArray errors = gwbench::errorLines(program.log());
     if (failed || !errors.isEmpty() || !difference.isEmpty()) {
         std::fprintf(stderr, "%s: %s%s%s\n", qPrintable(name), failed ? "a round failed\n" : "", errors.constData(),
