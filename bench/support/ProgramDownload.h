@@ -226,7 +226,7 @@ public:
     // milliseconds from the request, or a negative number when it did not come within
     // `timeoutMs`. Afterwards the program is given a moment to end the job (recording the date,
     // the rows after), so the next request is not refused as coming while a job runs.
-    double checkAll(FolderWatch& watch, const QString& name, int timeoutMs = 600000)
+    double checkAll(FolderWatch& watch, const QString& name, int timeoutMs = 300000)
     {
         const QString socket = instanceSocket(m_copy, m_desktop.display(), m_desktop.bus());
         watch.drain();
