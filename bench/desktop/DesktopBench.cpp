@@ -1,6 +1,7 @@
 // What showing the globe on a desktop costs over xplanet writing the same pictures alone. The
 // shipped program (a copy in a fresh folder, temporary HOME) runs on the desktop and each round
-// asks it for a render with "Globewall --render-now"; the round is timed from that start to the
+// asks it for a render with the request "Globewall --render-now" passes on, written to its instance
+// socket; the round is timed from that request to the
 // picture applied (the pictures before it deleted, which the program does right after the
 // desktop took the new ones; on one bare X monitor xplanet paints the root window itself),
 // against that round's xplanet command run alone once per monitor (support/ProgramRender.h).
@@ -124,7 +125,7 @@ int measureProgram(const char* setUp, const char* background, const QProcessEnvi
     };
     gwbench::RenderRound last = gwbench::renderThroughProgram(copy, program, display, bus, shown);
     if (!last.ok) {
-        std::printf("Globewall --render-now, %s: no render (see %s)\n", setUp,
+        std::printf("Globewall render-now request, %s: no render (see %s)\n", setUp,
             qPrintable(copy.file(QStringLiteral("out.txt"))));
         gwbench::stop(program);
         return 1;
@@ -148,15 +149,17 @@ int measureProgram(const char* setUp, const char* background, const QProcessEnvi
         alone.push_back(gwbench::xplanetAlone(last, copy.file(QStringLiteral("direct.png")), env, monitors));
         return alone.back();
     };
-    std::printf("Globewall --render-now, %s\n%-6s %14s %12s %8s\n", setUp, "round", "render+apply", "xplanet", "ratio");
+    std::printf(
+        "Globewall render-now request, %s\n%-6s %14s %12s %8s\n", setUp, "round", "render+apply", "xplanet", "ratio");
     const std::vector<double> ratios = gwbench::alternatingRatios(rounds, viaProgram, direct);
     gwbench::stop(program);
     if (failed) {
-        std::printf("Globewall --render-now, %s: a render did not happen within 30 s; program output in %s\n\n", setUp,
-            qPrintable(copy.file(QStringLiteral("out.txt"))));
+        std::printf("Globewall render-now request, %s: a render did not happen within 30 s; program output in %s\n\n",
+            setUp, qPrintable(copy.file(QStringLiteral("out.txt"))));
         return 1;
     }
-    std::printf("Globewall --render-now, %s: median ratio %.3f, median times %.1f ms and %.1f ms (target <= 1.15)\n\n",
+    std::printf(
+        "Globewall render-now request, %s: median ratio %.3f, median times %.1f ms and %.1f ms (target <= 1.15)\n\n",
         setUp, median(ratios), median(ours), median(alone));
     std::fflush(stdout);
     return 0;

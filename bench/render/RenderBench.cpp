@@ -1,7 +1,8 @@
 // What a render through the shipped program costs over the same xplanet command run alone, at
 // 1920x1080 and at 3840x2160: the program (a copy in a fresh folder, temporary HOME, a private
 // session bus) runs on a private X server of that size with trayer as the notification area, and
-// each round asks it for a render with "Globewall --render-now" (support/ProgramRender.h). The
+// each round asks it for a render with the request "Globewall --render-now" passes on, written to
+// its instance socket (support/ProgramRender.h). The
 // reference is xplanet started with the round's own command line. Rounds alternate which goes
 // first; the median ratio's target is at most 1.05. Also printed: the program's own CPU time
 // during a render (the tray animation, the bookkeeping) against xplanet's (target: at most 2 %).
@@ -61,8 +62,10 @@ int measureSize(int width, int height, int rounds, const QString& built)
     // A first render makes the renderer folder and gives the command.
     gwbench::RenderRound last = gwbench::renderThroughProgram(copy, program, xvfb.display(), bus.address());
     if (!last.ok) {
-        std::fprintf(stderr, "%dx%d: the program did not render\n", width, height);
         gwbench::stop(program);
+        QFile out(copy.file(QStringLiteral("out.txt")));
+        const QByteArray said = out.open(QIODevice::ReadOnly) ? out.readAll() : QByteArray();
+        std::fprintf(stderr, "%dx%d: the program did not render; its output:\n%s\n", width, height, said.constData());
         return 1;
     }
     std::printf("%dx%d: %s\n", width, height, qPrintable(last.xplanet.join(QLatin1Char(' '))));
@@ -77,7 +80,7 @@ int measureSize(int width, int height, int rounds, const QString& built)
         return r.ok ? r.viaProgramMs : 1e9;
     };
     auto alone = [&] { return gwbench::xplanetAlone(last, copy.file(QStringLiteral("direct.png")), env); };
-    std::printf("%-6s %14s %12s %8s\n", "round", "--render-now", "xplanet", "ratio");
+    std::printf("%-6s %14s %12s %8s\n", "round", "render-now", "xplanet", "ratio");
     const std::vector<double> ratios = gwbench::alternatingRatios(rounds, ours, alone);
     const double cpuShare = median(programCpu) / std::max(1.0, median(xplanetCpu));
     std::printf("%dx%d: median ratio render through the program / xplanet alone: %.3f (target <= 1.05); "
