@@ -311,6 +311,8 @@ QString DownloadEngine::failureText(const HttpResponse& response)
         return QStringLiteral("headers too long");
     case HttpFailure::Cancelled:
         return QStringLiteral("cancelled");
+    case HttpFailure::NoLibrary:
+        return response.errorText;
     default:
         break;
     }

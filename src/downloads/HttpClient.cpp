@@ -1,13 +1,12 @@
 #include "downloads/HttpClient.h"
 
+#include "downloads/CurlLibrary.h"
 #include "downloads/ResponseHeaders.h"
 #include "downloads/WorkerWait.h"
 
 #include <QFile>
 #include <QIODevice>
 #include <QUrl>
-
-#include <curl/curl.h>
 
 #include <chrono>
 #include <memory>
@@ -21,33 +20,24 @@ namespace {
     // more is not answered further.
     constexpr qint64 kMaxHeaderBytes = 256 * 1024;
 
-    void initCurlOnce()
-    {
-        // curl_global_init is not safe against other threads starting up; the first transfer is
-        // asked for on the main thread, before any worker runs.
-        static const bool done = [] {
-            curl_global_init(CURL_GLOBAL_DEFAULT);
-            return true;
-        }();
-        (void)done;
-    }
-
     struct EasyCleanup
     {
-        void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+        const CurlLibrary* curl;
+        void operator()(CURL* handle) const { curl->easyCleanup(handle); }
     };
     using EasyHandle = std::unique_ptr<CURL, EasyCleanup>;
 
     struct ListCleanup
     {
-        void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+        const CurlLibrary* curl;
+        void operator()(curl_slist* list) const { curl->slistFreeAll(list); }
     };
     using HeaderList = std::unique_ptr<curl_slist, ListCleanup>;
 
-    void appendLine(HeaderList& list, const QByteArray& line)
+    void appendLine(const CurlLibrary& curl, HeaderList& list, const QByteArray& line)
     {
         // On failure libcurl returns null and leaves the list as it was.
-        if (curl_slist* grown = curl_slist_append(list.get(), line.constData())) {
+        if (curl_slist* grown = curl.slistAppend(list.get(), line.constData())) {
             (void)list.release();
             list.reset(grown);
         }
@@ -64,6 +54,7 @@ namespace {
 
 struct HttpClient::Share
 {
+    const CurlLibrary& curl;
     CURLSH* handle = nullptr;
     std::mutex locks[CURL_LOCK_DATA_LAST];
 
@@ -73,21 +64,22 @@ struct HttpClient::Share
     }
     static void unlock(CURL*, curl_lock_data data, void* self) { static_cast<Share*>(self)->locks[data].unlock(); }
 
-    Share()
+    explicit Share(const CurlLibrary& library)
+        : curl(library)
     {
-        handle = curl_share_init();
+        handle = curl.shareInit();
         if (!handle)
             return;
-        curl_share_setopt(handle, CURLSHOPT_LOCKFUNC, &Share::lock);
-        curl_share_setopt(handle, CURLSHOPT_UNLOCKFUNC, &Share::unlock);
-        curl_share_setopt(handle, CURLSHOPT_USERDATA, this);
-        curl_share_setopt(handle, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
-        curl_share_setopt(handle, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
+        curl.shareSetopt(handle, CURLSHOPT_LOCKFUNC, &Share::lock);
+        curl.shareSetopt(handle, CURLSHOPT_UNLOCKFUNC, &Share::unlock);
+        curl.shareSetopt(handle, CURLSHOPT_USERDATA, this);
+        curl.shareSetopt(handle, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
+        curl.shareSetopt(handle, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
     }
     ~Share()
     {
         if (handle)
-            curl_share_cleanup(handle);
+            curl.shareCleanup(handle);
     }
 };
 
@@ -95,8 +87,14 @@ struct HttpClient::Share
 // the counters are read by the waiting thread for the progress signals.
 struct HttpClient::Transfer
 {
-    HeaderList requestHeaders; // outlives the handle that points to it
-    EasyHandle easy { curl_easy_init() };
+    explicit Transfer(const CurlLibrary& library)
+        : curl(library)
+    {
+    }
+
+    const CurlLibrary& curl;
+    HeaderList requestHeaders { nullptr, ListCleanup { &curl } }; // outlives the handle that points to it
+    EasyHandle easy { curl.easyInit(), EasyCleanup { &curl } };
     CURL* handle = easy.get();
     QIODevice* sink = nullptr;
     std::atomic<bool> cancel { false };
@@ -122,11 +120,11 @@ struct HttpClient::Transfer
     bool redirectAllowed()
     {
         long code = 0;
-        curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &code);
+        curl.easyGetinfo(handle, CURLINFO_RESPONSE_CODE, &code);
         if (code < 300 || code > 399 || location.isEmpty())
             return true;
         const char* current = nullptr;
-        curl_easy_getinfo(handle, CURLINFO_EFFECTIVE_URL, &current);
+        curl.easyGetinfo(handle, CURLINFO_EFFECTIVE_URL, &current);
         const QUrl here(QString::fromUtf8(current ? current : ""));
         const QUrl there = here.resolved(QUrl(QString::fromUtf8(location)));
         if (there.host().isEmpty() || serverOf(here) == serverOf(there))
@@ -162,12 +160,12 @@ struct HttpClient::Transfer
         auto* t = static_cast<Transfer*>(self);
         const size_t bytes = size * count;
         long code = 0;
-        curl_easy_getinfo(t->handle, CURLINFO_RESPONSE_CODE, &code);
+        t->curl.easyGetinfo(t->handle, CURLINFO_RESPONSE_CODE, &code);
         if (code < 200 || code > 299)
             return bytes; // an error page is not the file
         if (!t->begun.load()) {
             curl_off_t length = -1;
-            curl_easy_getinfo(t->handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+            t->curl.easyGetinfo(t->handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
             t->expected.store(length > 0 ? static_cast<qint64>(length) : 0);
             t->begun.store(true);
         }
@@ -223,8 +221,8 @@ struct HttpClient::ProgressPump
     }
 };
 
-// The library's global set-up (its TLS stack's above all) costs memory: made at the first
-// transfer, not when the window is built.
+// The library is opened and set up at the first transfer (curlLibrary), not when the window is
+// built.
 HttpClient::HttpClient(QObject* parent)
     : QObject(parent)
     , m_userAgent(defaultUserAgent())
@@ -257,13 +255,20 @@ void HttpClient::abort()
 HttpResponse HttpClient::perform(
     const QString& url, QIODevice* sink, bool headOnly, const QList<QByteArray>& extraHeaders)
 {
-    initCurlOnce();
+    const CurlLibrary& curl = curlLibrary();
+    if (!curl.ready()) {
+        HttpResponse response;
+        response.failure = HttpFailure::NoLibrary;
+        response.errorText = curl.error;
+        return response;
+    }
+    // A client keeps the library it started with, so its shared cookies stay with it.
     if (!m_share)
-        m_share = std::make_unique<Share>();
-    Transfer t;
+        m_share = std::make_unique<Share>(curl);
+    Transfer t(m_share->curl);
     if (!t.handle) {
         HttpResponse response;
-        response.failure = HttpFailure::Transport;
+        response.failure = HttpFailure::NoLibrary;
         response.errorText = QStringLiteral("the HTTP library could not start a transfer");
         return response;
     }
@@ -294,69 +299,72 @@ void HttpClient::setRequestOptions(
     // Each request gets its own handle and connection (a nested request during the wait of
     // another one is possible); only the cookies and the name cache are shared. libcurl copies
     // every text option.
+    const CurlLibrary& curl = t.curl;
     CURL* h = t.handle;
-    appendLine(t.requestHeaders, "Accept: text/html, */*");
+    appendLine(curl, t.requestHeaders, "Accept: text/html, */*");
     for (const QByteArray& extra : extraHeaders)
-        appendLine(t.requestHeaders, extra);
+        appendLine(curl, t.requestHeaders, extra);
 
-    curl_easy_setopt(h, CURLOPT_URL, url.toUtf8().constData());
-    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, t.errorBuffer);
-    curl_easy_setopt(h, CURLOPT_USERAGENT, m_userAgent.toUtf8().constData());
-    curl_easy_setopt(h, CURLOPT_HTTPHEADER, t.requestHeaders.get());
-    curl_easy_setopt(h, CURLOPT_HTTP_VERSION, m_http10 ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
-    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl.easySetopt(h, CURLOPT_URL, url.toUtf8().constData());
+    curl.easySetopt(h, CURLOPT_NOSIGNAL, 1L);
+    curl.easySetopt(h, CURLOPT_ERRORBUFFER, t.errorBuffer);
+    curl.easySetopt(h, CURLOPT_USERAGENT, m_userAgent.toUtf8().constData());
+    curl.easySetopt(h, CURLOPT_HTTPHEADER, t.requestHeaders.get());
+    curl.easySetopt(h, CURLOPT_HTTP_VERSION, m_http10 ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
+    curl.easySetopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
     // A secure address is never followed to a plain one.
-    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR,
+    curl.easySetopt(h, CURLOPT_REDIR_PROTOCOLS_STR,
         url.startsWith(QLatin1String("https:"), Qt::CaseInsensitive) ? "https" : "http,https");
-    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(h, CURLOPT_MAXREDIRS, static_cast<long>(m_maxRedirects));
-    curl_easy_setopt(h, CURLOPT_COOKIEFILE, ""); // cookie engine on, in memory only
+    curl.easySetopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+    curl.easySetopt(h, CURLOPT_MAXREDIRS, static_cast<long>(m_maxRedirects));
+    curl.easySetopt(h, CURLOPT_COOKIEFILE, ""); // cookie engine on, in memory only
     if (m_share->handle)
-        curl_easy_setopt(h, CURLOPT_SHARE, m_share->handle);
-    curl_easy_setopt(h, CURLOPT_FORBID_REUSE, 1L);
-    curl_easy_setopt(h, CURLOPT_FILETIME, 1L);
-    curl_easy_setopt(h, CURLOPT_BUFFERSIZE, 128L * 1024L);
-    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, m_timeouts.connectMs);
-    curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, m_timeouts.lowSpeedBytesPerSecond);
-    curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, m_timeouts.lowSpeedSeconds);
+        curl.easySetopt(h, CURLOPT_SHARE, m_share->handle);
+    curl.easySetopt(h, CURLOPT_FORBID_REUSE, 1L);
+    curl.easySetopt(h, CURLOPT_FILETIME, 1L);
+    curl.easySetopt(h, CURLOPT_BUFFERSIZE, 128L * 1024L);
+    curl.easySetopt(h, CURLOPT_CONNECTTIMEOUT_MS, m_timeouts.connectMs);
+    curl.easySetopt(h, CURLOPT_LOW_SPEED_LIMIT, m_timeouts.lowSpeedBytesPerSecond);
+    curl.easySetopt(h, CURLOPT_LOW_SPEED_TIME, m_timeouts.lowSpeedSeconds);
     if (!m_caFile.isEmpty())
-        curl_easy_setopt(h, CURLOPT_CAINFO, QFile::encodeName(m_caFile).constData());
+        curl.easySetopt(h, CURLOPT_CAINFO, QFile::encodeName(m_caFile).constData());
     if (headOnly)
-        curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
+        curl.easySetopt(h, CURLOPT_NOBODY, 1L);
 }
 
 void HttpClient::setProxyOptions(Transfer& t) const
 {
     // The settings file is the only configuration: proxy variables of the environment are
     // never consulted, and no host bypasses a configured proxy.
+    const CurlLibrary& curl = t.curl;
     CURL* h = t.handle;
-    curl_easy_setopt(h, CURLOPT_NOPROXY, "");
+    curl.easySetopt(h, CURLOPT_NOPROXY, "");
     if (m_proxy.host.isEmpty()) {
-        curl_easy_setopt(h, CURLOPT_PROXY, "");
+        curl.easySetopt(h, CURLOPT_PROXY, "");
         return;
     }
-    curl_easy_setopt(h, CURLOPT_PROXY, m_proxy.host.toUtf8().constData());
-    curl_easy_setopt(h, CURLOPT_PROXYPORT, static_cast<long>(m_proxy.port));
-    curl_easy_setopt(h, CURLOPT_PROXYTYPE, static_cast<long>(CURLPROXY_HTTP));
+    curl.easySetopt(h, CURLOPT_PROXY, m_proxy.host.toUtf8().constData());
+    curl.easySetopt(h, CURLOPT_PROXYPORT, static_cast<long>(m_proxy.port));
+    curl.easySetopt(h, CURLOPT_PROXYTYPE, static_cast<long>(CURLPROXY_HTTP));
     if (m_proxy.basicAuth && (!m_proxy.user.isEmpty() || !m_proxy.password.isEmpty())) {
         // Basic alone makes the credentials go with the first request.
-        curl_easy_setopt(h, CURLOPT_PROXYAUTH, static_cast<long>(CURLAUTH_BASIC));
-        curl_easy_setopt(h, CURLOPT_PROXYUSERNAME, m_proxy.user.toUtf8().constData());
-        curl_easy_setopt(h, CURLOPT_PROXYPASSWORD, m_proxy.password.toUtf8().constData());
+        curl.easySetopt(h, CURLOPT_PROXYAUTH, static_cast<long>(CURLAUTH_BASIC));
+        curl.easySetopt(h, CURLOPT_PROXYUSERNAME, m_proxy.user.toUtf8().constData());
+        curl.easySetopt(h, CURLOPT_PROXYPASSWORD, m_proxy.password.toUtf8().constData());
     }
 }
 
 void HttpClient::setCallbacks(Transfer& t) const
 {
+    const CurlLibrary& curl = t.curl;
     CURL* h = t.handle;
-    curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &Transfer::onHeader);
-    curl_easy_setopt(h, CURLOPT_HEADERDATA, &t);
-    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &Transfer::onWrite);
-    curl_easy_setopt(h, CURLOPT_WRITEDATA, &t);
-    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &Transfer::onProgress);
-    curl_easy_setopt(h, CURLOPT_XFERINFODATA, &t);
+    curl.easySetopt(h, CURLOPT_HEADERFUNCTION, &Transfer::onHeader);
+    curl.easySetopt(h, CURLOPT_HEADERDATA, &t);
+    curl.easySetopt(h, CURLOPT_WRITEFUNCTION, &Transfer::onWrite);
+    curl.easySetopt(h, CURLOPT_WRITEDATA, &t);
+    curl.easySetopt(h, CURLOPT_NOPROGRESS, 0L);
+    curl.easySetopt(h, CURLOPT_XFERINFOFUNCTION, &Transfer::onProgress);
+    curl.easySetopt(h, CURLOPT_XFERINFODATA, &t);
 }
 
 int HttpClient::run(Transfer& t, ProgressPump& pump)
@@ -367,7 +375,7 @@ int HttpClient::run(Transfer& t, ProgressPump& pump)
     WorkerWaitOptions wait;
     wait.tick = [&pump] { pump(); };
     wait.requestStop = [&t] { t.cancel.store(true); };
-    runWhileProcessingEvents([&] { rc = curl_easy_perform(t.handle); }, wait);
+    runWhileProcessingEvents([&] { rc = t.curl.easyPerform(t.handle); }, wait);
     m_cancelFlags.removeOne(&t.cancel);
     --m_running;
     return static_cast<int>(rc);
@@ -375,18 +383,19 @@ int HttpClient::run(Transfer& t, ProgressPump& pump)
 
 HttpResponse HttpClient::responseOf(Transfer& t, int result)
 {
+    const CurlLibrary& curl = t.curl;
     CURL* h = t.handle;
     const auto rc = static_cast<CURLcode>(result);
     HttpResponse response;
     long code = 0;
-    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &code);
+    curl.easyGetinfo(h, CURLINFO_RESPONSE_CODE, &code);
     if (code == 0)
-        curl_easy_getinfo(h, CURLINFO_HTTP_CONNECTCODE, &code);
+        curl.easyGetinfo(h, CURLINFO_HTTP_CONNECTCODE, &code);
     curl_off_t fileTime = -1;
-    curl_easy_getinfo(h, CURLINFO_FILETIME_T, &fileTime);
+    curl.easyGetinfo(h, CURLINFO_FILETIME_T, &fileTime);
     response.statusCode = static_cast<int>(code);
     const char* effective = nullptr;
-    if (curl_easy_getinfo(h, CURLINFO_EFFECTIVE_URL, &effective) == CURLE_OK && effective)
+    if (curl.easyGetinfo(h, CURLINFO_EFFECTIVE_URL, &effective) == CURLE_OK && effective)
         response.effectiveUrl = QString::fromUtf8(effective);
     response.statusLine = QString::fromLatin1(t.headers.statusLine());
     response.rawHeaders = t.headers.rawHeaders();
@@ -398,7 +407,7 @@ HttpResponse HttpClient::responseOf(Transfer& t, int result)
     if (t.tooManyServerMoves)
         response.errorText = QStringLiteral("redirected to another server more than once");
     else if (rc != CURLE_OK)
-        response.errorText = QString::fromUtf8(t.errorBuffer[0] ? t.errorBuffer : curl_easy_strerror(rc));
+        response.errorText = QString::fromUtf8(t.errorBuffer[0] ? t.errorBuffer : curl.easyStrerror(rc));
     return response;
 }
 

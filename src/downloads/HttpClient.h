@@ -1,6 +1,6 @@
 #pragma once
-// HTTP GET into a file and HEAD on libcurl. The transfer runs on a worker thread while the
-// caller waits in a local event loop, so the window stays responsive; the progress signals
+// HTTP GET into a file and HEAD on libcurl (opened at the first transfer, see CurlLibrary.h). The transfer runs on a
+// worker thread while the caller waits in a local event loop, so the window stays responsive; the progress signals
 // arrive on the caller's thread, throttled. Every request is answered with an HttpResponse.
 #include <QByteArray>
 #include <QDateTime>
@@ -45,6 +45,7 @@ enum class HttpFailure {
     HeadersTooLong, // more header bytes than any real answer sends
     WriteError, // the body could not be written
     Cancelled, // abort() or the application quit
+    NoLibrary, // the HTTP library could not be opened or set up; errorText says why
 };
 
 struct HttpResponse

@@ -3,6 +3,8 @@
 #include "DownloadRig.h"
 #include "ServerProcess.h"
 
+#include "downloads/CurlLibrary.h"
+
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -213,4 +215,42 @@ TEST(HttpClient, ProgressSignalsAndResponsiveness)
     EXPECT_FALSE(stalled.ok);
     EXPECT_EQ(stalled.failure, gw::HttpFailure::Cancelled);
     EXPECT_EQ(client.runningTransfers(), 0);
+}
+
+// The HTTP library is opened at the first transfer, so a missing or wrong one shows there: the
+// transfer fails with a line that names it, nothing is sent, and the previous copy stays.
+TEST(HttpClient, UnusableLibraryFailsTheTransfer)
+{
+    HttpFaultServer server;
+    ASSERT_TRUE(server.start());
+    server.route("/f", HttpFaultServer::answer("HTTP/1.1 200 OK", "the new copy"));
+
+    struct Case
+    {
+        const char* label;
+        QString file;
+        QString says; // the start of the text in the log line
+    };
+    const Case cases[] = {
+        { "no such file", "libcurl-absent.so.4", "the HTTP library libcurl-absent.so.4 could not be loaded: " },
+        { "a library without its functions", "libm.so.6", "the HTTP library has no curl_global_init (libm.so.6)" },
+    };
+    const QString shipped = gw::curlLibraryFile();
+    for (const Case& c : cases) {
+        gw::setCurlLibraryFile(c.file);
+        DownloadRig rig;
+        rig.dir.write("f", "the previous copy");
+        EXPECT_FALSE(rig.engine.DownloadFile(server.url("/f"), rig.file("f"), false)) << c.label;
+        EXPECT_EQ(rig.dir.read("f"), "the previous copy") << c.label;
+        ASSERT_EQ(rig.log.lines.size(), 1) << c.label;
+        EXPECT_TRUE(rig.log.lines[0].startsWith(rig.line(" - Error downloading file (" + c.says)))
+            << c.label << ": " << rig.log.lines[0].toStdString();
+        EXPECT_TRUE(server.requests().isEmpty()) << c.label;
+    }
+
+    // The shipped library again: a failed opening is not remembered for another name.
+    gw::setCurlLibraryFile(shipped);
+    DownloadRig rig;
+    EXPECT_TRUE(rig.engine.DownloadFile(server.url("/f"), rig.file("f"), false));
+    EXPECT_EQ(rig.dir.read("f"), "the new copy");
 }
