@@ -73,7 +73,10 @@ TForm1::~TForm1() = default;
 // projections, the spin edits' ranges from the control table, the grid's shape.
 void TForm1::formLoad()
 {
-    setWindowIcon(gw::globewallIcon());
+    // The program's own icon is drawn once, by the application at start; a window made without
+    // it (tests) draws its own.
+    const QIcon icon = QGuiApplication::windowIcon().isNull() ? gw::globewallIcon() : QGuiApplication::windowIcon();
+    setWindowIcon(icon);
     m_ui->ddbBodyTarget->addItems(gw::bodyList());
     m_ui->cbProjektion->addItems(gw::projectionList());
     gw::WidgetSettings::setComboText(m_ui->ddbBodyTarget, QStringLiteral("earth"));
@@ -104,7 +107,7 @@ void TForm1::formLoad()
     m_ui->lbXplanetHome->setText(gw::endpoints::rendererHome());
     m_ui->btnCheckForUpdate->setToolTip(QStringLiteral("visit \"") + gw::endpoints::programHome() + QLatin1Char('"'));
 
-    m_ui->imgDesktopIcon->setPixmap(gw::globewallIcon().pixmap(24, 24));
+    m_ui->imgDesktopIcon->setPixmap(icon.pixmap(24, 24));
     QPalette black = m_ui->pnIconPreview->palette();
     black.setColor(QPalette::Window, Qt::black);
     m_ui->pnIconPreview->setPalette(black);
@@ -182,9 +185,12 @@ void TForm1::buildStatusBar()
     m_ui->StatusBar1->addWidget(m_statusPanel1, 1);
 }
 
+// Only a change reaches the label: the idle status is set at every tick of the central timer,
+// and each setting would lay out and repaint the status bar.
 void TForm1::setStatusText(const QString& text)
 {
-    m_statusPanel1->setText(text);
+    if (text != m_statusPanel1->text())
+        m_statusPanel1->setText(text);
 }
 
 QString TForm1::statusText() const
