@@ -2,7 +2,8 @@
 // temporary HOME and started as a user starts it (first-start settings: nothing is due for two
 // minutes), against a minimal Qt Widgets program showing a tray icon, with and without a 5 s
 // timer. All run at the same time on a private X server with trayer as the notification area
-// and a private session bus. After 12 s of start-up, CPU seconds and wake-ups (voluntary context
+// and a private session bus. The program is measured at its second start, with the settings its
+// first start saved. After 40 s of start-up, CPU seconds and wake-ups (voluntary context
 // switches of all threads) are counted over the given time; the table gives them per minute and
 // their ratios (target: at most 1.25 against the program with the timer, and no more CPU).
 // Then a simulated day of ticks through the scheduler logic is timed.
@@ -25,6 +26,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QMap>
 #include <QPainter>
 #include <QProcess>
@@ -37,6 +39,8 @@
 #include <unistd.h>
 
 namespace {
+
+constexpr int StartUpSeconds = 40;
 
 // Settings as a first start leaves them: renders every ten minutes, one list download a day.
 void loadedDefaults(gw::MemorySettings& s)
@@ -233,6 +237,19 @@ int main(int argc, char** argv)
     idlers[2].role = "--minimal-timer";
     idlers[2].label = "  with a 5 s timer";
     idlers[2].home = &minimalTimer;
+    // The user's second day: a first start, ended as the session ends it, saves the first-start
+    // settings with the times of its timed jobs, so the start measured has nothing due (a first
+    // start's list download comes at its second minute) and draws no first-start globe.
+    {
+        QProcess first;
+        globewall.start(first, xvfb.display(), bus.address());
+        QThread::sleep(5);
+        gwbench::stop(first);
+        if (!QFileInfo::exists(globewall.file(QStringLiteral("bin/Globewall.ini")))) {
+            std::fprintf(stderr, "the first start saved no settings\n");
+            return 1;
+        }
+    }
     for (Idler& i : idlers) {
         if (*i.role)
             i.home->start(i.process, xvfb.display(), bus.address(), { QString::fromLatin1(i.role) },
@@ -243,8 +260,9 @@ int main(int argc, char** argv)
     bool started = true;
     for (Idler& i : idlers)
         started = i.process.waitForStarted(30000) && started;
-    // Start-up, and the first ticks that put the first frame into the tray, are not idling.
-    QThread::sleep(12);
+    // Start-up, the first ticks that put the first frame into the tray, and Qt's painting threads
+    // of the first drawing (they end 30 s after it) are not idling.
+    QThread::sleep(StartUpSeconds);
     for (Idler& i : idlers)
         started = i.process.state() == QProcess::Running && started;
     if (!started) {
@@ -258,8 +276,9 @@ int main(int argc, char** argv)
         i.threadsBefore = switchesByThread(i.process.processId());
         i.before = gwbench::usageOf(i.process.processId());
     }
-    std::printf("idling %d s after 12 s of start-up, all programs at once (the shipped program: %s)\n", seconds,
-        qPrintable(built));
+    std::printf("idling %d s after %d s of start-up, all programs at once (the shipped program, its second start: "
+                "%s)\n",
+        seconds, StartUpSeconds, qPrintable(built));
     std::fflush(stdout);
     QThread::sleep(static_cast<unsigned long>(seconds));
     for (Idler& i : idlers) {
