@@ -68,7 +68,7 @@ void MessageWindowOnDemand::appendLines(const QStringList& lines)
     if (m_window)
         m_window->appendLines(lines);
     else
-        m_waiting << lines;
+        m_waiting << *m_distinctBlocks.insert(lines.join(QLatin1Char('\n')));
 }
 
 void MessageWindowOnDemand::showWindow()
@@ -77,6 +77,7 @@ void MessageWindowOnDemand::showWindow()
         m_window = std::make_unique<MessageWindow>(m_mainWindow);
         m_window->appendLines(m_waiting);
         m_waiting = QStringList();
+        m_distinctBlocks = QSet<QString>();
     }
     m_window->showWindow();
 }

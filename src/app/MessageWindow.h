@@ -4,6 +4,7 @@
 #include "shared/LogSink.h"
 
 #include <QPointer>
+#include <QSet>
 #include <QStringList>
 #include <QWidget>
 
@@ -33,7 +34,10 @@ private:
 };
 
 // The message window as the program holds it: made when it is first shown, as a start shows
-// only the tray; the lines appended until then wait here and fill it when it appears.
+// only the tray; the lines appended until then wait here and fill it when it appears. Renders
+// with unchanged settings append the same block again and again, so the waiting blocks share
+// one copy of each distinct text: a program that renders for weeks with the window never
+// shown does not grow by a block a render.
 class MessageWindowOnDemand : public gw::MessageWindowSink
 {
 public:
@@ -48,6 +52,7 @@ public:
 
 private:
     QPointer<QWidget> m_mainWindow;
-    QStringList m_waiting;
+    QStringList m_waiting; // one entry a block, lines joined
+    QSet<QString> m_distinctBlocks;
     std::unique_ptr<MessageWindow> m_window;
 };

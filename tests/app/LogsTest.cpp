@@ -131,6 +131,21 @@ TEST(MessageWindow, MadeAtItsFirstShowWithTheLinesThatCameBefore)
     EXPECT_FALSE(onDemand.window()->isVisible());
 }
 
+TEST(MessageWindow, RepeatedBlocksWaitingKeepTheirOrderAndEmptyLines)
+{
+    QWidget main;
+    MessageWindowOnDemand onDemand(&main);
+    const QStringList a { QStringLiteral("Parameter:"), QStringLiteral("-body earth"), QString() };
+    const QStringList b { QStringLiteral("Parameter:"), QStringLiteral("-body mars"), QString() };
+    for (const QStringList& block : { a, a, b, a, b, b })
+        onDemand.appendLines(block);
+    onDemand.showWindow();
+    const QString aText = QStringLiteral("Parameter:\n-body earth\n\n");
+    const QString bText = QStringLiteral("Parameter:\n-body mars\n\n");
+    EXPECT_EQ(onDemand.window()->mDebugOutput()->toPlainText() + QLatin1Char('\n'),
+        aText + aText + bText + aText + bText + bText);
+}
+
 TEST(MessageWindow, ParkedMainWindowCentresOnTheDesktop)
 {
     QWidget main;
