@@ -3,7 +3,7 @@
 
 namespace gw {
 
-// The program's globe icon, drawn by code at the usual icon sizes.
+// The program's globe icon at the usual icon sizes: the pictures the menu entry shows.
 QIcon globewallIcon();
 
 } // namespace gw

@@ -192,7 +192,8 @@ bool ConfigEditor::changeConfigParameter(const QString& body, const QString& key
 {
     // A body without a section changes nothing; the working file is written all the same.
     const bool changed = replaceKeyInSection(m_config.lines, body, key, values);
-    writeConfigFile(workingFile(), m_config);
+    // The working file is a scratch copy that nothing reads back: no wait for the disk.
+    writeConfigFile(workingFile(), m_config, Flush::Skip);
     return changed;
 }
 

@@ -63,10 +63,10 @@ ConfigLines readConfigFile(const QString& path)
     return parseConfigText(bytes);
 }
 
-void writeConfigFile(const QString& path, const ConfigLines& config)
+void writeConfigFile(const QString& path, const ConfigLines& config, Flush flush)
 {
     QString error;
-    if (!writeFileAtomically(path, configTextBytes(config), &error))
+    if (!writeFileAtomically(path, configTextBytes(config), &error, flush))
         throw Error(error);
 }
 

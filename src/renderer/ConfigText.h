@@ -1,6 +1,8 @@
 #pragma once
 // The renderer's configuration file as lines: reading and writing them, finding a body's
 // section and replacing a key in it. Everything else in the file is kept as it was.
+#include "shared/AtomicFile.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -26,7 +28,7 @@ QByteArray configTextBytes(const ConfigLines& config);
 // file cannot be read.
 ConfigLines readConfigFile(const QString& path);
 // Replaces `path` atomically with the lines. Throws gw::Error naming the file on failure.
-void writeConfigFile(const QString& path, const ConfigLines& config);
+void writeConfigFile(const QString& path, const ConfigLines& config, Flush flush = Flush::ToDisk);
 
 // Blanks and control characters removed at both ends (the renderer's own idea of blanks).
 QString trimBlanks(const QString& text);

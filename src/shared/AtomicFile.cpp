@@ -27,7 +27,7 @@ namespace {
 
 } // namespace
 
-bool writeFileAtomically(const QString& path, const QByteArray& content, QString* error)
+bool writeFileAtomically(const QString& path, const QByteArray& content, QString* error, Flush flush)
 {
     auto fail = [&](const QString& why) {
         if (error)
@@ -51,7 +51,7 @@ bool writeFileAtomically(const QString& path, const QByteArray& content, QString
         return fail(temp.errorString());
     if (temp.write(content) != content.size() || !temp.flush())
         return fail(temp.errorString());
-    if (::fsync(temp.handle()) != 0)
+    if (flush == Flush::ToDisk && ::fsync(temp.handle()) != 0)
         return fail(QString::fromLocal8Bit(std::strerror(errno)));
     if (target.exists())
         temp.setPermissions(QFile(real).permissions());

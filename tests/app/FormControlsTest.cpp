@@ -146,6 +146,11 @@ TEST(FormControls, WindowShapeAndPages)
     EXPECT_EQ(ui->edtProxyPasswd->echoMode(), QLineEdit::Password);
     EXPECT_TRUE(ui->mTransfer->isReadOnly());
     EXPECT_EQ(ui->lbConfigFileName->text(), QStringLiteral("Current config file : Globewall.ini"));
+    // The icon's pictures are built into the program: each size is there, none scaled up.
+    const QIcon icon = form.windowIcon();
+    for (int size : { 16, 22, 24, 32, 48, 64 })
+        EXPECT_EQ(icon.actualSize(QSize(size, size)), QSize(size, size)) << "window icon at " << size;
+    EXPECT_FALSE(ui->imgDesktopIcon->pixmap().isNull());
 }
 
 TEST(FormControls, CaptionsWithExactSpacingAndHints)
