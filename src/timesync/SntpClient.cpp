@@ -3,16 +3,18 @@
 #include "shared/Error.h"
 #include "shared/FlagGuard.h"
 
-#include <QEventLoop>
-#include <QHostInfo>
-#include <QNetworkDatagram>
-#include <QPointer>
-#include <QRandomGenerator>
-#include <QTimer>
-#include <QUdpSocket>
+#include "timesync/HostLookup.h"
 
+#include <QEventLoop>
+#include <QRandomGenerator>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <optional>
+#include <unistd.h>
 
 namespace gw {
 
@@ -26,11 +28,36 @@ namespace {
         return utc.toMSecsSinceEpoch() * 1000;
     }
 
+    QString systemError(int error)
+    {
+        return QString::fromLocal8Bit(std::strerror(error));
+    }
+
+    // Closes the socket on every way out of a query.
+    class SocketFd
+    {
+    public:
+        explicit SocketFd(int fd)
+            : m_fd(fd)
+        {
+        }
+        ~SocketFd()
+        {
+            if (m_fd >= 0)
+                ::close(m_fd);
+        }
+        SocketFd(const SocketFd&) = delete;
+        SocketFd& operator=(const SocketFd&) = delete;
+        int get() const { return m_fd; }
+
+    private:
+        int m_fd;
+    };
+
     // What one request waits for: the first answer of the server asked, from the port asked.
     struct Exchange
     {
-        QHostAddress server;
-        quint16 port = 0;
+        SocketAddress server;
         ntp::Timestamp sent = 0;
         qint64 sentMicros = 0; // local time of the request
         std::optional<ntp::Verdict> verdict;
@@ -39,45 +66,69 @@ namespace {
         QString socketError;
     };
 
-    // Reads the waiting datagrams until one answers the request; true once one has.
-    bool takeAnswer(QUdpSocket& socket, const Clock& clock, Exchange& x)
+    // Reads the waiting datagrams until one answers the request or the socket fails; true once
+    // the wait is over.
+    bool takeAnswer(int fd, const Clock& clock, Exchange& x)
     {
-        while (socket.hasPendingDatagrams() && !x.verdict) {
-            const QNetworkDatagram datagram = socket.receiveDatagram();
-            if (!datagram.isValid())
-                continue;
+        // Larger than any UDP payload, so no datagram is cut short.
+        QByteArray buffer(65536, Qt::Uninitialized);
+        while (!x.verdict) {
+            sockaddr_storage from {};
+            socklen_t fromLength = sizeof from;
+            const ssize_t n = ::recvfrom(fd, buffer.data(), static_cast<size_t>(buffer.size()), 0,
+                reinterpret_cast<sockaddr*>(&from), &fromLength);
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                if (errno != EAGAIN && errno != EWOULDBLOCK)
+                    x.socketError = systemError(errno);
+                break;
+            }
             // Only the server we asked, from the port we asked, can answer.
-            if (!datagram.senderAddress().isEqual(x.server, QHostAddress::ConvertV4MappedToIPv4)
-                || datagram.senderPort() != x.port)
+            const std::optional<SocketAddress> sender = SocketAddress::from(reinterpret_cast<sockaddr*>(&from), fromLength);
+            if (!sender || !(*sender == x.server))
                 continue;
             ntp::Packet p;
-            const ntp::Verdict v = ntp::check(datagram.data(), x.sent, &p);
+            const ntp::Verdict v = ntp::check(buffer.left(static_cast<qsizetype>(n)), x.sent, &p);
             if (v == ntp::Verdict::Stale)
                 continue;
             x.receivedMicros = unixMicros(clock.nowUtc());
             x.verdict = v;
             x.reply = p;
         }
-        return x.verdict.has_value();
+        return x.verdict.has_value() || !x.socketError.isEmpty();
     }
 
     // Waits in a local event loop for the answer, a socket error or the time-out.
-    void awaitAnswer(QUdpSocket& socket, const Clock& clock, int timeoutMs, Exchange& x)
+    void awaitAnswer(int fd, const Clock& clock, int timeoutMs, Exchange& x)
     {
         QEventLoop loop;
         QTimer timer;
         timer.setSingleShot(true);
         QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-        QObject::connect(&socket, &QUdpSocket::readyRead, &loop, [&] {
-            if (takeAnswer(socket, clock, x))
+        QSocketNotifier readable(fd, QSocketNotifier::Read);
+        QObject::connect(&readable, &QSocketNotifier::activated, &loop, [&] {
+            if (takeAnswer(fd, clock, x))
                 loop.quit();
-        });
-        QObject::connect(&socket, &QUdpSocket::errorOccurred, &loop, [&](QAbstractSocket::SocketError) {
-            x.socketError = socket.errorString();
-            loop.quit();
         });
         timer.start(timeoutMs > 0 ? timeoutMs : 0);
         loop.exec();
+        readable.setEnabled(false);
+    }
+
+    // A literal address as it is, else the resolver's answer.
+    SocketAddress resolve(const QString& host)
+    {
+        if (std::optional<SocketAddress> literal = numericAddress(host))
+            return *literal;
+        if (host.trimmed().isEmpty() || SntpClient::isReservedInvalidName(host))
+            throw Error(QStringLiteral("Host not found: ") + host);
+        const HostLookup lookup = lookUpHost(host);
+        if (lookup.outcome == HostLookup::Interrupted)
+            throw Error(QStringLiteral("Host lookup interrupted: ") + host);
+        if (lookup.outcome != HostLookup::Found)
+            throw Error(QStringLiteral("Host not found: ") + host);
+        return lookup.address;
     }
 
 } // namespace
@@ -103,36 +154,6 @@ bool SntpClient::isReservedInvalidName(const QString& host)
     return name == QLatin1String("invalid") || name.endsWith(QLatin1String(".invalid"));
 }
 
-QHostAddress SntpClient::resolve(const QString& host)
-{
-    QHostAddress literal;
-    if (literal.setAddress(host))
-        return literal;
-    if (host.trimmed().isEmpty() || isReservedInvalidName(host))
-        throw Error(QStringLiteral("Host not found: ") + host);
-
-    // The lookup runs on Qt's resolver threads; the window keeps working meanwhile.
-    std::optional<QHostInfo> answer;
-    QEventLoop loop;
-    const int id = QHostInfo::lookupHost(host, &loop, [&](const QHostInfo& info) {
-        answer = info;
-        loop.quit();
-    });
-    if (!answer)
-        loop.exec();
-    if (!answer) {
-        QHostInfo::abortHostLookup(id);
-        throw Error(QStringLiteral("Host lookup interrupted: ") + host);
-    }
-    if (answer->error() != QHostInfo::NoError || answer->addresses().isEmpty())
-        throw Error(QStringLiteral("Host not found: ") + host);
-    // IPv4 first: many hosts publish an IPv6 address that this computer cannot reach.
-    for (const QHostAddress& a : answer->addresses())
-        if (a.protocol() == QAbstractSocket::IPv4Protocol)
-            return a;
-    return answer->addresses().constFirst();
-}
-
 ntp::Timestamp SntpClient::transmitStamp(qint64 micros) const
 {
     return (ntp::fromUnixMicros(micros) & ~kRandomBits) | (QRandomGenerator::system()->generate64() & kRandomBits);
@@ -150,20 +171,31 @@ TDateTime SntpClient::query()
     x.server = resolve(m_host);
     if (m_port <= 0 || m_port > 65535)
         throw Error(QStringLiteral("Invalid port ") + QString::number(m_port));
-    x.port = static_cast<quint16>(m_port);
+    x.server.setPort(static_cast<quint16>(m_port));
 
     // A fresh socket per request: a late reply to an earlier request lands nowhere.
-    QUdpSocket socket;
-    const bool v6 = x.server.protocol() == QAbstractSocket::IPv6Protocol;
-    if (!socket.bind(v6 ? QHostAddress(QHostAddress::AnyIPv6) : QHostAddress(QHostAddress::AnyIPv4), 0))
-        throw Error(QStringLiteral("Cannot open a UDP socket: ") + socket.errorString());
+    const SocketFd socket(::socket(x.server.family(), SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    if (socket.get() < 0)
+        throw Error(QStringLiteral("Cannot open a UDP socket: ") + systemError(errno));
+    SocketAddress any;
+    any.storage.ss_family = static_cast<sa_family_t>(x.server.family());
+    any.length = x.server.length;
+    if (::bind(socket.get(), any.data(), any.length) != 0)
+        throw Error(QStringLiteral("Cannot open a UDP socket: ") + systemError(errno));
 
     x.sentMicros = unixMicros(m_clock.nowUtc());
     x.sent = transmitStamp(x.sentMicros);
-    if (socket.writeDatagram(ntp::request(x.sent), x.server, x.port) != ntp::PacketSize)
-        throw Error(QStringLiteral("Cannot send to ") + m_host + QStringLiteral(": ") + socket.errorString());
+    const QByteArray request = ntp::request(x.sent);
+    ssize_t sent = -1;
+    do
+        sent = ::sendto(socket.get(), request.constData(), static_cast<size_t>(request.size()), 0, x.server.data(), x.server.length);
+    while (sent < 0 && errno == EINTR);
+    if (sent != ntp::PacketSize) {
+        const QString reason = sent < 0 ? systemError(errno) : QStringLiteral("short write");
+        throw Error(QStringLiteral("Cannot send to ") + m_host + QStringLiteral(": ") + reason);
+    }
 
-    awaitAnswer(socket, m_clock, m_receiveTimeout, x);
+    awaitAnswer(socket.get(), m_clock, m_receiveTimeout, x);
     if (!x.socketError.isEmpty())
         throw Error(QStringLiteral("Error receiving from ") + m_host + QStringLiteral(": ") + x.socketError);
     if (!x.verdict || *x.verdict != ntp::Verdict::Usable)

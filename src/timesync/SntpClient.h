@@ -7,7 +7,6 @@
 #include "timesync/ClockSetter.h"
 #include "timesync/NtpPacket.h"
 
-#include <QHostAddress>
 #include <QObject>
 #include <QString>
 
@@ -51,7 +50,6 @@ public:
     static bool isReservedInvalidName(const QString& host);
 
 private:
-    QHostAddress resolve(const QString& host);
     ntp::Timestamp transmitStamp(qint64 unixMicros) const;
 
     const Clock& m_clock;

@@ -6,6 +6,7 @@
 #include "support/ManualClock.h"
 #include "support/Printers.h"
 
+#include <QCoreApplication>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -125,4 +126,70 @@ TEST(SntpClientNames, ReservedInvalidNames)
     };
     for (const Case& c : cases)
         EXPECT_EQ(SntpClient::isReservedInvalidName(QString::fromLatin1(c.host)), c.reserved) << c.host;
+}
+
+TEST(SntpClientServers, LiteralAddressesAndNamesReachTheServer)
+{
+    struct Case
+    {
+        const char* label;
+        const char* host;
+        QHostAddress listenOn;
+        bool needsIPv6;
+    };
+    const Case cases[] = {
+        { "an IPv6 literal", "::1", QHostAddress(QHostAddress::LocalHostIPv6), true },
+        { "a v4-mapped IPv6 literal", "::ffff:127.0.0.1", QHostAddress(QHostAddress::LocalHost), false },
+        { "a name the resolver answers", "localhost", QHostAddress(QHostAddress::LocalHost), false },
+    };
+    for (const Case& c : cases) {
+        ManualClock clock { toDateTime(QDateTime(QDate(2026, 12, 6), QTime(14, 31, 7))) };
+        RecordingClockSetter setter;
+        FakeSntpServer server { clock };
+        if (!server.listen(c.listenOn)) {
+            if (c.needsIPv6)
+                continue; // no IPv6 loopback on this machine
+            FAIL() << c.label << ": fake server on loopback";
+        }
+        server.setOffsetsSeconds({ 0.5 });
+        SntpClient client { clock, setter };
+        client.setHost(QString::fromLatin1(c.host));
+        client.setPort(server.port());
+        client.setReceiveTimeout(300);
+        EXPECT_NE(client.query(), 0.0) << c.label;
+        EXPECT_DOUBLE_EQ(client.offsetMicros(), 500000.0) << c.label;
+    }
+}
+
+TEST(SntpClientServers, AQuitDuringTheLookupEndsTheQueryAndTheLookupFinishesAlone)
+{
+    ManualClock clock { toDateTime(QDateTime(QDate(2026, 12, 6), QTime(14, 31, 7))) };
+    RecordingClockSetter setter;
+    FakeSntpServer server { clock };
+    ASSERT_TRUE(server.listen());
+    SntpClient client { clock, setter };
+    client.setHost(QStringLiteral("localhost"));
+    client.setPort(server.port());
+    client.setReceiveTimeout(300);
+
+    // As when the program quits: every event loop of this thread ends at once. A lookup that
+    // answers before the wait begins is not interrupted, so a few tries are made.
+    QCoreApplication::exit();
+    int interrupted = 0;
+    for (int i = 0; i < 5; ++i) {
+        try {
+            client.query();
+        } catch (const Error& e) {
+            EXPECT_EQ(e.message(), QStringLiteral("Host lookup interrupted: localhost"));
+            ++interrupted;
+        }
+    }
+    EXPECT_GT(interrupted, 0);
+
+    // The application loop clears the quit; the abandoned lookups end meanwhile, unheard.
+    QTimer::singleShot(200, qApp, &QCoreApplication::quit);
+    QCoreApplication::exec();
+    server.setOffsetsSeconds({ 0.5 });
+    EXPECT_NE(client.query(), 0.0);
+    EXPECT_DOUBLE_EQ(client.offsetMicros(), 500000.0);
 }
