@@ -2,7 +2,6 @@
 
 #include "shared/Error.h"
 #include "shared/FlagGuard.h"
-
 #include "timesync/HostLookup.h"
 
 #include <QEventLoop>
@@ -85,8 +84,9 @@ namespace {
                 break;
             }
             // Only the server we asked, from the port we asked, can answer.
-            const std::optional<SocketAddress> sender = SocketAddress::from(reinterpret_cast<sockaddr*>(&from), fromLength);
-            if (!sender || !(*sender == x.server))
+            const std::optional<SocketAddress> sender
+                = SocketAddress::from(reinterpret_cast<sockaddr*>(&from), fromLength);
+            if (!sender || *sender != x.server)
                 continue;
             ntp::Packet p;
             const ntp::Verdict v = ntp::check(buffer.left(static_cast<qsizetype>(n)), x.sent, &p);
@@ -188,7 +188,8 @@ TDateTime SntpClient::query()
     const QByteArray request = ntp::request(x.sent);
     ssize_t sent = -1;
     do
-        sent = ::sendto(socket.get(), request.constData(), static_cast<size_t>(request.size()), 0, x.server.data(), x.server.length);
+        sent = ::sendto(socket.get(), request.constData(), static_cast<size_t>(request.size()), 0, x.server.data(),
+            x.server.length);
     while (sent < 0 && errno == EINTR);
     if (sent != ntp::PacketSize) {
         const QString reason = sent < 0 ? systemError(errno) : QStringLiteral("short write");
