@@ -7,8 +7,6 @@
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QLocalServer>
-#include <QLocalSocket>
 #include <QThread>
 #include <QTimer>
 
@@ -25,7 +23,6 @@ namespace {
     const QString RenderNow = QStringLiteral("render-now");
     const QString DownloadNow = QStringLiteral("download-now");
     const QString Show = QStringLiteral("show");
-    constexpr qint64 MaxRequestBytes = 256; // a few words; anything longer is not ours
 
     bool sendOnce(const QByteArray& path, const QByteArray& data)
     {
@@ -55,51 +52,30 @@ InstanceChannel::InstanceChannel(QString socketFile, QObject* parent)
     : QObject(parent)
     , m_socketFile(std::move(socketFile))
 {
-}
-
-InstanceChannel::~InstanceChannel()
-{
-    if (m_server)
-        m_server->close(); // removes the socket file
+    connect(&m_server, &LocalLineServer::lineReceived, this, &InstanceChannel::carryOut);
 }
 
 bool InstanceChannel::listen()
 {
-    if (!m_server) {
-        m_server = new QLocalServer(this);
-        m_server->setSocketOptions(QLocalServer::UserAccessOption);
-        connect(m_server, &QLocalServer::newConnection, this, [this] {
-            while (QLocalSocket* socket = m_server->nextPendingConnection()) {
-                connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-                connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readRequests(socket); });
-                readRequests(socket);
-            }
-        });
-    }
-    QLocalServer::removeServer(m_socketFile);
-    return m_server->listen(m_socketFile);
+    return m_server.listen(m_socketFile);
 }
 
 QString InstanceChannel::errorText() const
 {
-    return m_server ? m_server->errorString() : QString();
+    return m_server.errorText();
 }
 
-void InstanceChannel::readRequests(QLocalSocket* socket)
+void InstanceChannel::carryOut(const QByteArray& line)
 {
-    // Carried out from the event loop: a render waits in a local event loop, in which this
-    // socket may end and be deleted.
-    while (socket->canReadLine()) {
-        const QString word = QString::fromUtf8(socket->readLine(MaxRequestBytes)).trimmed();
-        if (word == RenderNow)
-            QMetaObject::invokeMethod(this, &InstanceChannel::renderNowRequested, Qt::QueuedConnection);
-        else if (word == DownloadNow)
-            QMetaObject::invokeMethod(this, &InstanceChannel::downloadNowRequested, Qt::QueuedConnection);
-        else if (word == Show)
-            QMetaObject::invokeMethod(this, &InstanceChannel::showRequested, Qt::QueuedConnection);
-    }
-    if (socket->bytesAvailable() > MaxRequestBytes)
-        socket->abort();
+    // Carried out from the event loop: a render waits in a local event loop, in which the
+    // connection may end.
+    const QString word = QString::fromUtf8(line).trimmed();
+    if (word == RenderNow)
+        QMetaObject::invokeMethod(this, &InstanceChannel::renderNowRequested, Qt::QueuedConnection);
+    else if (word == DownloadNow)
+        QMetaObject::invokeMethod(this, &InstanceChannel::downloadNowRequested, Qt::QueuedConnection);
+    else if (word == Show)
+        QMetaObject::invokeMethod(this, &InstanceChannel::showRequested, Qt::QueuedConnection);
 }
 
 QStringList InstanceChannel::requestsOf(const CommandLineOptions& options)

@@ -3,12 +3,10 @@
 // local socket beside the single-instance lock. The holder of the lock listens; a later start
 // connects, writes one word per line and ends.
 #include "app/CommandLineOptions.h"
+#include "app/LocalLineServer.h"
 
 #include <QObject>
 #include <QString>
-
-class QLocalServer;
-class QLocalSocket;
 
 namespace gw {
 
@@ -23,7 +21,6 @@ public:
     static QString socketFileFor(const QString& lockFile) { return lockFile + QStringLiteral(".socket"); }
 
     explicit InstanceChannel(QString socketFile, QObject* parent = nullptr);
-    ~InstanceChannel() override;
     // Only the holder of the lock may call this: a socket file left by a crash is replaced.
     bool listen();
     QString errorText() const;
@@ -40,10 +37,10 @@ signals:
     void showRequested();
 
 private:
-    void readRequests(QLocalSocket* socket);
+    void carryOut(const QByteArray& line);
 
     QString m_socketFile;
-    QLocalServer* m_server = nullptr;
+    LocalLineServer m_server;
 };
 
 // A later start: passes its requests on and returns the exit code. Without requests it ends

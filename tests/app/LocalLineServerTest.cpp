@@ -1,0 +1,105 @@
+// The socket on which a running program hears later starts: real Unix sockets, real writes.
+#include "app/LocalLineServer.h"
+#include "support/TempDir.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace {
+
+// A client that connects and writes its pieces one by one, with a pause between them.
+int connectTo(const QString& file)
+{
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    const QByteArray path = QFile::encodeName(file);
+    std::copy(path.begin(), path.end(), address.sun_path);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+void pump(int ms)
+{
+    const QDeadlineTimer until(ms);
+    while (!until.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+} // namespace
+
+TEST(LocalLineServer, LinesAsTheyArriveAndOversizedSendersDropped)
+{
+    struct Case
+    {
+        const char* label;
+        QList<QByteArray> pieces;
+        QList<QByteArray> lines;
+    };
+    const QByteArray tooLong(gw::LocalLineServer::MaxLineBytes + 1, 'x');
+    const Case cases[] = {
+        { "one line", { "render-now\n" }, { "render-now" } },
+        { "two lines in one write", { "show\nrender-now\n" }, { "show", "render-now" } },
+        { "a line split over writes", { "down", "load-", "now\n" }, { "download-now" } },
+        { "no line end: nothing", { "show" }, {} },
+        { "too long without a line end: dropped", { tooLong, "\nshow\n" }, {} },
+        { "a line before the flood is kept", { "show\n", tooLong, "\nrender-now\n" }, { "show" } },
+    };
+    gwtest::TempDir dir;
+    gw::LocalLineServer server;
+    const QString file = dir.file(QStringLiteral("Globewall.socket"));
+    ASSERT_TRUE(server.listen(file)) << server.errorText().toStdString();
+    QList<QByteArray> got;
+    QObject::connect(&server, &gw::LocalLineServer::lineReceived, [&got](const QByteArray& l) { got << l; });
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        got.clear();
+        const int fd = connectTo(file);
+        ASSERT_GE(fd, 0);
+        for (const QByteArray& piece : c.pieces) {
+            ::send(fd, piece.constData(), piece.size(), MSG_NOSIGNAL);
+            pump(30);
+        }
+        ::close(fd);
+        pump(50);
+        EXPECT_EQ(got, c.lines);
+    }
+}
+
+TEST(LocalLineServer, TheOwnersSocketOnlyReplacesALeftOverAndGoesAtTheEnd)
+{
+    gwtest::TempDir dir;
+    const QString file = dir.file(QStringLiteral("Globewall.socket"));
+    QFile leftOver(file); // a crash leaves the old socket's file behind
+    ASSERT_TRUE(leftOver.open(QIODevice::WriteOnly));
+    leftOver.close();
+    {
+        gw::LocalLineServer server;
+        ASSERT_TRUE(server.listen(file)) << server.errorText().toStdString();
+        struct stat st
+        {
+        };
+        ASSERT_EQ(::lstat(QFile::encodeName(file).constData(), &st), 0);
+        EXPECT_TRUE(S_ISSOCK(st.st_mode));
+        EXPECT_EQ(st.st_mode & 0777, 0600u) << "other users cannot connect";
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot),
+            QStringList { QStringLiteral("Globewall.socket") })
+            << "no private folder left behind";
+    }
+    EXPECT_FALSE(QFileInfo::exists(file)) << "removed when the server ends";
+
+    gw::LocalLineServer tooLong;
+    EXPECT_FALSE(tooLong.listen(dir.file(QString(120, QLatin1Char('s')))));
+    EXPECT_FALSE(tooLong.errorText().isEmpty());
+}
