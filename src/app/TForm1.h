@@ -42,7 +42,6 @@ public:
     gw::Dialogs& dialogs() { return *m_dialogs; }
     // The general error handler around every handler the window runs.
     gw::ErrorReport& errorReport() { return m_errors; }
-    bool showsTray() const { return m_options.showTray; }
 
     QTimer* CentralTimer() const { return m_centralTimer; }
     QTimer* Timer2() const { return m_timer2; }
