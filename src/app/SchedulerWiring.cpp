@@ -16,6 +16,9 @@
 
 #include <QLabel>
 
+#include <malloc.h>
+#include <tuple>
+
 namespace gw {
 
 void AppCore::wireScheduler()
@@ -31,8 +34,17 @@ void AppCore::wireScheduler()
 
 void AppCore::CentralTimerTimer()
 {
+    const auto jobsRun = [this] {
+        return std::make_tuple(
+            m_state.LastRenderTime, m_state.LastCloudCheckTime, m_state.LastFileCheckTime, m_state.LastCloudTimeEntry);
+    };
+    const auto before = jobsRun();
     m_scheduler->CentralTimerTimer();
     showStatus();
+    // A render or a download leaves freed memory scattered through the heap; the program then
+    // idles for minutes, so that memory goes back to the system instead of staying resident.
+    if (jobsRun() != before)
+        malloc_trim(0);
 }
 
 // The tray's hint stays its first line. A log line stays in the status bar for a minute;
