@@ -121,7 +121,7 @@ void LocalLineServer::acceptAll()
     for (;;) {
         const int fd = ::accept4(m_fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0)
-            return; // EAGAIN: none left; anything else ends this connection only
+            return; // none left (EAGAIN), or the next notification tries again
         auto connection = std::make_unique<Connection>();
         connection->fd = fd;
         connection->notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
