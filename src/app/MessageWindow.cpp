@@ -17,6 +17,8 @@ MessageWindow::MessageWindow(QWidget* mainWindow)
     m_output = new QPlainTextEdit(this);
     m_output->setObjectName(QStringLiteral("mDebugOutput"));
     m_output->setReadOnly(true);
+    // Appended for the whole run and never edited: no undo history to keep.
+    m_output->setUndoRedoEnabled(false);
     m_output->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_output->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
