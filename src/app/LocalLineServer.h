@@ -2,6 +2,8 @@
 // A Unix socket server for short messages of newline-ended lines from other processes of the
 // same user. The socket file is reachable by its owner only from the moment it appears; a
 // connection that sends more than a few hundred bytes without a line end is dropped.
+#include "shared/Posix.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -41,7 +43,7 @@ private:
 
     QString m_socketFile;
     QString m_error;
-    int m_fd = -1;
+    UniqueFd m_fd;
     QSocketNotifier* m_notifier = nullptr;
     std::vector<std::unique_ptr<Connection>> m_connections;
 };

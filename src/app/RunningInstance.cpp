@@ -1,4 +1,5 @@
 #include "app/RunningInstance.h"
+#include "shared/Posix.h"
 
 #include "app/AppCore.h"
 #include "app/TForm1.h"
@@ -14,7 +15,6 @@
 #include <cstdio>
 #include <sys/socket.h>
 #include <sys/un.h>
-#include <unistd.h>
 
 namespace gw {
 
@@ -26,23 +26,20 @@ namespace {
 
     bool sendOnce(const QByteArray& path, const QByteArray& data)
     {
-        sockaddr_un address {};
-        if (path.size() >= static_cast<qsizetype>(sizeof(address.sun_path)))
+        sockaddr_un address;
+        if (!unixSocketAddress(path, &address))
             return false;
-        address.sun_family = AF_UNIX;
-        std::copy(path.begin(), path.end(), address.sun_path);
-        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (fd < 0)
+        const UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        if (!fd.valid())
             return false;
-        bool sent = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+        bool sent = ::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
         qsizetype done = 0;
         while (sent && done < data.size()) {
             const ssize_t n
-                = ::send(fd, data.constData() + done, static_cast<size_t>(data.size() - done), MSG_NOSIGNAL);
+                = ::send(fd.get(), data.constData() + done, static_cast<size_t>(data.size() - done), MSG_NOSIGNAL);
             sent = n > 0;
             done += n > 0 ? n : 0;
         }
-        ::close(fd);
         return sent;
     }
 

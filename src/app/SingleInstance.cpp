@@ -1,10 +1,10 @@
 #include "app/SingleInstance.h"
+#include "shared/Posix.h"
 
 #include <QFile>
 #include <QFileInfo>
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -17,11 +17,6 @@ namespace {
     {
         const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
         return !runtime.isEmpty() && QFileInfo(runtime).isDir() ? runtime : QString();
-    }
-
-    QString systemError(int code)
-    {
-        return QString::fromLocal8Bit(std::strerror(code));
     }
 } // namespace
 
@@ -54,10 +49,10 @@ QString SingleInstance::preparePrivateFolder(const QString& folder)
 {
     const QByteArray path = QFile::encodeName(folder);
     if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST)
-        return QStringLiteral("cannot create the lock folder \"%1\": %2").arg(folder, systemError(errno));
+        return QStringLiteral("cannot create the lock folder \"%1\": %2").arg(folder, systemErrorText(errno));
     struct stat st = {};
     if (::lstat(path.constData(), &st) != 0)
-        return QStringLiteral("cannot use the lock folder \"%1\": %2").arg(folder, systemError(errno));
+        return QStringLiteral("cannot use the lock folder \"%1\": %2").arg(folder, systemErrorText(errno));
     if (!S_ISDIR(st.st_mode) || st.st_uid != ::getuid() || (st.st_mode & 077) != 0)
         return QStringLiteral("the lock folder \"%1\" is not a private folder of this user").arg(folder);
     return QString();
@@ -77,7 +72,7 @@ SingleInstance::Result SingleInstance::acquire()
         // O_NOFOLLOW: the lock file is never a link to somewhere else.
         m_fd = ::open(QFile::encodeName(m_path).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (m_fd < 0) {
-            m_error = QStringLiteral("cannot open the lock file \"%1\": %2").arg(m_path, systemError(errno));
+            m_error = QStringLiteral("cannot open the lock file \"%1\": %2").arg(m_path, systemErrorText(errno));
             return Result::Unguarded;
         }
     }
@@ -87,7 +82,7 @@ SingleInstance::Result SingleInstance::acquire()
     }
     if (errno == EWOULDBLOCK)
         return Result::Running;
-    m_error = QStringLiteral("cannot lock the lock file \"%1\": %2").arg(m_path, systemError(errno));
+    m_error = QStringLiteral("cannot lock the lock file \"%1\": %2").arg(m_path, systemErrorText(errno));
     return Result::Unguarded;
 }
 

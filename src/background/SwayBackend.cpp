@@ -2,6 +2,7 @@
 // monitor. The protocol: "i3-ipc", payload length and type as native 32-bit numbers, payload;
 // the reply is a JSON list with one {"success": ...} per command.
 #include "background/BackendFactories.h"
+#include "shared/Posix.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
@@ -39,15 +40,13 @@ namespace {
         }
         QString connectTo(const QByteArray& path)
         {
-            sockaddr_un address {};
-            address.sun_family = AF_UNIX;
-            if (path.isEmpty() || static_cast<size_t>(path.size()) >= sizeof address.sun_path)
+            sockaddr_un address;
+            if (!unixSocketAddress(path, &address))
                 return QStringLiteral("no usable SWAYSOCK");
-            std::memcpy(address.sun_path, path.constData(), static_cast<size_t>(path.size()));
             m_fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
             if (m_fd < 0 || ::connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
                 return QStringLiteral("cannot reach sway's socket ") + QFile::decodeName(path) + QStringLiteral(": ")
-                    + QString::fromLocal8Bit(std::strerror(errno));
+                    + systemErrorText();
             return {};
         }
         bool transfer(char* data, qsizetype size, bool send, const QDeadlineTimer& deadline)

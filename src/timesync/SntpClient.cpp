@@ -2,6 +2,7 @@
 
 #include "shared/Error.h"
 #include "shared/FlagGuard.h"
+#include "shared/Posix.h"
 #include "timesync/HostLookup.h"
 
 #include <QEventLoop>
@@ -11,9 +12,7 @@
 
 #include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <optional>
-#include <unistd.h>
 
 namespace gw {
 
@@ -26,32 +25,6 @@ namespace {
     {
         return utc.toMSecsSinceEpoch() * 1000;
     }
-
-    QString systemError(int error)
-    {
-        return QString::fromLocal8Bit(std::strerror(error));
-    }
-
-    // Closes the socket on every way out of a query.
-    class SocketFd
-    {
-    public:
-        explicit SocketFd(int fd)
-            : m_fd(fd)
-        {
-        }
-        ~SocketFd()
-        {
-            if (m_fd >= 0)
-                ::close(m_fd);
-        }
-        SocketFd(const SocketFd&) = delete;
-        SocketFd& operator=(const SocketFd&) = delete;
-        int get() const { return m_fd; }
-
-    private:
-        int m_fd;
-    };
 
     // What one request waits for: the first answer of the server asked, from the port asked.
     struct Exchange
@@ -80,7 +53,7 @@ namespace {
                 if (errno == EINTR)
                     continue;
                 if (errno != EAGAIN && errno != EWOULDBLOCK)
-                    x.socketError = systemError(errno);
+                    x.socketError = systemErrorText();
                 break;
             }
             // Only the server we asked, from the port we asked, can answer.
@@ -174,14 +147,14 @@ TDateTime SntpClient::query()
     x.server.setPort(static_cast<quint16>(m_port));
 
     // A fresh socket per request: a late reply to an earlier request lands nowhere.
-    const SocketFd socket(::socket(x.server.family(), SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    const UniqueFd socket(::socket(x.server.family(), SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     if (socket.get() < 0)
-        throw Error(QStringLiteral("Cannot open a UDP socket: ") + systemError(errno));
+        throw Error(QStringLiteral("Cannot open a UDP socket: ") + systemErrorText());
     SocketAddress any;
     any.storage.ss_family = static_cast<sa_family_t>(x.server.family());
     any.length = x.server.length;
     if (::bind(socket.get(), any.data(), any.length) != 0)
-        throw Error(QStringLiteral("Cannot open a UDP socket: ") + systemError(errno));
+        throw Error(QStringLiteral("Cannot open a UDP socket: ") + systemErrorText());
 
     x.sentMicros = unixMicros(m_clock.nowUtc());
     x.sent = transmitStamp(x.sentMicros);
@@ -192,7 +165,7 @@ TDateTime SntpClient::query()
             x.server.length);
     while (sent < 0 && errno == EINTR);
     if (sent != ntp::PacketSize) {
-        const QString reason = sent < 0 ? systemError(errno) : QStringLiteral("short write");
+        const QString reason = sent < 0 ? systemErrorText() : QStringLiteral("short write");
         throw Error(QStringLiteral("Cannot send to ") + m_host + QStringLiteral(": ") + reason);
     }
 
