@@ -107,7 +107,7 @@ SettingsAccess& AppCore::settings()
     return *m_settings;
 }
 
-LogSink& AppCore::transferLog()
+TransferLog& AppCore::transferLog()
 {
     return *m_transferLog;
 }

@@ -80,7 +80,7 @@ public:
     TForm1& window() { return *m_window; }
     SettingsAccess& settings();
     AppState& state() { return m_state; }
-    LogSink& transferLog();
+    TransferLog& transferLog();
     Dialogs& dialogs();
     ErrorReport& errorReport();
     const Clock& clock() const { return *m_clock; }

@@ -2,56 +2,81 @@
 
 #include "shared/Error.h"
 
+#include <QEvent>
 #include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QTextBlock>
 
 namespace gw {
+
+namespace {
+
+    // The memo's own line breaks: CR LF, CR, LF and the paragraph separator each end a line.
+    QString withPlainLineBreaks(const QString& text)
+    {
+        QString out = text;
+        out.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+        out.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+        out.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+        return out;
+    }
+
+} // namespace
 
 TransferLog::TransferLog(QPlainTextEdit* memo, QLabel* statusPanel)
     : m_memo(memo)
     , m_status(statusPanel)
 {
+    if (m_memo)
+        m_memo->installEventFilter(this);
 }
 
 void TransferLog::appendLine(const QString& line)
 {
-    const int before = m_memo->blockCount();
-    const bool wasEmpty = m_memo->document()->isEmpty();
-    m_memo->appendPlainText(line);
-    // A message holding a line break becomes several memo lines; all of them reach the file.
-    const int added = wasEmpty ? m_memo->blockCount() : m_memo->blockCount() - before;
-    mTransferChange(added);
+    const QString lines = withPlainLineBreaks(line);
+    const QByteArray added = lines.toUtf8() + '\n';
+    m_lines += added;
+    if (m_memo && m_memo->isVisible())
+        showInMemo();
+    emit lineAppended(line);
+    mTransferChange(added, lines.mid(lines.lastIndexOf(QLatin1Char('\n')) + 1));
 }
 
-void TransferLog::mTransferChange(int addedLines)
+QString TransferLog::text() const
 {
-    const QTextDocument* doc = m_memo->document();
-    const QString lastLine = doc->lastBlock().text();
+    return QString::fromUtf8(m_lines.chopped(m_lines.isEmpty() ? 0 : 1));
+}
+
+void TransferLog::mTransferChange(const QByteArray& added, const QString& lastLine)
+{
     if (m_status)
         m_status->setText(lastLine);
     if (m_logFile.isEmpty())
         return;
 
     QFile file(m_logFile);
-    QString text;
-    QIODevice::OpenMode mode;
-    if (file.exists()) {
-        // Existing file: append what was just added.
-        QStringList added;
-        for (QTextBlock b = doc->lastBlock(); b.isValid() && added.size() < addedLines; b = b.previous())
-            added.prepend(b.text());
-        text = added.join(QLatin1Char('\n')) + QLatin1Char('\n');
-        mode = QIODevice::WriteOnly | QIODevice::Append;
-    } else {
-        // No file (first line of a run, or deleted meanwhile): the whole memo.
-        text = m_memo->toPlainText() + QLatin1Char('\n');
-        mode = QIODevice::WriteOnly;
-    }
-    const QByteArray bytes = text.toUtf8();
-    if (!file.open(mode) || file.write(bytes) != bytes.size() || !file.flush())
+    // No file (first line of a run, or deleted meanwhile): the whole of this run's log.
+    const bool whole = !file.exists();
+    const QByteArray& bytes = whole ? m_lines : added;
+    if (!file.open(whole ? QIODevice::WriteOnly : QIODevice::WriteOnly | QIODevice::Append)
+        || file.write(bytes) != bytes.size() || !file.flush())
         throw Error(QStringLiteral("Could not write the log file %1: %2").arg(m_logFile, file.errorString()));
+}
+
+bool TransferLog::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_memo && event->type() == QEvent::Show)
+        showInMemo();
+    return false;
+}
+
+void TransferLog::showInMemo()
+{
+    if (m_inMemo == m_lines.size())
+        return;
+    // The lines that came while the memo was hidden, as one append: one layout, one scroll.
+    m_memo->appendPlainText(QString::fromUtf8(m_lines.mid(m_inMemo).chopped(1)));
+    m_inMemo = m_lines.size();
 }
 
 } // namespace gw

@@ -4,6 +4,7 @@
 // file, render) happens through the window's own parts.
 #include "AppRig.h"
 #include "ServerProcess.h"
+#include "app/TransferLog.h"
 #include "app/WindowTransferDisplay.h"
 #include "downloads/DownloadRecords.h"
 #include "renderer_launch/LaunchSupport.h"
@@ -57,7 +58,7 @@ protected:
         gwtest::writeFile(www.file(path), content);
     }
     QString xplanet(const QString& path) const { return rig.home() + "/.xplanet/" + path; }
-    QStringList logLines() const { return form->ui()->mTransfer->toPlainText().split('\n'); }
+    QStringList logLines() const { return app->transferLog().text().split('\n'); }
     int linesContaining(const QString& text) const { return logLines().filter(text).size(); }
 
     gwtest::AppRig rig;

@@ -31,10 +31,12 @@ struct TransferLogFile : ::testing::Test
 
 TEST_F(TransferLogFile, FirstLineCreatesTheFileThenLinesAreAppended)
 {
-    memo.setPlainText(QStringLiteral("earlier line")); // logged before the file existed
+    log.setLogFile(QString());
+    log.appendLine(QStringLiteral("earlier line")); // logged before the program's folder was known
+    log.setLogFile(file);
     log.appendLine(QStringLiteral("07.12.2026 10:00:00 - first"));
     EXPECT_EQ(gwtest::readFile(file), QByteArray("earlier line\n07.12.2026 10:00:00 - first\n"))
-        << "a new file gets the whole memo";
+        << "a new file gets the whole of this run's log";
     log.appendLine(QStringLiteral("07.12.2026 10:00:05 - second"));
     EXPECT_EQ(gwtest::readFile(file),
         QByteArray("earlier line\n07.12.2026 10:00:00 - first\n07.12.2026 10:00:05 - second\n"));
@@ -75,8 +77,41 @@ TEST_F(TransferLogFile, UnwritableFileIsAnErrorNamingItAndTheLineStays)
     } catch (const gw::Error& e) {
         EXPECT_TRUE(e.message().contains(blocked)) << e.message().toStdString();
     }
-    EXPECT_EQ(memo.toPlainText(), QStringLiteral("kept in the memo"));
+    EXPECT_EQ(log.text(), QStringLiteral("kept in the memo"));
     EXPECT_EQ(panel.text(), QStringLiteral("kept in the memo"));
+}
+
+TEST_F(TransferLogFile, TheMemoGetsEachLineOnceWhileItIsOnScreen)
+{
+    QStringList announced;
+    QObject::connect(&log, &gw::TransferLog::lineAppended, [&](const QString& line) { announced << line; });
+    struct Step
+    {
+        const char* append; // null: show or hide the memo instead
+        bool visible;
+        const char* memoAfter;
+    };
+    const Step steps[] = {
+        { "one", false, "" },
+        { "two\r\nthree\rfour", false, "" },
+        { nullptr, true, "one\ntwo\nthree\nfour" },
+        { "five", true, "one\ntwo\nthree\nfour\nfive" },
+        { nullptr, false, "one\ntwo\nthree\nfour\nfive" },
+        { "six\nseven", false, "one\ntwo\nthree\nfour\nfive" },
+        { nullptr, true, "one\ntwo\nthree\nfour\nfive\nsix\nseven" },
+    };
+    for (const Step& step : steps) {
+        if (step.append)
+            log.appendLine(QString::fromUtf8(step.append));
+        else
+            memo.setVisible(step.visible);
+        EXPECT_EQ(memo.toPlainText(), QString::fromUtf8(step.memoAfter)) << (step.append ? step.append : "show/hide");
+    }
+    EXPECT_EQ(log.text(), QStringLiteral("one\ntwo\nthree\nfour\nfive\nsix\nseven"));
+    EXPECT_EQ(gwtest::readFile(file), QByteArray("one\ntwo\nthree\nfour\nfive\nsix\nseven\n"))
+        << "the file and the memo hold the same lines";
+    EXPECT_EQ(panel.text(), QStringLiteral("seven"));
+    EXPECT_EQ(announced, (QStringList { "one", "two\r\nthree\rfour", "five", "six\nseven" })) << "each message whole";
 }
 
 TEST(TransferLogOfTheWindow, WritesBesideTheProgram)
@@ -89,6 +124,9 @@ TEST(TransferLogOfTheWindow, WritesBesideTheProgram)
     EXPECT_EQ(gwtest::readFile(rig.programFile(QStringLiteral("Globewall.log"))),
         QByteArray("07.12.2026 10:00:00 - Error. Can not connect to the internet. Waiting for next try.\n"));
     EXPECT_TRUE(form.statusText().endsWith(QStringLiteral("Waiting for next try.")));
+    EXPECT_TRUE(form.ui()->mTransfer->toPlainText().isEmpty()) << "the page was never opened";
+    form.show();
+    form.ui()->PageControl->setCurrentWidget(form.ui()->tsDownload);
     EXPECT_TRUE(form.ui()->mTransfer->toPlainText().endsWith(QStringLiteral("Waiting for next try.")));
 }
 

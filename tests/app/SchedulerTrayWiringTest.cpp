@@ -2,6 +2,7 @@
 // renders through the window's launcher, the state gates hold it back, the tray shows what
 // happens, and a single click on the tray switches the program off.
 #include "AppRig.h"
+#include "app/TransferLog.h"
 #include "desktop/TrayHandlers.h"
 #include "desktop/TrayIcon.h"
 #include "renderer_launch/LaunchSupport.h"

@@ -5,6 +5,7 @@
 #include "app/AppCore.h"
 #include "app/FormNotifications.h"
 #include "app/TForm1.h"
+#include "app/TransferLog.h"
 #include "app/WidgetSettings.h"
 #include "support/ManualClock.h"
 #include "support/ScriptedDialogs.h"
