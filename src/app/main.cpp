@@ -15,6 +15,8 @@
 
 #include <cstdio>
 
+#include <malloc.h>
+
 namespace {
 
 // The end of the session and the end of the event loop close the program the way its window
@@ -36,6 +38,11 @@ void endWithTheSession(GlobewallApplication& app, gw::AppCore& globewall)
 
 int main(int argc, char** argv)
 {
+    // One malloc arena for every thread. The threads (the D-Bus connection, a download's worker)
+    // allocate little and seldom at once, and the trim after each job gives back only what lies
+    // in the main arena: a download worker's own arena kept its freed memory resident.
+    mallopt(M_ARENA_MAX, 1);
+
     // The command line first: --help, --version and a wrong option end here, before the display
     // or any file is touched.
     const gw::CommandLine commandLine = gw::CommandLine::read(argc, argv);
