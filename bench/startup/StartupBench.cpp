@@ -58,7 +58,7 @@ namespace {
 
 using gwbench::median;
 
-const char* const kForm = GW_SOURCE_DIR "/src/app/TForm1.ui";
+const char* const kForm = GW_SOURCE_DIR "/src/app/MainWindow.ui";
 const char* const kProgram = GW_BINARY_DIR "/src/app/Globewall";
 const char* const kCaption = "Globewall by Quillmoor";
 const char* const kReferenceCaption = "reference";

@@ -1,7 +1,7 @@
 #include "app/AppCore.h"
 
 #include "app/MessageWindow.h"
-#include "app/TForm1.h"
+#include "app/MainWindow.h"
 #include "app/TransferLog.h"
 #include "app/WidgetSettings.h"
 #include "desktop/Autostart.h"
@@ -30,7 +30,7 @@
 #include "timesync/ui/TimeServerEditor.h"
 #include "update/ui/UpdateDialog.h"
 
-#include "ui_TForm1.h"
+#include "ui_MainWindow.h"
 
 #include <QCloseEvent>
 #include <QFileInfo>
@@ -46,9 +46,9 @@ namespace gw {
 namespace {
     const QString Grid = ctl::sgDownloadFiles;
 
-    TForm1::ViewOptions viewOptions(const AppCore::Options& options)
+    MainWindow::ViewOptions viewOptions(const AppCore::Options& options)
     {
-        TForm1::ViewOptions v;
+        MainWindow::ViewOptions v;
         v.dialogs = options.dialogs;
         v.showTray = options.showTray;
         v.trayAvailable = options.trayAvailable;
@@ -64,9 +64,9 @@ AppCore::AppCore()
 AppCore::AppCore(Options options)
     : m_options(std::move(options))
     , m_clock(m_options.clock ? m_options.clock : &m_systemClock)
-    , m_window(std::make_unique<TForm1>(viewOptions(m_options)))
+    , m_window(std::make_unique<MainWindow>(viewOptions(m_options)))
 {
-    Ui::TForm1* ui = m_window->ui();
+    Ui::MainWindow* ui = m_window->ui();
     m_programDir = programDir();
     m_settings = std::make_unique<WidgetSettings>(m_window.get(), ui->lbIconText);
     // The renderer's -center counts the screen's device pixels, not Qt's scaled ones.
@@ -124,8 +124,8 @@ ErrorReport& AppCore::errorReport()
 
 void AppCore::wireCommands()
 {
-    TForm1* w = m_window.get();
-    Ui::TForm1* ui = w->ui();
+    MainWindow* w = m_window.get();
+    Ui::MainWindow* ui = w->ui();
     on(ui->btnIniSave, &QPushButton::clicked, [this] { btnIniSaveClick(); });
     on(ui->btnIniSave2, &QPushButton::clicked, [this] { btnIniSaveClick(); });
     on(ui->btIniSaveAs, &QPushButton::clicked, [this] { btIniSaveAsClick(); });

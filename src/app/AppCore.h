@@ -18,7 +18,7 @@
 
 class MessageWindowOnDemand;
 class QComboBox;
-class TForm1;
+class MainWindow;
 
 namespace gw {
 
@@ -77,7 +77,7 @@ public:
     explicit AppCore(Options options);
     ~AppCore() override;
 
-    TForm1& window() { return *m_window; }
+    MainWindow& window() { return *m_window; }
     SettingsAccess& settings();
     AppState& state() { return m_state; }
     TransferLog& transferLog();
@@ -180,7 +180,7 @@ private:
     SystemClock m_systemClock;
     const Clock* m_clock;
     AppState m_state;
-    std::unique_ptr<TForm1> m_window;
+    std::unique_ptr<MainWindow> m_window;
     std::unique_ptr<WidgetSettings> m_settings;
     std::unique_ptr<PasswordVault> m_passwordVault; // outlives the settings file using it
     std::unique_ptr<SettingsFile> m_settingsFile;

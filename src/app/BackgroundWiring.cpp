@@ -2,12 +2,12 @@
 // "automatic" finds beside it, the monitors of the display for each render, and where the
 // last picture went in the tray hint and the status bar.
 #include "app/AppCore.h"
-#include "app/TForm1.h"
+#include "app/MainWindow.h"
 #include "background/DesktopKind.h"
 #include "desktop/TrayIcon.h"
 #include "renderer/RenderControl.h"
 
-#include "ui_TForm1.h"
+#include "ui_MainWindow.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -35,7 +35,7 @@ namespace {
 void AppCore::wireBackground()
 {
     RenderControl* r = m_render.get();
-    Ui::TForm1* ui = m_window->ui();
+    Ui::MainWindow* ui = m_window->ui();
     ui->ddbDesktopBackground->addItems(desktopChoices());
     ui->lbDesktopFound->setText(
         QStringLiteral("automatic (") + desktopCaption(r->detectedDesktop()) + QLatin1Char(')'));

@@ -2,13 +2,13 @@
 // of the body's keys, "Apply changes", the image choosers, and the marker and satellite lists
 // with their popup menus.
 #include "app/AppCore.h"
-#include "app/TForm1.h"
+#include "app/MainWindow.h"
 #include "app/WidgetSettings.h"
 #include "desktop/DesktopUtility.h"
 #include "renderer/ConfigEditor.h"
 #include "renderer/MarkerSatelliteFiles.h"
 
-#include "ui_TForm1.h"
+#include "ui_MainWindow.h"
 
 namespace gw {
 
@@ -27,7 +27,7 @@ namespace {
 
 void AppCore::wireConfig()
 {
-    Ui::TForm1* ui = m_window->ui();
+    Ui::MainWindow* ui = m_window->ui();
     m_configEditor = std::make_unique<ConfigEditor>(*m_settings, dialogs());
     ConfigEditor* editor = m_configEditor.get();
     // The settings load fills these controls too; their change handlers must not write then.

@@ -2,7 +2,7 @@
 // labels, the projection preview, "Globewall at Startup" and the icon caption controls.
 #include "app/AppCore.h"
 #include "app/LinkLabel.h"
-#include "app/TForm1.h"
+#include "app/MainWindow.h"
 #include "app/WidgetSettings.h"
 #include "desktop/Autostart.h"
 #include "desktop/DesktopUtility.h"
@@ -10,13 +10,13 @@
 #include "renderer/ui/ProjectionPictures.h"
 #include "settings/SettingNames.h"
 
-#include "ui_TForm1.h"
+#include "ui_MainWindow.h"
 
 namespace gw {
 
 void AppCore::wireDesktop()
 {
-    Ui::TForm1* ui = m_window->ui();
+    Ui::MainWindow* ui = m_window->ui();
     m_desktopUtility = m_options.launcher ? std::make_unique<DesktopUtility>(*m_options.launcher)
                                           : std::make_unique<DesktopUtility>();
     m_desktopUtility->setObjectName(QStringLiteral("ZavAduva1"));

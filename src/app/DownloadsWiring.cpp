@@ -2,7 +2,7 @@
 // started by the buttons, the tray menu and the cloud address field.
 #include "app/AppCore.h"
 #include "app/LinkLabel.h"
-#include "app/TForm1.h"
+#include "app/MainWindow.h"
 #include "app/TransferLog.h"
 #include "app/WidgetSettings.h"
 #include "app/WindowTransferDisplay.h"
@@ -17,13 +17,13 @@
 #include "renderer/RenderControl.h"
 #include "timesync/TimeSync.h"
 
-#include "ui_TForm1.h"
+#include "ui_MainWindow.h"
 
 namespace gw {
 
 void AppCore::wireDownloads()
 {
-    Ui::TForm1* ui = m_window->ui();
+    Ui::MainWindow* ui = m_window->ui();
     m_transferDisplay = std::make_unique<WindowTransferDisplay>(
         m_window->ProgressBar(), [this](const QString& text) { m_window->setStatusText(text); });
     // The records go to whichever settings file is current at the moment of each download.

@@ -1,7 +1,7 @@
 #include "app/FormNotifications.h"
 
 #include "app/AppCore.h"
-#include "app/TForm1.h"
+#include "app/MainWindow.h"
 #include "app/TransferLog.h"
 #include "settings/SettingNames.h"
 
@@ -15,7 +15,7 @@ FormNotifications::FormNotifications(AppCore& app, QDBusConnection bus)
     : m_notifier(
         app.clock(), [&app] { return app.settings().checked(ctl::cbNotifications); }, std::move(bus))
 {
-    TForm1& form = app.window();
+    MainWindow& form = app.window();
     connect(&app.transferLog(), &TransferLog::lineAppended, this,
         [this](const QString& line) { consider(m_watch.transferLogLine(line)); });
     if (auto* timeLog = form.findChild<QPlainTextEdit*>(QStringLiteral("mTimeLog"))) {

@@ -3,13 +3,13 @@
 // interval box.
 #include "app/AppCore.h"
 #include "app/MessageWindow.h"
-#include "app/TForm1.h"
+#include "app/MainWindow.h"
 #include "app/TransferLog.h"
 #include "app/WidgetSettings.h"
 #include "desktop/TrayIcon.h"
 #include "renderer/RenderControl.h"
 
-#include "ui_TForm1.h"
+#include "ui_MainWindow.h"
 
 #include <QCursor>
 #include <QDesktopServices>
@@ -20,7 +20,7 @@ namespace gw {
 
 void AppCore::wireRender()
 {
-    Ui::TForm1* ui = m_window->ui();
+    Ui::MainWindow* ui = m_window->ui();
     MessageWindowSink& messages = m_options.messageWindow ? *m_options.messageWindow : *m_messageWindow;
     m_render = std::make_unique<RenderControl>(*m_settings, m_state, *m_transferLog, messages, dialogs(), *m_trayIcon,
         *m_clock, [this] { btnMakeBGTransparentClick(); });

@@ -2,7 +2,7 @@
 #include "shared/Posix.h"
 
 #include "app/AppCore.h"
-#include "app/TForm1.h"
+#include "app/MainWindow.h"
 #include "downloads/DownloadJobs.h"
 #include "renderer/RenderControl.h"
 
@@ -120,7 +120,7 @@ int passToRunningInstance(const QString& lockFile, const CommandLineOptions& opt
 RunningInstance::RunningInstance(AppCore& app, const QString& lockFile, const CommandLineOptions& options)
     : m_channel(InstanceChannel::socketFileFor(lockFile))
 {
-    TForm1& form = app.window();
+    MainWindow& form = app.window();
     auto renderNow = [&app] { app.errorReport().guard([&app] { app.render().pmStartNowClick(); }); };
     auto downloadNow = [&app] { app.errorReport().guard([&app] { app.downloadJobs().btnCheckDownloadsClick(); }); };
     auto show = [&app] { app.errorReport().guard([&app] { app.window().pmRestoreWindowClick(); }); };

@@ -2,7 +2,7 @@
 // what the tray hint and the idle status bar say after each tick.
 #include "app/AppCore.h"
 #include "app/StatusLines.h"
-#include "app/TForm1.h"
+#include "app/MainWindow.h"
 #include "app/TransferLog.h"
 #include "app/WidgetSettings.h"
 #include "desktop/TrayIcon.h"
@@ -12,7 +12,7 @@
 #include "scheduler/ScreensaverQuery.h"
 #include "scheduler/SystemState.h"
 
-#include "ui_TForm1.h"
+#include "ui_MainWindow.h"
 
 #include <QLabel>
 

@@ -1,7 +1,7 @@
 // The settings commands of the main window and the steps of the settings load that reach
 // into the window or into other subsystems.
 #include "app/AppCore.h"
-#include "app/TForm1.h"
+#include "app/MainWindow.h"
 #include "app/TransferLog.h"
 #include "app/WidgetSettings.h"
 #include "renderer/RendererLayout.h"
@@ -11,7 +11,7 @@
 #include "shared/Paths.h"
 #include "timesync/ui/TimeServerEditor.h"
 
-#include "ui_TForm1.h"
+#include "ui_MainWindow.h"
 
 namespace gw {
 

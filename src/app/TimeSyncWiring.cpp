@@ -1,14 +1,14 @@
 // The "Time Sync" page: "synchronize Time" with its log, and the server list edited in place.
 #include "app/AppCore.h"
 #include "app/LinkLabel.h"
-#include "app/TForm1.h"
+#include "app/MainWindow.h"
 #include "app/WidgetSettings.h"
 #include "desktop/DesktopUtility.h"
 #include "timesync/SystemClockSetter.h"
 #include "timesync/TimeSync.h"
 #include "timesync/ui/TimeServerEditor.h"
 
-#include "ui_TForm1.h"
+#include "ui_MainWindow.h"
 
 #include <QPointer>
 
@@ -38,7 +38,7 @@ namespace {
 
 void AppCore::wireTimeSync()
 {
-    Ui::TForm1* ui = m_window->ui();
+    Ui::MainWindow* ui = m_window->ui();
     m_timeLog = std::make_unique<MemoLog>(ui->mTimeLog);
     ClockSetter* setter = m_options.clockSetter;
     if (!setter) {

@@ -1,12 +1,12 @@
 // The tray icon on the window: its frames, hint and menu, the click and double-click
 // handlers, and the master switch's crossed globe.
 #include "app/AppCore.h"
-#include "app/TForm1.h"
+#include "app/MainWindow.h"
 #include "app/WidgetSettings.h"
 #include "desktop/TrayHandlers.h"
 #include "desktop/TrayIcon.h"
 
-#include "ui_TForm1.h"
+#include "ui_MainWindow.h"
 
 namespace gw {
 
@@ -17,7 +17,7 @@ namespace {
     class FormWindowControl : public TrayWindowControl
     {
     public:
-        explicit FormWindowControl(TForm1& form)
+        explicit FormWindowControl(MainWindow& form)
             : m_form(form)
         {
         }
@@ -28,7 +28,7 @@ namespace {
         void centreIfParked() override { }
 
     private:
-        TForm1& m_form;
+        MainWindow& m_form;
     };
 
 } // namespace

@@ -1,7 +1,7 @@
 // "Check for Update" on the "General" page: the update dialog, a window of its own, made on
 // the first check.
 #include "app/AppCore.h"
-#include "app/TForm1.h"
+#include "app/MainWindow.h"
 #include "app/WidgetSettings.h"
 #include "desktop/DesktopUtility.h"
 #include "update/ui/UpdateDialog.h"

@@ -4,7 +4,7 @@
 // that only record, the renderer's lines kept in memory, no screensaver, no battery, and every
 // built-in address on a loopback port where nothing listens.
 #include "app/AppCore.h"
-#include "app/TForm1.h"
+#include "app/MainWindow.h"
 #include "desktop/DefaultApplication.h"
 #include "renderer/ui/ProjectionPictures.h"
 #include "shared/Endpoints.h"
@@ -110,7 +110,7 @@ public:
     gw::MemoryMessageWindow messages; // the renderer's lines
     bool screensaverRunning = false;
     std::unique_ptr<gw::AppCore> app;
-    TForm1* form = nullptr; // the window of `app`
+    MainWindow* form = nullptr; // the window of `app`
 
 private:
     struct Saved

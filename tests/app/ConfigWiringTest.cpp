@@ -5,7 +5,7 @@
 #include "renderer/ConfigEditor.h"
 #include "renderer/RendererLayout.h"
 #include "support/WaitUntil.h"
-#include "ui_TForm1.h"
+#include "ui_MainWindow.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -77,7 +77,7 @@ TEST_F(ConfigWiring, EditsGoToTheWorkingFileAndApplyWritesTheConfiguration)
 {
     rig.program.write("Globewall.ini", "");
     gw::AppCore& app = rig.create();
-    TForm1& form = app.window();
+    MainWindow& form = app.window();
     ASSERT_TRUE(QFileInfo::exists("/usr/share/xplanet/config/default"));
     EXPECT_FALSE(QFileInfo::exists(configFolder() + "tarn")) << "a later start's creation and loading write nothing";
 
@@ -129,7 +129,7 @@ TEST_F(ConfigWiring, EditsGoToTheWorkingFileAndApplyWritesTheConfiguration)
 TEST_F(ConfigWiring, ChoosingABodyShowsItsSectionAndEditsGoThere)
 {
     gw::AppCore& app = rig.create();
-    TForm1& form = app.window();
+    MainWindow& form = app.window();
     choose(form.ui()->ddbBodyTarget, "mars");
     EXPECT_TRUE(form.ui()->mBodyText->toPlainText().contains("color={172, 123, 67}"));
     form.ui()->map->setText("red.jpg");
@@ -164,7 +164,7 @@ TEST_F(ConfigWiring, TheLoadListsTheFilesAndKeepsTheChosenName)
 TEST_F(ConfigWiring, MarkerListMenuEditsAndRemovesTheEntryUnderThePointer)
 {
     gw::AppCore& app = rig.create();
-    TForm1& form = app.window();
+    MainWindow& form = app.window();
     QListWidget* list = form.ui()->mMarkerfiles;
     ASSERT_EQ(app.settings().lines("mMarkerfiles"), (QStringList { "earth", "quake.marker" })) << "first start";
     form.show();
@@ -193,7 +193,7 @@ TEST_F(ConfigWiring, MarkerListMenuEditsAndRemovesTheEntryUnderThePointer)
 TEST_F(ConfigWiring, AddingAndRemovingSatellitesWritesTheList)
 {
     gw::AppCore& app = rig.create();
-    TForm1& form = app.window();
+    MainWindow& form = app.window();
     const QString satellites = rig.home() + "/.xplanet/satellites/";
     gwtest::writeFile(satellites + "hubble", "");
     gwtest::writeFile(satellites + "hubble.tle", "");
@@ -279,7 +279,7 @@ TEST_F(ConfigWiring, SatelliteChooserListsFilesWithoutExtension)
     gw::AppCore::Options options = rig.options();
     options.dialogs = nullptr; // the window's own dialogs
     gw::AppCore& app = rig.create(options);
-    TForm1& form = app.window();
+    MainWindow& form = app.window();
     const QString satellites = rig.home() + "/.xplanet/satellites/";
     gwtest::writeFile(satellites + "iss", "");
     gwtest::writeFile(satellites + "iss.tle", "");

@@ -4,7 +4,7 @@
 #include "AppRig.h"
 #include "renderer/ui/ProjectionPictures.h"
 #include "settings/SettingsTable.h"
-#include "ui_TForm1.h"
+#include "ui_MainWindow.h"
 
 #include <QFileInfo>
 #include <QTest>
@@ -12,16 +12,16 @@
 
 namespace {
 
-QImage shown(const TForm1& form)
+QImage shown(const MainWindow& form)
 {
-    return const_cast<TForm1&>(form).ui()->imgProjection->pixmap().toImage();
+    return const_cast<MainWindow&>(form).ui()->imgProjection->pixmap().toImage();
 }
 
 TEST(AutostartWiring, YesWritesTheEntryNoRemovesItAndALoadDropsAStaleOne)
 {
     gwtest::AppRig rig;
     gw::AppCore& app = rig.create();
-    TForm1& form = app.window();
+    MainWindow& form = app.window();
     EXPECT_TRUE(form.ui()->rbNo->isChecked()) << "no entry at the first load";
     EXPECT_FALSE(QFileInfo::exists(rig.autostartEntry()));
 
@@ -44,7 +44,7 @@ TEST(LinkLabels, OpenTheirOwnTextWithTheDesktopsDefaults)
 {
     gwtest::AppRig rig;
     gw::AppCore& app = rig.create();
-    TForm1& form = app.window();
+    MainWindow& form = app.window();
     QTest::mouseClick(form.ui()->lbWWW, Qt::LeftButton);
     QTest::mouseClick(form.ui()->lbXplanetHome, Qt::LeftButton);
     QTest::mouseClick(form.ui()->lbEMail, Qt::LeftButton);
@@ -60,7 +60,7 @@ TEST(ProjectionPreview, FollowsTheUsersChoiceAndTyping)
 {
     gwtest::AppRig rig;
     gw::AppCore& app = rig.create();
-    TForm1& form = app.window();
+    MainWindow& form = app.window();
     QComboBox* combo = form.ui()->cbProjektion;
     const int orthographic = gw::projectionList().indexOf("orthographic");
     const int mercator = gw::projectionList().indexOf("mercator");

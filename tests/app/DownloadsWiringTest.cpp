@@ -9,7 +9,7 @@
 #include "downloads/DownloadRecords.h"
 #include "renderer_launch/LaunchSupport.h"
 #include "settings/IniFile.h"
-#include "ui_TForm1.h"
+#include "ui_MainWindow.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -66,7 +66,7 @@ protected:
     gwtest::LighttpdFixture server { www.path() };
     gw::MemoryMessageWindow& messages = rig.messages;
     gw::AppCore* app = nullptr;
-    TForm1* form = nullptr;
+    MainWindow* form = nullptr;
 };
 
 TEST_F(DownloadsWiring, CheckDownloadsFetchesEverythingRecordsItAndRenders)

@@ -6,7 +6,7 @@
 #include "app/WidgetSettings.h"
 #include "desktop/TrayHandlers.h"
 #include "settings/SettingsTable.h"
-#include "ui_TForm1.h"
+#include "ui_MainWindow.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -122,8 +122,8 @@ TEST(FormControls, WindowShapeAndPages)
 {
     gwtest::AppRig rig;
     gw::AppCore& app = rig.create(false);
-    TForm1& form = app.window();
-    Ui::TForm1* ui = form.ui();
+    MainWindow& form = app.window();
+    Ui::MainWindow* ui = form.ui();
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Globewall by Quillmoor"));
     EXPECT_EQ(form.size(), QSize(481, 582));
     // Every page's content fits: the window never has to grow beyond its designed size.
@@ -157,7 +157,7 @@ TEST(FormControls, CaptionsWithExactSpacingAndHints)
 {
     gwtest::AppRig rig;
     gw::AppCore& app = rig.create(false);
-    TForm1& form = app.window();
+    MainWindow& form = app.window();
     struct Case
     {
         const char* name;
@@ -203,7 +203,7 @@ TEST(FormControls, TrayMenuHoldsItsItemsInOrder)
 {
     gwtest::AppRig rig;
     gw::AppCore& app = rig.create(false);
-    TForm1& form = app.window();
+    MainWindow& form = app.window();
     const QList<QAction*> items = form.PopupMenu1()->actions();
     const QStringList names = { "pmRestoreWindow", "N4", "pmStartNow", "pmDownloadfromHTTPnow", "N5", "pmKillNow", "N2",
         "pmMakeDesktopIconBackgroundtransparent", "N3", "Globewallenabled", "N1", "pmClose" };
@@ -227,7 +227,7 @@ TEST(FormControls, TimersAsDesigned)
 {
     gwtest::AppRig rig;
     gw::AppCore& app = rig.create(true);
-    TForm1& form = app.window();
+    MainWindow& form = app.window();
     EXPECT_EQ(form.CentralTimer()->interval(), 5000);
     EXPECT_FALSE(form.CentralTimer()->isActive()) << "enabled by the start-up step only";
     EXPECT_EQ(form.Timer2()->interval(), 200);

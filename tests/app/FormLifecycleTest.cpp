@@ -9,7 +9,7 @@
 #include "settings/SettingsTable.h"
 #include "shared/Endpoints.h"
 #include "shared/Error.h"
-#include "ui_TForm1.h"
+#include "ui_MainWindow.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -158,7 +158,7 @@ TEST(FirstStart, EntriesLabelsAndRendererFolders)
 {
     gwtest::AppRig rig;
     gw::AppCore& app = rig.create();
-    TForm1& form = app.window();
+    MainWindow& form = app.window();
     gw::SettingsAccess& s = app.settings();
     const QString grid = QStringLiteral("sgDownloadFiles");
     const QString xplanet = rig.home() + QStringLiteral("/.xplanet/");
@@ -218,7 +218,7 @@ TEST(FirstStart, FirstSaveWritesTheBaseFileReadableByItsOwnerOnly)
 {
     gwtest::AppRig rig;
     gw::AppCore& app = rig.create();
-    TForm1& form = app.window();
+    MainWindow& form = app.window();
     ASSERT_TRUE(form.close());
     const QString base = rig.programFile(QStringLiteral("Globewall.ini"));
     ASSERT_TRUE(QFileInfo::exists(base));
@@ -263,7 +263,7 @@ TEST(Creation, StoredMasterSwitchOffTurnsTheSwitchOff)
     gwtest::AppRig rig;
     rig.program.write(QStringLiteral("Globewall.ini"), "[Config]\nGlobewall enabled=0\n");
     gw::AppCore& app = rig.create();
-    TForm1& form = app.window();
+    MainWindow& form = app.window();
     const int crossed = app.trayIcon().imageCount() - 1;
     EXPECT_FALSE(form.ui()->Globewallenabled->isChecked());
     EXPECT_EQ(app.trayIcon().FrameIndex(), crossed) << "the crossed globe";
@@ -280,7 +280,7 @@ TEST(Creation, ParameterHintMirrorsItsText)
     gwtest::AppRig rig;
     rig.program.write(QStringLiteral("Globewall.ini"), "[Config]\nPara=-quality 90\n");
     gw::AppCore& app = rig.create();
-    TForm1& form = app.window();
+    MainWindow& form = app.window();
     EXPECT_EQ(form.ui()->edtParameter->toolTip(), QStringLiteral("-quality 90"));
     form.ui()->edtParameter->setText(QStringLiteral("-fontsize 12"));
     EXPECT_EQ(form.ui()->edtParameter->toolTip(), QStringLiteral("-fontsize 12"));
@@ -312,7 +312,7 @@ TEST(StartupStep, SeedsTheSchedulerTimesAndStartsTheScheduler)
         rig.program.write(QStringLiteral("Globewall.ini"), c.ini);
         rig.clock.set(now);
         gw::AppCore& app = rig.create();
-        TForm1& form = app.window();
+        MainWindow& form = app.window();
         app.Timer2Timer();
         const gw::AppState& st = app.state();
         auto expect = [&](double actual, double offset, const char* what) {
@@ -333,7 +333,7 @@ TEST(StartupStep, CentresAndShowsTheWindow)
 {
     gwtest::AppRig rig;
     gw::AppCore& app = rig.create();
-    TForm1& form = app.window();
+    MainWindow& form = app.window();
     app.Timer2Timer();
     EXPECT_TRUE(form.isVisible());
     EXPECT_FALSE(form.isParked());
@@ -347,7 +347,7 @@ TEST(StartupStep, MinimisedStartNeverShowsTheWindow)
     gwtest::AppRig rig;
     rig.program.write(QStringLiteral("Globewall.ini"), "[Config]\nStart Minimized=1\n");
     gw::AppCore& app = rig.create();
-    TForm1& form = app.window();
+    MainWindow& form = app.window();
     ShowCounter counter;
     form.installEventFilter(&counter);
     app.Timer2Timer();
@@ -371,7 +371,7 @@ TEST(StartupStep, WithoutANotificationAreaMinimisingIconifies)
     gw::AppCore::Options o = rig.options();
     o.trayAvailable = false;
     gw::AppCore& app = rig.create(std::move(o));
-    TForm1& form = app.window();
+    MainWindow& form = app.window();
     app.Timer2Timer();
     EXPECT_TRUE(form.isMinimized()) << "a hidden window could never come back";
     // Said once, in the window, so the program does not seem to have ended.
@@ -389,7 +389,7 @@ TEST(Window, MinimiseGoesToTheTrayAndDoubleClickToggles)
 {
     gwtest::AppRig rig;
     gw::AppCore& app = rig.create();
-    TForm1& form = app.window();
+    MainWindow& form = app.window();
     app.Timer2Timer();
     ASSERT_TRUE(form.isVisible());
 
@@ -417,7 +417,7 @@ TEST(Window, DoubleClickBeforeTheStartUpStepCentresTheParkedWindow)
 {
     gwtest::AppRig rig;
     gw::AppCore& app = rig.create();
-    TForm1& form = app.window();
+    MainWindow& form = app.window();
     ASSERT_TRUE(form.isParked());
     trayDoubleClick(app);
     EXPECT_TRUE(form.isVisible());
@@ -429,7 +429,7 @@ TEST(Window, GridColumnsShareTheGridWidth)
 {
     gwtest::AppRig rig;
     gw::AppCore& app = rig.create();
-    TForm1& form = app.window();
+    MainWindow& form = app.window();
     app.Timer2Timer();
     form.ui()->PageControl->setCurrentIndex(2);
     form.resize(700, 700);
@@ -446,7 +446,7 @@ TEST(Close, SavesTheSettingsThenEndsTheRenderer)
     gwtest::AppRig rig;
     const QString base = rig.programFile(QStringLiteral("Globewall.ini"));
     gw::AppCore& app = rig.create();
-    TForm1& form = app.window();
+    MainWindow& form = app.window();
     app.Timer2Timer();
     app.settings().setInteger(QStringLiteral("SpinEdit"), 1234);
     app.settings().setText(QStringLiteral("edtAppFile"),
@@ -477,7 +477,7 @@ TEST(Close, AFailingSaveKeepsTheWindowOpen)
 {
     gwtest::AppRig rig;
     gw::AppCore& app = rig.create();
-    TForm1& form = app.window();
+    MainWindow& form = app.window();
     app.Timer2Timer();
     const QString plain = rig.program.write(QStringLiteral("plain"), "a file, not a folder");
     const QString target = plain + QStringLiteral("/settings.ini");
@@ -502,7 +502,7 @@ TEST(SettingsCommands, SaveAsLoadAndCancel)
 {
     gwtest::AppRig rig;
     gw::AppCore& app = rig.create();
-    TForm1& form = app.window();
+    MainWindow& form = app.window();
     const QString base = rig.programFile(QStringLiteral("Globewall.ini"));
     const QString other = rig.programFile(QStringLiteral("other.ini"));
 

@@ -5,7 +5,7 @@
 #include "app/MessageWindow.h"
 #include "app/TransferLog.h"
 #include "shared/Error.h"
-#include "ui_TForm1.h"
+#include "ui_MainWindow.h"
 
 #include <QFile>
 #include <QLabel>
@@ -118,7 +118,7 @@ TEST(TransferLogOfTheWindow, WritesBesideTheProgram)
 {
     gwtest::AppRig rig;
     gw::AppCore& app = rig.create();
-    TForm1& form = app.window();
+    MainWindow& form = app.window();
     app.transferLog().appendLine(
         QStringLiteral("07.12.2026 10:00:00 - Error. Can not connect to the internet. Waiting for next try."));
     EXPECT_EQ(gwtest::readFile(rig.programFile(QStringLiteral("Globewall.log"))),
@@ -227,7 +227,7 @@ TEST(KeyFilters, OnTheWindowControls)
 {
     gwtest::AppRig rig;
     gw::AppCore& app = rig.create();
-    TForm1& form = app.window();
+    MainWindow& form = app.window();
     QLineEdit* port = form.ui()->edtProxyPort;
     QTest::keyClicks(port, QStringLiteral("80a8:0"));
     EXPECT_EQ(port->text(), QStringLiteral("8080"));

@@ -3,7 +3,7 @@
 #include "AppRig.h"
 #include "renderer/RenderControl.h"
 #include "renderer_launch/LaunchSupport.h"
-#include "ui_TForm1.h"
+#include "ui_MainWindow.h"
 
 #include <QTest>
 #include <gtest/gtest.h>
@@ -29,7 +29,7 @@ protected:
 
     gwtest::AppRig rig;
     gw::AppCore& app;
-    TForm1& form;
+    MainWindow& form;
     gw::MemoryMessageWindow& messages = rig.messages;
 };
 

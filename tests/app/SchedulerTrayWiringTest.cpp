@@ -6,7 +6,7 @@
 #include "desktop/TrayHandlers.h"
 #include "desktop/TrayIcon.h"
 #include "renderer_launch/LaunchSupport.h"
-#include "ui_TForm1.h"
+#include "ui_MainWindow.h"
 
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -38,7 +38,7 @@ protected:
     gwtest::AppRig rig;
     gw::MemoryMessageWindow& messages = rig.messages;
     gw::AppCore* app = nullptr;
-    TForm1* form = nullptr;
+    MainWindow* form = nullptr;
 };
 
 TEST_F(SchedulerTray, StartUpSetsTheTurningGlobe)

@@ -3,7 +3,7 @@
 #include "AppRig.h"
 #include "timesync/TimeSync.h"
 #include "timesync/ui/TimeServerEditor.h"
-#include "ui_TForm1.h"
+#include "ui_MainWindow.h"
 
 #include <QTest>
 #include <gtest/gtest.h>
@@ -14,7 +14,7 @@ TEST(TimeSyncWiring, SynchronizeTimeAsksTheFirstCheckedServerAndLogs)
 {
     gwtest::AppRig rig;
     gw::AppCore& app = rig.create();
-    TForm1& form = app.window();
+    MainWindow& form = app.window();
     gwtest::FakeSntpServer server(rig.clock);
     ASSERT_TRUE(server.listen());
     app.timeSync().overridePortAndTimeoutForTests(server.port(), 500);
@@ -40,7 +40,7 @@ TEST(TimeSyncWiring, ServerListEditsInPlaceAndLinksToTheServerPage)
 {
     gwtest::AppRig rig;
     gw::AppCore& app = rig.create();
-    TForm1& form = app.window();
+    MainWindow& form = app.window();
     EXPECT_EQ(app.timeServerEditor().contextMenu(), form.pmTimeServer()) << "the window's own menu";
     EXPECT_EQ(app.timeServerEditor().TimeServerEditIndex(), -1) << "add mode after creation";
 
@@ -62,7 +62,7 @@ TEST(TimeSyncWiring, LoadingASettingsFileEndsTheServerEdit)
 {
     gwtest::AppRig rig;
     gw::AppCore& app = rig.create();
-    TForm1& form = app.window();
+    MainWindow& form = app.window();
     const QString other = rig.programFile("other.ini");
     app.settings().setCheckItems("cbTimeServer", { { "other.example", true } });
     rig.dialogs.queueFile(other);
@@ -102,7 +102,7 @@ TEST(TimeSyncWiring, EscapeInTheServerFieldCancelsTheEditNotTheWindow)
     for (const Case& c : cases) {
         gwtest::AppRig rig;
         gw::AppCore& app = rig.create();
-        TForm1& form = app.window();
+        MainWindow& form = app.window();
         form.show();
         QListWidget* list = form.ui()->cbTimeServer;
         QLineEdit* field = form.ui()->edtTimeServer;

@@ -2,7 +2,7 @@
 // server (a lighttpd on loopback) and holds DownloadBusy while it is open.
 #include "AppRig.h"
 #include "ServerProcess.h"
-#include "ui_TForm1.h"
+#include "ui_MainWindow.h"
 #include "update/ui/UpdateDialog.h"
 
 #include <QPushButton>
@@ -25,7 +25,7 @@ TEST(UpdateWiring, CheckForUpdateShowsTheDialogUnlessADownloadRuns)
     gw::endpoints::hosts().updates = server.url(QString());
 
     gw::AppCore& app = rig.create();
-    TForm1& form = app.window();
+    MainWindow& form = app.window();
     EXPECT_EQ(form.ui()->btnCheckForUpdate->toolTip(), "visit \"" + gw::endpoints::programHome() + "\"");
 
     // Plays the user: presses "Close" once the check has ended; a hung check fails the test.

@@ -5,7 +5,7 @@
 #include "app/SpinEdit.h"
 #include "settings/SettingsTable.h"
 #include "shared/Error.h"
-#include "ui_TForm1.h"
+#include "ui_MainWindow.h"
 
 #include <QLineEdit>
 #include <QTest>
@@ -18,7 +18,7 @@ struct Fixture : ::testing::Test
 {
     gwtest::AppRig rig;
     gw::AppCore& app = rig.create(false);
-    TForm1& form = app.window();
+    MainWindow& form = app.window();
     gw::SettingsAccess& s = app.settings();
 };
 

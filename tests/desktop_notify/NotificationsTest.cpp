@@ -4,7 +4,7 @@
 
 #include "app/AppCore.h"
 #include "app/FormNotifications.h"
-#include "app/TForm1.h"
+#include "app/MainWindow.h"
 #include "app/TransferLog.h"
 #include "app/WidgetSettings.h"
 #include "support/ManualClock.h"
@@ -152,7 +152,7 @@ TEST(FormNotifications, TheWindowsReportsReachTheDesktopWhenTheBoxIsTicked)
     options.runCreation = false;
     options.showTray = false;
     gw::AppCore app(options);
-    TForm1& form = app.window();
+    MainWindow& form = app.window();
     gw::FormNotifications notifications(app, bus.connect(QStringLiteral("client")));
     gw::UpdateDialog update(app.settings(), dialogs, clock, &form);
     emit app.updateDialogMade(&update); // as the first "Check for Update" does

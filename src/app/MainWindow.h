@@ -19,10 +19,10 @@ class QProgressBar;
 class QTimer;
 
 namespace Ui {
-class TForm1;
+class MainWindow;
 }
 
-class TForm1 : public QMainWindow
+class MainWindow : public QMainWindow
 {
     Q_OBJECT
 
@@ -34,11 +34,11 @@ public:
         std::optional<bool> trayAvailable; // default: ask the desktop at each minimise
     };
 
-    TForm1();
-    explicit TForm1(ViewOptions options);
-    ~TForm1() override;
+    MainWindow();
+    explicit MainWindow(ViewOptions options);
+    ~MainWindow() override;
 
-    Ui::TForm1* ui() { return m_ui.get(); }
+    Ui::MainWindow* ui() { return m_ui.get(); }
     gw::Dialogs& dialogs() { return *m_dialogs; }
     // The general error handler around every handler the window runs.
     gw::ErrorReport& errorReport() { return m_errors; }
@@ -96,7 +96,7 @@ private:
     bool listMouseDown(QListWidget* list, QMenu* menu, QMouseEvent* event);
     template <class F> void run(F&& f) { m_errors.guard(std::forward<F>(f)); }
 
-    std::unique_ptr<Ui::TForm1> m_ui;
+    std::unique_ptr<Ui::MainWindow> m_ui;
     ViewOptions m_options;
     gw::QtDialogs m_qtDialogs;
     gw::Dialogs* m_dialogs;

@@ -1,4 +1,4 @@
-#include "app/TForm1.h"
+#include "app/MainWindow.h"
 
 #include "app/AppIcon.h"
 #include "app/KeyFilters.h"
@@ -12,7 +12,7 @@
 #include "settings/SettingsTable.h"
 #include "shared/Endpoints.h"
 
-#include "ui_TForm1.h"
+#include "ui_MainWindow.h"
 
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -24,14 +24,14 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 
-TForm1::TForm1()
-    : TForm1(ViewOptions())
+MainWindow::MainWindow()
+    : MainWindow(ViewOptions())
 {
 }
 
-TForm1::TForm1(ViewOptions options)
+MainWindow::MainWindow(ViewOptions options)
     : QMainWindow(nullptr)
-    , m_ui(std::make_unique<Ui::TForm1>())
+    , m_ui(std::make_unique<Ui::MainWindow>())
     , m_options(options)
     , m_qtDialogs(this)
     , m_dialogs(m_options.dialogs ? m_options.dialogs : &m_qtDialogs)
@@ -52,13 +52,13 @@ TForm1::TForm1(ViewOptions options)
     buildMenus();
     buildStatusBar();
 
-    auto on = [this](auto* sender, auto signal, void (TForm1::*handler)()) {
+    auto on = [this](auto* sender, auto signal, void (MainWindow::*handler)()) {
         connect(sender, signal, this, [this, handler] { run([this, handler] { (this->*handler)(); }); });
     };
-    on(m_ui->btnMinimize, &QPushButton::clicked, &TForm1::btnMinimizeClick);
-    on(m_ui->btnClose, &QPushButton::clicked, &TForm1::btnCloseClick);
-    on(m_ui->pmClose, &QAction::triggered, &TForm1::btnCloseClick);
-    on(m_ui->pmRestoreWindow, &QAction::triggered, &TForm1::pmRestoreWindowClick);
+    on(m_ui->btnMinimize, &QPushButton::clicked, &MainWindow::btnMinimizeClick);
+    on(m_ui->btnClose, &QPushButton::clicked, &MainWindow::btnCloseClick);
+    on(m_ui->pmClose, &QAction::triggered, &MainWindow::btnCloseClick);
+    on(m_ui->pmRestoreWindow, &QAction::triggered, &MainWindow::pmRestoreWindowClick);
     // The field's hint always mirrors its text, also when code sets it.
     connect(m_ui->edtParameter, &QLineEdit::textChanged, m_ui->edtParameter, &QWidget::setToolTip);
     m_ui->imgProjection->installEventFilter(this);
@@ -67,11 +67,11 @@ TForm1::TForm1(ViewOptions options)
     m_ui->SpinEdit->installEventFilter(new gw::SpinEditKeyUp(m_ui->SpinEdit));
 }
 
-TForm1::~TForm1() = default;
+MainWindow::~MainWindow() = default;
 
 // The state the designer cannot express: item lists from the one table of bodies and
 // projections, the spin edits' ranges from the control table, the grid's shape.
-void TForm1::formLoad()
+void MainWindow::formLoad()
 {
     // The program's own icon is drawn once, by the application at start; a window made without
     // it (tests) draws its own.
@@ -116,7 +116,7 @@ void TForm1::formLoad()
 // Linux desktops draw their icon captions themselves: the caption controls have nothing to act
 // on here. They stay in place and keep their settings, so a settings file moved between
 // systems loses nothing, and say why they are off.
-void TForm1::disableCaptionControls()
+void MainWindow::disableCaptionControls()
 {
     const QString drawnByDesktop = QStringLiteral("Linux desktops draw icon captions themselves");
     auto captionControl = [&](auto* control) {
@@ -132,7 +132,7 @@ void TForm1::disableCaptionControls()
     captionControl(m_ui->btnIconTextColor);
 }
 
-void TForm1::buildMenus()
+void MainWindow::buildMenus()
 {
     auto separator = [](QMenu* menu, const char* name) {
         QAction* a = menu->addSeparator();
@@ -165,7 +165,7 @@ void TForm1::buildMenus()
 }
 
 // Panel 0, 120 pixels, holds the download progress bar; panel 1 the last log line.
-void TForm1::buildStatusBar()
+void MainWindow::buildStatusBar()
 {
     auto* panel0 = new QWidget(m_ui->StatusBar1);
     panel0->setObjectName(QStringLiteral("StatusPanel0"));
@@ -187,37 +187,37 @@ void TForm1::buildStatusBar()
 
 // Only a change reaches the label: the idle status is set at every tick of the central timer,
 // and each setting would lay out and repaint the status bar.
-void TForm1::setStatusText(const QString& text)
+void MainWindow::setStatusText(const QString& text)
 {
     if (text != m_statusPanel1->text())
         m_statusPanel1->setText(text);
 }
 
-QString TForm1::statusText() const
+QString MainWindow::statusText() const
 {
     return m_statusPanel1->text();
 }
 
-void TForm1::fixMinimumSize()
+void MainWindow::fixMinimumSize()
 {
     m_minWindowWidth = width();
     m_minWindowHeight = height();
     setMinimumSize(m_minWindowWidth, m_minWindowHeight);
 }
 
-void TForm1::openFirstPages()
+void MainWindow::openFirstPages()
 {
     m_ui->PageControl->setCurrentIndex(0);
     m_ui->PageControlParameter->setCurrentIndex(0);
 }
 
-void TForm1::park()
+void MainWindow::park()
 {
     move(x(), gw::ParkedTop);
     m_parked = true;
 }
 
-void TForm1::prepareDownloadGrid()
+void MainWindow::prepareDownloadGrid()
 {
     QTableWidget* grid = m_ui->sgDownloadFiles;
     const int rowHeight = grid->fontMetrics().height() + 4;
@@ -225,14 +225,14 @@ void TForm1::prepareDownloadGrid()
     grid->verticalHeader()->setDefaultSectionSize(rowHeight);
 }
 
-void TForm1::showProjection(int entry)
+void MainWindow::showProjection(int entry)
 {
     m_projectionToShow = entry;
     if (m_ui->imgProjection->isVisible())
         showProjectionPicture();
 }
 
-void TForm1::showProjectionPicture()
+void MainWindow::showProjectionPicture()
 {
     if (m_projectionToShow < 0)
         return;
@@ -242,37 +242,37 @@ void TForm1::showProjectionPicture()
 
 // ---------------------------------------------------------------------------------------
 // Placement, minimise and restore.
-QRect TForm1::desktop() const
+QRect MainWindow::desktop() const
 {
     const QScreen* s = QGuiApplication::primaryScreen();
     return s ? s->geometry() : QRect(0, 0, 0, 0);
 }
 
-void TForm1::centreOnDesktop(bool clampToZero)
+void MainWindow::centreOnDesktop(bool clampToZero)
 {
     const QRect d = desktop();
     move(d.topLeft() + gw::centredPosition(d.size(), frameGeometry().size(), clampToZero));
     m_parked = false;
 }
 
-bool TForm1::isParked() const
+bool MainWindow::isParked() const
 {
     const QRect d = desktop();
     return m_parked || frameGeometry().top() > d.y() + d.height();
 }
 
-bool TForm1::trayAvailable() const
+bool MainWindow::trayAvailable() const
 {
     return m_options.trayAvailable ? *m_options.trayAvailable
                                    : (m_options.showTray && QSystemTrayIcon::isSystemTrayAvailable());
 }
 
-bool TForm1::inTray() const
+bool MainWindow::inTray() const
 {
     return m_inTray || isHidden() || isMinimized();
 }
 
-void TForm1::btnMinimizeClick()
+void MainWindow::btnMinimizeClick()
 {
     Minimieren();
 }
@@ -280,7 +280,7 @@ void TForm1::btnMinimizeClick()
 // Minimised, the program lives in the notification area only. Without a notification area
 // the window is minimised as usual, so it can always come back; the first time it says so, or
 // the program would seem to have ended.
-void TForm1::Minimieren()
+void MainWindow::Minimieren()
 {
     m_inTray = true;
     if (trayAvailable()) {
@@ -297,7 +297,7 @@ void TForm1::Minimieren()
     showMinimized();
 }
 
-void TForm1::RestoreWindow()
+void MainWindow::RestoreWindow()
 {
     m_inTray = false;
     setWindowState(windowState() & ~Qt::WindowMinimized);
@@ -308,7 +308,7 @@ void TForm1::RestoreWindow()
 
 // Shown first (a parked window is below the desktop, so nothing flashes), then centred with
 // its frame known.
-void TForm1::pmRestoreWindowClick()
+void MainWindow::pmRestoreWindowClick()
 {
     const bool parked = isParked();
     RestoreWindow();
@@ -317,7 +317,7 @@ void TForm1::pmRestoreWindowClick()
 }
 
 // Escape minimises, as the "Minimize" button does, unless the focused control used the key.
-void TForm1::keyPressEvent(QKeyEvent* event)
+void MainWindow::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         event->accept();
@@ -327,7 +327,7 @@ void TForm1::keyPressEvent(QKeyEvent* event)
     QMainWindow::keyPressEvent(event);
 }
 
-void TForm1::changeEvent(QEvent* event)
+void MainWindow::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
     // The window's own minimise box goes to the tray too; after the state change has settled.
@@ -338,7 +338,7 @@ void TForm1::changeEvent(QEvent* event)
         });
 }
 
-bool TForm1::eventFilter(QObject* watched, QEvent* event)
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_ui->sgDownloadFiles && event->type() == QEvent::Resize)
         FormResize();
@@ -357,7 +357,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-void TForm1::FormResize()
+void MainWindow::FormResize()
 {
     QTableWidget* grid = m_ui->sgDownloadFiles;
     const int w = qMax(0, (grid->width() - 24) / 2);
@@ -368,7 +368,7 @@ void TForm1::FormResize()
 
 // mMarkerfilesMouseDown and mSatfilesMouseDown. A right press is used up here, so the list's
 // own selection handling does not undo the selection made for the menu.
-bool TForm1::listMouseDown(QListWidget* list, QMenu* menu, QMouseEvent* event)
+bool MainWindow::listMouseDown(QListWidget* list, QMenu* menu, QMouseEvent* event)
 {
     const QPoint pos = event->position().toPoint();
     const QListWidgetItem* item = list->itemAt(pos);
@@ -386,7 +386,7 @@ bool TForm1::listMouseDown(QListWidget* list, QMenu* menu, QMouseEvent* event)
 }
 
 // ---------------------------------------------------------------------------------------
-void TForm1::btnCloseClick()
+void MainWindow::btnCloseClick()
 {
     close();
 }
