@@ -1,8 +1,8 @@
 // The central scheduler on the window's timer, with the battery and screensaver state, and
 // what the tray hint and the idle status bar say after each tick.
 #include "app/AppCore.h"
-#include "app/StatusLines.h"
 #include "app/MainWindow.h"
+#include "app/StatusLines.h"
 #include "app/TransferLog.h"
 #include "app/WidgetSettings.h"
 #include "desktop/TrayIcon.h"
@@ -54,7 +54,8 @@ void AppCore::showStatus()
     if (m_state.anyBusy())
         return;
     const TDateTime now = m_clock->now();
-    const QStringList lines = statusLines(statusFacts(*m_settings, m_state), fromDateTime(now));
+    const QStringList lines
+        = statusLines(statusFacts(*m_settings, m_state, m_settingsFile->ConfigFileName(), now), fromDateTime(now));
     m_trayIcon->setStatusLines(lines);
     const QString panel = m_window->statusText();
     if (!panel.isEmpty() && panel != m_statusShown && panel != m_logLineSeen) {

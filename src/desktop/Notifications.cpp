@@ -14,6 +14,10 @@ std::optional<Notice> NoticeWatch::transferLogLine(const QString& line)
         m_failures = 0;
         return std::nullopt;
     }
+    const qsizetype stale = line.indexOf(QLatin1String(" - Stale: "));
+    if (stale >= 0)
+        return Notice { NoticeCause::SourceStale, QStringLiteral("A data source has stopped changing"),
+            line.mid(stale + 10) };
     const qsizetype at = line.indexOf(QLatin1String(" - Error downloading file"));
     if (at < 0 || ++m_failures < FailuresInRow)
         return std::nullopt;

@@ -72,6 +72,9 @@ public:
     static inline const QString ETagSection = QStringLiteral("Downloaded ETags");
     static inline const QString LastModifiedSection = QStringLiteral("Downloaded Last-Modified");
 
+    // True when the last DownloadFile transferred copies that all failed their checks (not a
+    // picture, a wrong MD5 sum): the previous copy stayed, and nothing new arrived.
+    bool copyRefused() const { return m_copyRefused; }
     // The status of the last answer to a check or a transfer (0 and empty when none came).
     int lastStatusCode() const { return m_lastStatusCode; }
     const QString& lastStatusLine() const { return m_lastStatusLine; }
@@ -157,6 +160,7 @@ private:
     QByteArray m_lastRawHeaders;
     QString m_movedTo;
     bool m_notModified = false;
+    bool m_copyRefused = false;
     bool m_refusedForGood = false; // the last check failed in a way a new transfer would not mend
 };
 

@@ -100,7 +100,7 @@ bool DownloadJobs::fresh(const QString& url, QString* lastModifiedText)
 bool DownloadJobs::fetch(const Item& item, bool conditional)
 {
     const bool ok = m_engine.DownloadFile(item.source, item.destination, false, conditional);
-    return afterRequest(item) && ok;
+    return afterRequest(item) && ok && !m_engine.copyRefused();
 }
 
 bool DownloadJobs::check(const Item& item, QString* lastModifiedText, bool* isFresh)
@@ -144,6 +144,29 @@ void DownloadJobs::writeSatelliteFile(const Item& item)
 HostGaps DownloadJobs::hostGaps() const
 {
     return HostGaps([this] { return m_engine.records().settingsFile(); });
+}
+
+SourceAges DownloadJobs::sourceAges() const
+{
+    return SourceAges([this] { return m_engine.records().settingsFile(); });
+}
+
+void DownloadJobs::noteContent(const Item& item)
+{
+    SourceAges ages = sourceAges();
+    ages.noteAnswer(item.source, m_engine.lastRawHeaders(), item.destination);
+    const QString notice = ages.staleNotice(item.source, m_clock.now());
+    if (!notice.isEmpty())
+        m_log.appendLine(DateTimeToStr(m_clock.now()) + notice);
+}
+
+void DownloadJobs::retryLater(RetryBackoff& retry, const Item& item)
+{
+    if (m_engine.stopped())
+        return;
+    retry.failed(m_clock.now());
+    m_log.appendLine(DateTimeToStr(m_clock.now()) + QStringLiteral(" - ") + lastPartOf(item.destination)
+        + QStringLiteral(" will be tried again at ") + DateTimeToStr(retry.nextTry()));
 }
 
 bool DownloadJobs::hostAllowsTimed(const Item& item)
@@ -255,6 +278,9 @@ bool DownloadJobs::cloudIntervalJob()
     FlagGuard job(m_state.JobBusy);
     if (m_engine.stopped())
         return true; // the program ends: nothing is tried, nothing to report
+    // A transfer that failed is tried again later, not at every tick: nothing is sent meanwhile.
+    if (m_intervalRetry.waiting(m_clock.now()))
+        return true;
     if (!m_engine.PingReply())
         return false;
     FlagGuard busy(m_state.TimedDownloadBusy);
@@ -264,21 +290,30 @@ bool DownloadJobs::cloudIntervalJob()
     // A fresh map is not fetched even when its file is missing: the interval check looks at
     // the server only. A host that asks to wait counts as fresh until the next interval.
     if (!hostAllowsTimed(cloud) || !check(cloud, &lastModified, &isFresh) || isFresh) {
+        m_intervalRetry.reset();
         m_state.LastCloudCheckTime = m_clock.now();
+        if (isFresh && !lastModified.isEmpty())
+            noteContent(cloud);
         return true;
     }
-    // A failed download leaves LastCloudCheckTime alone, so the next tick tries again; an
-    // unchanged map (304) is checked.
+    // A failed download leaves LastCloudCheckTime alone, so the job is due again once its
+    // wait is over; an unchanged map (304) is checked.
     const bool fetched = fetch(cloud, true);
     if (!fetched && m_engine.notModified()) {
+        m_intervalRetry.reset();
         m_state.LastCloudCheckTime = m_clock.now();
         record(cloud.source, lastModified);
+        noteContent(cloud);
     } else if (fetched) {
+        m_intervalRetry.reset();
         m_state.LastCloudCheckTime = m_clock.now();
         record(cloud.source, lastModified);
+        noteContent(cloud);
         synchronizeTime();
         runProgram();
         startRendererUnlessBusy();
+    } else {
+        retryLater(m_intervalRetry, cloud);
     }
     return true;
 }
@@ -288,21 +323,32 @@ bool DownloadJobs::cloudFixedTimeJob()
     FlagGuard job(m_state.JobBusy);
     if (m_engine.stopped())
         return true; // the program ends: nothing is tried, nothing to report
+    // After a failure the next try waits, unless a later time of the list has come meanwhile:
+    // that one is downloaded at once.
+    const TDateTime now = m_clock.now();
+    if (m_fixedTimeRetry.waiting(now)
+        && !RetryBackoff::listedTimeBetween(m_settings.lines(ctl::mTime), m_fixedTimeRetry.lastFailure(), now))
+        return true;
     if (!m_engine.PingReply())
         return false;
     const Item cloud = cloudItem();
     QString ignored;
     bool isFresh = false;
     if (!hostAllowsTimed(cloud) || !check(cloud, &ignored, &isFresh)) { // forced: the check only reports
+        m_fixedTimeRetry.reset();
         m_state.CloudTimeDue = false;
         return true;
     }
     // No record: the next interval check compares the server with the last recorded date.
     if (fetch(cloud)) {
+        m_fixedTimeRetry.reset();
         m_state.CloudTimeDue = false;
+        noteContent(cloud);
         synchronizeTime();
         runProgram();
         startRendererUnlessBusy();
+    } else {
+        retryLater(m_fixedTimeRetry, cloud);
     }
     return true;
 }
@@ -324,14 +370,22 @@ bool DownloadJobs::listJob()
             continue;
         QString lastModified;
         bool isFresh = false;
-        if (!check(item, &lastModified, &isFresh) || (isFresh && fileExists(item.destination)))
+        if (!check(item, &lastModified, &isFresh))
             continue;
+        if (isFresh && fileExists(item.destination)) {
+            if (!lastModified.isEmpty())
+                noteContent(item);
+            continue;
+        }
         if (!fetch(item, true)) {
-            if (m_engine.notModified())
+            if (m_engine.notModified()) {
                 record(item.source, lastModified);
+                noteContent(item);
+            }
             continue;
         }
         record(item.source, lastModified);
+        noteContent(item);
         convertQuakeList(item);
         writeSatelliteFile(item);
     }
@@ -351,8 +405,11 @@ void DownloadJobs::btnCheckDownloadsClick()
     QString cloudModified;
     if (fresh(cloud.source, &cloudModified) && fileExists(cloud.destination)) {
         logUpToDate(cloud.destination, cloudModified);
+        if (!cloudModified.isEmpty())
+            noteContent(cloud);
     } else if (fetch(cloud)) {
         record(cloud.source, cloudModified);
+        noteContent(cloud);
         cloudDownloaded = true;
     }
 
@@ -369,12 +426,15 @@ void DownloadJobs::btnCheckDownloadsClick()
             continue;
         if (isFresh && fileExists(item.destination)) {
             logUpToDate(item.destination, lastModified);
+            if (!lastModified.isEmpty())
+                noteContent(item);
             continue;
         }
         if (!fetch(item))
             continue;
         m_state.LastFileCheckTime = m_clock.now();
         record(item.source, lastModified);
+        noteContent(item);
         convertQuakeList(item);
         writeSatelliteFile(item);
     }
@@ -403,6 +463,7 @@ void DownloadJobs::btnDownloadCloudNowClick()
         return;
     m_state.LastCloudCheckTime = m_clock.now();
     record(cloud.source, lastModified);
+    noteContent(cloud);
     runProgram();
 }
 
@@ -423,6 +484,7 @@ void DownloadJobs::btnDownloadTleNowClick()
             continue;
         m_state.LastFileCheckTime = m_clock.now();
         record(item.source, lastModified);
+        noteContent(item);
         convertQuakeList(item);
         // Exactly ".tle": the satellite file takes the name without it.
         if (extensionOf(item.destination) == QLatin1String(".tle") && m_actions.generateSatFile)

@@ -6,6 +6,8 @@
 // the earthquake list becomes a marker file, a TLE file gets a satellite file, the clock is
 // synchronised, the program chosen for after downloads runs and the renderer starts.
 #include "downloads/HostGaps.h"
+#include "downloads/RetryBackoff.h"
+#include "downloads/SourceAges.h"
 #include "scheduler/TimedJobs.h"
 
 #include <QObject>
@@ -88,7 +90,8 @@ private:
     int listRows() const;
 
     bool fresh(const QString& url, QString* lastModifiedText);
-    // The transfer; false also when its answer stopped the address.
+    // The transfer; false also when its answer stopped the address, or when every copy it
+    // brought failed its checks (the previous copy stays: nothing new arrived).
     // `conditional`: see DownloadEngine::DownloadFile; the jobs that check freshness use it.
     bool fetch(const Item& item, bool conditional = false);
     // The freshness check; false when its answer stopped the address.
@@ -97,6 +100,12 @@ private:
     void convertQuakeList(const Item& item);
     void writeSatelliteFile(const Item& item);
     HostGaps hostGaps() const;
+    SourceAges sourceAges() const;
+    // The server of the item answered: the date of its content is kept, and a source that has
+    // stopped changing is reported (once a day).
+    void noteContent(const Item& item);
+    // A timed download failed: the next try waits (1, 2, 4 … minutes, at most an hour).
+    void retryLater(RetryBackoff& retry, const Item& item);
     // Timed jobs: false, after one line, while the host of the item asks to wait; false when
     // timed downloads of its address are stopped.
     bool hostAllowsTimed(const Item& item);
@@ -121,6 +130,8 @@ private:
     Actions m_actions;
     QString m_home;
     QString m_proposedDestination; // the destination edtWebAdressChange filled in last
+    RetryBackoff m_intervalRetry; // the cloud interval job, after a failed transfer
+    RetryBackoff m_fixedTimeRetry; // the cloud fixed-time job
 };
 
 } // namespace gw
