@@ -1,5 +1,6 @@
 #include "downloads/DownloadJobs.h"
 
+#include "downloads/BuiltInSources.h"
 #include "downloads/CloudSources.h"
 #include "downloads/DownloadEngine.h"
 #include "downloads/DownloadRecords.h"
@@ -465,6 +466,9 @@ void DownloadJobs::btnDownloadCloudNowClick()
     record(cloud.source, lastModified);
     noteContent(cloud);
     runProgram();
+    // Asked for by hand: the new map is wanted on the desktop now, not at the next render.
+    if (!m_engine.stopped() && !m_state.DownloadBusy && !m_state.RenderBusy)
+        StartXPlanet();
 }
 
 void DownloadJobs::btnDownloadTleNowClick()
@@ -547,6 +551,18 @@ void DownloadJobs::cloudSourcePicked(int index)
     // As proposed here: typing another address afterwards still carries the name along.
     m_proposedDestination = target;
     m_settings.setText(kFileDestination, target);
+
+    // Checked as often as a new map can come, and never more often than its host allows: a
+    // shorter interval only writes "not downloaded" lines.
+    const sources::Source* source = sources::forAddress(url);
+    const int cadence = source ? std::max(source->cadenceMinutes, source->gapMinutes) : 0;
+    m_settings.setChecked(ctl::cbCheckForNewFile, true);
+    if (m_settings.integer(ctl::seCheckForNewFiles) < cadence)
+        m_settings.setInteger(ctl::seCheckForNewFiles, cadence);
+    // xplanet finds a bare name in its images folder; a map kept elsewhere is named in full.
+    const QString images = RendererLayout(m_settings.text(ctl::edtAppFile), m_home).imagesFolder();
+    if (m_actions.nameCloudMap)
+        m_actions.nameCloudMap(folder == images ? cloudsources::fileName(index) : target);
 }
 
 void DownloadJobs::openCloudInfoPage()

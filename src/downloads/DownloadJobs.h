@@ -39,6 +39,9 @@ public:
         std::function<void()> synchronizeTime; // the click of btnCheckTimeServer
         std::function<void(const QString&)> openBrowser; // a web page in the default browser
         std::function<bool()> settingsLoaded; // the first settings load has finished
+        // Names the file as the earth's cloud map in the renderer's configuration and applies
+        // it, unless one is named there already.
+        std::function<void(const QString&)> nameCloudMap;
     };
 
     DownloadJobs(SettingsAccess& settings, AppState& state, LogSink& transferLog, Dialogs& dialogs, const Clock& clock,
@@ -62,7 +65,9 @@ public:
     // Every change of edtWebAdress: proposes a destination in the renderer's images folder.
     void edtWebAdressChange();
     // A live cloud source picked in the drop-down (an index of cloudsources::captions()): its
-    // address, and its file name in the folder of the current destination.
+    // address, and its file name in the folder of the current destination; the interval check
+    // switched on, no more often than the source publishes; the map named in the renderer's
+    // configuration when it names none.
     void cloudSourcePicked(int index);
     // Opens the clouds page of the renderer's web site (the label "Web Address (Source)").
     void openCloudInfoPage();
