@@ -4,6 +4,7 @@
 #include "downloads/CloudSources.h"
 #include "downloads/DownloadEngine.h"
 #include "downloads/DownloadRecords.h"
+#include "downloads/DownloadStatus.h"
 #include "downloads/QuakeFeeds.h"
 #include "downloads/QuakeMarkers.h"
 #include "renderer/MarkerSatelliteFiles.h"
@@ -101,7 +102,26 @@ bool DownloadJobs::fresh(const QString& url, QString* lastModifiedText)
 bool DownloadJobs::fetch(const Item& item, bool conditional)
 {
     const bool ok = m_engine.DownloadFile(item.source, item.destination, false, conditional);
-    return afterRequest(item) && ok && !m_engine.copyRefused();
+    const bool allowed = afterRequest(item);
+    const bool arrived = ok && !m_engine.copyRefused();
+    noteResult(item,
+        arrived                      ? QStringLiteral("new copy")
+            : m_engine.notModified() ? QStringLiteral("unchanged (304)")
+            : m_engine.copyRefused() ? QStringLiteral("refused: the new copy failed its check")
+                                     : QStringLiteral("failed (") + answerText() + QLatin1Char(')'));
+    return allowed && arrived;
+}
+
+QString DownloadJobs::answerText() const
+{
+    return m_engine.lastStatusLine().isEmpty() ? QStringLiteral("not connected") : m_engine.lastStatusLine();
+}
+
+void DownloadJobs::noteResult(const Item& item, const QString& result)
+{
+    // The program ends: what was cut short says nothing of the source.
+    if (!m_engine.stopped())
+        DownloadResults([this] { return m_engine.records().settingsFile(); }).note(item.source, m_clock.now(), result);
 }
 
 bool DownloadJobs::check(const Item& item, QString* lastModifiedText, bool* isFresh)
@@ -112,6 +132,10 @@ bool DownloadJobs::check(const Item& item, QString* lastModifiedText, bool* isFr
     if (HostGaps::isSatelliteSite(item.source))
         return true;
     *isFresh = fresh(item.source, lastModifiedText);
+    if (*isFresh && !lastModifiedText->isEmpty())
+        noteResult(item, QStringLiteral("unchanged"));
+    else if (lastModifiedText->isEmpty())
+        noteResult(item, QStringLiteral("check failed (") + answerText() + QLatin1Char(')'));
     return afterRequest(item);
 }
 
@@ -175,17 +199,9 @@ bool DownloadJobs::hostAllowsTimed(const Item& item)
     const HostGaps gaps = hostGaps();
     if (!gaps.stopReason(item.source).isEmpty())
         return false; // said once, when it stopped
-    TDateTime allowed = gaps.allowedFrom(item.source);
     // The copy on disk counts as a request too: the times kept in the settings are lost with
     // another settings file, while a copy younger than the gap is still as new as the server's.
-    // A copy dated ahead of the clock tells nothing.
-    const QFileInfo copy(item.destination);
-    const double gap = HostGaps::minimumGap(item.source);
-    if (gap > 0 && copy.isFile()) {
-        const TDateTime written = toDateTime(copy.lastModified());
-        if (written <= m_clock.now())
-            allowed = std::max(allowed, written + gap);
-    }
+    const TDateTime allowed = timedDownloadAllowedFrom(gaps, item.source, item.destination, m_clock.now());
     if (allowed <= m_clock.now())
         return true;
     m_log.appendLine(DateTimeToStr(m_clock.now()) + QStringLiteral(" - ") + lastPartOf(item.destination)

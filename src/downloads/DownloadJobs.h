@@ -106,6 +106,10 @@ private:
     void writeSatelliteFile(const Item& item);
     HostGaps hostGaps() const;
     SourceAges sourceAges() const;
+    // The outcome of the last request for the item, kept for the status report.
+    void noteResult(const Item& item, const QString& result);
+    // The status line of the last answer, or "not connected".
+    QString answerText() const;
     // The server of the item answered: the date of its content is kept, and a source that has
     // stopped changing is reported (once a day).
     void noteContent(const Item& item);
