@@ -51,11 +51,24 @@ namespace {
         return **it;
     }
 
+    // The path with every link resolved, also for a file that does not exist yet: the nearest
+    // folder above it that exists is resolved and the rest appended. The keyring keys the proxy
+    // password by this name, so a settings folder reached through a link (a linked ~/.config)
+    // gives the same name before the file's first save as after it.
     QString canonical(const QString& path)
     {
         const QFileInfo info(path);
         const QString real = info.canonicalFilePath();
-        return real.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : real;
+        if (!real.isEmpty())
+            return real;
+        const QString clean = QDir::cleanPath(info.absoluteFilePath());
+        const qsizetype slash = clean.lastIndexOf(QLatin1Char('/'));
+        if (slash <= 0)
+            return clean;
+        QString folder = canonical(clean.left(slash));
+        if (!folder.endsWith(QLatin1Char('/')))
+            folder += QLatin1Char('/');
+        return folder + clean.mid(slash + 1);
     }
 
     // The file as it is now, so that a save keeps every entry it does not write. A file that exists

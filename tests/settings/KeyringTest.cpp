@@ -106,4 +106,43 @@ TEST(Keyring, LockedAtTheNextStartKeepsThePasswordWhereItIs)
     EXPECT_EQ(saved.readBytes(kConfig, kPasswordKey, {}), QByteArray());
 }
 
+// A settings folder reached through a link, as dotfile managers make ~/.config: the password
+// saved into a file that does not exist yet is found again once the file exists.
+TEST(Keyring, APasswordSavedThroughALinkedFolderComesBack)
+{
+    struct Case
+    {
+        const char* label;
+        QString saveAs; // empty: the base file
+    };
+    const Case cases[] = {
+        { "the base file's first save", QString() },
+        { "save as a new file in the linked folder", QStringLiteral("other.ini") },
+    };
+    KeyringBus keyring(true);
+    ASSERT_TRUE(keyring.ok());
+    SecretServiceVault vault(keyring.bus());
+    for (const Case& c : cases) {
+        TempDir dir;
+        ASSERT_TRUE(QDir().mkpath(dir.file(QStringLiteral("dotfiles/Globewall"))));
+        ASSERT_TRUE(QFile::link(dir.file(QStringLiteral("dotfiles")), dir.file(QStringLiteral("config"))));
+        const QString linked = dir.file(QStringLiteral("config/Globewall"));
+        {
+            Program p(linked, &vault);
+            p.file.IniLoad(QString());
+            p.settings.setText(QStringLiteral("edtProxyPasswd"), QStringLiteral("through a link"));
+            p.file.IniSave(c.saveAs.isEmpty() ? p.file.ConfigFileName() : linked + QLatin1Char('/') + c.saveAs);
+        }
+        const QString real = dir.file(
+            QStringLiteral("dotfiles/Globewall/") + (c.saveAs.isEmpty() ? QStringLiteral("Globewall.ini") : c.saveAs));
+        EXPECT_EQ(
+            IniFile(real).readString(kConfig, SettingsFile::PasswordStoreKey, {}), SettingsFile::PasswordInKeyring)
+            << c.label;
+        Program next(linked, &vault);
+        next.file.IniLoad(QString());
+        EXPECT_EQ(next.settings.text(QStringLiteral("edtProxyPasswd")), QStringLiteral("through a link")) << c.label;
+        EXPECT_TRUE(next.hooks.logLines.isEmpty()) << c.label << ": " << next.hooks.logLines.join('|').toStdString();
+    }
+}
+
 } // namespace
