@@ -478,6 +478,8 @@ void SettingsFile::loadProxyPassword(const IniFile& ini)
     if (ini.readString(sf::Config, PasswordStoreKey, QString()) != PasswordInKeyring
         || !m_settings.text(ctl::edtProxyPasswd).isEmpty())
         return;
+    if (m_vault)
+        m_vault->setDeadline(QDeadlineTimer(KeyringWaitMs));
     QString password, why;
     const PasswordVault::Outcome outcome
         = m_vault ? m_vault->lookup(canonical(m_configFileName), &password, &why) : PasswordVault::Outcome::Unavailable;
@@ -496,6 +498,8 @@ void SettingsFile::loadProxyPassword(const IniFile& ini)
 // file says where it is. A keyring that refuses leaves it in the file, with a line in the log.
 void SettingsFile::placeProxyPassword(IniFile& ini)
 {
+    if (m_vault)
+        m_vault->setDeadline(QDeadlineTimer(KeyringWaitMs));
     const QString password = m_settings.text(ctl::edtProxyPasswd);
     const QString file = canonical(ini.path());
     QString where = PasswordInFile;

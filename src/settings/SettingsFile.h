@@ -69,6 +69,10 @@ public:
     // hand-edited count cannot make the program fill memory with empty lines.
     static constexpr int MaxListEntries = 10000;
 
+    // All keyring calls of one load, and of one save, end within this time; past it the
+    // password is handled as with a locked keyring.
+    static constexpr int KeyringWaitMs = 2000;
+
     // How the proxy password is kept in a one-line value; see SettingsFile.cpp.
     static QByteArray storedPassword(const QString& password);
     static QString passwordFromStored(const QByteArray& stored);

@@ -7,6 +7,9 @@
 #include "settings/SecretServiceVault.h"
 #include "shared/Scramble.h"
 
+#include <QElapsedTimer>
+#include <functional>
+
 using namespace gw;
 using namespace gwtest;
 
@@ -143,6 +146,46 @@ TEST(Keyring, APasswordSavedThroughALinkedFolderComesBack)
         EXPECT_EQ(next.settings.text(QStringLiteral("edtProxyPasswd")), QStringLiteral("through a link")) << c.label;
         EXPECT_TRUE(next.hooks.logLines.isEmpty()) << c.label << ": " << next.hooks.logLines.join('|').toStdString();
     }
+}
+
+// A keyring that stops answering after its first call: the load at a start and the save at an
+// exit each wait once, briefly, and go on as with a locked keyring.
+TEST(Keyring, AKeyringThatStopsAnsweringCostsOneShortWait)
+{
+    struct Case
+    {
+        const char* label;
+        std::function<void(Program&)> run;
+    };
+    const Case cases[] = {
+        { "the load at a start", [](Program& p) { p.file.IniLoad(QString()); } },
+        { "the save at an exit",
+            [](Program& p) {
+                p.settings.setText(QStringLiteral("edtProxyPasswd"), QStringLiteral("typed"));
+                p.file.IniSave(p.file.ConfigFileName());
+            } },
+    };
+    KeyringBus keyring(false);
+    ASSERT_TRUE(keyring.ok());
+    if (!keyring.startServiceThatAnswersOnce())
+        GTEST_SKIP() << "python3-dbus is not installed: no stand-in keyring";
+    SecretServiceVault vault(keyring.bus());
+    TempDir dir;
+    writeFile(dir.file(QStringLiteral("Globewall.ini")), "[Config]\r\nProxy Password Store=Secret Service\r\n");
+    Program p(dir.path(), &vault);
+    p.file.setConfigFileName(dir.file(QStringLiteral("Globewall.ini")));
+    for (const Case& c : cases) {
+        p.hooks.logLines.clear();
+        QElapsedTimer took;
+        took.start();
+        c.run(p);
+        EXPECT_LT(took.elapsed(), SettingsFile::KeyringWaitMs + 1000) << c.label;
+        EXPECT_EQ(p.hooks.logLines.size(), 1) << c.label << ": " << p.hooks.logLines.join('|').toStdString();
+    }
+    const IniFile saved(dir.file(QStringLiteral("Globewall.ini")));
+    EXPECT_EQ(saved.readString(kConfig, SettingsFile::PasswordStoreKey, {}), SettingsFile::PasswordInFile);
+    EXPECT_EQ(saved.readBytes(kConfig, kPasswordKey, {}), SettingsFile::storedPassword(QStringLiteral("typed")))
+        << "the password the keyring did not take stays in the file";
 }
 
 } // namespace
