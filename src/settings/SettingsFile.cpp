@@ -123,6 +123,22 @@ QString SettingsFile::resolve(const QString& fileName) const
     return QFileInfo(fileName).isRelative() ? m_programDir + fileName : fileName;
 }
 
+QString SettingsFile::fileNameProblem(const QString& name)
+{
+    const QString cannot = QStringLiteral(" cannot be kept in the settings file");
+    if (name.contains(QLatin1Char('\n')) || name.contains(QLatin1Char('\r')))
+        return QStringLiteral("a settings file name with a line break") + cannot;
+    if (name.contains(QChar::ReplacementCharacter))
+        return QStringLiteral("a settings file name that is not UTF-8 text") + cannot;
+    // A value loses the blanks at its ends when it is read.
+    const char16_t last = name.isEmpty() ? u'\0' : name.back().unicode();
+    if (last == u' ' || last == u'\t' || last == u'\v' || last == u'\f')
+        return QStringLiteral("a settings file name that ends in a blank") + cannot;
+    if (name.size() > IniFile::MaxValueLength)
+        return QStringLiteral("a settings file name longer than %1 characters").arg(IniFile::MaxValueLength) + cannot;
+    return QString();
+}
+
 void SettingsFile::showConfigFileName()
 {
     m_hooks.configFileLabelChanged(QStringLiteral("Current Config File: ") + QFileInfo(m_configFileName).fileName());

@@ -65,6 +65,11 @@ public:
     bool SettingsLoaded() const { return m_settingsLoaded; }
     bool ConfigLoading() const { return m_configLoading; }
 
+    // Empty when the file name `name` comes back unchanged from a value of the settings file
+    // (the base file records the current settings file by name), else why it would not. A
+    // name decoded from bytes that are not UTF-8 holds U+FFFD and would open another file.
+    static QString fileNameProblem(const QString& name);
+
     // Limit on the entries of the time list and the server list taken from a file, so a
     // hand-edited count cannot make the program fill memory with empty lines.
     static constexpr int MaxListEntries = 10000;

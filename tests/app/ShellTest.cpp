@@ -1,4 +1,5 @@
 // Process-level pieces: the single-instance lock, the general error handler, the centring.
+#include "app/CommandLineOptions.h"
 #include "app/ErrorReport.h"
 #include "app/SingleInstance.h"
 #include "app/WindowPlacement.h"
@@ -89,6 +90,39 @@ TEST(SingleInstance, ALockThatCannotBeTakenIsReportedNotMistakenForARunningInsta
     EXPECT_EQ(guard.acquire(), gw::SingleInstance::Result::Unguarded);
     EXPECT_FALSE(guard.held());
     EXPECT_TRUE(guard.error().contains(plain + QStringLiteral("/Globewall"))) << guard.error().toStdString();
+}
+
+// The bytes of a --settings name as the program gets them: a name the settings file cannot
+// give back unchanged ends the start with code 2 before anything is touched.
+TEST(CommandLineSettingsName, RefusedWhenTheSettingsFileCouldNotGiveItBack)
+{
+    struct Case
+    {
+        const char* label;
+        QByteArray name;
+        const char* refusedFor; // empty: taken as it is
+    };
+    const Case cases[] = {
+        { "UTF-8",
+            "/p/Gr\xc3\xbc\xc3\x9f"
+            "e.ini",
+            "" },
+        { "bytes that are not UTF-8", "/p/\xff\xfe.ini", "not UTF-8" },
+        { "a line break", "/p/a\nb.ini", "line break" },
+    };
+    for (const Case& c : cases) {
+        QByteArray program("Globewall"), option("--settings"), name(c.name);
+        char* argv[] = { program.data(), option.data(), name.data() };
+        const gw::CommandLine cl = gw::CommandLine::read(3, argv);
+        if (*c.refusedFor) {
+            EXPECT_TRUE(cl.endsNow) << c.label;
+            EXPECT_EQ(cl.exitCode, 2) << c.label;
+            EXPECT_TRUE(cl.text.contains(QLatin1String(c.refusedFor))) << c.label << ": " << cl.text.toStdString();
+        } else {
+            EXPECT_FALSE(cl.endsNow) << c.label << ": " << cl.text.toStdString();
+            EXPECT_EQ(QFile::encodeName(cl.options.settingsFile), c.name) << c.label;
+        }
+    }
 }
 
 TEST(ErrorReport, ShowsTheTextAndTheProgramGoesOn)
