@@ -1,5 +1,8 @@
-// The socket on which a running program hears later starts: real Unix sockets, real writes.
+// The socket on which a running program hears later starts: real Unix sockets, real writes,
+// and a real second user.
 #include "app/LocalLineServer.h"
+#include "app/RunningInstance.h"
+#include "shared/Posix.h"
 #include "support/TempDir.h"
 
 #include <QCoreApplication>
@@ -7,10 +10,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -102,4 +108,51 @@ TEST(LocalLineServer, TheOwnersSocketOnlyReplacesALeftOverAndGoesAtTheEnd)
     gw::LocalLineServer tooLong;
     EXPECT_FALSE(tooLong.listen(dir.file(QString(120, QLatin1Char('s')))));
     EXPECT_FALSE(tooLong.errorText().isEmpty());
+}
+
+// A socket planted by another user where ours should be (in a folder they can write) never
+// receives a later start's requests.
+TEST(InstanceChannel, ASocketOfAnotherUserIsNeverWrittenTo)
+{
+    if (::getuid() != 0)
+        GTEST_SKIP() << "only root can listen as another user";
+    gwtest::TempDir dir;
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0777), 0);
+    const QString file = dir.file(QStringLiteral("Globewall.socket"));
+    sockaddr_un address;
+    ASSERT_TRUE(gw::unixSocketAddress(QFile::encodeName(file), &address));
+    int ready[2];
+    ASSERT_EQ(::pipe2(ready, O_CLOEXEC), 0);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        // Another user listens, and ends with 1 when anything reaches it.
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(3);
+        const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        if (::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0
+            || ::listen(listener, 4) != 0)
+            ::_exit(4);
+        if (::write(ready[1], "r", 1) != 1)
+            ::_exit(5);
+        pollfd waiting { listener, POLLIN, 0 };
+        if (::poll(&waiting, 1, 5000) != 1)
+            ::_exit(0);
+        const int connection = ::accept(listener, nullptr, nullptr);
+        pollfd reading { connection, POLLIN, 0 };
+        ::poll(&reading, 1, 2000);
+        char byte;
+        ::_exit(::recv(connection, &byte, 1, 0) > 0 ? 1 : 0);
+    }
+    ::close(ready[1]);
+    char byte = 0;
+    const bool listening = ::read(ready[0], &byte, 1) == 1;
+    ::close(ready[0]);
+    QString why;
+    const bool sent = listening && gw::InstanceChannel::send(file, { QStringLiteral("render-now") }, 500, &why);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(listening) << "the other user's listener did not come up: " << WEXITSTATUS(status);
+    EXPECT_FALSE(sent);
+    EXPECT_TRUE(why.contains(QLatin1String("belongs to another user"))) << why.toStdString();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "something reached the planted socket";
 }

@@ -4,12 +4,15 @@
 #include "app/SingleInstance.h"
 #include "app/WindowPlacement.h"
 #include "shared/Error.h"
+#include "shared/Posix.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TempDir.h"
 
 #include <QFileInfo>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdexcept>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -78,6 +81,61 @@ TEST(SingleInstance, TheFallbackFolderMustBeAPrivateFolderOfThisUser)
             EXPECT_EQ(st.st_mode & 0777, 0700u) << c.label;
         } else {
             EXPECT_TRUE(error.contains(folder)) << c.label << ": the error names the folder";
+        }
+    }
+}
+
+// The runtime folder holds the lock and the socket only when it is this user's alone, and a lock
+// file someone else made is never used: the private fallback folder takes their place, and the
+// start says why.
+TEST(SingleInstance, ARuntimeFolderOrLockOfAnotherUserIsNeverUsed)
+{
+    struct Case
+    {
+        const char* label;
+        mode_t runtimeMode; // 0: no such folder
+        bool runtimeOfOther;
+        bool lockOfOther; // made and held by another user
+        bool inRuntime;
+        const char* warning; // empty: none
+    };
+    const uid_t other = getuid() == 0 ? 65534 : 0;
+    const Case cases[] = {
+        { "a private runtime folder", 0700, false, false, true, "" },
+        { "open to everyone, as /tmp is", 01777, false, false, false, "is not a private folder of this user" },
+        { "owned by another user", 0700, true, false, false, "is not a private folder of this user" },
+        { "missing", 0, false, false, false, "cannot use the runtime folder" },
+        { "another user's lock in a shared folder", 01777, false, true, false, "is not a private folder" },
+        { "another user's lock in a private folder", 0700, false, true, false, "belongs to another user" },
+    };
+    for (const Case& c : cases) {
+        gwtest::TempDir dir;
+        const QString runtime = dir.file(QStringLiteral("run"));
+        const QByteArray runtimePath = QFile::encodeName(runtime);
+        const QByteArray lockPath = runtimePath + "/Globewall";
+        if (c.runtimeMode) {
+            ASSERT_EQ(::mkdir(runtimePath.constData(), 0700), 0) << c.label;
+            ASSERT_EQ(::chmod(runtimePath.constData(), c.runtimeMode), 0) << c.label;
+        }
+        gw::UniqueFd theirs;
+        if (c.lockOfOther) {
+            theirs = gw::UniqueFd(::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+            ASSERT_TRUE(theirs.valid()) << c.label;
+            ASSERT_EQ(::flock(theirs.get(), LOCK_EX | LOCK_NB), 0) << c.label;
+        }
+        // Only root can give a file away.
+        if ((c.runtimeOfOther && ::chown(runtimePath.constData(), other, static_cast<gid_t>(-1)) != 0)
+            || (c.lockOfOther && ::chown(lockPath.constData(), other, static_cast<gid_t>(-1)) != 0))
+            continue;
+        const QString fallback = dir.file(QStringLiteral("fallback"));
+        gw::SingleInstance guard(runtime, fallback);
+        EXPECT_EQ(guard.acquire(), gw::SingleInstance::Result::Held) << c.label << ": " << guard.error().toStdString();
+        EXPECT_EQ(guard.lockFile(), (c.inRuntime ? runtime : fallback) + QStringLiteral("/Globewall")) << c.label;
+        const QString said = guard.warnings().join(QLatin1Char('|'));
+        if (*c.warning) {
+            EXPECT_TRUE(said.contains(QLatin1String(c.warning))) << c.label << ": " << said.toStdString();
+        } else {
+            EXPECT_TRUE(said.isEmpty()) << c.label << ": " << said.toStdString();
         }
     }
 }
