@@ -67,6 +67,10 @@ double HostGaps::minimumGap(const QString& url)
         return 3 * kHour; // a new map every three hours
     if (sameHost(url, hosts.quakeFeeds))
         return 5.0 / (24 * 60); // the feeds are regenerated every few minutes
+    if (sameHost(url, hosts.spaceWeather))
+        return 10.0 / (24 * 60); // a new aurora forecast every 5 minutes; every other one is plenty
+    if (sameHost(url, hosts.storms))
+        return kHour; // advisories come every 3 to 6 hours
     return 0;
 }
 
