@@ -336,6 +336,7 @@ void SettingsFile::IniLoad(const QString& fileName)
         step([this] { m_hooks.btnMakeBGTransparentClick(); });
     step([this] { m_hooks.edtParameterChange(); });
     step([this] { m_hooks.cbProjektionChange(); });
+    step([this] { m_hooks.settingsRead(); });
 
     if (!m_loadErrors.isEmpty()) {
         m_loadErrors.removeDuplicates();

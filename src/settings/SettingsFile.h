@@ -35,6 +35,9 @@ public:
     virtual QString defaultCloudDestination() { return QString(); }
     // A line for the log: the keyring refused the proxy password or could not give it back.
     virtual void logLine(const QString& /*line*/) { }
+    // The last step of a load: stored values that have moved on (an address no longer
+    // published) are brought up to date.
+    virtual void settingsRead() { }
 };
 
 class PasswordVault;
