@@ -17,8 +17,8 @@
 
 namespace gw {
 
-QString statusReport(const SettingsAccess& settings, const AppState& state, const QString& settingsFile,
-    TDateTime now, const DesktopFacts& desktop, bool running)
+QString statusReport(const SettingsAccess& settings, const AppState& state, const QString& settingsFile, TDateTime now,
+    const DesktopFacts& desktop, bool running)
 {
     QString text = QStringLiteral("Globewall status at ") + DateTimeToStr(now)
         + (running ? QStringLiteral(" (from the running Globewall)") : QStringLiteral(" (Globewall is not running)"))
@@ -66,8 +66,8 @@ QString runningStatus(AppCore& app)
                                 .arg(g.x())
                                 .arg(g.y());
     }
-    return statusReport(app.settings(), app.state(), app.settingsFile().ConfigFileName(), app.clock().now(),
-        desktop, true);
+    return statusReport(
+        app.settings(), app.state(), app.settingsFile().ConfigFileName(), app.clock().now(), desktop, true);
 }
 
 QString offlineStatus()

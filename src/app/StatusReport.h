@@ -21,8 +21,8 @@ struct DesktopFacts
 
 // The report from settings and state as the running program holds them (`running` false: as
 // read from `settingsFile` by a later start).
-QString statusReport(const SettingsAccess& settings, const AppState& state, const QString& settingsFile,
-    TDateTime now, const DesktopFacts& desktop, bool running);
+QString statusReport(const SettingsAccess& settings, const AppState& state, const QString& settingsFile, TDateTime now,
+    const DesktopFacts& desktop, bool running);
 
 // The running program's report.
 QString runningStatus(AppCore& app);

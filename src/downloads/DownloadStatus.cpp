@@ -72,13 +72,13 @@ QList<DownloadState> downloadStates(const SettingsAccess& settings, const QStrin
         const QString stopped = gaps.stopReason(address);
         const TDateTime allowed = timedDownloadAllowedFrom(gaps, address, destination, now);
         s.nextFetch = !stopped.isEmpty() ? QStringLiteral("stopped (") + stopped + QLatin1Char(')')
-            : allowed > now             ? DateTimeToStr(allowed)
-                                        : QStringLiteral("now");
+            : allowed > now              ? DateTimeToStr(allowed)
+                                         : QStringLiteral("now");
         return s;
     };
     QList<DownloadState> states;
-    states << stateOf(QStringLiteral("cloud map"), settings.text(ctl::edtWebAdress),
-        settings.text(ctl::edtFileDestination));
+    states << stateOf(
+        QStringLiteral("cloud map"), settings.text(ctl::edtWebAdress), settings.text(ctl::edtFileDestination));
     const QString grid = ctl::sgDownloadFiles;
     for (int row = 1; row < settings.rowCount(grid); ++row) {
         const QString source = settings.cell(grid, 0, row);
@@ -104,9 +104,10 @@ QString downloadStatusText(const QList<DownloadState>& states, TDateTime now)
 {
     QString text;
     for (const DownloadState& s : states) {
-        const QString content = s.content <= 0 ? QStringLiteral("not known")
-                                               : DateTimeToStr(s.content) + QStringLiteral(" (") + ageText(now - s.content)
-                + QStringLiteral(" old)") + (s.stale ? QStringLiteral(", stale") : QString());
+        const QString content = s.content <= 0
+            ? QStringLiteral("not known")
+            : DateTimeToStr(s.content) + QStringLiteral(" (") + ageText(now - s.content) + QStringLiteral(" old)")
+                + (s.stale ? QStringLiteral(", stale") : QString());
         text += s.label + QLatin1Char('\n');
         text += QStringLiteral("  address:     ") + (s.address.isEmpty() ? QStringLiteral("none") : s.address)
             + QLatin1Char('\n');

@@ -41,8 +41,8 @@ TEST(DownloadStatus, LastResultAndNextFetchAfterEachAnswer)
         const QString gap = gw::DateTimeToStr(rig.clock.now() + 2.0 / 24);
         EXPECT_EQ(tle.nextFetch, *row.nextFetch ? QString::fromLatin1(row.nextFetch) : gap) << row.name;
         const QString text = gw::downloadStatusText(states, rig.clock.now());
-        EXPECT_TRUE(text.contains("download 2\n  address:     " + gw::endpoints::issElements() + "\n  file:        "
-            + rig.tleFile() + "\n  content:     "))
+        EXPECT_TRUE(text.contains("download 2\n  address:     " + gw::endpoints::issElements()
+            + "\n  file:        " + rig.tleFile() + "\n  content:     "))
             << row.name << "\n"
             << text.toStdString();
     }
