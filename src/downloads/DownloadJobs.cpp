@@ -151,7 +151,8 @@ bool DownloadJobs::hostAllowsTimed(const Item& item)
     const HostGaps gaps = hostGaps();
     if (!gaps.stopReason(item.source).isEmpty())
         return false; // said once, when it stopped
-    TDateTime allowed = gaps.allowedFrom(item.source);
+    const HostGaps::Hold hold = gaps.holdFor(item.source);
+    TDateTime allowed = hold.until;
     // The copy on disk counts as a request too: the times kept in the settings are lost with
     // another settings file, while a copy younger than the gap is still as new as the server's.
     // A copy dated ahead of the clock tells nothing.
@@ -164,8 +165,12 @@ bool DownloadJobs::hostAllowsTimed(const Item& item)
     }
     if (allowed <= m_clock.now())
         return true;
-    m_log.appendLine(DateTimeToStr(m_clock.now()) + QStringLiteral(" - ") + lastPartOf(item.destination)
-        + QStringLiteral(" not downloaded: its server allows the next download at ") + DateTimeToStr(allowed));
+    const QString why = allowed == hold.until && hold.why == HostGaps::Hold::LastAttemptFailed
+        ? QStringLiteral(" not downloaded: the last attempt failed (") + hold.failure
+            + QStringLiteral("), the next try at ")
+        : QStringLiteral(" not downloaded: its server allows the next download at ");
+    m_log.appendLine(DateTimeToStr(m_clock.now()) + QStringLiteral(" - ") + lastPartOf(item.destination) + why
+        + DateTimeToStr(allowed));
     return false;
 }
 

@@ -67,6 +67,10 @@ TEST(JobAnswers, ATooSlowServerIsNotAskedAgainWithinAMinute)
     }
     EXPECT_EQ(rig.linesContaining(" - Error downloading file (too slow, under 1 KiB/s for 1 s) - clouds.jpg"), 2)
         << rig.logText();
+    EXPECT_EQ(rig.linesContaining(" - clouds_2000.jpg not downloaded: the last attempt failed (too slow, under 1 KiB/s "
+                                  "for 1 s), the next try at "),
+        1)
+        << rig.logText();
     EXPECT_EQ(readFile(rig.cloudFile()), JobsRig::CloudMap) << "the previous map stays";
     EXPECT_EQ(rig.calls.renders, 0);
 }

@@ -264,11 +264,12 @@ bool UpdateDialog::fetchUpdateInfo(UpdateInfo* info)
         setMemoLine(2, kUpdatesName + QStringLiteral(" could not be read (") + info->problem + QLatin1Char(')'));
         return false;
     }
-    // Kept as the server sent it: what the last check read, for whoever asks.
+    // Kept as the server sent it, beside the settings: what the last check read. The check
+    // itself needs no copy, so a copy that cannot be written does not end it.
     QSaveFile file(programDir() + kUpdatesName);
     file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw Error(QStringLiteral("Cannot write file \"%1\". %2").arg(file.fileName(), file.errorString()));
+    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size())
+        file.commit();
     return true;
 }
 
