@@ -3,8 +3,7 @@
 #include "downloads/CloudSources.h"
 #include "downloads/DownloadEngine.h"
 #include "downloads/DownloadRecords.h"
-#include "downloads/QuakeFeeds.h"
-#include "downloads/QuakeMarkers.h"
+#include "downloads/FeedConversion.h"
 #include "renderer/MarkerSatelliteFiles.h"
 #include "renderer/RendererLayout.h"
 #include "settings/SettingNames.h"
@@ -121,12 +120,17 @@ void DownloadJobs::record(const QString& url, const QString& lastModifiedText)
     m_engine.DateTimeDownloadedFile(url, lastModifiedText);
 }
 
-// The built-in earthquake address (compared exactly) and the service's summary feeds: another
-// list in the same format under another address is the user's to convert.
-void DownloadJobs::convertQuakeList(const Item& item)
+// The services' own addresses (the built-in earthquake list compared exactly): another list in
+// the same format under another address is the user's to convert.
+void DownloadJobs::convertFeed(const Item& item)
 {
-    if (item.source == endpoints::quakeList() || quake::isSummaryFeed(item.source))
-        ConvertAscQuakeToMarker(item.destination, markerFileFor(item.destination));
+    const feeds::Kind kind = feeds::kindOfAddress(item.source);
+    if (kind == feeds::Kind::None)
+        return;
+    const feeds::Outcome outcome = feeds::convertFile(kind, item.destination, markerFileFor(item.destination));
+    if (outcome.status == feeds::Outcome::Failed)
+        m_log.appendLine(DateTimeToStr(m_clock.now()) + QStringLiteral(" - Error: ") + lastPartOf(item.destination)
+            + QStringLiteral(" not converted (") + outcome.error + QStringLiteral("), previous markers kept"));
 }
 
 // After a timed or checked download nobody is asked for a picture: the satellite file is
@@ -366,7 +370,7 @@ bool DownloadJobs::listJob()
             continue;
         }
         record(item.source, lastModified);
-        convertQuakeList(item);
+        convertFeed(item);
         writeSatelliteFile(item);
     }
     return true;
@@ -409,7 +413,7 @@ void DownloadJobs::btnCheckDownloadsClick()
             continue;
         m_state.LastFileCheckTime = m_clock.now();
         record(item.source, lastModified);
-        convertQuakeList(item);
+        convertFeed(item);
         writeSatelliteFile(item);
     }
 
@@ -457,7 +461,7 @@ void DownloadJobs::btnDownloadTleNowClick()
             continue;
         m_state.LastFileCheckTime = m_clock.now();
         record(item.source, lastModified);
-        convertQuakeList(item);
+        convertFeed(item);
         // Exactly ".tle": the satellite file takes the name without it.
         if (extensionOf(item.destination) == QLatin1String(".tle") && m_actions.generateSatFile)
             m_actions.generateSatFile(item.destination);

@@ -94,7 +94,8 @@ private:
     // The freshness check; false when its answer stopped the address.
     bool check(const Item& item, QString* lastModifiedText, bool* isFresh);
     void record(const QString& url, const QString& lastModifiedText);
-    void convertQuakeList(const Item& item);
+    // A feed's download into its marker file; one log line when that fails.
+    void convertFeed(const Item& item);
     void writeSatelliteFile(const Item& item);
     HostGaps hostGaps() const;
     // Timed jobs: false, after one line, while the host of the item asks to wait; false when

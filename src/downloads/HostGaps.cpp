@@ -1,8 +1,8 @@
 #include "downloads/HostGaps.h"
 
+#include "downloads/BuiltInSources.h"
 #include "downloads/DownloadRecords.h"
 #include "settings/IniFile.h"
-#include "shared/Endpoints.h"
 #include "shared/Error.h"
 
 #include <QUrl>
@@ -13,22 +13,9 @@ namespace gw {
 
 namespace {
 
-    constexpr double kHour = 1.0 / 24.0;
-
-    // Host and port: a test server on loopback differs from another by its port only.
     QString hostKey(const QString& url)
     {
-        const QUrl address(url);
-        if (!address.isValid() || address.host().isEmpty())
-            return QString();
-        const QString host = address.host().toLower();
-        return address.port() < 0 ? host : host + QLatin1Char(':') + QString::number(address.port());
-    }
-
-    bool sameHost(const QString& url, const QString& builtIn)
-    {
-        const QString key = hostKey(url);
-        return !key.isEmpty() && key == hostKey(builtIn);
+        return sources::hostKey(url);
     }
 
     void change(const QString& file, const std::function<void(IniFile&)>& edit)
@@ -51,22 +38,15 @@ HostGaps::HostGaps(std::function<QString()> settingsFile)
 {
 }
 
+// The built-in sources say which hosts keep a gap and which ask to be left alone on a refusal.
 bool HostGaps::isSatelliteSite(const QString& url)
 {
-    return sameHost(url, endpoints::hosts().satellites);
+    return sources::stopsOnRefusal(url);
 }
 
 double HostGaps::minimumGap(const QString& url)
 {
-    const endpoints::Hosts& hosts = endpoints::hosts();
-    // Its data changes every two hours at most, and it blocks clients that ask more often.
-    if (isSatelliteSite(url))
-        return 2 * kHour;
-    if (sameHost(url, hosts.liveClouds))
-        return 3 * kHour; // a new map every three hours
-    if (sameHost(url, hosts.quakeFeeds))
-        return 5.0 / (24 * 60); // the feeds are regenerated every few minutes
-    return 0;
+    return sources::gapDays(url);
 }
 
 HostGaps::Hold HostGaps::holdFor(const QString& url) const

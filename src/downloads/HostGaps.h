@@ -1,9 +1,8 @@
 #pragma once
-// Downloads that respect the servers: a built-in minimum time between two requests to the
-// hosts that ask for one (the satellite elements two hours, the free cloud maps three hours,
-// the earthquake feeds five minutes), and addresses of the satellite-element site stopped
-// after an answer that says the program asks too often. Both are kept in the current settings
-// file, so a program started ten times an hour still asks once.
+// Downloads that respect the servers: a minimum time between two requests to the hosts that
+// ask for one (the gaps of the built-in sources, BuiltInSources.h), and addresses of a host
+// that asks to be left alone stopped after an answer that says the program asks too often. Both are kept in the current
+// settings file, so a program started ten times an hour still asks once.
 #include "shared/DateTime.h"
 
 #include <QString>
