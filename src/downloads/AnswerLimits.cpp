@@ -1,8 +1,6 @@
 #include "downloads/AnswerLimits.h"
 
-#include "downloads/HostGaps.h"
-#include "downloads/QuakeFeeds.h"
-#include "shared/Endpoints.h"
+#include "downloads/BuiltInSources.h"
 
 #include <QFileInfo>
 
@@ -10,7 +8,10 @@ namespace gw::limits {
 
 qint64 maxBytesFor(const QString& url, const QString& destination)
 {
-    if (quake::isSummaryFeed(url) || url == endpoints::quakeList() || HostGaps::isSatelliteSite(url))
+    // Every built-in source but the cloud maps is a feed.
+    const sources::Source* source = sources::forAddress(url);
+    if (feeds::kindOfAddress(url) != feeds::Kind::None || (source && source != &sources::source(sources::LiveClouds))
+        || sources::stopsOnRefusal(url))
         return FeedBytes;
     // A feed of the user's own is known by the text file it goes into.
     static const QStringList kTextFiles = { QStringLiteral("tle"), QStringLiteral("txt"), QStringLiteral("csv"),

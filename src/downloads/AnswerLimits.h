@@ -4,13 +4,15 @@
 // server sending more is broken or hostile, and the previous copy stays. Pictures (the cloud
 // map, maps of the user's own) have none: they go to disk as they arrive and only their
 // header is read.
+#include "downloads/FeedConversion.h"
+
 #include <QString>
 
 namespace gw::limits {
 
-// The largest earthquake feed (a month of every magnitude as GeoJSON) is about 20 MiB, the
-// largest satellite-element list about 3 MiB.
-inline constexpr qint64 FeedBytes = 64 * 1024 * 1024;
+// What a feed conversion reads at most: the largest earthquake feed (a month of every
+// magnitude as GeoJSON) is about 20 MiB, the largest satellite-element list about 3 MiB.
+inline constexpr qint64 FeedBytes = feeds::limits::maxFileBytes;
 // The release description is a few hundred bytes.
 inline constexpr qint64 UpdateInfoBytes = 64 * 1024;
 
