@@ -412,6 +412,13 @@ HttpResponse HttpClient::responseOf(Transfer& t, int result)
     if (rc != CURLE_OK)
         response.errorText = QString::fromUtf8(t.errorBuffer[0] ? t.errorBuffer : curl.easyStrerror(rc));
     response.reason = reasonOf(t, response.failure);
+    // Connected, but the server closed or reset the connection before it answered.
+    if (response.failure == HttpFailure::Transport && response.statusLine.isEmpty()) {
+        if (rc == CURLE_GOT_NOTHING)
+            response.reason = QStringLiteral("closed without an answer");
+        else if (rc == CURLE_RECV_ERROR || rc == CURLE_SEND_ERROR)
+            response.reason = QStringLiteral("connection reset");
+    }
 
     // A request went out once the connection (and its TLS session) stood; "407" is the proxy's.
     curl_off_t pretransfer = 0;

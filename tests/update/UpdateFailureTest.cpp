@@ -52,7 +52,7 @@ TEST(UpdateFailure, UpdateInfoCannotBeFetched)
     const Case cases[] = {
         { "nothing listens", "http://127.0.0.1:" + QString::number(freeLoopbackPort()), "connection refused" },
         { "status 404", server.url("/missing"), "HTTP/1.1 404 Not Found" },
-        { "reset before any answer", server.url("/broken"), "not connected" },
+        { "reset before any answer", server.url("/broken"), "connection reset" },
         { "larger than any description", server.url("/huge"), "too large, over 64 KiB" },
         { "a web page", server.url("/page"), "updates.ini could not be read (no version number in it)" },
     };
