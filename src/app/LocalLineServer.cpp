@@ -115,7 +115,9 @@ bool LocalLineServer::listen(const QString& socketFile)
 
 void LocalLineServer::acceptAll()
 {
-    for (;;) {
+    // A client that connects without end must not keep the event loop here: the rest waits
+    // for the next notification.
+    for (int round = 0; round < m_connectionLimit; ++round) {
         UniqueFd fd(::accept4(m_fd.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
         if (!fd.valid()) {
             if (errno == EINTR || errno == ECONNABORTED)

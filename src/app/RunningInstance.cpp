@@ -114,7 +114,8 @@ bool InstanceChannel::send(const QString& socketFile, const QStringList& request
             return true;
         case Sent::Foreign:
             if (why)
-                *why = QStringLiteral("the socket \"%1\" belongs to another user; nothing was sent to it")
+                *why = QStringLiteral(
+                    "Globewall already runs, but the socket \"%1\" belongs to another user: nothing was sent to it")
                            .arg(socketFile);
             return false;
         case Sent::NotReached:

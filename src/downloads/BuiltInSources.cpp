@@ -11,7 +11,7 @@ namespace gw::sources {
 namespace {
 
     const Source kSources[] = {
-#define GW_SOURCE(name, host, path, cadence, gap, age, stops)                                                      \
+#define GW_SOURCE(name, host, path, cadence, gap, age, stops)                                                          \
     { #name, &endpoints::Hosts::host, path, cadence, gap, ContentAge::age, stops },
 #include "downloads/SourceTable.def"
 #undef GW_SOURCE

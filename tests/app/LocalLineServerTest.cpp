@@ -145,7 +145,7 @@ TEST(LocalLineServer, HeldAndSilentConnectionsAreClosed)
         { "as many as the limit: all kept", limit, 0, false, true },
         { "one more than the limit: the oldest closed", limit + 1, 0, true, true },
         { "silent for less than the idle time: heard", 1, gw::LocalLineServer::IdleTimeoutMs - 1500, false, true },
-        { "silent for longer: closed", 1, gw::LocalLineServer::IdleTimeoutMs + 1200, true, false },
+        { "silent for longer: closed", 1, gw::LocalLineServer::IdleTimeoutMs + 2000, true, false },
     };
     QList<QByteArray> got;
     QObject::connect(&server, &gw::LocalLineServer::lineReceived, [&got](const QByteArray& l) { got << l; });
