@@ -109,7 +109,7 @@ private:
     SourceAges sourceAges() const;
     // The outcome of the last request for the item, kept for the status report.
     void noteResult(const Item& item, const QString& result);
-    // The status line of the last answer, or "not connected".
+    // Why the last request failed, as its log line says; else its status line.
     QString answerText() const;
     // The server of the item answered: the date of its content is kept, and a source that has
     // stopped changing is reported (once a day).
@@ -121,6 +121,7 @@ private:
     bool hostAllowsTimed(const Item& item);
     // Force buttons: asks while the host asks to wait; a forced download resumes a stopped address.
     bool hostAllowsForced(const Item& item);
+    static QString forceQuestion(const QString& url, const HostGaps::Hold& hold);
     // After each request: its time for the host's gap, and a stop on an answer that says so.
     // False when the address was stopped by it.
     bool afterRequest(const Item& item);

@@ -17,7 +17,8 @@ TEST(DownloadStatus, LastResultAndNextFetchAfterEachAnswer)
     };
     const Row rows[] = {
         { "a new copy", "200 OK", " new copy", "" },
-        { "not found: an answer too", "404 Not Found", " failed (HTTP/1.1 404 Not Found)", "" },
+        { "not found: the site asks to stop", "404 Not Found", " failed (HTTP/1.1 404 Not Found)",
+            "stopped (HTTP/1.1 404 Not Found)" },
         { "refused: stopped", "403 Forbidden", " failed (HTTP/1.1 403 Forbidden)", "stopped (HTTP/1.1 403 Forbidden)" },
     };
     for (const Row& row : rows) {
