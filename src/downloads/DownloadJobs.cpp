@@ -201,6 +201,13 @@ void DownloadJobs::retryLater(RetryBackoff& retry, const Item& item)
         + QStringLiteral(" will be tried again at ") + DateTimeToStr(retry.nextTry()));
 }
 
+bool DownloadJobs::hostHoldsBack(const Item& item) const
+{
+    const HostGaps gaps = hostGaps();
+    return !gaps.stopReason(item.source).isEmpty()
+        || timedDownloadAllowedFrom(gaps, item.source, item.destination, m_clock.now()) > m_clock.now();
+}
+
 bool DownloadJobs::hostAllowsTimed(const Item& item)
 {
     const HostGaps gaps = hostGaps();
@@ -337,7 +344,8 @@ bool DownloadJobs::cloudIntervalJob()
     if (m_engine.stopped())
         return true; // the program ends: nothing is tried, nothing to report
     // A transfer that failed is tried again later, not at every tick: nothing is sent meanwhile.
-    if (m_intervalRetry.waiting(m_clock.now()))
+    // A wait of the host itself is said once, below, and postpones the check a whole interval.
+    if (m_intervalRetry.waiting(m_clock.now()) && !hostHoldsBack(cloudItem()))
         return true;
     if (!m_engine.PingReply())
         return false;
@@ -384,7 +392,7 @@ bool DownloadJobs::cloudFixedTimeJob()
     // After a failure the next try waits, unless a later time of the list has come meanwhile:
     // that one is downloaded at once.
     const TDateTime now = m_clock.now();
-    if (m_fixedTimeRetry.waiting(now)
+    if (m_fixedTimeRetry.waiting(now) && !hostHoldsBack(cloudItem())
         && !RetryBackoff::listedTimeBetween(m_settings.lines(ctl::mTime), m_fixedTimeRetry.lastFailure(), now))
         return true;
     if (!m_engine.PingReply())

@@ -116,6 +116,8 @@ private:
     void noteContent(const Item& item);
     // A timed download failed: the next try waits (1, 2, 4 … minutes, at most an hour).
     void retryLater(RetryBackoff& retry, const Item& item);
+    // True while the host of the item asks to wait, or timed downloads of it are stopped.
+    bool hostHoldsBack(const Item& item) const;
     // Timed jobs: false, after one line, while the host of the item asks to wait; false when
     // timed downloads of its address are stopped.
     bool hostAllowsTimed(const Item& item);
