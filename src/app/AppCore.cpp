@@ -1,7 +1,7 @@
 #include "app/AppCore.h"
 
-#include "app/MessageWindow.h"
 #include "app/MainWindow.h"
+#include "app/MessageWindow.h"
 #include "app/TransferLog.h"
 #include "app/WidgetSettings.h"
 #include "desktop/Autostart.h"
@@ -11,6 +11,7 @@
 #include "desktop/TrayIcon.h"
 #include "downloads/DownloadEngine.h"
 #include "downloads/DownloadJobs.h"
+#include "downloads/DownloadLayers.h"
 #include "downloads/DownloadRecords.h"
 #include "downloads/TransferDisplay.h"
 #include "renderer/ConfigEditor.h"

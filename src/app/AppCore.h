@@ -31,6 +31,7 @@ class DesktopUtility;
 class Dialogs;
 class DownloadEngine;
 class DownloadJobs;
+class DownloadLayers;
 class DownloadRecords;
 class IconText;
 class MarkerSatelliteFiles;
@@ -145,6 +146,7 @@ private:
     void wireConfig();
     void wireTimeSync();
     void wireDownloads();
+    void wireLayers();
     void wireScheduler();
     void wireCommands();
     void settleRenderer();
@@ -205,6 +207,7 @@ private:
     std::unique_ptr<DownloadRecords> m_downloadRecords;
     std::unique_ptr<DownloadEngine> m_downloadEngine;
     std::unique_ptr<DownloadJobs> m_downloadJobs;
+    std::unique_ptr<DownloadLayers> m_downloadLayers;
     std::unique_ptr<SystemState> m_systemState;
     std::unique_ptr<ScreensaverMessageLog> m_screensaverLog;
     std::unique_ptr<CentralScheduler> m_scheduler;
