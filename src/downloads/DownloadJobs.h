@@ -106,6 +106,7 @@ private:
     bool hostAllowsTimed(const Item& item);
     // Force buttons: asks while the host asks to wait; a forced download resumes a stopped address.
     bool hostAllowsForced(const Item& item);
+    static QString forceQuestion(const QString& url, const HostGaps::Hold& hold);
     // After each request: its time for the host's gap, and a stop on an answer that says so.
     // False when the address was stopped by it.
     bool afterRequest(const Item& item);

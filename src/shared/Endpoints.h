@@ -12,7 +12,7 @@ struct Hosts
     QString tle = QStringLiteral("http://www.celestrak.com"); // satellite elements
     QString quakeFeeds = QStringLiteral("https://earthquake.usgs.gov"); // earthquake summary feeds
     QString satellites = QStringLiteral("https://celestrak.org"); // satellite elements today
-    QString liveClouds = QStringLiteral("https://matteason.github.io"); // a free cloud map source
+    QString liveClouds = QStringLiteral("https://clouds.matteason.co.uk"); // the free live cloud maps
     QString spaceWeather = QStringLiteral("https://services.swpc.noaa.gov"); // the aurora forecast
     QString storms = QStringLiteral("https://www.nhc.noaa.gov"); // the tropical storms
     QString program = QStringLiteral("http://www.globewall.quillmoor.net"); // home page, named in the update dialog
@@ -67,7 +67,7 @@ inline QString stormFeed()
 // The free live cloud map in one of its sizes ("2048x1024").
 inline QString liveCloudMap(const QString& size)
 {
-    return hosts().liveClouds + QStringLiteral("/live-cloud-maps/images/") + size + QStringLiteral("/clouds.jpg");
+    return hosts().liveClouds + QStringLiteral("/images/") + size + QStringLiteral("/clouds.jpg");
 }
 inline QString updateInfo()
 {
