@@ -1,7 +1,7 @@
 #include "app/AppCore.h"
 
-#include "app/MessageWindow.h"
 #include "app/MainWindow.h"
+#include "app/MessageWindow.h"
 #include "app/TransferLog.h"
 #include "app/WidgetSettings.h"
 #include "desktop/Autostart.h"

@@ -6,6 +6,7 @@
 
 #include "background/DesktopBackend.h"
 #include "background/PictureFiles.h"
+#include "background/PngRead.h"
 #include "renderer/CommandLine.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsAccess.h"
@@ -17,6 +18,32 @@
 #include <QFileInfo>
 
 namespace gw {
+
+namespace {
+
+    QString renderFailure(const ProcessLauncher& exec)
+    {
+        return exec.Crashed() ? QStringLiteral("the renderer ended abnormally (signal ")
+                + QString::number(exec.ResultCode()) + QLatin1Char(')')
+                              : QStringLiteral("the renderer exited with code ") + QString::number(exec.ResultCode());
+    }
+
+    // Why a finished render's picture must not reach the desktop; empty when it may.
+    QString brokenPicture(const ProcessLauncher& exec, const Picture& picture)
+    {
+        if (exec.ResultCode() != 0)
+            return renderFailure(exec);
+        if (!QFileInfo(picture.file).isFile())
+            return QStringLiteral("the renderer wrote no picture");
+        QString why;
+        if (!isWholePng(picture.file, picture.geometry.width(), picture.geometry.height(), &why))
+            return QStringLiteral("the renderer's picture is not whole: ") + why;
+        return {};
+    }
+
+    const QString kPreviousStays = QStringLiteral("; the picture shown before stays");
+
+} // namespace
 
 DesktopKind RenderControl::detectedDesktop() const
 {
@@ -109,12 +136,17 @@ void RenderControl::renderToRootWindow(ProcessLauncher& exec, bool hideApp, Desk
     // Without an X display there is no root window to name; the renderer said so already.
     if (m_sequenceKilled || qEnvironmentVariableIsEmpty("DISPLAY"))
         return;
+    if (exec.ResultCode() != 0) {
+        logBackground(target.kind, renderFailure(exec) + kPreviousStays);
+        return;
+    }
     target.request.pictures = plannedPictures(PictureLayout::RootWindow, target.monitors);
     const QString error = target.backend->apply(target.request);
-    if (!error.isEmpty())
+    if (!error.isEmpty()) {
         logBackground(target.kind, error);
-    else
-        emit backgroundShown(target.summary);
+        return;
+    }
+    emit backgroundShown(target.summary);
 }
 
 void RenderControl::renderToFiles(ProcessLauncher& exec, bool hideApp, DesktopTarget& target)
@@ -152,10 +184,10 @@ bool RenderControl::renderPictures(ProcessLauncher& exec, bool hideApp, DesktopT
     QVector<Picture>& pictures = target.request.pictures;
     const QStringList base = exec.ExeParams();
     for (Picture& picture : pictures) {
-        picture.file = files.newFile(picture.monitor);
+        picture.file = files.newFile(picture);
         exec.ExeParams() = base;
         // After everything else, so these win over anything before them.
-        exec.ExeParams() << QStringLiteral("-output \"") + picture.file + QLatin1Char('"')
+        exec.ExeParams() << QStringLiteral("-output ") + quoteArgument(picture.file, true)
                          << QStringLiteral("-geometry ") + QString::number(picture.geometry.width()) + QLatin1Char('x')
                 + QString::number(picture.geometry.height());
         try {
@@ -168,10 +200,9 @@ bool RenderControl::renderPictures(ProcessLauncher& exec, bool hideApp, DesktopT
             PictureFiles::discard(pictures);
             return false;
         }
-        if (!QFileInfo(picture.file).isFile()) {
-            logBackground(target.kind,
-                QStringLiteral("the renderer wrote no picture (exit code ") + QString::number(exec.ResultCode())
-                    + QStringLiteral(")"));
+        const QString broken = brokenPicture(exec, picture);
+        if (!broken.isEmpty()) {
+            logBackground(target.kind, broken + kPreviousStays);
             PictureFiles::discard(pictures);
             return false;
         }
