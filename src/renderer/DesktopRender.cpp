@@ -5,6 +5,7 @@
 #include "renderer/RenderControl.h"
 
 #include "background/DesktopBackend.h"
+#include "background/PictureCompose.h"
 #include "background/PictureFiles.h"
 #include "background/PngRead.h"
 #include "renderer/CommandLine.h"
@@ -110,14 +111,14 @@ bool RenderControl::userParametersChooseOutput()
     return true;
 }
 
-RenderControl::DesktopTarget RenderControl::desktopTarget() const
+RenderControl::DesktopTarget RenderControl::desktopTarget()
 {
     DesktopTarget target;
     desktopFromCaption(m_settings.text(ctl::ddbDesktopBackground), &target.kind);
     if (target.kind == DesktopKind::Automatic)
         target.kind = detectedDesktop();
     target.backend = makeBackend(target.kind);
-    target.monitors = m_monitors ? m_monitors() : MonitorList();
+    target.monitors = desktopMonitors(target);
     target.debugLevel = m_settings.integer(ctl::DebugLevel);
     const qsizetype monitorCount = std::max<qsizetype>(target.monitors.size(), 1);
     target.summary = QStringLiteral("desktop: ") + desktopCaption(target.kind) + QStringLiteral(", ")
@@ -128,6 +129,35 @@ RenderControl::DesktopTarget RenderControl::desktopTarget() const
     target.request.timeoutMs = m_applyTimeLimit;
     target.request.monitors = static_cast<int>(monitorCount);
     return target;
+}
+
+// A compositor's own list first: Qt may see it through XWayland or not at all. The screens of
+// the display otherwise. When neither tells, one line until they do again.
+MonitorList RenderControl::desktopMonitors(const DesktopTarget& target)
+{
+    MonitorList listed;
+    QString why;
+    if (target.backend->listMonitors(m_applyTimeLimit, &listed, &why)) {
+        if (!listed.isEmpty()) {
+            m_monitorsLogged = false;
+            return listed;
+        }
+        why = QStringLiteral("the desktop lists none");
+    }
+    const MonitorList screens = m_monitors ? m_monitors() : MonitorList();
+    // The renderer paints a root window of any size by itself.
+    if (why.isEmpty() && (!screens.isEmpty() || target.backend->layout() == PictureLayout::RootWindow)) {
+        m_monitorsLogged = false;
+        return screens;
+    }
+    if (!m_monitorsLogged)
+        logBackground(target.kind,
+            QStringLiteral("the monitors cannot be found")
+                + (why.isEmpty() ? QString() : QStringLiteral(" (") + why + QLatin1Char(')'))
+                + (screens.isEmpty() ? QStringLiteral("; one picture of 1920x1080 is made")
+                                     : QStringLiteral("; the screens Qt sees are used")));
+    m_monitorsLogged = true;
+    return screens;
 }
 
 void RenderControl::renderToRootWindow(ProcessLauncher& exec, bool hideApp, DesktopTarget& target)
@@ -160,6 +190,9 @@ void RenderControl::renderToFiles(ProcessLauncher& exec, bool hideApp, DesktopTa
     target.request.pictures = plannedPictures(target.backend->layout(), target.monitors);
     if (!renderPictures(exec, hideApp, target, files))
         return;
+    if (target.backend->layout() == PictureLayout::Spanned && target.request.pictures.size() > 1
+        && !composeSpanned(target, files))
+        return;
 
     error = target.backend->apply(target.request);
     if (!error.isEmpty()) {
@@ -177,6 +210,25 @@ void RenderControl::renderToFiles(ProcessLauncher& exec, bool hideApp, DesktopTa
             QStringLiteral("shows ") + QString::number(target.request.pictures.size())
                 + QStringLiteral(" new picture(s)"));
     emit backgroundShown(target.summary);
+}
+
+// Desktops that take one picture for all monitors get the monitors' pictures composed into
+// one; the parts go either way.
+bool RenderControl::composeSpanned(DesktopTarget& target, PictureFiles& files)
+{
+    const QVector<Picture> parts = target.request.pictures;
+    Picture composed { QStringLiteral("desktop"), desktopRect(target.monitors), {} };
+    composed.file = files.newFile(composed);
+    QString error;
+    const bool done = composePictures(parts, composed.file, &error);
+    PictureFiles::discard(parts);
+    if (!done) {
+        logBackground(target.kind, QStringLiteral("cannot compose the monitors' pictures: ") + error + kPreviousStays);
+        PictureFiles::discard({ composed });
+        return false;
+    }
+    target.request.pictures = { composed };
+    return true;
 }
 
 bool RenderControl::renderPictures(ProcessLauncher& exec, bool hideApp, DesktopTarget& target, PictureFiles& files)

@@ -22,8 +22,8 @@ namespace {
         {
             QDir().mkpath(pictureFolder());
             if (QProcess::execute(QStringLiteral("mount"),
-                    { QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"), QStringLiteral("size=") + size,
-                        QStringLiteral("tmpfs"), pictureFolder() })
+                    { QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                        QStringLiteral("size=") + size, QStringLiteral("tmpfs"), pictureFolder() })
                 != 0)
                 return false;
             m_mounted = pictureFolder();
@@ -70,12 +70,14 @@ namespace {
             }
             log.lines.clear();
             QDir().mkpath(pictureFolder());
-            const QString previous = tmp.write(QStringLiteral("cache/Globewall/globe_M_20260101-000000-000-1.png"), "x");
+            const QString previous
+                = tmp.write(QStringLiteral("cache/Globewall/globe_M_20260101-000000-000-1.png"), "x");
             settings.setText(QStringLiteral("cbProjektion"), QString::fromLatin1(row.projection));
             settings.setText(QStringLiteral("edtAppFile"),
-                row.fake.isEmpty() ? xplanet
-                                   : launchtest::writeScript(tmp.file(QStringLiteral("bin/xplanet")),
-                                       "while [ $# -gt 1 ]; do [ \"$1\" = -output ] && out=$2; shift; done\n" + row.fake));
+                row.fake.isEmpty()
+                    ? xplanet
+                    : launchtest::writeScript(tmp.file(QStringLiteral("bin/xplanet")),
+                        "while [ $# -gt 1 ]; do [ \"$1\" = -output ] && out=$2; shift; done\n" + row.fake));
             renderTo(QStringLiteral("command"), { { QStringLiteral("M"), QRect(0, 0, 640, 480) } });
             ASSERT_EQ(backgroundLog().size(), 1) << log.lines.join(QLatin1Char('\n')).toStdString();
             EXPECT_TRUE(backgroundLog().first().contains(QString::fromLatin1(row.reason)))

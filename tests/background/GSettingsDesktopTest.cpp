@@ -1,5 +1,6 @@
 // GNOME, Cinnamon and MATE take one picture through their GSettings keys, stored by the real
-// dconf service on the private bus. Two monitors side by side: one picture of both, spanned.
+// dconf service on the private bus. Two monitors side by side: one picture of both, spanned,
+// with a whole globe on each monitor.
 #include "DesktopRig.h"
 
 #include <QUrl>
@@ -49,7 +50,10 @@ namespace {
             ASSERT_TRUE(backgroundLog().isEmpty()) << backgroundLog().join(QLatin1Char('\n')).toStdString();
             ASSERT_EQ(pictures().size(), 1);
             const QString first = pictures().first();
-            EXPECT_EQ(QImage(first, "PNG").size(), QSize(520, 200)) << "one picture of the whole desktop";
+            const QImage picture(first, "PNG");
+            EXPECT_EQ(picture.size(), QSize(520, 200)) << "one picture of the whole desktop";
+            EXPECT_TRUE(showsGlobeAt(picture, monitors.at(0).geometry)) << "left monitor";
+            EXPECT_TRUE(showsGlobeAt(picture, monitors.at(1).geometry)) << "right monitor";
             const QString named = row.uri ? QUrl::fromLocalFile(first).toString(QUrl::FullyEncoded) : first;
             for (const QString& key : row.keys)
                 EXPECT_EQ(get(schema, key), named) << key.toStdString();
@@ -63,6 +67,23 @@ namespace {
             for (const QString& key : row.keys)
                 EXPECT_EQ(get(schema, key), second) << key.toStdString();
         }
+    }
+
+    TEST_F(GSettingsDesktop, GnomeOnTwoMonitorsShowsAWholeGlobeOnEachHalf)
+    {
+        const gw::MonitorList monitors = splitDisplay();
+        ASSERT_EQ(monitors.size(), 2) << xvfb.error().toStdString();
+        render.setSessionEnvironment({ QStringLiteral("GNOME"), QStringLiteral("x11"), {}, {}, {} });
+        renderTo(QStringLiteral("automatic"), monitors);
+        ASSERT_TRUE(backgroundLog().isEmpty()) << backgroundLog().join(QLatin1Char('\n')).toStdString();
+
+        const QImage shown(
+            QUrl(get(QStringLiteral("org.gnome.desktop.background"), QStringLiteral("picture-uri"))).toLocalFile());
+        ASSERT_EQ(shown.size(), QSize(800, 300));
+        EXPECT_TRUE(showsGlobeAt(shown, QRect(0, 0, 400, 300))) << "left half";
+        EXPECT_TRUE(showsGlobeAt(shown, QRect(400, 0, 400, 300))) << "right half";
+        EXPECT_LT(qGray(shown.pixel(400, 150)), 10) << "space at the seam: never one globe across both";
+        EXPECT_EQ(pictures().size(), 1) << "the monitors' own pictures are gone once composed";
     }
 
 } // namespace

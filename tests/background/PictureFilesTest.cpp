@@ -146,7 +146,9 @@ TEST(PictureFiles, PlansGiveOnePicturePerMonitorOrOneForAll)
     };
     const Row rows[] = {
         { "per monitor", gw::PictureLayout::PerMonitor, two, { QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024) } },
-        { "spanned over both", gw::PictureLayout::Spanned, two, { QRect(0, 0, 3200, 1080) } },
+        { "spanned: one per monitor, composed later", gw::PictureLayout::Spanned, two,
+            { QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024) } },
+        { "spanned over one", gw::PictureLayout::Spanned, { two.first() }, { QRect(0, 0, 1920, 1080) } },
         { "one picture of the first", gw::PictureLayout::OnePicture, two, { QRect(0, 0, 1920, 1080) } },
         { "root window composes both", gw::PictureLayout::RootWindow, two,
             { QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024) } },
