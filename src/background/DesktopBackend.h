@@ -44,6 +44,14 @@ public:
     virtual PictureLayout layout() const = 0;
     // Shows the pictures; an empty text on success, else the reason for the log.
     virtual QString apply(const ApplyRequest& request) = 0;
+    // Where the desktop has a lock screen picture of its own: true, and applyLockScreen shows
+    // the pictures (the same files apply got) there too.
+    virtual bool hasLockScreen() const { return false; }
+    virtual QString applyLockScreen(const ApplyRequest& request)
+    {
+        (void)request;
+        return {};
+    }
     // The monitors as the desktop itself lists them, where it can tell: a compositor's
     // outputs are real whatever window system Globewall itself runs on (through XWayland Qt
     // sees one screen of another name). False when the desktop cannot tell; `error` then says

@@ -176,7 +176,25 @@ void RenderControl::renderToRootWindow(ProcessLauncher& exec, bool hideApp, Desk
         logBackground(target.kind, error);
         return;
     }
+    showOnLockScreen(target);
     emit backgroundShown(target.summary);
+}
+
+// Where the desktop has a lock screen picture of its own, when the user asks for it. A
+// failure there leaves the desktop's new picture: one line says so.
+void RenderControl::showOnLockScreen(const DesktopTarget& target)
+{
+    if (!m_settings.checked(ctl::cbLockScreen))
+        return;
+    if (!target.backend->hasLockScreen()) {
+        if (!m_lockScreenLogged)
+            logBackground(target.kind, QStringLiteral("this desktop's lock screen has no picture Globewall can set"));
+        m_lockScreenLogged = true;
+        return;
+    }
+    const QString error = target.backend->applyLockScreen(target.request);
+    if (!error.isEmpty())
+        logBackground(target.kind, QStringLiteral("lock screen: ") + error);
 }
 
 void RenderControl::renderToFiles(ProcessLauncher& exec, bool hideApp, DesktopTarget& target)
@@ -200,6 +218,7 @@ void RenderControl::renderToFiles(ProcessLauncher& exec, bool hideApp, DesktopTa
         PictureFiles::discard(target.request.pictures);
         return;
     }
+    showOnLockScreen(target);
     // The root pixmap holds the composed pictures; the files are not needed.
     if (target.backend->layout() == PictureLayout::RootWindow)
         PictureFiles::discard(target.request.pictures);

@@ -69,6 +69,55 @@ namespace {
         }
     }
 
+    TEST_F(GSettingsDesktop, TheLockScreenGetsThePictureOnlyWhenAsked)
+    {
+        struct Row
+        {
+            const char* choice;
+            const char* schema; // null: the lock screen follows the desktop's own key
+            const char* key;
+            bool uri;
+        };
+        const Row rows[] = {
+            { "GNOME", "org.gnome.desktop.screensaver", "picture-uri", true },
+            { "MATE", "org.mate.screensaver", "picture-filename", false },
+            { "Cinnamon", nullptr, nullptr, false },
+        };
+        const gw::MonitorList one = { { QStringLiteral("M"), QRect(0, 0, 320, 200) } };
+        for (const Row& row : rows) {
+            SCOPED_TRACE(row.choice);
+            const QString schema = QString::fromLatin1(row.schema);
+            const QString key = QString::fromLatin1(row.key);
+            settings.setChecked(QStringLiteral("cbLockScreen"), false);
+            renderTo(QString::fromLatin1(row.choice), one);
+            const QString before = row.schema ? get(schema, key) : QString();
+            if (row.schema) {
+                EXPECT_FALSE(before.contains(pictureFolder())) << "untouched while the box is not ticked";
+            }
+
+            settings.setChecked(QStringLiteral("cbLockScreen"), true);
+            renderTo(QString::fromLatin1(row.choice), one);
+            ASSERT_TRUE(backgroundLog().isEmpty()) << backgroundLog().join(QLatin1Char('\n')).toStdString();
+            ASSERT_EQ(pictures().size(), 1);
+            if (row.schema) {
+                EXPECT_EQ(get(schema, key),
+                    row.uri ? QUrl::fromLocalFile(pictures().first()).toString(QUrl::FullyEncoded)
+                            : pictures().first());
+            }
+        }
+    }
+
+    TEST_F(GSettingsDesktop, ADesktopWithoutALockScreenPictureSaysSoOnce)
+    {
+        settings.setChecked(QStringLiteral("cbLockScreen"), true);
+        settings.setText(QStringLiteral("edtBackgroundCommand"), QStringLiteral("true {file}"));
+        renderTo(QStringLiteral("command"), { { QStringLiteral("M"), QRect(0, 0, 320, 200) } });
+        renderTo(QStringLiteral("command"), { { QStringLiteral("M"), QRect(0, 0, 320, 200) } });
+        ASSERT_EQ(backgroundLog().size(), 1);
+        EXPECT_TRUE(backgroundLog().first().contains(QStringLiteral("lock screen has no picture Globewall can set")));
+        EXPECT_EQ(pictures().size(), 1) << "the desktop's picture is shown all the same";
+    }
+
     TEST_F(GSettingsDesktop, GnomeOnTwoMonitorsShowsAWholeGlobeOnEachHalf)
     {
         const gw::MonitorList monitors = splitDisplay();
