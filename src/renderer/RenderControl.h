@@ -115,11 +115,14 @@ private:
     void renderForDesktop(ProcessLauncher& exec, bool hideApp);
     // True (and logged once) when the user's own parameters already say where the picture goes.
     bool userParametersChooseOutput();
-    DesktopTarget desktopTarget() const;
+    DesktopTarget desktopTarget();
+    MonitorList desktopMonitors(const DesktopTarget& target);
     void renderToRootWindow(ProcessLauncher& exec, bool hideApp, DesktopTarget& target);
     void renderToFiles(ProcessLauncher& exec, bool hideApp, DesktopTarget& target);
     // One render per planned picture; false when the sequence ended early (its files are gone).
     bool renderPictures(ProcessLauncher& exec, bool hideApp, DesktopTarget& target, PictureFiles& files);
+    bool composeSpanned(DesktopTarget& target, PictureFiles& files);
+    void showOnLockScreen(const DesktopTarget& target);
     void runRenderer(ProcessLauncher& exec, bool hideApp);
     void logBackground(DesktopKind kind, const QString& text);
 
@@ -151,6 +154,8 @@ private:
     int m_applyTimeLimit = 10000;
     bool m_sequenceKilled = false; // "kill XPlanet now" during a render ends the sequence
     bool m_ownOutputLogged = false; // the user's own -output etc. is logged once
+    bool m_monitorsLogged = false; // monitors that cannot be found are logged once
+    bool m_lockScreenLogged = false; // a desktop without a lock screen picture is logged once
 };
 
 } // namespace gw

@@ -160,7 +160,8 @@ TEST(SettingsFileFirstStart, SaveWritesEveryKeyInWritingOrderOwnerOnly)
             "Check extra downloads x times per day", "Execute file before rendering",
             "Execute filename before rendering", "check MD5 of Cloudfile", "Server to ping", "don`t run on Battery",
             "Use Temp dir for image", "Save Desktop File", "Desktop background", "Desktop background command",
-            "Desktop notifications", "Aurora threshold", "ISS orbit trail", "Proxy Password Store" }));
+            "Lock screen background", "Desktop notifications", "Aurora threshold", "ISS orbit trail",
+            "Proxy Password Store" }));
     EXPECT_EQ(ini.sections(), (QStringList { "Config", "Time", "TimeServer", "Parameter Selection", "New Parameter" }))
         << "Debug is never written; the empty grid and lists leave no section";
     EXPECT_EQ(ini.keys(QStringLiteral("New Parameter")),
