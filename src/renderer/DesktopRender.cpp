@@ -61,7 +61,9 @@ void RenderControl::renderForDesktop(ProcessLauncher& exec, bool hideApp)
         return;
     }
     DesktopTarget target = desktopTarget();
-    if (target.backend->layout() == PictureLayout::RootWindow && target.monitors.size() <= 1)
+    // A picture to keep needs a file: then the root window too is set from one.
+    if (target.backend->layout() == PictureLayout::RootWindow && target.monitors.size() <= 1
+        && !m_settings.checked(ctl::cbSaveDesktopFile))
         renderToRootWindow(exec, hideApp, target);
     else
         renderToFiles(exec, hideApp, target);
@@ -115,6 +117,7 @@ void RenderControl::renderToRootWindow(ProcessLauncher& exec, bool hideApp, Desk
         logBackground(target.kind, error);
     else
         emit backgroundShown(target.summary);
+    emit pictureFilesChanged({});
 }
 
 void RenderControl::renderToFiles(ProcessLauncher& exec, bool hideApp, DesktopTarget& target)
@@ -135,6 +138,7 @@ void RenderControl::renderToFiles(ProcessLauncher& exec, bool hideApp, DesktopTa
         PictureFiles::discard(target.request.pictures);
         return;
     }
+    keepPictures(target.kind, target.request.pictures, target.backend->layout() != PictureLayout::RootWindow);
     // The root pixmap holds the composed pictures; the files are not needed.
     if (target.backend->layout() == PictureLayout::RootWindow)
         PictureFiles::discard(target.request.pictures);
