@@ -1,8 +1,8 @@
 // The central scheduler on the window's timer, with the battery and screensaver state, and
 // what the tray hint and the idle status bar say after each tick.
 #include "app/AppCore.h"
-#include "app/StatusLines.h"
 #include "app/MainWindow.h"
+#include "app/StatusLines.h"
 #include "app/TransferLog.h"
 #include "app/WidgetSettings.h"
 #include "desktop/TrayIcon.h"
