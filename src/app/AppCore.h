@@ -172,6 +172,7 @@ private:
     QString defaultCloudDestination() override;
     void logLine(const QString& line) override;
     void storeWindowState() override;
+    void settingsRead() override;
 
     // Runs `handler` for every `signal` of `sender`; what it throws goes to the error report.
     template <class Sender, class Signal, class Handler> void on(Sender* sender, Signal signal, Handler handler)

@@ -1,4 +1,5 @@
 #include "app/CommandLineOptions.h"
+#include "settings/SettingsFile.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -86,6 +87,15 @@ CommandLine CommandLine::read(const QStringList& arguments)
             return cl;
         }
         cl.options.settingsFile = QDir::cleanPath(QDir::current().absoluteFilePath(file));
+        // The name is kept in the file itself; one that would come back as another name
+        // would make the next start read another file.
+        const QString problem = SettingsFile::fileNameProblem(cl.options.settingsFile);
+        if (!problem.isEmpty()) {
+            cl.endsNow = true;
+            cl.exitCode = 2;
+            cl.text = QStringLiteral("Globewall: ") + problem + QStringLiteral(".\n");
+            return cl;
+        }
     }
     cl.options.renderNow = parser.isSet(renderNow);
     cl.options.downloadNow = parser.isSet(downloadNow);

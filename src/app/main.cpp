@@ -53,7 +53,10 @@ int main(int argc, char** argv)
     // A second start ends at once, before it touches the display or any file: silently, or
     // after passing its requests to the running one.
     gw::SingleInstance instance;
-    switch (instance.acquire()) {
+    const gw::SingleInstance::Result guard = instance.acquire();
+    for (const QString& warning : instance.warnings())
+        std::fprintf(stderr, "Globewall: %s\n", warning.toLocal8Bit().constData());
+    switch (guard) {
     case gw::SingleInstance::Result::Running:
         return gw::passToRunningInstance(instance.lockFile(), commandLine.options);
     case gw::SingleInstance::Result::Unguarded:

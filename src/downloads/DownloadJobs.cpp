@@ -3,8 +3,7 @@
 #include "downloads/CloudSources.h"
 #include "downloads/DownloadEngine.h"
 #include "downloads/DownloadRecords.h"
-#include "downloads/QuakeFeeds.h"
-#include "downloads/QuakeMarkers.h"
+#include "downloads/FeedConversion.h"
 #include "renderer/MarkerSatelliteFiles.h"
 #include "renderer/RendererLayout.h"
 #include "settings/SettingNames.h"
@@ -121,12 +120,17 @@ void DownloadJobs::record(const QString& url, const QString& lastModifiedText)
     m_engine.DateTimeDownloadedFile(url, lastModifiedText);
 }
 
-// The built-in earthquake address (compared exactly) and the service's summary feeds: another
-// list in the same format under another address is the user's to convert.
-void DownloadJobs::convertQuakeList(const Item& item)
+// The services' own addresses (the built-in earthquake list compared exactly): another list in
+// the same format under another address is the user's to convert.
+void DownloadJobs::convertFeed(const Item& item)
 {
-    if (item.source == endpoints::quakeList() || quake::isSummaryFeed(item.source))
-        ConvertAscQuakeToMarker(item.destination, markerFileFor(item.destination));
+    const feeds::Kind kind = feeds::kindOfAddress(item.source);
+    if (kind == feeds::Kind::None)
+        return;
+    const feeds::Outcome outcome = feeds::convertFile(kind, item.destination, markerFileFor(item.destination));
+    if (outcome.status == feeds::Outcome::Failed)
+        m_log.appendLine(DateTimeToStr(m_clock.now()) + QStringLiteral(" - Error: ") + lastPartOf(item.destination)
+            + QStringLiteral(" not converted (") + outcome.error + QStringLiteral("), previous markers kept"));
 }
 
 // After a timed or checked download nobody is asked for a picture: the satellite file is
@@ -151,7 +155,8 @@ bool DownloadJobs::hostAllowsTimed(const Item& item)
     const HostGaps gaps = hostGaps();
     if (!gaps.stopReason(item.source).isEmpty())
         return false; // said once, when it stopped
-    TDateTime allowed = gaps.allowedFrom(item.source);
+    const HostGaps::Hold hold = gaps.holdFor(item.source);
+    TDateTime allowed = hold.until;
     // The copy on disk counts as a request too: the times kept in the settings are lost with
     // another settings file, while a copy younger than the gap is still as new as the server's.
     // A copy dated ahead of the clock tells nothing.
@@ -164,42 +169,75 @@ bool DownloadJobs::hostAllowsTimed(const Item& item)
     }
     if (allowed <= m_clock.now())
         return true;
-    m_log.appendLine(DateTimeToStr(m_clock.now()) + QStringLiteral(" - ") + lastPartOf(item.destination)
-        + QStringLiteral(" not downloaded: its server allows the next download at ") + DateTimeToStr(allowed));
+    const QString why = allowed == hold.until && hold.why == HostGaps::Hold::LastAttemptFailed
+        ? QStringLiteral(" not downloaded: the last attempt failed (") + hold.failure
+            + QStringLiteral("), the next try at ")
+        : QStringLiteral(" not downloaded: its server allows the next download at ");
+    m_log.appendLine(DateTimeToStr(m_clock.now()) + QStringLiteral(" - ") + lastPartOf(item.destination) + why
+        + DateTimeToStr(allowed));
     return false;
 }
 
 bool DownloadJobs::hostAllowsForced(const Item& item)
 {
     HostGaps gaps = hostGaps();
-    const TDateTime allowed = gaps.allowedFrom(item.source);
-    if (allowed > m_clock.now()
-        && !m_dialogs.askYesNo(MessageKind::Warning,
-            QStringLiteral("The server of\n") + item.source
-                + QStringLiteral("\nasks for more time between downloads; the next is allowed at ")
-                + DateTimeToStr(allowed)
-                + QStringLiteral(".\nServers block programs that ask too often.\n\nDownload now?")))
+    const HostGaps::Hold hold = gaps.holdFor(item.source);
+    if (hold.until > m_clock.now() && !m_dialogs.askYesNo(MessageKind::Warning, forceQuestion(item.source, hold)))
         return false;
     gaps.resume(item.source);
     return true;
 }
 
+// Says what really holds the address back: the server's own wish, the host's rule, or a
+// failure of the last attempt.
+QString DownloadJobs::forceQuestion(const QString& url, const HostGaps::Hold& hold)
+{
+    const QString when = DateTimeToStr(hold.until);
+    switch (hold.why) {
+    case HostGaps::Hold::ServerAsked:
+        return QStringLiteral("The server of\n") + url
+            + QStringLiteral("\nasks for more time between downloads; the next is allowed at ") + when
+            + QStringLiteral(".\nServers block programs that ask too often.\n\nDownload now?");
+    case HostGaps::Hold::LastAttemptFailed:
+        return QStringLiteral("The next try of\n") + url + QStringLiteral("\ncomes at ") + when
+            + QStringLiteral(": the last attempt failed: ") + hold.failure + QStringLiteral(".\n\nDownload now?");
+    case HostGaps::Hold::HostGap:
+        break;
+    }
+    const int minutes = qRound(HostGaps::minimumGap(url) * 24 * 60);
+    const QString gap
+        = minutes % 60 == 0 ? QStringLiteral("%1 hours").arg(minutes / 60) : QStringLiteral("%1 minutes").arg(minutes);
+    return QStringLiteral("The server of\n") + url + QStringLiteral("\nallows one download every ") + gap
+        + QStringLiteral("; the next is allowed at ") + when
+        + QStringLiteral(".\nServers block programs that ask too often.\n\nDownload now?");
+}
+
 bool DownloadJobs::afterRequest(const Item& item)
 {
     HostGaps gaps = hostGaps();
-    gaps.noteRequest(item.source, m_clock.now());
-    const double wait = HostGaps::askedWaitSeconds(m_engine.lastRawHeaders(), m_clock.now());
-    if (wait > 0)
-        gaps.setNotBefore(item.source, m_clock.now() + wait / 86400.0);
-    const int status = m_engine.lastStatusCode();
-    // The satellite-element site asks its clients to stop on such an answer, and blocks those
-    // that go on.
-    const bool refused = status == 403 || status == 429 || (status >= 300 && status <= 399);
-    if (!HostGaps::isSatelliteSite(item.source) || (!refused && m_engine.movedTo().isEmpty()))
+    const DownloadEngine::Answer& answer = m_engine.lastAnswer();
+    const TDateTime now = m_clock.now();
+    // An attempt that never reached the server asked it nothing: no gap, the timers try again.
+    if (answer.reachedServer)
+        gaps.noteRequest(item.source, now);
+    if (answer.retryNotBefore > now)
+        gaps.setNotBefore(item.source, answer.retryNotBefore, answer.serverAsked ? QString() : answer.failure);
+    if (!HostGaps::isSatelliteSite(item.source) || !answer.reachedServer)
         return true;
+    // The satellite-element site asks its clients to stop on any answer but 200 and 304, and
+    // blocks those that go on; a move to another host is no answer of its own.
+    const int status = m_engine.lastStatusCode();
+    const bool refused = status != 0 && status != 200 && status != 304;
+    if (!refused && m_engine.movedTo().isEmpty())
+        return true;
+    if (status == 403 || status == 429) {
+        // Asked for more time: the question of the force button says so.
+        const TDateTime until = std::max(answer.retryNotBefore, now + HostGaps::minimumGap(item.source));
+        gaps.setNotBefore(item.source, until);
+    }
     const QString reason = refused ? m_engine.lastStatusLine() : QStringLiteral("moved to ") + m_engine.movedTo();
     gaps.stop(item.source, reason);
-    m_log.appendLine(DateTimeToStr(m_clock.now()) + QStringLiteral(" - Timed downloads of ") + item.source
+    m_log.appendLine(DateTimeToStr(now) + QStringLiteral(" - Timed downloads of ") + item.source
         + QStringLiteral(" stopped (") + reason + QStringLiteral("): change the address or force a download"));
     return false;
 }
@@ -332,7 +370,7 @@ bool DownloadJobs::listJob()
             continue;
         }
         record(item.source, lastModified);
-        convertQuakeList(item);
+        convertFeed(item);
         writeSatelliteFile(item);
     }
     return true;
@@ -375,7 +413,7 @@ void DownloadJobs::btnCheckDownloadsClick()
             continue;
         m_state.LastFileCheckTime = m_clock.now();
         record(item.source, lastModified);
-        convertQuakeList(item);
+        convertFeed(item);
         writeSatelliteFile(item);
     }
 
@@ -423,7 +461,7 @@ void DownloadJobs::btnDownloadTleNowClick()
             continue;
         m_state.LastFileCheckTime = m_clock.now();
         record(item.source, lastModified);
-        convertQuakeList(item);
+        convertFeed(item);
         // Exactly ".tle": the satellite file takes the name without it.
         if (extensionOf(item.destination) == QLatin1String(".tle") && m_actions.generateSatFile)
             m_actions.generateSatFile(item.destination);

@@ -94,7 +94,8 @@ private:
     // The freshness check; false when its answer stopped the address.
     bool check(const Item& item, QString* lastModifiedText, bool* isFresh);
     void record(const QString& url, const QString& lastModifiedText);
-    void convertQuakeList(const Item& item);
+    // A feed's download into its marker file; one log line when that fails.
+    void convertFeed(const Item& item);
     void writeSatelliteFile(const Item& item);
     HostGaps hostGaps() const;
     // Timed jobs: false, after one line, while the host of the item asks to wait; false when
@@ -102,6 +103,7 @@ private:
     bool hostAllowsTimed(const Item& item);
     // Force buttons: asks while the host asks to wait; a forced download resumes a stopped address.
     bool hostAllowsForced(const Item& item);
+    static QString forceQuestion(const QString& url, const HostGaps::Hold& hold);
     // After each request: its time for the host's gap, and a stop on an answer that says so.
     // False when the address was stopped by it.
     bool afterRequest(const Item& item);

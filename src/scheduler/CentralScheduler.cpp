@@ -8,6 +8,8 @@
 #include "shared/LogSink.h"
 #include "shared/TrayImage.h"
 
+#include <cmath>
+
 namespace gw {
 
 namespace {
@@ -176,8 +178,38 @@ void CentralScheduler::unreachable()
     m_state.LastFileCheckTime = m_clock.now();
     m_state.LastCloudCheckTime = m_clock.now();
     m_state.CloudTimeDue = false;
-    m_log.appendLine(DateTimeToStr(m_clock.now())
-        + QStringLiteral(" - Error. Can not connect to the internet. Waiting for next try."));
+    QString line = DateTimeToStr(m_clock.now())
+        + QStringLiteral(" - Error. Can not connect to the internet. Waiting for next try.");
+    if (const TDateTime next = nextDownloadTry(); next > 0)
+        line += QStringLiteral(" Next try at ") + DateTimeToStr(next);
+    m_log.appendLine(line);
+}
+
+TDateTime CentralScheduler::nextDownloadTry() const
+{
+    TDateTime next = 0;
+    const auto consider = [&next](TDateTime when) {
+        if (next == 0 || when < next)
+            next = when;
+    };
+    if (m_settings.checked(ctl::cbCheckForNewFile))
+        consider(m_state.LastCloudCheckTime + m_settings.integer(ctl::seCheckForNewFiles) * OneMinute);
+    const int perDay = m_settings.integer(ctl::seDownloadChecksPerDay);
+    if (m_settings.checked(ctl::cbCheckForUpdate) && perDay > 0)
+        consider(m_state.LastFileCheckTime + 1.0 / perDay);
+    if (m_settings.checked(ctl::cbDownload)) {
+        const TDateTime now = m_clock.now();
+        for (const QString& line : m_settings.lines(ctl::mTime)) {
+            const auto time = parseTimeLine(line);
+            if (!time)
+                continue;
+            TDateTime at = std::floor(now) + (time->hour * 60 + time->minute) * OneMinute;
+            if (at <= now)
+                at += 1;
+            consider(at);
+        }
+    }
+    return next;
 }
 
 // The battery image and the globe alternate from tick to tick on battery; the crossed globe

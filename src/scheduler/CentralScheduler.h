@@ -45,6 +45,8 @@ private:
     void fixedTimeCloudDownload(bool& pingOk);
     void periodicListDownload(bool& pingOk);
     void unreachable();
+    // When the first timed download is due again after an unreachable network; 0 when none is on.
+    TDateTime nextDownloadTry() const;
     void setTrayImage();
 
     bool enabled() const;

@@ -53,11 +53,24 @@ namespace {
         return **it;
     }
 
+    // The path with every link resolved, also for a file that does not exist yet: the nearest
+    // folder above it that exists is resolved and the rest appended. The keyring keys the proxy
+    // password by this name, so a settings folder reached through a link (a linked ~/.config)
+    // gives the same name before the file's first save as after it.
     QString canonical(const QString& path)
     {
         const QFileInfo info(path);
         const QString real = info.canonicalFilePath();
-        return real.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : real;
+        if (!real.isEmpty())
+            return real;
+        const QString clean = QDir::cleanPath(info.absoluteFilePath());
+        const qsizetype slash = clean.lastIndexOf(QLatin1Char('/'));
+        if (slash <= 0)
+            return clean;
+        QString folder = canonical(clean.left(slash));
+        if (!folder.endsWith(QLatin1Char('/')))
+            folder += QLatin1Char('/');
+        return folder + clean.mid(slash + 1);
     }
 
     // The file as it is now, so that a save keeps every entry it does not write. A file that exists
@@ -110,6 +123,22 @@ QString SettingsFile::baseFile() const
 QString SettingsFile::resolve(const QString& fileName) const
 {
     return QFileInfo(fileName).isRelative() ? m_programDir + fileName : fileName;
+}
+
+QString SettingsFile::fileNameProblem(const QString& name)
+{
+    const QString cannot = QStringLiteral(" cannot be kept in the settings file");
+    if (name.contains(QLatin1Char('\n')) || name.contains(QLatin1Char('\r')))
+        return QStringLiteral("a settings file name with a line break") + cannot;
+    if (name.contains(QChar::ReplacementCharacter))
+        return QStringLiteral("a settings file name that is not UTF-8 text") + cannot;
+    // A value loses the blanks at its ends when it is read.
+    const char16_t last = name.isEmpty() ? u'\0' : name.back().unicode();
+    if (last == u' ' || last == u'\t' || last == u'\v' || last == u'\f')
+        return QStringLiteral("a settings file name that ends in a blank") + cannot;
+    if (name.size() > IniFile::MaxValueLength)
+        return QStringLiteral("a settings file name longer than %1 characters").arg(IniFile::MaxValueLength) + cannot;
+    return QString();
 }
 
 void SettingsFile::showConfigFileName()
@@ -311,6 +340,7 @@ void SettingsFile::IniLoad(const QString& fileName)
         step([this] { m_hooks.btnMakeBGTransparentClick(); });
     step([this] { m_hooks.edtParameterChange(); });
     step([this] { m_hooks.cbProjektionChange(); });
+    step([this] { m_hooks.settingsRead(); });
 
     if (!m_loadErrors.isEmpty()) {
         m_loadErrors.removeDuplicates();
@@ -470,6 +500,8 @@ void SettingsFile::loadProxyPassword(const IniFile& ini)
     if (ini.readString(sf::Config, PasswordStoreKey, QString()) != PasswordInKeyring
         || !m_settings.text(ctl::edtProxyPasswd).isEmpty())
         return;
+    if (m_vault)
+        m_vault->setDeadline(QDeadlineTimer(KeyringWaitMs));
     QString password, why;
     const PasswordVault::Outcome outcome
         = m_vault ? m_vault->lookup(canonical(m_configFileName), &password, &why) : PasswordVault::Outcome::Unavailable;
@@ -488,6 +520,8 @@ void SettingsFile::loadProxyPassword(const IniFile& ini)
 // file says where it is. A keyring that refuses leaves it in the file, with a line in the log.
 void SettingsFile::placeProxyPassword(IniFile& ini)
 {
+    if (m_vault)
+        m_vault->setDeadline(QDeadlineTimer(KeyringWaitMs));
     const QString password = m_settings.text(ctl::edtProxyPasswd);
     const QString file = canonical(ini.path());
     QString where = PasswordInFile;

@@ -219,6 +219,35 @@ TEST_F(DownloadsWiring, ALiveCloudSourcePickedFillsTheAddressAndItsFileBesideThe
     EXPECT_EQ(form->ui()->lbCloudCredit->text(), "Contains modified EUMETSAT data");
 }
 
+// The addresses the drop-down of earlier versions wrote no longer change: a load moves them,
+// and only them, to where the maps are published now.
+TEST_F(DownloadsWiring, ALoadMovesTheFormerLiveCloudAddressesOnly)
+{
+    const QString former = "https://matteason.github.io/live-cloud-maps/images/";
+    struct Row
+    {
+        const char* name;
+        QString stored;
+        QString loaded;
+        int logLines;
+    };
+    const Row rows[] = {
+        { "a former drop-down address", former + "4096x2048/clouds.jpg", gw::endpoints::liveCloudMap("4096x2048"), 1 },
+        { "the current address", gw::endpoints::liveCloudMap("1024x512"), gw::endpoints::liveCloudMap("1024x512"), 0 },
+        { "another file of the former host", former + "2048x1024/other.jpg", former + "2048x1024/other.jpg", 0 },
+        { "the user's own address", "http://example.invalid/clouds.jpg", "http://example.invalid/clouds.jpg", 0 },
+    };
+    for (const Row& row : rows) {
+        const QString file = rig.homeDir.write("old.ini", "[Config]\nWeb Adress=" + row.stored.toUtf8() + "\n");
+        const int before = linesContaining(" moved to ");
+        app->settingsFile().IniLoad(file);
+        EXPECT_EQ(app->settings().text("edtWebAdress"), row.loaded) << row.name;
+        EXPECT_EQ(linesContaining("Cloud map address " + row.stored + " moved to " + row.loaded), row.logLines)
+            << row.name;
+        EXPECT_EQ(linesContaining(" moved to ") - before, row.logLines) << row.name;
+    }
+}
+
 TEST(WindowTransferDisplay, TransfersOver2GiBAreScaledToTheBar)
 {
     QProgressBar bar;

@@ -113,6 +113,8 @@ TEST(CommandLine, AnswersWithoutDisplayAndWritesNothing)
         { "unknown option", { QStringLiteral("--bogus") }, 2, "", "Unknown option 'bogus'" },
         { "settings without a file", { QStringLiteral("--settings") }, 2, "", "Missing value" },
         { "stray argument", { QStringLiteral("profile.ini") }, 2, "", "unexpected argument 'profile.ini'" },
+        { "a settings name the settings file cannot hold", { QStringLiteral("--settings"), QStringLiteral("a\nb.ini") },
+            2, "", "a settings file name with a line break cannot be kept in the settings file" },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -64,6 +64,11 @@ TEST(NoticeWatch, FindsTheThreeCausesInWhatTheProgramReports)
             { { Transfer, QStringLiteral("x - Error wrong MD5 sum (AB)") }, { Transfer, failed },
                 { Transfer, failed } },
             {} },
+        { "timed downloads stopped at the server's request",
+            { { Transfer,
+                QStringLiteral("07.12.2026 10:00:00 - Timed downloads of https://celestrak.org/x stopped (HTTP/1.1 "
+                               "404 Not Found): change the address or force a download") } },
+            { NoticeCause::DownloadStopped } },
         { "time sync refused", { { Time, QStringLiteral("Could not synchronize time") } },
             { NoticeCause::TimeSyncRefused } },
         { "a server that does not answer is no refusal", { { Time, QStringLiteral("Error getting Time from a:123") } },

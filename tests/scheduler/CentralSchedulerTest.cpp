@@ -174,7 +174,10 @@ TEST(SchedulerReachability, UnreachableNetworkWritesOneLineAndWaitsAFullInterval
 
     const gw::TDateTime afterJobs = rig.clock.now();
     ASSERT_EQ(rig.log.lines.size(), 1);
-    EXPECT_EQ(rig.log.lines[0], gw::DateTimeToStr(afterJobs) + kUnreachable);
+    // The cloud check's interval (30 minutes) comes before the list's.
+    EXPECT_EQ(rig.log.lines[0],
+        gw::DateTimeToStr(afterJobs) + kUnreachable + " Next try at "
+            + gw::DateTimeToStr(afterJobs + 30 * gw::OneMinute));
     EXPECT_EQ(rig.state.LastCloudCheckTime, afterJobs) << "stamped after the jobs' own time";
     EXPECT_EQ(rig.state.LastFileCheckTime, afterJobs);
     EXPECT_FALSE(rig.state.CloudTimeDue);

@@ -120,7 +120,9 @@ TEST(MTime, AnUnreachableNetworkDropsThePendingDownload)
     EXPECT_FALSE(rig.state.CloudTimeDue);
     ASSERT_EQ(rig.log.lines.size(), 1);
     EXPECT_TRUE(
-        rig.log.lines[0].endsWith(QStringLiteral(" - Error. Can not connect to the internet. Waiting for next try.")));
+        rig.log.lines[0].endsWith(" - Error. Can not connect to the internet. Waiting for next try. Next try at "
+            + gw::DateTimeToStr(at(2024, 5, 14, 19, 30, 0))))
+        << rig.log.lines[0].toStdString() << ": the next listed time";
 }
 
 TEST(MTime, ATimeSpentBusyIsMissed)
