@@ -25,7 +25,8 @@ namespace {
         if (found->id >= 0)
             return;
         const QString type = node.value(QLatin1String("type")).toString();
-        const QString here = type == QLatin1String("workspace") ? node.value(QLatin1String("name")).toString() : workspace;
+        const QString here
+            = type == QLatin1String("workspace") ? node.value(QLatin1String("name")).toString() : workspace;
         if ((type == QLatin1String("con") || type == QLatin1String("floating_con"))
             && node.value(QLatin1String("pid")).toInteger(-1) == pid) {
             found->id = node.value(QLatin1String("id")).toInteger(-1);
@@ -55,7 +56,8 @@ void showOnSway(qint64 pid)
 {
     if (qEnvironmentVariableIsEmpty("SWAYSOCK"))
         return;
-    const ToolResult tree = runTool(QStringLiteral("swaymsg"), { QStringLiteral("-t"), QStringLiteral("get_tree") }, kToolMs);
+    const ToolResult tree
+        = runTool(QStringLiteral("swaymsg"), { QStringLiteral("-t"), QStringLiteral("get_tree") }, kToolMs);
     if (!tree.error.isEmpty())
         return;
     for (const QString& command : swayShowCommands(tree.output, pid))

@@ -19,8 +19,7 @@ void RenderControl::keepPictures(DesktopKind kind, const QVector<Picture>& pictu
         const QStringList own = m_settings.checked(ctl::rbStringParameter)
             ? splitArguments(m_settings.text(ctl::edtParameter))
             : QStringList();
-        const QString error
-            = keepDesktopFiles(pictures, desktopFileFolder(own, layout().rendererFolder()), &files);
+        const QString error = keepDesktopFiles(pictures, desktopFileFolder(own, layout().rendererFolder()), &files);
         if (!error.isEmpty())
             logBackground(kind, QStringLiteral("the output image file was not saved: ") + error);
     }

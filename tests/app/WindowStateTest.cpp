@@ -53,7 +53,8 @@ TEST(WindowFit, EveryTextIsWholeOnEveryPage)
             EXPECT_GE(pages->tabBar()->width(), pages->tabBar()->sizeHint().width())
                 << "no scroll arrows in " << pages->objectName().toStdString();
             for (QLineEdit* field : pages->currentWidget()->findChildren<QLineEdit*>()) {
-                if (!field->isVisible() || field->text().isEmpty() || field->parentWidget()->inherits("QAbstractSpinBox")
+                if (!field->isVisible() || field->text().isEmpty()
+                    || field->parentWidget()->inherits("QAbstractSpinBox")
                     || field->parentWidget()->inherits("QComboBox"))
                     continue;
                 EXPECT_GT(field->width(), field->fontMetrics().horizontalAdvance(field->text()))
@@ -203,8 +204,9 @@ TEST(LinuxControls, CaptionControlsAreHiddenAndTheBackgroundIsAChoice)
     gw::AppCore& app = rig.create();
     MainWindow& form = app.window();
     app.Timer2Timer();
-    for (QWidget* w : { static_cast<QWidget*>(form.ui()->gbIconText), static_cast<QWidget*>(form.ui()->btnMakeBGTransparent),
-             static_cast<QWidget*>(form.ui()->cbMakeTransAtStart), static_cast<QWidget*>(form.ui()->cbRestoreTrans) })
+    for (QWidget* w :
+        { static_cast<QWidget*>(form.ui()->gbIconText), static_cast<QWidget*>(form.ui()->btnMakeBGTransparent),
+            static_cast<QWidget*>(form.ui()->cbMakeTransAtStart), static_cast<QWidget*>(form.ui()->cbRestoreTrans) })
         EXPECT_TRUE(w->isHidden()) << w->objectName().toStdString();
     EXPECT_FALSE(form.ui()->pmMakeDesktopIconBackgroundtransparent->isVisible());
     EXPECT_FALSE(form.ui()->ddbDesktopBackground->isEditable());

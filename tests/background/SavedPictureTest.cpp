@@ -33,7 +33,8 @@ namespace {
         const Row rows[] = {
             { "one monitor", { { QStringLiteral("DP-1"), QRect(0, 0, 320, 200) } }, {}, { "xplanet.png" } },
             { "two monitors, one each",
-                { { QStringLiteral("DP-1"), QRect(0, 0, 320, 200) }, { QStringLiteral("HDMI-1"), QRect(320, 0, 200, 160) } },
+                { { QStringLiteral("DP-1"), QRect(0, 0, 320, 200) },
+                    { QStringLiteral("HDMI-1"), QRect(320, 0, 200, 160) } },
                 {}, { "xplanet-DP-1.png", "xplanet-HDMI-1.png" } },
             { "the user's own -tmpdir", { { QStringLiteral("DP-1"), QRect(0, 0, 320, 200) } },
                 QStringLiteral("-tmpdir \"") + mine + QLatin1Char('"'), { mine + QStringLiteral("/xplanet.png") } },
