@@ -37,6 +37,7 @@ class IconText;
 class MarkerSatelliteFiles;
 class PasswordVault;
 class RenderControl;
+struct SavedPlacement;
 class ScreensaverMessageLog;
 class SystemState;
 class TimeServerEditor;
@@ -143,6 +144,7 @@ private:
     void wireDesktop();
     void wireRender();
     void wireBackground();
+    void wirePictureItems();
     void wireConfig();
     void wireTimeSync();
     void wireDownloads();
@@ -153,6 +155,10 @@ private:
     void firstStartEntries();
     static bool displayReachable();
     bool closeWindow(); // false: the save failed and the window stays
+    // WindowWiring.cpp: the window's place and size in the settings, and its close box, which
+    // ends the program or keeps it in the notification area; false: it keeps running.
+    SavedPlacement savedPlacement() const;
+    bool closeBoxEndsProgram();
     // The tray tooltip's and the idle status bar's lines, after each tick.
     void showStatus();
 
@@ -167,6 +173,7 @@ private:
     void iconFontColorChanged(int colour) override;
     QString defaultCloudDestination() override;
     void logLine(const QString& line) override;
+    void storeWindowState() override;
     void settingsRead() override;
 
     // Runs `handler` for every `signal` of `sender`; what it throws goes to the error report.

@@ -89,7 +89,9 @@ void RenderControl::renderForDesktop(ProcessLauncher& exec, bool hideApp)
         return;
     }
     DesktopTarget target = desktopTarget();
-    if (target.backend->layout() == PictureLayout::RootWindow && target.monitors.size() <= 1)
+    // A picture to keep needs a file: then the root window too is set from one.
+    if (target.backend->layout() == PictureLayout::RootWindow && target.monitors.size() <= 1
+        && !m_settings.checked(ctl::cbSaveDesktopFile))
         renderToRootWindow(exec, hideApp, target);
     else
         renderToFiles(exec, hideApp, target);
@@ -178,6 +180,7 @@ void RenderControl::renderToRootWindow(ProcessLauncher& exec, bool hideApp, Desk
     }
     showOnLockScreen(target);
     emit backgroundShown(target.summary);
+    emit pictureFilesChanged({});
 }
 
 // Where the desktop has a lock screen picture of its own, when the user asks for it. A
@@ -219,6 +222,7 @@ void RenderControl::renderToFiles(ProcessLauncher& exec, bool hideApp, DesktopTa
         return;
     }
     showOnLockScreen(target);
+    keepPictures(target.kind, target.request.pictures, target.backend->layout() != PictureLayout::RootWindow);
     // The root pixmap holds the composed pictures; the files are not needed.
     if (target.backend->layout() == PictureLayout::RootWindow)
         PictureFiles::discard(target.request.pictures);

@@ -23,6 +23,7 @@ class MessageWindowSink;
 class PictureFiles;
 class SettingsAccess;
 class TrayImage;
+struct Picture;
 struct AppState;
 
 class RenderControl : public QObject
@@ -96,6 +97,9 @@ signals:
     void appFileHintChanged(const QString& text);
     // Where the last picture went, e.g. "desktop: Xfce, 2 monitors".
     void backgroundShown(const QString& summary);
+    // The files of the picture the desktop shows now, the kept copies first ("Save the output
+    // image file"); empty when the renderer painted the root window itself.
+    void pictureFilesChanged(const QStringList& files);
     // True while any launch of this control waits for its child (the window shows a busy cursor).
     void waitingChanged(bool waiting);
 
@@ -125,6 +129,9 @@ private:
     void showOnLockScreen(const DesktopTarget& target);
     void runRenderer(ProcessLauncher& exec, bool hideApp);
     void logBackground(DesktopKind kind, const QString& text);
+    // ShownPictures.cpp: after a switch, the copies to keep and the files the tray opens;
+    // `filesStay` is false where the pictures go once shown (the root window holds them).
+    void keepPictures(DesktopKind kind, const QVector<Picture>& pictures, bool filesStay);
 
     SettingsAccess& m_settings;
     AppState& m_state;
