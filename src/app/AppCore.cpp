@@ -1,7 +1,7 @@
 #include "app/AppCore.h"
 
-#include "app/MessageWindow.h"
 #include "app/MainWindow.h"
+#include "app/MessageWindow.h"
 #include "app/TransferLog.h"
 #include "app/WidgetSettings.h"
 #include "desktop/Autostart.h"
@@ -18,7 +18,9 @@
 #include "renderer/RenderControl.h"
 #include "renderer/RendererLayout.h"
 #include "scheduler/CentralScheduler.h"
+#include "scheduler/ClockChangeWatch.h"
 #include "scheduler/ScreensaverQuery.h"
+#include "scheduler/SessionNetwork.h"
 #include "scheduler/SystemState.h"
 #include "settings/SecretServiceVault.h"
 #include "settings/SettingNames.h"
@@ -36,6 +38,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QTimer>
 

@@ -18,12 +18,14 @@
 
 class MessageWindowOnDemand;
 class QComboBox;
+class QSocketNotifier;
 class MainWindow;
 
 namespace gw {
 
 class Autostart;
 class CentralScheduler;
+class ClockChangeWatch;
 class ClockSetter;
 class ConfigEditor;
 class DesktopLauncher;
@@ -35,8 +37,10 @@ class DownloadRecords;
 class IconText;
 class MarkerSatelliteFiles;
 class PasswordVault;
+class PlatformScreensaver;
 class RenderControl;
 class ScreensaverMessageLog;
+class SessionNetwork;
 class SystemState;
 class TimeServerEditor;
 class TimeSync;
@@ -146,6 +150,9 @@ private:
     void wireTimeSync();
     void wireDownloads();
     void wireScheduler();
+    void wakeOnChanges();
+    // Arms CentralTimer for the next moment something can be due.
+    void armCentralTimer(bool afterTick);
     void wireCommands();
     void settleRenderer();
     void firstStartEntries();
@@ -208,6 +215,10 @@ private:
     std::unique_ptr<SystemState> m_systemState;
     std::unique_ptr<ScreensaverMessageLog> m_screensaverLog;
     std::unique_ptr<CentralScheduler> m_scheduler;
+    std::shared_ptr<PlatformScreensaver> m_screensaver; // null when the options bring their own
+    std::unique_ptr<SessionNetwork> m_sessionNetwork;
+    std::unique_ptr<ClockChangeWatch> m_clockChanges;
+    std::unique_ptr<QSocketNotifier> m_powerChanges;
     std::unique_ptr<UpdateDialog> m_updateDialog;
 
     bool m_closed = false;

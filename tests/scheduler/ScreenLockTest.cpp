@@ -104,8 +104,8 @@ TEST_F(ScreenLock, EachDesktopsScreensaverGates)
                     return false;
                 QProcessEnvironment e = desktop;
                 e.insert(QStringLiteral("GSETTINGS_SCHEMA_DIR"), schemas);
-                return s.start(QStringLiteral("cinnamon-screensaver"), {}, e, client,
-                    QStringLiteral("org.cinnamon.ScreenSaver"));
+                return s.start(
+                    QStringLiteral("cinnamon-screensaver"), {}, e, client, QStringLiteral("org.cinnamon.ScreenSaver"));
             } },
         { "GNOME's interface", "org.gnome.ScreenSaver",
             [&](BusService& s) {
@@ -143,15 +143,15 @@ TEST_F(ScreenLock, EachDesktopsScreensaverGates)
 TEST_F(ScreenLock, NoRendersWhileGnomesScreensaverIsActive)
 {
     BusService gnome;
-    ASSERT_TRUE(gnome.startMock(QStringLiteral("gnome_screensaver"), session.address(), false, client,
-        QStringLiteral("org.gnome.ScreenSaver")))
+    ASSERT_TRUE(gnome.startMock(
+        QStringLiteral("gnome_screensaver"), session.address(), false, client, QStringLiteral("org.gnome.ScreenSaver")))
         << gnome.error().toStdString();
     const QString name = QStringLiteral("org.gnome.ScreenSaver");
     const QString path = QStringLiteral("/org/gnome/ScreenSaver");
     for (bool on : { true, false }) {
         call(client, name, path, name, QStringLiteral("SetActive"), { on });
-        auto platform = std::make_shared<gw::PlatformScreensaver>(client, gw::PlatformScreensaver::X11DisplaySource {},
-            systemClient);
+        auto platform = std::make_shared<gw::PlatformScreensaver>(
+            client, gw::PlatformScreensaver::X11DisplaySource {}, systemClient);
         SchedulerRig rig;
         gw::SystemState state(rig.settings, rig.clock, rig.powerRoot(), [platform] { return platform->active(); });
         gw::CentralScheduler scheduler(rig.settings, rig.state, rig.log, rig.tray, rig.clock, state, rig.jobs);
@@ -173,8 +173,8 @@ TEST_F(ScreenLock, NoRendersWhileGnomesScreensaverIsActive)
 TEST_F(ScreenLock, TheLoginSessionGates)
 {
     BusService logind;
-    ASSERT_TRUE(logind.startMock(QStringLiteral("logind"), system.address(), true, systemClient,
-        QStringLiteral("org.freedesktop.login1")))
+    ASSERT_TRUE(logind.startMock(
+        QStringLiteral("logind"), system.address(), true, systemClient, QStringLiteral("org.freedesktop.login1")))
         << logind.error().toStdString();
     const QString login = QStringLiteral("org.freedesktop.login1");
     const QDBusMessage added = call(systemClient, login, QStringLiteral("/org/freedesktop/login1"),

@@ -68,29 +68,51 @@ TEST(SchedulerWake, SecondsUntilSomethingIsDue)
     const std::vector<Case> cases = {
         { "nothing switched on sleeps the longest", [](SchedulerRig&) {}, 3600 },
         { "a render just finished", render, 600 },
-        { "a render overdue", [&](SchedulerRig& r) { render(r); r.state.LastRenderTime -= 1; }, -86400 + 600 },
-        { "a busy flag: look again at the next tick", [&](SchedulerRig& r) { render(r); r.state.RenderBusy = true; },
+        { "a render overdue",
+            [&](SchedulerRig& r) {
+                render(r);
+                r.state.LastRenderTime -= 1;
+            },
+            -86400 + 600 },
+        { "a busy flag: look again at the next tick",
+            [&](SchedulerRig& r) {
+                render(r);
+                r.state.RenderBusy = true;
+            },
             5 },
-        { "screensaver on: its end is an event", [&](SchedulerRig& r) { render(r); r.screensaver = true; }, 3600 },
-        { "switched off", [&](SchedulerRig& r) {
-             render(r);
-             r.settings.setChecked(QStringLiteral("Globewallenabled"), false);
-         }, 3600 },
-        { "a listed time half an hour ahead", [](SchedulerRig& r) {
-             r.settings.setChecked(QStringLiteral("cbDownload"), true);
-             r.settings.setLines(QStringLiteral("mTime"), { QStringLiteral("#00:10"), QStringLiteral("00:30") });
-         }, 1800 - 2.5 },
-        { "a listed time just passed comes tomorrow, capped", [](SchedulerRig& r) {
-             r.settings.setChecked(QStringLiteral("cbDownload"), true);
-             r.settings.setLines(QStringLiteral("mTime"), { QStringLiteral("00:00") });
-             r.clock.advanceSeconds(60);
-         }, 3600 },
-        { "a pending download after its failed test", [](SchedulerRig& r) {
-             r.settings.setChecked(QStringLiteral("cbDownload"), true);
-             r.settings.setLines(QStringLiteral("mTime"), { QStringLiteral("00:00") });
-             r.jobs.fixedReachable = false;
-             r.tick();
-         }, 60 },
+        { "screensaver on: its end is an event",
+            [&](SchedulerRig& r) {
+                render(r);
+                r.screensaver = true;
+            },
+            3600 },
+        { "switched off",
+            [&](SchedulerRig& r) {
+                render(r);
+                r.settings.setChecked(QStringLiteral("Globewallenabled"), false);
+            },
+            3600 },
+        { "a listed time half an hour ahead",
+            [](SchedulerRig& r) {
+                r.settings.setChecked(QStringLiteral("cbDownload"), true);
+                r.settings.setLines(QStringLiteral("mTime"), { QStringLiteral("#00:10"), QStringLiteral("00:30") });
+            },
+            1800 - 2.5 },
+        { "a listed time just passed comes tomorrow, capped",
+            [](SchedulerRig& r) {
+                r.settings.setChecked(QStringLiteral("cbDownload"), true);
+                r.settings.setLines(QStringLiteral("mTime"), { QStringLiteral("00:00") });
+                r.clock.advanceSeconds(60);
+            },
+            3600 },
+        { "a pending download after its failed test",
+            [](SchedulerRig& r) {
+                r.settings.setChecked(QStringLiteral("cbDownload"), true);
+                r.settings.setLines(QStringLiteral("mTime"), { QStringLiteral("00:00") });
+                r.jobs.fixedReachable = false;
+                r.tick();
+            },
+            60 },
     };
     for (const Case& c : cases) {
         SchedulerRig rig;

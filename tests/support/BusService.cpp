@@ -22,9 +22,7 @@ bool BusService::start(const QString& program, const QStringList& arguments, con
         return false;
     }
     const bool served = waitUntil(
-        [&] {
-            return m_process.state() != QProcess::Running || bus.interface()->isServiceRegistered(name).value();
-        },
+        [&] { return m_process.state() != QProcess::Running || bus.interface()->isServiceRegistered(name).value(); },
         timeoutMs, 50);
     if (!served || m_process.state() != QProcess::Running) {
         m_error = program + QStringLiteral(" did not serve ") + name + QStringLiteral(": ")

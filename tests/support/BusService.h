@@ -23,8 +23,8 @@ public:
         QDBusConnection bus, const QString& name, int timeoutMs = 20000);
     // python3-dbusmock's `templateName` on the bus at `address`, as the system bus or the
     // session bus, serving `name`.
-    bool startMock(const QString& templateName, const QString& address, bool systemBus, QDBusConnection bus,
-        const QString& name);
+    bool startMock(
+        const QString& templateName, const QString& address, bool systemBus, QDBusConnection bus, const QString& name);
     void stop();
     QString error() const { return m_error; }
 
