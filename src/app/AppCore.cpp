@@ -20,7 +20,9 @@
 #include "renderer/RenderControl.h"
 #include "renderer/RendererLayout.h"
 #include "scheduler/CentralScheduler.h"
+#include "scheduler/ClockChangeWatch.h"
 #include "scheduler/ScreensaverQuery.h"
+#include "scheduler/SessionNetwork.h"
 #include "scheduler/SystemState.h"
 #include "settings/SecretServiceVault.h"
 #include "settings/SettingNames.h"
@@ -38,6 +40,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QTimer>
 

@@ -18,12 +18,14 @@
 
 class MessageWindowOnDemand;
 class QComboBox;
+class QSocketNotifier;
 class MainWindow;
 
 namespace gw {
 
 class Autostart;
 class CentralScheduler;
+class ClockChangeWatch;
 class ClockSetter;
 class ConfigEditor;
 class DesktopLauncher;
@@ -36,9 +38,11 @@ class DownloadRecords;
 class IconText;
 class MarkerSatelliteFiles;
 class PasswordVault;
+class PlatformScreensaver;
 class RenderControl;
 struct SavedPlacement;
 class ScreensaverMessageLog;
+class SessionNetwork;
 class SystemState;
 class TimeServerEditor;
 class TimeSync;
@@ -150,6 +154,9 @@ private:
     void wireDownloads();
     void wireLayers();
     void wireScheduler();
+    void wakeOnChanges();
+    // Arms CentralTimer for the next moment something can be due.
+    void armCentralTimer(bool afterTick);
     void wireCommands();
     void settleRenderer();
     void firstStartEntries();
@@ -219,6 +226,10 @@ private:
     std::unique_ptr<SystemState> m_systemState;
     std::unique_ptr<ScreensaverMessageLog> m_screensaverLog;
     std::unique_ptr<CentralScheduler> m_scheduler;
+    std::shared_ptr<PlatformScreensaver> m_screensaver; // null when the options bring their own
+    std::unique_ptr<SessionNetwork> m_sessionNetwork;
+    std::unique_ptr<ClockChangeWatch> m_clockChanges;
+    std::unique_ptr<QSocketNotifier> m_powerChanges;
     std::unique_ptr<UpdateDialog> m_updateDialog;
 
     bool m_closed = false;
