@@ -155,7 +155,9 @@ void DownloadJobs::convertFeed(const Item& item)
     const feeds::Kind kind = feeds::kindOfAddress(item.source);
     if (kind == feeds::Kind::None)
         return;
-    const feeds::Outcome outcome = feeds::convertFile(kind, item.destination, markerFileFor(item.destination));
+    feeds::Options options;
+    options.auroraThreshold = m_settings.integer(ctl::AuroraThreshold);
+    const feeds::Outcome outcome = feeds::convertFile(kind, item.destination, markerFileFor(item.destination), options);
     if (outcome.status == feeds::Outcome::Failed)
         m_log.appendLine(DateTimeToStr(m_clock.now()) + QStringLiteral(" - Error: ") + lastPartOf(item.destination)
             + QStringLiteral(" not converted (") + outcome.error + QStringLiteral("), previous markers kept"));
@@ -169,8 +171,9 @@ void DownloadJobs::writeSatelliteFile(const Item& item)
     if (extensionOf(item.destination) != QLatin1String(".tle"))
         return;
     const RendererLayout layout(m_settings.text(ctl::edtAppFile), m_home);
-    MarkerSatelliteFiles::writeSatelliteFileFor(
-        item.destination, { layout.satelliteImagesFolder(), layout.systemFolder() + QStringLiteral("images/") });
+    MarkerSatelliteFiles::writeSatelliteFileFor(item.destination,
+        { layout.satelliteImagesFolder(), layout.systemFolder() + QStringLiteral("images/") },
+        m_settings.checked(ctl::cbIssTrail));
 }
 
 HostGaps DownloadJobs::hostGaps() const
@@ -559,6 +562,29 @@ void DownloadJobs::btnDownloadTleNowClick()
         if (extensionOf(item.destination) == QLatin1String(".tle") && m_actions.generateSatFile)
             m_actions.generateSatFile(item.destination);
     }
+}
+
+void DownloadJobs::downloadRow(int row)
+{
+    if (manualJobsBlocked())
+        return;
+    FlagGuard job(m_state.JobBusy);
+    Item item;
+    if (!listItem(row, &item))
+        return;
+    QString lastModified;
+    bool isFresh = false;
+    if (hostAllowsTimed(item) && check(item, &lastModified, &isFresh)) {
+        if (isFresh && fileExists(item.destination)) {
+            logUpToDate(item.destination, lastModified);
+        } else if (fetch(item, true)) {
+            m_state.LastFileCheckTime = m_clock.now();
+            record(item.source, lastModified);
+        }
+    }
+    // Whatever copy is on disk, new or not, is what the layer shows (none: nothing happens).
+    convertFeed(item);
+    writeSatelliteFile(item);
 }
 
 void DownloadJobs::btnExecuteFileNowClick()

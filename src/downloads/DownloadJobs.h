@@ -58,6 +58,9 @@ public:
     // The two "Download now   *" buttons: forced, no freshness check.
     void btnDownloadCloudNowClick();
     void btnDownloadTleNowClick();
+    // One row of the list, fetched now as the timed list job would (a host that asks to wait is
+    // not asked), converted, and given its satellite file; for a layer switched on.
+    void downloadRow(int row);
     // "now": runs the file chosen for after downloads, whether it exists or not.
     void btnExecuteFileNowClick();
     // "...": chooses that file.

@@ -8,6 +8,7 @@
 #include "app/WindowTransferDisplay.h"
 #include "downloads/DownloadRecords.h"
 #include "renderer/ConfigEditor.h"
+#include "renderer/ConfigText.h"
 #include "renderer_launch/LaunchSupport.h"
 #include "settings/IniFile.h"
 #include "ui_MainWindow.h"
@@ -42,7 +43,8 @@ protected:
         serve("NORAD/elements/gp.php", gwtest::readFile(gwtest::testData("jobs/stations.txt")));
         ASSERT_TRUE(server.start()) << server.error().toStdString();
         const QString host = server.url(QString());
-        gw::endpoints::hosts() = { host, host, host, host, host, host, host, host };
+        gw::endpoints::hosts() = { host, host, host, host, host, host, host, host, host, host };
+        static_assert(sizeof(gw::endpoints::Hosts) == 10 * sizeof(QString), "every host on loopback");
         // The satellite-element site keeps a gap of its own: another name for the same server.
         gw::endpoints::hosts().satellites = QString(host).replace("127.0.0.1", "localhost");
 
@@ -99,6 +101,38 @@ TEST_F(DownloadsWiring, CheckDownloadsFetchesEverythingRecordsItAndRenders)
     EXPECT_TRUE(rig.dialogs.messages().isEmpty()) << rig.dialogs.messages().join('\n').toStdString();
 }
 
+// The layer boxes show what the list fetches and change it: a click adds the row, names the
+// markers in the earth's section of the configuration file and fetches them; a second click
+// takes both away; a row typed by hand ticks its box.
+TEST_F(DownloadsWiring, LayerBoxesFollowTheRowsAndChangeThem)
+{
+    serve("json/ovation_aurora_latest.json", R"({"Observation Time":"x","coordinates":[[10,65,100],[10,20,0]]})");
+    Ui::MainWindow* ui = form->ui();
+    EXPECT_TRUE(ui->cbLayerEarthquakes->isChecked()) << "the first start's rows";
+    EXPECT_TRUE(ui->cbLayerIss->isChecked()) << "the first start's rows";
+    EXPECT_FALSE(ui->cbLayerAurora->isChecked());
+    const auto earth
+        = [this] { return gw::bodySectionText(gw::readConfigFile(xplanet("config/default")).lines, "earth"); };
+
+    ui->cbLayerAurora->click();
+    EXPECT_TRUE(ui->cbLayerAurora->isChecked());
+    EXPECT_EQ(app->settings().cell("sgDownloadFiles", 0, 3), gw::endpoints::auroraFeed());
+    EXPECT_EQ(gwtest::readFile(xplanet("markers/aurora.marker")),
+        "65 10 \"\" color={255,0,0} symbolsize=2 outlined=false\r\n")
+        << logLines().join('\n').toStdString();
+    EXPECT_TRUE(earth().contains("marker_file=aurora.marker")) << earth().join('\n').toStdString();
+
+    ui->cbLayerAurora->click();
+    EXPECT_FALSE(ui->cbLayerAurora->isChecked());
+    EXPECT_EQ(app->settings().cell("sgDownloadFiles", 0, 3), QString());
+    EXPECT_FALSE(earth().contains("marker_file=aurora.marker"));
+    EXPECT_EQ(app->settings().cell("sgDownloadFiles", 0, 1), gw::endpoints::quakeFeed()) << "the other rows stay";
+
+    app->settings().setCell("sgDownloadFiles", 0, 6, gw::endpoints::stormFeed());
+    EXPECT_TRUE(ui->cbLayerStorms->isChecked()) << "a row typed by hand ticks its box";
+    EXPECT_TRUE(rig.dialogs.messages().isEmpty()) << rig.dialogs.messages().join('\n').toStdString();
+}
+
 TEST_F(DownloadsWiring, ForcedListDownloadWritesTheSatelliteFile)
 {
     rig.dialogs.queueFile(xplanet("images/sat.png"));
@@ -107,7 +141,8 @@ TEST_F(DownloadsWiring, ForcedListDownloadWritesTheSatelliteFile)
     EXPECT_EQ(rig.dialogs.asked.back().request.title, "Please choose a Sat picture...");
     const QList<QByteArray> lines = gwtest::readFile(xplanet("satellites/iss")).split('\n');
     ASSERT_GE(lines.size(), 7);
-    EXPECT_EQ(lines[6], "25544 image=sat.png transparent={0,0,0} color=red\r");
+    EXPECT_EQ(lines[6], "25544 image=sat.png transparent={0,0,0} color=red trail={orbit,-10,45,1}\r")
+        << "the first start draws the station's orbit trail";
     EXPECT_EQ(app->settings().lines("mSatfiles").count("iss"), 2) << "listed again; written with the next change";
     EXPECT_EQ(messages.lines.count("Parameter:"), 0) << "the force button starts no render";
 }
@@ -176,10 +211,11 @@ TEST_F(DownloadsWiring, TheFirstStartsStationIsDrawnWithItsLabel)
             red += qRed(a) > 180 && qGreen(a) < 100 && qBlue(a) < 100;
         }
     EXPECT_GT(red, 200) << "the label and the track, in the satellite file's red";
-    // The station's picture, its label, its track and the circle it is seen within: all close
-    // to the station, over Europe at that hour; nothing else on the map changed.
-    EXPECT_LT(changed.width(), 300) << changed.x() << "," << changed.y();
-    EXPECT_LT(changed.height(), 120);
+    // The station's picture, its label and its orbit trail from ten minutes back to 45 ahead
+    // (a little over half an orbit: about half the map's width), starting over Europe at that
+    // hour; nothing else on the map changed.
+    EXPECT_LT(changed.width(), 520) << changed.x() << "," << changed.y();
+    EXPECT_LT(changed.height(), 300);
     EXPECT_TRUE(changed.intersects(QRect(350, 40, 150, 80))) << changed.x() << "," << changed.y();
 }
 

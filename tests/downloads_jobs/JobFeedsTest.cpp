@@ -61,6 +61,12 @@ TEST(JobFeeds, DownloadedTleGetsItsSatelliteFile)
             "25544 color=red\r" },
         { "a file the user wrote stays", [](JobsRig& r) { r.jobs.listJob(); }, own, "iss.tle", tle, "" },
         { "a page instead of elements", [](JobsRig& r) { r.jobs.listJob(); }, "", "iss.tle", "<html>busy</html>", "" },
+        { "the orbit trail ticked",
+            [](JobsRig& r) {
+                r.settings.setChecked("cbIssTrail", true);
+                r.jobs.listJob();
+            },
+            "", "iss.tle", tle, "25544 image=iss.png transparent={0,0,0} color=red trail={orbit,-10,45,1}\r" },
     };
     for (const Case& c : cases) {
         JobsRig rig;
