@@ -68,8 +68,8 @@ TEST(Layers, EachBoxAddsAndRemovesExactlyItsRowAndConfigurationLine)
             "mMarkerfiles" },
         { "aurora", Layer::Aurora, endpoints::auroraFeed(), "markers/aurora.json", "marker_file=aurora.marker",
             "mMarkerfiles" },
-        { "tropical storms", Layer::Storms, endpoints::stormFeed(), "markers/storms.json",
-            "marker_file=storms.marker", "mMarkerfiles" },
+        { "tropical storms", Layer::Storms, endpoints::stormFeed(), "markers/storms.json", "marker_file=storms.marker",
+            "mMarkerfiles" },
         { "ISS", Layer::Iss, endpoints::issElements(), "satellites/iss.tle", "satellite_file=iss", "mSatfiles" },
     };
     for (const Case& c : cases) {
@@ -107,13 +107,13 @@ TEST(Layers, ARowTypedByHandTicksItsBox)
         int layer; // -1: none
     };
     const Case cases[] = {
-        { "another earthquake summary feed", endpoints::hosts().quakeFeeds + "/earthquakes/feed/v1.0/summary/4.5_day.geojson",
-            int(Layer::Earthquakes) },
+        { "another earthquake summary feed",
+            endpoints::hosts().quakeFeeds + "/earthquakes/feed/v1.0/summary/4.5_day.geojson", int(Layer::Earthquakes) },
         { "the old fixed-column list", endpoints::quakeList(), int(Layer::Earthquakes) },
         { "the aurora forecast", endpoints::auroraFeed(), int(Layer::Aurora) },
         { "the storm list", endpoints::stormFeed(), int(Layer::Storms) },
-        { "the ISS's elements in another form", endpoints::hosts().satellites + "/NORAD/elements/gp.php?CATNR=25544&FORMAT=3LE",
-            int(Layer::Iss) },
+        { "the ISS's elements in another form",
+            endpoints::hosts().satellites + "/NORAD/elements/gp.php?CATNR=25544&FORMAT=3LE", int(Layer::Iss) },
         { "another satellite", endpoints::hosts().satellites + "/NORAD/elements/gp.php?CATNR=20580&FORMAT=TLE", -1 },
         { "a storm list elsewhere", "https://example.org/CurrentStorms.json", -1 },
     };
