@@ -4,6 +4,7 @@
 #include "app/MessageWindow.h"
 #include "app/TransferLog.h"
 #include "app/WidgetSettings.h"
+#include "app/WindowPlacement.h"
 #include "desktop/Autostart.h"
 #include "desktop/DesktopUtility.h"
 #include "desktop/IconText.h"
@@ -19,7 +20,9 @@
 #include "renderer/RenderControl.h"
 #include "renderer/RendererLayout.h"
 #include "scheduler/CentralScheduler.h"
+#include "scheduler/ClockChangeWatch.h"
 #include "scheduler/ScreensaverQuery.h"
+#include "scheduler/SessionNetwork.h"
 #include "scheduler/SystemState.h"
 #include "settings/SecretServiceVault.h"
 #include "settings/SettingNames.h"
@@ -37,6 +40,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QTimer>
 
@@ -84,6 +88,7 @@ AppCore::AppCore(Options options)
     wireDesktop();
     wireRender();
     wireBackground();
+    wirePictureItems();
     wireConfig();
     wireTimeSync();
     wireDownloads();
@@ -175,7 +180,6 @@ void AppCore::FormShow()
     // An error while loading is shown and creation goes on, so the window is complete.
     run([this] { m_settingsFile->IniLoad(QString()); });
     settleRenderer();
-    m_window->fixMinimumSize();
     m_window->openFirstPages();
     m_window->park();
     // No time-server edit is pending, and no MD5 retry has been made.
@@ -188,6 +192,9 @@ void AppCore::FormShow()
     m_firstStart = !QFileInfo::exists(m_settingsFile->baseFile());
     if (m_firstStart)
         firstStartEntries();
+    // Measured once every text it shows is in place.
+    m_window->fitContents();
+    m_window->fixMinimumSize();
     // Nothing has run yet, so every timed job is due at its first tick.
     m_state.LastRenderTime = 0;
     m_state.LastCloudCheckTime = 0;
@@ -249,7 +256,7 @@ void AppCore::Timer2Timer()
         m_window->Minimieren();
     else
         m_window->RestoreWindow();
-    m_window->centreOnDesktop(true);
+    m_window->placeAtStart(savedPlacement());
     m_downloadJobs->edtWebAdressChange();
 
     m_scheduler->seedStartTimes();
@@ -303,9 +310,16 @@ bool AppCore::saveUnattended()
 
 bool AppCore::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_window.get() && event->type() == QEvent::Close && !m_closed && !closeWindow()) {
-        event->ignore();
-        return true;
+    if (watched == m_window.get() && event->type() == QEvent::Close && !m_closed) {
+        // The close box is the window system's close; "Close", the tray's "close" and the end
+        // of the session close the window from here.
+        bool ends = true;
+        if (event->spontaneous() && !m_unattended)
+            run([&] { ends = closeBoxEndsProgram(); });
+        if (!ends || !closeWindow()) {
+            event->ignore();
+            return true;
+        }
     }
     return QObject::eventFilter(watched, event);
 }

@@ -18,12 +18,14 @@
 
 class MessageWindowOnDemand;
 class QComboBox;
+class QSocketNotifier;
 class MainWindow;
 
 namespace gw {
 
 class Autostart;
 class CentralScheduler;
+class ClockChangeWatch;
 class ClockSetter;
 class ConfigEditor;
 class DesktopLauncher;
@@ -36,8 +38,11 @@ class DownloadRecords;
 class IconText;
 class MarkerSatelliteFiles;
 class PasswordVault;
+class PlatformScreensaver;
 class RenderControl;
+struct SavedPlacement;
 class ScreensaverMessageLog;
+class SessionNetwork;
 class SystemState;
 class TimeServerEditor;
 class TimeSync;
@@ -143,16 +148,24 @@ private:
     void wireDesktop();
     void wireRender();
     void wireBackground();
+    void wirePictureItems();
     void wireConfig();
     void wireTimeSync();
     void wireDownloads();
     void wireLayers();
     void wireScheduler();
+    void wakeOnChanges();
+    // Arms CentralTimer for the next moment something can be due.
+    void armCentralTimer(bool afterTick);
     void wireCommands();
     void settleRenderer();
     void firstStartEntries();
     static bool displayReachable();
     bool closeWindow(); // false: the save failed and the window stays
+    // WindowWiring.cpp: the window's place and size in the settings, and its close box, which
+    // ends the program or keeps it in the notification area; false: it keeps running.
+    SavedPlacement savedPlacement() const;
+    bool closeBoxEndsProgram();
     // The tray tooltip's and the idle status bar's lines, after each tick.
     void showStatus();
 
@@ -167,6 +180,7 @@ private:
     void iconFontColorChanged(int colour) override;
     QString defaultCloudDestination() override;
     void logLine(const QString& line) override;
+    void storeWindowState() override;
     void settingsRead() override;
 
     // Runs `handler` for every `signal` of `sender`; what it throws goes to the error report.
@@ -212,6 +226,10 @@ private:
     std::unique_ptr<SystemState> m_systemState;
     std::unique_ptr<ScreensaverMessageLog> m_screensaverLog;
     std::unique_ptr<CentralScheduler> m_scheduler;
+    std::shared_ptr<PlatformScreensaver> m_screensaver; // null when the options bring their own
+    std::unique_ptr<SessionNetwork> m_sessionNetwork;
+    std::unique_ptr<ClockChangeWatch> m_clockChanges;
+    std::unique_ptr<QSocketNotifier> m_powerChanges;
     std::unique_ptr<UpdateDialog> m_updateDialog;
 
     bool m_closed = false;

@@ -51,7 +51,11 @@ CommandLine CommandLine::read(const QStringList& arguments)
     const QCommandLineOption downloadNow(QStringLiteral("download-now"),
         QStringLiteral("Ask the running Globewall to check all downloads now; when none runs, start and check them."));
     const QCommandLineOption show(QStringLiteral("show"), QStringLiteral("Show the window of the running Globewall."));
-    parser.addOptions({ help, version, settings, renderNow, downloadNow, show });
+    const QCommandLineOption status(QStringLiteral("status"),
+        QStringLiteral("Print for each download its address, file, content age, last result and next allowed fetch, "
+                       "the desktop, its monitors and the next render, and exit. Asks the running Globewall, else "
+                       "reads the settings file."));
+    parser.addOptions({ help, version, settings, renderNow, downloadNow, show, status });
     parser.addOptions(toolkitOptions());
 
     CommandLine cl;
@@ -100,6 +104,7 @@ CommandLine CommandLine::read(const QStringList& arguments)
     cl.options.renderNow = parser.isSet(renderNow);
     cl.options.downloadNow = parser.isSet(downloadNow);
     cl.options.show = parser.isSet(show);
+    cl.options.status = parser.isSet(status);
     return cl;
 }
 

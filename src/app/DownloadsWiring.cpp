@@ -17,6 +17,7 @@
 #include "renderer/ConfigEditor.h"
 #include "renderer/MarkerSatelliteFiles.h"
 #include "renderer/RenderControl.h"
+#include "settings/SettingNames.h"
 #include "timesync/TimeSync.h"
 
 #include "ui_MainWindow.h"
@@ -42,6 +43,11 @@ void AppCore::wireDownloads()
     actions.synchronizeTime = [this] { run([this] { m_timeSync->btnCheckTimeServerClick(); }); };
     actions.openBrowser = [this](const QString& url) { m_desktopUtility->openUrl(url); };
     actions.settingsLoaded = [this] { return m_settingsFile->SettingsLoaded(); };
+    actions.nameCloudMap = [this](const QString& file) {
+        if (m_configEditor->nameCloudMapIfNone(QStringLiteral("earth"), file))
+            logLine(QStringLiteral(" - ") + file + QStringLiteral(" is now the earth's cloud_map in the configuration ")
+                + m_settings->text(ctl::ddbConfig));
+    };
     m_downloadJobs = std::make_unique<DownloadJobs>(
         *m_settings, m_state, *m_transferLog, dialogs(), *m_clock, *engine, std::move(actions));
     DownloadJobs* jobs = m_downloadJobs.get();

@@ -3,9 +3,11 @@
 
 #include "app/AppCore.h"
 #include "app/MainWindow.h"
+#include "desktop/SwayWindow.h"
 #include "downloads/DownloadJobs.h"
 #include "renderer/RenderControl.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QThread>
@@ -153,7 +155,13 @@ RunningInstance::RunningInstance(AppCore& app, const QString& lockFile, const Co
     MainWindow& form = app.window();
     auto renderNow = [&app] { app.errorReport().guard([&app] { app.render().pmStartNowClick(); }); };
     auto downloadNow = [&app] { app.errorReport().guard([&app] { app.downloadJobs().btnCheckDownloadsClick(); }); };
-    auto show = [&app] { app.errorReport().guard([&app] { app.window().pmRestoreWindowClick(); }); };
+    // sway neither lets a program raise its window nor tells it the window went to the scratchpad.
+    auto show = [&app] {
+        app.errorReport().guard([&app] {
+            app.window().pmRestoreWindowClick();
+            showOnSway(QCoreApplication::applicationPid());
+        });
+    };
     QObject::connect(&m_channel, &InstanceChannel::renderNowRequested, &form, renderNow);
     QObject::connect(&m_channel, &InstanceChannel::downloadNowRequested, &form, downloadNow);
     QObject::connect(&m_channel, &InstanceChannel::showRequested, &form, show);

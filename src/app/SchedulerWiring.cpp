@@ -1,5 +1,6 @@
 // The central scheduler on the window's timer, with the battery and screensaver state, and
-// what the tray hint and the idle status bar say after each tick.
+// what the tray hint and the idle status bar say after each tick. The timer sleeps until the
+// next moment something can be due, and whatever can move that moment arms it again.
 #include "app/AppCore.h"
 #include "app/MainWindow.h"
 #include "app/StatusLines.h"
@@ -9,12 +10,24 @@
 #include "desktop/WindowScreensaver.h"
 #include "downloads/DownloadJobs.h"
 #include "scheduler/CentralScheduler.h"
+#include "scheduler/ClockChangeWatch.h"
 #include "scheduler/ScreensaverQuery.h"
+#include "scheduler/SessionNetwork.h"
 #include "scheduler/SystemState.h"
+#include "settings/SettingNames.h"
 
 #include "ui_MainWindow.h"
 
+#include <QCheckBox>
 #include <QLabel>
+#include <QPlainTextEdit>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <algorithm>
+#include <cmath>
+
+#include <QScopeGuard>
 
 #include <malloc.h>
 #include <tuple>
@@ -23,13 +36,72 @@ namespace gw {
 
 void AppCore::wireScheduler()
 {
-    SystemState::ScreensaverQuery screensaver
-        = m_options.screensaverQuery ? m_options.screensaverQuery : windowScreensaverQuery();
+    SystemState::ScreensaverQuery screensaver = m_options.screensaverQuery;
+    if (!screensaver) {
+        m_screensaver = windowScreensaver();
+        screensaver = [platform = m_screensaver] { return platform->active(); };
+        connect(m_screensaver.get(), &PlatformScreensaver::changed, this, [this] { armCentralTimer(false); });
+    }
     m_systemState
         = std::make_unique<SystemState>(*m_settings, *m_clock, m_options.powerSupplyRoot, std::move(screensaver));
     m_screensaverLog = std::make_unique<ScreensaverMessageLog>(*m_systemState, *m_clock);
     m_scheduler = std::make_unique<CentralScheduler>(
         *m_settings, m_state, *m_transferLog, *m_trayIcon, *m_clock, *m_systemState, *m_downloadJobs);
+    m_sessionNetwork = std::make_unique<SessionNetwork>(*m_clock);
+    m_scheduler->setNetworkGate(m_sessionNetwork.get());
+    connect(m_sessionNetwork.get(), &SessionNetwork::changed, this, [this] { armCentralTimer(false); });
+    wakeOnChanges();
+}
+
+// What moves the next due moment arms the timer again: the settings the scheduler reads, a
+// change of the clock, the power supply, the screensaver and the network (above).
+void AppCore::wakeOnChanges()
+{
+    Ui::MainWindow* ui = m_window->ui();
+    m_window->CentralTimer()->setTimerType(Qt::PreciseTimer);
+    const auto rearm = [this] { armCentralTimer(false); };
+    for (QCheckBox* box :
+        { ui->cbStartEveryXsec, ui->cbCheckForNewFile, ui->cbDownload, ui->cbCheckForUpdate, ui->cbDontUseOnBattery })
+        connect(box, &QCheckBox::toggled, this, rearm);
+    for (QSpinBox* spin : { static_cast<QSpinBox*>(ui->SpinEdit), static_cast<QSpinBox*>(ui->seCheckForNewFiles),
+             static_cast<QSpinBox*>(ui->seDownloadChecksPerDay) })
+        connect(spin, &QSpinBox::valueChanged, this, rearm);
+    connect(ui->mTime, &QPlainTextEdit::textChanged, this, rearm);
+    connect(ui->Globewallenabled, &QAction::toggled, this, rearm);
+
+    m_clockChanges = std::make_unique<ClockChangeWatch>();
+    connect(m_clockChanges.get(), &ClockChangeWatch::clockChanged, this, [this] {
+        m_scheduler->followClockSteps();
+        armCentralTimer(false);
+    });
+    const int power = m_systemState->powerSupplyEventsFd();
+    if (power >= 0) {
+        m_powerChanges = std::make_unique<QSocketNotifier>(static_cast<qintptr>(power), QSocketNotifier::Read);
+        connect(m_powerChanges.get(), &QSocketNotifier::activated, this, [this] {
+            if (m_systemState->takePowerSupplyEvents())
+                armCentralTimer(false);
+        });
+    }
+}
+
+// Asleep until something can be due. After a tick that left something due (a failed
+// download, a busy flag) the next look is one tick later; after an event, at once.
+void AppCore::armCentralTimer(bool afterTick)
+{
+    QTimer* timer = m_window->CentralTimer();
+    // Only the start-up step starts the timer, and nothing after the window closed.
+    if (m_closed || !timer->isActive())
+        return;
+    double seconds = 0;
+    run([&] { seconds = m_scheduler->secondsUntilDue(); });
+    if (seconds <= 0)
+        seconds = afterTick ? CentralScheduler::TickSeconds : 0;
+    // The monitor's power state comes with no event: a screen gated by it is looked at again.
+    if (m_screensaver && m_settings->checked(ctl::ScreensaverDetection) && m_screensaver->active()
+        && !m_screensaver->activeEndsWithEvent())
+        seconds = std::min(seconds, 60.0);
+    const double ms = std::ceil(std::min(seconds, CentralScheduler::LongestSleepSeconds) * 1000.0);
+    timer->start(static_cast<int>(ms));
 }
 
 void AppCore::CentralTimerTimer()
@@ -39,6 +111,8 @@ void AppCore::CentralTimerTimer()
             m_state.LastRenderTime, m_state.LastCloudCheckTime, m_state.LastFileCheckTime, m_state.LastCloudTimeEntry);
     };
     const auto before = jobsRun();
+    // Armed again also when the tick ends with an error, so the next one comes.
+    auto rearm = qScopeGuard([this] { armCentralTimer(true); });
     m_scheduler->CentralTimerTimer();
     showStatus();
     // A render or a download leaves freed memory scattered through the heap; the program then
@@ -54,7 +128,8 @@ void AppCore::showStatus()
     if (m_state.anyBusy())
         return;
     const TDateTime now = m_clock->now();
-    const QStringList lines = statusLines(statusFacts(*m_settings, m_state), fromDateTime(now));
+    const QStringList lines
+        = statusLines(statusFacts(*m_settings, m_state, m_settingsFile->ConfigFileName(), now), fromDateTime(now));
     m_trayIcon->setStatusLines(lines);
     const QString panel = m_window->statusText();
     if (!panel.isEmpty() && panel != m_statusShown && panel != m_logLineSeen) {

@@ -18,6 +18,10 @@ std::optional<Notice> NoticeWatch::transferLogLine(const QString& line)
     const qsizetype stopped = line.indexOf(QLatin1String(" - Timed downloads of "));
     if (stopped >= 0 && line.contains(QLatin1String(" stopped (")))
         return Notice { NoticeCause::DownloadStopped, QStringLiteral("Downloads stopped"), line.mid(stopped + 3) };
+    const qsizetype stale = line.indexOf(QLatin1String(" - Stale: "));
+    if (stale >= 0)
+        return Notice { NoticeCause::SourceStale, QStringLiteral("A data source has stopped changing"),
+            line.mid(stale + 10) };
     const qsizetype at = line.indexOf(QLatin1String(" - Error downloading file"));
     if (at < 0 || ++m_failures < FailuresInRow)
         return std::nullopt;

@@ -5,18 +5,21 @@
 #include <QGuiApplication>
 #include <QtGui/qguiapplication_platform.h>
 
-#include <memory>
-
 namespace gw {
 
-std::function<bool()> windowScreensaverQuery()
+std::shared_ptr<PlatformScreensaver> windowScreensaver()
 {
-    auto platform = std::make_shared<PlatformScreensaver>(QDBusConnection::sessionBus(), []() -> _XDisplay* {
+    return std::make_shared<PlatformScreensaver>(QDBusConnection::sessionBus(), []() -> _XDisplay* {
         if (!qGuiApp || QGuiApplication::platformName() != QLatin1String("xcb"))
             return nullptr;
         auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
         return x11 ? x11->display() : nullptr;
     });
+}
+
+std::function<bool()> windowScreensaverQuery()
+{
+    auto platform = windowScreensaver();
     return [platform] { return platform->active(); };
 }
 

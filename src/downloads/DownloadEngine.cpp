@@ -87,6 +87,7 @@ void DownloadEngine::forgetLastAnswer()
 {
     // What the jobs read after a call belongs to its address, even when nothing is sent.
     m_notModified = false;
+    m_copyRefused = false;
     m_lastStatusCode = 0;
     m_lastStatusLine.clear();
     m_lastRawHeaders.clear();
@@ -155,6 +156,7 @@ bool DownloadEngine::fetchCheckedCopy(
         const bool passed = newCopyPassesChecks(url, part.path(), destination);
         if (m_stopped)
             return false; // a check cut short proves nothing
+        m_copyRefused = !passed && !silent;
         if (!passed && m_refusedForGood)
             return true; // logged by the check; a transfer again would bring the same
         if (!passed && redownloads < kMaxRedownloads) {

@@ -72,6 +72,9 @@ public:
     static inline const QString ETagSection = QStringLiteral("Downloaded ETags");
     static inline const QString LastModifiedSection = QStringLiteral("Downloaded Last-Modified");
 
+    // True when the last DownloadFile transferred copies that all failed their checks (not a
+    // picture, a wrong MD5 sum): the previous copy stayed, and nothing new arrived.
+    bool copyRefused() const { return m_copyRefused; }
     // What the last check or transfer (not a silent one) came to, for the jobs' bookkeeping.
     struct Answer
     {
@@ -180,6 +183,7 @@ private:
     QString m_movedTo;
     Answer m_answer;
     bool m_notModified = false;
+    bool m_copyRefused = false;
     bool m_refusedForGood = false; // the last check failed in a way a new transfer would not mend
 };
 

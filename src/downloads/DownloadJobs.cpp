@@ -1,8 +1,10 @@
 #include "downloads/DownloadJobs.h"
 
+#include "downloads/BuiltInSources.h"
 #include "downloads/CloudSources.h"
 #include "downloads/DownloadEngine.h"
 #include "downloads/DownloadRecords.h"
+#include "downloads/DownloadStatus.h"
 #include "downloads/FeedConversion.h"
 #include "renderer/MarkerSatelliteFiles.h"
 #include "renderer/RendererLayout.h"
@@ -99,7 +101,29 @@ bool DownloadJobs::fresh(const QString& url, QString* lastModifiedText)
 bool DownloadJobs::fetch(const Item& item, bool conditional)
 {
     const bool ok = m_engine.DownloadFile(item.source, item.destination, false, conditional);
-    return afterRequest(item) && ok;
+    const bool allowed = afterRequest(item);
+    const bool arrived = ok && !m_engine.copyRefused();
+    noteResult(item,
+        arrived                      ? QStringLiteral("new copy")
+            : m_engine.notModified() ? QStringLiteral("unchanged (304)")
+            : m_engine.copyRefused() ? QStringLiteral("refused: the new copy failed its check")
+                                     : QStringLiteral("failed (") + answerText() + QLatin1Char(')'));
+    return allowed && arrived;
+}
+
+QString DownloadJobs::answerText() const
+{
+    const QString& failure = m_engine.lastAnswer().failure;
+    if (!failure.isEmpty())
+        return failure;
+    return m_engine.lastStatusLine().isEmpty() ? QStringLiteral("not connected") : m_engine.lastStatusLine();
+}
+
+void DownloadJobs::noteResult(const Item& item, const QString& result)
+{
+    // The program ends: what was cut short says nothing of the source.
+    if (!m_engine.stopped())
+        DownloadResults([this] { return m_engine.records().settingsFile(); }).note(item.source, m_clock.now(), result);
 }
 
 bool DownloadJobs::check(const Item& item, QString* lastModifiedText, bool* isFresh)
@@ -110,6 +134,10 @@ bool DownloadJobs::check(const Item& item, QString* lastModifiedText, bool* isFr
     if (HostGaps::isSatelliteSite(item.source))
         return true;
     *isFresh = fresh(item.source, lastModifiedText);
+    if (*isFresh && !lastModifiedText->isEmpty())
+        noteResult(item, QStringLiteral("unchanged"));
+    else if (lastModifiedText->isEmpty())
+        noteResult(item, QStringLiteral("check failed (") + answerText() + QLatin1Char(')'));
     return afterRequest(item);
 }
 
@@ -153,23 +181,38 @@ HostGaps DownloadJobs::hostGaps() const
     return HostGaps([this] { return m_engine.records().settingsFile(); });
 }
 
+SourceAges DownloadJobs::sourceAges() const
+{
+    return SourceAges([this] { return m_engine.records().settingsFile(); });
+}
+
+void DownloadJobs::noteContent(const Item& item)
+{
+    SourceAges ages = sourceAges();
+    ages.noteAnswer(item.source, m_engine.lastRawHeaders(), item.destination);
+    const QString notice = ages.staleNotice(item.source, m_clock.now());
+    if (!notice.isEmpty())
+        m_log.appendLine(DateTimeToStr(m_clock.now()) + notice);
+}
+
+void DownloadJobs::retryLater(RetryBackoff& retry, const Item& item)
+{
+    if (m_engine.stopped())
+        return;
+    retry.failed(m_clock.now());
+    m_log.appendLine(DateTimeToStr(m_clock.now()) + QStringLiteral(" - ") + lastPartOf(item.destination)
+        + QStringLiteral(" will be tried again at ") + DateTimeToStr(retry.nextTry()));
+}
+
 bool DownloadJobs::hostAllowsTimed(const Item& item)
 {
     const HostGaps gaps = hostGaps();
     if (!gaps.stopReason(item.source).isEmpty())
         return false; // said once, when it stopped
     const HostGaps::Hold hold = gaps.holdFor(item.source);
-    TDateTime allowed = hold.until;
     // The copy on disk counts as a request too: the times kept in the settings are lost with
     // another settings file, while a copy younger than the gap is still as new as the server's.
-    // A copy dated ahead of the clock tells nothing.
-    const QFileInfo copy(item.destination);
-    const double gap = HostGaps::minimumGap(item.source);
-    if (gap > 0 && copy.isFile()) {
-        const TDateTime written = toDateTime(copy.lastModified());
-        if (written <= m_clock.now())
-            allowed = std::max(allowed, written + gap);
-    }
+    const TDateTime allowed = timedDownloadAllowedFrom(gaps, item.source, item.destination, m_clock.now());
     if (allowed <= m_clock.now())
         return true;
     const QString why = allowed == hold.until && hold.why == HostGaps::Hold::LastAttemptFailed
@@ -296,6 +339,9 @@ bool DownloadJobs::cloudIntervalJob()
     FlagGuard job(m_state.JobBusy);
     if (m_engine.stopped())
         return true; // the program ends: nothing is tried, nothing to report
+    // A transfer that failed is tried again later, not at every tick: nothing is sent meanwhile.
+    if (m_intervalRetry.waiting(m_clock.now()))
+        return true;
     if (!m_engine.PingReply())
         return false;
     FlagGuard busy(m_state.TimedDownloadBusy);
@@ -305,21 +351,30 @@ bool DownloadJobs::cloudIntervalJob()
     // A fresh map is not fetched even when its file is missing: the interval check looks at
     // the server only. A host that asks to wait counts as fresh until the next interval.
     if (!hostAllowsTimed(cloud) || !check(cloud, &lastModified, &isFresh) || isFresh) {
+        m_intervalRetry.reset();
         m_state.LastCloudCheckTime = m_clock.now();
+        if (isFresh && !lastModified.isEmpty())
+            noteContent(cloud);
         return true;
     }
-    // A failed download leaves LastCloudCheckTime alone, so the next tick tries again; an
-    // unchanged map (304) is checked.
+    // A failed download leaves LastCloudCheckTime alone, so the job is due again once its
+    // wait is over; an unchanged map (304) is checked.
     const bool fetched = fetch(cloud, true);
     if (!fetched && m_engine.notModified()) {
+        m_intervalRetry.reset();
         m_state.LastCloudCheckTime = m_clock.now();
         record(cloud.source, lastModified);
+        noteContent(cloud);
     } else if (fetched) {
+        m_intervalRetry.reset();
         m_state.LastCloudCheckTime = m_clock.now();
         record(cloud.source, lastModified);
+        noteContent(cloud);
         synchronizeTime();
         runProgram();
         startRendererUnlessBusy();
+    } else {
+        retryLater(m_intervalRetry, cloud);
     }
     return true;
 }
@@ -329,21 +384,32 @@ bool DownloadJobs::cloudFixedTimeJob()
     FlagGuard job(m_state.JobBusy);
     if (m_engine.stopped())
         return true; // the program ends: nothing is tried, nothing to report
+    // After a failure the next try waits, unless a later time of the list has come meanwhile:
+    // that one is downloaded at once.
+    const TDateTime now = m_clock.now();
+    if (m_fixedTimeRetry.waiting(now)
+        && !RetryBackoff::listedTimeBetween(m_settings.lines(ctl::mTime), m_fixedTimeRetry.lastFailure(), now))
+        return true;
     if (!m_engine.PingReply())
         return false;
     const Item cloud = cloudItem();
     QString ignored;
     bool isFresh = false;
     if (!hostAllowsTimed(cloud) || !check(cloud, &ignored, &isFresh)) { // forced: the check only reports
+        m_fixedTimeRetry.reset();
         m_state.CloudTimeDue = false;
         return true;
     }
     // No record: the next interval check compares the server with the last recorded date.
     if (fetch(cloud)) {
+        m_fixedTimeRetry.reset();
         m_state.CloudTimeDue = false;
+        noteContent(cloud);
         synchronizeTime();
         runProgram();
         startRendererUnlessBusy();
+    } else {
+        retryLater(m_fixedTimeRetry, cloud);
     }
     return true;
 }
@@ -365,14 +431,22 @@ bool DownloadJobs::listJob()
             continue;
         QString lastModified;
         bool isFresh = false;
-        if (!check(item, &lastModified, &isFresh) || (isFresh && fileExists(item.destination)))
+        if (!check(item, &lastModified, &isFresh))
             continue;
+        if (isFresh && fileExists(item.destination)) {
+            if (!lastModified.isEmpty())
+                noteContent(item);
+            continue;
+        }
         if (!fetch(item, true)) {
-            if (m_engine.notModified())
+            if (m_engine.notModified()) {
                 record(item.source, lastModified);
+                noteContent(item);
+            }
             continue;
         }
         record(item.source, lastModified);
+        noteContent(item);
         convertFeed(item);
         writeSatelliteFile(item);
     }
@@ -392,8 +466,11 @@ void DownloadJobs::btnCheckDownloadsClick()
     QString cloudModified;
     if (fresh(cloud.source, &cloudModified) && fileExists(cloud.destination)) {
         logUpToDate(cloud.destination, cloudModified);
+        if (!cloudModified.isEmpty())
+            noteContent(cloud);
     } else if (fetch(cloud)) {
         record(cloud.source, cloudModified);
+        noteContent(cloud);
         cloudDownloaded = true;
     }
 
@@ -410,12 +487,15 @@ void DownloadJobs::btnCheckDownloadsClick()
             continue;
         if (isFresh && fileExists(item.destination)) {
             logUpToDate(item.destination, lastModified);
+            if (!lastModified.isEmpty())
+                noteContent(item);
             continue;
         }
         if (!fetch(item))
             continue;
         m_state.LastFileCheckTime = m_clock.now();
         record(item.source, lastModified);
+        noteContent(item);
         convertFeed(item);
         writeSatelliteFile(item);
     }
@@ -444,7 +524,11 @@ void DownloadJobs::btnDownloadCloudNowClick()
         return;
     m_state.LastCloudCheckTime = m_clock.now();
     record(cloud.source, lastModified);
+    noteContent(cloud);
     runProgram();
+    // Asked for by hand: the new map is wanted on the desktop now, not at the next render.
+    if (!m_engine.stopped() && !m_state.DownloadBusy && !m_state.RenderBusy)
+        StartXPlanet();
 }
 
 void DownloadJobs::btnDownloadTleNowClick()
@@ -464,6 +548,7 @@ void DownloadJobs::btnDownloadTleNowClick()
             continue;
         m_state.LastFileCheckTime = m_clock.now();
         record(item.source, lastModified);
+        noteContent(item);
         convertFeed(item);
         // Exactly ".tle": the satellite file takes the name without it.
         if (extensionOf(item.destination) == QLatin1String(".tle") && m_actions.generateSatFile)
@@ -549,6 +634,18 @@ void DownloadJobs::cloudSourcePicked(int index)
     // As proposed here: typing another address afterwards still carries the name along.
     m_proposedDestination = target;
     m_settings.setText(kFileDestination, target);
+
+    // Checked as often as a new map can come, and never more often than its host allows: a
+    // shorter interval only writes "not downloaded" lines.
+    const sources::Source* source = sources::forAddress(url);
+    const int cadence = source ? std::max(source->cadenceMinutes, source->gapMinutes) : 0;
+    m_settings.setChecked(ctl::cbCheckForNewFile, true);
+    if (m_settings.integer(ctl::seCheckForNewFiles) < cadence)
+        m_settings.setInteger(ctl::seCheckForNewFiles, cadence);
+    // xplanet finds a bare name in its images folder; a map kept elsewhere is named in full.
+    const QString images = RendererLayout(m_settings.text(ctl::edtAppFile), m_home).imagesFolder();
+    if (m_actions.nameCloudMap)
+        m_actions.nameCloudMap(folder == images ? cloudsources::fileName(index) : target);
 }
 
 void DownloadJobs::openCloudInfoPage()

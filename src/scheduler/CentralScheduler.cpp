@@ -1,5 +1,6 @@
 #include "scheduler/CentralScheduler.h"
 
+#include "scheduler/NetworkGate.h"
 #include "scheduler/SystemState.h"
 #include "scheduler/TimedJobs.h"
 #include "settings/SettingNames.h"
@@ -8,6 +9,7 @@
 #include "shared/LogSink.h"
 #include "shared/TrayImage.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace gw {
@@ -29,6 +31,9 @@ namespace {
             return -1;
         return (a.unicode() - u'0') * 10 + (b.unicode() - u'0');
     }
+
+    // A wall clock that moved by less than this against the boot clock was slewed, not set.
+    constexpr double kStepSeconds = 1.0;
 
     // A timed job holds TimedDownloadBusy while it runs and clears it when done; an error that
     // ends the tick inside the job must not leave it set, or no scheduled job would start again.
@@ -91,6 +96,7 @@ void CentralScheduler::seedStartTimes()
 
 void CentralScheduler::CentralTimerTimer()
 {
+    followClockSteps();
     if (gatePassed()) {
         // The last reachability test of this tick decides; true when none was made.
         bool pingOk = true;
@@ -128,40 +134,44 @@ void CentralScheduler::intervalRender()
 
 void CentralScheduler::intervalCloudCheck(bool& pingOk)
 {
-    if (!m_settings.checked(ctl::cbCheckForNewFile))
+    if (!m_settings.checked(ctl::cbCheckForNewFile) || downloadsHeld() || retryWaiting(CloudJob))
         return;
     const double interval = m_settings.integer(ctl::seCheckForNewFiles) * OneMinute;
     if (!due(interval, m_clock.now(), m_state.LastCloudCheckTime))
         return;
     ClearOnExit guard(m_state.TimedDownloadBusy);
-    pingOk = m_jobs.cloudIntervalJob();
+    reachabilityResult(CloudJob, m_jobs.cloudIntervalJob(), pingOk);
 }
 
 void CentralScheduler::fixedTimeCloudDownload(bool& pingOk)
 {
     if (!m_settings.checked(ctl::cbDownload))
         return;
-    const TDateTime now = m_clock.now();
-    const int hour = hourOf(now);
-    const int minute = minuteOf(now);
-    // All lines are looked at; the last match is remembered. A line equal to the one that
-    // fired last is passed over, so a time fires once in its minute.
-    for (const QString& line : m_settings.lines(ctl::mTime)) {
-        if (line == m_state.LastCloudTimeEntry)
-            continue;
-        const auto time = parseTimeLine(line);
-        if (time && time->hour == hour && time->minute == minute) {
-            m_state.LastCloudTimeEntry = line;
-            m_state.CloudTimeDue = true;
+    const QDateTime now = fromDateTime(m_clock.now());
+    const int hour = now.time().hour();
+    const int minute = now.time().minute();
+    const qint64 today = now.date().toJulianDay();
+    // All lines are looked at; the last match is remembered. Each time of day fires once a
+    // day: not again in its minute, nor when the clock is set back across it.
+    const int minuteOfDay = hour * 60 + minute;
+    if (m_firedOn.value(minuteOfDay, -1) != today) {
+        for (const QString& line : m_settings.lines(ctl::mTime)) {
+            const auto time = parseTimeLine(line);
+            if (time && time->hour == hour && time->minute == minute) {
+                m_state.LastCloudTimeEntry = line;
+                m_state.CloudTimeDue = true;
+                m_firedOn.insert(minuteOfDay, today);
+            }
         }
     }
-    if (m_state.CloudTimeDue && enabled() && !m_state.DownloadBusy && !m_state.RenderBusy)
-        pingOk = m_jobs.cloudFixedTimeJob();
+    if (m_state.CloudTimeDue && enabled() && !m_state.DownloadBusy && !m_state.RenderBusy && !downloadsHeld()
+        && !retryWaiting(FixedJob))
+        reachabilityResult(FixedJob, m_jobs.cloudFixedTimeJob(), pingOk);
 }
 
 void CentralScheduler::periodicListDownload(bool& pingOk)
 {
-    if (!m_settings.checked(ctl::cbCheckForUpdate))
+    if (!m_settings.checked(ctl::cbCheckForUpdate) || downloadsHeld() || retryWaiting(ListJob))
         return;
     const int perDay = m_settings.integer(ctl::seDownloadChecksPerDay);
     if (perDay <= 0)
@@ -169,47 +179,34 @@ void CentralScheduler::periodicListDownload(bool& pingOk)
     if (!due(1.0 / perDay, m_clock.now(), m_state.LastFileCheckTime))
         return;
     ClearOnExit guard(m_state.TimedDownloadBusy);
-    pingOk = m_jobs.listJob();
+    reachabilityResult(ListJob, m_jobs.listJob(), pingOk);
 }
 
-// The network could not be reached: wait a full interval before the next try.
+// A job whose test failed is tried again a minute later, by itself: the others keep their
+// times, and a pending fixed-time download stays pending.
+void CentralScheduler::reachabilityResult(Job job, bool reachable, bool& pingOk)
+{
+    pingOk = reachable;
+    m_retryAt[job] = reachable ? 0 : m_clock.bootSeconds() + RetrySeconds;
+}
+
+bool CentralScheduler::retryWaiting(Job job) const
+{
+    return m_clock.bootSeconds() < m_retryAt[job];
+}
+
+bool CentralScheduler::downloadsHeld() const
+{
+    return m_network && m_network->downloadsHeldFor(m_clock.bootSeconds()) > 0;
+}
+
+// The last test of the tick failed.
 void CentralScheduler::unreachable()
 {
-    m_state.LastFileCheckTime = m_clock.now();
-    m_state.LastCloudCheckTime = m_clock.now();
-    m_state.CloudTimeDue = false;
-    QString line = DateTimeToStr(m_clock.now())
-        + QStringLiteral(" - Error. Can not connect to the internet. Waiting for next try.");
-    if (const TDateTime next = nextDownloadTry(); next > 0)
-        line += QStringLiteral(" Next try at ") + DateTimeToStr(next);
-    m_log.appendLine(line);
-}
-
-TDateTime CentralScheduler::nextDownloadTry() const
-{
-    TDateTime next = 0;
-    const auto consider = [&next](TDateTime when) {
-        if (next == 0 || when < next)
-            next = when;
-    };
-    if (m_settings.checked(ctl::cbCheckForNewFile))
-        consider(m_state.LastCloudCheckTime + m_settings.integer(ctl::seCheckForNewFiles) * OneMinute);
-    const int perDay = m_settings.integer(ctl::seDownloadChecksPerDay);
-    if (m_settings.checked(ctl::cbCheckForUpdate) && perDay > 0)
-        consider(m_state.LastFileCheckTime + 1.0 / perDay);
-    if (m_settings.checked(ctl::cbDownload)) {
-        const TDateTime now = m_clock.now();
-        for (const QString& line : m_settings.lines(ctl::mTime)) {
-            const auto time = parseTimeLine(line);
-            if (!time)
-                continue;
-            TDateTime at = std::floor(now) + (time->hour * 60 + time->minute) * OneMinute;
-            if (at <= now)
-                at += 1;
-            consider(at);
-        }
-    }
-    return next;
+    // Each job whose test failed tries again a minute later, by itself.
+    m_log.appendLine(DateTimeToStr(m_clock.now())
+        + QStringLiteral(" - Error. Can not connect to the internet. Waiting for next try. Next try at ")
+        + DateTimeToStr(m_clock.now() + RetrySeconds * OneSecond));
 }
 
 // The battery image and the globe alternate from tick to tick on battery; the crossed globe
@@ -224,6 +221,93 @@ void CentralScheduler::setTrayImage()
         return;
     }
     m_tray.setFrameIndex(enabled() ? 0 : crossed);
+}
+
+} // namespace gw
+
+namespace gw {
+
+void CentralScheduler::followClockSteps()
+{
+    const double wallMinusBoot = m_clock.now() * 86400.0 - m_clock.bootSeconds();
+    const double step = m_wallMinusBoot ? wallMinusBoot - *m_wallMinusBoot : 0.0;
+    m_wallMinusBoot = wallMinusBoot;
+    if (std::abs(step) < kStepSeconds)
+        return;
+    // A stamp names an instant; the instant keeps its place while its name on the wall clock
+    // moves. Zero means "never" and stays so.
+    for (TDateTime* stamp : { &m_state.LastRenderTime, &m_state.LastCloudCheckTime, &m_state.LastFileCheckTime }) {
+        if (*stamp != 0)
+            *stamp += step / 86400.0;
+    }
+}
+
+std::optional<double> CentralScheduler::secondsUntilNextListedTime() const
+{
+    const QDateTime nowUtc = m_clock.nowUtc();
+    const QDateTime now = fromDateTime(m_clock.now());
+    std::optional<double> soonest;
+    for (const QString& line : m_settings.lines(ctl::mTime)) {
+        const auto time = parseTimeLine(line);
+        if (!time || time->hour > 23 || time->minute > 59)
+            continue;
+        const QTime at(time->hour, time->minute);
+        QDateTime when(now.date(), at);
+        const bool inItsMinute = now.time() >= at && now.time() < at.addSecs(60);
+        const bool firedToday = m_firedOn.value(time->hour * 60 + time->minute, -1) == now.date().toJulianDay();
+        if (inItsMinute && !firedToday)
+            return 0.0;
+        if (now.time() >= at)
+            when = QDateTime(now.date().addDays(1), at);
+        // Measured on the real time line, so a change to or from daylight saving time between
+        // now and then does not move the wake-up by an hour.
+        const double seconds = static_cast<double>(nowUtc.msecsTo(when.toUTC())) / 1000.0;
+        if (!soonest || seconds < *soonest)
+            soonest = seconds;
+    }
+    return soonest;
+}
+
+double CentralScheduler::secondsUntilDue()
+{
+    followClockSteps();
+    double wait = LongestSleepSeconds;
+    // While something runs the flags are looked at every tick; nothing runs while idle.
+    if (m_state.anyBusy())
+        return TickSeconds;
+    if (!enabled())
+        return wait;
+    // The gate's own events end these waits.
+    if (m_system.screensaverQuietly())
+        return wait;
+    if (m_settings.checked(ctl::cbDontUseOnBattery) && m_system.onBatteryQuietly())
+        return m_system.powerChangesReported() ? wait : TickSeconds * 12;
+
+    const TDateTime now = m_clock.now();
+    const double boot = m_clock.bootSeconds();
+    const auto until = [now](TDateTime last, double interval) { return (last + interval - now) * 86400.0; };
+    const auto consider = [&wait](double seconds) { wait = std::min(wait, seconds); };
+    if (m_settings.checked(ctl::cbStartEveryXsec))
+        consider(until(m_state.LastRenderTime, m_settings.integer(ctl::SpinEdit) * OneSecond));
+
+    const double held = m_network ? m_network->downloadsHeldFor(boot) : 0.0;
+    const auto considerDownload = [&](Job job, double seconds) {
+        consider(std::max({ seconds, m_retryAt[job] - boot, held }));
+    };
+    if (m_settings.checked(ctl::cbCheckForNewFile))
+        considerDownload(
+            CloudJob, until(m_state.LastCloudCheckTime, m_settings.integer(ctl::seCheckForNewFiles) * OneMinute));
+    if (m_settings.checked(ctl::cbDownload)) {
+        if (m_state.CloudTimeDue)
+            considerDownload(FixedJob, 0.0);
+        // A listed time is noted when its minute comes, whatever holds the download itself.
+        if (const auto next = secondsUntilNextListedTime())
+            consider(*next);
+    }
+    const int perDay = m_settings.integer(ctl::seDownloadChecksPerDay);
+    if (m_settings.checked(ctl::cbCheckForUpdate) && perDay > 0)
+        considerDownload(ListJob, until(m_state.LastFileCheckTime, 1.0 / perDay));
+    return wait;
 }
 
 } // namespace gw

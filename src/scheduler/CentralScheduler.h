@@ -2,9 +2,10 @@
 // The one place that decides what runs on its own: every tick of CentralTimer checks that
 // nothing else runs and that the computer may work, then starts, in a fixed order, a render,
 // the interval cloud check, the fixed-time cloud download and the download of the file list,
-// and last sets the tray image.
+// and last sets the tray image. Between ticks it says when the next one is worth making.
 #include "shared/Clock.h"
 
+#include <QHash>
 #include <QString>
 #include <optional>
 
@@ -12,6 +13,7 @@ namespace gw {
 
 struct AppState;
 class LogSink;
+class NetworkGate;
 class SettingsAccess;
 class SystemState;
 class TimedJobs;
@@ -29,16 +31,38 @@ std::optional<ClockTime> parseTimeLine(const QString& line);
 class CentralScheduler
 {
 public:
+    // A failed reachability test tries its own job again this much later.
+    static constexpr double RetrySeconds = 60;
+    // The shortest wait after a tick that left something due (a failed download, a busy flag).
+    static constexpr double TickSeconds = 5;
+    // The longest sleep: a change that no event reports is seen at the latest this much later.
+    static constexpr double LongestSleepSeconds = 3600;
+
     CentralScheduler(SettingsAccess& settings, AppState& state, LogSink& transferLog, TrayImage& tray,
         const Clock& clock, SystemState& system, TimedJobs& jobs);
 
-    // One tick of CentralTimer (every 5000 ms from the start-up step on).
+    // One tick of CentralTimer.
     void CentralTimerTimer();
 
     // The start times set by the start-up step, just before CentralTimer is enabled.
     void seedStartTimes();
 
+    // Optional: what holds the timed downloads after a resume. Null: nothing holds them.
+    void setNetworkGate(const NetworkGate* gate) { m_network = gate; }
+
+    // The wall clock was set: the time stamps move with it, so every interval keeps the
+    // length it has on the boot clock. Called at each tick, and when the system reports a
+    // change of the clock.
+    void followClockSteps();
+
+    // Seconds from now until the next tick can start something; not above
+    // LongestSleepSeconds, and 0 or less when something is due now. Asks the state without
+    // writing diagnostic lines.
+    double secondsUntilDue();
+
 private:
+    enum Job { CloudJob, FixedJob, ListJob, JobCount };
+
     bool gatePassed();
     void intervalRender();
     void intervalCloudCheck(bool& pingOk);
@@ -46,10 +70,15 @@ private:
     void periodicListDownload(bool& pingOk);
     void unreachable();
     // When the first timed download is due again after an unreachable network; 0 when none is on.
-    TDateTime nextDownloadTry() const;
     void setTrayImage();
 
     bool enabled() const;
+    // A job whose reachability test failed waits until this moment of the boot clock.
+    bool retryWaiting(Job job) const;
+    void reachabilityResult(Job job, bool reachable, bool& pingOk);
+    bool downloadsHeld() const;
+    // Seconds until the next listed time that has not fired today; nothing without one.
+    std::optional<double> secondsUntilNextListedTime() const;
 
     SettingsAccess& m_settings;
     AppState& m_state;
@@ -58,6 +87,14 @@ private:
     const Clock& m_clock;
     SystemState& m_system;
     TimedJobs& m_jobs;
+    const NetworkGate* m_network = nullptr;
+
+    double m_retryAt[JobCount] = {}; // boot-clock seconds
+    // Wall clock minus boot clock at the last look, in seconds.
+    std::optional<double> m_wallMinusBoot;
+    // The day (Julian day number) on which each listed time of day (minutes since midnight)
+    // last fired: each fires once a day, however the clock moves within the day.
+    QHash<int, qint64> m_firedOn;
 };
 
 } // namespace gw

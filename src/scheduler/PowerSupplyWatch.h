@@ -17,6 +17,8 @@ public:
 
     // False when the kernel's events cannot be received here: then every look must read.
     bool watching() const { return m_fd >= 0; }
+    // Readable when events are waiting; -1 when not watching.
+    int fd() const { return m_fd; }
     // True when a power-supply event came since the last call, or when events may have been
     // lost (the kernel's queue overflowed) or cannot be received at all.
     bool takeChange();

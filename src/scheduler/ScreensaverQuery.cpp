@@ -1,5 +1,6 @@
 #include "scheduler/ScreensaverQuery.h"
 
+#include "scheduler/LogindSessionWatch.h"
 #include "scheduler/SystemState.h"
 #include "shared/Clock.h"
 #include "shared/Error.h"
@@ -10,22 +11,39 @@
 
 // Xlib defines macros (Bool, Status, None) that clash with Qt: include it last.
 #include <X11/Xlib.h>
+#include <X11/extensions/dpms.h>
 #include <X11/extensions/scrnsaver.h>
 #include <xcb/xcb.h>
 
 namespace gw {
 
 namespace {
-    const QString kService = QStringLiteral("org.freedesktop.ScreenSaver");
-    const QString kPath = QStringLiteral("/org/freedesktop/ScreenSaver");
-    const QString kInterface = QStringLiteral("org.freedesktop.ScreenSaver");
+    ScreensaverService named(const char* service)
+    {
+        const QString name = QString::fromLatin1(service);
+        return { name, QLatin1Char('/') + QString(name).replace(QLatin1Char('.'), QLatin1Char('/')), name };
+    }
 } // namespace
 
-std::optional<bool> dbusScreensaverActive(const QDBusConnection& bus, int timeoutMs)
+const ScreensaverService& freedesktopScreensaver()
+{
+    static const ScreensaverService service = named("org.freedesktop.ScreenSaver");
+    return service;
+}
+
+const std::vector<ScreensaverService>& desktopScreensavers()
+{
+    static const std::vector<ScreensaverService> services = { named("org.gnome.ScreenSaver"),
+        named("org.cinnamon.ScreenSaver"), named("org.mate.ScreenSaver"), freedesktopScreensaver() };
+    return services;
+}
+
+std::optional<bool> dbusScreensaverActive(const QDBusConnection& bus, int timeoutMs, const ScreensaverService& service)
 {
     if (!bus.isConnected())
         return std::nullopt;
-    const QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("GetActive"));
+    const QDBusMessage call
+        = QDBusMessage::createMethodCall(service.service, service.path, service.interface, QStringLiteral("GetActive"));
     // Block without an event loop: a tick must not be re-entered while it waits for the answer.
     const QDBusMessage reply = QDBusConnection(bus).call(call, QDBus::Block, timeoutMs);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
@@ -51,6 +69,19 @@ std::optional<bool> x11ScreensaverActive(_XDisplay* display)
     return result;
 }
 
+std::optional<bool> x11DisplayPoweredDown(_XDisplay* display)
+{
+    int eventBase = 0;
+    int errorBase = 0;
+    if (!display || !DPMSQueryExtension(display, &eventBase, &errorBase) || !DPMSCapable(display))
+        return std::nullopt;
+    CARD16 level = DPMSModeOn;
+    BOOL enabled = False;
+    if (!DPMSInfo(display, &level, &enabled) || !enabled)
+        return std::nullopt;
+    return level != DPMSModeOn;
+}
+
 namespace {
 
     // The MIT-SCREEN-SAVER notify event as it arrives on the wire.
@@ -69,7 +100,8 @@ namespace {
 
 } // namespace
 
-X11ScreensaverWatch::X11ScreensaverWatch(Display* display)
+X11ScreensaverWatch::X11ScreensaverWatch(Display* display, std::function<void()> onChange)
+    : m_onChange(std::move(onChange))
 {
     int eventBase = 0;
     int errorBase = 0;
@@ -98,12 +130,32 @@ bool X11ScreensaverWatch::nativeEventFilter(const QByteArray& eventType, void* m
         return false;
     const auto* notify = reinterpret_cast<const ScreenSaverNotifyEvent*>(event);
     m_on = notify->state == ScreenSaverOn || notify->state == ScreenSaverCycle;
+    if (m_onChange)
+        m_onChange();
     return false;
 }
 
-BusScreensaverWatch::BusScreensaverWatch(QDBusConnection bus, int timeoutMs, QObject* parent)
-    : QObject(parent)
+X11ScreenSource::X11ScreenSource(Display* display, QObject* parent)
+    : ScreenLockSource(parent)
+    , m_display(display)
+    , m_watch(display, [this] { emit changed(); })
+{
+}
+
+std::optional<bool> X11ScreenSource::active()
+{
+    const auto poweredDown = x11DisplayPoweredDown(m_display);
+    m_poweredDown = poweredDown.value_or(false);
+    if (!m_watch.watching() && !poweredDown)
+        return std::nullopt;
+    return m_poweredDown || (m_watch.watching() && m_watch.screensaverOn());
+}
+
+BusScreensaverWatch::BusScreensaverWatch(
+    QDBusConnection bus, ScreensaverService service, int timeoutMs, QObject* parent)
+    : ScreenLockSource(parent)
     , m_bus(std::move(bus))
+    , m_service(std::move(service))
     , m_timeoutMs(timeoutMs)
 {
     if (!m_bus.isConnected()) {
@@ -111,17 +163,18 @@ BusScreensaverWatch::BusScreensaverWatch(QDBusConnection bus, int timeoutMs, QOb
         return;
     }
     // Subscribed before the first question, so no change between answer and signal is lost.
-    m_bus.connect(kService, kPath, kInterface, QStringLiteral("ActiveChanged"), this, SLOT(activeChanged(bool)));
+    m_bus.connect(m_service.service, m_service.path, m_service.interface, QStringLiteral("ActiveChanged"), this,
+        SLOT(activeChanged(bool)));
     m_bus.connect(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameOwnerChanged"), { kService }, QString(), this,
-        SLOT(ownerChanged(QString, QString, QString)));
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameOwnerChanged"), { m_service.service }, QString(),
+        this, SLOT(ownerChanged(QString, QString, QString)));
 }
 
 std::optional<bool> BusScreensaverWatch::active()
 {
     if (m_known == Known::Ask) {
         ++m_questions;
-        const auto answer = dbusScreensaverActive(m_bus, m_timeoutMs);
+        const auto answer = dbusScreensaverActive(m_bus, m_timeoutMs, m_service);
         m_known = answer ? Known::Cached : Known::Absent;
         m_active = answer.value_or(false);
     }
@@ -134,34 +187,50 @@ void BusScreensaverWatch::activeChanged(bool active)
 {
     m_active = active;
     m_known = Known::Cached;
+    emit changed();
 }
 
 void BusScreensaverWatch::ownerChanged(const QString& service, const QString&, const QString& newOwner)
 {
-    if (service != kService)
+    if (service != m_service.service)
         return;
     // A new owner is asked once at the next question; one that left takes its state along.
     m_known = newOwner.isEmpty() ? Known::Absent : Known::Ask;
     m_active = false;
+    emit changed();
 }
 
-PlatformScreensaver::PlatformScreensaver(QDBusConnection bus, X11DisplaySource x11Display)
+PlatformScreensaver::PlatformScreensaver(QDBusConnection bus, X11DisplaySource x11Display, QDBusConnection systemBus)
     : m_bus(std::move(bus))
+    , m_systemBus(std::move(systemBus))
     , m_x11Display(std::move(x11Display))
 {
 }
 
 PlatformScreensaver::~PlatformScreensaver() = default;
 
+void PlatformScreensaver::makeSources()
+{
+    m_sources = std::make_unique<ScreenLockSources>();
+    for (const ScreensaverService& service : desktopScreensavers())
+        m_sources->add(std::make_unique<BusScreensaverWatch>(m_bus, service));
+    m_sources->add(std::make_unique<LogindSessionWatch>(m_systemBus));
+    m_sources->add(std::make_unique<X11ScreenSource>(m_x11Display ? m_x11Display() : nullptr));
+    connect(m_sources.get(), &ScreenLockSources::changed, this, &PlatformScreensaver::changed);
+}
+
 bool PlatformScreensaver::active()
 {
-    if (!m_busWatch)
-        m_busWatch = std::make_unique<BusScreensaverWatch>(m_bus);
-    if (const auto viaBus = m_busWatch->active())
-        return *viaBus;
-    if (!m_x11)
-        m_x11 = std::make_unique<X11ScreensaverWatch>(m_x11Display ? m_x11Display() : nullptr);
-    return m_x11->watching() && m_x11->screensaverOn();
+    if (!m_sources)
+        makeSources();
+    return m_sources->active();
+}
+
+bool PlatformScreensaver::activeEndsWithEvent()
+{
+    if (!m_sources)
+        makeSources();
+    return m_sources->activeEndsWithEvent();
 }
 
 ScreensaverMessageLog::ScreensaverMessageLog(
@@ -170,9 +239,11 @@ ScreensaverMessageLog::ScreensaverMessageLog(
     , m_state(state)
     , m_clock(clock)
 {
-    if (bus.isConnected())
-        m_subscribed = bus.connect(
-            QString(), kPath, kInterface, QStringLiteral("ActiveChanged"), this, SLOT(activeChanged(bool)));
+    if (!bus.isConnected())
+        return;
+    for (const ScreensaverService& service : desktopScreensavers())
+        m_subscribed |= bus.connect(QString(), service.path, service.interface, QStringLiteral("ActiveChanged"), this,
+            SLOT(activeChanged(bool)));
 }
 
 void ScreensaverMessageLog::activeChanged(bool active)

@@ -85,13 +85,36 @@ SystemState::SystemState(
 
 SystemState::~SystemState() = default;
 
-bool SystemState::RunningOnBattery()
+int SystemState::powerSupplyEventsFd() const
+{
+    return m_powerWatch ? m_powerWatch->fd() : -1;
+}
+
+bool SystemState::takePowerSupplyEvents()
+{
+    if (m_powerWatch && !m_powerWatch->takeChange())
+        return false;
+    m_onBattery.reset();
+    return true;
+}
+
+bool SystemState::onBatteryQuietly()
 {
     if (!m_settings.checked(ctl::BatteryDetection))
         return false;
     if (!m_onBattery || !m_powerWatch || m_powerWatch->takeChange())
         m_onBattery = powerSupplyOnBattery(m_powerSupplyRoot);
-    if (!*m_onBattery)
+    return *m_onBattery;
+}
+
+bool SystemState::screensaverQuietly()
+{
+    return m_settings.checked(ctl::ScreensaverDetection) && m_screensaverQuery();
+}
+
+bool SystemState::RunningOnBattery()
+{
+    if (!onBatteryQuietly())
         return false;
     WriteToLog(programDir() + QStringLiteral("Globewall.battery.log"),
         DateTimeToStr(m_clock.now()) + QStringLiteral(": Running on Battery"));
@@ -100,9 +123,7 @@ bool SystemState::RunningOnBattery()
 
 bool SystemState::ScreensaverRunning()
 {
-    if (!m_settings.checked(ctl::ScreensaverDetection))
-        return false;
-    if (!m_screensaverQuery())
+    if (!screensaverQuietly())
         return false;
     WriteToLog(programDir() + QStringLiteral("Globewall.ScreenSaver.log"),
         DateTimeToStr(m_clock.now()) + QStringLiteral(": Screensaver is active"));

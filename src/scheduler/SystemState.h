@@ -34,6 +34,16 @@ public:
 
     virtual bool RunningOnBattery();
     virtual bool ScreensaverRunning();
+    // The same answers without diagnostic lines, for the question when to look again.
+    bool onBatteryQuietly();
+    bool screensaverQuietly();
+
+    // The kernel reports power-supply changes here (a descriptor that becomes readable), so
+    // a program on battery can sleep until one comes; -1 when it cannot.
+    int powerSupplyEventsFd() const;
+    bool powerChangesReported() const { return powerSupplyEventsFd() >= 0; }
+    // Reads what the kernel reported; true when the power supply may have changed.
+    bool takePowerSupplyEvents();
 
     // Appends `line` to `file` (created when missing) when "DebugLevel" is above 0.
     // Throws gw::Error when the file cannot be written.

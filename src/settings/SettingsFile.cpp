@@ -37,6 +37,8 @@ namespace {
             return sf::ParameterSelection;
         case FileSection::NewParameter:
             return sf::NewParameter;
+        case FileSection::Window:
+            return sf::Window;
         case FileSection::None:
             break;
         }
@@ -329,6 +331,8 @@ void SettingsFile::IniLoad(const QString& fileName)
     io.load(ini, entryFor(FileSection::Config, AppFile));
 
     loadParameters(ini);
+    for (const SettingRow* e : settingsIn(FileSection::Window))
+        io.load(ini, *e);
     m_settingsLoaded = true;
 
     step([this] { m_hooks.detectAutostart(); });
@@ -472,6 +476,7 @@ void SettingsFile::IniSave(const QString& fileName)
     const QString target = fileName.isEmpty() ? base : resolve(fileName);
     const bool targetIsBase = canonical(target) == canonical(base);
 
+    m_hooks.storeWindowState();
     IniFile current = readForSave(target);
     if (targetIsBase)
         current.writeString(sf::Config, sf::ConfigFileKey, target);
@@ -582,6 +587,9 @@ void SettingsFile::saveInto(IniFile& ini)
         ini.writeString(sf::Markerfiles, QStringLiteral("Markerfile ") + QString::number(i), markers[i]);
 
     for (const SettingRow* e : settingsIn(FileSection::NewParameter))
+        io.save(ini, *e);
+
+    for (const SettingRow* e : settingsIn(FileSection::Window))
         io.save(ini, *e);
 }
 

@@ -33,6 +33,8 @@ public:
     virtual void iconFontColorChanged(int /*colour*/) { }
     // The cloud map's destination when the file has none (the renderer's images folder).
     virtual QString defaultCloudDestination() { return QString(); }
+    // Before each save: the window's place and size into their hidden settings.
+    virtual void storeWindowState() { }
     // A line for the log: the keyring refused the proxy password or could not give it back.
     virtual void logLine(const QString& /*line*/) { }
     // The last step of a load: stored values that have moved on (an address no longer

@@ -7,6 +7,7 @@
 #include "app/TransferLog.h"
 #include "app/WindowTransferDisplay.h"
 #include "downloads/DownloadRecords.h"
+#include "renderer/ConfigEditor.h"
 #include "renderer/ConfigText.h"
 #include "renderer_launch/LaunchSupport.h"
 #include "settings/IniFile.h"
@@ -18,6 +19,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -281,6 +283,45 @@ TEST_F(DownloadsWiring, ALoadMovesTheFormerLiveCloudAddressesOnly)
         EXPECT_EQ(linesContaining("Cloud map address " + row.stored + " moved to " + row.loaded), row.logLines)
             << row.name;
         EXPECT_EQ(linesContaining(" moved to ") - before, row.logLines) << row.name;
+    }
+}
+
+// A live source picked is a source set up: checked as often as it publishes, and named in the
+// renderer's configuration unless the user named a map there.
+TEST_F(DownloadsWiring, ALiveCloudSourcePickedIsCheckedAndDrawn)
+{
+    struct Row
+    {
+        const char* name;
+        int intervalBefore;
+        QString mapBefore; // the earth's cloud_map before; empty: none
+        int interval;
+        QString map;
+    };
+    const Row rows[] = {
+        { "the default interval is raised to the cadence", 30, QString(), 180, "clouds_2048.jpg" },
+        { "a longer interval stays", 600, QString(), 600, "clouds_2048.jpg" },
+        { "a map the user named stays", 30, "mine.jpg", 180, "mine.jpg" },
+    };
+    gw::ConfigEditor& config = app->configEditor();
+    QComboBox* sources = form->ui()->ddbCloudSource;
+    for (const Row& row : rows) {
+        app->settings().setChecked("cbCheckForNewFile", false);
+        app->settings().setInteger("seCheckForNewFiles", row.intervalBefore);
+        app->settings().setText("edtFileDestination", QString());
+        config.changeConfigParameter(
+            "earth", "cloud_map", row.mapBefore.isEmpty() ? QStringList() : QStringList { row.mapBefore });
+        config.btnApplyChangesClick();
+
+        sources->setCurrentIndex(2);
+        emit sources->activated(2);
+        EXPECT_TRUE(app->settings().checked("cbCheckForNewFile")) << row.name;
+        EXPECT_EQ(app->settings().integer("seCheckForNewFiles"), row.interval) << row.name;
+        const QStringList earth
+            = gw::bodySectionText(gw::readConfigFile(config.configTarget("default")).lines, "earth");
+        EXPECT_EQ(earth.filter(QRegularExpression("^cloud_map\\s*=")), QStringList { "cloud_map=" + row.map })
+            << row.name << "\n"
+            << earth.join('\n').toStdString();
     }
 }
 

@@ -327,3 +327,18 @@ TEST(Process, AFloodOfConnectionsNeitherSpinsNorStopsTheSave)
     EXPECT_FALSE(err.contains("Too many open files")) << err.toStdString();
     EXPECT_TRUE(gwtest::readFile(copy.programFile(QStringLiteral("Globewall.ini"))).contains("[Config]"));
 }
+
+// Where no notification area exists and the platform is not X11, the tray icon is not asked
+// for, and Qt's watcher for a later one (an X11 signal) does not complain at every start.
+TEST(Process, NoWarningAboutTheTrayWatcherWithoutANotificationArea)
+{
+    ProgramCopy copy;
+    ASSERT_TRUE(copy.copied());
+    QProcess p;
+    copy.start(p);
+    ASSERT_TRUE(copy.waitUntilCreated(p)) << p.readAllStandardError().toStdString();
+    p.terminate();
+    ASSERT_TRUE(p.waitForFinished(30000));
+    const QByteArray err = p.readAllStandardError();
+    EXPECT_FALSE(err.contains("systemTrayWindowChanged")) << err.toStdString();
+}

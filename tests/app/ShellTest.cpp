@@ -255,3 +255,30 @@ TEST(WindowPlacement, CentredPosition)
     for (const Case& c : cases)
         EXPECT_EQ(gw::centredPosition(c.desktop, c.window, c.clamp), c.expected) << c.label;
 }
+
+TEST(WindowPlacement, SavedPlaceComesBackOnlyOntoItsScreen)
+{
+    const QVector<gw::ScreenArea> screens = { { QStringLiteral("DP-1"), QRect(0, 0, 1920, 1050) },
+        { QStringLiteral("HDMI-1"), QRect(1920, 0, 1280, 1000) } };
+    const QSize minimum(500, 400);
+    struct Case
+    {
+        const char* label;
+        gw::SavedPlacement saved;
+        std::optional<QRect> expected;
+    };
+    const Case cases[] = {
+        { "nothing saved", { QStringLiteral("DP-1"), QRect() }, std::nullopt },
+        { "its screen is gone", { QStringLiteral("VGA-1"), QRect(100, 100, 800, 600) }, std::nullopt },
+        { "as saved", { QStringLiteral("HDMI-1"), QRect(2000, 50, 800, 600) }, QRect(2000, 50, 800, 600) },
+        { "beyond the right edge, moved in", { QStringLiteral("DP-1"), QRect(1500, 700, 800, 600) },
+            QRect(1120, 450, 800, 600) },
+        { "above the screen, moved down", { QStringLiteral("HDMI-1"), QRect(2000, -300, 800, 600) },
+            QRect(2000, 0, 800, 600) },
+        { "larger than its screen, within it", { QStringLiteral("HDMI-1"), QRect(1900, 10, 1500, 1200) },
+            QRect(1920, 0, 1280, 1000) },
+        { "smaller than the minimum", { QStringLiteral("DP-1"), QRect(10, 10, 300, 200) }, QRect(10, 10, 500, 400) },
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(gw::restoredGeometry(c.saved, screens, minimum), c.expected) << c.label;
+}

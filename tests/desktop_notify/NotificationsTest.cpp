@@ -76,6 +76,11 @@ TEST(NoticeWatch, FindsTheThreeCausesInWhatTheProgramReports)
         { "a newer version", { { Update, QStringLiteral("found new version 1.2.0.0 beta") } },
             { NoticeCause::NewVersion } },
         { "the search itself", { { Update, QStringLiteral("searching for new version...") } }, {} },
+        { "a source that stopped changing",
+            { { Transfer,
+                QStringLiteral("08.12.2026 10:00:00 - Stale: https://h/images/2048x1024/clouds.jpg has not changed "
+                               "since 26.05.2026 09:00:00") } },
+            { NoticeCause::SourceStale } },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -154,14 +154,15 @@ TEST(SchedulerReachability, TheLastTestOfATickDecides)
             continue;
         if (!c.cloudOk) {
             EXPECT_EQ(rig.state.LastCloudCheckTime, 0.0) << c.label;
-            rig.clock.advanceSeconds(5);
-            rig.tick();
-            EXPECT_EQ(rig.jobs.cloudChecks.size(), 2u) << c.label << ": tried again at the next tick";
+            rig.run(55);
+            EXPECT_EQ(rig.jobs.cloudChecks.size(), 1u) << c.label << ": not before a minute has passed";
+            rig.run(5);
+            EXPECT_EQ(rig.jobs.cloudChecks.size(), 2u) << c.label << ": tried again a minute later";
         }
     }
 }
 
-TEST(SchedulerReachability, UnreachableNetworkWritesOneLineAndWaitsAFullInterval)
+TEST(SchedulerReachability, UnreachableNetworkWritesOneLineAndTriesEachJobAMinuteLater)
 {
     SchedulerRig rig;
     rig.settings.setChecked(QStringLiteral("cbCheckForNewFile"), true);
@@ -174,19 +175,21 @@ TEST(SchedulerReachability, UnreachableNetworkWritesOneLineAndWaitsAFullInterval
 
     const gw::TDateTime afterJobs = rig.clock.now();
     ASSERT_EQ(rig.log.lines.size(), 1);
-    // The cloud check's interval (30 minutes) comes before the list's.
     EXPECT_EQ(rig.log.lines[0],
         gw::DateTimeToStr(afterJobs) + kUnreachable + " Next try at "
-            + gw::DateTimeToStr(afterJobs + 30 * gw::OneMinute));
-    EXPECT_EQ(rig.state.LastCloudCheckTime, afterJobs) << "stamped after the jobs' own time";
-    EXPECT_EQ(rig.state.LastFileCheckTime, afterJobs);
-    EXPECT_FALSE(rig.state.CloudTimeDue);
+            + gw::DateTimeToStr(afterJobs + 60 * gw::OneSecond));
+    EXPECT_EQ(rig.state.LastCloudCheckTime, 0.0) << "the interval is not restarted";
+    EXPECT_EQ(rig.state.LastFileCheckTime, 0.0) << "the daily list is not moved a day";
+    EXPECT_TRUE(rig.state.CloudTimeDue) << "the pending fixed-time download stays pending";
 
-    rig.run(29 * 60);
-    EXPECT_EQ(rig.jobs.cloudChecks.size(), 1u) << "no new cloud check within the interval";
-    rig.run(2 * 60);
-    EXPECT_EQ(rig.jobs.cloudChecks.size(), 2u) << "the next check one interval later";
-    EXPECT_EQ(rig.jobs.listDownloads.size(), 1u) << "the list waits a whole period";
+    rig.jobs.cloudReachable = true;
+    rig.jobs.listReachable = true;
+    rig.run(50);
+    EXPECT_EQ(rig.jobs.cloudChecks.size(), 1u) << "no new test within the minute";
+    rig.run(10);
+    EXPECT_EQ(rig.jobs.cloudChecks.size(), 2u) << "the cloud check a minute after its failed test";
+    EXPECT_EQ(rig.jobs.listDownloads.size(), 2u) << "the list a minute after its own";
+    EXPECT_EQ(rig.log.lines.size(), 1);
 }
 
 // ---- the gate ----

@@ -60,9 +60,10 @@ TEST(MTime, WhichLinesFireOverTwoDays)
     const std::vector<Case> cases = {
         { "two times fire at both every day", { "07:30", "19:30" },
             { "14 07:30", "14 19:30", "15 07:30", "15 19:30" } },
-        { "a single time fires once per run", { "07:30" }, { "14 07:30" } },
+        { "a single time fires every day", { "07:30" }, { "14 07:30", "15 07:30" } },
+        { "the same time written twice fires once", { "07:30", "07-30" }, { "14 07:30", "15 07:30" } },
         { "a comment, four and six characters never fire", { "#7:30", "7:30", "07:30 " }, {} },
-        { "the third character is not looked at", { "07-30" }, { "14 07:30" } },
+        { "the third character is not looked at", { "07-30" }, { "14 07:30", "15 07:30" } },
         { "a malformed line is passed over", { "ab:cd", "07:30", "1x:00", "19:30" },
             { "14 07:30", "14 19:30", "15 07:30", "15 19:30" } },
         { "an empty line and an impossible time", { "", "99:99", "07:30", "12:00" },
@@ -110,19 +111,41 @@ TEST(MTime, AFailedDownloadIsTriedAgainWhileDue)
     EXPECT_TRUE(rig.state.CloudTimeDue);
 }
 
-TEST(MTime, AnUnreachableNetworkDropsThePendingDownload)
+TEST(MTime, AnUnreachableNetworkKeepsThePendingDownloadAndTriesEachMinute)
 {
     TimeRig rig({ QStringLiteral("07:30"), QStringLiteral("19:30") });
     rig.clock.set(at(2024, 5, 14, 7, 29, 57.5));
     rig.jobs.fixedReachable = false;
     rig.run(120);
-    EXPECT_EQ(rig.jobs.fixedDownloads.size(), 1u);
+    EXPECT_EQ(firedAt(rig.jobs.fixedDownloads), QStringList({ "14 07:30", "14 07:31" }));
+    EXPECT_TRUE(rig.state.CloudTimeDue);
+    ASSERT_EQ(rig.log.lines.size(), 2);
+    EXPECT_TRUE(rig.log.lines[0].contains(
+        QStringLiteral(" - Error. Can not connect to the internet. Waiting for next try. Next try at ")));
+    rig.jobs.fixedReachable = true;
+    rig.run(120);
+    EXPECT_EQ(rig.jobs.fixedDownloads.size(), 3u) << "the network is back: the download is made";
     EXPECT_FALSE(rig.state.CloudTimeDue);
-    ASSERT_EQ(rig.log.lines.size(), 1);
-    EXPECT_TRUE(
-        rig.log.lines[0].endsWith(" - Error. Can not connect to the internet. Waiting for next try. Next try at "
-            + gw::DateTimeToStr(at(2024, 5, 14, 19, 30, 0))))
-        << rig.log.lines[0].toStdString() << ": the next listed time";
+}
+
+TEST(MTime, OneLineFiresOnEachOfThreeDays)
+{
+    TimeRig rig({ QStringLiteral("07:30") });
+    rig.run(3 * 86400);
+    EXPECT_EQ(firedAt(rig.jobs.fixedDownloads), QStringList({ "14 07:30", "15 07:30", "16 07:30" }));
+}
+
+// Set back across a time that fired, the clock passes it again the same day.
+TEST(MTime, AClockSetBackDoesNotFireATimeTwiceADay)
+{
+    TimeRig rig({ QStringLiteral("07:30") });
+    rig.clock.set(at(2024, 5, 14, 7, 29, 57.5));
+    rig.run(600);
+    rig.clock.stepWall(-3600);
+    rig.run(3600);
+    EXPECT_EQ(firedAt(rig.jobs.fixedDownloads), QStringList({ "14 07:30" }));
+    rig.run(86400);
+    EXPECT_EQ(firedAt(rig.jobs.fixedDownloads), QStringList({ "14 07:30", "15 07:30" })) << "and the next day again";
 }
 
 TEST(MTime, ATimeSpentBusyIsMissed)

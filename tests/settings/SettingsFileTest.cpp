@@ -160,9 +160,14 @@ TEST(SettingsFileFirstStart, SaveWritesEveryKeyInWritingOrderOwnerOnly)
             "Check extra downloads x times per day", "Execute file before rendering",
             "Execute filename before rendering", "check MD5 of Cloudfile", "Server to ping", "don`t run on Battery",
             "Use Temp dir for image", "Save Desktop File", "Desktop background", "Desktop background command",
-            "Desktop notifications", "Aurora threshold", "ISS orbit trail", "Proxy Password Store" }));
-    EXPECT_EQ(ini.sections(), (QStringList { "Config", "Time", "TimeServer", "Parameter Selection", "New Parameter" }))
-        << "Debug is never written; the empty grid and lists leave no section";
+            "Lock screen background", "Desktop notifications", "Aurora threshold", "ISS orbit trail",
+            "Proxy Password Store" }));
+    EXPECT_EQ(ini.sections(),
+        (QStringList { "Config", "Time", "TimeServer", "Parameter Selection", "New Parameter", "Window" }))
+        << "Debug is never written; the empty grid and lists leave no section; the window's comes last";
+    EXPECT_EQ(
+        ini.keys(QStringLiteral("Window")), (QStringList { "Screen", "Left", "Top", "Width", "Height", "Close box" }));
+    EXPECT_EQ(ini.readString(QStringLiteral("Window"), QStringLiteral("Close box"), {}), QStringLiteral("ask"));
     EXPECT_EQ(ini.keys(QStringLiteral("New Parameter")),
         (QStringList { "Body", "View body", "Radius", "Config", "Latitude", "Longitude", "LatitudeLongitude",
             "view origin", "origin body", "opposite origin", "origin above", "origin below", "random viewpoint",

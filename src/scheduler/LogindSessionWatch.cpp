@@ -1,0 +1,110 @@
+#include "scheduler/LogindSessionWatch.h"
+
+#include <QDBusArgument>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusVariant>
+
+#include <unistd.h>
+
+namespace gw {
+
+namespace {
+    const QString kLogin = QStringLiteral("org.freedesktop.login1");
+    const QString kManagerPath = QStringLiteral("/org/freedesktop/login1");
+    const QString kManager = QStringLiteral("org.freedesktop.login1.Manager");
+    const QString kSession = QStringLiteral("org.freedesktop.login1.Session");
+    const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
+    constexpr int kTimeoutMs = 500;
+
+    QDBusMessage callManager(QDBusConnection& bus, const QString& method, const QVariantList& arguments)
+    {
+        QDBusMessage call = QDBusMessage::createMethodCall(kLogin, kManagerPath, kManager, method);
+        call.setArguments(arguments);
+        return bus.call(call, QDBus::Block, kTimeoutMs);
+    }
+} // namespace
+
+LogindSessionWatch::LogindSessionWatch(QDBusConnection systemBus, QString sessionId, QObject* parent)
+    : ScreenLockSource(parent)
+    , m_bus(std::move(systemBus))
+    , m_sessionId(sessionId.isEmpty() ? qEnvironmentVariable("XDG_SESSION_ID") : std::move(sessionId))
+{
+    if (!m_bus.isConnected())
+        return;
+    m_bus.connect(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameOwnerChanged"), { kLogin }, QString(), this,
+        SLOT(ownerChanged(QString, QString, QString)));
+}
+
+QString LogindSessionWatch::findSession()
+{
+    const QDBusMessage reply = m_sessionId.isEmpty()
+        ? callManager(m_bus, QStringLiteral("GetSessionByPID"), { static_cast<uint>(::getpid()) })
+        : callManager(m_bus, QStringLiteral("GetSession"), { m_sessionId });
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        return {};
+    return qvariant_cast<QDBusObjectPath>(reply.arguments().constFirst()).path();
+}
+
+void LogindSessionWatch::readProperties()
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(kLogin, m_path, kProperties, QStringLiteral("GetAll"));
+    call.setArguments({ kSession });
+    const QDBusMessage reply = m_bus.call(call, QDBus::Block, kTimeoutMs);
+    m_present = reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty();
+    if (!m_present)
+        return;
+    const QVariantMap values = qdbus_cast<QVariantMap>(reply.arguments().constFirst());
+    m_locked = values.value(QStringLiteral("LockedHint"), false).toBool();
+    m_inFront = values.value(QStringLiteral("Active"), true).toBool();
+}
+
+std::optional<bool> LogindSessionWatch::active()
+{
+    if (!m_asked && m_bus.isConnected()) {
+        m_asked = true;
+        if (m_path.isEmpty()) {
+            m_path = findSession();
+            // Subscribed before the first reading, so no change between them is lost.
+            if (!m_path.isEmpty())
+                m_bus.connect(kLogin, m_path, kProperties, QStringLiteral("PropertiesChanged"), this,
+                    SLOT(propertiesChanged(QString, QVariantMap, QStringList)));
+        }
+        m_present = false;
+        if (!m_path.isEmpty())
+            readProperties();
+    }
+    if (!m_present)
+        return std::nullopt;
+    return m_locked || !m_inFront;
+}
+
+void LogindSessionWatch::propertiesChanged(
+    const QString& interface, const QVariantMap& values, const QStringList& invalidated)
+{
+    if (interface != kSession)
+        return;
+    if (invalidated.contains(QStringLiteral("LockedHint")) || invalidated.contains(QStringLiteral("Active"))) {
+        m_asked = false; // read again at the next question
+    } else {
+        if (values.contains(QStringLiteral("LockedHint")))
+            m_locked = values.value(QStringLiteral("LockedHint")).toBool();
+        if (values.contains(QStringLiteral("Active")))
+            m_inFront = values.value(QStringLiteral("Active")).toBool();
+    }
+    emit changed();
+}
+
+void LogindSessionWatch::ownerChanged(const QString& service, const QString&, const QString& newOwner)
+{
+    if (service != kLogin)
+        return;
+    m_asked = false;
+    m_present = false;
+    if (newOwner.isEmpty())
+        m_asked = true; // gone: absent until it comes back
+    emit changed();
+}
+
+} // namespace gw
