@@ -1,6 +1,7 @@
 #include "downloads/FeedConversion.h"
 
 #include "downloads/AuroraFeed.h"
+#include "downloads/BuiltInSources.h"
 #include "downloads/PartFile.h"
 #include "downloads/QuakeFeeds.h"
 #include "downloads/StormFeed.h"
@@ -9,7 +10,6 @@
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
-#include <QUrl>
 
 #include <charconv>
 #include <cmath>
@@ -20,14 +20,6 @@ namespace {
 
     constexpr qsizetype kWriteBlock = 256 * 1024;
     constexpr qint64 kSniffBytes = 4096;
-
-    bool sameHost(const QUrl& address, const QString& builtIn)
-    {
-        const QUrl service(builtIn);
-        return address.isValid()
-            && (address.scheme() == QLatin1String("http") || address.scheme() == QLatin1String("https"))
-            && address.host().compare(service.host(), Qt::CaseInsensitive) == 0 && address.port() == service.port();
-    }
 
     QByteArrayView withoutBom(QByteArrayView text)
     {
@@ -127,11 +119,10 @@ Kind kindOfAddress(const QString& url)
         return Kind::QuakeList;
     if (quake::isSummaryFeed(url))
         return Kind::Quake;
-    const QUrl address(url);
-    if (sameHost(address, endpoints::hosts().spaceWeather)
-        && address.path().startsWith(QLatin1String("/json/ovation_aurora")))
+    const sources::Source* source = sources::forAddress(url);
+    if (source == &sources::source(sources::AuroraForecast))
         return Kind::Aurora;
-    if (sameHost(address, endpoints::hosts().storms) && address.path().endsWith(QLatin1String("/CurrentStorms.json")))
+    if (source == &sources::source(sources::TropicalStorms))
         return Kind::Storms;
     return Kind::None;
 }

@@ -13,10 +13,10 @@ struct Hosts
     QString quakeFeeds = QStringLiteral("https://earthquake.usgs.gov"); // earthquake summary feeds
     QString satellites = QStringLiteral("https://celestrak.org"); // satellite elements today
     QString liveClouds = QStringLiteral("https://clouds.matteason.co.uk"); // the free live cloud maps
-    QString spaceWeather = QStringLiteral("https://services.swpc.noaa.gov"); // the aurora forecast
-    QString storms = QStringLiteral("https://www.nhc.noaa.gov"); // the tropical storms
     QString program = QStringLiteral("http://www.globewall.quillmoor.net"); // home page, named in the update dialog
     QString updates = QStringLiteral("https://www.globewall.quillmoor.net"); // update info, over https
+    QString spaceWeather = QStringLiteral("https://services.swpc.noaa.gov"); // the aurora forecast
+    QString storms = QStringLiteral("https://www.nhc.noaa.gov"); // the tropical storms
 };
 
 Hosts& hosts();

@@ -54,7 +54,8 @@ public:
         gw::setProgramDir(program.path());
         m_hosts = gw::endpoints::hosts();
         const QString nowhere = QStringLiteral("http://127.0.0.1:9");
-        gw::endpoints::hosts() = { nowhere, nowhere, nowhere, nowhere, nowhere, nowhere, nowhere, nowhere };
+        gw::endpoints::hosts()
+            = { nowhere, nowhere, nowhere, nowhere, nowhere, nowhere, nowhere, nowhere, nowhere, nowhere };
         gw::initProjectionPictures();
     }
     ~AppRig()
