@@ -12,6 +12,7 @@
 #include "downloads/DownloadEngine.h"
 #include "downloads/DownloadJobs.h"
 #include "downloads/DownloadRecords.h"
+#include "downloads/MeteredDownloads.h"
 #include "downloads/TransferDisplay.h"
 #include "renderer/ConfigEditor.h"
 #include "renderer/MarkerSatelliteFiles.h"

@@ -12,6 +12,7 @@
 #include "downloads/DownloadEngine.h"
 #include "downloads/DownloadJobs.h"
 #include "downloads/DownloadRecords.h"
+#include "downloads/MeteredDownloads.h"
 #include "downloads/TransferProgress.h"
 #include "renderer/MarkerSatelliteFiles.h"
 #include "renderer/RenderControl.h"
@@ -40,6 +41,9 @@ void AppCore::wireDownloads()
     actions.synchronizeTime = [this] { run([this] { m_timeSync->btnCheckTimeServerClick(); }); };
     actions.openBrowser = [this](const QString& url) { m_desktopUtility->openUrl(url); };
     actions.settingsLoaded = [this] { return m_settingsFile->SettingsLoaded(); };
+    actions.timedRowWaits = [this](const QString& source, const QString& destination) {
+        return m_meteredDownloads && m_meteredDownloads->rowWaits(source, destination);
+    };
     m_downloadJobs = std::make_unique<DownloadJobs>(
         *m_settings, m_state, *m_transferLog, dialogs(), *m_clock, *engine, std::move(actions));
     DownloadJobs* jobs = m_downloadJobs.get();

@@ -49,10 +49,7 @@ protected:
             { QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"), QStringLiteral("b"),
                 QVariant::fromValue(QVariantList { QVariant::fromValue(QDBusVariant(starting)) }) });
     }
-    void networkState(uint state)
-    {
-        mock(kNm, kNmPath, QStringLiteral("SetGlobalConnectionState"), { state });
-    }
+    void networkState(uint state) { mock(kNm, kNmPath, QStringLiteral("SetGlobalConnectionState"), { state }); }
 
     PrivateBus bus;
     QDBusConnection client { QString() };
