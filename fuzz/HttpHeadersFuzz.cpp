@@ -1,7 +1,8 @@
 // The answer's header lines on any bytes, as libcurl hands them over one at a time, and the
 // Last-Modified time on its way to the text the download records compare: the status line is
 // the last answer's, the header block is whole lines, and a document time gives the same text
-// whether it is formatted directly or after the trip through the day count.
+// whether it is formatted directly or after the trip through the day count; a Retry-After in
+// any form asks for no wait or a wait ahead, never one in the past.
 #include "FuzzSupport.h"
 
 #include "downloads/ResponseHeaders.h"
@@ -64,6 +65,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_CHECK(!status.endsWith('\n') && !status.endsWith('\r'), "the status line has no line break");
     const QByteArray& raw = headers.rawHeaders();
     FUZZ_CHECK(raw.isEmpty() || raw.endsWith("\r\n"), "header lines end with CR LF");
+
+    const double wait = gw::retryAfterSeconds(raw, QDateTime(QDate(2026, 12, 8), QTime(12, 0), Qt::UTC));
+    FUZZ_CHECK(wait == -1 || wait >= 0, "a wait is none or ahead");
 
     // libcurl reads Last-Modified with its own date parser; its result goes the same way.
     for (const QByteArray& line : raw.split('\n')) {

@@ -4,6 +4,7 @@
 #include "app/MessageWindow.h"
 #include "app/TransferLog.h"
 #include "app/WidgetSettings.h"
+#include "app/WindowPlacement.h"
 #include "desktop/Autostart.h"
 #include "desktop/DesktopUtility.h"
 #include "desktop/IconText.h"
@@ -11,6 +12,7 @@
 #include "desktop/TrayIcon.h"
 #include "downloads/DownloadEngine.h"
 #include "downloads/DownloadJobs.h"
+#include "downloads/DownloadLayers.h"
 #include "downloads/DownloadRecords.h"
 #include "downloads/MeteredDownloads.h"
 #include "downloads/TransferDisplay.h"
@@ -87,6 +89,7 @@ AppCore::AppCore(Options options)
     wireDesktop();
     wireRender();
     wireBackground();
+    wirePictureItems();
     wireConfig();
     wireTimeSync();
     wireDownloads();
@@ -178,7 +181,6 @@ void AppCore::FormShow()
     // An error while loading is shown and creation goes on, so the window is complete.
     run([this] { m_settingsFile->IniLoad(QString()); });
     settleRenderer();
-    m_window->fixMinimumSize();
     m_window->openFirstPages();
     m_window->park();
     // No time-server edit is pending, and no MD5 retry has been made.
@@ -191,6 +193,9 @@ void AppCore::FormShow()
     m_firstStart = !QFileInfo::exists(m_settingsFile->baseFile());
     if (m_firstStart)
         firstStartEntries();
+    // Measured once every text it shows is in place.
+    m_window->fitContents();
+    m_window->fixMinimumSize();
     // Nothing has run yet, so every timed job is due at its first tick.
     m_state.LastRenderTime = 0;
     m_state.LastCloudCheckTime = 0;
@@ -252,7 +257,7 @@ void AppCore::Timer2Timer()
         m_window->Minimieren();
     else
         m_window->RestoreWindow();
-    m_window->centreOnDesktop(true);
+    m_window->placeAtStart(savedPlacement());
     m_downloadJobs->edtWebAdressChange();
 
     m_scheduler->seedStartTimes();
@@ -306,9 +311,16 @@ bool AppCore::saveUnattended()
 
 bool AppCore::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_window.get() && event->type() == QEvent::Close && !m_closed && !closeWindow()) {
-        event->ignore();
-        return true;
+    if (watched == m_window.get() && event->type() == QEvent::Close && !m_closed) {
+        // The close box is the window system's close; "Close", the tray's "close" and the end
+        // of the session close the window from here.
+        bool ends = true;
+        if (event->spontaneous() && !m_unattended)
+            run([&] { ends = closeBoxEndsProgram(); });
+        if (!ends || !closeWindow()) {
+            event->ignore();
+            return true;
+        }
     }
     return QObject::eventFilter(watched, event);
 }

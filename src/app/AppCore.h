@@ -33,6 +33,7 @@ class DesktopUtility;
 class Dialogs;
 class DownloadEngine;
 class DownloadJobs;
+class DownloadLayers;
 class DownloadRecords;
 class IconText;
 class MarkerSatelliteFiles;
@@ -40,6 +41,7 @@ class MeteredDownloads;
 class PasswordVault;
 class PlatformScreensaver;
 class RenderControl;
+struct SavedPlacement;
 class ScreensaverMessageLog;
 class SessionNetwork;
 class SystemState;
@@ -147,9 +149,11 @@ private:
     void wireDesktop();
     void wireRender();
     void wireBackground();
+    void wirePictureItems();
     void wireConfig();
     void wireTimeSync();
     void wireDownloads();
+    void wireLayers();
     void wireScheduler();
     void wakeOnChanges();
     // Arms CentralTimer for the next moment something can be due.
@@ -159,6 +163,10 @@ private:
     void firstStartEntries();
     static bool displayReachable();
     bool closeWindow(); // false: the save failed and the window stays
+    // WindowWiring.cpp: the window's place and size in the settings, and its close box, which
+    // ends the program or keeps it in the notification area; false: it keeps running.
+    SavedPlacement savedPlacement() const;
+    bool closeBoxEndsProgram();
     // The tray tooltip's and the idle status bar's lines, after each tick.
     void showStatus();
 
@@ -173,6 +181,8 @@ private:
     void iconFontColorChanged(int colour) override;
     QString defaultCloudDestination() override;
     void logLine(const QString& line) override;
+    void storeWindowState() override;
+    void settingsRead() override;
 
     // Runs `handler` for every `signal` of `sender`; what it throws goes to the error report.
     template <class Sender, class Signal, class Handler> void on(Sender* sender, Signal signal, Handler handler)
@@ -213,6 +223,7 @@ private:
     std::unique_ptr<DownloadRecords> m_downloadRecords;
     std::unique_ptr<DownloadEngine> m_downloadEngine;
     std::unique_ptr<DownloadJobs> m_downloadJobs;
+    std::unique_ptr<DownloadLayers> m_downloadLayers;
     std::unique_ptr<SystemState> m_systemState;
     std::unique_ptr<ScreensaverMessageLog> m_screensaverLog;
     std::unique_ptr<CentralScheduler> m_scheduler;

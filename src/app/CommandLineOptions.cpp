@@ -1,4 +1,5 @@
 #include "app/CommandLineOptions.h"
+#include "settings/SettingsFile.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -50,7 +51,11 @@ CommandLine CommandLine::read(const QStringList& arguments)
     const QCommandLineOption downloadNow(QStringLiteral("download-now"),
         QStringLiteral("Ask the running Globewall to check all downloads now; when none runs, start and check them."));
     const QCommandLineOption show(QStringLiteral("show"), QStringLiteral("Show the window of the running Globewall."));
-    parser.addOptions({ help, version, settings, renderNow, downloadNow, show });
+    const QCommandLineOption status(QStringLiteral("status"),
+        QStringLiteral("Print for each download its address, file, content age, last result and next allowed fetch, "
+                       "the desktop, its monitors and the next render, and exit. Asks the running Globewall, else "
+                       "reads the settings file."));
+    parser.addOptions({ help, version, settings, renderNow, downloadNow, show, status });
     parser.addOptions(toolkitOptions());
 
     CommandLine cl;
@@ -86,10 +91,20 @@ CommandLine CommandLine::read(const QStringList& arguments)
             return cl;
         }
         cl.options.settingsFile = QDir::cleanPath(QDir::current().absoluteFilePath(file));
+        // The name is kept in the file itself; one that would come back as another name
+        // would make the next start read another file.
+        const QString problem = SettingsFile::fileNameProblem(cl.options.settingsFile);
+        if (!problem.isEmpty()) {
+            cl.endsNow = true;
+            cl.exitCode = 2;
+            cl.text = QStringLiteral("Globewall: ") + problem + QStringLiteral(".\n");
+            return cl;
+        }
     }
     cl.options.renderNow = parser.isSet(renderNow);
     cl.options.downloadNow = parser.isSet(downloadNow);
     cl.options.show = parser.isSet(show);
+    cl.options.status = parser.isSet(status);
     return cl;
 }
 

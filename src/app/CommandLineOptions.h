@@ -13,6 +13,7 @@ struct CommandLineOptions
     bool renderNow = false;
     bool downloadNow = false;
     bool show = false;
+    bool status = false; // print where the downloads and the renders stand, and end
 
     bool any() const { return !settingsFile.isEmpty() || renderNow || downloadNow || show; }
 };

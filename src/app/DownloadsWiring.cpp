@@ -1,5 +1,5 @@
-// The "Download settings" page: the download engine with its progress display, and the jobs
-// started by the buttons, the tray menu and the cloud address field.
+// The "Download settings" page: the download engine with its progress display, the jobs
+// started by the buttons, the tray menu and the cloud address field, and the layer boxes.
 #include "app/AppCore.h"
 #include "app/LinkLabel.h"
 #include "app/MainWindow.h"
@@ -11,11 +11,14 @@
 #include "downloads/CloudSources.h"
 #include "downloads/DownloadEngine.h"
 #include "downloads/DownloadJobs.h"
+#include "downloads/DownloadLayers.h"
 #include "downloads/DownloadRecords.h"
 #include "downloads/MeteredDownloads.h"
 #include "downloads/TransferProgress.h"
+#include "renderer/ConfigEditor.h"
 #include "renderer/MarkerSatelliteFiles.h"
 #include "renderer/RenderControl.h"
+#include "settings/SettingNames.h"
 #include "timesync/TimeSync.h"
 
 #include "ui_MainWindow.h"
@@ -44,6 +47,11 @@ void AppCore::wireDownloads()
     actions.timedRowWaits = [this](const QString& source, const QString& destination) {
         return m_meteredDownloads && m_meteredDownloads->rowWaits(source, destination);
     };
+    actions.nameCloudMap = [this](const QString& file) {
+        if (m_configEditor->nameCloudMapIfNone(QStringLiteral("earth"), file))
+            logLine(QStringLiteral(" - ") + file + QStringLiteral(" is now the earth's cloud_map in the configuration ")
+                + m_settings->text(ctl::ddbConfig));
+    };
     m_downloadJobs = std::make_unique<DownloadJobs>(
         *m_settings, m_state, *m_transferLog, dialogs(), *m_clock, *engine, std::move(actions));
     DownloadJobs* jobs = m_downloadJobs.get();
@@ -67,6 +75,49 @@ void AppCore::wireDownloads()
     on(sources, &QComboBox::activated, [ui, jobs, sources, showSource] {
         jobs->cloudSourcePicked(sources->currentIndex());
         showSource(ui->edtWebAdress->text()); // "own address" picked: the address stays as it is
+    });
+
+    wireLayers();
+}
+
+// The layer boxes show what the download list fetches, so they are never stored: they follow
+// the rows however those change, and a click changes the rows.
+void AppCore::wireLayers()
+{
+    Ui::MainWindow* ui = m_window->ui();
+    DownloadJobs* jobs = m_downloadJobs.get();
+    m_downloadLayers
+        = std::make_unique<DownloadLayers>(*m_settings, *m_configEditor, [jobs](int row) { jobs->downloadRow(row); });
+    DownloadLayers* layers = m_downloadLayers.get();
+    const std::pair<DownloadLayers::Layer, QCheckBox*> boxes[] = {
+        { DownloadLayers::Layer::Earthquakes, ui->cbLayerEarthquakes },
+        { DownloadLayers::Layer::Aurora, ui->cbLayerAurora },
+        { DownloadLayers::Layer::Storms, ui->cbLayerStorms },
+        { DownloadLayers::Layer::Iss, ui->cbLayerIss },
+    };
+    const auto follow = [layers, boxes] {
+        for (const auto& [layer, box] : boxes) {
+            const QSignalBlocker quiet(box);
+            box->setChecked(layers->isOn(layer));
+        }
+    };
+    for (const auto& [layer, box] : boxes) {
+        const DownloadLayers::Layer which = layer;
+        QCheckBox* const clicked = box;
+        connect(box, &QCheckBox::clicked, this, [this, layers, which, clicked, follow] {
+            run([layers, which, clicked] { layers->setOn(which, clicked->isChecked()); });
+            follow();
+        });
+    }
+    connect(ui->sgDownloadFiles, &QTableWidget::itemChanged, this, follow);
+    connect(ui->sgDownloadFiles->model(), &QAbstractItemModel::dataChanged, this, follow);
+    connect(ui->PageControl, &QTabWidget::currentChanged, this, follow);
+    follow();
+
+    // The trail in the satellite files already written follows the box too.
+    on(ui->cbIssTrail, &QCheckBox::clicked, [this, ui] {
+        MarkerSatelliteFiles::setTrailInGeneratedFiles(
+            m_configEditor->layout().satellitesFolder(), ui->cbIssTrail->isChecked());
     });
 }
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 
@@ -16,6 +17,7 @@ struct LocalLineServer::Connection
     UniqueFd fd;
     std::unique_ptr<QSocketNotifier> notifier;
     QByteArray pending;
+    QDeadlineTimer idleUntil;
 };
 
 namespace {
@@ -25,11 +27,28 @@ namespace {
         return QString::fromLatin1(what) + QStringLiteral(": ") + systemErrorText();
     }
 
+    // An eighth of the descriptor limit, at most MaxConnections and at least one.
+    int connectionLimitFor(int maxConnections)
+    {
+        rlimit limit = {};
+        if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+            return maxConnections;
+        return static_cast<int>(std::clamp<rlim_t>(limit.rlim_cur / 8, 1, static_cast<rlim_t>(maxConnections)));
+    }
+
 } // namespace
 
 LocalLineServer::LocalLineServer(QObject* parent)
     : QObject(parent)
 {
+    m_idleCheck.setInterval(IdleTimeoutMs / 3);
+    connect(&m_idleCheck, &QTimer::timeout, this, &LocalLineServer::dropIdle);
+    m_acceptPause.setSingleShot(true);
+    m_acceptPause.setInterval(AcceptPauseMs);
+    connect(&m_acceptPause, &QTimer::timeout, this, [this] {
+        if (m_notifier)
+            m_notifier->setEnabled(true);
+    });
 }
 
 LocalLineServer::~LocalLineServer()
@@ -40,6 +59,8 @@ LocalLineServer::~LocalLineServer()
 void LocalLineServer::stop()
 {
     m_connections.clear();
+    m_idleCheck.stop();
+    m_acceptPause.stop();
     delete m_notifier;
     m_notifier = nullptr;
     if (m_fd.valid()) {
@@ -86,6 +107,7 @@ bool LocalLineServer::listen(const QString& socketFile)
     if (!ok)
         return false;
     m_fd = std::move(fd);
+    m_connectionLimit = connectionLimitFor(MaxConnections);
     m_notifier = new QSocketNotifier(m_fd.get(), QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &LocalLineServer::acceptAll);
     return true;
@@ -93,17 +115,46 @@ bool LocalLineServer::listen(const QString& socketFile)
 
 void LocalLineServer::acceptAll()
 {
-    for (;;) {
+    // A client that connects without end must not keep the event loop here: the rest waits
+    // for the next notification.
+    for (int round = 0; round < m_connectionLimit; ++round) {
         UniqueFd fd(::accept4(m_fd.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
-        if (!fd.valid())
-            return; // none left (EAGAIN), or the next notification tries again
+        if (!fd.valid()) {
+            if (errno == EINTR || errno == ECONNABORTED)
+                continue;
+            // Out of descriptors (or memory), the waiting client stays queued and the socket
+            // stays readable: without a pause the notifier would call again at once, for ever.
+            if (errno != EAGAIN && errno != EWOULDBLOCK) {
+                m_notifier->setEnabled(false);
+                m_acceptPause.start();
+            }
+            return;
+        }
+        // A client that holds connections open takes the place of its own oldest one.
+        if (static_cast<int>(m_connections.size()) >= m_connectionLimit)
+            drop(m_connections.front().get());
         auto connection = std::make_unique<Connection>();
         connection->notifier = std::make_unique<QSocketNotifier>(fd.get(), QSocketNotifier::Read);
         connection->fd = std::move(fd);
+        connection->idleUntil = QDeadlineTimer(IdleTimeoutMs);
         Connection* c = connection.get();
         connect(connection->notifier.get(), &QSocketNotifier::activated, this, [this, c] { readFrom(c); });
         m_connections.push_back(std::move(connection));
+        if (!m_idleCheck.isActive())
+            m_idleCheck.start();
     }
+}
+
+void LocalLineServer::dropIdle()
+{
+    std::vector<Connection*> idle;
+    for (const auto& c : m_connections)
+        if (c->idleUntil.hasExpired())
+            idle.push_back(c.get());
+    for (Connection* c : idle)
+        drop(c);
+    if (m_connections.empty())
+        m_idleCheck.stop();
 }
 
 void LocalLineServer::readFrom(Connection* c)
@@ -119,6 +170,7 @@ void LocalLineServer::readFrom(Connection* c)
             drop(c);
             return;
         }
+        c->idleUntil = QDeadlineTimer(IdleTimeoutMs);
         c->pending.append(buffer, n);
         qsizetype end;
         while ((end = c->pending.indexOf('\n')) >= 0) {

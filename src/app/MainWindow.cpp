@@ -22,6 +22,7 @@
 #include <QProgressBar>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <QTabBar>
 #include <QTimer>
 
 MainWindow::MainWindow()
@@ -39,7 +40,7 @@ MainWindow::MainWindow(ViewOptions options)
 {
     m_ui->setupUi(this);
     formLoad();
-    disableCaptionControls();
+    hideCaptionControls();
 
     m_centralTimer = new QTimer(this);
     m_centralTimer->setObjectName(QStringLiteral("CentralTimer"));
@@ -114,22 +115,15 @@ void MainWindow::formLoad()
 }
 
 // Linux desktops draw their icon captions themselves: the caption controls have nothing to act
-// on here. They stay in place and keep their settings, so a settings file moved between
-// systems loses nothing, and say why they are off.
-void MainWindow::disableCaptionControls()
+// on here and are not shown. They keep their settings, so a settings file moved between
+// systems loses nothing.
+void MainWindow::hideCaptionControls()
 {
-    const QString drawnByDesktop = QStringLiteral("Linux desktops draw icon captions themselves");
-    auto captionControl = [&](auto* control) {
-        const QString hint = control->toolTip();
-        control->setToolTip(
-            hint.isEmpty() ? drawnByDesktop : hint + QStringLiteral(" (") + drawnByDesktop + QLatin1Char(')'));
-        control->setEnabled(false);
-    };
-    captionControl(m_ui->btnMakeBGTransparent);
-    captionControl(m_ui->pmMakeDesktopIconBackgroundtransparent);
-    captionControl(m_ui->cbMakeTransAtStart);
-    captionControl(m_ui->cbRestoreTrans);
-    captionControl(m_ui->btnIconTextColor);
+    for (QWidget* control :
+        { static_cast<QWidget*>(m_ui->gbIconText), static_cast<QWidget*>(m_ui->btnMakeBGTransparent),
+            static_cast<QWidget*>(m_ui->cbMakeTransAtStart), static_cast<QWidget*>(m_ui->cbRestoreTrans) })
+        control->setVisible(false);
+    m_ui->pmMakeDesktopIconBackgroundtransparent->setVisible(false);
 }
 
 void MainWindow::buildMenus()
@@ -141,12 +135,18 @@ void MainWindow::buildMenus()
     m_popupMenu1 = new QMenu(this);
     m_popupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
     m_popupMenu1->addAction(m_ui->pmRestoreWindow);
+    // Shown once a render has left a picture in a file.
+    m_popupMenu1->addAction(m_ui->pmOpenPicture);
+    m_popupMenu1->addAction(m_ui->pmOpenPictureFolder);
+    m_ui->pmOpenPicture->setVisible(false);
+    m_ui->pmOpenPictureFolder->setVisible(false);
     separator(m_popupMenu1, "N4");
     m_popupMenu1->addAction(m_ui->pmStartNow);
     m_popupMenu1->addAction(m_ui->pmDownloadfromHTTPnow);
     separator(m_popupMenu1, "N5");
     m_popupMenu1->addAction(m_ui->pmKillNow);
     separator(m_popupMenu1, "N2");
+    m_popupMenu1->actions().constLast()->setVisible(false); // with the hidden item below it
     m_popupMenu1->addAction(m_ui->pmMakeDesktopIconBackgroundtransparent);
     separator(m_popupMenu1, "N3");
     m_popupMenu1->addAction(m_ui->Globewallenabled);
@@ -196,6 +196,63 @@ void MainWindow::setStatusText(const QString& text)
 QString MainWindow::statusText() const
 {
     return m_statusPanel1->text();
+}
+
+// The layouts measure a field by a fixed number of characters and a tab bar with scroll arrows
+// by a fraction of its tabs. Each field that holds text, each tab bar and the download grid ask
+// for the width their text needs; the window takes the size its layout then wants, within the
+// screen.
+void MainWindow::fitContents()
+{
+    struct Held
+    {
+        QWidget* widget;
+        QSize minimum;
+    };
+    std::vector<Held> held;
+    auto needs = [&held](QWidget* w, int width) {
+        if (width <= w->minimumWidth())
+            return;
+        held.push_back({ w, w->minimumSize() });
+        w->setMinimumWidth(width);
+    };
+    for (QLineEdit* field : findChildren<QLineEdit*>()) {
+        if (field->text().isEmpty() || !field->parentWidget() || field->parentWidget()->inherits("QAbstractSpinBox")
+            || field->parentWidget()->inherits("QComboBox"))
+            continue;
+        const QFontMetrics fm = field->fontMetrics();
+        const int padding = field->sizeHint().width() - 17 * fm.horizontalAdvance(QLatin1Char('x'));
+        needs(field, fm.horizontalAdvance(field->text()) + padding + 2);
+    }
+    for (QTabWidget* pages : findChildren<QTabWidget*>())
+        needs(pages, pages->tabBar()->sizeHint().width() + 8);
+    QTableWidget* grid = m_ui->sgDownloadFiles;
+    int column = 0;
+    for (int row = 0; row < grid->rowCount(); ++row)
+        for (int c = 0; c < grid->columnCount(); ++c)
+            if (const QTableWidgetItem* item = grid->item(row, c))
+                column = qMax(column, grid->fontMetrics().horizontalAdvance(item->text()) + 12);
+    for (int c = 0; c < grid->columnCount(); ++c)
+        if (const QTableWidgetItem* header = grid->horizontalHeaderItem(c))
+            column = qMax(column, grid->fontMetrics().horizontalAdvance(header->text()) + 24);
+    needs(grid, 2 * column + 24);
+
+    // Every cached hint goes, hidden pages included, so the layout measures again.
+    for (QWidget* w : findChildren<QWidget*>())
+        w->updateGeometry();
+    for (QLayout* l : findChildren<QLayout*>())
+        l->invalidate();
+    // As wide as the texts need; as high as the pages need, the lists and logs at their least.
+    const QSize wanted = QSize(sizeHint().width(), minimumSizeHint().height()).expandedTo(size());
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    // The window frame takes a little of the screen too.
+    const QSize room = screen ? screen->availableGeometry().size() - QSize(16, 48) : QSize();
+    // The widths asked for stay where the screen has room for them, so the layout cannot hand
+    // a field's share to its neighbours; on a smaller screen the layout shares what there is.
+    if (!room.isEmpty() && wanted.width() > room.width())
+        for (auto it = held.rbegin(); it != held.rend(); ++it)
+            it->widget->setMinimumSize(it->minimum);
+    resize(gw::sizeWithin(wanted, room));
 }
 
 void MainWindow::fixMinimumSize()
@@ -253,6 +310,31 @@ void MainWindow::centreOnDesktop(bool clampToZero)
     const QRect d = desktop();
     move(d.topLeft() + gw::centredPosition(d.size(), frameGeometry().size(), clampToZero));
     m_parked = false;
+    m_placed = true;
+}
+
+void MainWindow::placeAtStart(const gw::SavedPlacement& saved)
+{
+    QVector<gw::ScreenArea> screens;
+    for (const QScreen* s : QGuiApplication::screens())
+        screens.push_back({ s->name(), s->availableGeometry() });
+    const std::optional<QRect> restored = gw::restoredGeometry(saved, screens, minimumSize());
+    if (!restored) {
+        centreOnDesktop(true);
+        return;
+    }
+    resize(restored->size());
+    move(restored->topLeft());
+    m_parked = false;
+    m_placed = true;
+}
+
+std::optional<gw::SavedPlacement> MainWindow::placement() const
+{
+    if (!m_placed || isParked())
+        return std::nullopt;
+    const QScreen* s = screen();
+    return gw::SavedPlacement { s ? s->name() : QString(), QRect(pos(), size()) };
 }
 
 bool MainWindow::isParked() const
@@ -277,29 +359,36 @@ void MainWindow::btnMinimizeClick()
     Minimieren();
 }
 
-// Minimised, the program lives in the notification area only. Without a notification area
-// the window is minimised as usual, so it can always come back; the first time it says so, or
-// the program would seem to have ended.
+// Minimised, the program lives in the notification area only.
 void MainWindow::Minimieren()
 {
     m_inTray = true;
-    if (trayAvailable()) {
+    if (trayAvailable())
         hide();
+    else
+        hideWithoutTray();
+}
+
+// Some desktops have neither a notification area nor a minimised state (sway, Hyprland without
+// a bar): the window is hidden there too, and the first time the user learns how it comes back,
+// or the program would seem to have ended.
+void MainWindow::hideWithoutTray()
+{
+    m_inTray = true;
+    hide();
+    if (m_toldWithoutTray)
         return;
-    }
-    if (!m_toldWithoutTray) {
-        m_toldWithoutTray = true;
-        m_dialogs->message(gw::MessageKind::Information,
-            QStringLiteral("Globewall keeps running: this desktop has no notification area, so its window "
-                           "is only minimised.\n\nTo get the window back, choose Globewall in the menu again, "
-                           "or run \"Globewall --show\"."));
-    }
-    showMinimized();
+    m_toldWithoutTray = true;
+    m_dialogs->message(gw::MessageKind::Information,
+        QStringLiteral("Globewall keeps running without a window: this desktop has no notification area to "
+                       "show its icon in.\n\nTo get the window back, start Globewall from the menu again, "
+                       "or run \"Globewall --show\"."));
 }
 
 void MainWindow::RestoreWindow()
 {
     m_inTray = false;
+    m_placed = m_placed || !m_parked;
     setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
     raise();
@@ -330,8 +419,9 @@ void MainWindow::keyPressEvent(QKeyEvent* event)
 void MainWindow::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
-    // The window's own minimise box goes to the tray too; after the state change has settled.
-    if (event->type() == QEvent::WindowStateChange && isMinimized() && !m_inTray)
+    // The window's own minimise box goes to the tray too, after the state change has settled.
+    // Without a notification area the desktop keeps the minimised window itself.
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && !m_inTray && trayAvailable())
         QTimer::singleShot(0, this, [this] {
             if (isMinimized() && !m_inTray)
                 run([this] { Minimieren(); });

@@ -4,6 +4,7 @@
 // tray, restore, Escape, the grid's columns, the list menus, the projection preview). What a
 // control starts is connected by the composition root, `gw::AppCore`.
 #include "app/ErrorReport.h"
+#include "app/WindowPlacement.h"
 #include "shared/ui/QtDialogs.h"
 
 #include <QMainWindow>
@@ -57,8 +58,10 @@ public:
     int MinWindowWidth() const { return m_minWindowWidth; }
     int MinWindowHeight() const { return m_minWindowHeight; }
 
-    // Creation's view steps: the size reached is the smallest the window may take; both page
-    // controls open on their first page; the window waits below the desktop until placed.
+    // Creation's view steps: the window takes the size its contents need at the font in use
+    // (within the screen), which becomes the smallest it may take; both page controls open on
+    // their first page; the window waits below the desktop until placed.
+    void fitContents();
     void fixMinimumSize();
     void openFirstPages();
     void park();
@@ -70,6 +73,16 @@ public:
 
     // Placement, minimise and restore.
     void centreOnDesktop(bool clampToZero);
+    // The start-up step's placement: the saved place and size when their screen still exists,
+    // else centred at the size of creation.
+    void placeAtStart(const gw::SavedPlacement& saved);
+    // Where the window stands now; nothing while it has never been placed on the desktop.
+    std::optional<gw::SavedPlacement> placement() const;
+    // Whether the desktop has a notification area to keep the program in.
+    bool trayAvailable() const;
+    // Nothing on this desktop to minimise into: the window is hidden, and the first time the
+    // user is told how to get it back.
+    void hideWithoutTray();
     void btnMinimizeClick();
     void Minimieren();
     void RestoreWindow();
@@ -86,11 +99,10 @@ protected:
 
 private:
     void formLoad();
-    void disableCaptionControls();
     void buildMenus();
     void buildStatusBar();
     QRect desktop() const;
-    bool trayAvailable() const;
+    void hideCaptionControls();
     void showProjectionPicture();
     // A mouse press on the marker or satellite list; true when the press is used up here.
     bool listMouseDown(QListWidget* list, QMenu* menu, QMouseEvent* event);
@@ -114,6 +126,7 @@ private:
     int m_minWindowWidth = 0;
     int m_minWindowHeight = 0;
     bool m_parked = false;
+    bool m_placed = false; // shown on the desktop at least once
     bool m_inTray = false;
     bool m_toldWithoutTray = false;
 };

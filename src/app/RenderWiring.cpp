@@ -2,8 +2,8 @@
 // now", the renderer and pre-render file choosers, the readme, and Enter in the render
 // interval box.
 #include "app/AppCore.h"
-#include "app/MessageWindow.h"
 #include "app/MainWindow.h"
+#include "app/MessageWindow.h"
 #include "app/TransferLog.h"
 #include "app/WidgetSettings.h"
 #include "desktop/TrayIcon.h"

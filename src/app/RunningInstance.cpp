@@ -3,9 +3,11 @@
 
 #include "app/AppCore.h"
 #include "app/MainWindow.h"
+#include "desktop/SwayWindow.h"
 #include "downloads/DownloadJobs.h"
 #include "renderer/RenderControl.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QThread>
@@ -24,23 +26,38 @@ namespace {
     const QString DownloadNow = QStringLiteral("download-now");
     const QString Show = QStringLiteral("show");
 
-    bool sendOnce(const QByteArray& path, const QByteArray& data)
+    enum class Sent { Yes, NotReached, Foreign };
+
+    // The listener's user, as the kernel saw it when it listened: a socket file someone else
+    // made (or replaced ours with) must not receive our requests.
+    bool listenerIsThisUser(int fd)
+    {
+        ucred peer = {};
+        socklen_t size = sizeof peer;
+        return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.uid == ::getuid();
+    }
+
+    Sent sendOnce(const QByteArray& path, const QByteArray& data)
     {
         sockaddr_un address;
         if (!unixSocketAddress(path, &address))
-            return false;
+            return Sent::NotReached;
         const UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
         if (!fd.valid())
-            return false;
-        bool sent = ::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+            return Sent::NotReached;
+        if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0)
+            return Sent::NotReached;
+        if (!listenerIsThisUser(fd.get()))
+            return Sent::Foreign;
         qsizetype done = 0;
-        while (sent && done < data.size()) {
+        while (done < data.size()) {
             const ssize_t n
                 = ::send(fd.get(), data.constData() + done, static_cast<size_t>(data.size() - done), MSG_NOSIGNAL);
-            sent = n > 0;
-            done += n > 0 ? n : 0;
+            if (n <= 0)
+                return Sent::NotReached;
+            done += n;
         }
-        return sent;
+        return Sent::Yes;
     }
 
 } // namespace
@@ -87,18 +104,32 @@ QStringList InstanceChannel::requestsOf(const CommandLineOptions& options)
     return requests;
 }
 
-bool InstanceChannel::send(const QString& socketFile, const QStringList& requests, int timeoutMs)
+bool InstanceChannel::send(const QString& socketFile, const QStringList& requests, int timeoutMs, QString* why)
 {
     const QByteArray data = (requests.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8();
     const QByteArray path = QFile::encodeName(socketFile);
     QElapsedTimer clock;
     clock.start();
-    while (!sendOnce(path, data)) {
-        if (clock.elapsed() >= timeoutMs)
+    for (;;) {
+        switch (sendOnce(path, data)) {
+        case Sent::Yes:
+            return true;
+        case Sent::Foreign:
+            if (why)
+                *why = QStringLiteral(
+                    "Globewall already runs, but the socket \"%1\" belongs to another user: nothing was sent to it")
+                           .arg(socketFile);
             return false;
+        case Sent::NotReached:
+            break;
+        }
+        if (clock.elapsed() >= timeoutMs) {
+            if (why)
+                *why = QStringLiteral("Globewall already runs but did not answer");
+            return false;
+        }
         QThread::msleep(50);
     }
-    return true;
 }
 
 int passToRunningInstance(const QString& lockFile, const CommandLineOptions& options)
@@ -110,8 +141,9 @@ int passToRunningInstance(const QString& lockFile, const CommandLineOptions& opt
     const QStringList requests = InstanceChannel::requestsOf(options);
     if (requests.isEmpty())
         return 0;
-    if (!InstanceChannel::send(InstanceChannel::socketFileFor(lockFile), requests)) {
-        std::fputs("Globewall already runs but did not answer.\n", stderr);
+    QString why;
+    if (!InstanceChannel::send(InstanceChannel::socketFileFor(lockFile), requests, 5000, &why)) {
+        std::fprintf(stderr, "%s.\n", why.toLocal8Bit().constData());
         return 1;
     }
     return 0;
@@ -123,7 +155,13 @@ RunningInstance::RunningInstance(AppCore& app, const QString& lockFile, const Co
     MainWindow& form = app.window();
     auto renderNow = [&app] { app.errorReport().guard([&app] { app.render().pmStartNowClick(); }); };
     auto downloadNow = [&app] { app.errorReport().guard([&app] { app.downloadJobs().btnCheckDownloadsClick(); }); };
-    auto show = [&app] { app.errorReport().guard([&app] { app.window().pmRestoreWindowClick(); }); };
+    // sway neither lets a program raise its window nor tells it the window went to the scratchpad.
+    auto show = [&app] {
+        app.errorReport().guard([&app] {
+            app.window().pmRestoreWindowClick();
+            showOnSway(QCoreApplication::applicationPid());
+        });
+    };
     QObject::connect(&m_channel, &InstanceChannel::renderNowRequested, &form, renderNow);
     QObject::connect(&m_channel, &InstanceChannel::downloadNowRequested, &form, downloadNow);
     QObject::connect(&m_channel, &InstanceChannel::showRequested, &form, show);

@@ -28,8 +28,10 @@ public:
     // The words for the requests of `options`; empty when it asks nothing of a running instance.
     static QStringList requestsOf(const CommandLineOptions& options);
     // Writes the requests to the running instance, which may still be starting, so a refused
-    // connection is tried again until `timeoutMs` has passed. Needs no application object.
-    static bool send(const QString& socketFile, const QStringList& requests, int timeoutMs = 5000);
+    // connection is tried again until `timeoutMs` has passed. A socket whose listener is
+    // another user is never written to. Needs no application object.
+    static bool send(
+        const QString& socketFile, const QStringList& requests, int timeoutMs = 5000, QString* why = nullptr);
 
 signals:
     void renderNowRequested();

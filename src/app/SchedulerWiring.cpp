@@ -132,7 +132,8 @@ void AppCore::showStatus()
     if (m_state.anyBusy())
         return;
     const TDateTime now = m_clock->now();
-    const QStringList lines = statusLines(statusFacts(*m_settings, m_state), fromDateTime(now));
+    const QStringList lines
+        = statusLines(statusFacts(*m_settings, m_state, m_settingsFile->ConfigFileName(), now), fromDateTime(now));
     m_trayIcon->setStatusLines(lines);
     const QString panel = m_window->statusText();
     if (!panel.isEmpty() && panel != m_statusShown && panel != m_logLineSeen) {

@@ -4,6 +4,7 @@
 #include "app/MainWindow.h"
 #include "app/TransferLog.h"
 #include "app/WidgetSettings.h"
+#include "downloads/CloudSources.h"
 #include "renderer/RendererLayout.h"
 #include "settings/SettingNames.h"
 #include "shared/Clock.h"
@@ -73,6 +74,18 @@ void AppCore::logLine(const QString& line)
 {
     if (m_transferLog)
         m_transferLog->appendLine(DateTimeToStr(m_clock->now()) + line);
+}
+
+// A live cloud map address from the drop-down of an earlier version: the copy it names no
+// longer changes, so the map would stay months old while every check reports success.
+void AppCore::settingsRead()
+{
+    const QString stored = m_settings->text(ctl::edtWebAdress);
+    const QString moved = cloudsources::movedAddress(stored);
+    if (moved.isEmpty())
+        return;
+    m_settings->setText(ctl::edtWebAdress, moved);
+    logLine(QStringLiteral(" - Cloud map address ") + stored + QStringLiteral(" moved to ") + moved);
 }
 
 QString AppCore::defaultCloudDestination()

@@ -13,23 +13,31 @@
 namespace gw {
 
 namespace {
-    QString runtimeFolder()
-    {
-        const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-        return !runtime.isEmpty() && QFileInfo(runtime).isDir() ? runtime : QString();
-    }
+    const QString LockName = QStringLiteral("/Globewall");
 } // namespace
 
-SingleInstance::SingleInstance(const QString& lockFile)
-    : m_path(lockFile.isEmpty() ? defaultLockFile() : lockFile)
-    , m_fallback(lockFile.isEmpty() && runtimeFolder().isEmpty())
+SingleInstance::SingleInstance()
+    : SingleInstance(qEnvironmentVariable("XDG_RUNTIME_DIR"), fallbackFolder())
 {
 }
 
-SingleInstance::~SingleInstance()
+SingleInstance::SingleInstance(const QString& runtimeFolder, const QString& fallbackFolder)
 {
-    if (m_fd >= 0)
-        ::close(m_fd);
+    if (!runtimeFolder.isEmpty()) {
+        const QString problem = privateFolderProblem(runtimeFolder);
+        if (problem.isEmpty())
+            m_places.append({ runtimeFolder, false });
+        else
+            m_warnings << problem + QStringLiteral("; the lock and the socket go to \"%1\"").arg(fallbackFolder);
+    }
+    m_places.append({ fallbackFolder, true });
+    m_path = m_places.constFirst().folder + LockName;
+}
+
+SingleInstance::SingleInstance(const QString& lockFile)
+    : m_path(lockFile)
+    , m_places { Place() }
+{
 }
 
 QString SingleInstance::fallbackFolder()
@@ -39,8 +47,17 @@ QString SingleInstance::fallbackFolder()
 
 QString SingleInstance::defaultLockFile()
 {
-    const QString runtime = runtimeFolder();
-    return (runtime.isEmpty() ? fallbackFolder() : runtime) + QStringLiteral("/Globewall");
+    return SingleInstance().lockFile();
+}
+
+QString SingleInstance::privateFolderProblem(const QString& folder)
+{
+    struct stat st = {};
+    if (::stat(QFile::encodeName(folder).constData(), &st) != 0)
+        return QStringLiteral("cannot use the runtime folder \"%1\": %2").arg(folder, systemErrorText(errno));
+    if (!S_ISDIR(st.st_mode) || st.st_uid != ::getuid() || (st.st_mode & 077) != 0)
+        return QStringLiteral("the runtime folder \"%1\" is not a private folder of this user").arg(folder);
+    return QString();
 }
 
 // In a folder everyone can write, another user could have made the folder first, or put a
@@ -58,25 +75,50 @@ QString SingleInstance::preparePrivateFolder(const QString& folder)
     return QString();
 }
 
+// Opens the lock file of `place`; false, with the reason kept, when it cannot be used.
+bool SingleInstance::open(const Place& place)
+{
+    const QString path = place.folder.isEmpty() ? m_path : place.folder + LockName;
+    if (place.make) {
+        m_error = preparePrivateFolder(place.folder);
+        if (!m_error.isEmpty())
+            return false;
+    }
+    // O_CLOEXEC: a renderer started by us must not inherit the lock and keep it after we end.
+    // O_NOFOLLOW: the lock file is never a link to somewhere else.
+    UniqueFd fd(::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (!fd.valid()) {
+        m_error = QStringLiteral("cannot open the lock file \"%1\": %2").arg(path, systemErrorText(errno));
+        return false;
+    }
+    // A lock someone else made (root, into this user's folder) is theirs to hold or keep
+    // held: using it would let them end every start of ours.
+    struct stat st = {};
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::getuid()) {
+        m_error = QStringLiteral("the lock file \"%1\" belongs to another user").arg(path);
+        return false;
+    }
+    m_path = path;
+    m_fd = std::move(fd);
+    return true;
+}
+
 SingleInstance::Result SingleInstance::acquire()
 {
     if (m_held)
         return Result::Held;
-    if (m_fd < 0) {
-        if (m_fallback) {
-            m_error = preparePrivateFolder(QFileInfo(m_path).path());
-            if (!m_error.isEmpty())
-                return Result::Unguarded;
+    if (!m_fd.valid()) {
+        bool opened = false;
+        for (qsizetype i = 0; i < m_places.size() && !opened; ++i) {
+            opened = open(m_places[i]);
+            if (!opened && i + 1 < m_places.size())
+                m_warnings << m_error + QStringLiteral("; it is not used");
         }
-        // O_CLOEXEC: a renderer started by us must not inherit the lock and keep it after we end.
-        // O_NOFOLLOW: the lock file is never a link to somewhere else.
-        m_fd = ::open(QFile::encodeName(m_path).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-        if (m_fd < 0) {
-            m_error = QStringLiteral("cannot open the lock file \"%1\": %2").arg(m_path, systemErrorText(errno));
+        if (!opened)
             return Result::Unguarded;
-        }
+        m_error.clear();
     }
-    if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0) {
+    if (::flock(m_fd.get(), LOCK_EX | LOCK_NB) == 0) {
         m_held = true;
         return Result::Held;
     }

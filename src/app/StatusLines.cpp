@@ -1,6 +1,7 @@
 #include "app/StatusLines.h"
 
 #include "downloads/QuakeFeeds.h"
+#include "downloads/SourceAges.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsAccess.h"
 #include "shared/AppState.h"
@@ -18,6 +19,15 @@ namespace {
         return !file.isEmpty() && info.isFile() ? info.lastModified() : QDateTime();
     }
 
+    // The date of the content when its server told it, else when the file changed; nothing
+    // while there is no file.
+    QDateTime contentOf(const SourceAges& ages, const QString& url, const QString& file)
+    {
+        const QDateTime onDisk = changed(file);
+        const TDateTime content = ages.contentDate(url);
+        return onDisk.isValid() && content > 0 ? fromDateTime(content) : onDisk;
+    }
+
     QString when(const QDateTime& t, const QDateTime& now)
     {
         if (!t.isValid())
@@ -26,20 +36,37 @@ namespace {
         return t.date() == now.date() ? time : t.toString(QStringLiteral("dd.MM.yyyy ")) + time;
     }
 
+    QString aged(const char* what, const QDateTime& content, bool stale, const QDateTime& now)
+    {
+        return QLatin1String(what) + when(content, now) + (stale ? QStringLiteral(" (stale)") : QString());
+    }
+
 } // namespace
 
 StatusFacts statusFacts(const SettingsAccess& settings, const AppState& state)
+{
+    return statusFacts(settings, state, QString(), toDateTime(QDateTime::currentDateTime()));
+}
+
+StatusFacts statusFacts(
+    const SettingsAccess& settings, const AppState& state, const QString& settingsFile, TDateTime now)
 {
     StatusFacts facts;
     facts.enabled = settings.checked(ctl::Globewallenabled);
     facts.timedRender = settings.checked(ctl::cbStartEveryXsec);
     facts.nextRender = state.LastRenderTime + settings.integer(ctl::SpinEdit) * OneSecond;
-    facts.cloudUpdated = changed(settings.text(ctl::edtFileDestination));
+    const SourceAges ages([settingsFile] { return settingsFile; });
+    const QString cloud = settings.text(ctl::edtWebAdress);
+    facts.cloudUpdated = contentOf(ages, cloud, settings.text(ctl::edtFileDestination));
+    // Only what the server said of its content tells whether a source has stopped changing.
+    facts.cloudStale = facts.cloudUpdated.isValid() && SourceAges::isStale(cloud, ages.contentDate(cloud), now);
     const QString grid = ctl::sgDownloadFiles;
     for (int row = 1; row < settings.rowCount(grid); ++row) {
         const QString source = settings.cell(grid, 0, row);
         if (source == endpoints::quakeList() || quake::isSummaryFeed(source)) {
-            facts.quakesUpdated = changed(settings.cell(grid, 1, row));
+            facts.quakesUpdated = contentOf(ages, source, settings.cell(grid, 1, row));
+            facts.quakesStale
+                = facts.quakesUpdated.isValid() && SourceAges::isStale(source, ages.contentDate(source), now);
             break;
         }
     }
@@ -58,8 +85,8 @@ QStringList statusLines(const StatusFacts& facts, const QDateTime& now)
     else
         render = QStringLiteral("next render ") + when(fromDateTime(facts.nextRender), now);
     return { render,
-        QStringLiteral("cloud map ") + when(facts.cloudUpdated, now) + QStringLiteral(", earthquakes ")
-            + when(facts.quakesUpdated, now) };
+        aged("cloud map ", facts.cloudUpdated, facts.cloudStale, now)
+            + aged(", earthquakes ", facts.quakesUpdated, facts.quakesStale, now) };
 }
 
 } // namespace gw

@@ -1,7 +1,8 @@
 #pragma once
 // What the program is doing, in two short lines for the tray tooltip (below its hint) and the
-// status bar: when the next render is due, and when the cloud map and the earthquake list on
-// disk last changed.
+// status bar: when the next render is due, and how old the content of the cloud map and the
+// earthquake list is (what their servers last said of it, else when the file last changed),
+// marked when its source has stopped changing.
 #include "shared/DateTime.h"
 
 #include <QDateTime>
@@ -19,10 +20,16 @@ struct StatusFacts
     TDateTime nextRender = 0;
     QDateTime cloudUpdated; // invalid: no file yet
     QDateTime quakesUpdated;
+    bool cloudStale = false;
+    bool quakesStale = false;
 };
 
-// The facts as the settings, the scheduler's times and the files on disk give them. The
-// earthquake list is the destination of the first download row with an earthquake address.
+// The facts as the settings, the scheduler's times, the content dates kept in `settingsFile`
+// and the files on disk give them. The earthquake list is the destination of the first
+// download row with an earthquake address.
+StatusFacts statusFacts(
+    const SettingsAccess& settings, const AppState& state, const QString& settingsFile, TDateTime now);
+// No content dates: the files on disk, at the system's time.
 StatusFacts statusFacts(const SettingsAccess& settings, const AppState& state);
 
 // Times on `now`'s day show the time of day only.

@@ -19,6 +19,9 @@
 namespace gw {
 
 namespace {
+    // Marks an entry added to show a stored text the drop-down does not offer.
+    constexpr int StoredTextRole = Qt::UserRole + 1;
+
     // The icon text colour; the sample label lbIconText shows it.
     const QString IconColour = ctl::ColorDialog;
 
@@ -82,7 +85,20 @@ void WidgetSettings::wrongKind(const QString& name, const char* what) const
 
 void WidgetSettings::setComboText(QComboBox* combo, const QString& text)
 {
-    const int index = combo->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    int index = combo->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    // A drop-down that cannot be typed into offers a stored text it does not know as an entry of
+    // its own, so the text is saved back as it came. Such an entry goes with the next text set.
+    if (!combo->isEditable()) {
+        for (int i = combo->count() - 1; i >= 0; --i)
+            if (i != index && combo->itemData(i, StoredTextRole).toBool())
+                combo->removeItem(i);
+        index = combo->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        if (index < 0 && !text.isEmpty()) {
+            combo->addItem(text, QVariant());
+            index = combo->count() - 1;
+            combo->setItemData(index, true, StoredTextRole);
+        }
+    }
     if (combo->currentIndex() != index)
         combo->setCurrentIndex(index);
     if (combo->currentText() != text)

@@ -40,7 +40,8 @@ public:
 
     // The colour value (red in the low byte) as a QColor, and back.
 
-    // Sets an editable combo box's text, selecting the item that equals it (with case) or none.
+    // Sets a combo box's text, selecting the item that equals it (with case) or none; a drop-down
+    // that cannot be typed into gets an entry of its own for a text it does not offer.
     static void setComboText(QComboBox* combo, const QString& text);
 
 private:

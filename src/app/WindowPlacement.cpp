@@ -1,5 +1,6 @@
 #include "app/WindowPlacement.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace gw {
@@ -25,6 +26,37 @@ QPoint centredPosition(const QSize& desktop, const QSize& window, bool clampToZe
         top = top < 0 ? 0 : top;
     }
     return { left, top };
+}
+
+namespace {
+    // `start` moved so that [start, start + length) lies within [low, low + room) where it fits;
+    // a length beyond the room starts at `low`.
+    int within(int start, int length, int low, int room)
+    {
+        if (length >= room || start < low)
+            return low;
+        return start + length > low + room ? low + room - length : start;
+    }
+} // namespace
+
+std::optional<QRect> restoredGeometry(const SavedPlacement& saved, const QVector<ScreenArea>& screens, QSize minimum)
+{
+    if (saved.geometry.width() <= 0 || saved.geometry.height() <= 0)
+        return std::nullopt;
+    const auto screen
+        = std::find_if(screens.begin(), screens.end(), [&](const ScreenArea& s) { return s.name == saved.screen; });
+    if (screen == screens.end() || screen->available.isEmpty())
+        return std::nullopt;
+    const QRect area = screen->available;
+    const QSize size = saved.geometry.size().boundedTo(area.size()).expandedTo(minimum);
+    return QRect(QPoint(within(saved.geometry.x(), size.width(), area.x(), area.width()),
+                     within(saved.geometry.y(), size.height(), area.y(), area.height())),
+        size);
+}
+
+QSize sizeWithin(QSize wanted, QSize available)
+{
+    return available.isEmpty() ? wanted : wanted.boundedTo(available);
 }
 
 } // namespace gw

@@ -8,6 +8,8 @@
 #include "app/RunningInstance.h"
 #include "app/ShutdownSignals.h"
 #include "app/SingleInstance.h"
+#include "app/StatusChannel.h"
+#include "app/StatusReport.h"
 #include "renderer/ui/ProjectionPictures.h"
 #include "shared/Paths.h"
 
@@ -49,11 +51,19 @@ int main(int argc, char** argv)
     if (commandLine.endsNow)
         return commandLine.finish();
     gw::setSettingsFileOverride(commandLine.options.settingsFile);
+    // Answered by the running Globewall, or read from the settings file: no lock, no window.
+    if (commandLine.options.status) {
+        QCoreApplication reader(argc, argv);
+        return gw::printStatus(gw::SingleInstance::defaultLockFile());
+    }
 
     // A second start ends at once, before it touches the display or any file: silently, or
     // after passing its requests to the running one.
     gw::SingleInstance instance;
-    switch (instance.acquire()) {
+    const gw::SingleInstance::Result guard = instance.acquire();
+    for (const QString& warning : instance.warnings())
+        std::fprintf(stderr, "Globewall: %s\n", warning.toLocal8Bit().constData());
+    switch (guard) {
     case gw::SingleInstance::Result::Running:
         return gw::passToRunningInstance(instance.lockFile(), commandLine.options);
     case gw::SingleInstance::Result::Unguarded:
@@ -94,6 +104,10 @@ int main(int argc, char** argv)
             &globewall, [&globewall] { globewall.shutDown(); }, Qt::QueuedConnection);
 
     gw::RunningInstance runningInstance(globewall, instance.lockFile(), commandLine.options);
+    gw::StatusChannel statusChannel(
+        gw::StatusChannel::socketFileFor(instance.lockFile()), [&globewall] { return gw::runningStatus(globewall); });
+    if (instance.held() && !statusChannel.listen())
+        std::fprintf(stderr, "Globewall: --status cannot reach this one: %s\n", qPrintable(statusChannel.errorText()));
     const int code = app.exec();
     core = nullptr;
     globewall.messageWindow().close();

@@ -44,13 +44,14 @@ QVector<Picture> plannedPictures(PictureLayout layout, const MonitorList& monito
     if (monitors.isEmpty())
         return { { whole, QRect(0, 0, 1920, 1080), {} } };
     switch (layout) {
-    case PictureLayout::Spanned:
-        return { { whole, desktopRect(monitors), {} } };
     case PictureLayout::OnePicture:
         return { { monitors.first().name, monitors.first().geometry, {} } };
+    case PictureLayout::Spanned:
     case PictureLayout::RootWindow:
+        // Both compose one picture per monitor; one monitor's picture is the whole.
         if (monitors.size() == 1)
-            return { { monitors.first().name, monitors.first().geometry, {} } };
+            return { { layout == PictureLayout::Spanned ? whole : monitors.first().name, monitors.first().geometry,
+                {} } };
         [[fallthrough]];
     case PictureLayout::PerMonitor:
         break;

@@ -1,4 +1,5 @@
-// Cinnamon: its own copy of GNOME's background settings, one picture spanned.
+// Cinnamon: its own copy of GNOME's background settings, one picture spanned. Its lock
+// screen shows the desktop's background: its screensaver has no picture of its own.
 #include "background/BackendFactories.h"
 #include "background/GSettingsTool.h"
 
@@ -22,6 +23,8 @@ namespace {
                                       QStringLiteral("picture-uri") },
                 request.timeoutMs);
         }
+        // Nothing more to write: the lock screen follows the desktop.
+        bool hasLockScreen() const override { return true; }
     };
 
 } // namespace

@@ -15,7 +15,8 @@ namespace gw {
 // How many pictures a desktop takes and of what size.
 enum class PictureLayout {
     PerMonitor, // one picture per monitor, each of its monitor's size
-    Spanned, // one picture of the whole desktop's size, shown across all monitors
+    Spanned, // one picture of the whole desktop's size, shown across all monitors: with several
+             // monitors one picture per monitor is rendered, and they are composed into it
     OnePicture, // one picture of the first monitor's size, shown on each
     RootWindow, // the renderer paints the root window itself; with several monitors it
                 // renders one picture per monitor and they are composed into the root pixmap
@@ -43,6 +44,23 @@ public:
     virtual PictureLayout layout() const = 0;
     // Shows the pictures; an empty text on success, else the reason for the log.
     virtual QString apply(const ApplyRequest& request) = 0;
+    // Where the desktop has a lock screen picture of its own: true, and applyLockScreen shows
+    // the pictures (the same files apply got) there too.
+    virtual bool hasLockScreen() const { return false; }
+    virtual QString applyLockScreen(const ApplyRequest& request)
+    {
+        (void)request;
+        return {};
+    }
+    // The monitors as the desktop itself lists them, where it can tell: a compositor's
+    // outputs are real whatever window system Globewall itself runs on (through XWayland Qt
+    // sees one screen of another name). False when the desktop cannot tell; `error` then says
+    // why, or stays empty when the desktop has no such list at all.
+    virtual bool listMonitors(int timeoutMs, MonitorList* monitors, QString* error)
+    {
+        (void)timeoutMs, (void)monitors, (void)error;
+        return false;
+    }
 };
 
 // The backend of a desktop; null for Automatic (detect first).

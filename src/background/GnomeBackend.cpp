@@ -1,4 +1,5 @@
 // GNOME and Budgie: one picture, spanned over all monitors; dark mode reads only its own key.
+// The lock screen has its own keys in the screensaver's schema.
 #include "background/BackendFactories.h"
 #include "background/GSettingsTool.h"
 
@@ -14,15 +15,28 @@ namespace {
         PictureLayout layout() const override { return PictureLayout::Spanned; }
         QString apply(const ApplyRequest& request) override
         {
-            const Picture& p = request.pictures.first();
-            const QString uri = gvariantString(QUrl::fromLocalFile(p.file).toString(QUrl::FullyEncoded));
-            const QString options = spanOption(request.monitors);
+            const QString uri = uriOf(request);
             return writeGSettings(
                 { QStringLiteral("org.gnome.desktop.background"),
-                    { { QStringLiteral("picture-options"), options }, { QStringLiteral("picture-uri"), uri },
-                        { QStringLiteral("picture-uri-dark"), uri } },
+                    { { QStringLiteral("picture-options"), spanOption(request.monitors) },
+                        { QStringLiteral("picture-uri"), uri }, { QStringLiteral("picture-uri-dark"), uri } },
                     QStringLiteral("picture-uri") },
                 request.timeoutMs);
+        }
+        bool hasLockScreen() const override { return true; }
+        QString applyLockScreen(const ApplyRequest& request) override
+        {
+            return writeGSettings({ QStringLiteral("org.gnome.desktop.screensaver"),
+                                      { { QStringLiteral("picture-options"), spanOption(request.monitors) },
+                                          { QStringLiteral("picture-uri"), uriOf(request) } },
+                                      QStringLiteral("picture-uri") },
+                request.timeoutMs);
+        }
+
+    private:
+        static QString uriOf(const ApplyRequest& request)
+        {
+            return gvariantString(QUrl::fromLocalFile(request.pictures.first().file).toString(QUrl::FullyEncoded));
         }
     };
 

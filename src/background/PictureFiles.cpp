@@ -4,22 +4,30 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryFile>
 
 namespace gw {
 
 namespace {
 
-    // Names are "globe_<monitor>_<stamp>.png"; the monitor part never holds "_", so a monitor's
-    // pictures are told apart from another's whose name begins the same.
-    QString safeMonitor(const QString& monitor)
+    // Names are "globe_<monitor>_<stamp>-<n>.png". The monitor part is the name with every
+    // byte but letters, digits, "." and "-" written as "+XX", so two names never give the same
+    // part and it never holds "_"; a monitor without a name is "@x,y", its place, which no
+    // name gives.
+    QString monitorPart(const Picture& picture)
     {
-        QString safe;
-        for (const QChar c : monitor)
-            safe += (c.isLetterOrNumber() && c.unicode() < 128) || c == QLatin1Char('-') || c == QLatin1Char('.')
-                ? c
-                : QLatin1Char('-');
-        return safe.isEmpty() ? QStringLiteral("-") : safe;
+        if (picture.monitor.isEmpty())
+            return QStringLiteral("@%1,%2").arg(picture.geometry.x()).arg(picture.geometry.y());
+        QString part;
+        for (const char c : picture.monitor.toUtf8()) {
+            const bool plain
+                = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-';
+            part += plain ? QString(QLatin1Char(c))
+                          : QStringLiteral("+%1").arg(static_cast<unsigned char>(c), 2, 16, QLatin1Char('0')).toUpper();
+        }
+        return part;
     }
 
 } // namespace
@@ -54,12 +62,12 @@ bool PictureFiles::prepare(QString* error) const
     return true;
 }
 
-QString PictureFiles::newFile(const QString& monitor)
+QString PictureFiles::newFile(const Picture& picture)
 {
     const QString stamp = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
     QString name;
     do {
-        name = m_folder + QStringLiteral("globe_") + safeMonitor(monitor) + QLatin1Char('_') + stamp + QLatin1Char('-')
+        name = m_folder + QStringLiteral("globe_") + monitorPart(picture) + QLatin1Char('_') + stamp + QLatin1Char('-')
             + QString::number(++m_counter) + QStringLiteral(".png");
     } while (QFileInfo::exists(name));
     return name;
@@ -68,14 +76,22 @@ QString PictureFiles::newFile(const QString& monitor)
 void PictureFiles::keepOnly(const QVector<Picture>& shown) const
 {
     const QDir dir(m_folder);
+    QSet<QString> keep;
+    for (const Picture& p : shown)
+        if (!p.file.isEmpty())
+            keep.insert(QFileInfo(p.file).absoluteFilePath());
+    QSet<QString> done;
     for (const Picture& p : shown) {
-        if (p.file.isEmpty())
+        const QString part = monitorPart(p);
+        if (p.file.isEmpty() || done.contains(part))
             continue;
-        const QString prefix = QStringLiteral("globe_") + safeMonitor(p.monitor) + QLatin1Char('_');
-        for (const QString& name : dir.entryList({ prefix + QStringLiteral("*.png") }, QDir::Files)) {
-            const QString path = dir.filePath(name);
-            if (QFileInfo(path) != QFileInfo(p.file))
-                QFile::remove(path);
+        done.insert(part);
+        const QRegularExpression own(QStringLiteral("^globe_") + QRegularExpression::escape(part)
+            + QStringLiteral("_\\d{8}-\\d{6}-\\d{3}-\\d+\\.png$"));
+        for (const QString& name : dir.entryList({ QStringLiteral("globe_*.png") }, QDir::Files)) {
+            const QFileInfo file(dir.filePath(name));
+            if (own.match(name).hasMatch() && !keep.contains(file.absoluteFilePath()))
+                QFile::remove(file.absoluteFilePath());
         }
     }
 }

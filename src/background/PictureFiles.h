@@ -20,9 +20,12 @@ public:
 
     // Creates the folder; false with the reason when it cannot be written.
     bool prepare(QString* error) const;
-    // A name not used before, for a picture of `monitor`; the file is not created.
-    QString newFile(const QString& monitor);
-    // After the desktop shows `shown`: every other picture of the same monitors goes.
+    // A name not used before, for a picture of `picture`'s monitor; the file is not created.
+    // Each monitor has names of its own: "DP 1" and "DP-1" differ, and a monitor without a
+    // name is told by its place.
+    QString newFile(const Picture& picture);
+    // After the desktop shows `shown`: the older pictures of the same monitors go; pictures
+    // of other monitors and files not named by this class stay.
     void keepOnly(const QVector<Picture>& shown) const;
     // After a failed switch, or a render ended early: the new pictures go, the shown stay.
     static void discard(const QVector<Picture>& pictures);

@@ -1,7 +1,11 @@
-// KDE Plasma 5 and 6: the shell's scripting interface on the session bus.
+// KDE Plasma 5 and 6: the shell's scripting interface on the session bus. The lock screen
+// reads its own configuration file whenever it locks; Plasma's own tool writes it.
 #include "background/BackendFactories.h"
 #include "background/BusCall.h"
 #include "background/PlasmaScript.h"
+#include "background/ToolRun.h"
+
+#include <QStandardPaths>
 
 #include <QUrl>
 
@@ -44,6 +48,37 @@ namespace backends {
                     QStringLiteral("org.kde.PlasmaShell"), QStringLiteral("evaluateScript"),
                     { plasmaScript(request.pictures) }, request.timeoutMs, &error);
                 return error;
+            }
+
+            // One picture for every screen's lock screen: the first monitor's.
+            bool hasLockScreen() const override { return true; }
+            QString applyLockScreen(const ApplyRequest& request) override
+            {
+                QString tool = QStandardPaths::findExecutable(QStringLiteral("kwriteconfig6"));
+                if (tool.isEmpty())
+                    tool = QStandardPaths::findExecutable(QStringLiteral("kwriteconfig5"));
+                if (tool.isEmpty())
+                    return QStringLiteral("neither kwriteconfig6 nor kwriteconfig5 is installed");
+                const QString url = QUrl::fromLocalFile(request.pictures.first().file).toString(QUrl::FullyEncoded);
+                const QStringList file = { QStringLiteral("--file"), QStringLiteral("kscreenlockerrc"),
+                    QStringLiteral("--group"), QStringLiteral("Greeter") };
+                const QStringList image = file
+                    + QStringList { QStringLiteral("--group"), QStringLiteral("Wallpaper"), QStringLiteral("--group"),
+                          QStringLiteral("org.kde.image"), QStringLiteral("--group"), QStringLiteral("General"),
+                          QStringLiteral("--key") };
+                const QList<QStringList> writes = {
+                    file
+                        + QStringList { QStringLiteral("--key"), QStringLiteral("WallpaperPlugin"),
+                            QStringLiteral("org.kde.image") },
+                    image + QStringList { QStringLiteral("Image"), url },
+                    image + QStringList { QStringLiteral("PreviewImage"), url },
+                };
+                for (const QStringList& arguments : writes) {
+                    const QString error = runTool(tool, arguments, request.timeoutMs).error;
+                    if (!error.isEmpty())
+                        return error;
+                }
+                return {};
             }
         };
 

@@ -4,6 +4,7 @@
 #include <QtEndian>
 
 #include <cstdlib>
+#include <cstring>
 #include <zlib.h>
 
 namespace gw {
@@ -142,6 +143,54 @@ bool readPng(const QString& file, RgbPicture* picture, QString* error)
         return bad("damaged picture data");
     unfilterRows(raw, chunks, stride, picture);
     return true;
+}
+
+bool isWholePng(const QString& file, int width, int height, QString* error)
+{
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot read ") + file;
+        return false;
+    }
+    const QByteArray data = in.readAll();
+    if (!data.startsWith("\x89PNG\r\n\x1a\n")) {
+        *error = QStringLiteral("not a PNG picture");
+        return false;
+    }
+    bool sized = false;
+    for (qsizetype at = 8; at + 12 <= data.size();) {
+        const quint32 length = qFromBigEndian<quint32>(data.constData() + at);
+        if (length > static_cast<quint32>(data.size() - at - 12))
+            break;
+        const char* type = data.constData() + at + 4;
+        const auto* checked = reinterpret_cast<const Bytef*>(type);
+        if (crc32(0L, checked, length + 4) != qFromBigEndian<quint32>(type + 4 + length)) {
+            *error = QStringLiteral("damaged picture data");
+            return false;
+        }
+        if (!sized) {
+            const int w = static_cast<int>(qFromBigEndian<quint32>(type + 4));
+            const int h = static_cast<int>(qFromBigEndian<quint32>(type + 8));
+            if (std::memcmp(type, "IHDR", 4) != 0 || length < 13) {
+                *error = QStringLiteral("no picture header");
+                return false;
+            }
+            if (w != width || h != height) {
+                *error = QStringLiteral("%1x%2 pixels instead of %3x%4").arg(w).arg(h).arg(width).arg(height);
+                return false;
+            }
+            sized = true;
+        }
+        at += 12 + length;
+        if (std::memcmp(type, "IEND", 4) == 0) {
+            if (at == data.size())
+                return true;
+            *error = QStringLiteral("data after the picture's end");
+            return false;
+        }
+    }
+    *error = QStringLiteral("cut short after %1 bytes").arg(data.size());
+    return false;
 }
 
 } // namespace gw

@@ -16,4 +16,9 @@ struct RgbPicture
 // False with the reason when the file is missing or not such a PNG.
 bool readPng(const QString& file, RgbPicture* picture, QString* error);
 
+// True when `file` is a whole PNG of `width` x `height`: the signature, every chunk complete
+// with a matching checksum, the size in its header, and the end chunk last. A renderer that
+// ran out of disk space leaves a picture cut short, which a desktop would show half black.
+bool isWholePng(const QString& file, int width, int height, QString* error);
+
 } // namespace gw

@@ -10,6 +10,30 @@
 
 namespace gw {
 
+namespace {
+
+    // Keeps the last `limit` bytes appended.
+    void appendTail(QByteArray* kept, const QByteArray& more, qsizetype limit, bool* cut)
+    {
+        kept->append(more);
+        if (kept->size() > limit) {
+            kept->remove(0, kept->size() - limit);
+            *cut = true;
+        }
+    }
+
+    // The last line a tool said, short enough for one log line.
+    QString lastLine(const QByteArray& text)
+    {
+        const QStringList lines = QString::fromLocal8Bit(text).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QString line = lines.isEmpty() ? QString() : lines.last().trimmed();
+        if (line.size() > 200)
+            line = line.left(200) + QStringLiteral("...");
+        return line;
+    }
+
+} // namespace
+
 ToolResult runTool(const QString& program, const QStringList& arguments, int timeoutMs)
 {
     ToolResult result;
@@ -25,6 +49,16 @@ ToolResult runTool(const QString& program, const QStringList& arguments, int tim
         result.error = QStringLiteral("cannot start ") + program + QStringLiteral(": ") + process.errorString();
         return result;
     }
+
+    // Read as it comes, so neither a full pipe stalls the tool nor endless output fills memory.
+    QByteArray errors;
+    bool errorsCut = false;
+    const auto drain = [&] {
+        appendTail(&result.output, process.readAllStandardOutput(), kToolOutputKept, &result.outputCut);
+        appendTail(&errors, process.readAllStandardError(), kToolErrorsKept, &errorsCut);
+    };
+    QObject::connect(&process, &QProcess::readyReadStandardOutput, drain);
+    QObject::connect(&process, &QProcess::readyReadStandardError, drain);
 
     QEventLoop loop;
     bool timedOut = false;
@@ -44,12 +78,11 @@ ToolResult runTool(const QString& program, const QStringList& arguments, int tim
         return result;
     }
     (void)timedOut;
-    result.output = process.readAllStandardOutput();
+    drain();
     if (process.exitStatus() != QProcess::NormalExit) {
         result.error = name + QStringLiteral(" ended abnormally");
     } else if (process.exitCode() != 0) {
-        const QString said
-            = QString::fromLocal8Bit(process.readAllStandardError()).trimmed().section(QLatin1Char('\n'), 0, 0);
+        const QString said = lastLine(errors.isEmpty() ? result.output : errors);
         result.error = name + QStringLiteral(" exited with code ") + QString::number(process.exitCode())
             + (said.isEmpty() ? QString() : QStringLiteral(": ") + said);
     }

@@ -7,10 +7,18 @@
 
 namespace gw {
 
+// How much of a tool's standard output is kept: more than any desktop tool's answer. A tool
+// that prints without end (the user's own command could be `yes`) costs no more memory than
+// this; only the last bytes are kept, and `outputCut` tells.
+constexpr qsizetype kToolOutputKept = 64 * 1024;
+// How much of its error output is kept, for the log line.
+constexpr qsizetype kToolErrorsKept = 4 * 1024;
+
 struct ToolResult
 {
     QString error; // empty when the tool ran and exited 0
-    QByteArray output; // its standard output
+    QByteArray output; // its standard output, at most the last kToolOutputKept bytes
+    bool outputCut = false; // it printed more than that
 };
 
 // The tool and everything it started are killed when it runs past `timeoutMs`.

@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QMimeDatabase>
 #include <QUrl>
 
 namespace gw {
@@ -89,6 +90,21 @@ void DesktopUtility::openMail(const QString& address)
 void DesktopUtility::StartFileWithExtension(const QString& path, const QString& extension)
 {
     start(mimeTypeForExtension(extension), path, QStringLiteral("Error while launching the default programm."));
+}
+
+void DesktopUtility::openWithDefault(const QString& path)
+{
+    const QFileInfo info(path);
+    const QString type
+        = info.isDir() ? QStringLiteral("inode/directory") : QMimeDatabase().mimeTypeForFile(info).name();
+    QStringList command = defaultCommandFor(m_launcher, type, path);
+    if (command.isEmpty()) {
+        m_launcher.openUrl(QUrl::fromLocalFile(path));
+        return;
+    }
+    const QString program = command.takeFirst();
+    if (!m_launcher.startDetached(program, command))
+        throw Error(QStringLiteral("Error while launching the default programm."));
 }
 
 QString DesktopUtility::FormatInt(qint64 number, int width, const QString& fill)

@@ -60,6 +60,11 @@ public:
     // throws Error("Error while launching the default programm.").
     void StartFileWithExtension(const QString& path, const QString& extension);
 
+    // Opens a file or folder with the desktop's default application for its type, or, where
+    // the desktop names none, hands it to the desktop (xdg-open). One that cannot be started:
+    // throws Error("Error while launching the default programm.").
+    void openWithDefault(const QString& path);
+
     static QString FormatInt(qint64 number, int width, const QString& fill);
     static QString FormatFloat(int width, int decimals, const QString& fill, double value);
     static QByteArray Crypt(const QByteArray& text);

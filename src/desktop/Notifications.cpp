@@ -14,6 +14,14 @@ std::optional<Notice> NoticeWatch::transferLogLine(const QString& line)
         m_failures = 0;
         return std::nullopt;
     }
+    // Only the user can start them again: a hidden window would leave them stopped for good.
+    const qsizetype stopped = line.indexOf(QLatin1String(" - Timed downloads of "));
+    if (stopped >= 0 && line.contains(QLatin1String(" stopped (")))
+        return Notice { NoticeCause::DownloadStopped, QStringLiteral("Downloads stopped"), line.mid(stopped + 3) };
+    const qsizetype stale = line.indexOf(QLatin1String(" - Stale: "));
+    if (stale >= 0)
+        return Notice { NoticeCause::SourceStale, QStringLiteral("A data source has stopped changing"),
+            line.mid(stale + 10) };
     const qsizetype at = line.indexOf(QLatin1String(" - Error downloading file"));
     if (at < 0 || ++m_failures < FailuresInRow)
         return std::nullopt;

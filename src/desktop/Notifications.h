@@ -1,7 +1,9 @@
 #pragma once
-// Desktop notifications for the three events a user should hear of while the window is hidden:
-// a newer version found by the update check, a download that failed three times in a row, and
-// a time sync refused for lack of the right to set the clock. NoticeWatch reads them from what
+// Desktop notifications for the events a user should hear of while the window is hidden: a
+// newer version found by the update check, a download that failed three times in a row, timed
+// downloads of an address stopped at its server's request, a data source that has stopped
+// changing, and a time sync refused for lack of the right to set the clock. NoticeWatch reads
+// them from what
 // the program already reports (its logs and the update dialog's status); DesktopNotifier shows
 // them through org.freedesktop.Notifications, at most one per cause per day.
 #include "shared/Clock.h"
@@ -14,8 +16,8 @@
 
 namespace gw {
 
-enum class NoticeCause { NewVersion, DownloadFailing, TimeSyncRefused };
-inline constexpr int NoticeCauses = 3;
+enum class NoticeCause { NewVersion, DownloadFailing, TimeSyncRefused, DownloadStopped, SourceStale };
+inline constexpr int NoticeCauses = 5;
 
 struct Notice
 {
@@ -53,7 +55,7 @@ private:
     const Clock& m_clock;
     std::function<bool()> m_enabled;
     QDBusConnection m_bus;
-    int m_lastDay[NoticeCauses] = { -1, -1, -1 };
+    int m_lastDay[NoticeCauses] = { -1, -1, -1, -1, -1 };
 };
 
 } // namespace gw

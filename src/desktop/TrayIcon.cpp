@@ -3,6 +3,7 @@
 #include "desktop/StatusNotifierHost.h"
 
 #include <QCursor>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QWidget>
 #include <algorithm>
@@ -169,7 +170,12 @@ void TrayIcon::showToolTip()
 void TrayIcon::setIconsShown(IconPlaces places)
 {
     m_iconsShown = places;
-    m_trayIcon.setVisible(places.testFlag(icoTray));
+    // Only on X11 does Qt watch for a notification area that comes later. Elsewhere, with none
+    // there now, its watcher would ask for an X11 signal that does not exist and say so on
+    // standard error at every start.
+    const bool canShow
+        = QSystemTrayIcon::isSystemTrayAvailable() || QGuiApplication::platformName() == QLatin1String("xcb");
+    m_trayIcon.setVisible(places.testFlag(icoTray) && canShow);
 }
 
 bool TrayIcon::HideTaskbarBtn() const

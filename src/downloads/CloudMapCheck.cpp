@@ -12,6 +12,11 @@ namespace gw::cloudmap {
 namespace {
 
     constexpr qint64 kSniffSize = 512;
+    // xplanet's picture readers refuse a side longer than this.
+    constexpr qint64 kMaxSide = 65500;
+    // The largest maps in use (21600x10800) pass; xplanet holds a map as 3 bytes a pixel, so
+    // this is some 800 MB of memory for each render already.
+    constexpr qint64 kMaxPixels = qint64(1) << 28;
 
     int be16(const uchar* p)
     {
@@ -131,6 +136,10 @@ QString problem(const QString& path)
     const QString size = QStringLiteral(" %1x%2").arg(picture.width).arg(picture.height);
     if (!picture.complete)
         return picture.kind + size + QStringLiteral(", cut short");
+    if (picture.width > kMaxSide || picture.height > kMaxSide)
+        return picture.kind + size + QStringLiteral(", wider or higher than the %1 pixels xplanet reads").arg(kMaxSide);
+    if (qint64(picture.width) * picture.height > kMaxPixels)
+        return picture.kind + size + QStringLiteral(", more than %1 million pixels").arg(kMaxPixels / 1000000);
     if (std::llabs(qint64(picture.width) - 2 * qint64(picture.height)) > 1)
         return picture.kind + size + QStringLiteral(", not twice as wide as high");
     return QString();

@@ -1,5 +1,6 @@
 #pragma once
-// Whether a downloaded file is a cloud map: a whole JPEG or PNG picture twice as wide as high.
+// Whether a downloaded file is a cloud map: a whole JPEG or PNG picture twice as wide as high,
+// no side longer than xplanet reads (65500 pixels) and at most 2^28 pixels in all.
 // Only the header and the end of the file are read, so an 8192x4096 map is checked without
 // decoding it: the size comes from the JPEG frame header or the PNG IHDR chunk, and a picture
 // cut short misses its end marker (JPEG EOI, PNG IEND).

@@ -43,6 +43,17 @@ QString fileName(int index)
     return QStringLiteral("clouds_") + QLatin1String(kSizes[index - 1].width) + QStringLiteral(".jpg");
 }
 
+QString movedAddress(const QString& url)
+{
+    // The addresses earlier versions wrote, exactly: nobody else's address is changed.
+    for (int i = 1; i <= kCount; ++i)
+        if (url
+            == QStringLiteral("https://matteason.github.io/live-cloud-maps/images/") + QLatin1String(kSizes[i - 1].size)
+                + QStringLiteral("/clouds.jpg"))
+            return address(i);
+    return {};
+}
+
 int indexOf(const QString& url)
 {
     for (int i = 1; i <= kCount; ++i)

@@ -14,5 +14,9 @@ QString address(int index);
 QString fileName(int index);
 // The entry `url` is; 0 (own address) for any other address.
 int indexOf(const QString& url);
+// Where an address this drop-down once offered is published today; empty for any other
+// address. The earlier copy of the live maps stopped changing when they moved to a host of
+// their own.
+QString movedAddress(const QString& url);
 
 } // namespace gw::cloudsources

@@ -1,9 +1,11 @@
 #include "downloads/DownloadEngine.h"
 
+#include "downloads/AnswerLimits.h"
 #include "downloads/CloudMapCheck.h"
 #include "downloads/DownloadRecords.h"
 #include "downloads/Md5.h"
 #include "downloads/PartFile.h"
+#include "downloads/ResponseHeaders.h"
 #include "downloads/TransferSettings.h"
 #include "settings/IniFile.h"
 #include "settings/SettingNames.h"
@@ -22,6 +24,7 @@
 #include <QScopeGuard>
 #include <QUrl>
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -84,10 +87,30 @@ void DownloadEngine::forgetLastAnswer()
 {
     // What the jobs read after a call belongs to its address, even when nothing is sent.
     m_notModified = false;
+    m_copyRefused = false;
     m_lastStatusCode = 0;
     m_lastStatusLine.clear();
     m_lastRawHeaders.clear();
     m_movedTo.clear();
+    m_answer = Answer();
+}
+
+void DownloadEngine::noteAnswer(const HttpResponse& response, bool notModified)
+{
+    m_lastStatusCode = response.statusCode;
+    m_lastStatusLine = response.statusLine;
+    m_lastRawHeaders = response.rawHeaders;
+    m_answer.reachedServer = response.reachedServer;
+    m_answer.failure = response.ok || notModified ? QString() : failureText(response);
+    const TDateTime now = m_clock.now();
+    double wait = std::min(retryAfterSeconds(response.rawHeaders, fromDateTime(now).toUTC()), 86400.0);
+    m_answer.serverAsked = wait > 0;
+    // A server that crawled once will likely crawl again: the next tick must not wait on it.
+    if (response.failure == HttpFailure::TooSlow && wait < SlowPauseSeconds) {
+        wait = SlowPauseSeconds;
+        m_answer.serverAsked = false;
+    }
+    m_answer.retryNotBefore = wait > 0 ? now + wait / 86400.0 : 0;
 }
 
 bool DownloadEngine::destinationReady(const QString& destination)
@@ -123,7 +146,8 @@ bool DownloadEngine::fetchCheckedCopy(
             log(QStringLiteral(" - Error creating file"));
             return false;
         }
-        if (!transfer(url, part.file(), silent, redownloads == 0 ? conditions : QList<QByteArray>())) {
+        if (!transfer(url, part.file(), silent, redownloads == 0 ? conditions : QList<QByteArray>(),
+                limits::maxBytesFor(url, destination))) {
             if (m_notModified)
                 log(QStringLiteral(" - Success: local copy of ") + QFileInfo(destination).fileName()
                     + QStringLiteral(" still up to date"));
@@ -132,6 +156,7 @@ bool DownloadEngine::fetchCheckedCopy(
         const bool passed = newCopyPassesChecks(url, part.path(), destination);
         if (m_stopped)
             return false; // a check cut short proves nothing
+        m_copyRefused = !passed && !silent;
         if (!passed && m_refusedForGood)
             return true; // logged by the check; a transfer again would bring the same
         if (!passed && redownloads < kMaxRedownloads) {
@@ -207,7 +232,8 @@ void DownloadEngine::keepValidators(const QString& url)
         throw Error(error);
 }
 
-bool DownloadEngine::transfer(const QString& url, QFile& file, bool silent, const QList<QByteArray>& conditions)
+bool DownloadEngine::transfer(
+    const QString& url, QFile& file, bool silent, const QList<QByteArray>& conditions, qint64 maxBytes)
 {
     emit busyChanged(true);
     m_currentDownloadName = url.mid(url.lastIndexOf(QLatin1Char('/')) + 1);
@@ -217,14 +243,15 @@ bool DownloadEngine::transfer(const QString& url, QFile& file, bool silent, cons
         emit transferShown();
     const HttpTimeouts limits = m_http.timeouts();
     m_http.setTimeouts(limitsForNextRequest());
+    m_http.setMaxBodyBytes(maxBytes);
     const HttpResponse response = m_http.get(url, &file, QList<QByteArray> { noCacheHeader() } + conditions);
+    m_http.setMaxBodyBytes(0);
     m_http.setTimeouts(limits);
+    const bool notModified
+        = !conditions.isEmpty() && response.failure == HttpFailure::HttpStatus && response.statusCode == 304;
     // The checksum file fetched within a check leaves the answer of the file itself in place.
-    if (!silent) {
-        m_lastStatusCode = response.statusCode;
-        m_lastStatusLine = response.statusLine;
-        m_lastRawHeaders = response.rawHeaders;
-    }
+    if (!silent)
+        noteAnswer(response, notModified);
     // The user should fix the row: the old address costs a request more each time.
     // Only an address that answered counts: a redirect refused (to another protocol) ends at a 3xx.
     const QUrl asked(url), answered(response.effectiveUrl);
@@ -239,7 +266,7 @@ bool DownloadEngine::transfer(const QString& url, QFile& file, bool silent, cons
     }
     file.close();
     noteCancelled(response);
-    m_notModified = !conditions.isEmpty() && response.failure == HttpFailure::HttpStatus && response.statusCode == 304;
+    m_notModified = notModified;
     if (!response.ok && !m_notModified)
         transferError(response, silent);
     m_eventsAttached = true;
@@ -298,10 +325,17 @@ void DownloadEngine::cleanUp()
     emit busyChanged(false);
 }
 
+QString DownloadEngine::errorLine(const QString& reason, const QString& name)
+{
+    return QStringLiteral(" - Error downloading file (") + reason + QStringLiteral(") - ") + name;
+}
+
 QString DownloadEngine::failureText(const HttpResponse& response)
 {
     // A time-out, a full disk or a flood of headers is named as such: the status line may well
-    // say "200 OK", and a failure must never read like a success.
+    // say "200 OK" (or be a proxy's answer), and a failure must never read like a success.
+    if (!response.reason.isEmpty())
+        return response.reason;
     switch (response.failure) {
     case HttpFailure::TimedOut:
         return QStringLiteral("timed out");
@@ -331,7 +365,7 @@ QString DownloadEngine::failureText(const HttpResponse& response)
 void DownloadEngine::transferError(const HttpResponse& response, bool silent)
 {
     if (!silent && response.failure != HttpFailure::Cancelled)
-        log(QStringLiteral(" - Error downloading file (") + failureText(response) + QLatin1Char(')'));
+        log(errorLine(failureText(response), m_currentDownloadName));
     emit busyChanged(false);
 }
 

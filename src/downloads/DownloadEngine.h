@@ -72,6 +72,27 @@ public:
     static inline const QString ETagSection = QStringLiteral("Downloaded ETags");
     static inline const QString LastModifiedSection = QStringLiteral("Downloaded Last-Modified");
 
+    // True when the last DownloadFile transferred copies that all failed their checks (not a
+    // picture, a wrong MD5 sum): the previous copy stayed, and nothing new arrived.
+    bool copyRefused() const { return m_copyRefused; }
+    // What the last check or transfer (not a silent one) came to, for the jobs' bookkeeping.
+    struct Answer
+    {
+        // The request reached the server: it counts as a request toward the host's gap. No
+        // name, no connection, no TLS session: the server was asked nothing.
+        bool reachedServer = false;
+        // Why it failed, as its log line says; empty when it succeeded or found the copy
+        // unchanged.
+        QString failure;
+        // No new try before this: the server's Retry-After (a day at most), or a pause after a
+        // transfer that was too slow; 0 when at once.
+        TDateTime retryNotBefore = 0;
+        bool serverAsked = false; // retryNotBefore is the server's own wish
+    };
+    const Answer& lastAnswer() const { return m_answer; }
+    // A transfer ended as too slow is not tried again before this many seconds.
+    static constexpr double SlowPauseSeconds = 60;
+
     // The status of the last answer to a check or a transfer (0 and empty when none came).
     int lastStatusCode() const { return m_lastStatusCode; }
     const QString& lastStatusLine() const { return m_lastStatusLine; }
@@ -94,6 +115,8 @@ public:
     // The text between the parentheses of a failed transfer's error line; never a status line
     // that reports success.
     static QString failureText(const HttpResponse& response);
+    // " - Error downloading file (<reason>) - <name>": the name as the success line ends with it.
+    static QString errorLine(const QString& reason, const QString& name);
 
     // The hidden setting that changes the overall limit of a transfer, in seconds.
     static inline const QString TimeLimitSection = QStringLiteral("Debug");
@@ -120,7 +143,8 @@ private:
     bool fetchCheckedCopy(
         const QString& url, const QString& destination, bool silent, const QList<QByteArray>& conditions);
     // One transfer into `file`; false (after its log line) when it failed.
-    bool transfer(const QString& url, QFile& file, bool silent, const QList<QByteArray>& conditions);
+    // `maxBytes`: the most the body may bring (0: no limit).
+    bool transfer(const QString& url, QFile& file, bool silent, const QList<QByteArray>& conditions, qint64 maxBytes);
     QList<QByteArray> conditionsFor(const QString& url) const;
     void keepValidators(const QString& url);
     // Every check a new copy must pass before it replaces the previous one.
@@ -128,6 +152,7 @@ private:
     // The client's limits for one request: the hidden setting's overall limit, when set.
     HttpTimeouts limitsForNextRequest() const;
     void noteCancelled(const HttpResponse& response);
+    void noteAnswer(const HttpResponse& response, bool notModified);
     void onWorkBegin(qint64 expected);
     void onWork(qint64 received);
     void onWorkEnd(bool complete);
@@ -156,7 +181,9 @@ private:
     QString m_lastStatusLine;
     QByteArray m_lastRawHeaders;
     QString m_movedTo;
+    Answer m_answer;
     bool m_notModified = false;
+    bool m_copyRefused = false;
     bool m_refusedForGood = false; // the last check failed in a way a new transfer would not mend
 };
 

@@ -39,7 +39,7 @@ void DownloadEngine::writeHeadLog(const QString& entry)
 void DownloadEngine::headError(const QString& url, const HttpResponse& response)
 {
     if (response.failure != HttpFailure::Cancelled)
-        log(QStringLiteral(" - Error downloading file (") + failureText(response) + QLatin1Char(')'));
+        log(errorLine(failureText(response), url.mid(url.lastIndexOf(QLatin1Char('/')) + 1)));
     emit busyChanged(false);
     writeHeadLog(
         DateTimeToStr(m_clock.now()) + QStringLiteral(": ") + url + QStringLiteral("\r\n") + response.statusLine);
@@ -58,9 +58,8 @@ bool DownloadEngine::AlreadyDownloaded(const QString& url, QString* lastModified
     m_http.setTimeouts(limitsForNextRequest());
     const HttpResponse response = m_http.head(url, { noCacheHeader(), QByteArrayLiteral("Pragma: no-cache") });
     m_http.setTimeouts(limits);
-    m_lastStatusCode = response.statusCode;
-    m_lastStatusLine = response.statusLine;
-    m_lastRawHeaders = response.rawHeaders;
+    m_answer = Answer();
+    noteAnswer(response, false);
     noteCancelled(response);
     if (!response.ok)
         headError(url, response);

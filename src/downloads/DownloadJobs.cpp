@@ -1,10 +1,11 @@
 #include "downloads/DownloadJobs.h"
 
+#include "downloads/BuiltInSources.h"
 #include "downloads/CloudSources.h"
 #include "downloads/DownloadEngine.h"
 #include "downloads/DownloadRecords.h"
-#include "downloads/QuakeFeeds.h"
-#include "downloads/QuakeMarkers.h"
+#include "downloads/DownloadStatus.h"
+#include "downloads/FeedConversion.h"
 #include "renderer/MarkerSatelliteFiles.h"
 #include "renderer/RendererLayout.h"
 #include "settings/SettingNames.h"
@@ -100,7 +101,29 @@ bool DownloadJobs::fresh(const QString& url, QString* lastModifiedText)
 bool DownloadJobs::fetch(const Item& item, bool conditional)
 {
     const bool ok = m_engine.DownloadFile(item.source, item.destination, false, conditional);
-    return afterRequest(item) && ok;
+    const bool allowed = afterRequest(item);
+    const bool arrived = ok && !m_engine.copyRefused();
+    noteResult(item,
+        arrived                      ? QStringLiteral("new copy")
+            : m_engine.notModified() ? QStringLiteral("unchanged (304)")
+            : m_engine.copyRefused() ? QStringLiteral("refused: the new copy failed its check")
+                                     : QStringLiteral("failed (") + answerText() + QLatin1Char(')'));
+    return allowed && arrived;
+}
+
+QString DownloadJobs::answerText() const
+{
+    const QString& failure = m_engine.lastAnswer().failure;
+    if (!failure.isEmpty())
+        return failure;
+    return m_engine.lastStatusLine().isEmpty() ? QStringLiteral("not connected") : m_engine.lastStatusLine();
+}
+
+void DownloadJobs::noteResult(const Item& item, const QString& result)
+{
+    // The program ends: what was cut short says nothing of the source.
+    if (!m_engine.stopped())
+        DownloadResults([this] { return m_engine.records().settingsFile(); }).note(item.source, m_clock.now(), result);
 }
 
 bool DownloadJobs::check(const Item& item, QString* lastModifiedText, bool* isFresh)
@@ -111,6 +134,10 @@ bool DownloadJobs::check(const Item& item, QString* lastModifiedText, bool* isFr
     if (HostGaps::isSatelliteSite(item.source))
         return true;
     *isFresh = fresh(item.source, lastModifiedText);
+    if (*isFresh && !lastModifiedText->isEmpty())
+        noteResult(item, QStringLiteral("unchanged"));
+    else if (lastModifiedText->isEmpty())
+        noteResult(item, QStringLiteral("check failed (") + answerText() + QLatin1Char(')'));
     return afterRequest(item);
 }
 
@@ -121,12 +148,19 @@ void DownloadJobs::record(const QString& url, const QString& lastModifiedText)
     m_engine.DateTimeDownloadedFile(url, lastModifiedText);
 }
 
-// The built-in earthquake address (compared exactly) and the service's summary feeds: another
-// list in the same format under another address is the user's to convert.
-void DownloadJobs::convertQuakeList(const Item& item)
+// The services' own addresses (the built-in earthquake list compared exactly): another list in
+// the same format under another address is the user's to convert.
+void DownloadJobs::convertFeed(const Item& item)
 {
-    if (item.source == endpoints::quakeList() || quake::isSummaryFeed(item.source))
-        ConvertAscQuakeToMarker(item.destination, markerFileFor(item.destination));
+    const feeds::Kind kind = feeds::kindOfAddress(item.source);
+    if (kind == feeds::Kind::None)
+        return;
+    feeds::Options options;
+    options.auroraThreshold = m_settings.integer(ctl::AuroraThreshold);
+    const feeds::Outcome outcome = feeds::convertFile(kind, item.destination, markerFileFor(item.destination), options);
+    if (outcome.status == feeds::Outcome::Failed)
+        m_log.appendLine(DateTimeToStr(m_clock.now()) + QStringLiteral(" - Error: ") + lastPartOf(item.destination)
+            + QStringLiteral(" not converted (") + outcome.error + QStringLiteral("), previous markers kept"));
 }
 
 // After a timed or checked download nobody is asked for a picture: the satellite file is
@@ -137,8 +171,9 @@ void DownloadJobs::writeSatelliteFile(const Item& item)
     if (extensionOf(item.destination) != QLatin1String(".tle"))
         return;
     const RendererLayout layout(m_settings.text(ctl::edtAppFile), m_home);
-    MarkerSatelliteFiles::writeSatelliteFileFor(
-        item.destination, { layout.satelliteImagesFolder(), layout.systemFolder() + QStringLiteral("images/") });
+    MarkerSatelliteFiles::writeSatelliteFileFor(item.destination,
+        { layout.satelliteImagesFolder(), layout.systemFolder() + QStringLiteral("images/") },
+        m_settings.checked(ctl::cbIssTrail));
 }
 
 HostGaps DownloadJobs::hostGaps() const
@@ -146,60 +181,109 @@ HostGaps DownloadJobs::hostGaps() const
     return HostGaps([this] { return m_engine.records().settingsFile(); });
 }
 
+SourceAges DownloadJobs::sourceAges() const
+{
+    return SourceAges([this] { return m_engine.records().settingsFile(); });
+}
+
+void DownloadJobs::noteContent(const Item& item)
+{
+    SourceAges ages = sourceAges();
+    ages.noteAnswer(item.source, m_engine.lastRawHeaders(), item.destination);
+    const QString notice = ages.staleNotice(item.source, m_clock.now());
+    if (!notice.isEmpty())
+        m_log.appendLine(DateTimeToStr(m_clock.now()) + notice);
+}
+
+void DownloadJobs::retryLater(RetryBackoff& retry, const Item& item)
+{
+    if (m_engine.stopped())
+        return;
+    retry.failed(m_clock.now());
+    m_log.appendLine(DateTimeToStr(m_clock.now()) + QStringLiteral(" - ") + lastPartOf(item.destination)
+        + QStringLiteral(" will be tried again at ") + DateTimeToStr(retry.nextTry()));
+}
+
 bool DownloadJobs::hostAllowsTimed(const Item& item)
 {
     const HostGaps gaps = hostGaps();
     if (!gaps.stopReason(item.source).isEmpty())
         return false; // said once, when it stopped
-    TDateTime allowed = gaps.allowedFrom(item.source);
+    const HostGaps::Hold hold = gaps.holdFor(item.source);
     // The copy on disk counts as a request too: the times kept in the settings are lost with
     // another settings file, while a copy younger than the gap is still as new as the server's.
-    // A copy dated ahead of the clock tells nothing.
-    const QFileInfo copy(item.destination);
-    const double gap = HostGaps::minimumGap(item.source);
-    if (gap > 0 && copy.isFile()) {
-        const TDateTime written = toDateTime(copy.lastModified());
-        if (written <= m_clock.now())
-            allowed = std::max(allowed, written + gap);
-    }
+    const TDateTime allowed = timedDownloadAllowedFrom(gaps, item.source, item.destination, m_clock.now());
     if (allowed <= m_clock.now())
         return true;
-    m_log.appendLine(DateTimeToStr(m_clock.now()) + QStringLiteral(" - ") + lastPartOf(item.destination)
-        + QStringLiteral(" not downloaded: its server allows the next download at ") + DateTimeToStr(allowed));
+    const QString why = allowed == hold.until && hold.why == HostGaps::Hold::LastAttemptFailed
+        ? QStringLiteral(" not downloaded: the last attempt failed (") + hold.failure
+            + QStringLiteral("), the next try at ")
+        : QStringLiteral(" not downloaded: its server allows the next download at ");
+    m_log.appendLine(DateTimeToStr(m_clock.now()) + QStringLiteral(" - ") + lastPartOf(item.destination) + why
+        + DateTimeToStr(allowed));
     return false;
 }
 
 bool DownloadJobs::hostAllowsForced(const Item& item)
 {
     HostGaps gaps = hostGaps();
-    const TDateTime allowed = gaps.allowedFrom(item.source);
-    if (allowed > m_clock.now()
-        && !m_dialogs.askYesNo(MessageKind::Warning,
-            QStringLiteral("The server of\n") + item.source
-                + QStringLiteral("\nasks for more time between downloads; the next is allowed at ")
-                + DateTimeToStr(allowed)
-                + QStringLiteral(".\nServers block programs that ask too often.\n\nDownload now?")))
+    const HostGaps::Hold hold = gaps.holdFor(item.source);
+    if (hold.until > m_clock.now() && !m_dialogs.askYesNo(MessageKind::Warning, forceQuestion(item.source, hold)))
         return false;
     gaps.resume(item.source);
     return true;
 }
 
+// Says what really holds the address back: the server's own wish, the host's rule, or a
+// failure of the last attempt.
+QString DownloadJobs::forceQuestion(const QString& url, const HostGaps::Hold& hold)
+{
+    const QString when = DateTimeToStr(hold.until);
+    switch (hold.why) {
+    case HostGaps::Hold::ServerAsked:
+        return QStringLiteral("The server of\n") + url
+            + QStringLiteral("\nasks for more time between downloads; the next is allowed at ") + when
+            + QStringLiteral(".\nServers block programs that ask too often.\n\nDownload now?");
+    case HostGaps::Hold::LastAttemptFailed:
+        return QStringLiteral("The next try of\n") + url + QStringLiteral("\ncomes at ") + when
+            + QStringLiteral(": the last attempt failed: ") + hold.failure + QStringLiteral(".\n\nDownload now?");
+    case HostGaps::Hold::HostGap:
+        break;
+    }
+    const int minutes = qRound(HostGaps::minimumGap(url) * 24 * 60);
+    const QString gap
+        = minutes % 60 == 0 ? QStringLiteral("%1 hours").arg(minutes / 60) : QStringLiteral("%1 minutes").arg(minutes);
+    return QStringLiteral("The server of\n") + url + QStringLiteral("\nallows one download every ") + gap
+        + QStringLiteral("; the next is allowed at ") + when
+        + QStringLiteral(".\nServers block programs that ask too often.\n\nDownload now?");
+}
+
 bool DownloadJobs::afterRequest(const Item& item)
 {
     HostGaps gaps = hostGaps();
-    gaps.noteRequest(item.source, m_clock.now());
-    const double wait = HostGaps::askedWaitSeconds(m_engine.lastRawHeaders(), m_clock.now());
-    if (wait > 0)
-        gaps.setNotBefore(item.source, m_clock.now() + wait / 86400.0);
-    const int status = m_engine.lastStatusCode();
-    // The satellite-element site asks its clients to stop on such an answer, and blocks those
-    // that go on.
-    const bool refused = status == 403 || status == 429 || (status >= 300 && status <= 399);
-    if (!HostGaps::isSatelliteSite(item.source) || (!refused && m_engine.movedTo().isEmpty()))
+    const DownloadEngine::Answer& answer = m_engine.lastAnswer();
+    const TDateTime now = m_clock.now();
+    // An attempt that never reached the server asked it nothing: no gap, the timers try again.
+    if (answer.reachedServer)
+        gaps.noteRequest(item.source, now);
+    if (answer.retryNotBefore > now)
+        gaps.setNotBefore(item.source, answer.retryNotBefore, answer.serverAsked ? QString() : answer.failure);
+    if (!HostGaps::isSatelliteSite(item.source) || !answer.reachedServer)
         return true;
+    // The satellite-element site asks its clients to stop on any answer but 200 and 304, and
+    // blocks those that go on; a move to another host is no answer of its own.
+    const int status = m_engine.lastStatusCode();
+    const bool refused = status != 0 && status != 200 && status != 304;
+    if (!refused && m_engine.movedTo().isEmpty())
+        return true;
+    if (status == 403 || status == 429) {
+        // Asked for more time: the question of the force button says so.
+        const TDateTime until = std::max(answer.retryNotBefore, now + HostGaps::minimumGap(item.source));
+        gaps.setNotBefore(item.source, until);
+    }
     const QString reason = refused ? m_engine.lastStatusLine() : QStringLiteral("moved to ") + m_engine.movedTo();
     gaps.stop(item.source, reason);
-    m_log.appendLine(DateTimeToStr(m_clock.now()) + QStringLiteral(" - Timed downloads of ") + item.source
+    m_log.appendLine(DateTimeToStr(now) + QStringLiteral(" - Timed downloads of ") + item.source
         + QStringLiteral(" stopped (") + reason + QStringLiteral("): change the address or force a download"));
     return false;
 }
@@ -255,6 +339,9 @@ bool DownloadJobs::cloudIntervalJob()
     FlagGuard job(m_state.JobBusy);
     if (m_engine.stopped())
         return true; // the program ends: nothing is tried, nothing to report
+    // A transfer that failed is tried again later, not at every tick: nothing is sent meanwhile.
+    if (m_intervalRetry.waiting(m_clock.now()))
+        return true;
     if (!m_engine.PingReply())
         return false;
     FlagGuard busy(m_state.TimedDownloadBusy);
@@ -264,21 +351,30 @@ bool DownloadJobs::cloudIntervalJob()
     // A fresh map is not fetched even when its file is missing: the interval check looks at
     // the server only. A host that asks to wait counts as fresh until the next interval.
     if (!hostAllowsTimed(cloud) || !check(cloud, &lastModified, &isFresh) || isFresh) {
+        m_intervalRetry.reset();
         m_state.LastCloudCheckTime = m_clock.now();
+        if (isFresh && !lastModified.isEmpty())
+            noteContent(cloud);
         return true;
     }
-    // A failed download leaves LastCloudCheckTime alone, so the next tick tries again; an
-    // unchanged map (304) is checked.
+    // A failed download leaves LastCloudCheckTime alone, so the job is due again once its
+    // wait is over; an unchanged map (304) is checked.
     const bool fetched = fetch(cloud, true);
     if (!fetched && m_engine.notModified()) {
+        m_intervalRetry.reset();
         m_state.LastCloudCheckTime = m_clock.now();
         record(cloud.source, lastModified);
+        noteContent(cloud);
     } else if (fetched) {
+        m_intervalRetry.reset();
         m_state.LastCloudCheckTime = m_clock.now();
         record(cloud.source, lastModified);
+        noteContent(cloud);
         synchronizeTime();
         runProgram();
         startRendererUnlessBusy();
+    } else {
+        retryLater(m_intervalRetry, cloud);
     }
     return true;
 }
@@ -288,21 +384,32 @@ bool DownloadJobs::cloudFixedTimeJob()
     FlagGuard job(m_state.JobBusy);
     if (m_engine.stopped())
         return true; // the program ends: nothing is tried, nothing to report
+    // After a failure the next try waits, unless a later time of the list has come meanwhile:
+    // that one is downloaded at once.
+    const TDateTime now = m_clock.now();
+    if (m_fixedTimeRetry.waiting(now)
+        && !RetryBackoff::listedTimeBetween(m_settings.lines(ctl::mTime), m_fixedTimeRetry.lastFailure(), now))
+        return true;
     if (!m_engine.PingReply())
         return false;
     const Item cloud = cloudItem();
     QString ignored;
     bool isFresh = false;
     if (!hostAllowsTimed(cloud) || !check(cloud, &ignored, &isFresh)) { // forced: the check only reports
+        m_fixedTimeRetry.reset();
         m_state.CloudTimeDue = false;
         return true;
     }
     // No record: the next interval check compares the server with the last recorded date.
     if (fetch(cloud)) {
+        m_fixedTimeRetry.reset();
         m_state.CloudTimeDue = false;
+        noteContent(cloud);
         synchronizeTime();
         runProgram();
         startRendererUnlessBusy();
+    } else {
+        retryLater(m_fixedTimeRetry, cloud);
     }
     return true;
 }
@@ -327,15 +434,23 @@ bool DownloadJobs::listJob()
             continue;
         QString lastModified;
         bool isFresh = false;
-        if (!check(item, &lastModified, &isFresh) || (isFresh && fileExists(item.destination)))
+        if (!check(item, &lastModified, &isFresh))
             continue;
+        if (isFresh && fileExists(item.destination)) {
+            if (!lastModified.isEmpty())
+                noteContent(item);
+            continue;
+        }
         if (!fetch(item, true)) {
-            if (m_engine.notModified())
+            if (m_engine.notModified()) {
                 record(item.source, lastModified);
+                noteContent(item);
+            }
             continue;
         }
         record(item.source, lastModified);
-        convertQuakeList(item);
+        noteContent(item);
+        convertFeed(item);
         writeSatelliteFile(item);
     }
     return true;
@@ -354,8 +469,11 @@ void DownloadJobs::btnCheckDownloadsClick()
     QString cloudModified;
     if (fresh(cloud.source, &cloudModified) && fileExists(cloud.destination)) {
         logUpToDate(cloud.destination, cloudModified);
+        if (!cloudModified.isEmpty())
+            noteContent(cloud);
     } else if (fetch(cloud)) {
         record(cloud.source, cloudModified);
+        noteContent(cloud);
         cloudDownloaded = true;
     }
 
@@ -372,13 +490,16 @@ void DownloadJobs::btnCheckDownloadsClick()
             continue;
         if (isFresh && fileExists(item.destination)) {
             logUpToDate(item.destination, lastModified);
+            if (!lastModified.isEmpty())
+                noteContent(item);
             continue;
         }
         if (!fetch(item))
             continue;
         m_state.LastFileCheckTime = m_clock.now();
         record(item.source, lastModified);
-        convertQuakeList(item);
+        noteContent(item);
+        convertFeed(item);
         writeSatelliteFile(item);
     }
 
@@ -406,7 +527,11 @@ void DownloadJobs::btnDownloadCloudNowClick()
         return;
     m_state.LastCloudCheckTime = m_clock.now();
     record(cloud.source, lastModified);
+    noteContent(cloud);
     runProgram();
+    // Asked for by hand: the new map is wanted on the desktop now, not at the next render.
+    if (!m_engine.stopped() && !m_state.DownloadBusy && !m_state.RenderBusy)
+        StartXPlanet();
 }
 
 void DownloadJobs::btnDownloadTleNowClick()
@@ -426,11 +551,35 @@ void DownloadJobs::btnDownloadTleNowClick()
             continue;
         m_state.LastFileCheckTime = m_clock.now();
         record(item.source, lastModified);
-        convertQuakeList(item);
+        noteContent(item);
+        convertFeed(item);
         // Exactly ".tle": the satellite file takes the name without it.
         if (extensionOf(item.destination) == QLatin1String(".tle") && m_actions.generateSatFile)
             m_actions.generateSatFile(item.destination);
     }
+}
+
+void DownloadJobs::downloadRow(int row)
+{
+    if (manualJobsBlocked())
+        return;
+    FlagGuard job(m_state.JobBusy);
+    Item item;
+    if (!listItem(row, &item))
+        return;
+    QString lastModified;
+    bool isFresh = false;
+    if (hostAllowsTimed(item) && check(item, &lastModified, &isFresh)) {
+        if (isFresh && fileExists(item.destination)) {
+            logUpToDate(item.destination, lastModified);
+        } else if (fetch(item, true)) {
+            m_state.LastFileCheckTime = m_clock.now();
+            record(item.source, lastModified);
+        }
+    }
+    // Whatever copy is on disk, new or not, is what the layer shows (none: nothing happens).
+    convertFeed(item);
+    writeSatelliteFile(item);
 }
 
 void DownloadJobs::btnExecuteFileNowClick()
@@ -488,6 +637,18 @@ void DownloadJobs::cloudSourcePicked(int index)
     // As proposed here: typing another address afterwards still carries the name along.
     m_proposedDestination = target;
     m_settings.setText(kFileDestination, target);
+
+    // Checked as often as a new map can come, and never more often than its host allows: a
+    // shorter interval only writes "not downloaded" lines.
+    const sources::Source* source = sources::forAddress(url);
+    const int cadence = source ? std::max(source->cadenceMinutes, source->gapMinutes) : 0;
+    m_settings.setChecked(ctl::cbCheckForNewFile, true);
+    if (m_settings.integer(ctl::seCheckForNewFiles) < cadence)
+        m_settings.setInteger(ctl::seCheckForNewFiles, cadence);
+    // xplanet finds a bare name in its images folder; a map kept elsewhere is named in full.
+    const QString images = RendererLayout(m_settings.text(ctl::edtAppFile), m_home).imagesFolder();
+    if (m_actions.nameCloudMap)
+        m_actions.nameCloudMap(folder == images ? cloudsources::fileName(index) : target);
 }
 
 void DownloadJobs::openCloudInfoPage()

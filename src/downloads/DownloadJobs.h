@@ -6,6 +6,8 @@
 // the earthquake list becomes a marker file, a TLE file gets a satellite file, the clock is
 // synchronised, the program chosen for after downloads runs and the renderer starts.
 #include "downloads/HostGaps.h"
+#include "downloads/RetryBackoff.h"
+#include "downloads/SourceAges.h"
 #include "scheduler/TimedJobs.h"
 
 #include <QObject>
@@ -39,6 +41,9 @@ public:
         std::function<bool()> settingsLoaded; // the first settings load has finished
         // A row of the timed list job that waits for a connection that is not metered.
         std::function<bool(const QString& source, const QString& destination)> timedRowWaits;
+        // Names the file as the earth's cloud map in the renderer's configuration and applies
+        // it, unless one is named there already.
+        std::function<void(const QString&)> nameCloudMap;
     };
 
     DownloadJobs(SettingsAccess& settings, AppState& state, LogSink& transferLog, Dialogs& dialogs, const Clock& clock,
@@ -55,6 +60,9 @@ public:
     // The two "Download now   *" buttons: forced, no freshness check.
     void btnDownloadCloudNowClick();
     void btnDownloadTleNowClick();
+    // One row of the list, fetched now as the timed list job would (a host that asks to wait is
+    // not asked), converted, and given its satellite file; for a layer switched on.
+    void downloadRow(int row);
     // "now": runs the file chosen for after downloads, whether it exists or not.
     void btnExecuteFileNowClick();
     // "...": chooses that file.
@@ -62,7 +70,9 @@ public:
     // Every change of edtWebAdress: proposes a destination in the renderer's images folder.
     void edtWebAdressChange();
     // A live cloud source picked in the drop-down (an index of cloudsources::captions()): its
-    // address, and its file name in the folder of the current destination.
+    // address, and its file name in the folder of the current destination; the interval check
+    // switched on, no more often than the source publishes; the map named in the renderer's
+    // configuration when it names none.
     void cloudSourcePicked(int index);
     // Opens the clouds page of the renderer's web site (the label "Web Address (Source)").
     void openCloudInfoPage();
@@ -90,20 +100,33 @@ private:
     int listRows() const;
 
     bool fresh(const QString& url, QString* lastModifiedText);
-    // The transfer; false also when its answer stopped the address.
+    // The transfer; false also when its answer stopped the address, or when every copy it
+    // brought failed its checks (the previous copy stays: nothing new arrived).
     // `conditional`: see DownloadEngine::DownloadFile; the jobs that check freshness use it.
     bool fetch(const Item& item, bool conditional = false);
     // The freshness check; false when its answer stopped the address.
     bool check(const Item& item, QString* lastModifiedText, bool* isFresh);
     void record(const QString& url, const QString& lastModifiedText);
-    void convertQuakeList(const Item& item);
+    // A feed's download into its marker file; one log line when that fails.
+    void convertFeed(const Item& item);
     void writeSatelliteFile(const Item& item);
     HostGaps hostGaps() const;
+    SourceAges sourceAges() const;
+    // The outcome of the last request for the item, kept for the status report.
+    void noteResult(const Item& item, const QString& result);
+    // Why the last request failed, as its log line says; else its status line.
+    QString answerText() const;
+    // The server of the item answered: the date of its content is kept, and a source that has
+    // stopped changing is reported (once a day).
+    void noteContent(const Item& item);
+    // A timed download failed: the next try waits (1, 2, 4 … minutes, at most an hour).
+    void retryLater(RetryBackoff& retry, const Item& item);
     // Timed jobs: false, after one line, while the host of the item asks to wait; false when
     // timed downloads of its address are stopped.
     bool hostAllowsTimed(const Item& item);
     // Force buttons: asks while the host asks to wait; a forced download resumes a stopped address.
     bool hostAllowsForced(const Item& item);
+    static QString forceQuestion(const QString& url, const HostGaps::Hold& hold);
     // After each request: its time for the host's gap, and a stop on an answer that says so.
     // False when the address was stopped by it.
     bool afterRequest(const Item& item);
@@ -123,6 +146,8 @@ private:
     Actions m_actions;
     QString m_home;
     QString m_proposedDestination; // the destination edtWebAdressChange filled in last
+    RetryBackoff m_intervalRetry; // the cloud interval job, after a failed transfer
+    RetryBackoff m_fixedTimeRetry; // the cloud fixed-time job
 };
 
 } // namespace gw

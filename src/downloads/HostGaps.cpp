@@ -1,11 +1,10 @@
 #include "downloads/HostGaps.h"
 
+#include "downloads/BuiltInSources.h"
 #include "downloads/DownloadRecords.h"
 #include "settings/IniFile.h"
-#include "shared/Endpoints.h"
 #include "shared/Error.h"
 
-#include <QDateTime>
 #include <QUrl>
 
 #include <algorithm>
@@ -14,22 +13,9 @@ namespace gw {
 
 namespace {
 
-    constexpr double kHour = 1.0 / 24.0;
-
-    // Host and port: a test server on loopback differs from another by its port only.
     QString hostKey(const QString& url)
     {
-        const QUrl address(url);
-        if (!address.isValid() || address.host().isEmpty())
-            return QString();
-        const QString host = address.host().toLower();
-        return address.port() < 0 ? host : host + QLatin1Char(':') + QString::number(address.port());
-    }
-
-    bool sameHost(const QString& url, const QString& builtIn)
-    {
-        const QString key = hostKey(url);
-        return !key.isEmpty() && key == hostKey(builtIn);
+        return sources::hostKey(url);
     }
 
     void change(const QString& file, const std::function<void(IniFile&)>& edit)
@@ -52,74 +38,51 @@ HostGaps::HostGaps(std::function<QString()> settingsFile)
 {
 }
 
+// The built-in sources say which hosts keep a gap and which ask to be left alone on a refusal.
 bool HostGaps::isSatelliteSite(const QString& url)
 {
-    return sameHost(url, endpoints::hosts().satellites);
+    return sources::stopsOnRefusal(url);
 }
 
 double HostGaps::minimumGap(const QString& url)
 {
-    const endpoints::Hosts& hosts = endpoints::hosts();
-    // Its data changes every two hours at most, and it blocks clients that ask more often.
-    if (isSatelliteSite(url))
-        return 2 * kHour;
-    if (sameHost(url, hosts.liveClouds))
-        return 3 * kHour; // a new map every three hours
-    if (sameHost(url, hosts.quakeFeeds))
-        return 5.0 / (24 * 60); // the feeds are regenerated every few minutes
-    return 0;
+    return sources::gapDays(url);
 }
 
-TDateTime HostGaps::allowedFrom(const QString& url) const
+HostGaps::Hold HostGaps::holdFor(const QString& url) const
 {
+    Hold hold;
     const QString file = m_settingsFile();
     if (file.isEmpty())
-        return 0;
+        return hold;
     const IniFile ini(file);
-    TDateTime allowed = ini.readString(NotBeforeSection, DownloadRecords::keyFor(url), QString()).toDouble();
+    const QString key = DownloadRecords::keyFor(url);
+    hold.until = ini.readString(NotBeforeSection, key, QString()).toDouble();
+    if (hold.until > 0) {
+        hold.failure = ini.readString(NotBeforeWhySection, key, QString());
+        hold.why = hold.failure.isEmpty() ? Hold::ServerAsked : Hold::LastAttemptFailed;
+    }
     const double gap = minimumGap(url);
     bool ok = false;
     const double last = ini.readString(TimesSection, hostKey(url), QString()).toDouble(&ok);
-    if (gap > 0 && ok && last > 0)
-        allowed = std::max(allowed, last + gap);
-    return allowed;
-}
-
-double HostGaps::askedWaitSeconds(const QByteArray& rawHeaders, TDateTime now)
-{
-    double wait = 0;
-    for (const QByteArray& line : rawHeaders.split('\n')) {
-        const qsizetype colon = line.indexOf(':');
-        if (colon <= 0)
-            continue;
-        const QByteArray name = line.left(colon).trimmed().toLower();
-        const QByteArray value = line.mid(colon + 1).trimmed();
-        if (name == "retry-after") {
-            bool seconds = false;
-            const double s = value.toDouble(&seconds);
-            if (seconds) {
-                wait = std::max(wait, s);
-            } else {
-                const QDateTime when = QDateTime::fromString(QString::fromLatin1(value), Qt::RFC2822Date);
-                if (when.isValid())
-                    wait = std::max(wait, (toDateTime(when.toLocalTime()) - now) * 86400.0);
-            }
-        } else if (name == "cache-control") {
-            for (const QByteArray& directive : value.split(',')) {
-                const QByteArray d = directive.trimmed().toLower();
-                if (d.startsWith("max-age="))
-                    wait = std::max(wait, d.mid(8).toDouble());
-            }
-        }
+    // A wait the server asked for that ends with the gap keeps its reason (kept to 8 decimals).
+    if (gap > 0 && ok && last > 0 && last + gap > hold.until + 1e-6) {
+        hold.until = last + gap;
+        hold.why = Hold::HostGap;
+        hold.failure.clear();
     }
-    // A server is not allowed to hold the program back for longer than a day.
-    return std::clamp(wait, 0.0, 86400.0);
+    return hold;
 }
 
-void HostGaps::setNotBefore(const QString& url, TDateTime when)
+void HostGaps::setNotBefore(const QString& url, TDateTime when, const QString& failure)
 {
     change(m_settingsFile(), [&](IniFile& ini) {
-        ini.writeString(NotBeforeSection, DownloadRecords::keyFor(url), QString::number(when, 'f', 8));
+        const QString key = DownloadRecords::keyFor(url);
+        ini.writeString(NotBeforeSection, key, QString::number(when, 'f', 8));
+        if (failure.isEmpty())
+            ini.deleteKey(NotBeforeWhySection, key);
+        else
+            ini.writeString(NotBeforeWhySection, key, failure);
     });
 }
 

@@ -1,9 +1,8 @@
 #pragma once
-// Downloads that respect the servers: a built-in minimum time between two requests to the
-// hosts that ask for one (the satellite elements two hours, the free cloud maps three hours,
-// the earthquake feeds five minutes), and addresses of the satellite-element site stopped
-// after an answer that says the program asks too often. Both are kept in the current settings
-// file, so a program started ten times an hour still asks once.
+// Downloads that respect the servers: a minimum time between two requests to the hosts that
+// ask for one (the gaps of the built-in sources, BuiltInSources.h), and addresses of a host
+// that asks to be left alone stopped after an answer that says the program asks too often. Both are kept in the current
+// settings file, so a program started ten times an hour still asks once.
 #include "shared/DateTime.h"
 
 #include <QString>
@@ -18,6 +17,8 @@ public:
     static inline const QString TimesSection = QStringLiteral("Download Hosts");
     static inline const QString StoppedSection = QStringLiteral("Stopped Downloads");
     static inline const QString NotBeforeSection = QStringLiteral("Downloads Not Before");
+    // Why an address waits: empty when its server asked, else the failure of the last attempt.
+    static inline const QString NotBeforeWhySection = QStringLiteral("Downloads Not Before Why");
 
     explicit HostGaps(std::function<QString()> settingsFile);
 
@@ -26,15 +27,22 @@ public:
     // True for an address on the satellite-element site.
     static bool isSatelliteSite(const QString& url);
 
-    // The wait a server asked for in its answer's headers (Retry-After in seconds or as a date,
-    // Cache-Control max-age), in seconds from `now`; at most a day, 0 when none.
-    static double askedWaitSeconds(const QByteArray& rawHeaders, TDateTime now);
-    // The earliest time for the next request to `url` that its server asked for.
-    void setNotBefore(const QString& url, TDateTime when);
+    // The earliest time for the next request to `url`: the server asked for it (`failure`
+    // empty), or the last attempt failed in a way that is not tried again at once.
+    void setNotBefore(const QString& url, TDateTime when, const QString& failure = QString());
 
+    // What holds the next request to `url` back.
+    struct Hold
+    {
+        enum Why { HostGap, ServerAsked, LastAttemptFailed };
+        TDateTime until = 0; // 0: nothing
+        Why why = HostGap;
+        QString failure; // of the last attempt, for LastAttemptFailed
+    };
+    Hold holdFor(const QString& url) const;
     // The earliest time the next request to `url` may go out, by the gap of its host and the
     // wait its server asked for; 0 when at once.
-    TDateTime allowedFrom(const QString& url) const;
+    TDateTime allowedFrom(const QString& url) const { return holdFor(url).until; }
     // A request to the host of `url` went out at `now` (only hosts with a gap are kept).
     void noteRequest(const QString& url, TDateTime now);
 

@@ -8,7 +8,9 @@
 #include <QIODevice>
 #include <QUrl>
 
+#include <cerrno>
 #include <chrono>
+#include <deque>
 #include <memory>
 #include <mutex>
 
@@ -41,13 +43,6 @@ namespace {
             (void)list.release();
             list.reset(grown);
         }
-    }
-
-    // "host:port" of an address, the port spelt out, for telling a move to another server.
-    QString serverOf(const QUrl& url)
-    {
-        return url.host().toLower() + QLatin1Char(':')
-            + QString::number(url.port(url.scheme() == QLatin1String("https") ? 443 : 80));
     }
 
 } // namespace
@@ -104,35 +99,39 @@ struct HttpClient::Transfer
     bool writeFailed = false;
     bool headersTooLong = false;
     bool overallExceeded = false;
-    bool tooManyServerMoves = false;
+    bool tooSlow = false;
+    bool tooLarge = false;
     qint64 headerBytes = 0;
+    qint64 moved = 0; // header and body bytes of every answer, for the low-speed limit
+    qint64 maxBodyBytes = 0;
     long overallSeconds = 0;
     long minAverageBytesPerSecond = 0;
-    int maxServerMoves = 1;
-    int serverMoves = 0;
-    QByteArray location; // of the answer whose header lines are arriving
+    long slowBytesPerSecond = 0;
+    long slowSeconds = 0;
+    struct Sample
+    {
+        double at; // seconds since the start
+        qint64 moved;
+    };
+    std::deque<Sample> samples { Sample { 0, 0 } };
     std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
     ResponseHeaders headers;
     char errorBuffer[CURL_ERROR_SIZE] = {};
 
-    // At the end of a redirect's header lines: a move to another server counts, and one more
-    // than allowed ends the transfer before libcurl follows it.
-    bool redirectAllowed()
+    // True when fewer bytes than the low-speed rate moved over the last window. The samples
+    // reach back just beyond the window, taken a tenth of a second apart at most.
+    bool movesTooSlowly(double now)
     {
-        long code = 0;
-        curl.easyGetinfo(handle, CURLINFO_RESPONSE_CODE, &code);
-        if (code < 300 || code > 399 || location.isEmpty())
-            return true;
-        const char* current = nullptr;
-        curl.easyGetinfo(handle, CURLINFO_EFFECTIVE_URL, &current);
-        const QUrl here(QString::fromUtf8(current ? current : ""));
-        const QUrl there = here.resolved(QUrl(QString::fromUtf8(location)));
-        if (there.host().isEmpty() || serverOf(here) == serverOf(there))
-            return true;
-        if (++serverMoves <= maxServerMoves)
-            return true;
-        tooManyServerMoves = true;
-        return false;
+        if (slowSeconds <= 0 || slowBytesPerSecond <= 0)
+            return false;
+        if (now - samples.back().at >= 0.1)
+            samples.push_back({ now, moved });
+        const auto window = static_cast<double>(slowSeconds);
+        while (samples.size() >= 2 && samples[1].at <= now - window)
+            samples.pop_front();
+        if (now < window)
+            return false;
+        return moved - samples.front().moved < static_cast<qint64>(slowBytesPerSecond) * slowSeconds;
     }
 
     static size_t onHeader(char* data, size_t size, size_t count, void* self)
@@ -144,14 +143,8 @@ struct HttpClient::Transfer
             t->headersTooLong = true;
             return 0;
         }
-        const QByteArrayView line(data, static_cast<qsizetype>(bytes));
-        t->headers.addLine(line);
-        if (line.startsWith("HTTP/"))
-            t->location.clear();
-        else if (line.size() > 9 && QByteArrayView(line.first(9)).compare("location:", Qt::CaseInsensitive) == 0)
-            t->location = line.sliced(9).trimmed().toByteArray();
-        else if (line.trimmed().isEmpty() && !t->redirectAllowed())
-            return 0;
+        t->moved += static_cast<qint64>(bytes);
+        t->headers.addLine(QByteArrayView(data, static_cast<qsizetype>(bytes)));
         return bytes;
     }
 
@@ -159,6 +152,7 @@ struct HttpClient::Transfer
     {
         auto* t = static_cast<Transfer*>(self);
         const size_t bytes = size * count;
+        t->moved += static_cast<qint64>(bytes);
         long code = 0;
         t->curl.easyGetinfo(t->handle, CURLINFO_RESPONSE_CODE, &code);
         if (code < 200 || code > 299)
@@ -168,6 +162,12 @@ struct HttpClient::Transfer
             t->curl.easyGetinfo(t->handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
             t->expected.store(length > 0 ? static_cast<qint64>(length) : 0);
             t->begun.store(true);
+        }
+        // Refused as soon as the size shows, announced or counted: nothing of it is kept.
+        const qint64 limit = t->maxBodyBytes;
+        if (limit > 0 && (t->expected.load() > limit || t->received.load() + static_cast<qint64>(bytes) > limit)) {
+            t->tooLarge = true;
+            return 0;
         }
         if (!t->sink || t->sink->write(data, static_cast<qint64>(bytes)) != static_cast<qint64>(bytes)) {
             t->writeFailed = true;
@@ -183,8 +183,12 @@ struct HttpClient::Transfer
         auto* t = static_cast<Transfer*>(self);
         if (t->cancel.load())
             return 1;
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t->start).count();
+        if (t->movesTooSlowly(seconds)) {
+            t->tooSlow = true;
+            return 1;
+        }
         if (t->overallSeconds > 0) {
-            const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t->start).count();
             if (seconds > static_cast<double>(t->overallSeconds)
                 && static_cast<double>(t->received.load())
                     < static_cast<double>(t->minAverageBytesPerSecond) * seconds) {
@@ -275,7 +279,9 @@ HttpResponse HttpClient::perform(
     t.sink = sink;
     t.overallSeconds = m_timeouts.overallSeconds;
     t.minAverageBytesPerSecond = m_timeouts.minAverageBytesPerSecond;
-    t.maxServerMoves = m_maxServerMoves;
+    t.slowBytesPerSecond = m_timeouts.lowSpeedBytesPerSecond;
+    t.slowSeconds = m_timeouts.lowSpeedSeconds;
+    t.maxBodyBytes = headOnly ? 0 : m_maxBodyBytes;
     setRequestOptions(t, url, headOnly, extraHeaders);
     setProxyOptions(t);
     setCallbacks(t);
@@ -324,8 +330,6 @@ void HttpClient::setRequestOptions(
     curl.easySetopt(h, CURLOPT_FILETIME, 1L);
     curl.easySetopt(h, CURLOPT_BUFFERSIZE, 128L * 1024L);
     curl.easySetopt(h, CURLOPT_CONNECTTIMEOUT_MS, m_timeouts.connectMs);
-    curl.easySetopt(h, CURLOPT_LOW_SPEED_LIMIT, m_timeouts.lowSpeedBytesPerSecond);
-    curl.easySetopt(h, CURLOPT_LOW_SPEED_TIME, m_timeouts.lowSpeedSeconds);
     if (!m_caFile.isEmpty())
         curl.easySetopt(h, CURLOPT_CAINFO, QFile::encodeName(m_caFile).constData());
     if (headOnly)
@@ -387,8 +391,9 @@ HttpResponse HttpClient::responseOf(Transfer& t, int result)
     CURL* h = t.handle;
     const auto rc = static_cast<CURLcode>(result);
     HttpResponse response;
-    long code = 0;
-    curl.easyGetinfo(h, CURLINFO_RESPONSE_CODE, &code);
+    long answered = 0; // of the server itself: a proxy's tunnel reply does not count
+    curl.easyGetinfo(h, CURLINFO_RESPONSE_CODE, &answered);
+    long code = answered;
     if (code == 0)
         curl.easyGetinfo(h, CURLINFO_HTTP_CONNECTCODE, &code);
     curl_off_t fileTime = -1;
@@ -404,10 +409,31 @@ HttpResponse HttpClient::responseOf(Transfer& t, int result)
     response.received = t.received.load();
     response.failure = failureOf(t, result, code);
     response.ok = response.failure == HttpFailure::None;
-    if (t.tooManyServerMoves)
-        response.errorText = QStringLiteral("redirected to another server more than once");
-    else if (rc != CURLE_OK)
+    if (rc != CURLE_OK)
         response.errorText = QString::fromUtf8(t.errorBuffer[0] ? t.errorBuffer : curl.easyStrerror(rc));
+    response.reason = reasonOf(t, response.failure);
+    // Connected, but the server closed or reset the connection before it answered.
+    if (response.failure == HttpFailure::Transport && response.statusLine.isEmpty()) {
+        if (rc == CURLE_GOT_NOTHING)
+            response.reason = QStringLiteral("closed without an answer");
+        else if (rc == CURLE_RECV_ERROR || rc == CURLE_SEND_ERROR)
+            response.reason = QStringLiteral("connection reset");
+    }
+
+    // A request went out once the connection (and its TLS session) stood; "407" is the proxy's.
+    curl_off_t pretransfer = 0;
+    curl.easyGetinfo(h, CURLINFO_PRETRANSFER_TIME_T, &pretransfer);
+    switch (response.failure) {
+    case HttpFailure::NameNotFound:
+    case HttpFailure::NotConnected:
+    case HttpFailure::TlsFailed:
+    case HttpFailure::NoLibrary:
+        response.reachedServer = false;
+        break;
+    default:
+        response.reachedServer = (answered > 0 && answered != 407) || (answered == 0 && pretransfer > 0);
+        break;
+    }
     return response;
 }
 
@@ -417,16 +443,103 @@ HttpFailure HttpClient::failureOf(const Transfer& t, int result, long statusCode
     case CURLE_OK:
         return statusCode >= 200 && statusCode <= 299 ? HttpFailure::None : HttpFailure::HttpStatus;
     case CURLE_OPERATION_TIMEDOUT:
-        return HttpFailure::TimedOut;
+        // Only the connect time-out is libcurl's own: the other limits are the callback's.
+        return HttpFailure::NotConnected;
     case CURLE_ABORTED_BY_CALLBACK:
-        return t.overallExceeded ? HttpFailure::TimedOut : HttpFailure::Cancelled;
+        return t.tooSlow ? HttpFailure::TooSlow : t.overallExceeded ? HttpFailure::TimedOut : HttpFailure::Cancelled;
     case CURLE_WRITE_ERROR:
         return t.headersTooLong ? HttpFailure::HeadersTooLong
+            : t.tooLarge        ? HttpFailure::TooLarge
             : t.writeFailed     ? HttpFailure::WriteError
                                 : HttpFailure::Transport;
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+        return HttpFailure::NameNotFound;
+    case CURLE_COULDNT_CONNECT:
+        return HttpFailure::NotConnected;
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+    case CURLE_SSL_INVALIDCERTSTATUS:
+    case CURLE_SSL_CRL_BADFILE:
+    case CURLE_USE_SSL_FAILED:
+        return HttpFailure::TlsFailed;
+    case CURLE_TOO_MANY_REDIRECTS:
+        return HttpFailure::TooManyMoves;
+    case CURLE_UNSUPPORTED_PROTOCOL:
+        // The first address was checked before; only a redirect can lead to another protocol.
+        return HttpFailure::MoveRefused;
     default:
         return HttpFailure::Transport;
     }
+}
+
+QString HttpClient::reasonOf(const Transfer& t, HttpFailure failure)
+{
+    const CurlLibrary& curl = t.curl;
+    switch (failure) {
+    case HttpFailure::TooSlow:
+        return QStringLiteral("too slow, under %1/s for %2 s").arg(sizeText(t.slowBytesPerSecond)).arg(t.slowSeconds);
+    case HttpFailure::TooLarge:
+        return QStringLiteral("too large, over ") + sizeText(t.maxBodyBytes);
+    case HttpFailure::NameNotFound:
+        return QString::fromUtf8(t.errorBuffer).contains(QLatin1String("proxy"), Qt::CaseInsensitive)
+            ? QStringLiteral("proxy name not found")
+            : QStringLiteral("name not found");
+    case HttpFailure::NotConnected: {
+        long error = 0;
+        curl.easyGetinfo(t.handle, CURLINFO_OS_ERRNO, &error);
+        if (error == ECONNREFUSED)
+            return QStringLiteral("connection refused");
+        if (error == ENETUNREACH)
+            return QStringLiteral("network unreachable");
+        if (error == EHOSTUNREACH)
+            return QStringLiteral("host unreachable");
+        if (error == ETIMEDOUT || QString::fromUtf8(t.errorBuffer).contains(QLatin1String("timed out")))
+            return QStringLiteral("connection timed out");
+        return QStringLiteral("no connection");
+    }
+    case HttpFailure::TlsFailed: {
+        long verify = 0;
+        curl.easyGetinfo(t.handle, CURLINFO_SSL_VERIFYRESULT, &verify);
+        return verify != 0 || QString::fromUtf8(t.errorBuffer).contains(QLatin1String("certificate"))
+            ? QStringLiteral("certificate not trusted")
+            : QStringLiteral("TLS handshake failed");
+    }
+    case HttpFailure::TooManyMoves:
+        return QStringLiteral("too many moves");
+    case HttpFailure::MoveRefused: {
+        // libcurl keeps no address it refuses to follow: the last answer's Location tells it.
+        const char* current = nullptr;
+        curl.easyGetinfo(t.handle, CURLINFO_EFFECTIVE_URL, &current);
+        for (const QByteArray& line : t.headers.rawHeaders().split('\n')) {
+            const qsizetype colon = line.indexOf(':');
+            if (colon > 0 && line.left(colon).trimmed().toLower() == "location") {
+                const QUrl next = QUrl(QString::fromUtf8(current ? current : ""))
+                                      .resolved(QUrl(QString::fromUtf8(line.mid(colon + 1).trimmed())));
+                return QStringLiteral("moved to ") + next.toString() + QStringLiteral(", not followed");
+            }
+        }
+        return QStringLiteral("moved to an address not followed");
+    }
+    default:
+        return QString();
+    }
+}
+
+QString sizeText(qint64 bytes)
+{
+    constexpr qint64 kKiB = 1024;
+    constexpr qint64 kMiB = 1024 * kKiB;
+    if (bytes >= kMiB && bytes % kMiB == 0)
+        return QString::number(bytes / kMiB) + QStringLiteral(" MiB");
+    if (bytes >= kKiB && bytes % kKiB == 0)
+        return QString::number(bytes / kKiB) + QStringLiteral(" KiB");
+    return QString::number(bytes) + (bytes == 1 ? QStringLiteral(" byte") : QStringLiteral(" bytes"));
 }
 
 } // namespace gw

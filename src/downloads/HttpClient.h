@@ -28,8 +28,11 @@ struct ProxySettings
 struct HttpTimeouts
 {
     long connectMs = 30000;
-    long lowSpeedBytesPerSecond = 1; // below this rate ...
-    long lowSpeedSeconds = 60; // ... for this long, the transfer gives up
+    // A transfer that moved fewer bytes than this rate over the last `lowSpeedSeconds` (the
+    // wait for the answer included) ends as too slow: a server that announces gigabytes and
+    // sends a trickle must not hold the timer for a quarter of an hour.
+    long lowSpeedBytesPerSecond = 1024;
+    long lowSpeedSeconds = 60;
     // A server that keeps trickling passes the low-speed limit for ever. Past `overallSeconds`
     // a transfer goes on only while its average rate stays at least `minAverageBytesPerSecond`,
     // so a large file on a fair line completes and an endless one ends (0: no overall limit).
@@ -39,9 +42,16 @@ struct HttpTimeouts
 
 enum class HttpFailure {
     None,
-    Transport, // no connection, broken connection, refused protocol, too many redirects
+    Transport, // the connection broke, or the answer was no HTTP
     HttpStatus, // the last answer was not a 2xx status
-    TimedOut, // connect time-out, the low-speed limit or the overall limit
+    TimedOut, // the overall limit
+    TooSlow, // the low-speed limit
+    TooLarge, // the body grew beyond the limit set for it
+    NameNotFound, // the server's (or the proxy's) name was not found
+    NotConnected, // no connection: refused, unreachable, timed out
+    TlsFailed, // the TLS handshake failed or the certificate was not trusted
+    TooManyMoves, // more redirects than allowed
+    MoveRefused, // a redirect to an address that is not followed (https to http, another protocol)
     HeadersTooLong, // more header bytes than any real answer sends
     WriteError, // the body could not be written
     Cancelled, // abort() or the application quit
@@ -59,8 +69,17 @@ struct HttpResponse
     qint64 expectedSize = 0; // Content-Length of the body, 0 when unknown
     qint64 received = 0; // body bytes written
     QString errorText; // libcurl's explanation of a failure
+    // The failure in a few words, as a log line gives it ("too slow", "name not found: host");
+    // empty where the status line tells it.
+    QString reason;
     QString effectiveUrl; // the address of the last answer, after redirects
+    // The request reached the server: false when the name was not found, no connection or no
+    // TLS session came about, or a proxy refused it. Such an attempt asked the server nothing.
+    bool reachedServer = false;
 };
+
+// "64 MiB", "64 KiB" or "<n> bytes": a size limit as the log names it.
+QString sizeText(qint64 bytes);
 
 class HttpClient : public QObject
 {
@@ -81,9 +100,12 @@ public:
     const ProxySettings& proxy() const { return m_proxy; }
     void setTimeouts(const HttpTimeouts& t) { m_timeouts = t; }
     const HttpTimeouts& timeouts() const { return m_timeouts; }
+    // Redirects followed in one request, to any server; one more fails it.
     void setMaxRedirects(int n) { m_maxRedirects = n; }
-    // Redirects to another server (host or port) followed in one request; one more fails it.
-    void setMaxServerMoves(int n) { m_maxServerMoves = n; }
+    // The most body bytes the next requests may bring (0: no limit); a body that announces or
+    // reaches more ends the transfer as TooLarge.
+    void setMaxBodyBytes(qint64 bytes) { m_maxBodyBytes = bytes; }
+    qint64 maxBodyBytes() const { return m_maxBodyBytes; }
     // Certificates of the authorities trusted for https instead of the system's (empty: the system's).
     void setCaFile(const QString& file) { m_caFile = file; }
 
@@ -113,13 +135,14 @@ private:
     int run(Transfer& t, ProgressPump& pump);
     static HttpResponse responseOf(Transfer& t, int result);
     static HttpFailure failureOf(const Transfer& t, int result, long statusCode);
+    static QString reasonOf(const Transfer& t, HttpFailure failure);
 
     QString m_userAgent;
     bool m_http10 = false;
     ProxySettings m_proxy;
     HttpTimeouts m_timeouts;
-    int m_maxRedirects = 15;
-    int m_maxServerMoves = 1;
+    int m_maxRedirects = 5;
+    qint64 m_maxBodyBytes = 0;
     QString m_caFile;
     int m_running = 0;
     QList<std::atomic<bool>*> m_cancelFlags;

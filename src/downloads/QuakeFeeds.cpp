@@ -1,11 +1,11 @@
 #include "downloads/QuakeFeeds.h"
 
+#include "downloads/FeedConversion.h"
+#include "downloads/JsonStream.h"
+#include "downloads/RecordBlocks.h"
 #include "shared/Endpoints.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QJsonValue>
+#include <QIODevice>
 #include <QUrl>
 
 #include <charconv>
@@ -39,24 +39,14 @@ namespace {
         return ec == std::errc() && ptr == end && std::isfinite(*value);
     }
 
-    void appendNumber(QByteArray& out, double value, int decimals = -1)
-    {
-        char buffer[64];
-        const auto result = decimals < 0
-            ? std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed)
-            : std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
-        out.append(buffer, result.ptr - buffer);
-    }
-
     // A position xplanet can place; anything else (empty, words, out of range) is no earthquake.
     bool appendPosition(QByteArray& out, double latitude, double longitude)
     {
-        if (!std::isfinite(latitude) || !std::isfinite(longitude) || std::abs(latitude) > 90.0
-            || std::abs(longitude) > 360.0)
+        if (!feeds::isPosition(latitude, longitude))
             return false;
-        appendNumber(out, latitude);
+        feeds::appendNumber(out, latitude);
         out += ' ';
-        appendNumber(out, longitude);
+        feeds::appendNumber(out, longitude);
         return true;
     }
 
@@ -144,83 +134,194 @@ Format formatOf(QByteArrayView text)
     return Format::FixedColumns;
 }
 
-void appendLabelAndEnd(QByteArray& out, QByteArrayView place, QByteArrayView magnitude)
+void appendLabelAndEnd(QByteArray& out, QByteArrayView place, double magnitude)
 {
     out += " \"";
     appendLabelText(out, place);
     out += " (";
-    double value = 0;
-    if (toNumber(magnitude, &value))
-        appendNumber(out, value, 1);
+    // Beyond any earthquake measured: no magnitude rather than a row of digits.
+    if (std::isfinite(magnitude) && std::abs(magnitude) < 15)
+        feeds::appendNumber(out, magnitude, 1);
     else
         out += '?';
     out += ")\" color=green\r\n";
 }
 
-QByteArray csvMarkers(QByteArrayView text)
-{
-    if (text.startsWith("\xEF\xBB\xBF"))
-        text = text.sliced(3);
-    const char* p = text.data();
-    const char* const end = p + text.size();
-    std::vector<Field> fields;
-    p = readRecord(p, end, fields);
-    qsizetype latitude = -1, longitude = -1, magnitude = -1, place = -1;
-    for (qsizetype i = 0; i < qsizetype(fields.size()); ++i) {
-        const QByteArrayView name = trimmed(fields[i].raw);
-        if (name == "latitude")
-            latitude = i;
-        else if (name == "longitude")
-            longitude = i;
-        else if (name == "mag")
-            magnitude = i;
-        else if (name == "place")
-            place = i;
+namespace {
+
+    struct Columns
+    {
+        qsizetype latitude = -1, longitude = -1, magnitude = -1, place = -1;
+    };
+
+    Columns columnsOf(const std::vector<Field>& header)
+    {
+        Columns columns;
+        for (qsizetype i = 0; i < qsizetype(header.size()); ++i) {
+            const QByteArrayView name = trimmed(header[i].raw);
+            if (name == "latitude")
+                columns.latitude = i;
+            else if (name == "longitude")
+                columns.longitude = i;
+            else if (name == "mag")
+                columns.magnitude = i;
+            else if (name == "place")
+                columns.place = i;
+        }
+        return columns;
     }
-    QByteArray out;
-    if (latitude < 0 || longitude < 0)
-        return out;
-    out.reserve(text.size() / 2);
-    const qsizetype needed = std::max(latitude, longitude) + 1;
-    const Field none;
-    QByteArray scratch;
-    const qsizetype wanted = std::max({ latitude, longitude, magnitude, place }) + 1;
-    while (p < end) {
-        p = readRecord(p, end, fields, wanted);
+
+    void csvRecord(const std::vector<Field>& fields, const Columns& columns, feeds::Conversion& c, QByteArray& scratch)
+    {
         const auto count = qsizetype(fields.size());
+        const qsizetype needed = std::max(columns.latitude, columns.longitude) + 1;
         double lat = 0, lon = 0;
-        if (count < needed || !toNumber(fields[latitude].raw, &lat) || !toNumber(fields[longitude].raw, &lon))
-            continue;
-        if (!appendPosition(out, lat, lon))
-            continue;
-        const Field& placeField = place >= 0 && place < count ? fields[place] : none;
-        const Field& magField = magnitude >= 0 && magnitude < count ? fields[magnitude] : none;
-        appendLabelAndEnd(out, fieldText(placeField, scratch), magField.raw);
+        if (count < needed || !toNumber(fields[columns.latitude].raw, &lat)
+            || !toNumber(fields[columns.longitude].raw, &lon) || !feeds::isPosition(lat, lon))
+            return;
+        ++c.positions;
+        QByteArray& out = c.out.line();
+        appendPosition(out, lat, lon);
+        const Field none;
+        const Field& place = columns.place >= 0 && columns.place < count ? fields[columns.place] : none;
+        const Field& mag = columns.magnitude >= 0 && columns.magnitude < count ? fields[columns.magnitude] : none;
+        double magnitude = std::numeric_limits<double>::quiet_NaN();
+        toNumber(mag.raw, &magnitude);
+        appendLabelAndEnd(out, fieldText(place, scratch), magnitude);
+        c.out.lineDone();
     }
-    return out;
+
+} // namespace
+
+bool csvMarkers(QIODevice& in, feeds::Conversion& c)
+{
+    feeds::RecordBlocks blocks(in, true);
+    std::vector<Field> fields;
+    QByteArray scratch;
+    Columns columns;
+    bool header = true;
+    QByteArrayView block;
+    QString error;
+    while (blocks.next(&block, &error) && !block.isEmpty()) {
+        const char* p = block.data();
+        const char* const end = p + block.size();
+        if (header) {
+            if (block.startsWith("\xEF\xBB\xBF"))
+                p += 3;
+            p = readRecord(p, end, fields);
+            columns = columnsOf(fields);
+            if (columns.latitude < 0 || columns.longitude < 0)
+                return c.fail(QStringLiteral("no latitude and longitude columns"));
+            header = false;
+        }
+        const qsizetype wanted
+            = std::max({ columns.latitude, columns.longitude, columns.magnitude, columns.place }) + 1;
+        while (p < end) {
+            const char* record = p;
+            p = readRecord(p, end, fields, wanted);
+            if (p - record <= 2 && trimmed(QByteArrayView(record, p - record)).isEmpty())
+                continue; // a blank line is no record
+            if (!c.countRecord())
+                return false;
+            csvRecord(fields, columns, c, scratch);
+        }
+    }
+    return error.isEmpty() || c.fail(error);
 }
 
-QByteArray geoJsonMarkers(const QByteArray& text)
-{
-    QByteArray out;
-    const QJsonDocument document = QJsonDocument::fromJson(text);
-    const QJsonArray features = document.object().value(QLatin1String("features")).toArray();
-    for (const QJsonValue& feature : features) {
-        const QJsonObject object = feature.toObject();
-        const QJsonArray coordinates
-            = object.value(QLatin1String("geometry")).toObject().value(QLatin1String("coordinates")).toArray();
-        if (coordinates.size() < 2 || !coordinates.at(0).isDouble() || !coordinates.at(1).isDouble())
-            continue;
-        if (!appendPosition(out, coordinates.at(1).toDouble(), coordinates.at(0).toDouble()))
-            continue;
-        const QJsonObject properties = object.value(QLatin1String("properties")).toObject();
-        const QJsonValue mag = properties.value(QLatin1String("mag"));
-        QByteArray magnitude;
-        if (mag.isDouble())
-            appendNumber(magnitude, mag.toDouble());
-        appendLabelAndEnd(out, properties.value(QLatin1String("place")).toString().toUtf8(), magnitude);
+namespace {
+
+    using feeds::JsonStream;
+    using Token = JsonStream::Token;
+
+    // A feature's position, magnitude and place, from whichever of its members hold them.
+    struct Quake
+    {
+        double latitude = std::numeric_limits<double>::quiet_NaN();
+        double longitude = std::numeric_limits<double>::quiet_NaN();
+        double magnitude = std::numeric_limits<double>::quiet_NaN();
+        QByteArray place;
+    };
+
+    bool readCoordinates(JsonStream& json, Quake& quake)
+    {
+        int index = 0;
+        return json.elements([&](Token t) {
+            if (t == Token::Number && index < 2)
+                (index == 0 ? quake.longitude : quake.latitude) = json.number();
+            ++index;
+            return json.skip(t);
+        });
     }
-    return out;
+
+    bool readFeature(JsonStream& json, Quake& quake)
+    {
+        return json.members([&](const QByteArray& key) {
+            if (key == "geometry") {
+                const Token t = json.next();
+                if (t != Token::BeginObject)
+                    return json.skip(t);
+                return json.members([&](const QByteArray& name) {
+                    if (name != "coordinates")
+                        return json.skipValue();
+                    const Token list = json.next();
+                    return list == Token::BeginArray ? readCoordinates(json, quake) : json.skip(list);
+                });
+            }
+            if (key == "properties") {
+                const Token t = json.next();
+                if (t != Token::BeginObject)
+                    return json.skip(t);
+                return json.members([&](const QByteArray& name) {
+                    const bool mag = name == "mag", place = name == "place";
+                    const Token v = json.next();
+                    if (mag && v == Token::Number)
+                        quake.magnitude = json.number();
+                    else if (place && v == Token::String)
+                        quake.place = json.text().left(feeds::limits::maxLabel);
+                    return json.skip(v);
+                });
+            }
+            return json.skipValue();
+        });
+    }
+
+} // namespace
+
+bool geoJsonMarkers(QIODevice& in, feeds::Conversion& c)
+{
+    JsonStream json(in, feeds::limits::maxDepth, feeds::limits::maxString);
+    bool features = false;
+    const bool read = json.next() == Token::BeginObject && json.members([&](const QByteArray& key) {
+        if (key != "features")
+            return json.skipValue();
+        const Token list = json.next();
+        if (list != Token::BeginArray)
+            return c.fail(QStringLiteral("its features are no list"));
+        features = true;
+        return json.elements([&](Token t) {
+            if (!c.countRecord())
+                return false;
+            Quake quake;
+            if (t != Token::BeginObject)
+                return json.skip(t);
+            if (!readFeature(json, quake))
+                return false;
+            if (!feeds::isPosition(quake.latitude, quake.longitude))
+                return true;
+            ++c.positions;
+            QByteArray& out = c.out.line();
+            appendPosition(out, quake.latitude, quake.longitude);
+            appendLabelAndEnd(out, quake.place, quake.magnitude);
+            c.out.lineDone();
+            return true;
+        });
+    }) && json.atEnd();
+    if (!read && !json.error().isEmpty())
+        return c.fail(QStringLiteral("not JSON: ") + json.error());
+    if (!read)
+        return c.fail(QStringLiteral("not a GeoJSON feature collection"));
+    return features || c.fail(QStringLiteral("no features in the document"));
 }
 
 bool isSummaryFeed(const QString& url)

@@ -1,10 +1,17 @@
 #pragma once
-// The earthquake summary feeds (CSV and GeoJSON) as marker lines, in the same form as the
-// fixed-column list gives them: `lat lon "PLACE (MAG)" color=green`, the magnitude with one
-// decimal or "?" when the feed has none. Records without a usable position give no marker.
+// The earthquake lists as marker lines, all in one form: `lat lon "PLACE (MAG)" color=green`,
+// the magnitude with one decimal or "?" when the list has none. The service's summary feeds
+// come as CSV or GeoJSON, the older list in fixed columns. A record without a position
+// xplanet can place gives no marker.
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+
+class QIODevice;
+
+namespace gw::feeds {
+struct Conversion;
+}
 
 namespace gw::quake {
 
@@ -14,16 +21,19 @@ enum class Format { FixedColumns, Csv, GeoJson };
 // anything else is the fixed-column list.
 Format formatOf(QByteArrayView text);
 
-QByteArray csvMarkers(QByteArrayView text);
-QByteArray geoJsonMarkers(const QByteArray& text);
+// The readers of feeds::convertFile, one per format.
+bool csvMarkers(QIODevice& in, feeds::Conversion& c);
+bool geoJsonMarkers(QIODevice& in, feeds::Conversion& c);
+bool fixedColumnMarkers(QIODevice& in, feeds::Conversion& c);
 
 // True for an address of the summary feeds on the earthquake service's host, whatever the
 // magnitude, the period and the format.
 bool isSummaryFeed(const QString& url);
 
-// Appends `text` as part of a quoted label: '"' becomes '\'', control characters blanks.
+// Appends `text` as part of a quoted label: '"' becomes '\'', control characters blanks; cut
+// (at a character's start) where the label would pass feeds::limits::maxLabel bytes.
 void appendLabelText(QByteArray& out, QByteArrayView text);
-// Appends ` "PLACE (MAG)" color=green` and the line end, the magnitude from its text.
-void appendLabelAndEnd(QByteArray& out, QByteArrayView place, QByteArrayView magnitude);
+// Appends ` "PLACE (MAG)" color=green` and the line end; NaN for no magnitude.
+void appendLabelAndEnd(QByteArray& out, QByteArrayView place, double magnitude);
 
 } // namespace gw::quake

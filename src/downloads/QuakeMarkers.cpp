@@ -1,13 +1,15 @@
 #include "downloads/QuakeMarkers.h"
 
+#include "downloads/FeedConversion.h"
 #include "downloads/QuakeFeeds.h"
+#include "downloads/RecordBlocks.h"
 
-#include "shared/AtomicFile.h"
 #include "shared/Error.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QFile>
+#include <QIODevice>
 
 #include <cstring>
 
@@ -58,7 +60,7 @@ namespace {
         return column < line.size() ? line[column] : '\0';
     }
 
-    void appendMarker(QByteArray& out, QByteArrayView line)
+    void appendMarker(feeds::Conversion& c, QByteArrayView line)
     {
         const QByteArrayView latitude = field(line, kLatitude, kLatitudeWidth);
         const QByteArrayView longitude = field(line, kLongitude, kLongitudeWidth);
@@ -66,6 +68,8 @@ namespace {
         // marker it would sit at 0°N 0°E, or make xplanet read words as degrees.
         if (!isDegrees(latitude) || !isDegrees(longitude))
             return;
+        ++c.positions;
+        QByteArray& out = c.out.line();
         if (at(line, kNorthSouth) == 'S')
             out += '-';
         out += latitude;
@@ -83,6 +87,7 @@ namespace {
         out += " (";
         quake::appendLabelText(out, field(line, kMagnitude, kMagnitudeWidth));
         out += ")\" color=green\r\n";
+        c.out.lineDone();
     }
 
 } // namespace
@@ -91,6 +96,12 @@ namespace {
 // become options xplanet obeys (an image file, say), and a line break would start a new marker.
 void quake::appendLabelText(QByteArray& out, QByteArrayView text)
 {
+    if (text.size() > feeds::limits::maxLabel) {
+        qsizetype cut = feeds::limits::maxLabel;
+        while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+            --cut; // not inside a character
+        text = text.first(cut);
+    }
     for (char c : text) {
         const auto u = static_cast<unsigned char>(c);
         if (c == '"')
@@ -102,49 +113,45 @@ void quake::appendLabelText(QByteArray& out, QByteArrayView text)
     }
 }
 
+bool quake::fixedColumnMarkers(QIODevice& in, feeds::Conversion& c)
+{
+    feeds::RecordBlocks blocks(in, false);
+    bool headerSeen = false;
+    QByteArrayView block;
+    QString error;
+    while (blocks.next(&block, &error) && !block.isEmpty()) {
+        const char* p = block.data();
+        const char* const end = p + block.size();
+        while (p < end) {
+            const char* nl = static_cast<const char*>(std::memchr(p, '\n', end - p));
+            const char* lineEnd = nl ? nl : end;
+            const QByteArrayView line(p, lineEnd - p);
+            if (headerSeen) {
+                if (!c.countRecord())
+                    return false;
+                appendMarker(c, line);
+            } else {
+                headerSeen = line.contains(kHeader);
+            }
+            p = nl ? nl + 1 : end;
+        }
+    }
+    // Lines under the header that are no earthquakes (blank lines, notes) give no marker, and
+    // the list may hold none: only the other formats must have positions.
+    c.records = c.positions;
+    return error.isEmpty() || c.fail(error);
+}
+
 QByteArray quakeMarkerText(const QByteArray& ascText)
 {
-    switch (quake::formatOf(ascText)) {
-    case quake::Format::Csv:
-        return quake::csvMarkers(ascText);
-    case quake::Format::GeoJson:
-        return quake::geoJsonMarkers(ascText);
-    case quake::Format::FixedColumns:
-        break;
-    }
-    QByteArray out;
-    // A marker line is a little longer than its record; this avoids most regrowth.
-    out.reserve(ascText.size() + ascText.size() / 4);
-    const char* p = ascText.constData();
-    const char* const end = p + ascText.size();
-    bool headerSeen = false;
-    while (p < end) {
-        const char* nl = static_cast<const char*>(std::memchr(p, '\n', end - p));
-        const char* lineEnd = nl ? nl : end;
-        const QByteArrayView line(p, lineEnd - p);
-        if (headerSeen)
-            appendMarker(out, line);
-        else
-            headerSeen = line.contains(kHeader);
-        p = nl ? nl + 1 : end;
-    }
-    return out;
+    return feeds::convertText(feeds::Kind::QuakeList, ascText);
 }
 
 void ConvertAscQuakeToMarker(const QString& ascFile, const QString& markerFile)
 {
-    QFile input(ascFile);
-    if (!input.exists())
-        return;
-    if (!input.open(QIODevice::ReadOnly))
-        throw Error(QStringLiteral("Cannot open file \"%1\". %2").arg(ascFile, input.errorString()));
-    const QByteArray text = input.readAll();
-    input.close();
-
-    const QByteArray out = quakeMarkerText(text);
-    QString error;
-    if (!writeFileAtomically(markerFile, out, &error))
-        throw Error(error);
+    const feeds::Outcome outcome = feeds::convertFile(feeds::Kind::QuakeList, ascFile, markerFile);
+    if (outcome.status == feeds::Outcome::Failed)
+        throw Error(ascFile + QStringLiteral(": ") + outcome.error);
 }
 
 } // namespace gw

@@ -25,6 +25,16 @@ private:
     QByteArray m_rawHeaders;
 };
 
+// A date as HTTP writes it: "Tue, 01 Jan 2999 00:00:00 GMT", the older "Tuesday, 01-Jan-99
+// 00:00:00 GMT" (a two-digit year more than 50 years ahead of `nowUtc` lies in the past
+// century) and "Tue Jan  1 00:00:00 2999", or with a numeric zone ("+0000"). Invalid for
+// anything else.
+QDateTime httpDate(QByteArrayView text, const QDateTime& nowUtc);
+
+// The wait the answer's Retry-After asks for, in seconds from `nowUtc` (seconds or a date;
+// a date in the past is no wait); -1 when it asks for none.
+double retryAfterSeconds(const QByteArray& rawHeaders, const QDateTime& nowUtc);
+
 // The document time as libcurl reports it (seconds since 1970, -1 when none) as a UTC
 // date-time; invalid when there is none or it lies beyond what a date-time can hold.
 QDateTime lastModifiedFromFileTime(qint64 fileTime);

@@ -67,6 +67,32 @@ QStringList splitArguments(const QString& text)
     return args;
 }
 
+QString quoteArgument(const QString& text, bool alwaysQuoted)
+{
+    const bool plain = !text.isEmpty() && !text.contains(QLatin1Char(' ')) && !text.contains(QLatin1Char('\t'))
+        && !text.contains(QLatin1Char('"'));
+    if (plain && !alwaysQuoted)
+        return text;
+    QString out = QStringLiteral("\"");
+    qsizetype slashes = 0;
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\\')) {
+            ++slashes;
+            continue;
+        }
+        // Backslashes count only before a quote: there each is doubled, and the quote escaped.
+        if (c == QLatin1Char('"'))
+            out += QString(slashes * 2 + 1, QLatin1Char('\\'));
+        else
+            out += QString(slashes, QLatin1Char('\\'));
+        slashes = 0;
+        out += c;
+    }
+    // The closing quote follows: backslashes before it are doubled too.
+    out += QString(slashes * 2, QLatin1Char('\\'));
+    return out + QLatin1Char('"');
+}
+
 SplitCommand splitCommand(const QString& exeName, const QString& commandLine)
 {
     SplitCommand result;

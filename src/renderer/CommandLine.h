@@ -20,6 +20,11 @@ namespace gw {
 // Nothing else is special: ; $ ` ( ) | & < > * reach the program as typed.
 QStringList splitArguments(const QString& text);
 
+// `text` written so that splitArguments gives it back as one argument, whatever it holds
+// (blanks, double quotes, backslashes, nothing at all). Quotes are added only where needed,
+// unless `alwaysQuoted`.
+QString quoteArgument(const QString& text, bool alwaysQuoted = false);
+
 // The program part of a command line that begins with `exeName`, and the arguments after it.
 // The program is taken whole, blanks included, because the caller knows where it ends: an
 // unquoted path with blanks names one file, as on the platform this command line came from.

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QScopeGuard>
 
 namespace gw {
 
@@ -205,6 +206,32 @@ void ConfigEditor::btnApplyChangesClick()
         throw Error(QStringLiteral("Cannot write file \"%1\": no configuration file is selected").arg(target));
     writeConfigFile(target, m_config);
     showBodyText(target);
+}
+
+bool ConfigEditor::nameCloudMapIfNone(const QString& body, const QString& file)
+{
+    // The section the edits go to: the first one of the body.
+    const qsizetype header = findBodySection(m_config.lines, body);
+    if (header < 0)
+        return false;
+    const qsizetype end = sectionEnd(m_config.lines, header);
+    for (qsizetype i = header + 1; i < end; ++i) {
+        const QString line = withoutComment(m_config.lines.at(i));
+        const qsizetype eq = line.indexOf(QLatin1Char('='));
+        if (eq > 0 && trimBlanks(line.left(eq)) == QLatin1String("cloud_map")
+            && !trimBlanks(line.mid(eq + 1)).isEmpty())
+            return false;
+    }
+    changeConfigParameter(body, QStringLiteral("cloud_map"), { file });
+    if (m_settings.text(kBody) == body) {
+        // Shown, not edited a second time by the field's change handler.
+        const bool wasLoading = m_loading;
+        m_loading = true;
+        auto restore = qScopeGuard([this, wasLoading] { m_loading = wasLoading; });
+        m_settings.setText(ctl::cloud_map, file);
+    }
+    btnApplyChangesClick();
+    return true;
 }
 
 void ConfigEditor::showBodyText(const QString& path)

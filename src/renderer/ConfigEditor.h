@@ -53,6 +53,9 @@ public:
     // Returns false when the body has no section, so nothing changed.
     bool changeConfigParameter(const QString& body, const QString& key, const QStringList& values);
     void btnApplyChangesClick();
+    // Names `file` as the cloud map of `body` in the chosen configuration and applies it,
+    // unless that body names one already or has no section; true when it did.
+    bool nameCloudMapIfNone(const QString& body, const QString& file);
 
     // Change handlers of the edit controls.
     void mapChange();

@@ -5,7 +5,9 @@
 #include "renderer/RenderControl.h"
 
 #include "background/DesktopBackend.h"
+#include "background/PictureCompose.h"
 #include "background/PictureFiles.h"
+#include "background/PngRead.h"
 #include "renderer/CommandLine.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsAccess.h"
@@ -17,6 +19,32 @@
 #include <QFileInfo>
 
 namespace gw {
+
+namespace {
+
+    QString renderFailure(const ProcessLauncher& exec)
+    {
+        return exec.Crashed() ? QStringLiteral("the renderer ended abnormally (signal ")
+                + QString::number(exec.ResultCode()) + QLatin1Char(')')
+                              : QStringLiteral("the renderer exited with code ") + QString::number(exec.ResultCode());
+    }
+
+    // Why a finished render's picture must not reach the desktop; empty when it may.
+    QString brokenPicture(const ProcessLauncher& exec, const Picture& picture)
+    {
+        if (exec.ResultCode() != 0)
+            return renderFailure(exec);
+        if (!QFileInfo(picture.file).isFile())
+            return QStringLiteral("the renderer wrote no picture");
+        QString why;
+        if (!isWholePng(picture.file, picture.geometry.width(), picture.geometry.height(), &why))
+            return QStringLiteral("the renderer's picture is not whole: ") + why;
+        return {};
+    }
+
+    const QString kPreviousStays = QStringLiteral("; the picture shown before stays");
+
+} // namespace
 
 DesktopKind RenderControl::detectedDesktop() const
 {
@@ -61,7 +89,9 @@ void RenderControl::renderForDesktop(ProcessLauncher& exec, bool hideApp)
         return;
     }
     DesktopTarget target = desktopTarget();
-    if (target.backend->layout() == PictureLayout::RootWindow && target.monitors.size() <= 1)
+    // A picture to keep needs a file: then the root window too is set from one.
+    if (target.backend->layout() == PictureLayout::RootWindow && target.monitors.size() <= 1
+        && !m_settings.checked(ctl::cbSaveDesktopFile))
         renderToRootWindow(exec, hideApp, target);
     else
         renderToFiles(exec, hideApp, target);
@@ -83,14 +113,14 @@ bool RenderControl::userParametersChooseOutput()
     return true;
 }
 
-RenderControl::DesktopTarget RenderControl::desktopTarget() const
+RenderControl::DesktopTarget RenderControl::desktopTarget()
 {
     DesktopTarget target;
     desktopFromCaption(m_settings.text(ctl::ddbDesktopBackground), &target.kind);
     if (target.kind == DesktopKind::Automatic)
         target.kind = detectedDesktop();
     target.backend = makeBackend(target.kind);
-    target.monitors = m_monitors ? m_monitors() : MonitorList();
+    target.monitors = desktopMonitors(target);
     target.debugLevel = m_settings.integer(ctl::DebugLevel);
     const qsizetype monitorCount = std::max<qsizetype>(target.monitors.size(), 1);
     target.summary = QStringLiteral("desktop: ") + desktopCaption(target.kind) + QStringLiteral(", ")
@@ -103,18 +133,71 @@ RenderControl::DesktopTarget RenderControl::desktopTarget() const
     return target;
 }
 
+// A compositor's own list first: Qt may see it through XWayland or not at all. The screens of
+// the display otherwise. When neither tells, one line until they do again.
+MonitorList RenderControl::desktopMonitors(const DesktopTarget& target)
+{
+    MonitorList listed;
+    QString why;
+    if (target.backend->listMonitors(m_applyTimeLimit, &listed, &why)) {
+        if (!listed.isEmpty()) {
+            m_monitorsLogged = false;
+            return listed;
+        }
+        why = QStringLiteral("the desktop lists none");
+    }
+    const MonitorList screens = m_monitors ? m_monitors() : MonitorList();
+    // The renderer paints a root window of any size by itself.
+    if (why.isEmpty() && (!screens.isEmpty() || target.backend->layout() == PictureLayout::RootWindow)) {
+        m_monitorsLogged = false;
+        return screens;
+    }
+    if (!m_monitorsLogged)
+        logBackground(target.kind,
+            QStringLiteral("the monitors cannot be found")
+                + (why.isEmpty() ? QString() : QStringLiteral(" (") + why + QLatin1Char(')'))
+                + (screens.isEmpty() ? QStringLiteral("; one picture of 1920x1080 is made")
+                                     : QStringLiteral("; the screens Qt sees are used")));
+    m_monitorsLogged = true;
+    return screens;
+}
+
 void RenderControl::renderToRootWindow(ProcessLauncher& exec, bool hideApp, DesktopTarget& target)
 {
     runRenderer(exec, hideApp);
     // Without an X display there is no root window to name; the renderer said so already.
     if (m_sequenceKilled || qEnvironmentVariableIsEmpty("DISPLAY"))
         return;
+    if (exec.ResultCode() != 0) {
+        logBackground(target.kind, renderFailure(exec) + kPreviousStays);
+        return;
+    }
     target.request.pictures = plannedPictures(PictureLayout::RootWindow, target.monitors);
     const QString error = target.backend->apply(target.request);
-    if (!error.isEmpty())
+    if (!error.isEmpty()) {
         logBackground(target.kind, error);
-    else
-        emit backgroundShown(target.summary);
+        return;
+    }
+    showOnLockScreen(target);
+    emit backgroundShown(target.summary);
+    emit pictureFilesChanged({});
+}
+
+// Where the desktop has a lock screen picture of its own, when the user asks for it. A
+// failure there leaves the desktop's new picture: one line says so.
+void RenderControl::showOnLockScreen(const DesktopTarget& target)
+{
+    if (!m_settings.checked(ctl::cbLockScreen))
+        return;
+    if (!target.backend->hasLockScreen()) {
+        if (!m_lockScreenLogged)
+            logBackground(target.kind, QStringLiteral("this desktop's lock screen has no picture Globewall can set"));
+        m_lockScreenLogged = true;
+        return;
+    }
+    const QString error = target.backend->applyLockScreen(target.request);
+    if (!error.isEmpty())
+        logBackground(target.kind, QStringLiteral("lock screen: ") + error);
 }
 
 void RenderControl::renderToFiles(ProcessLauncher& exec, bool hideApp, DesktopTarget& target)
@@ -128,6 +211,9 @@ void RenderControl::renderToFiles(ProcessLauncher& exec, bool hideApp, DesktopTa
     target.request.pictures = plannedPictures(target.backend->layout(), target.monitors);
     if (!renderPictures(exec, hideApp, target, files))
         return;
+    if (target.backend->layout() == PictureLayout::Spanned && target.request.pictures.size() > 1
+        && !composeSpanned(target, files))
+        return;
 
     error = target.backend->apply(target.request);
     if (!error.isEmpty()) {
@@ -135,6 +221,8 @@ void RenderControl::renderToFiles(ProcessLauncher& exec, bool hideApp, DesktopTa
         PictureFiles::discard(target.request.pictures);
         return;
     }
+    showOnLockScreen(target);
+    keepPictures(target.kind, target.request.pictures, target.backend->layout() != PictureLayout::RootWindow);
     // The root pixmap holds the composed pictures; the files are not needed.
     if (target.backend->layout() == PictureLayout::RootWindow)
         PictureFiles::discard(target.request.pictures);
@@ -147,15 +235,34 @@ void RenderControl::renderToFiles(ProcessLauncher& exec, bool hideApp, DesktopTa
     emit backgroundShown(target.summary);
 }
 
+// Desktops that take one picture for all monitors get the monitors' pictures composed into
+// one; the parts go either way.
+bool RenderControl::composeSpanned(DesktopTarget& target, PictureFiles& files)
+{
+    const QVector<Picture> parts = target.request.pictures;
+    Picture composed { QStringLiteral("desktop"), desktopRect(target.monitors), {} };
+    composed.file = files.newFile(composed);
+    QString error;
+    const bool done = composePictures(parts, composed.file, &error);
+    PictureFiles::discard(parts);
+    if (!done) {
+        logBackground(target.kind, QStringLiteral("cannot compose the monitors' pictures: ") + error + kPreviousStays);
+        PictureFiles::discard({ composed });
+        return false;
+    }
+    target.request.pictures = { composed };
+    return true;
+}
+
 bool RenderControl::renderPictures(ProcessLauncher& exec, bool hideApp, DesktopTarget& target, PictureFiles& files)
 {
     QVector<Picture>& pictures = target.request.pictures;
     const QStringList base = exec.ExeParams();
     for (Picture& picture : pictures) {
-        picture.file = files.newFile(picture.monitor);
+        picture.file = files.newFile(picture);
         exec.ExeParams() = base;
         // After everything else, so these win over anything before them.
-        exec.ExeParams() << QStringLiteral("-output \"") + picture.file + QLatin1Char('"')
+        exec.ExeParams() << QStringLiteral("-output ") + quoteArgument(picture.file, true)
                          << QStringLiteral("-geometry ") + QString::number(picture.geometry.width()) + QLatin1Char('x')
                 + QString::number(picture.geometry.height());
         try {
@@ -168,10 +275,9 @@ bool RenderControl::renderPictures(ProcessLauncher& exec, bool hideApp, DesktopT
             PictureFiles::discard(pictures);
             return false;
         }
-        if (!QFileInfo(picture.file).isFile()) {
-            logBackground(target.kind,
-                QStringLiteral("the renderer wrote no picture (exit code ") + QString::number(exec.ResultCode())
-                    + QStringLiteral(")"));
+        const QString broken = brokenPicture(exec, picture);
+        if (!broken.isEmpty()) {
+            logBackground(target.kind, broken + kPreviousStays);
             PictureFiles::discard(pictures);
             return false;
         }

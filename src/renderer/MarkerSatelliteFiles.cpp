@@ -22,6 +22,8 @@ namespace {
     // "*.*" would hide names without a dot, and satellite files ("iss") and the city markers
     // ("earth") have none.
     const QString kAllFiles = QStringLiteral("All files (*)|*");
+    const QByteArray kGeneratedMark = "# This is an automatic generated Satfile from Globewall";
+    const QByteArray kTrail = " trail={orbit,-10,45,1}";
 
     QString withoutSlash(QString folder)
     {
@@ -194,18 +196,21 @@ QString MarkerSatelliteFiles::firstCatalogueNumber(const QByteArray& tle)
     return QStringLiteral("0");
 }
 
-QByteArray MarkerSatelliteFiles::satelliteFileText(const QString& catalogueNumber, const QString& picture)
+QByteArray MarkerSatelliteFiles::satelliteFileText(const QString& catalogueNumber, const QString& picture, bool trail)
 {
     QByteArray text;
-    for (const char* line : { "#", "# This is an automatic generated Satfile from Globewall", "#",
-             "# See the xplanet readme.txt for all possible options", "#", "" }) {
+    for (const QByteArray& line : { QByteArray("#"), kGeneratedMark, QByteArray("#"),
+             QByteArray("# See the xplanet readme.txt for all possible options"), QByteArray("#"), QByteArray() }) {
         text += line;
         text += "\r\n";
     }
     text += catalogueNumber.toLatin1();
     if (!picture.isEmpty())
         text += " image=" + QFile::encodeName(picture) + " transparent={0,0,0}";
-    text += " color=red\r\n";
+    text += " color=red";
+    if (trail)
+        text += kTrail;
+    text += "\r\n";
     text += "\r\n";
     return text;
 }
@@ -235,7 +240,8 @@ namespace {
 
 } // namespace
 
-QString MarkerSatelliteFiles::writeSatelliteFileFor(const QString& tleFile, const QStringList& pictureFolders)
+QString MarkerSatelliteFiles::writeSatelliteFileFor(
+    const QString& tleFile, const QStringList& pictureFolders, bool trail)
 {
     const QString satFile = missingSatelliteFile(tleFile);
     if (satFile.isEmpty())
@@ -253,9 +259,39 @@ QString MarkerSatelliteFiles::writeSatelliteFileFor(const QString& tleFile, cons
         }
     }
     QString error;
-    if (!writeFileAtomically(satFile, satelliteFileText(number, picture), &error))
+    if (!writeFileAtomically(satFile, satelliteFileText(number, picture, trail), &error))
         throw Error(error);
     return name;
+}
+
+int MarkerSatelliteFiles::setTrailInGeneratedFiles(const QString& folder, bool trail)
+{
+    int changed = 0;
+    const QDir dir(folder);
+    for (const QFileInfo& info : dir.entryInfoList(QDir::Files | QDir::NoSymLinks)) {
+        if (info.size() > 4096 || !info.suffix().isEmpty())
+            continue; // a satellite file is named without an extension and is short
+        QFile file(info.filePath());
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        QList<QByteArray> lines = file.readAll().split('\n');
+        file.close();
+        if (lines.size() < 7 || lines.at(1).chopped(lines.at(1).endsWith('\r') ? 1 : 0) != kGeneratedMark)
+            continue;
+        QByteArray& satellite = lines[6];
+        const bool cr = satellite.endsWith('\r');
+        QByteArray line = cr ? satellite.chopped(1) : satellite;
+        const bool has = line.endsWith(kTrail);
+        if (has == trail)
+            continue;
+        line = trail ? line + kTrail : line.chopped(kTrail.size());
+        satellite = cr ? line + '\r' : line;
+        QString error;
+        if (!writeFileAtomically(info.filePath(), lines.join('\n'), &error))
+            throw Error(error);
+        ++changed;
+    }
+    return changed;
 }
 
 bool MarkerSatelliteFiles::addNightMapWhenMissing()
@@ -297,8 +333,10 @@ void MarkerSatelliteFiles::GenerateSatFile(const QString& tleFile)
 
     const QByteArray elements = readTle(tleFile);
     QString error;
-    if (!writeFileAtomically(
-            satFile, satelliteFileText(firstCatalogueNumber(elements), QFileInfo(picture).fileName()), &error))
+    if (!writeFileAtomically(satFile,
+            satelliteFileText(
+                firstCatalogueNumber(elements), QFileInfo(picture).fileName(), m_settings.checked(ctl::cbIssTrail)),
+            &error))
         throw Error(error);
     m_settings.setLines(kSatellites, m_settings.lines(kSatellites) << QFileInfo(satFile).fileName());
 }

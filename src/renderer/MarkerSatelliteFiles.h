@@ -66,14 +66,20 @@ public:
     // one. Returns the satellite file's name when it was written, else the empty text; throws
     // gw::Error when it cannot be written. A file that exists is never touched: the user may
     // have edited it.
-    static QString writeSatelliteFileFor(const QString& tleFile, const QStringList& pictureFolders);
+    // With `trail`, the satellite carries its orbit trail (see satelliteFileText).
+    static QString writeSatelliteFileFor(const QString& tleFile, const QStringList& pictureFolders, bool trail = false);
 
     // The catalogue number of the first satellite in TLE text (columns 3 to 7 of its line 1),
     // or "0" when the text holds no satellite.
     static QString firstCatalogueNumber(const QByteArray& tle);
     // The eight lines of a generated satellite file, each ended by CR LF; no picture options for
-    // an empty picture.
-    static QByteArray satelliteFileText(const QString& catalogueNumber, const QString& picture);
+    // an empty picture. With `trail`, xplanet draws the track from ten minutes ago to 45 minutes
+    // ahead (half an orbit of the ISS).
+    static QByteArray satelliteFileText(const QString& catalogueNumber, const QString& picture, bool trail = false);
+    // Adds or removes the orbit trail in the satellite files of `folder` that this program wrote
+    // (known by their second line); files the user wrote are never touched. Returns how many
+    // files changed; throws gw::Error when one cannot be written.
+    static int setTrailInGeneratedFiles(const QString& folder, bool trail);
 
 private:
     bool addEntry(const QString& list, const QString& key, const QString& name);

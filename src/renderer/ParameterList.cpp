@@ -1,5 +1,6 @@
 #include "renderer/ParameterList.h"
 
+#include "renderer/CommandLine.h"
 #include "renderer/RendererLayout.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsAccess.h"
@@ -43,7 +44,7 @@ QStringList GenParameterListFromNewEasy(const SettingsAccess& s, const RendererL
     QStringList list;
     const QString config = s.text(ctl::ddbConfig);
     if (!config.isEmpty())
-        list << QStringLiteral("-config ") + config;
+        list << QStringLiteral("-config ") + quoteArgument(config);
     list << QStringLiteral("-num_times 1");
     list << QStringLiteral("-body ") + s.text(ctl::ddbViewBody);
     list << QStringLiteral("-radius ") + QString::number(s.integer(ctl::seRadius2));
@@ -52,7 +53,7 @@ QStringList GenParameterListFromNewEasy(const SettingsAccess& s, const RendererL
         const QString name = s.text(ctl::edtBackImage);
         // A file, not the images folder itself when the name is empty.
         if (QFileInfo(layout.imagesFolder() + name).isFile())
-            list << QStringLiteral("-background ") + name;
+            list << QStringLiteral("-background ") + quoteArgument(name);
     }
 
     if (s.checked(ctl::rbLatLon))
@@ -70,8 +71,8 @@ QStringList GenParameterListFromNewEasy(const SettingsAccess& s, const RendererL
         QString folder = layout.rendererFolder();
         if (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
             folder.chop(1);
-        // The only quoted value: the launcher groups it into one argument.
-        list << QStringLiteral("-tmpdir \"") + folder + QLatin1Char('"');
+        // Always quoted, as it always was; a quote inside is escaped, so it stays one argument.
+        list << QStringLiteral("-tmpdir ") + quoteArgument(folder, true);
     }
     if (s.checked(ctl::cbSaveDesktopFile))
         list << QStringLiteral("-save_desktop_file");

@@ -227,6 +227,7 @@ void ProcessLauncher::Execute()
     const QString folder = m_exePath.isEmpty() ? QStringLiteral("/") : withSlash(m_exePath);
     m_outputLines.clear();
     m_killed = false;
+    m_crashed = false;
 
     // Linux has no 260-character limit on a command line: it is passed whole.
     const QString commandLine = CommandLine();
@@ -250,6 +251,7 @@ void ProcessLauncher::Execute()
     waitForChild(*process);
     // A stopped child reports 0, as an ended one does after being stopped.
     m_resultCode = m_killed ? 0 : process->exitCode();
+    m_crashed = !m_killed && process->exitStatus() == QProcess::CrashExit;
     if (m_redirect)
         readOutput(folder);
 }

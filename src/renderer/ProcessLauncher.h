@@ -83,6 +83,8 @@ public:
 
     // 32 after a start, the error code after a failed start, the exit code after a wait.
     int ResultCode() const { return m_resultCode; }
+    // True when the child waited for last ended by a signal (ResultCode then holds its number).
+    bool Crashed() const { return m_crashed; }
     // Process id of the child started last; it stays after the child has ended.
     qint64 ProcessHandle() const { return m_processHandle; }
     // The captured output of the last launch, one entry per line.
@@ -133,6 +135,7 @@ private:
     bool m_wait = true;
 
     int m_resultCode = 0;
+    bool m_crashed = false;
     qint64 m_processHandle = 0;
     QStringList m_outputLines;
 

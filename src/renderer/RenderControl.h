@@ -23,6 +23,7 @@ class MessageWindowSink;
 class PictureFiles;
 class SettingsAccess;
 class TrayImage;
+struct Picture;
 struct AppState;
 
 class RenderControl : public QObject
@@ -96,6 +97,9 @@ signals:
     void appFileHintChanged(const QString& text);
     // Where the last picture went, e.g. "desktop: Xfce, 2 monitors".
     void backgroundShown(const QString& summary);
+    // The files of the picture the desktop shows now, the kept copies first ("Save the output
+    // image file"); empty when the renderer painted the root window itself.
+    void pictureFilesChanged(const QStringList& files);
     // True while any launch of this control waits for its child (the window shows a busy cursor).
     void waitingChanged(bool waiting);
 
@@ -115,13 +119,19 @@ private:
     void renderForDesktop(ProcessLauncher& exec, bool hideApp);
     // True (and logged once) when the user's own parameters already say where the picture goes.
     bool userParametersChooseOutput();
-    DesktopTarget desktopTarget() const;
+    DesktopTarget desktopTarget();
+    MonitorList desktopMonitors(const DesktopTarget& target);
     void renderToRootWindow(ProcessLauncher& exec, bool hideApp, DesktopTarget& target);
     void renderToFiles(ProcessLauncher& exec, bool hideApp, DesktopTarget& target);
     // One render per planned picture; false when the sequence ended early (its files are gone).
     bool renderPictures(ProcessLauncher& exec, bool hideApp, DesktopTarget& target, PictureFiles& files);
+    bool composeSpanned(DesktopTarget& target, PictureFiles& files);
+    void showOnLockScreen(const DesktopTarget& target);
     void runRenderer(ProcessLauncher& exec, bool hideApp);
     void logBackground(DesktopKind kind, const QString& text);
+    // ShownPictures.cpp: after a switch, the copies to keep and the files the tray opens;
+    // `filesStay` is false where the pictures go once shown (the root window holds them).
+    void keepPictures(DesktopKind kind, const QVector<Picture>& pictures, bool filesStay);
 
     SettingsAccess& m_settings;
     AppState& m_state;
@@ -151,6 +161,8 @@ private:
     int m_applyTimeLimit = 10000;
     bool m_sequenceKilled = false; // "kill XPlanet now" during a render ends the sequence
     bool m_ownOutputLogged = false; // the user's own -output etc. is logged once
+    bool m_monitorsLogged = false; // monitors that cannot be found are logged once
+    bool m_lockScreenLogged = false; // a desktop without a lock screen picture is logged once
 };
 
 } // namespace gw

@@ -208,8 +208,10 @@ bool CentralScheduler::downloadsHeld() const
 // The last test of the tick failed.
 void CentralScheduler::unreachable()
 {
+    // Each job whose test failed tries again a minute later, by itself.
     m_log.appendLine(DateTimeToStr(m_clock.now())
-        + QStringLiteral(" - Error. Can not connect to the internet. Waiting for next try."));
+        + QStringLiteral(" - Error. Can not connect to the internet. Waiting for next try. Next try at ")
+        + DateTimeToStr(m_clock.now() + RetrySeconds * OneSecond));
 }
 
 // The battery image and the globe alternate from tick to tick on battery; the crossed globe

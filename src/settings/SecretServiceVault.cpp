@@ -8,6 +8,8 @@
 #include <QDBusVariant>
 #include <QMap>
 
+#include <algorithm>
+
 namespace {
 
 // The secret as the service passes it: session, parameters, value, content type.
@@ -48,8 +50,18 @@ const QString kServicePath = QStringLiteral("/org/freedesktop/secrets");
 const QString kServiceInterface = QStringLiteral("org.freedesktop.Secret.Service");
 const QString kItemInterface = QStringLiteral("org.freedesktop.Secret.Item");
 const QString kNoPrompt = QStringLiteral("/");
-// A keyring that waits for a user who is not there must not hold up a save for long.
+// A keyring that waits for a user who is not there must not hold up a save for long; this is
+// each call's own limit when no deadline was set.
 constexpr int kCallTimeoutMs = 5000;
+const QString kTooSlow = QStringLiteral("the keyring did not answer in time");
+
+// What is left of `deadline` for one call, at most kCallTimeoutMs; 0 when it has passed.
+int callTimeout(const QDeadlineTimer& deadline)
+{
+    if (deadline.isForever())
+        return kCallTimeoutMs;
+    return static_cast<int>(std::min<qint64>(deadline.remainingTime(), kCallTimeoutMs));
+}
 
 void registerTypes()
 {
@@ -77,8 +89,9 @@ namespace gw {
 class SecretServiceVault::Session
 {
 public:
-    explicit Session(QDBusConnection& bus)
+    Session(QDBusConnection& bus, const QDeadlineTimer& deadline)
         : m_bus(bus)
+        , m_deadline(deadline)
     {
         QDBusMessage reply = call(kServicePath, kServiceInterface, QStringLiteral("OpenSession"),
             { QStringLiteral("plain"), QVariant::fromValue(QDBusVariant(QString())) });
@@ -87,10 +100,13 @@ public:
         else if (m_error.isEmpty())
             m_error = QStringLiteral("no session");
     }
+    // The close is sent without waiting for its answer: a keyring that stopped answering must
+    // not hold up the end of a save.
     ~Session()
     {
         if (!m_path.path().isEmpty())
-            call(m_path.path(), QStringLiteral("org.freedesktop.Secret.Session"), QStringLiteral("Close"), {});
+            m_bus.send(QDBusMessage::createMethodCall(
+                kService, m_path.path(), QStringLiteral("org.freedesktop.Secret.Session"), QStringLiteral("Close")));
     }
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
@@ -103,7 +119,15 @@ public:
     {
         QDBusMessage message = QDBusMessage::createMethodCall(kService, object, interface, method);
         message.setArguments(args);
-        return m_bus.call(message, QDBus::Block, kCallTimeoutMs);
+        const int timeout = callTimeout(m_deadline);
+        if (timeout <= 0)
+            return message.createErrorReply(QDBusError::Timeout, kTooSlow);
+        QDBusMessage reply = m_bus.call(message, QDBus::Block, timeout);
+        if (reply.type() == QDBusMessage::ErrorMessage
+            && (reply.errorName() == QDBusError::errorString(QDBusError::NoReply)
+                || reply.errorName() == QDBusError::errorString(QDBusError::Timeout)))
+            return message.createErrorReply(QDBusError::Timeout, kTooSlow);
+        return reply;
     }
     // True (with the error kept) when `reply` is an error.
     bool failed(const QDBusMessage& reply)
@@ -130,6 +154,7 @@ public:
 
 private:
     QDBusConnection& m_bus;
+    QDeadlineTimer m_deadline;
     QDBusObjectPath m_path;
     QString m_error;
 };
@@ -143,14 +168,25 @@ SecretServiceVault::SecretServiceVault(const QDBusConnection& bus)
 bool SecretServiceVault::available()
 {
     // Only a running service counts: starting one on demand could put up a first-run prompt.
-    return m_bus.isConnected() && m_bus.interface() && m_bus.interface()->isServiceRegistered(kService).value();
+    if (!m_bus.isConnected())
+        return false;
+    const int timeout = callTimeout(m_deadline);
+    if (timeout <= 0)
+        return true; // it was there; the calls themselves say that time ran out
+    QDBusMessage ask = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
+        QStringLiteral("/org/freedesktop/DBus"), QStringLiteral("org.freedesktop.DBus"),
+        QStringLiteral("NameHasOwner"));
+    ask << kService;
+    const QDBusMessage reply = m_bus.call(ask, QDBus::Block, timeout);
+    return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()
+        && reply.arguments().at(0).toBool();
 }
 
 PasswordVault::Outcome SecretServiceVault::store(const QString& settingsFile, const QString& password, QString* why)
 {
     if (!available())
         return Outcome::Unavailable;
-    Session session(m_bus);
+    Session session(m_bus, m_deadline);
     auto refused = [&](const QString& text) {
         if (why)
             *why = text;
@@ -191,7 +227,7 @@ PasswordVault::Outcome SecretServiceVault::lookup(const QString& settingsFile, Q
 {
     if (!available())
         return Outcome::Unavailable;
-    Session session(m_bus);
+    Session session(m_bus, m_deadline);
     QList<QDBusObjectPath> unlocked, locked;
     if (!session.search(settingsFile, &unlocked, &locked)) {
         if (why)
@@ -220,7 +256,7 @@ PasswordVault::Outcome SecretServiceVault::remove(const QString& settingsFile, Q
 {
     if (!available())
         return Outcome::Unavailable;
-    Session session(m_bus);
+    Session session(m_bus, m_deadline);
     QList<QDBusObjectPath> unlocked, locked;
     if (!session.search(settingsFile, &unlocked, &locked)) {
         if (why)

@@ -13,6 +13,7 @@ class SecretServiceVault : public PasswordVault
 public:
     explicit SecretServiceVault(const QDBusConnection& bus = QDBusConnection::sessionBus());
 
+    void setDeadline(QDeadlineTimer deadline) override { m_deadline = deadline; }
     bool available() override;
     Outcome store(const QString& settingsFile, const QString& password, QString* why) override;
     Outcome lookup(const QString& settingsFile, QString* password, QString* why) override;
@@ -21,6 +22,7 @@ public:
 private:
     class Session;
     QDBusConnection m_bus;
+    QDeadlineTimer m_deadline { QDeadlineTimer::Forever };
 };
 
 } // namespace gw

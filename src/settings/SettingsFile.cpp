@@ -37,6 +37,8 @@ namespace {
             return sf::ParameterSelection;
         case FileSection::NewParameter:
             return sf::NewParameter;
+        case FileSection::Window:
+            return sf::Window;
         case FileSection::None:
             break;
         }
@@ -51,11 +53,24 @@ namespace {
         return **it;
     }
 
+    // The path with every link resolved, also for a file that does not exist yet: the nearest
+    // folder above it that exists is resolved and the rest appended. The keyring keys the proxy
+    // password by this name, so a settings folder reached through a link (a linked ~/.config)
+    // gives the same name before the file's first save as after it.
     QString canonical(const QString& path)
     {
         const QFileInfo info(path);
         const QString real = info.canonicalFilePath();
-        return real.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : real;
+        if (!real.isEmpty())
+            return real;
+        const QString clean = QDir::cleanPath(info.absoluteFilePath());
+        const qsizetype slash = clean.lastIndexOf(QLatin1Char('/'));
+        if (slash <= 0)
+            return clean;
+        QString folder = canonical(clean.left(slash));
+        if (!folder.endsWith(QLatin1Char('/')))
+            folder += QLatin1Char('/');
+        return folder + clean.mid(slash + 1);
     }
 
     // The file as it is now, so that a save keeps every entry it does not write. A file that exists
@@ -108,6 +123,22 @@ QString SettingsFile::baseFile() const
 QString SettingsFile::resolve(const QString& fileName) const
 {
     return QFileInfo(fileName).isRelative() ? m_programDir + fileName : fileName;
+}
+
+QString SettingsFile::fileNameProblem(const QString& name)
+{
+    const QString cannot = QStringLiteral(" cannot be kept in the settings file");
+    if (name.contains(QLatin1Char('\n')) || name.contains(QLatin1Char('\r')))
+        return QStringLiteral("a settings file name with a line break") + cannot;
+    if (name.contains(QChar::ReplacementCharacter))
+        return QStringLiteral("a settings file name that is not UTF-8 text") + cannot;
+    // A value loses the blanks at its ends when it is read.
+    const char16_t last = name.isEmpty() ? u'\0' : name.back().unicode();
+    if (last == u' ' || last == u'\t' || last == u'\v' || last == u'\f')
+        return QStringLiteral("a settings file name that ends in a blank") + cannot;
+    if (name.size() > IniFile::MaxValueLength)
+        return QStringLiteral("a settings file name longer than %1 characters").arg(IniFile::MaxValueLength) + cannot;
+    return QString();
 }
 
 void SettingsFile::showConfigFileName()
@@ -300,6 +331,8 @@ void SettingsFile::IniLoad(const QString& fileName)
     io.load(ini, entryFor(FileSection::Config, AppFile));
 
     loadParameters(ini);
+    for (const SettingRow* e : settingsIn(FileSection::Window))
+        io.load(ini, *e);
     m_settingsLoaded = true;
 
     step([this] { m_hooks.detectAutostart(); });
@@ -307,6 +340,7 @@ void SettingsFile::IniLoad(const QString& fileName)
         step([this] { m_hooks.btnMakeBGTransparentClick(); });
     step([this] { m_hooks.edtParameterChange(); });
     step([this] { m_hooks.cbProjektionChange(); });
+    step([this] { m_hooks.settingsRead(); });
 
     if (!m_loadErrors.isEmpty()) {
         m_loadErrors.removeDuplicates();
@@ -442,6 +476,7 @@ void SettingsFile::IniSave(const QString& fileName)
     const QString target = fileName.isEmpty() ? base : resolve(fileName);
     const bool targetIsBase = canonical(target) == canonical(base);
 
+    m_hooks.storeWindowState();
     IniFile current = readForSave(target);
     if (targetIsBase)
         current.writeString(sf::Config, sf::ConfigFileKey, target);
@@ -465,6 +500,8 @@ void SettingsFile::loadProxyPassword(const IniFile& ini)
     if (ini.readString(sf::Config, PasswordStoreKey, QString()) != PasswordInKeyring
         || !m_settings.text(ctl::edtProxyPasswd).isEmpty())
         return;
+    if (m_vault)
+        m_vault->setDeadline(QDeadlineTimer(KeyringWaitMs));
     QString password, why;
     const PasswordVault::Outcome outcome
         = m_vault ? m_vault->lookup(canonical(m_configFileName), &password, &why) : PasswordVault::Outcome::Unavailable;
@@ -483,6 +520,8 @@ void SettingsFile::loadProxyPassword(const IniFile& ini)
 // file says where it is. A keyring that refuses leaves it in the file, with a line in the log.
 void SettingsFile::placeProxyPassword(IniFile& ini)
 {
+    if (m_vault)
+        m_vault->setDeadline(QDeadlineTimer(KeyringWaitMs));
     const QString password = m_settings.text(ctl::edtProxyPasswd);
     const QString file = canonical(ini.path());
     QString where = PasswordInFile;
@@ -548,6 +587,9 @@ void SettingsFile::saveInto(IniFile& ini)
         ini.writeString(sf::Markerfiles, QStringLiteral("Markerfile ") + QString::number(i), markers[i]);
 
     for (const SettingRow* e : settingsIn(FileSection::NewParameter))
+        io.save(ini, *e);
+
+    for (const SettingRow* e : settingsIn(FileSection::Window))
         io.save(ini, *e);
 }
 

@@ -33,8 +33,13 @@ public:
     virtual void iconFontColorChanged(int /*colour*/) { }
     // The cloud map's destination when the file has none (the renderer's images folder).
     virtual QString defaultCloudDestination() { return QString(); }
+    // Before each save: the window's place and size into their hidden settings.
+    virtual void storeWindowState() { }
     // A line for the log: the keyring refused the proxy password or could not give it back.
     virtual void logLine(const QString& /*line*/) { }
+    // The last step of a load: stored values that have moved on (an address no longer
+    // published) are brought up to date.
+    virtual void settingsRead() { }
 };
 
 class PasswordVault;
@@ -65,9 +70,18 @@ public:
     bool SettingsLoaded() const { return m_settingsLoaded; }
     bool ConfigLoading() const { return m_configLoading; }
 
+    // Empty when the file name `name` comes back unchanged from a value of the settings file
+    // (the base file records the current settings file by name), else why it would not. A
+    // name decoded from bytes that are not UTF-8 holds U+FFFD and would open another file.
+    static QString fileNameProblem(const QString& name);
+
     // Limit on the entries of the time list and the server list taken from a file, so a
     // hand-edited count cannot make the program fill memory with empty lines.
     static constexpr int MaxListEntries = 10000;
+
+    // All keyring calls of one load, and of one save, end within this time; past it the
+    // password is handled as with a locked keyring.
+    static constexpr int KeyringWaitMs = 2000;
 
     // How the proxy password is kept in a one-line value; see SettingsFile.cpp.
     static QByteArray storedPassword(const QString& password);

@@ -17,6 +17,7 @@ inline const QString ParameterSelection = QStringLiteral("Parameter Selection");
 inline const QString Satellites = QStringLiteral("Satellites");
 inline const QString Markerfiles = QStringLiteral("Markerfiles");
 inline const QString NewParameter = QStringLiteral("New Parameter");
+inline const QString Window = QStringLiteral("Window");
 // Written by the download records, never by the settings writer.
 inline const QString DownloadedFiles = QStringLiteral("Downloaded Files");
 

@@ -43,7 +43,7 @@ const SettingRow* findSetting(const QString& name)
 const QVector<const SettingRow*>& settingsIn(FileSection section)
 {
     static const auto bySection = [] {
-        QVector<QVector<const SettingRow*>> sections(static_cast<int>(FileSection::NewParameter) + 1);
+        QVector<QVector<const SettingRow*>> sections(static_cast<int>(FileSection::Window) + 1);
         for (const SettingRow& row : settingsTable())
             sections[static_cast<int>(row.section)].push_back(&row);
         return sections;

@@ -28,7 +28,7 @@ enum class ControlKind {
 };
 
 // Sections of the settings file that hold plain keys, one per setting.
-enum class FileSection { None, Config, Debug, ParameterSelection, NewParameter };
+enum class FileSection { None, Config, Debug, ParameterSelection, NewParameter, Window };
 
 enum class FileKind {
     None,

@@ -21,6 +21,23 @@ struct FileDialogRequest
     QString startFolder;
 };
 
+// A question with two answers of its own and a box to tick, such as "Do not ask again".
+struct ChoiceRequest
+{
+    MessageKind kind = MessageKind::Confirmation;
+    QString text;
+    QString first; // the caption of the first button, the default
+    QString second;
+    QString checkBox;
+};
+
+struct ChoiceAnswer
+{
+    enum class Button { First, Second, None }; // None: the question was closed unanswered
+    Button button = Button::None;
+    bool checked = false;
+};
+
 class Dialogs
 {
 public:
@@ -31,6 +48,7 @@ public:
     virtual bool askYesNo(MessageKind kind, const QString& text) = 0;
     // OK (true) or Cancel.
     virtual bool askOkCancel(MessageKind kind, const QString& text) = 0;
+    virtual ChoiceAnswer askChoice(const ChoiceRequest& request) = 0;
     // The chosen full path, or empty on cancel.
     virtual QString getOpenFile(const FileDialogRequest& request) = 0;
     virtual QString getSaveFile(const FileDialogRequest& request) = 0;

@@ -12,7 +12,9 @@ struct Hosts
     QString tle = QStringLiteral("http://www.celestrak.com"); // satellite elements
     QString quakeFeeds = QStringLiteral("https://earthquake.usgs.gov"); // earthquake summary feeds
     QString satellites = QStringLiteral("https://celestrak.org"); // satellite elements today
-    QString liveClouds = QStringLiteral("https://matteason.github.io"); // a free cloud map source
+    QString liveClouds = QStringLiteral("https://clouds.matteason.co.uk"); // the free live cloud maps
+    QString spaceWeather = QStringLiteral("https://services.swpc.noaa.gov"); // the aurora forecast
+    QString storms = QStringLiteral("https://www.nhc.noaa.gov"); // the tropical storms
     QString program = QStringLiteral("http://www.globewall.quillmoor.net"); // home page, named in the update dialog
     QString updates = QStringLiteral("https://www.globewall.quillmoor.net"); // update info, over https
 };
@@ -52,10 +54,20 @@ inline QString issElements()
 {
     return hosts().satellites + QStringLiteral("/NORAD/elements/gp.php?CATNR=25544&FORMAT=TLE");
 }
+// The aurora's probability for the next half hour on a 1-degree grid, new every 5 minutes.
+inline QString auroraFeed()
+{
+    return hosts().spaceWeather + QStringLiteral("/json/ovation_aurora_latest.json");
+}
+// The tropical storms active in the Atlantic and the eastern and central Pacific.
+inline QString stormFeed()
+{
+    return hosts().storms + QStringLiteral("/CurrentStorms.json");
+}
 // The free live cloud map in one of its sizes ("2048x1024").
 inline QString liveCloudMap(const QString& size)
 {
-    return hosts().liveClouds + QStringLiteral("/live-cloud-maps/images/") + size + QStringLiteral("/clouds.jpg");
+    return hosts().liveClouds + QStringLiteral("/images/") + size + QStringLiteral("/clouds.jpg");
 }
 inline QString updateInfo()
 {

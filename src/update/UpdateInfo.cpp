@@ -2,25 +2,46 @@
 
 #include "settings/IniFile.h"
 
+#include <QRegularExpression>
 #include <QUrl>
 
 namespace gw {
+
+namespace {
+
+    UpdateInfo readFrom(const IniFile& ini)
+    {
+        const QString section = QStringLiteral("Globewall");
+        UpdateInfo info;
+        info.Version = ini.readString(section, QStringLiteral("Version"), QString());
+        info.Beta = ini.readString(section, QStringLiteral("Beta"), QString());
+        info.URL1 = ini.readString(section, QStringLiteral("URL1"), QString());
+        info.URL2 = ini.readString(section, QStringLiteral("URL2"), QString());
+        info.URL3 = ini.readString(section, QStringLiteral("URL3"), QString());
+        info.Description = ini.readString(section, QStringLiteral("Description"), QString());
+        info.Date = ini.readString(section, QStringLiteral("Date"), QString());
+        info.SHA256 = ini.readString(section, QStringLiteral("SHA256"), QString());
+        // A version is numbers between dots: anything else is not a description of a release.
+        static const QRegularExpression kVersion(QStringLiteral("^[0-9]+(\\.[0-9]+)*$"));
+        if (!kVersion.match(info.Version.trimmed()).hasMatch())
+            info.problem = QStringLiteral("no version number in it");
+        return info;
+    }
+
+} // namespace
 
 UpdateInfo UpdateInfo::read(const QString& path)
 {
     IniFile ini(path);
     ini.load();
-    const QString section = QStringLiteral("Globewall");
-    UpdateInfo info;
-    info.Version = ini.readString(section, QStringLiteral("Version"), QString());
-    info.Beta = ini.readString(section, QStringLiteral("Beta"), QString());
-    info.URL1 = ini.readString(section, QStringLiteral("URL1"), QString());
-    info.URL2 = ini.readString(section, QStringLiteral("URL2"), QString());
-    info.URL3 = ini.readString(section, QStringLiteral("URL3"), QString());
-    info.Description = ini.readString(section, QStringLiteral("Description"), QString());
-    info.Date = ini.readString(section, QStringLiteral("Date"), QString());
-    info.SHA256 = ini.readString(section, QStringLiteral("SHA256"), QString());
-    return info;
+    return readFrom(ini);
+}
+
+UpdateInfo UpdateInfo::fromBytes(const QByteArray& bytes)
+{
+    IniFile ini(QString {});
+    ini.loadFromBytes(bytes);
+    return readFrom(ini);
 }
 
 bool isNewerRelease(

@@ -18,9 +18,14 @@ struct UpdateInfo
     // it never reaches the chosen file.
     QString SHA256;
 
+    // Why the description cannot be read (no version number in it, e.g. a web page); empty
+    // when it can. Nothing of such a file is to be trusted.
+    QString problem;
+
     // Section "Globewall" of the file; section and key names match without regard to case,
     // and anything missing (or a missing file) reads as the empty text.
     static UpdateInfo read(const QString& path);
+    static UpdateInfo fromBytes(const QByteArray& bytes);
 };
 
 // True when the announced release is newer than the running one. Versions compare as plain

@@ -7,6 +7,8 @@
 #include "app/TransferLog.h"
 #include "app/WindowTransferDisplay.h"
 #include "downloads/DownloadRecords.h"
+#include "renderer/ConfigEditor.h"
+#include "renderer/ConfigText.h"
 #include "renderer_launch/LaunchSupport.h"
 #include "settings/IniFile.h"
 #include "ui_MainWindow.h"
@@ -17,6 +19,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -40,7 +43,8 @@ protected:
         serve("NORAD/elements/gp.php", gwtest::readFile(gwtest::testData("jobs/stations.txt")));
         ASSERT_TRUE(server.start()) << server.error().toStdString();
         const QString host = server.url(QString());
-        gw::endpoints::hosts() = { host, host, host, host, host, host, host, host };
+        gw::endpoints::hosts() = { host, host, host, host, host, host, host, host, host, host };
+        static_assert(sizeof(gw::endpoints::Hosts) == 10 * sizeof(QString), "every host on loopback");
         // The satellite-element site keeps a gap of its own: another name for the same server.
         gw::endpoints::hosts().satellites = QString(host).replace("127.0.0.1", "localhost");
 
@@ -97,6 +101,38 @@ TEST_F(DownloadsWiring, CheckDownloadsFetchesEverythingRecordsItAndRenders)
     EXPECT_TRUE(rig.dialogs.messages().isEmpty()) << rig.dialogs.messages().join('\n').toStdString();
 }
 
+// The layer boxes show what the list fetches and change it: a click adds the row, names the
+// markers in the earth's section of the configuration file and fetches them; a second click
+// takes both away; a row typed by hand ticks its box.
+TEST_F(DownloadsWiring, LayerBoxesFollowTheRowsAndChangeThem)
+{
+    serve("json/ovation_aurora_latest.json", R"({"Observation Time":"x","coordinates":[[10,65,100],[10,20,0]]})");
+    Ui::MainWindow* ui = form->ui();
+    EXPECT_TRUE(ui->cbLayerEarthquakes->isChecked()) << "the first start's rows";
+    EXPECT_TRUE(ui->cbLayerIss->isChecked()) << "the first start's rows";
+    EXPECT_FALSE(ui->cbLayerAurora->isChecked());
+    const auto earth
+        = [this] { return gw::bodySectionText(gw::readConfigFile(xplanet("config/default")).lines, "earth"); };
+
+    ui->cbLayerAurora->click();
+    EXPECT_TRUE(ui->cbLayerAurora->isChecked());
+    EXPECT_EQ(app->settings().cell("sgDownloadFiles", 0, 3), gw::endpoints::auroraFeed());
+    EXPECT_EQ(gwtest::readFile(xplanet("markers/aurora.marker")),
+        "65 10 \"\" color={255,0,0} symbolsize=2 outlined=false\r\n")
+        << logLines().join('\n').toStdString();
+    EXPECT_TRUE(earth().contains("marker_file=aurora.marker")) << earth().join('\n').toStdString();
+
+    ui->cbLayerAurora->click();
+    EXPECT_FALSE(ui->cbLayerAurora->isChecked());
+    EXPECT_EQ(app->settings().cell("sgDownloadFiles", 0, 3), QString());
+    EXPECT_FALSE(earth().contains("marker_file=aurora.marker"));
+    EXPECT_EQ(app->settings().cell("sgDownloadFiles", 0, 1), gw::endpoints::quakeFeed()) << "the other rows stay";
+
+    app->settings().setCell("sgDownloadFiles", 0, 6, gw::endpoints::stormFeed());
+    EXPECT_TRUE(ui->cbLayerStorms->isChecked()) << "a row typed by hand ticks its box";
+    EXPECT_TRUE(rig.dialogs.messages().isEmpty()) << rig.dialogs.messages().join('\n').toStdString();
+}
+
 TEST_F(DownloadsWiring, ForcedListDownloadWritesTheSatelliteFile)
 {
     rig.dialogs.queueFile(xplanet("images/sat.png"));
@@ -105,7 +141,8 @@ TEST_F(DownloadsWiring, ForcedListDownloadWritesTheSatelliteFile)
     EXPECT_EQ(rig.dialogs.asked.back().request.title, "Please choose a Sat picture...");
     const QList<QByteArray> lines = gwtest::readFile(xplanet("satellites/iss")).split('\n');
     ASSERT_GE(lines.size(), 7);
-    EXPECT_EQ(lines[6], "25544 image=sat.png transparent={0,0,0} color=red\r");
+    EXPECT_EQ(lines[6], "25544 image=sat.png transparent={0,0,0} color=red trail={orbit,-10,45,1}\r")
+        << "the first start draws the station's orbit trail";
     EXPECT_EQ(app->settings().lines("mSatfiles").count("iss"), 2) << "listed again; written with the next change";
     EXPECT_EQ(messages.lines.count("Parameter:"), 0) << "the force button starts no render";
 }
@@ -174,10 +211,11 @@ TEST_F(DownloadsWiring, TheFirstStartsStationIsDrawnWithItsLabel)
             red += qRed(a) > 180 && qGreen(a) < 100 && qBlue(a) < 100;
         }
     EXPECT_GT(red, 200) << "the label and the track, in the satellite file's red";
-    // The station's picture, its label, its track and the circle it is seen within: all close
-    // to the station, over Europe at that hour; nothing else on the map changed.
-    EXPECT_LT(changed.width(), 300) << changed.x() << "," << changed.y();
-    EXPECT_LT(changed.height(), 120);
+    // The station's picture, its label and its orbit trail from ten minutes back to 45 ahead
+    // (a little over half an orbit: about half the map's width), starting over Europe at that
+    // hour; nothing else on the map changed.
+    EXPECT_LT(changed.width(), 520) << changed.x() << "," << changed.y();
+    EXPECT_LT(changed.height(), 300);
     EXPECT_TRUE(changed.intersects(QRect(350, 40, 150, 80))) << changed.x() << "," << changed.y();
 }
 
@@ -217,6 +255,74 @@ TEST_F(DownloadsWiring, ALiveCloudSourcePickedFillsTheAddressAndItsFileBesideThe
     form->ui()->edtWebAdress->setText(gw::endpoints::liveCloudMap("4096x2048") + "?x");
     EXPECT_EQ(sources->currentIndex(), 0);
     EXPECT_EQ(form->ui()->lbCloudCredit->text(), "Contains modified EUMETSAT data");
+}
+
+// The addresses the drop-down of earlier versions wrote no longer change: a load moves them,
+// and only them, to where the maps are published now.
+TEST_F(DownloadsWiring, ALoadMovesTheFormerLiveCloudAddressesOnly)
+{
+    const QString former = "https://matteason.github.io/live-cloud-maps/images/";
+    struct Row
+    {
+        const char* name;
+        QString stored;
+        QString loaded;
+        int logLines;
+    };
+    const Row rows[] = {
+        { "a former drop-down address", former + "4096x2048/clouds.jpg", gw::endpoints::liveCloudMap("4096x2048"), 1 },
+        { "the current address", gw::endpoints::liveCloudMap("1024x512"), gw::endpoints::liveCloudMap("1024x512"), 0 },
+        { "another file of the former host", former + "2048x1024/other.jpg", former + "2048x1024/other.jpg", 0 },
+        { "the user's own address", "http://example.invalid/clouds.jpg", "http://example.invalid/clouds.jpg", 0 },
+    };
+    for (const Row& row : rows) {
+        const QString file = rig.homeDir.write("old.ini", "[Config]\nWeb Adress=" + row.stored.toUtf8() + "\n");
+        const int before = linesContaining(" moved to ");
+        app->settingsFile().IniLoad(file);
+        EXPECT_EQ(app->settings().text("edtWebAdress"), row.loaded) << row.name;
+        EXPECT_EQ(linesContaining("Cloud map address " + row.stored + " moved to " + row.loaded), row.logLines)
+            << row.name;
+        EXPECT_EQ(linesContaining(" moved to ") - before, row.logLines) << row.name;
+    }
+}
+
+// A live source picked is a source set up: checked as often as it publishes, and named in the
+// renderer's configuration unless the user named a map there.
+TEST_F(DownloadsWiring, ALiveCloudSourcePickedIsCheckedAndDrawn)
+{
+    struct Row
+    {
+        const char* name;
+        int intervalBefore;
+        QString mapBefore; // the earth's cloud_map before; empty: none
+        int interval;
+        QString map;
+    };
+    const Row rows[] = {
+        { "the default interval is raised to the cadence", 30, QString(), 180, "clouds_2048.jpg" },
+        { "a longer interval stays", 600, QString(), 600, "clouds_2048.jpg" },
+        { "a map the user named stays", 30, "mine.jpg", 180, "mine.jpg" },
+    };
+    gw::ConfigEditor& config = app->configEditor();
+    QComboBox* sources = form->ui()->ddbCloudSource;
+    for (const Row& row : rows) {
+        app->settings().setChecked("cbCheckForNewFile", false);
+        app->settings().setInteger("seCheckForNewFiles", row.intervalBefore);
+        app->settings().setText("edtFileDestination", QString());
+        config.changeConfigParameter(
+            "earth", "cloud_map", row.mapBefore.isEmpty() ? QStringList() : QStringList { row.mapBefore });
+        config.btnApplyChangesClick();
+
+        sources->setCurrentIndex(2);
+        emit sources->activated(2);
+        EXPECT_TRUE(app->settings().checked("cbCheckForNewFile")) << row.name;
+        EXPECT_EQ(app->settings().integer("seCheckForNewFiles"), row.interval) << row.name;
+        const QStringList earth
+            = gw::bodySectionText(gw::readConfigFile(config.configTarget("default")).lines, "earth");
+        EXPECT_EQ(earth.filter(QRegularExpression("^cloud_map\\s*=")), QStringList { "cloud_map=" + row.map })
+            << row.name << "\n"
+            << earth.join('\n').toStdString();
+    }
 }
 
 TEST(WindowTransferDisplay, TransfersOver2GiBAreScaledToTheBar)

@@ -40,7 +40,9 @@ bool hasKind(QObject* o, ControlKind kind)
         return qobject_cast<gw::SpinEdit*>(o);
     case ControlKind::ComboBox: {
         auto* c = qobject_cast<QComboBox*>(o);
-        return c && c->isEditable(); // a combo box's text may be any text
+        // A combo box's text may be any text; the one drop-down keeps a stored text it does not
+        // offer as an entry of its own.
+        return c && (c->isEditable() || c->objectName() == QLatin1String("ddbDesktopBackground"));
     }
     case ControlKind::Memo:
         return qobject_cast<QPlainTextEdit*>(o);
@@ -182,10 +184,8 @@ TEST(FormControls, CaptionsWithExactSpacingAndHints)
         { "mTime", "toolTip", "You must enter the time in 24 Hour format with hh:mm" },
         { "edtFileDestination", "toolTip", "Path and Filename for the downloaded File" },
         { "btnCheckDownloads", "toolTip", "Download the File from the web." },
-        { "btnMakeBGTransparent", "toolTip",
-            "make the Desktop Icon Text transparent (Linux desktops draw icon captions themselves)" },
-        { "btnIconTextColor", "toolTip",
-            "select the textcolor for the transparent desktop icons (Linux desktops draw icon captions themselves)" },
+        { "btnMakeBGTransparent", "toolTip", "make the Desktop Icon Text transparent" },
+        { "btnIconTextColor", "toolTip", "select the textcolor for the transparent desktop icons" },
         { "gbStartup", "toolTip", "launch Globewall at log-in" },
         { "gbPriority", "toolTip", "set the priority of the Application from low to high" },
         { "lbWWW", "toolTip", "visit the Globewall Homepage" },
@@ -205,10 +205,12 @@ TEST(FormControls, TrayMenuHoldsItsItemsInOrder)
     gw::AppCore& app = rig.create(false);
     MainWindow& form = app.window();
     const QList<QAction*> items = form.PopupMenu1()->actions();
-    const QStringList names = { "pmRestoreWindow", "N4", "pmStartNow", "pmDownloadfromHTTPnow", "N5", "pmKillNow", "N2",
-        "pmMakeDesktopIconBackgroundtransparent", "N3", "Globewallenabled", "N1", "pmClose" };
-    const QStringList captions = { "show Window", "", "render now", "check all downloads", "", "kill XPlanet now", "",
-        "make Icontext transparent", "", "Globewall enabled", "", "close" };
+    const QStringList names = { "pmRestoreWindow", "pmOpenPicture", "pmOpenPictureFolder", "N4", "pmStartNow",
+        "pmDownloadfromHTTPnow", "N5", "pmKillNow", "N2", "pmMakeDesktopIconBackgroundtransparent", "N3",
+        "Globewallenabled", "N1", "pmClose" };
+    const QStringList captions
+        = { "show Window", "Open current picture", "Open picture folder", "", "render now", "check all downloads", "",
+              "kill XPlanet now", "", "make Icontext transparent", "", "Globewall enabled", "", "close" };
     ASSERT_EQ(items.size(), names.size());
     for (int i = 0; i < items.size(); ++i) {
         EXPECT_EQ(items[i]->objectName(), names[i]) << "item " << i;

@@ -1,6 +1,7 @@
 // The built program as a process: one instance per user, and SIGTERM or SIGINT closes it the
 // normal way, so the settings are saved. Each test runs a private copy of the binary, so its
 // program folder (where the settings go) is private and writable.
+#include "shared/Posix.h"
 #include "support/TempDir.h"
 #include "support/WaitUntil.h"
 #include "support/XvfbFixture.h"
@@ -15,9 +16,12 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <functional>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <vector>
 
 namespace {
 
@@ -266,4 +270,75 @@ TEST(Process, FirstStartRendersOnceWhereADisplayIsReachable)
             ASSERT_TRUE(QFileInfo::exists(copy.programFile(QStringLiteral("Globewall.ini"))));
         }
     }
+}
+
+// A client that opens 1,100 connections to the instance socket and holds them, under a low
+// descriptor limit: the program neither spins nor runs out of descriptors, and the save at the
+// end still opens its files.
+TEST(Process, AFloodOfConnectionsNeitherSpinsNorStopsTheSave)
+{
+    ProgramCopy copy;
+    ASSERT_TRUE(copy.copied());
+    QProcess p;
+    p.setChildProcessModifier([] {
+        const rlimit low { 128, 128 };
+        ::setrlimit(RLIMIT_NOFILE, &low);
+    });
+    copy.start(p);
+    ASSERT_TRUE(copy.waitUntilCreated(p)) << p.readAllStandardError().toStdString();
+
+    rlimit saved = {};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    rlimit raised = saved;
+    raised.rlim_cur = std::min<rlim_t>(saved.rlim_max, 4096);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &raised), 0);
+    sockaddr_un address;
+    ASSERT_TRUE(
+        gw::unixSocketAddress(QFile::encodeName(copy.dir.file(QStringLiteral("runtime/Globewall.socket"))), &address));
+    std::vector<gw::UniqueFd> held;
+    QElapsedTimer flooding;
+    flooding.start();
+    while (held.size() < 1100 && flooding.elapsed() < 10000) {
+        gw::UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+        if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
+            held.push_back(std::move(fd));
+        else
+            QThread::usleep(200); // the queue is full until the program accepts
+    }
+    EXPECT_EQ(held.size(), 1100u) << "the program stopped accepting";
+
+    // Processor time of the program while the client holds its connections.
+    const auto cpuMs = [&p] {
+        const QList<QByteArray> fields
+            = gwtest::readFile(QStringLiteral("/proc/%1/stat").arg(p.processId())).split(')').last().split(' ');
+        return (fields.value(12).toLong() + fields.value(13).toLong()) * 1000 / ::sysconf(_SC_CLK_TCK);
+    };
+    const long before = cpuMs();
+    QThread::msleep(2000);
+    EXPECT_LT(cpuMs() - before, 200) << "ms of processor time in two seconds";
+
+    ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
+    ASSERT_TRUE(p.waitForFinished(30000));
+    held.clear();
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 0);
+    const QByteArray err = p.readAllStandardError();
+    EXPECT_FALSE(err.contains("Too many open files")) << err.toStdString();
+    EXPECT_TRUE(gwtest::readFile(copy.programFile(QStringLiteral("Globewall.ini"))).contains("[Config]"));
+}
+
+// Where no notification area exists and the platform is not X11, the tray icon is not asked
+// for, and Qt's watcher for a later one (an X11 signal) does not complain at every start.
+TEST(Process, NoWarningAboutTheTrayWatcherWithoutANotificationArea)
+{
+    ProgramCopy copy;
+    ASSERT_TRUE(copy.copied());
+    QProcess p;
+    copy.start(p);
+    ASSERT_TRUE(copy.waitUntilCreated(p)) << p.readAllStandardError().toStdString();
+    p.terminate();
+    ASSERT_TRUE(p.waitForFinished(30000));
+    const QByteArray err = p.readAllStandardError();
+    EXPECT_FALSE(err.contains("systemTrayWindowChanged")) << err.toStdString();
 }

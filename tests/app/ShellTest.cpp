@@ -1,14 +1,18 @@
 // Process-level pieces: the single-instance lock, the general error handler, the centring.
+#include "app/CommandLineOptions.h"
 #include "app/ErrorReport.h"
 #include "app/SingleInstance.h"
 #include "app/WindowPlacement.h"
 #include "shared/Error.h"
+#include "shared/Posix.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TempDir.h"
 
 #include <QFileInfo>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdexcept>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -81,6 +85,61 @@ TEST(SingleInstance, TheFallbackFolderMustBeAPrivateFolderOfThisUser)
     }
 }
 
+// The runtime folder holds the lock and the socket only when it is this user's alone, and a lock
+// file someone else made is never used: the private fallback folder takes their place, and the
+// start says why.
+TEST(SingleInstance, ARuntimeFolderOrLockOfAnotherUserIsNeverUsed)
+{
+    struct Case
+    {
+        const char* label;
+        mode_t runtimeMode; // 0: no such folder
+        bool runtimeOfOther;
+        bool lockOfOther; // made and held by another user
+        bool inRuntime;
+        const char* warning; // empty: none
+    };
+    const uid_t other = getuid() == 0 ? 65534 : 0;
+    const Case cases[] = {
+        { "a private runtime folder", 0700, false, false, true, "" },
+        { "open to everyone, as /tmp is", 01777, false, false, false, "is not a private folder of this user" },
+        { "owned by another user", 0700, true, false, false, "is not a private folder of this user" },
+        { "missing", 0, false, false, false, "cannot use the runtime folder" },
+        { "another user's lock in a shared folder", 01777, false, true, false, "is not a private folder" },
+        { "another user's lock in a private folder", 0700, false, true, false, "belongs to another user" },
+    };
+    for (const Case& c : cases) {
+        gwtest::TempDir dir;
+        const QString runtime = dir.file(QStringLiteral("run"));
+        const QByteArray runtimePath = QFile::encodeName(runtime);
+        const QByteArray lockPath = runtimePath + "/Globewall";
+        if (c.runtimeMode) {
+            ASSERT_EQ(::mkdir(runtimePath.constData(), 0700), 0) << c.label;
+            ASSERT_EQ(::chmod(runtimePath.constData(), c.runtimeMode), 0) << c.label;
+        }
+        gw::UniqueFd theirs;
+        if (c.lockOfOther) {
+            theirs = gw::UniqueFd(::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+            ASSERT_TRUE(theirs.valid()) << c.label;
+            ASSERT_EQ(::flock(theirs.get(), LOCK_EX | LOCK_NB), 0) << c.label;
+        }
+        // Only root can give a file away.
+        if ((c.runtimeOfOther && ::chown(runtimePath.constData(), other, static_cast<gid_t>(-1)) != 0)
+            || (c.lockOfOther && ::chown(lockPath.constData(), other, static_cast<gid_t>(-1)) != 0))
+            continue;
+        const QString fallback = dir.file(QStringLiteral("fallback"));
+        gw::SingleInstance guard(runtime, fallback);
+        EXPECT_EQ(guard.acquire(), gw::SingleInstance::Result::Held) << c.label << ": " << guard.error().toStdString();
+        EXPECT_EQ(guard.lockFile(), (c.inRuntime ? runtime : fallback) + QStringLiteral("/Globewall")) << c.label;
+        const QString said = guard.warnings().join(QLatin1Char('|'));
+        if (*c.warning) {
+            EXPECT_TRUE(said.contains(QLatin1String(c.warning))) << c.label << ": " << said.toStdString();
+        } else {
+            EXPECT_TRUE(said.isEmpty()) << c.label << ": " << said.toStdString();
+        }
+    }
+}
+
 TEST(SingleInstance, ALockThatCannotBeTakenIsReportedNotMistakenForARunningInstance)
 {
     gwtest::TempDir dir;
@@ -89,6 +148,39 @@ TEST(SingleInstance, ALockThatCannotBeTakenIsReportedNotMistakenForARunningInsta
     EXPECT_EQ(guard.acquire(), gw::SingleInstance::Result::Unguarded);
     EXPECT_FALSE(guard.held());
     EXPECT_TRUE(guard.error().contains(plain + QStringLiteral("/Globewall"))) << guard.error().toStdString();
+}
+
+// The bytes of a --settings name as the program gets them: a name the settings file cannot
+// give back unchanged ends the start with code 2 before anything is touched.
+TEST(CommandLineSettingsName, RefusedWhenTheSettingsFileCouldNotGiveItBack)
+{
+    struct Case
+    {
+        const char* label;
+        QByteArray name;
+        const char* refusedFor; // empty: taken as it is
+    };
+    const Case cases[] = {
+        { "UTF-8",
+            "/p/Gr\xc3\xbc\xc3\x9f"
+            "e.ini",
+            "" },
+        { "bytes that are not UTF-8", "/p/\xff\xfe.ini", "not UTF-8" },
+        { "a line break", "/p/a\nb.ini", "line break" },
+    };
+    for (const Case& c : cases) {
+        QByteArray program("Globewall"), option("--settings"), name(c.name);
+        char* argv[] = { program.data(), option.data(), name.data() };
+        const gw::CommandLine cl = gw::CommandLine::read(3, argv);
+        if (*c.refusedFor) {
+            EXPECT_TRUE(cl.endsNow) << c.label;
+            EXPECT_EQ(cl.exitCode, 2) << c.label;
+            EXPECT_TRUE(cl.text.contains(QLatin1String(c.refusedFor))) << c.label << ": " << cl.text.toStdString();
+        } else {
+            EXPECT_FALSE(cl.endsNow) << c.label << ": " << cl.text.toStdString();
+            EXPECT_EQ(QFile::encodeName(cl.options.settingsFile), c.name) << c.label;
+        }
+    }
 }
 
 TEST(ErrorReport, ShowsTheTextAndTheProgramGoesOn)
@@ -162,4 +254,31 @@ TEST(WindowPlacement, CentredPosition)
     };
     for (const Case& c : cases)
         EXPECT_EQ(gw::centredPosition(c.desktop, c.window, c.clamp), c.expected) << c.label;
+}
+
+TEST(WindowPlacement, SavedPlaceComesBackOnlyOntoItsScreen)
+{
+    const QVector<gw::ScreenArea> screens = { { QStringLiteral("DP-1"), QRect(0, 0, 1920, 1050) },
+        { QStringLiteral("HDMI-1"), QRect(1920, 0, 1280, 1000) } };
+    const QSize minimum(500, 400);
+    struct Case
+    {
+        const char* label;
+        gw::SavedPlacement saved;
+        std::optional<QRect> expected;
+    };
+    const Case cases[] = {
+        { "nothing saved", { QStringLiteral("DP-1"), QRect() }, std::nullopt },
+        { "its screen is gone", { QStringLiteral("VGA-1"), QRect(100, 100, 800, 600) }, std::nullopt },
+        { "as saved", { QStringLiteral("HDMI-1"), QRect(2000, 50, 800, 600) }, QRect(2000, 50, 800, 600) },
+        { "beyond the right edge, moved in", { QStringLiteral("DP-1"), QRect(1500, 700, 800, 600) },
+            QRect(1120, 450, 800, 600) },
+        { "above the screen, moved down", { QStringLiteral("HDMI-1"), QRect(2000, -300, 800, 600) },
+            QRect(2000, 0, 800, 600) },
+        { "larger than its screen, within it", { QStringLiteral("HDMI-1"), QRect(1900, 10, 1500, 1200) },
+            QRect(1920, 0, 1280, 1000) },
+        { "smaller than the minimum", { QStringLiteral("DP-1"), QRect(10, 10, 300, 200) }, QRect(10, 10, 500, 400) },
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(gw::restoredGeometry(c.saved, screens, minimum), c.expected) << c.label;
 }

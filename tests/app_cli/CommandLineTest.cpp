@@ -113,6 +113,8 @@ TEST(CommandLine, AnswersWithoutDisplayAndWritesNothing)
         { "unknown option", { QStringLiteral("--bogus") }, 2, "", "Unknown option 'bogus'" },
         { "settings without a file", { QStringLiteral("--settings") }, 2, "", "Missing value" },
         { "stray argument", { QStringLiteral("profile.ini") }, 2, "", "unexpected argument 'profile.ini'" },
+        { "a settings name the settings file cannot hold", { QStringLiteral("--settings"), QStringLiteral("a\nb.ini") },
+            2, "", "a settings file name with a line break cannot be kept in the settings file" },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -257,4 +259,50 @@ TEST(Installed, SettingsGoToTheUsersFolderEvenWhereTheProgramCouldWriteBesideIts
     gwe2e::stopProcess(p);
     EXPECT_TRUE(QFileInfo::exists(copy.home() + QStringLiteral("/.config/Globewall/Globewall.ini")));
     EXPECT_FALSE(QFileInfo::exists(copy.iniPath()));
+}
+
+TEST(CommandLine, StatusFromTheRunningInstanceOrTheSettingsFile)
+{
+    struct Case
+    {
+        const char* name;
+        bool running;
+        QStringList has;
+    };
+    const Case cases[] = {
+        { "none runs: the settings file", false,
+            { "(Globewall is not running)", "cloud map\n  address:     http://127.0.0.1:9/clouds.jpg\n",
+                "  last result: none yet\n", "  next fetch:  now\n",
+                "next render: none while Globewall is not running" } },
+        { "the running instance answers", true,
+            { "(from the running Globewall)", "  address:     http://127.0.0.1:9/clouds.jpg\n",
+                "monitors:    ", "next render: " } },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ProgramCopy copy;
+        ASSERT_TRUE(copy.copied());
+        const QString file = profile(copy);
+        QFile ini(file);
+        ASSERT_TRUE(ini.open(QIODevice::Append));
+        ini.write("Web Adress=http://127.0.0.1:9/clouds.jpg\nDestination=" + copy.root().toUtf8() + "/clouds.jpg\n");
+        ini.close();
+        QProcess first;
+        if (c.running) {
+            start(copy, first, { QStringLiteral("--settings"), file });
+            ASSERT_TRUE(gwe2e::waitUntil([&] { return listening(copy); }, 60000));
+        }
+        const QStringList before = copy.snapshot();
+        const Outcome r
+            = runToEnd(copy, { QStringLiteral("--status"), QStringLiteral("--settings"), file }, noDisplay());
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
+        for (const QString& text : c.has)
+            EXPECT_TRUE(r.out.contains(text.toUtf8())) << text.toStdString() << "\n" << r.out.toStdString();
+        if (c.running) {
+            gwe2e::stopProcess(first);
+        } else {
+            EXPECT_EQ(copy.snapshot(), before) << "no file written";
+        }
+    }
 }

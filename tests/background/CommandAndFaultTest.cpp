@@ -9,6 +9,17 @@ namespace {
 
     class CommandAndFault : public DesktopRig
     {
+    protected:
+        // The most memory this process has held so far.
+        static qint64 peakMemoryKiB()
+        {
+            QFile status(QStringLiteral("/proc/self/status"));
+            status.open(QIODevice::ReadOnly);
+            for (const QByteArray& line : status.readAll().split('\n'))
+                if (line.startsWith("VmHWM:"))
+                    return line.mid(6).trimmed().split(' ').first().toLongLong();
+            return 0;
+        }
     };
 
     TEST_F(CommandAndFault, TheCommandGetsOneWholePicturePerMonitor)
@@ -28,6 +39,21 @@ namespace {
         EXPECT_EQ(pictures().size(), 2) << "one picture per monitor stays, the one shown";
     }
 
+    TEST_F(CommandAndFault, APictureFolderWithQuotesAndBlanksInItsPathGetsItsPicture)
+    {
+        const QString shown = tmp.file(QStringLiteral("shown.png"));
+        const QString script
+            = launchtest::writeScript(tmp.file(QStringLiteral("show")), "cp \"$1\" \"" + shown.toUtf8() + "\"");
+        settings.setText(QStringLiteral("edtBackgroundCommand"), script + QStringLiteral(" {file}"));
+        // Home too: -tmpdir names the renderer folder under it.
+        render.setHome(tmp.file(QStringLiteral("h\"o me\\")));
+        settings.setChecked(QStringLiteral("cbUseTempDir"), true);
+        render.setPictureFolder(tmp.file(QStringLiteral("ca\"che \"x\\/Glo\\\"bewall")));
+        renderTo(QStringLiteral("command"), { { QStringLiteral("M"), QRect(0, 0, 300, 200) } });
+        EXPECT_TRUE(backgroundLog().isEmpty()) << backgroundLog().join(QLatin1Char('\n')).toStdString();
+        EXPECT_TRUE(showsGlobeAt(QImage(shown), QRect(0, 0, 300, 200)));
+    }
+
     TEST_F(CommandAndFault, AFailureIsOneLogLineAndLeavesThePreviousPicture)
     {
         struct Row
@@ -44,6 +70,10 @@ namespace {
             { "command hangs past its limit", "command", QStringLiteral("sleep 30"),
                 "sleep did not finish within 1 s" },
             { "no command given", "command", {}, "no command given" },
+            { "command prints without end", "command", QStringLiteral("yes {file}"), "yes did not finish within 1 s" },
+            { "command says why on its last line", "command",
+                QStringLiteral("sh -c \"seq 100000 >&2; echo 'the last word' >&2; exit 3\""),
+                "sh exited with code 3: the last word" },
             { "cache folder cannot be written", "Xfce", {}, "cannot create the folder", true },
         };
         render.setApplyTimeLimit(1000);
@@ -61,8 +91,10 @@ namespace {
 
             QElapsedTimer took;
             took.start();
-            renderTo(QString::fromLatin1(row.choice), {});
+            const qint64 peakBefore = peakMemoryKiB();
+            renderTo(QString::fromLatin1(row.choice), { { QStringLiteral("M"), QRect(0, 0, 320, 200) } });
             EXPECT_LT(took.elapsed(), 8000);
+            EXPECT_LT(peakMemoryKiB() - peakBefore, 64 * 1024) << "what the command prints is not all kept";
             ASSERT_EQ(backgroundLog().size(), 1) << log.lines.join(QLatin1Char('\n')).toStdString();
             EXPECT_TRUE(backgroundLog().first().contains(QString::fromLatin1(row.reason)))
                 << backgroundLog().first().toStdString();

@@ -3,6 +3,7 @@
 #include "support/WaitUntil.h"
 
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -80,6 +81,26 @@ bool DesktopRig::startDisplay(int width, int height)
         return false;
     qputenv("DISPLAY", xvfb.display().toLatin1());
     return true;
+}
+
+gw::MonitorList DesktopRig::splitDisplay()
+{
+    gw::MonitorList monitors;
+    if (!startDisplay(800, 300)
+        || QProcess::execute(QStringLiteral("xrandr"), { "--setmonitor", "left", "400/100x300/80+0+0", "screen" }) != 0
+        || QProcess::execute(QStringLiteral("xrandr"), { "--setmonitor", "right", "400/100x300/80+400+0", "none" })
+            != 0)
+        return monitors;
+    // "0: +*left 400/100x300/80+0+0  screen"
+    static const QRegularExpression line(
+        QStringLiteral("\\d+: \\+?\\*?(\\S+) (\\d+)/\\d+x(\\d+)/\\d+\\+(\\d+)\\+(\\d+)"));
+    for (const QString& text : output(QStringLiteral("xrandr"), { QStringLiteral("--listmonitors") }).split('\n')) {
+        const QRegularExpressionMatch m = line.match(text);
+        if (m.hasMatch())
+            monitors.push_back({ m.captured(1),
+                QRect(m.captured(4).toInt(), m.captured(5).toInt(), m.captured(2).toInt(), m.captured(3).toInt()) });
+    }
+    return monitors;
 }
 
 void DesktopRig::renderTo(const QString& choice, const gw::MonitorList& monitors)

@@ -18,6 +18,9 @@ protected:
 
     // Starts Xvfb and points DISPLAY at it; false (test skipped) when it cannot start.
     bool startDisplay(int width, int height);
+    // Xvfb of 800x300 split into two RandR monitors of 400x300, "left" and "right", as xrandr
+    // lists them; empty when the display cannot start.
+    gw::MonitorList splitDisplay();
     // One render with this desktop choice and these monitors, as the user's "Render now".
     void renderTo(const QString& choice, const gw::MonitorList& monitors);
 

@@ -1,5 +1,6 @@
 // GNOME, Cinnamon and MATE take one picture through their GSettings keys, stored by the real
-// dconf service on the private bus. Two monitors side by side: one picture of both, spanned.
+// dconf service on the private bus. Two monitors side by side: one picture of both, spanned,
+// with a whole globe on each monitor.
 #include "DesktopRig.h"
 
 #include <QUrl>
@@ -49,7 +50,10 @@ namespace {
             ASSERT_TRUE(backgroundLog().isEmpty()) << backgroundLog().join(QLatin1Char('\n')).toStdString();
             ASSERT_EQ(pictures().size(), 1);
             const QString first = pictures().first();
-            EXPECT_EQ(QImage(first, "PNG").size(), QSize(520, 200)) << "one picture of the whole desktop";
+            const QImage picture(first, "PNG");
+            EXPECT_EQ(picture.size(), QSize(520, 200)) << "one picture of the whole desktop";
+            EXPECT_TRUE(showsGlobeAt(picture, monitors.at(0).geometry)) << "left monitor";
+            EXPECT_TRUE(showsGlobeAt(picture, monitors.at(1).geometry)) << "right monitor";
             const QString named = row.uri ? QUrl::fromLocalFile(first).toString(QUrl::FullyEncoded) : first;
             for (const QString& key : row.keys)
                 EXPECT_EQ(get(schema, key), named) << key.toStdString();
@@ -63,6 +67,72 @@ namespace {
             for (const QString& key : row.keys)
                 EXPECT_EQ(get(schema, key), second) << key.toStdString();
         }
+    }
+
+    TEST_F(GSettingsDesktop, TheLockScreenGetsThePictureOnlyWhenAsked)
+    {
+        struct Row
+        {
+            const char* choice;
+            const char* schema; // null: the lock screen follows the desktop's own key
+            const char* key;
+            bool uri;
+        };
+        const Row rows[] = {
+            { "GNOME", "org.gnome.desktop.screensaver", "picture-uri", true },
+            { "MATE", "org.mate.screensaver", "picture-filename", false },
+            { "Cinnamon", nullptr, nullptr, false },
+        };
+        const gw::MonitorList one = { { QStringLiteral("M"), QRect(0, 0, 320, 200) } };
+        for (const Row& row : rows) {
+            SCOPED_TRACE(row.choice);
+            const QString schema = QString::fromLatin1(row.schema);
+            const QString key = QString::fromLatin1(row.key);
+            settings.setChecked(QStringLiteral("cbLockScreen"), false);
+            renderTo(QString::fromLatin1(row.choice), one);
+            const QString before = row.schema ? get(schema, key) : QString();
+            if (row.schema) {
+                EXPECT_FALSE(before.contains(pictureFolder())) << "untouched while the box is not ticked";
+            }
+
+            settings.setChecked(QStringLiteral("cbLockScreen"), true);
+            renderTo(QString::fromLatin1(row.choice), one);
+            ASSERT_TRUE(backgroundLog().isEmpty()) << backgroundLog().join(QLatin1Char('\n')).toStdString();
+            ASSERT_EQ(pictures().size(), 1);
+            if (row.schema) {
+                EXPECT_EQ(get(schema, key),
+                    row.uri ? QUrl::fromLocalFile(pictures().first()).toString(QUrl::FullyEncoded)
+                            : pictures().first());
+            }
+        }
+    }
+
+    TEST_F(GSettingsDesktop, ADesktopWithoutALockScreenPictureSaysSoOnce)
+    {
+        settings.setChecked(QStringLiteral("cbLockScreen"), true);
+        settings.setText(QStringLiteral("edtBackgroundCommand"), QStringLiteral("true {file}"));
+        renderTo(QStringLiteral("command"), { { QStringLiteral("M"), QRect(0, 0, 320, 200) } });
+        renderTo(QStringLiteral("command"), { { QStringLiteral("M"), QRect(0, 0, 320, 200) } });
+        ASSERT_EQ(backgroundLog().size(), 1);
+        EXPECT_TRUE(backgroundLog().first().contains(QStringLiteral("lock screen has no picture Globewall can set")));
+        EXPECT_EQ(pictures().size(), 1) << "the desktop's picture is shown all the same";
+    }
+
+    TEST_F(GSettingsDesktop, GnomeOnTwoMonitorsShowsAWholeGlobeOnEachHalf)
+    {
+        const gw::MonitorList monitors = splitDisplay();
+        ASSERT_EQ(monitors.size(), 2) << xvfb.error().toStdString();
+        render.setSessionEnvironment({ QStringLiteral("GNOME"), QStringLiteral("x11"), {}, {}, {} });
+        renderTo(QStringLiteral("automatic"), monitors);
+        ASSERT_TRUE(backgroundLog().isEmpty()) << backgroundLog().join(QLatin1Char('\n')).toStdString();
+
+        const QImage shown(
+            QUrl(get(QStringLiteral("org.gnome.desktop.background"), QStringLiteral("picture-uri"))).toLocalFile());
+        ASSERT_EQ(shown.size(), QSize(800, 300));
+        EXPECT_TRUE(showsGlobeAt(shown, QRect(0, 0, 400, 300))) << "left half";
+        EXPECT_TRUE(showsGlobeAt(shown, QRect(400, 0, 400, 300))) << "right half";
+        EXPECT_LT(qGray(shown.pixel(400, 150)), 10) << "space at the seam: never one globe across both";
+        EXPECT_EQ(pictures().size(), 1) << "the monitors' own pictures are gone once composed";
     }
 
 } // namespace

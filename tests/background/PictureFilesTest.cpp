@@ -21,6 +21,11 @@ QString touch(const QString& path)
 
 } // namespace
 
+gw::Picture monitor(const QString& name, QPoint at = {})
+{
+    return { name, QRect(at, QSize(640, 480)), {} };
+}
+
 TEST(PictureFiles, EveryRenderGetsANewNameAndOnlyTheShownPictureOfAMonitorStays)
 {
     gwtest::TempDir tmp;
@@ -30,21 +35,61 @@ TEST(PictureFiles, EveryRenderGetsANewNameAndOnlyTheShownPictureOfAMonitorStays)
 
     QSet<QString> names;
     for (int i = 0; i < 50; ++i)
-        names.insert(files.newFile(QStringLiteral("DP-1")));
+        names.insert(files.newFile(monitor(QStringLiteral("DP-1"))));
     EXPECT_EQ(names.size(), 50) << "desktops cache by name: a name is never reused";
 
-    // "DP-1" and "DP-1-1" begin alike; a monitor named with a blank gets a file name without it.
-    const QString oldA = touch(files.newFile(QStringLiteral("DP-1")));
-    const QString oldB = touch(files.newFile(QStringLiteral("DP-1-1")));
-    const QString newA = touch(files.newFile(QStringLiteral("DP-1")));
-    const QString odd = touch(files.newFile(QStringLiteral("Dell U2415 _1")));
+    const QString odd = touch(files.newFile(monitor(QStringLiteral("Dell U2415 _1"))));
     EXPECT_FALSE(QFileInfo(odd).fileName().contains(QLatin1Char(' ')));
+    const QString mine = touch(tmp.file("cache/Globewall/globe_DP-1_mine.png"));
+    const QString old = touch(files.newFile(monitor(QStringLiteral("DP-1"))));
+    gw::Picture shown = monitor(QStringLiteral("DP-1"));
+    shown.file = touch(files.newFile(shown));
+    files.keepOnly({ shown });
+    EXPECT_TRUE(QFile::exists(shown.file)) << "the shown picture stays";
+    EXPECT_FALSE(QFile::exists(old)) << "the previous picture of the monitor goes";
+    EXPECT_TRUE(QFile::exists(odd)) << "another monitor's picture stays";
+    EXPECT_TRUE(QFile::exists(mine)) << "a file not named by a render stays";
+}
 
-    files.keepOnly({ { QStringLiteral("DP-1"), {}, newA } });
-    EXPECT_TRUE(QFile::exists(newA)) << "the shown picture stays";
-    EXPECT_FALSE(QFile::exists(oldA)) << "the previous picture of the monitor goes";
-    EXPECT_TRUE(QFile::exists(oldB)) << "another monitor's picture stays";
-    EXPECT_TRUE(QFile::exists(odd));
+TEST(PictureFiles, TwoMonitorsNeverShareOrDeleteEachOthersPictures)
+{
+    struct Row
+    {
+        const char* name;
+        gw::Picture a, b;
+        bool sameMonitor = false;
+    };
+    const Row rows[] = {
+        { "a blank and a dash", monitor(QStringLiteral("DP 1")), monitor(QStringLiteral("DP-1")) },
+        { "two without a name", monitor({}), monitor({}, QPoint(640, 0)) },
+        { "one name begins the other", monitor(QStringLiteral("DP-1")), monitor(QStringLiteral("DP-1-1")) },
+        { "an underscore and its escape", monitor(QStringLiteral("a_b")), monitor(QStringLiteral("a+5Fb")) },
+        { "a name like a place", monitor(QStringLiteral("@0,0")), monitor({}) },
+        { "the same name twice", monitor(QStringLiteral("HDMI-1")), monitor(QStringLiteral("HDMI-1")), true },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        gwtest::TempDir tmp;
+        gw::PictureFiles files(tmp.file("cache"));
+        QString error;
+        ASSERT_TRUE(files.prepare(&error));
+        const QString oldA = touch(files.newFile(row.a));
+        const QString oldB = touch(files.newFile(row.b));
+        gw::Picture a = row.a, b = row.b;
+        a.file = touch(files.newFile(a));
+        b.file = touch(files.newFile(b));
+        EXPECT_NE(a.file, b.file);
+
+        if (!row.sameMonitor) {
+            files.keepOnly({ a });
+            EXPECT_TRUE(QFile::exists(b.file)) << "the other monitor's new picture stays";
+        }
+        files.keepOnly({ a, b });
+        EXPECT_TRUE(QFile::exists(a.file));
+        EXPECT_TRUE(QFile::exists(b.file));
+        EXPECT_FALSE(QFile::exists(oldA));
+        EXPECT_FALSE(QFile::exists(oldB));
+    }
 }
 
 TEST(PictureFiles, AFolderThatCannotBeWrittenIsReported)
@@ -101,7 +146,9 @@ TEST(PictureFiles, PlansGiveOnePicturePerMonitorOrOneForAll)
     };
     const Row rows[] = {
         { "per monitor", gw::PictureLayout::PerMonitor, two, { QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024) } },
-        { "spanned over both", gw::PictureLayout::Spanned, two, { QRect(0, 0, 3200, 1080) } },
+        { "spanned: one per monitor, composed later", gw::PictureLayout::Spanned, two,
+            { QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024) } },
+        { "spanned over one", gw::PictureLayout::Spanned, { two.first() }, { QRect(0, 0, 1920, 1080) } },
         { "one picture of the first", gw::PictureLayout::OnePicture, two, { QRect(0, 0, 1920, 1080) } },
         { "root window composes both", gw::PictureLayout::RootWindow, two,
             { QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024) } },

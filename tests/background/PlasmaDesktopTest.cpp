@@ -110,5 +110,28 @@ function desktops() { return [desktop(1), desktop(0)]; }
         EXPECT_EQ(pictures(), both) << "the files shown are the ones kept";
     }
 
+    TEST_F(PlasmaDesktop, TheLockScreenGetsTheFirstMonitorsPictureInItsOwnConfiguration)
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("kreadconfig5")).isEmpty())
+            GTEST_SKIP() << "kreadconfig5 is not installed (libkf5config-bin)";
+        const auto lockImage = [] {
+            return output(QStringLiteral("kreadconfig5"),
+                { "--file", "kscreenlockerrc", "--group", "Greeter", "--group", "Wallpaper", "--group", "org.kde.image",
+                    "--group", "General", "--key", "Image" });
+        };
+        const gw::MonitorList monitors = { { QStringLiteral("DP-1"), QRect(0, 0, 640, 480) } };
+        renderTo(QStringLiteral("KDE Plasma"), monitors);
+        EXPECT_TRUE(lockImage().isEmpty()) << "untouched while the box is not ticked";
+
+        settings.setChecked(QStringLiteral("cbLockScreen"), true);
+        renderTo(QStringLiteral("KDE Plasma"), monitors);
+        EXPECT_TRUE(backgroundLog().isEmpty()) << backgroundLog().join(QLatin1Char('\n')).toStdString();
+        ASSERT_EQ(pictures().size(), 1);
+        EXPECT_EQ(QUrl(lockImage()).toLocalFile(), pictures().first());
+        EXPECT_EQ(output(QStringLiteral("kreadconfig5"),
+                      { "--file", "kscreenlockerrc", "--group", "Greeter", "--key", "WallpaperPlugin" }),
+            QStringLiteral("org.kde.image"));
+    }
+
 } // namespace
 } // namespace backgroundtest

@@ -3,42 +3,18 @@
 #include "DesktopRig.h"
 
 #include <QProcess>
-#include <QRegularExpression>
 
 namespace backgroundtest {
 namespace {
 
     class RootWindow : public DesktopRig
     {
-    protected:
-        // The monitors as xrandr lists them ("0: +*left 400/100x300/80+0+0  screen").
-        static gw::MonitorList listedMonitors()
-        {
-            gw::MonitorList monitors;
-            static const QRegularExpression line(
-                QStringLiteral("\\d+: \\+?\\*?(\\S+) (\\d+)/\\d+x(\\d+)/\\d+\\+(\\d+)\\+(\\d+)"));
-            for (const QString& text :
-                output(QStringLiteral("xrandr"), { QStringLiteral("--listmonitors") }).split('\n')) {
-                const QRegularExpressionMatch m = line.match(text);
-                if (m.hasMatch())
-                    monitors.push_back({ m.captured(1),
-                        QRect(m.captured(4).toInt(), m.captured(5).toInt(), m.captured(2).toInt(),
-                            m.captured(3).toInt()) });
-            }
-            return monitors;
-        }
     };
 
     TEST_F(RootWindow, TwoMonitorsEachShowAWholeGlobeAndThePixmapIsNamed)
     {
-        ASSERT_TRUE(startDisplay(800, 300)) << xvfb.error().toStdString();
-        ASSERT_EQ(
-            QProcess::execute(QStringLiteral("xrandr"), { "--setmonitor", "left", "400/100x300/80+0+0", "screen" }), 0);
-        ASSERT_EQ(
-            QProcess::execute(QStringLiteral("xrandr"), { "--setmonitor", "right", "400/100x300/80+400+0", "none" }),
-            0);
-        const gw::MonitorList monitors = listedMonitors();
-        ASSERT_EQ(monitors.size(), 2);
+        const gw::MonitorList monitors = splitDisplay();
+        ASSERT_EQ(monitors.size(), 2) << xvfb.error().toStdString();
 
         renderTo(QStringLiteral("X root window"), monitors);
         EXPECT_TRUE(backgroundLog().isEmpty()) << backgroundLog().join(QLatin1Char('\n')).toStdString();

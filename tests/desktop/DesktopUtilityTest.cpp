@@ -256,3 +256,27 @@ TEST(DesktopUtility, VersionStringsOfTheProgramItself)
     EXPECT_EQ(zav.ProductName(), QString());
     EXPECT_EQ(zav.versionText(), QStringLiteral("v "));
 }
+
+// The tray's "Open current picture" and "Open picture folder": the default application for the
+// picture's type and for folders; where the desktop names none, the desktop is handed the file.
+TEST_F(DesktopTree, PicturesAndFoldersOpenWithTheirDefaultApplication)
+{
+    const QString picture = m_dir.write(QStringLiteral("pictures/xplanet.png"), QByteArray("\x89PNG\r\n\x1a\n", 8));
+    const QString folder = m_dir.file(QStringLiteral("pictures"));
+    install(QStringLiteral("viewer.desktop"), QStringLiteral("image/png"), QStringLiteral("viewer %f"));
+    DesktopUtility zav(m_launcher);
+
+    zav.openWithDefault(picture);
+    ASSERT_EQ(m_launcher.starts.size(), 1);
+    EXPECT_EQ(m_launcher.starts[0].program, QStringLiteral("viewer"));
+    EXPECT_EQ(m_launcher.starts[0].arguments, QStringList { picture });
+
+    zav.openWithDefault(folder);
+    EXPECT_EQ(m_launcher.starts.size(), 1) << "no file manager is the default here";
+    EXPECT_EQ(m_launcher.urls, QStringList { QUrl::fromLocalFile(folder).toString() }) << "so the desktop gets it";
+
+    install(QStringLiteral("files.desktop"), QStringLiteral("inode/directory"), QStringLiteral("files %U"));
+    zav.openWithDefault(folder);
+    ASSERT_EQ(m_launcher.starts.size(), 2);
+    EXPECT_EQ(m_launcher.starts[1].program, QStringLiteral("files"));
+}

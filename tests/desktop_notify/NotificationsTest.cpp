@@ -64,6 +64,11 @@ TEST(NoticeWatch, FindsTheThreeCausesInWhatTheProgramReports)
             { { Transfer, QStringLiteral("x - Error wrong MD5 sum (AB)") }, { Transfer, failed },
                 { Transfer, failed } },
             {} },
+        { "timed downloads stopped at the server's request",
+            { { Transfer,
+                QStringLiteral("07.12.2026 10:00:00 - Timed downloads of https://celestrak.org/x stopped (HTTP/1.1 "
+                               "404 Not Found): change the address or force a download") } },
+            { NoticeCause::DownloadStopped } },
         { "time sync refused", { { Time, QStringLiteral("Could not synchronize time") } },
             { NoticeCause::TimeSyncRefused } },
         { "a server that does not answer is no refusal", { { Time, QStringLiteral("Error getting Time from a:123") } },
@@ -71,6 +76,11 @@ TEST(NoticeWatch, FindsTheThreeCausesInWhatTheProgramReports)
         { "a newer version", { { Update, QStringLiteral("found new version 1.2.0.0 beta") } },
             { NoticeCause::NewVersion } },
         { "the search itself", { { Update, QStringLiteral("searching for new version...") } }, {} },
+        { "a source that stopped changing",
+            { { Transfer,
+                QStringLiteral("08.12.2026 10:00:00 - Stale: https://h/images/2048x1024/clouds.jpg has not changed "
+                               "since 26.05.2026 09:00:00") } },
+            { NoticeCause::SourceStale } },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

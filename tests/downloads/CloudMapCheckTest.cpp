@@ -23,6 +23,26 @@ QByteArray picture(int width, int height, const char* format)
     return bytes;
 }
 
+// The same picture with another size in its header: the check reads the header only.
+QByteArray claiming(QByteArray bytes, int width, int height)
+{
+    const auto put16 = [&](qsizetype at, int v) {
+        bytes[at] = char(v >> 8);
+        bytes[at + 1] = char(v);
+    };
+    if (bytes.startsWith("\x89PNG")) {
+        for (int i = 0; i < 4; ++i) {
+            bytes[16 + i] = char(quint32(width) >> (24 - 8 * i));
+            bytes[20 + i] = char(quint32(height) >> (24 - 8 * i));
+        }
+        return bytes;
+    }
+    const qsizetype frame = bytes.indexOf("\xFF\xC0");
+    put16(frame + 5, height);
+    put16(frame + 7, width);
+    return bytes;
+}
+
 } // namespace
 
 TEST(CloudMapCheck, OnlyWholePicturesTwiceAsWideAsHighReplaceTheMap)
@@ -44,6 +64,13 @@ TEST(CloudMapCheck, OnlyWholePicturesTwiceAsWideAsHighReplaceTheMap)
         { "an HTML page with status 200", "200 OK", html, QString("HTML page, %1 bytes").arg(html.size()) },
         { "a truncated JPEG", "200 OK", jpeg.left(jpeg.size() / 2), "JPEG 64x32, cut short" },
         { "a square JPEG", "200 OK", picture(32, 32, "JPG"), "JPEG 32x32, not twice as wide as high" },
+        { "a JPEG header claiming 65535x32767", "200 OK", claiming(jpeg, 65535, 32767),
+            "JPEG 65535x32767, wider or higher than the 65500 pixels xplanet reads" },
+        { "a PNG header claiming 65502x32751", "200 OK", claiming(picture(64, 32, "PNG"), 65502, 32751),
+            "PNG 65502x32751, wider or higher than the 65500 pixels xplanet reads" },
+        { "a PNG header claiming 40000x20000", "200 OK", claiming(picture(64, 32, "PNG"), 40000, 20000),
+            "PNG 40000x20000, more than 268 million pixels" },
+        { "the largest maps in use, 21600x10800", "200 OK", claiming(picture(64, 32, "PNG"), 21600, 10800), "" },
         { "a picture with another 2xx status", "203 Non-Authoritative Information", jpeg,
             "HTTP/1.1 203 Non-Authoritative Information" },
     };

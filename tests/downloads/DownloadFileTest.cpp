@@ -85,19 +85,23 @@ TEST(DownloadFile, FaultsKeepThePreviousCopy)
     };
     const Case cases[] = {
         { "404 with its own status line", server.url("/custom404"),
-            " - Error downloading file (HTTP/1.1 404 Gone Fishing)" },
-        { "500", server.url("/error500"), " - Error downloading file (HTTP/1.1 500 Internal Server Error)" },
-        { "connection refused", refused, " - Error downloading file (not connected)" },
-        { "reset after 200 OK", server.url("/reset"), " - Error downloading file (incomplete, 3000 of 100000 bytes)" },
+            " - Error downloading file (HTTP/1.1 404 Gone Fishing) - custom404" },
+        { "500", server.url("/error500"), " - Error downloading file (HTTP/1.1 500 Internal Server Error) - error500" },
+        { "connection refused", refused, " - Error downloading file (connection refused) - refused" },
+        { "reset after 200 OK", server.url("/reset"),
+            " - Error downloading file (incomplete, 3000 of 100000 bytes) - reset" },
         { "body shorter than Content-Length", server.url("/short"),
-            " - Error downloading file (incomplete, 1000 of 5000 bytes)" },
-        { "1 MB of headers after 200 OK", server.url("/headerflood"), " - Error downloading file (headers too long)" },
-        { "endless trickle", server.url("/endless"), " - Error downloading file (timed out)" },
-        { "stall after 200 OK", server.url("/stall"), " - Error downloading file (timed out)" },
-        { "stall before any answer", server.url("/silent"), " - Error downloading file (timed out)" },
-        { "redirect loop", server.url("/loop"), " - Error downloading file (HTTP/1.1 302 Found)" },
+            " - Error downloading file (incomplete, 1000 of 5000 bytes) - short" },
+        { "1 MB of headers after 200 OK", server.url("/headerflood"),
+            " - Error downloading file (headers too long) - headerflood" },
+        { "endless trickle", server.url("/endless"), " - Error downloading file (timed out) - endless" },
+        { "stall after 200 OK", server.url("/stall"),
+            " - Error downloading file (too slow, under 1 byte/s for 1 s) - stall" },
+        { "stall before any answer", server.url("/silent"),
+            " - Error downloading file (too slow, under 1 byte/s for 1 s) - silent" },
+        { "redirect loop", server.url("/loop"), " - Error downloading file (too many moves) - loop" },
         { "redirect to another protocol", server.url("/toftp"),
-            " - Error downloading file (HTTP/1.1 301 Moved Permanently)" },
+            " - Error downloading file (moved to ftp://127.0.0.1/file, not followed) - toftp" },
     };
     for (const Case& c : cases) {
         DownloadRig rig;
@@ -150,7 +154,8 @@ TEST(DownloadFile, OverallTimeLimit)
         if (c.ok) {
             EXPECT_EQ(QFileInfo(dest).size(), 5000) << c.label;
         } else {
-            EXPECT_EQ(rig.log.lines, QStringList { rig.line(" - Error downloading file (timed out)") }) << c.label;
+            EXPECT_EQ(rig.log.lines, QStringList { rig.line(" - Error downloading file (timed out) - trickle") })
+                << c.label;
             EXPECT_EQ(rig.dir.read(QStringLiteral("clouds.jpg")), kPrevious) << c.label;
         }
         EXPECT_EQ(rig.engine.http().timeouts().overallSeconds, c.clientLimit)

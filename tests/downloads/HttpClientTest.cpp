@@ -97,8 +97,9 @@ TEST(HttpClient, ProxyWithBasicAuthentication)
     };
     const Case cases[] = {
         { "right credentials", "globe", "s3cret", true, "" },
-        { "wrong password", "globe", "wrong", false, " - Error downloading file (HTTP/1.0 401 Unauthorized)" },
-        { "no credentials", "", "", false, " - Error downloading file (HTTP/1.0 407 Proxy Authentication Required)" },
+        { "wrong password", "globe", "wrong", false, " - Error downloading file (HTTP/1.0 401 Unauthorized) - f" },
+        { "no credentials", "", "", false,
+            " - Error downloading file (HTTP/1.0 407 Proxy Authentication Required) - f" },
     };
     for (const Case& c : cases) {
         DownloadRig rig;

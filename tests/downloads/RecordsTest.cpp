@@ -74,8 +74,9 @@ TEST(Records, CheckFailures)
         QString logLine;
     };
     const Case cases[] = {
-        { "404 counts as fresh", server.url("/gone"), true, "", " - Error downloading file (HTTP/1.1 404 Not Found)" },
-        { "no connection counts as fresh", refused, true, "", " - Error downloading file (not connected)" },
+        { "404 counts as fresh", server.url("/gone"), true, "",
+            " - Error downloading file (HTTP/1.1 404 Not Found) - gone" },
+        { "no connection counts as fresh", refused, true, "", " - Error downloading file (connection refused) - x" },
         { "200 without Last-Modified is never fresh", server.url("/nodate"), false, gw::DateTimeToStr(gw::TDateTime(0)),
             "" },
     };

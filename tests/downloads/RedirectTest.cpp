@@ -1,5 +1,5 @@
-// Where a download may be sent on: within its server as often as the limit allows, to another
-// server once, and never from https down to plain http.
+// Where a download may be sent on, as browsers follow: a chain of up to five moves, to any
+// server, and never from https down to plain http.
 #include "DownloadRig.h"
 #include "ServerProcess.h"
 
@@ -35,6 +35,13 @@ TEST(Redirect, ServerMovesAndProtocolDowngrades)
     second.route("/tothird", move(third.url(QStringLiteral("/file"))));
     second.route("/back", move(first.url(QStringLiteral("/file"))));
     first.route("/thereandback", move(second.url(QStringLiteral("/back"))));
+    // "/chain<n>" moves n more times, between the two servers in turn, before it lands.
+    for (int n = 1; n <= 6; ++n) {
+        HttpFaultServer& from = n % 2 ? first : second;
+        HttpFaultServer& to = n % 2 ? second : first;
+        from.route("/chain" + QByteArray::number(n),
+            move(n == 1 ? to.url(QStringLiteral("/file")) : to.url(QStringLiteral("/chain%1").arg(n - 1))));
+    }
 
     struct Case
     {
@@ -42,14 +49,18 @@ TEST(Redirect, ServerMovesAndProtocolDowngrades)
         QString url;
         QByteArray body; // empty: refused, the previous copy stays
         HttpFaultServer* asked; // the server whose "/file" must (or must not) be asked
+        QString reason; // of the error line when refused
     };
     const Case cases[] = {
-        { "two hops on one server", first.url(QStringLiteral("/hop1")), "the new copy", &first },
-        { "one move to another server", first.url(QStringLiteral("/tosecond")), "the new copy", &second },
-        { "a second move is refused", first.url(QStringLiteral("/viasecond")), "", &third },
-        { "there and back is two moves", first.url(QStringLiteral("/thereandback")), "", &first },
-        { "https serves with the trusted certificate", tls.url(QStringLiteral("/moved")), "over tls", nullptr },
-        { "https is never followed to http", tls.url(QStringLiteral("/tohttp")), "", &first },
+        { "two hops on one server", first.url(QStringLiteral("/hop1")), "the new copy", &first, {} },
+        { "one move to another server", first.url(QStringLiteral("/tosecond")), "the new copy", &second, {} },
+        { "a second server further on", first.url(QStringLiteral("/viasecond")), "the new copy", &third, {} },
+        { "there and back", first.url(QStringLiteral("/thereandback")), "the new copy", &first, {} },
+        { "five moves", first.url(QStringLiteral("/chain5")), "the new copy", &second, {} },
+        { "six moves are too many", second.url(QStringLiteral("/chain6")), "", &second, "too many moves" },
+        { "https serves with the trusted certificate", tls.url(QStringLiteral("/moved")), "over tls", nullptr, {} },
+        { "https is never followed to http", tls.url(QStringLiteral("/tohttp")), "", &first,
+            "moved to " + first.url(QStringLiteral("/file")) + ", not followed" },
     };
     for (const Case& c : cases) {
         DownloadRig rig;
@@ -63,7 +74,9 @@ TEST(Redirect, ServerMovesAndProtocolDowngrades)
             EXPECT_EQ(c.asked->count("/file") - before, c.body.isEmpty() ? 0 : 1) << c.label;
         }
         if (c.body.isEmpty()) {
-            EXPECT_EQ(rig.log.lines, QStringList { rig.line(" - Error downloading file (HTTP/1.1 302 Found)") })
+            EXPECT_EQ(rig.log.lines,
+                QStringList { rig.line(
+                    " - Error downloading file (" + c.reason + ") - " + c.url.mid(c.url.lastIndexOf('/') + 1)) })
                 << c.label;
         }
         EXPECT_EQ(QDir(rig.dir.path()).entryList({ "data.txt*" }, QDir::Files), QStringList { "data.txt" }) << c.label;

@@ -61,6 +61,12 @@ TEST(JobFeeds, DownloadedTleGetsItsSatelliteFile)
             "25544 color=red\r" },
         { "a file the user wrote stays", [](JobsRig& r) { r.jobs.listJob(); }, own, "iss.tle", tle, "" },
         { "a page instead of elements", [](JobsRig& r) { r.jobs.listJob(); }, "", "iss.tle", "<html>busy</html>", "" },
+        { "the orbit trail ticked",
+            [](JobsRig& r) {
+                r.settings.setChecked("cbIssTrail", true);
+                r.jobs.listJob();
+            },
+            "", "iss.tle", tle, "25544 image=iss.png transparent={0,0,0} color=red trail={orbit,-10,45,1}\r" },
     };
     for (const Case& c : cases) {
         JobsRig rig;
@@ -85,5 +91,51 @@ TEST(JobFeeds, DownloadedTleGetsItsSatelliteFile)
         EXPECT_EQ(lines[6], c.satelliteLine) << c.label;
         EXPECT_TRUE(rig.settings.lines("mSatfiles").isEmpty()) << c.label << ": the list mirrors the configuration";
         EXPECT_TRUE(rig.calls.satelliteFiles.isEmpty()) << c.label << ": nobody asked for a picture";
+    }
+}
+
+TEST(JobFeeds, EachLayerFeedBecomesMarkersOrKeepsThePreviousOnes)
+{
+    const QByteArray aurora = R"({"Observation Time":"2026-12-08T08:00:00Z","coordinates":[[10,65,100],[10,66,5]]})";
+    const QByteArray storms
+        = R"({"activeStorms":[{"name":"Ana","classification":"TS","intensity":"50","latitudeNumeric":20.5,)"
+          R"("longitudeNumeric":-60}]})";
+    struct Case
+    {
+        const char* label;
+        QString path; // on the loopback server standing in for each service
+        QString file;
+        QByteArray served;
+        QByteArray markers; // empty: the previous markers stay
+        QString error; // the log line's reason
+    };
+    const Case cases[] = {
+        { "the aurora forecast", "/json/ovation_aurora_latest.json", "aurora.json", aurora,
+            "65 10 \"\" color={255,0,0} symbolsize=2 outlined=false\r\n", "" },
+        { "the storm list", "/CurrentStorms.json", "storms.json", storms,
+            "20.5 -60 \"Ana (tropical storm)\" color={255,255,0} symbolsize=8\r\n", "" },
+        { "an earthquake feed with a bare NaN", "/earthquakes/feed/v1.0/summary/2.5_day.geojson", "quake.geojson",
+            R"({"features":[{"geometry":{"coordinates":[NaN,1]}}]})", "", "not JSON: unexpected 'N' at byte 41" },
+        { "a busy page instead of the aurora", "/json/ovation_aurora_latest.json", "aurora.json", "<html>busy</html>",
+            "", "not an aurora forecast: HTML page, 17 bytes" },
+    };
+    for (const Case& c : cases) {
+        JobsRig rig;
+        gw::endpoints::hosts().quakeFeeds = rig.server.url(QString());
+        gw::endpoints::hosts().spaceWeather = rig.server.url(QString());
+        gw::endpoints::hosts().storms = rig.server.url(QString());
+        rig.serve(c.path.mid(1), c.served);
+        const QString feed = rig.layout.markersFolder() + c.file;
+        const QString marker = gw::DownloadJobs::markerFileFor(feed);
+        writeFile(marker, "previous");
+        rig.setRow(1, rig.server.url(c.path), feed);
+        rig.setRow(2, QString(), QString());
+        EXPECT_TRUE(rig.jobs.listJob()) << c.label;
+        EXPECT_EQ(readFile(marker), c.markers.isEmpty() ? QByteArray("previous") : c.markers) << c.label;
+        if (!c.error.isEmpty()) {
+            EXPECT_EQ(rig.log.lines.last(),
+                rig.line(" - Error: " + c.file + " not converted (" + c.error + "), previous markers kept"))
+                << c.label;
+        }
     }
 }

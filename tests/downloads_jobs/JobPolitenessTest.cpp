@@ -109,7 +109,8 @@ TEST(JobPoliteness, RefusalsStopTimedDownloadsUntilForced)
     const Case cases[] = {
         { "403: asked too often", "403 Forbidden", true },
         { "429: too many requests", "429 Too Many Requests", true },
-        { "404: no stop, the gap only", "404 Not Found", false },
+        { "404: any answer but 200 and 304 stops it", "404 Not Found", true },
+        { "200: not stopped, the gap only", "200 OK", false },
     };
     for (const Case& c : cases) {
         SiteRig rig;
@@ -137,6 +138,13 @@ TEST(JobPoliteness, RefusalsStopTimedDownloadsUntilForced)
     }
 }
 
+// The rig's clock an hour from now, as a server writes it.
+QByteArray httpDateIn(int seconds)
+{
+    const QDateTime when = gw::fromDateTime(46000.5).toUTC().addSecs(seconds);
+    return QLocale::c().toString(when, QStringLiteral("ddd, dd MMM yyyy hh:mm:ss 'GMT'")).toLatin1();
+}
+
 TEST(JobPoliteness, TheServersOwnWaitIsKept)
 {
     struct Case
@@ -147,7 +155,8 @@ TEST(JobPoliteness, TheServersOwnWaitIsKept)
     };
     const Case cases[] = {
         { "Retry-After in seconds", "Retry-After: 3600", 1 },
-        { "Cache-Control max-age", "Cache-Control: public, max-age=3600", 1 },
+        { "Retry-After as an IMF date", "Retry-After: " + httpDateIn(3600), 1 },
+        { "Cache-Control max-age is no request to wait", "Cache-Control: public, max-age=3600", 2 },
         { "Retry-After as a date long past", "Retry-After: Fri, 01 Mar 2024 06:00:00 GMT", 2 },
         { "none", "X-Other: 1", 2 },
     };

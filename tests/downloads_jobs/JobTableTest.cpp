@@ -74,7 +74,7 @@ TEST(JobTable, CloudMapByJob)
         { "cloud interval", cloudInterval, true, true, 1, 1 },
         { "cloud fixed-time", cloudFixedTime, false, false, 1, 1 },
         { "Check downloads", checkDownloads, true, false, 0, 1 },
-        { "cloud force button", cloudForce, true, true, 0, 0 },
+        { "cloud force button", cloudForce, true, true, 0, 1 },
     };
     for (const Case& c : cases) {
         JobsRig rig;

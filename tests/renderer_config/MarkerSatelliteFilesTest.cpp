@@ -294,3 +294,32 @@ TEST_F(Lists, NightMapForTheEarthWhenTheImagesHoldOne)
         EXPECT_EQ(editor.configLines(), split(c.expected)) << c.label;
     }
 }
+
+TEST_F(Lists, TheTrailBoxChangesOnlyTheSatelliteFilesThisProgramWrote)
+{
+    const QByteArray generated = MarkerSatelliteFiles::satelliteFileText("25544", "iss.png");
+    const QByteArray withTrail = MarkerSatelliteFiles::satelliteFileText("25544", "iss.png", true);
+    const QByteArray own = "25544 image=iss.png color=blue\n";
+    struct Case
+    {
+        const char* label;
+        QString name;
+        QByteArray before;
+        bool trail;
+        QByteArray after;
+    };
+    const Case cases[] = {
+        { "a written file gets the trail", "iss", generated, true, withTrail },
+        { "and loses it again", "iss", withTrail, false, generated },
+        { "a file with the trail keeps it", "iss", withTrail, true, withTrail },
+        { "a file the user wrote", "mine", own, true, own },
+        { "the elements beside it", "iss.tle", generated, true, generated },
+    };
+    for (const Case& c : cases) {
+        gwtest::TempDir folder;
+        const QString file = folder.write(c.name, c.before);
+        MarkerSatelliteFiles::setTrailInGeneratedFiles(folder.path(), c.trail);
+        EXPECT_EQ(gwtest::readFile(file), c.after) << c.label;
+    }
+    EXPECT_TRUE(withTrail.contains("color=red trail={orbit,-10,45,1}\r\n"));
+}

@@ -46,6 +46,38 @@ TEST(CommandLine, SplitsLikeTheWindowsRuntime)
         EXPECT_EQ(splitArguments(c.text), c.expected) << c.label;
 }
 
+TEST(CommandLine, AQuotedPathComesBackAsOneArgumentWhateverItHolds)
+{
+    struct Case
+    {
+        const char* label;
+        QString path;
+        const char* plainForm; // how it is written when quotes are not forced; null: quoted
+    };
+    const Case cases[] = {
+        { "plain path", "/home/u/.cache/Globewall/globe_DP-1.png", "/home/u/.cache/Globewall/globe_DP-1.png" },
+        { "a blank", "/home/a b/pic.png", nullptr },
+        { "a double quote", "/home/u/ca\"che/pic.png", nullptr },
+        { "a quote at the end", "/tmp/x\"", nullptr },
+        { "backslash before a quote", "/tmp/a\\\"b c", nullptr },
+        { "backslash at the end", "/tmp/dir\\", "/tmp/dir\\" },
+        { "backslashes at the end of a quoted path", "/tmp/a b\\\\", nullptr },
+        { "two quotes in a row", "/tmp/\"\"/x", nullptr },
+        { "tab and shell characters", "/tmp/a\t$(id);`x`", nullptr },
+        { "empty", "", nullptr },
+    };
+    for (const Case& c : cases) {
+        for (const bool forced : { false, true }) {
+            const QString line = QStringLiteral("-output ") + gw::quoteArgument(c.path, forced);
+            EXPECT_EQ(splitArguments(line), QStringList({ QStringLiteral("-output"), c.path }))
+                << c.label << (forced ? " (quotes forced)" : "") << ": " << line.toStdString();
+        }
+        if (c.plainForm) {
+            EXPECT_EQ(gw::quoteArgument(c.path), QString::fromUtf8(c.plainForm)) << c.label;
+        }
+    }
+}
+
 TEST(CommandLine, ProgramIsTakenWholeFromTheExecutableName)
 {
     struct Case

@@ -175,7 +175,9 @@ TEST(SchedulerReachability, UnreachableNetworkWritesOneLineAndTriesEachJobAMinut
 
     const gw::TDateTime afterJobs = rig.clock.now();
     ASSERT_EQ(rig.log.lines.size(), 1);
-    EXPECT_EQ(rig.log.lines[0], gw::DateTimeToStr(afterJobs) + kUnreachable);
+    EXPECT_EQ(rig.log.lines[0],
+        gw::DateTimeToStr(afterJobs) + kUnreachable + " Next try at "
+            + gw::DateTimeToStr(afterJobs + 60 * gw::OneSecond));
     EXPECT_EQ(rig.state.LastCloudCheckTime, 0.0) << "the interval is not restarted";
     EXPECT_EQ(rig.state.LastFileCheckTime, 0.0) << "the daily list is not moved a day";
     EXPECT_TRUE(rig.state.CloudTimeDue) << "the pending fixed-time download stays pending";

@@ -62,6 +62,43 @@ public:
     KeyringBus& operator=(const KeyringBus&) = delete;
 
     bool ok() const { return m_ok; }
+
+    // A Secret Service that answers the first call it gets (with a session) and no other, as a
+    // keyring stuck behind a prompt nobody sees. False when python3-dbus is missing.
+    bool startServiceThatAnswersOnce()
+    {
+        static const char script[] = R"(import dbus, dbus.lowlevel, dbus.mainloop.glib
+from gi.repository import GLib
+dbus.mainloop.glib.DBusGMainLoop(set_as_default=True)
+bus = dbus.SessionBus()
+held = []
+def answer_once(connection, message):
+    if message.get_type() != dbus.lowlevel.MESSAGE_TYPE_METHOD_CALL:
+        return dbus.lowlevel.HANDLER_RESULT_NOT_YET_HANDLED
+    held.append(message)
+    if len(held) == 1:
+        reply = dbus.lowlevel.MethodReturnMessage(message)
+        reply.append(dbus.String('', variant_level=1), dbus.ObjectPath('/org/freedesktop/secrets/session/s1'), signature='vo')
+        connection.send_message(reply)
+    return dbus.lowlevel.HANDLER_RESULT_HANDLED
+bus.add_message_filter(answer_once)
+bus.request_name('org.freedesktop.secrets')
+GLib.MainLoop().run()
+)";
+        QProcessEnvironment env = m_environment;
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_privateBus.address());
+        m_keyring.setProcessEnvironment(env);
+        m_keyring.setStandardOutputFile(QProcess::nullDevice());
+        // The system's Python: python3-dbus lives there, not in a user's own Python.
+        m_keyring.start(QStringLiteral("/usr/bin/python3"), { QStringLiteral("-c"), QString::fromLatin1(script) });
+        return m_ok
+            && waitUntil(
+                [this] {
+                    return m_keyring.state() == QProcess::Running
+                        && m_bus.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.secrets")).value();
+                },
+                10000);
+    }
     const QDBusConnection& bus() const { return m_bus; }
 
     // Locks the login keyring, as a screen lock or a timeout would.

@@ -7,6 +7,9 @@
 #include "settings/SecretServiceVault.h"
 #include "shared/Scramble.h"
 
+#include <QElapsedTimer>
+#include <functional>
+
 using namespace gw;
 using namespace gwtest;
 
@@ -104,6 +107,85 @@ TEST(Keyring, LockedAtTheNextStartKeepsThePasswordWhereItIs)
     const IniFile saved(dir.file(QStringLiteral("Globewall.ini")));
     EXPECT_EQ(saved.readString(kConfig, SettingsFile::PasswordStoreKey, {}), SettingsFile::PasswordInKeyring);
     EXPECT_EQ(saved.readBytes(kConfig, kPasswordKey, {}), QByteArray());
+}
+
+// A settings folder reached through a link, as dotfile managers make ~/.config: the password
+// saved into a file that does not exist yet is found again once the file exists.
+TEST(Keyring, APasswordSavedThroughALinkedFolderComesBack)
+{
+    struct Case
+    {
+        const char* label;
+        QString saveAs; // empty: the base file
+    };
+    const Case cases[] = {
+        { "the base file's first save", QString() },
+        { "save as a new file in the linked folder", QStringLiteral("other.ini") },
+    };
+    KeyringBus keyring(true);
+    ASSERT_TRUE(keyring.ok());
+    SecretServiceVault vault(keyring.bus());
+    for (const Case& c : cases) {
+        TempDir dir;
+        ASSERT_TRUE(QDir().mkpath(dir.file(QStringLiteral("dotfiles/Globewall"))));
+        ASSERT_TRUE(QFile::link(dir.file(QStringLiteral("dotfiles")), dir.file(QStringLiteral("config"))));
+        const QString linked = dir.file(QStringLiteral("config/Globewall"));
+        {
+            Program p(linked, &vault);
+            p.file.IniLoad(QString());
+            p.settings.setText(QStringLiteral("edtProxyPasswd"), QStringLiteral("through a link"));
+            p.file.IniSave(c.saveAs.isEmpty() ? p.file.ConfigFileName() : linked + QLatin1Char('/') + c.saveAs);
+        }
+        const QString real = dir.file(
+            QStringLiteral("dotfiles/Globewall/") + (c.saveAs.isEmpty() ? QStringLiteral("Globewall.ini") : c.saveAs));
+        EXPECT_EQ(
+            IniFile(real).readString(kConfig, SettingsFile::PasswordStoreKey, {}), SettingsFile::PasswordInKeyring)
+            << c.label;
+        Program next(linked, &vault);
+        next.file.IniLoad(QString());
+        EXPECT_EQ(next.settings.text(QStringLiteral("edtProxyPasswd")), QStringLiteral("through a link")) << c.label;
+        EXPECT_TRUE(next.hooks.logLines.isEmpty()) << c.label << ": " << next.hooks.logLines.join('|').toStdString();
+    }
+}
+
+// A keyring that stops answering after its first call: the load at a start and the save at an
+// exit each wait once, briefly, and go on as with a locked keyring.
+TEST(Keyring, AKeyringThatStopsAnsweringCostsOneShortWait)
+{
+    struct Case
+    {
+        const char* label;
+        std::function<void(Program&)> run;
+    };
+    const Case cases[] = {
+        { "the load at a start", [](Program& p) { p.file.IniLoad(QString()); } },
+        { "the save at an exit",
+            [](Program& p) {
+                p.settings.setText(QStringLiteral("edtProxyPasswd"), QStringLiteral("typed"));
+                p.file.IniSave(p.file.ConfigFileName());
+            } },
+    };
+    KeyringBus keyring(false);
+    ASSERT_TRUE(keyring.ok());
+    if (!keyring.startServiceThatAnswersOnce())
+        GTEST_SKIP() << "python3-dbus is not installed: no stand-in keyring";
+    SecretServiceVault vault(keyring.bus());
+    TempDir dir;
+    writeFile(dir.file(QStringLiteral("Globewall.ini")), "[Config]\r\nProxy Password Store=Secret Service\r\n");
+    Program p(dir.path(), &vault);
+    p.file.setConfigFileName(dir.file(QStringLiteral("Globewall.ini")));
+    for (const Case& c : cases) {
+        p.hooks.logLines.clear();
+        QElapsedTimer took;
+        took.start();
+        c.run(p);
+        EXPECT_LT(took.elapsed(), SettingsFile::KeyringWaitMs + 1000) << c.label;
+        EXPECT_EQ(p.hooks.logLines.size(), 1) << c.label << ": " << p.hooks.logLines.join('|').toStdString();
+    }
+    const IniFile saved(dir.file(QStringLiteral("Globewall.ini")));
+    EXPECT_EQ(saved.readString(kConfig, SettingsFile::PasswordStoreKey, {}), SettingsFile::PasswordInFile);
+    EXPECT_EQ(saved.readBytes(kConfig, kPasswordKey, {}), SettingsFile::storedPassword(QStringLiteral("typed")))
+        << "the password the keyring did not take stays in the file";
 }
 
 } // namespace

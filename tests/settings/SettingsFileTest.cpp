@@ -160,9 +160,14 @@ TEST(SettingsFileFirstStart, SaveWritesEveryKeyInWritingOrderOwnerOnly)
             "Check extra downloads x times per day", "Execute file before rendering",
             "Execute filename before rendering", "check MD5 of Cloudfile", "Server to ping", "don`t run on Battery",
             "Use Temp dir for image", "Save Desktop File", "Desktop background", "Desktop background command",
-            "Desktop notifications", "Proxy Password Store" }));
-    EXPECT_EQ(ini.sections(), (QStringList { "Config", "Time", "TimeServer", "Parameter Selection", "New Parameter" }))
-        << "Debug is never written; the empty grid and lists leave no section";
+            "Lock screen background", "Desktop notifications", "Aurora threshold", "ISS orbit trail",
+            "Proxy Password Store" }));
+    EXPECT_EQ(ini.sections(),
+        (QStringList { "Config", "Time", "TimeServer", "Parameter Selection", "New Parameter", "Window" }))
+        << "Debug is never written; the empty grid and lists leave no section; the window's comes last";
+    EXPECT_EQ(
+        ini.keys(QStringLiteral("Window")), (QStringList { "Screen", "Left", "Top", "Width", "Height", "Close box" }));
+    EXPECT_EQ(ini.readString(QStringLiteral("Window"), QStringLiteral("Close box"), {}), QStringLiteral("ask"));
     EXPECT_EQ(ini.keys(QStringLiteral("New Parameter")),
         (QStringList { "Body", "View body", "Radius", "Config", "Latitude", "Longitude", "LatitudeLongitude",
             "view origin", "origin body", "opposite origin", "origin above", "origin below", "random viewpoint",
@@ -267,4 +272,49 @@ TEST(SettingsFileRoundTrip, EverySettingComesBackFromANewStart)
         next.settings.cell(QStringLiteral("sgDownloadFiles"), 0, 49), QStringLiteral("http://example.invalid/last"));
     EXPECT_EQ(
         IniFile(next.file.baseFile()).keys(QStringLiteral("Download")), (QStringList { "0,1", "1,1", "1,2", "0,49" }));
+}
+
+// A profile named on the command line is its own base file and records its own name: a name
+// the file holds comes back as the same name at the next start, and exactly the names it would
+// not are refused before the start.
+TEST(SettingsFileRoundTrip, AProfileNameComesBackOrIsRefused)
+{
+    struct Case
+    {
+        const char* label;
+        QString name; // inside the test folder
+    };
+    const Case cases[] = {
+        { "plain", QStringLiteral("profile.ini") },
+        { "blanks, a tab, an equals sign and a semicolon inside", QStringLiteral("; my = profile\tnew.ini") },
+        { "beyond Latin-1", QStringLiteral("Grüße 🌍 профиль.ini") },
+        { "a line break", QStringLiteral("two\nlines.ini") },
+        { "a carriage return", QStringLiteral("two\rlines.ini") },
+        { "a blank at the end", QStringLiteral("profile.ini ") },
+        { "a tab at the end", QStringLiteral("profile.ini\t") },
+        { "longer than a value is read back", QString(2100, QLatin1Char('p')) },
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        // The long name as folders, so the file system takes it.
+        QString name = c.name;
+        for (qsizetype at = 200; at < name.size(); at += 201)
+            name.insert(at, QLatin1Char('/'));
+        const QString file = dir.file(name);
+        QDir().mkpath(QFileInfo(file).absolutePath());
+        {
+            Program p(dir.path());
+            p.file.setBaseFile(file);
+            p.file.IniLoad(QString());
+            p.file.IniSave(p.file.ConfigFileName());
+        }
+        Program next(dir.path());
+        next.file.setBaseFile(file);
+        next.file.IniLoad(QString());
+        const bool comesBack = next.file.ConfigFileName() == file;
+        const QString problem = SettingsFile::fileNameProblem(file);
+        EXPECT_EQ(problem.isEmpty(), comesBack) << c.label << ": " << problem.toStdString();
+    }
+    EXPECT_FALSE(SettingsFile::fileNameProblem(QStringLiteral("/a/\uFFFD.ini")).isEmpty())
+        << "what bytes that are not UTF-8 became";
 }

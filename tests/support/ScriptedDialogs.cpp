@@ -29,6 +29,16 @@ bool ScriptedDialogs::askOkCancel(MessageKind kind, const QString& text)
     return a;
 }
 
+ChoiceAnswer ScriptedDialogs::askChoice(const ChoiceRequest& request)
+{
+    asked.push_back({ QStringLiteral("choice"), request.kind, request.text, {} });
+    if (m_choices.empty())
+        throw std::logic_error("unexpected question: " + request.text.toStdString());
+    const ChoiceAnswer a = m_choices.front();
+    m_choices.pop_front();
+    return a;
+}
+
 QString ScriptedDialogs::getOpenFile(const FileDialogRequest& request)
 {
     asked.push_back({ QStringLiteral("open"), MessageKind::Information, request.title, request });
@@ -64,7 +74,7 @@ QStringList ScriptedDialogs::messages() const
     QStringList out;
     for (const Asked& a : asked)
         if (a.what == QLatin1String("message") || a.what == QLatin1String("yesno")
-            || a.what == QLatin1String("okcancel"))
+            || a.what == QLatin1String("okcancel") || a.what == QLatin1String("choice"))
             out << a.text;
     return out;
 }

@@ -25,7 +25,8 @@ const QString kSearching = QStringLiteral("searching for new version...");
 void announce(HttpFaultServer& server, HttpFaultServer::Handler release)
 {
     server.route("/soft/updates.ini",
-        HttpFaultServer::answer("HTTP/1.1 200 OK", updatesIni("1.2", "", server.url("/globewall_1_2.zip").toUtf8())));
+        HttpFaultServer::answer(
+            "HTTP/1.1 200 OK", updatesIni("1.2", "", server.url("/globewall_1_2.zip").toUtf8(), "", "", "zip")));
     server.route("/globewall_1_2.zip", std::move(release));
 }
 
@@ -37,6 +38,10 @@ TEST(UpdateFailure, UpdateInfoCannotBeFetched)
     ASSERT_TRUE(server.start());
     server.route("/missing/soft/updates.ini", HttpFaultServer::answer("HTTP/1.1 404 Not Found", "<html>gone</html>"));
     server.route("/broken/soft/updates.ini", [](HttpFaultServer::Exchange& x) { x.reset(); });
+    server.route("/huge/soft/updates.ini",
+        HttpFaultServer::answer("HTTP/1.1 200 OK", "[Globewall]\r\nVersion=9.9\r\n" + QByteArray(70 * 1024, ';')));
+    server.route(
+        "/page/soft/updates.ini", HttpFaultServer::answer("HTTP/1.1 200 OK", "<html><body>Moved</body></html>"));
 
     struct Case
     {
@@ -45,9 +50,11 @@ TEST(UpdateFailure, UpdateInfoCannotBeFetched)
         QString failure;
     };
     const Case cases[] = {
-        { "nothing listens", "http://127.0.0.1:" + QString::number(freeLoopbackPort()), "not connected" },
+        { "nothing listens", "http://127.0.0.1:" + QString::number(freeLoopbackPort()), "connection refused" },
         { "status 404", server.url("/missing"), "HTTP/1.1 404 Not Found" },
-        { "reset before any answer", server.url("/broken"), "not connected" },
+        { "reset before any answer", server.url("/broken"), "connection reset" },
+        { "larger than any description", server.url("/huge"), "too large, over 64 KiB" },
+        { "a web page", server.url("/page"), "updates.ini could not be read (no version number in it)" },
     };
     for (const Case& c : cases) {
         UpdateRig rig(c.host);

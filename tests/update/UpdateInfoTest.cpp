@@ -70,12 +70,14 @@ TEST(UpdateInfo, ReadsSectionAndKeysWithoutRegardToCase)
         const char* label;
         QByteArray content;
         QString version, beta, url1, url2, description, date;
+        QString problem = "no version number in it";
     };
     const Case cases[] = {
         { "mixed case names",
             "[GLOBEWALL]\r\nversion=1.2.0.1\r\nBETA=b2\r\nurl1=http://h/globewall_1.zip\r\nUrl2=http://h/c\r\n"
             "DESCRIPTION=Faster downloads\r\ndate=2024-05-01\r\n",
-            "1.2.0.1", "b2", "http://h/globewall_1.zip", "http://h/c", "Faster downloads", "2024-05-01" },
+            "1.2.0.1", "b2", "http://h/globewall_1.zip", "http://h/c", "Faster downloads", "2024-05-01", "" },
+        { "a version that is no number", "[Globewall]\nVersion=<b>1.2</b>\n", "<b>1.2</b>", "", "", "", "", "" },
         { "another section only", "[Other]\nVersion=9.9\n", "", "", "", "", "", "" },
         { "empty file", "", "", "", "", "", "", "" },
         { "not an INI file", "<html><body>Not Found</body></html>", "", "", "", "", "", "" },
@@ -90,6 +92,7 @@ TEST(UpdateInfo, ReadsSectionAndKeysWithoutRegardToCase)
         EXPECT_TRUE(info.URL3.isEmpty()) << c.label;
         EXPECT_EQ(info.Description, c.description) << c.label;
         EXPECT_EQ(info.Date, c.date) << c.label;
+        EXPECT_EQ(info.problem, c.problem) << c.label;
     }
     EXPECT_TRUE(gw::UpdateInfo::read(dir.file(QStringLiteral("missing.ini"))).Version.isEmpty()) << "missing file";
 }

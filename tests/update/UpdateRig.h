@@ -13,6 +13,7 @@
 #include "support/ScriptedDialogs.h"
 #include "update/ui/UpdateDialog.h"
 
+#include <QCryptographicHash>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
@@ -161,12 +162,16 @@ struct UpdateRig
     QString file(const QString& name) const { return dir.file(name); }
 };
 
-// updates.ini announcing `version`/`beta` with a release at `url1`.
+// updates.ini announcing `version`/`beta` with a release at `url1`; a release over plain http
+// needs `sha256Of`, the release's content, to be fetched at all.
 inline QByteArray updatesIni(const QByteArray& version, const QByteArray& beta, const QByteArray& url1 = "",
-    const QByteArray& url2 = "", const QByteArray& url3 = "")
+    const QByteArray& url2 = "", const QByteArray& url3 = "", const QByteArray& sha256Of = "")
 {
-    return "[Globewall]\r\nVersion=" + version + "\r\nBeta=" + beta + "\r\nURL1=" + url1 + "\r\nURL2=" + url2
+    QByteArray ini = "[Globewall]\r\nVersion=" + version + "\r\nBeta=" + beta + "\r\nURL1=" + url1 + "\r\nURL2=" + url2
         + "\r\nURL3=" + url3 + "\r\nDescription=Sharper clouds\r\nDate=2024-05-01\r\n";
+    if (!sha256Of.isEmpty())
+        ini += "SHA256=" + QCryptographicHash::hash(sha256Of, QCryptographicHash::Sha256).toHex() + "\r\n";
+    return ini;
 }
 
 } // namespace gwtest

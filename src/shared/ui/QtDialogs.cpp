@@ -1,8 +1,10 @@
 #include "shared/ui/QtDialogs.h"
 
+#include <QCheckBox>
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace gw {
 
@@ -39,6 +41,25 @@ bool QtDialogs::askOkCancel(MessageKind kind, const QString& text)
 {
     QMessageBox box(iconFor(kind), QStringLiteral("Globewall"), text, QMessageBox::Ok | QMessageBox::Cancel, m_parent);
     return box.exec() == QMessageBox::Ok;
+}
+
+ChoiceAnswer QtDialogs::askChoice(const ChoiceRequest& request)
+{
+    QMessageBox box(iconFor(request.kind), QStringLiteral("Globewall"), request.text, QMessageBox::NoButton, m_parent);
+    QPushButton* first = box.addButton(request.first, QMessageBox::AcceptRole);
+    QPushButton* second = box.addButton(request.second, QMessageBox::DestructiveRole);
+    box.setDefaultButton(first);
+    auto* check = new QCheckBox(request.checkBox, &box);
+    if (!request.checkBox.isEmpty())
+        box.setCheckBox(check);
+    box.exec();
+    ChoiceAnswer answer;
+    if (box.clickedButton() == first)
+        answer.button = ChoiceAnswer::Button::First;
+    else if (box.clickedButton() == second)
+        answer.button = ChoiceAnswer::Button::Second;
+    answer.checked = check->isChecked();
+    return answer;
 }
 
 QString QtDialogs::toQtFilter(const QString& filter)

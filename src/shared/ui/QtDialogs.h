@@ -17,6 +17,7 @@ public:
     void message(MessageKind kind, const QString& text) override;
     bool askYesNo(MessageKind kind, const QString& text) override;
     bool askOkCancel(MessageKind kind, const QString& text) override;
+    ChoiceAnswer askChoice(const ChoiceRequest& request) override;
     QString getOpenFile(const FileDialogRequest& request) override;
     QString getSaveFile(const FileDialogRequest& request) override;
     std::optional<QColor> chooseColor(const QColor& initial) override;

@@ -2,6 +2,7 @@
 
 #include "ui_UpdateDialog.h"
 
+#include "downloads/AnswerLimits.h"
 #include "downloads/DownloadEngine.h"
 #include "downloads/TransferSettings.h"
 #include "settings/SettingNames.h"
@@ -17,6 +18,7 @@
 #include "update/UpdateInfo.h"
 #include "update/ui/UpdateGlobe.h"
 
+#include <QBuffer>
 #include <QCryptographicHash>
 #include <QEventLoop>
 #include <QFile>
@@ -199,11 +201,9 @@ void UpdateDialog::StartLookingForUpdate()
     if (m_updateAbort)
         return;
 
-    const QString iniPath = programDir() + kUpdatesName;
-    if (!DownloadFromWeb(endpoints::updateInfo(), iniPath, false))
+    UpdateInfo info;
+    if (!fetchUpdateInfo(&info))
         return;
-
-    const UpdateInfo info = UpdateInfo::read(iniPath);
     if (!info.URL2.isEmpty())
         DownloadFromWeb(info.URL2, QString(), true);
     if (!info.URL3.isEmpty())
@@ -216,9 +216,18 @@ void UpdateDialog::StartLookingForUpdate()
     }
 
     setStatus(QStringLiteral("found new version ") + info.Version + QLatin1Char(' ') + info.Beta);
-    setMemo({ QString(), QStringLiteral("Found new version on ") + hostOf(endpoints::hosts().program), QString(),
-        QStringLiteral("Version: ") + info.Version + QLatin1Char(' ') + info.Beta, QStringLiteral("From: ") + info.Date,
-        QString(), info.Description, QString(), QStringLiteral("download this file?") });
+    const QStringList found { QString(), QStringLiteral("Found new version on ") + hostOf(endpoints::hosts().program),
+        QString(), QStringLiteral("Version: ") + info.Version + QLatin1Char(' ') + info.Beta,
+        QStringLiteral("From: ") + info.Date, QString(), info.Description, QString() };
+    // Anyone on the way could change what comes over plain http: only a sum to check it
+    // against makes such a release safe to keep.
+    if (isPlainTransfer(info.URL1) && info.SHA256.trimmed().isEmpty()) {
+        setMemo(found
+            + QStringList { QStringLiteral("not downloaded: it is offered over plain http without a SHA-256 sum"),
+                QString(), QStringLiteral("You can donwload the file from:"), hostOf(endpoints::hosts().program) });
+        return;
+    }
+    setMemo(found + QStringList { QStringLiteral("download this file?") });
     if (!GetOK()) {
         setMemo({ QString(), QStringLiteral("You can donwload the file from:"), QString(),
             hostOf(endpoints::hosts().program) });
@@ -238,15 +247,30 @@ void UpdateDialog::StartLookingForUpdate()
 
     setStatus(QStringLiteral("downloading..."));
     setMemoLine(2, QStringLiteral("downloading ") + QFileInfo(chosen).fileName());
-    if (DownloadFromWeb(info.URL1, chosen, false, info.SHA256)) {
-        QStringList done { QString(), QStringLiteral("download completed"), QString(),
-            QStringLiteral("Close Globewall now and replace it by the new version") };
-        // Anyone on the way could have changed what came over plain http.
-        if (isPlainTransfer(endpoints::updateInfo()) || isPlainTransfer(info.URL1))
-            done << QString() << QStringLiteral("the transfer was not encrypted");
-        setMemo(done);
+    if (DownloadFromWeb(info.URL1, chosen, false, { info.SHA256 })) {
+        setMemo({ QString(), QStringLiteral("download completed"), QString(),
+            QStringLiteral("Close Globewall now and replace it by the new version") });
         setStatus(QString());
     }
+}
+
+bool UpdateDialog::fetchUpdateInfo(UpdateInfo* info)
+{
+    QByteArray bytes;
+    if (!DownloadFromWeb(endpoints::updateInfo(), QString(), false, { {}, limits::UpdateInfoBytes, &bytes }))
+        return false;
+    *info = UpdateInfo::fromBytes(bytes);
+    if (!info->problem.isEmpty()) {
+        setMemoLine(2, kUpdatesName + QStringLiteral(" could not be read (") + info->problem + QLatin1Char(')'));
+        return false;
+    }
+    // Kept as the server sent it, beside the settings: what the last check read. The check
+    // itself needs no copy, so a copy that cannot be written does not end it.
+    QSaveFile file(programDir() + kUpdatesName);
+    file.setDirectWriteFallback(false);
+    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size())
+        file.commit();
+    return true;
 }
 
 void UpdateDialog::endCheck()
@@ -256,7 +280,8 @@ void UpdateDialog::endCheck()
     setStatus(QString());
 }
 
-bool UpdateDialog::DownloadFromWeb(const QString& url, const QString& destination, bool silent, const QString& sha256)
+bool UpdateDialog::DownloadFromWeb(
+    const QString& url, const QString& destination, bool silent, const WebFetchOptions& options)
 {
     m_ui->btnCancel->show();
     auto always = qScopeGuard([&] {
@@ -274,8 +299,12 @@ bool UpdateDialog::DownloadFromWeb(const QString& url, const QString& destinatio
     // one there. A folder where that file cannot be made refuses the download: writing into
     // the existing file instead would destroy it when the transfer fails.
     QSaveFile file(destination);
+    QBuffer memory(options.body);
     QIODevice* sink = &discard;
-    if (!destination.isEmpty()) {
+    if (options.body) {
+        memory.open(QIODevice::WriteOnly);
+        sink = &memory;
+    } else if (!destination.isEmpty()) {
         file.setDirectWriteFallback(false);
         if (!file.open(QIODevice::WriteOnly)) {
             if (!silent)
@@ -289,11 +318,13 @@ bool UpdateDialog::DownloadFromWeb(const QString& url, const QString& destinatio
     SetProxy();
     m_eventsAttached = !silent;
     HashingSink hashing(sink);
+    m_http.setMaxBodyBytes(options.maxBytes);
     const HttpResponse response = m_http.get(url, &hashing, { noCacheHeader() });
+    m_http.setMaxBodyBytes(0);
     QString failure;
     if (!response.ok)
         failure = DownloadEngine::failureText(response);
-    else if (!sha256.isEmpty() && !matchesSha256(hashing.digest(), sha256))
+    else if (!options.sha256.isEmpty() && !matchesSha256(hashing.digest(), options.sha256))
         failure = QStringLiteral("the file does not match its SHA-256 sum and was not kept"); // never committed
     else if (sink == &file && !file.commit())
         failure = QStringLiteral("Error writing file ") + destination;

@@ -28,6 +28,15 @@ struct AppState;
 class Clock;
 class Dialogs;
 class SettingsAccess;
+struct UpdateInfo;
+
+// What DownloadFromWeb checks or does beyond the plain transfer.
+struct WebFetchOptions
+{
+    QString sha256; // hex: a body of another SHA-256 fails and leaves no file
+    qint64 maxBytes = 0; // a larger body fails and leaves no file (0: no limit)
+    QByteArray* body = nullptr; // receives the body instead of the destination
+};
 
 class UpdateDialog : public QDialog
 {
@@ -58,9 +67,9 @@ public:
     // The check itself; it ends with "Close" shown, whichever way it ends.
     void StartLookingForUpdate();
     // Fetches `url` into `destination` (empty: nothing is kept); true when the transfer
-    // completed. `silent` shows nothing, neither progress nor a failure. With `sha256` (hex) a
-    // body of another SHA-256 fails and leaves no file.
-    bool DownloadFromWeb(const QString& url, const QString& destination, bool silent, const QString& sha256 = {});
+    // completed. `silent` shows nothing, neither progress nor a failure.
+    bool DownloadFromWeb(
+        const QString& url, const QString& destination, bool silent, const WebFetchOptions& options = {});
     // Copies the main window's proxy settings into the client; an empty field keeps the
     // client's value. A port that is no number throws Error.
     void SetProxy();
@@ -99,6 +108,9 @@ private:
     void setProgress(qint64 position);
     void setProgressMax(qint64 max);
     void endCheck();
+    // Fetches "updates.ini" and keeps it beside the program only when it can be read; false,
+    // with the reason in the memo, when it cannot.
+    bool fetchUpdateInfo(UpdateInfo* info);
 
     std::unique_ptr<Ui::UpdateDialog> m_ui;
     SettingsAccess& m_settings;

@@ -1,0 +1,93 @@
+// The main window's own state in the settings: its place and size, kept at each save and taken
+// back by the start-up step, and what its close box does where a notification area could keep
+// the program running. And the tray's way to the picture on the desktop.
+#include "app/AppCore.h"
+#include "app/MainWindow.h"
+#include "app/WidgetSettings.h"
+#include "app/WindowPlacement.h"
+#include "desktop/DesktopUtility.h"
+#include "renderer/RenderControl.h"
+#include "settings/SettingNames.h"
+#include "shared/Dialogs.h"
+
+#include "ui_MainWindow.h"
+
+#include <QFileInfo>
+
+namespace gw {
+
+namespace {
+    const QString KeepRunning = QStringLiteral("keep running");
+    const QString Quit = QStringLiteral("quit");
+} // namespace
+
+// Where the desktop shows a picture from a file, the tray menu opens it and its folder with the
+// desktop's default applications; where the renderer painted the root window, there is none.
+void AppCore::wirePictureItems()
+{
+    Ui::MainWindow* ui = m_window->ui();
+    QAction* picture = ui->pmOpenPicture;
+    QAction* folder = ui->pmOpenPictureFolder;
+    connect(m_render.get(), &RenderControl::pictureFilesChanged, this, [picture, folder](const QStringList& files) {
+        const QString file = files.value(0);
+        picture->setData(file);
+        folder->setData(file.isEmpty() ? QString() : QFileInfo(file).absolutePath());
+        picture->setVisible(!file.isEmpty());
+        folder->setVisible(!file.isEmpty());
+    });
+    DesktopUtility* utility = m_desktopUtility.get();
+    on(picture, &QAction::triggered, [utility, picture] { utility->openWithDefault(picture->data().toString()); });
+    on(folder, &QAction::triggered, [utility, folder] { utility->openWithDefault(folder->data().toString()); });
+}
+
+// A window never placed on the desktop (a start in the tray that was never opened) leaves the
+// saved place as it was.
+void AppCore::storeWindowState()
+{
+    const std::optional<SavedPlacement> now = m_window->placement();
+    if (!now)
+        return;
+    m_settings->setText(ctl::WindowScreen, now->screen);
+    m_settings->setInteger(ctl::WindowLeft, now->geometry.x());
+    m_settings->setInteger(ctl::WindowTop, now->geometry.y());
+    m_settings->setInteger(ctl::WindowWidth, now->geometry.width());
+    m_settings->setInteger(ctl::WindowHeight, now->geometry.height());
+}
+
+SavedPlacement AppCore::savedPlacement() const
+{
+    return { m_settings->text(ctl::WindowScreen),
+        QRect(m_settings->integer(ctl::WindowLeft), m_settings->integer(ctl::WindowTop),
+            m_settings->integer(ctl::WindowWidth), m_settings->integer(ctl::WindowHeight)) };
+}
+
+// Closing the window used to stop the wallpaper without a word. Where a notification area can
+// keep the program, the first close box asks; the answer may be kept for good.
+bool AppCore::closeBoxEndsProgram()
+{
+    if (!m_window->trayAvailable())
+        return true;
+    const QString rule = m_settings->text(ctl::CloseBox);
+    if (rule == Quit)
+        return true;
+    if (rule != KeepRunning) {
+        ChoiceRequest question;
+        question.text = QStringLiteral("Globewall keeps your desktop up to date only while it runs. Keep it running "
+                                       "in the notification area?");
+        question.first = QStringLiteral("Keep running");
+        question.second = QStringLiteral("Quit");
+        question.checkBox = QStringLiteral("Do not ask again");
+        const ChoiceAnswer answer = dialogs().askChoice(question);
+        if (answer.button == ChoiceAnswer::Button::None)
+            return false;
+        const bool quit = answer.button == ChoiceAnswer::Button::Second;
+        if (answer.checked)
+            m_settings->setText(ctl::CloseBox, quit ? Quit : KeepRunning);
+        if (quit)
+            return true;
+    }
+    m_window->Minimieren();
+    return false;
+}
+
+} // namespace gw

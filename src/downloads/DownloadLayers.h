@@ -1,0 +1,52 @@
+#pragma once
+// The layers of the "Download settings" page, one check box each: the earthquakes, the aurora
+// forecast, the tropical storms and the ISS. A layer is on while a row of the download list
+// fetches its service, so a row typed by hand ticks its box. Ticking one adds its row (unless
+// one is there), names its marker or satellite file in the earth's section of the renderer
+// configuration, applies the configuration and fetches the row; unticking clears the rows of
+// that service and takes their files out of the earth's section, and nothing else.
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+namespace gw {
+
+class ConfigEditor;
+class SettingsAccess;
+
+class DownloadLayers
+{
+public:
+    enum class Layer { Earthquakes, Aurora, Storms, Iss };
+    static constexpr Layer All[] = { Layer::Earthquakes, Layer::Aurora, Layer::Storms, Layer::Iss };
+
+    // `fetchRow` downloads one row of the list (and converts it) now.
+    DownloadLayers(SettingsAccess& settings, ConfigEditor& config, std::function<void(int row)> fetchRow,
+        const QString& home = QString());
+
+    // The check box's text.
+    static QString caption(Layer layer);
+    // True when `url` is an address of the layer's service.
+    static bool servesLayer(Layer layer, const QString& url);
+
+    bool isOn(Layer layer) const;
+    void setOn(Layer layer, bool on);
+
+    // The configuration's entry for a row of the layer: the marker file beside the download, or
+    // for the ISS the satellite file of the same name without the extension.
+    static QString configEntry(Layer layer, const QString& destination);
+
+private:
+    QList<int> rowsOf(Layer layer) const;
+    int firstFreeRow() const;
+    // The earth section's values of `key`, changed by `edit` and written back when they differ.
+    void editEarthEntries(const QString& key, const std::function<void(QStringList&)>& edit);
+
+    SettingsAccess& m_settings;
+    ConfigEditor& m_config;
+    std::function<void(int)> m_fetchRow;
+    QString m_home;
+};
+
+} // namespace gw

@@ -1,0 +1,241 @@
+#include "downloads/FeedConversion.h"
+
+#include "downloads/AuroraFeed.h"
+#include "downloads/PartFile.h"
+#include "downloads/QuakeFeeds.h"
+#include "downloads/StormFeed.h"
+#include "shared/Endpoints.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QFileInfo>
+#include <QUrl>
+
+#include <charconv>
+#include <cmath>
+
+namespace gw::feeds {
+
+namespace {
+
+    constexpr qsizetype kWriteBlock = 256 * 1024;
+    constexpr qint64 kSniffBytes = 4096;
+
+    bool sameHost(const QUrl& address, const QString& builtIn)
+    {
+        const QUrl service(builtIn);
+        return address.isValid()
+            && (address.scheme() == QLatin1String("http") || address.scheme() == QLatin1String("https"))
+            && address.host().compare(service.host(), Qt::CaseInsensitive) == 0 && address.port() == service.port();
+    }
+
+    QByteArrayView withoutBom(QByteArrayView text)
+    {
+        return text.startsWith("\xEF\xBB\xBF") ? text.sliced(3) : text;
+    }
+
+    bool isJsonObject(QByteArrayView start)
+    {
+        start = withoutBom(start);
+        while (!start.isEmpty() && static_cast<unsigned char>(start.front()) <= ' ')
+            start = start.sliced(1);
+        return start.startsWith('{');
+    }
+
+    // What came instead of a feed, for the log line: mostly a web page of the server's.
+    QString describe(QByteArrayView start, qint64 size)
+    {
+        if (size == 0)
+            return QStringLiteral("empty file");
+        const QByteArray lower = start.first(std::min<qsizetype>(start.size(), 512)).toByteArray().toLower();
+        if (lower.contains("<html") || lower.contains("<!doctype html") || lower.contains("<body"))
+            return QStringLiteral("HTML page, %1 bytes").arg(size);
+        return QStringLiteral("%1 bytes of other content").arg(size);
+    }
+
+    // The reader for a feed of `kind` that starts with `start`; null, with the reason, when the
+    // content is no such feed.
+    Reader readerFor(Kind kind, QByteArrayView start, qint64 size, QString* error)
+    {
+        switch (kind) {
+        case Kind::Quake:
+        case Kind::QuakeList:
+            switch (quake::formatOf(start)) {
+            case quake::Format::Csv:
+                return quake::csvMarkers;
+            case quake::Format::GeoJson:
+                return quake::geoJsonMarkers;
+            case quake::Format::FixedColumns:
+                // The old list's columns have no mark of their own: only its address tells it.
+                if (kind == Kind::QuakeList)
+                    return quake::fixedColumnMarkers;
+                *error = QStringLiteral("not an earthquake feed: ") + describe(start, size);
+                return nullptr;
+            }
+            break;
+        case Kind::Aurora:
+            if (isJsonObject(start))
+                return aurora::markers;
+            *error = QStringLiteral("not an aurora forecast: ") + describe(start, size);
+            return nullptr;
+        case Kind::Storms:
+            if (isJsonObject(start))
+                return storms::markers;
+            *error = QStringLiteral("not a storm list: ") + describe(start, size);
+            return nullptr;
+        case Kind::None:
+            break;
+        }
+        *error = QStringLiteral("not a feed");
+        return nullptr;
+    }
+
+    // Reads the device through the reader for its content into `out`.
+    bool convertDevice(
+        Kind kind, QIODevice& in, qint64 size, QIODevice& out, const Options& options, qint64* markers, QString* error)
+    {
+        if (size > limits::maxFileBytes) {
+            *error = QStringLiteral("%1 bytes, more than the %2 MiB a feed may have")
+                         .arg(size)
+                         .arg(limits::maxFileBytes / (1024 * 1024));
+            return false;
+        }
+        const QByteArray start = in.peek(kSniffBytes);
+        const Reader reader = readerFor(kind, start, size, error);
+        if (!reader)
+            return false;
+        MarkerSink sink(out);
+        Conversion c { sink, options };
+        if (!reader(in, c)) {
+            *error = c.error;
+            return false;
+        }
+        // Records and not one of them on the map: the feed changed its form, or is broken.
+        if (c.records > 0 && c.positions == 0) {
+            *error = QStringLiteral("not one of its %1 records has a position").arg(c.records);
+            return false;
+        }
+        *markers = sink.markers();
+        return sink.finish(error);
+    }
+
+} // namespace
+
+Kind kindOfAddress(const QString& url)
+{
+    if (url == endpoints::quakeList())
+        return Kind::QuakeList;
+    if (quake::isSummaryFeed(url))
+        return Kind::Quake;
+    const QUrl address(url);
+    if (sameHost(address, endpoints::hosts().spaceWeather)
+        && address.path().startsWith(QLatin1String("/json/ovation_aurora")))
+        return Kind::Aurora;
+    if (sameHost(address, endpoints::hosts().storms) && address.path().endsWith(QLatin1String("/CurrentStorms.json")))
+        return Kind::Storms;
+    return Kind::None;
+}
+
+MarkerSink::MarkerSink(QIODevice& device)
+    : m_device(device)
+{
+    m_buffer.reserve(kWriteBlock + 1024);
+}
+
+void MarkerSink::lineDone()
+{
+    ++m_markers;
+    if (m_buffer.size() >= kWriteBlock)
+        flush();
+}
+
+void MarkerSink::flush()
+{
+    if (!m_failed && !m_buffer.isEmpty() && m_device.write(m_buffer) != m_buffer.size())
+        m_failed = true;
+    m_buffer.clear();
+}
+
+bool MarkerSink::finish(QString* error)
+{
+    flush();
+    if (m_failed)
+        *error = QStringLiteral("cannot write the markers: ") + m_device.errorString();
+    return !m_failed;
+}
+
+bool Conversion::countRecord()
+{
+    if (++records <= limits::maxRecords)
+        return true;
+    return fail(QStringLiteral("more than %1 records").arg(limits::maxRecords));
+}
+
+bool Conversion::fail(const QString& why)
+{
+    if (error.isEmpty())
+        error = why;
+    return false;
+}
+
+void appendNumber(QByteArray& out, double value, int decimals)
+{
+    char buffer[400]; // a double in fixed form has at most 309 digits before its point
+    const auto result = decimals < 0
+        ? std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed)
+        : std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+    if (result.ec == std::errc())
+        out.append(buffer, result.ptr - buffer);
+}
+
+bool isPosition(double latitude, double longitude)
+{
+    return std::isfinite(latitude) && std::isfinite(longitude) && std::abs(latitude) <= 90.0
+        && std::abs(longitude) <= 180.0;
+}
+
+Outcome convertFile(Kind kind, const QString& input, const QString& markerFile, const Options& options)
+{
+    Outcome outcome;
+    QFile in(input);
+    if (!in.exists())
+        return outcome;
+    outcome.status = Outcome::Failed;
+    if (!in.open(QIODevice::ReadOnly)) {
+        outcome.error = QStringLiteral("cannot read it: ") + in.errorString();
+        return outcome;
+    }
+    PartFile part(markerFile);
+    if (!part.isOpen()) {
+        outcome.error = QStringLiteral("cannot create a file beside ") + QFileInfo(markerFile).fileName();
+        return outcome;
+    }
+    if (!convertDevice(kind, in, in.size(), part.file(), options, &outcome.markers, &outcome.error))
+        return outcome;
+    if (!part.replaceDestination()) {
+        outcome.error = QStringLiteral("cannot replace ") + QFileInfo(markerFile).fileName();
+        return outcome;
+    }
+    outcome.status = Outcome::Written;
+    return outcome;
+}
+
+QByteArray convertText(Kind kind, const QByteArray& text, QString* error, const Options& options)
+{
+    QByteArray copy = text;
+    QBuffer in(&copy);
+    in.open(QIODevice::ReadOnly);
+    QByteArray markers;
+    QBuffer out(&markers);
+    out.open(QIODevice::WriteOnly);
+    QString why;
+    qint64 count = 0;
+    if (!convertDevice(kind, in, text.size(), out, options, &count, &why)) {
+        if (error)
+            *error = why;
+        return {};
+    }
+    return markers;
+}
+
+} // namespace gw::feeds

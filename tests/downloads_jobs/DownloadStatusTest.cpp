@@ -1,0 +1,63 @@
+// What the status report says of each download after the jobs ran against a loopback server:
+// the last result, and when the next timed fetch may go out.
+#include "JobsRig.h"
+
+#include "downloads/DownloadStatus.h"
+
+using namespace gwtest;
+
+TEST(DownloadStatus, LastResultAndNextFetchAfterEachAnswer)
+{
+    struct Row
+    {
+        const char* name;
+        QByteArray status;
+        const char* lastResult;
+        const char* nextFetch; // empty: two hours on, the site's gap
+    };
+    const Row rows[] = {
+        { "a new copy", "200 OK", " new copy", "" },
+        { "not found: the site asks to stop", "404 Not Found", " failed (HTTP/1.1 404 Not Found)",
+            "stopped (HTTP/1.1 404 Not Found)" },
+        { "refused: stopped", "403 Forbidden", " failed (HTTP/1.1 403 Forbidden)", "stopped (HTTP/1.1 403 Forbidden)" },
+    };
+    for (const Row& row : rows) {
+        JobsRig rig;
+        HttpFaultServer site;
+        site.route("/NORAD/elements/gp.php", [&](HttpFaultServer::Exchange& e) {
+            e.respond("HTTP/1.1 " + row.status, readFile(testData("jobs/stations.txt")));
+        });
+        ASSERT_TRUE(site.start());
+        gw::endpoints::hosts().satellites = site.url(QString());
+        rig.setRow(1, QString(), QString());
+        rig.setRow(2, gw::endpoints::issElements(), rig.tleFile());
+
+        rig.jobs.listJob();
+        const QList<gw::DownloadState> states = gw::downloadStates(rig.settings, rig.settingsFile, rig.clock.now());
+        ASSERT_EQ(states.size(), 2) << row.name; // the cloud map and the row
+        const gw::DownloadState& tle = states.at(1);
+        EXPECT_EQ(tle.label, "download 2") << row.name;
+        EXPECT_EQ(tle.address, gw::endpoints::issElements()) << row.name;
+        EXPECT_EQ(tle.lastResult, gw::DateTimeToStr(rig.clock.now()) + row.lastResult) << row.name;
+        const QString gap = gw::DateTimeToStr(rig.clock.now() + 2.0 / 24);
+        EXPECT_EQ(tle.nextFetch, *row.nextFetch ? QString::fromLatin1(row.nextFetch) : gap) << row.name;
+        const QString text = gw::downloadStatusText(states, rig.clock.now());
+        EXPECT_TRUE(text.contains("download 2\n  address:     " + gw::endpoints::issElements()
+            + "\n  file:        " + rig.tleFile() + "\n  content:     "))
+            << row.name << "\n"
+            << text.toStdString();
+    }
+}
+
+TEST(DownloadStatus, AgesAsPeopleSayThem)
+{
+    struct Row
+    {
+        double minutes;
+        const char* text;
+    };
+    const Row rows[] = { { 0, "0 min" }, { 59.4, "59 min" }, { 60, "1 h 0 min" }, { 47 * 60 + 59, "47 h 59 min" },
+        { 48 * 60, "2 days" }, { -5, "0 min" } };
+    for (const Row& row : rows)
+        EXPECT_EQ(gw::ageText(row.minutes / (24 * 60)), row.text) << row.minutes;
+}

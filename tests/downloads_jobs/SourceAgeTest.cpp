@@ -1,0 +1,185 @@
+// How old the content of a source is, read from what it published rather than from when it
+// was fetched, and a built-in source whose content stopped changing reported once a day.
+#include "JobsRig.h"
+
+#include "downloads/BuiltInSources.h"
+#include "downloads/ContentAge.h"
+#include "downloads/SourceAges.h"
+
+#include <QLocale>
+
+using namespace gwtest;
+
+namespace {
+
+QByteArray httpDate(const QDateTime& when)
+{
+    return QLocale::c().toString(when.toUTC(), QStringLiteral("ddd, dd MMM yyyy hh:mm:ss")).toLatin1() + " GMT";
+}
+
+// A TLE line 1 with the epoch of `when` (UTC): two-digit year, day of the year with fraction.
+QByteArray tleLine1(const QDateTime& when)
+{
+    const QDateTime utc = when.toUTC();
+    const double day = utc.date().dayOfYear() + utc.time().msecsSinceStartOfDay() / 86400000.0;
+    return "1 25544U 98067A   " + QByteArray::number(utc.date().year() % 100).rightJustified(2, '0')
+        + QByteArray::number(day, 'f', 8).rightJustified(12, '0') + "  .00016717  00000-0  10270-3 0  9005";
+}
+
+QByteArray geoJson(const QDateTime& generated)
+{
+    return "{\"type\":\"FeatureCollection\",\"metadata\":{\"generated\":"
+        + QByteArray::number(generated.toMSecsSinceEpoch()) + ",\"title\":\"M2.5+ Week\"},\"features\":[]}";
+}
+
+} // namespace
+
+TEST(SourceAge, ContentDateByTheSourcesRule)
+{
+    using gw::sources::ContentAge;
+    const QDateTime modified(QDate(2026, 5, 26), QTime(9, 0), Qt::UTC);
+    const QDateTime stated(QDate(2026, 12, 8), QTime(6, 30), Qt::UTC);
+    struct Row
+    {
+        const char* name;
+        ContentAge how;
+        QByteArray headers;
+        QByteArray file;
+        QDateTime expected;
+    };
+    const QByteArray lm = "HTTP/1.1 200 OK\r\nlast-modified: " + httpDate(modified) + "\r\n";
+    const Row rows[] = {
+        { "Last-Modified", ContentAge::LastModified, lm, "x", modified },
+        { "no Last-Modified", ContentAge::LastModified, "HTTP/1.1 200 OK\r\n", "x", {} },
+        { "a feed's own generation time", ContentAge::FeedGenerated, lm, geoJson(stated), stated },
+        { "a CSV feed states none", ContentAge::FeedGenerated, lm, "time,latitude\n", modified },
+        { "the newest of two element sets", ContentAge::TleEpoch, lm,
+            "A\n" + tleLine1(stated.addDays(-2)) + "\nB\n" + tleLine1(stated) + "\r\n", stated },
+        { "a year of the last century", ContentAge::TleEpoch, "",
+            tleLine1(QDateTime(QDate(1999, 7, 1), QTime(12, 0), Qt::UTC)),
+            QDateTime(QDate(1999, 7, 1), QTime(12, 0), Qt::UTC) },
+        { "an error page instead of elements", ContentAge::TleEpoch, lm, "<html>No GP data found</html>", modified },
+    };
+    TempDir dir;
+    for (const Row& row : rows) {
+        const QString file = dir.write("content", row.file);
+        const QDateTime got = gw::contentage::contentDate(row.how, row.headers, file);
+        EXPECT_EQ(got.isValid(), row.expected.isValid()) << row.name;
+        if (row.expected.isValid()) {
+            EXPECT_LE(std::abs(got.msecsTo(row.expected)), 1000) << row.name << " " << got.toString().toStdString();
+        }
+    }
+}
+
+// Three times the cadence and at least a day; only built-in sources have a cadence.
+TEST(SourceAge, StaleAfterThreeCadencesAndAtLeastADay)
+{
+    const gw::endpoints::Hosts saved = gw::endpoints::hosts();
+    struct Row
+    {
+        const char* name;
+        QString url;
+        double ageHours;
+        bool stale;
+    };
+    const Row rows[] = {
+        { "live clouds, 23 hours", gw::endpoints::liveCloudMap("2048x1024"), 23, false },
+        { "live clouds, 25 hours", gw::endpoints::liveCloudMap("2048x1024"), 25, true },
+        { "earthquake feed, 23 hours", gw::endpoints::quakeFeed(), 23, false },
+        { "earthquake feed, 25 hours", gw::endpoints::quakeFeed(), 25, true },
+        { "satellite elements, 25 hours", gw::endpoints::issElements(), 25, true },
+        { "another file of the cloud host", gw::endpoints::hosts().liveClouds + "/index.html", 700, false },
+        { "the user's own address", "https://example.org/clouds.jpg", 700, false },
+        { "no date known", gw::endpoints::liveCloudMap("2048x1024"), -1, false },
+    };
+    const double now = 46000.5;
+    for (const Row& row : rows) {
+        const double content = row.ageHours < 0 ? 0 : now - row.ageHours / 24;
+        EXPECT_EQ(gw::SourceAges::isStale(row.url, content, now), row.stale) << row.name;
+    }
+    gw::endpoints::hosts() = saved;
+}
+
+namespace {
+
+// A source of each kind on a loopback server of its own, fetched by the list job.
+struct AgeRig : JobsRig
+{
+    HttpFaultServer site;
+    QByteArray body;
+    QList<QByteArray> headers;
+
+    AgeRig(const QString& path)
+    {
+        site.route(
+            path.toLatin1(), [this](HttpFaultServer::Exchange& e) { e.respond("HTTP/1.1 200 OK", body, headers); });
+        if (!site.start())
+            ADD_FAILURE() << "no server";
+        setRow(1, QString(), QString());
+        setRow(2, QString(), QString());
+    }
+    QDateTime now() const { return gw::fromDateTime(clock.now()); }
+    int staleLines() const { return linesContaining(" - Stale: "); }
+};
+
+} // namespace
+
+TEST(SourceAge, AStaleSourceIsReportedOnceADay)
+{
+    struct Row
+    {
+        const char* name;
+        QString gw::endpoints::Hosts::*host;
+        QString path;
+        double lastModifiedDaysAgo;
+        std::function<QByteArray(const QDateTime& now)> body;
+        bool stale;
+    };
+    const auto picture = [](const QDateTime&) { return jpegOfSize(2048, 1024); };
+    const Row rows[] = {
+        { "live clouds, a month old", &gw::endpoints::Hosts::liveClouds, "/images/2048x1024/clouds.jpg", 30, picture,
+            true },
+        { "live clouds, three hours old", &gw::endpoints::Hosts::liveClouds, "/images/2048x1024/clouds.jpg", 0.125,
+            picture, false },
+        { "a week without earthquakes, the feed generated now", &gw::endpoints::Hosts::quakeFeeds,
+            "/earthquakes/feed/v1.0/summary/4.5_week.geojson", 7, [](const QDateTime& now) { return geoJson(now); },
+            false },
+        { "a feed generated three days ago", &gw::endpoints::Hosts::quakeFeeds,
+            "/earthquakes/feed/v1.0/summary/4.5_week.geojson", 0,
+            [](const QDateTime& now) { return geoJson(now.addDays(-3)); }, true },
+        { "elements of three days ago, served now", &gw::endpoints::Hosts::satellites, "/NORAD/elements/gp.php", 0,
+            [](const QDateTime& now) { return "ISS (ZARYA)\n" + tleLine1(now.addDays(-3)) + "\n"; }, true },
+        { "elements of this morning", &gw::endpoints::Hosts::satellites, "/NORAD/elements/gp.php", 0,
+            [](const QDateTime& now) { return "ISS (ZARYA)\n" + tleLine1(now.addSecs(-6 * 3600)) + "\n"; }, false },
+    };
+    for (const Row& row : rows) {
+        AgeRig rig(row.path);
+        gw::endpoints::hosts().*row.host = rig.site.url(QString());
+        // A live source publishes anew; a stale one keeps what it had.
+        const auto publish = [&] {
+            rig.body = row.body(rig.now());
+            rig.headers = { "Last-Modified: " + httpDate(rig.now().addSecs(qint64(-row.lastModifiedDaysAgo * 86400))) };
+        };
+        publish();
+        rig.setRow(1, rig.site.url(row.path), rig.home.file("data/file"));
+        QDir().mkpath(rig.home.file("data"));
+
+        rig.jobs.btnDownloadTleNowClick();
+        EXPECT_EQ(rig.staleLines(), row.stale ? 1 : 0) << row.name << "\n" << rig.logText();
+        if (row.stale) {
+            EXPECT_EQ(rig.linesContaining(" - Stale: " + rig.site.url(row.path) + " has not changed since "), 1)
+                << row.name;
+        }
+
+        rig.clock.advanceSeconds(4 * 3600);
+        if (!row.stale)
+            publish();
+        rig.jobs.btnDownloadTleNowClick();
+        EXPECT_EQ(rig.staleLines(), row.stale ? 1 : 0) << row.name << ": the same day";
+        rig.clock.advanceSeconds(24 * 3600);
+        if (!row.stale)
+            publish();
+        rig.jobs.btnDownloadTleNowClick();
+        EXPECT_EQ(rig.staleLines(), row.stale ? 2 : 0) << row.name << ": the next day";
+    }
+}
