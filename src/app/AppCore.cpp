@@ -14,6 +14,7 @@
 #include "downloads/DownloadJobs.h"
 #include "downloads/DownloadLayers.h"
 #include "downloads/DownloadRecords.h"
+#include "downloads/MeteredDownloads.h"
 #include "downloads/TransferDisplay.h"
 #include "renderer/ConfigEditor.h"
 #include "renderer/MarkerSatelliteFiles.h"

@@ -37,6 +37,7 @@ class DownloadLayers;
 class DownloadRecords;
 class IconText;
 class MarkerSatelliteFiles;
+class MeteredDownloads;
 class PasswordVault;
 class PlatformScreensaver;
 class RenderControl;
@@ -228,6 +229,7 @@ private:
     std::unique_ptr<CentralScheduler> m_scheduler;
     std::shared_ptr<PlatformScreensaver> m_screensaver; // null when the options bring their own
     std::unique_ptr<SessionNetwork> m_sessionNetwork;
+    std::unique_ptr<MeteredDownloads> m_meteredDownloads;
     std::unique_ptr<ClockChangeWatch> m_clockChanges;
     std::unique_ptr<QSocketNotifier> m_powerChanges;
     std::unique_ptr<UpdateDialog> m_updateDialog;

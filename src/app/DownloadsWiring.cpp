@@ -13,6 +13,7 @@
 #include "downloads/DownloadJobs.h"
 #include "downloads/DownloadLayers.h"
 #include "downloads/DownloadRecords.h"
+#include "downloads/MeteredDownloads.h"
 #include "downloads/TransferProgress.h"
 #include "renderer/ConfigEditor.h"
 #include "renderer/MarkerSatelliteFiles.h"
@@ -43,6 +44,9 @@ void AppCore::wireDownloads()
     actions.synchronizeTime = [this] { run([this] { m_timeSync->btnCheckTimeServerClick(); }); };
     actions.openBrowser = [this](const QString& url) { m_desktopUtility->openUrl(url); };
     actions.settingsLoaded = [this] { return m_settingsFile->SettingsLoaded(); };
+    actions.timedRowWaits = [this](const QString& source, const QString& destination) {
+        return m_meteredDownloads && m_meteredDownloads->rowWaits(source, destination);
+    };
     actions.nameCloudMap = [this](const QString& file) {
         if (m_configEditor->nameCloudMapIfNone(QStringLiteral("earth"), file))
             logLine(QStringLiteral(" - ") + file + QStringLiteral(" is now the earth's cloud_map in the configuration ")

@@ -9,6 +9,7 @@
 #include "desktop/TrayIcon.h"
 #include "desktop/WindowScreensaver.h"
 #include "downloads/DownloadJobs.h"
+#include "downloads/MeteredDownloads.h"
 #include "scheduler/CentralScheduler.h"
 #include "scheduler/ClockChangeWatch.h"
 #include "scheduler/ScreensaverQuery.h"
@@ -19,6 +20,7 @@
 #include "ui_MainWindow.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QSocketNotifier>
@@ -48,7 +50,8 @@ void AppCore::wireScheduler()
     m_scheduler = std::make_unique<CentralScheduler>(
         *m_settings, m_state, *m_transferLog, *m_trayIcon, *m_clock, *m_systemState, *m_downloadJobs);
     m_sessionNetwork = std::make_unique<SessionNetwork>(*m_clock);
-    m_scheduler->setNetworkGate(m_sessionNetwork.get());
+    m_meteredDownloads = std::make_unique<MeteredDownloads>(*m_sessionNetwork, *m_settings, *m_transferLog, *m_clock);
+    m_scheduler->setNetworkGate(m_meteredDownloads.get());
     connect(m_sessionNetwork.get(), &SessionNetwork::changed, this, [this] { armCentralTimer(false); });
     wakeOnChanges();
 }
@@ -68,6 +71,7 @@ void AppCore::wakeOnChanges()
         connect(spin, &QSpinBox::valueChanged, this, rearm);
     connect(ui->mTime, &QPlainTextEdit::textChanged, this, rearm);
     connect(ui->Globewallenabled, &QAction::toggled, this, rearm);
+    connect(ui->ddbMeteredConnection, &QComboBox::currentIndexChanged, this, rearm);
 
     m_clockChanges = std::make_unique<ClockChangeWatch>();
     connect(m_clockChanges.get(), &ClockChangeWatch::clockChanged, this, [this] {

@@ -6,11 +6,14 @@
 #include "desktop/DesktopUtility.h"
 #include "timesync/SystemClockSetter.h"
 #include "timesync/TimeSync.h"
+#include "timesync/TimedatedClock.h"
 #include "timesync/ui/TimeServerEditor.h"
 
 #include "ui_MainWindow.h"
 
 #include <QPointer>
+
+#include <unistd.h>
 
 namespace gw {
 
@@ -42,10 +45,19 @@ void AppCore::wireTimeSync()
     m_timeLog = std::make_unique<MemoLog>(ui->mTimeLog);
     ClockSetter* setter = m_options.clockSetter;
     if (!setter) {
-        m_systemClockSetter = std::make_unique<SystemClockSetter>();
+        // Root sets the clock itself; a desktop user through the system's time service, which
+        // asks for the administrator's password.
+        if (::geteuid() == 0)
+            m_systemClockSetter = std::make_unique<SystemClockSetter>();
+        else
+            m_systemClockSetter = std::make_unique<TimedatedClockSetter>(*m_clock);
         setter = m_systemClockSetter.get();
     }
     m_timeSync = std::make_unique<TimeSync>(*m_settings, *m_timeLog, *setter, *m_clock);
+    // Only where the real clock would be set: a test's clock setter stands for a system without
+    // a time service of its own.
+    if (!m_options.clockSetter)
+        m_timeSync->setSystemKeepsClock([] { return systemSynchronisesClock(); });
     TimeSync* sync = m_timeSync.get();
     on(ui->btnCheckTimeServer, &QPushButton::clicked, [sync] { sync->btnCheckTimeServerClick(); });
 

@@ -437,6 +437,9 @@ bool DownloadJobs::listJob()
         Item item;
         if (!listItem(row, &item) || !hostAllowsTimed(item))
             continue;
+        // A row held for a metered connection is not even checked: the check is traffic too.
+        if (m_actions.timedRowWaits && m_actions.timedRowWaits(item.source, item.destination))
+            continue;
         QString lastModified;
         bool isFresh = false;
         if (!check(item, &lastModified, &isFresh))

@@ -39,6 +39,8 @@ public:
         std::function<void()> synchronizeTime; // the click of btnCheckTimeServer
         std::function<void(const QString&)> openBrowser; // a web page in the default browser
         std::function<bool()> settingsLoaded; // the first settings load has finished
+        // A row of the timed list job that waits for a connection that is not metered.
+        std::function<bool(const QString& source, const QString& destination)> timedRowWaits;
         // Names the file as the earth's cloud map in the renderer's configuration and applies
         // it, unless one is named there already.
         std::function<void(const QString&)> nameCloudMap;

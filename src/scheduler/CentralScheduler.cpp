@@ -137,7 +137,7 @@ void CentralScheduler::intervalCloudCheck(bool& pingOk)
     if (!m_settings.checked(ctl::cbCheckForNewFile) || downloadsHeld() || retryWaiting(CloudJob))
         return;
     const double interval = m_settings.integer(ctl::seCheckForNewFiles) * OneMinute;
-    if (!due(interval, m_clock.now(), m_state.LastCloudCheckTime))
+    if (!due(interval, m_clock.now(), m_state.LastCloudCheckTime) || waitsForUnmetered(NetworkGate::Download::Cloud))
         return;
     ClearOnExit guard(m_state.TimedDownloadBusy);
     reachabilityResult(CloudJob, m_jobs.cloudIntervalJob(), pingOk);
@@ -165,7 +165,7 @@ void CentralScheduler::fixedTimeCloudDownload(bool& pingOk)
         }
     }
     if (m_state.CloudTimeDue && enabled() && !m_state.DownloadBusy && !m_state.RenderBusy && !downloadsHeld()
-        && !retryWaiting(FixedJob))
+        && !retryWaiting(FixedJob) && !waitsForUnmetered(NetworkGate::Download::Cloud))
         reachabilityResult(FixedJob, m_jobs.cloudFixedTimeJob(), pingOk);
 }
 
@@ -176,7 +176,7 @@ void CentralScheduler::periodicListDownload(bool& pingOk)
     const int perDay = m_settings.integer(ctl::seDownloadChecksPerDay);
     if (perDay <= 0)
         return;
-    if (!due(1.0 / perDay, m_clock.now(), m_state.LastFileCheckTime))
+    if (!due(1.0 / perDay, m_clock.now(), m_state.LastFileCheckTime) || waitsForUnmetered(NetworkGate::Download::List))
         return;
     ClearOnExit guard(m_state.TimedDownloadBusy);
     reachabilityResult(ListJob, m_jobs.listJob(), pingOk);
@@ -193,6 +193,11 @@ void CentralScheduler::reachabilityResult(Job job, bool reachable, bool& pingOk)
 bool CentralScheduler::retryWaiting(Job job) const
 {
     return m_clock.bootSeconds() < m_retryAt[job];
+}
+
+bool CentralScheduler::waitsForUnmetered(NetworkGate::Download download, bool due)
+{
+    return m_network && m_network->waitsForUnmetered(download, due);
 }
 
 bool CentralScheduler::downloadsHeld() const
@@ -292,7 +297,10 @@ double CentralScheduler::secondsUntilDue()
 
     const double held = m_network ? m_network->downloadsHeldFor(boot) : 0.0;
     const auto considerDownload = [&](Job job, double seconds) {
-        consider(std::max({ seconds, m_retryAt[job] - boot, held }));
+        // A download held for a metered connection waits for the network's event.
+        const auto kind = job == ListJob ? NetworkGate::Download::List : NetworkGate::Download::Cloud;
+        if (!waitsForUnmetered(kind, false))
+            consider(std::max({ seconds, m_retryAt[job] - boot, held }));
     };
     if (m_settings.checked(ctl::cbCheckForNewFile))
         considerDownload(

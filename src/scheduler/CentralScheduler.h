@@ -3,6 +3,7 @@
 // nothing else runs and that the computer may work, then starts, in a fixed order, a render,
 // the interval cloud check, the fixed-time cloud download and the download of the file list,
 // and last sets the tray image. Between ticks it says when the next one is worth making.
+#include "scheduler/NetworkGate.h"
 #include "shared/Clock.h"
 
 #include <QHash>
@@ -13,7 +14,6 @@ namespace gw {
 
 struct AppState;
 class LogSink;
-class NetworkGate;
 class SettingsAccess;
 class SystemState;
 class TimedJobs;
@@ -47,8 +47,9 @@ public:
     // The start times set by the start-up step, just before CentralTimer is enabled.
     void seedStartTimes();
 
-    // Optional: what holds the timed downloads after a resume. Null: nothing holds them.
-    void setNetworkGate(const NetworkGate* gate) { m_network = gate; }
+    // Optional: what holds the timed downloads after a resume or on a metered connection.
+    // Null: nothing holds them.
+    void setNetworkGate(NetworkGate* gate) { m_network = gate; }
 
     // The wall clock was set: the time stamps move with it, so every interval keeps the
     // length it has on the boot clock. Called at each tick, and when the system reports a
@@ -69,7 +70,6 @@ private:
     void fixedTimeCloudDownload(bool& pingOk);
     void periodicListDownload(bool& pingOk);
     void unreachable();
-    // When the first timed download is due again after an unreachable network; 0 when none is on.
     void setTrayImage();
 
     bool enabled() const;
@@ -77,6 +77,7 @@ private:
     bool retryWaiting(Job job) const;
     void reachabilityResult(Job job, bool reachable, bool& pingOk);
     bool downloadsHeld() const;
+    bool waitsForUnmetered(NetworkGate::Download download, bool due = true);
     // Seconds until the next listed time that has not fired today; nothing without one.
     std::optional<double> secondsUntilNextListedTime() const;
 
@@ -87,7 +88,7 @@ private:
     const Clock& m_clock;
     SystemState& m_system;
     TimedJobs& m_jobs;
-    const NetworkGate* m_network = nullptr;
+    NetworkGate* m_network = nullptr;
 
     double m_retryAt[JobCount] = {}; // boot-clock seconds
     // Wall clock minus boot clock at the last look, in seconds.

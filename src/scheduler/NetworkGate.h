@@ -14,6 +14,11 @@ public:
     // Seconds from `bootNow` (the boot clock) until timed downloads may start: 0 when they may
     // start now, Forever when only an event of the network can end the wait.
     virtual double downloadsHeldFor(double bootNow) const = 0;
+
+    enum class Download { Cloud, List };
+    // Whether this download waits for a connection that is not metered; `due`: it is due now,
+    // so a wait that begins is reported.
+    virtual bool waitsForUnmetered(Download, bool /*due*/) { return false; }
 };
 
 } // namespace gw

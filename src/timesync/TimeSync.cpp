@@ -46,6 +46,18 @@ void TimeSync::btnCheckTimeServerClick()
     try {
         const TDateTime serverTime = m_sntp.query();
         const TDateTime offset = m_sntp.offset();
+        // A clock the system synchronises itself is only measured: setting it would fight the
+        // system's own service, which refuses it anyway.
+        if (m_systemKeepsClock && m_systemKeepsClock().value_or(false)) {
+            if (serverTime == 0)
+                m_timeLog.appendLine(QStringLiteral("Could not measure the time offset"));
+            else
+                m_timeLog.appendLine(DateTimeToStr(serverTime) + QStringLiteral(" (") + TimeOffsetText(offset)
+                    + QStringLiteral(") - ") + where
+                    + QStringLiteral(" - the system keeps the clock synchronised itself, so it was not set"));
+            m_sntp.setActive(false);
+            return;
+        }
         // The line shows the first exchange; the clock is set from the second.
         if (m_sntp.SyncTime())
             m_timeLog.appendLine(DateTimeToStr(serverTime) + QStringLiteral(" (") + TimeOffsetText(offset)

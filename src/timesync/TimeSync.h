@@ -8,6 +8,9 @@
 
 #include <QObject>
 
+#include <functional>
+#include <optional>
+
 namespace gw {
 
 class SettingsAccess;
@@ -25,6 +28,10 @@ public:
 
     SntpClient& SNTP() { return m_sntp; }
 
+    // Whether the system keeps its clock synchronised itself (then the offset is measured and
+    // the clock left alone); nothing: it cannot say. Unset: never.
+    void setSystemKeepsClock(std::function<std::optional<bool>()> query) { m_systemKeepsClock = std::move(query); }
+
     // Tests talk to servers on a free loopback port with short waits.
     void overridePortAndTimeoutForTests(int port, int receiveTimeoutMs);
 
@@ -38,6 +45,7 @@ private:
     SntpClient m_sntp;
     int m_port = DefaultPort;
     int m_receiveTimeout = DefaultReceiveTimeout;
+    std::function<std::optional<bool>()> m_systemKeepsClock;
 };
 
 } // namespace gw

@@ -17,7 +17,15 @@ class FixedHold : public gw::NetworkGate
 {
 public:
     double downloadsHeldFor(double) const override { return seconds; }
+    bool waitsForUnmetered(Download download, bool due) override
+    {
+        meteredQuestions += due ? 1 : 0;
+        return download == Download::Cloud ? cloudMetered : listMetered;
+    }
     double seconds = 0;
+    bool cloudMetered = false;
+    bool listMetered = false;
+    int meteredQuestions = 0;
 };
 
 } // namespace
@@ -139,6 +147,36 @@ TEST(SchedulerWake, DownloadsHeldAfterAResumeWaitForTheNetwork)
     hold.seconds = 0;
     rig.run(5);
     EXPECT_EQ(rig.jobs.cloudChecks.size(), 1u);
+}
+
+TEST(SchedulerWake, ADownloadHeldForAMeteredConnectionWaitsForTheNetworksEvent)
+{
+    struct Case
+    {
+        const char* label;
+        bool cloudMetered;
+        bool listMetered;
+        size_t clouds;
+        size_t lists;
+    };
+    for (const Case& c :
+        { Case { "the cloud map waits", true, false, 0, 1 }, Case { "the list waits", false, true, 1, 0 },
+            Case { "nothing waits", false, false, 1, 1 }, Case { "both wait", true, true, 0, 0 } }) {
+        SchedulerRig rig;
+        rig.settings.setChecked(QStringLiteral("cbCheckForNewFile"), true);
+        rig.settings.setChecked(QStringLiteral("cbCheckForUpdate"), true);
+        FixedHold hold;
+        hold.cloudMetered = c.cloudMetered;
+        hold.listMetered = c.listMetered;
+        rig.scheduler.setNetworkGate(&hold);
+        rig.run(60);
+        EXPECT_EQ(rig.jobs.cloudChecks.size(), c.clouds) << c.label;
+        EXPECT_EQ(rig.jobs.listDownloads.size(), c.lists) << c.label;
+        if (c.cloudMetered && c.listMetered) {
+            EXPECT_EQ(rig.scheduler.secondsUntilDue(), gw::CentralScheduler::LongestSleepSeconds)
+                << c.label << ": the network's event ends the wait";
+        }
+    }
 }
 
 // The real timer: after each tick it sleeps until something is due (at least a tick), so
