@@ -28,8 +28,8 @@ bool isSmallListItem(const QString& source, const QString& destination);
 class MeteredDownloads : public NetworkGate
 {
 public:
-    MeteredDownloads(const SessionNetwork& network, const SettingsAccess& settings, LogSink& transferLog,
-        const Clock& clock);
+    MeteredDownloads(
+        const SessionNetwork& network, const SettingsAccess& settings, LogSink& transferLog, const Clock& clock);
 
     double downloadsHeldFor(double bootNow) const override;
     bool waitsForUnmetered(Download download, bool due) override;

@@ -37,9 +37,10 @@ TEST(MeteredDownloads, SmallFiles)
         QString destination;
         bool small;
     };
-    for (const Row& r : { Row { "earthquake feed", gw::endpoints::quakeFeed(), QStringLiteral("/m/quake.csv"), true },
-             Row { "satellite list", QStringLiteral("http://h/gp.php?CATNR=25544"), QStringLiteral("/s/iss.TLE"), true },
-             Row { "any other file", QStringLiteral("http://h/big.zip"), QStringLiteral("/d/big.zip"), false } })
+    for (const Row& r :
+        { Row { "earthquake feed", gw::endpoints::quakeFeed(), QStringLiteral("/m/quake.csv"), true },
+            Row { "satellite list", QStringLiteral("http://h/gp.php?CATNR=25544"), QStringLiteral("/s/iss.TLE"), true },
+            Row { "any other file", QStringLiteral("http://h/big.zip"), QStringLiteral("/d/big.zip"), false } })
         EXPECT_EQ(gw::isSmallListItem(r.source, r.destination), r.small) << r.label;
 }
 

@@ -1,13 +1,13 @@
 // The clock set through the system's time service, and a clock the system synchronises itself,
 // against python3-dbusmock's timedated on a private system bus. The real clock is never set.
-#include "timesync/TimeSync.h"
-#include "timesync/TimedatedClock.h"
 #include "FakeSntpServer.h"
 #include "settings/MemorySettings.h"
 #include "support/BusService.h"
 #include "support/ManualClock.h"
 #include "support/MemorySinks.h"
 #include "support/PrivateBus.h"
+#include "timesync/TimeSync.h"
+#include "timesync/TimedatedClock.h"
 
 #include <QDBusArgument>
 #include <QDBusMessage>
@@ -98,7 +98,8 @@ TEST_F(TimedatedBus, ARefusalIsForWantOfRights)
 {
     call(kMock, QStringLiteral("AddMethod"),
         { kService, QStringLiteral("SetTime"), QStringLiteral("xbb"), QString(),
-            QStringLiteral("raise dbus.exceptions.DBusException('no', name='org.freedesktop.DBus.Error.AccessDenied')") });
+            QStringLiteral(
+                "raise dbus.exceptions.DBusException('no', name='org.freedesktop.DBus.Error.AccessDenied')") });
     gw::TimedatedClockSetter setter(clock, client);
     EXPECT_FALSE(setter.setTime(clock.nowUtc().addSecs(5)));
     EXPECT_TRUE(setter.lackedRights());
@@ -134,7 +135,8 @@ TEST_F(TimedatedBus, AClockTheSystemSynchronisesIsOnlyMeasured)
         sync.btnCheckTimeServerClick();
         ASSERT_EQ(log.lines.size(), 1) << c.label;
         EXPECT_TRUE(log.lines[0].contains(QStringLiteral(" 00:00:02"))) << c.label << ": the offset is shown";
-        EXPECT_EQ(log.lines[0].endsWith(QStringLiteral(" - the system keeps the clock synchronised itself, so it was not set")),
+        EXPECT_EQ(log.lines[0].endsWith(
+                      QStringLiteral(" - the system keeps the clock synchronised itself, so it was not set")),
             !c.clockSet)
             << c.label;
         EXPECT_EQ(setter.asked.size(), c.clockSet ? 1 : 0) << c.label;
