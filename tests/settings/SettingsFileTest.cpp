@@ -159,9 +159,9 @@ TEST(SettingsFileFirstStart, SaveWritesEveryKeyInWritingOrderOwnerOnly)
             "File after download", "Check for new file", "Check for new file every", "Check for updates every day",
             "Check extra downloads x times per day", "Execute file before rendering",
             "Execute filename before rendering", "check MD5 of Cloudfile", "Server to ping", "don`t run on Battery",
-            "Use Temp dir for image", "Save Desktop File", "Desktop background", "Desktop background command",
-            "Lock screen background", "Desktop notifications", "Aurora threshold", "ISS orbit trail",
-            "Proxy Password Store" }));
+            "Use Temp dir for image", "Save Desktop File", "Desktop background", "Metered connection",
+            "Desktop background command", "Lock screen background", "Desktop notifications", "Aurora threshold",
+            "ISS orbit trail", "Proxy Password Store" }));
     EXPECT_EQ(ini.sections(),
         (QStringList { "Config", "Time", "TimeServer", "Parameter Selection", "New Parameter", "Window" }))
         << "Debug is never written; the empty grid and lists leave no section; the window's comes last";
