@@ -5,7 +5,6 @@
 #include "settings/IniFile.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsAccess.h"
-#include "shared/Error.h"
 
 #include <QFileInfo>
 
@@ -21,16 +20,9 @@ DownloadResults::DownloadResults(std::function<QString()> settingsFile)
 
 void DownloadResults::note(const QString& url, TDateTime when, const QString& result)
 {
-    const QString file = m_settingsFile();
-    if (file.isEmpty())
-        return;
-    IniFile ini(file);
-    QString error;
-    if (!ini.load(&error))
-        throw Error(error);
-    ini.writeString(Section, DownloadRecords::keyFor(url), DateTimeToStr(when) + QLatin1Char(' ') + result);
-    if (!ini.save(&error))
-        throw Error(error);
+    IniFile::change(m_settingsFile(), [&](IniFile& ini) {
+        ini.writeString(Section, DownloadRecords::keyFor(url), DateTimeToStr(when) + QLatin1Char(' ') + result);
+    });
 }
 
 QString DownloadResults::last(const QString& url) const

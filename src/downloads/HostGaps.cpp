@@ -3,7 +3,6 @@
 #include "downloads/BuiltInSources.h"
 #include "downloads/DownloadRecords.h"
 #include "settings/IniFile.h"
-#include "shared/Error.h"
 
 #include <QUrl>
 
@@ -16,19 +15,6 @@ namespace {
     QString hostKey(const QString& url)
     {
         return sources::hostKey(url);
-    }
-
-    void change(const QString& file, const std::function<void(IniFile&)>& edit)
-    {
-        if (file.isEmpty())
-            return;
-        IniFile ini(file);
-        QString error;
-        if (!ini.load(&error))
-            throw Error(error);
-        edit(ini);
-        if (!ini.save(&error))
-            throw Error(error);
     }
 
 } // namespace
@@ -76,7 +62,7 @@ HostGaps::Hold HostGaps::holdFor(const QString& url) const
 
 void HostGaps::setNotBefore(const QString& url, TDateTime when, const QString& failure)
 {
-    change(m_settingsFile(), [&](IniFile& ini) {
+    IniFile::change(m_settingsFile(), [&](IniFile& ini) {
         const QString key = DownloadRecords::keyFor(url);
         ini.writeString(NotBeforeSection, key, QString::number(when, 'f', 8));
         if (failure.isEmpty())
@@ -90,7 +76,7 @@ void HostGaps::noteRequest(const QString& url, TDateTime now)
 {
     if (minimumGap(url) <= 0)
         return;
-    change(m_settingsFile(),
+    IniFile::change(m_settingsFile(),
         [&](IniFile& ini) { ini.writeString(TimesSection, hostKey(url), QString::number(now, 'f', 8)); });
 }
 
@@ -103,7 +89,7 @@ QString HostGaps::stopReason(const QString& url) const
 
 void HostGaps::stop(const QString& url, const QString& reason)
 {
-    change(
+    IniFile::change(
         m_settingsFile(), [&](IniFile& ini) { ini.writeString(StoppedSection, DownloadRecords::keyFor(url), reason); });
 }
 
@@ -111,7 +97,8 @@ void HostGaps::resume(const QString& url)
 {
     if (stopReason(url).isEmpty())
         return;
-    change(m_settingsFile(), [&](IniFile& ini) { ini.deleteKey(StoppedSection, DownloadRecords::keyFor(url)); });
+    IniFile::change(
+        m_settingsFile(), [&](IniFile& ini) { ini.deleteKey(StoppedSection, DownloadRecords::keyFor(url)); });
 }
 
 } // namespace gw

@@ -4,7 +4,6 @@
 #include "downloads/ContentAge.h"
 #include "downloads/DownloadRecords.h"
 #include "settings/IniFile.h"
-#include "shared/Error.h"
 
 #include <QFileInfo>
 
@@ -26,15 +25,9 @@ namespace {
 
     void writeNumber(const QString& file, const QString& section, const QString& url, double value)
     {
-        if (file.isEmpty())
-            return;
-        IniFile ini(file);
-        QString error;
-        if (!ini.load(&error))
-            throw Error(error);
-        ini.writeString(section, DownloadRecords::keyFor(url), QString::number(value, 'f', 8));
-        if (!ini.save(&error))
-            throw Error(error);
+        IniFile::change(file, [&](IniFile& ini) {
+            ini.writeString(section, DownloadRecords::keyFor(url), QString::number(value, 'f', 8));
+        });
     }
 
 } // namespace

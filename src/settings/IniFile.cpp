@@ -1,6 +1,7 @@
 #include "settings/IniFile.h"
 
 #include "shared/AtomicFile.h"
+#include "shared/Error.h"
 #include "shared/RegularFile.h"
 
 #include <QFile>
@@ -308,6 +309,23 @@ void IniFile::eraseSection(const QString& section)
             --i;
         }
     }
+}
+
+} // namespace gw
+
+namespace gw {
+
+void IniFile::change(const QString& path, const std::function<void(IniFile&)>& edit)
+{
+    if (path.isEmpty())
+        return;
+    IniFile ini(path);
+    QString error;
+    if (!ini.load(&error))
+        throw Error(error);
+    edit(ini);
+    if (!ini.save(&error))
+        throw Error(error);
 }
 
 } // namespace gw

@@ -11,6 +11,8 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+
+#include <functional>
 #include <vector>
 
 namespace gw {
@@ -31,6 +33,9 @@ public:
     // Empty when the last load worked.
     const QString& loadError() const { return m_loadError; }
     bool save(QString* error = nullptr) const;
+    // Reads the file, applies the change and saves it whole; an empty name does nothing. A file
+    // that cannot be read or written throws gw::Error naming it.
+    static void change(const QString& path, const std::function<void(IniFile&)>& edit);
     // The same reading and writing without the file: what load() parses, what save() writes.
     void loadFromBytes(const QByteArray& bytes);
     QByteArray toBytes() const;
