@@ -91,10 +91,12 @@ namespace {
 
             QElapsedTimer took;
             took.start();
-            const qint64 peakBefore = peakMemoryKiB();
+            [[maybe_unused]] const qint64 peakBefore = peakMemoryKiB();
             renderTo(QString::fromLatin1(row.choice), { { QStringLiteral("M"), QRect(0, 0, 320, 200) } });
             EXPECT_LT(took.elapsed(), 8000);
+#ifndef __SANITIZE_ADDRESS__ // its quarantine keeps freed memory, so the peak says nothing there
             EXPECT_LT(peakMemoryKiB() - peakBefore, 64 * 1024) << "what the command prints is not all kept";
+#endif
             ASSERT_EQ(backgroundLog().size(), 1) << log.lines.join(QLatin1Char('\n')).toStdString();
             EXPECT_TRUE(backgroundLog().first().contains(QString::fromLatin1(row.reason)))
                 << backgroundLog().first().toStdString();
