@@ -67,32 +67,15 @@ QByteArray colorFor(double percent, int threshold)
 
 bool markers(QIODevice& in, feeds::Conversion& c)
 {
-    JsonStream json(in, feeds::limits::maxDepth, feeds::limits::maxString);
-    bool grid = false;
-    const bool read = json.next() == Token::BeginObject && json.members([&](const QByteArray& key) {
-        if (key != "coordinates")
-            return json.skipValue();
-        const Token list = json.next();
-        if (list != Token::BeginArray)
-            return c.fail(QStringLiteral("its coordinates are no list"));
-        grid = true;
-        return json.elements([&](Token t) {
-            if (!c.countRecord())
-                return false;
-            Point point;
-            if (t != Token::BeginArray)
-                return json.skip(t);
-            if (!readPoint(json, point))
-                return false;
-            appendPoint(point, c);
-            return true;
-        });
-    }) && json.atEnd();
-    if (!read && !json.error().isEmpty())
-        return c.fail(QStringLiteral("not JSON: ") + json.error());
-    if (!read)
-        return c.fail(QStringLiteral("not an aurora forecast"));
-    return grid || c.fail(QStringLiteral("no coordinates in the forecast"));
+    static constexpr feeds::JsonList kForecast { "coordinates", true, "not an aurora forecast",
+        "no coordinates in the forecast" };
+    return feeds::readJsonList(in, c, kForecast, [&](JsonStream& json) {
+        Point point;
+        if (!readPoint(json, point))
+            return false;
+        appendPoint(point, c);
+        return true;
+    });
 }
 
 } // namespace gw::aurora

@@ -2,6 +2,7 @@
 
 #include "downloads/AuroraFeed.h"
 #include "downloads/BuiltInSources.h"
+#include "downloads/JsonStream.h"
 #include "downloads/PartFile.h"
 #include "downloads/QuakeFeeds.h"
 #include "downloads/StormFeed.h"
@@ -167,6 +168,32 @@ bool Conversion::fail(const QString& why)
     if (error.isEmpty())
         error = why;
     return false;
+}
+
+bool readJsonList(
+    QIODevice& in, Conversion& c, const JsonList& form, const std::function<bool(JsonStream& json)>& record)
+{
+    using Token = JsonStream::Token;
+    JsonStream json(in, limits::maxDepth, limits::maxString);
+    const Token recordStart = form.recordIsArray ? Token::BeginArray : Token::BeginObject;
+    bool listed = false;
+    const bool read = json.next() == Token::BeginObject && json.members([&](const QByteArray& key) {
+        if (key != form.key)
+            return json.skipValue();
+        if (json.next() != Token::BeginArray)
+            return c.fail(QStringLiteral("its %1 are no list").arg(QLatin1String(form.key)));
+        listed = true;
+        return json.elements([&](Token t) {
+            if (!c.countRecord())
+                return false;
+            return t == recordStart ? record(json) : json.skip(t);
+        });
+    }) && json.atEnd();
+    if (!read && !json.error().isEmpty())
+        return c.fail(QStringLiteral("not JSON: ") + json.error());
+    if (!read)
+        return c.fail(QLatin1String(form.notThis));
+    return listed || c.fail(QLatin1String(form.missing));
 }
 
 void appendNumber(QByteArray& out, double value, int decimals)

@@ -8,9 +8,13 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 class QIODevice;
 
 namespace gw::feeds {
+
+class JsonStream;
 
 // Bounds no real feed comes near (a month of all earthquakes has some 15,000 records in 15 MB;
 // the aurora grid 65,160 points in 1.5 MB), so a broken or hostile one costs little.
@@ -78,6 +82,23 @@ struct Conversion
 // Conversion of a whole file into marker lines. False with `c.error` when the content is no
 // such feed or breaks off.
 using Reader = bool (*)(QIODevice& in, Conversion& c);
+
+// The form of a JSON feed: one object whose member `key` lists the records, each an object (or,
+// with `recordIsArray`, a list); `notThis` and `missing` are the reasons given for a document of
+// another form and for one without that member.
+struct JsonList
+{
+    const char* key;
+    bool recordIsArray;
+    const char* notThis;
+    const char* missing;
+};
+
+// Reads a JSON feed of `form`: other members, and records of another type, are skipped; each
+// record is counted and handed to `record` after its opening token, which reads the rest of it
+// and appends its marker (false to stop). A Reader's result.
+bool readJsonList(
+    QIODevice& in, Conversion& c, const JsonList& form, const std::function<bool(JsonStream& json)>& record);
 
 struct Outcome
 {

@@ -290,38 +290,21 @@ namespace {
 
 bool geoJsonMarkers(QIODevice& in, feeds::Conversion& c)
 {
-    JsonStream json(in, feeds::limits::maxDepth, feeds::limits::maxString);
-    bool features = false;
-    const bool read = json.next() == Token::BeginObject && json.members([&](const QByteArray& key) {
-        if (key != "features")
-            return json.skipValue();
-        const Token list = json.next();
-        if (list != Token::BeginArray)
-            return c.fail(QStringLiteral("its features are no list"));
-        features = true;
-        return json.elements([&](Token t) {
-            if (!c.countRecord())
-                return false;
-            Quake quake;
-            if (t != Token::BeginObject)
-                return json.skip(t);
-            if (!readFeature(json, quake))
-                return false;
-            if (!feeds::isPosition(quake.latitude, quake.longitude))
-                return true;
-            ++c.positions;
-            QByteArray& out = c.out.line();
-            appendPosition(out, quake.latitude, quake.longitude);
-            appendLabelAndEnd(out, quake.place, quake.magnitude);
-            c.out.lineDone();
+    static constexpr feeds::JsonList kCollection { "features", false, "not a GeoJSON feature collection",
+        "no features in the document" };
+    return feeds::readJsonList(in, c, kCollection, [&](JsonStream& json) {
+        Quake quake;
+        if (!readFeature(json, quake))
+            return false;
+        if (!feeds::isPosition(quake.latitude, quake.longitude))
             return true;
-        });
-    }) && json.atEnd();
-    if (!read && !json.error().isEmpty())
-        return c.fail(QStringLiteral("not JSON: ") + json.error());
-    if (!read)
-        return c.fail(QStringLiteral("not a GeoJSON feature collection"));
-    return features || c.fail(QStringLiteral("no features in the document"));
+        ++c.positions;
+        QByteArray& out = c.out.line();
+        appendPosition(out, quake.latitude, quake.longitude);
+        appendLabelAndEnd(out, quake.place, quake.magnitude);
+        c.out.lineDone();
+        return true;
+    });
 }
 
 bool isSummaryFeed(const QString& url)

@@ -142,32 +142,14 @@ QByteArray colorFor(double knots)
 
 bool markers(QIODevice& in, feeds::Conversion& c)
 {
-    JsonStream json(in, feeds::limits::maxDepth, feeds::limits::maxString);
-    bool list = false;
-    const bool read = json.next() == Token::BeginObject && json.members([&](const QByteArray& key) {
-        if (key != "activeStorms")
-            return json.skipValue();
-        const Token t = json.next();
-        if (t != Token::BeginArray)
-            return c.fail(QStringLiteral("its activeStorms are no list"));
-        list = true;
-        return json.elements([&](Token first) {
-            if (!c.countRecord())
-                return false;
-            Storm storm;
-            if (first != Token::BeginObject)
-                return json.skip(first);
-            if (!readStorm(json, storm))
-                return false;
-            appendStorm(storm, c);
-            return true;
-        });
-    }) && json.atEnd();
-    if (!read && !json.error().isEmpty())
-        return c.fail(QStringLiteral("not JSON: ") + json.error());
-    if (!read)
-        return c.fail(QStringLiteral("not a storm list"));
-    return list || c.fail(QStringLiteral("no activeStorms in the list"));
+    static constexpr feeds::JsonList kList { "activeStorms", false, "not a storm list", "no activeStorms in the list" };
+    return feeds::readJsonList(in, c, kList, [&](JsonStream& json) {
+        Storm storm;
+        if (!readStorm(json, storm))
+            return false;
+        appendStorm(storm, c);
+        return true;
+    });
 }
 
 } // namespace gw::storms
