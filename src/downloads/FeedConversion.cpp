@@ -118,9 +118,9 @@ Kind kindOfAddress(const QString& url)
 {
     if (url == endpoints::quakeList())
         return Kind::QuakeList;
-    if (quake::isSummaryFeed(url))
-        return Kind::Quake;
     const sources::Source* source = sources::forAddress(url);
+    if (source == &sources::source(sources::QuakeFeeds))
+        return Kind::Quake;
     if (source == &sources::source(sources::AuroraForecast))
         return Kind::Aurora;
     if (source == &sources::source(sources::TropicalStorms))

@@ -1,12 +1,11 @@
 #include "downloads/QuakeFeeds.h"
 
+#include "downloads/BuiltInSources.h"
 #include "downloads/FeedConversion.h"
 #include "downloads/JsonStream.h"
 #include "downloads/RecordBlocks.h"
-#include "shared/Endpoints.h"
 
 #include <QIODevice>
-#include <QUrl>
 
 #include <charconv>
 #include <cmath>
@@ -17,8 +16,6 @@
 namespace gw::quake {
 
 namespace {
-
-    constexpr QByteArrayView kSummaryPath("/earthquakes/feed/v1.0/summary/");
 
     QByteArrayView trimmed(QByteArrayView text)
     {
@@ -309,12 +306,7 @@ bool geoJsonMarkers(QIODevice& in, feeds::Conversion& c)
 
 bool isSummaryFeed(const QString& url)
 {
-    const QUrl address(url);
-    const QUrl service(endpoints::hosts().quakeFeeds);
-    if (!address.isValid() || (address.scheme() != QLatin1String("http") && address.scheme() != QLatin1String("https")))
-        return false;
-    return address.host().compare(service.host(), Qt::CaseInsensitive) == 0 && address.port() == service.port()
-        && address.path().toUtf8().startsWith(kSummaryPath);
+    return sources::forAddress(url) == &sources::source(sources::QuakeFeeds);
 }
 
 } // namespace gw::quake
