@@ -14,6 +14,8 @@
 #include <QUrl>
 #include <QUrlQuery>
 
+#include <iterator>
+
 namespace gw {
 
 namespace {
@@ -21,6 +23,20 @@ namespace {
     const QString kGrid = ctl::sgDownloadFiles;
     const QString kEarth = QStringLiteral("earth");
     constexpr int kIssNumber = 25544;
+
+    // What ticking a layer's box adds to the download list, in the order of DownloadLayers::Layer.
+    struct LayerRow
+    {
+        QString (*source)();
+        const char* file; // in the markers folder; the ISS's in the satellites folder
+    };
+    const LayerRow kRows[] = {
+        { endpoints::quakeFeed, "quake.csv" },
+        { endpoints::auroraFeed, "aurora.json" },
+        { endpoints::stormFeed, "storms.json" },
+        { endpoints::issElements, "iss.tle" },
+    };
+    static_assert(std::size(kRows) == std::size(DownloadLayers::All));
 
     QString keyOf(DownloadLayers::Layer layer)
     {
@@ -41,21 +57,6 @@ DownloadLayers::DownloadLayers(
     , m_fetchRow(std::move(fetchRow))
     , m_home(home)
 {
-}
-
-QString DownloadLayers::caption(Layer layer)
-{
-    switch (layer) {
-    case Layer::Earthquakes:
-        return QStringLiteral("earthquakes");
-    case Layer::Aurora:
-        return QStringLiteral("aurora");
-    case Layer::Storms:
-        return QStringLiteral("tropical storms");
-    case Layer::Iss:
-        return QStringLiteral("ISS");
-    }
-    return QString();
 }
 
 bool DownloadLayers::servesLayer(Layer layer, const QString& url)
@@ -138,25 +139,9 @@ void DownloadLayers::setOn(Layer layer, bool on)
         if (row < 0)
             return; // a full list: the user makes room
         const RendererLayout layout(m_settings.text(ctl::edtAppFile), m_home);
-        QString source, destination;
-        switch (layer) {
-        case Layer::Earthquakes:
-            source = endpoints::quakeFeed();
-            destination = layout.markersFolder() + QStringLiteral("quake.csv");
-            break;
-        case Layer::Aurora:
-            source = endpoints::auroraFeed();
-            destination = layout.markersFolder() + QStringLiteral("aurora.json");
-            break;
-        case Layer::Storms:
-            source = endpoints::stormFeed();
-            destination = layout.markersFolder() + QStringLiteral("storms.json");
-            break;
-        case Layer::Iss:
-            source = endpoints::issElements();
-            destination = layout.satellitesFolder() + QStringLiteral("iss.tle");
-            break;
-        }
+        const QString source = kRows[int(layer)].source();
+        const QString destination = (layer == Layer::Iss ? layout.satellitesFolder() : layout.markersFolder())
+            + QLatin1String(kRows[int(layer)].file);
         m_settings.setCell(kGrid, 0, row, source);
         m_settings.setCell(kGrid, 1, row, destination);
         rows << row;

@@ -25,8 +25,6 @@ public:
     DownloadLayers(SettingsAccess& settings, ConfigEditor& config, std::function<void(int row)> fetchRow,
         const QString& home = QString());
 
-    // The check box's text.
-    static QString caption(Layer layer);
     // True when `url` is an address of the layer's service.
     static bool servesLayer(Layer layer, const QString& url);
 
