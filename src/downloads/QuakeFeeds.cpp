@@ -192,14 +192,11 @@ namespace {
 
 bool csvMarkers(QIODevice& in, feeds::Conversion& c)
 {
-    feeds::RecordBlocks blocks(in, true);
     std::vector<Field> fields;
     QByteArray scratch;
     Columns columns;
     bool header = true;
-    QByteArrayView block;
-    QString error;
-    while (blocks.next(&block, &error) && !block.isEmpty()) {
+    return feeds::readRecordBlocks(in, true, c, [&](QByteArrayView block) {
         const char* p = block.data();
         const char* const end = p + block.size();
         if (header) {
@@ -222,8 +219,8 @@ bool csvMarkers(QIODevice& in, feeds::Conversion& c)
                 return false;
             csvRecord(fields, columns, c, scratch);
         }
-    }
-    return error.isEmpty() || c.fail(error);
+        return true;
+    });
 }
 
 namespace {

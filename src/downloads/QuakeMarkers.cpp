@@ -115,11 +115,8 @@ void quake::appendLabelText(QByteArray& out, QByteArrayView text)
 
 bool quake::fixedColumnMarkers(QIODevice& in, feeds::Conversion& c)
 {
-    feeds::RecordBlocks blocks(in, false);
     bool headerSeen = false;
-    QByteArrayView block;
-    QString error;
-    while (blocks.next(&block, &error) && !block.isEmpty()) {
+    const bool read = feeds::readRecordBlocks(in, false, c, [&](QByteArrayView block) {
         const char* p = block.data();
         const char* const end = p + block.size();
         while (p < end) {
@@ -135,11 +132,12 @@ bool quake::fixedColumnMarkers(QIODevice& in, feeds::Conversion& c)
             }
             p = nl ? nl + 1 : end;
         }
-    }
+        return true;
+    });
     // Lines under the header that are no earthquakes (blank lines, notes) give no marker, and
     // the list may hold none: only the other formats must have positions.
     c.records = c.positions;
-    return error.isEmpty() || c.fail(error);
+    return read;
 }
 
 QByteArray quakeMarkerText(const QByteArray& ascText)

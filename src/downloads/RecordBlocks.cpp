@@ -4,70 +4,50 @@
 
 #include <QIODevice>
 
-#include <cstring>
-
 namespace gw::feeds {
 
 namespace {
+
     constexpr qint64 kChunk = 1024 * 1024;
-}
 
-RecordBlocks::RecordBlocks(QIODevice& device, bool quoted)
-    : m_device(device)
-    , m_quoted(quoted)
-{
-}
-
-qsizetype RecordBlocks::lastRecordEnd() const
-{
-    const char* const begin = m_buffer.constData();
-    const char* const end = begin + m_buffer.size();
-    if (!m_quoted) {
-        const char* p = end;
-        while (p > begin && p[-1] != '\n')
-            --p;
-        return p - begin;
+    // Where the last whole record in `buffer` ends, or 0 when none does.
+    qsizetype lastRecordEnd(QByteArrayView buffer, bool quoted)
+    {
+        if (!quoted)
+            return buffer.lastIndexOf('\n') + 1;
+        // Doubled quotes inside a field keep the count even: a line feed after an even number of
+        // quotes is outside any field.
+        qsizetype last = 0;
+        bool inside = false;
+        for (qsizetype i = 0; i < buffer.size(); ++i) {
+            if (buffer[i] == '"')
+                inside = !inside;
+            else if (buffer[i] == '\n' && !inside)
+                last = i + 1;
+        }
+        return last;
     }
-    // Doubled quotes inside a field keep the count even: a line feed after an even number of
-    // quotes is outside any field.
-    qsizetype last = 0;
-    bool inside = false;
-    for (const char* p = begin; p < end; ++p) {
-        if (*p == '"')
-            inside = !inside;
-        else if (*p == '\n' && !inside)
-            last = p + 1 - begin;
-    }
-    return last;
-}
 
-bool RecordBlocks::next(QByteArrayView* block, QString* error)
+} // namespace
+
+bool readRecordBlocks(
+    QIODevice& device, bool quoted, Conversion& c, const std::function<bool(QByteArrayView block)>& block)
 {
-    m_buffer.remove(0, m_handedOut);
-    m_handedOut = 0;
+    QByteArray buffer;
     for (;;) {
-        if (m_eof) {
-            m_handedOut = m_buffer.size();
-            *block = m_buffer;
-            return true;
-        }
-        const qsizetype kept = m_buffer.size();
-        m_buffer.resize(kept + kChunk);
-        const qint64 got = m_device.read(m_buffer.data() + kept, kChunk);
-        m_buffer.resize(kept + std::max<qint64>(got, 0));
-        if (got <= 0) {
-            m_eof = true;
-            continue;
-        }
-        const qsizetype end = lastRecordEnd();
+        const qsizetype kept = buffer.size();
+        buffer.resize(kept + kChunk);
+        const qint64 got = device.read(buffer.data() + kept, kChunk);
+        buffer.resize(kept + std::max<qint64>(got, 0));
+        if (got <= 0)
+            return buffer.isEmpty() || block(buffer); // the last record may lack its line feed
+        const qsizetype end = lastRecordEnd(buffer, quoted);
         if (end > 0) {
-            m_handedOut = end;
-            *block = QByteArrayView(m_buffer).first(end);
-            return true;
-        }
-        if (m_buffer.size() > limits::maxRecordBytes) {
-            *error = QStringLiteral("a record longer than %1 bytes").arg(limits::maxRecordBytes);
-            return false;
+            if (!block(QByteArrayView(buffer).first(end)))
+                return false;
+            buffer.remove(0, end);
+        } else if (buffer.size() > limits::maxRecordBytes) {
+            return c.fail(QStringLiteral("a record longer than %1 bytes").arg(limits::maxRecordBytes));
         }
     }
 }

@@ -2,32 +2,20 @@
 // A text file read as blocks of whole records, so a list of any size is converted in little
 // memory. A record ends at a line feed; with `quoted`, not at one inside double quotes (a CSV
 // field may hold a line break). A block always begins at the start of a record.
-#include <QByteArray>
 #include <QByteArrayView>
-#include <QString>
+
+#include <functional>
 
 class QIODevice;
 
 namespace gw::feeds {
 
-class RecordBlocks
-{
-public:
-    RecordBlocks(QIODevice& device, bool quoted);
+struct Conversion;
 
-    // The next block of whole records (the last one may lack its line feed); empty at the end.
-    // False, with the reason, for a record longer than limits::maxRecordBytes.
-    bool next(QByteArrayView* block, QString* error);
-
-private:
-    // Where the last whole record in m_buffer ends, or 0 when none does.
-    qsizetype lastRecordEnd() const;
-
-    QIODevice& m_device;
-    const bool m_quoted;
-    QByteArray m_buffer;
-    qsizetype m_handedOut = 0;
-    bool m_eof = false;
-};
+// Hands each block of whole records (the last one may lack its line feed) to `block`, which
+// returns false to stop. False on a stop, or with the reason in `c` for a record longer than
+// limits::maxRecordBytes.
+bool readRecordBlocks(
+    QIODevice& device, bool quoted, Conversion& c, const std::function<bool(QByteArrayView block)>& block);
 
 } // namespace gw::feeds
