@@ -1,36 +1,20 @@
 // Feeds that do not convert leave the previous marker file as it was and say why; records
 // without a usable position are left out, not the whole feed.
 #include "downloads/FeedConversion.h"
+#include "FeedsRig.h"
 #include "support/TempDir.h"
 
-#include <QFile>
 #include <QFileInfo>
-#include <gtest/gtest.h>
 
 using namespace gw;
 using feeds::Kind;
+using gwtest::aurora;
+using gwtest::geoFeature;
+using gwtest::geoJson;
 
 namespace {
 
 const QByteArray kPrevious = "1 2 \"previous (5.0)\" color=green\r\n";
-
-QByteArray feature(const QByteArray& coordinates)
-{
-    return R"({"type":"Feature","properties":{"mag":4.5,"place":"X"},"geometry":{"type":"Point","coordinates":)"
-        + coordinates + "}}";
-}
-
-QByteArray geoJson(const QList<QByteArray>& features)
-{
-    return R"({"type":"FeatureCollection","features":[)" + features.join(',') + "]}";
-}
-
-QByteArray aurora(const QByteArray& points)
-{
-    return R"({"Observation Time":"2026-12-08T08:00:00Z","Forecast Time":"2026-12-08T08:30:00Z",)"
-           R"("Data Format":"[Longitude, Latitude, Aurora]","coordinates":[)"
-        + points + "]}";
-}
 
 QByteArray storm(const QByteArray& members)
 {
@@ -67,16 +51,16 @@ TEST(FeedConversion, AFeedThatDoesNotConvertKeepsThePreviousMarkers)
         QString why; // the start of the reason given
     };
     const Case cases[] = {
-        { "GeoJSON whose only position is 1e999", Kind::Quake, geoJson({ feature("[1e999,10]") }),
+        { "GeoJSON whose only position is 1e999", Kind::Quake, geoJson({ geoFeature("[1e999,10]") }),
             "not one of its 1 records has a position" },
-        { "GeoJSON with a bare NaN", Kind::Quake, geoJson({ feature("[NaN,10]") }),
+        { "GeoJSON with a bare NaN", Kind::Quake, geoJson({ geoFeature("[NaN,10]") }),
             "not JSON: unexpected 'N' at byte" },
         { "200,000 nested arrays", Kind::Quake,
             "{\"features\":" + QByteArray(200000, '[') + QByteArray(200000, ']') + "}",
             "not JSON: nested deeper than 32" },
-        { "GeoJSON that breaks off", Kind::Quake, geoJson({ feature("[1,2]") }).chopped(3),
+        { "GeoJSON that breaks off", Kind::Quake, geoJson({ geoFeature("[1,2]") }).chopped(3),
             "not JSON: the document ends early" },
-        { "text after the document", Kind::Quake, geoJson({ feature("[1,2]") }) + "{}",
+        { "text after the document", Kind::Quake, geoJson({ geoFeature("[1,2]") }) + "{}",
             "not JSON: text after the document" },
         { "a JSON object without features", Kind::Quake, R"({"type":"FeatureCollection"})",
             "no features in the document" },
@@ -115,7 +99,7 @@ TEST(FeedConversion, AFeedThatDoesNotConvertKeepsThePreviousMarkers)
 TEST(FeedConversion, AFeedLargerThanAnyRealOneIsNotRead)
 {
     gwtest::TempDir dir;
-    const QString input = dir.write("quake.geojson", geoJson({ feature("[1,2]") }));
+    const QString input = dir.write("quake.geojson", geoJson({ geoFeature("[1,2]") }));
     QFile file(input);
     ASSERT_TRUE(file.resize(feeds::limits::maxFileBytes + 1)); // the rest of it blanks: a sparse file
     const QString marker = dir.write("quake.marker", kPrevious);
@@ -143,8 +127,8 @@ TEST(FeedConversion, RecordsWithoutAPlaceablePositionAreLeftOut)
     };
     for (const Case& c : cases) {
         QString error;
-        const QByteArray markers = feeds::convertText(
-            Kind::Quake, geoJson({ feature("[20,10]"), feature(c.coordinates), feature("[20,10,5]") }), &error);
+        const QByteArray markers = feeds::convertText(Kind::Quake,
+            geoJson({ geoFeature("[20,10]"), geoFeature(c.coordinates), geoFeature("[20,10,5]") }), &error);
         EXPECT_EQ(markers, good + good) << c.label << ": " << error.toStdString();
     }
 }

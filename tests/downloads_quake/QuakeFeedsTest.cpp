@@ -1,10 +1,10 @@
 #include "downloads/QuakeFeeds.h"
+#include "FeedsRig.h"
 #include "downloads/QuakeMarkers.h"
 
-#include <QList>
-#include <gtest/gtest.h>
-
 using namespace gw;
+using gwtest::geoFeature;
+using gwtest::geoJson;
 
 namespace {
 
@@ -17,17 +17,6 @@ QByteArray csvRecord(const QByteArray& lat, const QByteArray& lon, const QByteAr
         + ",mb,,45,1.2,0.7,us,us7000abcd,"
           "2026-12-07T10:20:00.040Z,"
         + place + ",earthquake,5.1,1.9,0.04,180,reviewed,us,us\n";
-}
-
-QByteArray geoFeature(const QByteArray& coordinates, const QByteArray& mag, const QByteArray& place)
-{
-    return R"({"type":"Feature","properties":{"mag":)" + mag + R"(,"place":)" + place
-        + R"(,"time":1796637600000},"geometry":{"type":"Point","coordinates":)" + coordinates + "},\"id\":\"x\"}";
-}
-
-QByteArray geoJson(const QList<QByteArray>& features)
-{
-    return R"({"type":"FeatureCollection","metadata":{"count":3},"features":[)" + features.join(',') + "]}";
 }
 
 // The same four earthquakes in each feed: the markers must not tell them apart.

@@ -1,16 +1,14 @@
 // The aurora and storm markers as the real xplanet draws them, on a black map in the
 // rectangular projection, where a pixel's place tells its latitude and longitude.
+#include "FeedsRig.h"
 #include "downloads/FeedConversion.h"
 #include "support/TempDir.h"
 
 #include <QDir>
-#include <QFile>
-#include <QImage>
-#include <QProcess>
 #include <QStandardPaths>
-#include <gtest/gtest.h>
 
 using namespace gw;
+using gwtest::countPixels;
 
 namespace {
 
@@ -21,16 +19,15 @@ constexpr int kHeight = 720;
 // nothing elsewhere.
 QByteArray auroraBand()
 {
-    QByteArray json = R"({"Observation Time":"2026-12-08T08:00:00Z","Forecast Time":"2026-12-08T08:30:00Z",)"
-                      R"("Data Format":"[Longitude, Latitude, Aurora]","coordinates":[)";
+    QByteArray points;
     for (int lon = 0; lon < 360; ++lon)
         for (int lat = -90; lat <= 90; ++lat) {
             const int percent = lat >= 65 && lat <= 70 ? 60 + (lon % 21) : 0;
-            json += '[' + QByteArray::number(lon) + ',' + QByteArray::number(lat) + ',' + QByteArray::number(percent)
+            points += '[' + QByteArray::number(lon) + ',' + QByteArray::number(lat) + ',' + QByteArray::number(percent)
                 + "],";
         }
-    json.chop(1);
-    return json + "]}";
+    points.chop(1);
+    return gwtest::aurora(points);
 }
 
 int column(double longitude)
@@ -45,16 +42,6 @@ int row(double latitude)
 bool isGreenToRed(const QColor& p)
 {
     return p.blue() < 90 && (p.red() > 150 || p.green() > 150);
-}
-
-int count(const QImage& image, QRect area, const std::function<bool(const QColor&)>& test)
-{
-    area &= image.rect();
-    int n = 0;
-    for (int y = area.top(); y <= area.bottom(); ++y)
-        for (int x = area.left(); x <= area.right(); ++x)
-            n += test(image.pixelColor(x, y)) ? 1 : 0;
-    return n;
 }
 
 } // namespace
@@ -83,19 +70,9 @@ TEST(RenderLayers, TheAuroraBandAndTheStormsAreDrawnWhereTheFeedsPutThem)
     const QString config = home.write("layers",
         "[default]\nshade=100\n[earth]\nmap=black.png\n"
         "marker_file=aurora.marker\nmarker_file=storms.marker\n");
-    const QString out = home.file("out.png");
-    QProcess xplanet;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("HOME", home.path());
-    xplanet.setProcessEnvironment(env);
-    xplanet.setWorkingDirectory(home.path());
-    xplanet.setProcessChannelMode(QProcess::MergedChannels);
-    xplanet.start("xplanet",
-        { "-num_times", "1", "-output", out, "-geometry", QString("%1x%2").arg(kWidth).arg(kHeight), "-config", config,
-            "-body", "earth", "-projection", "rectangular", "-longitude", "0", "-date", "20260908.120000" });
-    ASSERT_TRUE(xplanet.waitForFinished(60000));
-    const QImage image(out);
-    ASSERT_FALSE(image.isNull()) << xplanet.readAll().toStdString();
+    const QImage image = gwtest::renderOnce(home.path(),
+        { "-geometry", QString("%1x%2").arg(kWidth).arg(kHeight), "-config", config, "-projection", "rectangular",
+            "-longitude", "0", "-date", "20260908.120000" });
     ASSERT_EQ(image.size(), QSize(kWidth, kHeight));
 
     // The band: every stretch of 10 degrees of longitude holds green-to-red points, and both
@@ -103,11 +80,13 @@ TEST(RenderLayers, TheAuroraBandAndTheStormsAreDrawnWhereTheFeedsPutThem)
     const QRect band(0, row(70.5), kWidth, row(64.5) - row(70.5));
     for (int lon = -180; lon < 180; lon += 10) {
         const QRect stretch(column(lon), band.top(), column(lon + 10) - column(lon), band.height());
-        EXPECT_GT(count(image, stretch, isGreenToRed), 20) << "band at " << lon << " degrees";
+        EXPECT_GT(countPixels(image, stretch, isGreenToRed), 20) << "band at " << lon << " degrees";
     }
-    EXPECT_GT(count(image, band, [](const QColor& p) { return p.green() > 200 && p.red() > 120 && p.blue() < 90; }), 50)
+    EXPECT_GT(
+        countPixels(image, band, [](const QColor& p) { return p.green() > 200 && p.red() > 120 && p.blue() < 90; }), 50)
         << "yellow-green of 60 %";
-    EXPECT_GT(count(image, band, [](const QColor& p) { return p.red() > 200 && p.green() > 120 && p.blue() < 90; }), 50)
+    EXPECT_GT(
+        countPixels(image, band, [](const QColor& p) { return p.red() > 200 && p.green() > 120 && p.blue() < 90; }), 50)
         << "orange of 80 %";
 
     // The storms: a marker and a label in the storm's colour beside its position (xplanet puts
@@ -115,8 +94,8 @@ TEST(RenderLayers, TheAuroraBandAndTheStormsAreDrawnWhereTheFeedsPutThem)
     const auto near = [](double lat, double lon) { return QRect(column(lon) - 180, row(lat) - 16, 360, 32); };
     const auto red = [](const QColor& p) { return p.red() > 180 && p.green() < 80 && p.blue() < 60; };
     const auto yellow = [](const QColor& p) { return p.red() > 200 && p.green() > 200 && p.blue() < 60; };
-    EXPECT_GT(count(image, near(25, -70), red), 30) << "Franklin (category 4)";
-    EXPECT_GT(count(image, near(-20, 150), yellow), 30) << "Hilary (tropical storm)";
+    EXPECT_GT(countPixels(image, near(25, -70), red), 30) << "Franklin (category 4)";
+    EXPECT_GT(countPixels(image, near(-20, 150), yellow), 30) << "Hilary (tropical storm)";
 
     // Nothing where the feeds have nothing: above and below the band, away from the storms.
     QImage rest = image;
@@ -124,6 +103,6 @@ TEST(RenderLayers, TheAuroraBandAndTheStormsAreDrawnWhereTheFeedsPutThem)
         for (int y = std::max(0, drawn.top()); y <= std::min(kHeight - 1, drawn.bottom()); ++y)
             for (int x = std::max(0, drawn.left()); x <= std::min(kWidth - 1, drawn.right()); ++x)
                 rest.setPixelColor(x, y, Qt::black);
-    EXPECT_EQ(count(rest, rest.rect(), [](const QColor& p) { return p.red() > 60 || p.green() > 60; }), 0)
+    EXPECT_EQ(countPixels(rest, rest.rect(), [](const QColor& p) { return p.red() > 60 || p.green() > 60; }), 0)
         << "coloured pixels outside the band and the storms";
 }

@@ -1,5 +1,6 @@
 // The files this program writes, read by the real xplanet: after the earthquake markers and
 // the satellite are added to the earth's section, a render shows them.
+#include "FeedsRig.h"
 #include "downloads/QuakeMarkers.h"
 #include "renderer/ConfigEditor.h"
 #include "renderer/MarkerSatelliteFiles.h"
@@ -8,10 +9,7 @@
 #include "support/TempDir.h"
 
 #include <QFile>
-#include <QImage>
-#include <QProcess>
 #include <QStandardPaths>
-#include <gtest/gtest.h>
 
 using namespace gw;
 
@@ -23,43 +21,15 @@ struct Colours
     int red = 0; // the satellite's label
 };
 
-Colours countColours(const QString& png)
-{
-    const QImage image(png);
-    Colours c;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x) {
-            const QColor p = image.pixelColor(x, y);
-            if (p.green() > 180 && p.red() < 100 && p.blue() < 100)
-                ++c.green;
-            if (p.red() > 180 && p.green() < 80 && p.blue() < 80)
-                ++c.red;
-        }
-    return c;
-}
-
 // One rectangular map of the whole earth at a fixed time, so the satellite is always in view.
-QString render(const QString& home, const QString& name)
+Colours renderColours(const QString& home)
 {
-    const QString out = home + QLatin1Char('/') + name + QStringLiteral(".png");
-    QProcess xplanet;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("HOME"), home);
-    xplanet.setProcessEnvironment(env);
-    xplanet.setWorkingDirectory(home);
-    xplanet.setProcessChannelMode(QProcess::MergedChannels);
-    xplanet.start(QStringLiteral("xplanet"),
-        { QStringLiteral("-num_times"), QStringLiteral("1"), QStringLiteral("-output"), out,
-            QStringLiteral("-geometry"), QStringLiteral("400x400"), QStringLiteral("-config"),
-            QStringLiteral("default"), QStringLiteral("-body"), QStringLiteral("earth"), QStringLiteral("-projection"),
-            QStringLiteral("rectangular"), QStringLiteral("-date"), QStringLiteral("20240101.120000") });
-    if (!xplanet.waitForFinished(60000)) {
-        xplanet.kill();
-        xplanet.waitForFinished();
-        ADD_FAILURE() << "xplanet did not finish";
-    }
-    EXPECT_TRUE(QFile::exists(out)) << xplanet.readAll().toStdString();
-    return out;
+    const QImage image = gwtest::renderOnce(home,
+        { "-geometry", "400x400", "-config", "default", "-projection", "rectangular", "-date", "20240101.120000" });
+    return { gwtest::countPixels(image, image.rect(),
+                 [](const QColor& p) { return p.green() > 180 && p.red() < 100 && p.blue() < 100; }),
+        gwtest::countPixels(
+            image, image.rect(), [](const QColor& p) { return p.red() > 180 && p.green() < 80 && p.blue() < 80; }) };
 }
 
 } // namespace
@@ -94,7 +64,7 @@ TEST(RenderWithMarkers, XplanetDrawsTheQuakeMarkersAndTheSatellite)
     settings.setText(QStringLiteral("ddbConfig"), QStringLiteral("default"));
     settings.setText(QStringLiteral("ddbBodyTarget"), QStringLiteral("earth"));
     editor.ddbConfigChange();
-    const Colours before = countColours(render(home.path(), QStringLiteral("before")));
+    const Colours before = renderColours(home.path());
 
     dialogs.queueFile(layout.markersFolder() + QStringLiteral("quake.marker"));
     lists.btnChoosMarkerfileClick();
@@ -103,7 +73,7 @@ TEST(RenderWithMarkers, XplanetDrawsTheQuakeMarkersAndTheSatellite)
     editor.btnApplyChangesClick();
     ASSERT_TRUE(dialogs.messages().isEmpty()) << dialogs.messages().join(QLatin1Char('\n')).toStdString();
 
-    const Colours after = countColours(render(home.path(), QStringLiteral("after")));
+    const Colours after = renderColours(home.path());
     EXPECT_GT(after.green, before.green + 100) << "green earthquake markers: " << before.green << " -> " << after.green;
     EXPECT_GT(after.red, before.red + 30) << "the satellite's red label: " << before.red << " -> " << after.red;
 }
