@@ -15,8 +15,8 @@
 
 namespace gwtest {
 
-inline QByteArray geoFeature(const QByteArray& coordinates, const QByteArray& mag = "4.5",
-    const QByteArray& place = R"("X")")
+inline QByteArray geoFeature(
+    const QByteArray& coordinates, const QByteArray& mag = "4.5", const QByteArray& place = R"("X")")
 {
     return R"({"type":"Feature","properties":{"mag":)" + mag + R"(,"place":)" + place
         + R"(,"time":1796637600000},"geometry":{"type":"Point","coordinates":)" + coordinates + "},\"id\":\"x\"}";
