@@ -45,9 +45,7 @@ namespace {
         if (!std::isfinite(point.percent) || point.percent < threshold || point.percent > 100)
             return;
         QByteArray& out = c.out.line();
-        feeds::appendNumber(out, point.latitude);
-        out += ' ';
-        feeds::appendNumber(out, longitude);
+        feeds::appendPosition(out, point.latitude, longitude);
         out += " \"\" color=";
         out += colorFor(point.percent, threshold);
         out += " symbolsize=2 outlined=false\r\n";

@@ -212,6 +212,13 @@ bool isPosition(double latitude, double longitude)
         && std::abs(longitude) <= 180.0;
 }
 
+void appendPosition(QByteArray& out, double latitude, double longitude)
+{
+    appendNumber(out, latitude);
+    out += ' ';
+    appendNumber(out, longitude);
+}
+
 Outcome convertFile(Kind kind, const QString& input, const QString& markerFile, const Options& options)
 {
     Outcome outcome;

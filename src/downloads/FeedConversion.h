@@ -118,5 +118,7 @@ QByteArray convertText(Kind kind, const QByteArray& text, QString* error = nullp
 void appendNumber(QByteArray& out, double value, int decimals = -1);
 // A position xplanet can place: finite, latitude in [-90, 90], longitude in [-180, 180].
 bool isPosition(double latitude, double longitude);
+// Appends "LATITUDE LONGITUDE", the start of a marker line.
+void appendPosition(QByteArray& out, double latitude, double longitude);
 
 } // namespace gw::feeds

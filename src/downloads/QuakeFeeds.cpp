@@ -36,17 +36,6 @@ namespace {
         return ec == std::errc() && ptr == end && std::isfinite(*value);
     }
 
-    // A position xplanet can place; anything else (empty, words, out of range) is no earthquake.
-    bool appendPosition(QByteArray& out, double latitude, double longitude)
-    {
-        if (!feeds::isPosition(latitude, longitude))
-            return false;
-        feeds::appendNumber(out, latitude);
-        out += ' ';
-        feeds::appendNumber(out, longitude);
-        return true;
-    }
-
     // One CSV field: the text between its quotes (still with doubled quotes) or as it stands.
     struct Field
     {
@@ -178,7 +167,7 @@ namespace {
             return;
         ++c.positions;
         QByteArray& out = c.out.line();
-        appendPosition(out, lat, lon);
+        feeds::appendPosition(out, lat, lon);
         const Field none;
         const Field& place = columns.place >= 0 && columns.place < count ? fields[columns.place] : none;
         const Field& mag = columns.magnitude >= 0 && columns.magnitude < count ? fields[columns.magnitude] : none;
@@ -294,7 +283,7 @@ bool geoJsonMarkers(QIODevice& in, feeds::Conversion& c)
             return true;
         ++c.positions;
         QByteArray& out = c.out.line();
-        appendPosition(out, quake.latitude, quake.longitude);
+        feeds::appendPosition(out, quake.latitude, quake.longitude);
         appendLabelAndEnd(out, quake.place, quake.magnitude);
         c.out.lineDone();
         return true;

@@ -78,9 +78,7 @@ namespace {
             return;
         ++c.positions;
         QByteArray& out = c.out.line();
-        feeds::appendNumber(out, storm.latitude);
-        out += ' ';
-        feeds::appendNumber(out, storm.longitude);
+        feeds::appendPosition(out, storm.latitude, storm.longitude);
         out += " \"";
         quake::appendLabelText(out, storm.name.isEmpty() ? QByteArrayView("unnamed") : QByteArrayView(storm.name));
         out += " (";
