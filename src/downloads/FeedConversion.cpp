@@ -212,6 +212,27 @@ bool isPosition(double latitude, double longitude)
         && std::abs(longitude) <= 180.0;
 }
 
+// The label is one quoted option value: a '"' in it would end it and let the rest of the line
+// become options xplanet obeys (an image file, say), and a line break would start a new marker.
+void appendLabelText(QByteArray& out, QByteArrayView text)
+{
+    if (text.size() > limits::maxLabel) {
+        qsizetype cut = limits::maxLabel;
+        while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+            --cut; // not inside a character
+        text = text.first(cut);
+    }
+    for (char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '"')
+            out += '\'';
+        else if (u < ' ' || u == 0x7f)
+            out += ' ';
+        else
+            out += c;
+    }
+}
+
 void appendPosition(QByteArray& out, double latitude, double longitude)
 {
     appendNumber(out, latitude);

@@ -6,6 +6,7 @@
 // whole feed was read: a feed that does not parse, is too large, or has records but not one
 // position leaves the previous marker file in place and says why.
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 #include <functional>
@@ -120,5 +121,8 @@ void appendNumber(QByteArray& out, double value, int decimals = -1);
 bool isPosition(double latitude, double longitude);
 // Appends "LATITUDE LONGITUDE", the start of a marker line.
 void appendPosition(QByteArray& out, double latitude, double longitude);
+// Appends `text` as part of a quoted label: '"' becomes '\'', control characters blanks; cut
+// (at a character's start) where the label would pass limits::maxLabel bytes.
+void appendLabelText(QByteArray& out, QByteArrayView text);
 
 } // namespace gw::feeds

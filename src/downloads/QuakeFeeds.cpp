@@ -120,20 +120,21 @@ Format formatOf(QByteArrayView text)
     return Format::FixedColumns;
 }
 
-void appendLabelAndEnd(QByteArray& out, QByteArrayView place, double magnitude)
-{
-    out += " \"";
-    appendLabelText(out, place);
-    out += " (";
-    // Beyond any earthquake measured: no magnitude rather than a row of digits.
-    if (std::isfinite(magnitude) && std::abs(magnitude) < 15)
-        feeds::appendNumber(out, magnitude, 1);
-    else
-        out += '?';
-    out += ")\" color=green\r\n";
-}
-
 namespace {
+
+    // Appends ` "PLACE (MAG)" color=green` and the line end; NaN for no magnitude.
+    void appendLabelAndEnd(QByteArray& out, QByteArrayView place, double magnitude)
+    {
+        out += " \"";
+        feeds::appendLabelText(out, place);
+        out += " (";
+        // Beyond any earthquake measured: no magnitude rather than a row of digits.
+        if (std::isfinite(magnitude) && std::abs(magnitude) < 15)
+            feeds::appendNumber(out, magnitude, 1);
+        else
+            out += '?';
+        out += ")\" color=green\r\n";
+    }
 
     struct Columns
     {

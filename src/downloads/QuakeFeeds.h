@@ -30,10 +30,4 @@ bool fixedColumnMarkers(QIODevice& in, feeds::Conversion& c);
 // magnitude, the period and the format.
 bool isSummaryFeed(const QString& url);
 
-// Appends `text` as part of a quoted label: '"' becomes '\'', control characters blanks; cut
-// (at a character's start) where the label would pass feeds::limits::maxLabel bytes.
-void appendLabelText(QByteArray& out, QByteArrayView text);
-// Appends ` "PLACE (MAG)" color=green` and the line end; NaN for no magnitude.
-void appendLabelAndEnd(QByteArray& out, QByteArrayView place, double magnitude);
-
 } // namespace gw::quake

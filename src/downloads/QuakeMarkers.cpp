@@ -82,36 +82,15 @@ namespace {
             QByteArrayView region = line.sliced(kRegion);
             if (region.endsWith('\r'))
                 region.chop(1); // the line break of a list with CR LF line ends
-            quake::appendLabelText(out, region);
+            feeds::appendLabelText(out, region);
         }
         out += " (";
-        quake::appendLabelText(out, field(line, kMagnitude, kMagnitudeWidth));
+        feeds::appendLabelText(out, field(line, kMagnitude, kMagnitudeWidth));
         out += ")\" color=green\r\n";
         c.out.lineDone();
     }
 
 } // namespace
-
-// The label is one quoted option value: a '"' in it would end it and let the rest of the line
-// become options xplanet obeys (an image file, say), and a line break would start a new marker.
-void quake::appendLabelText(QByteArray& out, QByteArrayView text)
-{
-    if (text.size() > feeds::limits::maxLabel) {
-        qsizetype cut = feeds::limits::maxLabel;
-        while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
-            --cut; // not inside a character
-        text = text.first(cut);
-    }
-    for (char c : text) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '"')
-            out += '\'';
-        else if (u < ' ' || u == 0x7f)
-            out += ' ';
-        else
-            out += c;
-    }
-}
 
 bool quake::fixedColumnMarkers(QIODevice& in, feeds::Conversion& c)
 {

@@ -2,7 +2,6 @@
 
 #include "downloads/FeedConversion.h"
 #include "downloads/JsonStream.h"
-#include "downloads/QuakeFeeds.h"
 
 #include <charconv>
 #include <cmath>
@@ -80,9 +79,9 @@ namespace {
         QByteArray& out = c.out.line();
         feeds::appendPosition(out, storm.latitude, storm.longitude);
         out += " \"";
-        quake::appendLabelText(out, storm.name.isEmpty() ? QByteArrayView("unnamed") : QByteArrayView(storm.name));
+        feeds::appendLabelText(out, storm.name.isEmpty() ? QByteArrayView("unnamed") : QByteArrayView(storm.name));
         out += " (";
-        quake::appendLabelText(out, classText(storm.classification, storm.knots));
+        feeds::appendLabelText(out, classText(storm.classification, storm.knots));
         out += ")\" color=";
         out += colorFor(storm.knots);
         out += " symbolsize=8\r\n";
