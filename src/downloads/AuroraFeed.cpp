@@ -65,7 +65,7 @@ QByteArray colorFor(double percent, int threshold)
 
 bool markers(QIODevice& in, feeds::Conversion& c)
 {
-    static constexpr feeds::JsonList kForecast { "coordinates", true, "not an aurora forecast",
+    static constexpr feeds::JsonList kForecast { "coordinates", feeds::JsonList::Lists, "not an aurora forecast",
         "no coordinates in the forecast" };
     return feeds::readJsonList(in, c, kForecast, [&](JsonStream& json) {
         Point point;

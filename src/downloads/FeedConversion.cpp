@@ -175,7 +175,7 @@ bool readJsonList(
 {
     using Token = JsonStream::Token;
     JsonStream json(in, limits::maxDepth, limits::maxString);
-    const Token recordStart = form.recordIsArray ? Token::BeginArray : Token::BeginObject;
+    const Token recordStart = form.records == JsonList::Lists ? Token::BeginArray : Token::BeginObject;
     bool listed = false;
     const bool read = json.next() == Token::BeginObject && json.members([&](const QByteArray& key) {
         if (key != form.key)

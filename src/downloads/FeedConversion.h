@@ -84,13 +84,14 @@ struct Conversion
 // such feed or breaks off.
 using Reader = bool (*)(QIODevice& in, Conversion& c);
 
-// The form of a JSON feed: one object whose member `key` lists the records, each an object (or,
-// with `recordIsArray`, a list); `notThis` and `missing` are the reasons given for a document of
-// another form and for one without that member.
+// The form of a JSON feed: one object whose member `key` lists the records, each an object or
+// each a list; `notThis` and `missing` are the reasons given for a document of another form and
+// for one without that member.
 struct JsonList
 {
+    enum Records { Objects, Lists };
     const char* key;
-    bool recordIsArray;
+    Records records;
     const char* notThis;
     const char* missing;
 };

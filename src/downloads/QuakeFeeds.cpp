@@ -274,8 +274,8 @@ namespace {
 
 bool geoJsonMarkers(QIODevice& in, feeds::Conversion& c)
 {
-    static constexpr feeds::JsonList kCollection { "features", false, "not a GeoJSON feature collection",
-        "no features in the document" };
+    static constexpr feeds::JsonList kCollection { "features", feeds::JsonList::Objects,
+        "not a GeoJSON feature collection", "no features in the document" };
     return feeds::readJsonList(in, c, kCollection, [&](JsonStream& json) {
         Quake quake;
         if (!readFeature(json, quake))

@@ -139,7 +139,8 @@ QByteArray colorFor(double knots)
 
 bool markers(QIODevice& in, feeds::Conversion& c)
 {
-    static constexpr feeds::JsonList kList { "activeStorms", false, "not a storm list", "no activeStorms in the list" };
+    static constexpr feeds::JsonList kList { "activeStorms", feeds::JsonList::Objects, "not a storm list",
+        "no activeStorms in the list" };
     return feeds::readJsonList(in, c, kList, [&](JsonStream& json) {
         Storm storm;
         if (!readStorm(json, storm))
