@@ -1,5 +1,6 @@
 #include "BusService.h"
 
+#include "ChildProcess.h"
 #include "WaitUntil.h"
 
 #include <QDBusConnectionInterface>
@@ -49,13 +50,7 @@ bool BusService::startMock(
 
 void BusService::stop()
 {
-    if (m_process.state() == QProcess::NotRunning)
-        return;
-    m_process.terminate();
-    if (!m_process.waitForFinished(5000)) {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
+    stopChild(m_process);
 }
 
 } // namespace gwtest
