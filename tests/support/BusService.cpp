@@ -48,6 +48,14 @@ bool BusService::startMock(
     return start(QStringLiteral("/usr/bin/python3"), arguments, environment, std::move(bus), name);
 }
 
+QDBusMessage busCall(QDBusConnection bus, const QString& service, const QString& path, const QString& interface,
+    const QString& method, const QVariantList& arguments)
+{
+    QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, method);
+    message.setArguments(arguments);
+    return bus.call(message, QDBus::Block, 10000);
+}
+
 void BusService::stop()
 {
     stopChild(m_process);
