@@ -1,9 +1,8 @@
 #include "scheduler/LogindSessionWatch.h"
 
-#include <QDBusArgument>
-#include <QDBusMessage>
+#include "scheduler/BusQuestion.h"
+
 #include <QDBusObjectPath>
-#include <QDBusVariant>
 
 #include <unistd.h>
 
@@ -16,13 +15,6 @@ namespace {
     const QString kSession = QStringLiteral("org.freedesktop.login1.Session");
     const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
     constexpr int kTimeoutMs = 500;
-
-    QDBusMessage callManager(QDBusConnection& bus, const QString& method, const QVariantList& arguments)
-    {
-        QDBusMessage call = QDBusMessage::createMethodCall(kLogin, kManagerPath, kManager, method);
-        call.setArguments(arguments);
-        return bus.call(call, QDBus::Block, kTimeoutMs);
-    }
 } // namespace
 
 LogindSessionWatch::LogindSessionWatch(QDBusConnection systemBus, QString sessionId, QObject* parent)
@@ -39,25 +31,21 @@ LogindSessionWatch::LogindSessionWatch(QDBusConnection systemBus, QString sessio
 
 QString LogindSessionWatch::findSession()
 {
-    const QDBusMessage reply = m_sessionId.isEmpty()
-        ? callManager(m_bus, QStringLiteral("GetSessionByPID"), { static_cast<uint>(::getpid()) })
-        : callManager(m_bus, QStringLiteral("GetSession"), { m_sessionId });
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-        return {};
-    return qvariant_cast<QDBusObjectPath>(reply.arguments().constFirst()).path();
+    const auto session = m_sessionId.isEmpty()
+        ? askBus(m_bus, kLogin, kManagerPath, kManager, QStringLiteral("GetSessionByPID"),
+            { static_cast<uint>(::getpid()) }, kTimeoutMs)
+        : askBus(m_bus, kLogin, kManagerPath, kManager, QStringLiteral("GetSession"), { m_sessionId }, kTimeoutMs);
+    return session ? qvariant_cast<QDBusObjectPath>(*session).path() : QString();
 }
 
 void LogindSessionWatch::readProperties()
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(kLogin, m_path, kProperties, QStringLiteral("GetAll"));
-    call.setArguments({ kSession });
-    const QDBusMessage reply = m_bus.call(call, QDBus::Block, kTimeoutMs);
-    m_present = reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty();
+    const auto values = busProperties(m_bus, kLogin, m_path, kSession, kTimeoutMs);
+    m_present = values.has_value();
     if (!m_present)
         return;
-    const QVariantMap values = qdbus_cast<QVariantMap>(reply.arguments().constFirst());
-    m_locked = values.value(QStringLiteral("LockedHint"), false).toBool();
-    m_inFront = values.value(QStringLiteral("Active"), true).toBool();
+    m_locked = values->value(QStringLiteral("LockedHint"), false).toBool();
+    m_inFront = values->value(QStringLiteral("Active"), true).toBool();
 }
 
 std::optional<bool> LogindSessionWatch::active()
