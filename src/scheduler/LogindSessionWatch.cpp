@@ -22,8 +22,10 @@ LogindSessionWatch::LogindSessionWatch(QDBusConnection systemBus, QString sessio
     , m_bus(std::move(systemBus))
     , m_sessionId(sessionId.isEmpty() ? qEnvironmentVariable("XDG_SESSION_ID") : std::move(sessionId))
 {
-    if (!m_bus.isConnected())
+    if (!m_bus.isConnected()) {
+        m_known = Known::Absent;
         return;
+    }
     m_bus.connect(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameOwnerChanged"), { kLogin }, QString(), this,
         SLOT(ownerChanged(QString, QString, QString)));
@@ -38,20 +40,19 @@ QString LogindSessionWatch::findSession()
     return session ? qvariant_cast<QDBusObjectPath>(*session).path() : QString();
 }
 
-void LogindSessionWatch::readProperties()
+bool LogindSessionWatch::readProperties()
 {
     const auto values = busProperties(m_bus, kLogin, m_path, kSession, kTimeoutMs);
-    m_present = values.has_value();
-    if (!m_present)
-        return;
+    if (!values)
+        return false;
     m_locked = values->value(QStringLiteral("LockedHint"), false).toBool();
     m_inFront = values->value(QStringLiteral("Active"), true).toBool();
+    return true;
 }
 
 std::optional<bool> LogindSessionWatch::active()
 {
-    if (!m_asked && m_bus.isConnected()) {
-        m_asked = true;
+    if (m_known == Known::Ask) {
         if (m_path.isEmpty()) {
             m_path = findSession();
             // Subscribed before the first reading, so no change between them is lost.
@@ -59,11 +60,9 @@ std::optional<bool> LogindSessionWatch::active()
                 m_bus.connect(kLogin, m_path, kProperties, QStringLiteral("PropertiesChanged"), this,
                     SLOT(propertiesChanged(QString, QVariantMap, QStringList)));
         }
-        m_present = false;
-        if (!m_path.isEmpty())
-            readProperties();
+        m_known = !m_path.isEmpty() && readProperties() ? Known::Cached : Known::Absent;
     }
-    if (!m_present)
+    if (m_known == Known::Absent)
         return std::nullopt;
     return m_locked || !m_inFront;
 }
@@ -74,7 +73,7 @@ void LogindSessionWatch::propertiesChanged(
     if (interface != kSession)
         return;
     if (invalidated.contains(QStringLiteral("LockedHint")) || invalidated.contains(QStringLiteral("Active"))) {
-        m_asked = false; // read again at the next question
+        m_known = Known::Ask; // read again at the next question
     } else {
         if (values.contains(QStringLiteral("LockedHint")))
             m_locked = values.value(QStringLiteral("LockedHint")).toBool();
@@ -88,10 +87,8 @@ void LogindSessionWatch::ownerChanged(const QString& service, const QString&, co
 {
     if (service != kLogin)
         return;
-    m_asked = false;
-    m_present = false;
-    if (newOwner.isEmpty())
-        m_asked = true; // gone: absent until it comes back
+    // A new owner is read at the next question; one that left is absent until it comes back.
+    m_known = newOwner.isEmpty() ? Known::Absent : Known::Ask;
     emit changed();
 }
 
