@@ -1,6 +1,8 @@
 #pragma once
 // Feeds as their services write them, built from the parts a test varies, and one render by the
 // real xplanet of a temporary home's files.
+#include "support/ChildProcess.h"
+
 #include <QByteArray>
 #include <QColor>
 #include <QFile>
@@ -52,8 +54,7 @@ inline QImage renderOnce(const QString& home, const QStringList& arguments)
             QStringLiteral("-body"), QStringLiteral("earth") }
             + arguments);
     if (!xplanet.waitForFinished(60000)) {
-        xplanet.kill();
-        xplanet.waitForFinished();
+        stopChild(xplanet);
         ADD_FAILURE() << "xplanet did not finish";
     }
     const QImage image(out);
