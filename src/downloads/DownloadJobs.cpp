@@ -130,8 +130,8 @@ bool DownloadJobs::check(const Item& item, QString* lastModifiedText, bool* isFr
 {
     *isFresh = false;
     lastModifiedText->clear();
-    // The satellite-element site counts every request: its gap is the freshness rule there.
-    if (HostGaps::isSatelliteSite(item.source))
+    // A host that stops clients on a refusal counts every request: its gap is the freshness rule.
+    if (sources::stopsOnRefusal(item.source))
         return true;
     *isFresh = fresh(item.source, lastModifiedText);
     if (*isFresh && !lastModifiedText->isEmpty())
@@ -275,10 +275,10 @@ bool DownloadJobs::afterRequest(const Item& item)
         gaps.noteRequest(item.source, now);
     if (answer.retryNotBefore > now)
         gaps.setNotBefore(item.source, answer.retryNotBefore, answer.serverAsked ? QString() : answer.failure);
-    if (!HostGaps::isSatelliteSite(item.source) || !answer.reachedServer)
+    if (!sources::stopsOnRefusal(item.source) || !answer.reachedServer)
         return true;
-    // The satellite-element site asks its clients to stop on any answer but 200 and 304, and
-    // blocks those that go on; a move to another host is no answer of its own.
+    // Such a host (the satellite-element site) asks its clients to stop on any answer but 200
+    // and 304, and blocks those that go on; a move to another host is no answer of its own.
     const int status = m_engine.lastStatusCode();
     const bool refused = status != 0 && status != 200 && status != 304;
     if (!refused && m_engine.movedTo().isEmpty())
@@ -489,8 +489,8 @@ void DownloadJobs::btnCheckDownloadsClick()
         Item item;
         if (!listItem(row, &item))
             continue;
-        // A click is no reason to ask a site that counts every request before its time.
-        if (HostGaps::isSatelliteSite(item.source) && !hostAllowsTimed(item))
+        // A click is no reason to ask a host that counts every request before its time.
+        if (sources::stopsOnRefusal(item.source) && !hostAllowsTimed(item))
             continue;
         QString lastModified;
         bool isFresh = false;

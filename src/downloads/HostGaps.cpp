@@ -9,12 +9,12 @@ HostGaps::HostGaps(std::function<QString()> settingsFile)
 {
 }
 
-// The built-in sources say which hosts keep a gap and which ask to be left alone on a refusal.
 bool HostGaps::isSatelliteSite(const QString& url)
 {
-    return sources::stopsOnRefusal(url);
+    return sources::onHostOf(sources::SatelliteElements, url);
 }
 
+// The built-in sources say which hosts keep a gap.
 double HostGaps::minimumGap(const QString& url)
 {
     return sources::gapDays(url);

@@ -25,7 +25,7 @@ public:
 
     // The minimum time between two requests to the host of `url`, in days; 0 for other hosts.
     static double minimumGap(const QString& url);
-    // True for an address on the satellite-element site.
+    // True for an address on the satellite-element site (whatever its path).
     static bool isSatelliteSite(const QString& url);
 
     // The earliest time for the next request to `url`: the server asked for it (`failure`
