@@ -2,6 +2,7 @@
 
 #include "downloads/BuiltInSources.h"
 #include "downloads/ContentAge.h"
+#include "downloads/ResponseHeaders.h"
 
 #include <QFileInfo>
 
@@ -27,7 +28,7 @@ void SourceAges::noteAnswer(const QString& url, const QByteArray& rawHeaders, co
     QDateTime date = contentage::contentDate(how, rawHeaders, QFileInfo(file).isFile() ? file : QString());
     // An answer 304 need not repeat the date: the one kept with the copy on disk still holds.
     if (!date.isValid())
-        date = contentage::lastModified("Last-Modified: " + m_values.text(ValidatorSection, url).toLatin1());
+        date = httpDate(m_values.text(ValidatorSection, url).toLatin1(), QDateTime::currentDateTimeUtc());
     if (!date.isValid())
         return;
     const TDateTime content = toDateTime(date.toLocalTime());
