@@ -78,10 +78,8 @@ TEST(JobAnswers, ATooSlowServerIsNotAskedAgainWithinAMinute)
 TEST(JobAnswers, ARefusedConnectionLeavesNoHostGap)
 {
     JobsRig rig;
-    HttpFaultServer closed;
-    ASSERT_TRUE(closed.start());
-    gw::endpoints::hosts().satellites = closed.url(QString());
-    closed.stop();
+    gw::endpoints::hosts().satellites = refusedUrl(QString());
+    ASSERT_FALSE(gw::endpoints::hosts().satellites.isEmpty());
     rig.setRow(1, QString(), QString());
     rig.setRow(2, gw::endpoints::issElements(), rig.tleFile());
 
@@ -131,10 +129,8 @@ TEST(JobAnswers, TheForceQuestionSaysWhatHoldsTheAddressBack)
     HttpFaultServer site; // the satellite-element site
     site.route("/NORAD/elements/gp.php", HttpFaultServer::answer("HTTP/1.1 200 OK", "1 25544U\n"));
     ASSERT_TRUE(site.start());
-    HttpFaultServer closed;
-    ASSERT_TRUE(closed.start());
-    const QString refused = closed.url("/feed.txt");
-    closed.stop();
+    const QString refused = refusedUrl("/feed.txt");
+    ASSERT_FALSE(refused.isEmpty());
 
     struct Case
     {
