@@ -29,9 +29,7 @@ TEST(DownloadStatus, LastResultAndNextFetchAfterEachAnswer)
             e.respond("HTTP/1.1 " + row.status, readFile(testData("jobs/stations.txt")));
         });
         ASSERT_TRUE(site.start());
-        gw::endpoints::hosts().satellites = site.url(QString());
-        rig.setRow(1, QString(), QString());
-        rig.setRow(2, gw::endpoints::issElements(), rig.tleFile());
+        rig.onlyIssElements(site.url(QString()));
 
         rig.jobs.listJob();
         const QList<gw::DownloadState> states = gw::downloadStates(rig.settings, rig.settingsFile, rig.clock.now());

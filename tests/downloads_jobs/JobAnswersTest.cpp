@@ -78,10 +78,8 @@ TEST(JobAnswers, ATooSlowServerIsNotAskedAgainWithinAMinute)
 TEST(JobAnswers, ARefusedConnectionLeavesNoHostGap)
 {
     JobsRig rig;
-    gw::endpoints::hosts().satellites = refusedUrl(QString());
+    rig.onlyIssElements(refusedUrl(QString()));
     ASSERT_FALSE(gw::endpoints::hosts().satellites.isEmpty());
-    rig.setRow(1, QString(), QString());
-    rig.setRow(2, gw::endpoints::issElements(), rig.tleFile());
 
     rig.jobs.listJob();
     rig.clock.advanceSeconds(5);
@@ -104,10 +102,7 @@ TEST(JobAnswers, NotModifiedKeepsTheSatelliteRowGoing)
             e.respond("HTTP/1.1 200 OK", readFile(testData("jobs/stations.txt")), { "ETag: \"v1\"" });
     });
     ASSERT_TRUE(site.start());
-    gw::endpoints::hosts().satellites = site.url(QString());
-    const QString url = gw::endpoints::issElements();
-    rig.setRow(1, QString(), QString());
-    rig.setRow(2, url, rig.tleFile());
+    rig.onlyIssElements(site.url(QString()));
 
     for (int day = 0; day < 3; ++day) {
         rig.jobs.listJob();
