@@ -368,21 +368,18 @@ bool DownloadJobs::cloudIntervalJob()
     // A failed download leaves LastCloudCheckTime alone, so the job is due again once its
     // wait is over; an unchanged map (304) is checked.
     const bool fetched = fetch(cloud, true);
-    if (!fetched && m_engine.notModified()) {
-        m_intervalRetry.reset();
-        m_state.LastCloudCheckTime = m_clock.now();
-        record(cloud.source, lastModified);
-        noteContent(cloud);
-    } else if (fetched) {
-        m_intervalRetry.reset();
-        m_state.LastCloudCheckTime = m_clock.now();
-        record(cloud.source, lastModified);
-        noteContent(cloud);
+    if (!fetched && !m_engine.notModified()) {
+        retryLater(m_intervalRetry, cloud);
+        return true;
+    }
+    m_intervalRetry.reset();
+    m_state.LastCloudCheckTime = m_clock.now();
+    record(cloud.source, lastModified);
+    noteContent(cloud);
+    if (fetched) {
         synchronizeTime();
         runProgram();
         startRendererUnlessBusy();
-    } else {
-        retryLater(m_intervalRetry, cloud);
     }
     return true;
 }
@@ -449,17 +446,16 @@ bool DownloadJobs::listJob()
                 noteContent(item);
             continue;
         }
-        if (!fetch(item, true)) {
-            if (m_engine.notModified()) {
-                record(item.source, lastModified);
-                noteContent(item);
-            }
+        // An unchanged copy (304) is recorded as checked; only a new one is converted.
+        const bool fetched = fetch(item, true);
+        if (!fetched && !m_engine.notModified())
             continue;
-        }
         record(item.source, lastModified);
         noteContent(item);
-        convertFeed(item);
-        writeSatelliteFile(item);
+        if (fetched) {
+            convertFeed(item);
+            writeSatelliteFile(item);
+        }
     }
     return true;
 }
