@@ -101,8 +101,8 @@ void AppCore::armCentralTimer(bool afterTick)
     if (seconds <= 0)
         seconds = afterTick ? CentralScheduler::TickSeconds : 0;
     // The monitor's power state comes with no event: a screen gated by it is looked at again.
-    if (m_screensaver && m_settings->checked(ctl::ScreensaverDetection) && m_screensaver->active()
-        && !m_screensaver->activeEndsWithEvent())
+    // (Only a source that says "active" can leave its end unannounced.)
+    if (m_screensaver && m_settings->checked(ctl::ScreensaverDetection) && !m_screensaver->activeEndsWithEvent())
         seconds = std::min(seconds, 60.0);
     const double ms = std::ceil(std::min(seconds, CentralScheduler::LongestSleepSeconds) * 1000.0);
     timer->start(static_cast<int>(ms));

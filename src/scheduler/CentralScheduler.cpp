@@ -228,10 +228,6 @@ void CentralScheduler::setTrayImage()
     m_tray.setFrameIndex(enabled() ? 0 : crossed);
 }
 
-} // namespace gw
-
-namespace gw {
-
 void CentralScheduler::followClockSteps()
 {
     const double wallMinusBoot = m_clock.now() * 86400.0 - m_clock.bootSeconds();

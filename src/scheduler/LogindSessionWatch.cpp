@@ -1,9 +1,8 @@
 #include "scheduler/LogindSessionWatch.h"
 
-#include <QDBusArgument>
-#include <QDBusMessage>
+#include "scheduler/BusQuestion.h"
+
 #include <QDBusObjectPath>
-#include <QDBusVariant>
 
 #include <unistd.h>
 
@@ -16,13 +15,6 @@ namespace {
     const QString kSession = QStringLiteral("org.freedesktop.login1.Session");
     const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
     constexpr int kTimeoutMs = 500;
-
-    QDBusMessage callManager(QDBusConnection& bus, const QString& method, const QVariantList& arguments)
-    {
-        QDBusMessage call = QDBusMessage::createMethodCall(kLogin, kManagerPath, kManager, method);
-        call.setArguments(arguments);
-        return bus.call(call, QDBus::Block, kTimeoutMs);
-    }
 } // namespace
 
 LogindSessionWatch::LogindSessionWatch(QDBusConnection systemBus, QString sessionId, QObject* parent)
@@ -30,8 +22,10 @@ LogindSessionWatch::LogindSessionWatch(QDBusConnection systemBus, QString sessio
     , m_bus(std::move(systemBus))
     , m_sessionId(sessionId.isEmpty() ? qEnvironmentVariable("XDG_SESSION_ID") : std::move(sessionId))
 {
-    if (!m_bus.isConnected())
+    if (!m_bus.isConnected()) {
+        m_known = Known::Absent;
         return;
+    }
     m_bus.connect(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameOwnerChanged"), { kLogin }, QString(), this,
         SLOT(ownerChanged(QString, QString, QString)));
@@ -39,31 +33,26 @@ LogindSessionWatch::LogindSessionWatch(QDBusConnection systemBus, QString sessio
 
 QString LogindSessionWatch::findSession()
 {
-    const QDBusMessage reply = m_sessionId.isEmpty()
-        ? callManager(m_bus, QStringLiteral("GetSessionByPID"), { static_cast<uint>(::getpid()) })
-        : callManager(m_bus, QStringLiteral("GetSession"), { m_sessionId });
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-        return {};
-    return qvariant_cast<QDBusObjectPath>(reply.arguments().constFirst()).path();
+    const auto session = m_sessionId.isEmpty()
+        ? askBus(m_bus, kLogin, kManagerPath, kManager, QStringLiteral("GetSessionByPID"),
+            { static_cast<uint>(::getpid()) }, kTimeoutMs)
+        : askBus(m_bus, kLogin, kManagerPath, kManager, QStringLiteral("GetSession"), { m_sessionId }, kTimeoutMs);
+    return session ? qvariant_cast<QDBusObjectPath>(*session).path() : QString();
 }
 
-void LogindSessionWatch::readProperties()
+bool LogindSessionWatch::readProperties()
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(kLogin, m_path, kProperties, QStringLiteral("GetAll"));
-    call.setArguments({ kSession });
-    const QDBusMessage reply = m_bus.call(call, QDBus::Block, kTimeoutMs);
-    m_present = reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty();
-    if (!m_present)
-        return;
-    const QVariantMap values = qdbus_cast<QVariantMap>(reply.arguments().constFirst());
-    m_locked = values.value(QStringLiteral("LockedHint"), false).toBool();
-    m_inFront = values.value(QStringLiteral("Active"), true).toBool();
+    const auto values = busProperties(m_bus, kLogin, m_path, kSession, kTimeoutMs);
+    if (!values)
+        return false;
+    m_locked = values->value(QStringLiteral("LockedHint"), false).toBool();
+    m_inFront = values->value(QStringLiteral("Active"), true).toBool();
+    return true;
 }
 
 std::optional<bool> LogindSessionWatch::active()
 {
-    if (!m_asked && m_bus.isConnected()) {
-        m_asked = true;
+    if (m_known == Known::Ask) {
         if (m_path.isEmpty()) {
             m_path = findSession();
             // Subscribed before the first reading, so no change between them is lost.
@@ -71,11 +60,9 @@ std::optional<bool> LogindSessionWatch::active()
                 m_bus.connect(kLogin, m_path, kProperties, QStringLiteral("PropertiesChanged"), this,
                     SLOT(propertiesChanged(QString, QVariantMap, QStringList)));
         }
-        m_present = false;
-        if (!m_path.isEmpty())
-            readProperties();
+        m_known = !m_path.isEmpty() && readProperties() ? Known::Cached : Known::Absent;
     }
-    if (!m_present)
+    if (m_known == Known::Absent)
         return std::nullopt;
     return m_locked || !m_inFront;
 }
@@ -86,7 +73,7 @@ void LogindSessionWatch::propertiesChanged(
     if (interface != kSession)
         return;
     if (invalidated.contains(QStringLiteral("LockedHint")) || invalidated.contains(QStringLiteral("Active"))) {
-        m_asked = false; // read again at the next question
+        m_known = Known::Ask; // read again at the next question
     } else {
         if (values.contains(QStringLiteral("LockedHint")))
             m_locked = values.value(QStringLiteral("LockedHint")).toBool();
@@ -100,10 +87,8 @@ void LogindSessionWatch::ownerChanged(const QString& service, const QString&, co
 {
     if (service != kLogin)
         return;
-    m_asked = false;
-    m_present = false;
-    if (newOwner.isEmpty())
-        m_asked = true; // gone: absent until it comes back
+    // A new owner is read at the next question; one that left is absent until it comes back.
+    m_known = newOwner.isEmpty() ? Known::Absent : Known::Ask;
     emit changed();
 }
 

@@ -24,14 +24,16 @@ private slots:
     void ownerChanged(const QString& service, const QString& oldOwner, const QString& newOwner);
 
 private:
+    enum class Known { Ask, Absent, Cached };
+
     QString findSession();
-    void readProperties();
+    // False when the session's properties cannot be read.
+    bool readProperties();
 
     QDBusConnection m_bus;
     QString m_sessionId;
     QString m_path; // the session's object; empty while unknown
-    bool m_asked = false;
-    bool m_present = false;
+    Known m_known = Known::Ask;
     bool m_locked = false;
     bool m_inFront = true;
 };

@@ -1,5 +1,6 @@
 #include "scheduler/ScreensaverQuery.h"
 
+#include "scheduler/BusQuestion.h"
 #include "scheduler/LogindSessionWatch.h"
 #include "scheduler/SystemState.h"
 #include "shared/Clock.h"
@@ -7,7 +8,6 @@
 #include "shared/Paths.h"
 
 #include <QCoreApplication>
-#include <QDBusMessage>
 
 // Xlib defines macros (Bool, Status, None) that clash with Qt: include it last.
 #include <X11/Xlib.h>
@@ -40,15 +40,11 @@ const std::vector<ScreensaverService>& desktopScreensavers()
 
 std::optional<bool> dbusScreensaverActive(const QDBusConnection& bus, int timeoutMs, const ScreensaverService& service)
 {
-    if (!bus.isConnected())
+    const auto active
+        = askBus(bus, service.service, service.path, service.interface, QStringLiteral("GetActive"), {}, timeoutMs);
+    if (!active)
         return std::nullopt;
-    const QDBusMessage call
-        = QDBusMessage::createMethodCall(service.service, service.path, service.interface, QStringLiteral("GetActive"));
-    // Block without an event loop: a tick must not be re-entered while it waits for the answer.
-    const QDBusMessage reply = QDBusConnection(bus).call(call, QDBus::Block, timeoutMs);
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-        return std::nullopt;
-    return reply.arguments().constFirst().toBool();
+    return active->toBool();
 }
 
 std::optional<bool> x11ScreensaverActive(_XDisplay* display)

@@ -1,9 +1,7 @@
 #include "scheduler/SessionNetwork.h"
 
+#include "scheduler/BusQuestion.h"
 #include "shared/Clock.h"
-
-#include <QDBusArgument>
-#include <QDBusMessage>
 
 namespace gw {
 
@@ -35,15 +33,12 @@ SessionNetwork::SessionNetwork(const Clock& clock, QDBusConnection systemBus, QO
 
 void SessionNetwork::readManager()
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(kNm, kNmPath, kProperties, QStringLiteral("GetAll"));
-    call.setArguments({ kNm });
-    const QDBusMessage reply = m_bus.call(call, QDBus::Block, kTimeoutMs);
-    m_present = reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty();
+    const auto values = busProperties(m_bus, kNm, kNmPath, kNm, kTimeoutMs);
+    m_present = values.has_value();
     if (!m_present)
         return;
-    const QVariantMap values = qdbus_cast<QVariantMap>(reply.arguments().constFirst());
-    m_state = values.value(QStringLiteral("State")).toUInt();
-    m_metered = values.value(QStringLiteral("Metered")).toUInt();
+    m_state = values->value(QStringLiteral("State")).toUInt();
+    m_metered = values->value(QStringLiteral("Metered")).toUInt();
 }
 
 double SessionNetwork::downloadsHeldFor(double bootNow) const

@@ -45,28 +45,25 @@ void TimeSync::btnCheckTimeServerClick()
 
     try {
         const TDateTime serverTime = m_sntp.query();
-        const TDateTime offset = m_sntp.offset();
+        // The line shows the first exchange; the clock is set from the second.
+        const QString measured = DateTimeToStr(serverTime) + QStringLiteral(" (") + TimeOffsetText(m_sntp.offset())
+            + QStringLiteral(") - ") + where;
         // A clock the system synchronises itself is only measured: setting it would fight the
         // system's own service, which refuses it anyway.
         if (m_systemKeepsClock && m_systemKeepsClock().value_or(false)) {
             if (serverTime == 0)
                 m_timeLog.appendLine(QStringLiteral("Could not measure the time offset"));
             else
-                m_timeLog.appendLine(DateTimeToStr(serverTime) + QStringLiteral(" (") + TimeOffsetText(offset)
-                    + QStringLiteral(") - ") + where
-                    + QStringLiteral(" - the system keeps the clock synchronised itself, so it was not set"));
-            m_sntp.setActive(false);
-            return;
-        }
-        // The line shows the first exchange; the clock is set from the second.
-        if (m_sntp.SyncTime())
-            m_timeLog.appendLine(DateTimeToStr(serverTime) + QStringLiteral(" (") + TimeOffsetText(offset)
-                + QStringLiteral(") - ") + where);
-        else if (m_sntp.clockLackedRights())
+                m_timeLog.appendLine(
+                    measured + QStringLiteral(" - the system keeps the clock synchronised itself, so it was not set"));
+        } else if (m_sntp.SyncTime()) {
+            m_timeLog.appendLine(measured);
+        } else if (m_sntp.clockLackedRights()) {
             m_timeLog.appendLine(
                 QStringLiteral("Could not synchronize time (setting the clock needs administrator rights)"));
-        else
+        } else {
             m_timeLog.appendLine(QStringLiteral("Could not synchronize time"));
+        }
     } catch (...) {
         // No dialog: the log line is the whole report, and the clock stays as it was.
         m_sntp.setActive(false);

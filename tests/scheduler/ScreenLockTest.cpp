@@ -4,8 +4,7 @@
 #include "SchedulerRig.h"
 #include "scheduler/LogindSessionWatch.h"
 #include "scheduler/ScreensaverQuery.h"
-#include "support/BusService.h"
-#include "support/PrivateBus.h"
+#include "support/SystemBusTest.h"
 #include "support/WaitUntil.h"
 #include "support/XvfbFixture.h"
 
@@ -20,14 +19,6 @@
 using namespace gwtest;
 
 namespace {
-
-QDBusMessage call(QDBusConnection bus, const QString& service, const QString& path, const QString& interface,
-    const QString& method, const QVariantList& arguments = {})
-{
-    QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, method);
-    message.setArguments(arguments);
-    return bus.call(message, QDBus::Block, 10000);
-}
 
 // Cinnamon's screensaver reads a keyboard schema that only the whole Cinnamon desktop installs:
 // the system's schemas plus that one, compiled into a folder of the test's own.
@@ -48,15 +39,16 @@ bool cinnamonSchemas(const QString& folder)
     return QProcess::execute(QStringLiteral("glib-compile-schemas"), { folder }) == 0;
 }
 
-class ScreenLock : public ::testing::Test
+const QString kGnome = QStringLiteral("org.gnome.ScreenSaver");
+
+class ScreenLock : public SystemBusTest
 {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(session.started()) << "dbus-daemon did not start";
-        ASSERT_TRUE(system.started()) << "dbus-daemon did not start";
+        ASSERT_NO_FATAL_FAILURE(SystemBusTest::SetUp());
         client = session.connect(QStringLiteral("gwtest-session"));
-        systemClient = system.connect(QStringLiteral("gwtest-system"));
     }
     QProcessEnvironment desktopEnvironment(const QString& display) const
     {
@@ -68,12 +60,15 @@ protected:
         e.remove(QStringLiteral("WAYLAND_DISPLAY"));
         return e;
     }
+    // python3-dbusmock's stand-in for GNOME's interface, on the session bus.
+    bool startGnome(BusService& service)
+    {
+        return service.startMock(QStringLiteral("gnome_screensaver"), session.address(), false, client, kGnome);
+    }
 
     TempDir dir;
     PrivateBus session;
-    PrivateBus system;
     QDBusConnection client { QString() };
-    QDBusConnection systemClient { QString() };
 };
 
 } // namespace
@@ -107,11 +102,7 @@ TEST_F(ScreenLock, EachDesktopsScreensaverGates)
                 return s.start(
                     QStringLiteral("cinnamon-screensaver"), {}, e, client, QStringLiteral("org.cinnamon.ScreenSaver"));
             } },
-        { "GNOME's interface", "org.gnome.ScreenSaver",
-            [&](BusService& s) {
-                return s.startMock(QStringLiteral("gnome_screensaver"), session.address(), false, client,
-                    QStringLiteral("org.gnome.ScreenSaver"));
-            } },
+        { "GNOME's interface", "org.gnome.ScreenSaver", [&](BusService& s) { return startGnome(s); } },
     };
     for (const Row& r : rows) {
         const QString name = QString::fromLatin1(r.name);
@@ -126,13 +117,13 @@ TEST_F(ScreenLock, EachDesktopsScreensaverGates)
         QObject::connect(&platform, &gw::PlatformScreensaver::changed, [&] { ++announced; });
         EXPECT_FALSE(platform.active()) << r.label << ": at rest";
 
-        call(client, name, path, name, QStringLiteral("SetActive"), { true });
+        busCall(client, name, path, name, QStringLiteral("SetActive"), { true });
         EXPECT_TRUE(waitUntil([&] { return platform.active(); }, 10000)) << r.label << ": switched on";
         EXPECT_GE(announced, 1) << r.label << ": the change comes as an event";
         EXPECT_TRUE(platform.activeEndsWithEvent()) << r.label;
 
         const int before = announced;
-        call(client, name, path, name, QStringLiteral("SetActive"), { false });
+        busCall(client, name, path, name, QStringLiteral("SetActive"), { false });
         EXPECT_TRUE(waitUntil([&] { return !platform.active() && announced > before; }, 10000))
             << r.label << ": switched off";
     }
@@ -143,13 +134,9 @@ TEST_F(ScreenLock, EachDesktopsScreensaverGates)
 TEST_F(ScreenLock, NoRendersWhileGnomesScreensaverIsActive)
 {
     BusService gnome;
-    ASSERT_TRUE(gnome.startMock(
-        QStringLiteral("gnome_screensaver"), session.address(), false, client, QStringLiteral("org.gnome.ScreenSaver")))
-        << gnome.error().toStdString();
-    const QString name = QStringLiteral("org.gnome.ScreenSaver");
-    const QString path = QStringLiteral("/org/gnome/ScreenSaver");
+    ASSERT_TRUE(startGnome(gnome)) << gnome.error().toStdString();
     for (bool on : { true, false }) {
-        call(client, name, path, name, QStringLiteral("SetActive"), { on });
+        busCall(client, kGnome, QStringLiteral("/org/gnome/ScreenSaver"), kGnome, QStringLiteral("SetActive"), { on });
         auto platform = std::make_shared<gw::PlatformScreensaver>(
             client, gw::PlatformScreensaver::X11DisplaySource {}, systemClient);
         SchedulerRig rig;
@@ -173,12 +160,9 @@ TEST_F(ScreenLock, NoRendersWhileGnomesScreensaverIsActive)
 TEST_F(ScreenLock, TheLoginSessionGates)
 {
     BusService logind;
-    ASSERT_TRUE(logind.startMock(
-        QStringLiteral("logind"), system.address(), true, systemClient, QStringLiteral("org.freedesktop.login1")))
-        << logind.error().toStdString();
     const QString login = QStringLiteral("org.freedesktop.login1");
-    const QDBusMessage added = call(systemClient, login, QStringLiteral("/org/freedesktop/login1"),
-        QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("AddSession"),
+    ASSERT_TRUE(startMock(logind, QStringLiteral("logind"), login));
+    const QDBusMessage added = mock(login, QStringLiteral("/org/freedesktop/login1"), QStringLiteral("AddSession"),
         { QStringLiteral("c7"), QStringLiteral("seat0"), 1000u, QStringLiteral("user"), true });
     ASSERT_EQ(added.type(), QDBusMessage::ReplyMessage) << added.errorMessage().toStdString();
     const QString sessionPath = QStringLiteral("/org/freedesktop/login1/session/c7");
@@ -203,8 +187,7 @@ TEST_F(ScreenLock, TheLoginSessionGates)
     for (const Row& r : rows) {
         const int before = announced;
         if (r.property) {
-            const QDBusMessage set = call(systemClient, login, sessionPath, QStringLiteral("org.freedesktop.DBus.Mock"),
-                QStringLiteral("UpdateProperties"),
+            const QDBusMessage set = mock(login, sessionPath, QStringLiteral("UpdateProperties"),
                 { QStringLiteral("org.freedesktop.login1.Session"),
                     QVariantMap { { QString::fromLatin1(r.property), r.value } } });
             ASSERT_EQ(set.type(), QDBusMessage::ReplyMessage) << r.label << set.errorMessage().toStdString();

@@ -1,12 +1,10 @@
 // The wait of the timed downloads after a resume, and the metered connection, against
 // python3-dbusmock's logind and NetworkManager on a private system bus.
 #include "scheduler/SessionNetwork.h"
-#include "support/BusService.h"
 #include "support/ManualClock.h"
-#include "support/PrivateBus.h"
+#include "support/SystemBusTest.h"
 #include "support/WaitUntil.h"
 
-#include <QDBusMessage>
 #include <QDBusVariant>
 #include <gtest/gtest.h>
 
@@ -14,34 +12,18 @@ using namespace gwtest;
 
 namespace {
 
-const QString kMock = QStringLiteral("org.freedesktop.DBus.Mock");
 const QString kNm = QStringLiteral("org.freedesktop.NetworkManager");
 const QString kNmPath = QStringLiteral("/org/freedesktop/NetworkManager");
 
-class SessionNetworkBus : public ::testing::Test
+class SessionNetworkBus : public SystemBusTest
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(bus.started()) << "dbus-daemon did not start";
-        client = bus.connect(QStringLiteral("gwtest-system"));
-        ASSERT_TRUE(logind.startMock(
-            QStringLiteral("logind"), bus.address(), true, client, QStringLiteral("org.freedesktop.login1")))
-            << logind.error().toStdString();
+        ASSERT_NO_FATAL_FAILURE(SystemBusTest::SetUp());
+        ASSERT_TRUE(startMock(logind, QStringLiteral("logind"), QStringLiteral("org.freedesktop.login1")));
     }
-    bool startNetworkManager()
-    {
-        const bool ok = networkManager.startMock(QStringLiteral("networkmanager"), bus.address(), true, client, kNm);
-        if (!ok)
-            ADD_FAILURE() << networkManager.error().toStdString();
-        return ok;
-    }
-    QDBusMessage mock(const QString& service, const QString& path, const QString& method, const QVariantList& args)
-    {
-        QDBusMessage m = QDBusMessage::createMethodCall(service, path, kMock, method);
-        m.setArguments(args);
-        return client.call(m, QDBus::Block, 10000);
-    }
+    bool startNetworkManager() { return startMock(networkManager, QStringLiteral("networkmanager"), kNm); }
     void sleepSignal(bool starting)
     {
         mock(QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
@@ -51,8 +33,6 @@ protected:
     }
     void networkState(uint state) { mock(kNm, kNmPath, QStringLiteral("SetGlobalConnectionState"), { state }); }
 
-    PrivateBus bus;
-    QDBusConnection client { QString() };
     BusService logind;
     BusService networkManager;
     gw::ManualClock clock { 45000 };
@@ -63,7 +43,7 @@ protected:
 TEST_F(SessionNetworkBus, AfterAResumeDownloadsWaitForNetworkManager)
 {
     ASSERT_TRUE(startNetworkManager());
-    gw::SessionNetwork network(clock, client);
+    gw::SessionNetwork network(clock, systemClient);
     int changes = 0;
     QObject::connect(&network, &gw::SessionNetwork::changed, [&] { ++changes; });
     ASSERT_TRUE(network.networkManagerPresent());
@@ -91,7 +71,7 @@ TEST_F(SessionNetworkBus, WithoutNetworkManagersWordTwoMinutes)
             ASSERT_TRUE(startNetworkManager());
             networkState(20); // disconnected before the sleep
         }
-        gw::SessionNetwork network(clock, client);
+        gw::SessionNetwork network(clock, systemClient);
         ASSERT_EQ(network.networkManagerPresent(), withNm);
         sleepSignal(true);
         sleepSignal(false);
@@ -111,7 +91,7 @@ TEST_F(SessionNetworkBus, MeteredAsNetworkManagerSaysIt)
     // The stand-in's manager has no Metered property of its own.
     mock(kNm, kNmPath, QStringLiteral("AddProperty"),
         { kNm, QStringLiteral("Metered"), QVariant::fromValue(QDBusVariant(QVariant::fromValue(0u))) });
-    gw::SessionNetwork network(clock, client);
+    gw::SessionNetwork network(clock, systemClient);
     struct Row
     {
         const char* label;

@@ -1,5 +1,6 @@
 #include "BusService.h"
 
+#include "ChildProcess.h"
 #include "WaitUntil.h"
 
 #include <QDBusConnectionInterface>
@@ -47,15 +48,17 @@ bool BusService::startMock(
     return start(QStringLiteral("/usr/bin/python3"), arguments, environment, std::move(bus), name);
 }
 
+QDBusMessage busCall(QDBusConnection bus, const QString& service, const QString& path, const QString& interface,
+    const QString& method, const QVariantList& arguments)
+{
+    QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, method);
+    message.setArguments(arguments);
+    return bus.call(message, QDBus::Block, 10000);
+}
+
 void BusService::stop()
 {
-    if (m_process.state() == QProcess::NotRunning)
-        return;
-    m_process.terminate();
-    if (!m_process.waitForFinished(5000)) {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
+    stopChild(m_process);
 }
 
 } // namespace gwtest

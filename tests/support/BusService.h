@@ -3,6 +3,7 @@
 // desktop service (a screensaver under Xvfb) or a python3-dbusmock template standing in for a
 // system service (logind, NetworkManager, timedated).
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
@@ -32,5 +33,9 @@ private:
     QProcess m_process;
     QString m_error;
 };
+
+// A call on `bus`, its answer waited for (ten seconds at most).
+QDBusMessage busCall(QDBusConnection bus, const QString& service, const QString& path, const QString& interface,
+    const QString& method, const QVariantList& arguments = {});
 
 } // namespace gwtest

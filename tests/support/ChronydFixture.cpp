@@ -1,4 +1,5 @@
 #include "ChronydFixture.h"
+#include "ChildProcess.h"
 #include "support/WaitUntil.h"
 
 #include <QDeadlineTimer>
@@ -86,13 +87,7 @@ bool ChronydFixture::answers(int waitMs) const
 
 void ChronydFixture::stop()
 {
-    if (m_process.state() == QProcess::NotRunning)
-        return;
-    m_process.terminate();
-    if (!m_process.waitForFinished(5000)) {
-        m_process.kill();
-        m_process.waitForFinished(2000);
-    }
+    stopChild(m_process);
 }
 
 } // namespace gwtest

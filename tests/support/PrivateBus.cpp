@@ -1,4 +1,5 @@
 #include "PrivateBus.h"
+#include "ChildProcess.h"
 #include "WaitUntil.h"
 
 #include <QStandardPaths>
@@ -34,12 +35,7 @@ PrivateBus::~PrivateBus()
 {
     for (const QString& name : std::as_const(m_connections))
         QDBusConnection::disconnectFromBus(name);
-    if (m_daemon.state() == QProcess::NotRunning)
-        return;
-    m_daemon.terminate();
-    if (!m_daemon.waitForFinished(5000))
-        m_daemon.kill();
-    m_daemon.waitForFinished(5000);
+    stopChild(m_daemon);
 }
 
 QDBusConnection PrivateBus::connect(const QString& name)

@@ -1,5 +1,6 @@
 #include "ServerProcess.h"
 
+#include "ChildProcess.h"
 #include "HttpFaultServer.h"
 
 #include <QFile>
@@ -14,13 +15,7 @@ ServerProcess::~ServerProcess()
 
 void ServerProcess::stop()
 {
-    if (m_process.state() == QProcess::NotRunning)
-        return;
-    m_process.terminate();
-    if (!m_process.waitForFinished(5000)) {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
+    stopChild(m_process);
 }
 
 bool ServerProcess::startWith(const QString& program, QStringList arguments, const QByteArray& config)

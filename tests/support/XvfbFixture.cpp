@@ -1,4 +1,5 @@
 #include "XvfbFixture.h"
+#include "ChildProcess.h"
 #include "support/WaitUntil.h"
 
 #include <QDeadlineTimer>
@@ -56,13 +57,7 @@ bool XvfbServer::start(int width, int height, int timeoutMs)
 
 void XvfbServer::stop()
 {
-    if (m_process.state() != QProcess::NotRunning) {
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000)) {
-            m_process.kill();
-            m_process.waitForFinished(5000);
-        }
-    }
+    stopChild(m_process);
     m_display.clear();
 }
 

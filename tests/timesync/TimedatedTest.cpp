@@ -2,15 +2,13 @@
 // against python3-dbusmock's timedated on a private system bus. The real clock is never set.
 #include "FakeSntpServer.h"
 #include "settings/MemorySettings.h"
-#include "support/BusService.h"
 #include "support/ManualClock.h"
 #include "support/MemorySinks.h"
-#include "support/PrivateBus.h"
+#include "support/SystemBusTest.h"
 #include "timesync/TimeSync.h"
 #include "timesync/TimedatedClock.h"
 
 #include <QDBusArgument>
-#include <QDBusMessage>
 #include <QDBusVariant>
 #include <gtest/gtest.h>
 
@@ -20,28 +18,20 @@ namespace {
 
 const QString kService = QStringLiteral("org.freedesktop.timedate1");
 const QString kPath = QStringLiteral("/org/freedesktop/timedate1");
-const QString kMock = QStringLiteral("org.freedesktop.DBus.Mock");
 
-class TimedatedBus : public ::testing::Test
+class TimedatedBus : public SystemBusTest
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(bus.started()) << "dbus-daemon did not start";
-        client = bus.connect(QStringLiteral("gwtest-system"));
-        ASSERT_TRUE(timedated.startMock(QStringLiteral("timedated"), bus.address(), true, client, kService))
-            << timedated.error().toStdString();
-    }
-    QDBusMessage call(const QString& interface, const QString& method, const QVariantList& args = {})
-    {
-        QDBusMessage m = QDBusMessage::createMethodCall(kService, kPath, interface, method);
-        m.setArguments(args);
-        return client.call(m, QDBus::Block, 10000);
+        ASSERT_NO_FATAL_FAILURE(SystemBusTest::SetUp());
+        ASSERT_TRUE(startMock(timedated, QStringLiteral("timedated"), kService));
     }
     // The arguments of the SetTime calls the stand-in received.
     std::vector<QVariantList> setTimeCalls()
     {
-        const QDBusMessage reply = call(kMock, QStringLiteral("GetMethodCalls"), { QStringLiteral("SetTime") });
+        const QDBusMessage reply
+            = mock(kService, kPath, QStringLiteral("GetMethodCalls"), { QStringLiteral("SetTime") });
         std::vector<QVariantList> calls;
         if (reply.arguments().isEmpty())
             return calls;
@@ -63,8 +53,6 @@ protected:
         return calls;
     }
 
-    PrivateBus bus;
-    QDBusConnection client { QString() };
     BusService timedated;
     gw::ManualClock clock { gw::toDateTime(QDateTime(QDate(2026, 12, 8), QTime(9, 0))) };
 };
@@ -75,7 +63,7 @@ protected:
 // time the question takes does not count.
 TEST_F(TimedatedBus, SetTimeMovesTheClockByTheOffset)
 {
-    gw::TimedatedClockSetter setter(clock, client);
+    gw::TimedatedClockSetter setter(clock, systemClient);
     struct Case
     {
         const char* label;
@@ -96,11 +84,11 @@ TEST_F(TimedatedBus, SetTimeMovesTheClockByTheOffset)
 
 TEST_F(TimedatedBus, ARefusalIsForWantOfRights)
 {
-    call(kMock, QStringLiteral("AddMethod"),
+    mock(kService, kPath, QStringLiteral("AddMethod"),
         { kService, QStringLiteral("SetTime"), QStringLiteral("xbb"), QString(),
             QStringLiteral(
                 "raise dbus.exceptions.DBusException('no', name='org.freedesktop.DBus.Error.AccessDenied')") });
-    gw::TimedatedClockSetter setter(clock, client);
+    gw::TimedatedClockSetter setter(clock, systemClient);
     EXPECT_FALSE(setter.setTime(clock.nowUtc().addSecs(5)));
     EXPECT_TRUE(setter.lackedRights());
     gw::TimedatedClockSetter noBus(clock, QDBusConnection(QStringLiteral("no bus")));
@@ -119,7 +107,7 @@ TEST_F(TimedatedBus, AClockTheSystemSynchronisesIsOnlyMeasured)
     RecordingClockSetter setter;
     gw::TimeSync sync(settings, log, setter, clock);
     sync.overridePortAndTimeoutForTests(server.port(), 200);
-    sync.setSystemKeepsClock([this] { return gw::systemSynchronisesClock(client); });
+    sync.setSystemKeepsClock([this] { return gw::systemSynchronisesClock(systemClient); });
     server.setOffsetsSeconds({ 2.0 });
     struct Case
     {
@@ -128,8 +116,8 @@ TEST_F(TimedatedBus, AClockTheSystemSynchronisesIsOnlyMeasured)
         bool clockSet;
     };
     for (const Case& c : { Case { "NTP on", true, false }, Case { "NTP off", false, true } }) {
-        call(kService, QStringLiteral("SetNTP"), { c.ntp, false });
-        ASSERT_EQ(gw::systemSynchronisesClock(client), std::optional<bool>(c.ntp)) << c.label;
+        busCall(systemClient, kService, kPath, kService, QStringLiteral("SetNTP"), { c.ntp, false });
+        ASSERT_EQ(gw::systemSynchronisesClock(systemClient), std::optional<bool>(c.ntp)) << c.label;
         log.lines.clear();
         setter.asked.clear();
         sync.btnCheckTimeServerClick();
@@ -142,5 +130,5 @@ TEST_F(TimedatedBus, AClockTheSystemSynchronisesIsOnlyMeasured)
         EXPECT_EQ(setter.asked.size(), c.clockSet ? 1 : 0) << c.label;
     }
     timedated.stop();
-    EXPECT_FALSE(gw::systemSynchronisesClock(client).has_value()) << "no time service";
+    EXPECT_FALSE(gw::systemSynchronisesClock(systemClient).has_value()) << "no time service";
 }
