@@ -71,6 +71,11 @@ double gapDays(const QString& url)
     return minutes / (24.0 * 60.0);
 }
 
+bool onHostOf(Name name, const QString& url)
+{
+    return sameHost(url, source(name));
+}
+
 bool stopsOnRefusal(const QString& url)
 {
     return std::any_of(std::begin(kSources), std::end(kSources),

@@ -46,7 +46,10 @@ QString hostKey(const QString& url);
 
 // The least time between two requests to the host of `url`, in days; 0 when it has no rule.
 double gapDays(const QString& url);
-// True when the host of `url` asks its clients to stop on an answer other than 200 or 304.
+// True when the host of `url` counts every request and asks its clients to stop on an answer
+// other than 200 or 304.
 bool stopsOnRefusal(const QString& url);
+// True when `url` is on the host of the source `name`, whatever its path.
+bool onHostOf(Name name, const QString& url);
 
 } // namespace gw::sources

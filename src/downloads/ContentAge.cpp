@@ -1,9 +1,9 @@
 #include "downloads/ContentAge.h"
 
+#include "downloads/ResponseHeaders.h"
+
 #include <QFile>
-#include <QLocale>
 #include <QRegularExpression>
-#include <QTimeZone>
 
 namespace gw::contentage {
 
@@ -38,18 +38,10 @@ namespace {
 
 QDateTime lastModified(const QByteArray& rawHeaders)
 {
-    for (const QByteArray& line : rawHeaders.split('\n')) {
-        const qsizetype colon = line.indexOf(':');
-        if (colon > 0 && line.left(colon).trimmed().toLower() == "last-modified") {
-            const QString text = QString::fromLatin1(line.mid(colon + 1).trimmed());
-            // The HTTP form, always in GMT; then whatever else RFC 2822 allows.
-            QDateTime when = QLocale::c().toDateTime(text, QStringLiteral("ddd, dd MMM yyyy hh:mm:ss 'GMT'"));
-            when.setTimeZone(QTimeZone::utc());
-            if (!when.isValid())
-                when = QDateTime::fromString(text, Qt::RFC2822Date);
-            if (when.isValid())
-                return when.toUTC();
-        }
+    for (const QByteArray& value : headerValues(rawHeaders, "last-modified")) {
+        const QDateTime when = httpDate(value, QDateTime::currentDateTimeUtc());
+        if (when.isValid())
+            return when;
     }
     return {};
 }

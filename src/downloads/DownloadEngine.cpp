@@ -200,15 +200,13 @@ QList<QByteArray> DownloadEngine::conditionsFor(const QString& url) const
 
 void DownloadEngine::keepValidators(const QString& url)
 {
-    QByteArray etag, modified;
-    for (const QByteArray& line : m_lastRawHeaders.split('\n')) {
-        const qsizetype colon = line.indexOf(':');
-        const QByteArray name = line.left(colon).trimmed().toLower();
-        if (colon > 0 && name == "etag")
-            etag = line.mid(colon + 1).trimmed();
-        else if (colon > 0 && name == "last-modified")
-            modified = line.mid(colon + 1).trimmed();
-    }
+    // The last line of each name holds, as a cache takes it.
+    const auto last = [this](QByteArrayView name) {
+        const QList<QByteArray> values = headerValues(m_lastRawHeaders, name);
+        return values.isEmpty() ? QByteArray() : values.last();
+    };
+    const QByteArray etag = last("etag");
+    const QByteArray modified = last("last-modified");
     const QString file = m_records.settingsFile();
     const QString key = DownloadRecords::keyFor(url);
     if (file.isEmpty())

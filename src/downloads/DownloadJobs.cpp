@@ -130,8 +130,8 @@ bool DownloadJobs::check(const Item& item, QString* lastModifiedText, bool* isFr
 {
     *isFresh = false;
     lastModifiedText->clear();
-    // The satellite-element site counts every request: its gap is the freshness rule there.
-    if (HostGaps::isSatelliteSite(item.source))
+    // A host that stops clients on a refusal counts every request: its gap is the freshness rule.
+    if (sources::stopsOnRefusal(item.source))
         return true;
     *isFresh = fresh(item.source, lastModifiedText);
     if (*isFresh && !lastModifiedText->isEmpty())
@@ -275,10 +275,10 @@ bool DownloadJobs::afterRequest(const Item& item)
         gaps.noteRequest(item.source, now);
     if (answer.retryNotBefore > now)
         gaps.setNotBefore(item.source, answer.retryNotBefore, answer.serverAsked ? QString() : answer.failure);
-    if (!HostGaps::isSatelliteSite(item.source) || !answer.reachedServer)
+    if (!sources::stopsOnRefusal(item.source) || !answer.reachedServer)
         return true;
-    // The satellite-element site asks its clients to stop on any answer but 200 and 304, and
-    // blocks those that go on; a move to another host is no answer of its own.
+    // Such a host (the satellite-element site) asks its clients to stop on any answer but 200
+    // and 304, and blocks those that go on; a move to another host is no answer of its own.
     const int status = m_engine.lastStatusCode();
     const bool refused = status != 0 && status != 200 && status != 304;
     if (!refused && m_engine.movedTo().isEmpty())
@@ -368,21 +368,18 @@ bool DownloadJobs::cloudIntervalJob()
     // A failed download leaves LastCloudCheckTime alone, so the job is due again once its
     // wait is over; an unchanged map (304) is checked.
     const bool fetched = fetch(cloud, true);
-    if (!fetched && m_engine.notModified()) {
-        m_intervalRetry.reset();
-        m_state.LastCloudCheckTime = m_clock.now();
-        record(cloud.source, lastModified);
-        noteContent(cloud);
-    } else if (fetched) {
-        m_intervalRetry.reset();
-        m_state.LastCloudCheckTime = m_clock.now();
-        record(cloud.source, lastModified);
-        noteContent(cloud);
+    if (!fetched && !m_engine.notModified()) {
+        retryLater(m_intervalRetry, cloud);
+        return true;
+    }
+    m_intervalRetry.reset();
+    m_state.LastCloudCheckTime = m_clock.now();
+    record(cloud.source, lastModified);
+    noteContent(cloud);
+    if (fetched) {
         synchronizeTime();
         runProgram();
         startRendererUnlessBusy();
-    } else {
-        retryLater(m_intervalRetry, cloud);
     }
     return true;
 }
@@ -449,17 +446,16 @@ bool DownloadJobs::listJob()
                 noteContent(item);
             continue;
         }
-        if (!fetch(item, true)) {
-            if (m_engine.notModified()) {
-                record(item.source, lastModified);
-                noteContent(item);
-            }
+        // An unchanged copy (304) is recorded as checked; only a new one is converted.
+        const bool fetched = fetch(item, true);
+        if (!fetched && !m_engine.notModified())
             continue;
-        }
         record(item.source, lastModified);
         noteContent(item);
-        convertFeed(item);
-        writeSatelliteFile(item);
+        if (fetched) {
+            convertFeed(item);
+            writeSatelliteFile(item);
+        }
     }
     return true;
 }
@@ -489,8 +485,8 @@ void DownloadJobs::btnCheckDownloadsClick()
         Item item;
         if (!listItem(row, &item))
             continue;
-        // A click is no reason to ask a site that counts every request before its time.
-        if (HostGaps::isSatelliteSite(item.source) && !hostAllowsTimed(item))
+        // A click is no reason to ask a host that counts every request before its time.
+        if (sources::stopsOnRefusal(item.source) && !hostAllowsTimed(item))
             continue;
         QString lastModified;
         bool isFresh = false;

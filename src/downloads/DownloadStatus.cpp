@@ -1,8 +1,6 @@
 #include "downloads/DownloadStatus.h"
 
-#include "downloads/DownloadRecords.h"
 #include "downloads/SourceAges.h"
-#include "settings/IniFile.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsAccess.h"
 
@@ -14,21 +12,18 @@
 namespace gw {
 
 DownloadResults::DownloadResults(std::function<QString()> settingsFile)
-    : m_settingsFile(std::move(settingsFile))
+    : m_values(std::move(settingsFile))
 {
 }
 
 void DownloadResults::note(const QString& url, TDateTime when, const QString& result)
 {
-    IniFile::change(m_settingsFile(), [&](IniFile& ini) {
-        ini.writeString(Section, DownloadRecords::keyFor(url), DateTimeToStr(when) + QLatin1Char(' ') + result);
-    });
+    m_values.write(Section, url, DateTimeToStr(when) + QLatin1Char(' ') + result);
 }
 
 QString DownloadResults::last(const QString& url) const
 {
-    const QString file = m_settingsFile();
-    return file.isEmpty() ? QString() : IniFile(file).readString(Section, DownloadRecords::keyFor(url), QString());
+    return m_values.text(Section, url);
 }
 
 TDateTime timedDownloadAllowedFrom(const HostGaps& gaps, const QString& url, const QString& destination, TDateTime now)

@@ -27,7 +27,7 @@ public:
     QString last(const QString& url) const;
 
 private:
-    std::function<QString()> m_settingsFile;
+    AddressValues m_values;
 };
 
 // The earliest time a timed download of `url` into `destination` may go out: the gap of its

@@ -3,6 +3,7 @@
 // ask for one (the gaps of the built-in sources, BuiltInSources.h), and addresses of a host
 // that asks to be left alone stopped after an answer that says the program asks too often. Both are kept in the current
 // settings file, so a program started ten times an hour still asks once.
+#include "downloads/AddressValues.h"
 #include "shared/DateTime.h"
 
 #include <QString>
@@ -24,7 +25,7 @@ public:
 
     // The minimum time between two requests to the host of `url`, in days; 0 for other hosts.
     static double minimumGap(const QString& url);
-    // True for an address on the satellite-element site.
+    // True for an address on the satellite-element site (whatever its path).
     static bool isSatelliteSite(const QString& url);
 
     // The earliest time for the next request to `url`: the server asked for it (`failure`
@@ -52,7 +53,7 @@ public:
     void resume(const QString& url);
 
 private:
-    std::function<QString()> m_settingsFile;
+    AddressValues m_values;
 };
 
 } // namespace gw

@@ -516,15 +516,12 @@ QString HttpClient::reasonOf(const Transfer& t, HttpFailure failure)
         // libcurl keeps no address it refuses to follow: the last answer's Location tells it.
         const char* current = nullptr;
         curl.easyGetinfo(t.handle, CURLINFO_EFFECTIVE_URL, &current);
-        for (const QByteArray& line : t.headers.rawHeaders().split('\n')) {
-            const qsizetype colon = line.indexOf(':');
-            if (colon > 0 && line.left(colon).trimmed().toLower() == "location") {
-                const QUrl next = QUrl(QString::fromUtf8(current ? current : ""))
-                                      .resolved(QUrl(QString::fromUtf8(line.mid(colon + 1).trimmed())));
-                return QStringLiteral("moved to ") + next.toString() + QStringLiteral(", not followed");
-            }
-        }
-        return QStringLiteral("moved to an address not followed");
+        const QList<QByteArray> location = headerValues(t.headers.rawHeaders(), "location");
+        if (location.isEmpty())
+            return QStringLiteral("moved to an address not followed");
+        const QUrl next
+            = QUrl(QString::fromUtf8(current ? current : "")).resolved(QUrl(QString::fromUtf8(location[0])));
+        return QStringLiteral("moved to ") + next.toString() + QStringLiteral(", not followed");
     }
     default:
         return QString();

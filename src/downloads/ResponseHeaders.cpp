@@ -82,14 +82,21 @@ QDateTime httpDate(QByteArrayView text, const QDateTime& nowUtc)
     return QDateTime::fromString(value, Qt::RFC2822Date).toUTC();
 }
 
+QList<QByteArray> headerValues(const QByteArray& rawHeaders, QByteArrayView name)
+{
+    QList<QByteArray> values;
+    for (const QByteArray& line : rawHeaders.split('\n')) {
+        const qsizetype colon = line.indexOf(':');
+        if (colon > 0 && line.left(colon).trimmed().toLower() == name)
+            values << line.mid(colon + 1).trimmed();
+    }
+    return values;
+}
+
 double retryAfterSeconds(const QByteArray& rawHeaders, const QDateTime& nowUtc)
 {
     double wait = -1;
-    for (const QByteArray& line : rawHeaders.split('\n')) {
-        const qsizetype colon = line.indexOf(':');
-        if (colon <= 0 || line.left(colon).trimmed().toLower() != "retry-after")
-            continue;
-        const QByteArray value = line.mid(colon + 1).trimmed();
+    for (const QByteArray& value : headerValues(rawHeaders, "retry-after")) {
         bool isNumber = false;
         const qlonglong seconds = value.toLongLong(&isNumber);
         if (isNumber && seconds >= 0) {

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QDateTime>
+#include <QList>
 
 namespace gw {
 
@@ -24,6 +25,10 @@ private:
     QByteArray m_statusLine;
     QByteArray m_rawHeaders;
 };
+
+// The values of the header lines named `name` (lower case) in `rawHeaders`, in their order,
+// blanks cut.
+QList<QByteArray> headerValues(const QByteArray& rawHeaders, QByteArrayView name);
 
 // A date as HTTP writes it: "Tue, 01 Jan 2999 00:00:00 GMT", the older "Tuesday, 01-Jan-99
 // 00:00:00 GMT" (a two-digit year more than 50 years ahead of `nowUtc` lies in the past

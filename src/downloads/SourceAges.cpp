@@ -2,8 +2,7 @@
 
 #include "downloads/BuiltInSources.h"
 #include "downloads/ContentAge.h"
-#include "downloads/DownloadRecords.h"
-#include "settings/IniFile.h"
+#include "downloads/ResponseHeaders.h"
 
 #include <QFileInfo>
 
@@ -12,34 +11,14 @@
 
 namespace gw {
 
-namespace {
-
-    double readNumber(const QString& file, const QString& section, const QString& url)
-    {
-        if (file.isEmpty())
-            return 0;
-        bool ok = false;
-        const double value = IniFile(file).readString(section, DownloadRecords::keyFor(url), QString()).toDouble(&ok);
-        return ok && std::isfinite(value) ? value : 0;
-    }
-
-    void writeNumber(const QString& file, const QString& section, const QString& url, double value)
-    {
-        IniFile::change(file, [&](IniFile& ini) {
-            ini.writeString(section, DownloadRecords::keyFor(url), QString::number(value, 'f', 8));
-        });
-    }
-
-} // namespace
-
 SourceAges::SourceAges(std::function<QString()> settingsFile)
-    : m_settingsFile(std::move(settingsFile))
+    : m_values(std::move(settingsFile))
 {
 }
 
 TDateTime SourceAges::contentDate(const QString& url) const
 {
-    return readNumber(m_settingsFile(), ContentSection, url);
+    return m_values.number(ContentSection, url);
 }
 
 void SourceAges::noteAnswer(const QString& url, const QByteArray& rawHeaders, const QString& file)
@@ -47,17 +26,15 @@ void SourceAges::noteAnswer(const QString& url, const QByteArray& rawHeaders, co
     const sources::Source* source = sources::forAddress(url);
     const sources::ContentAge how = source ? source->age : sources::ContentAge::LastModified;
     QDateTime date = contentage::contentDate(how, rawHeaders, QFileInfo(file).isFile() ? file : QString());
-    const QString settings = m_settingsFile();
     // An answer 304 need not repeat the date: the one kept with the copy on disk still holds.
-    if (!date.isValid() && !settings.isEmpty())
-        date = contentage::lastModified("Last-Modified: "
-            + IniFile(settings).readString(ValidatorSection, DownloadRecords::keyFor(url), QString()).toLatin1());
+    if (!date.isValid())
+        date = httpDate(m_values.text(ValidatorSection, url).toLatin1(), QDateTime::currentDateTimeUtc());
     if (!date.isValid())
         return;
     const TDateTime content = toDateTime(date.toLocalTime());
     // Unchanged: the settings file is not written.
     if (std::abs(content - contentDate(url)) > OneSecond / 2)
-        writeNumber(settings, ContentSection, url, content);
+        m_values.write(ContentSection, url, AddressValues::numberText(content));
 }
 
 bool SourceAges::isStale(const QString& url, TDateTime content, TDateTime now)
@@ -73,10 +50,9 @@ QString SourceAges::staleNotice(const QString& url, TDateTime now)
     const TDateTime content = contentDate(url);
     if (!isStale(url, content, now))
         return QString();
-    const QString file = m_settingsFile();
-    if (std::floor(readNumber(file, NoticeSection, url)) == std::floor(now))
+    if (std::floor(m_values.number(NoticeSection, url)) == std::floor(now))
         return QString();
-    writeNumber(file, NoticeSection, url, now);
+    m_values.write(NoticeSection, url, AddressValues::numberText(now));
     return QStringLiteral(" - Stale: ") + url + QStringLiteral(" has not changed since ") + DateTimeToStr(content);
 }
 

@@ -3,6 +3,7 @@
 // (section "Content Dates") whenever its server answers, and whether a built-in source has
 // gone stale: its content older than three times its cadence and at least a day. A source
 // whose content is stale is reported once a day (section "Stale Notices").
+#include "downloads/AddressValues.h"
 #include "shared/DateTime.h"
 
 #include <QByteArray>
@@ -38,7 +39,7 @@ public:
     QString staleNotice(const QString& url, TDateTime now);
 
 private:
-    std::function<QString()> m_settingsFile;
+    AddressValues m_values;
 };
 
 } // namespace gw

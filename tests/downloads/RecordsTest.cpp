@@ -60,10 +60,8 @@ TEST(Records, CheckFailures)
     ASSERT_TRUE(server.start());
     server.route("/gone", HttpFaultServer::answer("HTTP/1.1 404 Not Found", ""));
     server.route("/nodate", HttpFaultServer::answer("HTTP/1.1 200 OK", "x"));
-    HttpFaultServer closed;
-    ASSERT_TRUE(closed.start());
-    const QString refused = closed.url("/x");
-    closed.stop();
+    const QString refused = refusedUrl("/x");
+    ASSERT_FALSE(refused.isEmpty());
 
     struct Case
     {

@@ -2,6 +2,7 @@
 // the last result, and when the next timed fetch may go out.
 #include "JobsRig.h"
 
+#include "downloads/AddressValues.h"
 #include "downloads/DownloadStatus.h"
 
 using namespace gwtest;
@@ -28,9 +29,7 @@ TEST(DownloadStatus, LastResultAndNextFetchAfterEachAnswer)
             e.respond("HTTP/1.1 " + row.status, readFile(testData("jobs/stations.txt")));
         });
         ASSERT_TRUE(site.start());
-        gw::endpoints::hosts().satellites = site.url(QString());
-        rig.setRow(1, QString(), QString());
-        rig.setRow(2, gw::endpoints::issElements(), rig.tleFile());
+        rig.onlyIssElements(site.url(QString()));
 
         rig.jobs.listJob();
         const QList<gw::DownloadState> states = gw::downloadStates(rig.settings, rig.settingsFile, rig.clock.now());
@@ -60,4 +59,28 @@ TEST(DownloadStatus, AgesAsPeopleSayThem)
         { 48 * 60, "2 days" }, { -5, "0 min" } };
     for (const Row& row : rows)
         EXPECT_EQ(gw::ageText(row.minutes / (24 * 60)), row.text) << row.minutes;
+}
+
+// One reading of the settings file serves an object's questions; its own changes are in the
+// file and read back at once, and another file named is read afresh.
+TEST(DownloadStatus, ValuesPerAddressFollowTheSettingsFile)
+{
+    TempDir dir;
+    QString name = dir.write("a.ini", "[S]\nhttp://h/?a%3Db=1.5\nbad=inf\n");
+    gw::AddressValues values([&] { return name; });
+    EXPECT_EQ(values.number("S", "http://h/?a=b"), 1.5);
+    EXPECT_EQ(values.number("S", "bad"), 0);
+    values.write({ { "S", "http://h/?a=b", QString() }, { "S", "x", "2" } });
+    EXPECT_EQ(values.text("S", "http://h/?a=b"), QString());
+    EXPECT_EQ(values.number("S", "x"), 2);
+    const gw::AddressValues later([&] { return name; });
+    EXPECT_EQ(later.text("S", "http://h/?a=b"), QString());
+    EXPECT_EQ(later.number("S", "x"), 2);
+
+    name = dir.write("b.ini", "[S]\nx=3\n");
+    EXPECT_EQ(values.number("S", "x"), 3);
+    name.clear();
+    EXPECT_EQ(values.text("S", "x"), QString());
+    values.write("S", "x", "4"); // nowhere to write
+    EXPECT_EQ(readFile(dir.file("b.ini")), "[S]\nx=3\n");
 }

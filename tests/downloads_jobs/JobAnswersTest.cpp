@@ -78,12 +78,8 @@ TEST(JobAnswers, ATooSlowServerIsNotAskedAgainWithinAMinute)
 TEST(JobAnswers, ARefusedConnectionLeavesNoHostGap)
 {
     JobsRig rig;
-    HttpFaultServer closed;
-    ASSERT_TRUE(closed.start());
-    gw::endpoints::hosts().satellites = closed.url(QString());
-    closed.stop();
-    rig.setRow(1, QString(), QString());
-    rig.setRow(2, gw::endpoints::issElements(), rig.tleFile());
+    rig.onlyIssElements(refusedUrl(QString()));
+    ASSERT_FALSE(gw::endpoints::hosts().satellites.isEmpty());
 
     rig.jobs.listJob();
     rig.clock.advanceSeconds(5);
@@ -106,10 +102,7 @@ TEST(JobAnswers, NotModifiedKeepsTheSatelliteRowGoing)
             e.respond("HTTP/1.1 200 OK", readFile(testData("jobs/stations.txt")), { "ETag: \"v1\"" });
     });
     ASSERT_TRUE(site.start());
-    gw::endpoints::hosts().satellites = site.url(QString());
-    const QString url = gw::endpoints::issElements();
-    rig.setRow(1, QString(), QString());
-    rig.setRow(2, url, rig.tleFile());
+    rig.onlyIssElements(site.url(QString()));
 
     for (int day = 0; day < 3; ++day) {
         rig.jobs.listJob();
@@ -131,10 +124,8 @@ TEST(JobAnswers, TheForceQuestionSaysWhatHoldsTheAddressBack)
     HttpFaultServer site; // the satellite-element site
     site.route("/NORAD/elements/gp.php", HttpFaultServer::answer("HTTP/1.1 200 OK", "1 25544U\n"));
     ASSERT_TRUE(site.start());
-    HttpFaultServer closed;
-    ASSERT_TRUE(closed.start());
-    const QString refused = closed.url("/feed.txt");
-    closed.stop();
+    const QString refused = refusedUrl("/feed.txt");
+    ASSERT_FALSE(refused.isEmpty());
 
     struct Case
     {

@@ -24,10 +24,7 @@ struct SiteRig : JobsRig
         });
         if (!site.start())
             ADD_FAILURE() << "no server";
-        gw::endpoints::hosts().satellites = site.url(QString());
-        url = gw::endpoints::issElements();
-        setRow(1, QString(), QString());
-        setRow(2, url, tleFile());
+        url = onlyIssElements(site.url(QString()));
     }
     int requests() const { return site.count("/NORAD/elements/gp.php"); }
     // A new program start: nothing is kept but the settings file.

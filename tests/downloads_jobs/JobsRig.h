@@ -127,6 +127,15 @@ struct JobsRig : DownloadRig
         settings.setCell("sgDownloadFiles", 1, row, destination);
     }
 
+    // The list holds one row: the station's elements from the satellite-element site at `host`.
+    QString onlyIssElements(const QString& host)
+    {
+        gw::endpoints::hosts().satellites = host;
+        setRow(1, QString(), QString());
+        setRow(2, gw::endpoints::issElements(), tleFile());
+        return gw::endpoints::issElements();
+    }
+
     QString cloudFile() const { return layout.imagesFolder() + "clouds_2000.jpg"; }
     QString quakeFile() const { return layout.markersFolder() + "quake.asc"; }
     QString markerFile() const { return layout.markersFolder() + "quake.marker"; }

@@ -239,6 +239,12 @@ quint16 freeLoopbackPort()
     return port;
 }
 
+QString refusedUrl(const QString& path)
+{
+    const quint16 port = freeLoopbackPort();
+    return port ? QStringLiteral("http://127.0.0.1:%1%2").arg(port).arg(path) : QString();
+}
+
 bool waitForPort(quint16 port, int ms)
 {
     QElapsedTimer t;

@@ -99,6 +99,9 @@ private:
 
 // A free TCP port on 127.0.0.1 at the moment of asking.
 quint16 freeLoopbackPort();
+// An address on 127.0.0.1 where nothing listens: a connection to it is refused. Empty when no
+// free port could be had.
+QString refusedUrl(const QString& path);
 // True once something accepts connections on 127.0.0.1:port (checked for up to `ms`).
 bool waitForPort(quint16 port, int ms = 5000);
 
