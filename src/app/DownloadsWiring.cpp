@@ -109,7 +109,7 @@ void AppCore::wireLayers()
             follow();
         });
     }
-    connect(ui->sgDownloadFiles, &QTableWidget::itemChanged, this, follow);
+    // Every change of a cell, typed or set, reaches the grid's model (its itemChanged comes from there).
     connect(ui->sgDownloadFiles->model(), &QAbstractItemModel::dataChanged, this, follow);
     connect(ui->PageControl, &QTabWidget::currentChanged, this, follow);
     follow();

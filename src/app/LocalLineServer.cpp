@@ -36,6 +36,20 @@ namespace {
         return static_cast<int>(std::clamp<rlim_t>(limit.rlim_cur / 8, 1, static_cast<rlim_t>(maxConnections)));
     }
 
+    void answer(int fd, const QByteArray& text)
+    {
+        qsizetype done = 0;
+        while (done < text.size()) {
+            const ssize_t n = ::send(
+                fd, text.constData() + done, static_cast<size_t>(text.size() - done), MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return;
+            done += n;
+        }
+    }
+
 } // namespace
 
 LocalLineServer::LocalLineServer(QObject* parent)
@@ -177,6 +191,11 @@ void LocalLineServer::readFrom(Connection* c)
             const QByteArray line = c->pending.left(end);
             c->pending.remove(0, end + 1);
             emit lineReceived(line);
+            if (m_answer) {
+                answer(c->fd.get(), m_answer(line));
+                drop(c);
+                return;
+            }
         }
         if (c->pending.size() > MaxLineBytes) { // not one of ours
             drop(c);

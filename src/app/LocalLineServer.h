@@ -12,6 +12,7 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -31,6 +32,9 @@ public:
     // Replaces whatever is at `socketFile` (the caller holds the right to it) and listens.
     bool listen(const QString& socketFile);
     QString errorText() const { return m_error; }
+    // Each line is answered with what `answer` returns, and the connection then closed. The
+    // answer is a few kilobytes at most: it fits the socket's buffer, so nobody is waited for.
+    void setAnswer(std::function<QByteArray(const QByteArray& line)> answer) { m_answer = std::move(answer); }
 
     static constexpr qsizetype MaxLineBytes = 256;
     // Connections held at once, at most; a new one closes the oldest. Lower where the
@@ -57,6 +61,7 @@ private:
 
     QString m_socketFile;
     QString m_error;
+    std::function<QByteArray(const QByteArray& line)> m_answer;
     UniqueFd m_fd;
     QSocketNotifier* m_notifier = nullptr;
     std::vector<std::unique_ptr<Connection>> m_connections; // oldest first

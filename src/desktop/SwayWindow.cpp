@@ -1,6 +1,6 @@
 #include "desktop/SwayWindow.h"
 
-#include "background/ToolRun.h"
+#include "background/SwayIpc.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -10,7 +10,7 @@ namespace gw {
 
 namespace {
 
-    constexpr int kToolMs = 3000;
+    constexpr int kSwayMs = 3000;
     const QString Scratchpad = QStringLiteral("__i3_scratch");
 
     struct Found
@@ -56,12 +56,13 @@ void showOnSway(qint64 pid)
 {
     if (qEnvironmentVariableIsEmpty("SWAYSOCK"))
         return;
-    const ToolResult tree
-        = runTool(QStringLiteral("swaymsg"), { QStringLiteral("-t"), QStringLiteral("get_tree") }, kToolMs);
-    if (!tree.error.isEmpty())
+    QByteArray tree;
+    if (!swayRequest(SwayMessage::GetTree, {}, kSwayMs, &tree).isEmpty())
         return;
-    for (const QString& command : swayShowCommands(tree.output, pid))
-        runTool(QStringLiteral("swaymsg"), { command }, kToolMs);
+    for (const QString& command : swayShowCommands(tree, pid)) {
+        QByteArray reply;
+        swayRequest(SwayMessage::RunCommand, command.toUtf8(), kSwayMs, &reply);
+    }
 }
 
 } // namespace gw

@@ -11,7 +11,8 @@ namespace gw {
 // window in the tree (a hidden window maps itself when shown).
 QStringList swayShowCommands(const QByteArray& tree, qint64 pid);
 
-// Runs those commands through swaymsg in a sway session ($SWAYSOCK); elsewhere nothing.
+// Asks sway for its tree and runs those commands, over its IPC socket in a sway session
+// ($SWAYSOCK); elsewhere nothing.
 void showOnSway(qint64 pid);
 
 } // namespace gw

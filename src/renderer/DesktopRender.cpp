@@ -5,10 +5,10 @@
 #include "renderer/RenderControl.h"
 
 #include "background/DesktopBackend.h"
-#include "background/PictureCompose.h"
 #include "background/PictureFiles.h"
 #include "background/PngRead.h"
 #include "renderer/CommandLine.h"
+#include "renderer/PictureCompose.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsAccess.h"
 #include "shared/AppState.h"

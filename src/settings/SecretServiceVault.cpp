@@ -63,6 +63,21 @@ int callTimeout(const QDeadlineTimer& deadline)
     return static_cast<int>(std::min<qint64>(deadline.remainingTime(), kCallTimeoutMs));
 }
 
+// One call that ends by `deadline`: an answer that does not come in time, or a call past it,
+// is a Timeout error that says so.
+QDBusMessage callBy(QDBusConnection& bus, const QDBusMessage& message, const QDeadlineTimer& deadline)
+{
+    const int timeout = callTimeout(deadline);
+    if (timeout <= 0)
+        return message.createErrorReply(QDBusError::Timeout, kTooSlow);
+    QDBusMessage reply = bus.call(message, QDBus::Block, timeout);
+    if (reply.type() == QDBusMessage::ErrorMessage
+        && (reply.errorName() == QDBusError::errorString(QDBusError::NoReply)
+            || reply.errorName() == QDBusError::errorString(QDBusError::Timeout)))
+        return message.createErrorReply(QDBusError::Timeout, kTooSlow);
+    return reply;
+}
+
 void registerTypes()
 {
     static const bool done = [] {
@@ -119,15 +134,7 @@ public:
     {
         QDBusMessage message = QDBusMessage::createMethodCall(kService, object, interface, method);
         message.setArguments(args);
-        const int timeout = callTimeout(m_deadline);
-        if (timeout <= 0)
-            return message.createErrorReply(QDBusError::Timeout, kTooSlow);
-        QDBusMessage reply = m_bus.call(message, QDBus::Block, timeout);
-        if (reply.type() == QDBusMessage::ErrorMessage
-            && (reply.errorName() == QDBusError::errorString(QDBusError::NoReply)
-                || reply.errorName() == QDBusError::errorString(QDBusError::Timeout)))
-            return message.createErrorReply(QDBusError::Timeout, kTooSlow);
-        return reply;
+        return callBy(m_bus, message, m_deadline);
     }
     // True (with the error kept) when `reply` is an error.
     bool failed(const QDBusMessage& reply)
@@ -159,6 +166,17 @@ private:
     QString m_error;
 };
 
+namespace {
+
+    PasswordVault::Outcome refused(QString* why, const QString& text)
+    {
+        if (why)
+            *why = text;
+        return PasswordVault::Outcome::Refused;
+    }
+
+} // namespace
+
 SecretServiceVault::SecretServiceVault(const QDBusConnection& bus)
     : m_bus(bus)
 {
@@ -170,14 +188,13 @@ bool SecretServiceVault::available()
     // Only a running service counts: starting one on demand could put up a first-run prompt.
     if (!m_bus.isConnected())
         return false;
-    const int timeout = callTimeout(m_deadline);
-    if (timeout <= 0)
+    if (callTimeout(m_deadline) <= 0)
         return true; // it was there; the calls themselves say that time ran out
     QDBusMessage ask = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
         QStringLiteral("/org/freedesktop/DBus"), QStringLiteral("org.freedesktop.DBus"),
         QStringLiteral("NameHasOwner"));
     ask << kService;
-    const QDBusMessage reply = m_bus.call(ask, QDBus::Block, timeout);
+    const QDBusMessage reply = callBy(m_bus, ask, m_deadline);
     return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()
         && reply.arguments().at(0).toBool();
 }
@@ -187,26 +204,21 @@ PasswordVault::Outcome SecretServiceVault::store(const QString& settingsFile, co
     if (!available())
         return Outcome::Unavailable;
     Session session(m_bus, m_deadline);
-    auto refused = [&](const QString& text) {
-        if (why)
-            *why = text;
-        return Outcome::Refused;
-    };
     if (!session.open())
-        return refused(session.error());
+        return refused(why, session.error());
     const QDBusMessage alias
         = session.call(kServicePath, kServiceInterface, QStringLiteral("ReadAlias"), { QStringLiteral("default") });
     if (session.failed(alias) || alias.arguments().isEmpty())
-        return refused(session.error());
+        return refused(why, session.error());
     const QString collection = alias.arguments().at(0).value<QDBusObjectPath>().path();
     if (collection.isEmpty() || collection == kNoPrompt)
-        return refused(QStringLiteral("the keyring has no default collection"));
+        return refused(why, QStringLiteral("the keyring has no default collection"));
     const QDBusMessage lockedReply = session.call(collection, QStringLiteral("org.freedesktop.DBus.Properties"),
         QStringLiteral("Get"), { QStringLiteral("org.freedesktop.Secret.Collection"), QStringLiteral("Locked") });
     if (session.failed(lockedReply) || lockedReply.arguments().isEmpty())
-        return refused(session.error());
+        return refused(why, session.error());
     if (lockedReply.arguments().at(0).value<QDBusVariant>().variant().toBool())
-        return refused(QStringLiteral("the keyring is locked"));
+        return refused(why, QStringLiteral("the keyring is locked"));
 
     QVariantMap properties;
     properties.insert(QStringLiteral("org.freedesktop.Secret.Item.Label"), QStringLiteral("Globewall proxy password"));
@@ -217,9 +229,9 @@ PasswordVault::Outcome SecretServiceVault::store(const QString& settingsFile, co
     const QDBusMessage created = session.call(collection, QStringLiteral("org.freedesktop.Secret.Collection"),
         QStringLiteral("CreateItem"), { properties, QVariant::fromValue(secret), true });
     if (session.failed(created) || created.arguments().size() != 2)
-        return refused(session.error());
+        return refused(why, session.error());
     if (created.arguments().at(1).value<QDBusObjectPath>().path() != kNoPrompt)
-        return refused(QStringLiteral("the keyring asks for confirmation"));
+        return refused(why, QStringLiteral("the keyring asks for confirmation"));
     return Outcome::Done;
 }
 
@@ -229,11 +241,8 @@ PasswordVault::Outcome SecretServiceVault::lookup(const QString& settingsFile, Q
         return Outcome::Unavailable;
     Session session(m_bus, m_deadline);
     QList<QDBusObjectPath> unlocked, locked;
-    if (!session.search(settingsFile, &unlocked, &locked)) {
-        if (why)
-            *why = session.error();
-        return Outcome::Refused;
-    }
+    if (!session.search(settingsFile, &unlocked, &locked))
+        return refused(why, session.error());
     if (unlocked.isEmpty()) {
         if (why && !locked.isEmpty())
             *why = QStringLiteral("the keyring is locked");
@@ -241,11 +250,8 @@ PasswordVault::Outcome SecretServiceVault::lookup(const QString& settingsFile, Q
     }
     const QDBusMessage reply = session.call(
         unlocked.first().path(), kItemInterface, QStringLiteral("GetSecret"), { QVariant::fromValue(session.path()) });
-    if (session.failed(reply) || reply.arguments().isEmpty()) {
-        if (why)
-            *why = session.error();
-        return Outcome::Refused;
-    }
+    if (session.failed(reply) || reply.arguments().isEmpty())
+        return refused(why, session.error());
     const SecretValue secret = qdbus_cast<SecretValue>(reply.arguments().at(0));
     if (password)
         *password = QString::fromUtf8(secret.value);
@@ -258,18 +264,12 @@ PasswordVault::Outcome SecretServiceVault::remove(const QString& settingsFile, Q
         return Outcome::Unavailable;
     Session session(m_bus, m_deadline);
     QList<QDBusObjectPath> unlocked, locked;
-    if (!session.search(settingsFile, &unlocked, &locked)) {
-        if (why)
-            *why = session.error();
-        return Outcome::Refused;
-    }
+    if (!session.search(settingsFile, &unlocked, &locked))
+        return refused(why, session.error());
     for (const QDBusObjectPath& item : std::as_const(unlocked)) {
         const QDBusMessage reply = session.call(item.path(), kItemInterface, QStringLiteral("Delete"), {});
-        if (session.failed(reply)) {
-            if (why)
-                *why = session.error();
-            return Outcome::Refused;
-        }
+        if (session.failed(reply))
+            return refused(why, session.error());
     }
     return unlocked.isEmpty() && locked.isEmpty() ? Outcome::NotFound : Outcome::Done;
 }

@@ -7,6 +7,7 @@
 #include "app/MainWindow.h"
 #include "desktop/DefaultApplication.h"
 #include "renderer/ui/ProjectionPictures.h"
+#include "settings/IniFile.h"
 #include "shared/Endpoints.h"
 #include "shared/Paths.h"
 #include "support/ManualClock.h"
@@ -22,6 +23,14 @@
 #include <vector>
 
 namespace gwtest {
+
+// One value of a settings file as it is on disk; "<missing>" where there is none.
+inline QString readIni(const QString& file, const char* section, const char* key)
+{
+    gw::IniFile ini(file);
+    ini.load();
+    return ini.readString(QString::fromLatin1(section), QString::fromLatin1(key), QStringLiteral("<missing>"));
+}
 
 // One application for every MIME type, "testapp.desktop" in the private data folder; starts
 // are recorded instead of run.

@@ -26,16 +26,11 @@
 
 namespace {
 
+using gwtest::readIni;
+
 QSize screenSize()
 {
     return QGuiApplication::primaryScreen()->geometry().size();
-}
-
-QString readIni(const QString& file, const char* section, const char* key)
-{
-    gw::IniFile ini(file);
-    ini.load();
-    return ini.readString(QString::fromLatin1(section), QString::fromLatin1(key), QStringLiteral("<missing>"));
 }
 
 // A double click on the tray icon, as the tray component reports it.

@@ -46,6 +46,21 @@ void pump(int ms)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
 }
 
+// A server on a socket in a private folder, and the lines it heard.
+struct Listening
+{
+    Listening()
+    {
+        QObject::connect(&server, &gw::LocalLineServer::lineReceived, [this](const QByteArray& l) { got << l; });
+    }
+    bool listen() { return server.listen(file); }
+
+    gwtest::TempDir dir;
+    gw::LocalLineServer server;
+    const QString file = dir.file(QStringLiteral("Globewall.socket"));
+    QList<QByteArray> got;
+};
+
 } // namespace
 
 TEST(LocalLineServer, LinesAsTheyArriveAndOversizedSendersDropped)
@@ -65,16 +80,12 @@ TEST(LocalLineServer, LinesAsTheyArriveAndOversizedSendersDropped)
         { "too long without a line end: dropped", { tooLong, "\nshow\n" }, {} },
         { "a line before the flood is kept", { "show\n", tooLong, "\nrender-now\n" }, { "show" } },
     };
-    gwtest::TempDir dir;
-    gw::LocalLineServer server;
-    const QString file = dir.file(QStringLiteral("Globewall.socket"));
-    ASSERT_TRUE(server.listen(file)) << server.errorText().toStdString();
-    QList<QByteArray> got;
-    QObject::connect(&server, &gw::LocalLineServer::lineReceived, [&got](const QByteArray& l) { got << l; });
+    Listening rig;
+    ASSERT_TRUE(rig.listen()) << rig.server.errorText().toStdString();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
-        got.clear();
-        const int fd = connectTo(file);
+        rig.got.clear();
+        const int fd = connectTo(rig.file);
         ASSERT_GE(fd, 0);
         for (const QByteArray& piece : c.pieces) {
             ::send(fd, piece.constData(), piece.size(), MSG_NOSIGNAL);
@@ -82,7 +93,7 @@ TEST(LocalLineServer, LinesAsTheyArriveAndOversizedSendersDropped)
         }
         ::close(fd);
         pump(50);
-        EXPECT_EQ(got, c.lines);
+        EXPECT_EQ(rig.got, c.lines);
     }
 }
 
@@ -136,24 +147,20 @@ TEST(LocalLineServer, HeldAndSilentConnectionsAreClosed)
         bool oldestClosed;
         bool newestHeard;
     };
-    gwtest::TempDir dir;
-    gw::LocalLineServer server;
-    const QString file = dir.file(QStringLiteral("Globewall.socket"));
-    ASSERT_TRUE(server.listen(file)) << server.errorText().toStdString();
-    const int limit = server.connectionLimit();
+    Listening rig;
+    ASSERT_TRUE(rig.listen()) << rig.server.errorText().toStdString();
+    const int limit = rig.server.connectionLimit();
     const Case cases[] = {
         { "as many as the limit: all kept", limit, 0, false, true },
         { "one more than the limit: the oldest closed", limit + 1, 0, true, true },
         { "silent for less than the idle time: heard", 1, gw::LocalLineServer::IdleTimeoutMs - 1500, false, true },
         { "silent for longer: closed", 1, gw::LocalLineServer::IdleTimeoutMs + 2000, true, false },
     };
-    QList<QByteArray> got;
-    QObject::connect(&server, &gw::LocalLineServer::lineReceived, [&got](const QByteArray& l) { got << l; });
     for (const Case& c : cases) {
-        got.clear();
+        rig.got.clear();
         std::vector<gw::UniqueFd> clients;
         for (int i = 0; i < c.clients; ++i) {
-            clients.emplace_back(connectTo(file));
+            clients.emplace_back(connectTo(rig.file));
             ASSERT_TRUE(clients.back().valid()) << c.label;
             pump(5); // accepted in the order they came
         }
@@ -161,10 +168,10 @@ TEST(LocalLineServer, HeldAndSilentConnectionsAreClosed)
         EXPECT_EQ(closedByServer(clients.front().get()), c.oldestClosed) << c.label;
         ::send(clients.back().get(), "show\n", 5, MSG_NOSIGNAL);
         pump(100);
-        EXPECT_EQ(got.contains("show"), c.newestHeard) << c.label;
+        EXPECT_EQ(rig.got.contains("show"), c.newestHeard) << c.label;
         clients.clear();
         pump(50);
-        EXPECT_EQ(server.connectionCount(), 0) << c.label;
+        EXPECT_EQ(rig.server.connectionCount(), 0) << c.label;
     }
 }
 
@@ -175,13 +182,9 @@ TEST(LocalLineServer, NoDescriptorLeftPausesAcceptingInsteadOfSpinning)
 #ifdef __SANITIZE_ADDRESS__
     GTEST_SKIP() << "the sanitizers' own checks need descriptors of their own";
 #endif
-    gwtest::TempDir dir;
-    gw::LocalLineServer server;
-    const QString file = dir.file(QStringLiteral("Globewall.socket"));
-    ASSERT_TRUE(server.listen(file)) << server.errorText().toStdString();
-    QList<QByteArray> got;
-    QObject::connect(&server, &gw::LocalLineServer::lineReceived, [&got](const QByteArray& l) { got << l; });
-    const gw::UniqueFd client(connectTo(file));
+    Listening rig;
+    ASSERT_TRUE(rig.listen()) << rig.server.errorText().toStdString();
+    const gw::UniqueFd client(connectTo(rig.file));
     ASSERT_TRUE(client.valid());
     ASSERT_EQ(::send(client.get(), "show\n", 5, MSG_NOSIGNAL), 5);
 
@@ -209,10 +212,29 @@ TEST(LocalLineServer, NoDescriptorLeftPausesAcceptingInsteadOfSpinning)
     fillers.clear();
     ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &saved), 0);
     EXPECT_LT(spent, 50) << "ms of processor time in one second without descriptors";
-    EXPECT_TRUE(got.isEmpty());
+    EXPECT_TRUE(rig.got.isEmpty());
 
     pump(gw::LocalLineServer::AcceptPauseMs + 300);
-    EXPECT_EQ(got, QList<QByteArray> { "show" }) << "heard once descriptors are free again";
+    EXPECT_EQ(rig.got, QList<QByteArray> { "show" }) << "heard once descriptors are free again";
+}
+
+// "Globewall --status": each line gets the answer, and the end of the connection tells the
+// client it has all of it.
+TEST(LocalLineServer, AnAnswerGoesBackAndEndsTheConnection)
+{
+    Listening rig;
+    rig.server.setAnswer([](const QByteArray& line) { return "answer to " + line; });
+    ASSERT_TRUE(rig.listen()) << rig.server.errorText().toStdString();
+    const gw::UniqueFd client(connectTo(rig.file));
+    ASSERT_TRUE(client.valid());
+    ASSERT_EQ(::send(client.get(), "status\nshow\n", 12, MSG_NOSIGNAL), 12);
+    pump(100);
+    char reply[64] = {};
+    EXPECT_EQ(::recv(client.get(), reply, sizeof reply, MSG_DONTWAIT), 16);
+    EXPECT_STREQ(reply, "answer to status");
+    EXPECT_TRUE(closedByServer(client.get())) << "one answer, then the end";
+    EXPECT_EQ(rig.got, QList<QByteArray> { "status" });
+    EXPECT_EQ(rig.server.connectionCount(), 0);
 }
 
 // A socket planted by another user where ours should be (in a folder they can write) never

@@ -82,6 +82,18 @@ public:
         return created && !ended;
     }
 
+    // Copied, started and created; else what the program said on standard error.
+    ::testing::AssertionResult startCreated(
+        QProcess& p, const QString& scaleFactor = QString(), const QString& display = QString()) const
+    {
+        if (!m_copied)
+            return ::testing::AssertionFailure() << "the program was not copied";
+        start(p, scaleFactor, display);
+        if (!waitUntilCreated(p))
+            return ::testing::AssertionFailure() << p.readAllStandardError().toStdString();
+        return ::testing::AssertionSuccess();
+    }
+
     // Every file below the test folder with its size and modification time.
     QStringList snapshot() const
     {
@@ -109,10 +121,8 @@ private:
 TEST(Process, SecondInstanceEndsAtOnceAndChangesNothing)
 {
     ProgramCopy copy;
-    ASSERT_TRUE(copy.copied());
     QProcess first;
-    copy.start(first);
-    ASSERT_TRUE(copy.waitUntilCreated(first)) << first.readAllStandardError().toStdString();
+    ASSERT_TRUE(copy.startCreated(first));
     const QStringList before = copy.snapshot();
 
     QProcess second;
@@ -135,10 +145,8 @@ TEST(Process, TerminationSignalsSaveTheSettings)
     for (int signo : { SIGTERM, SIGINT }) {
         SCOPED_TRACE(signo == SIGTERM ? "SIGTERM" : "SIGINT");
         ProgramCopy copy;
-        ASSERT_TRUE(copy.copied());
         QProcess p;
-        copy.start(p);
-        ASSERT_TRUE(copy.waitUntilCreated(p)) << p.readAllStandardError().toStdString();
+        ASSERT_TRUE(copy.startCreated(p));
         ::kill(static_cast<pid_t>(p.processId()), signo);
         ASSERT_TRUE(p.waitForFinished(30000));
         EXPECT_EQ(p.exitStatus(), QProcess::NormalExit) << "ended by its own close, not by the signal";
@@ -217,10 +225,8 @@ TEST(Process, DefaultCentreCountsDevicePixels)
     for (const char* scale : { "1", "2" }) {
         SCOPED_TRACE(scale);
         ProgramCopy copy;
-        ASSERT_TRUE(copy.copied());
         QProcess p;
-        copy.start(p, QString::fromLatin1(scale));
-        ASSERT_TRUE(copy.waitUntilCreated(p)) << p.readAllStandardError().toStdString();
+        ASSERT_TRUE(copy.startCreated(p, QString::fromLatin1(scale)));
         p.terminate();
         ASSERT_TRUE(p.waitForFinished(30000));
         const QByteArray ini = gwtest::readFile(copy.programFile(QStringLiteral("Globewall.ini")));
@@ -258,8 +264,7 @@ TEST(Process, FirstStartRendersOnceWhereADisplayIsReachable)
         // First start, then a later one with the settings file the first one saved.
         for (int start = 0; start < 2; ++start) {
             QProcess p;
-            copy.start(p, QString(), c.onDisplay ? x.display() : QString());
-            ASSERT_TRUE(copy.waitUntilCreated(p)) << p.readAllStandardError().toStdString();
+            ASSERT_TRUE(copy.startCreated(p, QString(), c.onDisplay ? x.display() : QString()));
             if (start == 0 && c.rendersAtFirstStart > 0)
                 gwtest::waitUntil([&] { return count() >= c.rendersAtFirstStart; }, 20000);
             else
@@ -284,8 +289,7 @@ TEST(Process, AFloodOfConnectionsNeitherSpinsNorStopsTheSave)
         const rlimit low { 128, 128 };
         ::setrlimit(RLIMIT_NOFILE, &low);
     });
-    copy.start(p);
-    ASSERT_TRUE(copy.waitUntilCreated(p)) << p.readAllStandardError().toStdString();
+    ASSERT_TRUE(copy.startCreated(p));
 
     rlimit saved = {};
     ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
@@ -333,10 +337,8 @@ TEST(Process, AFloodOfConnectionsNeitherSpinsNorStopsTheSave)
 TEST(Process, NoWarningAboutTheTrayWatcherWithoutANotificationArea)
 {
     ProgramCopy copy;
-    ASSERT_TRUE(copy.copied());
     QProcess p;
-    copy.start(p);
-    ASSERT_TRUE(copy.waitUntilCreated(p)) << p.readAllStandardError().toStdString();
+    ASSERT_TRUE(copy.startCreated(p));
     p.terminate();
     ASSERT_TRUE(p.waitForFinished(30000));
     const QByteArray err = p.readAllStandardError();

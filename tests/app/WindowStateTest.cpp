@@ -17,12 +17,7 @@
 
 namespace {
 
-QString readIni(const QString& file, const char* section, const char* key)
-{
-    gw::IniFile ini(file);
-    ini.load();
-    return ini.readString(QString::fromLatin1(section), QString::fromLatin1(key), QStringLiteral("<missing>"));
-}
+using gwtest::readIni;
 
 // The window system's close box: a close that Qt did not start itself.
 void closeBox(MainWindow& form)

@@ -26,27 +26,15 @@ public:
         if (!m_privateBus.started())
             return;
         if (withKeyring) {
-            QProcessEnvironment env = m_environment;
-            env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_privateBus.address());
-            m_keyring.setProcessEnvironment(env);
-            m_keyring.setStandardOutputFile(QProcess::nullDevice());
             m_keyring.setStandardErrorFile(QProcess::nullDevice());
-            m_keyring.start(QStringLiteral("gnome-keyring-daemon"),
+            startKeyring(QStringLiteral("gnome-keyring-daemon"),
                 { QStringLiteral("--foreground"), QStringLiteral("--unlock"), QStringLiteral("--components=secrets") });
             // The password, up to the end of the input, makes and unlocks the login keyring.
             m_keyring.write("test-password");
             m_keyring.closeWriteChannel();
         }
         m_bus = m_privateBus.connect(m_name);
-        m_ok = m_bus.isConnected()
-            && (!withKeyring
-                || waitUntil(
-                    [this] {
-                        return m_bus.interface()
-                            ->isServiceRegistered(QStringLiteral("org.freedesktop.secrets"))
-                            .value();
-                    },
-                    10000));
+        m_ok = m_bus.isConnected() && (!withKeyring || keyringOnBus());
     }
     ~KeyringBus()
     {
@@ -85,19 +73,9 @@ bus.add_message_filter(answer_once)
 bus.request_name('org.freedesktop.secrets')
 GLib.MainLoop().run()
 )";
-        QProcessEnvironment env = m_environment;
-        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_privateBus.address());
-        m_keyring.setProcessEnvironment(env);
-        m_keyring.setStandardOutputFile(QProcess::nullDevice());
         // The system's Python: python3-dbus lives there, not in a user's own Python.
-        m_keyring.start(QStringLiteral("/usr/bin/python3"), { QStringLiteral("-c"), QString::fromLatin1(script) });
-        return m_ok
-            && waitUntil(
-                [this] {
-                    return m_keyring.state() == QProcess::Running
-                        && m_bus.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.secrets")).value();
-                },
-                10000);
+        startKeyring(QStringLiteral("/usr/bin/python3"), { QStringLiteral("-c"), QString::fromLatin1(script) });
+        return m_ok && keyringOnBus();
     }
     const QDBusConnection& bus() const { return m_bus; }
 
@@ -113,6 +91,25 @@ GLib.MainLoop().run()
     }
 
 private:
+    void startKeyring(const QString& program, const QStringList& arguments)
+    {
+        QProcessEnvironment env = m_environment;
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_privateBus.address());
+        m_keyring.setProcessEnvironment(env);
+        m_keyring.setStandardOutputFile(QProcess::nullDevice());
+        m_keyring.start(program, arguments);
+    }
+    // True once the keyring started runs and holds its name on the bus.
+    bool keyringOnBus()
+    {
+        return waitUntil(
+            [this] {
+                return m_keyring.state() == QProcess::Running
+                    && m_bus.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.secrets")).value();
+            },
+            10000);
+    }
+
     // A home of the test's own, where the keyring keeps its files and its sockets.
     static QProcessEnvironment homeEnvironment(const TempDir& home)
     {
