@@ -104,8 +104,8 @@ std::vector<Step> tokens(QIODevice& device, qsizetype maxString, QString* error)
             open.clear();
         wantKey = t != Token::Key && !open.empty() && open.back();
         FUZZ_CHECK(json.depth() == int(open.size()) && json.depth() <= kMaxDepth, "the depth is the open containers");
-        FUZZ_CHECK((t != Token::Key && t != Token::String) || json.text().size() <= maxString,
-            "a text is at most its limit");
+        FUZZ_CHECK(
+            (t != Token::Key && t != Token::String) || json.text().size() <= maxString, "a text is at most its limit");
         FUZZ_CHECK(t != Token::Number || !std::isnan(json.number()), "a number is never NaN");
         steps.push_back({ t, t == Token::Key || t == Token::String ? json.text() : QByteArray(),
             t == Token::Number ? json.number() : 0.0, t == Token::Bool && json.boolean() });

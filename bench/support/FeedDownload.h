@@ -28,12 +28,10 @@ public:
     // did not start.
     bool start(const QList<std::pair<QString, QByteArray>>& feeds, QString* error)
     {
+        bool written = writeCloudMap(m_www.filePath(QStringLiteral("clouds.jpg")), 4096);
         for (const auto& [address, content] : feeds)
-            if (!writeFile(m_www.filePath(QUrl(address).path().mid(1)), content)) {
-                *error = QStringLiteral("cannot write the served files");
-                return false;
-            }
-        if (!writeCloudMap(m_www.filePath(QStringLiteral("clouds.jpg")), 4096)) {
+            written = written && writeFile(m_www.filePath(QUrl(address).path().mid(1)), content);
+        if (!written) {
             *error = QStringLiteral("cannot write the served files");
             return false;
         }
