@@ -1,6 +1,6 @@
 // What the aurora layer costs: the shipped program fetching the full forecast grid (65,160
 // points, an oval of 10 to 90 % around both poles) and writing its markers, against one xplanet
-// render at 1920x1080 that draws those markers. The program (support/ProgramDownload.h) has the
+// render at 1920x1080 that draws those markers. The program (support/FeedDownload.h) has the
 // forecast's address as a row of its download list, asks through lighttpd on loopback as its
 // proxy, and is asked to check all downloads through its instance socket; its round runs from
 // the request until the marker file is moved into place (the unchanged cloud map's HEAD
@@ -9,9 +9,8 @@
 // medians (the program's / the render's), whose target is below 0.10.
 //
 //   bench_aurora [runs, default 5]
-#include "ServerProcess.h"
 #include "support/BenchSupport.h"
-#include "support/ProgramDownload.h"
+#include "support/FeedDownload.h"
 
 #include <QCoreApplication>
 #include <QRandomGenerator>
@@ -19,7 +18,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <vector>
 
 namespace {
 
@@ -44,13 +42,6 @@ QByteArray generateGrid()
     return json + "]}";
 }
 
-bool write(const QString& path, const QByteArray& text)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(text) == text.size();
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -60,50 +51,18 @@ int main(int argc, char** argv)
 
     // The program converts only what comes from the service's own address.
     const QString address = QStringLiteral("http://services.swpc.noaa.gov/json/ovation_aurora_latest.json");
-    QTemporaryDir www;
-    if (!write(www.filePath(QStringLiteral("json/ovation_aurora_latest.json")), generateGrid())
-        || !gwbench::writeCloudMap(www.filePath(QStringLiteral("clouds.jpg")), 4096)) {
-        std::fprintf(stderr, "cannot write the served files\n");
-        return 1;
-    }
-    gwtest::LighttpdFixture lighttpd(www.path());
-    if (!lighttpd.start()) {
-        std::fprintf(stderr, "no lighttpd: %s\n", qPrintable(lighttpd.error()));
-        return 1;
-    }
-    gwbench::DownloadDesktop desktop;
+    gwbench::FeedSite site;
     QString error;
-    if (!desktop.start(&error)) {
-        std::fprintf(stderr, "no desktop: %s\n", qPrintable(error));
+    if (!site.start({ { address, generateGrid() } }, &error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
         return 1;
     }
-
-    gwbench::DownloadingProgram program(desktop, kBuilt);
-    const QString folder = program.folder(QStringLiteral("markers"));
-    gwbench::FolderWatch watch(folder);
-    gwbench::DownloadSettings settings;
-    settings.cloudUrl = lighttpd.url(QStringLiteral("/clouds.jpg"));
-    settings.cloudDestination = folder + QStringLiteral("/clouds.jpg");
-    settings.proxyPort = lighttpd.port();
-    settings.rows << std::pair<QString, QString> { address, folder + QStringLiteral("/aurora.json") };
-    if (!watch.ok() || !program.start(settings, &error)) {
-        std::fprintf(stderr, "the program did not start: %s\n", qPrintable(error));
+    gwbench::FeedDownload program(site, kBuilt, address);
+    if (!program.start(&error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
         return 1;
     }
-    const QString marker = folder + QStringLiteral("/aurora.marker");
-    bool failed = false;
-    auto ours = [&] {
-        QFile::remove(folder + QStringLiteral("/aurora.json"));
-        QFile::remove(marker);
-        const double ms = program.checkAll(watch, QStringLiteral("aurora.marker"));
-        failed |= ms < 0;
-        return ms;
-    };
-    // The first check also fetches the cloud map; the rounds find it unchanged.
-    if (ours() < 0) {
-        std::fprintf(stderr, "no marker file\n%s\n", program.log().constData());
-        return 1;
-    }
+    const QString marker = program.markerFile();
 
     // xplanet's home with the markers, and the earth's section naming them.
     QTemporaryDir home;
@@ -111,12 +70,13 @@ int main(int argc, char** argv)
     const QString picture = home.filePath(QStringLiteral("render.png"));
     if (!QDir().mkpath(home.filePath(QStringLiteral(".xplanet/markers")))
         || !QFile::copy(marker, home.filePath(QStringLiteral(".xplanet/markers/aurora.marker")))
-        || !write(config, "[earth]\nmarker_file=aurora.marker\n")) {
+        || !gwbench::writeFile(config, "[earth]\nmarker_file=aurora.marker\n")) {
         std::fprintf(stderr, "cannot set up xplanet's folder\n");
         return 1;
     }
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("HOME"), home.path());
+    bool renderFailed = false;
     auto render = [&] {
         QFile::remove(picture);
         const double ms = gwbench::timedRun(QStringLiteral("xplanet"),
@@ -124,30 +84,22 @@ int main(int argc, char** argv)
                 QStringLiteral("1920x1080"), QStringLiteral("-config"), config, QStringLiteral("-latitude"),
                 QStringLiteral("60"), QStringLiteral("-output"), picture },
             env);
-        failed |= ms < 0 || !QFileInfo(picture).isFile();
+        renderFailed |= ms < 0 || !QFileInfo(picture).isFile();
         return ms;
     };
 
-    std::vector<double> ourTimes, renderTimes;
     std::printf("%-6s %14s %12s %8s\n", "round", "Globewall", "xplanet", "ratio");
-    gwbench::alternatingRatios(
-        runs,
-        [&] {
-            ourTimes.push_back(ours());
-            return ourTimes.back();
-        },
-        [&] {
-            renderTimes.push_back(render());
-            return renderTimes.back();
-        });
-    const QByteArray errors = gwbench::errorLines(program.log());
+    const gwbench::Medians medians = gwbench::alternatingMedians(
+        runs, [&] { return program.round(); }, render);
+    const bool failed = renderFailed || program.failed();
+    const QByteArray errors = program.errors();
     if (failed || !errors.isEmpty()) {
         std::fprintf(stderr, "%s%s\n", failed ? "a round failed\n" : "", errors.constData());
         return 1;
     }
     QFile markers(marker);
     const qint64 points = markers.open(QIODevice::ReadOnly) ? markers.readAll().count('\n') : 0;
-    const double globewall = gwbench::median(ourTimes) / 1000, xplanet = gwbench::median(renderTimes) / 1000;
+    const double globewall = medians.ours / 1000, xplanet = medians.reference / 1000;
     std::printf("aurora: 65160 grid points, %lld markers, Globewall %.3f s, xplanet at 1920x1080 %.3f s, ratio %.3f "
                 "(target < 0.10)\n",
         static_cast<long long>(points), globewall, xplanet, globewall / xplanet);

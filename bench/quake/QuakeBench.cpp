@@ -1,6 +1,6 @@
 // The earthquake download by the shipped program against `curl -o` and an awk script writing the
 // same marker file, for the old fixed-column list and for the summary feed (CSV), generated with
-// the given number of lines. The program (support/ProgramDownload.h) has the built-in address as
+// the given number of lines. The program (support/FeedDownload.h) has the built-in address as
 // a row of its download list and converts what it fetched to a marker file beside it; it asks
 // through lighttpd on loopback as its proxy, and curl asks for the same address through the same
 // proxy. The program's round runs from the request to check all downloads until the marker file
@@ -12,9 +12,8 @@
 // The program converts feeds of at most 64 MiB and 200,000 records, so the default stays below.
 //
 //   bench_quake [lines, default 100000] [runs, default 5]
-#include "ServerProcess.h"
 #include "support/BenchSupport.h"
-#include "support/ProgramDownload.h"
+#include "support/FeedDownload.h"
 
 #include <QCoreApplication>
 #include <QRandomGenerator>
@@ -22,7 +21,6 @@
 
 #include <charconv>
 #include <cstdio>
-#include <vector>
 
 namespace {
 
@@ -86,13 +84,6 @@ QByteArray read(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-bool write(const QString& path, const QByteArray& text)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(text) == text.size();
-}
-
 // The first line where two marker files differ, or empty.
 QString firstDifference(const QByteArray& ours, const QByteArray& theirs)
 {
@@ -115,73 +106,41 @@ struct Result
 
 // Alternating rounds of the program and of curl with awk on the built-in address `address`;
 // negative times when a round failed or the marker files differ.
-Result compare(const gwbench::DownloadDesktop& desktop, const gwtest::LighttpdFixture& lighttpd, const QString& address,
-    const QString& script, int runs)
+Result compare(const gwbench::FeedSite& site, const QString& address, const QString& script, int runs)
 {
     const QString name = address.section(QLatin1Char('/'), -1);
-    const QString extension = QLatin1Char('.') + name.section(QLatin1Char('.'), -1);
-    const QString marker = name.left(name.size() - extension.size()) + QStringLiteral(".marker");
-
-    gwbench::DownloadingProgram program(desktop, kBuilt);
-    const QString folder = program.folder(QStringLiteral("quakes"));
-    gwbench::FolderWatch watch(folder);
-    gwbench::DownloadSettings settings;
-    settings.cloudUrl = lighttpd.url(QStringLiteral("/clouds.jpg"));
-    settings.cloudDestination = folder + QStringLiteral("/clouds.jpg");
-    settings.proxyPort = lighttpd.port();
-    settings.rows << std::pair<QString, QString> { address, folder + QLatin1Char('/') + name };
+    gwbench::FeedDownload program(site, kBuilt, address);
     QString error;
-    if (!watch.ok() || !program.start(settings, &error)) {
-        std::fprintf(stderr, "the program did not start: %s\n", qPrintable(error));
-        return {};
-    }
-    bool failed = false;
-    auto ours = [&] {
-        QFile::remove(folder + QLatin1Char('/') + name);
-        QFile::remove(folder + QLatin1Char('/') + marker);
-        const double ms = program.checkAll(watch, marker);
-        failed |= ms < 0;
-        return ms;
-    };
-    // The first check also fetches the cloud map; the rounds find it unchanged.
-    if (ours() < 0) {
-        std::fprintf(stderr, "%s: no marker file\n%s\n", qPrintable(name), program.log().constData());
+    if (!program.start(&error)) {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(name), qPrintable(error));
         return {};
     }
 
     QTemporaryDir reference;
     const QString theirList = reference.filePath(name);
-    const QString theirMarker = reference.filePath(marker);
-    const QString proxy = QStringLiteral("http://127.0.0.1:%1").arg(lighttpd.port());
+    const QString theirMarker = reference.filePath(QFileInfo(program.markerFile()).fileName());
+    bool toolsFailed = false;
     auto tools = [&] {
         const double fetch = gwbench::timedRun(QStringLiteral("curl"),
-            { QStringLiteral("-s"), QStringLiteral("-x"), proxy, QStringLiteral("-o"), theirList, address },
+            { QStringLiteral("-s"), QStringLiteral("-x"), site.proxy(), QStringLiteral("-o"), theirList, address },
             program.environment());
         const double convert = gwbench::timedRun(
             QStringLiteral("awk"), { QStringLiteral("-f"), script, theirList }, program.environment(), theirMarker);
-        failed |= fetch < 0 || convert < 0;
+        toolsFailed |= fetch < 0 || convert < 0;
         return fetch + convert;
     };
-    std::vector<double> ourTimes, toolTimes;
     std::printf("%s\n%-6s %14s %12s %8s\n", qPrintable(name), "round", "Globewall", "curl, awk", "ratio");
-    gwbench::alternatingRatios(
-        runs,
-        [&] {
-            ourTimes.push_back(ours());
-            return ourTimes.back();
-        },
-        [&] {
-            toolTimes.push_back(tools());
-            return toolTimes.back();
-        });
-    const QString difference = firstDifference(read(folder + QLatin1Char('/') + marker), read(theirMarker));
-    const QByteArray errors = gwbench::errorLines(program.log());
+    const gwbench::Medians medians = gwbench::alternatingMedians(
+        runs, [&] { return program.round(); }, tools);
+    const bool failed = toolsFailed || program.failed();
+    const QString difference = firstDifference(read(program.markerFile()), read(theirMarker));
+    const QByteArray errors = program.errors();
     if (failed || !errors.isEmpty() || !difference.isEmpty()) {
         std::fprintf(stderr, "%s: %s%s%s\n", qPrintable(name), failed ? "a round failed\n" : "", errors.constData(),
             difference.isEmpty() ? "" : qPrintable(QStringLiteral("the marker files differ at ") + difference));
         return {};
     }
-    return { gwbench::median(ourTimes) / 1000, gwbench::median(toolTimes) / 1000 };
+    return { medians.ours / 1000, medians.reference / 1000 };
 }
 
 } // namespace
@@ -195,32 +154,20 @@ int main(int argc, char** argv)
     // The program converts only what comes from these built-in addresses.
     const QString list = QStringLiteral("http://earthquake.usgs.gov/neis/finger/quake.asc");
     const QString feed = QStringLiteral("http://earthquake.usgs.gov/earthquakes/feed/v1.0/summary/2.5_week.csv");
-    QTemporaryDir www;
-    if (!write(www.filePath(QStringLiteral("neis/finger/quake.asc")), generateList(lines))
-        || !write(www.filePath(QStringLiteral("earthquakes/feed/v1.0/summary/2.5_week.csv")), generateFeed(lines))
-        || !gwbench::writeCloudMap(www.filePath(QStringLiteral("clouds.jpg")), 4096)) {
-        std::fprintf(stderr, "cannot write the served files\n");
-        return 1;
-    }
-    gwtest::LighttpdFixture lighttpd(www.path());
-    if (!lighttpd.start()) {
-        std::fprintf(stderr, "no lighttpd: %s\n", qPrintable(lighttpd.error()));
-        return 1;
-    }
-    gwbench::DownloadDesktop desktop;
+    gwbench::FeedSite site;
     QString error;
-    if (!desktop.start(&error)) {
-        std::fprintf(stderr, "no desktop: %s\n", qPrintable(error));
+    if (!site.start({ { list, generateList(lines) }, { feed, generateFeed(lines) } }, &error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
         return 1;
     }
 
-    const Result fixed = compare(desktop, lighttpd, list, QStringLiteral(GW_QUAKE_AWK), runs);
+    const Result fixed = compare(site, list, QStringLiteral(GW_QUAKE_AWK), runs);
     if (fixed.ours < 0)
         return 1;
     std::printf("quake: %d lines, Globewall %.3f s, curl -o and awk %.3f s, ratio %.3f (target <= 1.0)\n", lines,
         fixed.ours, fixed.tools, fixed.ours / fixed.tools);
     std::fflush(stdout);
-    const Result csv = compare(desktop, lighttpd, feed, QStringLiteral(GW_QUAKE_CSV_AWK), runs);
+    const Result csv = compare(site, feed, QStringLiteral(GW_QUAKE_CSV_AWK), runs);
     if (csv.ours < 0)
         return 1;
     std::printf("quake feed: %d records, Globewall %.3f s, curl -o and awk %.3f s, ratio %.3f (target <= 0.5)\n",

@@ -37,6 +37,29 @@ std::vector<double> alternatingRatios(int rounds, Ours ours, Reference reference
     return ratios;
 }
 
+struct Medians
+{
+    double ours = 0;
+    double reference = 0;
+};
+
+// The same rounds, giving the median time of each side.
+template <typename Ours, typename Reference> Medians alternatingMedians(int rounds, Ours ours, Reference reference)
+{
+    std::vector<double> mine, theirs;
+    alternatingRatios(
+        rounds,
+        [&] {
+            mine.push_back(ours());
+            return mine.back();
+        },
+        [&] {
+            theirs.push_back(reference());
+            return theirs.back();
+        });
+    return { median(mine), median(theirs) };
+}
+
 // The render and download code animate the tray; a benchmark measures them without one.
 class QuietTray : public gw::TrayImage
 {

@@ -86,6 +86,29 @@ def quake_seeds() -> None:
           b"yy/mm/dd hh:mm:ss\n24/01/01 12:34:56  35.50N 139.80E\n24/01/01 12:34:56  1.5.S  ..W   1 2\n\n")
 
 
+def json_feed_seeds() -> None:
+    # The last bytes pick the feed (0 aurora, 1 storms, 2 earthquakes), the reader's pieces, its
+    # string limit and the aurora threshold.
+    def settings(feed: int, piece: int, max_string: int, threshold: int = 10) -> bytes:
+        return (fdp_int(threshold, -10, 110) + fdp_int(max_string, 1, 256) + fdp_int(piece, 1, 64)
+                + fdp_int(feed, 0, 2))
+
+    aurora = (b'{"Observation Time": "2026-12-08T08:00:00Z", "Data Format": "[Longitude, Latitude, Aurora]", '
+              b'"coordinates": [[0, 60, 15], [200, -70, 90], [359, 90, 100], [10, 91, 50], [5, 5], "x"]}')
+    geojson = (b'{"type":"FeatureCollection","metadata":{"count":2},"features":[{"type":"Feature",'
+               b'"properties":{"mag":4.5,"place":"120 km SSE of \\"Kokopo\\", Papua New Guinea"},'
+               b'"geometry":{"type":"Point","coordinates":[152.1,-5.2,10]}},'
+               b'{"properties":{"mag":null,"place":"a\\u00e9\\ud83d\\ude00\\ud800x\\t"},'
+               b'"geometry":{"coordinates":[-181,0]}}]}')
+    numbers = (b'{"x":[[[[{"a":[true,false,null,"\\b\\f\\n\\r\\/"]}]]]],'
+               b'"coordinates":[[-0,1e400,1.5E+2],[1e-400,-1e-400,100],[359.5,-0.0,12]]}')
+    write("json_feeds", "aurora", aurora + settings(0, 3, 64))
+    write("json_feeds", "storms", data_file("feeds/CurrentStorms.json") + settings(1, 7, 200))
+    write("json_feeds", "geojson", geojson + settings(2, 1, 256))
+    write("json_feeds", "numbers-escapes", numbers + settings(0, 64, 4, 100))
+    write("json_feeds", "broken", b'{"activeStorms":[{"name":"Ana","latitudeNumeric":1' + settings(1, 5, 16))
+
+
 def config_seeds() -> None:
     system = pathlib.Path("/usr/share/xplanet/config/default")
     default = system.read_bytes()[:6000] if system.exists() else b""
@@ -164,6 +187,7 @@ if __name__ == "__main__":
     ini_seeds()
     settings_seeds()
     quake_seeds()
+    json_feed_seeds()
     config_seeds()
     update_seeds()
     ntp_seeds()
