@@ -24,18 +24,14 @@
 
 namespace {
 
-// A client that connects and writes its pieces one by one, with a pause between them.
-int connectTo(const QString& file)
+// A client connected to the socket `file`; invalid when it cannot connect.
+gw::UniqueFd connectTo(const QString& file)
 {
-    sockaddr_un address {};
-    address.sun_family = AF_UNIX;
-    const QByteArray path = QFile::encodeName(file);
-    std::copy(path.begin(), path.end(), address.sun_path);
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
-        ::close(fd);
-        return -1;
-    }
+    sockaddr_un address;
+    gw::UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!gw::unixSocketAddress(QFile::encodeName(file), &address)
+        || ::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0)
+        return gw::UniqueFd();
     return fd;
 }
 
@@ -85,13 +81,13 @@ TEST(LocalLineServer, LinesAsTheyArriveAndOversizedSendersDropped)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         rig.got.clear();
-        const int fd = connectTo(rig.file);
-        ASSERT_GE(fd, 0);
+        gw::UniqueFd fd = connectTo(rig.file);
+        ASSERT_GE(fd.get(), 0);
         for (const QByteArray& piece : c.pieces) {
-            ::send(fd, piece.constData(), piece.size(), MSG_NOSIGNAL);
+            ::send(fd.get(), piece.constData(), piece.size(), MSG_NOSIGNAL);
             pump(30);
         }
-        ::close(fd);
+        fd = gw::UniqueFd();
         pump(50);
         EXPECT_EQ(rig.got, c.lines);
     }

@@ -43,6 +43,8 @@ public:
 
     bool copied() const { return m_copied; }
     QString programFile(const QString& name) const { return dir.file(QStringLiteral("bin/") + name); }
+    QString settingsFile() const { return programFile(QStringLiteral("Globewall.ini")); }
+    QByteArray settings() const { return gwtest::readFile(settingsFile()); }
 
     // `display`: an X server to run on instead of the offscreen platform.
     void start(QProcess& p, const QString& scaleFactor = QString(), const QString& display = QString()) const
@@ -116,6 +118,13 @@ private:
     bool m_copied = false;
 };
 
+// Asked to end as a desktop's logout asks, and ended.
+bool terminated(QProcess& p)
+{
+    p.terminate();
+    return p.waitForFinished(30000);
+}
+
 } // namespace
 
 TEST(Process, SecondInstanceEndsAtOnceAndChangesNothing)
@@ -134,10 +143,9 @@ TEST(Process, SecondInstanceEndsAtOnceAndChangesNothing)
     EXPECT_TRUE(second.readAllStandardError().isEmpty()) << "silently";
     EXPECT_EQ(first.state(), QProcess::Running) << "the first goes on";
     EXPECT_EQ(copy.snapshot(), before) << "nothing written";
-    EXPECT_FALSE(QFileInfo::exists(copy.programFile(QStringLiteral("Globewall.ini"))));
+    EXPECT_FALSE(QFileInfo::exists(copy.settingsFile()));
 
-    first.terminate();
-    ASSERT_TRUE(first.waitForFinished(30000));
+    ASSERT_TRUE(terminated(first));
 }
 
 TEST(Process, TerminationSignalsSaveTheSettings)
@@ -151,7 +159,7 @@ TEST(Process, TerminationSignalsSaveTheSettings)
         ASSERT_TRUE(p.waitForFinished(30000));
         EXPECT_EQ(p.exitStatus(), QProcess::NormalExit) << "ended by its own close, not by the signal";
         EXPECT_EQ(p.exitCode(), 0);
-        const QByteArray ini = gwtest::readFile(copy.programFile(QStringLiteral("Globewall.ini")));
+        const QByteArray ini = copy.settings();
         EXPECT_TRUE(ini.contains("[Config]")) << ini.toStdString();
         EXPECT_TRUE(ini.contains("StartEvery=600"));
     }
@@ -170,7 +178,7 @@ TEST(Process, EndsOnSIGTERMWhenTheSettingsCannotBeSaved)
     const Case cases[] = {
         { "a FIFO as settings file, while the start-up error box is up",
             [](const ProgramCopy& copy) {
-                ::mkfifo(QFile::encodeName(copy.programFile(QStringLiteral("Globewall.ini"))).constData(), 0600);
+                ::mkfifo(QFile::encodeName(copy.settingsFile()).constData(), 0600);
                 return QStringLiteral("Globewall.ini");
             },
             [](const ProgramCopy&, QProcess& p) { p.waitForFinished(2000); } },
@@ -178,7 +186,7 @@ TEST(Process, EndsOnSIGTERMWhenTheSettingsCannotBeSaved)
             [](const ProgramCopy& copy) {
                 const QString sub = copy.dir.file(QStringLiteral("synced"));
                 QDir().mkpath(sub);
-                gwtest::writeFile(copy.programFile(QStringLiteral("Globewall.ini")),
+                gwtest::writeFile(copy.settingsFile(),
                     "[Config]\nConfig File=" + (sub + QStringLiteral("/settings.ini")).toUtf8() + "\n");
                 gwtest::writeFile(sub + QStringLiteral("/settings.ini"), "[Config]\nStartEvery=42\n");
                 return QStringLiteral("settings.ini");
@@ -227,9 +235,8 @@ TEST(Process, DefaultCentreCountsDevicePixels)
         ProgramCopy copy;
         QProcess p;
         ASSERT_TRUE(copy.startCreated(p, QString::fromLatin1(scale)));
-        p.terminate();
-        ASSERT_TRUE(p.waitForFinished(30000));
-        const QByteArray ini = gwtest::readFile(copy.programFile(QStringLiteral("Globewall.ini")));
+        ASSERT_TRUE(terminated(p));
+        const QByteArray ini = copy.settings();
         EXPECT_TRUE(ini.contains("Center X=400\r\n")) << ini.toStdString();
         EXPECT_TRUE(ini.contains("Center Y=400\r\n")) << ini.toStdString();
     }
@@ -270,9 +277,8 @@ TEST(Process, FirstStartRendersOnceWhereADisplayIsReachable)
             else
                 gwtest::waitUntil([] { return false; }, 3000);
             EXPECT_EQ(count(), c.rendersAtFirstStart) << "start " << start + 1;
-            p.terminate();
-            ASSERT_TRUE(p.waitForFinished(30000));
-            ASSERT_TRUE(QFileInfo::exists(copy.programFile(QStringLiteral("Globewall.ini"))));
+            ASSERT_TRUE(terminated(p));
+            ASSERT_TRUE(QFileInfo::exists(copy.settingsFile()));
         }
     }
 }
@@ -329,7 +335,7 @@ TEST(Process, AFloodOfConnectionsNeitherSpinsNorStopsTheSave)
     EXPECT_EQ(p.exitCode(), 0);
     const QByteArray err = p.readAllStandardError();
     EXPECT_FALSE(err.contains("Too many open files")) << err.toStdString();
-    EXPECT_TRUE(gwtest::readFile(copy.programFile(QStringLiteral("Globewall.ini"))).contains("[Config]"));
+    EXPECT_TRUE(copy.settings().contains("[Config]"));
 }
 
 // Where no notification area exists and the platform is not X11, the tray icon is not asked
@@ -339,8 +345,7 @@ TEST(Process, NoWarningAboutTheTrayWatcherWithoutANotificationArea)
     ProgramCopy copy;
     QProcess p;
     ASSERT_TRUE(copy.startCreated(p));
-    p.terminate();
-    ASSERT_TRUE(p.waitForFinished(30000));
+    ASSERT_TRUE(terminated(p));
     const QByteArray err = p.readAllStandardError();
     EXPECT_FALSE(err.contains("systemTrayWindowChanged")) << err.toStdString();
 }

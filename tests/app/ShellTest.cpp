@@ -16,6 +16,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+// Gives `path` to another user; false where only root could and this test is not root.
+static bool giveAway(const QByteArray& path)
+{
+    return ::chown(path.constData(), ::getuid() == 0 ? 65534 : 0, static_cast<gid_t>(-1)) == 0;
+}
+
 TEST(SingleInstance, SecondHolderIsRefusedUntilTheFirstEnds)
 {
     gwtest::TempDir dir;
@@ -47,21 +53,20 @@ TEST(SingleInstance, LockFileNamedGlobewallInTheRuntimeFolderElseInAPrivateFolde
 
 TEST(SingleInstance, TheFallbackFolderMustBeAPrivateFolderOfThisUser)
 {
-    // A folder is planted as `mode` (0: none), then owned by `owner` (-1: this user).
+    // A folder is planted as `mode` (0: none), then given to another user where `ofOther`.
     struct Case
     {
         const char* label;
         mode_t mode;
-        uid_t owner;
+        bool ofOther;
         bool link;
         bool usable;
     };
-    const uid_t other = getuid() == 0 ? 65534 : 0;
     const Case cases[] = {
-        { "missing: made for this user only", 0, static_cast<uid_t>(-1), false, true },
-        { "open to everyone", 0777, static_cast<uid_t>(-1), false, false },
-        { "owned by another user", 0700, other, false, false },
-        { "a link to a private folder", 0700, static_cast<uid_t>(-1), true, false },
+        { "missing: made for this user only", 0, false, false, true },
+        { "open to everyone", 0777, false, false, false },
+        { "owned by another user", 0700, true, false, false },
+        { "a link to a private folder", 0700, false, true, false },
     };
     for (const Case& c : cases) {
         gwtest::TempDir dir;
@@ -69,8 +74,8 @@ TEST(SingleInstance, TheFallbackFolderMustBeAPrivateFolderOfThisUser)
         const QByteArray made = QFile::encodeName(c.link ? folder + QStringLiteral(".real") : folder);
         if (c.mode && (::mkdir(made.constData(), 0700) != 0 || ::chmod(made.constData(), c.mode) != 0))
             FAIL() << c.label;
-        if (c.owner != static_cast<uid_t>(-1) && ::chown(made.constData(), c.owner, static_cast<gid_t>(-1)) != 0)
-            continue; // only root can give a folder away
+        if (c.ofOther && !giveAway(made))
+            continue;
         if (c.link)
             QFile::link(QFile::decodeName(made), folder);
         const QString error = gw::SingleInstance::preparePrivateFolder(folder);
@@ -99,7 +104,6 @@ TEST(SingleInstance, ARuntimeFolderOrLockOfAnotherUserIsNeverUsed)
         bool inRuntime;
         const char* warning; // empty: none
     };
-    const uid_t other = getuid() == 0 ? 65534 : 0;
     const Case cases[] = {
         { "a private runtime folder", 0700, false, false, true, "" },
         { "open to everyone, as /tmp is", 01777, false, false, false, "is not a private folder of this user" },
@@ -123,9 +127,7 @@ TEST(SingleInstance, ARuntimeFolderOrLockOfAnotherUserIsNeverUsed)
             ASSERT_TRUE(theirs.valid()) << c.label;
             ASSERT_EQ(::flock(theirs.get(), LOCK_EX | LOCK_NB), 0) << c.label;
         }
-        // Only root can give a file away.
-        if ((c.runtimeOfOther && ::chown(runtimePath.constData(), other, static_cast<gid_t>(-1)) != 0)
-            || (c.lockOfOther && ::chown(lockPath.constData(), other, static_cast<gid_t>(-1)) != 0))
+        if ((c.runtimeOfOther && !giveAway(runtimePath)) || (c.lockOfOther && !giveAway(lockPath)))
             continue;
         const QString fallback = dir.file(QStringLiteral("fallback"));
         gw::SingleInstance guard(runtime, fallback);

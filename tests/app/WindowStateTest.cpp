@@ -199,9 +199,8 @@ TEST(LinuxControls, CaptionControlsAreHiddenAndTheBackgroundIsAChoice)
     gw::AppCore& app = rig.create();
     MainWindow& form = app.window();
     app.Timer2Timer();
-    for (QWidget* w :
-        { static_cast<QWidget*>(form.ui()->gbIconText), static_cast<QWidget*>(form.ui()->btnMakeBGTransparent),
-            static_cast<QWidget*>(form.ui()->cbMakeTransAtStart), static_cast<QWidget*>(form.ui()->cbRestoreTrans) })
+    for (QWidget* w : std::initializer_list<QWidget*> { form.ui()->gbIconText, form.ui()->btnMakeBGTransparent,
+             form.ui()->cbMakeTransAtStart, form.ui()->cbRestoreTrans })
         EXPECT_TRUE(w->isHidden()) << w->objectName().toStdString();
     EXPECT_FALSE(form.ui()->pmMakeDesktopIconBackgroundtransparent->isVisible());
     EXPECT_FALSE(form.ui()->ddbDesktopBackground->isEditable());

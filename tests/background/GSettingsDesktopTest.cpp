@@ -18,6 +18,11 @@ namespace {
                 value = value.mid(1, value.size() - 2);
             return value;
         }
+        // How a desktop's key names `file`: as a file URI, else as a plain path.
+        static QString named(const QString& file, bool uri)
+        {
+            return uri ? QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded) : file;
+        }
     };
 
     TEST_F(GSettingsDesktop, EachDesktopsKeysNameTheNewPictureAndThePreviousOneGoes)
@@ -54,18 +59,15 @@ namespace {
             EXPECT_EQ(picture.size(), QSize(520, 200)) << "one picture of the whole desktop";
             EXPECT_TRUE(showsGlobeAt(picture, monitors.at(0).geometry)) << "left monitor";
             EXPECT_TRUE(showsGlobeAt(picture, monitors.at(1).geometry)) << "right monitor";
-            const QString named = row.uri ? QUrl::fromLocalFile(first).toString(QUrl::FullyEncoded) : first;
             for (const QString& key : row.keys)
-                EXPECT_EQ(get(schema, key), named) << key.toStdString();
+                EXPECT_EQ(get(schema, key), named(first, row.uri)) << key.toStdString();
             EXPECT_EQ(get(schema, QStringLiteral("picture-options")), QStringLiteral("spanned"));
 
             renderTo(QString::fromLatin1(row.choice), monitors);
             ASSERT_EQ(pictures().size(), 1) << "the previous picture is gone after the switch";
             EXPECT_NE(pictures().first(), first);
-            const QString second
-                = row.uri ? QUrl::fromLocalFile(pictures().first()).toString(QUrl::FullyEncoded) : pictures().first();
             for (const QString& key : row.keys)
-                EXPECT_EQ(get(schema, key), second) << key.toStdString();
+                EXPECT_EQ(get(schema, key), named(pictures().first(), row.uri)) << key.toStdString();
         }
     }
 
@@ -100,9 +102,7 @@ namespace {
             ASSERT_TRUE(backgroundLog().isEmpty()) << backgroundLog().join(QLatin1Char('\n')).toStdString();
             ASSERT_EQ(pictures().size(), 1);
             if (row.schema) {
-                EXPECT_EQ(get(schema, key),
-                    row.uri ? QUrl::fromLocalFile(pictures().first()).toString(QUrl::FullyEncoded)
-                            : pictures().first());
+                EXPECT_EQ(get(schema, key), named(pictures().first(), row.uri));
             }
         }
     }
