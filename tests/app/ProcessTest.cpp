@@ -118,13 +118,6 @@ private:
     bool m_copied = false;
 };
 
-// Asked to end as a desktop's logout asks, and ended.
-bool terminated(QProcess& p)
-{
-    p.terminate();
-    return p.waitForFinished(30000);
-}
-
 } // namespace
 
 TEST(Process, SecondInstanceEndsAtOnceAndChangesNothing)
@@ -145,23 +138,46 @@ TEST(Process, SecondInstanceEndsAtOnceAndChangesNothing)
     EXPECT_EQ(copy.snapshot(), before) << "nothing written";
     EXPECT_FALSE(QFileInfo::exists(copy.settingsFile()));
 
-    ASSERT_TRUE(terminated(first));
+    first.terminate();
+    ASSERT_TRUE(first.waitForFinished(30000));
 }
 
-TEST(Process, TerminationSignalsSaveTheSettings)
+// A signal (a logout's SIGTERM, a terminal's SIGINT) closes the program the normal way, so the
+// settings are saved. The default centre of the globe saved is half the screen in device pixels,
+// the renderer's unit: the offscreen screen has 800 x 800 of them whatever the scaling. Where no
+// notification area exists and the platform is not X11, the tray icon is not asked for, and Qt's
+// watcher for a later one (an X11 signal) does not complain at every start.
+TEST(Process, AnEndBySignalSavesTheSettings)
 {
-    for (int signo : { SIGTERM, SIGINT }) {
-        SCOPED_TRACE(signo == SIGTERM ? "SIGTERM" : "SIGINT");
+    struct Case
+    {
+        const char* label;
+        int signo;
+        const char* scale; // QT_SCALE_FACTOR; empty: none
+    };
+    const Case cases[] = {
+        { "TerminationSignalsSaveTheSettings, NoWarningAboutTheTrayWatcherWithoutANotificationArea: SIGTERM", SIGTERM,
+            "" },
+        { "TerminationSignalsSaveTheSettings: SIGINT", SIGINT, "" },
+        { "DefaultCentreCountsDevicePixels: scale 1", SIGTERM, "1" },
+        { "DefaultCentreCountsDevicePixels: scale 2", SIGTERM, "2" },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
         ProgramCopy copy;
         QProcess p;
-        ASSERT_TRUE(copy.startCreated(p));
-        ::kill(static_cast<pid_t>(p.processId()), signo);
+        ASSERT_TRUE(copy.startCreated(p, QString::fromLatin1(c.scale)));
+        ::kill(static_cast<pid_t>(p.processId()), c.signo);
         ASSERT_TRUE(p.waitForFinished(30000));
         EXPECT_EQ(p.exitStatus(), QProcess::NormalExit) << "ended by its own close, not by the signal";
         EXPECT_EQ(p.exitCode(), 0);
         const QByteArray ini = copy.settings();
         EXPECT_TRUE(ini.contains("[Config]")) << ini.toStdString();
         EXPECT_TRUE(ini.contains("StartEvery=600"));
+        EXPECT_TRUE(ini.contains("Center X=400\r\n")) << ini.toStdString();
+        EXPECT_TRUE(ini.contains("Center Y=400\r\n")) << ini.toStdString();
+        const QByteArray err = p.readAllStandardError();
+        EXPECT_FALSE(err.contains("systemTrayWindowChanged")) << err.toStdString();
     }
 }
 
@@ -226,22 +242,6 @@ TEST(Process, EndsOnSIGTERMWhenTheSettingsCannotBeSaved)
     }
 }
 
-// The default centre of the globe is half the screen in device pixels, the renderer's unit: the
-// offscreen screen has 800 x 800 of them whatever the scaling.
-TEST(Process, DefaultCentreCountsDevicePixels)
-{
-    for (const char* scale : { "1", "2" }) {
-        SCOPED_TRACE(scale);
-        ProgramCopy copy;
-        QProcess p;
-        ASSERT_TRUE(copy.startCreated(p, QString::fromLatin1(scale)));
-        ASSERT_TRUE(terminated(p));
-        const QByteArray ini = copy.settings();
-        EXPECT_TRUE(ini.contains("Center X=400\r\n")) << ini.toStdString();
-        EXPECT_TRUE(ini.contains("Center Y=400\r\n")) << ini.toStdString();
-    }
-}
-
 // The very first start renders at once where there is a display, so a new user sees the globe
 // within seconds; a later start waits for the interval, and no display means no render.
 TEST(Process, FirstStartRendersOnceWhereADisplayIsReachable)
@@ -277,7 +277,8 @@ TEST(Process, FirstStartRendersOnceWhereADisplayIsReachable)
             else
                 gwtest::waitUntil([] { return false; }, 3000);
             EXPECT_EQ(count(), c.rendersAtFirstStart) << "start " << start + 1;
-            ASSERT_TRUE(terminated(p));
+            p.terminate();
+            ASSERT_TRUE(p.waitForFinished(30000));
             ASSERT_TRUE(QFileInfo::exists(copy.settingsFile()));
         }
     }
@@ -336,16 +337,4 @@ TEST(Process, AFloodOfConnectionsNeitherSpinsNorStopsTheSave)
     const QByteArray err = p.readAllStandardError();
     EXPECT_FALSE(err.contains("Too many open files")) << err.toStdString();
     EXPECT_TRUE(copy.settings().contains("[Config]"));
-}
-
-// Where no notification area exists and the platform is not X11, the tray icon is not asked
-// for, and Qt's watcher for a later one (an X11 signal) does not complain at every start.
-TEST(Process, NoWarningAboutTheTrayWatcherWithoutANotificationArea)
-{
-    ProgramCopy copy;
-    QProcess p;
-    ASSERT_TRUE(copy.startCreated(p));
-    ASSERT_TRUE(terminated(p));
-    const QByteArray err = p.readAllStandardError();
-    EXPECT_FALSE(err.contains("systemTrayWindowChanged")) << err.toStdString();
 }
