@@ -19,12 +19,12 @@ QString touch(const QString& path)
     return path;
 }
 
-} // namespace
-
 gw::Picture monitor(const QString& name, QPoint at = {})
 {
     return { name, QRect(at, QSize(640, 480)), {} };
 }
+
+} // namespace
 
 TEST(PictureFiles, EveryRenderGetsANewNameAndOnlyTheShownPictureOfAMonitorStays)
 {
