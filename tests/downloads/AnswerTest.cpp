@@ -31,6 +31,12 @@ HttpFaultServer::Handler trickle(const QByteArray& length, int chunk, int ms)
     };
 }
 
+// The log line of a download of `url` that failed for `reason`.
+QString errorLine(const DownloadRig& rig, const QString& reason, const QString& url)
+{
+    return rig.line(" - Error downloading file (" + reason + ") - " + url.mid(url.lastIndexOf('/') + 1));
+}
+
 } // namespace
 
 TEST(Answers, TooLargeOrTooSlowKeepsThePreviousCopy)
@@ -77,10 +83,7 @@ TEST(Answers, TooLargeOrTooSlowKeepsThePreviousCopy)
         if (ok)
             continue;
         EXPECT_EQ(rig.dir.read(c.file), kPrevious) << c.label;
-        EXPECT_EQ(rig.log.lines,
-            QStringList {
-                rig.line(" - Error downloading file (" + c.reason + ") - " + url.mid(url.lastIndexOf('/') + 1)) })
-            << c.label;
+        EXPECT_EQ(rig.log.lines, QStringList { errorLine(rig, c.reason, url) }) << c.label;
         const bool slow = c.reason.startsWith("too slow");
         EXPECT_DOUBLE_EQ(rig.engine.lastAnswer().retryNotBefore, slow ? rig.clock.now() + 60 * gw::OneSecond : 0)
             << c.label << ": a slow server gets a minute's pause";
@@ -134,10 +137,7 @@ TEST(Answers, FailuresSayWhatFailedAndWhetherTheServerWasReached)
         }
         const QString dest = rig.dir.write("data.txt", kPrevious);
         EXPECT_FALSE(rig.engine.DownloadFile(c.url, dest, false)) << c.label;
-        EXPECT_EQ(rig.log.lines,
-            QStringList {
-                rig.line(" - Error downloading file (" + c.reason + ") - " + c.url.mid(c.url.lastIndexOf('/') + 1)) })
-            << c.label;
+        EXPECT_EQ(rig.log.lines, QStringList { errorLine(rig, c.reason, c.url) }) << c.label;
         EXPECT_EQ(rig.engine.lastAnswer().reachedServer, c.reached) << c.label;
         EXPECT_EQ(rig.dir.read("data.txt"), kPrevious) << c.label;
     }
@@ -146,7 +146,9 @@ TEST(Answers, FailuresSayWhatFailedAndWhetherTheServerWasReached)
 TEST(Answers, RetryAfterInEveryFormHttpAllows)
 {
     const QDateTime now(QDate(2026, 12, 8), QTime(12, 0, 0), Qt::UTC);
-    const auto secondsTo = [&](const QDateTime& when) { return double(now.secsTo(when)); };
+    // Seconds until midnight UTC of that day.
+    const auto secondsTo
+        = [&](int y, int m, int d) { return double(now.secsTo(QDateTime(QDate(y, m, d), QTime(0, 0), Qt::UTC))); };
     struct Case
     {
         const char* label;
@@ -155,15 +157,11 @@ TEST(Answers, RetryAfterInEveryFormHttpAllows)
     };
     const Case cases[] = {
         { "seconds", "Retry-After: 120", 120 },
-        { "IMF-fixdate", "Retry-After: Tue, 01 Jan 2999 00:00:00 GMT",
-            secondsTo(QDateTime(QDate(2999, 1, 1), QTime(0, 0), Qt::UTC)) },
-        { "RFC 850, two-digit year ahead", "Retry-After: Friday, 08-Jan-27 00:00:00 GMT",
-            secondsTo(QDateTime(QDate(2027, 1, 8), QTime(0, 0), Qt::UTC)) },
+        { "IMF-fixdate", "Retry-After: Tue, 01 Jan 2999 00:00:00 GMT", secondsTo(2999, 1, 1) },
+        { "RFC 850, two-digit year ahead", "Retry-After: Friday, 08-Jan-27 00:00:00 GMT", secondsTo(2027, 1, 8) },
         { "RFC 850, a year more than 50 ahead lies in the past", "Retry-After: Sunday, 06-Nov-94 08:49:37 GMT", 0 },
-        { "asctime, day padded with a blank", "Retry-After: Fri Jan  8 00:00:00 2027",
-            secondsTo(QDateTime(QDate(2027, 1, 8), QTime(0, 0), Qt::UTC)) },
-        { "numeric zone", "Retry-After: Fri, 08 Jan 2027 02:00:00 +0200",
-            secondsTo(QDateTime(QDate(2027, 1, 8), QTime(0, 0), Qt::UTC)) },
+        { "asctime, day padded with a blank", "Retry-After: Fri Jan  8 00:00:00 2027", secondsTo(2027, 1, 8) },
+        { "numeric zone", "Retry-After: Fri, 08 Jan 2027 02:00:00 +0200", secondsTo(2027, 1, 8) },
         { "name in lower case", "retry-after: 5", 5 },
         { "a date long past", "Retry-After: Fri, 01 Mar 2024 06:00:00 GMT", 0 },
         { "no such day", "Retry-After: Tue, 31 Feb 2027 00:00:00 GMT", -1 },

@@ -145,8 +145,7 @@ TEST(JobAnswers, TheForceQuestionSaysWhatHoldsTheAddressBack)
         rig.engine.http().setTimeouts({ 2000, 1024, 1, 0, 0 });
         gw::endpoints::hosts().satellites = site.url(QString());
         const QString url = c.url.isEmpty() ? gw::endpoints::issElements() : c.url;
-        rig.setRow(1, url, rig.layout.markersFolder() + "feed.txt");
-        rig.setRow(2, QString(), QString());
+        rig.onlyRow(url, rig.layout.markersFolder() + "feed.txt");
         rig.jobs.btnDownloadTleNowClick();
         ASSERT_TRUE(rig.dialogs.asked.empty()) << c.label << ": nothing held the first try";
         rig.dialogs.queueYesNo(false);

@@ -13,32 +13,51 @@ const QByteArray kFeed = "time,latitude,longitude,depth,mag,magType,place\n"
 const QByteArray kFeedMarkers = "35.5 139.8 \"Honshu, 'Japan' (5.1)\" color=green\r\n"
                                 "-15.2 -75.1 \"near the coast of Peru (?)\" color=green\r\n";
 
+// A feed served at `path` on the rig's server, standing in for each built-in service, and
+// fetched by the timed list job as its only row.
+struct Feed
+{
+    const char* label;
+    QString path;
+    QString file; // in the markers folder
+    QByteArray served;
+    QByteArray markers; // empty: the previous markers stay
+    QString error; // the log line's reason
+};
+
+void expectMarkers(const Feed& c)
+{
+    JobsRig rig;
+    for (QString gw::endpoints::Hosts::*host :
+        { &gw::endpoints::Hosts::quakeFeeds, &gw::endpoints::Hosts::spaceWeather, &gw::endpoints::Hosts::storms })
+        gw::endpoints::hosts().*host = rig.server.url(QString());
+    rig.serve(c.path.mid(1), c.served);
+    const QString feed = rig.layout.markersFolder() + c.file;
+    const QString marker = gw::DownloadJobs::markerFileFor(feed);
+    writeFile(marker, "previous");
+    rig.onlyRow(rig.server.url(c.path), feed);
+    EXPECT_TRUE(rig.jobs.listJob()) << c.label;
+    EXPECT_EQ(readFile(feed), c.served) << c.label;
+    EXPECT_EQ(readFile(marker), c.markers.isEmpty() ? QByteArray("previous") : c.markers) << c.label << "\n"
+                                                                                          << rig.logText();
+    if (!c.error.isEmpty()) {
+        EXPECT_EQ(rig.log.lines.last(),
+            rig.line(" - Error: " + c.file + " not converted (" + c.error + "), previous markers kept"))
+            << c.label;
+    }
+}
+
 } // namespace
 
 TEST(JobFeeds, SummaryFeedRowsBecomeMarkers)
 {
-    struct Case
-    {
-        const char* label;
-        QString path; // on the loopback server standing in for the earthquake service
-        QByteArray markers;
+    const Feed cases[] = {
+        { "the first start's CSV feed", "/earthquakes/feed/v1.0/summary/2.5_week.csv", "quake.csv", kFeed, kFeedMarkers,
+            "" },
+        { "the same feed under another path", "/other/2.5_week.csv", "quake.csv", kFeed, "", "" },
     };
-    const Case cases[] = {
-        { "the first start's CSV feed", "/earthquakes/feed/v1.0/summary/2.5_week.csv", kFeedMarkers },
-        { "the same feed under another path", "/other/2.5_week.csv", "no markers" },
-    };
-    for (const Case& c : cases) {
-        JobsRig rig;
-        gw::endpoints::hosts().quakeFeeds = rig.server.url(QString());
-        rig.serve(c.path.mid(1), kFeed);
-        const QString csv = rig.layout.markersFolder() + "quake.csv";
-        writeFile(rig.markerFile(), "no markers");
-        rig.setRow(1, rig.server.url(c.path), csv);
-        rig.setRow(2, QString(), QString());
-        EXPECT_TRUE(rig.jobs.listJob()) << c.label;
-        EXPECT_EQ(readFile(csv), kFeed) << c.label;
-        EXPECT_EQ(readFile(rig.markerFile()), c.markers) << c.label << "\n" << rig.logText();
-    }
+    for (const Feed& c : cases)
+        expectMarkers(c);
 }
 
 TEST(JobFeeds, DownloadedTleGetsItsSatelliteFile)
@@ -47,7 +66,7 @@ TEST(JobFeeds, DownloadedTleGetsItsSatelliteFile)
     struct Case
     {
         const char* label;
-        std::function<void(JobsRig&)> job;
+        bool trail; // the orbit trail ticked
         QByteArray satelliteBefore; // empty: none
         QString tleName;
         QByteArray served;
@@ -55,18 +74,12 @@ TEST(JobFeeds, DownloadedTleGetsItsSatelliteFile)
     };
     const QByteArray tle = readFile(testData("jobs/stations.txt"));
     const Case cases[] = {
-        { "timed list job", [](JobsRig& r) { r.jobs.listJob(); }, "", "iss.tle", tle,
-            "25544 image=iss.png transparent={0,0,0} color=red\r" },
-        { "no picture of that name", [](JobsRig& r) { r.jobs.listJob(); }, "", "station.tle", tle,
-            "25544 color=red\r" },
-        { "a file the user wrote stays", [](JobsRig& r) { r.jobs.listJob(); }, own, "iss.tle", tle, "" },
-        { "a page instead of elements", [](JobsRig& r) { r.jobs.listJob(); }, "", "iss.tle", "<html>busy</html>", "" },
-        { "the orbit trail ticked",
-            [](JobsRig& r) {
-                r.settings.setChecked("cbIssTrail", true);
-                r.jobs.listJob();
-            },
-            "", "iss.tle", tle, "25544 image=iss.png transparent={0,0,0} color=red trail={orbit,-10,45,1}\r" },
+        { "timed list job", false, "", "iss.tle", tle, "25544 image=iss.png transparent={0,0,0} color=red\r" },
+        { "no picture of that name", false, "", "station.tle", tle, "25544 color=red\r" },
+        { "a file the user wrote stays", false, own, "iss.tle", tle, "" },
+        { "a page instead of elements", false, "", "iss.tle", "<html>busy</html>", "" },
+        { "the orbit trail ticked", true, "", "iss.tle", tle,
+            "25544 image=iss.png transparent={0,0,0} color=red trail={orbit,-10,45,1}\r" },
     };
     for (const Case& c : cases) {
         JobsRig rig;
@@ -77,7 +90,8 @@ TEST(JobFeeds, DownloadedTleGetsItsSatelliteFile)
         if (!c.satelliteBefore.isEmpty())
             writeFile(satellite, c.satelliteBefore);
         rig.setRow(2, gw::endpoints::tleList(), tleFile);
-        c.job(rig);
+        rig.settings.setChecked("cbIssTrail", c.trail);
+        rig.jobs.listJob();
         ASSERT_EQ(readFile(tleFile), c.served) << c.label;
         if (c.satelliteLine.isEmpty()) {
             EXPECT_EQ(QFile::exists(satellite), !c.satelliteBefore.isEmpty()) << c.label;
@@ -100,16 +114,7 @@ TEST(JobFeeds, EachLayerFeedBecomesMarkersOrKeepsThePreviousOnes)
     const QByteArray storms
         = R"({"activeStorms":[{"name":"Ana","classification":"TS","intensity":"50","latitudeNumeric":20.5,)"
           R"("longitudeNumeric":-60}]})";
-    struct Case
-    {
-        const char* label;
-        QString path; // on the loopback server standing in for each service
-        QString file;
-        QByteArray served;
-        QByteArray markers; // empty: the previous markers stay
-        QString error; // the log line's reason
-    };
-    const Case cases[] = {
+    const Feed cases[] = {
         { "the aurora forecast", "/json/ovation_aurora_latest.json", "aurora.json", aurora,
             "65 10 \"\" color={255,0,0} symbolsize=2 outlined=false\r\n", "" },
         { "the storm list", "/CurrentStorms.json", "storms.json", storms,
@@ -119,23 +124,6 @@ TEST(JobFeeds, EachLayerFeedBecomesMarkersOrKeepsThePreviousOnes)
         { "a busy page instead of the aurora", "/json/ovation_aurora_latest.json", "aurora.json", "<html>busy</html>",
             "", "not an aurora forecast: HTML page, 17 bytes" },
     };
-    for (const Case& c : cases) {
-        JobsRig rig;
-        gw::endpoints::hosts().quakeFeeds = rig.server.url(QString());
-        gw::endpoints::hosts().spaceWeather = rig.server.url(QString());
-        gw::endpoints::hosts().storms = rig.server.url(QString());
-        rig.serve(c.path.mid(1), c.served);
-        const QString feed = rig.layout.markersFolder() + c.file;
-        const QString marker = gw::DownloadJobs::markerFileFor(feed);
-        writeFile(marker, "previous");
-        rig.setRow(1, rig.server.url(c.path), feed);
-        rig.setRow(2, QString(), QString());
-        EXPECT_TRUE(rig.jobs.listJob()) << c.label;
-        EXPECT_EQ(readFile(marker), c.markers.isEmpty() ? QByteArray("previous") : c.markers) << c.label;
-        if (!c.error.isEmpty()) {
-            EXPECT_EQ(rig.log.lines.last(),
-                rig.line(" - Error: " + c.file + " not converted (" + c.error + "), previous markers kept"))
-                << c.label;
-        }
-    }
+    for (const Feed& c : cases)
+        expectMarkers(c);
 }

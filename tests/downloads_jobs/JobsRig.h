@@ -127,6 +127,13 @@ struct JobsRig : DownloadRig
         settings.setCell("sgDownloadFiles", 1, row, destination);
     }
 
+    // The list holds one row: `source`, saved as `destination`.
+    void onlyRow(const QString& source, const QString& destination)
+    {
+        setRow(1, source, destination);
+        setRow(2, QString(), QString());
+    }
+
     // The list holds one row: the station's elements from the satellite-element site at `host`.
     QString onlyIssElements(const QString& host)
     {

@@ -74,7 +74,6 @@ TEST(SourceAge, ContentDateByTheSourcesRule)
 // Three times the cadence and at least a day; only built-in sources have a cadence.
 TEST(SourceAge, StaleAfterThreeCadencesAndAtLeastADay)
 {
-    const gw::endpoints::Hosts saved = gw::endpoints::hosts();
     struct Row
     {
         const char* name;
@@ -82,41 +81,44 @@ TEST(SourceAge, StaleAfterThreeCadencesAndAtLeastADay)
         double ageHours;
         bool stale;
     };
+    const QString clouds = gw::endpoints::liveCloudMap("2048x1024");
     const Row rows[] = {
-        { "live clouds, 23 hours", gw::endpoints::liveCloudMap("2048x1024"), 23, false },
-        { "live clouds, 25 hours", gw::endpoints::liveCloudMap("2048x1024"), 25, true },
+        { "live clouds, 23 hours", clouds, 23, false },
+        { "live clouds, 25 hours", clouds, 25, true },
         { "earthquake feed, 23 hours", gw::endpoints::quakeFeed(), 23, false },
         { "earthquake feed, 25 hours", gw::endpoints::quakeFeed(), 25, true },
         { "satellite elements, 25 hours", gw::endpoints::issElements(), 25, true },
         { "another file of the cloud host", gw::endpoints::hosts().liveClouds + "/index.html", 700, false },
         { "the user's own address", "https://example.org/clouds.jpg", 700, false },
-        { "no date known", gw::endpoints::liveCloudMap("2048x1024"), -1, false },
+        { "no date known", clouds, -1, false },
     };
     const double now = 46000.5;
     for (const Row& row : rows) {
         const double content = row.ageHours < 0 ? 0 : now - row.ageHours / 24;
         EXPECT_EQ(gw::SourceAges::isStale(row.url, content, now), row.stale) << row.name;
     }
-    gw::endpoints::hosts() = saved;
 }
 
 namespace {
 
-// A source of each kind on a loopback server of its own, fetched by the list job.
+using Hosts = gw::endpoints::Hosts;
+
+// A built-in source on a loopback server of its own, the only row of the list.
 struct AgeRig : JobsRig
 {
     HttpFaultServer site;
     QByteArray body;
     QList<QByteArray> headers;
 
-    AgeRig(const QString& path)
+    AgeRig(QString Hosts::*host, const QString& path)
     {
         site.route(
             path.toLatin1(), [this](HttpFaultServer::Exchange& e) { e.respond("HTTP/1.1 200 OK", body, headers); });
         if (!site.start())
             ADD_FAILURE() << "no server";
-        setRow(1, QString(), QString());
-        setRow(2, QString(), QString());
+        gw::endpoints::hosts().*host = site.url(QString());
+        QDir().mkpath(home.file("data"));
+        onlyRow(site.url(path), home.file("data/file"));
     }
     QDateTime now() const { return gw::fromDateTime(clock.now()); }
     int staleLines() const { return linesContaining(" - Stale: "); }
@@ -129,57 +131,48 @@ TEST(SourceAge, AStaleSourceIsReportedOnceADay)
     struct Row
     {
         const char* name;
-        QString gw::endpoints::Hosts::*host;
+        QString Hosts::*host;
         QString path;
         double lastModifiedDaysAgo;
         std::function<QByteArray(const QDateTime& now)> body;
         bool stale;
     };
+    const QString clouds = "/images/2048x1024/clouds.jpg";
+    const QString feed = "/earthquakes/feed/v1.0/summary/4.5_week.geojson";
+    const QString elements = "/NORAD/elements/gp.php";
     const auto picture = [](const QDateTime&) { return jpegOfSize(2048, 1024); };
     const Row rows[] = {
-        { "live clouds, a month old", &gw::endpoints::Hosts::liveClouds, "/images/2048x1024/clouds.jpg", 30, picture,
-            true },
-        { "live clouds, three hours old", &gw::endpoints::Hosts::liveClouds, "/images/2048x1024/clouds.jpg", 0.125,
-            picture, false },
-        { "a week without earthquakes, the feed generated now", &gw::endpoints::Hosts::quakeFeeds,
-            "/earthquakes/feed/v1.0/summary/4.5_week.geojson", 7, [](const QDateTime& now) { return geoJson(now); },
-            false },
-        { "a feed generated three days ago", &gw::endpoints::Hosts::quakeFeeds,
-            "/earthquakes/feed/v1.0/summary/4.5_week.geojson", 0,
+        { "live clouds, a month old", &Hosts::liveClouds, clouds, 30, picture, true },
+        { "live clouds, three hours old", &Hosts::liveClouds, clouds, 0.125, picture, false },
+        { "a week without earthquakes, the feed generated now", &Hosts::quakeFeeds, feed, 7, geoJson, false },
+        { "a feed generated three days ago", &Hosts::quakeFeeds, feed, 0,
             [](const QDateTime& now) { return geoJson(now.addDays(-3)); }, true },
-        { "elements of three days ago, served now", &gw::endpoints::Hosts::satellites, "/NORAD/elements/gp.php", 0,
+        { "elements of three days ago, served now", &Hosts::satellites, elements, 0,
             [](const QDateTime& now) { return "ISS (ZARYA)\n" + tleLine1(now.addDays(-3)) + "\n"; }, true },
-        { "elements of this morning", &gw::endpoints::Hosts::satellites, "/NORAD/elements/gp.php", 0,
+        { "elements of this morning", &Hosts::satellites, elements, 0,
             [](const QDateTime& now) { return "ISS (ZARYA)\n" + tleLine1(now.addSecs(-6 * 3600)) + "\n"; }, false },
     };
     for (const Row& row : rows) {
-        AgeRig rig(row.path);
-        gw::endpoints::hosts().*row.host = rig.site.url(QString());
-        // A live source publishes anew; a stale one keeps what it had.
+        AgeRig rig(row.host, row.path);
         const auto publish = [&] {
             rig.body = row.body(rig.now());
             rig.headers = { "Last-Modified: " + httpDate(rig.now().addSecs(qint64(-row.lastModifiedDaysAgo * 86400))) };
         };
+        // Hours later: a live source has published anew, a stale one keeps what it had.
+        const auto fetchLater = [&](double hours) {
+            rig.clock.advanceSeconds(hours * 3600);
+            if (!row.stale)
+                publish();
+            rig.jobs.btnDownloadTleNowClick();
+            return rig.staleLines();
+        };
         publish();
-        rig.setRow(1, rig.site.url(row.path), rig.home.file("data/file"));
-        QDir().mkpath(rig.home.file("data"));
-
-        rig.jobs.btnDownloadTleNowClick();
-        EXPECT_EQ(rig.staleLines(), row.stale ? 1 : 0) << row.name << "\n" << rig.logText();
+        EXPECT_EQ(fetchLater(0), row.stale ? 1 : 0) << row.name << "\n" << rig.logText();
         if (row.stale) {
             EXPECT_EQ(rig.linesContaining(" - Stale: " + rig.site.url(row.path) + " has not changed since "), 1)
                 << row.name;
         }
-
-        rig.clock.advanceSeconds(4 * 3600);
-        if (!row.stale)
-            publish();
-        rig.jobs.btnDownloadTleNowClick();
-        EXPECT_EQ(rig.staleLines(), row.stale ? 1 : 0) << row.name << ": the same day";
-        rig.clock.advanceSeconds(24 * 3600);
-        if (!row.stale)
-            publish();
-        rig.jobs.btnDownloadTleNowClick();
-        EXPECT_EQ(rig.staleLines(), row.stale ? 2 : 0) << row.name << ": the next day";
+        EXPECT_EQ(fetchLater(4), row.stale ? 1 : 0) << row.name << ": the same day";
+        EXPECT_EQ(fetchLater(24), row.stale ? 2 : 0) << row.name << ": the next day";
     }
 }

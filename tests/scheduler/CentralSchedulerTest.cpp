@@ -206,8 +206,7 @@ TEST(SchedulerGate, ABusyFlagStartsNothingAndAsksNothing)
             Case { "TimedDownloadBusy", &gw::AppState::TimedDownloadBusy },
             Case { "PingBusy", &gw::AppState::PingBusy } }) {
         SchedulerRig rig;
-        for (const char* name : { "cbStartEveryXsec", "cbCheckForNewFile", "cbCheckForUpdate" })
-            rig.settings.setChecked(QString::fromLatin1(name), true);
+        rig.switchOn({ "cbStartEveryXsec", "cbCheckForNewFile", "cbCheckForUpdate" });
         rig.settings.setInteger(QStringLiteral("SpinEdit"), 0);
         rig.screensaver = true;
         rig.state.*c.flag = true;
@@ -271,8 +270,7 @@ TEST(SchedulerGate, BatteryStopsEverythingOnlyWhenSoSet)
 TEST(SchedulerGate, MasterSwitchOffStartsNothing)
 {
     SchedulerRig rig;
-    for (const char* name : { "cbStartEveryXsec", "cbCheckForNewFile", "cbCheckForUpdate", "cbDownload" })
-        rig.settings.setChecked(QString::fromLatin1(name), true);
+    rig.switchOn({ "cbStartEveryXsec", "cbCheckForNewFile", "cbCheckForUpdate", "cbDownload" });
     rig.settings.setLines(QStringLiteral("mTime"), { QStringLiteral("00:00"), QStringLiteral("00:01") });
     rig.settings.setChecked(QStringLiteral("Globewallenabled"), false);
     rig.run(600);
@@ -349,8 +347,7 @@ TEST(SchedulerErrors, AnUnwritableDiagnosticLogEndsTheTickWithAnError)
 TEST(SchedulerDay, ADayWithEverythingSwitchedOn)
 {
     SchedulerRig rig;
-    for (const char* name : { "cbStartEveryXsec", "cbCheckForNewFile", "cbCheckForUpdate", "cbDownload" })
-        rig.settings.setChecked(QString::fromLatin1(name), true);
+    rig.switchOn({ "cbStartEveryXsec", "cbCheckForNewFile", "cbCheckForUpdate", "cbDownload" });
     rig.settings.setLines(QStringLiteral("mTime"), { QStringLiteral("07:30"), QStringLiteral("19:30") });
     rig.jobs.renderSeconds = 1;
     rig.jobs.jobSeconds = 1;

@@ -14,12 +14,19 @@ QStringList firedAt(const std::vector<gw::TDateTime>& times)
     return out;
 }
 
+// Two and a half seconds before the first time of most tests.
+gw::TDateTime before0730()
+{
+    return at(2024, 5, 14, 7, 29, 57.5);
+}
+
 struct TimeRig : SchedulerRig
 {
-    explicit TimeRig(const QStringList& lines)
+    explicit TimeRig(const QStringList& lines, gw::TDateTime start = 0)
     {
-        settings.setChecked(QStringLiteral("cbDownload"), true);
-        settings.setLines(QStringLiteral("mTime"), lines);
+        downloadAt(lines);
+        if (start != 0)
+            clock.set(start);
     }
 };
 
@@ -79,8 +86,7 @@ TEST(MTime, WhichLinesFireOverTwoDays)
 
 TEST(MTime, TheLastMatchingLineIsRemembered)
 {
-    TimeRig rig({ QStringLiteral("07:30"), QStringLiteral("07-30"), QStringLiteral("08:00") });
-    rig.clock.set(at(2024, 5, 14, 7, 29, 57.5));
+    TimeRig rig({ "07:30", "07-30", "08:00" }, before0730());
     rig.run(5);
     EXPECT_EQ(rig.state.LastCloudTimeEntry, QStringLiteral("07-30"));
     EXPECT_EQ(rig.jobs.fixedDownloads.size(), 1u);
@@ -88,33 +94,16 @@ TEST(MTime, TheLastMatchingLineIsRemembered)
 
 TEST(MTime, AFailedDownloadIsTriedAgainWhileDue)
 {
-    TimeRig rig({ QStringLiteral("07:30"), QStringLiteral("19:30") });
-    rig.clock.set(at(2024, 5, 14, 7, 29, 57.5));
-    rig.jobs.fixedReachable = true;
-    // Reachable, but the download itself fails: the job leaves CloudTimeDue set.
-    struct FailingDownload : FakeJobs
-    {
-        using FakeJobs::FakeJobs;
-        bool cloudFixedTimeJob() override
-        {
-            fixedDownloads.push_back(0);
-            return true;
-        }
-    };
-    FailingDownload failing(rig.state, rig.clock);
-    gw::CentralScheduler scheduler(rig.settings, rig.state, rig.log, rig.tray, rig.clock, rig.system, failing);
-    for (int i = 0; i < 24; ++i) { // two minutes
-        rig.clock.advanceSeconds(5);
-        scheduler.CentralTimerTimer();
-    }
-    EXPECT_EQ(failing.fixedDownloads.size(), 24u) << "every tick after the time fired";
+    TimeRig rig({ "07:30", "19:30" }, before0730());
+    rig.jobs.fixedDownloadFails = true;
+    rig.run(120);
+    EXPECT_EQ(rig.jobs.fixedDownloads.size(), 24u) << "every tick after the time fired";
     EXPECT_TRUE(rig.state.CloudTimeDue);
 }
 
 TEST(MTime, AnUnreachableNetworkKeepsThePendingDownloadAndTriesEachMinute)
 {
-    TimeRig rig({ QStringLiteral("07:30"), QStringLiteral("19:30") });
-    rig.clock.set(at(2024, 5, 14, 7, 29, 57.5));
+    TimeRig rig({ "07:30", "19:30" }, before0730());
     rig.jobs.fixedReachable = false;
     rig.run(120);
     EXPECT_EQ(firedAt(rig.jobs.fixedDownloads), QStringList({ "14 07:30", "14 07:31" }));
@@ -130,7 +119,7 @@ TEST(MTime, AnUnreachableNetworkKeepsThePendingDownloadAndTriesEachMinute)
 
 TEST(MTime, OneLineFiresOnEachOfThreeDays)
 {
-    TimeRig rig({ QStringLiteral("07:30") });
+    TimeRig rig({ "07:30" });
     rig.run(3 * 86400);
     EXPECT_EQ(firedAt(rig.jobs.fixedDownloads), QStringList({ "14 07:30", "15 07:30", "16 07:30" }));
 }
@@ -138,8 +127,7 @@ TEST(MTime, OneLineFiresOnEachOfThreeDays)
 // Set back across a time that fired, the clock passes it again the same day.
 TEST(MTime, AClockSetBackDoesNotFireATimeTwiceADay)
 {
-    TimeRig rig({ QStringLiteral("07:30") });
-    rig.clock.set(at(2024, 5, 14, 7, 29, 57.5));
+    TimeRig rig({ "07:30" }, before0730());
     rig.run(600);
     rig.clock.stepWall(-3600);
     rig.run(3600);
@@ -150,8 +138,7 @@ TEST(MTime, AClockSetBackDoesNotFireATimeTwiceADay)
 
 TEST(MTime, ATimeSpentBusyIsMissed)
 {
-    TimeRig rig({ QStringLiteral("07:30"), QStringLiteral("19:30") });
-    rig.clock.set(at(2024, 5, 14, 7, 29, 57.5));
+    TimeRig rig({ "07:30", "19:30" }, before0730());
     rig.state.RenderBusy = true; // a long render covers the whole minute
     rig.run(65);
     rig.state.RenderBusy = false;

@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QFile>
 #include <functional>
+#include <initializer_list>
 #include <vector>
 
 namespace gwtest {
@@ -62,35 +63,20 @@ public:
     }
     bool cloudIntervalJob() override
     {
-        cloudChecks.push_back(m_clock.now());
-        m_state.TimedDownloadBusy = true;
-        m_clock.advanceSeconds(jobSeconds);
-        if (throwInJob)
-            throw gw::Error(QStringLiteral("The file to run after the download could not be started"));
-        m_state.TimedDownloadBusy = false;
-        if (cloudReachable)
-            m_state.LastCloudCheckTime = m_clock.now();
-        return cloudReachable;
+        return timedDownload(cloudChecks, cloudReachable, m_state.LastCloudCheckTime,
+            "The file to run after the download could not be started");
     }
     bool cloudFixedTimeJob() override
     {
         fixedDownloads.push_back(m_clock.now());
         m_clock.advanceSeconds(jobSeconds);
-        if (fixedReachable)
+        if (fixedReachable && !fixedDownloadFails)
             m_state.CloudTimeDue = false;
         return fixedReachable;
     }
     bool listJob() override
     {
-        listDownloads.push_back(m_clock.now());
-        m_state.TimedDownloadBusy = true;
-        m_clock.advanceSeconds(jobSeconds);
-        if (throwInJob)
-            throw gw::Error(QStringLiteral("list job failed"));
-        m_state.TimedDownloadBusy = false;
-        if (listReachable)
-            m_state.LastFileCheckTime = m_clock.now();
-        return listReachable;
+        return timedDownload(listDownloads, listReachable, m_state.LastFileCheckTime, "list job failed");
     }
 
     int calls() const
@@ -103,10 +89,26 @@ public:
     bool cloudReachable = true;
     bool fixedReachable = true;
     bool listReachable = true;
+    // Reachable, but the download itself fails: the job leaves CloudTimeDue set.
+    bool fixedDownloadFails = false;
     bool throwInJob = false;
     std::vector<gw::TDateTime> renders, cloudChecks, fixedDownloads, listDownloads;
 
 private:
+    // Busy for `jobSeconds`, then stamped with the time of the check when the server answered.
+    bool timedDownload(std::vector<gw::TDateTime>& calls, bool reachable, gw::TDateTime& lastCheck, const char* failure)
+    {
+        calls.push_back(m_clock.now());
+        m_state.TimedDownloadBusy = true;
+        m_clock.advanceSeconds(jobSeconds);
+        if (throwInJob)
+            throw gw::Error(QString::fromLatin1(failure));
+        m_state.TimedDownloadBusy = false;
+        if (reachable)
+            lastCheck = m_clock.now();
+        return reachable;
+    }
+
     gw::AppState& m_state;
     gw::ManualClock& m_clock;
 };
@@ -128,12 +130,10 @@ struct SchedulerRig
         gw::setProgramDir(dir.path());
         QDir().mkpath(powerRoot());
         // Everything off: each test switches on what it looks at.
-        for (const char* name : { "cbStartEveryXsec", "cbCheckForNewFile", "cbDownload", "cbCheckForUpdate",
-                 "cbLaunchAtStart", "cbDontUseOnBattery" })
-            settings.setChecked(QString::fromLatin1(name), false);
-        settings.setChecked(QStringLiteral("Globewallenabled"), true);
-        settings.setChecked(QStringLiteral("BatteryDetection"), true);
-        settings.setChecked(QStringLiteral("ScreensaverDetection"), true);
+        switchOn({ "cbStartEveryXsec", "cbCheckForNewFile", "cbDownload", "cbCheckForUpdate", "cbLaunchAtStart",
+                     "cbDontUseOnBattery" },
+            false);
+        switchOn({ "Globewallenabled", "BatteryDetection", "ScreensaverDetection" });
         settings.setInteger(QStringLiteral("DebugLevel"), 0);
         settings.setInteger(QStringLiteral("SpinEdit"), 600);
         settings.setInteger(QStringLiteral("seCheckForNewFiles"), 30);
@@ -141,6 +141,18 @@ struct SchedulerRig
         clock.set(at(2024, 5, 14, 0, 0, 2.5));
     }
     ~SchedulerRig() { gw::setProgramDir(QString()); }
+
+    void switchOn(std::initializer_list<const char*> boxes, bool on = true)
+    {
+        for (const char* name : boxes)
+            settings.setChecked(QString::fromLatin1(name), on);
+    }
+    // The fixed-time download switched on at the times of `lines`.
+    void downloadAt(const QStringList& lines)
+    {
+        switchOn({ "cbDownload" });
+        settings.setLines(QStringLiteral("mTime"), lines);
+    }
 
     QString powerRoot() const { return dir.file(QStringLiteral("power_supply")); }
     void supply(const QString& name, const QMap<QString, QString>& attributes)
@@ -194,10 +206,12 @@ struct SchedulerRig
     FakeTray tray;
     gw::ManualClock clock;
     bool screensaver = false;
+    // When set, asked in the place of `screensaver` (a real screensaver's answer).
+    std::function<bool()> screensaverFrom;
     int screensaverQueries = 0;
     gw::SystemState system { settings, clock, powerRoot(), [this] {
                                 ++screensaverQueries;
-                                return screensaver;
+                                return screensaverFrom ? screensaverFrom() : screensaver;
                             } };
     FakeJobs jobs { state, clock };
     gw::CentralScheduler scheduler { settings, state, log, tray, clock, system, jobs };

@@ -50,16 +50,6 @@ protected:
         ASSERT_NO_FATAL_FAILURE(SystemBusTest::SetUp());
         client = session.connect(QStringLiteral("gwtest-session"));
     }
-    QProcessEnvironment desktopEnvironment(const QString& display) const
-    {
-        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
-        e.insert(QStringLiteral("DISPLAY"), display);
-        e.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), session.address());
-        e.insert(QStringLiteral("GSETTINGS_BACKEND"), QStringLiteral("memory"));
-        e.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.file(QStringLiteral("config")));
-        e.remove(QStringLiteral("WAYLAND_DISPLAY"));
-        return e;
-    }
     // python3-dbusmock's stand-in for GNOME's interface, on the session bus.
     bool startGnome(BusService& service)
     {
@@ -79,36 +69,34 @@ TEST_F(ScreenLock, EachDesktopsScreensaverGates)
 {
     XvfbServer xvfb;
     ASSERT_TRUE(xvfb.start(640, 480)) << xvfb.error().toStdString();
+    // The desktops share the schemas Cinnamon's screensaver needs: they hold the system's too.
+    const QString schemas = dir.file(QStringLiteral("schemas"));
+    ASSERT_TRUE(cinnamonSchemas(schemas)) << "glib-compile-schemas failed";
+    QProcessEnvironment desktop = QProcessEnvironment::systemEnvironment();
+    desktop.insert(QStringLiteral("DISPLAY"), xvfb.display());
+    desktop.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), session.address());
+    desktop.insert(QStringLiteral("GSETTINGS_BACKEND"), QStringLiteral("memory"));
+    desktop.insert(QStringLiteral("GSETTINGS_SCHEMA_DIR"), schemas);
+    desktop.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.file(QStringLiteral("config")));
+    desktop.remove(QStringLiteral("WAYLAND_DISPLAY"));
     struct Row
     {
         const char* label;
         const char* name;
-        std::function<bool(BusService&)> start;
+        const char* program; // none: GNOME's stand-in
+        QStringList arguments;
     };
-    const QProcessEnvironment desktop = desktopEnvironment(xvfb.display());
-    const std::vector<Row> rows = {
-        { "MATE's screensaver", "org.mate.ScreenSaver",
-            [&](BusService& s) {
-                return s.start(QStringLiteral("mate-screensaver"), { QStringLiteral("--no-daemon") }, desktop, client,
-                    QStringLiteral("org.mate.ScreenSaver"));
-            } },
-        { "Cinnamon's screensaver", "org.cinnamon.ScreenSaver",
-            [&](BusService& s) {
-                const QString schemas = dir.file(QStringLiteral("schemas"));
-                if (!cinnamonSchemas(schemas))
-                    return false;
-                QProcessEnvironment e = desktop;
-                e.insert(QStringLiteral("GSETTINGS_SCHEMA_DIR"), schemas);
-                return s.start(
-                    QStringLiteral("cinnamon-screensaver"), {}, e, client, QStringLiteral("org.cinnamon.ScreenSaver"));
-            } },
-        { "GNOME's interface", "org.gnome.ScreenSaver", [&](BusService& s) { return startGnome(s); } },
+    const Row rows[] = {
+        { "MATE's screensaver", "org.mate.ScreenSaver", "mate-screensaver", { "--no-daemon" } },
+        { "Cinnamon's screensaver", "org.cinnamon.ScreenSaver", "cinnamon-screensaver", {} },
+        { "GNOME's interface", "org.gnome.ScreenSaver", nullptr, {} },
     };
     for (const Row& r : rows) {
         const QString name = QString::fromLatin1(r.name);
         const QString path = QLatin1Char('/') + QString(name).replace(QLatin1Char('.'), QLatin1Char('/'));
         BusService service;
-        if (!r.start(service)) {
+        if (!(r.program ? service.start(QString::fromLatin1(r.program), r.arguments, desktop, client, name)
+                        : startGnome(service))) {
             ADD_FAILURE() << r.label << ": " << service.error().toStdString();
             continue;
         }
@@ -137,18 +125,13 @@ TEST_F(ScreenLock, NoRendersWhileGnomesScreensaverIsActive)
     ASSERT_TRUE(startGnome(gnome)) << gnome.error().toStdString();
     for (bool on : { true, false }) {
         busCall(client, kGnome, QStringLiteral("/org/gnome/ScreenSaver"), kGnome, QStringLiteral("SetActive"), { on });
-        auto platform = std::make_shared<gw::PlatformScreensaver>(
-            client, gw::PlatformScreensaver::X11DisplaySource {}, systemClient);
+        gw::PlatformScreensaver platform(client, gw::PlatformScreensaver::X11DisplaySource {}, systemClient);
         SchedulerRig rig;
-        gw::SystemState state(rig.settings, rig.clock, rig.powerRoot(), [platform] { return platform->active(); });
-        gw::CentralScheduler scheduler(rig.settings, rig.state, rig.log, rig.tray, rig.clock, state, rig.jobs);
-        rig.settings.setChecked(QStringLiteral("cbStartEveryXsec"), true);
+        rig.screensaverFrom = [&platform] { return platform.active(); };
+        rig.switchOn({ "cbStartEveryXsec" });
         rig.settings.setInteger(QStringLiteral("SpinEdit"), 10);
-        scheduler.seedStartTimes();
-        for (int i = 0; i < 12; ++i) {
-            rig.clock.advanceSeconds(5);
-            scheduler.CentralTimerTimer();
-        }
+        rig.scheduler.seedStartTimes();
+        rig.run(60); // twelve ticks
         if (on)
             EXPECT_TRUE(rig.jobs.renders.empty()) << "screensaver active";
         else

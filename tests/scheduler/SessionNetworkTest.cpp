@@ -32,6 +32,8 @@ protected:
                 QVariant::fromValue(QVariantList { QVariant::fromValue(QDBusVariant(starting)) }) });
     }
     void networkState(uint state) { mock(kNm, kNmPath, QStringLiteral("SetGlobalConnectionState"), { state }); }
+    // Seconds the timed downloads still wait, on the boot clock.
+    double held(const gw::SessionNetwork& network) const { return network.downloadsHeldFor(clock.bootSeconds()); }
 
     BusService logind;
     BusService networkManager;
@@ -47,18 +49,17 @@ TEST_F(SessionNetworkBus, AfterAResumeDownloadsWaitForNetworkManager)
     int changes = 0;
     QObject::connect(&network, &gw::SessionNetwork::changed, [&] { ++changes; });
     ASSERT_TRUE(network.networkManagerPresent());
-    EXPECT_EQ(network.downloadsHeldFor(clock.bootSeconds()), 0) << "awake: nothing waits";
+    EXPECT_EQ(held(network), 0) << "awake: nothing waits";
 
     sleepSignal(true);
     networkState(10); // asleep
     sleepSignal(false);
-    ASSERT_TRUE(waitUntil([&] { return network.downloadsHeldFor(clock.bootSeconds()) > 0; }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return held(network) > 0; }, 10000));
     clock.advanceSeconds(600);
-    EXPECT_EQ(network.downloadsHeldFor(clock.bootSeconds()), gw::NetworkGate::Forever)
-        << "NetworkManager decides, however long it takes";
+    EXPECT_EQ(held(network), gw::NetworkGate::Forever) << "NetworkManager decides, however long it takes";
     const int before = changes;
     networkState(gw::SessionNetwork::ConnectedGlobal);
-    EXPECT_TRUE(waitUntil([&] { return network.downloadsHeldFor(clock.bootSeconds()) == 0; }, 10000));
+    EXPECT_TRUE(waitUntil([&] { return held(network) == 0; }, 10000));
     EXPECT_GT(changes, before) << "the end of the wait is an event";
 }
 
@@ -76,12 +77,12 @@ TEST_F(SessionNetworkBus, WithoutNetworkManagersWordTwoMinutes)
         sleepSignal(true);
         sleepSignal(false);
         const char* label = withNm ? "NetworkManager without the network" : "no NetworkManager";
-        ASSERT_TRUE(waitUntil([&] { return network.downloadsHeldFor(clock.bootSeconds()) > 0; }, 10000)) << label;
-        EXPECT_DOUBLE_EQ(network.downloadsHeldFor(clock.bootSeconds()), 120) << label;
+        ASSERT_TRUE(waitUntil([&] { return held(network) > 0; }, 10000)) << label;
+        EXPECT_DOUBLE_EQ(held(network), 120) << label;
         clock.advanceSeconds(90);
-        EXPECT_DOUBLE_EQ(network.downloadsHeldFor(clock.bootSeconds()), 30) << label;
+        EXPECT_DOUBLE_EQ(held(network), 30) << label;
         clock.advanceSeconds(30);
-        EXPECT_EQ(network.downloadsHeldFor(clock.bootSeconds()), 0) << label;
+        EXPECT_EQ(held(network), 0) << label;
     }
 }
 

@@ -8,11 +8,6 @@ using namespace gwtest;
 
 namespace {
 
-size_t countFrom(const std::vector<gw::TDateTime>& times, size_t from)
-{
-    return times.size() - from;
-}
-
 class FixedHold : public gw::NetworkGate
 {
 public:
@@ -42,8 +37,7 @@ TEST(SchedulerClockSteps, IntervalsKeepTheirLengthWhenTheClockIsSet)
     for (const Case& c : { Case { "set back an hour", -3600 }, Case { "set forward an hour", 3600 },
              Case { "set forward a day", 86400 }, Case { "set back a day", -86400 }, Case { "not set", 0 } }) {
         SchedulerRig rig;
-        for (const char* name : { "cbStartEveryXsec", "cbCheckForNewFile", "cbCheckForUpdate" })
-            rig.settings.setChecked(QString::fromLatin1(name), true);
+        rig.switchOn({ "cbStartEveryXsec", "cbCheckForNewFile", "cbCheckForUpdate" });
         rig.settings.setInteger(QStringLiteral("seDownloadChecksPerDay"), 4);
         rig.scheduler.seedStartTimes();
         rig.run(3600);
@@ -54,9 +48,9 @@ TEST(SchedulerClockSteps, IntervalsKeepTheirLengthWhenTheClockIsSet)
         rig.run(5);
         EXPECT_EQ(rig.jobs.calls(), static_cast<int>(renders + clouds + lists)) << c.label << ": nothing at once";
         rig.run(3 * 3600 - 5);
-        EXPECT_EQ(countFrom(rig.jobs.renders, renders), 18u) << c.label;
-        EXPECT_EQ(countFrom(rig.jobs.cloudChecks, clouds), 6u) << c.label;
-        EXPECT_EQ(countFrom(rig.jobs.listDownloads, lists), 0u) << c.label << ": the list keeps its six hours";
+        EXPECT_EQ(rig.jobs.renders.size() - renders, 18u) << c.label;
+        EXPECT_EQ(rig.jobs.cloudChecks.size() - clouds, 6u) << c.label;
+        EXPECT_EQ(rig.jobs.listDownloads.size() - lists, 0u) << c.label << ": the list keeps its six hours";
         EXPECT_TRUE(rig.log.lines.isEmpty()) << c.label;
     }
 }
@@ -66,57 +60,23 @@ TEST(SchedulerWake, SecondsUntilSomethingIsDue)
     struct Case
     {
         const char* label;
-        std::function<void(SchedulerRig&)> arrange;
+        bool justRendered; // renders every ten minutes, the last one now
+        QStringList times; // the fixed-time download's, when on
+        std::function<void(SchedulerRig&)> arrange; // then, if any
         double expected;
     };
-    const auto render = [](SchedulerRig& r) {
-        r.settings.setChecked(QStringLiteral("cbStartEveryXsec"), true);
-        r.state.LastRenderTime = r.clock.now();
-    };
     const std::vector<Case> cases = {
-        { "nothing switched on sleeps the longest", [](SchedulerRig&) {}, 3600 },
-        { "a render just finished", render, 600 },
-        { "a render overdue",
-            [&](SchedulerRig& r) {
-                render(r);
-                r.state.LastRenderTime -= 1;
-            },
-            -86400 + 600 },
-        { "a busy flag: look again at the next tick",
-            [&](SchedulerRig& r) {
-                render(r);
-                r.state.RenderBusy = true;
-            },
-            5 },
-        { "screensaver on: its end is an event",
-            [&](SchedulerRig& r) {
-                render(r);
-                r.screensaver = true;
-            },
-            3600 },
-        { "switched off",
-            [&](SchedulerRig& r) {
-                render(r);
-                r.settings.setChecked(QStringLiteral("Globewallenabled"), false);
-            },
-            3600 },
-        { "a listed time half an hour ahead",
+        { "nothing switched on sleeps the longest", false, {}, {}, 3600 },
+        { "a render just finished", true, {}, {}, 600 },
+        { "a render overdue", true, {}, [](SchedulerRig& r) { r.state.LastRenderTime -= 1; }, -86400 + 600 },
+        { "a busy flag: look again at the next tick", true, {}, [](SchedulerRig& r) { r.state.RenderBusy = true; }, 5 },
+        { "screensaver on: its end is an event", true, {}, [](SchedulerRig& r) { r.screensaver = true; }, 3600 },
+        { "switched off", true, {}, [](SchedulerRig& r) { r.switchOn({ "Globewallenabled" }, false); }, 3600 },
+        { "a listed time half an hour ahead", false, { "#00:10", "00:30" }, {}, 1800 - 2.5 },
+        { "a listed time just passed comes tomorrow, capped", false, { "00:00" },
+            [](SchedulerRig& r) { r.clock.advanceSeconds(60); }, 3600 },
+        { "a pending download after its failed test", false, { "00:00" },
             [](SchedulerRig& r) {
-                r.settings.setChecked(QStringLiteral("cbDownload"), true);
-                r.settings.setLines(QStringLiteral("mTime"), { QStringLiteral("#00:10"), QStringLiteral("00:30") });
-            },
-            1800 - 2.5 },
-        { "a listed time just passed comes tomorrow, capped",
-            [](SchedulerRig& r) {
-                r.settings.setChecked(QStringLiteral("cbDownload"), true);
-                r.settings.setLines(QStringLiteral("mTime"), { QStringLiteral("00:00") });
-                r.clock.advanceSeconds(60);
-            },
-            3600 },
-        { "a pending download after its failed test",
-            [](SchedulerRig& r) {
-                r.settings.setChecked(QStringLiteral("cbDownload"), true);
-                r.settings.setLines(QStringLiteral("mTime"), { QStringLiteral("00:00") });
                 r.jobs.fixedReachable = false;
                 r.tick();
             },
@@ -124,7 +84,14 @@ TEST(SchedulerWake, SecondsUntilSomethingIsDue)
     };
     for (const Case& c : cases) {
         SchedulerRig rig;
-        c.arrange(rig);
+        if (c.justRendered) {
+            rig.switchOn({ "cbStartEveryXsec" });
+            rig.state.LastRenderTime = rig.clock.now();
+        }
+        if (!c.times.isEmpty())
+            rig.downloadAt(c.times);
+        if (c.arrange)
+            c.arrange(rig);
         EXPECT_NEAR(rig.scheduler.secondsUntilDue(), c.expected, 0.01) << c.label;
     }
 }
@@ -132,8 +99,7 @@ TEST(SchedulerWake, SecondsUntilSomethingIsDue)
 TEST(SchedulerWake, DownloadsHeldAfterAResumeWaitForTheNetwork)
 {
     SchedulerRig rig;
-    rig.settings.setChecked(QStringLiteral("cbCheckForNewFile"), true);
-    rig.settings.setChecked(QStringLiteral("cbStartEveryXsec"), true);
+    rig.switchOn({ "cbCheckForNewFile", "cbStartEveryXsec" });
     rig.settings.setInteger(QStringLiteral("SpinEdit"), 0);
     FixedHold hold;
     hold.seconds = gw::NetworkGate::Forever;
@@ -142,7 +108,7 @@ TEST(SchedulerWake, DownloadsHeldAfterAResumeWaitForTheNetwork)
     EXPECT_TRUE(rig.jobs.cloudChecks.empty()) << "held: no test, no error";
     EXPECT_FALSE(rig.jobs.renders.empty()) << "renders need no network";
     EXPECT_TRUE(rig.log.lines.isEmpty());
-    rig.settings.setChecked(QStringLiteral("cbStartEveryXsec"), false);
+    rig.switchOn({ "cbStartEveryXsec" }, false);
     EXPECT_EQ(rig.scheduler.secondsUntilDue(), 3600) << "the network's event ends the wait";
     hold.seconds = 0;
     rig.run(5);
@@ -163,8 +129,7 @@ TEST(SchedulerWake, ADownloadHeldForAMeteredConnectionWaitsForTheNetworksEvent)
         { Case { "the cloud map waits", true, false, 0, 1 }, Case { "the list waits", false, true, 1, 0 },
             Case { "nothing waits", false, false, 1, 1 }, Case { "both wait", true, true, 0, 0 } }) {
         SchedulerRig rig;
-        rig.settings.setChecked(QStringLiteral("cbCheckForNewFile"), true);
-        rig.settings.setChecked(QStringLiteral("cbCheckForUpdate"), true);
+        rig.switchOn({ "cbCheckForNewFile", "cbCheckForUpdate" });
         FixedHold hold;
         hold.cloudMetered = c.cloudMetered;
         hold.listMetered = c.listMetered;
@@ -184,9 +149,8 @@ TEST(SchedulerWake, ADownloadHeldForAMeteredConnectionWaitsForTheNetworksEvent)
 TEST(SchedulerWake, ADayAsleepBetweenDueMoments)
 {
     SchedulerRig rig;
-    for (const char* name : { "cbStartEveryXsec", "cbCheckForUpdate", "cbDownload" })
-        rig.settings.setChecked(QString::fromLatin1(name), true);
-    rig.settings.setLines(QStringLiteral("mTime"), { QStringLiteral("07:30") });
+    rig.switchOn({ "cbStartEveryXsec", "cbCheckForUpdate" });
+    rig.downloadAt({ "07:30" });
     rig.jobs.renderSeconds = 1;
     rig.scheduler.seedStartTimes();
     const gw::TDateTime end = rig.clock.now() + 1.0;
