@@ -65,15 +65,18 @@ public:
 
     // Waits until the first instance has run its creation: the last files a first start writes
     // are xplanet's configuration with the first-start markers (after the renderer folders),
-    // then the socket beside its lock on which it hears later starts.
+    // then the sockets beside its lock on which it hears later starts and status requests, each
+    // made in a private folder that goes once the socket is in place.
     bool waitUntilCreated(QProcess& p) const
     {
         const QString marker = dir.file(QStringLiteral("home/.xplanet/config/default"));
-        const QString socket = dir.file(QStringLiteral("runtime/Globewall.socket"));
+        const QDir runtime(dir.file(QStringLiteral("runtime")));
         bool ended = false;
         const bool created = gwtest::waitUntil(
             [&] {
-                if (QFileInfo(marker).isFile() && QFileInfo::exists(socket))
+                if (QFileInfo(marker).isFile() && runtime.exists(QStringLiteral("Globewall.socket"))
+                    && runtime.exists(QStringLiteral("Globewall.status"))
+                    && runtime.entryList({ QStringLiteral(".globewall-*") }, QDir::Dirs | QDir::Hidden).isEmpty())
                     return true;
                 if (p.state() == QProcess::NotRunning)
                     return ended = true;
