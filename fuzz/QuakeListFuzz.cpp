@@ -1,9 +1,11 @@
 // The earthquake list on any bytes: every marker line is complete (position, quoted label,
 // colour, CR LF), there is at most one per line of the list, and the file route gives the
-// same marker file as the conversion in memory.
+// same marker file as the conversion in memory, or is refused where that conversion is.
 #include "FuzzSupport.h"
 
+#include "downloads/FeedConversion.h"
 #include "downloads/QuakeMarkers.h"
+#include "shared/Error.h"
 
 #include <QFile>
 
@@ -22,7 +24,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size > kMaxInput)
         return 0;
     const QByteArray list = gwfuzz::bytes(data, size);
-    const QByteArray markers = gw::quakeMarkerText(list);
+    QString refused;
+    const QByteArray markers = gw::feeds::convertText(gw::feeds::Kind::QuakeList, list, &refused);
+    FUZZ_CHECK(refused.isEmpty() || markers.isEmpty(), "a refused list gives no markers");
 
     FUZZ_CHECK(markers.isEmpty() || markers.endsWith(" color=green\r\n"), "the last marker line is complete");
     FUZZ_CHECK(markers.count('\n') <= list.count('\n') + 1, "at most one marker per line of the list");
@@ -39,7 +43,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size % 16 == 0) {
         const QString asc = gwfuzz::writeScratch(QStringLiteral("quake.asc"), list);
         const QString marker = gwfuzz::scratchDir() + QStringLiteral("/quake.marker");
-        gw::ConvertAscQuakeToMarker(asc, marker);
+        QFile::remove(marker);
+        try {
+            gw::ConvertAscQuakeToMarker(asc, marker);
+        } catch (const gw::Error&) {
+            // A list that is no earthquake list (a JSON document, say) is refused on both routes.
+            FUZZ_CHECK(!refused.isEmpty(), "the file route refuses only what the text route refuses");
+            FUZZ_CHECK(!QFile::exists(marker), "a refused list writes no marker file");
+            return 0;
+        }
+        FUZZ_CHECK(refused.isEmpty(), "the file route converts what the text route converts");
         QFile written(marker);
         FUZZ_CHECK(written.open(QIODevice::ReadOnly) && written.readAll() == markers, "the file holds the markers");
     }
