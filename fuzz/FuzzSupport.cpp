@@ -17,13 +17,6 @@ void fail(const char* file, int line, const char* what)
     std::abort();
 }
 
-void initialize()
-{
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
-    setenv("TZ", "Europe/Berlin", 1);
-    tzset();
-}
-
 QByteArray bytes(const uint8_t* data, size_t size)
 {
     return QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
@@ -69,3 +62,14 @@ QString writeScratch(const QString& name, const QByteArray& content)
 }
 
 } // namespace gwfuzz
+
+// Quiet Qt's own warnings (they would flood the fuzzer's output) and fix the time zone, so a
+// failure found on one machine repeats on another. One with summer time, so the hour that
+// repeats each autumn is in reach.
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    setenv("TZ", "Europe/Berlin", 1);
+    tzset();
+    return 0;
+}

@@ -1,7 +1,8 @@
 #pragma once
 // What every fuzz target shares: a broken property aborts with its label, so libFuzzer keeps
 // the input that broke it; text made from the fuzzer's bytes; a scratch folder in memory for
-// the parsers that only read files.
+// the parsers that only read files. Linking this library also gives every target libFuzzer's
+// start-up hook, which quiets Qt and fixes the time zone.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <QByteArray>
@@ -13,11 +14,6 @@
 namespace gwfuzz {
 
 [[noreturn]] void fail(const char* file, int line, const char* what);
-
-// Quiet Qt's own warnings (they would flood the fuzzer's output) and fix the time zone, so
-// a failure found on one machine repeats on another. One with summer time, so the hour that
-// repeats each autumn is in reach.
-void initialize();
 
 // Bytes as they come, and the same as text the way a UTF-8 reader sees them.
 QByteArray bytes(const uint8_t* data, size_t size);
