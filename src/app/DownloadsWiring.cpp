@@ -8,6 +8,7 @@
 #include "app/WindowTransferDisplay.h"
 #include "desktop/DesktopUtility.h"
 #include "desktop/TrayIcon.h"
+#include "downloads/AnswerLimits.h"
 #include "downloads/CloudSources.h"
 #include "downloads/DownloadEngine.h"
 #include "downloads/DownloadJobs.h"
@@ -35,6 +36,7 @@ void AppCore::wireDownloads()
     m_downloadEngine = std::make_unique<DownloadEngine>(
         *m_settings, m_state, *m_transferLog, dialogs(), *m_clock, *m_downloadRecords);
     DownloadEngine* engine = m_downloadEngine.get();
+    engine->setAnswerLimit(limits::maxBytesFor);
     showTransfers(*engine, *m_trayIcon, *m_transferDisplay, *m_settings);
 
     DownloadJobs::Actions actions;

@@ -1,5 +1,6 @@
 #include "app/StatusLines.h"
 
+#include "downloads/FeedAddresses.h"
 #include "downloads/QuakeFeeds.h"
 #include "downloads/SourceAges.h"
 #include "settings/SettingNames.h"
@@ -63,7 +64,7 @@ StatusFacts statusFacts(
     const QString grid = ctl::sgDownloadFiles;
     for (int row = 1; row < settings.rowCount(grid); ++row) {
         const QString source = settings.cell(grid, 0, row);
-        if (source == endpoints::quakeList() || quake::isSummaryFeed(source)) {
+        if (source == endpoints::quakeList() || sources::isQuakeSummaryFeed(source)) {
             facts.quakesUpdated = contentOf(ages, source, settings.cell(grid, 1, row));
             facts.quakesStale
                 = facts.quakesUpdated.isValid() && SourceAges::isStale(source, ages.contentDate(source), now);

@@ -1,6 +1,7 @@
 #include "downloads/AnswerLimits.h"
 
 #include "downloads/BuiltInSources.h"
+#include "downloads/FeedAddresses.h"
 
 #include <QFileInfo>
 
@@ -10,7 +11,7 @@ qint64 maxBytesFor(const QString& url, const QString& destination)
 {
     // Every built-in source but the cloud maps is a feed.
     const sources::Source* source = sources::forAddress(url);
-    if (feeds::kindOfAddress(url) != feeds::Kind::None || (source && source != &sources::source(sources::LiveClouds))
+    if (sources::feedKindOf(url) != feeds::Kind::None || (source && source != &sources::source(sources::LiveClouds))
         || sources::stopsOnRefusal(url))
         return FeedBytes;
     // A feed of the user's own is known by the text file it goes into.

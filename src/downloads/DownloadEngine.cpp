@@ -1,6 +1,5 @@
 #include "downloads/DownloadEngine.h"
 
-#include "downloads/AnswerLimits.h"
 #include "downloads/CloudMapCheck.h"
 #include "downloads/DownloadRecords.h"
 #include "downloads/Md5.h"
@@ -147,7 +146,7 @@ bool DownloadEngine::fetchCheckedCopy(
             return false;
         }
         if (!transfer(url, part.file(), silent, redownloads == 0 ? conditions : QList<QByteArray>(),
-                limits::maxBytesFor(url, destination))) {
+                m_answerLimit ? m_answerLimit(url, destination) : 0)) {
             if (m_notModified)
                 log(QStringLiteral(" - Success: local copy of ") + QFileInfo(destination).fileName()
                     + QStringLiteral(" still up to date"));

@@ -13,6 +13,9 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+#include <utility>
+
 class QFile;
 
 namespace gw {
@@ -37,6 +40,11 @@ public:
     // `conditional` sends the validators of the copy on disk: an unchanged file is not
     // transferred (see notModified); a forced download is not conditional.
     bool DownloadFile(const QString& url, const QString& destination, bool silent, bool conditional = false);
+
+    // The most an answer for `url` into `destination` may bring (0: no limit). What counts as a
+    // feed is the download policy's to say; without it answers are not limited.
+    using AnswerLimit = std::function<qint64(const QString& url, const QString& destination)>;
+    void setAnswerLimit(AnswerLimit limit) { m_answerLimit = std::move(limit); }
 
     // Copies the proxy settings into the HTTP client; an empty field, or a port that is no
     // number from 1 to 65535, keeps the client's value.
@@ -168,6 +176,7 @@ private:
     Dialogs& m_dialogs;
     const Clock& m_clock;
     DownloadRecords& m_records;
+    AnswerLimit m_answerLimit;
 
     HttpClient m_http;
     Pinger m_pinger;

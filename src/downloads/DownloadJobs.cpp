@@ -5,6 +5,7 @@
 #include "downloads/DownloadEngine.h"
 #include "downloads/DownloadRecords.h"
 #include "downloads/DownloadStatus.h"
+#include "downloads/FeedAddresses.h"
 #include "downloads/FeedConversion.h"
 #include "renderer/MarkerSatelliteFiles.h"
 #include "renderer/RendererLayout.h"
@@ -152,7 +153,7 @@ void DownloadJobs::record(const QString& url, const QString& lastModifiedText)
 // the same format under another address is the user's to convert.
 void DownloadJobs::convertFeed(const Item& item)
 {
-    const feeds::Kind kind = feeds::kindOfAddress(item.source);
+    const feeds::Kind kind = sources::feedKindOf(item.source);
     if (kind == feeds::Kind::None)
         return;
     feeds::Options options;

@@ -1,6 +1,7 @@
 #include "downloads/DownloadLayers.h"
 
 #include "downloads/DownloadJobs.h"
+#include "downloads/FeedAddresses.h"
 #include "downloads/FeedConversion.h"
 #include "downloads/HostGaps.h"
 #include "renderer/ConfigEditor.h"
@@ -61,7 +62,7 @@ DownloadLayers::DownloadLayers(
 
 bool DownloadLayers::servesLayer(Layer layer, const QString& url)
 {
-    const feeds::Kind kind = feeds::kindOfAddress(url);
+    const feeds::Kind kind = sources::feedKindOf(url);
     switch (layer) {
     case Layer::Earthquakes:
         return kind == feeds::Kind::Quake || kind == feeds::Kind::QuakeList;

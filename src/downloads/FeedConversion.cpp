@@ -1,12 +1,10 @@
 #include "downloads/FeedConversion.h"
 
 #include "downloads/AuroraFeed.h"
-#include "downloads/BuiltInSources.h"
 #include "downloads/JsonStream.h"
 #include "downloads/PartFile.h"
 #include "downloads/QuakeFeeds.h"
 #include "downloads/StormFeed.h"
-#include "shared/Endpoints.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -113,20 +111,6 @@ namespace {
     }
 
 } // namespace
-
-Kind kindOfAddress(const QString& url)
-{
-    if (url == endpoints::quakeList())
-        return Kind::QuakeList;
-    const sources::Source* source = sources::forAddress(url);
-    if (source == &sources::source(sources::QuakeFeeds))
-        return Kind::Quake;
-    if (source == &sources::source(sources::AuroraForecast))
-        return Kind::Aurora;
-    if (source == &sources::source(sources::TropicalStorms))
-        return Kind::Storms;
-    return Kind::None;
-}
 
 MarkerSink::MarkerSink(QIODevice& device)
     : m_device(device)

@@ -1,7 +1,7 @@
 #pragma once
 // Downloaded feeds turned into xplanet marker files: the earthquake lists, the aurora forecast
-// and the tropical storms. Which feed a download is comes from its address (the services'
-// own addresses) and its content (the format). The input is read in chunks and the markers are
+// and the tropical storms. Which feed a download is comes from its address (downloads/
+// FeedAddresses) and its content (the format). The input is read in chunks and the markers are
 // written as they come into a new file beside the marker file, which replaces it only when the
 // whole feed was read: a feed that does not parse, is too large, or has records but not one
 // position leaves the previous marker file in place and says why.
@@ -29,10 +29,6 @@ namespace limits {
 } // namespace limits
 
 enum class Kind { None, Quake, QuakeList, Aurora, Storms };
-
-// The feed an address serves: the earthquake service's summary feeds (Quake), the built-in
-// fixed-column list (QuakeList), the aurora forecast, the storm list; None for any other.
-Kind kindOfAddress(const QString& url);
 
 struct Options
 {

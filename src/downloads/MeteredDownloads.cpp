@@ -1,5 +1,6 @@
 #include "downloads/MeteredDownloads.h"
 
+#include "downloads/FeedAddresses.h"
 #include "downloads/QuakeFeeds.h"
 #include "scheduler/SessionNetwork.h"
 #include "settings/SettingNames.h"
@@ -37,7 +38,7 @@ bool isSmallCloudMap(const QString& url)
 
 bool isSmallListItem(const QString& source, const QString& destination)
 {
-    if (source == endpoints::quakeFeed() || quake::isSummaryFeed(source))
+    if (source == endpoints::quakeFeed() || sources::isQuakeSummaryFeed(source))
         return true;
     if (QFileInfo(destination).suffix().compare(QLatin1String("tle"), Qt::CaseInsensitive) == 0)
         return true;

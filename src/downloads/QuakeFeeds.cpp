@@ -1,6 +1,5 @@
 #include "downloads/QuakeFeeds.h"
 
-#include "downloads/BuiltInSources.h"
 #include "downloads/FeedConversion.h"
 #include "downloads/JsonStream.h"
 #include "downloads/RecordBlocks.h"
@@ -289,11 +288,6 @@ bool geoJsonMarkers(QIODevice& in, feeds::Conversion& c)
         c.out.lineDone();
         return true;
     });
-}
-
-bool isSummaryFeed(const QString& url)
-{
-    return sources::forAddress(url) == &sources::source(sources::QuakeFeeds);
 }
 
 } // namespace gw::quake

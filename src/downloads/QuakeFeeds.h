@@ -26,8 +26,4 @@ bool csvMarkers(QIODevice& in, feeds::Conversion& c);
 bool geoJsonMarkers(QIODevice& in, feeds::Conversion& c);
 bool fixedColumnMarkers(QIODevice& in, feeds::Conversion& c);
 
-// True for an address of the summary feeds (the built-in source QuakeFeeds), whatever the
-// magnitude, the period and the format.
-bool isSummaryFeed(const QString& url);
-
 } // namespace gw::quake

@@ -4,6 +4,7 @@
 #include "HttpFaultServer.h"
 #include "TempDir.h"
 
+#include "downloads/AnswerLimits.h"
 #include "downloads/DownloadEngine.h"
 #include "downloads/DownloadRecords.h"
 #include "downloads/TransferDisplay.h"
@@ -91,6 +92,7 @@ struct DownloadRig
     {
         gw::setProgramDir(dir.path());
         gw::showTransfers(engine, tray, display, settings);
+        engine.setAnswerLimit(gw::limits::maxBytesFor);
         // Short limits, so a stalled or trickling server fails a test in a second or two.
         engine.http().setTimeouts({ 2000, 1, 1, 2, 16 * 1024 });
         settings.setChecked(QStringLiteral("cbUseMD5ForCloudDownload"), true); // as a first start has it
