@@ -5,7 +5,7 @@
 // any form asks for no wait or a wait ahead, never one in the past.
 #include "FuzzSupport.h"
 
-#include "downloads/ResponseHeaders.h"
+#include "net/ResponseHeaders.h"
 #include "shared/DateTime.h"
 
 #include <QDateTime>

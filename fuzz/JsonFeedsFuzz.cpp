@@ -6,9 +6,9 @@
 // once; a failed conversion leaves the previous marker file as it was.
 #include "FuzzSupport.h"
 
-#include "downloads/FeedConversion.h"
-#include "downloads/JsonStream.h"
-#include "downloads/QuakeFeeds.h"
+#include "feeds/FeedConversion.h"
+#include "feeds/JsonStream.h"
+#include "feeds/QuakeFeeds.h"
 
 #include <QBuffer>
 #include <QFile>

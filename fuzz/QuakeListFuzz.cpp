@@ -3,8 +3,8 @@
 // same marker file as the conversion in memory, or is refused where that conversion is.
 #include "FuzzSupport.h"
 
-#include "downloads/FeedConversion.h"
-#include "downloads/QuakeMarkers.h"
+#include "feeds/FeedConversion.h"
+#include "feeds/QuakeMarkers.h"
 #include "shared/Error.h"
 
 #include <QFile>

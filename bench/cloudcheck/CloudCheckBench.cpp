@@ -4,7 +4,7 @@
 // Usage: bench_cloudcheck [rounds, default 5]
 #include "support/BenchSupport.h"
 
-#include "downloads/CloudMapCheck.h"
+#include "net/CloudMapCheck.h"
 
 #include <QElapsedTimer>
 #include <QFile>

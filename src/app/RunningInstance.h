@@ -3,7 +3,7 @@
 // local socket beside the single-instance lock. The holder of the lock listens; a later start
 // connects, writes one word per line and ends.
 #include "app/CommandLineOptions.h"
-#include "app/LocalLineServer.h"
+#include "instance/LocalLineServer.h"
 
 #include <QObject>
 #include <QString>

@@ -1,7 +1,7 @@
 #pragma once
 // "Globewall --status" asks the running Globewall through a socket of its own beside the
 // instance lock: a client that sends a line gets the report and the end of the connection.
-#include "app/LocalLineServer.h"
+#include "instance/LocalLineServer.h"
 
 #include <QString>
 

@@ -1,8 +1,8 @@
 #include "app/StatusLines.h"
 
 #include "downloads/FeedAddresses.h"
-#include "downloads/QuakeFeeds.h"
 #include "downloads/SourceAges.h"
+#include "feeds/QuakeFeeds.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsAccess.h"
 #include "shared/AppState.h"

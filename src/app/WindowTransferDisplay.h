@@ -2,7 +2,7 @@
 // What a download shows in the main window besides the tray icon: the progress bar, panel 1
 // of the status bar and the busy cursor. The bar holds int only, so a transfer of 2 GiB or
 // more is shown scaled down by a power of two; the maximum reads back unscaled.
-#include "downloads/TransferDisplay.h"
+#include "net/TransferDisplay.h"
 
 #include <QPointer>
 #include <functional>

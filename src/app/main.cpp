@@ -7,9 +7,9 @@
 #include "app/MessageWindow.h"
 #include "app/RunningInstance.h"
 #include "app/ShutdownSignals.h"
-#include "app/SingleInstance.h"
 #include "app/StatusChannel.h"
 #include "app/StatusReport.h"
+#include "instance/SingleInstance.h"
 #include "renderer/ui/ProjectionPictures.h"
 #include "shared/Paths.h"
 

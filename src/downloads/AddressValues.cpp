@@ -1,6 +1,6 @@
 #include "downloads/AddressValues.h"
 
-#include "downloads/DownloadRecords.h"
+#include "net/DownloadRecords.h"
 
 #include <cmath>
 

@@ -4,7 +4,7 @@
 // server sending more is broken or hostile, and the previous copy stays. Pictures (the cloud
 // map, maps of the user's own) have none: they go to disk as they arrive and only their
 // header is read.
-#include "downloads/FeedConversion.h"
+#include "feeds/FeedConversion.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
 #include "downloads/ContentAge.h"
 
-#include "downloads/ResponseHeaders.h"
+#include "net/ResponseHeaders.h"
 
 #include <QFile>
 #include <QRegularExpression>

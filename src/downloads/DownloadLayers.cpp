@@ -2,8 +2,8 @@
 
 #include "downloads/DownloadJobs.h"
 #include "downloads/FeedAddresses.h"
-#include "downloads/FeedConversion.h"
 #include "downloads/HostGaps.h"
+#include "feeds/FeedConversion.h"
 #include "renderer/ConfigEditor.h"
 #include "renderer/ConfigText.h"
 #include "renderer/RendererLayout.h"

@@ -1,7 +1,7 @@
 #pragma once
 // Which feed a download is, told by its address: the built-in sources' own addresses. The
 // feeds themselves know formats, not addresses.
-#include "downloads/FeedConversion.h"
+#include "feeds/FeedConversion.h"
 
 #include <QString>
 

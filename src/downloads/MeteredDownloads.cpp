@@ -1,7 +1,7 @@
 #include "downloads/MeteredDownloads.h"
 
 #include "downloads/FeedAddresses.h"
-#include "downloads/QuakeFeeds.h"
+#include "feeds/QuakeFeeds.h"
 #include "scheduler/SessionNetwork.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsAccess.h"

@@ -2,7 +2,7 @@
 
 #include "downloads/BuiltInSources.h"
 #include "downloads/ContentAge.h"
-#include "downloads/ResponseHeaders.h"
+#include "net/ResponseHeaders.h"
 
 #include <QFileInfo>
 

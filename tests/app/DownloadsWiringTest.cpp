@@ -6,7 +6,7 @@
 #include "ServerProcess.h"
 #include "app/TransferLog.h"
 #include "app/WindowTransferDisplay.h"
-#include "downloads/DownloadRecords.h"
+#include "net/DownloadRecords.h"
 #include "renderer/ConfigEditor.h"
 #include "renderer/ConfigText.h"
 #include "renderer_launch/LaunchSupport.h"

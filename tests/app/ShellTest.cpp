@@ -1,8 +1,8 @@
 // Process-level pieces: the single-instance lock, the general error handler, the centring.
 #include "app/CommandLineOptions.h"
 #include "app/ErrorReport.h"
-#include "app/SingleInstance.h"
 #include "app/WindowPlacement.h"
+#include "instance/SingleInstance.h"
 #include "shared/Error.h"
 #include "shared/Posix.h"
 #include "support/ScriptedDialogs.h"

@@ -3,8 +3,8 @@
 #include "ui_UpdateDialog.h"
 
 #include "downloads/AnswerLimits.h"
-#include "downloads/DownloadEngine.h"
-#include "downloads/TransferSettings.h"
+#include "net/DownloadEngine.h"
+#include "net/TransferSettings.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsAccess.h"
 #include "shared/AppState.h"

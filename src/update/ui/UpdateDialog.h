@@ -3,7 +3,7 @@
 // "updates.ini" from the program's web server, says whether a newer release exists and, when
 // the user agrees, downloads it to a file of the user's choosing. The program never replaces
 // itself; after a download it only asks the user to do so.
-#include "downloads/HttpClient.h"
+#include "net/HttpClient.h"
 #include "shared/DateTime.h"
 
 #include <QDialog>
