@@ -1,6 +1,7 @@
 // The socket on which a running program hears later starts: real Unix sockets, real writes,
 // real descriptor limits and a real second user.
 #include "instance/LocalLineServer.h"
+#include "app/RunningInstance.h"
 #include "shared/Posix.h"
 #include "support/TempDir.h"
 
