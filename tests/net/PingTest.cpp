@@ -62,7 +62,7 @@ TEST(Ping, UnprivilegedUserReachesLoopback)
     const QString setpriv = QStandardPaths::findExecutable("setpriv");
     if (setpriv.isEmpty())
         GTEST_SKIP() << "setpriv is missing";
-    const QString probe = QStringLiteral(GW_BINARY_DIR "/tests/downloads/ping_probe");
+    const QString probe = QStringLiteral(GW_BINARY_DIR "/tests/net/ping_probe");
     ASSERT_TRUE(QFile::exists(probe)) << probe.toStdString();
 
     struct Case
