@@ -1,6 +1,7 @@
 // The built program as a process: one instance per user, and SIGTERM or SIGINT closes it the
 // normal way, so the settings are saved. Each test runs a private copy of the binary, so its
 // program folder (where the settings go) is private and writable.
+#include "TestPaths.h"
 #include "shared/Posix.h"
 #include "support/TempDir.h"
 #include "support/WaitUntil.h"

@@ -1,5 +1,6 @@
 #include "ProgramCopy.h"
 
+#include "TestPaths.h"
 #include "settings/IniFile.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,7 @@
 // The reachability test against loopback, as root and as an unprivileged user, and its
 // settings: "#" switches it off, a proxy in use is what must answer.
 #include "DownloadRig.h"
+#include "TestPaths.h"
 
 #include <QProcess>
 #include <QStandardPaths>

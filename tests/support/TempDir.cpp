@@ -1,4 +1,5 @@
 #include "TempDir.h"
+#include "TestPaths.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,8 @@
 // The real clock setter as an unprivileged user: the system refuses, and the refusal is known
 // as one for want of rights (the time sync's log line says so). The user is switched with
 // setpriv, without the capability to set the clock even in its bounding set.
+#include "TestPaths.h"
+
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
