@@ -1,6 +1,7 @@
 #include "renderer/ProcessLauncher.h"
 
 #include "renderer/CommandLine.h"
+#include "shared/AtomicFile.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -261,9 +262,9 @@ void ProcessLauncher::Execute()
 // same folder then fails as well (startChild).
 void ProcessLauncher::writeBatchFile(const QString& folder, const QString& commandLine) const
 {
-    QFile bat(folder + batchFileName());
-    if (bat.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        bat.write((commandLine + QStringLiteral(" > ") + outputFileName() + QStringLiteral(" 2>&1\n")).toLocal8Bit());
+    writeFileAtomically(folder + batchFileName(),
+        (commandLine + QStringLiteral(" > ") + outputFileName() + QStringLiteral(" 2>&1\n")).toLocal8Bit(), nullptr,
+        Flush::Skip);
 }
 
 void ProcessLauncher::enterFolder(const QString& folder) const
