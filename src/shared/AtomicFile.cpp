@@ -96,9 +96,17 @@ bool appendToOwnFile(const QString& path, const QByteArray& content, QString* er
     // O_NOFOLLOW: a link at the log's name fails the open instead of redirecting the lines.
     const UniqueFd fd(::open(QFile::encodeName(path).constData(),
         O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
-    if (!fd.valid())
-        return fail(errno == ELOOP ? QStringLiteral("it is a link; it is not followed")
-                                   : QString::fromLocal8Bit(std::strerror(errno)));
+    if (!fd.valid()) {
+        const int openError = errno;
+        // Told by what lies there: the kernel's own guards for shared folders answer a link
+        // or a FIFO with a bare "Permission denied" or "No such device".
+        struct stat there = {};
+        if (::lstat(QFile::encodeName(path).constData(), &there) == 0 && S_ISLNK(there.st_mode))
+            return fail(QStringLiteral("it is a link; it is not followed"));
+        if (::lstat(QFile::encodeName(path).constData(), &there) == 0 && !S_ISREG(there.st_mode))
+            return fail(QStringLiteral("not a regular file"));
+        return fail(QString::fromLocal8Bit(std::strerror(openError)));
+    }
     struct stat st = {};
     if (::fstat(fd.get(), &st) != 0)
         return fail(QString::fromLocal8Bit(std::strerror(errno)));

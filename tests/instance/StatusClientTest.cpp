@@ -59,6 +59,9 @@ public:
                     continue;
                 }
                 const int connection = ::accept(server, nullptr, nullptr);
+                // The request line first, as the program reads it.
+                char byte = 0;
+                while (::read(connection, &byte, 1) == 1 && byte != '\n') { }
                 if (listener == Listener::Answers) {
                     (void)!::write(connection, answer.constData(), answer.size());
                     ::close(connection);
