@@ -299,6 +299,10 @@ std::unique_ptr<QProcess> ProcessLauncher::startChild(const QString& folder, con
     if (m_redirect) {
         if (!QFileInfo::exists(folder + batchFileName())) // the capture folder cannot be written
             failStart(CodeFileNotFound, ErrorText(CodeFileNotFound));
+        // A new empty file of our own at the name first, so the child's output never goes
+        // through whatever lay there (a link planted in a shared folder is replaced or refused).
+        if (!writeFileAtomically(folder + outputFileName(), QByteArray(), nullptr, Flush::Skip))
+            failStart(CodeFileNotFound, ErrorText(CodeFileNotFound));
         process->setProcessChannelMode(QProcess::MergedChannels);
         process->setStandardOutputFile(folder + outputFileName(), QIODevice::Truncate);
     } else {
