@@ -42,7 +42,7 @@ void TransferLog::appendLine(const QString& line)
     m_lines += added;
     if (m_memo && m_memo->isVisible())
         showInMemo();
-    emit lineAppended(lines);
+    emit lineAppended(line); // its readers (notifications) clean it themselves
     mTransferChange(added, lines.mid(lines.lastIndexOf(QLatin1Char('\n')) + 1));
 }
 

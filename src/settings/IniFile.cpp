@@ -284,7 +284,8 @@ void IniFile::writeString(const QString& section, const QString& key, const QStr
     // terminal that shows the file shows it as text.
     QString oneLineText = value;
     oneLineText.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
-    const QString plain = plainOutsideText(oneLineText);
+    // A tab is kept: a blank to every reader, and part of a file name the user chose.
+    const QString plain = plainOutsideText(oneLineText, LineBreaks::Keep);
     writeBytes(section, key, m_latin1Texts.contains(plain) ? plain.toLatin1() : plain.toUtf8());
 }
 
