@@ -144,9 +144,9 @@ namespace {
         render.setSessionEnvironment({ QStringLiteral("GNOME"), QStringLiteral("x11"), {}, {}, {} });
         renderTo(QStringLiteral("automatic"), monitors);
         renderTo(QStringLiteral("automatic"), monitors);
-        const QStringList log = backgroundLog();
-        ASSERT_EQ(log.size(), 1) << log.join(QLatin1Char('\n')).toStdString();
-        EXPECT_TRUE(log.first().contains(QLatin1String("30320x30200"))) << log.first().toStdString();
+        const QStringList lines = backgroundLog();
+        ASSERT_EQ(lines.size(), 1) << lines.join(QLatin1Char('\n')).toStdString();
+        EXPECT_TRUE(lines.first().contains(QLatin1String("30320x30200"))) << lines.first().toStdString();
         const QImage shown(
             QUrl(get(QStringLiteral("org.gnome.desktop.background"), QStringLiteral("picture-uri"))).toLocalFile());
         EXPECT_EQ(shown.size(), QSize(320, 200));
