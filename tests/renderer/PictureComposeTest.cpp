@@ -1,5 +1,5 @@
-// The picture composed over several monitors: each monitor's globe at its place, and a
-// composition that can be stopped, as the program's end stops it, while events go on.
+// The picture composed over several monitors: a composition that can be stopped, as the
+// program's end stops it, while events go on. (Its result: the GNOME desktop tests.)
 #include "renderer/PictureCompose.h"
 #include "support/TempDir.h"
 
@@ -20,21 +20,6 @@ gw::Picture part(const gwtest::TempDir& dir, const QString& name, const QRect& a
 }
 
 } // namespace
-
-TEST(PictureCompose, EachMonitorsPictureAtItsPlace)
-{
-    gwtest::TempDir dir;
-    const QVector<gw::Picture> parts = { part(dir, "left", QRect(0, 0, 40, 30), qRgb(255, 0, 0)),
-        part(dir, "right", QRect(40, 10, 20, 20), qRgb(0, 0, 255)) };
-    QString error;
-    const QString out = dir.file(QStringLiteral("desktop.png"));
-    ASSERT_TRUE(gw::composePictures(parts, out, &error)) << error.toStdString();
-    const QImage composed(out);
-    EXPECT_EQ(composed.size(), QSize(60, 30));
-    EXPECT_EQ(composed.pixel(5, 5), qRgb(255, 0, 0));
-    EXPECT_EQ(composed.pixel(50, 20), qRgb(0, 0, 255));
-    EXPECT_EQ(composed.pixel(50, 2), qRgb(0, 0, 0)) << "black where no monitor lies";
-}
 
 // A large composition takes seconds; a stop (the user's kill, the program's end) ends it at
 // once, and the window's events are handled meanwhile.
