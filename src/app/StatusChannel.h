@@ -20,9 +20,16 @@ public:
     bool listen() { return m_server.listen(m_socketFile); }
     QString errorText() const { return m_server.errorText(); }
 
-    // The running program's report; false (nothing in `text`) when none answers in time.
-    // Needs no application object and writes no file.
-    static bool ask(const QString& socketFile, QString* text, int timeoutMs = 5000);
+    enum class Answer {
+        Report, // `text` holds the running program's report
+        NoListener, // nothing listens at the socket file
+        Foreign, // the listener is another user's program: not asked, not read
+        Silent, // no whole report in time, or more than MaxReportBytes
+    };
+    // The running program's report. Needs no application object and writes no file.
+    static Answer ask(const QString& socketFile, QString* text, int timeoutMs = 5000);
+    // A report is a few kilobytes; a listener that sends more is not ours or not well.
+    static constexpr qsizetype MaxReportBytes = 1024 * 1024;
 
 private:
     QString m_socketFile;
@@ -30,7 +37,10 @@ private:
 };
 
 // "Globewall --status": the running program's report when one answers, else the one read
-// from the settings file; printed to standard output. Always 0.
+// from the settings file (or, when the lock is held, that the holder does not answer);
+// printed to standard output, a socket of another user named on standard error. Always 0.
 int printStatus(const QString& lockFile);
+// The text printStatus prints; `notes` gets what goes to standard error.
+QString statusText(const QString& lockFile, QString* notes, int timeoutMs = 5000);
 
 } // namespace gw

@@ -1,9 +1,11 @@
 #include "app/TransferLog.h"
 
+#include "shared/AtomicFile.h"
 #include "shared/Error.h"
+#include "shared/OutsideText.h"
 
 #include <QEvent>
-#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPlainTextEdit>
 
@@ -33,12 +35,14 @@ TransferLog::TransferLog(QPlainTextEdit* memo, QLabel* statusPanel)
 
 void TransferLog::appendLine(const QString& line)
 {
-    const QString lines = withPlainLineBreaks(line);
+    // Whatever a line quotes (a server's words, a feed's labels, a file name) reaches the log
+    // file, the window and the status bar without a control character.
+    const QString lines = plainOutsideText(withPlainLineBreaks(line), LineBreaks::Keep);
     const QByteArray added = lines.toUtf8() + '\n';
     m_lines += added;
     if (m_memo && m_memo->isVisible())
         showInMemo();
-    emit lineAppended(line);
+    emit lineAppended(line); // its readers (notifications) clean it themselves
     mTransferChange(added, lines.mid(lines.lastIndexOf(QLatin1Char('\n')) + 1));
 }
 
@@ -54,13 +58,14 @@ void TransferLog::mTransferChange(const QByteArray& added, const QString& lastLi
     if (m_logFile.isEmpty())
         return;
 
-    QFile file(m_logFile);
     // No file (first line of a run, or deleted meanwhile): the whole of this run's log.
-    const bool whole = !file.exists();
-    const QByteArray& bytes = whole ? m_lines : added;
-    if (!file.open(whole ? QIODevice::WriteOnly : QIODevice::WriteOnly | QIODevice::Append)
-        || file.write(bytes) != bytes.size() || !file.flush())
-        throw Error(QStringLiteral("Could not write the log file %1: %2").arg(m_logFile, file.errorString()));
+    const bool whole = !QFileInfo(m_logFile).exists() && !QFileInfo(m_logFile).isSymLink();
+    QString error;
+    // Neither way writes through a link of another user.
+    const bool written = whole ? writeFileAtomically(m_logFile, m_lines, &error, Flush::Skip)
+                               : appendToOwnFile(m_logFile, added, &error);
+    if (!written)
+        throw Error(QStringLiteral("Could not write the log file %1: %2").arg(m_logFile, error));
 }
 
 bool TransferLog::eventFilter(QObject* watched, QEvent* event)

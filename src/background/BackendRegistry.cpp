@@ -34,13 +34,29 @@ QRect desktopRect(const MonitorList& monitors)
 {
     QRect all;
     for (const Monitor& m : monitors)
-        all = all.united(m.geometry);
+        if (!m.geometry.isEmpty())
+            all = all.united(m.geometry);
     return all;
 }
 
-QVector<Picture> plannedPictures(PictureLayout layout, const MonitorList& monitors)
+bool composedTooLarge(const MonitorList& monitors)
+{
+    const QRect all = desktopRect(monitors);
+    return qint64(all.width()) * all.height() > MaxComposedPixels;
+}
+
+QVector<Picture> plannedPictures(PictureLayout layout, const MonitorList& listed)
 {
     const QString whole = QStringLiteral("desktop");
+    // The renderer cannot draw a picture of no size; such a monitor shows nothing anyway.
+    MonitorList monitors;
+    for (const Monitor& m : listed)
+        if (!m.geometry.isEmpty())
+            monitors.push_back(m);
+    // Too large to compose: the first (primary) monitor's picture, which the desktop spans.
+    const bool composes = layout == PictureLayout::Spanned || layout == PictureLayout::RootWindow;
+    if (composes && composedTooLarge(monitors))
+        monitors.resize(1);
     if (monitors.isEmpty())
         return { { whole, QRect(0, 0, 1920, 1080), {} } };
     switch (layout) {

@@ -67,7 +67,8 @@ public:
 std::unique_ptr<DesktopBackend> makeBackend(DesktopKind kind);
 
 // The pictures to render for a layout. Without any monitor (no display known) a single
-// picture of 1920x1080 named "desktop".
+// picture of 1920x1080 named "desktop". Monitors of no size are left out; where the layout
+// composes one picture beyond MaxComposedPixels, only the first monitor's is rendered.
 QVector<Picture> plannedPictures(PictureLayout layout, const MonitorList& monitors);
 
 // True when the renderer's arguments already say where the picture goes or how large it is

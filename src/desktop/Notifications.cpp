@@ -1,4 +1,5 @@
 #include "desktop/Notifications.h"
+#include "shared/OutsideText.h"
 
 #include <QDBusMessage>
 #include <QVariantMap>
@@ -70,8 +71,9 @@ bool DesktopNotifier::send(const Notice& notice)
         QStringLiteral("Notify"));
     QVariantMap hints;
     hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("net.quillmoor.Globewall"));
-    call << QStringLiteral("Globewall") << 0u << QStringLiteral("net.quillmoor.Globewall") << notice.summary
-         << notice.body << QStringList() << hints << -1;
+    call << QStringLiteral("Globewall") << 0u << QStringLiteral("net.quillmoor.Globewall")
+         << plainOutsideText(notice.summary) << plainOutsideText(notice.body, LineBreaks::Keep) << QStringList()
+         << hints << -1;
     // No reply wanted: a missing notification service must not hold up the program.
     call.setAutoStartService(true);
     if (!m_bus.send(call))

@@ -1,6 +1,7 @@
 #include "desktop/TrayIcon.h"
 
 #include "desktop/StatusNotifierHost.h"
+#include "shared/OutsideText.h"
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -162,7 +163,9 @@ void TrayIcon::setStatusLines(const QStringList& lines)
 void TrayIcon::showToolTip()
 {
     // Only a change reaches the tray: on a StatusNotifier host each one is a bus signal.
-    const QString tip = (QStringList { m_hint } + m_statusLines).join(QLatin1Char('\n'));
+    // Status lines quote sources' names and servers' words: no control character reaches the host.
+    const QString tip
+        = plainOutsideText((QStringList { m_hint } + m_statusLines).join(QLatin1Char('\n')), LineBreaks::Keep);
     if (tip != m_trayIcon.toolTip())
         m_trayIcon.setToolTip(tip);
 }

@@ -32,7 +32,9 @@ double AddressValues::number(const QString& section, const QString& key) const
 {
     bool ok = false;
     const double value = text(section, key).toDouble(&ok);
-    return ok && std::isfinite(value) ? value : 0;
+    // A date or a span past the year 9999 was never written here: an edited or broken value.
+    constexpr double kLargest = 2958466;
+    return ok && std::isfinite(value) && std::abs(value) <= kLargest ? value : 0;
 }
 
 void AddressValues::write(std::initializer_list<Entry> entries)

@@ -22,7 +22,7 @@ public:
 
     // The value kept for `key` (an address, or a host key) in `section`; empty when none.
     QString text(const QString& section, const QString& key) const;
-    // As a number; 0 when none is kept or it is no finite number.
+    // As a number; 0 when none is kept or it is no number of a date (up to the year 9999).
     double number(const QString& section, const QString& key) const;
 
     struct Entry

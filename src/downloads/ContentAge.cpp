@@ -1,9 +1,12 @@
 #include "downloads/ContentAge.h"
 
+#include "feeds/JsonStream.h"
 #include "net/ResponseHeaders.h"
 
+#include <QBuffer>
 #include <QFile>
-#include <QRegularExpression>
+
+#include <cmath>
 
 namespace gw::contentage {
 
@@ -48,14 +51,33 @@ QDateTime lastModified(const QByteArray& rawHeaders)
 
 QDateTime feedGenerated(const QString& file)
 {
-    static const QRegularExpression generated(QStringLiteral("\"generated\"\\s*:\\s*(\\d{10,16})"));
-    const QByteArray text = head(file, kFeedHead);
-    if (!text.trimmed().startsWith('{'))
+    QByteArray text = head(file, kFeedHead);
+    QBuffer device(&text);
+    device.open(QIODevice::ReadOnly);
+    // Only the head is read: the document is cut short, and nothing after "metadata" counts.
+    feeds::JsonStream json(device, 64, 1024);
+    if (json.next() != feeds::JsonStream::Token::BeginObject)
         return {};
-    const QRegularExpressionMatch m = generated.match(QString::fromLatin1(text));
-    if (!m.hasMatch())
+    double generated = NAN;
+    json.members([&](const QByteArray& key) {
+        const feeds::JsonStream::Token begun = json.next();
+        if (key != "metadata" || begun != feeds::JsonStream::Token::BeginObject)
+            return json.skip(begun);
+        json.members([&](const QByteArray& inner) {
+            const feeds::JsonStream::Token value = json.next();
+            if (inner == "generated" && value == feeds::JsonStream::Token::Number)
+                generated = json.number();
+            return json.skip(value);
+        });
+        return false; // the feed's own metadata has been read
+    });
+    // Beyond the year 275759 a date cannot be held; such a number is no date at all.
+    constexpr double kLatest = 8.64e15;
+    if (!std::isfinite(generated) || generated < 0)
         return {};
-    return QDateTime::fromMSecsSinceEpoch(m.captured(1).toLongLong(), Qt::UTC);
+    if (generated > kLatest)
+        return QDateTime::fromMSecsSinceEpoch(qint64(kLatest), Qt::UTC);
+    return QDateTime::fromMSecsSinceEpoch(qint64(generated), Qt::UTC);
 }
 
 QDateTime newestTleEpoch(const QString& file)
@@ -69,20 +91,30 @@ QDateTime newestTleEpoch(const QString& file)
     return newest;
 }
 
-QDateTime contentDate(sources::ContentAge how, const QByteArray& rawHeaders, const QString& file)
+QDateTime contentDate(
+    sources::ContentAge how, const QByteArray& rawHeaders, const QString& file, const QDateTime& now, QString* ignored)
 {
+    const QDateTime latest = now.addSecs(ClockSkewSeconds);
+    const auto usable = [&](const QDateTime& date, const char* what) {
+        if (!date.isValid() || date <= latest)
+            return date;
+        if (ignored && ignored->isEmpty())
+            *ignored = QLatin1String(what) + QLatin1Char(' ')
+                + date.toUTC().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")) + QStringLiteral(" UTC");
+        return QDateTime();
+    };
     QDateTime stated;
     switch (how) {
     case sources::ContentAge::FeedGenerated:
-        stated = feedGenerated(file);
+        stated = usable(feedGenerated(file), "generated");
         break;
     case sources::ContentAge::TleEpoch:
-        stated = newestTleEpoch(file);
+        stated = usable(newestTleEpoch(file), "element epoch");
         break;
     case sources::ContentAge::LastModified:
         break;
     }
-    return stated.isValid() ? stated : lastModified(rawHeaders);
+    return stated.isValid() ? stated : usable(lastModified(rawHeaders), "Last-Modified");
 }
 
 } // namespace gw::contentage

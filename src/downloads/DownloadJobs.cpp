@@ -190,7 +190,9 @@ SourceAges DownloadJobs::sourceAges() const
 void DownloadJobs::noteContent(const Item& item)
 {
     SourceAges ages = sourceAges();
-    ages.noteAnswer(item.source, m_engine.lastRawHeaders(), item.destination);
+    const QString future = ages.noteAnswer(item.source, m_engine.lastRawHeaders(), item.destination, m_clock.now());
+    if (!future.isEmpty())
+        m_log.appendLine(DateTimeToStr(m_clock.now()) + future);
     const QString notice = ages.staleNotice(item.source, m_clock.now());
     if (!notice.isEmpty())
         m_log.appendLine(DateTimeToStr(m_clock.now()) + notice);

@@ -61,7 +61,7 @@ double MeteredDownloads::downloadsHeldFor(double bootNow) const
     return m_network.downloadsHeldFor(bootNow);
 }
 
-bool MeteredDownloads::waits(const QString& item, bool small, bool due)
+bool MeteredDownloads::waits(const QString& item, bool small)
 {
     if (!m_metered()) {
         m_logged.clear();
@@ -69,7 +69,10 @@ bool MeteredDownloads::waits(const QString& item, bool small, bool due)
     }
     const MeteredChoice choice = meteredChoice(m_settings.text(ctl::ddbMeteredConnection));
     const bool waiting = choice == MeteredChoice::Nothing || (choice == MeteredChoice::SmallFiles && !small);
-    if (waiting && due && !m_logged.contains(item)) {
+    // The first word of a held download in a metered spell, whether the scheduler's plan or a
+    // due tick asks: a download held from the start of the spell is never asked at a due tick,
+    // as the scheduler then sleeps until the network's event.
+    if (waiting && !m_logged.contains(item)) {
         m_logged.insert(item);
         m_log.appendLine(DateTimeToStr(m_clock.now()) + QStringLiteral(" - The connection is metered: ") + item
             + QStringLiteral(" waits until it is not."));
@@ -77,20 +80,20 @@ bool MeteredDownloads::waits(const QString& item, bool small, bool due)
     return waiting;
 }
 
-bool MeteredDownloads::waitsForUnmetered(Download download, bool due)
+bool MeteredDownloads::waitsForUnmetered(Download download, bool)
 {
     if (download == Download::Cloud) {
         const QString source = m_settings.text(ctl::edtWebAdress);
-        return waits(source, isSmallCloudMap(source), due);
+        return waits(source, isSmallCloudMap(source));
     }
     // In "only small files" the list runs and holds its large rows one by one.
     return meteredChoice(m_settings.text(ctl::ddbMeteredConnection)) == MeteredChoice::Nothing
-        && waits(QStringLiteral("the download list"), false, due);
+        && waits(QStringLiteral("the download list"), false);
 }
 
 bool MeteredDownloads::rowWaits(const QString& source, const QString& destination)
 {
-    return waits(source, isSmallListItem(source, destination), true);
+    return waits(source, isSmallListItem(source, destination));
 }
 
 } // namespace gw

@@ -40,7 +40,8 @@ public:
     void setMeteredQuery(std::function<bool()> query) { m_metered = std::move(query); }
 
 private:
-    bool waits(const QString& item, bool small, bool due);
+    // Whether `item` waits; the first time in a metered spell, one line says so.
+    bool waits(const QString& item, bool small);
 
     const SessionNetwork& m_network;
     const SettingsAccess& m_settings;

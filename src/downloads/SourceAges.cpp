@@ -21,20 +21,35 @@ TDateTime SourceAges::contentDate(const QString& url) const
     return m_values.number(ContentSection, url);
 }
 
-void SourceAges::noteAnswer(const QString& url, const QByteArray& rawHeaders, const QString& file)
+QString SourceAges::noteAnswer(const QString& url, const QByteArray& rawHeaders, const QString& file, TDateTime now)
 {
     const sources::Source* source = sources::forAddress(url);
     const sources::ContentAge how = source ? source->age : sources::ContentAge::LastModified;
-    QDateTime date = contentage::contentDate(how, rawHeaders, QFileInfo(file).isFile() ? file : QString());
+    const QDateTime nowUtc = fromDateTime(now).toUTC();
+    QString ignored;
+    QDateTime date
+        = contentage::contentDate(how, rawHeaders, QFileInfo(file).isFile() ? file : QString(), nowUtc, &ignored);
     // An answer 304 need not repeat the date: the one kept with the copy on disk still holds.
+    if (!date.isValid() && ignored.isEmpty()) {
+        date = httpDate(m_values.text(ValidatorSection, url).toLatin1(), nowUtc);
+        if (date > nowUtc.addSecs(contentage::ClockSkewSeconds))
+            date = QDateTime();
+    }
+    QString line;
+    if (!ignored.isEmpty() && m_values.text(FutureSection, url).isEmpty()) {
+        m_values.write(FutureSection, url, ignored);
+        line = QStringLiteral(" - ") + url + QStringLiteral(" states a date from the future (") + ignored
+            + QStringLiteral("); it is not taken as the content's date");
+    } else if (ignored.isEmpty() && !m_values.text(FutureSection, url).isEmpty()) {
+        m_values.write(FutureSection, url, QString()); // a later spell is told again
+    }
     if (!date.isValid())
-        date = httpDate(m_values.text(ValidatorSection, url).toLatin1(), QDateTime::currentDateTimeUtc());
-    if (!date.isValid())
-        return;
+        return line;
     const TDateTime content = toDateTime(date.toLocalTime());
     // Unchanged: the settings file is not written.
     if (std::abs(content - contentDate(url)) > OneSecond / 2)
         m_values.write(ContentSection, url, AddressValues::numberText(content));
+    return line;
 }
 
 bool SourceAges::isStale(const QString& url, TDateTime content, TDateTime now)

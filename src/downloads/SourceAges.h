@@ -18,6 +18,8 @@ class SourceAges
 public:
     static inline const QString ContentSection = QStringLiteral("Content Dates");
     static inline const QString NoticeSection = QStringLiteral("Stale Notices");
+    // The date from the future last passed over for an address, so it is logged once.
+    static inline const QString FutureSection = QStringLiteral("Future Content Dates");
     // Where the download engine keeps the Last-Modified of each copy on disk.
     static inline const QString ValidatorSection = QStringLiteral("Downloaded Last-Modified");
 
@@ -27,8 +29,10 @@ public:
     TDateTime contentDate(const QString& url) const;
     // The server of `url` answered (a new copy in `file`, an unchanged one, or a check that
     // found it unchanged): the content's date is read by the source's rule and kept. An
-    // answer that tells nothing keeps the date known before.
-    void noteAnswer(const QString& url, const QByteArray& rawHeaders, const QString& file);
+    // answer that tells nothing keeps the date known before, and so does one whose date is
+    // later than `now`: the line " - <url> states a date from the future (<date>); it is not
+    // taken as the content's date" is returned the first time, empty otherwise.
+    QString noteAnswer(const QString& url, const QByteArray& rawHeaders, const QString& file, TDateTime now);
 
     // True when `url` is a built-in source whose content dated `content` is stale at `now`.
     static bool isStale(const QString& url, TDateTime content, TDateTime now);

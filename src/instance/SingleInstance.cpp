@@ -103,6 +103,12 @@ bool SingleInstance::open(const Place& place)
     return true;
 }
 
+bool SingleInstance::isHeld(const QString& lockFile)
+{
+    const UniqueFd fd(::open(QFile::encodeName(lockFile).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    return fd.valid() && ::flock(fd.get(), LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+}
+
 SingleInstance::Result SingleInstance::acquire()
 {
     if (m_held)

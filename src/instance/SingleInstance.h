@@ -39,6 +39,10 @@ public:
     // folder may be reached through a link), else why it cannot be used.
     static QString privateFolderProblem(const QString& folder);
 
+    // True when a process holds the lock at `lockFile` (tested with a shared lock that is let go
+    // at once, so no start is kept from it).
+    static bool isHeld(const QString& lockFile);
+
     Result acquire();
     const QString& error() const { return m_error; }
     // What acquire() passed over on its way to the lock (a runtime folder others can enter, a

@@ -7,6 +7,7 @@
 #include "settings/SettingNames.h"
 #include "settings/SettingsAccess.h"
 #include "shared/AppState.h"
+#include "shared/AtomicFile.h"
 #include "shared/Clock.h"
 #include "shared/Endpoints.h"
 #include "shared/Error.h"
@@ -28,12 +29,9 @@ void DownloadEngine::writeHeadLog(const QString& entry)
         return;
     // Written like the scheduler's diagnostic logs: a log that cannot be written is an error.
     const QString path = programDir() + kHeadLogName;
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-        throw Error(QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString()));
-    const QByteArray bytes = entry.toLocal8Bit() + '\n';
-    if (file.write(bytes) != bytes.size() || !file.flush())
-        throw Error(QStringLiteral("Cannot write file \"%1\". %2").arg(path, file.errorString()));
+    QString error;
+    if (!appendToOwnFile(path, entry.toLocal8Bit() + '\n', &error))
+        throw Error(error);
 }
 
 void DownloadEngine::headError(const QString& url, const HttpResponse& response)

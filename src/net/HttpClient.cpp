@@ -3,6 +3,7 @@
 #include "net/CurlLibrary.h"
 #include "net/ResponseHeaders.h"
 #include "net/WorkerWait.h"
+#include "shared/OutsideText.h"
 
 #include <QFile>
 #include <QIODevice>
@@ -401,8 +402,9 @@ HttpResponse HttpClient::responseOf(Transfer& t, int result)
     response.statusCode = static_cast<int>(code);
     const char* effective = nullptr;
     if (curl.easyGetinfo(h, CURLINFO_EFFECTIVE_URL, &effective) == CURLE_OK && effective)
-        response.effectiveUrl = QString::fromUtf8(effective);
-    response.statusLine = QString::fromLatin1(t.headers.statusLine());
+        response.effectiveUrl = plainOutsideText(QString::fromUtf8(effective));
+    // What the server says is shown to a person (log, "--status"): never a control character.
+    response.statusLine = plainOutsideText(QString::fromLatin1(t.headers.statusLine()));
     response.rawHeaders = t.headers.rawHeaders();
     response.lastModified = lastModifiedFromFileTime(static_cast<qint64>(fileTime));
     response.expectedSize = t.expected.load();
@@ -410,8 +412,9 @@ HttpResponse HttpClient::responseOf(Transfer& t, int result)
     response.failure = failureOf(t, result, code);
     response.ok = response.failure == HttpFailure::None;
     if (rc != CURLE_OK)
-        response.errorText = QString::fromUtf8(t.errorBuffer[0] ? t.errorBuffer : curl.easyStrerror(rc));
-    response.reason = reasonOf(t, response.failure);
+        response.errorText
+            = plainOutsideText(QString::fromUtf8(t.errorBuffer[0] ? t.errorBuffer : curl.easyStrerror(rc)));
+    response.reason = plainOutsideText(reasonOf(t, response.failure));
     // Connected, but the server closed or reset the connection before it answered.
     if (response.failure == HttpFailure::Transport && response.statusLine.isEmpty()) {
         if (rc == CURLE_GOT_NOTHING)

@@ -208,7 +208,22 @@ void RenderControl::renderToFiles(ProcessLauncher& exec, bool hideApp, DesktopTa
         logBackground(target.kind, error);
         return;
     }
-    target.request.pictures = plannedPictures(target.backend->layout(), target.monitors);
+    const PictureLayout layout = target.backend->layout();
+    const bool composes = layout == PictureLayout::Spanned || layout == PictureLayout::RootWindow;
+    if (composes && composedTooLarge(target.monitors)) {
+        if (!m_composeLimitLogged) {
+            const QRect all = desktopRect(target.monitors);
+            logBackground(target.kind,
+                QStringLiteral("the monitors span %1x%2 pixels, more than one picture may hold; the first "
+                               "monitor's picture is shown")
+                    .arg(all.width())
+                    .arg(all.height()));
+        }
+        m_composeLimitLogged = true;
+    } else {
+        m_composeLimitLogged = false;
+    }
+    target.request.pictures = plannedPictures(layout, target.monitors);
     if (!renderPictures(exec, hideApp, target, files))
         return;
     if (target.backend->layout() == PictureLayout::Spanned && target.request.pictures.size() > 1
@@ -243,10 +258,14 @@ bool RenderControl::composeSpanned(DesktopTarget& target, PictureFiles& files)
     Picture composed { QStringLiteral("desktop"), desktopRect(target.monitors), {} };
     composed.file = files.newFile(composed);
     QString error;
-    const bool done = composePictures(parts, composed.file, &error);
+    m_composeStop.store(false);
+    const bool done = composePicturesWhileProcessingEvents(parts, composed.file, &error, m_composeStop);
     PictureFiles::discard(parts);
     if (!done) {
-        logBackground(target.kind, QStringLiteral("cannot compose the monitors' pictures: ") + error + kPreviousStays);
+        // Stopped by the user or the program's end: nothing went wrong.
+        if (!m_composeStop.load())
+            logBackground(
+                target.kind, QStringLiteral("cannot compose the monitors' pictures: ") + error + kPreviousStays);
         PictureFiles::discard({ composed });
         return false;
     }

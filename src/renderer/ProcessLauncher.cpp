@@ -1,6 +1,7 @@
 #include "renderer/ProcessLauncher.h"
 
 #include "renderer/CommandLine.h"
+#include "shared/AtomicFile.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -261,9 +262,9 @@ void ProcessLauncher::Execute()
 // same folder then fails as well (startChild).
 void ProcessLauncher::writeBatchFile(const QString& folder, const QString& commandLine) const
 {
-    QFile bat(folder + batchFileName());
-    if (bat.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        bat.write((commandLine + QStringLiteral(" > ") + outputFileName() + QStringLiteral(" 2>&1\n")).toLocal8Bit());
+    writeFileAtomically(folder + batchFileName(),
+        (commandLine + QStringLiteral(" > ") + outputFileName() + QStringLiteral(" 2>&1\n")).toLocal8Bit(), nullptr,
+        Flush::Skip);
 }
 
 void ProcessLauncher::enterFolder(const QString& folder) const
@@ -297,6 +298,10 @@ std::unique_ptr<QProcess> ProcessLauncher::startChild(const QString& folder, con
     process->setStandardInputFile(QProcess::nullDevice());
     if (m_redirect) {
         if (!QFileInfo::exists(folder + batchFileName())) // the capture folder cannot be written
+            failStart(CodeFileNotFound, ErrorText(CodeFileNotFound));
+        // A new empty file of our own at the name first, so the child's output never goes
+        // through whatever lay there (a link planted in a shared folder is replaced or refused).
+        if (!writeFileAtomically(folder + outputFileName(), QByteArray(), nullptr, Flush::Skip))
             failStart(CodeFileNotFound, ErrorText(CodeFileNotFound));
         process->setProcessChannelMode(QProcess::MergedChannels);
         process->setStandardOutputFile(folder + outputFileName(), QIODevice::Truncate);

@@ -275,6 +275,7 @@ void RenderControl::pmKillNowClick()
 {
     if (m_state.RenderBusy)
         m_sequenceKilled = true;
+    m_composeStop.store(true);
     for (ProcessLauncher* exec : std::as_const(m_launching))
         exec->Kill();
     if (m_exec.isWaiting())

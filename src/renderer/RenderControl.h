@@ -11,6 +11,7 @@
 #include <QObject>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -162,6 +163,8 @@ private:
     bool m_sequenceKilled = false; // "kill XPlanet now" during a render ends the sequence
     bool m_ownOutputLogged = false; // the user's own -output etc. is logged once
     bool m_monitorsLogged = false; // monitors that cannot be found are logged once
+    bool m_composeLimitLogged = false; // monitors too far apart to compose are logged once
+    std::atomic<bool> m_composeStop { false }; // ends a composition at the kill or the end
     bool m_lockScreenLogged = false; // a desktop without a lock screen picture is logged once
 };
 

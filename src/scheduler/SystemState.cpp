@@ -4,6 +4,7 @@
 #include "scheduler/ScreensaverQuery.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsAccess.h"
+#include "shared/AtomicFile.h"
 #include "shared/Error.h"
 #include "shared/Paths.h"
 
@@ -134,12 +135,9 @@ void SystemState::WriteToLog(const QString& file, const QString& line) const
 {
     if (m_settings.integer(ctl::DebugLevel) <= 0)
         return;
-    QFile f(file);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Append))
-        throw Error(QStringLiteral("Cannot open file \"%1\". %2").arg(file, f.errorString()));
-    const QByteArray bytes = line.toLocal8Bit() + '\n';
-    if (f.write(bytes) != bytes.size() || !f.flush())
-        throw Error(QStringLiteral("Cannot write file \"%1\". %2").arg(file, f.errorString()));
+    QString error;
+    if (!appendToOwnFile(file, line.toLocal8Bit() + '\n', &error))
+        throw Error(error);
 }
 
 } // namespace gw

@@ -2,6 +2,7 @@
 
 #include "shared/AtomicFile.h"
 #include "shared/Error.h"
+#include "shared/OutsideText.h"
 #include "shared/RegularFile.h"
 
 #include <QFile>
@@ -278,8 +279,14 @@ void IniFile::writeBytes(const QString& section, const QString& key, const QByte
 
 void IniFile::writeString(const QString& section, const QString& key, const QString& value)
 {
-    // A text this file held in Latin-1 goes back as the bytes it came from.
-    writeBytes(section, key, m_latin1Texts.contains(value) ? value.toLatin1() : value.toUtf8());
+    // A text this file held in Latin-1 goes back as the bytes it came from. Texts quote
+    // servers and feeds too: a control character is written escaped, so an editor or a
+    // terminal that shows the file shows it as text.
+    QString oneLineText = value;
+    oneLineText.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    // A tab is kept: a blank to every reader, and part of a file name the user chose.
+    const QString plain = plainOutsideText(oneLineText, LineBreaks::Keep);
+    writeBytes(section, key, m_latin1Texts.contains(plain) ? plain.toLatin1() : plain.toUtf8());
 }
 
 void IniFile::writeInteger(const QString& section, const QString& key, int value)

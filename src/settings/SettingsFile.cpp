@@ -8,6 +8,7 @@
 #include "settings/SettingsTable.h"
 #include "shared/Error.h"
 #include "shared/FlagGuard.h"
+#include "shared/OutsideText.h"
 #include "shared/Scramble.h"
 
 #include <QDir>
@@ -130,6 +131,9 @@ QString SettingsFile::fileNameProblem(const QString& name)
     const QString cannot = QStringLiteral(" cannot be kept in the settings file");
     if (name.contains(QLatin1Char('\n')) || name.contains(QLatin1Char('\r')))
         return QStringLiteral("a settings file name with a line break") + cannot;
+    // The settings file shows other control characters as text (ESC as "\x1B").
+    if (plainOutsideText(name, LineBreaks::Keep) != name)
+        return QStringLiteral("a settings file name with a control character") + cannot;
     if (name.contains(QChar::ReplacementCharacter))
         return QStringLiteral("a settings file name that is not UTF-8 text") + cannot;
     // A value loses the blanks at its ends when it is read.

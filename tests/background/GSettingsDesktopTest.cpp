@@ -135,5 +135,23 @@ namespace {
         EXPECT_EQ(pictures().size(), 1) << "the monitors' own pictures are gone once composed";
     }
 
+    // Monitors far apart (a picture of 30320x30200 would take 2.7 GB at every render), and one
+    // of no size, which the renderer cannot draw: the first monitor's picture, one line each render spell.
+    TEST_F(GSettingsDesktop, MonitorsTooFarApartToComposeShowTheFirstMonitorsPicture)
+    {
+        const gw::MonitorList monitors = { { QStringLiteral("A"), QRect(0, 0, 320, 200) },
+            { QStringLiteral("Z"), QRect(320, 0, 0, 0) }, { QStringLiteral("B"), QRect(30000, 30000, 320, 200) } };
+        render.setSessionEnvironment({ QStringLiteral("GNOME"), QStringLiteral("x11"), {}, {}, {} });
+        renderTo(QStringLiteral("automatic"), monitors);
+        renderTo(QStringLiteral("automatic"), monitors);
+        const QStringList lines = backgroundLog();
+        ASSERT_EQ(lines.size(), 1) << lines.join(QLatin1Char('\n')).toStdString();
+        EXPECT_TRUE(lines.first().contains(QLatin1String("30320x30200"))) << lines.first().toStdString();
+        const QImage shown(
+            QUrl(get(QStringLiteral("org.gnome.desktop.background"), QStringLiteral("picture-uri"))).toLocalFile());
+        EXPECT_EQ(shown.size(), QSize(320, 200));
+        EXPECT_TRUE(showsGlobeAt(shown, shown.rect()));
+    }
+
 } // namespace
 } // namespace backgroundtest

@@ -137,6 +137,10 @@ TEST(PictureFiles, TheUsersOwnOutputOptionsWin)
 TEST(PictureFiles, PlansGiveOnePicturePerMonitorOrOneForAll)
 {
     const gw::MonitorList two = { { "L", QRect(0, 0, 1920, 1080) }, { "R", QRect(1920, 0, 1280, 1024) } };
+    const gw::MonitorList far = { { "A", QRect(0, 0, 320, 200) }, { "B", QRect(30000, 30000, 320, 200) } };
+    const gw::MonitorList eightK = { { "1", QRect(0, 0, 7680, 4320) }, { "2", QRect(7680, 0, 7680, 4320) },
+        { "3", QRect(0, 4320, 7680, 4320) }, { "4", QRect(7680, 4320, 7680, 4320) } };
+    const gw::MonitorList withEmpty = { two[0], { "Z", QRect(500, 0, 0, 0) }, two[1] };
     struct Row
     {
         const char* name;
@@ -153,6 +157,23 @@ TEST(PictureFiles, PlansGiveOnePicturePerMonitorOrOneForAll)
         { "root window composes both", gw::PictureLayout::RootWindow, two,
             { QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024) } },
         { "no monitor known", gw::PictureLayout::PerMonitor, {}, { QRect(0, 0, 1920, 1080) } },
+        // A picture of 30320x30200 would take 2.7 GB and half a minute at every render.
+        { "spanned over monitors far apart: the first one's", gw::PictureLayout::Spanned, far,
+            { QRect(0, 0, 320, 200) } },
+        { "root window over monitors far apart: the first one's", gw::PictureLayout::RootWindow, far,
+            { QRect(0, 0, 320, 200) } },
+        { "per monitor, far apart: nothing is composed", gw::PictureLayout::PerMonitor, far,
+            { QRect(0, 0, 320, 200), QRect(30000, 30000, 320, 200) } },
+        { "four 8K monitors in a square are composed", gw::PictureLayout::Spanned, eightK,
+            { QRect(0, 0, 7680, 4320), QRect(7680, 0, 7680, 4320), QRect(0, 4320, 7680, 4320),
+                QRect(7680, 4320, 7680, 4320) } },
+        // The renderer fails on -geometry 0x0, and then no monitor got a new picture.
+        { "a monitor of no size is left out", gw::PictureLayout::PerMonitor, withEmpty,
+            { QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024) } },
+        { "spanned: a monitor of no size is left out", gw::PictureLayout::Spanned, withEmpty,
+            { QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024) } },
+        { "only monitors of no size: the usual one picture", gw::PictureLayout::PerMonitor,
+            { { "Z", QRect(0, 0, 0, 0) } }, { QRect(0, 0, 1920, 1080) } },
     };
     for (const Row& row : rows) {
         QVector<QRect> got;

@@ -5,6 +5,10 @@
 #include "shared/Endpoints.h"
 #include "support/ManualClock.h"
 #include "support/MemorySinks.h"
+#include "support/SystemBusTest.h"
+#include "support/WaitUntil.h"
+
+#include <QDBusVariant>
 
 #include <gtest/gtest.h>
 
@@ -96,7 +100,7 @@ TEST(MeteredDownloads, OneLineWhenADownloadBeginsToWait)
     metered.setMeteredQuery([&] { return isMetered; });
     using D = gw::NetworkGate::Download;
     metered.waitsForUnmetered(D::Cloud, false);
-    EXPECT_TRUE(log.lines.isEmpty()) << "a question about later writes nothing";
+    EXPECT_EQ(log.lines.size(), 1) << "the scheduler's plan is the first to ask";
     for (int tick = 0; tick < 3; ++tick)
         metered.waitsForUnmetered(D::Cloud, true);
     ASSERT_EQ(log.lines.size(), 1);
@@ -108,4 +112,80 @@ TEST(MeteredDownloads, OneLineWhenADownloadBeginsToWait)
     isMetered = true;
     metered.waitsForUnmetered(D::Cloud, true);
     EXPECT_EQ(log.lines.size(), 2) << "a new metered spell, a new line";
+}
+
+namespace {
+
+const QString kNm = QStringLiteral("org.freedesktop.NetworkManager");
+const QString kNmPath = QStringLiteral("/org/freedesktop/NetworkManager");
+
+class MeteredSpell : public gwtest::SystemBusTest
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_NO_FATAL_FAILURE(SystemBusTest::SetUp());
+        ASSERT_TRUE(startMock(networkManager, QStringLiteral("networkmanager"), kNm));
+        // The stand-in's manager has no Metered property of its own.
+        mock(kNm, kNmPath, QStringLiteral("AddProperty"),
+            { kNm, QStringLiteral("Metered"), QVariant::fromValue(QDBusVariant(QVariant::fromValue(0u))) });
+    }
+    void setMetered(gw::SessionNetwork& network, bool metered)
+    {
+        mock(kNm, kNmPath, QStringLiteral("UpdateProperties"),
+            { kNm, QVariantMap { { QStringLiteral("Metered"), QVariant::fromValue(metered ? 1u : 2u) } } });
+        ASSERT_TRUE(gwtest::waitUntil([&] { return network.metered() == metered; }, 10000));
+    }
+
+    gwtest::BusService networkManager;
+    gw::ManualClock clock { 45000 };
+};
+
+} // namespace
+
+// NetworkManager says the connection is metered: a download the choice holds is named once
+// in the log for the spell, though the scheduler, asleep until the network's next event,
+// only asks whether it waits and never reaches its due tick.
+TEST_F(MeteredSpell, OneLinePerHeldDownloadAndSpell)
+{
+    struct Row
+    {
+        const char* label;
+        const char* choice;
+        QStringList lines; // the held downloads named, in order
+    };
+    const QString list = QStringLiteral("the download list");
+    const Row rows[] = {
+        { "nothing: the cloud map and the list", "metered: nothing", { kSmallCloud, list } },
+        { "only small files: a small map goes", "metered: only small files", {} },
+        { "as usual: nothing waits", "metered: download as usual", {} },
+    };
+    using D = gw::NetworkGate::Download;
+    for (const Row& row : rows) {
+        gw::SessionNetwork network(clock, systemClient);
+        gw::MemorySettings settings;
+        settings.setText(QStringLiteral("ddbMeteredConnection"), QString::fromLatin1(row.choice));
+        settings.setText(QStringLiteral("edtWebAdress"), kSmallCloud);
+        gw::MemoryLog log;
+        gw::MeteredDownloads metered(network, settings, log, clock);
+        const auto plan = [&] {
+            // As the scheduler plans its next wake, several times while it stays metered.
+            for (int i = 0; i < 3; ++i) {
+                metered.waitsForUnmetered(D::Cloud, false);
+                metered.waitsForUnmetered(D::List, false);
+            }
+        };
+        QStringList expected;
+        for (const QString& item : row.lines)
+            expected << gw::DateTimeToStr(clock.now()) + QStringLiteral(" - The connection is metered: ") + item
+                    + QStringLiteral(" waits until it is not.");
+        ASSERT_NO_FATAL_FAILURE(setMetered(network, true));
+        plan();
+        EXPECT_EQ(log.lines, expected) << row.label;
+        ASSERT_NO_FATAL_FAILURE(setMetered(network, false));
+        plan();
+        ASSERT_NO_FATAL_FAILURE(setMetered(network, true));
+        plan();
+        EXPECT_EQ(log.lines, expected + expected) << row.label << ": a new spell, new lines";
+    }
 }

@@ -59,11 +59,28 @@ TEST(SourceAge, ContentDateByTheSourcesRule)
             tleLine1(QDateTime(QDate(1999, 7, 1), QTime(12, 0), Qt::UTC)),
             QDateTime(QDate(1999, 7, 1), QTime(12, 0), Qt::UTC) },
         { "an error page instead of elements", ContentAge::TleEpoch, lm, "<html>No GP data found</html>", modified },
+        // A date from the future would keep the source from ever counting as stale.
+        { "Last-Modified in 2999", ContentAge::LastModified,
+            "HTTP/1.1 200 OK\r\nlast-modified: Tue, 01 Jan 2999 00:00:00 GMT\r\n", "x", {} },
+        { "generated in 2999: the Last-Modified", ContentAge::FeedGenerated, lm,
+            geoJson(QDateTime(QDate(2999, 1, 1), QTime(0, 0), Qt::UTC)), modified },
+        { "generated, 21 digits: the Last-Modified", ContentAge::FeedGenerated, lm,
+            "{\"type\":\"FeatureCollection\",\"metadata\":{\"generated\":176543210987654321098},\"features\":[]}",
+            modified },
+        { "a feature's own generated is no date of the feed", ContentAge::FeedGenerated, lm,
+            "{\"type\":\"FeatureCollection\",\"metadata\":{\"title\":\"x\"},\"features\":[{\"properties\":"
+            "{\"generated\":1000000000000}}]}",
+            modified },
+        { "metadata after the features", ContentAge::FeedGenerated, lm,
+            "{\"features\":[],\"metadata\":{\"generated\":" + QByteArray::number(stated.toMSecsSinceEpoch()) + "}}",
+            stated },
+        { "an element epoch of 2056", ContentAge::TleEpoch, lm,
+            tleLine1(QDateTime(QDate(2056, 7, 1), QTime(12, 0), Qt::UTC)), modified },
     };
     TempDir dir;
     for (const Row& row : rows) {
         const QString file = dir.write("content", row.file);
-        const QDateTime got = gw::contentage::contentDate(row.how, row.headers, file);
+        const QDateTime got = gw::contentage::contentDate(row.how, row.headers, file, QDateTime::currentDateTimeUtc());
         EXPECT_EQ(got.isValid(), row.expected.isValid()) << row.name;
         if (row.expected.isValid()) {
             EXPECT_LE(std::abs(got.msecsTo(row.expected)), 1000) << row.name << " " << got.toString().toStdString();
@@ -174,5 +191,52 @@ TEST(SourceAge, AStaleSourceIsReportedOnceADay)
         }
         EXPECT_EQ(fetchLater(4), row.stale ? 1 : 0) << row.name << ": the same day";
         EXPECT_EQ(fetchLater(24), row.stale ? 2 : 0) << row.name << ": the next day";
+    }
+}
+
+// A server that dates its content in 2999: the date is not kept, one line says so for the
+// address, and the source still goes stale when its content stops changing.
+TEST(SourceAge, ADateFromTheFutureIsLoggedOnceAndNotKept)
+{
+    AgeRig rig(&Hosts::liveClouds, "/images/2048x1024/clouds.jpg");
+    rig.body = jpegOfSize(2048, 1024);
+    rig.headers = { "Last-Modified: Tue, 01 Jan 2999 00:00:00 GMT" };
+    const QString url = rig.site.url("/images/2048x1024/clouds.jpg");
+    for (int fetch = 0; fetch < 3; ++fetch) {
+        rig.clock.advanceSeconds(4 * 3600); // the cloud host's gap is three hours
+        rig.jobs.btnDownloadTleNowClick();
+    }
+    EXPECT_EQ(
+        rig.linesContaining(" - " + url + " states a date from the future (Last-Modified 2999-01-01 00:00:00 UTC)"), 1)
+        << rig.logText();
+    const gw::SourceAges ages([&] { return rig.records.settingsFile(); });
+    EXPECT_EQ(ages.contentDate(url), 0) << "no date kept";
+}
+
+// Values no clock ever wrote, as a hand edit or a broken file leaves them.
+TEST(SourceAge, AHugeStoredValueIsNoDate)
+{
+    struct Row
+    {
+        const char* label;
+        QString section;
+        QString stored;
+        double read;
+    };
+    const Row rows[] = {
+        { "a content date", gw::SourceAges::ContentSection, "46000.5", 46000.5 },
+        { "1e300 as a content date", gw::SourceAges::ContentSection, "1e300", 0 },
+        { "1e300 as the end of a wait", "Downloads Not Before", "1e300", 0 },
+        { "minus 1e300", "Downloads Not Before", "-1e300", 0 },
+        { "the year 9999", gw::SourceAges::ContentSection, "2958465.5", 2958465.5 },
+    };
+    TempDir dir;
+    const QString file = dir.file("settings.ini");
+    for (const Row& row : rows) {
+        gw::AddressValues values([&] { return file; });
+        values.write(row.section, "https://example.org/clouds.jpg", row.stored);
+        EXPECT_EQ(
+            gw::AddressValues([&] { return file; }).number(row.section, "https://example.org/clouds.jpg"), row.read)
+            << row.label;
     }
 }

@@ -72,6 +72,11 @@ TEST(DownloadFile, FaultsKeepThePreviousCopy)
     server.route(
         "/toftp", HttpFaultServer::answer("HTTP/1.1 301 Moved Permanently", "", { "Location: ftp://127.0.0.1/file" }));
 
+    // ESC ] 0 ; ... BEL sets a terminal's title, ESC [ 2 J clears it: shown as text instead.
+    server.route("/hostile503", HttpFaultServer::answer("HTTP/1.1 503 \x1b]0;owned\x07\x1b[2J", "busy"));
+    server.route("/hostilemove",
+        HttpFaultServer::answer("HTTP/1.1 301 Moved Permanently", "", { "Location: ftp://127.0.0.1/\x1b[2Jfile" }));
+
     const QString refused = refusedUrl(QStringLiteral("/refused"));
     ASSERT_FALSE(refused.isEmpty());
 
@@ -100,6 +105,10 @@ TEST(DownloadFile, FaultsKeepThePreviousCopy)
         { "redirect loop", server.url("/loop"), " - Error downloading file (too many moves) - loop" },
         { "redirect to another protocol", server.url("/toftp"),
             " - Error downloading file (moved to ftp://127.0.0.1/file, not followed) - toftp" },
+        { "control characters in the reason", server.url("/hostile503"),
+            " - Error downloading file (HTTP/1.1 503 \\x1B]0;owned\\x07\\x1B[2J) - hostile503" },
+        { "control characters in the Location: neither followed nor printed", server.url("/hostilemove"),
+            " - Error downloading file (HTTP/1.1 301 Moved Permanently) - hostilemove" },
     };
     for (const Case& c : cases) {
         DownloadRig rig;

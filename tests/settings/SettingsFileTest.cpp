@@ -290,6 +290,7 @@ TEST(SettingsFileRoundTrip, AProfileNameComesBackOrIsRefused)
         { "beyond Latin-1", QStringLiteral("Grüße 🌍 профиль.ini") },
         { "a line break", QStringLiteral("two\nlines.ini") },
         { "a carriage return", QStringLiteral("two\rlines.ini") },
+        { "an escape sequence", QStringLiteral("two\x1b[2Jlines.ini") },
         { "a blank at the end", QStringLiteral("profile.ini ") },
         { "a tab at the end", QStringLiteral("profile.ini\t") },
         { "longer than a value is read back", QString(2100, QLatin1Char('p')) },

@@ -1,10 +1,15 @@
 #include "shared/AtomicFile.h"
+#include "shared/PartFile.h"
 #include "support/TempDir.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace gw;
 
@@ -93,4 +98,70 @@ TEST(AtomicFile, ALinkIsKeptAndItsTargetReplaced)
         EXPECT_EQ(gwtest::readFile(written), QByteArray("new")) << c.label;
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::System).size(), 1) << c.label;
     }
+}
+
+// Another local user plants a link at a name Globewall writes in a folder everyone may write
+// to (as /tmp is): every way Globewall writes a file leaves the file it points to alone.
+TEST(AtomicFile, ALinkOfAnotherUserInASharedFolderIsNeverFollowed)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root can give a link to another user";
+    using Writer = std::function<bool(const QString& path, QString* error)>;
+    struct Case
+    {
+        const char* label;
+        Writer write;
+        bool viaOwnLink; // our own link first, pointing at the planted one
+    };
+    const Case cases[] = {
+        { "whole file (pictures, copies, settings)",
+            [](const QString& p, QString* e) { return writeFileAtomically(p, "picture", e, Flush::Skip); }, false },
+        { "whole file through a link of our own",
+            [](const QString& p, QString* e) { return writeFileAtomically(p, "picture", e); }, true },
+        { "log line", [](const QString& p, QString* e) { return appendToOwnFile(p, "line\n", e); }, false },
+        { "file beside the target, renamed over it",
+            [](const QString& p, QString* e) {
+                PartFile part(p);
+                part.file().write("picture");
+                *e = QStringLiteral("the link could not be replaced");
+                return part.replaceDestination();
+            },
+            false },
+    };
+    for (const Case& c : cases) {
+        gwtest::TempDir shared;
+        gwtest::TempDir home;
+        ASSERT_EQ(::chmod(QFile::encodeName(shared.path()).constData(), 01777), 0);
+        const QString victim = home.write(QStringLiteral("victim"), "keep");
+        const QString planted = shared.file(QStringLiteral("xplanet.png"));
+        ASSERT_TRUE(QFile::link(victim, planted));
+        ASSERT_EQ(::lchown(QFile::encodeName(planted).constData(), 65534, 65534), 0);
+        QString target = planted;
+        if (c.viaOwnLink) {
+            target = home.file(QStringLiteral("mine.png"));
+            ASSERT_TRUE(QFile::link(planted, target));
+        }
+        QString error;
+        const bool written = c.write(target, &error);
+        EXPECT_EQ(gwtest::readFile(victim), QByteArray("keep")) << c.label;
+        // Replaced (the link is gone) or refused, saying why.
+        if (written)
+            EXPECT_FALSE(QFileInfo(planted).isSymLink()) << c.label;
+        else
+            EXPECT_TRUE(error.contains(QLatin1String("link"))) << c.label << ": " << error.toStdString();
+    }
+}
+
+TEST(AtomicFile, LogLinesAreAddedToAnOwnFileOnly)
+{
+    gwtest::TempDir dir;
+    const QString log = dir.file(QStringLiteral("Globewall.log"));
+    QString error;
+    ASSERT_TRUE(appendToOwnFile(log, "one\n", &error)) << error.toStdString();
+    ASSERT_TRUE(appendToOwnFile(log, "two\n", &error)) << error.toStdString();
+    EXPECT_EQ(gwtest::readFile(log), QByteArray("one\ntwo\n"));
+    EXPECT_EQ(QFile(log).permissions() & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.file(QStringLiteral("fifo"))).constData(), 0600), 0);
+    EXPECT_FALSE(appendToOwnFile(dir.file(QStringLiteral("fifo")), "x\n", &error)) << "a FIFO would block";
+    EXPECT_TRUE(error.contains(QLatin1String("regular"))) << error.toStdString();
 }

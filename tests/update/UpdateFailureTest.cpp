@@ -19,8 +19,6 @@ using namespace gwtest;
 
 namespace {
 
-const QString kSearching = QStringLiteral("searching for new version...");
-
 // A server announcing a newer release at "/globewall_1_2.zip", answered by `release`.
 void announce(HttpFaultServer& server, HttpFaultServer::Handler release)
 {
@@ -42,6 +40,9 @@ TEST(UpdateFailure, UpdateInfoCannotBeFetched)
         HttpFaultServer::answer("HTTP/1.1 200 OK", "[Globewall]\r\nVersion=9.9\r\n" + QByteArray(70 * 1024, ';')));
     server.route(
         "/page/soft/updates.ini", HttpFaultServer::answer("HTTP/1.1 200 OK", "<html><body>Moved</body></html>"));
+    server.route("/loop/soft/updates.ini", [&server](HttpFaultServer::Exchange& x) {
+        x.respond("HTTP/1.1 302 Found", "", { "Location: " + server.url("/loop/soft/updates.ini").toUtf8() });
+    });
 
     struct Case
     {
@@ -49,11 +50,14 @@ TEST(UpdateFailure, UpdateInfoCannotBeFetched)
         QString host;
         QString failure;
     };
+    const QString unusable = "the update server gave no usable answer: ";
     const Case cases[] = {
-        { "nothing listens", "http://127.0.0.1:" + QString::number(freeLoopbackPort()), "connection refused" },
-        { "status 404", server.url("/missing"), "HTTP/1.1 404 Not Found" },
-        { "reset before any answer", server.url("/broken"), "connection reset" },
-        { "larger than any description", server.url("/huge"), "too large, over 64 KiB" },
+        { "nothing listens", "http://127.0.0.1:" + QString::number(freeLoopbackPort()),
+            "cannot reach the update server: connection refused" },
+        { "status 404", server.url("/missing"), unusable + "HTTP/1.1 404 Not Found" },
+        { "reset before any answer", server.url("/broken"), unusable + "connection reset" },
+        { "larger than any description", server.url("/huge"), unusable + "too large, over 64 KiB" },
+        { "moved in a circle", server.url("/loop"), unusable + "too many moves" },
         { "a web page", server.url("/page"), "updates.ini could not be read (no version number in it)" },
     };
     for (const Case& c : cases) {
@@ -63,8 +67,9 @@ TEST(UpdateFailure, UpdateInfoCannotBeFetched)
         EXPECT_FALSE(seen.watchdogFired) << c.label;
         EXPECT_FALSE(seen.asked) << c.label;
         EXPECT_TRUE(seen.closeOffered) << c.label;
-        // Four empty lines at show; the failure stands two lines above the search line.
-        EXPECT_EQ(seen.finalMemo, (QStringList { "", "", c.failure, "", kSearching })) << c.label;
+        // The search has ended: the failure in its place, and no word of searching left.
+        EXPECT_EQ(seen.finalMemo, (QStringList { "", "", c.failure })) << c.label;
+        EXPECT_TRUE(seen.finalStatus.isEmpty()) << c.label << ": " << seen.finalStatus.toStdString();
         EXPECT_EQ(readFile(rig.file("updates.ini")), "[Globewall]\r\nVersion=1.0\r\n")
             << c.label << ": the last good copy stays";
         EXPECT_FALSE(rig.state.DownloadBusy) << c.label;
@@ -286,8 +291,10 @@ TEST(UpdateFailure, ProxyReachesTheDialogsClient)
     };
     const Case cases[] = {
         { "right credentials", "globe", "s3cret", { "", "no new version available", "" } },
-        { "wrong password", "globe", "wrong", { "", "", "HTTP/1.0 401 Unauthorized", "", kSearching } },
-        { "no credentials", "", "", { "", "", "HTTP/1.0 407 Proxy Authentication Required", "", kSearching } },
+        { "wrong password", "globe", "wrong",
+            { "", "", "the update server gave no usable answer: HTTP/1.0 401 Unauthorized" } },
+        { "no credentials", "", "",
+            { "", "", "cannot reach the update server: HTTP/1.0 407 Proxy Authentication Required" } },
     };
     for (const Case& c : cases) {
         UpdateRig rig(server.url(""));

@@ -16,6 +16,7 @@
 #include <QCryptographicHash>
 #include <QLabel>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTimer>
 
 #include <memory>
@@ -37,6 +38,7 @@ struct Seen
     bool asked = false;
     QStringList questionMemo;
     QStringList finalMemo; // when "Close" appeared
+    QString finalStatus; // the status bar then
     bool closeOffered = false;
     bool cancelledTransfer = false;
     bool busyWhileOpen = false;
@@ -83,6 +85,7 @@ private:
         if (button("btnClose")->isVisible()) {
             seen.closeOffered = true;
             seen.finalMemo = m_form.memoLines();
+            seen.finalStatus = m_form.findChild<QStatusBar*>()->currentMessage();
             button("btnClose")->click();
             return;
         }

@@ -224,12 +224,12 @@ void UpdateDialog::StartLookingForUpdate()
     if (isPlainTransfer(info.URL1) && info.SHA256.trimmed().isEmpty()) {
         setMemo(found
             + QStringList { QStringLiteral("not downloaded: it is offered over plain http without a SHA-256 sum"),
-                QString(), QStringLiteral("You can donwload the file from:"), hostOf(endpoints::hosts().program) });
+                QString(), QStringLiteral("You can download the file from:"), hostOf(endpoints::hosts().program) });
         return;
     }
     setMemo(found + QStringList { QStringLiteral("download this file?") });
     if (!GetOK()) {
-        setMemo({ QString(), QStringLiteral("You can donwload the file from:"), QString(),
+        setMemo({ QString(), QStringLiteral("You can download the file from:"), QString(),
             hostOf(endpoints::hosts().program) });
         return;
     }
@@ -257,11 +257,11 @@ void UpdateDialog::StartLookingForUpdate()
 bool UpdateDialog::fetchUpdateInfo(UpdateInfo* info)
 {
     QByteArray bytes;
-    if (!DownloadFromWeb(endpoints::updateInfo(), QString(), false, { {}, limits::UpdateInfoBytes, &bytes }))
+    if (!DownloadFromWeb(endpoints::updateInfo(), QString(), false, { {}, limits::UpdateInfoBytes, &bytes, true }))
         return false;
     *info = UpdateInfo::fromBytes(bytes);
     if (!info->problem.isEmpty()) {
-        setMemoLine(2, kUpdatesName + QStringLiteral(" could not be read (") + info->problem + QLatin1Char(')'));
+        endSearch(kUpdatesName + QStringLiteral(" could not be read (") + info->problem + QLatin1Char(')'));
         return false;
     }
     // Kept as the server sent it, beside the settings: what the last check read. The check
@@ -322,17 +322,33 @@ bool UpdateDialog::DownloadFromWeb(
     const HttpResponse response = m_http.get(url, &hashing, { noCacheHeader() });
     m_http.setMaxBodyBytes(0);
     QString failure;
-    if (!response.ok)
+    if (!response.ok) {
         failure = DownloadEngine::failureText(response);
-    else if (!options.sha256.isEmpty() && !matchesSha256(hashing.digest(), options.sha256))
+        if (options.updateServer)
+            failure = (response.reachedServer ? QStringLiteral("the update server gave no usable answer: ")
+                                              : QStringLiteral("cannot reach the update server: "))
+                + failure;
+    } else if (!options.sha256.isEmpty() && !matchesSha256(hashing.digest(), options.sha256))
         failure = QStringLiteral("the file does not match its SHA-256 sum and was not kept"); // never committed
     else if (sink == &file && !file.commit())
         failure = QStringLiteral("Error writing file ") + destination;
     if (failure.isEmpty())
         return true;
-    if (!silent)
-        setMemoLine(2, m_updateAbort ? QStringLiteral("download aborted") : failure);
+    if (silent)
+        return false;
+    const QString shown = m_updateAbort ? QStringLiteral("download aborted") : failure;
+    if (options.updateServer)
+        endSearch(shown);
+    else
+        setMemoLine(2, shown);
     return false;
+}
+
+void UpdateDialog::endSearch(const QString& why)
+{
+    // The search line goes: the search has ended, and this says why.
+    setMemo({ QString(), QString(), why });
+    setStatus(QString());
 }
 
 void UpdateDialog::SetProxy()

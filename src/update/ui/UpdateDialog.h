@@ -36,6 +36,9 @@ struct WebFetchOptions
     QString sha256; // hex: a body of another SHA-256 fails and leaves no file
     qint64 maxBytes = 0; // a larger body fails and leaves no file (0: no limit)
     QByteArray* body = nullptr; // receives the body instead of the destination
+    // The request asks the update server itself: a failure names it ("cannot reach the update
+    // server: name not found") and ends the search.
+    bool updateServer = false;
 };
 
 class UpdateDialog : public QDialog
@@ -104,6 +107,8 @@ private:
 
     void setMemo(const QStringList& lines);
     void setMemoLine(int index, const QString& text);
+    // The search ended without a release: `why` in place of the search line.
+    void endSearch(const QString& why);
     void setStatus(const QString& text);
     void setProgress(qint64 position);
     void setProgressMax(qint64 max);
