@@ -90,6 +90,7 @@ AppCore::AppCore(Options options)
     wireRender();
     wireBackground();
     wirePictureItems();
+    wireHiddenWithoutTray();
     wireConfig();
     wireTimeSync();
     wireDownloads();

@@ -60,6 +60,9 @@ class AppCore : public QObject, private SettingsFileHooks
     Q_OBJECT
 
 public:
+    // The line that says, once ever, how a window hidden without a notification area comes back.
+    static const QString WithoutTrayHint;
+
     struct Options
     {
         const Clock* clock = nullptr; // default: the system clock
@@ -150,6 +153,7 @@ private:
     void wireRender();
     void wireBackground();
     void wirePictureItems();
+    void wireHiddenWithoutTray();
     void wireConfig();
     void wireTimeSync();
     void wireDownloads();

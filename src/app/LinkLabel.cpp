@@ -11,9 +11,8 @@ LinkLabel::LinkLabel(QWidget* parent)
     QFont f = font();
     f.setUnderline(true);
     setFont(f);
-    QPalette p = palette();
-    p.setColor(QPalette::WindowText, QColor(0, 0, 255));
-    setPalette(p);
+    // The theme's own link colour: a fixed blue was unreadable on a dark theme.
+    setForegroundRole(QPalette::Link);
 }
 
 void LinkLabel::mouseReleaseEvent(QMouseEvent* event)

@@ -1,5 +1,5 @@
 #pragma once
-// A label that acts as a link: hand cursor, blue and underlined, and a clicked() signal.
+// A label that acts as a link: hand cursor, the theme's link colour, underlined, and a clicked() signal.
 #include <QLabel>
 
 namespace gw {

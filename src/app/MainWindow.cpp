@@ -2,6 +2,7 @@
 
 #include "app/AppIcon.h"
 #include "app/KeyFilters.h"
+#include "app/PageScrolling.h"
 #include "app/SpinEdit.h"
 #include "app/WidgetSettings.h"
 #include "app/WindowPlacement.h"
@@ -14,16 +15,21 @@
 
 #include "ui_MainWindow.h"
 
+#include <QAbstractButton>
+#include <QAction>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSystemTrayIcon>
 #include <QTabBar>
 #include <QTimer>
+#include <QtMath>
 
 MainWindow::MainWindow()
     : MainWindow(ViewOptions())
@@ -39,6 +45,11 @@ MainWindow::MainWindow(ViewOptions options)
     , m_errors(m_dialogs)
 {
     m_ui->setupUi(this);
+    // At a large scale or on a small screen a page may not fit: it scrolls rather than crush.
+    gw::putPagesInScrollAreas(m_ui->PageControl);
+    gw::putPagesInScrollAreas(m_ui->PageControlParameter);
+    gw::openAtNewestLine(m_ui->mTransfer);
+    gw::openAtNewestLine(m_ui->mTimeLog);
     formLoad();
     hideCaptionControls();
 
@@ -60,6 +71,7 @@ MainWindow::MainWindow(ViewOptions options)
     on(m_ui->btnClose, &QPushButton::clicked, &MainWindow::btnCloseClick);
     on(m_ui->pmClose, &QAction::triggered, &MainWindow::btnCloseClick);
     on(m_ui->pmRestoreWindow, &QAction::triggered, &MainWindow::pmRestoreWindowClick);
+    addKeys();
     // The field's hint always mirrors its text, also when code sets it.
     connect(m_ui->edtParameter, &QLineEdit::textChanged, m_ui->edtParameter, &QWidget::setToolTip);
     m_ui->imgProjection->installEventFilter(this);
@@ -112,6 +124,22 @@ void MainWindow::formLoad()
     QPalette black = m_ui->pnIconPreview->palette();
     black.setColor(QPalette::Window, Qt::black);
     m_ui->pnIconPreview->setPalette(black);
+}
+
+// The keys a user tries first: Ctrl+Q ends the program as "Close" does, Ctrl+S is "Save config".
+void MainWindow::addKeys()
+{
+    // Named outright: a platform theme with another keyboard scheme binds no key to "Quit".
+    auto key = [this](const char* name, QKeySequence keys, QAbstractButton* button) {
+        auto* action = new QAction(this);
+        action->setObjectName(QString::fromLatin1(name));
+        action->setShortcut(keys);
+        action->setShortcutContext(Qt::WindowShortcut);
+        addAction(action);
+        connect(action, &QAction::triggered, button, &QAbstractButton::click);
+    };
+    key("acQuit", QKeySequence(Qt::CTRL | Qt::Key_Q), m_ui->btnClose);
+    key("acSaveConfig", QKeySequence(Qt::CTRL | Qt::Key_S), m_ui->btnIniSave);
 }
 
 // Linux desktops draw their icon captions themselves: the caption controls have nothing to act
@@ -242,8 +270,9 @@ void MainWindow::fitContents()
         w->updateGeometry();
     for (QLayout* l : findChildren<QLayout*>())
         l->invalidate();
-    // As wide as the texts need; as high as the pages need, the lists and logs at their least.
-    const QSize wanted = QSize(sizeHint().width(), minimumSizeHint().height()).expandedTo(size());
+    // As wide as the texts need; as high as the pages need, the lists and logs at their least
+    // (each page's scroll area asks for that much).
+    const QSize wanted = sizeHint().expandedTo(size());
     const QScreen* screen = QGuiApplication::primaryScreen();
     // The window frame takes a little of the screen too.
     const QSize room = screen ? screen->availableGeometry().size() - QSize(16, 48) : QSize();
@@ -280,6 +309,13 @@ void MainWindow::prepareDownloadGrid()
     const int rowHeight = grid->fontMetrics().height() + 4;
     grid->verticalHeader()->setMinimumSectionSize(rowHeight);
     grid->verticalHeader()->setDefaultSectionSize(rowHeight);
+    // Four whole rows at least, and a few lines of the log below it: the page scrolls before
+    // either is squeezed to a sliver.
+    grid->setMinimumHeight(grid->horizontalHeader()->sizeHint().height() + VisibleGridRows * rowHeight
+        + 2 * grid->frameWidth() + grid->horizontalScrollBar()->sizeHint().height());
+    QPlainTextEdit* log = m_ui->mTransfer;
+    log->setMinimumHeight(VisibleLogLines * log->fontMetrics().lineSpacing()
+        + 2 * (log->frameWidth() + qCeil(log->document()->documentMargin())) + 4);
 }
 
 void MainWindow::showProjection(int entry)
@@ -323,8 +359,10 @@ void MainWindow::placeAtStart(const gw::SavedPlacement& saved)
         centreOnDesktop(true);
         return;
     }
-    resize(restored->size());
-    move(restored->topLeft());
+    // The contents' rectangle, as saved: a move() names the frame's corner, which the window
+    // system may not have measured yet and then takes for the contents', so each start would
+    // open the window higher and further left by its frame.
+    setGeometry(*restored);
     m_parked = false;
     m_placed = true;
 }
@@ -334,7 +372,7 @@ std::optional<gw::SavedPlacement> MainWindow::placement() const
     if (!m_placed || isParked())
         return std::nullopt;
     const QScreen* s = screen();
-    return gw::SavedPlacement { s ? s->name() : QString(), QRect(pos(), size()) };
+    return gw::SavedPlacement { s ? s->name() : QString(), geometry().topLeft(), size() };
 }
 
 bool MainWindow::isParked() const
@@ -370,19 +408,13 @@ void MainWindow::Minimieren()
 }
 
 // Some desktops have neither a notification area nor a minimised state (sway, Hyprland without
-// a bar): the window is hidden there too, and the first time the user learns how it comes back,
-// or the program would seem to have ended.
+// a bar): the window is hidden there too. How it comes back is said by the composition root, in
+// words that never wait for a click: a box here held up the first globe of a start from autostart.
 void MainWindow::hideWithoutTray()
 {
     m_inTray = true;
     hide();
-    if (m_toldWithoutTray)
-        return;
-    m_toldWithoutTray = true;
-    m_dialogs->message(gw::MessageKind::Information,
-        QStringLiteral("Globewall keeps running without a window: this desktop has no notification area to "
-                       "show its icon in.\n\nTo get the window back, start Globewall from the menu again, "
-                       "or run \"Globewall --show\"."));
+    emit hiddenWithoutTray();
 }
 
 void MainWindow::RestoreWindow()

@@ -65,7 +65,10 @@ public:
     void fixMinimumSize();
     void openFirstPages();
     void park();
-    // The download grid: rows as high as their text.
+    // The download grid: rows as high as their text, and at least this many in view; the
+    // download log at least this many lines high.
+    static constexpr int VisibleGridRows = 4;
+    static constexpr int VisibleLogLines = 4;
     void prepareDownloadGrid();
     // The projection's picture, decoded when the preview is first seen: a start that stays in
     // the tray decodes none.
@@ -92,6 +95,10 @@ public:
     void FormResize();
     void btnCloseClick();
 
+signals:
+    // Hidden where no notification area shows the program's icon.
+    void hiddenWithoutTray();
+
 protected:
     void changeEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -99,6 +106,7 @@ protected:
 
 private:
     void formLoad();
+    void addKeys();
     void buildMenus();
     void buildStatusBar();
     QRect desktop() const;
@@ -128,5 +136,4 @@ private:
     bool m_parked = false;
     bool m_placed = false; // shown on the desktop at least once
     bool m_inTray = false;
-    bool m_toldWithoutTray = false;
 };

@@ -1,4 +1,5 @@
 #include "app/MessageWindow.h"
+#include "app/PageScrolling.h"
 
 #include <QGuiApplication>
 #include <QPlainTextEdit>
@@ -21,6 +22,7 @@ MessageWindow::MessageWindow(QWidget* mainWindow)
     m_output->setUndoRedoEnabled(false);
     m_output->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_output->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    gw::openAtNewestLine(m_output);
 
     m_close = new QPushButton(QStringLiteral("Close"), this);
     m_close->setObjectName(QStringLiteral("btnCloseDebugWindow"));

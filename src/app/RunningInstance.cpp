@@ -101,6 +101,9 @@ QStringList InstanceChannel::requestsOf(const CommandLineOptions& options)
         requests << DownloadNow;
     if (options.renderNow)
         requests << RenderNow;
+    // A plain second start is someone looking for the window.
+    if (requests.isEmpty())
+        requests << Show;
     return requests;
 }
 
@@ -139,8 +142,6 @@ int passToRunningInstance(const QString& lockFile, const CommandLineOptions& opt
         return 1;
     }
     const QStringList requests = InstanceChannel::requestsOf(options);
-    if (requests.isEmpty())
-        return 0;
     QString why;
     if (!InstanceChannel::send(InstanceChannel::socketFileFor(lockFile), requests, 5000, &why)) {
         std::fprintf(stderr, "%s.\n", why.toLocal8Bit().constData());

@@ -25,7 +25,7 @@ public:
     bool listen();
     QString errorText() const;
 
-    // The words for the requests of `options`; empty when it asks nothing of a running instance.
+    // The words for the requests of `options`; a start that asks nothing brings the window.
     static QStringList requestsOf(const CommandLineOptions& options);
     // Writes the requests to the running instance, which may still be starting, so a refused
     // connection is tried again until `timeoutMs` has passed. A socket whose listener is

@@ -35,22 +35,24 @@ namespace {
     {
         if (length >= room || start < low)
             return low;
-        return start + length > low + room ? low + room - length : start;
+        // Summed wide: a start near the end of the int range must not wrap round to the left.
+        const qint64 end = qint64(start) + length;
+        return end > qint64(low) + room ? low + room - length : start;
     }
 } // namespace
 
 std::optional<QRect> restoredGeometry(const SavedPlacement& saved, const QVector<ScreenArea>& screens, QSize minimum)
 {
-    if (saved.geometry.width() <= 0 || saved.geometry.height() <= 0)
+    if (saved.size.width() <= 0 || saved.size.height() <= 0)
         return std::nullopt;
     const auto screen
         = std::find_if(screens.begin(), screens.end(), [&](const ScreenArea& s) { return s.name == saved.screen; });
     if (screen == screens.end() || screen->available.isEmpty())
         return std::nullopt;
     const QRect area = screen->available;
-    const QSize size = saved.geometry.size().boundedTo(area.size()).expandedTo(minimum);
-    return QRect(QPoint(within(saved.geometry.x(), size.width(), area.x(), area.width()),
-                     within(saved.geometry.y(), size.height(), area.y(), area.height())),
+    const QSize size = saved.size.boundedTo(area.size()).expandedTo(minimum);
+    return QRect(QPoint(within(saved.topLeft.x(), size.width(), area.x(), area.width()),
+                     within(saved.topLeft.y(), size.height(), area.y(), area.height())),
         size);
 }
 

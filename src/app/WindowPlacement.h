@@ -18,12 +18,15 @@ int roundHalfEven(double x);
 // larger than the desktop keeps its title bar reachable.
 QPoint centredPosition(const QSize& desktop, const QSize& window, bool clampToZero);
 
-// Where the window stood at the last save: the name of its screen, its top-left corner on the
-// desktop and its size. An empty size: never saved.
+// Where the window stood at the last save: the name of its screen, the top-left corner of its
+// contents (the window system's frame not included) on the desktop and their size. Kept apart
+// rather than as a rectangle: a settings file may hold corners near the end of the int range,
+// where a rectangle's right edge would overflow. An empty size: never saved.
 struct SavedPlacement
 {
     QString screen;
-    QRect geometry;
+    QPoint topLeft;
+    QSize size;
 };
 
 // A screen as the window sees it: its name and the part of the desktop windows may take.
@@ -34,7 +37,8 @@ struct ScreenArea
 };
 
 // The saved place and size, back on the screen of that name: no larger than the screen's free
-// area and no smaller than `minimum`, moved inside that area where it reaches beyond. Nothing
+// area and no smaller than `minimum`, moved inside that area where it reaches beyond (any
+// corner, however far off, lands on the screen). Nothing
 // when nothing was saved or that screen no longer exists: the window then opens as at a first
 // start.
 std::optional<QRect> restoredGeometry(const SavedPlacement& saved, const QVector<ScreenArea>& screens, QSize minimum);

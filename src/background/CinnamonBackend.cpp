@@ -9,7 +9,7 @@ namespace gw::backends {
 
 namespace {
 
-    class CinnamonBackend : public DesktopBackend
+    class CinnamonBackend : public GSettingsBackend
     {
     public:
         PictureLayout layout() const override { return PictureLayout::Spanned; }
@@ -17,10 +17,10 @@ namespace {
         {
             const QString uri
                 = gvariantString(QUrl::fromLocalFile(request.pictures.first().file).toString(QUrl::FullyEncoded));
-            return writeGSettings({ QStringLiteral("org.cinnamon.desktop.background"),
-                                      { { QStringLiteral("picture-options"), spanOption(request.monitors) },
-                                          { QStringLiteral("picture-uri"), uri } },
-                                      QStringLiteral("picture-uri") },
+            return writeKeys({ QStringLiteral("org.cinnamon.desktop.background"),
+                                 { { QStringLiteral("picture-options"), spanOption(request.monitors) },
+                                     { QStringLiteral("picture-uri"), uri } },
+                                 QStringLiteral("picture-uri") },
                 request.timeoutMs);
         }
         // Nothing more to write: the lock screen follows the desktop.

@@ -44,6 +44,9 @@ public:
     virtual PictureLayout layout() const = 0;
     // Shows the pictures; an empty text on success, else the reason for the log.
     virtual QString apply(const ApplyRequest& request) = 0;
+    // After apply() reported an error: whether the desktop may show the new pictures anyway, so
+    // they must not be deleted.
+    virtual bool mayShowDespiteError() const { return false; }
     // Where the desktop has a lock screen picture of its own: true, and applyLockScreen shows
     // the pictures (the same files apply got) there too.
     virtual bool hasLockScreen() const { return false; }

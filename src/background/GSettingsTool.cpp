@@ -20,8 +20,10 @@ QString spanOption(int monitors)
     return gvariantString(monitors > 1 ? QStringLiteral("spanned") : QStringLiteral("zoom"));
 }
 
-QString writeGSettings(const GSettingsWrite& write, int timeoutMs)
+QString writeGSettings(const GSettingsWrite& write, int timeoutMs, bool* unconfirmed)
 {
+    if (unconfirmed)
+        *unconfirmed = false;
     const ToolResult list = runTool(kTool, { QStringLiteral("list-keys"), write.schema }, timeoutMs);
     if (!list.error.isEmpty())
         return list.error.contains(QLatin1String("No such schema"))
@@ -50,10 +52,12 @@ QString writeGSettings(const GSettingsWrite& write, int timeoutMs)
         return t.replace(QStringLiteral("\\'"), QStringLiteral("'"))
             .replace(QStringLiteral("\\\\"), QStringLiteral("\\"));
     };
-    if (unquote(QString::fromUtf8(get.output)) != unquote(expected))
-        return write.schema + QLatin1Char(' ') + write.checkKey
-            + QStringLiteral(" did not keep the new value (is the settings service dconf running?)");
-    return {};
+    if (unquote(QString::fromUtf8(get.output)) == unquote(expected))
+        return {};
+    if (unconfirmed)
+        *unconfirmed = true;
+    return write.schema + QLatin1Char(' ') + write.checkKey
+        + QStringLiteral(" did not keep the new value (is the settings service dconf running?)");
 }
 
 } // namespace gw

@@ -9,14 +9,14 @@ namespace gw::backends {
 
 namespace {
 
-    class GnomeBackend : public DesktopBackend
+    class GnomeBackend : public GSettingsBackend
     {
     public:
         PictureLayout layout() const override { return PictureLayout::Spanned; }
         QString apply(const ApplyRequest& request) override
         {
             const QString uri = uriOf(request);
-            return writeGSettings(
+            return writeKeys(
                 { QStringLiteral("org.gnome.desktop.background"),
                     { { QStringLiteral("picture-options"), spanOption(request.monitors) },
                         { QStringLiteral("picture-uri"), uri }, { QStringLiteral("picture-uri-dark"), uri } },
@@ -26,10 +26,10 @@ namespace {
         bool hasLockScreen() const override { return true; }
         QString applyLockScreen(const ApplyRequest& request) override
         {
-            return writeGSettings({ QStringLiteral("org.gnome.desktop.screensaver"),
-                                      { { QStringLiteral("picture-options"), spanOption(request.monitors) },
-                                          { QStringLiteral("picture-uri"), uriOf(request) } },
-                                      QStringLiteral("picture-uri") },
+            return writeKeys({ QStringLiteral("org.gnome.desktop.screensaver"),
+                                 { { QStringLiteral("picture-options"), spanOption(request.monitors) },
+                                     { QStringLiteral("picture-uri"), uriOf(request) } },
+                                 QStringLiteral("picture-uri") },
                 request.timeoutMs);
         }
 

@@ -7,7 +7,7 @@ namespace gw::backends {
 
 namespace {
 
-    class MateBackend : public DesktopBackend
+    class MateBackend : public GSettingsBackend
     {
     public:
         PictureLayout layout() const override { return PictureLayout::Spanned; }
@@ -23,9 +23,9 @@ namespace {
 
     private:
         // The lock screen's schema has no picture-options: that key is skipped there.
-        static QString write(const QString& schema, const ApplyRequest& request)
+        QString write(const QString& schema, const ApplyRequest& request)
         {
-            return writeGSettings(
+            return writeKeys(
                 { schema,
                     { { QStringLiteral("picture-options"), spanOption(request.monitors) },
                         { QStringLiteral("picture-filename"), gvariantString(request.pictures.first().file) } },

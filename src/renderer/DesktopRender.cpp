@@ -231,11 +231,17 @@ void RenderControl::renderToFiles(ProcessLauncher& exec, bool hideApp, DesktopTa
         return;
 
     error = target.backend->apply(target.request);
+    if (!error.isEmpty() && target.backend->mayShowDespiteError()) {
+        keepUnconfirmed(target, files, error);
+        return;
+    }
     if (!error.isEmpty()) {
         logBackground(target.kind, error);
         PictureFiles::discard(target.request.pictures);
         return;
     }
+    m_unconfirmedLogged = false;
+    m_confirmedPictures = target.request.pictures;
     showOnLockScreen(target);
     keepPictures(target.kind, target.request.pictures, target.backend->layout() != PictureLayout::RootWindow);
     // The root pixmap holds the composed pictures; the files are not needed.
@@ -248,6 +254,21 @@ void RenderControl::renderToFiles(ProcessLauncher& exec, bool hideApp, DesktopTa
             QStringLiteral("shows ") + QString::number(target.request.pictures.size())
                 + QStringLiteral(" new picture(s)"));
     emit backgroundShown(target.summary);
+}
+
+// The desktop's keys were written but their read-back saw another value: the desktop may well
+// show the new picture (deleting it left its fallback colour), or still the one confirmed before.
+// Both stay; pictures between them, which nothing can show any more, go. Before any confirmed
+// switch of this run nothing goes: the desktop may show one from the last run.
+void RenderControl::keepUnconfirmed(DesktopTarget& target, PictureFiles& files, const QString& error)
+{
+    if (!m_unconfirmedLogged)
+        logBackground(target.kind,
+            error + QStringLiteral("; the new picture and the one before it are kept until a switch is confirmed"));
+    m_unconfirmedLogged = true;
+    showOnLockScreen(target);
+    if (!m_confirmedPictures.isEmpty())
+        files.keepOnly(target.request.pictures + m_confirmedPictures);
 }
 
 // Desktops that take one picture for all monitors get the monitors' pictures composed into

@@ -3,6 +3,7 @@
 // file after a download, stopping a running child, choosing the renderer and the file run
 // before each render, and opening the renderer's readme. The main window owns one instance,
 // forwards its buttons and tray entries here, and reads settings through SettingsAccess.
+#include "background/DesktopBackend.h"
 #include "background/DesktopDetection.h"
 #include "background/Monitor.h"
 #include "renderer/ProcessLauncher.h"
@@ -24,7 +25,6 @@ class MessageWindowSink;
 class PictureFiles;
 class SettingsAccess;
 class TrayImage;
-struct Picture;
 struct AppState;
 
 class RenderControl : public QObject
@@ -128,6 +128,9 @@ private:
     bool renderPictures(ProcessLauncher& exec, bool hideApp, DesktopTarget& target, PictureFiles& files);
     bool composeSpanned(DesktopTarget& target, PictureFiles& files);
     void showOnLockScreen(const DesktopTarget& target);
+    // The desktop may show pictures whose switch it did not confirm: they and the ones shown
+    // before stay, with one log line a spell.
+    void keepUnconfirmed(DesktopTarget& target, PictureFiles& files, const QString& error);
     void runRenderer(ProcessLauncher& exec, bool hideApp);
     void logBackground(DesktopKind kind, const QString& text);
     // ShownPictures.cpp: after a switch, the copies to keep and the files the tray opens;
@@ -166,6 +169,8 @@ private:
     bool m_composeLimitLogged = false; // monitors too far apart to compose are logged once
     std::atomic<bool> m_composeStop { false }; // ends a composition at the kill or the end
     bool m_lockScreenLogged = false; // a desktop without a lock screen picture is logged once
+    QVector<Picture> m_confirmedPictures; // the last pictures the desktop confirmed it shows
+    bool m_unconfirmedLogged = false; // switches the desktop did not confirm, logged once a spell
 };
 
 } // namespace gw

@@ -12,6 +12,10 @@ std::optional<QVariant> askBus(QDBusConnection bus, const QString& service, cons
         return std::nullopt;
     QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, method);
     call.setArguments(arguments);
+    // Asked only of a service that runs already: a desktop's screensaver whose service file
+    // happens to be installed would otherwise be started by the question, with its own idea of
+    // when to lock the screen. One that starts later is announced by the bus's owner changes.
+    call.setAutoStartService(false);
     const QDBusMessage reply = bus.call(call, QDBus::Block, timeoutMs);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
         return std::nullopt;

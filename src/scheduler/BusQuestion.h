@@ -12,7 +12,8 @@
 namespace gw {
 
 // The first value of the answer; nothing when no service answers within `timeoutMs`, when it
-// refuses, or when its answer is empty.
+// refuses, or when its answer is empty. A service that does not run is never started by the
+// question: it is nothing too.
 std::optional<QVariant> askBus(QDBusConnection bus, const QString& service, const QString& path,
     const QString& interface, const QString& method, const QVariantList& arguments, int timeoutMs);
 

@@ -26,7 +26,7 @@ struct ChoiceRequest
 {
     MessageKind kind = MessageKind::Confirmation;
     QString text;
-    QString first; // the caption of the first button, the default
+    QString first; // the caption of the first button, the default and Escape's
     QString second;
     QString checkBox;
 };

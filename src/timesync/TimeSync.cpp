@@ -37,8 +37,11 @@ void TimeSync::btnCheckTimeServerClick()
         }
     }
     m_sntp.setHost(host);
-    if (host.isEmpty())
+    // A click that did nothing looked broken.
+    if (host.isEmpty()) {
+        m_timeLog.appendLine(QStringLiteral("Tick a time server first"));
         return;
+    }
     m_sntp.setPort(m_port);
     m_sntp.setReceiveTimeout(m_receiveTimeout);
     const QString where = host + QLatin1Char(':') + QString::number(m_port);

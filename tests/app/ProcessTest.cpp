@@ -14,6 +14,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
+#include <QStandardPaths>
 #include <QThread>
 #include <gtest/gtest.h>
 
@@ -285,6 +287,121 @@ TEST(Process, FirstStartRendersOnceWhereADisplayIsReachable)
             ASSERT_TRUE(p.waitForFinished(30000));
             ASSERT_TRUE(QFileInfo::exists(copy.settingsFile()));
         }
+    }
+}
+
+namespace {
+
+// Runs xdotool on `display`; its output, trimmed.
+QString xdotool(const QString& display, const QStringList& arguments)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), display);
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral("xdotool"), arguments);
+    p.waitForFinished(10000);
+    return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
+}
+
+// The main window's place on the desktop as the window manager shows it ("x,y"); empty while
+// it is not shown.
+QString shownWindowPlace(const QString& display)
+{
+    const QString id = xdotool(display,
+        { QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+            QStringLiteral("^Globewall by") })
+                           .section(QLatin1Char('\n'), 0, 0);
+    if (id.isEmpty())
+        return {};
+    const QString geometry = xdotool(display, { QStringLiteral("getwindowgeometry"), id });
+    const int at = geometry.indexOf(QStringLiteral("Position: "));
+    return at < 0 ? QString() : geometry.mid(at + 10).section(QLatin1Char(' '), 0, 0);
+}
+
+QByteArray iniValue(const QByteArray& ini, const QByteArray& key)
+{
+    const int at = ini.indexOf("\n" + key + "=");
+    if (at < 0)
+        return {};
+    const QByteArray rest = ini.mid(at + key.size() + 2);
+    return rest.left(rest.indexOf('\r')).trimmed();
+}
+
+} // namespace
+
+// Under a real window manager, which puts a frame round the window: each start opens the window
+// where the last one left it (it used to creep up and left by the frame at every start), and a
+// plain second start brings a window hidden in the tray back, as --show does.
+TEST(Process, TheWindowComesBackWhereItWasLeftAndASecondStartBringsItForward)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("xfwm4")).isEmpty()
+        || QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+        GTEST_SKIP() << "needs xfwm4 and xdotool (scripts/setup)";
+    gwtest::XvfbServer x;
+    if (!x.start(1280, 1024))
+        GTEST_SKIP() << x.error().toStdString();
+    QProcess windowManager;
+    QProcessEnvironment wmEnv = QProcessEnvironment::systemEnvironment();
+    wmEnv.insert(QStringLiteral("DISPLAY"), x.display());
+    windowManager.setProcessEnvironment(wmEnv);
+    windowManager.start(QStringLiteral("xfwm4"), { QStringLiteral("--compositor=off") });
+    ASSERT_TRUE(windowManager.waitForStarted(5000));
+    const auto stopWindowManager = qScopeGuard([&] {
+        windowManager.kill();
+        windowManager.waitForFinished(5000);
+    });
+
+    ProgramCopy copy;
+    struct Start
+    {
+        const char* label;
+        bool minimized; // "Start Minimized" in the settings file before this start
+    };
+    const Start starts[] = { { "first start", false }, { "second", false }, { "third", false },
+        { "fourth, in the tray until started again", true } };
+    QByteArray left;
+    QByteArray top;
+    QString place;
+    for (const Start& s : starts) {
+        SCOPED_TRACE(s.label);
+        if (s.minimized) {
+            QByteArray ini = copy.settings();
+            ini.replace("Start Minimized=0", "Start Minimized=1");
+            gwtest::writeFile(copy.settingsFile(), ini);
+        }
+        QProcess p;
+        ASSERT_TRUE(copy.startCreated(p, QString(), x.display()));
+        if (s.minimized) {
+            gwtest::waitUntil([] { return false; }, 1500);
+            EXPECT_TRUE(shownWindowPlace(x.display()).isEmpty()) << "in the tray";
+            QProcess again;
+            copy.start(again, QString(), x.display());
+            ASSERT_TRUE(again.waitForFinished(30000));
+            EXPECT_EQ(again.exitCode(), 0) << again.readAllStandardError().toStdString();
+        }
+        QString now;
+        EXPECT_TRUE(gwtest::waitUntil(
+            [&] {
+                now = shownWindowPlace(x.display());
+                return !now.isEmpty();
+            },
+            20000))
+            << "the window is shown";
+        if (!place.isEmpty()) {
+            EXPECT_EQ(now, place) << "where the last start left it";
+        }
+        place = now;
+        p.terminate();
+        ASSERT_TRUE(p.waitForFinished(30000));
+        const QByteArray ini = copy.settings();
+        if (!left.isEmpty()) {
+            EXPECT_EQ(iniValue(ini, "Left"), left);
+            EXPECT_EQ(iniValue(ini, "Top"), top);
+        }
+        left = iniValue(ini, "Left");
+        top = iniValue(ini, "Top");
+        ASSERT_FALSE(left.isEmpty()) << ini.toStdString();
     }
 }
 

@@ -269,17 +269,22 @@ TEST(WindowPlacement, SavedPlaceComesBackOnlyOntoItsScreen)
         gw::SavedPlacement saved;
         std::optional<QRect> expected;
     };
+    const QString dp = QStringLiteral("DP-1");
+    const QString hdmi = QStringLiteral("HDMI-1");
+    const int far = 2147483600; // near the end of the int range
     const Case cases[] = {
-        { "nothing saved", { QStringLiteral("DP-1"), QRect() }, std::nullopt },
-        { "its screen is gone", { QStringLiteral("VGA-1"), QRect(100, 100, 800, 600) }, std::nullopt },
-        { "as saved", { QStringLiteral("HDMI-1"), QRect(2000, 50, 800, 600) }, QRect(2000, 50, 800, 600) },
-        { "beyond the right edge, moved in", { QStringLiteral("DP-1"), QRect(1500, 700, 800, 600) },
-            QRect(1120, 450, 800, 600) },
-        { "above the screen, moved down", { QStringLiteral("HDMI-1"), QRect(2000, -300, 800, 600) },
-            QRect(2000, 0, 800, 600) },
-        { "larger than its screen, within it", { QStringLiteral("HDMI-1"), QRect(1900, 10, 1500, 1200) },
-            QRect(1920, 0, 1280, 1000) },
-        { "smaller than the minimum", { QStringLiteral("DP-1"), QRect(10, 10, 300, 200) }, QRect(10, 10, 500, 400) },
+        { "nothing saved", { dp, {}, {} }, std::nullopt },
+        { "its screen is gone", { QStringLiteral("VGA-1"), { 100, 100 }, { 800, 600 } }, std::nullopt },
+        { "as saved", { hdmi, { 2000, 50 }, { 800, 600 } }, QRect(2000, 50, 800, 600) },
+        { "beyond the right edge, moved in", { dp, { 1500, 700 }, { 800, 600 } }, QRect(1120, 450, 800, 600) },
+        { "above the screen, moved down", { hdmi, { 2000, -300 }, { 800, 600 } }, QRect(2000, 0, 800, 600) },
+        { "larger than its screen, within it", { hdmi, { 1900, 10 }, { 1500, 1200 } }, QRect(1920, 0, 1280, 1000) },
+        { "smaller than the minimum", { dp, { 10, 10 }, { 300, 200 } }, QRect(10, 10, 500, 400) },
+        { "corner near the int limit, on the screen", { dp, { far, far }, { 800, 600 } }, QRect(1120, 450, 800, 600) },
+        { "corner near the int limit, second screen", { hdmi, { far, far }, { 800, 600 } },
+            QRect(2400, 400, 800, 600) },
+        { "corner at the negative int limit", { hdmi, { -far, -far }, { 800, 600 } }, QRect(1920, 0, 800, 600) },
+        { "size near the int limit", { dp, { far, far }, { far, far } }, QRect(0, 0, 1920, 1050) },
     };
     for (const Case& c : cases)
         EXPECT_EQ(gw::restoredGeometry(c.saved, screens, minimum), c.expected) << c.label;

@@ -2,17 +2,23 @@
 // it was, its close box asks before it stops the wallpaper, it hides where no notification
 // area exists, and it shows no control a Linux desktop has no use for.
 #include "AppRig.h"
+#include "app/TransferLog.h"
 #include "renderer/RenderControl.h"
 #include "settings/IniFile.h"
+#include "shared/ui/QtDialogs.h"
+#include "support/WaitUntil.h"
 #include "ui_MainWindow.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QScreen>
 #include <QTabBar>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -77,7 +83,9 @@ TEST(WindowMemory, PlaceAndSizeComeBackOntoTheirScreen)
         gw::AppCore& app = rig.create();
         app.Timer2Timer();
         opened = app.window().size();
-        app.window().move(40, 30);
+        // The contents' corner: the offscreen platform draws a frame round it, as a window
+        // manager does.
+        app.window().setGeometry(QRect(QPoint(40, 30), opened));
         ASSERT_TRUE(app.window().close());
         gw::IniFile ini(base);
         ini.load();
@@ -92,20 +100,23 @@ TEST(WindowMemory, PlaceAndSizeComeBackOntoTheirScreen)
     {
         const char* label;
         const char* screen;
+        QPoint saved; // "Left", "Top"
         QPoint pos;
         QSize size;
     };
+    const int far = 2147483600; // opened the window at 32767,32767, off the screen
     const Case cases[] = {
-        { "back on the second screen", "HDMI-1", { 1100, 40 }, { 1100, 800 } },
-        { "a screen unplugged: as at a first start", "VGA-1", { -1, -1 }, opened },
+        { "back on the second screen", "HDMI-1", { 1100, 40 }, { 1100, 40 }, { 1100, 800 } },
+        { "a screen unplugged: as at a first start", "VGA-1", { 1100, 40 }, { -1, -1 }, opened },
+        { "a place near the int limit: onto its screen", "HDMI-1", { far, far }, { 1204, 224 }, { 1100, 800 } },
     };
     for (const Case& c : cases) {
         gw::IniFile ini(base);
         ini.load();
         const QString w = QStringLiteral("Window");
         ini.writeString(w, QStringLiteral("Screen"), QString::fromLatin1(c.screen));
-        ini.writeInteger(w, QStringLiteral("Left"), 1100);
-        ini.writeInteger(w, QStringLiteral("Top"), 40);
+        ini.writeInteger(w, QStringLiteral("Left"), c.saved.x());
+        ini.writeInteger(w, QStringLiteral("Top"), c.saved.y());
         ini.writeInteger(w, QStringLiteral("Width"), 1100);
         ini.writeInteger(w, QStringLiteral("Height"), 800);
         ASSERT_TRUE(ini.save());
@@ -113,7 +124,7 @@ TEST(WindowMemory, PlaceAndSizeComeBackOntoTheirScreen)
         app.Timer2Timer();
         EXPECT_EQ(app.window().size(), c.size) << c.label;
         if (c.pos.x() >= 0)
-            EXPECT_EQ(app.window().pos(), c.pos) << c.label;
+            EXPECT_EQ(app.window().geometry().topLeft(), c.pos) << c.label;
         else
             EXPECT_LT(app.window().frameGeometry().right(), 1024) << c.label << ": on the primary screen";
         app.window().close();
@@ -138,8 +149,8 @@ TEST(CloseBox, AsksOnceWhereTheNotificationAreaCanKeepTheProgram)
         { "keep running, asked again next time", true, "", gw::ChoiceAnswer { Button::First, false }, false, "ask" },
         { "keep running for good", true, "", gw::ChoiceAnswer { Button::First, true }, false, "keep running" },
         { "quit for good", true, "", gw::ChoiceAnswer { Button::Second, true }, true, "quit" },
-        { "question closed unanswered: nothing happens", true, "", gw::ChoiceAnswer { Button::None, true }, false,
-            "ask" },
+        { "question closed unanswered: keeps running, as Escape does", true, "",
+            gw::ChoiceAnswer { Button::None, true }, false, "ask" },
         { "kept running before: not asked", true, "[Window]\nClose box=keep running\n", std::nullopt, false,
             "keep running" },
         { "quit before: not asked", true, "[Window]\nClose box=quit\n", std::nullopt, true, "quit" },
@@ -155,7 +166,7 @@ TEST(CloseBox, AsksOnceWhereTheNotificationAreaCanKeepTheProgram)
             rig.dialogs.queueChoice(*c.answer);
         closeBox(app.window());
         EXPECT_EQ(app.isClosed(), c.ends) << c.label;
-        EXPECT_EQ(app.window().isVisible(), !c.ends && c.answer && c.answer->button == Button::None) << c.label;
+        EXPECT_FALSE(app.window().isVisible()) << c.label << ": ended or in the notification area";
         EXPECT_TRUE(rig.dialogs.allAnswersUsed()) << c.label;
         if (c.answer) {
             EXPECT_EQ(rig.dialogs.asked.back().text,
@@ -172,23 +183,108 @@ TEST(CloseBox, AsksOnceWhereTheNotificationAreaCanKeepTheProgram)
     }
 }
 
-TEST(WithoutTray, MinimizeAndEscapeHideAndSayOnceHowToComeBack)
+// Each row is one start on the same program folder, so what the settings file remembers
+// carries to the next row. No row ever shows a box: one held up the first globe at a start
+// from autostart until someone clicked it.
+TEST(WithoutTray, HiddenWithoutABoxAndToldOnceEverHowToComeBack)
 {
     gwtest::AppRig rig;
-    gw::AppCore::Options o = rig.options();
-    o.trayAvailable = false;
-    gw::AppCore& app = rig.create(std::move(o));
-    MainWindow& form = app.window();
-    app.Timer2Timer();
-    form.ui()->btnMinimize->click();
-    EXPECT_FALSE(form.isVisible()) << "Minimize";
-    ASSERT_EQ(rig.dialogs.messages().size(), 1);
-    EXPECT_TRUE(rig.dialogs.messages().first().contains(QStringLiteral("\"Globewall --show\"")));
-    form.pmRestoreWindowClick();
-    EXPECT_TRUE(form.isVisible()) << "--show";
-    QTest::keyClick(&form, Qt::Key_Escape);
-    EXPECT_FALSE(form.isVisible()) << "Escape";
-    EXPECT_EQ(rig.dialogs.messages().size(), 1) << "said once";
+    struct Case
+    {
+        const char* label;
+        QByteArray ini; // written before the start; empty: the file of the row before
+        bool startMinimized;
+        int hintLines; // in the log of this start
+    };
+    const Case cases[] = {
+        { "started minimized: hidden, told in the log", "[Config]\nStart Minimized=1\n", true, 1 },
+        { "told before: not again at the next start", {}, true, 0 },
+        { "a settings file from before: told at Minimize", "[Config]\nStart Minimized=0\n", false, 1 },
+    };
+    for (const Case& c : cases) {
+        if (!c.ini.isEmpty())
+            rig.program.write(QStringLiteral("Globewall.ini"), c.ini);
+        gw::AppCore::Options o = rig.options();
+        o.trayAvailable = false;
+        gw::AppCore& app = rig.create(std::move(o));
+        MainWindow& form = app.window();
+        app.Timer2Timer();
+        EXPECT_EQ(form.isVisible(), !c.startMinimized) << c.label;
+        form.pmRestoreWindowClick();
+        EXPECT_TRUE(form.isVisible()) << c.label << ": --show";
+        form.ui()->btnMinimize->click();
+        EXPECT_FALSE(form.isVisible()) << c.label << ": Minimize";
+        form.pmRestoreWindowClick();
+        QTest::keyClick(&form, Qt::Key_Escape);
+        EXPECT_FALSE(form.isVisible()) << c.label << ": Escape";
+        EXPECT_TRUE(rig.dialogs.messages().isEmpty()) << c.label << ": no box";
+        const QString log = app.transferLog().text();
+        EXPECT_EQ(log.count(QStringLiteral("\"Globewall --show\"")), c.hintLines) << c.label << "\n"
+                                                                                  << log.toStdString();
+        form.ui()->btnClose->click();
+        ASSERT_TRUE(app.isClosed()) << c.label;
+        EXPECT_EQ(readIni(rig.programFile(QStringLiteral("Globewall.ini")), "Window", "Told how to come back"),
+            QStringLiteral("1"))
+            << c.label;
+        rig.app.reset();
+    }
+}
+
+// The keys a user tries first, and Escape on the close box's question.
+TEST(Keyboard, TheUsualKeysWorkFromTheWindow)
+{
+    struct Case
+    {
+        const char* label;
+        QKeySequence keys;
+        bool ends;
+        bool saved;
+    };
+    const Case cases[] = {
+        { "Ctrl+Q quits, saving the settings", QKeySequence(QStringLiteral("Ctrl+Q")), true, true },
+        { "Ctrl+S is \"Save config\"", QKeySequence(QStringLiteral("Ctrl+S")), false, true },
+        { "a key of no meaning does nothing", QKeySequence(QStringLiteral("Ctrl+J")), false, false },
+    };
+    for (const Case& c : cases) {
+        gwtest::AppRig rig;
+        gw::AppCore& app = rig.create();
+        MainWindow& form = app.window();
+        app.Timer2Timer();
+        form.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&form)) << c.label;
+        const QString file = rig.programFile(QStringLiteral("Globewall.ini"));
+        QFile::remove(file);
+        // Typed while a field has the focus: the window's keys still reach the window.
+        form.ui()->PageControl->setCurrentWidget(form.ui()->tsDownload);
+        if (auto* field = form.ui()->tsDownload->findChild<QLineEdit*>())
+            field->setFocus();
+        QTest::keySequence(form.windowHandle(), c.keys);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(app.isClosed(), c.ends) << c.label;
+        EXPECT_EQ(QFileInfo::exists(file), c.saved) << c.label;
+        EXPECT_TRUE(rig.dialogs.asked.empty()) << c.label << ": no question";
+        if (!app.isClosed())
+            form.ui()->btnClose->click();
+        rig.app.reset();
+    }
+}
+
+// The real question box, answered with Escape: its default answer, "Keep running".
+TEST(CloseBox, EscapeOnTheQuestionKeepsRunning)
+{
+    QWidget parent;
+    gw::QtDialogs dialogs(&parent);
+    gw::ChoiceRequest question;
+    question.text = QStringLiteral("Keep it running?");
+    question.first = QStringLiteral("Keep running");
+    question.second = QStringLiteral("Quit");
+    question.checkBox = QStringLiteral("Do not ask again");
+    QTimer::singleShot(0, [] {
+        gwtest::waitUntil([] { return QApplication::activeModalWidget() != nullptr; }, 10000);
+        if (QWidget* box = QApplication::activeModalWidget())
+            QTest::keyClick(box, Qt::Key_Escape);
+    });
+    EXPECT_EQ(dialogs.askChoice(question).button, gw::ChoiceAnswer::Button::First);
 }
 
 TEST(LinuxControls, CaptionControlsAreHiddenAndTheBackgroundIsAChoice)

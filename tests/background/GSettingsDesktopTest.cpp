@@ -3,6 +3,7 @@
 // with a whole globe on each monitor.
 #include "DesktopRig.h"
 
+#include <QStandardPaths>
 #include <QUrl>
 
 namespace backgroundtest {
@@ -116,6 +117,51 @@ namespace {
         ASSERT_EQ(backgroundLog().size(), 1);
         EXPECT_TRUE(backgroundLog().first().contains(QStringLiteral("lock screen has no picture Globewall can set")));
         EXPECT_EQ(pictures().size(), 1) << "the desktop's picture is shown all the same";
+    }
+
+    // The tool reads its keys back from another store than the desktop's (a sandbox, another
+    // XDG_CONFIG_HOME): stood in for by a `gsettings` first on PATH whose reads see only the
+    // schema's defaults. The desktop (dconf) has the new picture all the same, so it must stay.
+    // Each row is one render on the same desktop, the read-back disagreeing or not.
+    TEST_F(GSettingsDesktop, AReadBackThatDisagreesDeletesNoPictureTheDesktopMayShow)
+    {
+        const QString realTool = QStandardPaths::findExecutable(QStringLiteral("gsettings"));
+        ASSERT_FALSE(realTool.isEmpty());
+        const QString otherStore = tmp.file(QStringLiteral("other-store"));
+        launchtest::writeScript(otherStore + QStringLiteral("/gsettings"),
+            "if [ \"$1\" = get ]; then GSETTINGS_BACKEND=memory exec '" + realTool.toUtf8()
+                + "' \"$@\"; fi\n"
+                  "exec '"
+                + realTool.toUtf8() + "' \"$@\"\n");
+        const QByteArray path = qgetenv("PATH");
+        struct Row
+        {
+            const char* label;
+            bool disagrees;
+            int pictures; // in the picture folder afterwards
+            int logLines; // about the background, so far
+        };
+        const Row rows[] = {
+            { "agrees: one picture", false, 1, 0 },
+            { "disagrees: the new one and the confirmed one stay, one line", true, 2, 1 },
+            { "disagrees again: the one between goes, no second line", true, 2, 1 },
+            { "agrees again: only the newest stays", false, 1, 1 },
+            { "disagrees after that: a new spell, a new line", true, 2, 2 },
+        };
+        const gw::MonitorList one = { { QStringLiteral("M"), QRect(0, 0, 320, 200) } };
+        const QString schema = QStringLiteral("org.gnome.desktop.background");
+        for (const Row& row : rows) {
+            qputenv("PATH", row.disagrees ? otherStore.toLocal8Bit() + ':' + path : path);
+            renderTo(QStringLiteral("GNOME"), one);
+            qputenv("PATH", path);
+            EXPECT_EQ(pictures().size(), row.pictures) << row.label;
+            ASSERT_FALSE(pictures().isEmpty()) << row.label;
+            EXPECT_EQ(get(schema, QStringLiteral("picture-uri")), named(pictures().constLast(), true))
+                << row.label << ": the desktop names the newest, and it is there";
+            EXPECT_EQ(backgroundLog().size(), row.logLines) << row.label << "\n"
+                                                            << backgroundLog().join(QLatin1Char('\n')).toStdString();
+        }
+        EXPECT_TRUE(backgroundLog().constLast().contains(QStringLiteral("picture-uri did not keep the new value")));
     }
 
     TEST_F(GSettingsDesktop, GnomeOnTwoMonitorsShowsAWholeGlobeOnEachHalf)

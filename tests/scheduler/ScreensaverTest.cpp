@@ -2,10 +2,15 @@
 #include "SchedulerRig.h"
 #include "scheduler/ScreensaverQuery.h"
 #include "support/PrivateBus.h"
+#include "support/TempDir.h"
 #include "support/WaitUntil.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <QDBusMessage>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcessEnvironment>
 #include <QThread>
 #include <functional>
 #include <gtest/gtest.h>
@@ -185,3 +190,60 @@ TEST_F(ScreensaverBus, AMessageLogThatCannotBeWrittenIsNoCrash)
 }
 
 #include "ScreensaverTest.moc"
+
+// Each desktop's screensaver has its service file installed but none runs: a question starts
+// none of them (one was started that way with its own idea of when to lock the screen). The
+// last row, a question that lets the bus start the service, shows the rig would notice a start.
+TEST(ScreensaverActivation, AnInstalledServiceThatDoesNotRunIsNeverStarted)
+{
+    gwtest::TempDir data;
+    const QString started = data.file(QStringLiteral("started"));
+    const QString record
+        = data.write(QStringLiteral("record"), "#!/bin/sh\necho \"$1\" >> '" + started.toUtf8() + "'\n");
+    QFile::setPermissions(record, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    for (const gw::ScreensaverService& s : gw::desktopScreensavers())
+        data.write(QStringLiteral("dbus-1/services/") + s.service + QStringLiteral(".service"),
+            "[D-BUS Service]\nName=" + s.service.toUtf8() + "\nExec=" + record.toUtf8() + ' ' + s.service.toUtf8()
+                + '\n');
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_DATA_HOME"), data.path());
+    env.insert(QStringLiteral("XDG_DATA_DIRS"), data.file(QStringLiteral("none")));
+    PrivateBus bus(env);
+    ASSERT_TRUE(bus.started()) << "dbus-daemon did not start";
+    QDBusConnection client = bus.connect(QStringLiteral("gwtest-activation"));
+    const QDBusConnection noSystemBus { QString() };
+
+    struct Case
+    {
+        const char* label;
+        std::function<void()> ask;
+        QStringList startedAfter;
+    };
+    const auto watchOf = [&](int i) {
+        return [&, i] { EXPECT_FALSE(gw::BusScreensaverWatch(client, gw::desktopScreensavers()[i]).active()); };
+    };
+    const Case cases[] = {
+        { "GNOME's", watchOf(0), {} },
+        { "Cinnamon's", watchOf(1), {} },
+        { "MATE's", watchOf(2), {} },
+        { "freedesktop's", watchOf(3), {} },
+        { "every source merged, as at a tick",
+            [&] { EXPECT_FALSE(gw::PlatformScreensaver(client, {}, noSystemBus).active()); }, {} },
+        { "an ordinary call, which may start it",
+            [&] {
+                const gw::ScreensaverService& mate = gw::desktopScreensavers()[2];
+                client.call(QDBusMessage::createMethodCall(
+                                mate.service, mate.path, mate.interface, QStringLiteral("GetActive")),
+                    QDBus::Block, 2000);
+            },
+            { QStringLiteral("org.mate.ScreenSaver") } },
+    };
+    for (const Case& c : cases) {
+        c.ask();
+        if (!c.startedAfter.isEmpty())
+            gwtest::waitUntil([&] { return QFileInfo::exists(started); }, 10000);
+        const QStringList lines
+            = QString::fromUtf8(gwtest::readFile(started)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        EXPECT_EQ(lines, c.startedAfter) << c.label;
+    }
+}

@@ -165,8 +165,8 @@ TEST(SettingsFileFirstStart, SaveWritesEveryKeyInWritingOrderOwnerOnly)
     EXPECT_EQ(ini.sections(),
         (QStringList { "Config", "Time", "TimeServer", "Parameter Selection", "New Parameter", "Window" }))
         << "Debug is never written; the empty grid and lists leave no section; the window's comes last";
-    EXPECT_EQ(
-        ini.keys(QStringLiteral("Window")), (QStringList { "Screen", "Left", "Top", "Width", "Height", "Close box" }));
+    EXPECT_EQ(ini.keys(QStringLiteral("Window")),
+        (QStringList { "Screen", "Left", "Top", "Width", "Height", "Close box", "Told how to come back" }));
     EXPECT_EQ(ini.readString(QStringLiteral("Window"), QStringLiteral("Close box"), {}), QStringLiteral("ask"));
     EXPECT_EQ(ini.keys(QStringLiteral("New Parameter")),
         (QStringList { "Body", "View body", "Radius", "Config", "Latitude", "Longitude", "LatitudeLongitude",

@@ -49,6 +49,8 @@ ChoiceAnswer QtDialogs::askChoice(const ChoiceRequest& request)
     QPushButton* first = box.addButton(request.first, QMessageBox::AcceptRole);
     QPushButton* second = box.addButton(request.second, QMessageBox::DestructiveRole);
     box.setDefaultButton(first);
+    // Escape takes the default answer, as it does in every other box: the first button.
+    box.setEscapeButton(first);
     auto* check = new QCheckBox(request.checkBox, &box);
     if (!request.checkBox.isEmpty())
         box.setCheckBox(check);
