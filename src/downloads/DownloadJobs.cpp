@@ -217,7 +217,7 @@ bool DownloadJobs::hostAllowsTimed(const Item& item)
     const HostGaps gaps = hostGaps();
     if (!gaps.stopReason(item.source).isEmpty())
         return false; // said once, when it stopped
-    const HostGaps::Hold hold = gaps.holdFor(item.source);
+    const HostGaps::Hold hold = gaps.holdFor(item.source, m_clock.now());
     // The copy on disk counts as a request too: the times kept in the settings are lost with
     // another settings file, while a copy younger than the gap is still as new as the server's.
     const TDateTime allowed = timedDownloadAllowedFrom(gaps, item.source, item.destination, m_clock.now());
@@ -235,7 +235,7 @@ bool DownloadJobs::hostAllowsTimed(const Item& item)
 bool DownloadJobs::hostAllowsForced(const Item& item)
 {
     HostGaps gaps = hostGaps();
-    const HostGaps::Hold hold = gaps.holdFor(item.source);
+    const HostGaps::Hold hold = gaps.holdFor(item.source, m_clock.now());
     if (hold.until > m_clock.now() && !m_dialogs.askYesNo(MessageKind::Warning, forceQuestion(item.source, hold)))
         return false;
     gaps.resume(item.source);
@@ -284,6 +284,13 @@ bool DownloadJobs::afterRequest(const Item& item)
     const bool refused = status != 0 && status != 200 && status != 304;
     if (!refused && m_engine.movedTo().isEmpty())
         return true;
+    // A busy server that says when to come back is waited for as asked (already kept above,
+    // at most a day): that is no refusal of this client.
+    if ((status == 429 || status == 503) && answer.serverAsked && answer.retryNotBefore > now) {
+        m_log.appendLine(DateTimeToStr(now) + QStringLiteral(" - ") + item.source + QStringLiteral(" asks to wait (")
+            + m_engine.lastStatusLine() + QStringLiteral("): the next try at ") + DateTimeToStr(answer.retryNotBefore));
+        return false;
+    }
     if (status == 403 || status == 429) {
         // Asked for more time: the question of the force button says so.
         const TDateTime until = std::max(answer.retryNotBefore, now + HostGaps::minimumGap(item.source));
@@ -340,6 +347,22 @@ void DownloadJobs::StartXPlanet()
 {
     if (m_actions.startXPlanet)
         m_actions.startXPlanet();
+}
+
+PlanHold DownloadJobs::ownHold(Download download) const
+{
+    const RetryBackoff* retry = download == Download::CloudInterval ? &m_intervalRetry
+        : download == Download::CloudFixedTime                      ? &m_fixedTimeRetry
+                                                                    : nullptr;
+    if (!retry || !retry->waiting(m_clock.now()))
+        return {};
+    return { HoldKind::Backoff, retry->nextTry(), retry->lastFailure() };
+}
+
+void DownloadJobs::followClockStep(double days)
+{
+    m_intervalRetry.followClockStep(days);
+    m_fixedTimeRetry.followClockStep(days);
 }
 
 bool DownloadJobs::cloudIntervalJob()

@@ -54,6 +54,8 @@ public:
     bool cloudIntervalJob() override;
     bool cloudFixedTimeJob() override;
     bool listJob() override;
+    PlanHold ownHold(Download download) const override;
+    void followClockStep(double days) override;
 
     // "Check downloads" and the tray's "check all downloads".
     void btnCheckDownloadsClick();

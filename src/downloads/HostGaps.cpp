@@ -20,16 +20,20 @@ double HostGaps::minimumGap(const QString& url)
     return sources::gapDays(url);
 }
 
-HostGaps::Hold HostGaps::holdFor(const QString& url) const
+HostGaps::Hold HostGaps::holdFor(const QString& url, TDateTime now) const
 {
     Hold hold;
     hold.until = m_values.number(NotBeforeSection, url);
+    if (now > 0 && hold.until > now + LongestServerWait)
+        hold.until = now + LongestServerWait;
     if (hold.until > 0) {
         hold.failure = m_values.text(NotBeforeWhySection, url);
         hold.why = hold.failure.isEmpty() ? Hold::ServerAsked : Hold::LastAttemptFailed;
     }
     const double gap = minimumGap(url);
-    const double last = m_values.number(TimesSection, sources::hostKey(url));
+    double last = m_values.number(TimesSection, sources::hostKey(url));
+    if (now > 0 && last > now)
+        last = now;
     // A wait the server asked for that ends with the gap keeps its reason (kept to 8 decimals).
     if (gap > 0 && last > 0 && last + gap > hold.until + 1e-6) {
         hold.until = last + gap;

@@ -40,10 +40,14 @@ public:
         Why why = HostGap;
         QString failure; // of the last attempt, for LastAttemptFailed
     };
-    Hold holdFor(const QString& url) const;
+    // `now` given: a moment kept further ahead than its own length (the wall clock was set
+    // back since it was stored) is taken as now plus that length: a gap from now, a server's
+    // wait of at most LongestServerWait.
+    Hold holdFor(const QString& url, TDateTime now = 0) const;
+    static constexpr double LongestServerWait = 1.0; // days
     // The earliest time the next request to `url` may go out, by the gap of its host and the
     // wait its server asked for; 0 when at once.
-    TDateTime allowedFrom(const QString& url) const { return holdFor(url).until; }
+    TDateTime allowedFrom(const QString& url, TDateTime now = 0) const { return holdFor(url, now).until; }
     // A request to the host of `url` went out at `now` (only hosts with a gap are kept).
     void noteRequest(const QString& url, TDateTime now);
 

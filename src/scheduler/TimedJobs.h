@@ -1,6 +1,7 @@
 #pragma once
 // The work the scheduler starts. The window fills it with the renderer launch and the three
 // timed download jobs; tests hand in counting fakes.
+#include "scheduler/Plan.h"
 
 namespace gw {
 
@@ -15,6 +16,13 @@ public:
     virtual bool cloudIntervalJob() = 0;
     virtual bool cloudFixedTimeJob() = 0;
     virtual bool listJob() = 0;
+
+    enum class Download { CloudInterval, CloudFixedTime, List };
+    // What the job itself waits for after a failed attempt (its back-off), so the scheduler
+    // sleeps until then instead of asking at every tick; no hold when nothing.
+    virtual PlanHold ownHold(Download) const { return {}; }
+    // The wall clock was set by `days`: moments the jobs keep on it move along.
+    virtual void followClockStep(double /*days*/) { }
 };
 
 } // namespace gw
