@@ -2,6 +2,8 @@
 
 #include "downloads/BuiltInSources.h"
 
+#include <algorithm>
+
 namespace gw {
 
 HostGaps::HostGaps(std::function<QString()> settingsFile)
@@ -53,6 +55,24 @@ void HostGaps::noteRequest(const QString& url, TDateTime now)
 {
     if (minimumGap(url) > 0)
         m_values.write(TimesSection, sources::hostKey(url), AddressValues::numberText(now));
+}
+
+void HostGaps::noteAttempt(const QString& url, TDateTime now, bool reached)
+{
+    const bool gap = reached && minimumGap(url) > 0;
+    const bool builtIn = sources::forAddress(url) != nullptr;
+    if (gap && builtIn)
+        m_values.write({ { TimesSection, sources::hostKey(url), AddressValues::numberText(now) },
+            { AskedSection, url, AddressValues::numberText(now) } });
+    else if (gap)
+        noteRequest(url, now);
+    else if (builtIn)
+        m_values.write(AskedSection, url, AddressValues::numberText(now));
+}
+
+TDateTime HostGaps::lastAsked(const QString& url, TDateTime now) const
+{
+    return std::min(m_values.number(AskedSection, url), now);
 }
 
 QString HostGaps::stopReason(const QString& url) const

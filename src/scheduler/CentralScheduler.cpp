@@ -175,17 +175,23 @@ void CentralScheduler::fixedTimeCloudDownload(bool& pingOk)
         reachabilityResult(FixedJob, m_jobs.cloudFixedTimeJob(), pingOk);
 }
 
+// The whole list as often as "times per day" says; between two passes the rows of built-in
+// sources at their own pace.
 void CentralScheduler::periodicListDownload(bool& pingOk)
 {
     if (!m_settings.checked(ctl::cbCheckForUpdate) || downloadsHeld() || retryWaiting(ListJob))
         return;
     const int perDay = m_settings.integer(ctl::seDownloadChecksPerDay);
-    if (perDay <= 0)
-        return;
-    if (!due(1.0 / perDay, m_clock.now(), m_state.LastFileCheckTime) || waitsForUnmetered(NetworkGate::Download::List))
+    const bool listDue = perDay > 0 && due(1.0 / perDay, m_clock.now(), m_state.LastFileCheckTime);
+    bool rowsDue = false;
+    if (!listDue) {
+        const auto rows = m_jobs.sourceRowsDue();
+        rowsDue = rows && *rows <= m_clock.now();
+    }
+    if ((!listDue && !rowsDue) || waitsForUnmetered(NetworkGate::Download::List))
         return;
     ClearOnExit guard(m_state.TimedDownloadBusy);
-    reachabilityResult(ListJob, m_jobs.listJob(), pingOk);
+    reachabilityResult(ListJob, listDue ? m_jobs.listJob() : m_jobs.sourceRowsJob(), pingOk);
 }
 
 // A job whose test failed is tried again a minute later, by itself: the others keep their
@@ -343,6 +349,10 @@ Plan CentralScheduler::plan()
     if (m_settings.checked(ctl::cbCheckForUpdate) && perDay > 0)
         addDownload(
             ListJob, PlanJob::ListDownload, QStringLiteral("download list"), m_state.LastFileCheckTime + 1.0 / perDay);
+    if (m_settings.checked(ctl::cbCheckForUpdate)) {
+        if (const auto rows = m_jobs.sourceRowsDue())
+            addDownload(ListJob, PlanJob::ListDownload, QStringLiteral("built-in sources"), *rows);
+    }
 
     // What holds the whole program, asked in the order of the tick's gate. While something
     // runs, the flags are looked at again a tick later; the other holds end with their events.

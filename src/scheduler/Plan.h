@@ -74,6 +74,8 @@ struct PlanJob
     // the same moment; 0 unless the job's owner sets one.
     double offsetSeconds = 0;
     PlanHold hold;
+    // For a download: 0 the cloud map, else its row of the download list; -1 for other jobs.
+    int row = -1;
 
     // When it can run: its due moment, or the end of its hold when that comes later;
     // nothing while only an event can end the hold.

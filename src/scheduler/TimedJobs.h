@@ -3,6 +3,8 @@
 // timed download jobs; tests hand in counting fakes.
 #include "scheduler/Plan.h"
 
+#include <optional>
+
 namespace gw {
 
 class TimedJobs
@@ -16,6 +18,10 @@ public:
     virtual bool cloudIntervalJob() = 0;
     virtual bool cloudFixedTimeJob() = 0;
     virtual bool listJob() = 0;
+    // The rows of the list that name a built-in source and are due by its own pace, between
+    // two passes of the whole list; the moment the first of them is due (0: now, none: no such row).
+    virtual bool sourceRowsJob() { return true; }
+    virtual std::optional<TDateTime> sourceRowsDue() const { return std::nullopt; }
 
     enum class Download { CloudInterval, CloudFixedTime, List };
     // What the job itself waits for after a failed attempt (its back-off), so the scheduler
