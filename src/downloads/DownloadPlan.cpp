@@ -57,8 +57,8 @@ namespace {
 
 } // namespace
 
-QList<PlanJob> downloadJobs(const SettingsAccess& settings, const QString& settingsFile, TDateTime now,
-    std::optional<TDateTime> cloudDue, std::optional<TDateTime> listDue, const PlanHold& network)
+QList<PlanJob> plannedDownloads(const SettingsAccess& settings, const QString& settingsFile, TDateTime now,
+    std::optional<TDateTime> cloudDue, std::optional<TDateTime> listDue, bool sourceRows, const PlanHold& network)
 {
     const HostGaps gaps([settingsFile] { return settingsFile; });
     QList<PlanJob> jobs;
@@ -66,23 +66,24 @@ QList<PlanJob> downloadJobs(const SettingsAccess& settings, const QString& setti
         PlanJob job(PlanJob::Row, downloadCaption(row, source), due, hostHold(gaps, source, destination, now));
         job.row = row;
         // A host's stop outlasts anything else; otherwise the widest hold is told.
-        if (network.kind != HoldKind::None && job.hold.kind != HoldKind::Stopped)
+        if (network.kind != HoldKind::None && job.hold.kind != HoldKind::Stopped
+            && (job.hold.kind == HoldKind::None || job.hold.kind > network.kind))
             job.hold = network;
         jobs << job;
     };
     const QString cloud = settings.text(ctl::edtWebAdress);
     if (cloudDue && !cloud.isEmpty())
         add(0, cloud, settings.text(ctl::edtFileDestination), *cloudDue);
-    if (!listDue)
-        return jobs;
     const QString grid = ctl::sgDownloadFiles;
     for (int row = 1; row < settings.rowCount(grid); ++row) {
         const QString source = settings.cell(grid, 0, row);
         const QString destination = settings.cell(grid, 1, row);
         if (source.isEmpty() || destination.isEmpty())
             continue;
-        const bool builtIn = sources::forAddress(source) != nullptr;
-        add(row, source, destination, builtIn ? builtInRowDue(gaps, source, destination, now) : *listDue);
+        if (sources::forAddress(source) && sourceRows)
+            add(row, source, destination, builtInRowDue(gaps, source, destination, now));
+        else if (listDue)
+            add(row, source, destination, *listDue);
     }
     return jobs;
 }

@@ -21,10 +21,11 @@ QString downloadCaption(int row, const QString& source);
 // host's gap) after it was last asked, or its host's hold when that ends later; 0: now.
 TDateTime builtInRowDue(const HostGaps& gaps, const QString& source, const QString& destination, TDateTime now);
 
-// Every download as a job of the plan. `cloudDue` and `listDue`: the moments the scheduler
-// gives the cloud check and the list (0: now); `network`: what holds the timed downloads as
-// a whole (none: nothing), given to every job that has no hold of its own.
-QList<PlanJob> downloadJobs(const SettingsAccess& settings, const QString& settingsFile, TDateTime now,
-    std::optional<TDateTime> cloudDue, std::optional<TDateTime> listDue, const PlanHold& network);
+// Every download fetched on its own as a job of the plan. `cloudDue` and `listDue`: the moments
+// the scheduler gives the cloud check and the list pass (none: not timed); `sourceRows`: rows
+// of built-in sources are timed; `network`: what holds the timed downloads as a whole (none:
+// nothing), told instead of a narrower hold of a job's own.
+QList<PlanJob> plannedDownloads(const SettingsAccess& settings, const QString& settingsFile, TDateTime now,
+    std::optional<TDateTime> cloudDue, std::optional<TDateTime> listDue, bool sourceRows, const PlanHold& network);
 
 } // namespace gw

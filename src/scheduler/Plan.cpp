@@ -145,7 +145,7 @@ QStringList Plan::holdLines(TDateTime now) const
             break;
         case HoldKind::Stopped:
             line = job->name + QStringLiteral(" downloads stopped (") + job->hold.detail
-                + QStringLiteral("): click to try again");
+                + QStringLiteral("): \"Check downloads\" tries again");
             break;
         default:
             line = job->name + QStringLiteral(": ") + holdText(job->hold, now);

@@ -100,7 +100,7 @@ public:
     // "next render 05:02", "screen locked: no renders", "switched off: no renders", ...
     QString renderLine(TDateTime now) const;
     // One line for each distinct hold of the downloads, the longest-held first:
-    // "offline since 10:02", "aurora downloads stopped (403 Forbidden): click to try again".
+    // "offline since 10:02", "ISS downloads stopped (HTTP/1.1 403 Forbidden): "Check downloads" tries again".
     QStringList holdLines(TDateTime now) const;
 
     bool operator==(const Plan&) const = default;
