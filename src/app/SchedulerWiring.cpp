@@ -158,6 +158,7 @@ void AppCore::CentralTimerTimer()
     // Armed again also when the tick ends with an error, so the next one comes.
     auto rearm = qScopeGuard([this] { armCentralTimer(true); });
     m_scheduler->CentralTimerTimer();
+    m_plan = currentPlan();
     showStatus();
     // A render or a download leaves freed memory scattered through the heap; the program then
     // idles for minutes, so that memory goes back to the system instead of staying resident.
