@@ -582,6 +582,7 @@ void DownloadJobs::btnCheckDownloadsClick()
         return;
     FlagGuard job(m_state.JobBusy);
 
+    resumeStoppedOnRequest();
     bool cloudDownloaded = false;
     bool listArrived = false;
     const Item cloud = cloudItem();
@@ -628,6 +629,28 @@ void DownloadJobs::btnCheckDownloadsClick()
         runProgram();
     if ((cloudDownloaded || listArrived) && !m_engine.stopped() && m_settings.checked(ctl::cbStartAfterDownload))
         StartXPlanet();
+}
+
+// Stopped addresses are not skipped in silence: one question for all of them.
+void DownloadJobs::resumeStoppedOnRequest()
+{
+    HostGaps gaps = hostGaps();
+    QStringList stopped;
+    for (int row = 1; row < listRows(); ++row) {
+        Item item;
+        if (listItem(row, &item) && !gaps.stopReason(item.source).isEmpty() && !stopped.contains(item.source))
+            stopped << item.source;
+    }
+    if (stopped.isEmpty())
+        return;
+    QString text = QStringLiteral("Timed downloads of these addresses are stopped:\n");
+    for (const QString& url : stopped)
+        text += QStringLiteral("\n") + url + QStringLiteral(" (") + gaps.stopReason(url) + QLatin1Char(')');
+    text += QStringLiteral("\n\nServers block programs that go on asking after a refusal.\n\nTry them again?");
+    if (!m_dialogs.askYesNo(MessageKind::Warning, text))
+        return;
+    for (const QString& url : stopped)
+        gaps.resume(url);
 }
 
 void DownloadJobs::btnDownloadCloudNowClick()

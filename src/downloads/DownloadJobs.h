@@ -145,6 +145,8 @@ private:
     bool copyOfRow(const Item& item, const QString& fetchedTo);
     // A marker file or a satellite's elements are made of the item.
     static bool usedByPicture(const Item& item);
+    // "Check downloads": asks once whether stopped addresses of the list are tried again.
+    void resumeStoppedOnRequest();
     void runProgram();
     void startRendererUnlessBusy();
     void synchronizeTime();

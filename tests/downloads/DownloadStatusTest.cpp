@@ -133,3 +133,32 @@ TEST(DownloadPlan, EachAnswerGivesTheRowItsHoldAndItsNextMoment)
         EXPECT_EQ(rig.linesContaining("Timed downloads of"), row.hold == gw::HoldKind::Stopped ? 1 : 0) << row.name;
     }
 }
+
+// "Check downloads" does not skip a stopped address in silence: it asks once whether to try it again.
+TEST(DownloadPlan, CheckDownloadsAsksOnceForTheStoppedRows)
+{
+    for (const bool yes : { false, true }) {
+        JobsRig rig;
+        HttpFaultServer site;
+        int gets = 0;
+        site.route("/NORAD/elements/gp.php", [&](HttpFaultServer::Exchange& e) {
+            gets += e.request.method == "GET";
+            e.respond(
+                gets == 1 ? "HTTP/1.1 403 Forbidden" : "HTTP/1.1 200 OK", readFile(testData("jobs/stations.txt")));
+        });
+        ASSERT_TRUE(site.start());
+        rig.onlyIssElements(site.url(QString()));
+        rig.jobs.listJob();
+        ASSERT_EQ(rig.linesContaining("Timed downloads of"), 1);
+        rig.clock.advanceSeconds(3 * 3600);
+        const size_t asked = rig.dialogs.asked.size();
+        rig.dialogs.queueYesNo(yes);
+        rig.jobs.btnCheckDownloadsClick();
+        EXPECT_EQ(rig.dialogs.asked.size(), asked + 1) << yes;
+        EXPECT_EQ(gets, yes ? 2 : 1) << yes << "\n" << rig.logText();
+        const QList<gw::PlanJob> jobs = gw::plannedDownloads(
+            rig.settings, rig.settingsFile, rig.clock.now(), std::nullopt, std::nullopt, true, {});
+        ASSERT_EQ(jobs.size(), 1);
+        EXPECT_EQ(jobs.at(0).hold.kind == gw::HoldKind::Stopped, !yes) << yes;
+    }
+}
