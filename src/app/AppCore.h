@@ -5,6 +5,7 @@
 // shut-down live here; what each control starts is wired in <Subsystem>Wiring.cpp. The settings
 // load reaches the subsystems through the one interface it calls, `SettingsFileHooks`.
 #include "app/ErrorReport.h"
+#include "scheduler/Plan.h"
 #include "settings/SettingsFile.h"
 #include "shared/AppState.h"
 #include "shared/Clock.h"
@@ -114,6 +115,8 @@ public:
     DownloadJobs& downloadJobs() { return *m_downloadJobs; }
     SystemState& systemState() { return *m_systemState; }
     CentralScheduler& scheduler() { return *m_scheduler; }
+    // What happens next, as the timer was last armed by it: the timed jobs and every download.
+    const Plan& plan() const { return m_plan; }
 
     // Creation (runs from the constructor), the start-up step 200 ms after the event loop
     // started, and each tick of the central timer.
@@ -173,6 +176,8 @@ private:
     bool closeBoxEndsProgram();
     // The tray tooltip's and the idle status bar's lines, after each tick.
     void showStatus();
+    // The scheduler's plan with every download added.
+    Plan currentPlan();
 
     // SettingsFileHooks: the steps of the settings load.
     void configFileLabelChanged(const QString& caption) override;
@@ -242,6 +247,7 @@ private:
     bool m_unattended = false;
     bool m_firstStart = false; // no settings file at creation
     QString m_statusShown; // what showStatus put into panel 1 last
+    Plan m_plan;
     QString m_logLineSeen; // the log line panel 1 held at a tick, and since when
     TDateTime m_logLineSeenAt = 0;
 };

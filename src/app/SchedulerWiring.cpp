@@ -9,6 +9,7 @@
 #include "desktop/TrayIcon.h"
 #include "desktop/WindowScreensaver.h"
 #include "downloads/DownloadJobs.h"
+#include "downloads/DownloadPlan.h"
 #include "downloads/MeteredDownloads.h"
 #include "scheduler/CentralScheduler.h"
 #include "scheduler/ClockChangeWatch.h"
@@ -88,16 +89,24 @@ void AppCore::wakeOnChanges()
     }
 }
 
-// Asleep until something can be due. After a tick that left something due (a failed
-// download, a busy flag) the next look is one tick later; after an event, at once.
+// Asleep until the plan's earliest moment. After a tick that left something due (a failed
+// download, a busy flag) the next look is one tick later; after an event, at once. What the
+// tray and the status bar say follows the plan whenever it changes.
 void AppCore::armCentralTimer(bool afterTick)
 {
     QTimer* timer = m_window->CentralTimer();
     // Only the start-up step starts the timer, and nothing after the window closed.
     if (m_closed || !timer->isActive())
         return;
-    double seconds = 0;
-    run([&] { seconds = m_scheduler->secondsUntilDue(); });
+    Plan plan;
+    double seconds = CentralScheduler::LongestSleepSeconds;
+    run([&] {
+        // The timer follows the scheduler's own jobs; the downloads added after are what they fetch.
+        const Plan timed = m_scheduler->plan();
+        if (const auto next = timed.nextMoment())
+            seconds = (*next - m_clock->now()) * 86400.0;
+        plan = currentPlan();
+    });
     if (seconds <= 0)
         seconds = afterTick ? CentralScheduler::TickSeconds : 0;
     // The monitor's power state comes with no event: a screen gated by it is looked at again.
@@ -106,6 +115,37 @@ void AppCore::armCentralTimer(bool afterTick)
         seconds = std::min(seconds, 60.0);
     const double ms = std::ceil(std::min(seconds, CentralScheduler::LongestSleepSeconds) * 1000.0);
     timer->start(static_cast<int>(ms));
+    if (plan == m_plan)
+        return;
+    m_plan = plan;
+    showStatus();
+    // An event (switched off, the power supply) shows at once, not at the next tick.
+    if (!afterTick && !m_state.anyBusy())
+        run([this] { m_scheduler->setTrayImage(); });
+}
+
+Plan AppCore::currentPlan()
+{
+    Plan plan = m_scheduler->plan();
+    const auto dueOf = [&plan](PlanJob::Kind kind, const QString& name) -> std::optional<TDateTime> {
+        const PlanJob* job = plan.find(kind, name);
+        return job ? std::optional<TDateTime>(job->due) : std::nullopt;
+    };
+    // What holds the timed list as a whole is told for every download.
+    PlanHold network;
+    for (const PlanJob& job : plan.jobs()) {
+        if (job.kind == PlanJob::ListDownload || job.kind == PlanJob::CloudCheck) {
+            if (job.hold.kind != HoldKind::None && job.hold.kind <= HoldKind::Metered)
+                network = job.hold;
+        }
+    }
+    const auto sourceRows = plan.find(PlanJob::ListDownload, QStringLiteral("built-in sources"));
+    const QList<PlanJob> downloads = plannedDownloads(*m_settings, m_settingsFile->ConfigFileName(), m_clock->now(),
+        dueOf(PlanJob::CloudCheck, QString()), dueOf(PlanJob::ListDownload, QStringLiteral("download list")),
+        sourceRows != nullptr, network);
+    for (const PlanJob& job : downloads)
+        plan.add(job);
+    return plan;
 }
 
 void AppCore::CentralTimerTimer()
@@ -118,6 +158,7 @@ void AppCore::CentralTimerTimer()
     // Armed again also when the tick ends with an error, so the next one comes.
     auto rearm = qScopeGuard([this] { armCentralTimer(true); });
     m_scheduler->CentralTimerTimer();
+    m_plan = currentPlan();
     showStatus();
     // A render or a download leaves freed memory scattered through the heap; the program then
     // idles for minutes, so that memory goes back to the system instead of staying resident.
@@ -132,8 +173,9 @@ void AppCore::showStatus()
     if (m_state.anyBusy())
         return;
     const TDateTime now = m_clock->now();
-    const QStringList lines
-        = statusLines(statusFacts(*m_settings, m_state, m_settingsFile->ConfigFileName(), now), fromDateTime(now));
+    StatusFacts facts = statusFacts(*m_settings, m_state, m_settingsFile->ConfigFileName(), now);
+    facts.plan = &m_plan;
+    const QStringList lines = statusLines(facts, fromDateTime(now));
     m_trayIcon->setStatusLines(lines);
     const QString panel = m_window->statusText();
     if (!panel.isEmpty() && panel != m_statusShown && panel != m_logLineSeen) {

@@ -3,6 +3,7 @@
 #include "downloads/FeedAddresses.h"
 #include "downloads/SourceAges.h"
 #include "feeds/QuakeFeeds.h"
+#include "scheduler/Plan.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsAccess.h"
 #include "shared/AppState.h"
@@ -77,7 +78,9 @@ StatusFacts statusFacts(
 QStringList statusLines(const StatusFacts& facts, const QDateTime& now)
 {
     QString render;
-    if (!facts.enabled)
+    if (facts.plan)
+        render = facts.plan->renderLine(toDateTime(now));
+    else if (!facts.enabled)
         render = QStringLiteral("switched off: no renders");
     else if (!facts.timedRender)
         render = QStringLiteral("no timed render");
@@ -85,9 +88,12 @@ QStringList statusLines(const StatusFacts& facts, const QDateTime& now)
         render = QStringLiteral("next render now");
     else
         render = QStringLiteral("next render ") + when(fromDateTime(facts.nextRender), now);
-    return { render,
+    QStringList lines { render,
         aged("cloud map ", facts.cloudUpdated, facts.cloudStale, now)
             + aged(", earthquakes ", facts.quakesUpdated, facts.quakesStale, now) };
+    if (facts.plan)
+        lines << facts.plan->holdLines(toDateTime(now));
+    return lines;
 }
 
 } // namespace gw

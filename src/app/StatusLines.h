@@ -10,6 +10,7 @@
 
 namespace gw {
 
+class Plan;
 class SettingsAccess;
 struct AppState;
 
@@ -22,6 +23,8 @@ struct StatusFacts
     QDateTime quakesUpdated;
     bool cloudStale = false;
     bool quakesStale = false;
+    // What happens next, when the program runs: it names the next render and any hold.
+    const Plan* plan = nullptr;
 };
 
 // The facts as the settings, the scheduler's times, the content dates kept in `settingsFile`
@@ -32,7 +35,8 @@ StatusFacts statusFacts(
 // No content dates: the files on disk, at the system's time.
 StatusFacts statusFacts(const SettingsAccess& settings, const AppState& state);
 
-// Times on `now`'s day show the time of day only.
+// Times on `now`'s day show the time of day only. With a plan, its render line comes first
+// and a line for each hold of the downloads after the content ages.
 QStringList statusLines(const StatusFacts& facts, const QDateTime& now);
 
 } // namespace gw

@@ -17,13 +17,40 @@
 
 namespace gw {
 
+QString nextText(const PlanJob& job, TDateTime now)
+{
+    if (job.hold.kind != HoldKind::None)
+        return QStringLiteral("held: ") + holdText(job.hold, now);
+    const auto at = job.runsAt();
+    return !at || *at <= now ? QStringLiteral("now") : DateTimeToStr(*at);
+}
+
 QString statusReport(const SettingsAccess& settings, const AppState& state, const QString& settingsFile, TDateTime now,
-    const DesktopFacts& desktop, bool running)
+    const DesktopFacts& desktop, bool running, const Plan* plan)
 {
     QString text = QStringLiteral("Globewall status at ") + DateTimeToStr(now)
         + (running ? QStringLiteral(" (from the running Globewall)") : QStringLiteral(" (Globewall is not running)"))
         + QStringLiteral("\nsettings file: ") + settingsFile + QStringLiteral("\n\n");
-    text += downloadStatusText(downloadStates(settings, settingsFile, now), now);
+    QList<DownloadState> downloads = downloadStates(settings, settingsFile, now);
+    if (plan) {
+        // The running program says what it will do: a download it does not time itself says so.
+        for (DownloadState& s : downloads) {
+            if (s.nextFetch.startsWith(QStringLiteral("stopped")))
+                continue;
+            s.nextFetch = QStringLiteral("no timed download");
+        }
+        for (const PlanJob& job : plan->jobs()) {
+            if (job.kind != PlanJob::Row)
+                continue;
+            const QString label
+                = job.row == 0 ? QStringLiteral("cloud map") : QStringLiteral("download ") + QString::number(job.row);
+            for (DownloadState& s : downloads) {
+                if (s.label == label)
+                    s.nextFetch = nextText(job, now);
+            }
+        }
+    }
+    text += downloadStatusText(downloads, now);
     text += QStringLiteral("\ndesktop:     ") + desktop.desktop + QLatin1Char('\n');
     text += QStringLiteral("monitors:    ")
         + (desktop.monitors.isEmpty() ? QStringLiteral("not known") : desktop.monitors.join(QStringLiteral(", ")))
@@ -35,6 +62,8 @@ QString statusReport(const SettingsAccess& settings, const AppState& state, cons
         render = QStringLiteral("none: switched off");
     else if (!settings.checked(ctl::cbStartEveryXsec))
         render = QStringLiteral("no timed render");
+    else if (const PlanJob* job = plan ? plan->find(PlanJob::Render) : nullptr)
+        render = nextText(*job, now);
     else {
         const TDateTime due = statusFacts(settings, state, settingsFile, now).nextRender;
         render = due <= now ? QStringLiteral("now") : DateTimeToStr(due);
@@ -66,8 +95,8 @@ QString runningStatus(AppCore& app)
                                 .arg(g.x())
                                 .arg(g.y());
     }
-    return statusReport(
-        app.settings(), app.state(), app.settingsFile().ConfigFileName(), app.clock().now(), desktop, true);
+    return statusReport(app.settings(), app.state(), app.settingsFile().ConfigFileName(), app.clock().now(), desktop,
+        true, &app.plan());
 }
 
 QString offlineStatus()

@@ -2,6 +2,7 @@
 // The text "Globewall --status" prints: every download with its address, file, content age,
 // last result and next allowed fetch; the desktop found, its monitors and the next render.
 // From the running program, or, when none runs, from the settings file alone.
+#include "scheduler/Plan.h"
 #include "shared/DateTime.h"
 
 #include <QString>
@@ -20,9 +21,13 @@ struct DesktopFacts
 };
 
 // The report from settings and state as the running program holds them (`running` false: as
-// read from `settingsFile` by a later start).
+// read from `settingsFile` by a later start). `plan`: the running program's, which says when
+// each job comes next and what holds it.
 QString statusReport(const SettingsAccess& settings, const AppState& state, const QString& settingsFile, TDateTime now,
-    const DesktopFacts& desktop, bool running);
+    const DesktopFacts& desktop, bool running, const Plan* plan = nullptr);
+
+// When the job comes next, as "--status" says it: "now", a date-time, or its hold.
+QString nextText(const PlanJob& job, TDateTime now);
 
 // The running program's report.
 QString runningStatus(AppCore& app);

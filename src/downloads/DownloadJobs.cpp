@@ -2,6 +2,7 @@
 
 #include "downloads/BuiltInSources.h"
 #include "downloads/CloudSources.h"
+#include "downloads/DownloadPlan.h"
 #include "downloads/DownloadStatus.h"
 #include "downloads/FeedAddresses.h"
 #include "feeds/FeedConversion.h"
@@ -16,11 +17,14 @@
 #include "shared/DateTime.h"
 #include "shared/Dialogs.h"
 #include "shared/Endpoints.h"
+#include "shared/Error.h"
 #include "shared/FlagGuard.h"
 #include "shared/LogSink.h"
 #include "shared/Paths.h"
 
+#include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QScopeGuard>
 
 #include <algorithm>
@@ -219,7 +223,7 @@ bool DownloadJobs::hostAllowsTimed(const Item& item)
     const HostGaps gaps = hostGaps();
     if (!gaps.stopReason(item.source).isEmpty())
         return false; // said once, when it stopped
-    const HostGaps::Hold hold = gaps.holdFor(item.source);
+    const HostGaps::Hold hold = gaps.holdFor(item.source, m_clock.now());
     // The copy on disk counts as a request too: the times kept in the settings are lost with
     // another settings file, while a copy younger than the gap is still as new as the server's.
     const TDateTime allowed = timedDownloadAllowedFrom(gaps, item.source, item.destination, m_clock.now());
@@ -237,7 +241,7 @@ bool DownloadJobs::hostAllowsTimed(const Item& item)
 bool DownloadJobs::hostAllowsForced(const Item& item)
 {
     HostGaps gaps = hostGaps();
-    const HostGaps::Hold hold = gaps.holdFor(item.source);
+    const HostGaps::Hold hold = gaps.holdFor(item.source, m_clock.now());
     if (hold.until > m_clock.now() && !m_dialogs.askYesNo(MessageKind::Warning, forceQuestion(item.source, hold)))
         return false;
     gaps.resume(item.source);
@@ -274,8 +278,7 @@ bool DownloadJobs::afterRequest(const Item& item)
     const DownloadEngine::Answer& answer = m_engine.lastAnswer();
     const TDateTime now = m_clock.now();
     // An attempt that never reached the server asked it nothing: no gap, the timers try again.
-    if (answer.reachedServer)
-        gaps.noteRequest(item.source, now);
+    gaps.noteAttempt(item.source, now, answer.reachedServer);
     if (answer.retryNotBefore > now)
         gaps.setNotBefore(item.source, answer.retryNotBefore, answer.serverAsked ? QString() : answer.failure);
     if (!sources::stopsOnRefusal(item.source) || !answer.reachedServer)
@@ -286,6 +289,13 @@ bool DownloadJobs::afterRequest(const Item& item)
     const bool refused = status != 0 && status != 200 && status != 304;
     if (!refused && m_engine.movedTo().isEmpty())
         return true;
+    // A busy server that says when to come back is waited for as asked (already kept above,
+    // at most a day): that is no refusal of this client.
+    if ((status == 429 || status == 503) && answer.serverAsked && answer.retryNotBefore > now) {
+        m_log.appendLine(DateTimeToStr(now) + QStringLiteral(" - ") + item.source + QStringLiteral(" asks to wait (")
+            + m_engine.lastStatusLine() + QStringLiteral("): the next try at ") + DateTimeToStr(answer.retryNotBefore));
+        return false;
+    }
     if (status == 403 || status == 429) {
         // Asked for more time: the question of the force button says so.
         const TDateTime until = std::max(answer.retryNotBefore, now + HostGaps::minimumGap(item.source));
@@ -342,6 +352,22 @@ void DownloadJobs::StartXPlanet()
 {
     if (m_actions.startXPlanet)
         m_actions.startXPlanet();
+}
+
+PlanHold DownloadJobs::ownHold(Download download) const
+{
+    const RetryBackoff* retry = download == Download::CloudInterval ? &m_intervalRetry
+        : download == Download::CloudFixedTime                      ? &m_fixedTimeRetry
+                                                                    : nullptr;
+    if (!retry || !retry->waiting(m_clock.now()))
+        return {};
+    return { HoldKind::Backoff, retry->nextTry(), retry->lastFailure() };
+}
+
+void DownloadJobs::followClockStep(double days)
+{
+    m_intervalRetry.followClockStep(days);
+    m_fixedTimeRetry.followClockStep(days);
 }
 
 bool DownloadJobs::cloudIntervalJob()
@@ -424,6 +450,35 @@ bool DownloadJobs::cloudFixedTimeJob()
 
 bool DownloadJobs::listJob()
 {
+    return listPass(true);
+}
+
+bool DownloadJobs::sourceRowsJob()
+{
+    return listPass(false);
+}
+
+std::optional<TDateTime> DownloadJobs::sourceRowsDue() const
+{
+    const HostGaps gaps = hostGaps();
+    const TDateTime now = m_clock.now();
+    std::optional<TDateTime> soonest;
+    for (int row = 1; row < listRows(); ++row) {
+        Item item;
+        if (!listItem(row, &item) || !sources::forAddress(item.source) || !gaps.stopReason(item.source).isEmpty())
+            continue;
+        // One held for a metered connection waits for the network's event.
+        if (m_actions.timedRowWaits && m_actions.timedRowWaits(item.source, item.destination))
+            continue;
+        const TDateTime due = builtInRowDue(gaps, item.source, item.destination, now);
+        if (!soonest || due < *soonest)
+            soonest = due;
+    }
+    return soonest;
+}
+
+bool DownloadJobs::listPass(bool wholeList)
+{
     FlagGuard job(m_state.JobBusy);
     if (m_engine.stopped())
         return true; // the program ends: nothing is tried, nothing to report
@@ -432,35 +487,93 @@ bool DownloadJobs::listJob()
     FlagGuard busy(m_state.TimedDownloadBusy);
     // The list counts as gone through also when an error ends it early; otherwise the error
     // would come back at every tick instead of once per period.
-    auto checked = qScopeGuard([this] { m_state.LastFileCheckTime = m_clock.now(); });
+    auto checked = qScopeGuard([this, wholeList] {
+        if (wholeList)
+            m_state.LastFileCheckTime = m_clock.now();
+    });
+    bool arrived = false;
+    // An address named by several rows is fetched once per pass; the others get its copy.
+    QHash<QString, QString> asked;
     for (int row = 1; row < listRows() && !m_engine.stopped(); ++row) {
         Item item;
-        if (!listItem(row, &item) || !hostAllowsTimed(item))
+        if (!listItem(row, &item))
             continue;
-        // A row held for a metered connection is not even checked: the check is traffic too.
-        if (m_actions.timedRowWaits && m_actions.timedRowWaits(item.source, item.destination))
-            continue;
-        QString lastModified;
-        bool isFresh = false;
-        if (!check(item, &lastModified, &isFresh))
-            continue;
-        if (isFresh && fileExists(item.destination)) {
-            if (!lastModified.isEmpty())
-                noteContent(item);
+        if (asked.contains(item.source)) {
+            arrived = copyOfRow(item, asked.value(item.source)) || arrived;
             continue;
         }
-        // An unchanged copy (304) is recorded as checked; only a new one is converted.
-        const bool fetched = fetch(item, true);
-        if (!fetched && !m_engine.notModified())
+        // Between two passes of the list a built-in source is asked at its own pace.
+        if (!wholeList
+            && (!sources::forAddress(item.source)
+                || builtInRowDue(hostGaps(), item.source, item.destination, m_clock.now()) > m_clock.now()))
             continue;
-        record(item.source, lastModified);
-        noteContent(item);
-        if (fetched) {
-            convertFeed(item);
-            writeSatelliteFile(item);
+        // A row whose result cannot be kept is told; the others go on.
+        try {
+            const bool brought = listRow(item);
+            asked.insert(item.source, brought ? item.destination : QString());
+            arrived = brought || arrived;
+        } catch (const Error& e) {
+            m_log.appendLine(DateTimeToStr(m_clock.now()) + QStringLiteral(" - Error: ") + lastPartOf(item.destination)
+                + QStringLiteral(": ") + e.message());
         }
     }
+    // Several rows that brought something new give one render.
+    if (arrived && !m_engine.stopped())
+        startRendererUnlessBusy();
     return true;
+}
+
+bool DownloadJobs::listRow(const Item& item)
+{
+    if (!hostAllowsTimed(item))
+        return false;
+    // A row held for a metered connection is not even checked: the check is traffic too.
+    if (m_actions.timedRowWaits && m_actions.timedRowWaits(item.source, item.destination))
+        return false;
+    QString lastModified;
+    bool isFresh = false;
+    if (!check(item, &lastModified, &isFresh))
+        return false;
+    if (isFresh && fileExists(item.destination)) {
+        if (!lastModified.isEmpty())
+            noteContent(item);
+        return false;
+    }
+    // An unchanged copy (304) is recorded as checked; only a new one is converted.
+    const bool fetched = fetch(item, true);
+    if (!fetched && !m_engine.notModified())
+        return false;
+    record(item.source, lastModified);
+    noteContent(item);
+    if (!fetched)
+        return false;
+    convertFeed(item);
+    writeSatelliteFile(item);
+    return usedByPicture(item);
+}
+
+bool DownloadJobs::usedByPicture(const Item& item)
+{
+    return sources::feedKindOf(item.source) != feeds::Kind::None
+        || extensionOf(item.destination) == QLatin1String(".tle");
+}
+
+bool DownloadJobs::copyOfRow(const Item& item, const QString& fetchedTo)
+{
+    if (fetchedTo.isEmpty() || fetchedTo == item.destination)
+        return false;
+    const QString part = item.destination + QStringLiteral(".part");
+    QFile::remove(part);
+    if (!QFile::copy(fetchedTo, part) || (QFile::exists(item.destination) && !QFile::remove(item.destination))
+        || !QFile::rename(part, item.destination)) {
+        QFile::remove(part);
+        m_log.appendLine(DateTimeToStr(m_clock.now()) + QStringLiteral(" - Error: ") + lastPartOf(item.destination)
+            + QStringLiteral(" not written"));
+        return false;
+    }
+    convertFeed(item);
+    writeSatelliteFile(item);
+    return usedByPicture(item);
 }
 
 // ---- commands -----------------------------------------------------------------------------
@@ -471,7 +584,9 @@ void DownloadJobs::btnCheckDownloadsClick()
         return;
     FlagGuard job(m_state.JobBusy);
 
+    resumeStoppedOnRequest();
     bool cloudDownloaded = false;
+    bool listArrived = false;
     const Item cloud = cloudItem();
     QString cloudModified;
     if (fresh(cloud.source, &cloudModified) && fileExists(cloud.destination)) {
@@ -508,14 +623,36 @@ void DownloadJobs::btnCheckDownloadsClick()
         noteContent(item);
         convertFeed(item);
         writeSatelliteFile(item);
+        listArrived = usedByPicture(item) || listArrived;
     }
 
-    // A new list item alone is no reason to render: only a new cloud map changes the picture.
-    if (cloudDownloaded && !m_engine.stopped()) {
+    // Whatever new the picture uses gives one render.
+    if (cloudDownloaded && !m_engine.stopped())
         runProgram();
-        if (m_settings.checked(ctl::cbStartAfterDownload))
-            StartXPlanet();
+    if ((cloudDownloaded || listArrived) && !m_engine.stopped() && m_settings.checked(ctl::cbStartAfterDownload))
+        StartXPlanet();
+}
+
+// Stopped addresses are not skipped in silence: one question for all of them.
+void DownloadJobs::resumeStoppedOnRequest()
+{
+    HostGaps gaps = hostGaps();
+    QStringList stopped;
+    for (int row = 1; row < listRows(); ++row) {
+        Item item;
+        if (listItem(row, &item) && !gaps.stopReason(item.source).isEmpty() && !stopped.contains(item.source))
+            stopped << item.source;
     }
+    if (stopped.isEmpty())
+        return;
+    QString text = QStringLiteral("Timed downloads of these addresses are stopped:\n");
+    for (const QString& url : stopped)
+        text += QStringLiteral("\n") + url + QStringLiteral(" (") + gaps.stopReason(url) + QLatin1Char(')');
+    text += QStringLiteral("\n\nServers block programs that go on asking after a refusal.\n\nTry them again?");
+    if (!m_dialogs.askYesNo(MessageKind::Warning, text))
+        return;
+    for (const QString& url : stopped)
+        gaps.resume(url);
 }
 
 void DownloadJobs::btnDownloadCloudNowClick()
@@ -587,6 +724,9 @@ void DownloadJobs::downloadRow(int row)
     // Whatever copy is on disk, new or not, is what the layer shows (none: nothing happens).
     convertFeed(item);
     writeSatelliteFile(item);
+    // Asked for by a click: the layer is wanted on the desktop now, not at the next render.
+    if (!m_engine.stopped() && !m_state.DownloadBusy && !m_state.RenderBusy)
+        StartXPlanet();
 }
 
 void DownloadJobs::btnExecuteFileNowClick()
@@ -650,6 +790,8 @@ void DownloadJobs::cloudSourcePicked(int index)
     const sources::Source* source = sources::forAddress(url);
     const int cadence = source ? std::max(source->cadenceMinutes, source->gapMinutes) : 0;
     m_settings.setChecked(ctl::cbCheckForNewFile, true);
+    // Picked now: checked now (as soon as its host allows), not an interval later.
+    m_state.LastCloudCheckTime = 0;
     if (m_settings.integer(ctl::seCheckForNewFiles) < cadence)
         m_settings.setInteger(ctl::seCheckForNewFiles, cadence);
     // xplanet finds a bare name in its images folder; a map kept elsewhere is named in full.

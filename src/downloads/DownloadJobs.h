@@ -54,6 +54,10 @@ public:
     bool cloudIntervalJob() override;
     bool cloudFixedTimeJob() override;
     bool listJob() override;
+    bool sourceRowsJob() override;
+    std::optional<TDateTime> sourceRowsDue() const override;
+    PlanHold ownHold(Download download) const override;
+    void followClockStep(double days) override;
 
     // "Check downloads" and the tray's "check all downloads".
     void btnCheckDownloadsClick();
@@ -132,6 +136,17 @@ private:
     // After each request: its time for the host's gap, and a stop on an answer that says so.
     // False when the address was stopped by it.
     bool afterRequest(const Item& item);
+    // One pass of the list: every row (`wholeList`), or the rows of built-in sources that are due.
+    bool listPass(bool wholeList);
+    // One row of a timed pass; true when it brought something new that the picture uses.
+    bool listRow(const Item& item);
+    // A row naming an address already fetched in this pass (into `fetchedTo`; empty: nothing
+    // new came) gets that copy; true when it is new and the picture uses it.
+    bool copyOfRow(const Item& item, const QString& fetchedTo);
+    // A marker file or a satellite's elements are made of the item.
+    static bool usedByPicture(const Item& item);
+    // "Check downloads": asks once whether stopped addresses of the list are tried again.
+    void resumeStoppedOnRequest();
     void runProgram();
     void startRendererUnlessBusy();
     void synchronizeTime();

@@ -28,7 +28,7 @@ QString DownloadResults::last(const QString& url) const
 
 TDateTime timedDownloadAllowedFrom(const HostGaps& gaps, const QString& url, const QString& destination, TDateTime now)
 {
-    TDateTime allowed = gaps.allowedFrom(url);
+    TDateTime allowed = gaps.allowedFrom(url, now);
     const double gap = HostGaps::minimumGap(url);
     const QFileInfo copy(destination);
     if (gap > 0 && copy.isFile()) {

@@ -20,6 +20,8 @@ public:
     static inline const QString NotBeforeSection = QStringLiteral("Downloads Not Before");
     // Why an address waits: empty when its server asked, else the failure of the last attempt.
     static inline const QString NotBeforeWhySection = QStringLiteral("Downloads Not Before Why");
+    // When a built-in source was last asked, reached or not: it is asked again at its own pace.
+    static inline const QString AskedSection = QStringLiteral("Downloads Last Asked");
 
     explicit HostGaps(std::function<QString()> settingsFile);
 
@@ -40,12 +42,20 @@ public:
         Why why = HostGap;
         QString failure; // of the last attempt, for LastAttemptFailed
     };
-    Hold holdFor(const QString& url) const;
+    // `now` given: a moment kept further ahead than its own length (the wall clock was set
+    // back since it was stored) is taken as now plus that length: a gap from now, a server's
+    // wait of at most LongestServerWait.
+    Hold holdFor(const QString& url, TDateTime now = 0) const;
+    static constexpr double LongestServerWait = 1.0; // days
     // The earliest time the next request to `url` may go out, by the gap of its host and the
     // wait its server asked for; 0 when at once.
-    TDateTime allowedFrom(const QString& url) const { return holdFor(url).until; }
+    TDateTime allowedFrom(const QString& url, TDateTime now = 0) const { return holdFor(url, now).until; }
     // A request to the host of `url` went out at `now` (only hosts with a gap are kept).
     void noteRequest(const QString& url, TDateTime now);
+    // A request to `url` was made at `now`; `reached`: its server answered. One write.
+    void noteAttempt(const QString& url, TDateTime now, bool reached);
+    // When a built-in source's address was last asked (not after `now`); 0: never.
+    TDateTime lastAsked(const QString& url, TDateTime now) const;
 
     // Why timed downloads of `url` are stopped; empty when they are not.
     QString stopReason(const QString& url) const;

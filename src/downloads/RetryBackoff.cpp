@@ -17,6 +17,14 @@ void RetryBackoff::failed(TDateTime now)
     m_nextTry = now + minutes * OneMinute;
 }
 
+void RetryBackoff::followClockStep(double days)
+{
+    if (m_failures == 0)
+        return;
+    m_lastFailure += days;
+    m_nextTry += days;
+}
+
 bool RetryBackoff::listedTimeBetween(const QStringList& timeLines, TDateTime since, TDateTime now)
 {
     if (now <= since)

@@ -23,6 +23,8 @@ public:
     TDateTime nextTry() const { return m_nextTry; }
     int failures() const { return m_failures; }
     TDateTime lastFailure() const { return m_lastFailure; }
+    // The wall clock was set by `days`: the wait keeps its length on the real time line.
+    void followClockStep(double days);
 
     // True when one of the times of day in `timeLines` (the lines of mTime) came after `since`
     // and no later than `now`: a new listed download supersedes the retries of the last one.

@@ -9,8 +9,11 @@
 #include "shared/LogSink.h"
 #include "shared/TrayImage.h"
 
+#include <QStringList>
+
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace gw {
 
@@ -100,12 +103,15 @@ void CentralScheduler::CentralTimerTimer()
     if (gatePassed()) {
         // The last reachability test of this tick decides; true when none was made.
         bool pingOk = true;
+        m_tested = false;
         intervalRender();
         intervalCloudCheck(pingOk);
         fixedTimeCloudDownload(pingOk);
         periodicListDownload(pingOk);
         if (!pingOk)
             unreachable();
+        else if (m_tested && m_offlineSince != 0)
+            reachableAgain();
     }
     setTrayImage();
 }
@@ -169,24 +175,32 @@ void CentralScheduler::fixedTimeCloudDownload(bool& pingOk)
         reachabilityResult(FixedJob, m_jobs.cloudFixedTimeJob(), pingOk);
 }
 
+// The whole list as often as "times per day" says; between two passes the rows of built-in
+// sources at their own pace.
 void CentralScheduler::periodicListDownload(bool& pingOk)
 {
     if (!m_settings.checked(ctl::cbCheckForUpdate) || downloadsHeld() || retryWaiting(ListJob))
         return;
     const int perDay = m_settings.integer(ctl::seDownloadChecksPerDay);
-    if (perDay <= 0)
-        return;
-    if (!due(1.0 / perDay, m_clock.now(), m_state.LastFileCheckTime) || waitsForUnmetered(NetworkGate::Download::List))
+    const bool listDue = perDay > 0 && due(1.0 / perDay, m_clock.now(), m_state.LastFileCheckTime);
+    bool rowsDue = false;
+    if (!listDue) {
+        const auto rows = m_jobs.sourceRowsDue();
+        rowsDue = rows && *rows <= m_clock.now();
+    }
+    if ((!listDue && !rowsDue) || waitsForUnmetered(NetworkGate::Download::List))
         return;
     ClearOnExit guard(m_state.TimedDownloadBusy);
-    reachabilityResult(ListJob, m_jobs.listJob(), pingOk);
+    reachabilityResult(ListJob, listDue ? m_jobs.listJob() : m_jobs.sourceRowsJob(), pingOk);
 }
 
 // A job whose test failed is tried again a minute later, by itself: the others keep their
-// times, and a pending fixed-time download stays pending.
+// times, and a pending fixed-time download stays pending. Being offline is one state: said
+// when it begins and when it ends, not at every try.
 void CentralScheduler::reachabilityResult(Job job, bool reachable, bool& pingOk)
 {
     pingOk = reachable;
+    m_tested = true;
     m_retryAt[job] = reachable ? 0 : m_clock.bootSeconds() + RetrySeconds;
 }
 
@@ -205,13 +219,31 @@ bool CentralScheduler::downloadsHeld() const
     return m_network && m_network->downloadsHeldFor(m_clock.bootSeconds()) > 0;
 }
 
-// The last test of the tick failed.
+// The last test of the tick failed: the line comes once, when the program went offline, and
+// names the jobs that wait.
 void CentralScheduler::unreachable()
 {
-    // Each job whose test failed tries again a minute later, by itself.
+    if (m_offlineSince != 0)
+        return;
+    m_offlineSince = m_clock.now();
+    static const char* const names[JobCount] = { "cloud check", "fixed-time download", "download list" };
+    QStringList waiting;
+    const double boot = m_clock.bootSeconds();
+    for (int job = 0; job < JobCount; ++job) {
+        if (m_retryAt[job] > boot)
+            waiting << QLatin1String(names[job]);
+    }
     m_log.appendLine(DateTimeToStr(m_clock.now())
         + QStringLiteral(" - Error. Can not connect to the internet. Waiting for next try. Next try at ")
-        + DateTimeToStr(m_clock.now() + RetrySeconds * OneSecond));
+        + DateTimeToStr(m_clock.now() + RetrySeconds * OneSecond) + QStringLiteral(" (waiting: ")
+        + waiting.join(QStringLiteral(", ")) + QLatin1Char(')'));
+}
+
+void CentralScheduler::reachableAgain()
+{
+    m_log.appendLine(DateTimeToStr(m_clock.now()) + QStringLiteral(" - Connected to the internet again (offline since ")
+        + DateTimeToStr(m_offlineSince) + QLatin1Char(')'));
+    m_offlineSince = 0;
 }
 
 // The battery image and the globe alternate from tick to tick on battery; the crossed globe
@@ -241,6 +273,7 @@ void CentralScheduler::followClockSteps()
         if (*stamp != 0)
             *stamp += step / 86400.0;
     }
+    m_jobs.followClockStep(step / 86400.0);
 }
 
 std::optional<double> CentralScheduler::secondsUntilNextListedTime() const
@@ -269,49 +302,77 @@ std::optional<double> CentralScheduler::secondsUntilNextListedTime() const
     return soonest;
 }
 
-double CentralScheduler::secondsUntilDue()
+PlanHold CentralScheduler::downloadHold(Job job, double bootNow, double heldFor)
+{
+    const TDateTime now = m_clock.now();
+    const auto wallAt = [&](double boot) { return now + (boot - bootNow) * OneSecond; };
+    if (heldFor > 0)
+        return { HoldKind::NetworkAfterResume, std::isinf(heldFor) ? 0.0 : now + heldFor * OneSecond };
+    const auto kind = job == ListJob ? NetworkGate::Download::List : NetworkGate::Download::Cloud;
+    if (waitsForUnmetered(kind, false))
+        return { HoldKind::Metered };
+    if (m_retryAt[job] > bootNow)
+        return { HoldKind::Offline, wallAt(m_retryAt[job]), m_offlineSince };
+    static constexpr TimedJobs::Download own[JobCount]
+        = { TimedJobs::Download::CloudInterval, TimedJobs::Download::CloudFixedTime, TimedJobs::Download::List };
+    const PlanHold hold = m_jobs.ownHold(own[job]);
+    return hold.until > now || hold.until <= 0 ? hold : PlanHold();
+}
+
+Plan CentralScheduler::plan()
 {
     followClockSteps();
-    double wait = LongestSleepSeconds;
-    // While something runs the flags are looked at every tick; nothing runs while idle.
-    if (m_state.anyBusy())
-        return TickSeconds;
-    if (!enabled())
-        return wait;
-    // The gate's own events end these waits.
-    if (m_system.screensaverQuietly())
-        return wait;
-    if (m_settings.checked(ctl::cbDontUseOnBattery) && m_system.onBatteryQuietly())
-        return m_system.powerChangesReported() ? wait : TickSeconds * 12;
-
+    Plan plan;
     const TDateTime now = m_clock.now();
     const double boot = m_clock.bootSeconds();
-    const auto until = [now](TDateTime last, double interval) { return (last + interval - now) * 86400.0; };
-    const auto consider = [&wait](double seconds) { wait = std::min(wait, seconds); };
-    if (m_settings.checked(ctl::cbStartEveryXsec))
-        consider(until(m_state.LastRenderTime, m_settings.integer(ctl::SpinEdit) * OneSecond));
-
     const double held = m_network ? m_network->downloadsHeldFor(boot) : 0.0;
-    const auto considerDownload = [&](Job job, double seconds) {
-        // A download held for a metered connection waits for the network's event.
-        const auto kind = job == ListJob ? NetworkGate::Download::List : NetworkGate::Download::Cloud;
-        if (!waitsForUnmetered(kind, false))
-            consider(std::max({ seconds, m_retryAt[job] - boot, held }));
+    const auto addDownload = [&](Job job, PlanJob::Kind kind, const QString& name, TDateTime due) {
+        PlanJob entry { kind, name, due };
+        entry.hold = downloadHold(job, boot, held);
+        plan.add(entry);
     };
+
+    if (m_settings.checked(ctl::cbStartEveryXsec))
+        plan.add({ PlanJob::Render, QStringLiteral("timed render"),
+            m_state.LastRenderTime + m_settings.integer(ctl::SpinEdit) * OneSecond });
     if (m_settings.checked(ctl::cbCheckForNewFile))
-        considerDownload(
-            CloudJob, until(m_state.LastCloudCheckTime, m_settings.integer(ctl::seCheckForNewFiles) * OneMinute));
+        addDownload(CloudJob, PlanJob::CloudCheck, QStringLiteral("cloud map"),
+            m_state.LastCloudCheckTime + m_settings.integer(ctl::seCheckForNewFiles) * OneMinute);
     if (m_settings.checked(ctl::cbDownload)) {
         if (m_state.CloudTimeDue)
-            considerDownload(FixedJob, 0.0);
+            addDownload(FixedJob, PlanJob::FixedTime, QStringLiteral("cloud map at ") + m_state.LastCloudTimeEntry, 0);
         // A listed time is noted when its minute comes, whatever holds the download itself.
         if (const auto next = secondsUntilNextListedTime())
-            consider(*next);
+            plan.add({ PlanJob::FixedTime, QStringLiteral("next listed time"), now + *next * OneSecond });
     }
     const int perDay = m_settings.integer(ctl::seDownloadChecksPerDay);
     if (m_settings.checked(ctl::cbCheckForUpdate) && perDay > 0)
-        considerDownload(ListJob, until(m_state.LastFileCheckTime, 1.0 / perDay));
-    return wait;
+        addDownload(
+            ListJob, PlanJob::ListDownload, QStringLiteral("download list"), m_state.LastFileCheckTime + 1.0 / perDay);
+    if (m_settings.checked(ctl::cbCheckForUpdate)) {
+        if (const auto rows = m_jobs.sourceRowsDue())
+            addDownload(ListJob, PlanJob::ListDownload, QStringLiteral("built-in sources"), *rows);
+    }
+
+    // What holds the whole program, asked in the order of the tick's gate. While something
+    // runs, the flags are looked at again a tick later; the other holds end with their events.
+    if (m_state.anyBusy())
+        plan.holdAll({ HoldKind::Busy, now + TickSeconds * OneSecond });
+    else if (!enabled())
+        plan.holdAll({ HoldKind::SwitchedOff });
+    else if (m_system.screensaverQuietly())
+        plan.holdAll({ HoldKind::ScreenLocked });
+    else if (m_settings.checked(ctl::cbDontUseOnBattery) && m_system.onBatteryQuietly())
+        plan.holdAll({ HoldKind::Battery, m_system.powerChangesReported() ? 0.0 : now + TickSeconds * 12 * OneSecond });
+    return plan;
+}
+
+double CentralScheduler::secondsUntilDue()
+{
+    const auto next = plan().nextMoment();
+    if (!next)
+        return LongestSleepSeconds;
+    return std::min((*next - m_clock.now()) * 86400.0, LongestSleepSeconds);
 }
 
 } // namespace gw

@@ -2,8 +2,10 @@
 // The one place that decides what runs on its own: every tick of CentralTimer checks that
 // nothing else runs and that the computer may work, then starts, in a fixed order, a render,
 // the interval cloud check, the fixed-time cloud download and the download of the file list,
-// and last sets the tray image. Between ticks it says when the next one is worth making.
+// and last sets the tray image. Between ticks it plans what comes next (Plan.h): each job's
+// next due moment and what holds it, and the timer sleeps until the plan's earliest moment.
 #include "scheduler/NetworkGate.h"
+#include "scheduler/Plan.h"
 #include "shared/Clock.h"
 
 #include <QHash>
@@ -61,6 +63,17 @@ public:
     // writing diagnostic lines.
     double secondsUntilDue();
 
+    // The timed jobs as they stand: each one's due moment and hold. Asks the state without
+    // writing diagnostic lines.
+    Plan plan();
+
+    // The tray's picture for the state: the crossed globe when switched off, the battery on
+    // battery. Set at each tick and whenever the plan changes.
+    void setTrayImage();
+
+    // Since when the reachability test fails; 0 while it passes.
+    TDateTime offlineSince() const { return m_offlineSince; }
+
 private:
     enum Job { CloudJob, FixedJob, ListJob, JobCount };
 
@@ -70,7 +83,9 @@ private:
     void fixedTimeCloudDownload(bool& pingOk);
     void periodicListDownload(bool& pingOk);
     void unreachable();
-    void setTrayImage();
+    void reachableAgain();
+    // The hold a download job waits in, beyond those of the whole program; none when it may run.
+    PlanHold downloadHold(Job job, double bootNow, double heldFor);
 
     bool enabled() const;
     // A job whose reachability test failed waits until this moment of the boot clock.
@@ -96,6 +111,8 @@ private:
     // The day (Julian day number) on which each listed time of day (minutes since midnight)
     // last fired: each fires once a day, however the clock moves within the day.
     QHash<int, qint64> m_firedOn;
+    TDateTime m_offlineSince = 0;
+    bool m_tested = false; // a reachability test was made in this tick
 };
 
 } // namespace gw

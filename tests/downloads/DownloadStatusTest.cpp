@@ -3,6 +3,7 @@
 #include "JobsRig.h"
 
 #include "downloads/AddressValues.h"
+#include "downloads/DownloadPlan.h"
 #include "downloads/DownloadStatus.h"
 
 using namespace gwtest;
@@ -83,4 +84,81 @@ TEST(DownloadStatus, ValuesPerAddressFollowTheSettingsFile)
     EXPECT_EQ(values.text("S", "x"), QString());
     values.write("S", "x", "4"); // nowhere to write
     EXPECT_EQ(readFile(dir.file("b.ini")), "[S]\nx=3\n");
+}
+
+// The row of the ISS after one timed pass, as the plan holds it: when it is fetched next, at
+// its source's own pace, and what holds it until then.
+TEST(DownloadPlan, EachAnswerGivesTheRowItsHoldAndItsNextMoment)
+{
+    struct Row
+    {
+        const char* name;
+        QByteArray status;
+        QByteArray header;
+        gw::HoldKind hold;
+        double holdMinutes; // NAN: until the user starts it again
+        double dueMinutes; // by the source's own pace
+    };
+    const Row rows[] = {
+        { "a new copy: the host's gap, then the source's pace", "200 OK", "X-Other: 1", gw::HoldKind::HostGap, 120,
+            480 },
+        { "refused: stopped", "403 Forbidden", "X-Other: 1", gw::HoldKind::Stopped, NAN, 480 },
+        { "busy, with a wait: waited for, not stopped", "503 Service Unavailable", "Retry-After: 10800",
+            gw::HoldKind::ServerWait, 180, 480 },
+        { "too many requests, with a wait of days: a day at most", "429 Too Many Requests", "Retry-After: 500000",
+            gw::HoldKind::ServerWait, 24 * 60, 24 * 60 },
+    };
+    for (const Row& row : rows) {
+        JobsRig rig;
+        HttpFaultServer site;
+        site.route("/NORAD/elements/gp.php", [&](HttpFaultServer::Exchange& e) {
+            e.respond("HTTP/1.1 " + row.status, readFile(testData("jobs/stations.txt")), { row.header });
+        });
+        ASSERT_TRUE(site.start());
+        rig.onlyIssElements(site.url(QString()));
+        rig.jobs.listJob();
+        const gw::TDateTime now = rig.clock.now();
+        const QList<gw::PlanJob> jobs
+            = gw::plannedDownloads(rig.settings, rig.settingsFile, now, std::nullopt, std::nullopt, true, {});
+        ASSERT_EQ(jobs.size(), 1) << row.name;
+        const gw::PlanJob& iss = jobs.at(0);
+        EXPECT_EQ(iss.name, "ISS") << row.name;
+        EXPECT_EQ(iss.row, 2) << row.name;
+        EXPECT_EQ(iss.hold.kind, row.hold) << row.name << "\n" << rig.logText();
+        if (std::isnan(row.holdMinutes))
+            EXPECT_FALSE(iss.runsAt()) << row.name;
+        else
+            EXPECT_NEAR((iss.hold.until - now) * 24 * 60, row.holdMinutes, 0.1) << row.name;
+        EXPECT_NEAR((iss.due - now) * 24 * 60, row.dueMinutes, 0.1) << row.name;
+        EXPECT_EQ(rig.linesContaining("Timed downloads of"), row.hold == gw::HoldKind::Stopped ? 1 : 0) << row.name;
+    }
+}
+
+// "Check downloads" does not skip a stopped address in silence: it asks once whether to try it again.
+TEST(DownloadPlan, CheckDownloadsAsksOnceForTheStoppedRows)
+{
+    for (const bool yes : { false, true }) {
+        JobsRig rig;
+        HttpFaultServer site;
+        int gets = 0;
+        site.route("/NORAD/elements/gp.php", [&](HttpFaultServer::Exchange& e) {
+            gets += e.request.method == "GET";
+            e.respond(
+                gets == 1 ? "HTTP/1.1 403 Forbidden" : "HTTP/1.1 200 OK", readFile(testData("jobs/stations.txt")));
+        });
+        ASSERT_TRUE(site.start());
+        rig.onlyIssElements(site.url(QString()));
+        rig.jobs.listJob();
+        ASSERT_EQ(rig.linesContaining("Timed downloads of"), 1);
+        rig.clock.advanceSeconds(3 * 3600);
+        const size_t asked = rig.dialogs.asked.size();
+        rig.dialogs.queueYesNo(yes);
+        rig.jobs.btnCheckDownloadsClick();
+        EXPECT_EQ(rig.dialogs.asked.size(), asked + 1) << yes;
+        EXPECT_EQ(gets, yes ? 2 : 1) << yes << "\n" << rig.logText();
+        const QList<gw::PlanJob> jobs = gw::plannedDownloads(
+            rig.settings, rig.settingsFile, rig.clock.now(), std::nullopt, std::nullopt, true, {});
+        ASSERT_EQ(jobs.size(), 1);
+        EXPECT_EQ(jobs.at(0).hold.kind == gw::HoldKind::Stopped, !yes) << yes;
+    }
 }

@@ -55,6 +55,9 @@ TEST(JobRetry, ARefusedCloudMapIsAFailedDownload)
             writeFile(rig.cloudFile(), "previous");
             rig.state.CloudTimeDue = false;
             rig.state.LastCloudCheckTime = 1;
+            // The cloud map alone: new list items would give a render of their own.
+            rig.setRow(1, QString(), QString());
+            rig.setRow(2, QString(), QString());
 
             job.run(rig);
             const std::string label = std::string(answer.name) + ", " + job.label;

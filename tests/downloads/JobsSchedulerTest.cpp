@@ -100,7 +100,7 @@ TEST(JobsScheduler, OneHourOfTimedDownloads)
     EXPECT_TRUE(readFile(rig.markerFile()).startsWith("35.50 139.80 \"HONSHU, JAPAN (5.1)\" color=green\r\n"));
     EXPECT_EQ(readFile(rig.tleFile()), readFile(testData("jobs/stations.txt")));
 
-    EXPECT_EQ(rig.calls.renders, 3) << "a render after each cloud download";
+    EXPECT_EQ(rig.calls.renders, 4) << "a render after each cloud download, and one for the new markers and elements";
     EXPECT_EQ(rig.linesContaining("Can not connect"), 0);
     EXPECT_TRUE(rig.dialogs.asked.empty());
     EXPECT_FALSE(rig.state.CloudTimeDue);

@@ -177,7 +177,7 @@ TEST(SchedulerReachability, UnreachableNetworkWritesOneLineAndTriesEachJobAMinut
     ASSERT_EQ(rig.log.lines.size(), 1);
     EXPECT_EQ(rig.log.lines[0],
         gw::DateTimeToStr(afterJobs) + kUnreachable + " Next try at "
-            + gw::DateTimeToStr(afterJobs + 60 * gw::OneSecond));
+            + gw::DateTimeToStr(afterJobs + 60 * gw::OneSecond) + " (waiting: cloud check, download list)");
     EXPECT_EQ(rig.state.LastCloudCheckTime, 0.0) << "the interval is not restarted";
     EXPECT_EQ(rig.state.LastFileCheckTime, 0.0) << "the daily list is not moved a day";
     EXPECT_TRUE(rig.state.CloudTimeDue) << "the pending fixed-time download stays pending";
@@ -189,7 +189,9 @@ TEST(SchedulerReachability, UnreachableNetworkWritesOneLineAndTriesEachJobAMinut
     rig.run(10);
     EXPECT_EQ(rig.jobs.cloudChecks.size(), 2u) << "the cloud check a minute after its failed test";
     EXPECT_EQ(rig.jobs.listDownloads.size(), 2u) << "the list a minute after its own";
-    EXPECT_EQ(rig.log.lines.size(), 1);
+    ASSERT_EQ(rig.log.lines.size(), 2) << "offline is one state: one line when it ends";
+    EXPECT_TRUE(rig.log.lines[1].endsWith(
+        QStringLiteral(" - Connected to the internet again (offline since ") + gw::DateTimeToStr(afterJobs) + ")"));
 }
 
 // ---- the gate ----

@@ -108,13 +108,16 @@ TEST(MTime, AnUnreachableNetworkKeepsThePendingDownloadAndTriesEachMinute)
     rig.run(120);
     EXPECT_EQ(firedAt(rig.jobs.fixedDownloads), QStringList({ "14 07:30", "14 07:31" }));
     EXPECT_TRUE(rig.state.CloudTimeDue);
-    ASSERT_EQ(rig.log.lines.size(), 2);
+    ASSERT_EQ(rig.log.lines.size(), 1) << "offline is one state, said when it begins";
     EXPECT_TRUE(rig.log.lines[0].contains(
         QStringLiteral(" - Error. Can not connect to the internet. Waiting for next try. Next try at ")));
+    EXPECT_TRUE(rig.log.lines[0].endsWith(QStringLiteral("(waiting: fixed-time download)")));
     rig.jobs.fixedReachable = true;
     rig.run(120);
     EXPECT_EQ(rig.jobs.fixedDownloads.size(), 3u) << "the network is back: the download is made";
     EXPECT_FALSE(rig.state.CloudTimeDue);
+    ASSERT_EQ(rig.log.lines.size(), 2) << "and when it ends";
+    EXPECT_TRUE(rig.log.lines[1].contains(QStringLiteral(" - Connected to the internet again (offline since ")));
 }
 
 TEST(MTime, OneLineFiresOnEachOfThreeDays)

@@ -69,7 +69,14 @@ TEST(SchedulerWake, SecondsUntilSomethingIsDue)
         { "nothing switched on sleeps the longest", false, {}, {}, 3600 },
         { "a render just finished", true, {}, {}, 600 },
         { "a render overdue", true, {}, [](SchedulerRig& r) { r.state.LastRenderTime -= 1; }, -86400 + 600 },
-        { "a busy flag: look again at the next tick", true, {}, [](SchedulerRig& r) { r.state.RenderBusy = true; }, 5 },
+        { "a busy flag: a render due looks again at the next tick", true, {},
+            [](SchedulerRig& r) {
+                r.state.RenderBusy = true;
+                r.state.LastRenderTime -= 600 * gw::OneSecond;
+            },
+            5 },
+        { "a busy flag: a render not due yet keeps its moment", true, {},
+            [](SchedulerRig& r) { r.state.RenderBusy = true; }, 600 },
         { "screensaver on: its end is an event", true, {}, [](SchedulerRig& r) { r.screensaver = true; }, 3600 },
         { "switched off", true, {}, [](SchedulerRig& r) { r.switchOn({ "Globewallenabled" }, false); }, 3600 },
         { "a listed time half an hour ahead", false, { "#00:10", "00:30" }, {}, 1800 - 2.5 },
