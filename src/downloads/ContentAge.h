@@ -15,6 +15,8 @@ QDateTime lastModified(const QByteArray& rawHeaders);
 // The "generated" time (milliseconds since 1970) in the metadata of a GeoJSON feed; invalid
 // when the file states none (a CSV feed states none).
 QDateTime feedGenerated(const QString& file);
+// The newest "date" of the observations in an event list; invalid when it states none.
+QDateTime newestEventDate(const QString& file);
 // The newest epoch of the element sets in a TLE file; invalid when it holds none.
 QDateTime newestTleEpoch(const QString& file);
 
