@@ -217,6 +217,7 @@ bool readEvents(QIODevice& in, feeds::Conversion& c, std::vector<Event>& events)
     static constexpr feeds::JsonList kCollection { "features", feeds::JsonList::Objects,
         "not a GeoJSON feature collection", "no features in the document" };
     QHash<QByteArray, size_t> byId;
+    std::vector<qint64> newest; // each event's newest observation so far
     const bool read = feeds::readJsonList(in, c, kCollection, [&](JsonStream& json) {
         Feature feature;
         feature.observation.magnitude = kNaN;
@@ -232,12 +233,14 @@ bool readEvents(QIODevice& in, feeds::Conversion& c, std::vector<Event>& events)
             if (!feature.id.isEmpty())
                 byId.insert(feature.id, events.size());
             events.push_back({ feature.id, feature.title, {} });
+            newest.push_back(feature.observation.msecs);
             events.back().track.push_back(feature.observation);
         } else {
             Event& event = events[*found];
-            event.track.push_back(feature.observation);
-            if (feature.observation.msecs >= event.latest().msecs && !feature.title.isEmpty())
+            if (feature.observation.msecs >= newest[*found] && !feature.title.isEmpty())
                 event.title = feature.title; // a storm is renamed as it grows
+            newest[*found] = std::max(newest[*found], feature.observation.msecs);
+            event.track.push_back(feature.observation);
         }
         return true;
     });
