@@ -216,9 +216,9 @@ void DownloadLayers::setOn(Layer layer, bool on)
             m_settings.setCell(kGrid, 1, row, destination);
             rows << row;
         }
-        for (const auto& entry : entriesOf(layer, rows))
-            if (!entries.contains(entry))
-                entries << entry;
+        // The files of all its rows now: a second storm download changes no file names
+        // unless it is the list, whose download then names them.
+        entries = entriesOf(layer, rows);
     } else {
         for (int row : rows) {
             m_settings.setCell(kGrid, 0, row, QString());

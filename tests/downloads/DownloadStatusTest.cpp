@@ -4,6 +4,7 @@
 
 #include "downloads/AddressValues.h"
 #include "downloads/DownloadStatus.h"
+#include "downloads/SourceCredits.h"
 
 using namespace gwtest;
 
@@ -42,7 +43,7 @@ TEST(DownloadStatus, LastResultAndNextFetchAfterEachAnswer)
         EXPECT_EQ(tle.nextFetch, *row.nextFetch ? QString::fromLatin1(row.nextFetch) : gap) << row.name;
         const QString text = gw::downloadStatusText(states, rig.clock.now());
         EXPECT_TRUE(text.contains("download 2\n  address:     " + gw::endpoints::issElements()
-            + "\n  file:        " + rig.tleFile() + "\n  content:     "))
+            + "\n  source:      CelesTrak\n  file:        " + rig.tleFile() + "\n  content:     "))
             << row.name << "\n"
             << text.toStdString();
     }
@@ -83,4 +84,27 @@ TEST(DownloadStatus, ValuesPerAddressFollowTheSettingsFile)
     EXPECT_EQ(values.text("S", "x"), QString());
     values.write("S", "x", "4"); // nowhere to write
     EXPECT_EQ(readFile(dir.file("b.ini")), "[S]\nx=3\n");
+}
+
+TEST(DownloadStatus, EachBuiltInSourceIsCreditedByName)
+{
+    struct Case
+    {
+        QString address;
+        const char* credit;
+    };
+    const Case cases[] = {
+        { gw::endpoints::quakeFeed(), "USGS" },
+        { gw::endpoints::quakeList(), "USGS" },
+        { gw::endpoints::auroraFeed(), "NOAA SWPC" },
+        { gw::endpoints::stormFeed(), "NOAA NHC" },
+        { gw::endpoints::naturalEvents("volcanoes"), "NASA EONET" },
+        { gw::endpoints::issElements(), "CelesTrak" },
+        { gw::endpoints::tleList(), "CelesTrak" },
+        { gw::endpoints::liveCloudMap("2048x1024"), "Contains modified EUMETSAT data" },
+        { gw::endpoints::cloudMap(), "" },
+        { "https://example.org/CurrentStorms.json", "" },
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(gw::sources::creditOf(c.address), c.credit) << c.address.toStdString();
 }
