@@ -79,8 +79,8 @@ TEST_F(DownloadsWiring, CheckDownloadsFetchesEverythingRecordsItAndRenders)
     EXPECT_EQ(gwtest::readFile(xplanet("images/clouds_2048.jpg")), CloudMap) << "the cloud map, MD5 verified";
     EXPECT_TRUE(QFileInfo::exists(xplanet("markers/quake.csv")));
     EXPECT_EQ(gwtest::readFile(xplanet("markers/quake.marker")),
-        "35.5 139.8 \"Honshu, Japan (5.1)\" color={255,255,0} symbolsize=7\r\n")
-        << "the earthquake feed converted";
+        "35.5 139.8 \"Honshu, Japan (5.1)\" color={255,0,0} symbolsize=7\r\n")
+        << "the earthquake feed converted; the program's clock stands before the quake: the newest colour";
     EXPECT_TRUE(QFileInfo::exists(xplanet("satellites/iss.tle")));
     EXPECT_EQ(linesContaining(" - Success: "), 3) << logLines().join('\n').toStdString();
     EXPECT_EQ(messages.lines.count("Parameter:"), 1) << "the renderer started after the cloud map";
@@ -136,6 +136,8 @@ TEST_F(DownloadsWiring, LayerBoxesFollowTheRowsAndChangeThem)
         R"({"type":"FeatureCollection","features":[{"type":"Feature","properties":{"id":"V","title":"Etna Volcano, )"
         R"(Italy","date":"2026-09-01T00:00:00Z"},"geometry":{"type":"Point","coordinates":[15,37.75]}}]})");
     EXPECT_FALSE(ui->cbLayerVolcanoes->isChecked());
+    // A host of its own, as the tracker has: the server's gap after the aurora does not hold it.
+    gw::endpoints::hosts().naturalEvents = QString(server.url(QString())).replace("127.0.0.1", "localhost");
     ui->cbLayerVolcanoes->click();
     EXPECT_TRUE(ui->cbLayerVolcanoes->isChecked());
     EXPECT_EQ(gwtest::readFile(xplanet("markers/volcanoes.marker")),
@@ -388,7 +390,6 @@ TEST(WindowTransferDisplay, BusyCursorIsSetOnceAndAlwaysTakenBack)
 TEST_F(DownloadsWiring, TheLiveMapsCreditShowsWhileOneIsChosen)
 {
     Ui::MainWindow* ui = form->ui();
-    form->show();
     struct Case
     {
         const char* label;
@@ -402,7 +403,7 @@ TEST_F(DownloadsWiring, TheLiveMapsCreditShowsWhileOneIsChosen)
     };
     for (const Case& c : cases) {
         ui->edtWebAdress->setText(c.address);
-        EXPECT_EQ(ui->lbCloudCredit->isVisibleTo(form), c.credited) << c.label;
+        EXPECT_EQ(!ui->lbCloudCredit->isHidden(), c.credited) << c.label;
         EXPECT_EQ(ui->lbCloudCredit->text(), "Contains modified EUMETSAT data") << c.label;
     }
 }

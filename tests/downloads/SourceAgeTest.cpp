@@ -59,6 +59,11 @@ TEST(SourceAge, ContentDateByTheSourcesRule)
             tleLine1(QDateTime(QDate(1999, 7, 1), QTime(12, 0), Qt::UTC)),
             QDateTime(QDate(1999, 7, 1), QTime(12, 0), Qt::UTC) },
         { "an error page instead of elements", ContentAge::TleEpoch, lm, "<html>No GP data found</html>", modified },
+        { "the newest observation of an event list, wherever it stands", ContentAge::NewestDate, lm,
+            R"({"features":[{"properties":{"date":"2026-12-07T00:00:00Z"}},{"properties":{"date":"2026-12-08T06:30:00Z"}},)"
+            R"({"properties":{"date":"2026-12-08T07:30:00+01:00"}},{"properties":{"date":"not a date at all"}}]})",
+            stated },
+        { "an event list without dates", ContentAge::NewestDate, lm, R"({"features":[]})", modified },
     };
     TempDir dir;
     for (const Row& row : rows) {
