@@ -172,8 +172,7 @@ void checkMarkers(const QByteArray& markers, const char* ending)
         if (*ending)
             FUZZ_CHECK(line.endsWith(QByteArray(ending) + '\r'), "every marker line ends as its feed's do");
         else
-            FUZZ_CHECK(line.mid(line.lastIndexOf('"')).startsWith("\" color={")
-                    && line.contains("} symbolsize="),
+            FUZZ_CHECK(line.mid(line.lastIndexOf('"')).startsWith("\" color={") && line.contains("} symbolsize="),
                 "an earthquake's marker has its colour and size");
         FUZZ_CHECK(line.count('"') == 2, "the label is quoted once: its own quotes are replaced");
         for (qsizetype i = 0; i + 1 < line.size(); ++i)
@@ -229,9 +228,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_CHECK(sameError(piecesError, wholeError), "the same error however the bytes arrive");
 
     if (feed.kind == gw::feeds::Kind::None) {
-        static const QByteArray list = R"({"activeStorms":[{"name":"Ana","classification":"HU","intensity":"120",)"
-                                       R"("latitudeNumeric":20,"longitudeNumeric":-60,"lastUpdate":"2026-09-01T12:00:00Z"},)"
-                                       R"({"name":"Kirk","intensity":"40","latitudeNumeric":-15,"longitudeNumeric":80}]})";
+        static const QByteArray list
+            = R"({"activeStorms":[{"name":"Ana","classification":"HU","intensity":"120",)"
+              R"("latitudeNumeric":20,"longitudeNumeric":-60,"lastUpdate":"2026-09-01T12:00:00Z"},)"
+              R"({"name":"Kirk","intensity":"40","latitudeNumeric":-15,"longitudeNumeric":80}]})";
         QByteArray markers, arcs;
         QString error;
         const bool written = gw::feeds::convertStormText(list, document, &markers, &arcs, &error);

@@ -44,7 +44,8 @@ namespace {
             return failed(QStringLiteral("%1 bytes, more than the %2 MiB a feed may have")
                               .arg(size)
                               .arg(limits::maxFileBytes / (1024 * 1024)));
-        QByteArrayView start = in.peek(64);
+        const QByteArray head = in.peek(64);
+        QByteArrayView start = head;
         if (start.startsWith("\xEF\xBB\xBF"))
             start = start.sliced(3);
         while (!start.isEmpty() && static_cast<unsigned char>(start.front()) <= ' ')
