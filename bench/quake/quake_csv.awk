@@ -1,6 +1,6 @@
 # The earthquake summary feed (CSV) of quakes older than a day to marker lines, as the program
-# converts it; the reference for the benchmark. Only the place is quoted in the feed: the text between the first and the
-# last quote, its doubled quotes made single.
+# converts it; the reference for the benchmark. Only the place is quoted in the feed: the text
+# between the first and the last quote, its doubled quotes made single.
 NR == 1 { next }
 {
     n = split($0, q, "\"")
