@@ -96,6 +96,7 @@ TEST(SourceAge, StaleAfterThreeCadencesAndAtLeastADay)
         { "another file of the cloud host", gw::endpoints::hosts().liveClouds + "/index.html", 700, false },
         { "the user's own address", "https://example.org/clouds.jpg", 700, false },
         { "no date known", clouds, -1, false },
+        { "volcanoes erupting for a month: a quiet event list", gw::endpoints::naturalEvents("volcanoes"), 700, false },
     };
     const double now = 46000.5;
     for (const Row& row : rows) {
