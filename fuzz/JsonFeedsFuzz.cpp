@@ -1,4 +1,6 @@
-// The JSON feeds (aurora forecast, storm list, earthquake GeoJSON) on any bytes. The stream
+// The JSON feeds (aurora forecast, storm list, earthquake GeoJSON, the natural event tracker's
+// volcanoes, wildfires and storms, and the storm layer made of the list and the tracker's storms)
+// on any bytes. The stream
 // reader gives the same tokens, texts, numbers and error whether the device hands it the
 // document whole or a few bytes a read, never nests deeper or reads a longer text than its
 // limits, and gives its tokens in an order the grammar allows. A conversion either fails with
@@ -9,6 +11,7 @@
 #include "feeds/FeedConversion.h"
 #include "feeds/JsonStream.h"
 #include "feeds/QuakeFeeds.h"
+#include "feeds/StormLayer.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -127,14 +130,50 @@ bool sameError(const QString& a, const QString& b)
     return a == b;
 }
 
-// Marker lines as xplanet reads them: `lat lon "label" ...<ending>` and CR LF.
+// Reads `count` numbers separated by blanks from the start of `line`; false when it cannot.
+bool leadingNumbers(const QByteArray& line, double* out, int count, const char** rest)
+{
+    const char* p = line.constData();
+    const char* end = p + line.size();
+    for (int i = 0; i < count; ++i) {
+        const auto r = std::from_chars(p, end, out[i]);
+        if (r.ec != std::errc() || r.ptr >= end || *r.ptr != ' ')
+            return false;
+        p = r.ptr + 1;
+    }
+    *rest = p;
+    return true;
+}
+
+// Arc lines as xplanet reads them: `lat1 lon1 lat2 lon2 color={..} thickness=2` and CR LF, both
+// ends on the globe.
+void checkArcs(const QByteArray& arcs)
+{
+    FUZZ_CHECK(arcs.isEmpty() || arcs.endsWith("\r\n"), "the last arc line is complete");
+    for (const QByteArray& line : arcs.split('\n')) {
+        if (line.isEmpty())
+            continue;
+        double v[4];
+        const char* rest = nullptr;
+        FUZZ_CHECK(leadingNumbers(line, v, 4, &rest), "an arc begins with two positions");
+        FUZZ_CHECK(gw::feeds::isPosition(v[0], v[1]) && gw::feeds::isPosition(v[2], v[3]), "both ends on the globe");
+        FUZZ_CHECK(QByteArrayView(rest).startsWith("color={") && line.endsWith(" thickness=2\r"), "then its style");
+    }
+}
+
+// Marker lines as xplanet reads them: `lat lon "label" ...<ending>` and CR LF. An earthquake's
+// ending is its colour and its size.
 void checkMarkers(const QByteArray& markers, const char* ending)
 {
     FUZZ_CHECK(markers.isEmpty() || markers.endsWith("\r\n"), "the last marker line is complete");
     for (const QByteArray& line : markers.split('\n')) {
         if (line.isEmpty())
             continue;
-        FUZZ_CHECK(line.endsWith(QByteArray(ending) + '\r'), "every marker line ends as its feed's do");
+        if (*ending)
+            FUZZ_CHECK(line.endsWith(QByteArray(ending) + '\r'), "every marker line ends as its feed's do");
+        else
+            FUZZ_CHECK(line.mid(line.lastIndexOf('"')).startsWith("\" color={") && line.contains("} symbolsize="),
+                "an earthquake's marker has its colour and size");
         FUZZ_CHECK(line.count('"') == 2, "the label is quoted once: its own quotes are replaced");
         for (qsizetype i = 0; i + 1 < line.size(); ++i)
             FUZZ_CHECK(static_cast<unsigned char>(line[i]) >= ' ', "no control byte inside a marker line");
@@ -163,10 +202,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     } kFeeds[] = {
         { gw::feeds::Kind::Aurora, " symbolsize=2 outlined=false", "aurora.json" },
         { gw::feeds::Kind::Storms, " symbolsize=8", "storms.json" },
-        { gw::feeds::Kind::Quake, " color=green", "quakes.geojson" },
+        { gw::feeds::Kind::Quake, "", "quakes.geojson" },
+        { gw::feeds::Kind::Volcanoes, " color={255,140,0} symbolsize=6", "volcanoes.json" },
+        { gw::feeds::Kind::Wildfires, " color={255,0,0} symbolsize=4", "wildfires.json" },
+        { gw::feeds::Kind::EonetStorms, " symbolsize=8", "storm-events.json" },
+        // The input as the tracker's storms beside a list of two storms: the layer's merge.
+        { gw::feeds::Kind::None, " symbolsize=8", "storm-events.json" },
     };
     FuzzedDataProvider in(data, size);
-    const auto& feed = kFeeds[in.ConsumeIntegralInRange<int>(0, 2)];
+    const auto& feed = kFeeds[in.ConsumeIntegralInRange<int>(0, 6)];
     const qint64 piece = in.ConsumeIntegralInRange<qint64>(1, 64);
     const qsizetype maxString = in.ConsumeIntegralInRange<qsizetype>(1, 256);
     gw::feeds::Options options;
@@ -183,6 +227,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_CHECK(tokens(pieces, maxString, &piecesError) == read, "the same tokens however the bytes arrive");
     FUZZ_CHECK(sameError(piecesError, wholeError), "the same error however the bytes arrive");
 
+    if (feed.kind == gw::feeds::Kind::None) {
+        static const QByteArray list
+            = R"({"activeStorms":[{"name":"Ana","classification":"HU","intensity":"120",)"
+              R"("latitudeNumeric":20,"longitudeNumeric":-60,"lastUpdate":"2026-09-01T12:00:00Z"},)"
+              R"({"name":"Kirk","intensity":"40","latitudeNumeric":-15,"longitudeNumeric":80}]})";
+        QByteArray markers, arcs;
+        QString error;
+        const bool written = gw::feeds::convertStormText(list, document, &markers, &arcs, &error);
+        FUZZ_CHECK(written == error.isEmpty(), "a failed merge says why");
+        FUZZ_CHECK(written || (markers.isEmpty() && arcs.isEmpty()), "a failed merge gives no files");
+        FUZZ_CHECK(!written || markers.count('\n') >= 2, "the list's storms are always drawn");
+        checkMarkers(markers, feed.ending);
+        checkArcs(arcs);
+        return 0;
+    }
     // The other earthquake formats have a target of their own.
     if (feed.kind == gw::feeds::Kind::Quake && gw::quake::formatOf(document) != gw::quake::Format::GeoJson)
         return 0;

@@ -1,6 +1,6 @@
 // The earthquake list on any bytes: every marker line is complete (position, quoted label,
-// colour, CR LF), there is at most one per line of the list, and the file route gives the
-// same marker file as the conversion in memory, or is refused where that conversion is.
+// colour, for the summary feeds' formats the size, CR LF), there is at most one per line of the list, and the file
+// route gives the same marker file as the conversion in memory, or is refused where that conversion is.
 #include "FuzzSupport.h"
 
 #include "feeds/FeedConversion.h"
@@ -22,12 +22,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QByteArray markers = gw::feeds::convertText(gw::feeds::Kind::QuakeList, list, &refused);
     FUZZ_CHECK(refused.isEmpty() || markers.isEmpty(), "a refused list gives no markers");
 
-    FUZZ_CHECK(markers.isEmpty() || markers.endsWith(" color=green\r\n"), "the last marker line is complete");
+    FUZZ_CHECK(markers.isEmpty() || markers.endsWith("\r\n"), "the last marker line is complete");
     FUZZ_CHECK(markers.count('\n') <= list.count('\n') + 1, "at most one marker per line of the list");
     for (const QByteArray& line : markers.split('\n')) {
         if (line.isEmpty())
             continue;
-        FUZZ_CHECK(line.endsWith("\" color=green\r"), "every marker line ends with its colour");
+        const QByteArray tail = line.mid(line.lastIndexOf('"'));
+        FUZZ_CHECK(tail == "\" color=green\r" || (tail.startsWith("\" color={") && tail.contains("} symbolsize=")),
+            "every marker line ends with its colour (and its size)");
         FUZZ_CHECK(line.count('"') >= 2, "the label is quoted");
         const char first = line.at(0);
         FUZZ_CHECK(first == '-' || first == '.' || (first >= '0' && first <= '9'), "a marker begins with its latitude");

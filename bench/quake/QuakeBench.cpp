@@ -47,7 +47,7 @@ QByteArray generateList(int lines)
 }
 
 // The feed's columns as the service writes them; every tenth magnitude missing, places quoted
-// with commas, some with quotes of their own.
+// with commas, some with quotes of their own. The quakes are years old: all of one colour.
 QByteArray generateFeed(int lines)
 {
     QByteArray text = "time,latitude,longitude,depth,mag,magType,nst,gap,dmin,rms,net,id,updated,place,type,"
@@ -69,8 +69,8 @@ QByteArray generateFeed(int lines)
         if (i % 10)
             std::snprintf(mag, sizeof mag, "%.2f", random.bounded(800) / 100.0);
         const int n = std::snprintf(line, sizeof line,
-            "2026-12-%02dT%02d:%02d:%02d.%03dZ,%s,%s,%.2f,%s,ml,12,80,0.05,0.2,ak,ak0261%05d,"
-            "2026-12-07T10:00:00.000Z,%s,earthquake,0.3,0.5,0.1,9,automatic,ak,ak\n",
+            "2020-12-%02dT%02d:%02d:%02d.%03dZ,%s,%s,%.2f,%s,ml,12,80,0.05,0.2,ak,ak0261%05d,"
+            "2020-12-07T10:00:00.000Z,%s,earthquake,0.3,0.5,0.1,9,automatic,ak,ak\n",
             1 + i % 28, i % 24, i % 60, (i * 7) % 60, i % 1000, lat, lon, random.bounded(70000) / 100.0, mag,
             i % 100000, places[random.bounded(5)]);
         text.append(line, n);

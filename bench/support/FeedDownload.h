@@ -58,16 +58,16 @@ private:
 };
 
 // A copy of the program whose download list has one row: a feed's built-in address, saved
-// under the name it ends in. The program writes the markers beside it ("quake.asc" gives
-// "quake.marker").
+// under the name it ends in or `fileName`. The program writes the markers beside it
+// ("quake.asc" gives "quake.marker").
 class FeedDownload
 {
 public:
-    FeedDownload(const FeedSite& site, const QString& built, const QString& address)
+    FeedDownload(const FeedSite& site, const QString& built, const QString& address, const QString& fileName = {})
         : m_program(site.desktop(), built)
         , m_folder(m_program.folder(QStringLiteral("feeds")))
         , m_watch(m_folder)
-        , m_feed(address.section(QLatin1Char('/'), -1))
+        , m_feed(fileName.isEmpty() ? address.section(QLatin1Char('/'), -1) : fileName)
         , m_marker(m_feed.section(QLatin1Char('.'), 0, -2) + QStringLiteral(".marker"))
     {
         m_settings.cloudUrl = site.lighttpd().url(QStringLiteral("/clouds.jpg"));

@@ -87,11 +87,12 @@ def quake_seeds() -> None:
 
 
 def json_feed_seeds() -> None:
-    # The last bytes pick the feed (0 aurora, 1 storms, 2 earthquakes), the reader's pieces, its
-    # string limit and the aurora threshold.
+    # The last bytes pick the feed (0 aurora, 1 storms, 2 earthquakes, 3 volcanoes, 4 wildfires,
+    # 5 the tracker's storms, 6 the storm layer's merge), the reader's pieces, its string limit
+    # and the aurora threshold.
     def settings(feed: int, piece: int, max_string: int, threshold: int = 10) -> bytes:
         return (fdp_int(threshold, -10, 110) + fdp_int(max_string, 1, 256) + fdp_int(piece, 1, 64)
-                + fdp_int(feed, 0, 2))
+                + fdp_int(feed, 0, 6))
 
     aurora = (b'{"Observation Time": "2026-12-08T08:00:00Z", "Data Format": "[Longitude, Latitude, Aurora]", '
               b'"coordinates": [[0, 60, 15], [200, -70, 90], [359, 90, 100], [10, 91, 50], [5, 5], "x"]}')
@@ -107,6 +108,15 @@ def json_feed_seeds() -> None:
     write("json_feeds", "geojson", geojson + settings(2, 1, 256))
     write("json_feeds", "numbers-escapes", numbers + settings(0, 64, 4, 100))
     write("json_feeds", "broken", b'{"activeStorms":[{"name":"Ana","latitudeNumeric":1' + settings(1, 5, 16))
+    events = data_file("feeds/eonet-storms.json")
+    write("json_feeds", "eonet-volcanoes", data_file("feeds/eonet-volcanoes.json") + settings(3, 9, 256))
+    write("json_feeds", "eonet-wildfires", events.replace(b"severeStorms", b"wildfires").replace(b"kts", b"acres")
+          + settings(4, 13, 128))
+    write("json_feeds", "eonet-storms", events + settings(5, 5, 200))
+    write("json_feeds", "eonet-storm-layer", events + settings(6, 11, 256))
+    polygon = (b'{"features":[{"properties":{"id":"P","title":"A\\"B\\nC","magnitudeValue":"x"},'
+               b'"geometry":{"type":"Polygon","coordinates":[[[179,1],[-179,1],[-179,3],[179,1]],[[0,0]]]}}]}')
+    write("json_feeds", "eonet-polygon", polygon + settings(3, 2, 64))
 
 
 def config_seeds() -> None:

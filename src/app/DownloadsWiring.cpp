@@ -13,6 +13,7 @@
 #include "downloads/DownloadJobs.h"
 #include "downloads/DownloadLayers.h"
 #include "downloads/MeteredDownloads.h"
+#include "downloads/SourceCredits.h"
 #include "net/DownloadEngine.h"
 #include "net/DownloadRecords.h"
 #include "net/TransferProgress.h"
@@ -71,7 +72,13 @@ void AppCore::wireDownloads()
     // The live cloud sources: the drop-down shows what the address is, so it is never stored.
     QComboBox* sources = ui->ddbCloudSource;
     sources->addItems(cloudsources::captions());
-    const auto showSource = [sources](const QString& url) { sources->setCurrentIndex(cloudsources::indexOf(url)); };
+    // The live maps' terms ask for their credit line wherever one of them is used.
+    QLabel* credit = ui->lbCloudCredit;
+    credit->setText(sources::liveCloudCredit());
+    const auto showSource = [sources, credit](const QString& url) {
+        sources->setCurrentIndex(cloudsources::indexOf(url));
+        credit->setVisible(cloudsources::indexOf(url) != 0);
+    };
     connect(ui->edtWebAdress, &QLineEdit::textChanged, sources, showSource);
     showSource(ui->edtWebAdress->text());
     on(sources, &QComboBox::activated, [ui, jobs, sources, showSource] {
@@ -96,6 +103,8 @@ void AppCore::wireLayers()
         { DownloadLayers::Layer::Aurora, ui->cbLayerAurora },
         { DownloadLayers::Layer::Storms, ui->cbLayerStorms },
         { DownloadLayers::Layer::Iss, ui->cbLayerIss },
+        { DownloadLayers::Layer::Volcanoes, ui->cbLayerVolcanoes },
+        { DownloadLayers::Layer::Wildfires, ui->cbLayerWildfires },
     };
     const auto follow = [layers, boxes] {
         for (const auto& [layer, box] : boxes) {

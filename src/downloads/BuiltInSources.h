@@ -12,6 +12,7 @@ enum class ContentAge {
     LastModified, // the server's Last-Modified
     FeedGenerated, // the time the feed says it was generated; else Last-Modified
     TleEpoch, // the newest epoch of the element sets; else Last-Modified
+    NewestDate, // the newest date of an event list's observations; else Last-Modified
 };
 
 struct Source

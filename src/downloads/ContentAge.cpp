@@ -5,6 +5,7 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QRegularExpression>
 
 #include <cmath>
 
@@ -15,6 +16,8 @@ namespace {
     // The feeds put their metadata first; a satellite list of the whole catalogue is ~2 MB.
     constexpr qint64 kFeedHead = 4096;
     constexpr qint64 kTleBytes = 4 * 1024 * 1024;
+    // An event list of thousands of observations is well under this.
+    constexpr qint64 kEventBytes = 8 * 1024 * 1024;
 
     QByteArray head(const QString& file, qint64 bytes)
     {
@@ -91,6 +94,21 @@ QDateTime newestTleEpoch(const QString& file)
     return newest;
 }
 
+QDateTime newestEventDate(const QString& file)
+{
+    static const QRegularExpression date(QStringLiteral("\"date\"\\s*:\\s*\"([^\"]{10,40})\""));
+    const QByteArray text = head(file, kEventBytes);
+    if (!text.trimmed().startsWith('{'))
+        return {};
+    QDateTime newest;
+    for (const QRegularExpressionMatch& m : date.globalMatch(QString::fromUtf8(text))) {
+        const QDateTime when = QDateTime::fromString(m.captured(1), Qt::ISODate);
+        if (when.isValid() && (!newest.isValid() || when > newest))
+            newest = when.toUTC();
+    }
+    return newest;
+}
+
 QDateTime contentDate(
     sources::ContentAge how, const QByteArray& rawHeaders, const QString& file, const QDateTime& now, QString* ignored)
 {
@@ -110,6 +128,9 @@ QDateTime contentDate(
         break;
     case sources::ContentAge::TleEpoch:
         stated = usable(newestTleEpoch(file), "element epoch");
+        break;
+    case sources::ContentAge::NewestDate:
+        stated = usable(newestEventDate(file), "newest event date");
         break;
     case sources::ContentAge::LastModified:
         break;

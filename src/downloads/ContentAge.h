@@ -16,6 +16,8 @@ QDateTime lastModified(const QByteArray& rawHeaders);
 // GeoJSON feed; invalid when the file states none (a CSV feed states none). A feature's own
 // "generated" is no date of the feed.
 QDateTime feedGenerated(const QString& file);
+// The newest "date" of the observations in an event list; invalid when it states none.
+QDateTime newestEventDate(const QString& file);
 // The newest epoch of the element sets in a TLE file; invalid when it holds none.
 QDateTime newestTleEpoch(const QString& file);
 

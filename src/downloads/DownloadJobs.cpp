@@ -2,10 +2,12 @@
 
 #include "downloads/BuiltInSources.h"
 #include "downloads/CloudSources.h"
+#include "downloads/DownloadLayers.h"
 #include "downloads/DownloadPlan.h"
 #include "downloads/DownloadStatus.h"
 #include "downloads/FeedAddresses.h"
 #include "feeds/FeedConversion.h"
+#include "feeds/StormLayer.h"
 #include "net/DownloadEngine.h"
 #include "net/DownloadRecords.h"
 #include "renderer/MarkerSatelliteFiles.h"
@@ -22,12 +24,14 @@
 #include "shared/LogSink.h"
 #include "shared/Paths.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QScopeGuard>
 
 #include <algorithm>
+#include <cmath>
 
 namespace gw {
 
@@ -160,12 +164,49 @@ void DownloadJobs::convertFeed(const Item& item)
     const feeds::Kind kind = sources::feedKindOf(item.source);
     if (kind == feeds::Kind::None)
         return;
+    if (kind == feeds::Kind::Storms || kind == feeds::Kind::EonetStorms) {
+        convertStorms(item);
+        return;
+    }
     feeds::Options options;
     options.auroraThreshold = m_settings.integer(ctl::AuroraThreshold);
+    options.quakeLabelMagnitude = quakeLabelMagnitude();
+    options.nowMsecs = m_clock.nowUtc().toMSecsSinceEpoch();
     const feeds::Outcome outcome = feeds::convertFile(kind, item.destination, markerFileFor(item.destination), options);
     if (outcome.status == feeds::Outcome::Failed)
         m_log.appendLine(DateTimeToStr(m_clock.now()) + QStringLiteral(" - Error: ") + lastPartOf(item.destination)
             + QStringLiteral(" not converted (") + outcome.error + QStringLiteral("), previous markers kept"));
+}
+
+// The hidden key holds text, so a value that is no number, or none a quake could have, is the
+// default rather than no labels at all.
+double DownloadJobs::quakeLabelMagnitude() const
+{
+    bool ok = false;
+    const double value = m_settings.text(ctl::QuakeLabelMagnitude).trimmed().toDouble(&ok);
+    return ok && std::isfinite(value) && value >= -2 && value <= 12 ? value : 5.0;
+}
+
+// Either storm download makes the layer anew from both: a storm in both is drawn once.
+void DownloadJobs::convertStorms(const Item& item)
+{
+    QList<QPair<QString, QString>> rows;
+    for (int row = 1; row < listRows(); ++row) {
+        Item listed;
+        if (listItem(row, &listed))
+            rows.append({ listed.source, listed.destination });
+    }
+    if (!std::any_of(rows.begin(), rows.end(), [&](const auto& r) { return r.second == item.destination; }))
+        rows.prepend({ item.source, item.destination }); // a row cleared while it was fetched
+    const RendererLayout layout(m_settings.text(ctl::edtAppFile), m_home);
+    const DownloadLayers::StormFiles files = DownloadLayers::stormFiles(rows, layout.arcsFolder());
+    QDir().mkpath(layout.arcsFolder());
+    const feeds::StormOutcome outcome
+        = feeds::convertStorms({ files.list, files.events, files.markerFile, files.arcFile });
+    if (outcome.status == feeds::Outcome::Failed)
+        m_log.appendLine(DateTimeToStr(m_clock.now()) + QStringLiteral(" - Error: ") + lastPartOf(item.destination)
+            + QStringLiteral(" not converted (") + outcome.error
+            + QStringLiteral("), previous markers and tracks kept"));
 }
 
 // After a timed or checked download nobody is asked for a picture: the satellite file is

@@ -113,6 +113,9 @@ private:
     void record(const QString& url, const QString& lastModifiedText);
     // A feed's download into its marker file; one log line when that fails.
     void convertFeed(const Item& item);
+    // Both storm downloads into the layer's marker and arc file.
+    void convertStorms(const Item& item);
+    double quakeLabelMagnitude() const;
     void writeSatelliteFile(const Item& item);
     HostGaps hostGaps() const;
     SourceAges sourceAges() const;

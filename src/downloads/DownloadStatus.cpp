@@ -1,6 +1,7 @@
 #include "downloads/DownloadStatus.h"
 
 #include "downloads/SourceAges.h"
+#include "downloads/SourceCredits.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsAccess.h"
 
@@ -56,6 +57,7 @@ QList<DownloadState> downloadStates(const SettingsAccess& settings, const QStrin
         if (s.content <= 0 && QFileInfo(destination).isFile())
             s.content = toDateTime(QFileInfo(destination).lastModified());
         s.lastResult = results.last(address);
+        s.credit = sources::creditOf(address);
         const QString stopped = gaps.stopReason(address);
         const TDateTime allowed = timedDownloadAllowedFrom(gaps, address, destination, now);
         s.nextFetch = !stopped.isEmpty() ? QStringLiteral("stopped (") + stopped + QLatin1Char(')')
@@ -98,6 +100,8 @@ QString downloadStatusText(const QList<DownloadState>& states, TDateTime now)
         text += s.label + QLatin1Char('\n');
         text += QStringLiteral("  address:     ") + (s.address.isEmpty() ? QStringLiteral("none") : s.address)
             + QLatin1Char('\n');
+        if (!s.credit.isEmpty())
+            text += QStringLiteral("  source:      ") + s.credit + QLatin1Char('\n');
         text += QStringLiteral("  file:        ") + (s.file.isEmpty() ? QStringLiteral("none") : s.file)
             + QLatin1Char('\n');
         text += QStringLiteral("  content:     ") + content + QLatin1Char('\n');

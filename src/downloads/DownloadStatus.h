@@ -40,6 +40,7 @@ struct DownloadState
 {
     QString label; // "cloud map", "download 1", ...
     QString address;
+    QString credit; // whom its data comes from, for a built-in source
     QString file;
     TDateTime content = 0; // 0: not known
     bool stale = false;

@@ -8,7 +8,8 @@
 namespace gw::sources {
 
 // The feed an address serves: the earthquake service's summary feeds (Quake), the built-in
-// fixed-column list (QuakeList), the aurora forecast, the storm list; None for any other.
+// fixed-column list (QuakeList), the aurora forecast, the storm list, the natural events of one
+// category (storms, volcanoes, wildfires); None for any other.
 feeds::Kind feedKindOf(const QString& url);
 
 // True for an address of the earthquake summary feeds (the built-in source QuakeFeeds),

@@ -55,7 +55,9 @@ QString SourceAges::noteAnswer(const QString& url, const QByteArray& rawHeaders,
 bool SourceAges::isStale(const QString& url, TDateTime content, TDateTime now)
 {
     const sources::Source* source = sources::forAddress(url);
-    if (!source || content <= 0)
+    // An event list's newest observation is old while nature is quiet (a volcano erupting for
+    // months): its age tells how current the layer is, never that the source stopped.
+    if (!source || content <= 0 || source->age == sources::ContentAge::NewestDate)
         return false;
     return now - content > std::max(3 * source->cadenceDays(), 1.0);
 }

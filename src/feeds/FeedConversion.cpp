@@ -1,12 +1,15 @@
 #include "feeds/FeedConversion.h"
 
 #include "feeds/AuroraFeed.h"
+#include "feeds/EonetFeed.h"
 #include "feeds/JsonStream.h"
 #include "feeds/QuakeFeeds.h"
 #include "feeds/StormFeed.h"
+#include "feeds/StormLayer.h"
 #include "shared/PartFile.h"
 
 #include <QBuffer>
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 
@@ -74,6 +77,15 @@ namespace {
                 return storms::markers;
             *error = QStringLiteral("not a storm list: ") + describe(start, size);
             return nullptr;
+        case Kind::EonetStorms:
+        case Kind::Volcanoes:
+        case Kind::Wildfires:
+            if (isJsonObject(start))
+                return kind == Kind::Volcanoes ? eonet::volcanoMarkers
+                    : kind == Kind::Wildfires  ? eonet::wildfireMarkers
+                                               : eonetStormMarkers;
+            *error = QStringLiteral("not a list of events: ") + describe(start, size);
+            return nullptr;
         case Kind::None:
             break;
         }
@@ -97,6 +109,8 @@ namespace {
             return false;
         MarkerSink sink(out);
         Conversion c { sink, options };
+        if (c.options.nowMsecs == 0)
+            c.options.nowMsecs = QDateTime::currentMSecsSinceEpoch();
         if (!reader(in, c)) {
             *error = c.error;
             return false;
@@ -215,6 +229,89 @@ void appendLabelText(QByteArray& out, QByteArrayView text)
         else
             out += c;
     }
+}
+
+namespace {
+
+    // Reads `digits` digits at `p`; -1 when there are not as many.
+    int digitsAt(QByteArrayView text, qsizetype& p, int digits)
+    {
+        int value = 0;
+        for (int i = 0; i < digits; ++i, ++p) {
+            if (p >= text.size() || text[p] < '0' || text[p] > '9')
+                return -1;
+            value = value * 10 + (text[p] - '0');
+        }
+        return value;
+    }
+
+    bool expect(QByteArrayView text, qsizetype& p, char c)
+    {
+        return p < text.size() && text[p++] == c;
+    }
+
+    // Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
+    qint64 daysFromCivil(qint64 y, int m, int d)
+    {
+        y -= m <= 2;
+        const qint64 era = (y >= 0 ? y : y - 399) / 400;
+        const qint64 yoe = y - era * 400;
+        const qint64 doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+        const qint64 doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+        return era * 146097 + doe - 719468;
+    }
+
+} // namespace
+
+// Written out rather than parsed by QDateTime: a month of earthquakes has 15,000 of them.
+qint64 isoTimeMsecs(QByteArrayView text)
+{
+    qsizetype p = 0;
+    const int year = digitsAt(text, p, 4);
+    if (year < 0 || !expect(text, p, '-'))
+        return 0;
+    const int month = digitsAt(text, p, 2);
+    if (!expect(text, p, '-'))
+        return 0;
+    const int day = digitsAt(text, p, 2);
+    if (p >= text.size() || (text[p] != 'T' && text[p] != ' '))
+        return 0;
+    ++p;
+    const int hour = digitsAt(text, p, 2);
+    if (!expect(text, p, ':'))
+        return 0;
+    const int minute = digitsAt(text, p, 2);
+    int second = 0, millis = 0;
+    if (p < text.size() && text[p] == ':') {
+        ++p;
+        second = digitsAt(text, p, 2);
+        if (p < text.size() && text[p] == '.') {
+            ++p;
+            int scale = 100;
+            for (; p < text.size() && text[p] >= '0' && text[p] <= '9'; ++p, scale /= 10)
+                millis += (text[p] - '0') * scale;
+        }
+    }
+    if (month < 1 || month > 12 || day < 1 || day > 31 || hour < 0 || hour > 23 || minute < 0 || minute > 59
+        || second < 0 || second > 60)
+        return 0;
+    qint64 offsetMinutes = 0;
+    if (p < text.size() && (text[p] == '+' || text[p] == '-')) {
+        const int sign = text[p++] == '-' ? -1 : 1;
+        const int hours = digitsAt(text, p, 2);
+        if (p < text.size() && text[p] == ':')
+            ++p;
+        const int minutes = digitsAt(text, p, 2);
+        if (hours < 0 || minutes < 0 || hours > 23 || minutes > 59)
+            return 0;
+        offsetMinutes = sign * (hours * 60 + minutes);
+    } else if (p < text.size() && text[p] == 'Z') {
+        ++p;
+    }
+    if (p != text.size())
+        return 0;
+    const qint64 minutes = daysFromCivil(year, month, day) * 1440 + hour * 60 + minute - offsetMinutes;
+    return (minutes * 60 + second) * 1000 + millis;
 }
 
 void appendPosition(QByteArray& out, double latitude, double longitude)

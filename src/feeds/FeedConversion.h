@@ -28,11 +28,14 @@ namespace limits {
     constexpr qsizetype maxLabel = 120; // bytes of a marker's label
 } // namespace limits
 
-enum class Kind { None, Quake, QuakeList, Aurora, Storms };
+// EonetStorms, Volcanoes and Wildfires: the natural event tracker's open events of a category.
+enum class Kind { None, Quake, QuakeList, Aurora, Storms, EonetStorms, Volcanoes, Wildfires };
 
 struct Options
 {
     int auroraThreshold = 10; // percent: weaker points are left out
+    double quakeLabelMagnitude = 5.0; // weaker earthquakes of the summary feeds get no label
+    qint64 nowMsecs = 0; // the time earthquakes' ages are counted from; 0: the clock's
 };
 
 // Marker lines on their way into a device, written in blocks.
@@ -118,6 +121,9 @@ void appendNumber(QByteArray& out, double value, int decimals = -1);
 bool isPosition(double latitude, double longitude);
 // Appends "LATITUDE LONGITUDE", the start of a marker line.
 void appendPosition(QByteArray& out, double latitude, double longitude);
+// An ISO 8601 time ("2026-12-08T07:12:33.120Z", an offset or none for UTC) in milliseconds
+// since 1970; 0 when the text is no such time.
+qint64 isoTimeMsecs(QByteArrayView text);
 // Appends `text` as part of a quoted label: '"' becomes '\'', control characters blanks; cut
 // (at a character's start) where the label would pass limits::maxLabel bytes.
 void appendLabelText(QByteArray& out, QByteArrayView text);

@@ -6,6 +6,7 @@
 
 #include <QIODevice>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -121,23 +122,71 @@ Format formatOf(QByteArrayView text)
 
 namespace {
 
-    // Appends ` "PLACE (MAG)" color=green` and the line end; NaN for no magnitude.
-    void appendLabelAndEnd(QByteArray& out, QByteArrayView place, double magnitude)
+    constexpr qint64 kHourMsecs = 3600 * 1000;
+
+    // The summary feeds' earthquakes as maps of them are read: a label only for the strong
+    // ones, a marker that grows with the magnitude, red for the last hour, orange for the last
+    // day, yellow before. The last hour's lines are held back and written last, so xplanet
+    // draws them on top.
+    class QuakeLines
     {
-        out += " \"";
-        feeds::appendLabelText(out, place);
-        out += " (";
-        // Beyond any earthquake measured: no magnitude rather than a row of digits.
-        if (std::isfinite(magnitude) && std::abs(magnitude) < 15)
-            feeds::appendNumber(out, magnitude, 1);
-        else
-            out += '?';
-        out += ")\" color=green\r\n";
-    }
+    public:
+        explicit QuakeLines(feeds::Conversion& c)
+            : m_c(c)
+        {
+        }
+
+        void add(double latitude, double longitude, QByteArrayView place, double magnitude, qint64 msecs)
+        {
+            ++m_c.positions;
+            const bool known = std::isfinite(magnitude) && std::abs(magnitude) < 15;
+            const bool recent = msecs != 0 && m_c.options.nowMsecs - msecs < kHourMsecs;
+            QByteArray& out = recent ? m_line : m_c.out.line();
+            feeds::appendPosition(out, latitude, longitude);
+            out += " \"";
+            if (known && magnitude >= m_c.options.quakeLabelMagnitude) {
+                feeds::appendLabelText(out, place);
+                out += " (";
+                feeds::appendNumber(out, magnitude, 1);
+                out += ')';
+            }
+            out += "\" color=";
+            if (recent)
+                out += "{255,0,0}";
+            else if (msecs != 0 && m_c.options.nowMsecs - msecs < 24 * kHourMsecs)
+                out += "{255,150,0}";
+            else
+                out += "{255,255,0}";
+            out += " symbolsize=";
+            out += QByteArray::number(known ? std::clamp(qRound(magnitude * 1.5 - 1), 2, 14) : 3);
+            out += "\r\n";
+            if (recent) {
+                m_recent.push_back(m_line);
+                m_line.clear();
+            } else {
+                m_c.out.lineDone();
+            }
+        }
+
+        // The last hour's lines, after all others.
+        void finish()
+        {
+            for (const QByteArray& line : m_recent) {
+                m_c.out.line() += line;
+                m_c.out.lineDone();
+            }
+            m_recent.clear();
+        }
+
+    private:
+        feeds::Conversion& m_c;
+        QByteArray m_line;
+        std::vector<QByteArray> m_recent;
+    };
 
     struct Columns
     {
-        qsizetype latitude = -1, longitude = -1, magnitude = -1, place = -1;
+        qsizetype latitude = -1, longitude = -1, magnitude = -1, place = -1, time = -1;
     };
 
     Columns columnsOf(const std::vector<Field>& header)
@@ -153,11 +202,13 @@ namespace {
                 columns.magnitude = i;
             else if (name == "place")
                 columns.place = i;
+            else if (name == "time")
+                columns.time = i;
         }
         return columns;
     }
 
-    void csvRecord(const std::vector<Field>& fields, const Columns& columns, feeds::Conversion& c, QByteArray& scratch)
+    void csvRecord(const std::vector<Field>& fields, const Columns& columns, QuakeLines& lines, QByteArray& scratch)
     {
         const auto count = qsizetype(fields.size());
         const qsizetype needed = std::max(columns.latitude, columns.longitude) + 1;
@@ -165,16 +216,13 @@ namespace {
         if (count < needed || !toNumber(fields[columns.latitude].raw, &lat)
             || !toNumber(fields[columns.longitude].raw, &lon) || !feeds::isPosition(lat, lon))
             return;
-        ++c.positions;
-        QByteArray& out = c.out.line();
-        feeds::appendPosition(out, lat, lon);
         const Field none;
         const Field& place = columns.place >= 0 && columns.place < count ? fields[columns.place] : none;
         const Field& mag = columns.magnitude >= 0 && columns.magnitude < count ? fields[columns.magnitude] : none;
+        const Field& time = columns.time >= 0 && columns.time < count ? fields[columns.time] : none;
         double magnitude = std::numeric_limits<double>::quiet_NaN();
         toNumber(mag.raw, &magnitude);
-        appendLabelAndEnd(out, fieldText(place, scratch), magnitude);
-        c.out.lineDone();
+        lines.add(lat, lon, fieldText(place, scratch), magnitude, feeds::isoTimeMsecs(trimmed(time.raw)));
     }
 
 } // namespace
@@ -185,7 +233,8 @@ bool csvMarkers(QIODevice& in, feeds::Conversion& c)
     QByteArray scratch;
     Columns columns;
     bool header = true;
-    return feeds::readRecordBlocks(in, true, c, [&](QByteArrayView block) {
+    QuakeLines lines(c);
+    const bool read = feeds::readRecordBlocks(in, true, c, [&](QByteArrayView block) {
         const char* p = block.data();
         const char* const end = p + block.size();
         if (header) {
@@ -198,7 +247,7 @@ bool csvMarkers(QIODevice& in, feeds::Conversion& c)
             header = false;
         }
         const qsizetype wanted
-            = std::max({ columns.latitude, columns.longitude, columns.magnitude, columns.place }) + 1;
+            = std::max({ columns.latitude, columns.longitude, columns.magnitude, columns.place, columns.time }) + 1;
         while (p < end) {
             const char* record = p;
             p = readRecord(p, end, fields, wanted);
@@ -206,10 +255,12 @@ bool csvMarkers(QIODevice& in, feeds::Conversion& c)
                 continue; // a blank line is no record
             if (!c.countRecord())
                 return false;
-            csvRecord(fields, columns, c, scratch);
+            csvRecord(fields, columns, lines, scratch);
         }
         return true;
     });
+    lines.finish();
+    return read;
 }
 
 namespace {
@@ -223,6 +274,7 @@ namespace {
         double latitude = std::numeric_limits<double>::quiet_NaN();
         double longitude = std::numeric_limits<double>::quiet_NaN();
         double magnitude = std::numeric_limits<double>::quiet_NaN();
+        double msecs = 0;
         QByteArray place;
     };
 
@@ -256,10 +308,12 @@ namespace {
                 if (t != Token::BeginObject)
                     return json.skip(t);
                 return json.members([&](const QByteArray& name) {
-                    const bool mag = name == "mag", place = name == "place";
+                    const bool mag = name == "mag", place = name == "place", time = name == "time";
                     const Token v = json.next();
                     if (mag && v == Token::Number)
                         quake.magnitude = json.number();
+                    else if (time && v == Token::Number)
+                        quake.msecs = json.number();
                     else if (place && v == Token::String)
                         quake.place = json.text().left(feeds::limits::maxLabel);
                     return json.skip(v);
@@ -275,19 +329,20 @@ bool geoJsonMarkers(QIODevice& in, feeds::Conversion& c)
 {
     static constexpr feeds::JsonList kCollection { "features", feeds::JsonList::Objects,
         "not a GeoJSON feature collection", "no features in the document" };
-    return feeds::readJsonList(in, c, kCollection, [&](JsonStream& json) {
+    QuakeLines lines(c);
+    const bool read = feeds::readJsonList(in, c, kCollection, [&](JsonStream& json) {
         Quake quake;
         if (!readFeature(json, quake))
             return false;
         if (!feeds::isPosition(quake.latitude, quake.longitude))
             return true;
-        ++c.positions;
-        QByteArray& out = c.out.line();
-        feeds::appendPosition(out, quake.latitude, quake.longitude);
-        appendLabelAndEnd(out, quake.place, quake.magnitude);
-        c.out.lineDone();
+        // Milliseconds since 1970; a time outside the years a feed can hold counts as none.
+        const bool timed = std::isfinite(quake.msecs) && std::abs(quake.msecs) < 1e14;
+        lines.add(quake.latitude, quake.longitude, quake.place, quake.magnitude, timed ? qint64(quake.msecs) : 0);
         return true;
     });
+    lines.finish();
+    return read;
 }
 
 } // namespace gw::quake

@@ -16,15 +16,6 @@ namespace {
 
     constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-    struct Storm
-    {
-        QByteArray name;
-        QByteArray classification;
-        double knots = kNaN;
-        double latitude = kNaN;
-        double longitude = kNaN;
-    };
-
     // The wind speed category of a hurricane (typhoon, cyclone), by its sustained wind in knots.
     int categoryOf(double knots)
     {
@@ -67,28 +58,29 @@ namespace {
                 storm.latitude = numberOf(json, t);
             else if (name == "longitudeNumeric")
                 storm.longitude = numberOf(json, t);
+            else if (name == "lastUpdate" && t == Token::String) {
+                storm.msecs = feeds::isoTimeMsecs(json.text());
+            }
             return json.skip(t);
         });
     }
 
-    void appendStorm(const Storm& storm, feeds::Conversion& c)
-    {
-        if (!feeds::isPosition(storm.latitude, storm.longitude))
-            return;
-        ++c.positions;
-        QByteArray& out = c.out.line();
-        feeds::appendPosition(out, storm.latitude, storm.longitude);
-        out += " \"";
-        feeds::appendLabelText(out, storm.name.isEmpty() ? QByteArrayView("unnamed") : QByteArrayView(storm.name));
-        out += " (";
-        feeds::appendLabelText(out, classText(storm.classification, storm.knots));
-        out += ")\" color=";
-        out += colorFor(storm.knots);
-        out += " symbolsize=8\r\n";
-        c.out.lineDone();
-    }
-
 } // namespace
+
+void appendMarker(
+    feeds::Conversion& c, double latitude, double longitude, QByteArrayView name, QByteArrayView what, double knots)
+{
+    QByteArray& out = c.out.line();
+    feeds::appendPosition(out, latitude, longitude);
+    out += " \"";
+    feeds::appendLabelText(out, name.isEmpty() ? QByteArrayView("unnamed") : name);
+    out += " (";
+    feeds::appendLabelText(out, what);
+    out += ")\" color=";
+    out += colorFor(knots);
+    out += " symbolsize=8\r\n";
+    c.out.lineDone();
+}
 
 QByteArray classText(QByteArrayView classification, double knots)
 {
@@ -137,7 +129,7 @@ QByteArray colorFor(double knots)
     }
 }
 
-bool markers(QIODevice& in, feeds::Conversion& c)
+bool readStorms(QIODevice& in, feeds::Conversion& c, std::vector<Storm>& storms)
 {
     static constexpr feeds::JsonList kList { "activeStorms", feeds::JsonList::Objects, "not a storm list",
         "no activeStorms in the list" };
@@ -145,9 +137,23 @@ bool markers(QIODevice& in, feeds::Conversion& c)
         Storm storm;
         if (!readStorm(json, storm))
             return false;
-        appendStorm(storm, c);
+        if (feeds::isPosition(storm.latitude, storm.longitude)) {
+            ++c.positions;
+            storms.push_back(std::move(storm));
+        }
         return true;
     });
+}
+
+bool markers(QIODevice& in, feeds::Conversion& c)
+{
+    std::vector<Storm> storms;
+    if (!readStorms(in, c, storms))
+        return false;
+    for (const Storm& storm : storms)
+        appendMarker(
+            c, storm.latitude, storm.longitude, storm.name, classText(storm.classification, storm.knots), storm.knots);
+    return true;
 }
 
 } // namespace gw::storms

@@ -6,6 +6,9 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
+#include <limits>
+#include <vector>
+
 class QIODevice;
 
 namespace gw::feeds {
@@ -14,7 +17,22 @@ struct Conversion;
 
 namespace gw::storms {
 
+struct Storm
+{
+    QByteArray name;
+    QByteArray classification;
+    double knots = std::numeric_limits<double>::quiet_NaN();
+    double latitude = std::numeric_limits<double>::quiet_NaN();
+    double longitude = std::numeric_limits<double>::quiet_NaN();
+    qint64 msecs = 0; // the time of its last advisory since 1970; 0 when not stated
+};
+
 bool markers(QIODevice& in, feeds::Conversion& c);
+// The storms of the list with a position xplanet can place, counted in `c`.
+bool readStorms(QIODevice& in, feeds::Conversion& c, std::vector<Storm>& storms);
+// One storm's marker line: `lat lon "NAME (what)" color={..} symbolsize=8`.
+void appendMarker(
+    feeds::Conversion& c, double latitude, double longitude, QByteArrayView name, QByteArrayView what, double knots);
 
 // What the label says of a storm: the category of a hurricane by its wind in knots, else the
 // class spelled out ("tropical storm").

@@ -29,6 +29,10 @@ QString RendererLayout::markersFolder() const
 {
     return rendererFolder() + QStringLiteral("markers/");
 }
+QString RendererLayout::arcsFolder() const
+{
+    return rendererFolder() + QStringLiteral("arcs/");
+}
 QString RendererLayout::satellitesFolder() const
 {
     return rendererFolder() + QStringLiteral("satellites/");

@@ -16,6 +16,7 @@ public:
     QString configFolder() const; // ~/.xplanet/config/
     QString imagesFolder() const; // ~/.xplanet/images/
     QString markersFolder() const; // ~/.xplanet/markers/
+    QString arcsFolder() const; // ~/.xplanet/arcs/ (made by who writes an arc file)
     QString satellitesFolder() const; // ~/.xplanet/satellites/
     QString satelliteImagesFolder() const; // ~/.xplanet/images/
     QString systemConfigFolder() const; // /usr/share/xplanet/config/ (read-only fallback)

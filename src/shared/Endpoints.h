@@ -17,6 +17,7 @@ struct Hosts
     QString updates = QStringLiteral("https://www.globewall.quillmoor.net"); // update info, over https
     QString spaceWeather = QStringLiteral("https://services.swpc.noaa.gov"); // the aurora forecast
     QString storms = QStringLiteral("https://www.nhc.noaa.gov"); // the tropical storms
+    QString naturalEvents = QStringLiteral("https://eonet.gsfc.nasa.gov"); // storms, volcanoes, wildfires
 };
 
 Hosts& hosts();
@@ -63,6 +64,12 @@ inline QString auroraFeed()
 inline QString stormFeed()
 {
     return hosts().storms + QStringLiteral("/CurrentStorms.json");
+}
+// The open natural events of one category ("severeStorms", "volcanoes", "wildfires"): storms in
+// every ocean with their positions so far, erupting volcanoes, large wildfires.
+inline QString naturalEvents(const QString& category)
+{
+    return hosts().naturalEvents + QStringLiteral("/api/v3/events/geojson?status=open&category=") + category;
 }
 // The free live cloud map in one of its sizes ("2048x1024").
 inline QString liveCloudMap(const QString& size)

@@ -43,8 +43,8 @@ protected:
         serve("NORAD/elements/gp.php", gwtest::readFile(gwtest::testData("jobs/stations.txt")));
         ASSERT_TRUE(server.start()) << server.error().toStdString();
         const QString host = server.url(QString());
-        gw::endpoints::hosts() = { host, host, host, host, host, host, host, host, host, host };
-        static_assert(sizeof(gw::endpoints::Hosts) == 10 * sizeof(QString), "every host on loopback");
+        gw::endpoints::hosts() = { host, host, host, host, host, host, host, host, host, host, host };
+        static_assert(sizeof(gw::endpoints::Hosts) == 11 * sizeof(QString), "every host on loopback");
         // The satellite-element site keeps a gap of its own: another name for the same server.
         gw::endpoints::hosts().satellites = QString(host).replace("127.0.0.1", "localhost");
 
@@ -78,8 +78,9 @@ TEST_F(DownloadsWiring, CheckDownloadsFetchesEverythingRecordsItAndRenders)
     form->ui()->btnCheckDownloads->click();
     EXPECT_EQ(gwtest::readFile(xplanet("images/clouds_2048.jpg")), CloudMap) << "the cloud map, MD5 verified";
     EXPECT_TRUE(QFileInfo::exists(xplanet("markers/quake.csv")));
-    EXPECT_EQ(gwtest::readFile(xplanet("markers/quake.marker")), "35.5 139.8 \"Honshu, Japan (5.1)\" color=green\r\n")
-        << "the earthquake feed converted";
+    EXPECT_EQ(gwtest::readFile(xplanet("markers/quake.marker")),
+        "35.5 139.8 \"Honshu, Japan (5.1)\" color={255,0,0} symbolsize=7\r\n")
+        << "the earthquake feed converted; the program's clock stands before the quake: the newest colour";
     EXPECT_TRUE(QFileInfo::exists(xplanet("satellites/iss.tle")));
     EXPECT_EQ(linesContaining(" - Success: "), 3) << logLines().join('\n').toStdString();
     EXPECT_EQ(messages.lines.count("Parameter:"), 1) << "the renderer started after the cloud map";
@@ -130,6 +131,20 @@ TEST_F(DownloadsWiring, LayerBoxesFollowTheRowsAndChangeThem)
 
     app->settings().setCell("sgDownloadFiles", 0, 6, gw::endpoints::stormFeed());
     EXPECT_TRUE(ui->cbLayerStorms->isChecked()) << "a row typed by hand ticks its box";
+
+    serve("api/v3/events/geojson",
+        R"({"type":"FeatureCollection","features":[{"type":"Feature","properties":{"id":"V","title":"Etna Volcano, )"
+        R"(Italy","date":"2026-09-01T00:00:00Z"},"geometry":{"type":"Point","coordinates":[15,37.75]}}]})");
+    EXPECT_FALSE(ui->cbLayerVolcanoes->isChecked());
+    // A host of its own, as the tracker has: the server's gap after the aurora does not hold it.
+    gw::endpoints::hosts().naturalEvents = QString(server.url(QString())).replace("127.0.0.1", "localhost");
+    ui->cbLayerVolcanoes->click();
+    EXPECT_TRUE(ui->cbLayerVolcanoes->isChecked());
+    EXPECT_EQ(gwtest::readFile(xplanet("markers/volcanoes.marker")),
+        "37.75 15 \"Etna Volcano\" color={255,140,0} symbolsize=6\r\n")
+        << logLines().join('\n').toStdString();
+    EXPECT_TRUE(earth().contains("marker_file=volcanoes.marker")) << earth().join('\n').toStdString();
+    EXPECT_FALSE(ui->cbLayerWildfires->isChecked()) << "each category is a layer of its own";
     EXPECT_TRUE(rig.dialogs.messages().isEmpty()) << rig.dialogs.messages().join('\n').toStdString();
 }
 
@@ -370,3 +385,25 @@ TEST(WindowTransferDisplay, BusyCursorIsSetOnceAndAlwaysTakenBack)
 }
 
 } // namespace
+
+// The live cloud maps' terms ask for their credit line wherever one is used, and only then.
+TEST_F(DownloadsWiring, TheLiveMapsCreditShowsWhileOneIsChosen)
+{
+    Ui::MainWindow* ui = form->ui();
+    struct Case
+    {
+        const char* label;
+        QString address;
+        bool credited;
+    };
+    const Case cases[] = {
+        { "the renderer's own map", gw::endpoints::cloudMap(), false },
+        { "a live map", gw::endpoints::liveCloudMap("2048x1024"), true },
+        { "an address of the user's", "https://example.org/clouds.jpg", false },
+    };
+    for (const Case& c : cases) {
+        ui->edtWebAdress->setText(c.address);
+        EXPECT_EQ(!ui->lbCloudCredit->isHidden(), c.credited) << c.label;
+        EXPECT_EQ(ui->lbCloudCredit->text(), "Contains modified EUMETSAT data") << c.label;
+    }
+}

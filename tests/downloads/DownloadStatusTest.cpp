@@ -5,6 +5,7 @@
 #include "downloads/AddressValues.h"
 #include "downloads/DownloadPlan.h"
 #include "downloads/DownloadStatus.h"
+#include "downloads/SourceCredits.h"
 
 using namespace gwtest;
 
@@ -43,7 +44,7 @@ TEST(DownloadStatus, LastResultAndNextFetchAfterEachAnswer)
         EXPECT_EQ(tle.nextFetch, *row.nextFetch ? QString::fromLatin1(row.nextFetch) : gap) << row.name;
         const QString text = gw::downloadStatusText(states, rig.clock.now());
         EXPECT_TRUE(text.contains("download 2\n  address:     " + gw::endpoints::issElements()
-            + "\n  file:        " + rig.tleFile() + "\n  content:     "))
+            + "\n  source:      CelesTrak\n  file:        " + rig.tleFile() + "\n  content:     "))
             << row.name << "\n"
             << text.toStdString();
     }
@@ -161,4 +162,25 @@ TEST(DownloadPlan, CheckDownloadsAsksOnceForTheStoppedRows)
         ASSERT_EQ(jobs.size(), 1);
         EXPECT_EQ(jobs.at(0).hold.kind == gw::HoldKind::Stopped, !yes) << yes;
     }
+TEST(DownloadStatus, EachBuiltInSourceIsCreditedByName)
+{
+    struct Case
+    {
+        QString address;
+        const char* credit;
+    };
+    const Case cases[] = {
+        { gw::endpoints::quakeFeed(), "USGS" },
+        { gw::endpoints::quakeList(), "USGS" },
+        { gw::endpoints::auroraFeed(), "NOAA SWPC" },
+        { gw::endpoints::stormFeed(), "NOAA NHC" },
+        { gw::endpoints::naturalEvents("volcanoes"), "NASA EONET" },
+        { gw::endpoints::issElements(), "CelesTrak" },
+        { gw::endpoints::tleList(), "CelesTrak" },
+        { gw::endpoints::liveCloudMap("2048x1024"), "Contains modified EUMETSAT data" },
+        { gw::endpoints::cloudMap(), "" },
+        { "https://example.org/CurrentStorms.json", "" },
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(gw::sources::creditOf(c.address), c.credit) << c.address.toStdString();
 }

@@ -10,8 +10,9 @@ const QByteArray kFeed = "time,latitude,longitude,depth,mag,magType,place\n"
                          "2026-12-07T10:00:00.000Z,35.5,139.8,10,5.1,mb,\"Honshu, \"\"Japan\"\"\"\n"
                          "2026-12-07T09:00:00.000Z,,,10,4.0,mb,\"no position\"\n"
                          "2026-12-07T08:00:00.000Z,-15.2,-75.1,10,,mb,\"near the coast of Peru\"\n";
-const QByteArray kFeedMarkers = "35.5 139.8 \"Honshu, 'Japan' (5.1)\" color=green\r\n"
-                                "-15.2 -75.1 \"near the coast of Peru (?)\" color=green\r\n";
+// The rig's clock stands before the feed's times: the quakes count as the newest.
+const QByteArray kFeedMarkers = "35.5 139.8 \"Honshu, 'Japan' (5.1)\" color={255,0,0} symbolsize=7\r\n"
+                                "-15.2 -75.1 \"\" color={255,0,0} symbolsize=3\r\n";
 
 // A feed served at `path` on the rig's server, standing in for each built-in service, and
 // fetched by the timed list job as its only row.
@@ -126,4 +127,49 @@ TEST(JobFeeds, EachLayerFeedBecomesMarkersOrKeepsThePreviousOnes)
     };
     for (const Feed& c : cases)
         expectMarkers(c);
+}
+
+TEST(JobFeeds, EitherStormDownloadMakesTheLayerFromBoth)
+{
+    const QByteArray tracked = readFile(testData("feeds/eonet-storms.json"));
+    struct Case
+    {
+        const char* label;
+        QByteArray served; // the tracker's answer
+        QByteArray markerStart; // empty: the previous files stay
+        QString error;
+    };
+    const Case cases[] = {
+        { "the tracker's storms beside the list on disk", tracked, "25 -70 \"Franklin (category 4)\"", "" },
+        { "a broken answer", R"({"features":[{"geometry":{"coordinates":[NaN]}}]})", "",
+            "storm events: not JSON: unexpected 'N' at byte 41" },
+    };
+    for (const Case& c : cases) {
+        JobsRig rig;
+        gw::endpoints::hosts().naturalEvents = rig.server.url(QString());
+        gw::endpoints::hosts().storms = "http://127.0.0.1:9"; // its copy is on disk already
+        rig.serve("api/v3/events/geojson", c.served);
+        const QString list = rig.layout.markersFolder() + "storms.json";
+        writeFile(list, readFile(testData("feeds/CurrentStorms.json")));
+        const QString marker = rig.layout.markersFolder() + "storms.marker";
+        const QString arc = rig.layout.rendererFolder() + "arcs/storms.arc";
+        writeFile(marker, "previous");
+        rig.setRow(1, gw::endpoints::naturalEvents("severeStorms"), rig.layout.markersFolder() + "storm-events.json");
+        rig.setRow(2, gw::endpoints::stormFeed(), list);
+        rig.jobs.downloadRow(1);
+        if (c.markerStart.isEmpty()) {
+            EXPECT_EQ(readFile(marker), "previous") << c.label;
+            EXPECT_FALSE(QFileInfo::exists(arc)) << c.label;
+            EXPECT_EQ(rig.log.lines.last(),
+                rig.line(
+                    " - Error: storm-events.json not converted (" + c.error + "), previous markers and tracks kept"))
+                << c.label;
+            continue;
+        }
+        const QByteArray markers = readFile(marker);
+        EXPECT_TRUE(markers.startsWith(c.markerStart)) << c.label << "\n" << markers.toStdString();
+        EXPECT_EQ(markers.count("Franklin"), 1) << c.label << ": a storm in both is drawn once";
+        EXPECT_TRUE(markers.contains("\"Bebinca (category 4)\"")) << c.label;
+        EXPECT_EQ(readFile(arc).count('\n'), 4) << c.label << ": the tracks" << rig.logText();
+    }
 }

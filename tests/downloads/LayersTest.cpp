@@ -68,9 +68,11 @@ TEST(Layers, EachBoxAddsAndRemovesExactlyItsRowAndConfigurationLine)
             "mMarkerfiles" },
         { "aurora", Layer::Aurora, endpoints::auroraFeed(), "markers/aurora.json", "marker_file=aurora.marker",
             "mMarkerfiles" },
-        { "tropical storms", Layer::Storms, endpoints::stormFeed(), "markers/storms.json", "marker_file=storms.marker",
-            "mMarkerfiles" },
         { "ISS", Layer::Iss, endpoints::issElements(), "satellites/iss.tle", "satellite_file=iss", "mSatfiles" },
+        { "volcanoes", Layer::Volcanoes, endpoints::naturalEvents("volcanoes"), "markers/volcanoes.json",
+            "marker_file=volcanoes.marker", "mMarkerfiles" },
+        { "wildfires", Layer::Wildfires, endpoints::naturalEvents("wildfires"), "markers/wildfires.json",
+            "marker_file=wildfires.marker", "mMarkerfiles" },
     };
     for (const Case& c : cases) {
         LayersRig rig;
@@ -112,6 +114,11 @@ TEST(Layers, ARowTypedByHandTicksItsBox)
         { "the old fixed-column list", endpoints::quakeList(), int(Layer::Earthquakes) },
         { "the aurora forecast", endpoints::auroraFeed(), int(Layer::Aurora) },
         { "the storm list", endpoints::stormFeed(), int(Layer::Storms) },
+        { "the tracker's storms", endpoints::naturalEvents("severeStorms"), int(Layer::Storms) },
+        { "the tracker's volcanoes", endpoints::naturalEvents("volcanoes"), int(Layer::Volcanoes) },
+        { "the tracker's wildfires", endpoints::naturalEvents("wildfires"), int(Layer::Wildfires) },
+        { "the tracker's events of every category", endpoints::hosts().naturalEvents + "/api/v3/events/geojson", -1 },
+        { "two categories in one list", endpoints::naturalEvents("volcanoes,wildfires"), -1 },
         { "the ISS's elements in another form",
             endpoints::hosts().satellites + "/NORAD/elements/gp.php?CATNR=25544&FORMAT=3LE", int(Layer::Iss) },
         { "another satellite", endpoints::hosts().satellites + "/NORAD/elements/gp.php?CATNR=20580&FORMAT=TLE", -1 },
@@ -122,5 +129,40 @@ TEST(Layers, ARowTypedByHandTicksItsBox)
         rig.setRow(5, c.source, rig.home.file("x"));
         for (Layer layer : DownloadLayers::All)
             EXPECT_EQ(rig.layers.isOn(layer), int(layer) == c.layer) << c.label << ": " << int(layer);
+    }
+}
+
+TEST(Layers, TheStormBoxFetchesBothStormSourcesIntoOneMarkerAndOneArcFile)
+{
+    struct Case
+    {
+        const char* label;
+        QString typed; // a storm row there before the box is ticked; empty: none
+        QList<int> fetched;
+        QString marker; // in the earth's section
+    };
+    const Case cases[] = {
+        { "an empty list", "", { 2, 3 }, "marker_file=storms.marker" },
+        { "the list typed by hand: the tracker's storms beside it", endpoints::stormFeed(), { 5, 2 },
+            "marker_file=mine.marker" },
+        { "the tracker's storms typed by hand: the list beside them", endpoints::naturalEvents("severeStorms"),
+            { 5, 2 }, "marker_file=storms.marker" },
+    };
+    for (const Case& c : cases) {
+        LayersRig rig;
+        if (!c.typed.isEmpty())
+            rig.setRow(5, c.typed, rig.home.file("mine.json"));
+        const QStringList before = rig.earth();
+        rig.layers.setOn(Layer::Storms, true);
+        EXPECT_EQ(rig.fetched, c.fetched) << c.label;
+        const QStringList on = rig.earth();
+        EXPECT_TRUE(on.contains(c.marker)) << c.label << ": " << on.join('|').toStdString();
+        EXPECT_TRUE(on.contains("arc_file=" + c.marker.section('=', 1).section('.', 0, 0) + ".arc")) << c.label;
+        EXPECT_EQ(on.size(), before.size() + 2) << c.label << ": one marker file for both downloads";
+
+        rig.layers.setOn(Layer::Storms, false);
+        EXPECT_EQ(rig.earth(), before) << c.label;
+        for (int row : c.fetched)
+            EXPECT_EQ(rig.row(row), QStringList({ "", "" })) << c.label;
     }
 }

@@ -76,6 +76,11 @@ TEST(SourceAge, ContentDateByTheSourcesRule)
             stated },
         { "an element epoch of 2056", ContentAge::TleEpoch, lm,
             tleLine1(QDateTime(QDate(2056, 7, 1), QTime(12, 0), Qt::UTC)), modified },
+        { "the newest observation of an event list, wherever it stands", ContentAge::NewestDate, lm,
+            R"({"features":[{"properties":{"date":"2026-12-07T00:00:00Z"}},{"properties":{"date":"2026-12-08T06:30:00Z"}},)"
+            R"({"properties":{"date":"2026-12-08T07:30:00+01:00"}},{"properties":{"date":"not a date at all"}}]})",
+            stated },
+        { "an event list without dates", ContentAge::NewestDate, lm, R"({"features":[]})", modified },
     };
     TempDir dir;
     for (const Row& row : rows) {
@@ -108,6 +113,7 @@ TEST(SourceAge, StaleAfterThreeCadencesAndAtLeastADay)
         { "another file of the cloud host", gw::endpoints::hosts().liveClouds + "/index.html", 700, false },
         { "the user's own address", "https://example.org/clouds.jpg", 700, false },
         { "no date known", clouds, -1, false },
+        { "volcanoes erupting for a month: a quiet event list", gw::endpoints::naturalEvents("volcanoes"), 700, false },
     };
     const double now = 46000.5;
     for (const Row& row : rows) {

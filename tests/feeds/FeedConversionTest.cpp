@@ -110,7 +110,7 @@ TEST(FeedConversion, AFeedLargerThanAnyRealOneIsNotRead)
 
 TEST(FeedConversion, RecordsWithoutAPlaceablePositionAreLeftOut)
 {
-    const QByteArray good = "10 20 \"X (4.5)\" color=green\r\n";
+    const QByteArray good = "10 20 \"\" color={255,255,0} symbolsize=6\r\n";
     struct Case
     {
         const char* label;

@@ -1,5 +1,6 @@
 #include "feeds/QuakeFeeds.h"
 #include "FeedsRig.h"
+#include "feeds/FeedConversion.h"
 #include "feeds/QuakeMarkers.h"
 
 using namespace gw;
@@ -20,9 +21,18 @@ QByteArray csvRecord(const QByteArray& lat, const QByteArray& lon, const QByteAr
 }
 
 // The same four earthquakes in each feed: the markers must not tell them apart.
-const QByteArray kMarkers = "38.8221666 -122.8075 \"5 km NW of The Geysers, CA (2.6)\" color=green\r\n"
-                            "-15.5 -172.1 \"Samoa 'Islands', 'region' (?)\" color=green\r\n"
-                            "0 0 \" (4.0)\" color=green\r\n";
+// Every earthquake labelled that has a magnitude; all of them older than a day.
+const QByteArray kMarkers
+    = "38.8221666 -122.8075 \"5 km NW of The Geysers, CA (2.6)\" color={255,255,0} symbolsize=3\r\n"
+      "-15.5 -172.1 \"\" color={255,255,0} symbolsize=3\r\n"
+      "0 0 \" (4.0)\" color={255,255,0} symbolsize=5\r\n";
+
+QByteArray markersOf(const QByteArray& feed)
+{
+    feeds::Options options;
+    options.quakeLabelMagnitude = 0;
+    return feeds::convertText(feeds::Kind::QuakeList, feed, nullptr, options);
+}
 
 } // namespace
 
@@ -49,7 +59,7 @@ TEST(QuakeFeeds, EveryFormatGivesTheSameMarkers)
     };
     for (const Case& c : cases) {
         EXPECT_EQ(quake::formatOf(c.input), c.format) << c.label;
-        EXPECT_EQ(quakeMarkerText(c.input), kMarkers) << c.label;
+        EXPECT_EQ(markersOf(c.input), kMarkers) << c.label;
     }
 }
 
@@ -65,14 +75,14 @@ TEST(QuakeFeeds, BrokenRecordsGiveNoMarker)
         { "words as degrees", kCsvHeader + csvRecord("north", "12", "5", "X"), "" },
         { "a record cut short", kCsvHeader + "2026-12-07T10:00:00.000Z,12", "" },
         { "options hidden in the place", kCsvHeader + csvRecord("1", "2", "5", R"("X"" image=/etc/passwd """)"),
-            "1 2 \"X' image=/etc/passwd ' (5.0)\" color=green\r\n" },
+            "1 2 \"X' image=/etc/passwd ' (5.0)\" color={255,255,0} symbolsize=7\r\n" },
         { "a line break inside the quoted place", kCsvHeader + csvRecord("1", "2", "5", "\"A\nB\""),
-            "1 2 \"A B (5.0)\" color=green\r\n" },
+            "1 2 \"A B (5.0)\" color={255,255,0} symbolsize=7\r\n" },
         { "JSON that breaks off", geoJson({ geoFeature("[2,1]", "5", "\"X\"") }).chopped(5), "" },
         { "JSON coordinates as text", geoJson({ geoFeature("[\"2\",\"1\"]", "5", "\"X\"") }), "" },
     };
     for (const Case& c : cases)
-        EXPECT_EQ(quakeMarkerText(c.input), c.markers) << c.label;
+        EXPECT_EQ(markersOf(c.input), c.markers) << c.label;
 }
 
 TEST(QuakeFeeds, HundredThousandRecords)
@@ -86,8 +96,8 @@ TEST(QuakeFeeds, HundredThousandRecords)
         features.append(
             geoFeature('[' + lon + ',' + lat + ']', "4.5", "\"Place " + QByteArray::number(i) + ", Somewhere\""));
     }
-    const QByteArray markers = quakeMarkerText(csv);
+    const QByteArray markers = markersOf(csv);
     EXPECT_EQ(markers.count('\n'), 100000);
-    EXPECT_TRUE(markers.endsWith("\"Place 99999, Somewhere (4.5)\" color=green\r\n"));
-    EXPECT_EQ(quakeMarkerText(geoJson(features)), markers);
+    EXPECT_TRUE(markers.endsWith("\"Place 99999, Somewhere (4.5)\" color={255,255,0} symbolsize=6\r\n"));
+    EXPECT_EQ(markersOf(geoJson(features)), markers);
 }

@@ -161,7 +161,7 @@ TEST(SettingsFileFirstStart, SaveWritesEveryKeyInWritingOrderOwnerOnly)
             "Execute filename before rendering", "check MD5 of Cloudfile", "Server to ping", "don`t run on Battery",
             "Use Temp dir for image", "Save Desktop File", "Desktop background", "Metered connection",
             "Desktop background command", "Lock screen background", "Desktop notifications", "Aurora threshold",
-            "ISS orbit trail", "Proxy Password Store" }));
+            "Earthquake label magnitude", "ISS orbit trail", "Proxy Password Store" }));
     EXPECT_EQ(ini.sections(),
         (QStringList { "Config", "Time", "TimeServer", "Parameter Selection", "New Parameter", "Window" }))
         << "Debug is never written; the empty grid and lists leave no section; the window's comes last";
