@@ -25,15 +25,9 @@ namespace {
             && key.trimmed().compare(sf::ConfigFileKey, Qt::CaseInsensitive) == 0;
     }
 
-    // "1" and "true" say the same to the reader of a switch.
-    QString normalised(const QByteArray& value)
+    QByteArray normalised(const QByteArray& value)
     {
-        const QString text = QString::fromUtf8(value).trimmed().toLower();
-        if (text == QLatin1String("true"))
-            return QStringLiteral("1");
-        if (text == QLatin1String("false"))
-            return QStringLiteral("0");
-        return text;
+        return value.trimmed();
     }
 
     bool sameValue(const IniFile& a, const IniFile& b, const QString& section, const QString& key)
