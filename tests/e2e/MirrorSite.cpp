@@ -1,11 +1,13 @@
 #include "MirrorSite.h"
 
-#include "StandInServer.h"
-
 #include "ProgramCopy.h"
 
+#include <QBuffer>
+#include <QColor>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -52,6 +54,18 @@ namespace {
     const QByteArray kElements = "ISS (ZARYA)\n"
                                  "1 25544U 98067A   26342.50000000  .00016717  00000-0  10270-3 0  9005\n"
                                  "2 25544  51.6400 208.9163 0006317  69.9862  25.2906 15.50000000 10008\n";
+
+    // A grey picture twice as wide as high: what the cloud map's check wants.
+    QByteArray cloudMap()
+    {
+        QImage image(512, 256, QImage::Format_RGB32);
+        image.fill(QColor(90, 90, 90));
+        QByteArray jpeg;
+        QBuffer buffer(&jpeg);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "JPEG");
+        return jpeg;
+    }
 
 } // namespace
 
@@ -165,7 +179,7 @@ bool MirrorSite::writeConfiguration()
     const QString www = m_dir.file(QStringLiteral("www/"));
     const bool files = writeText(www + kOrigins[0] + QStringLiteral("/gp.txt"), kElements)
         && writeText(www + kOrigins[1] + QStringLiteral("/earthquakes/feed/v1.0/summary/2.5_week.csv"), kQuakeFeed)
-        && writeText(www + kOrigins[2] + QStringLiteral("/images/2048x1024/clouds.jpg"), drawCloudMap(512, 7));
+        && writeText(www + kOrigins[2] + QStringLiteral("/images/2048x1024/clouds.jpg"), cloudMap());
     const QString temp = m_dir.file(QStringLiteral("temp"));
     QDir().mkpath(temp);
     QDir().mkpath(m_dir.file(QStringLiteral("cache")));
@@ -225,6 +239,52 @@ QStringList MirrorSite::mirrorLog() const
 {
     return QString::fromUtf8(readText(m_dir.file(QStringLiteral("mirror.log"))))
         .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+bool SiteDesktop::setUp(const QString& mirror) const
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    const QString c = QStringLiteral("Config"), d = QStringLiteral("Download"), t = QStringLiteral("Time");
+    return copy->copied()
+        && copy->editIni(
+            { { c, QStringLiteral("Mirror"), mirror }, { c, QStringLiteral("Web Adress"), MirrorSite::cloudAddress() },
+                { c, QStringLiteral("Destination"), clouds() },
+                { c, QStringLiteral("Download from HTTP"), QStringLiteral("1") },
+                { c, QStringLiteral("check MD5 of Cloudfile"), QStringLiteral("0") },
+                { c, QStringLiteral("Start XPlanet after Download"), QStringLiteral("0") },
+                { c, QStringLiteral("Start every x sec"), QStringLiteral("0") },
+                { c, QStringLiteral("Check for new file"), QStringLiteral("0") },
+                { c, QStringLiteral("Check for updates every day"), QStringLiteral("1") }, // the list download
+                { c, QStringLiteral("Check extra downloads x times per day"), QStringLiteral("24") },
+                { c, QStringLiteral("Transparent at Start"), QStringLiteral("0") },
+                { c, QStringLiteral("Server to ping"), QStringLiteral("#") },
+                { t, QStringLiteral("How often"), QStringLiteral("1") },
+                { t, QStringLiteral("Time 0"), now.toString(QStringLiteral("hh:mm")) },
+                { t, QStringLiteral("Time 1"), now.addSecs(60).toString(QStringLiteral("hh:mm")) },
+                { d, QStringLiteral("0,1"), MirrorSite::issAddress() }, { d, QStringLiteral("1,1"), iss() },
+                { d, QStringLiteral("0,2"), MirrorSite::quakeAddress() }, { d, QStringLiteral("1,2"), quakes() } });
+}
+
+QString SiteDesktop::log() const
+{
+    return QString::fromUtf8(readText(copy->programFile(QStringLiteral("Globewall.log"))));
+}
+
+bool SiteDesktop::hasFeeds() const
+{
+    return QFileInfo(iss()).size() > 0 && QFileInfo(quakes()).size() > 0 && QFileInfo(clouds()).size() > 0;
+}
+
+bool startDesktops(int count, const MirrorSite& site, std::vector<SiteDesktop>* desktops)
+{
+    desktops->clear();
+    desktops->resize(count);
+    for (const SiteDesktop& desk : *desktops)
+        if (!desk.setUp(site.mirrorAddress()))
+            return false;
+    for (SiteDesktop& desk : *desktops)
+        desk.copy->start(*desk.process);
+    return true;
 }
 
 } // namespace gwe2e

@@ -5,12 +5,16 @@
 // maps. The origins are nginx server blocks with certificates of a test CA made here with
 // openssl; the mirror trusts that CA only. Each origin keeps its own access log, so a test
 // counts the requests that reached it.
+#include "ProgramCopy.h"
 #include "support/TempDir.h"
 
 #include <QByteArray>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+
+#include <memory>
+#include <vector>
 
 namespace gwe2e {
 
@@ -52,6 +56,26 @@ private:
     quint16 m_mirrorPort = 0;
     QString m_error;
 };
+
+// A desktop of the site: a copy of the program with its own home, the mirror set, the
+// station's elements and the earthquakes in the list, the live cloud map at a fixed time of
+// this minute, nothing else that talks to the net.
+struct SiteDesktop
+{
+    std::unique_ptr<ProgramCopy> copy = std::make_unique<ProgramCopy>();
+    std::unique_ptr<QProcess> process = std::make_unique<QProcess>();
+
+    bool setUp(const QString& mirror) const;
+    QString iss() const { return copy->root() + QStringLiteral("/iss.tle"); }
+    QString quakes() const { return copy->root() + QStringLiteral("/quakes.csv"); }
+    QString clouds() const { return copy->root() + QStringLiteral("/clouds.jpg"); }
+    QString log() const;
+    // All three files have arrived.
+    bool hasFeeds() const;
+};
+
+// `count` desktops set up, then started together; false when one could not be set up.
+bool startDesktops(int count, const MirrorSite& site, std::vector<SiteDesktop>* desktops);
 
 // An unused TCP port on loopback at the moment of the call.
 quint16 freeLoopbackPort();
