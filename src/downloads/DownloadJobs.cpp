@@ -51,6 +51,10 @@ DownloadJobs::DownloadJobs(SettingsAccess& settings, AppState& state, LogSink& t
     , m_actions(std::move(actions))
 {
     m_engine.setRouter(mirror::router(m_settings));
+    // Said by afterRequest as "not changed since": no error line before it.
+    m_engine.setOwnWordsRefusal([](const QString& url, int status, const QByteArray& body) {
+        return status == 403 && sources::stopsOnRefusal(url) && !notUpdatedSince(body).isEmpty();
+    });
 }
 
 // ---- helpers ------------------------------------------------------------------------------

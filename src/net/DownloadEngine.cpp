@@ -283,7 +283,8 @@ bool DownloadEngine::transfer(
     noteCancelled(response);
     m_notModified = notModified;
     if (!response.ok && !m_notModified)
-        transferError(response, silent);
+        transferError(response,
+            silent || (m_ownWordsRefusal && m_ownWordsRefusal(url, response.statusCode, response.refusalBody)));
     m_eventsAttached = true;
     cleanUp();
     return response.ok;

@@ -60,6 +60,11 @@ public:
     // The user asked for the origin's own copy: no cache may answer until this is reset.
     void setOriginWanted(bool wanted) { m_originWanted = wanted; }
 
+    // A refusal its owner reports in words of its own (the address is fine, the data unchanged):
+    // no error line for it.
+    using OwnWordsRefusal = std::function<bool(const QString& url, int status, const QByteArray& body)>;
+    void setOwnWordsRefusal(OwnWordsRefusal said) { m_ownWordsRefusal = std::move(said); }
+
     // Copies the proxy settings into the HTTP client; an empty field, or a port that is no
     // number from 1 to 65535, keeps the client's value.
     void ApplyProxySettings();
@@ -196,6 +201,7 @@ private:
     DownloadRecords& m_records;
     AnswerLimit m_answerLimit;
     Router m_router;
+    OwnWordsRefusal m_ownWordsRefusal;
     bool m_originWanted = false;
 
     HttpClient m_http;

@@ -171,6 +171,7 @@ TEST(Mirror, TheSatelliteSitesAnswerToASecondComputerKeepsTheRow)
         writeFile(rig.tleFile(), kElements);
         rig.jobs.listJob();
         EXPECT_EQ(rig.linesContaining(c.line), 1) << c.label << "\n" << rig.logText();
+        EXPECT_EQ(rig.linesContaining(" - Error downloading file ("), c.stops ? 1 : 0) << c.label << ": one line";
         const QString reason = gw::HostGaps([&] { return rig.settingsFile; }).stopReason(gw::endpoints::issElements());
         EXPECT_EQ(!reason.isEmpty(), c.stops) << c.label;
         EXPECT_EQ(readFile(rig.tleFile()), kElements) << c.label << ": the current elements stay";
