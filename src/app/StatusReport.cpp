@@ -4,6 +4,7 @@
 #include "app/StatusLines.h"
 #include "background/DesktopDetection.h"
 #include "downloads/DownloadStatus.h"
+#include "downloads/SourceMirror.h"
 #include "renderer/RenderControl.h"
 #include "settings/MemorySettings.h"
 #include "settings/SettingNames.h"
@@ -30,7 +31,8 @@ QString statusReport(const SettingsAccess& settings, const AppState& state, cons
 {
     QString text = QStringLiteral("Globewall status at ") + DateTimeToStr(now)
         + (running ? QStringLiteral(" (from the running Globewall)") : QStringLiteral(" (Globewall is not running)"))
-        + QStringLiteral("\nsettings file: ") + settingsFile + QStringLiteral("\n\n");
+        + QStringLiteral("\nsettings file: ") + settingsFile + QStringLiteral("\nmirror:        ")
+        + mirror::statusText(settings.text(ctl::edtMirror)) + QStringLiteral("\n\n");
     QList<DownloadState> downloads = downloadStates(settings, settingsFile, now);
     if (plan) {
         // The running program says what it will do: a download it does not time itself says so.

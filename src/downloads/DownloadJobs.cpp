@@ -6,6 +6,9 @@
 #include "downloads/DownloadPlan.h"
 #include "downloads/DownloadStatus.h"
 #include "downloads/FeedAddresses.h"
+#include "downloads/RepeatRequestAnswer.h"
+#include "downloads/SourceMirror.h"
+#include "downloads/StartSpread.h"
 #include "feeds/FeedConversion.h"
 #include "feeds/StormLayer.h"
 #include "net/DownloadEngine.h"
@@ -55,6 +58,11 @@ DownloadJobs::DownloadJobs(SettingsAccess& settings, AppState& state, LogSink& t
     , m_engine(engine)
     , m_actions(std::move(actions))
 {
+    m_engine.setRouter(mirror::router(m_settings));
+    // Said by afterRequest as "not changed since": no error line before it.
+    m_engine.setOwnWordsRefusal([](const QString& url, int status, const QByteArray& body) {
+        return status == 403 && sources::stopsOnRefusal(url) && !notUpdatedSince(body).isEmpty();
+    });
 }
 
 // ---- helpers ------------------------------------------------------------------------------
@@ -112,9 +120,12 @@ bool DownloadJobs::fetch(const Item& item, bool conditional)
     const bool ok = m_engine.DownloadFile(item.source, item.destination, false, conditional);
     const bool allowed = afterRequest(item);
     const bool arrived = ok && !m_engine.copyRefused();
+    const bool fetchedHereBefore = m_engine.lastStatusCode() == 403 && sources::stopsOnRefusal(item.source)
+        && !notUpdatedSince(m_engine.lastRefusalBody()).isEmpty();
     noteResult(item,
         arrived                      ? QStringLiteral("new copy")
             : m_engine.notModified() ? QStringLiteral("unchanged (304)")
+            : fetchedHereBefore      ? QStringLiteral("unchanged (403: fetched from this network already)")
             : m_engine.copyRefused() ? QStringLiteral("refused: the new copy failed its check")
                                      : QStringLiteral("failed (") + answerText() + QLatin1Char(')'));
     return allowed && arrived;
@@ -267,10 +278,14 @@ bool DownloadJobs::hostAllowsTimed(const Item& item)
     const HostGaps::Hold hold = gaps.holdFor(item.source, m_clock.now());
     // The copy on disk counts as a request too: the times kept in the settings are lost with
     // another settings file, while a copy younger than the gap is still as new as the server's.
-    const TDateTime allowed = timedDownloadAllowedFrom(gaps, item.source, item.destination, m_clock.now());
+    const TDateTime due = timedDownloadAllowedFrom(gaps, item.source, item.destination, m_clock.now());
+    // A built-in source goes out a little after its due moment, at this installation's offset.
+    StartSpread spread([this] { return m_engine.records().settingsFile(); });
+    spread.ensureSeed();
+    const TDateTime allowed = spread.spreadDue(item.source, due);
     if (allowed <= m_clock.now())
         return true;
-    const QString why = allowed == hold.until && hold.why == HostGaps::Hold::LastAttemptFailed
+    const QString why = due == hold.until && hold.why == HostGaps::Hold::LastAttemptFailed
         ? QStringLiteral(" not downloaded: the last attempt failed (") + hold.failure
             + QStringLiteral("), the next try at ")
         : QStringLiteral(" not downloaded: its server allows the next download at ");
@@ -336,6 +351,13 @@ bool DownloadJobs::afterRequest(const Item& item)
         m_log.appendLine(DateTimeToStr(now) + QStringLiteral(" - ") + item.source + QStringLiteral(" asks to wait (")
             + m_engine.lastStatusLine() + QStringLiteral("): the next try at ") + DateTimeToStr(answer.retryNotBefore));
         return false;
+    }
+    // Another computer behind the same address fetched these elements first: nothing is wrong.
+    const QString since = status == 403 ? notUpdatedSince(m_engine.lastRefusalBody()) : QString();
+    if (!since.isEmpty()) {
+        m_log.appendLine(DateTimeToStr(now) + QStringLiteral(" - ") + lastPartOf(item.destination)
+            + QStringLiteral(": not changed since ") + since + QStringLiteral(" (asked again from this network)"));
+        return true;
     }
     if (status == 403 || status == 429) {
         // Asked for more time: the question of the force button says so.
@@ -701,6 +723,9 @@ void DownloadJobs::btnDownloadCloudNowClick()
     if (manualJobsBlocked())
         return;
     FlagGuard job(m_state.JobBusy);
+    // Asked for by hand: the origin's own copy, not what a cache on the way holds.
+    m_engine.setOriginWanted(true);
+    auto cacheAgain = qScopeGuard([this] { m_engine.setOriginWanted(false); });
     const Item cloud = cloudItem();
     if (!hostAllowsForced(cloud))
         return;
@@ -724,6 +749,9 @@ void DownloadJobs::btnDownloadTleNowClick()
     if (manualJobsBlocked())
         return;
     FlagGuard job(m_state.JobBusy);
+    // Asked for by hand: the origin's own copy, not what a cache on the way holds.
+    m_engine.setOriginWanted(true);
+    auto cacheAgain = qScopeGuard([this] { m_engine.setOriginWanted(false); });
     for (int row = 1; row < listRows() && !m_engine.stopped(); ++row) {
         Item item;
         if (!listItem(row, &item) || !hostAllowsForced(item))

@@ -2,6 +2,7 @@
 
 #include "downloads/SourceAges.h"
 #include "downloads/SourceCredits.h"
+#include "downloads/SourceMirror.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsAccess.h"
 
@@ -40,16 +41,27 @@ TDateTime timedDownloadAllowedFrom(const HostGaps& gaps, const QString& url, con
     return allowed;
 }
 
+TDateTime timedDownloadDue(
+    const HostGaps& gaps, const StartSpread& spread, const QString& url, const QString& destination, TDateTime now)
+{
+    return spread.spreadDue(url, timedDownloadAllowedFrom(gaps, url, destination, now));
+}
+
 QList<DownloadState> downloadStates(const SettingsAccess& settings, const QString& settingsFile, TDateTime now)
 {
     const auto file = [settingsFile] { return settingsFile; };
     const HostGaps gaps(file);
     const SourceAges ages(file);
     const DownloadResults results(file);
+    const StartSpread spread(file);
+    const QString mirrorBase = mirror::baseOf(settings.text(ctl::edtMirror));
     const auto stateOf = [&](const QString& label, const QString& address, const QString& destination) {
         DownloadState s;
         s.label = label;
         s.address = address;
+        const QString asked = mirror::addressFor(mirrorBase, address);
+        if (asked != address)
+            s.askedAt = asked;
         s.file = destination;
         s.content = ages.contentDate(address);
         s.stale = SourceAges::isStale(address, s.content, now);
@@ -59,7 +71,7 @@ QList<DownloadState> downloadStates(const SettingsAccess& settings, const QStrin
         s.lastResult = results.last(address);
         s.credit = sources::creditOf(address);
         const QString stopped = gaps.stopReason(address);
-        const TDateTime allowed = timedDownloadAllowedFrom(gaps, address, destination, now);
+        const TDateTime allowed = timedDownloadDue(gaps, spread, address, destination, now);
         s.nextFetch = !stopped.isEmpty() ? QStringLiteral("stopped (") + stopped + QLatin1Char(')')
             : allowed > now              ? DateTimeToStr(allowed)
                                          : QStringLiteral("now");
@@ -102,6 +114,8 @@ QString downloadStatusText(const QList<DownloadState>& states, TDateTime now)
             + QLatin1Char('\n');
         if (!s.credit.isEmpty())
             text += QStringLiteral("  source:      ") + s.credit + QLatin1Char('\n');
+        if (!s.askedAt.isEmpty())
+            text += QStringLiteral("  asked at:    ") + s.askedAt + QLatin1Char('\n');
         text += QStringLiteral("  file:        ") + (s.file.isEmpty() ? QStringLiteral("none") : s.file)
             + QLatin1Char('\n');
         text += QStringLiteral("  content:     ") + content + QLatin1Char('\n');

@@ -4,6 +4,7 @@
 // next timed fetch may go out. Read from the settings and the current settings file only, so
 // the running program and a later start reading the file tell the same.
 #include "downloads/HostGaps.h"
+#include "downloads/StartSpread.h"
 #include "shared/DateTime.h"
 
 #include <QList>
@@ -35,12 +36,16 @@ private:
 // than the gap (the times kept in one settings file are lost with another). A copy dated
 // ahead of `now` tells nothing.
 TDateTime timedDownloadAllowedFrom(const HostGaps& gaps, const QString& url, const QString& destination, TDateTime now);
+// The same moment spread as the timed download of a built-in source really goes out at.
+TDateTime timedDownloadDue(
+    const HostGaps& gaps, const StartSpread& spread, const QString& url, const QString& destination, TDateTime now);
 
 struct DownloadState
 {
     QString label; // "cloud map", "download 1", ...
     QString address;
     QString credit; // whom its data comes from, for a built-in source
+    QString askedAt; // where the address is really asked (through the mirror); empty: itself
     QString file;
     TDateTime content = 0; // 0: not known
     bool stale = false;

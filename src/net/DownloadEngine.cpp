@@ -90,6 +90,7 @@ void DownloadEngine::forgetLastAnswer()
     m_lastStatusCode = 0;
     m_lastStatusLine.clear();
     m_lastRawHeaders.clear();
+    m_lastRefusalBody.clear();
     m_movedTo.clear();
     m_answer = Answer();
 }
@@ -99,6 +100,7 @@ void DownloadEngine::noteAnswer(const HttpResponse& response, bool notModified)
     m_lastStatusCode = response.statusCode;
     m_lastStatusLine = response.statusLine;
     m_lastRawHeaders = response.rawHeaders;
+    m_lastRefusalBody = response.refusalBody;
     m_answer.reachedServer = response.reachedServer;
     m_answer.failure = response.ok || notModified ? QString() : failureText(response);
     const TDateTime now = m_clock.now();
@@ -180,6 +182,21 @@ bool DownloadEngine::fetchCheckedCopy(
     }
 }
 
+DownloadEngine::Route DownloadEngine::routeFor(const QString& url) const
+{
+    return m_router ? m_router(url) : Route { url, false };
+}
+
+QList<QByteArray> DownloadEngine::cacheHeadersFor(const Route& route, bool head) const
+{
+    if (route.cacheable && !m_originWanted)
+        return {};
+    QList<QByteArray> headers { noCacheHeader() };
+    if (head)
+        headers << QByteArrayLiteral("Pragma: no-cache");
+    return headers;
+}
+
 QList<QByteArray> DownloadEngine::conditionsFor(const QString& url) const
 {
     const QString file = m_records.settingsFile();
@@ -241,7 +258,8 @@ bool DownloadEngine::transfer(
     const HttpTimeouts limits = m_http.timeouts();
     m_http.setTimeouts(limitsForNextRequest());
     m_http.setMaxBodyBytes(maxBytes);
-    const HttpResponse response = m_http.get(url, &file, QList<QByteArray> { noCacheHeader() } + conditions);
+    const Route route = routeFor(url);
+    const HttpResponse response = m_http.get(route.address, &file, cacheHeadersFor(route, false) + conditions);
     m_http.setMaxBodyBytes(0);
     m_http.setTimeouts(limits);
     const bool notModified
@@ -251,7 +269,7 @@ bool DownloadEngine::transfer(
         noteAnswer(response, notModified);
     // The user should fix the row: the old address costs a request more each time.
     // Only an address that answered counts: a redirect refused (to another protocol) ends at a 3xx.
-    const QUrl asked(url), answered(response.effectiveUrl);
+    const QUrl asked(route.address), answered(response.effectiveUrl);
     const bool answeredThere = response.statusCode < 300 || response.statusCode > 399;
     const QString movedTo = answeredThere && answered.isValid() && !answered.host().isEmpty()
             && (asked.host().compare(answered.host(), Qt::CaseInsensitive) != 0 || asked.port() != answered.port())
@@ -265,7 +283,8 @@ bool DownloadEngine::transfer(
     noteCancelled(response);
     m_notModified = notModified;
     if (!response.ok && !m_notModified)
-        transferError(response, silent);
+        transferError(response,
+            silent || (m_ownWordsRefusal && m_ownWordsRefusal(url, response.statusCode, response.refusalBody)));
     m_eventsAttached = true;
     cleanUp();
     return response.ok;

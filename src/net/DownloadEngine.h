@@ -46,6 +46,25 @@ public:
     using AnswerLimit = std::function<qint64(const QString& url, const QString& destination)>;
     void setAnswerLimit(AnswerLimit limit) { m_answerLimit = std::move(limit); }
 
+    // Where a request for `url` goes, and whether a shared cache on the way may answer it from
+    // its copy (then no "no-cache" is sent; the conditional headers are). The owner knows the
+    // mirror; without a router every address is asked as it is, past any cache.
+    struct Route
+    {
+        QString address;
+        bool cacheable = false;
+    };
+    using Router = std::function<Route(const QString& url)>;
+    void setRouter(Router router) { m_router = std::move(router); }
+    Route routeFor(const QString& url) const;
+    // The user asked for the origin's own copy: no cache may answer until this is reset.
+    void setOriginWanted(bool wanted) { m_originWanted = wanted; }
+
+    // A refusal its owner reports in words of its own (the address is fine, the data unchanged):
+    // no error line for it.
+    using OwnWordsRefusal = std::function<bool(const QString& url, int status, const QByteArray& body)>;
+    void setOwnWordsRefusal(OwnWordsRefusal said) { m_ownWordsRefusal = std::move(said); }
+
     // Copies the proxy settings into the HTTP client; an empty field, or a port that is no
     // number from 1 to 65535, keeps the client's value.
     void ApplyProxySettings();
@@ -105,6 +124,8 @@ public:
     int lastStatusCode() const { return m_lastStatusCode; }
     const QString& lastStatusLine() const { return m_lastStatusLine; }
     const QByteArray& lastRawHeaders() const { return m_lastRawHeaders; }
+    // The start of the body of the last refusal (a non-2xx answer); empty for any other answer.
+    const QByteArray& lastRefusalBody() const { return m_lastRefusalBody; }
     // The address on another host the last transfer was redirected to; empty when none.
     const QString& movedTo() const { return m_movedTo; }
     DownloadRecords& records() { return m_records; }
@@ -154,6 +175,8 @@ private:
     // `maxBytes`: the most the body may bring (0: no limit).
     bool transfer(const QString& url, QFile& file, bool silent, const QList<QByteArray>& conditions, qint64 maxBytes);
     QList<QByteArray> conditionsFor(const QString& url) const;
+    // "no-cache" unless the route lets a cache answer; `head` adds the old form of it.
+    QList<QByteArray> cacheHeadersFor(const Route& route, bool head) const;
     void keepValidators(const QString& url);
     // Every check a new copy must pass before it replaces the previous one.
     bool newCopyPassesChecks(const QString& url, const QString& newCopy, const QString& destination);
@@ -177,6 +200,9 @@ private:
     const Clock& m_clock;
     DownloadRecords& m_records;
     AnswerLimit m_answerLimit;
+    Router m_router;
+    OwnWordsRefusal m_ownWordsRefusal;
+    bool m_originWanted = false;
 
     HttpClient m_http;
     Pinger m_pinger;
@@ -189,6 +215,7 @@ private:
     int m_lastStatusCode = 0;
     QString m_lastStatusLine;
     QByteArray m_lastRawHeaders;
+    QByteArray m_lastRefusalBody;
     QString m_movedTo;
     Answer m_answer;
     bool m_notModified = false;

@@ -54,7 +54,8 @@ bool DownloadEngine::AlreadyDownloaded(const QString& url, QString* lastModified
     setUpClient(m_http, m_settings, ClientRole::Downloads);
     const HttpTimeouts limits = m_http.timeouts();
     m_http.setTimeouts(limitsForNextRequest());
-    const HttpResponse response = m_http.head(url, { noCacheHeader(), QByteArrayLiteral("Pragma: no-cache") });
+    const Route route = routeFor(url);
+    const HttpResponse response = m_http.head(route.address, cacheHeadersFor(route, true));
     m_http.setTimeouts(limits);
     m_answer = Answer();
     noteAnswer(response, false);

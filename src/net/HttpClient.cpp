@@ -9,6 +9,7 @@
 #include <QIODevice>
 #include <QUrl>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <deque>
@@ -98,6 +99,8 @@ struct HttpClient::Transfer
     std::atomic<qint64> expected { 0 };
     std::atomic<qint64> received { 0 };
     bool writeFailed = false;
+    QByteArray refusalBody; // the start of a non-2xx answer's body
+    long refusalCode = 0; // whose body it is: a redirect's page is not the final answer's
     bool headersTooLong = false;
     bool overallExceeded = false;
     bool tooSlow = false;
@@ -156,8 +159,17 @@ struct HttpClient::Transfer
         t->moved += static_cast<qint64>(bytes);
         long code = 0;
         t->curl.easyGetinfo(t->handle, CURLINFO_RESPONSE_CODE, &code);
-        if (code < 200 || code > 299)
-            return bytes; // an error page is not the file
+        if (code < 200 || code > 299) {
+            // An error page is not the file; its start may say why the server refused.
+            if (code != t->refusalCode) {
+                t->refusalCode = code;
+                t->refusalBody.clear();
+            }
+            const qsizetype room = kMaxRefusalBodyBytes - t->refusalBody.size();
+            if (room > 0)
+                t->refusalBody.append(data, std::min<qsizetype>(room, static_cast<qsizetype>(bytes)));
+            return bytes;
+        }
         if (!t->begun.load()) {
             curl_off_t length = -1;
             t->curl.easyGetinfo(t->handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
@@ -406,6 +418,8 @@ HttpResponse HttpClient::responseOf(Transfer& t, int result)
     // What the server says is shown to a person (log, "--status"): never a control character.
     response.statusLine = plainOutsideText(QString::fromLatin1(t.headers.statusLine()));
     response.rawHeaders = t.headers.rawHeaders();
+    if (code < 200 || code > 299)
+        response.refusalBody = t.refusalBody;
     response.lastModified = lastModifiedFromFileTime(static_cast<qint64>(fileTime));
     response.expectedSize = t.expected.load();
     response.received = t.received.load();

@@ -73,10 +73,15 @@ struct HttpResponse
     // empty where the status line tells it.
     QString reason;
     QString effectiveUrl; // the address of the last answer, after redirects
+    // The first bytes of the body of a non-2xx answer (kMaxRefusalBodyBytes at most): some
+    // servers say there why they refused.
+    QByteArray refusalBody;
     // The request reached the server: false when the name was not found, no connection or no
     // TLS session came about, or a proxy refused it. Such an attempt asked the server nothing.
     bool reachedServer = false;
 };
+
+inline constexpr qsizetype kMaxRefusalBodyBytes = 1024;
 
 // "64 MiB", "64 KiB" or "<n> bytes": a size limit as the log names it.
 QString sizeText(qint64 bytes);

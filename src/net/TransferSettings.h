@@ -30,7 +30,8 @@ enum class ClientRole { Downloads, UpdateCheck };
 // error of the proxy reading.
 QString setUpClient(HttpClient& client, const SettingsAccess& settings, ClientRole role);
 
-// Sent with every transfer, so no cache on the way answers with an old copy.
+// Sent with every transfer no cache on the way may answer with an old copy (all but those
+// through the site's mirror, see DownloadEngine::Route).
 QByteArray noCacheHeader();
 
 // Seconds between two date-times as the success line counts them (0.001 for none).

@@ -6,6 +6,7 @@
 #include "settings/SettingNames.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsTable.h"
+#include "settings/SystemDefaults.h"
 #include "shared/Error.h"
 #include "shared/FlagGuard.h"
 #include "shared/OutsideText.h"
@@ -318,8 +319,10 @@ void SettingsFile::IniLoad(const QString& fileName)
     step([this] { showConfigFileName(); });
 
     // A file that cannot be read loads as an empty one; the save refuses to replace it.
-    const IniFile ini(m_configFileName);
-    noteLoadError(ini);
+    const IniFile own(m_configFileName);
+    noteLoadError(own);
+    // Keys the user's file lacks come from the administrator's defaults.
+    const IniFile ini = systemdefaults::beneath(own, systemdefaults::read(systemdefaults::files(), &m_loadErrors));
     loadConfigSection(ini);
     loadLists(ini);
     loadDownloadGrid(ini);
@@ -482,9 +485,12 @@ void SettingsFile::IniSave(const QString& fileName)
 
     m_hooks.storeWindowState();
     IniFile current = readForSave(target);
+    const IniFile before = current;
     if (targetIsBase)
         current.writeString(sf::Config, sf::ConfigFileKey, target);
     saveInto(current);
+    // What the user kept as the administrator set it stays the administrator's to change.
+    systemdefaults::leaveOut(current, before, systemdefaults::read(systemdefaults::files(), nullptr));
     commit(current);
 
     // The base file names the new file only once that file holds the settings, so a refused

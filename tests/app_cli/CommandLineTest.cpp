@@ -272,7 +272,7 @@ TEST(CommandLine, StatusFromTheRunningInstanceOrTheSettingsFile)
     const Case cases[] = {
         { "none runs: the settings file", false,
             { "(Globewall is not running)", "cloud map\n  address:     http://127.0.0.1:9/clouds.jpg\n",
-                "  last result: none yet\n", "  next fetch:  now\n",
+                "  last result: none yet\n", "  next fetch:  now\n", "\nmirror:        none\n",
                 "next render: none while Globewall is not running" } },
         { "the running instance answers", true,
             { "(from the running Globewall)", "  address:     http://127.0.0.1:9/clouds.jpg\n",

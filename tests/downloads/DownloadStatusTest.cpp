@@ -6,6 +6,7 @@
 #include "downloads/DownloadPlan.h"
 #include "downloads/DownloadStatus.h"
 #include "downloads/SourceCredits.h"
+#include "downloads/StartSpread.h"
 
 using namespace gwtest;
 
@@ -16,7 +17,7 @@ TEST(DownloadStatus, LastResultAndNextFetchAfterEachAnswer)
         const char* name;
         QByteArray status;
         const char* lastResult;
-        const char* nextFetch; // empty: two hours on, the site's gap
+        const char* nextFetch; // empty: two hours on, the site's gap, at this installation's offset
     };
     const Row rows[] = {
         { "a new copy", "200 OK", " new copy", "" },
@@ -40,7 +41,10 @@ TEST(DownloadStatus, LastResultAndNextFetchAfterEachAnswer)
         EXPECT_EQ(tle.label, "download 2") << row.name;
         EXPECT_EQ(tle.address, gw::endpoints::issElements()) << row.name;
         EXPECT_EQ(tle.lastResult, gw::DateTimeToStr(rig.clock.now()) + row.lastResult) << row.name;
-        const QString gap = gw::DateTimeToStr(rig.clock.now() + 2.0 / 24);
+        const gw::TDateTime due = rig.clock.now() + 2.0 / 24;
+        const gw::StartSpread spread([&] { return rig.settingsFile; });
+        const QString gap = gw::DateTimeToStr(spread.spreadDue(gw::endpoints::issElements(), due));
+        EXPECT_LT(spread.spreadDue(gw::endpoints::issElements(), due), due + 180.0 / 86400) << row.name;
         EXPECT_EQ(tle.nextFetch, *row.nextFetch ? QString::fromLatin1(row.nextFetch) : gap) << row.name;
         const QString text = gw::downloadStatusText(states, rig.clock.now());
         EXPECT_TRUE(text.contains("download 2\n  address:     " + gw::endpoints::issElements()

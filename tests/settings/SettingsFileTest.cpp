@@ -153,7 +153,7 @@ TEST(SettingsFileFirstStart, SaveWritesEveryKeyInWritingOrderOwnerOnly)
     EXPECT_EQ(ini.keys(QStringLiteral("Config")),
         (QStringList { "Config File", "File", "Para", "StartEvery", "Start Minimized", "Start every x sec",
             "Start App at start", "Web Adress", "Destination", "Download from HTTP", "Hide launched App", "Use Proxy",
-            "Proxy", "Proxy Port", "Proxy Username", "Proxy Password", "Priority Idle", "Priority Normal",
+            "Proxy", "Proxy Port", "Proxy Username", "Proxy Password", "Mirror", "Priority Idle", "Priority Normal",
             "Priority High", "Transparent at Start", "Restore transparency", "Start XPlanet after Download",
             "Icon Font Color", "Globewall enabled", "auto time synchronization", "Execute File after download",
             "File after download", "Check for new file", "Check for new file every", "Check for updates every day",
