@@ -166,25 +166,27 @@ TEST(DownloadPlan, CheckDownloadsAsksOnceForTheStoppedRows)
         ASSERT_EQ(jobs.size(), 1);
         EXPECT_EQ(jobs.at(0).hold.kind == gw::HoldKind::Stopped, !yes) << yes;
     }
-    TEST(DownloadStatus, EachBuiltInSourceIsCreditedByName)
+}
+
+TEST(DownloadStatus, EachBuiltInSourceIsCreditedByName)
+{
+    struct Case
     {
-        struct Case
-        {
-            QString address;
-            const char* credit;
-        };
-        const Case cases[] = {
-            { gw::endpoints::quakeFeed(), "USGS" },
-            { gw::endpoints::quakeList(), "USGS" },
-            { gw::endpoints::auroraFeed(), "NOAA SWPC" },
-            { gw::endpoints::stormFeed(), "NOAA NHC" },
-            { gw::endpoints::naturalEvents("volcanoes"), "NASA EONET" },
-            { gw::endpoints::issElements(), "CelesTrak" },
-            { gw::endpoints::tleList(), "CelesTrak" },
-            { gw::endpoints::liveCloudMap("2048x1024"), "Contains modified EUMETSAT data" },
-            { gw::endpoints::cloudMap(), "" },
-            { "https://example.org/CurrentStorms.json", "" },
-        };
-        for (const Case& c : cases)
-            EXPECT_EQ(gw::sources::creditOf(c.address), c.credit) << c.address.toStdString();
-    }
+        QString address;
+        const char* credit;
+    };
+    const Case cases[] = {
+        { gw::endpoints::quakeFeed(), "USGS" },
+        { gw::endpoints::quakeList(), "USGS" },
+        { gw::endpoints::auroraFeed(), "NOAA SWPC" },
+        { gw::endpoints::stormFeed(), "NOAA NHC" },
+        { gw::endpoints::naturalEvents("volcanoes"), "NASA EONET" },
+        { gw::endpoints::issElements(), "CelesTrak" },
+        { gw::endpoints::tleList(), "CelesTrak" },
+        { gw::endpoints::liveCloudMap("2048x1024"), "Contains modified EUMETSAT data" },
+        { gw::endpoints::cloudMap(), "" },
+        { "https://example.org/CurrentStorms.json", "" },
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(gw::sources::creditOf(c.address), c.credit) << c.address.toStdString();
+}

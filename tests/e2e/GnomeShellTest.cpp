@@ -4,6 +4,7 @@
 // start on this machine.
 #include "GnomeSession.h"
 #include "ProgramCopy.h"
+#include "TestPaths.h"
 
 #include <QDateTime>
 #include <QFile>

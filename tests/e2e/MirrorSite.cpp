@@ -1,6 +1,7 @@
 #include "MirrorSite.h"
 
 #include "ProgramCopy.h"
+#include "TestPaths.h"
 
 #include <QBuffer>
 #include <QColor>
