@@ -112,10 +112,10 @@ QString downloadStatusText(const QList<DownloadState>& states, TDateTime now)
         text += s.label + QLatin1Char('\n');
         text += QStringLiteral("  address:     ") + (s.address.isEmpty() ? QStringLiteral("none") : s.address)
             + QLatin1Char('\n');
-        if (!s.credit.isEmpty())
-            text += QStringLiteral("  source:      ") + s.credit + QLatin1Char('\n');
         if (!s.askedAt.isEmpty())
             text += QStringLiteral("  asked at:    ") + s.askedAt + QLatin1Char('\n');
+        if (!s.credit.isEmpty())
+            text += QStringLiteral("  source:      ") + s.credit + QLatin1Char('\n');
         text += QStringLiteral("  file:        ") + (s.file.isEmpty() ? QStringLiteral("none") : s.file)
             + QLatin1Char('\n');
         text += QStringLiteral("  content:     ") + content + QLatin1Char('\n');

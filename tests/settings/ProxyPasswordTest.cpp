@@ -46,7 +46,7 @@ TEST(ProxyPassword, EveryPasswordComesBackAfterSaveAndLoad)
             p.settings.setText(QStringLiteral("edtProxyPasswd"), c.password);
             p.file.IniSave(p.file.ConfigFileName());
         }
-        EXPECT_EQ(IniFile(dir.file(QStringLiteral("Globewall.ini"))).keys(QStringLiteral("Config")).size(), 47)
+        EXPECT_EQ(IniFile(dir.file(QStringLiteral("Globewall.ini"))).keys(QStringLiteral("Config")).size(), 48)
             << c.label << ": the value stays on its line";
         Program next(dir.path());
         next.file.IniLoad(QString());
