@@ -109,7 +109,10 @@ TEST_F(GnomeShell, AWholeGlobeOnEachVirtualMonitorAndTheLockScreenWhenAsked)
         90000))
         << "no picture set; the program's log:\n"
         << log().toStdString();
-    EXPECT_EQ(gnome.gsettings(LockScreen, QStringLiteral("picture-uri")), uri) << "the lock screen's picture";
+    // The lock screen's keys are written right after the desktop's.
+    EXPECT_TRUE(
+        gwe2e::waitUntil([&] { return gnome.gsettings(LockScreen, QStringLiteral("picture-uri")) == uri; }, 10000))
+        << "the lock screen's picture: " << gnome.gsettings(LockScreen, QStringLiteral("picture-uri")).toStdString();
     EXPECT_EQ(gnome.gsettings(Background, QStringLiteral("picture-options")), QStringLiteral("spanned"));
 
     QImage shot;
